@@ -1,0 +1,76 @@
+#pragma once
+
+#include "store/schema.h"
+
+#include <QLoggingCategory>
+#include <QSqlDatabase>
+#include <QString>
+#include <memory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcStore)
+
+namespace rollcall::store {
+
+// One open database file on its own named Qt SQL connection (never the default
+// one), so two windows can hold the same file, or different files, at once.
+// The connection is closed and removed when the object goes.
+class Database
+{
+public:
+    // Opens path as a file of the given kind. A missing file is created with the
+    // full schema; an empty one (or an SQLite file with nothing in it) gets the
+    // schema; an older schema version is brought up to date in one transaction.
+    // Refused, with a message in *error and the file left as it was: a newer
+    // schema version, a file of another kind, a file that is not a database.
+    static std::unique_ptr<Database> open(const QString &path, DatabaseKind kind,
+                                          QString *error = nullptr);
+    ~Database();
+
+    // Copies of the handle must be gone before the Database is destroyed.
+    QSqlDatabase connection() const;
+    QString connectionName() const { return m_connectionName; }
+    QString path() const { return m_path; }
+    DatabaseKind kind() const { return m_kind; }
+
+    bool transaction();
+    bool commit();
+    void rollback();
+
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+private:
+    friend bool createDatabaseFile(const QString &, DatabaseKind, QString *);
+    Database(QString path, DatabaseKind kind);
+    bool prepareSchema(QString *error);
+    bool migrate(int fromVersion, QString *error);
+
+    QString m_path;
+    DatabaseKind m_kind;
+    QString m_connectionName;
+};
+
+// A transaction that rolls back unless committed, so an early return cannot
+// leave one open on the connection.
+class Transaction
+{
+public:
+    explicit Transaction(Database &database);
+    ~Transaction();
+    bool isActive() const { return m_active; }
+    bool commit();
+
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+private:
+    Database &m_database;
+    bool m_active = false;
+};
+
+// Builds a new database file with the full schema of its kind. Refuses (false and
+// a message) when something already exists at path. The file appears complete or
+// not at all: it is built under a temporary name and renamed into place.
+bool createDatabaseFile(const QString &path, DatabaseKind kind, QString *error = nullptr);
+
+} // namespace rollcall::store
