@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace rollcall {
+
+struct CommandLine
+{
+    bool help = false;
+    bool version = false;
+    QString home;       // --home DIR
+    QString open;       // --open NETFOLDER
+    QString subcommand; // a headless job ("psk", ...), empty for the desktop program
+    QStringList subcommandArgs;
+    QString error; // not empty when the command line could not be understood
+};
+
+// args: the words after the program name.
+CommandLine parseCommandLine(const QStringList &args);
+QString helpText();
+QString versionLine();
+
+bool isSubcommand(const QString &word);
+// Runs a headless job; needs a QCoreApplication. Returns the exit code.
+int runSubcommand(const CommandLine &commandLine);
+
+} // namespace rollcall

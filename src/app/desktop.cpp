@@ -1,0 +1,79 @@
+#include "app/desktop.h"
+
+#include "about/aboutbox.h"
+#include "about/releasenoteswindow.h"
+#include "app/introwindow.h"
+#include "app/launcherwindow.h"
+#include "app/newnetwindow.h"
+#include "app/prefsdialog.h"
+#include "app/qtprompts.h"
+#include "app/session.h"
+#include "app/startup.h"
+#include "app/windowregistry.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTextStream>
+
+namespace rollcall {
+
+void registerWindows()
+{
+    WindowRegistry &r = windows();
+    r.registerWindow(QStringLiteral("intro"), [] { return new IntroWindow; });
+    r.registerWindow(QStringLiteral("Form1"), [] { return new LauncherWindow; });
+    r.registerWindow(QStringLiteral("Form5"), [] { return new NewNetWindow; });
+    r.registerWindow(QStringLiteral("prefs"), [] { return new PrefsDialog; });
+    r.registerWindow(QStringLiteral("frmAbout"), [] { return new AboutBox; });
+    r.registerWindow(QStringLiteral("newchanges"), [] { return new ReleaseNotesWindow; });
+}
+
+void beginStartup()
+{
+    Session &s = session();
+    s.loadPreferences(); // the splash field starts as "2", so a missing file shows the title
+    if (s.prefsrec.splash.trimmed() == QLatin1String("0")) {
+        windows().window(QStringLiteral("Form1"))->show();
+        return;
+    }
+    auto *intro = windows().window<IntroWindow>(QStringLiteral("intro"));
+    QObject::connect(intro, &IntroWindow::finished, [] {
+        windows().window(QStringLiteral("Form1"))->show();
+        windows().unload(QStringLiteral("intro"));
+    });
+    intro->show();
+}
+
+int runDesktop(const CommandLine &cl)
+{
+    QApplication::setQuitOnLastWindowClosed(false); // the program ends through UnloadAllForms
+    static SystemClock clock;
+    static QtPrompts prompts;
+    Session &s = session();
+    s.clock = &clock;
+    s.prompts = &prompts;
+
+    QString error;
+    if (!initSession(cl.home, QCoreApplication::applicationDirPath(), &error)) {
+        QMessageBox::critical(nullptr, QStringLiteral("Rollcall"), error);
+        return 1;
+    }
+    registerWindows();
+
+    if (!cl.open.isEmpty()) {
+        const QString netpath = netpathFromFolder(cl.open, &error);
+        if (netpath.isEmpty()) {
+            QTextStream(stderr) << "rollcall: " << error << '\n';
+            return 2;
+        }
+        s.netpath = netpath;
+        if (QWidget *net = windows().window(QStringLiteral("rollcall"))) {
+            net->show();
+            return QApplication::exec();
+        }
+    }
+    beginStartup();
+    return QApplication::exec();
+}
+
+} // namespace rollcall

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "app/commandline.h"
+
+namespace rollcall {
+
+// Registers the factory of every window this build has, by its name.
+void registerWindows();
+
+// The start-up sequence: preferences read, then the title window (unless the
+// splash setting is "0") followed by the launcher.
+void beginStartup();
+
+// The desktop program: session, windows, start-up, event loop.
+int runDesktop(const CommandLine &commandLine);
+
+} // namespace rollcall

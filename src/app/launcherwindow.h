@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QPushButton;
+
+namespace rollcall {
+
+// The launcher `Form1`: opens an existing net, creates a new one, or quits;
+// its menus reach the preferences, the traffic and tool windows and help.
+class LauncherWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit LauncherWindow(QWidget *parent = nullptr);
+
+    static QString loadedCaption();
+
+    // The button actions, public so the net window and tests can run them.
+    void openNet();
+    void newNet();
+    void quit();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void load();
+    QAction *addWindowItem(QMenu *menu, const QString &text, const QKeySequence &key,
+                           const QString &window, const QString &objectName);
+    void toggleWindow(const QString &name);
+    void startProgram(const QString &program, const QString &what);
+    void showModal(const QString &name);
+
+    bool m_loaded = false;
+};
+
+} // namespace rollcall

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDate>
+#include <QLocale>
+#include <QString>
+
+namespace rollcall {
+
+// The name offered for a new net: the highlighted folder's last component,
+// " - ", and the short date with every "/" turned into "-" (ARES - 12-5-2026).
+QString proposedNetName(const QString &highlightedFolder, const QDate &date,
+                        const QLocale &locale = QLocale::system());
+
+struct NetCreation
+{
+    bool ok = false;
+    QString netpath; // the new folder, ending in "/"
+    QString error;   // what to tell the operator when !ok
+};
+
+// Creates folder parent/name holding exactly net.mdb (from blank.net) and
+// nettrfc.mdb. A folder that exists already is never touched; on any failure
+// whatever this call made is removed again, so no half-built net is left.
+NetCreation createNetFolder(const QString &parent, const QString &name, const QString &dbfiles);
+
+} // namespace rollcall

@@ -1,0 +1,157 @@
+#include "app/prefsdialog.h"
+
+#include "app/session.h"
+#include "app/uppercasewidget.h"
+#include "app/windowregistry.h"
+#include "store/programfiles.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QValidator>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace rollcall {
+
+namespace {
+// Digits only, and never more than the largest message number.
+class MessageNumberValidator : public QValidator
+{
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override
+    {
+        if (input.isEmpty())
+            return Intermediate;
+        bool ok = false;
+        const int value = input.toInt(&ok);
+        if (!ok || input.startsWith(u'+') || input.startsWith(u'-')
+            || value > store::MessageNumberFile::kMaximum)
+            return Invalid;
+        return Acceptable;
+    }
+};
+} // namespace
+
+PrefsDialog::PrefsDialog(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("prefs"));
+    setWindowTitle(QStringLiteral("Preferences"));
+
+    m_callsign = new QLineEdit(this);
+    m_callsign->setObjectName(QStringLiteral("txtCallsign"));
+    m_callsign->setToolTip(QStringLiteral("Your Callsign"));
+    m_callsign->setMaxLength(store::PrefsRecord::kCallsignWidth);
+    forceUpperCase(m_callsign);
+    m_name = new QLineEdit(this);
+    m_name->setObjectName(QStringLiteral("txtName"));
+    m_name->setToolTip(QStringLiteral("Your Name"));
+    m_name->setMaxLength(store::PrefsRecord::kNameWidth);
+    m_location = new QLineEdit(this);
+    m_location->setObjectName(QStringLiteral("txtLocation"));
+    m_location->setToolTip(
+        QStringLiteral("Your City and State, for example: Springfield,IL"));
+    m_location->setMaxLength(store::PrefsRecord::kLocationWidth);
+    m_msgnumber = new QLineEdit(this);
+    m_msgnumber->setObjectName(QStringLiteral("txtMsgNumber"));
+    m_msgnumber->setToolTip(QStringLiteral(
+        "The next message number to assign to NTS messages - increments automagically!"));
+    // Message numbers are 16-bit: the field takes 0 to 32767.
+    m_msgnumber->setValidator(new MessageNumberValidator(this));
+
+    m_splash = new QCheckBox(QStringLiteral("Splash on startup"), this);
+    m_splash->setObjectName(QStringLiteral("chkSplash"));
+    m_splash->setToolTip(QStringLiteral("Displays the Rollcall title screen when enabled."));
+    m_splash->setTristate(true);
+    m_options = new QCheckBox(QStringLiteral("Option checkboxes"), this);
+    m_options->setObjectName(QStringLiteral("chkOptions"));
+    m_options->setToolTip(
+        QStringLiteral("Turns on the Option check boxes in the net entry mode."));
+    m_spaceTab = new QCheckBox(QStringLiteral("Spacebar=Tab"), this);
+    m_spaceTab->setObjectName(QStringLiteral("chkSpaceTab"));
+    m_spaceTab->setToolTip(QStringLiteral("Makes the spacebar act the same as the Tab key in net "
+                                          "netry mode.  Use <SHIFT><SPACE> for a space"));
+
+    auto *saveButton = new QPushButton(QStringLiteral("&Save"), this);
+    saveButton->setObjectName(QStringLiteral("cmdSave"));
+    saveButton->setDefault(true);
+    connect(saveButton, &QPushButton::clicked, this, &PrefsDialog::save);
+
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("My Callsign:"), m_callsign);
+    form->addRow(QStringLiteral("My Name:"), m_name);
+    form->addRow(QStringLiteral("My Location:"), m_location);
+    form->addRow(QStringLiteral("Next Message #"), m_msgnumber);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(m_splash);
+    layout->addWidget(m_options);
+    layout->addWidget(m_spaceTab);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(saveButton);
+    layout->addLayout(buttons);
+
+    load();
+}
+
+void PrefsDialog::load()
+{
+    Session &s = session();
+    store::readPrefs(s.prefsPath(), s.prefsrec);
+    const store::PrefsRecord &p = s.prefsrec;
+    m_callsign->setText(p.callsign);
+    // "0" off, "1" on; a record never saved holds "2", shown as the grey third state.
+    const int splash = int(store::MessageNumberFile::leadingNumber(p.splash));
+    m_splash->setCheckState(splash == 0   ? Qt::Unchecked
+                            : splash == 1 ? Qt::Checked
+                                          : Qt::PartiallyChecked);
+    m_options->setChecked(p.optionCheckboxes != 0);
+    m_spaceTab->setChecked(p.spaceBarTab != 0);
+    m_name->setText(p.name);
+    m_location->setText(p.location);
+    s.msgnumber = s.messageNumbers().read();
+    m_msgnumber->setText(QString::number(s.msgnumber));
+}
+
+void PrefsDialog::save()
+{
+    Session &s = session();
+    store::PrefsRecord &p = s.prefsrec;
+    const Qt::CheckState splash = m_splash->checkState();
+    p.splash = splash == Qt::Unchecked ? QStringLiteral("0")
+               : splash == Qt::Checked ? QStringLiteral("1")
+                                       : QStringLiteral("2");
+    QString call = m_callsign->text();
+    while (call.endsWith(u' '))
+        call.chop(1);
+    p.callsign = call;
+    p.optionCheckboxes = m_options->isChecked() ? 1 : 0;
+    p.spaceBarTab = m_spaceTab->isChecked() ? 1 : 0;
+    p.name = m_name->text();
+    p.location = m_location->text();
+    if (!store::writePrefs(s.prefsPath(), p))
+        s.prompts->exclamation(QStringLiteral("Preferences"),
+                               QStringLiteral("The preferences could not be saved to %1.")
+                                   .arg(s.prefsPath()));
+
+    // An open net makes its option boxes usable (or not) at once.
+    if (QWidget *net = windows().loaded(QStringLiteral("rollcall")))
+        QMetaObject::invokeMethod(net, "setOptionCheckboxesEnabled",
+                                  Q_ARG(bool, m_options->isChecked()));
+
+    if (const auto stored = s.messageNumbers().set(m_msgnumber->text()))
+        s.msgnumber = *stored;
+    else
+        s.prompts->exclamation(QStringLiteral("Preferences"),
+                               QStringLiteral("The message number could not be saved to %1.")
+                                   .arg(s.messageNumberPath));
+    s.setMycallFrom(p.callsign);
+    accept();
+    close();
+}
+
+} // namespace rollcall

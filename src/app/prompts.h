@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+namespace rollcall {
+
+// Every question, message and file or folder choice the program puts to the
+// operator goes through this interface, so tests can answer with a script.
+class Prompts
+{
+public:
+    virtual ~Prompts() = default;
+
+    struct FileDialog
+    {
+        QString title;
+        QString filter;           // "Access Database (*.mdb)|*.mdb" style: label|pattern pairs
+        QString defaultExtension; // ".mdb"; added when the name typed has none
+        QString initialFolder;
+        QString proposedName;
+    };
+
+    // Full path chosen, or an empty string when the operator cancelled.
+    virtual QString openFile(const FileDialog &dialog) = 0;
+    virtual QString saveFile(const FileDialog &dialog) = 0;
+    // Folder chosen, or empty on cancel.
+    virtual QString chooseFolder(const QString &title, const QString &initialFolder) = 0;
+
+    // A Yes/No message box; true for Yes.
+    virtual bool askYesNo(const QString &title, const QString &text) = 0;
+    virtual void information(const QString &title, const QString &text) = 0;
+    // Message box with the exclamation icon (warnings and errors).
+    virtual void exclamation(const QString &title, const QString &text) = 0;
+
+    // Input box: the answer, or an empty string when the operator cancelled
+    // or left it empty (the two mean the same).
+    virtual QString input(const QString &prompt, const QString &title,
+                          const QString &proposed = QString()) = 0;
+};
+
+} // namespace rollcall

@@ -1,0 +1,101 @@
+#include "app/qtprompts.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace rollcall {
+
+namespace {
+QWidget *owner()
+{
+    return QApplication::activeWindow();
+}
+
+QFileDialog *makeDialog(const Prompts::FileDialog &d, QFileDialog::AcceptMode mode)
+{
+    auto *dialog = new QFileDialog(owner(), d.title);
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                        : QFileDialog::AnyFile);
+    dialog->setNameFilter(QtPrompts::qtFilter(d.filter));
+    QString ext = d.defaultExtension;
+    if (ext.startsWith(u'.'))
+        ext.remove(0, 1);
+    dialog->setDefaultSuffix(ext);
+    if (!d.initialFolder.isEmpty())
+        dialog->setDirectory(d.initialFolder);
+    if (!d.proposedName.isEmpty())
+        dialog->selectFile(d.proposedName);
+    // Replacing a file is confirmed by the caller with the program's own question.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+    return dialog;
+}
+
+QString runDialog(QFileDialog *dialog)
+{
+    QString chosen;
+    if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
+        chosen = dialog->selectedFiles().constFirst();
+    delete dialog;
+    return chosen;
+}
+} // namespace
+
+QString QtPrompts::qtFilter(const QString &pipeFilter)
+{
+    const QStringList parts = pipeFilter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString label = parts[i];
+        const QString patterns = QString(parts[i + 1]).replace(u';', u' ');
+        filters << (label.contains(u'(') ? label : label + QStringLiteral(" (") + patterns + u')');
+    }
+    if (filters.isEmpty())
+        return QStringLiteral("All files (*)");
+    return filters.join(QStringLiteral(";;"));
+}
+
+QString QtPrompts::openFile(const FileDialog &d)
+{
+    return runDialog(makeDialog(d, QFileDialog::AcceptOpen));
+}
+
+QString QtPrompts::saveFile(const FileDialog &d)
+{
+    return runDialog(makeDialog(d, QFileDialog::AcceptSave));
+}
+
+QString QtPrompts::chooseFolder(const QString &title, const QString &initialFolder)
+{
+    return QFileDialog::getExistingDirectory(owner(), title, initialFolder);
+}
+
+bool QtPrompts::askYesNo(const QString &title, const QString &text)
+{
+    return QMessageBox::question(owner(), title, text, QMessageBox::Yes | QMessageBox::No)
+           == QMessageBox::Yes;
+}
+
+void QtPrompts::information(const QString &title, const QString &text)
+{
+    QMessageBox::information(owner(), title, text);
+}
+
+void QtPrompts::exclamation(const QString &title, const QString &text)
+{
+    QMessageBox::warning(owner(), title, text);
+}
+
+QString QtPrompts::input(const QString &prompt, const QString &title, const QString &proposed)
+{
+    bool ok = false;
+    const QString answer = QInputDialog::getText(owner(), title, prompt, QLineEdit::Normal,
+                                                 proposed, &ok);
+    return ok ? answer : QString();
+}
+
+} // namespace rollcall

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/prompts.h"
+
+class QWidget;
+
+namespace rollcall {
+
+// The real dialogs: Qt's file dialogs, message boxes and input boxes, placed
+// over the active window.
+class QtPrompts final : public Prompts
+{
+public:
+    QString openFile(const FileDialog &dialog) override;
+    QString saveFile(const FileDialog &dialog) override;
+    QString chooseFolder(const QString &title, const QString &initialFolder) override;
+    bool askYesNo(const QString &title, const QString &text) override;
+    void information(const QString &title, const QString &text) override;
+    void exclamation(const QString &title, const QString &text) override;
+    QString input(const QString &prompt, const QString &title, const QString &proposed) override;
+
+    // "Access Database (*.mdb)|*.mdb|All files|*" -> "Access Database (*.mdb);;All files (*)"
+    static QString qtFilter(const QString &pipeFilter);
+};
+
+} // namespace rollcall

@@ -1,0 +1,8 @@
+#pragma once
+
+class QLineEdit;
+
+namespace rollcall {
+// Callsign and state fields: whatever is typed becomes upper case, caret at the end.
+void forceUpperCase(QLineEdit *edit);
+} // namespace rollcall

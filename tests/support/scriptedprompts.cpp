@@ -1,0 +1,80 @@
+#include "scriptedprompts.h"
+
+namespace rollcall::test {
+
+ScriptedPrompts &ScriptedPrompts::answer(const QString &text)
+{
+    m_answers.append({false, false, text});
+    return *this;
+}
+
+ScriptedPrompts &ScriptedPrompts::answerBool(bool yes)
+{
+    m_answers.append({true, yes, QString()});
+    return *this;
+}
+
+QString ScriptedPrompts::nextText()
+{
+    if (m_answers.isEmpty()) {
+        ++m_unanswered;
+        return QString();
+    }
+    return m_answers.takeFirst().text;
+}
+
+QString ScriptedPrompts::openFile(const FileDialog &dialog)
+{
+    m_shown.append({Kind::OpenFile, dialog.title, dialog.filter, dialog, dialog.proposedName});
+    return nextText();
+}
+
+QString ScriptedPrompts::saveFile(const FileDialog &dialog)
+{
+    m_shown.append({Kind::SaveFile, dialog.title, dialog.filter, dialog, dialog.proposedName});
+    return nextText();
+}
+
+QString ScriptedPrompts::chooseFolder(const QString &title, const QString &initialFolder)
+{
+    m_shown.append({Kind::ChooseFolder, title, QString(), {}, initialFolder});
+    return nextText();
+}
+
+bool ScriptedPrompts::askYesNo(const QString &title, const QString &text)
+{
+    m_shown.append({Kind::YesNo, title, text, {}, {}});
+    if (m_answers.isEmpty()) {
+        ++m_unanswered;
+        return false;
+    }
+    const Answer a = m_answers.takeFirst();
+    return a.isBool ? a.yes : !a.text.isEmpty();
+}
+
+void ScriptedPrompts::information(const QString &title, const QString &text)
+{
+    m_shown.append({Kind::Information, title, text, {}, {}});
+}
+
+void ScriptedPrompts::exclamation(const QString &title, const QString &text)
+{
+    m_shown.append({Kind::Exclamation, title, text, {}, {}});
+}
+
+QString ScriptedPrompts::input(const QString &prompt, const QString &title, const QString &proposed)
+{
+    m_shown.append({Kind::Input, title, prompt, {}, proposed});
+    return nextText();
+}
+
+QStringList ScriptedPrompts::messages() const
+{
+    QStringList out;
+    for (const Shown &s : m_shown)
+        if (s.kind == Kind::Information || s.kind == Kind::Exclamation)
+            out << s.text;
+    return out;
+}
+
+} // namespace rollcall::test

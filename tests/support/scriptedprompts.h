@@ -1,0 +1,63 @@
+#pragma once
+
+#include "app/prompts.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace rollcall::test {
+
+// Prompts answered from a script. Each question takes the next scripted answer;
+// every prompt shown is recorded so tests can check what the operator saw.
+// A question with no answer left is answered as a cancel (empty text, No) and
+// counted in unanswered().
+class ScriptedPrompts final : public Prompts
+{
+public:
+    enum class Kind { OpenFile, SaveFile, ChooseFolder, YesNo, Information, Exclamation, Input };
+
+    struct Shown
+    {
+        Kind kind;
+        QString title;
+        QString text; // message, prompt, or the dialog's filter
+        FileDialog dialog;
+        QString proposed;
+    };
+
+    // Script the next answers, in order. A text answer serves files, folders
+    // and input boxes; an empty text is a cancel.
+    ScriptedPrompts &answer(const QString &text);
+    ScriptedPrompts &answerYes() { return answerBool(true); }
+    ScriptedPrompts &answerNo() { return answerBool(false); }
+
+    QString openFile(const FileDialog &dialog) override;
+    QString saveFile(const FileDialog &dialog) override;
+    QString chooseFolder(const QString &title, const QString &initialFolder) override;
+    bool askYesNo(const QString &title, const QString &text) override;
+    void information(const QString &title, const QString &text) override;
+    void exclamation(const QString &title, const QString &text) override;
+    QString input(const QString &prompt, const QString &title, const QString &proposed) override;
+
+    const QList<Shown> &shown() const { return m_shown; }
+    QStringList messages() const; // texts of information and exclamation boxes
+    int unanswered() const { return m_unanswered; }
+    int pending() const { return int(m_answers.size()); }
+
+private:
+    struct Answer
+    {
+        bool isBool;
+        bool yes;
+        QString text;
+    };
+    ScriptedPrompts &answerBool(bool yes);
+    QString nextText();
+
+    QList<Answer> m_answers;
+    QList<Shown> m_shown;
+    int m_unanswered = 0;
+};
+
+} // namespace rollcall::test

@@ -1,0 +1,43 @@
+#include "testmain.h"
+
+#include <QApplication>
+#include <QTest>
+#include <vector>
+
+namespace rollcall::test {
+namespace {
+struct Entry
+{
+    const char *name;
+    Factory factory;
+};
+std::vector<Entry> &registry()
+{
+    static std::vector<Entry> entries;
+    return entries;
+}
+} // namespace
+
+int registerTestClass(const char *name, Factory factory)
+{
+    registry().push_back({name, std::move(factory)});
+    return int(registry().size());
+}
+} // namespace rollcall::test
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("rollcall-tests"));
+    const QByteArray only = qgetenv("RC_TEST_CLASS");
+    int failures = 0;
+    for (const auto &entry : rollcall::test::registry()) {
+        if (!only.isEmpty() && only != entry.name)
+            continue;
+        std::unique_ptr<QObject> object = entry.factory();
+        failures += QTest::qExec(object.get(), argc, argv);
+    }
+    return failures == 0 ? 0 : 1;
+}
