@@ -1,0 +1,428 @@
+#include "modem/demodulator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace rollcall::modem {
+
+namespace {
+constexpr std::size_t kAcqSize = 512;
+constexpr std::size_t kHistorySize = 256; // 16 symbols at 16 samples a symbol
+
+double wrapHalf(double x, double period)
+{
+    x = std::fmod(x, period);
+    if (x >= period / 2)
+        x -= period;
+    if (x < -period / 2)
+        x += period;
+    return x;
+}
+} // namespace
+
+Demodulator::Demodulator(int rate)
+    : rate_(rate)
+    , mode_(bpsk31())
+{
+    configure();
+}
+
+void Demodulator::setMode(const ModeParams &mode)
+{
+    mode_ = mode;
+    configure();
+}
+
+void Demodulator::configure()
+{
+    const double decimatedRate = kSps * mode_.baud;
+    decimation_ = std::max(1, int(std::lround(rate_ / decimatedRate)));
+    // Pass about three symbol rates, stop where aliases would fold back into
+    // the band the receiver looks at.
+    const double cutoff = 0.5 * decimatedRate / rate_;
+    const int taps = 10 * decimation_ + 1;
+    decimTaps_ = designLowPass(taps, cutoff);
+    decimBuf_.assign(decimTaps_.size() * 2, cfloat(0, 0));
+    decimPos_ = 0;
+    decimCount_ = 0;
+
+    // Receive filter: a raised cosine shorter than the two-symbol PSK31 pulse.
+    // The full matched filter lets each symbol leak a sixth into its
+    // neighbours; this length trades a little noise for far less of that.
+    const int mlen = std::getenv("RX_MLEN") ? std::atoi(std::getenv("RX_MLEN")) : 20;
+    matched_.resize(std::size_t(mlen));
+    double sum = 0;
+    for (int i = 0; i < mlen; ++i) {
+        matched_[std::size_t(i)] = float(0.5 - 0.5 * std::cos(2 * kPi * (i + 0.5) / mlen));
+        sum += matched_[std::size_t(i)];
+    }
+    for (float &v : matched_)
+        v = float(v / sum);
+    matchedBuf_.assign(matched_.size() * 2, cfloat(0, 0));
+    matchedPos_ = 0;
+
+    // Acquisition pre-filter: the search range plus one symbol rate.
+    const double acqCutoff = 2.5 * mode_.baud / decimatedRate;
+    acqTaps_ = designLowPass(33, acqCutoff);
+    acqBuf_.assign(acqTaps_.size() * 2, cfloat(0, 0));
+    acqPos_ = 0;
+    acqHistory_.assign(kAcqSize, cfloat(0, 0));
+    acqHistory4_.assign(kAcqSize, cfloat(0, 0));
+    acqCount_ = 0;
+
+    history_.assign(kHistorySize, cfloat(0, 0));
+    historyPos_ = 0;
+    reset();
+}
+
+void Demodulator::reset()
+{
+    timing_ = {0, 0};
+    nextStrobe_ = double(sampleIndex_) + kSps;
+    previous_ = {0, 0};
+    reference_ = {0, 0};
+    refAlpha_ = std::getenv("RX_ALPHA") ? float(std::atof(std::getenv("RX_ALPHA"))) : 0.5f;
+    power_ = 1e-12;
+    quality_ = 0;
+    lock_ = 0;
+    afcAcc_ = {0, 0};
+    squelchOpen_ = false;
+    viterbi_.reset();
+    varicode_.reset();
+    idleRun_ = 0;
+    acqCount_ = 0;
+    retune(frequency_);
+}
+
+void Demodulator::setFrequency(double hz)
+{
+    anchor_ = clampFrequency(hz);
+    frequency_ = anchor_;
+    retune(frequency_);
+    lock_ = 0;
+    afcAcc_ = {0, 0};
+    acqCount_ = 0;
+}
+
+void Demodulator::setFrequencyLimits(double low, double high)
+{
+    low_ = std::min(low, high);
+    high_ = std::max(low, high);
+    anchor_ = clampFrequency(anchor_);
+    retune(clampFrequency(frequency_));
+}
+
+double Demodulator::clampFrequency(double hz) const
+{
+    return std::clamp(hz, low_, high_);
+}
+
+void Demodulator::setSquelch(int threshold, int speed)
+{
+    squelchThreshold_ = std::clamp(threshold, 0, 99);
+    double symbols;
+    if (speed <= 0)
+        symbols = 16; // fast
+    else if (speed == 1)
+        symbols = 48; // slow
+    else
+        symbols = 8 + (std::clamp(speed, 10, 200) - 10) * 120.0 / 190.0;
+    qualityAlpha_ = 1.0 / symbols;
+}
+
+int Demodulator::quality() const
+{
+    return int(std::lround(std::clamp(quality_ * 100.0, 0.0, 100.0)));
+}
+
+void Demodulator::retune(double hz)
+{
+    frequency_ = hz;
+    const double w = -2 * kPi * hz / rate_;
+    rot_ = {std::cos(w), std::sin(w)};
+}
+
+void Demodulator::process(const float *x, std::size_t n)
+{
+    const std::size_t taps = decimTaps_.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::complex<double> o = osc_;
+        osc_ *= rot_;
+        if (++oscCount_ >= 512) {
+            oscCount_ = 0;
+            osc_ /= std::abs(osc_);
+        }
+        const cfloat v(float(x[i] * o.real()), float(x[i] * o.imag()));
+        decimBuf_[decimPos_] = v;
+        decimBuf_[decimPos_ + taps] = v;
+        if (++decimPos_ == taps)
+            decimPos_ = 0;
+        if (++decimCount_ < decimation_)
+            continue;
+        decimCount_ = 0;
+        // Oldest sample first at decimPos_.
+        const cfloat *b = &decimBuf_[decimPos_];
+        float re = 0, im = 0;
+        for (std::size_t k = 0; k < taps; ++k) {
+            re += decimTaps_[k] * b[k].real();
+            im += decimTaps_[k] * b[k].imag();
+        }
+        decimated(cfloat(re, im));
+    }
+}
+
+void Demodulator::decimated(cfloat z)
+{
+    history_[historyPos_] = z;
+    historyPos_ = (historyPos_ + 1) % kHistorySize;
+
+    if (afcLimit_ > 0) {
+        const std::size_t at = acqTaps_.size();
+        acqBuf_[acqPos_] = z;
+        acqBuf_[acqPos_ + at] = z;
+        if (++acqPos_ == at)
+            acqPos_ = 0;
+        const cfloat *b = &acqBuf_[acqPos_];
+        cfloat f(0, 0);
+        for (std::size_t k = 0; k < at; ++k)
+            f += acqTaps_[k] * b[k];
+        const cfloat p = f * f;
+        acqHistory_[acqCount_ % kAcqSize] = p;
+        if (mode_.isQpsk())
+            acqHistory4_[acqCount_ % kAcqSize] = p * p;
+        ++acqCount_;
+        // Look early (half a window) so a signal found in its preamble loses
+        // no text, then every quarter window.
+        if (acqCount_ >= kAcqSize / 2 && acqCount_ % (kAcqSize / 4) == 0)
+            acquire();
+    }
+
+    // Matched filter.
+    const std::size_t mt = matched_.size();
+    matchedBuf_[matchedPos_] = z;
+    matchedBuf_[matchedPos_ + mt] = z;
+    if (++matchedPos_ == mt)
+        matchedPos_ = 0;
+    const cfloat *b = &matchedBuf_[matchedPos_];
+    float re = 0, im = 0;
+    for (std::size_t k = 0; k < mt; ++k) {
+        re += matched_[k] * b[k].real();
+        im += matched_[k] * b[k].imag();
+    }
+    const cfloat m(re, im);
+
+    // Symbol timing: the envelope peaks once a symbol; its phase against the
+    // sample counter gives the best sampling instant.
+    static const auto kTurn = [] {
+        std::vector<std::complex<double>> t(kSps);
+        for (int p = 0; p < kSps; ++p)
+            t[std::size_t(p)] = std::polar(1.0, -2 * kPi * p / kSps);
+        return t;
+    }();
+    const double e = std::norm(m);
+    timing_ += (e * kTurn[sampleIndex_ % kSps] - timing_) * (1.0 / (16 * kSps));
+
+    const double idx = double(sampleIndex_);
+    if (idx >= nextStrobe_) {
+        const float frac = float(nextStrobe_ - (idx - 1));
+        const cfloat y = lastMatched_ + (m - lastMatched_) * std::clamp(frac, 0.0f, 1.0f);
+        double step = kSps;
+        if (std::abs(timing_) > 0) {
+            const double peak = std::fmod(-std::arg(timing_) * kSps / (2 * kPi) + kSps, kSps);
+            const double err = wrapHalf(peak - std::fmod(nextStrobe_, kSps), kSps);
+            step += std::clamp(0.25 * err, -1.0, 1.0);
+        }
+        nextStrobe_ += step;
+        symbol(y);
+    }
+    lastMatched_ = m;
+    ++sampleIndex_;
+}
+
+void Demodulator::symbol(cfloat y)
+{
+    const cfloat d = y * std::conj(previous_);
+    previous_ = y;
+    power_ += (std::norm(y) - power_) * 0.05;
+    const double mag = std::abs(d);
+    if (mag <= 0)
+        return;
+
+    // Quality: how close the phase change sits to the allowed shifts.
+    const cfloat u = d / float(mag);
+    cfloat folded = u * u;
+    if (mode_.isQpsk())
+        folded *= folded;
+    quality_ += (folded.real() - quality_) * qualityAlpha_;
+    // The folded phase change, averaged before taking its angle, steers the
+    // fine AFC; its magnitude says whether there is a signal to follow.
+    afcAcc_ += (std::complex<double>(folded.real(), folded.imag()) - afcAcc_) * (1.0 / 32);
+    lock_ = std::abs(afcAcc_);
+
+    const bool wasOpen = squelchOpen_;
+    if (squelchThreshold_ == 0)
+        squelchOpen_ = true;
+    else
+        squelchOpen_ = quality() >= squelchThreshold_ - (wasOpen ? 5 : 0);
+
+    if (afcLimit_ > 0 && lock_ > 0.25) {
+        const double residual = std::arg(afcAcc_) / (mode_.isQpsk() ? 4 : 2);
+        const double hz = residual * mode_.baud / (2 * kPi);
+        const double gain = afcLimit_ >= 3000 ? 0.1 : 0.02;
+        double f = frequency_ + gain * hz;
+        if (afcLimit_ < 3000)
+            f = std::clamp(f, anchor_ - afcLimit_, anchor_ + afcLimit_);
+        f = clampFrequency(f);
+        const bool moved = std::lround(f) != std::lround(frequency_);
+        retune(f);
+        if (moved && onFrequency)
+            onFrequency(f);
+    }
+
+    if (mode_.isQpsk()) {
+        const cfloat dn = d / float(power_ + 1e-20);
+        const int b = viterbi_.push(mode_.reversed ? std::conj(dn) : dn);
+        if (b >= 0)
+            bit(b);
+    } else {
+        // Compare with a reference built from the last few symbols, each
+        // turned by the decision made on it: less noise than the previous
+        // symbol alone, while short enough to follow the AFC.
+        const cfloat r = reference_;
+        const float dr = (y * std::conj(r)).real();
+        const int b = dr > 0 ? 1 : 0;
+        reference_ = y + refAlpha_ * (b ? r : -r);
+        bit(b);
+    }
+}
+
+void Demodulator::bit(int b)
+{
+    if (b == 0 && lock_ > 0.5) {
+        ++idleRun_;
+        if (idleRun_ >= 24 && idleRun_ % 16 == 8)
+            measureImd();
+    } else {
+        idleRun_ = 0;
+    }
+    const int c = varicode_.push(b);
+    if (c >= 0 && squelchOpen_ && onChar)
+        onChar(std::uint8_t(c));
+}
+
+bool Demodulator::searchLine(const std::vector<cfloat> &history, int power, double &offset) const
+{
+    const double rateD = kSps * mode_.baud;
+    std::vector<std::complex<double>> spec(kAcqSize, {0, 0});
+    const std::size_t used = std::min(acqCount_, kAcqSize);
+    for (std::size_t i = 0; i < used; ++i) {
+        const double w = 0.5 - 0.5 * std::cos(2 * kPi * (double(i) + 0.5) / double(used));
+        const cfloat v = history[(acqCount_ - used + i) % kAcqSize];
+        spec[i] = std::complex<double>(v.real(), v.imag()) * w;
+    }
+    fft(spec);
+    const double binHz = rateD / kAcqSize;
+    double lo = -1.5 * mode_.baud, hi = 1.5 * mode_.baud;
+    if (afcLimit_ < 3000) {
+        lo = std::max(lo, anchor_ - afcLimit_ - frequency_);
+        hi = std::min(hi, anchor_ + afcLimit_ - frequency_);
+    }
+    lo = std::max(lo, low_ - frequency_);
+    hi = std::min(hi, high_ - frequency_);
+    if (hi <= lo)
+        return false;
+    const int kLo = int(std::ceil(lo * power / binHz));
+    const int kHi = int(std::floor(hi * power / binHz));
+    if (kHi - kLo < 8)
+        return false;
+    auto bin = [&](int k) {
+        return std::norm(spec[std::size_t((k % int(kAcqSize) + int(kAcqSize)) % int(kAcqSize))]);
+    };
+    int best = kLo;
+    for (int k = kLo; k <= kHi; ++k) {
+        if (bin(k) > bin(best))
+            best = k;
+    }
+    double rest = 0;
+    int restCount = 0;
+    for (int k = kLo; k <= kHi; ++k) {
+        if (std::abs(k - best) > 3) {
+            rest += bin(k);
+            ++restCount;
+        }
+    }
+    const double bestP = bin(best);
+    // A line must stand well clear of the noise floor (13 dB) to count.
+    if (restCount == 0 || bestP < 20 * rest / restCount)
+        return false;
+    // Parabolic interpolation on the log magnitude around the peak.
+    const double a = std::log(bin(best - 1) + 1e-30), c0 = std::log(bestP + 1e-30),
+                 b = std::log(bin(best + 1) + 1e-30);
+    const double den = a - 2 * c0 + b;
+    const double delta = den != 0 ? std::clamp(0.5 * (a - b) / den, -0.5, 0.5) : 0;
+    offset = (best + delta) * binHz / power;
+    return true;
+}
+
+void Demodulator::acquire()
+{
+    // Squaring strips BPSK modulation (and QPSK idle reversals) and leaves a
+    // line at twice the offset; the fourth power does the same for QPSK data.
+    double offset = 0;
+    // QPSK data squared shows false lines a quarter symbol rate off, so the
+    // square is trusted for QPSK only while nothing is locked.
+    bool found;
+    if (mode_.isQpsk())
+        found = (lock_ < 0.25 && searchLine(acqHistory_, 2, offset))
+                || searchLine(acqHistory4_, 4, offset);
+    else
+        found = searchLine(acqHistory_, 2, offset);
+    if (!found)
+        return;
+    // Within reach of the fine loop (a quarter of the symbol rate for BPSK, an
+    // eighth for QPSK), leave it be.
+    if (std::abs(offset) < (mode_.isQpsk() ? 0.06 : 0.15) * mode_.baud)
+        return;
+    double f = frequency_ + offset;
+    if (afcLimit_ < 3000)
+        f = std::clamp(f, anchor_ - afcLimit_, anchor_ + afcLimit_);
+    f = clampFrequency(f);
+    retune(f);
+    if (std::abs(offset) > 0.25 * mode_.baud)
+        afcAcc_ = {0, 0};
+    acqCount_ = 0;
+    if (onFrequency)
+        onFrequency(f);
+}
+
+void Demodulator::measureImd()
+{
+    // Idle reversals are two tones half the symbol rate either side of the
+    // carrier; third-order products land at three halves. The window holds
+    // 16 symbols so every line sits on a bin.
+    const std::size_t n = kHistorySize;
+    auto power = [&](int k) {
+        std::complex<double> acc(0, 0);
+        for (std::size_t i = 0; i < n; ++i) {
+            const cfloat v = history_[(historyPos_ + i) % n];
+            const double w = 0.5 - 0.5 * std::cos(2 * kPi * double(i) / n);
+            acc += std::complex<double>(v.real(), v.imag()) * w
+                   * std::polar(1.0, -2 * kPi * k * double(i) / double(n));
+        }
+        return std::norm(acc);
+    };
+    const double tones = power(8) + power(-8);
+    const double products = power(24) + power(-24);
+    double noise = 0;
+    for (int k = 28; k <= 36; ++k)
+        noise += power(k) + power(-k);
+    noise /= 18;
+    if (tones < 200 * noise)
+        return; // too noisy to say anything useful
+    const double p3 = std::max(products - 2 * noise, tones * 1e-5);
+    if (onImd)
+        onImd(10 * std::log10(p3 / (tones - 2 * noise)));
+}
+
+} // namespace rollcall::modem

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "modem/convcode.h"
+#include "modem/dsp.h"
+#include "modem/modes.h"
+#include "modem/varicode.h"
+
+#include <complex>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace rollcall::modem {
+
+// PSK31 receiver for one channel at the modem rate: mixes the chosen audio
+// frequency to baseband, decimates to 16 samples a symbol, applies the matched
+// filter, recovers symbol timing from the envelope, detects the phase changes
+// (soft Viterbi for QPSK), tracks the frequency within the AFC limit, gates
+// the output with a squelch on a signal-quality metric and measures IMD on
+// idle reversals.
+class Demodulator
+{
+public:
+    explicit Demodulator(int rate = kModemRate);
+
+    void setMode(const ModeParams &mode);
+    const ModeParams &mode() const { return mode_; }
+    // The operator's frequency: the AFC works within the limit around it.
+    void setFrequency(double hz);
+    double frequency() const { return frequency_; }
+    double anchorFrequency() const { return anchor_; }
+    // 0 off, 1..1000 Hz, 3000 wide and fast tracking.
+    void setAfcLimit(int hz) { afcLimit_ = hz; }
+    int afcLimit() const { return afcLimit_; }
+    void setFrequencyLimits(double low, double high);
+    // threshold 0..99 (0 = always open); speed 0 fast, 1 slow, 10..200 user.
+    void setSquelch(int threshold, int speed);
+
+    // Signal quality 0..100 (consistency of the received phase changes).
+    int quality() const;
+    bool squelchOpen() const { return squelchOpen_; }
+
+    void process(const float *samples, std::size_t n);
+    void reset();
+
+    std::function<void(std::uint8_t)> onChar;
+    std::function<void(double)> onImd;       // dB, third-order products to tones
+    std::function<void(double)> onFrequency; // AFC moved the frequency
+
+private:
+    void configure();
+    void decimated(cfloat z);
+    void symbol(cfloat y);
+    void bit(int b);
+    void acquire();
+    bool searchLine(const std::vector<cfloat> &history, int power, double &offset) const;
+    void measureImd();
+    void retune(double hz);
+    double clampFrequency(double hz) const;
+
+    int rate_;
+    ModeParams mode_;
+    double frequency_ = 1500;
+    double anchor_ = 1500;
+    double low_ = 100;
+    double high_ = 3900;
+    int afcLimit_ = 0;
+    int squelchThreshold_ = 0;
+    double qualityAlpha_ = 1.0 / 16;
+
+    // Mixer and decimator.
+    std::complex<double> osc_{1, 0};
+    std::complex<double> rot_{1, 0};
+    int oscCount_ = 0;
+    int decimation_ = 16;
+    int decimCount_ = 0;
+    std::vector<float> decimTaps_;
+    std::vector<cfloat> decimBuf_; // doubled ring for contiguous reads
+    std::size_t decimPos_ = 0;
+
+    // Matched filter and timing at 16 samples a symbol.
+    static constexpr int kSps = 16;
+    std::vector<float> matched_;
+    std::vector<cfloat> matchedBuf_;
+    std::size_t matchedPos_ = 0;
+    std::uint64_t sampleIndex_ = 0;
+    cfloat lastMatched_{0, 0};
+    std::complex<double> timing_{0, 0};
+    double nextStrobe_ = kSps;
+
+    // Symbol decisions.
+    cfloat previous_{0, 0};
+    cfloat reference_{0, 0};
+    float refAlpha_ = 0.5f;
+    double power_ = 1e-12;
+    double quality_ = 0;
+    double lock_ = 0;
+    std::complex<double> afcAcc_{0, 0};
+    bool squelchOpen_ = false;
+    ViterbiDecoder viterbi_;
+    VaricodeDecoder varicode_;
+
+    // Frequency acquisition on the squared (BPSK) or fourth-power (QPSK) signal.
+    std::vector<float> acqTaps_;
+    std::vector<cfloat> acqBuf_;
+    std::size_t acqPos_ = 0;
+    std::vector<cfloat> acqHistory_;
+    std::vector<cfloat> acqHistory4_;
+    std::size_t acqCount_ = 0;
+
+    // Baseband history for the IMD reading.
+    std::vector<cfloat> history_;
+    std::size_t historyPos_ = 0;
+    int idleRun_ = 0;
+};
+
+} // namespace rollcall::modem

@@ -1,0 +1,1 @@
+// Empty until the modem sources are listed.
