@@ -36,7 +36,7 @@ bool fail(QString *error, const QString &message)
 
 QString nextConnectionName(DatabaseKind kind)
 {
-    static std::atomic<quint64> counter{0};
+    static std::atomic<quint64> counter { 0 };
     return QStringLiteral("rollcall.store.%1.%2").arg(int(kind)).arg(++counter);
 }
 
@@ -83,8 +83,8 @@ std::optional<Header> readHeader(const QSqlDatabase &db, QString *detail)
     };
     const auto version = value(QStringLiteral("PRAGMA user_version"));
     const auto appId = version ? value(QStringLiteral("PRAGMA application_id")) : std::nullopt;
-    const auto objects = appId ? value(QStringLiteral("SELECT count(*) FROM sqlite_master"))
-                               : std::nullopt;
+    const auto objects
+        = appId ? value(QStringLiteral("SELECT count(*) FROM sqlite_master")) : std::nullopt;
     if (!objects)
         return std::nullopt;
     header.version = int(*version);
@@ -95,8 +95,8 @@ std::optional<Header> readHeader(const QSqlDatabase &db, QString *detail)
 
 std::optional<DatabaseKind> kindOfApplicationId(quint32 id)
 {
-    for (DatabaseKind kind : {DatabaseKind::NetLog, DatabaseKind::NetTraffic,
-                              DatabaseKind::MasterCallsigns, DatabaseKind::Traffic}) {
+    for (DatabaseKind kind : { DatabaseKind::NetLog, DatabaseKind::NetTraffic,
+             DatabaseKind::MasterCallsigns, DatabaseKind::Traffic }) {
         if (applicationId(kind) == id)
             return kind;
     }
@@ -165,46 +165,50 @@ bool Database::prepareSchema(QString *error)
     QString detail;
     const std::optional<Header> header = readHeader(connection(), &detail);
     if (!header) {
-        return fail(error, tr("%1 cannot be read as a database (%2). It was left unchanged.")
-                               .arg(shown(m_path), detail));
+        return fail(error,
+            tr("%1 cannot be read as a database (%2). It was left unchanged.")
+                .arg(shown(m_path), detail));
     }
     const quint32 expected = applicationId(m_kind);
     if (header->applicationId != 0 && header->applicationId != expected) {
         const auto other = kindOfApplicationId(header->applicationId);
         if (other) {
-            return fail(error, tr("%1 is a %2 database, not a %3 database. It was left "
-                                  "unchanged.")
-                                   .arg(shown(m_path), kindDescription(*other),
-                                        kindDescription(m_kind)));
+            return fail(error,
+                tr("%1 is a %2 database, not a %3 database. It was left "
+                   "unchanged.")
+                    .arg(shown(m_path), kindDescription(*other), kindDescription(m_kind)));
         }
-        return fail(error, tr("%1 belongs to another program. It was left unchanged.")
-                               .arg(shown(m_path)));
+        return fail(
+            error, tr("%1 belongs to another program. It was left unchanged.").arg(shown(m_path)));
     }
     if (header->version > 0 && header->applicationId == 0) {
-        return fail(error, tr("%1 belongs to another program. It was left unchanged.")
-                               .arg(shown(m_path)));
+        return fail(
+            error, tr("%1 belongs to another program. It was left unchanged.").arg(shown(m_path)));
     }
     if (header->version > current) {
-        return fail(error, tr("%1 was written by a newer version of Rollcall (database version "
-                              "%2; this version knows up to %3). It was left unchanged; open it "
-                              "with the newer Rollcall.")
-                               .arg(shown(m_path))
-                               .arg(header->version)
-                               .arg(current));
+        return fail(error,
+            tr("%1 was written by a newer version of Rollcall (database version "
+               "%2; this version knows up to %3). It was left unchanged; open it "
+               "with the newer Rollcall.")
+                .arg(shown(m_path))
+                .arg(header->version)
+                .arg(current));
     }
     if (header->version == 0 && header->objects > 0) {
-        return fail(error, tr("%1 holds tables that Rollcall did not make, so it is not used as "
-                              "a %2 database. It was left unchanged.")
-                               .arg(shown(m_path), kindDescription(m_kind)));
+        return fail(error,
+            tr("%1 holds tables that Rollcall did not make, so it is not used as "
+               "a %2 database. It was left unchanged.")
+                .arg(shown(m_path), kindDescription(m_kind)));
     }
     if (header->version == current)
         return true;
     if (!migrate(header->version, &detail)) {
-        return fail(error, tr("%1 could not be brought up to date (%2). It was left unchanged.")
-                               .arg(shown(m_path), detail));
+        return fail(error,
+            tr("%1 could not be brought up to date (%2). It was left unchanged.")
+                .arg(shown(m_path), detail));
     }
-    qCInfo(lcStore).noquote() << shown(m_path) << "brought from database version"
-                              << header->version << "to" << current;
+    qCInfo(lcStore).noquote() << shown(m_path) << "brought from database version" << header->version
+                              << "to" << current;
     return true;
 }
 
@@ -279,8 +283,8 @@ void Database::rollback()
 {
     QSqlDatabase db = connection();
     if (!db.rollback()) {
-        qCWarning(lcStore).noquote() << "cannot roll back on" << shown(m_path) << ":"
-                                     << db.lastError().text();
+        qCWarning(lcStore).noquote()
+            << "cannot roll back on" << shown(m_path) << ":" << db.lastError().text();
     }
 }
 
@@ -318,10 +322,10 @@ bool createDatabaseFile(const QString &path, DatabaseKind kind, QString *error)
 
     QString temporary;
     do {
-        temporary = folder.filePath(QStringLiteral(".%1.%2.part")
-                                        .arg(info.fileName())
-                                        .arg(QRandomGenerator::global()->generate(), 8, 16,
-                                             QLatin1Char('0')));
+        temporary = folder.filePath(
+            QStringLiteral(".%1.%2.part")
+                .arg(info.fileName())
+                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
     } while (QFileInfo(temporary).exists() || QFileInfo(temporary).isSymLink());
 
     QString detail;

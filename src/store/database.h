@@ -22,8 +22,8 @@ public:
     // schema; an older schema version is brought up to date in one transaction.
     // Refused, with a message in *error and the file left as it was: a newer
     // schema version, a file of another kind, a file that is not a database.
-    static std::unique_ptr<Database> open(const QString &path, DatabaseKind kind,
-                                          QString *error = nullptr);
+    static std::unique_ptr<Database> open(
+        const QString &path, DatabaseKind kind, QString *error = nullptr);
     ~Database();
 
     // Copies of the handle must be gone before the Database is destroyed.

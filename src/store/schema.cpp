@@ -5,8 +5,8 @@ namespace rollcall::store {
 namespace {
 
 enum class Type {
-    Text,      // never NULL: a NULL written is stored as '' (Access showed empty fields so)
-    Flag,      // yes/no as 0/1; anything else is refused rather than stored
+    Text, // never NULL: a NULL written is stored as '' (Access showed empty fields so)
+    Flag, // yes/no as 0/1; anything else is refused rather than stored
     LocalDate, // the local date the row was written, unless written
 };
 
@@ -30,14 +30,16 @@ QString definition(const Column &column)
     const QString name = quoted(column.name);
     switch (column.type) {
     case Type::Text:
-        return name + QLatin1String(" TEXT COLLATE NOCASE NOT NULL ON CONFLICT REPLACE DEFAULT ''");
+        return QStringLiteral("%1 TEXT COLLATE NOCASE NOT NULL ON CONFLICT REPLACE DEFAULT ''")
+            .arg(name);
     case Type::Flag:
-        return name + QLatin1String(" INTEGER NOT NULL ON CONFLICT REPLACE DEFAULT 0 CHECK (")
-               + name + QLatin1String(" IN (0, 1))");
+        return QStringLiteral(
+            "%1 INTEGER NOT NULL ON CONFLICT REPLACE DEFAULT 0 CHECK (%1 IN (0, 1))")
+            .arg(name);
     case Type::LocalDate:
-        return name
-               + QLatin1String(
-                   " TEXT NOT NULL ON CONFLICT REPLACE DEFAULT (date('now', 'localtime'))");
+        return QStringLiteral("%1 TEXT NOT NULL ON CONFLICT REPLACE "
+                              "DEFAULT (date('now', 'localtime'))")
+            .arg(name);
     }
     return {};
 }
@@ -65,8 +67,8 @@ QString createTable(const QString &table, const QString &key, const QList<Column
         parts << quoted(key) + QLatin1String(" INTEGER PRIMARY KEY AUTOINCREMENT");
     for (const Column &c : columns)
         parts << definition(c);
-    return QLatin1String("CREATE TABLE ") + quoted(table) + QLatin1String(" (")
-           + parts.join(QLatin1String(", ")) + QLatin1Char(')');
+    return QStringLiteral("CREATE TABLE %1 (%2)")
+        .arg(quoted(table), parts.join(QLatin1String(", ")));
 }
 
 struct ViewSpec
@@ -75,7 +77,7 @@ struct ViewSpec
     QString table;
     QString key; // column that identifies a row; named so in the view too
     QStringList columns;
-    QString where = {};   // may be empty
+    QString where = {}; // may be empty
     QString orderBy = {}; // without ORDER BY
     bool insertable = false;
 };
@@ -88,40 +90,30 @@ QStringList createView(const ViewSpec &s)
     const QString view = quoted(s.view);
     const QString table = quoted(s.table);
     const QString key = quoted(s.key);
-    QString select = QLatin1String("CREATE VIEW ") + view + QLatin1String(" AS SELECT ") + key
-                     + QLatin1String(" AS ") + key + QLatin1String(", ") + quotedList(s.columns)
-                     + QLatin1String(" FROM ") + table;
-    if (!s.where.isEmpty())
-        select += QLatin1String(" WHERE ") + s.where;
-    select += QLatin1String(" ORDER BY ") + s.orderBy;
+    const QString where = s.where.isEmpty() ? QString() : QLatin1String(" WHERE ") + s.where;
 
     QStringList assignments;
     for (const QString &c : s.columns)
-        assignments << quoted(c) + QLatin1String(" = NEW.") + quoted(c);
+        assignments << QStringLiteral("%1 = NEW.%1").arg(quoted(c));
 
     QStringList statements;
-    statements << select;
-    statements << QLatin1String("CREATE TRIGGER ") + quoted(s.view + QLatin1String(":update"))
-                      + QLatin1String(" INSTEAD OF UPDATE ON ") + view
-                      + QLatin1String(" BEGIN SELECT RAISE(ABORT, 'the record key cannot be "
-                                      "changed') WHERE NEW.")
-                      + key + QLatin1String(" IS NOT OLD.") + key + QLatin1String("; UPDATE ")
-                      + table + QLatin1String(" SET ") + assignments.join(QLatin1String(", "))
-                      + QLatin1String(" WHERE ") + key + QLatin1String(" = OLD.") + key
-                      + QLatin1String("; END");
-    statements << QLatin1String("CREATE TRIGGER ") + quoted(s.view + QLatin1String(":delete"))
-                      + QLatin1String(" INSTEAD OF DELETE ON ") + view
-                      + QLatin1String(" BEGIN DELETE FROM ") + table + QLatin1String(" WHERE ")
-                      + key + QLatin1String(" = OLD.") + key + QLatin1String("; END");
+    statements << QStringLiteral("CREATE VIEW %1 AS SELECT %2 AS %2, %3 FROM %4%5 ORDER BY %6")
+                      .arg(view, key, quotedList(s.columns), table, where, s.orderBy);
+    statements << QStringLiteral("CREATE TRIGGER %1 INSTEAD OF UPDATE ON %2 BEGIN "
+                                 "SELECT RAISE(ABORT, 'the record key cannot be changed') "
+                                 "WHERE NEW.%3 IS NOT OLD.%3; "
+                                 "UPDATE %4 SET %5 WHERE %3 = OLD.%3; END")
+                      .arg(quoted(s.view + QLatin1String(":update")), view, key, table,
+                          assignments.join(QLatin1String(", ")));
+    statements << QStringLiteral("CREATE TRIGGER %1 INSTEAD OF DELETE ON %2 BEGIN "
+                                 "DELETE FROM %3 WHERE %4 = OLD.%4; END")
+                      .arg(quoted(s.view + QLatin1String(":delete")), view, table, key);
     if (s.insertable) {
         // Columns left out of the INSERT arrive as NULL and become the table's defaults.
-        statements << QLatin1String("CREATE TRIGGER ") + quoted(s.view + QLatin1String(":insert"))
-                          + QLatin1String(" INSTEAD OF INSERT ON ") + view
-                          + QLatin1String(" BEGIN INSERT INTO ") + table + QLatin1String(" (")
-                          + key + QLatin1String(", ") + quotedList(s.columns)
-                          + QLatin1String(") VALUES (NEW.") + key + QLatin1String(", ")
-                          + quotedList(s.columns, QStringLiteral("NEW."))
-                          + QLatin1String("); END");
+        statements << QStringLiteral("CREATE TRIGGER %1 INSTEAD OF INSERT ON %2 BEGIN "
+                                     "INSERT INTO %3 (%4, %5) VALUES (NEW.%4, %6); END")
+                          .arg(quoted(s.view + QLatin1String(":insert")), view, table, key,
+                              quotedList(s.columns), quotedList(s.columns, QStringLiteral("NEW.")));
     }
     return statements;
 }
@@ -129,9 +121,10 @@ QStringList createView(const ViewSpec &s)
 QString orderBy(const QString &field, SortOrder order, const QString &key)
 {
     // Ties keep insertion order in both directions, so a re-read never reshuffles rows.
-    return quoted(field) + QLatin1String(" COLLATE NOCASE ")
-           + QLatin1String(order == SortOrder::Ascending ? "ASC" : "DESC") + QLatin1String(", ")
-           + quoted(key) + QLatin1String(" ASC");
+    return QStringLiteral("%1 COLLATE NOCASE %2, %3 ASC")
+        .arg(quoted(field),
+            order == SortOrder::Ascending ? QStringLiteral("ASC") : QStringLiteral("DESC"),
+            quoted(key));
 }
 
 QString orderName(SortOrder order)
@@ -143,16 +136,25 @@ QString orderName(SortOrder order)
 const QList<Column> &netColumns()
 {
     static const QList<Column> columns = {
-        {QStringLiteral("CALLSIGN"), Type::Text}, {QStringLiteral("NAME"), Type::Text},
-        {QStringLiteral("LOCATION"), Type::Text}, {QStringLiteral("state"), Type::Text},
-        {QStringLiteral("EMERGENCY"), Type::Flag}, {QStringLiteral("priority"), Type::Flag},
-        {QStringLiteral("TRAFFIC"), Type::Flag},  {QStringLiteral("welfare"), Type::Flag},
-        {QStringLiteral("INFORMAL"), Type::Flag}, {QStringLiteral("INOUT"), Type::Flag},
-        {QStringLiteral("out"), Type::Flag},      {QStringLiteral("QRP"), Type::Flag},
-        {QStringLiteral("MOBILE"), Type::Flag},   {QStringLiteral("MM"), Type::Flag},
-        {QStringLiteral("LOGTIME"), Type::Text},  {QStringLiteral("LOGDATE"), Type::LocalDate},
-        {QStringLiteral("comment"), Type::Text},  {QStringLiteral("hadturn"), Type::Flag},
-        {QStringLiteral("spare5"), Type::Text},
+        { QStringLiteral("CALLSIGN"), Type::Text },
+        { QStringLiteral("NAME"), Type::Text },
+        { QStringLiteral("LOCATION"), Type::Text },
+        { QStringLiteral("state"), Type::Text },
+        { QStringLiteral("EMERGENCY"), Type::Flag },
+        { QStringLiteral("priority"), Type::Flag },
+        { QStringLiteral("TRAFFIC"), Type::Flag },
+        { QStringLiteral("welfare"), Type::Flag },
+        { QStringLiteral("INFORMAL"), Type::Flag },
+        { QStringLiteral("INOUT"), Type::Flag },
+        { QStringLiteral("out"), Type::Flag },
+        { QStringLiteral("QRP"), Type::Flag },
+        { QStringLiteral("MOBILE"), Type::Flag },
+        { QStringLiteral("MM"), Type::Flag },
+        { QStringLiteral("LOGTIME"), Type::Text },
+        { QStringLiteral("LOGDATE"), Type::LocalDate },
+        { QStringLiteral("comment"), Type::Text },
+        { QStringLiteral("hadturn"), Type::Flag },
+        { QStringLiteral("spare5"), Type::Text },
     };
     return columns;
 }
@@ -161,23 +163,23 @@ const QList<Column> &shelterColumns()
 {
     static const QList<Column> columns = [] {
         QList<Column> result;
-        const char *const texts1[] = {"Tactical", "location", "address1", "address2",
-                                      "city",     "state",    "zip"};
+        const char *const texts1[]
+            = { "Tactical", "location", "address1", "address2", "city", "state", "zip" };
         for (const char *name : texts1)
-            result.append({QLatin1String(name), Type::Text});
-        result.append({QStringLiteral("phone"), Type::Flag});
-        result.append({QStringLiteral("phonenumber"), Type::Text});
-        result.append({QStringLiteral("internet"), Type::Flag});
-        const char *const texts2[] = {"emailaddress", "ipaddress", "showers",
-                                      "food",         "beds",      "bednumbers"};
+            result.append({ QLatin1String(name), Type::Text });
+        result.append({ QStringLiteral("phone"), Type::Flag });
+        result.append({ QStringLiteral("phonenumber"), Type::Text });
+        result.append({ QStringLiteral("internet"), Type::Flag });
+        const char *const texts2[]
+            = { "emailaddress", "ipaddress", "showers", "food", "beds", "bednumbers" };
         for (const char *name : texts2)
-            result.append({QLatin1String(name), Type::Text});
-        const char *const flags[] = {"emergencypower", "vhf",         "uhf",   "hf",    "sixmeters",
-                                     "twotwent",       "sixtymeters", "psk31", "packet"};
+            result.append({ QLatin1String(name), Type::Text });
+        const char *const flags[] = { "emergencypower", "vhf", "uhf", "hf", "sixmeters", "twotwent",
+            "sixtymeters", "psk31", "packet" };
         for (const char *name : flags)
-            result.append({QLatin1String(name), Type::Flag});
-        for (const char *name : {"lat", "lon", "height"})
-            result.append({QLatin1String(name), Type::Text});
+            result.append({ QLatin1String(name), Type::Flag });
+        for (const char *name : { "lat", "lon", "height" })
+            result.append({ QLatin1String(name), Type::Text });
         return result;
     }();
     return columns;
@@ -186,10 +188,14 @@ const QList<Column> &shelterColumns()
 const QList<Column> &netTrafficColumns()
 {
     static const QList<Column> columns = {
-        {QStringLiteral("callsignfrom"), Type::Text}, {QStringLiteral("traffic#"), Type::Text},
-        {QStringLiteral("station#"), Type::Text},     {QStringLiteral("priority#"), Type::Text},
-        {QStringLiteral("priority"), Type::Text},     {QStringLiteral("goingto"), Type::Text},
-        {QStringLiteral("passedto"), Type::Text},     {QStringLiteral("passed"), Type::Flag},
+        { QStringLiteral("callsignfrom"), Type::Text },
+        { QStringLiteral("traffic#"), Type::Text },
+        { QStringLiteral("station#"), Type::Text },
+        { QStringLiteral("priority#"), Type::Text },
+        { QStringLiteral("priority"), Type::Text },
+        { QStringLiteral("goingto"), Type::Text },
+        { QStringLiteral("passedto"), Type::Text },
+        { QStringLiteral("passed"), Type::Flag },
     };
     return columns;
 }
@@ -198,14 +204,12 @@ const QList<Column> &callmastColumns()
 {
     static const QList<Column> columns = [] {
         QList<Column> result;
-        const char *const all[] = {
-            "callsign",  "fname",       "location",  "state",          "comments",
-            "vhf",       "uhf",         "hf",        "sixmeters",      "twotwenty",
-            "sixtymeters", "aprs",      "packet",    "psk31",          "internet",
-            "emailaddress", "landline", "landlinenumber", "cellphone", "cellphonenumber",
-            "pager",     "pagernumber", "portable",  "mobile",         "base"};
+        const char *const all[] = { "callsign", "fname", "location", "state", "comments", "vhf",
+            "uhf", "hf", "sixmeters", "twotwenty", "sixtymeters", "aprs", "packet", "psk31",
+            "internet", "emailaddress", "landline", "landlinenumber", "cellphone",
+            "cellphonenumber", "pager", "pagernumber", "portable", "mobile", "base" };
         for (const char *name : all)
-            result.append({QLatin1String(name), Type::Text});
+            result.append({ QLatin1String(name), Type::Text });
         return result;
     }();
     return columns;
@@ -214,15 +218,13 @@ const QList<Column> &callmastColumns()
 const QList<Column> &trafficColumns()
 {
     static const QList<Column> columns = [] {
-        QList<Column> result{{QStringLiteral("sent"), Type::Flag}};
-        const char *const texts[] = {
-            "originmessagenumber", "precedence", "handling",  "sendingstation", "originsation",
-            "originplace",         "origintime", "origindate", "toname",        "tostreet",
-            "tocity",              "tostate",    "tozip",     "tophone",        "messagetext",
-            "signature",           "recdate",    "rectime",   "sentto",         "sentdate",
-            "senttime",            "sentvia"};
+        QList<Column> result { { QStringLiteral("sent"), Type::Flag } };
+        const char *const texts[] = { "originmessagenumber", "precedence", "handling",
+            "sendingstation", "originsation", "originplace", "origintime", "origindate", "toname",
+            "tostreet", "tocity", "tostate", "tozip", "tophone", "messagetext", "signature",
+            "recdate", "rectime", "sentto", "sentdate", "senttime", "sentvia" };
         for (const char *name : texts)
-            result.append({QLatin1String(name), Type::Text});
+            result.append({ QLatin1String(name), Type::Text });
         return result;
     }();
     return columns;
@@ -232,27 +234,27 @@ QList<SchemaStep> netLogSteps()
 {
     QStringList v1;
     v1 << createTable(names::netTable, QStringLiteral("recno"), netColumns());
-    v1 << createView({.view = names::netView,
-                      .table = names::netTable,
-                      .key = QStringLiteral("recno"),
-                      .columns = fields::net(),
-                      .orderBy = QStringLiteral("\"recno\""),
-                      .insertable = true});
+    v1 << createView({ .view = names::netView,
+        .table = names::netTable,
+        .key = QStringLiteral("recno"),
+        .columns = fields::net(),
+        .orderBy = QStringLiteral("\"recno\""),
+        .insertable = true });
     v1 << createTable(names::sheltersTable, {}, shelterColumns());
-    return {{QStringLiteral("check-in table net, view qry:net, table shelters"), v1}};
+    return { { QStringLiteral("check-in table net, view qry:net, table shelters"), v1 } };
 }
 
 QList<SchemaStep> netTrafficSteps()
 {
     QStringList v1;
     v1 << createTable(names::netTrafficTable, QStringLiteral("id"), netTrafficColumns());
-    v1 << createView({.view = names::netTrafficView,
-                      .table = names::netTrafficTable,
-                      .key = QStringLiteral("id"),
-                      .columns = fields::netTraffic(),
-                      .orderBy = QStringLiteral("\"id\""),
-                      .insertable = true});
-    return {{QStringLiteral("held-traffic table and view query1"), v1}};
+    v1 << createView({ .view = names::netTrafficView,
+        .table = names::netTrafficTable,
+        .key = QStringLiteral("id"),
+        .columns = fields::netTraffic(),
+        .orderBy = QStringLiteral("\"id\""),
+        .insertable = true });
+    return { { QStringLiteral("held-traffic table and view query1"), v1 } };
 }
 
 QList<SchemaStep> masterCallsignSteps()
@@ -262,15 +264,15 @@ QList<SchemaStep> masterCallsignSteps()
     // The column is NOCASE, so this serves "callsign = ?" lookups as Access matched them.
     v1 << QStringLiteral("CREATE INDEX \"Callmast:callsign\" ON \"Callmast\" (\"callsign\")");
     for (const QString &field : callsignSortFields()) {
-        for (SortOrder order : {SortOrder::Ascending, SortOrder::Descending}) {
-            v1 << createView({.view = callsignSortView(field, order),
-                              .table = names::callmastTable,
-                              .key = QStringLiteral("rowid"),
-                              .columns = fields::callmast(),
-                              .orderBy = orderBy(field, order, QStringLiteral("rowid"))});
+        for (SortOrder order : { SortOrder::Ascending, SortOrder::Descending }) {
+            v1 << createView({ .view = callsignSortView(field, order),
+                .table = names::callmastTable,
+                .key = QStringLiteral("rowid"),
+                .columns = fields::callmast(),
+                .orderBy = orderBy(field, order, QStringLiteral("rowid")) });
         }
     }
-    return {{QStringLiteral("table Callmast and its sort views"), v1}};
+    return { { QStringLiteral("table Callmast and its sort views"), v1 } };
 }
 
 QList<SchemaStep> trafficSteps()
@@ -284,22 +286,22 @@ QList<SchemaStep> trafficSteps()
     QStringList v1;
     v1 << createTable(table, key, trafficColumns());
     auto list = [&](const QString &view, const QString &where, const QString &order) {
-        return createView({.view = view,
-                           .table = table,
-                           .key = key,
-                           .columns = fields::trafficPassed(),
-                           .where = where,
-                           .orderBy = order});
+        return createView({ .view = view,
+            .table = table,
+            .key = key,
+            .columns = fields::trafficPassed(),
+            .where = where,
+            .orderBy = order });
     };
     v1 << list(names::notSentView, undelivered, byKey);
     v1 << list(names::oldTrafficView, delivered, byKey);
-    for (SortOrder order : {SortOrder::Ascending, SortOrder::Descending}) {
+    for (SortOrder order : { SortOrder::Ascending, SortOrder::Descending }) {
         for (const SortKey &k : newTrafficSortKeys())
             v1 << list(newTrafficSortView(k.key, order), undelivered, orderBy(k.field, order, key));
         for (const SortKey &k : oldTrafficSortKeys())
             v1 << list(oldTrafficSortView(k.key, order), delivered, orderBy(k.field, order, key));
     }
-    return {{QStringLiteral("table trafficpassed, its lists and sort views"), v1}};
+    return { { QStringLiteral("table trafficpassed, its lists and sort views"), v1 } };
 }
 
 } // namespace
@@ -390,18 +392,18 @@ const QStringList &trafficPassed()
 const QList<SortKey> &newTrafficSortKeys()
 {
     static const QList<SortKey> keys = {
-        {QStringLiteral("messagenumber"), QStringLiteral("originmessagenumber")},
-        {QStringLiteral("precedence"), QStringLiteral("precedence")},
-        {QStringLiteral("handling"), QStringLiteral("handling")},
-        {QStringLiteral("recfrom"), QStringLiteral("sendingstation")},
-        {QStringLiteral("recdate"), QStringLiteral("recdate")},
-        {QStringLiteral("rectime"), QStringLiteral("rectime")},
-        {QStringLiteral("origintime"), QStringLiteral("origintime")},
-        {QStringLiteral("origindate"), QStringLiteral("origindate")},
-        {QStringLiteral("destname"), QStringLiteral("toname")},
-        {QStringLiteral("destcity"), QStringLiteral("tocity")},
-        {QStringLiteral("deststate"), QStringLiteral("tostate")},
-        {QStringLiteral("destzip"), QStringLiteral("tozip")},
+        { QStringLiteral("messagenumber"), QStringLiteral("originmessagenumber") },
+        { QStringLiteral("precedence"), QStringLiteral("precedence") },
+        { QStringLiteral("handling"), QStringLiteral("handling") },
+        { QStringLiteral("recfrom"), QStringLiteral("sendingstation") },
+        { QStringLiteral("recdate"), QStringLiteral("recdate") },
+        { QStringLiteral("rectime"), QStringLiteral("rectime") },
+        { QStringLiteral("origintime"), QStringLiteral("origintime") },
+        { QStringLiteral("origindate"), QStringLiteral("origindate") },
+        { QStringLiteral("destname"), QStringLiteral("toname") },
+        { QStringLiteral("destcity"), QStringLiteral("tocity") },
+        { QStringLiteral("deststate"), QStringLiteral("tostate") },
+        { QStringLiteral("destzip"), QStringLiteral("tozip") },
     };
     return keys;
 }
@@ -409,34 +411,34 @@ const QList<SortKey> &newTrafficSortKeys()
 const QList<SortKey> &oldTrafficSortKeys()
 {
     static const QList<SortKey> keys = {
-        {QStringLiteral("originmessage"), QStringLiteral("originmessagenumber")},
-        {QStringLiteral("precedence"), QStringLiteral("precedence")},
-        {QStringLiteral("handling"), QStringLiteral("handling")},
-        {QStringLiteral("rectime"), QStringLiteral("rectime")},
-        {QStringLiteral("recdate"), QStringLiteral("recdate")},
-        {QStringLiteral("sendstation"), QStringLiteral("sendingstation")},
-        {QStringLiteral("originstation"), QStringLiteral("originsation")},
-        {QStringLiteral("originplace"), QStringLiteral("originplace")},
-        {QStringLiteral("origintime"), QStringLiteral("origintime")},
-        {QStringLiteral("origindate"), QStringLiteral("origindate")},
-        {QStringLiteral("toname"), QStringLiteral("toname")},
-        {QStringLiteral("tostreet"), QStringLiteral("tostreet")},
-        {QStringLiteral("tocity"), QStringLiteral("tocity")},
-        {QStringLiteral("tostate"), QStringLiteral("tostate")},
-        {QStringLiteral("tozip"), QStringLiteral("tozip")},
-        {QStringLiteral("tophone"), QStringLiteral("tophone")},
-        {QStringLiteral("sentdate"), QStringLiteral("sentdate")},
-        {QStringLiteral("senttime"), QStringLiteral("senttime")},
-        {QStringLiteral("sentvia"), QStringLiteral("sentvia")},
-        {QStringLiteral("sentto"), QStringLiteral("sentto")},
+        { QStringLiteral("originmessage"), QStringLiteral("originmessagenumber") },
+        { QStringLiteral("precedence"), QStringLiteral("precedence") },
+        { QStringLiteral("handling"), QStringLiteral("handling") },
+        { QStringLiteral("rectime"), QStringLiteral("rectime") },
+        { QStringLiteral("recdate"), QStringLiteral("recdate") },
+        { QStringLiteral("sendstation"), QStringLiteral("sendingstation") },
+        { QStringLiteral("originstation"), QStringLiteral("originsation") },
+        { QStringLiteral("originplace"), QStringLiteral("originplace") },
+        { QStringLiteral("origintime"), QStringLiteral("origintime") },
+        { QStringLiteral("origindate"), QStringLiteral("origindate") },
+        { QStringLiteral("toname"), QStringLiteral("toname") },
+        { QStringLiteral("tostreet"), QStringLiteral("tostreet") },
+        { QStringLiteral("tocity"), QStringLiteral("tocity") },
+        { QStringLiteral("tostate"), QStringLiteral("tostate") },
+        { QStringLiteral("tozip"), QStringLiteral("tozip") },
+        { QStringLiteral("tophone"), QStringLiteral("tophone") },
+        { QStringLiteral("sentdate"), QStringLiteral("sentdate") },
+        { QStringLiteral("senttime"), QStringLiteral("senttime") },
+        { QStringLiteral("sentvia"), QStringLiteral("sentvia") },
+        { QStringLiteral("sentto"), QStringLiteral("sentto") },
     };
     return keys;
 }
 
 const QStringList &callsignSortFields()
 {
-    static const QStringList list = {QStringLiteral("callsign"), QStringLiteral("fname"),
-                                     QStringLiteral("location"), QStringLiteral("state")};
+    static const QStringList list = { QStringLiteral("callsign"), QStringLiteral("fname"),
+        QStringLiteral("location"), QStringLiteral("state") };
     return list;
 }
 

@@ -12,10 +12,10 @@
 namespace rollcall::store {
 
 enum class DatabaseKind {
-    NetLog,          // net.mdb and its template blank.net
-    NetTraffic,      // nettrfc.mdb, the per-net held-traffic list
+    NetLog, // net.mdb and its template blank.net
+    NetTraffic, // nettrfc.mdb, the per-net held-traffic list
     MasterCallsigns, // callmast.mdb
-    Traffic,         // Traffic.mdb, the radiograms shared by all nets
+    Traffic, // Traffic.mdb, the radiograms shared by all nets
 };
 
 struct SchemaStep
@@ -35,10 +35,10 @@ QString kindDescription(DatabaseKind kind);
 
 // Field names in table order, without the key column.
 namespace fields {
-const QStringList &net();         // table net; key recno
-const QStringList &shelters();    // table shelters; key rowid
-const QStringList &netTraffic();  // table nettraffic; key id
-const QStringList &callmast();    // table Callmast, the 25 fields; key rowid
+const QStringList &net(); // table net; key recno
+const QStringList &shelters(); // table shelters; key rowid
+const QStringList &netTraffic(); // table nettraffic; key id
+const QStringList &callmast(); // table Callmast, the 25 fields; key rowid
 const QStringList &trafficPassed(); // table trafficpassed, sent first; key messageid
 } // namespace fields
 
