@@ -5,6 +5,8 @@
 #include "store/programfiles.h"
 
 #include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -45,6 +47,10 @@ ReleaseNotesWindow::ReleaseNotesWindow(QWidget *parent)
     row->addWidget(okButton);
     layout->addLayout(row);
     resize(560, 400);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2 - 60));
+    }
 }
 
 bool ReleaseNotesWindow::event(QEvent *event)

@@ -174,6 +174,10 @@ void LauncherWindow::load()
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         session().screenwidth = screen->size().width();
         session().screenheight = screen->size().height();
+        // Upper middle of the screen, leaving room below for the traffic panel.
+        const QRect area = screen->availableGeometry();
+        move(area.left() + (area.width() - frameGeometry().width()) / 2,
+             area.top() + area.height() / 5);
     }
     if (!store::releaseNotesSeen(session().releaseFlagPath())) {
         // After the launcher has painted, as the notes sit on top of it.

@@ -63,6 +63,7 @@ NewNetWindow::NewNetWindow(QWidget *parent)
     layout->addLayout(buttons);
     resize(420, 420);
 
+    m_folders->setRootIndex(m_model->index(session().home));
     m_fallback = session().netsFolder();
     setHighlightedFolder(m_fallback);
 }

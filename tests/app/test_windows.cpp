@@ -69,6 +69,7 @@ private Q_SLOTS:
         }
         QVERIFY(menuItem(launcher, "mnuVoxLog")->text().endsWith(QStringLiteral("F10")));
         QVERIFY(menuItem(launcher, "mnuVoxLog")->shortcut().isEmpty());
+        test::WindowFixture::snapshot(launcher, QStringLiteral("Form1"));
     }
 
     void openNetCancelledChangesNothing()
@@ -151,6 +152,8 @@ private Q_SLOTS:
         auto *chooser = windows().window<NewNetWindow>(QStringLiteral("Form5"));
         QCOMPARE(chooser->windowTitle(), QStringLiteral("Choose directory to create new Net in:"));
         QCOMPARE(chooser->highlightedFolder(), f.home.nets());
+        chooser->show();
+        test::WindowFixture::snapshot(chooser, QStringLiteral("Form5"));
         f.prompts.answer(QStringLiteral("ARES Sunday"));
         chooser->createNewNet();
 
@@ -219,6 +222,8 @@ private Q_SLOTS:
         QCOMPARE(prefs->findChild<QLineEdit *>(QStringLiteral("txtMsgNumber"))->text(),
                  QStringLiteral("0"));
         QCOMPARE(prefs->windowTitle(), QStringLiteral("Preferences"));
+        prefs->show();
+        test::WindowFixture::snapshot(prefs, QStringLiteral("prefs"));
     }
 
     void saveStoresRecordNumberAndMycall()

@@ -5,6 +5,8 @@
 #include "app/windowregistry.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QWidget>
 
 namespace rollcall::test {
 
@@ -27,4 +29,15 @@ WindowFixture::~WindowFixture()
     s.clock = nullptr;
 }
 
+} // namespace rollcall::test
+
+namespace rollcall::test {
+void WindowFixture::snapshot(QWidget *window, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("RC_SCREENSHOT_DIR");
+    if (dir.isEmpty() || !window)
+        return;
+    QDir().mkpath(dir);
+    window->grab().save(dir + u'/' + name + QStringLiteral(".png"));
+}
 } // namespace rollcall::test

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+class QWidget;
+
 namespace rollcall::test {
 
 // What a window test needs: a fresh home, scripted answers, a fixed clock,
@@ -14,6 +16,9 @@ struct WindowFixture
 {
     WindowFixture();
     ~WindowFixture();
+
+    // With RC_SCREENSHOT_DIR set, saves the window as <dir>/<name>.png to look at.
+    static void snapshot(QWidget *window, const QString &name);
 
     TempHome home;
     ScriptedPrompts prompts;
