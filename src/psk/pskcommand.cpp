@@ -1,11 +1,259 @@
 #include "psk/pskcommand.h"
 
+#include "modem/demodulator.h"
+#include "modem/dsp.h"
+#include "modem/modulator.h"
+#include "psk/pskmodem.h"
+
+#include <QFile>
 #include <QTextStream>
 
+#include <sndfile.h>
+
+#include <optional>
+#include <vector>
+
 namespace rollcall::psk {
-int runPskCommand(const QStringList &)
+
+namespace {
+
+const char *const kUsage
+    = "usage: rollcall psk encode [--mode bpsk31|qpsk31|bpsk63|qpsk63] [--freq HZ] [--rate HZ]"
+      " -o OUT.wav|OUT.flac TEXT|-\n"
+      "       rollcall psk decode [--mode bpsk31|qpsk31|bpsk63|qpsk63] [--freq HZ] [--afc HZ]"
+      " [--squelch 0..99] IN.wav|IN.flac\n";
+
+int usage(const QString &problem = {})
 {
-    QTextStream(stderr) << "rollcall psk: the PSK31 modem is not built yet\n";
+    QTextStream err(stderr);
+    if (!problem.isEmpty())
+        err << "rollcall psk: " << problem << "\n";
+    err << kUsage;
     return 2;
 }
+
+std::optional<modem::ModeParams> parseMode(const QString &name)
+{
+    const QString n = name.toLower();
+    if (n == QLatin1String("bpsk31"))
+        return modem::bpsk31();
+    if (n == QLatin1String("qpsk31"))
+        return modem::qpsk31();
+    if (n == QLatin1String("bpsk63"))
+        return modem::bpsk63();
+    if (n == QLatin1String("qpsk63"))
+        return modem::qpsk63();
+    return std::nullopt;
+}
+
+struct Options
+{
+    modem::ModeParams mode = modem::bpsk31();
+    double freq = 1500;
+    int rate = 8000;
+    int afc = 100;
+    int squelch = 50;
+    QString output;
+    QStringList rest;
+};
+
+std::optional<Options> parse(const QStringList &args, QString &problem)
+{
+    Options o;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString &a = args[i];
+        auto value = [&]() -> std::optional<QString> {
+            if (i + 1 >= args.size()) {
+                problem = QStringLiteral("%1 needs a value").arg(a);
+                return std::nullopt;
+            }
+            return args[++i];
+        };
+        auto number = [&](int low, int high) -> std::optional<int> {
+            const auto v = value();
+            if (!v)
+                return std::nullopt;
+            bool ok = false;
+            const int n = v->toInt(&ok);
+            if (!ok || n < low || n > high) {
+                problem = QStringLiteral("%1 wants a number from %2 to %3, not \"%4\"")
+                              .arg(a)
+                              .arg(low)
+                              .arg(high)
+                              .arg(*v);
+                return std::nullopt;
+            }
+            return n;
+        };
+        if (a == QLatin1String("--mode")) {
+            const auto v = value();
+            if (!v)
+                return std::nullopt;
+            const auto m = parseMode(*v);
+            if (!m) {
+                problem = QStringLiteral("unknown mode \"%1\"").arg(*v);
+                return std::nullopt;
+            }
+            o.mode = *m;
+        } else if (a == QLatin1String("--freq")) {
+            const auto n = number(100, 3900);
+            if (!n)
+                return std::nullopt;
+            o.freq = *n;
+        } else if (a == QLatin1String("--rate")) {
+            const auto n = number(8000, 192000);
+            if (!n)
+                return std::nullopt;
+            o.rate = *n;
+        } else if (a == QLatin1String("--afc")) {
+            const auto n = number(0, 3000);
+            if (!n)
+                return std::nullopt;
+            o.afc = *n;
+        } else if (a == QLatin1String("--squelch")) {
+            const auto n = number(0, 99);
+            if (!n)
+                return std::nullopt;
+            o.squelch = *n;
+        } else if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
+            const auto v = value();
+            if (!v)
+                return std::nullopt;
+            o.output = *v;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            problem = QStringLiteral("unknown option %1").arg(a);
+            return std::nullopt;
+        } else {
+            o.rest << a;
+        }
+    }
+    return o;
+}
+
+int encode(const Options &o)
+{
+    if (o.output.isEmpty() || o.rest.size() != 1)
+        return usage(QStringLiteral("encode needs -o OUT and one TEXT (or - for standard input)"));
+    QByteArray text;
+    if (o.rest.first() == QLatin1String("-")) {
+        QFile in;
+        if (!in.open(stdin, QIODevice::ReadOnly))
+            return usage(QStringLiteral("cannot read standard input"));
+        text = in.readAll();
+    } else {
+        text = PskModem::toModemBytes(o.rest.first());
+    }
+
+    modem::Modulator mod;
+    mod.setMode(o.mode);
+    mod.setFrequency(o.freq);
+    mod.setAmplitude(0.8);
+    mod.queue(std::string_view(text.constData(), std::size_t(text.size())));
+    mod.start();
+    mod.finish();
+    std::vector<float> signal;
+    std::vector<float> block(4096);
+    modem::Resampler resampler(modem::kModemRate, o.rate);
+    while (true) {
+        const std::size_t got = mod.generate(block.data(), block.size());
+        resampler.process(block.data(), got, signal);
+        if (got < block.size())
+            break;
+    }
+    resampler.flush(signal);
+
+    SF_INFO info{};
+    info.samplerate = o.rate;
+    info.channels = 1;
+    info.format = (o.output.endsWith(QLatin1String(".flac"), Qt::CaseInsensitive) ? SF_FORMAT_FLAC
+                                                                                   : SF_FORMAT_WAV)
+                  | SF_FORMAT_PCM_16;
+    SNDFILE *f = sf_open(QFile::encodeName(o.output).constData(), SFM_WRITE, &info);
+    if (!f) {
+        QTextStream(stderr) << "rollcall psk: cannot write " << o.output << ": "
+                            << sf_strerror(nullptr) << "\n";
+        return 1;
+    }
+    const sf_count_t written = sf_writef_float(f, signal.data(), sf_count_t(signal.size()));
+    sf_close(f);
+    if (written != sf_count_t(signal.size())) {
+        QTextStream(stderr) << "rollcall psk: writing " << o.output << " failed\n";
+        return 1;
+    }
+    return 0;
+}
+
+int decode(const Options &o)
+{
+    if (o.rest.size() != 1)
+        return usage(QStringLiteral("decode needs one input file"));
+    SF_INFO info{};
+    SNDFILE *f = sf_open(QFile::encodeName(o.rest.first()).constData(), SFM_READ, &info);
+    if (!f) {
+        QTextStream(stderr) << "rollcall psk: cannot read " << o.rest.first() << ": "
+                            << sf_strerror(nullptr) << "\n";
+        return 1;
+    }
+    modem::Demodulator demod;
+    demod.setMode(o.mode);
+    demod.setFrequencyLimits(100, 3900);
+    demod.setFrequency(o.freq);
+    demod.setAfcLimit(o.afc);
+    demod.setSquelch(o.squelch, 0);
+    QByteArray out;
+    demod.onChar = [&](std::uint8_t c) { out.append(char(c)); };
+
+    modem::Resampler resampler(info.samplerate, modem::kModemRate);
+    const int channels = std::max(1, info.channels);
+    std::vector<float> frames(std::size_t(4096 * channels));
+    std::vector<float> mono;
+    std::vector<float> resampled;
+    QFile stdoutFile;
+    if (!stdoutFile.open(stdout, QIODevice::WriteOnly))
+        return 1;
+    while (true) {
+        const sf_count_t n = sf_readf_float(f, frames.data(), 4096);
+        if (n <= 0)
+            break;
+        mono.resize(std::size_t(n));
+        for (sf_count_t i = 0; i < n; ++i)
+            mono[std::size_t(i)] = frames[std::size_t(i * channels)]; // first channel
+        resampled.clear();
+        resampler.process(mono.data(), mono.size(), resampled);
+        demod.process(resampled.data(), resampled.size());
+        stdoutFile.write(out);
+        stdoutFile.flush();
+        out.clear();
+    }
+    sf_close(f);
+    // Run a little silence through so the last characters leave the filters
+    // and the QPSK decoder's decision delay.
+    resampled.clear();
+    resampler.flush(resampled);
+    resampled.resize(resampled.size() + 2 * modem::kModemRate, 0.0f);
+    demod.process(resampled.data(), resampled.size());
+    stdoutFile.write(out);
+    return 0;
+}
+
+} // namespace
+
+int runPskCommand(const QStringList &args)
+{
+    if (args.isEmpty() || args.first() == QLatin1String("--help")
+        || args.first() == QLatin1String("-h")) {
+        QTextStream(args.isEmpty() ? stderr : stdout) << kUsage;
+        return args.isEmpty() ? 2 : 0;
+    }
+    QString problem;
+    const auto options = parse(args, problem);
+    if (!options)
+        return usage(problem);
+    if (args.first() == QLatin1String("encode"))
+        return encode(*options);
+    if (args.first() == QLatin1String("decode"))
+        return decode(*options);
+    return usage(QStringLiteral("unknown command \"%1\"").arg(args.first()));
+}
+
 } // namespace rollcall::psk

@@ -1,0 +1,349 @@
+#include "psk/audioio.h"
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QAudioSource>
+#include <QIODevice>
+#include <QLoggingCategory>
+#include <QMediaDevices>
+
+#include <algorithm>
+#include <cstring>
+
+Q_DECLARE_LOGGING_CATEGORY(lcPskAudio)
+Q_LOGGING_CATEGORY(lcPskAudio, "rollcall.psk.audio")
+
+namespace rollcall::psk {
+
+void RealtimePacer::start()
+{
+    if (!clock_.isValid()) {
+        clock_.start();
+        written_ = 0;
+    }
+}
+
+void RealtimePacer::stop()
+{
+    clock_.invalidate();
+    written_ = 0;
+}
+
+qint64 RealtimePacer::room(int rate)
+{
+    if (!clock_.isValid())
+        return 0;
+    // Keep a fifth of a second "buffered", like a sound card would.
+    const qint64 played = clock_.elapsed() * rate / 1000;
+    return std::max<qint64>(0, played + rate / 5 - written_);
+}
+
+bool RealtimePacer::idle(int rate)
+{
+    return !clock_.isValid() || clock_.elapsed() * rate / 1000 >= written_;
+}
+
+MemoryAudioIo::MemoryAudioIo(int inputRate, int outputRate, QObject *parent)
+    : AudioIo(parent)
+    , inputRate_(inputRate)
+    , outputRate_(outputRate)
+{
+}
+
+qint64 MemoryAudioIo::readInput(float *frames, qint64 maxFrames)
+{
+    const qint64 n = std::min<qint64>(maxFrames, qint64(input_.size()));
+    for (qint64 i = 0; i < n; ++i) {
+        frames[i] = input_.front();
+        input_.pop_front();
+    }
+    return n;
+}
+
+void MemoryAudioIo::writeOutput(const float *frames, qint64 count)
+{
+    written_.insert(written_.end(), frames, frames + count);
+}
+
+void MemoryAudioIo::feed(const std::vector<float> &frames)
+{
+    input_.insert(input_.end(), frames.begin(), frames.end());
+}
+
+namespace {
+
+QAudioFormat chooseFormat(const QAudioDevice &device)
+{
+    QAudioFormat f;
+    f.setSampleRate(device.preferredFormat().sampleRate() > 0
+                        ? device.preferredFormat().sampleRate()
+                        : 48000);
+    f.setChannelCount(1);
+    f.setSampleFormat(QAudioFormat::Int16);
+    if (device.isFormatSupported(f))
+        return f;
+    return device.preferredFormat();
+}
+
+float sampleAt(const char *p, QAudioFormat::SampleFormat fmt)
+{
+    switch (fmt) {
+    case QAudioFormat::UInt8:
+        return (static_cast<unsigned char>(*p) - 128) / 128.0f;
+    case QAudioFormat::Int16: {
+        qint16 v;
+        std::memcpy(&v, p, 2);
+        return v / 32768.0f;
+    }
+    case QAudioFormat::Int32: {
+        qint32 v;
+        std::memcpy(&v, p, 4);
+        return float(v / 2147483648.0);
+    }
+    case QAudioFormat::Float: {
+        float v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+    default:
+        return 0;
+    }
+}
+
+void putSample(char *p, QAudioFormat::SampleFormat fmt, float x)
+{
+    x = std::clamp(x, -1.0f, 1.0f);
+    switch (fmt) {
+    case QAudioFormat::UInt8:
+        *p = char(static_cast<unsigned char>(128 + x * 127));
+        break;
+    case QAudioFormat::Int16: {
+        const qint16 v = qint16(x * 32767);
+        std::memcpy(p, &v, 2);
+        break;
+    }
+    case QAudioFormat::Int32: {
+        const qint32 v = qint32(double(x) * 2147483647.0);
+        std::memcpy(p, &v, 4);
+        break;
+    }
+    case QAudioFormat::Float:
+        std::memcpy(p, &x, 4);
+        break;
+    default:
+        break;
+    }
+}
+
+QAudioDevice findDevice(const QList<QAudioDevice> &devices, const QAudioDevice &fallback,
+                        const QString &name, QStringList &problems, const char *what)
+{
+    if (name.isEmpty())
+        return fallback;
+    for (const QAudioDevice &d : devices) {
+        if (d.description() == name)
+            return d;
+    }
+    if (!fallback.isNull())
+        problems << QStringLiteral("Sound %1 device \"%2\" was not found; using \"%3\".")
+                        .arg(QLatin1String(what), name, fallback.description());
+    return fallback;
+}
+
+} // namespace
+
+struct QtAudioIo::Private
+{
+    QAudioDevice inDevice;
+    QAudioDevice outDevice;
+    QAudioFormat inFormat;
+    QAudioFormat outFormat;
+    std::unique_ptr<QAudioSource> source;
+    std::unique_ptr<QAudioSink> sink;
+    QIODevice *inIo = nullptr;
+    QIODevice *outIo = nullptr;
+    RealtimePacer pacer; // stands in when there is no output device
+    QStringList problems;
+    QByteArray bytes;
+};
+
+QtAudioIo::QtAudioIo(const QString &inputName, const QString &outputName, QObject *parent)
+    : AudioIo(parent)
+    , d(std::make_unique<Private>())
+{
+    d->inDevice = findDevice(QMediaDevices::audioInputs(), QMediaDevices::defaultAudioInput(),
+                             inputName, d->problems, "input");
+    d->outDevice = findDevice(QMediaDevices::audioOutputs(),
+                              QMediaDevices::defaultAudioOutput(), outputName, d->problems,
+                              "output");
+    if (d->inDevice.isNull()) {
+        d->problems << tr("No sound input device: the PSK31 receiver hears nothing.");
+    } else {
+        d->inFormat = chooseFormat(d->inDevice);
+        inputName_ = d->inDevice.description();
+    }
+    if (d->outDevice.isNull()) {
+        d->problems << tr("No sound output device: transmissions key the radio but send no "
+                          "audio.");
+    } else {
+        d->outFormat = chooseFormat(d->outDevice);
+        outputName_ = d->outDevice.description();
+    }
+}
+
+QtAudioIo::~QtAudioIo()
+{
+    stopInput();
+    stopOutput();
+}
+
+void QtAudioIo::reportProblems()
+{
+    for (const QString &p : std::as_const(d->problems)) {
+        qCWarning(lcPskAudio).noquote() << p;
+        Q_EMIT problem(p);
+    }
+    d->problems.clear();
+}
+
+QStringList QtAudioIo::inputDevices()
+{
+    QStringList names;
+    for (const QAudioDevice &dev : QMediaDevices::audioInputs())
+        names << dev.description();
+    return names;
+}
+
+QStringList QtAudioIo::outputDevices()
+{
+    QStringList names;
+    for (const QAudioDevice &dev : QMediaDevices::audioOutputs())
+        names << dev.description();
+    return names;
+}
+
+bool QtAudioIo::hasInput() const
+{
+    return !d->inDevice.isNull();
+}
+
+bool QtAudioIo::hasOutput() const
+{
+    return !d->outDevice.isNull();
+}
+
+int QtAudioIo::inputRate() const
+{
+    return hasInput() ? d->inFormat.sampleRate() : 8000;
+}
+
+int QtAudioIo::outputRate() const
+{
+    return hasOutput() ? d->outFormat.sampleRate() : 8000;
+}
+
+void QtAudioIo::startInput()
+{
+    if (!hasInput() || d->source)
+        return;
+    d->source = std::make_unique<QAudioSource>(d->inDevice, d->inFormat);
+    d->inIo = d->source->start();
+    if (!d->inIo) {
+        const QString msg = tr("The sound input \"%1\" could not be started.").arg(inputName_);
+        qCWarning(lcPskAudio).noquote() << msg;
+        Q_EMIT problem(msg);
+        d->source.reset();
+    }
+}
+
+void QtAudioIo::stopInput()
+{
+    if (d->source)
+        d->source->stop();
+    d->source.reset();
+    d->inIo = nullptr;
+}
+
+qint64 QtAudioIo::readInput(float *frames, qint64 maxFrames)
+{
+    if (!d->inIo)
+        return 0;
+    const int bpf = d->inFormat.bytesPerFrame();
+    const int bps = d->inFormat.bytesPerSample();
+    if (bpf <= 0)
+        return 0;
+    d->bytes = d->inIo->read(maxFrames * bpf);
+    const qint64 n = d->bytes.size() / bpf;
+    for (qint64 i = 0; i < n; ++i)
+        frames[i] = sampleAt(d->bytes.constData() + i * bpf, d->inFormat.sampleFormat());
+    Q_UNUSED(bps);
+    return n;
+}
+
+void QtAudioIo::startOutput()
+{
+    if (!hasOutput()) {
+        d->pacer.start();
+        return;
+    }
+    if (d->sink)
+        return;
+    d->sink = std::make_unique<QAudioSink>(d->outDevice, d->outFormat);
+    // A short buffer keeps TransmitPending close to what is on the air.
+    d->sink->setBufferSize(d->outFormat.bytesForDuration(250000));
+    d->outIo = d->sink->start();
+    if (!d->outIo) {
+        const QString msg = tr("The sound output \"%1\" could not be started.").arg(outputName_);
+        qCWarning(lcPskAudio).noquote() << msg;
+        Q_EMIT problem(msg);
+        d->sink.reset();
+        d->pacer.start();
+    }
+}
+
+void QtAudioIo::stopOutput()
+{
+    d->pacer.stop();
+    if (d->sink) {
+        d->sink->reset();
+        d->sink->stop();
+    }
+    d->sink.reset();
+    d->outIo = nullptr;
+}
+
+qint64 QtAudioIo::outputRoom()
+{
+    if (!d->outIo)
+        return d->pacer.room(outputRate());
+    const int bpf = d->outFormat.bytesPerFrame();
+    return bpf > 0 ? d->sink->bytesFree() / bpf : 0;
+}
+
+void QtAudioIo::writeOutput(const float *frames, qint64 count)
+{
+    if (!d->outIo) {
+        d->pacer.consumed(count);
+        return;
+    }
+    const int bpf = d->outFormat.bytesPerFrame();
+    const int bps = d->outFormat.bytesPerSample();
+    const int channels = d->outFormat.channelCount();
+    QByteArray buf(int(count * bpf), 0);
+    for (qint64 i = 0; i < count; ++i) {
+        for (int c = 0; c < channels; ++c)
+            putSample(buf.data() + i * bpf + c * bps, d->outFormat.sampleFormat(), frames[i]);
+    }
+    d->outIo->write(buf);
+}
+
+bool QtAudioIo::outputIdle()
+{
+    if (!d->outIo)
+        return d->pacer.idle(outputRate());
+    return d->sink->bytesFree() >= d->sink->bufferSize()
+           || d->sink->state() == QAudio::IdleState;
+}
+
+} // namespace rollcall::psk

@@ -1,0 +1,169 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+QT_BEGIN_NAMESPACE
+class QAudioSink;
+class QAudioSource;
+class QIODevice;
+QT_END_NAMESPACE
+
+namespace rollcall::psk {
+
+// The sound card as the modem sees it: mono float frames in and out at the
+// device's own rates, polled by the modem's audio tick.
+class AudioIo : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    virtual bool hasInput() const = 0;
+    virtual bool hasOutput() const = 0;
+    virtual int inputRate() const = 0;
+    virtual int outputRate() const = 0;
+    virtual QString inputName() const { return {}; }
+    virtual QString outputName() const { return {}; }
+
+    virtual void startInput() = 0;
+    virtual void stopInput() = 0;
+    // Frames that arrived since the last call (at most maxFrames).
+    virtual qint64 readInput(float *frames, qint64 maxFrames) = 0;
+
+    virtual void startOutput() = 0;
+    // Stops playing and drops whatever was queued.
+    virtual void stopOutput() = 0;
+    // Frames that can be written now without blocking.
+    virtual qint64 outputRoom() = 0;
+    virtual void writeOutput(const float *frames, qint64 count) = 0;
+    // Everything written has been played.
+    virtual bool outputIdle() = 0;
+
+Q_SIGNALS:
+    // A device problem, worded for the operator (each reported once).
+    void problem(const QString &message);
+};
+
+// Output paced by the wall clock, for when there is no output device: a
+// transmission takes as long as it would on air, so a waiting sender is
+// released exactly as with a sound card.
+class RealtimePacer
+{
+public:
+    void start();
+    void stop();
+    qint64 room(int rate);
+    void consumed(qint64 frames) { written_ += frames; }
+    bool idle(int rate);
+
+private:
+    QElapsedTimer clock_;
+    qint64 written_ = 0;
+};
+
+// No sound device at all: nothing is received, output goes nowhere in real time.
+class NullAudioIo : public AudioIo
+{
+    Q_OBJECT
+public:
+    using AudioIo::AudioIo;
+    bool hasInput() const override { return false; }
+    bool hasOutput() const override { return false; }
+    int inputRate() const override { return 8000; }
+    int outputRate() const override { return 8000; }
+    void startInput() override { }
+    void stopInput() override { }
+    qint64 readInput(float *, qint64) override { return 0; }
+    void startOutput() override { pacer_.start(); }
+    void stopOutput() override { pacer_.stop(); }
+    qint64 outputRoom() override { return pacer_.room(8000); }
+    void writeOutput(const float *, qint64 count) override { pacer_.consumed(count); }
+    bool outputIdle() override { return pacer_.idle(8000); }
+
+private:
+    RealtimePacer pacer_;
+};
+
+// In memory, for tests: input is fed by the test, output is recorded. Each
+// poll accepts `room` frames, so transmissions run much faster than real time;
+// a room of 0 imitates a device that stopped playing.
+class MemoryAudioIo : public AudioIo
+{
+    Q_OBJECT
+public:
+    explicit MemoryAudioIo(int inputRate = 8000, int outputRate = 8000, QObject *parent = nullptr);
+    bool hasInput() const override { return true; }
+    bool hasOutput() const override { return true; }
+    int inputRate() const override { return inputRate_; }
+    int outputRate() const override { return outputRate_; }
+    void startInput() override { inputRunning_ = true; }
+    void stopInput() override { inputRunning_ = false; }
+    qint64 readInput(float *frames, qint64 maxFrames) override;
+    void startOutput() override { outputRunning_ = true; }
+    void stopOutput() override { outputRunning_ = false; }
+    qint64 outputRoom() override { return outputRunning_ ? room_ : 0; }
+    void writeOutput(const float *frames, qint64 count) override;
+    bool outputIdle() override { return true; }
+
+    void feed(const std::vector<float> &frames);
+    void setRoom(qint64 frames) { room_ = frames; }
+    const std::vector<float> &written() const { return written_; }
+    void clearWritten() { written_.clear(); }
+    bool outputRunning() const { return outputRunning_; }
+
+private:
+    int inputRate_;
+    int outputRate_;
+    bool inputRunning_ = false;
+    bool outputRunning_ = false;
+    qint64 room_ = 16000;
+    std::deque<float> input_;
+    std::vector<float> written_;
+};
+
+// The sound card through Qt Multimedia. A missing device is reported once and
+// that direction falls back to nothing (input) or wall-clock pacing (output).
+class QtAudioIo : public AudioIo
+{
+    Q_OBJECT
+public:
+    // Empty names pick the system's default devices.
+    QtAudioIo(const QString &inputName, const QString &outputName, QObject *parent = nullptr);
+    ~QtAudioIo() override;
+
+    static QStringList inputDevices();
+    static QStringList outputDevices();
+
+    bool hasInput() const override;
+    bool hasOutput() const override;
+    int inputRate() const override;
+    int outputRate() const override;
+    QString inputName() const override { return inputName_; }
+    QString outputName() const override { return outputName_; }
+    void startInput() override;
+    void stopInput() override;
+    qint64 readInput(float *frames, qint64 maxFrames) override;
+    void startOutput() override;
+    void stopOutput() override;
+    qint64 outputRoom() override;
+    void writeOutput(const float *frames, qint64 count) override;
+    bool outputIdle() override;
+
+    // Reports the problems found while opening (after signals are connected).
+    void reportProblems();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+    QString inputName_;
+    QString outputName_;
+};
+
+} // namespace rollcall::psk

@@ -1,0 +1,520 @@
+#include "psk/pskmodem.h"
+
+#include "modem/demodulator.h"
+#include "modem/dsp.h"
+#include "modem/modulator.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLoggingCategory>
+#include <QAudioDevice>
+#include <QMediaDevices>
+#include <QSettings>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+Q_LOGGING_CATEGORY(lcPsk, "rollcall.psk")
+
+namespace rollcall::psk {
+
+namespace {
+
+const char *const kSettingsGroup = "PskModem";
+
+std::optional<modem::ModeParams> modeForCode(qint32 code)
+{
+    modem::ModeParams m;
+    switch (code & ~8) {
+    case 0:
+        m = modem::bpsk31();
+        break;
+    case 1:
+        m = modem::qpsk31();
+        break;
+    case 2:
+        m = modem::qpsk31();
+        m.reversed = true;
+        break;
+    default:
+        return std::nullopt;
+    }
+    if (code & 8)
+        m.baud = 62.5;
+    return m;
+}
+
+constexpr qint32 kTuneMode = 4;
+
+} // namespace
+
+PskModem::PskModem(std::unique_ptr<AudioIo> audio, std::unique_ptr<PttLine> ptt, QObject *parent)
+    : QObject(parent)
+    , ptt_(ptt ? std::move(ptt) : std::make_unique<SerialPttLine>())
+    , modulator_(std::make_unique<modem::Modulator>())
+    , demodulator_(std::make_unique<modem::Demodulator>())
+{
+    demodulator_->setFrequencyLimits(lowLimit_, highLimit_);
+    demodulator_->setFrequency(1500);
+    demodulator_->setSquelch(squelchThreshold_, squelchSpeed_);
+    demodulator_->onChar = [this](std::uint8_t c) { Q_EMIT CharReceived(c); };
+    demodulator_->onImd = [this](double db) { Q_EMIT ImdMeasured(qint32(std::lround(db))); };
+    demodulator_->onFrequency = [this](double hz) {
+        const qint32 rounded = qint32(std::lround(hz));
+        if (rounded != lastReportedFrequency_) {
+            lastReportedFrequency_ = rounded;
+            Q_EMIT FrequencyChanged(rounded);
+        }
+    };
+    modulator_->setFrequency(txFrequency_);
+    setTxLevel(txLevel_);
+
+    tick_.setInterval(20);
+    tick_.setTimerType(Qt::PreciseTimer);
+    connect(&tick_, &QTimer::timeout, this, &PskModem::processAudio);
+
+    if (!audio) {
+        QSettings settings;
+        settings.beginGroup(QLatin1String(kSettingsGroup));
+        const QString in = settings.value(QStringLiteral("inputDevice")).toString();
+        const QString out = settings.value(QStringLiteral("outputDevice")).toString();
+        if (QMediaDevices::audioInputs().isEmpty() && QMediaDevices::audioOutputs().isEmpty()) {
+            audio = std::make_unique<NullAudioIo>();
+            // Reported once the caller had a chance to connect.
+            QTimer::singleShot(0, this, [this] {
+                report(tr("No sound device: the PSK31 modem neither receives nor sends "
+                          "audio."));
+            });
+        } else {
+            auto qt = std::make_unique<QtAudioIo>(in, out);
+            QtAudioIo *raw = qt.get();
+            audio = std::move(qt);
+            QTimer::singleShot(0, raw, [raw] { raw->reportProblems(); });
+        }
+    }
+    useAudio(std::move(audio));
+}
+
+PskModem::~PskModem()
+{
+    key(false);
+    ptt_->close();
+}
+
+void PskModem::useAudio(std::unique_ptr<AudioIo> audio)
+{
+    if (audio_)
+        audio_->stopInput();
+    audio_ = std::move(audio);
+    connect(audio_.get(), &AudioIo::problem, this, [this](const QString &m) { report(m); });
+    rxResampler_ = std::make_unique<modem::Resampler>(audio_->inputRate(), modem::kModemRate);
+    txResampler_ = std::make_unique<modem::Resampler>(modem::kModemRate, audio_->outputRate());
+    audio_->startInput();
+    tick_.start();
+}
+
+void PskModem::report(const QString &message, bool once)
+{
+    if (once && reported_.contains(message))
+        return;
+    reported_.insert(message);
+    lastError_ = message;
+    qCWarning(lcPsk).noquote() << message;
+    Q_EMIT problemReported(message);
+}
+
+int PskModem::toModemCode(char32_t u)
+{
+    if (u <= 0xff)
+        return int(u);
+    // Windows-1252 places these symbols in 0x80..0x9f.
+    static const char16_t cp1252[32] = {
+        0x20ac, 0,      0x201a, 0x0192, 0x201e, 0x2026, 0x2020, 0x2021, 0x02c6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0,      0x017d, 0,      0,      0x2018, 0x2019, 0x201c, 0x201d, 0x2022,
+        0x2013, 0x2014, 0x02dc, 0x2122, 0x0161, 0x203a, 0x0153, 0,      0x017e, 0x0178};
+    for (int i = 0; i < 32; ++i) {
+        if (cp1252[i] && cp1252[i] == u)
+            return 0x80 + i;
+    }
+    return '?';
+}
+
+QByteArray PskModem::toModemBytes(const QString &text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (char32_t u : text.toUcs4())
+        out.append(char(toModemCode(u)));
+    return out;
+}
+
+void PskModem::QueueText(const QString &text)
+{
+    const QByteArray bytes = toModemBytes(text);
+    modulator_->queue(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+}
+
+void PskModem::QueueChar(qint32 code, bool flag)
+{
+    Q_UNUSED(flag);
+    if (code < 0)
+        return;
+    modulator_->queue(std::uint8_t(toModemCode(char32_t(code))));
+}
+
+void PskModem::StartTransmit(qint32 mode)
+{
+    if (mode == kTuneMode) {
+        modulator_->setFrequency(txFrequency_);
+        modulator_->startTune();
+        tuning_ = true;
+    } else {
+        const auto params = modeForCode(mode);
+        if (!params)
+            qCWarning(lcPsk) << "unknown transmit mode" << mode << "- using" << pskMode_;
+        modulator_->setMode(params ? *params : *modeForCode(pskMode_));
+        modulator_->setFrequency(txFrequency_);
+        modulator_->start();
+        tuning_ = false;
+    }
+    audio_->startOutput();
+    key(true);
+    if (!transmitting_) {
+        transmitting_ = true;
+        Q_EMIT TransmitStateChanged(1);
+    }
+}
+
+qint32 PskModem::TransmitPending() const
+{
+    // Tuning does not send the buffer, so nothing waits on it to drain.
+    if (tuning_)
+        return 0;
+    return qint32(modulator_->pending());
+}
+
+void PskModem::EndTransmit()
+{
+    if (!transmitting_)
+        return;
+    // Tune ends with the station callsign in Morse; PSK sends what is left
+    // in the buffer and the postamble. Either way the audio tick returns to
+    // receive when the modulator falls silent.
+    modulator_->finish(callsign_.toLatin1().toStdString());
+}
+
+void PskModem::AbortTransmit()
+{
+    modulator_->abort();
+    txBuffer_.clear();
+    txResampler_->reset();
+    tuning_ = false;
+    if (transmitting_)
+        finishTransmit();
+}
+
+void PskModem::finishTransmit()
+{
+    audio_->stopOutput();
+    key(false);
+    transmitting_ = false;
+    tuning_ = false;
+    txBuffer_.clear();
+    txResampler_->reset();
+    Q_EMIT TransmitStateChanged(0);
+}
+
+qint32 PskModem::PskMode(int) const
+{
+    return pskMode_;
+}
+
+void PskModem::setPskMode(qint32 mode, int channel)
+{
+    const auto params = modeForCode(mode);
+    if (channel != 0 || !params)
+        return;
+    pskMode_ = mode;
+    demodulator_->setMode(*params);
+}
+
+qint32 PskModem::RxFrequency(int) const
+{
+    return qint32(std::lround(demodulator_->frequency()));
+}
+
+void PskModem::setRxFrequency(qint32 hz, int channel)
+{
+    if (channel != 0)
+        return;
+    // The terminal writes back every frequency the AFC reports; an echo must
+    // not reset the tracking or move the centre the AFC limit is counted from.
+    if (hz == RxFrequency())
+        return;
+    demodulator_->setFrequency(hz);
+    lastReportedFrequency_ = RxFrequency();
+}
+
+qint32 PskModem::TxFrequency() const
+{
+    return txFrequency_;
+}
+
+void PskModem::setTxFrequency(qint32 hz)
+{
+    txFrequency_ = std::clamp(hz, lowLimit_, highLimit_);
+    modulator_->setFrequency(txFrequency_);
+}
+
+qint32 PskModem::SignalLevel(int) const
+{
+    return demodulator_->quality();
+}
+
+qint32 PskModem::AfcLimit(int) const
+{
+    return afcLimit_;
+}
+
+void PskModem::setAfcLimit(qint32 hz, int channel)
+{
+    if (channel != 0)
+        return;
+    afcLimit_ = hz <= 0 ? 0 : (hz >= 3000 ? 3000 : std::min(hz, 1000));
+    demodulator_->setAfcLimit(afcLimit_);
+}
+
+void PskModem::setSquelchThreshold(qint32 value)
+{
+    squelchThreshold_ = std::clamp(value, 0, 99);
+    demodulator_->setSquelch(squelchThreshold_, squelchSpeed_);
+}
+
+void PskModem::setSquelchSpeed(qint32 value)
+{
+    squelchSpeed_ = value;
+    demodulator_->setSquelch(squelchThreshold_, squelchSpeed_);
+}
+
+void PskModem::setTxLevel(qint16 level)
+{
+    txLevel_ = level;
+    // 1000 is full drive; leave headroom for the resampler's overshoot.
+    modulator_->setAmplitude(0.8 * std::clamp<int>(level, 0, 1000) / 1000.0);
+}
+
+void PskModem::SetFrequencyLimits(qint32 low, qint32 high)
+{
+    lowLimit_ = std::max(100, std::min(low, high));
+    highLimit_ = std::min(3900, std::max(low, high));
+    demodulator_->setFrequencyLimits(lowLimit_, highLimit_);
+    setTxFrequency(txFrequency_);
+}
+
+void PskModem::setControlValue(int dispatchId, const QVariantList &arguments)
+{
+    controlValues_.append({dispatchId, arguments});
+}
+
+QString PskModem::comPortDevice(int port)
+{
+    QSettings settings;
+    settings.beginGroup(QLatin1String(kSettingsGroup));
+    return settings
+        .value(QStringLiteral("com%1").arg(port), QStringLiteral("/dev/ttyS%1").arg(port - 1))
+        .toString();
+}
+
+void PskModem::SetPtt(qint32 port, qint32 line)
+{
+    if (port < 1 || port > 4 || line < 1 || line > 3) {
+        setPttDevice(QString(), PttNone);
+        return;
+    }
+    setPttDevice(comPortDevice(port), line);
+}
+
+void PskModem::setPttDevice(const QString &device, qint32 line)
+{
+    key(false);
+    ptt_->close();
+    pttDevice_.clear();
+    pttLineChoice_ = PttNone;
+    pttFailureReported_ = false;
+    if (device.isEmpty() || line < 1 || line > 3)
+        return; // VOX: the radio keys itself on the audio
+    QString error;
+    if (!ptt_->open(device, &error)) {
+        report(tr("The PTT port %1 cannot be opened (%2); transmitting without PTT (VOX).")
+                   .arg(device, error),
+               false);
+        return;
+    }
+    pttDevice_ = device;
+    pttLineChoice_ = line;
+    if (transmitting_)
+        key(true);
+}
+
+void PskModem::key(bool on)
+{
+    if (pttLineChoice_ == PttNone || !ptt_->isOpen())
+        return;
+    const bool rts = on && (pttLineChoice_ == PttRtsAndDtr || pttLineChoice_ == PttRts);
+    const bool dtr = on && (pttLineChoice_ == PttRtsAndDtr || pttLineChoice_ == PttDtr);
+    QString error;
+    if (!ptt_->setLines(rts, dtr, &error) && !pttFailureReported_) {
+        pttFailureReported_ = true;
+        report(tr("The PTT port %1 does not accept the RTS/DTR change (%2).")
+                   .arg(pttDevice_, error),
+               false);
+    }
+}
+
+void PskModem::ClickFrequency(qint32 hz)
+{
+    Q_EMIT FrequencyClicked(hz);
+}
+
+QStringList PskModem::inputDevices()
+{
+    return QtAudioIo::inputDevices();
+}
+
+QStringList PskModem::outputDevices()
+{
+    return QtAudioIo::outputDevices();
+}
+
+void PskModem::setAudioDevices(const QString &input, const QString &output)
+{
+    QSettings settings;
+    settings.beginGroup(QLatin1String(kSettingsGroup));
+    settings.setValue(QStringLiteral("inputDevice"), input);
+    settings.setValue(QStringLiteral("outputDevice"), output);
+    AbortTransmit();
+    auto qt = std::make_unique<QtAudioIo>(input, output);
+    QtAudioIo *raw = qt.get();
+    useAudio(std::move(qt));
+    raw->reportProblems();
+}
+
+void PskModem::processAudio()
+{
+    readInput();
+    if (transmitting_) {
+        fillOutput();
+        if (!modulator_->active() && txBuffer_.empty() && audio_->outputIdle())
+            finishTransmit();
+    }
+}
+
+void PskModem::readInput()
+{
+    constexpr qint64 kChunk = 4096;
+    scratch_.resize(std::size_t(kChunk));
+    std::vector<float> resampled;
+    while (true) {
+        const qint64 n = audio_->readInput(scratch_.data(), kChunk);
+        if (n <= 0)
+            break;
+        // Our own transmission is not decoded.
+        if (transmitting_)
+            continue;
+        resampled.clear();
+        rxResampler_->process(scratch_.data(), std::size_t(n), resampled);
+        demodulator_->process(resampled.data(), resampled.size());
+        if (n < kChunk)
+            break;
+    }
+}
+
+void PskModem::fillOutput()
+{
+    qint64 room = audio_->outputRoom();
+    std::vector<float> block(256);
+    while (room > 0) {
+        if (txBuffer_.empty()) {
+            if (!modulator_->active())
+                break;
+            const std::size_t got = modulator_->generate(block.data(), block.size());
+            txResampler_->process(block.data(), got, txBuffer_);
+            if (txBuffer_.empty())
+                continue;
+        }
+        const qint64 n = std::min<qint64>(room, qint64(txBuffer_.size()));
+        audio_->writeOutput(txBuffer_.data(), n);
+        txBuffer_.erase(txBuffer_.begin(), txBuffer_.begin() + n);
+        room -= n;
+    }
+}
+
+qint64 PskModem::millisecondsFor(std::size_t symbols) const
+{
+    return qint64(double(symbols) * 1000.0 / modulator_->mode().baud);
+}
+
+bool PskModem::WaitTransmitDrained()
+{
+    if (TransmitPending() == 0)
+        return true;
+    if (!transmitting_) {
+        report(tr("Text is waiting in the transmit buffer but the transmitter is off."), false);
+        return false;
+    }
+    // A transmission cannot take longer than its text needs plus a margin;
+    // and a character must leave the buffer now and then.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 deadline = millisecondsFor(modulator_->pendingSymbols()
+                                      + std::size_t(modulator_->preambleSymbols()))
+                          * 3 / 2
+                      + 5000;
+    std::size_t lastSymbols = modulator_->pendingSymbols();
+    qint32 lastPending = TransmitPending();
+    qint64 lastProgress = 0;
+    bool stalled = false;
+
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(20);
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        const qint32 pending = TransmitPending();
+        if (pending == 0 || !transmitting_) {
+            loop.quit();
+            return;
+        }
+        const std::size_t symbols = modulator_->pendingSymbols();
+        if (symbols > lastSymbols) // more text queued behind: more time
+            deadline += millisecondsFor(symbols - lastSymbols) * 3 / 2;
+        lastSymbols = symbols;
+        if (pending != lastPending) {
+            lastPending = pending;
+            lastProgress = clock.elapsed();
+        }
+        if (clock.elapsed() > deadline || clock.elapsed() - lastProgress > 5000) {
+            stalled = true;
+            loop.quit();
+        }
+    });
+    connect(this, &PskModem::TransmitStateChanged, &loop, [&](qint32 state) {
+        if (state == 0)
+            loop.quit();
+    });
+    poll.start();
+    loop.exec();
+
+    if (stalled) {
+        const qint32 left = TransmitPending();
+        report(tr("The PSK31 modem stopped sending with %n character(s) still waiting; the "
+                  "transmission was aborted.",
+                  nullptr, left),
+               false);
+        AbortTransmit();
+        return false;
+    }
+    return TransmitPending() == 0;
+}
+
+} // namespace rollcall::psk

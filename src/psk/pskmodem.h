@@ -1,0 +1,152 @@
+#pragma once
+
+#include "psk/audioio.h"
+#include "psk/pttline.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+#include <QVariantList>
+
+#include <memory>
+#include <vector>
+
+namespace rollcall::modem {
+class Demodulator;
+class Modulator;
+class Resampler;
+} // namespace rollcall::modem
+
+namespace rollcall::psk {
+
+// The PSK31 modem control of the terminal: our own modem on the sound card,
+// keeping the operations and events the terminal relies on. Channel indexes
+// other than 0 are accepted and ignored (there is one receive channel).
+//
+// Mode codes: 0 BPSK31, 1 QPSK31, 2 QPSK31 sidebands reversed, 8 BPSK63,
+// 9 QPSK63, 10 QPSK63 reversed, 4 tune (steady carrier, Morse ID at the end).
+class PskModem : public QObject
+{
+    Q_OBJECT
+public:
+    enum PttLineChoice { PttNone = 0, PttRtsAndDtr = 1, PttRts = 2, PttDtr = 3 };
+
+    // Without an audio backend the sound card chosen in the settings is used
+    // (or none when the machine has no sound device); without a PTT line a
+    // serial port is used.
+    explicit PskModem(std::unique_ptr<AudioIo> audio = {}, std::unique_ptr<PttLine> ptt = {},
+                      QObject *parent = nullptr);
+    ~PskModem() override;
+
+    // --- operations
+    void QueueText(const QString &text);
+    void QueueChar(qint32 code, bool flag = false);
+    void StartTransmit(qint32 mode);
+    qint32 TransmitPending() const;
+    void EndTransmit();
+    void AbortTransmit();
+
+    qint32 PskMode(int channel = 0) const;
+    void setPskMode(qint32 mode, int channel = 0);
+    qint32 RxFrequency(int channel = 0) const;
+    void setRxFrequency(qint32 hz, int channel = 0);
+    qint32 TxFrequency() const;
+    void setTxFrequency(qint32 hz);
+    qint32 SignalLevel(int channel = 0) const;
+    qint32 AfcLimit(int channel = 0) const;
+    void setAfcLimit(qint32 hz, int channel = 0);
+    qint32 SquelchThreshold() const { return squelchThreshold_; }
+    void setSquelchThreshold(qint32 value);
+    qint32 SquelchSpeed() const { return squelchSpeed_; }
+    void setSquelchSpeed(qint32 value);
+    qint16 TxLevel() const { return txLevel_; }
+    void setTxLevel(qint16 level);
+    QString StationCallsign() const { return callsign_; }
+    void setStationCallsign(const QString &callsign) { callsign_ = callsign; }
+    // port 0 none, 1..4 COM1..COM4 (mapped to devices in the settings);
+    // line 0 none, 1 RTS and DTR, 2 RTS, 3 DTR.
+    void SetPtt(qint32 port, qint32 line);
+    void SetFrequencyLimits(qint32 low, qint32 high);
+    // Start-up settings whose effect belongs to the modem control alone are
+    // taken and remembered, in order, by their dispatch number.
+    void setControlValue(int dispatchId, const QVariantList &arguments);
+    QList<QPair<int, QVariantList>> controlValues() const { return controlValues_; }
+
+    // --- beyond the contract
+    // Lets events run until nothing is pending. Bounded by the time the text
+    // needs plus a margin: a modem that stops sending is reported, the
+    // transmission aborted and false returned.
+    bool WaitTransmitDrained();
+    bool isTransmitting() const { return transmitting_; }
+    // PTT on a named device (tests use pseudo-terminals).
+    void setPttDevice(const QString &device, qint32 line);
+    // A frequency picked by the operator (a spectrum display, say).
+    void ClickFrequency(qint32 hz);
+    QString errorString() const { return lastError_; }
+    // One audio tick now (tests drive the modem without waiting for the timer).
+    void processAudio();
+
+    // Device names: the chosen ones are kept in the settings.
+    static QStringList inputDevices();
+    static QStringList outputDevices();
+    void setAudioDevices(const QString &input, const QString &output);
+    static QString comPortDevice(int port);
+
+    // Text to the 8-bit codes sent on air: Latin-1, the Windows-1252 symbols
+    // for 0x80..0x9f, "?" for anything else.
+    static QByteArray toModemBytes(const QString &text);
+    static int toModemCode(char32_t unicode);
+
+Q_SIGNALS:
+    void CharReceived(qint32 code);
+    void TransmitStateChanged(qint32 state);
+    void FrequencyClicked(qint32 hz);
+    void FrequencyChanged(qint32 hz);
+    void ImdMeasured(qint32 value);
+    // A problem worded for the operator; each distinct one is reported once.
+    void problemReported(const QString &message);
+
+private:
+    void useAudio(std::unique_ptr<AudioIo> audio);
+    void report(const QString &message, bool once = true);
+    void key(bool on);
+    void finishTransmit();
+    void fillOutput();
+    void readInput();
+    qint64 millisecondsFor(std::size_t symbols) const;
+
+    std::unique_ptr<AudioIo> audio_;
+    std::unique_ptr<PttLine> ptt_;
+    std::unique_ptr<modem::Modulator> modulator_;
+    std::unique_ptr<modem::Demodulator> demodulator_;
+    std::unique_ptr<modem::Resampler> rxResampler_;
+    std::unique_ptr<modem::Resampler> txResampler_;
+    std::vector<float> txBuffer_;
+    std::vector<float> scratch_;
+    QTimer tick_;
+
+    qint32 pskMode_ = 0;
+    qint32 txFrequency_ = 1500;
+    qint32 afcLimit_ = 0;
+    qint32 squelchThreshold_ = 50;
+    qint32 squelchSpeed_ = 0;
+    qint16 txLevel_ = 1000;
+    QString callsign_;
+    qint32 lowLimit_ = 200;
+    qint32 highLimit_ = 3500;
+    qint32 lastReportedFrequency_ = 1500;
+    bool transmitting_ = false;
+    bool tuning_ = false;
+    qint32 pttLineChoice_ = PttNone;
+    QString pttDevice_;
+    bool pttFailureReported_ = false;
+    QString lastError_;
+    QSet<QString> reported_;
+    QList<QPair<int, QVariantList>> controlValues_;
+};
+
+} // namespace rollcall::psk
