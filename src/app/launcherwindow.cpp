@@ -2,6 +2,7 @@
 
 #include "app/external.h"
 #include "app/session.h"
+#include "app/startup.h"
 #include "app/version.h"
 #include "app/windowregistry.h"
 #include "store/netfiles.h"
@@ -71,53 +72,29 @@ LauncherWindow::LauncherWindow(QWidget *parent)
 
     QMenu *tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("mnuTools"));
-    QAction *addTraffic = addWindowItem(tools, QStringLiteral("&Add Traffic"), Qt::Key_F2,
-                                        QStringLiteral("trafficform"),
-                                        QStringLiteral("mnuAddTraffic"));
-    connect(addTraffic, &QAction::triggered, this, [] {
-        session().trafficsource = QStringLiteral("0"); // traffic not from a net
-        if (QWidget *w = windows().window(QStringLiteral("trafficform")))
-            w->show();
-    });
-    connect(addWindowItem(tools, QStringLiteral("&List Traffic"), Qt::Key_F6,
-                          QStringLiteral("listtraffic"), QStringLiteral("mnuListTraffic")),
-            &QAction::triggered, this, [] {
-                if (QWidget *w = windows().window(QStringLiteral("listtraffic")))
-                    w->show();
-            });
-    connect(addWindowItem(tools, QStringLiteral("&Old Traffic"), Qt::Key_F7,
-                          QStringLiteral("oldtraffic"), QStringLiteral("mnuOldTraffic")),
-            &QAction::triggered, this, [] {
-                if (QWidget *w = windows().window(QStringLiteral("oldtraffic")))
-                    w->show();
-            });
-    connect(addWindowItem(tools, QStringLiteral("Script &Editor"), Qt::Key_F9,
-                          QStringLiteral("textedit"), QStringLiteral("mnuScriptEditor")),
-            &QAction::triggered, this, [] {
-                if (QWidget *w = windows().window(QStringLiteral("textedit")))
-                    w->show();
-            });
+    addWindowItem(tools, QStringLiteral("&Add Traffic"), Qt::Key_F2, QStringLiteral("trafficform"),
+                  QStringLiteral("mnuAddTraffic"), [] {
+                      session().trafficsource = QStringLiteral("0"); // traffic not from a net
+                      showWindow(QStringLiteral("trafficform"));
+                  });
+    addWindowItem(tools, QStringLiteral("&List Traffic"), Qt::Key_F6, QStringLiteral("listtraffic"),
+                  QStringLiteral("mnuListTraffic"));
+    addWindowItem(tools, QStringLiteral("&Old Traffic"), Qt::Key_F7, QStringLiteral("oldtraffic"),
+                  QStringLiteral("mnuOldTraffic"));
+    addWindowItem(tools, QStringLiteral("Script &Editor"), Qt::Key_F9, QStringLiteral("textedit"),
+                  QStringLiteral("mnuScriptEditor"));
     // F10 is part of the caption only; the key belongs to the traffic panel.
     QAction *vox = tools->addAction(QStringLiteral("&VoxLog VOX Recorder          F10"));
     vox->setObjectName(QStringLiteral("mnuVoxLog"));
     connect(vox, &QAction::triggered, this,
             [this] { startProgram(voxRecorderProgram(), QStringLiteral("VoxLog VOX recorder")); });
-    connect(addWindowItem(tools, QStringLiteral("PS&K Terminal"), Qt::SHIFT | Qt::Key_F12,
-                          QStringLiteral("PSK_Desk"), QStringLiteral("mnuPskTerminal")),
-            &QAction::triggered, this, [this] { toggleWindow(QStringLiteral("PSK_Desk")); });
-    connect(addWindowItem(tools, QStringLiteral("&TNC Terminal"), Qt::Key_F12,
-                          QStringLiteral("frmTerminal"), QStringLiteral("mnuTncTerminal")),
-            &QAction::triggered, this, [] {
-                if (QWidget *w = windows().window(QStringLiteral("frmTerminal")))
-                    w->show();
-            });
-    connect(addWindowItem(tools, QStringLiteral("&Master Callsign Database"),
-                          Qt::SHIFT | Qt::Key_F1, QStringLiteral("callmaster"),
-                          QStringLiteral("mnuMasterCallsigns")),
-            &QAction::triggered, this, [] {
-                if (QWidget *w = windows().window(QStringLiteral("callmaster")))
-                    w->show();
-            });
+    addWindowItem(tools, QStringLiteral("PS&K Terminal"), Qt::SHIFT | Qt::Key_F12,
+                  QStringLiteral("PSK_Desk"), QStringLiteral("mnuPskTerminal"),
+                  [this] { toggleWindow(QStringLiteral("PSK_Desk")); });
+    addWindowItem(tools, QStringLiteral("&TNC Terminal"), Qt::Key_F12, QStringLiteral("frmTerminal"),
+                  QStringLiteral("mnuTncTerminal"));
+    addWindowItem(tools, QStringLiteral("&Master Callsign Database"), Qt::SHIFT | Qt::Key_F1,
+                  QStringLiteral("callmaster"), QStringLiteral("mnuMasterCallsigns"));
     QAction *reports = tools->addAction(QStringLiteral("Zephyr &Reports"));
     reports->setObjectName(QStringLiteral("mnuZephyrReports"));
     reports->setShortcut(Qt::SHIFT | Qt::Key_F5);
@@ -147,14 +124,18 @@ QString LauncherWindow::loadedCaption()
 }
 
 QAction *LauncherWindow::addWindowItem(QMenu *menu, const QString &text, const QKeySequence &key,
-                                       const QString &window, const QString &objectName)
+                                       const QString &window, const QString &objectName,
+                                       std::function<void()> action)
 {
-    QAction *action = menu->addAction(text);
-    action->setObjectName(objectName);
-    action->setShortcut(key);
+    QAction *item = menu->addAction(text);
+    item->setObjectName(objectName);
+    item->setShortcut(key);
     // A window that is not part of this build yet leaves its item disabled.
-    action->setEnabled(windows().isAvailable(window));
-    return action;
+    item->setEnabled(windows().isAvailable(window));
+    if (!action)
+        action = [window] { showWindow(window); };
+    connect(item, &QAction::triggered, this, std::move(action));
+    return item;
 }
 
 void LauncherWindow::showEvent(QShowEvent *event)
@@ -197,14 +178,21 @@ void LauncherWindow::openNet()
     dialog.proposedName = QStringLiteral("net.mdb");
     dialog.initialFolder = session().netsFolder();
     const QString chosen = session().prompts->openFile(dialog);
-    if (chosen.isEmpty() || !QFileInfo(chosen).dir().exists()) {
+    // Only the folder counts: whichever .mdb was picked, its folder's net.mdb opens.
+    QString error;
+    const QString netpath = chosen.isEmpty()
+                                ? QString()
+                                : netpathFromFolder(QFileInfo(chosen).absolutePath(), &error);
+    if (netpath.isEmpty()) {
+        // A folder without a net log is no net: opening it would make an empty one.
+        if (!error.isEmpty())
+            session().prompts->exclamation(QStringLiteral("Open Net"), error);
         if (QWidget *panel = windows().window(QStringLiteral("trafficlist")))
             panel->show();
         show();
         return;
     }
-    // Only the folder counts: whichever .mdb was picked, its folder's net.mdb opens.
-    session().netpath = QFileInfo(chosen).absolutePath() + u'/';
+    session().netpath = netpath;
     if (QWidget *net = windows().window(QStringLiteral("rollcall"))) {
         net->show();
         close();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 
 class QPushButton;
 
@@ -27,8 +28,11 @@ protected:
 
 private:
     void load();
+    // A menu item that shows a window (or runs `action`), disabled while the
+    // window is not part of the build.
     QAction *addWindowItem(QMenu *menu, const QString &text, const QKeySequence &key,
-                           const QString &window, const QString &objectName);
+                           const QString &window, const QString &objectName,
+                           std::function<void()> action = {});
     void toggleWindow(const QString &name);
     void startProgram(const QString &program, const QString &what);
     void showModal(const QString &name);

@@ -75,4 +75,13 @@ inline WindowRegistry &windows()
     return WindowRegistry::instance();
 }
 
+// Loads (when needed) and shows a window; false when this build has none of that name.
+inline bool showWindow(const QString &name)
+{
+    QWidget *w = windows().window(name);
+    if (w)
+        w->show();
+    return w != nullptr;
+}
+
 } // namespace rollcall

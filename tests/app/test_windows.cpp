@@ -1,4 +1,5 @@
 #include "app/desktop.h"
+#include "app/newnet.h"
 #include "app/introwindow.h"
 #include "app/launcherwindow.h"
 #include "app/newnetwindow.h"
@@ -12,6 +13,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -92,10 +94,23 @@ private Q_SLOTS:
         test::WindowFixture f;
         auto *launcher = windows().window<LauncherWindow>(QStringLiteral("Form1"));
         const QString folder = f.home.nets() + QStringLiteral("/GSPN");
-        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(createNetFolder(f.home.nets(), QStringLiteral("GSPN"), f.home.dbfiles()).ok);
         f.prompts.answer(folder + QStringLiteral("/nettrfc.mdb"));
         launcher->openNet();
         QCOMPARE(session().netpath, folder + u'/');
+    }
+
+    void openNetRefusesAFolderWithoutANetLog()
+    {
+        test::WindowFixture f;
+        auto *launcher = windows().window<LauncherWindow>(QStringLiteral("Form1"));
+        f.prompts.answer(f.home.dbfiles() + QStringLiteral("/Traffic.mdb"));
+        launcher->openNet();
+        QVERIFY(session().netpath.isEmpty());
+        QCOMPARE(f.prompts.messages().size(), 1);
+        QVERIFY(f.prompts.messages().constFirst().contains(QStringLiteral("not a net folder")));
+        QVERIFY(!QFile::exists(f.home.dbfiles() + QStringLiteral("/net.mdb")));
+        QVERIFY(launcher->isVisible());
     }
 
     void quitUnloadsNewestFirst()
