@@ -89,6 +89,7 @@ void Demodulator::reset()
     afcAcc_ = {0, 0};
     squelchOpen_ = false;
     viterbi_.reset();
+    openHistory_ = 0;
     varicode_.reset();
     idleRun_ = 0;
     acqCount_ = 0;
@@ -283,8 +284,11 @@ void Demodulator::symbol(cfloat y)
     if (mode_.isQpsk()) {
         const cfloat dn = d / float(power_ + 1e-20);
         const int b = viterbi_.push(mode_.reversed ? std::conj(dn) : dn);
+        // The decoder answers for the symbol kDelay back: gate it with the
+        // squelch as it was then, or text from before the lock slips through.
+        openHistory_ = (openHistory_ << 1) | (squelchOpen_ ? 1u : 0u);
         if (b >= 0)
-            bit(b);
+            bit(b, (openHistory_ >> ViterbiDecoder::kDelay) & 1u);
     } else {
         // Compare with a reference built from the last few symbols, each
         // turned by the decision made on it: less noise than the previous
@@ -293,11 +297,11 @@ void Demodulator::symbol(cfloat y)
         const float dr = (y * std::conj(r)).real();
         const int b = dr > 0 ? 1 : 0;
         reference_ = y + refAlpha_ * (b ? r : -r);
-        bit(b);
+        bit(b, squelchOpen_);
     }
 }
 
-void Demodulator::bit(int b)
+void Demodulator::bit(int b, bool open)
 {
     if (b == 0 && lock_ > 0.5) {
         ++idleRun_;
@@ -307,7 +311,7 @@ void Demodulator::bit(int b)
         idleRun_ = 0;
     }
     const int c = varicode_.push(b);
-    if (c >= 0 && squelchOpen_ && onChar)
+    if (c >= 0 && open && onChar)
         onChar(std::uint8_t(c));
 }
 
@@ -354,7 +358,7 @@ bool Demodulator::searchLine(const std::vector<cfloat> &history, int power, doub
     }
     const double bestP = bin(best);
     // A line must stand well clear of the noise floor (13 dB) to count.
-    if (restCount == 0 || bestP < 20 * rest / restCount)
+    if (restCount == 0 || !(bestP > 0) || bestP < 20 * rest / restCount)
         return false;
     // Parabolic interpolation on the log magnitude around the peak.
     const double a = std::log(bin(best - 1) + 1e-30), c0 = std::log(bestP + 1e-30),

@@ -51,7 +51,7 @@ private:
     void configure();
     void decimated(cfloat z);
     void symbol(cfloat y);
-    void bit(int b);
+    void bit(int b, bool open);
     void acquire();
     bool searchLine(const std::vector<cfloat> &history, int power, double &offset) const;
     void measureImd();
@@ -98,6 +98,7 @@ private:
     std::complex<double> afcAcc_{0, 0};
     bool squelchOpen_ = false;
     ViterbiDecoder viterbi_;
+    std::uint64_t openHistory_ = 0;
     VaricodeDecoder varicode_;
 
     // Frequency acquisition on the squared (BPSK) or fourth-power (QPSK) signal.

@@ -1,0 +1,63 @@
+#include "modemsignal.h"
+
+#include "modem/demodulator.h"
+#include "modem/modulator.h"
+
+#include <cmath>
+#include <random>
+
+namespace rollcall::test {
+
+std::vector<float> modulateText(const modem::ModeParams &mode, const std::string &text,
+                                double frequency, double amplitude)
+{
+    modem::Modulator mod;
+    mod.setMode(mode);
+    mod.setFrequency(frequency);
+    mod.setAmplitude(amplitude);
+    mod.queue(text);
+    mod.start();
+    mod.finish();
+    std::vector<float> out;
+    std::vector<float> block(4096);
+    while (true) {
+        const std::size_t got = mod.generate(block.data(), block.size());
+        out.insert(out.end(), block.begin(), block.begin() + std::ptrdiff_t(got));
+        if (got < block.size())
+            break;
+    }
+    return out;
+}
+
+void addNoise(std::vector<float> &signal, double snrDb, unsigned seed)
+{
+    double power = 0;
+    for (float v : signal)
+        power += double(v) * v;
+    power /= double(signal.size());
+    const double sigma = std::sqrt(power / std::pow(10.0, snrDb / 10) * 4000.0 / 3000.0);
+    std::mt19937 rng(seed);
+    std::normal_distribution<float> gauss(0.0f, float(sigma));
+    for (float &v : signal)
+        v += gauss(rng);
+}
+
+std::string demodulate(const modem::ModeParams &mode, const std::vector<float> &signal,
+                       const DecodeOptions &options)
+{
+    modem::Demodulator demod;
+    demod.setMode(mode);
+    demod.setFrequencyLimits(100, 3900);
+    demod.setFrequency(options.frequency);
+    demod.setAfcLimit(options.afcLimit);
+    demod.setSquelch(options.squelch, 0);
+    std::string out;
+    demod.onChar = [&](std::uint8_t c) { out += char(c); };
+    demod.process(signal.data(), signal.size());
+    // Silence lets the last characters out of the filters and decoder delay.
+    const std::vector<float> tail(16000, 0.0f);
+    demod.process(tail.data(), tail.size());
+    return out;
+}
+
+} // namespace rollcall::test

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "modem/modes.h"
+
+#include <string>
+#include <vector>
+
+namespace rollcall::test {
+
+// The whole transmission of text at the modem rate.
+std::vector<float> modulateText(const modem::ModeParams &mode, const std::string &text,
+                                double frequency, double amplitude = 0.5);
+
+// Adds white Gaussian noise for the given SNR in a 3 kHz bandwidth, relative to
+// the signal's own mean power.
+void addNoise(std::vector<float> &signal, double snrDb, unsigned seed);
+
+struct DecodeOptions
+{
+    double frequency = 1500;
+    int afcLimit = 100;
+    int squelch = 50;
+};
+std::string demodulate(const modem::ModeParams &mode, const std::vector<float> &signal,
+                       const DecodeOptions &options = {});
+
+} // namespace rollcall::test

@@ -1,0 +1,326 @@
+#include "testmain.h"
+
+#include "psk/audioio.h"
+#include "psk/pskmodem.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <pty.h>
+#include <unistd.h>
+
+using namespace rollcall::psk;
+
+namespace {
+
+struct LineChange
+{
+    bool rts;
+    bool dtr;
+};
+
+class FakePtt : public PttLine
+{
+public:
+    explicit FakePtt(std::vector<LineChange> *log)
+        : log_(log)
+    {
+    }
+    bool open(const QString &device, QString *error) override
+    {
+        if (device.startsWith(QLatin1String("/missing"))) {
+            *error = QStringLiteral("No such file or directory");
+            return false;
+        }
+        open_ = true;
+        return true;
+    }
+    void close() override { open_ = false; }
+    bool isOpen() const override { return open_; }
+    bool setLines(bool rts, bool dtr, QString *) override
+    {
+        log_->push_back({rts, dtr});
+        return true;
+    }
+
+private:
+    std::vector<LineChange> *log_;
+    bool open_ = false;
+};
+
+struct Station
+{
+    MemoryAudioIo *audio;
+    std::unique_ptr<PskModem> modem;
+    std::vector<LineChange> ptt;
+
+    explicit Station(int inRate = 8000, int outRate = 8000)
+    {
+        auto a = std::make_unique<MemoryAudioIo>(inRate, outRate);
+        audio = a.get();
+        modem = std::make_unique<PskModem>(std::move(a), std::make_unique<FakePtt>(&ptt));
+    }
+};
+
+// Runs the transmitter until it is back on receive.
+bool runToReceive(PskModem &m)
+{
+    for (int i = 0; i < 2000 && m.isTransmitting(); ++i)
+        m.processAudio();
+    return !m.isTransmitting();
+}
+
+QByteArray receive(Station &rx, const std::vector<float> &audio)
+{
+    QByteArray got;
+    QObject::connect(rx.modem.get(), &PskModem::CharReceived,
+                     [&](qint32 c) { got.append(char(c)); });
+    rx.audio->feed(audio);
+    rx.audio->feed(std::vector<float>(std::size_t(rx.audio->inputRate() * 2), 0.0f));
+    rx.modem->processAudio();
+    return got;
+}
+
+} // namespace
+
+class PskModemTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void loopbackCarriesEveryCode_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("txRate");
+        QTest::newRow("BPSK31 at 48 kHz") << 0 << 48000;
+        QTest::newRow("QPSK63 at 44.1 kHz") << 9 << 44100;
+    }
+    void loopbackCarriesEveryCode()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, txRate);
+        Station tx(8000, txRate), rx(txRate, 8000);
+        QByteArray all;
+        for (int c = 0; c < 256; ++c)
+            all.append(char(c));
+        rx.modem->setPskMode(mode);
+        rx.modem->setAfcLimit(100);
+        rx.modem->setRxFrequency(1200);
+        tx.modem->setTxFrequency(1210);
+        tx.modem->QueueText(QString::fromLatin1(all));
+        tx.modem->StartTransmit(mode);
+        QVERIFY(tx.modem->WaitTransmitDrained());
+        tx.modem->EndTransmit();
+        QVERIFY(runToReceive(*tx.modem));
+        QCOMPARE(receive(rx, tx.audio->written()), all);
+        QVERIFY(std::abs(rx.modem->RxFrequency() - 1210) <= 1);
+    }
+
+    void transmitPendingFollowsTheBuffer()
+    {
+        Station st;
+        QSignalSpy state(st.modem.get(), &PskModem::TransmitStateChanged);
+        st.modem->QueueText(QStringLiteral("abc"));
+        st.modem->QueueChar('\r', false);
+        QCOMPARE(st.modem->TransmitPending(), 4);
+        QCOMPARE(state.count(), 0);
+        st.modem->StartTransmit(0);
+        QCOMPARE(state.count(), 1);
+        QCOMPARE(state.at(0).at(0).toInt(), 1);
+        QVERIFY(st.modem->WaitTransmitDrained());
+        QCOMPARE(st.modem->TransmitPending(), 0);
+        // Still on the air until EndTransmit: idle reversals.
+        QVERIFY(st.modem->isTransmitting());
+        st.modem->EndTransmit();
+        QVERIFY(state.wait(5000)); // the audio timer finishes it
+        QCOMPARE(state.last().at(0).toInt(), 0);
+        QVERIFY(!st.modem->isTransmitting());
+    }
+
+    void abortDiscardsTheBuffer()
+    {
+        Station st, rx;
+        QSignalSpy state(st.modem.get(), &PskModem::TransmitStateChanged);
+        st.audio->setRoom(8000); // a second of audio a tick
+        st.modem->QueueText(QStringLiteral("first part that is long enough to be cut off here"));
+        st.modem->StartTransmit(0);
+        st.modem->processAudio();
+        st.modem->processAudio();
+        QVERIFY(st.modem->TransmitPending() > 0);
+        st.modem->AbortTransmit();
+        QCOMPARE(st.modem->TransmitPending(), 0);
+        QCOMPARE(state.last().at(0).toInt(), 0);
+        QVERIFY(!st.audio->outputRunning());
+        QVERIFY(st.modem->WaitTransmitDrained()); // nothing left: returns at once
+        // The next transmission carries only what is queued afterwards.
+        st.modem->QueueText(QStringLiteral("second"));
+        st.modem->StartTransmit(0);
+        QVERIFY(st.modem->WaitTransmitDrained());
+        st.modem->EndTransmit();
+        QVERIFY(runToReceive(*st.modem));
+        const QByteArray got = receive(rx, st.audio->written());
+        QVERIFY2(got.endsWith("second"), got.constData());
+        QVERIFY2(!got.contains("here"), got.constData());
+    }
+
+    void stalledOutputEndsTheWait()
+    {
+        Station st;
+        QSignalSpy problems(st.modem.get(), &PskModem::problemReported);
+        st.modem->QueueText(QStringLiteral("never sent"));
+        st.modem->StartTransmit(0);
+        st.audio->setRoom(0); // the device stopped taking audio
+        QVERIFY(!st.modem->WaitTransmitDrained());
+        QCOMPARE(st.modem->TransmitPending(), 0);
+        QVERIFY(!st.modem->isTransmitting());
+        QCOMPARE(problems.count(), 1);
+        QVERIFY(st.ptt.empty() || (!st.ptt.back().rts && !st.ptt.back().dtr));
+    }
+
+    void waitWithTransmitterOffDoesNotHang()
+    {
+        Station st;
+        st.modem->QueueText(QStringLiteral("queued"));
+        QVERIFY(!st.modem->WaitTransmitDrained());
+        QCOMPARE(st.modem->TransmitPending(), 6); // still queued for the next TX
+    }
+
+    void pttLinesFollowTheChoice_data()
+    {
+        QTest::addColumn<int>("line");
+        QTest::addColumn<bool>("rts");
+        QTest::addColumn<bool>("dtr");
+        QTest::newRow("RTS and DTR") << 1 << true << true;
+        QTest::newRow("RTS") << 2 << true << false;
+        QTest::newRow("DTR") << 3 << false << true;
+    }
+    void pttLinesFollowTheChoice()
+    {
+        QFETCH(int, line);
+        QFETCH(bool, rts);
+        QFETCH(bool, dtr);
+        Station st;
+        st.modem->setPttDevice(QStringLiteral("/dev/fake"), line);
+        st.ptt.clear();
+        st.modem->QueueText(QStringLiteral("k"));
+        st.modem->StartTransmit(0);
+        QCOMPARE(st.ptt.size(), std::size_t(1));
+        QCOMPARE(st.ptt.front().rts, rts);
+        QCOMPARE(st.ptt.front().dtr, dtr);
+        st.modem->EndTransmit();
+        QVERIFY(runToReceive(*st.modem));
+        QVERIFY(!st.ptt.back().rts && !st.ptt.back().dtr);
+    }
+
+    void missingPttPortIsReportedAndVoxGoesOn()
+    {
+        Station st;
+        QSignalSpy problems(st.modem.get(), &PskModem::problemReported);
+        st.modem->setPttDevice(QStringLiteral("/missing/ttyUSB9"), 3);
+        QCOMPARE(problems.count(), 1);
+        QVERIFY(problems.at(0).at(0).toString().contains(QLatin1String("/missing/ttyUSB9")));
+        st.modem->QueueText(QStringLiteral("vox"));
+        st.modem->StartTransmit(0);
+        QVERIFY(st.modem->WaitTransmitDrained());
+        st.modem->EndTransmit();
+        QVERIFY(runToReceive(*st.modem));
+        QVERIFY(st.ptt.empty());
+        QCOMPARE(problems.count(), 1);
+        st.modem->SetPtt(0, 0); // none: nothing to report
+        QCOMPARE(problems.count(), 1);
+    }
+
+    void serialPttOnAPseudoTerminal()
+    {
+        int master = -1, slave = -1;
+        char name[256] = {};
+        QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
+        auto a = std::make_unique<MemoryAudioIo>();
+        PskModem modem(std::move(a));
+        QSignalSpy problems(&modem, &PskModem::problemReported);
+        modem.setPttDevice(QString::fromLocal8Bit(name), 1);
+        modem.QueueText(QStringLiteral("pty"));
+        modem.StartTransmit(0);
+        QVERIFY(modem.WaitTransmitDrained());
+        modem.EndTransmit();
+        QVERIFY(runToReceive(modem));
+        // A pseudo-terminal has no modem lines: the port opens, the line change
+        // is refused and reported once, and the transmission goes on.
+        QVERIFY(problems.count() <= 1);
+        for (const auto &p : problems)
+            QVERIFY(!p.at(0).toString().contains(QLatin1String("cannot be opened")));
+        modem.SetPtt(0, 0);
+        ::close(slave);
+        ::close(master);
+    }
+
+    void tuneKeepsTheBufferAndEndsWithTheId()
+    {
+        Station st;
+        QSignalSpy state(st.modem.get(), &PskModem::TransmitStateChanged);
+        st.modem->setStationCallsign(QStringLiteral("QX0ZZZ          "));
+        st.modem->QueueText(QStringLiteral("later"));
+        st.modem->StartTransmit(4);
+        QCOMPARE(st.modem->TransmitPending(), 0); // tune does not drain the buffer
+        st.modem->processAudio();
+        st.modem->EndTransmit();
+        QVERIFY(runToReceive(*st.modem));
+        QCOMPARE(state.last().at(0).toInt(), 0);
+        // 20 ms ticks of 16000 frames: carrier then about 3.5 s of Morse.
+        QVERIFY(st.audio->written().size() > std::size_t(3 * 8000));
+        QCOMPARE(st.modem->TransmitPending(), 5);
+    }
+
+    void textMapsToModemCodes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("tags") << QStringLiteral("\x05yQ1ABC\x17") << QByteArray("\x05yQ1ABC\x17");
+        QTest::newRow("latin-1") << QStringLiteral("caf\u00e9 \u00ff") << QByteArray("caf\xe9 \xff");
+        QTest::newRow("C1 controls") << QString(QChar(0x85)) << QByteArray("\x85");
+        QTest::newRow("euro, quotes") << QStringLiteral("\u20ac\u201c\u201d")
+                                      << QByteArray("\x80\x93\x94");
+        QTest::newRow("unmapped") << QStringLiteral("\u65e5\U0001F600") << QByteArray("??");
+    }
+    void textMapsToModemCodes()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(PskModem::toModemBytes(text), bytes);
+    }
+
+    void afcReportsAndEchoDoesNotReset()
+    {
+        Station tx, rx;
+        rx.modem->setAfcLimit(100);
+        rx.modem->setRxFrequency(1500);
+        tx.modem->setTxFrequency(1518);
+        tx.modem->QueueText(QStringLiteral("tracking test tracking test"));
+        tx.modem->StartTransmit(0);
+        tx.modem->WaitTransmitDrained();
+        tx.modem->EndTransmit();
+        QVERIFY(runToReceive(*tx.modem));
+        QSignalSpy moved(rx.modem.get(), &PskModem::FrequencyChanged);
+        // The terminal writes each reported frequency straight back.
+        connect(rx.modem.get(), &PskModem::FrequencyChanged, rx.modem.get(),
+                [&](qint32 hz) { rx.modem->setRxFrequency(hz); });
+        const QByteArray got = receive(rx, tx.audio->written());
+        QCOMPARE(got, QByteArray("tracking test tracking test"));
+        QVERIFY(moved.count() >= 1);
+        QCOMPARE(rx.modem->RxFrequency(), 1518);
+    }
+
+    void startupControlValuesAreKeptInOrder()
+    {
+        Station st;
+        st.modem->setControlValue(56, {0, true});
+        st.modem->setControlValue(11, {1});
+        st.modem->setControlValue(14, {27});
+        const auto values = st.modem->controlValues();
+        QCOMPARE(values.size(), 3);
+        QCOMPARE(values.at(0).first, 56);
+        QCOMPARE(values.at(2).second.at(0).toInt(), 27);
+    }
+};
+
+RC_TEST_CLASS(PskModemTest)
+#include "tst_pskmodem.moc"
