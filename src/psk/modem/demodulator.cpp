@@ -89,7 +89,9 @@ void Demodulator::reset()
     afcAcc_ = {0, 0};
     squelchOpen_ = false;
     viterbi_.reset();
-    openHistory_ = 0;
+    reencoder_.reset();
+    delayed_.assign(ViterbiDecoder::kDelay + 1, cfloat(1, 0));
+    delayedPos_ = 0;
     varicode_.reset();
     idleRun_ = 0;
     acqCount_ = 0;
@@ -250,12 +252,31 @@ void Demodulator::symbol(cfloat y)
     if (mag <= 0)
         return;
 
-    // Quality: how close the phase change sits to the allowed shifts.
+    // Quality: how close the phase change sits to the allowed shifts. For
+    // QPSK it is judged against the shift the decoder settled on (kDelay
+    // symbols later): the fourth power alone is too noisy at modest SNR.
     const cfloat u = d / float(mag);
     cfloat folded = u * u;
     if (mode_.isQpsk())
         folded *= folded;
-    quality_ += (folded.real() - quality_) * qualityAlpha_;
+    double q = folded.real();
+    int qpskBit = -1;
+    if (mode_.isQpsk()) {
+        const cfloat dn = d / float(power_ + 1e-20);
+        qpskBit = viterbi_.push(mode_.reversed ? std::conj(dn) : dn);
+        delayed_[delayedPos_] = mode_.reversed ? std::conj(u) : u;
+        delayedPos_ = (delayedPos_ + 1) % delayed_.size();
+        if (qpskBit < 0)
+            return;
+        static const cfloat kShift[4] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+        // The oldest entry is the symbol the decided bit belongs to.
+        const cfloat then = delayed_[delayedPos_];
+        const cfloat err = then * std::conj(kShift[reencoder_.encode(qpskBit)]);
+        // The decoder fits its path to noise too: about a quarter of the
+        // score comes free, so take it off.
+        q = ((err * err).real() - 0.25) / 0.75;
+    }
+    quality_ += (q - quality_) * qualityAlpha_;
     // The folded phase change, averaged before taking its angle, steers the
     // fine AFC; its magnitude says whether there is a signal to follow.
     afcAcc_ += (std::complex<double>(folded.real(), folded.imag()) - afcAcc_) * (1.0 / 32);
@@ -282,13 +303,7 @@ void Demodulator::symbol(cfloat y)
     }
 
     if (mode_.isQpsk()) {
-        const cfloat dn = d / float(power_ + 1e-20);
-        const int b = viterbi_.push(mode_.reversed ? std::conj(dn) : dn);
-        // The decoder answers for the symbol kDelay back: gate it with the
-        // squelch as it was then, or text from before the lock slips through.
-        openHistory_ = (openHistory_ << 1) | (squelchOpen_ ? 1u : 0u);
-        if (b >= 0)
-            bit(b, (openHistory_ >> ViterbiDecoder::kDelay) & 1u);
+        bit(qpskBit, squelchOpen_);
     } else {
         // Compare with a reference built from the last few symbols, each
         // turned by the decision made on it: less noise than the previous
@@ -376,10 +391,12 @@ void Demodulator::acquire()
     double offset = 0;
     // QPSK data squared shows false lines a quarter symbol rate off, so the
     // square is trusted for QPSK only while nothing is locked.
+    // The fourth power of QPSK data also shows weaker lines a quarter symbol
+    // rate either side, so a locked QPSK receiver is left alone.
     bool found;
     if (mode_.isQpsk())
-        found = (lock_ < 0.25 && searchLine(acqHistory_, 2, offset))
-                || searchLine(acqHistory4_, 4, offset);
+        found = lock_ < 0.3
+                && (searchLine(acqHistory_, 2, offset) || searchLine(acqHistory4_, 4, offset));
     else
         found = searchLine(acqHistory_, 2, offset);
     if (!found)

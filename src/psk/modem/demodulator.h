@@ -98,7 +98,9 @@ private:
     std::complex<double> afcAcc_{0, 0};
     bool squelchOpen_ = false;
     ViterbiDecoder viterbi_;
-    std::uint64_t openHistory_ = 0;
+    ConvolutionalEncoder reencoder_;
+    std::vector<cfloat> delayed_;
+    std::size_t delayedPos_ = 0;
     VaricodeDecoder varicode_;
 
     // Frequency acquisition on the squared (BPSK) or fourth-power (QPSK) signal.
