@@ -95,6 +95,7 @@ void Demodulator::reset()
     varicode_.reset();
     idleRun_ = 0;
     acqCount_ = 0;
+    candidateValid_ = false;
     retune(frequency_);
 }
 
@@ -330,7 +331,8 @@ void Demodulator::bit(int b, bool open)
         onChar(std::uint8_t(c));
 }
 
-bool Demodulator::searchLine(const std::vector<cfloat> &history, int power, double &offset) const
+bool Demodulator::searchLine(const std::vector<cfloat> &history, int power, double &offset,
+                             double *strength) const
 {
     const double rateD = kSps * mode_.baud;
     std::vector<std::complex<double>> spec(kAcqSize, {0, 0});
@@ -381,6 +383,8 @@ bool Demodulator::searchLine(const std::vector<cfloat> &history, int power, doub
     const double den = a - 2 * c0 + b;
     const double delta = den != 0 ? std::clamp(0.5 * (a - b) / den, -0.5, 0.5) : 0;
     offset = (best + delta) * binHz / power;
+    if (strength)
+        *strength = bestP / (rest / restCount);
     return true;
 }
 
@@ -393,12 +397,26 @@ void Demodulator::acquire()
     // square is trusted for QPSK only while nothing is locked.
     // The fourth power of QPSK data also shows weaker lines a quarter symbol
     // rate either side, so a locked QPSK receiver is left alone.
+    // It must also show twice in a row at the same place: weak QPSK gives
+    // the odd false line.
     bool found;
-    if (mode_.isQpsk())
-        found = lock_ < 0.3
-                && (searchLine(acqHistory_, 2, offset) || searchLine(acqHistory4_, 4, offset));
-    else
+    if (mode_.isQpsk()) {
+        double strength = 0;
+        found = quality_ < 0.3
+                && (searchLine(acqHistory_, 2, offset, &strength)
+                    || searchLine(acqHistory4_, 4, offset, &strength));
+        const double target = frequency_ + offset;
+        const bool confirmed = found
+                               && (strength > 200
+                                   || (candidateValid_
+                                       && std::abs(target - candidate_) < 0.05 * mode_.baud));
+        candidateValid_ = found && !confirmed;
+        candidate_ = target;
+        if (!confirmed)
+            return;
+    } else {
         found = searchLine(acqHistory_, 2, offset);
+    }
     if (!found)
         return;
     // Within reach of the fine loop (a quarter of the symbol rate for BPSK, an
@@ -412,6 +430,14 @@ void Demodulator::acquire()
     retune(f);
     if (std::abs(offset) > 0.25 * mode_.baud)
         afcAcc_ = {0, 0};
+    if (mode_.isQpsk()) {
+        // What the decoder holds was received off frequency: start it afresh,
+        // and give the quality a head start, the line having shown a signal,
+        // so the decoder's delay does not cost the first characters.
+        viterbi_.reset();
+        varicode_.resync();
+        quality_ = std::max(quality_, 0.6);
+    }
     acqCount_ = 0;
     if (onFrequency)
         onFrequency(f);

@@ -53,7 +53,8 @@ private:
     void symbol(cfloat y);
     void bit(int b, bool open);
     void acquire();
-    bool searchLine(const std::vector<cfloat> &history, int power, double &offset) const;
+    bool searchLine(const std::vector<cfloat> &history, int power, double &offset,
+                    double *strength = nullptr) const;
     void measureImd();
     void retune(double hz);
     double clampFrequency(double hz) const;
@@ -110,6 +111,8 @@ private:
     std::vector<cfloat> acqHistory_;
     std::vector<cfloat> acqHistory4_;
     std::size_t acqCount_ = 0;
+    double candidate_ = 0;
+    bool candidateValid_ = false;
 
     // Baseband history for the IMD reading.
     std::vector<cfloat> history_;

@@ -135,4 +135,12 @@ void VaricodeDecoder::reset()
     zeros_ = 0;
 }
 
+void VaricodeDecoder::resync()
+{
+    // Whatever arrives before the next gap is the tail of something unknown.
+    bits_ = 0;
+    length_ = 17;
+    zeros_ = 0;
+}
+
 } // namespace rollcall::modem

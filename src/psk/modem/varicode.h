@@ -25,6 +25,8 @@ public:
     // Feeds one bit; returns the byte completed by it, or -1.
     int push(int bit);
     void reset();
+    // Drops bits up to the next gap (after the input was disturbed).
+    void resync();
 
 private:
     std::uint32_t bits_ = 0;
