@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/desktop.h"
+#include "app/startup.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -29,6 +30,19 @@ int main(int argc, char **argv)
     if (!cl.subcommand.isEmpty()) {
         QCoreApplication app(argc, argv);
         return runSubcommand(cl);
+    }
+    if (!cl.open.isEmpty()) {
+        QString error;
+        if (netpathFromFolder(cl.open, &error).isEmpty()) {
+            QTextStream(stderr) << "rollcall: " << error << '\n';
+            return 2;
+        }
+    }
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        QTextStream(stderr) << "rollcall: no display to show the windows on (DISPLAY is not set);\n"
+                               "the subcommands run without one: see rollcall --help\n";
+        return 1;
     }
     QApplication app(argc, argv);
     return runDesktop(cl);
