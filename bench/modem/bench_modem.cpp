@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -30,10 +29,9 @@ struct NamedMode
 std::string benchText(std::size_t length, unsigned seed)
 {
     // Net traffic: words, callsigns, numbers and check-in tags.
-    static const char *words[] = {"the",   "net",     "control", "station", "check", "in",
-                                  "traffic", "for",   "listed",  "please",  "qsl",   "de",
-                                  "73",    "name",    "bob",     "town",    "wx",    "rain",
-                                  "QST",   "Radiogram", "NR",    "123",     "and",   "k"};
+    static const char *words[] = { "the", "net", "control", "station", "check", "in", "traffic",
+        "for", "listed", "please", "qsl", "de", "73", "name", "bob", "town", "wx", "rain", "QST",
+        "Radiogram", "NR", "123", "and", "k" };
     std::mt19937 rng(seed);
     std::string s;
     while (s.size() < length) {
@@ -85,15 +83,15 @@ std::size_t editDistance(const std::string &a, const std::string &b)
         cur[0] = i;
         for (std::size_t j = 1; j <= b.size(); ++j) {
             const std::size_t sub = prev[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
-            cur[j] = std::min({sub, prev[j] + 1, cur[j - 1] + 1});
+            cur[j] = std::min({ sub, prev[j] + 1, cur[j - 1] + 1 });
         }
         std::swap(prev, cur);
     }
     return prev[b.size()];
 }
 
-std::string decode(const ModeParams &mode, const std::vector<float> &signal, double freq,
-                   int afc, int squelch)
+std::string decode(
+    const ModeParams &mode, const std::vector<float> &signal, double freq, int afc, int squelch)
 {
     Demodulator demod;
     demod.setMode(mode);
@@ -136,29 +134,29 @@ void realtime(const NamedMode &m)
     for (int run = 0; run < 3; ++run) {
         const auto t0 = std::chrono::steady_clock::now();
         decoded = decode(m.params, signal, 1500, 100, 50);
-        const double cpu = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0)
-                               .count();
+        const double cpu
+            = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         best = std::min(best, cpu);
     }
     std::printf("realtime_%s: %.0f x   (%.0f s of signal decoded in %.3f s, AFC 100 Hz, "
                 "squelch 50, one thread; %zu of %zu characters correct)\n",
-                m.name, seconds / best, seconds, best,
-                text.size() - std::min(text.size(), editDistance(text, decoded)), text.size());
+        m.name, seconds / best, seconds, best,
+        text.size() - std::min(text.size(), editDistance(text, decoded)), text.size());
 }
 
 void sweep(const NamedMode &m, bool quick)
 {
-    const std::size_t length = quick ? 300 : 700;
+    const std::size_t length = quick ? 400 : 3000;
     std::printf("# %s: %zu characters per offset, offsets +20 and -20 Hz from a 1500 Hz "
                 "receive frequency, AFC 100 Hz, squelch open; SNR in 3 kHz, AWGN\n",
-                m.name, length);
+        m.name, length);
     double ours1 = std::nan(""), bound1 = std::nan("");
     double prevSnr = 0, prevOurs = 0, prevBound = 0;
     for (int snr = -16; snr <= 0; ++snr) {
         std::size_t errors = 0, total = 0;
         double boundSum = 0;
         for (int side = 0; side < 2; ++side) {
-            const double offset = (side == 0 ? 1 : -1) * (std::getenv("BENCH_OFFSET") ? std::atof(std::getenv("BENCH_OFFSET")) : 20.0);
+            const double offset = side == 0 ? 20 : -20;
             const unsigned seed = unsigned(1000 + snr * 7 + side);
             const std::string text = benchText(length, seed);
             std::vector<float> signal = modulate(m.params, text, 1500 + offset);
@@ -170,9 +168,7 @@ void sweep(const NamedMode &m, bool quick)
             std::normal_distribution<float> gauss(0.0f, float(sigma));
             for (float &v : signal)
                 v += gauss(rng);
-            const std::string decoded = decode(m.params, signal, 1500, std::getenv("BENCH_AFC") ? std::atoi(std::getenv("BENCH_AFC")) : 100, 0);
-            if (std::getenv("BENCH_SHOW"))
-                std::printf("[%s]\n", decoded.c_str());
+            const std::string decoded = decode(m.params, signal, 1500, 100, 0);
             errors += editDistance(text, decoded);
             total += text.size();
             const double ebn0 = snrLin * 3000.0 / m.params.baud;
@@ -183,7 +179,7 @@ void sweep(const NamedMode &m, bool quick)
         const double ebn0dB = snr + 10 * std::log10(3000.0 / m.params.baud);
         std::printf("cer_%s_snr_%d: %.2f %%   bound_dbpsk: %.2f %%   (Eb/N0 %.1f dB, %zu "
                     "characters)\n",
-                    m.name, snr, cer, bound, ebn0dB, total);
+            m.name, snr, cer, bound, ebn0dB, total);
         std::fflush(stdout);
         // Where each curve first falls below 1%, interpolated on log CER.
         auto cross = [&](double prev, double now, double &at) {
@@ -203,7 +199,7 @@ void sweep(const NamedMode &m, bool quick)
     }
     if (!std::isnan(ours1) && !std::isnan(bound1))
         std::printf("snr_at_1pct_%s: %.1f dB   bound_dbpsk: %.1f dB   gap: %.1f dB\n", m.name,
-                    ours1, bound1, ours1 - bound1);
+            ours1, bound1, ours1 - bound1);
 }
 
 } // namespace
@@ -218,10 +214,8 @@ int main(int argc, char **argv)
         else if (!std::strcmp(argv[i], "--mode") && i + 1 < argc)
             only = argv[++i];
     }
-    const NamedMode modes[] = {{"bpsk31", bpsk31()},
-                               {"qpsk31", qpsk31()},
-                               {"bpsk63", bpsk63()},
-                               {"qpsk63", qpsk63()}};
+    const NamedMode modes[] = { { "bpsk31", bpsk31() }, { "qpsk31", qpsk31() },
+        { "bpsk63", bpsk63() }, { "qpsk63", qpsk63() } };
     std::printf("# rollcall modem benchmark: internal rate %d Hz\n", kModemRate);
     for (const NamedMode &m : modes) {
         if (!only || !std::strcmp(only, m.name))

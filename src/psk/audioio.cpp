@@ -45,9 +45,7 @@ bool RealtimePacer::idle(int rate)
 }
 
 MemoryAudioIo::MemoryAudioIo(int inputRate, int outputRate, QObject *parent)
-    : AudioIo(parent)
-    , inputRate_(inputRate)
-    , outputRate_(outputRate)
+    : AudioIo(parent), inputRate_(inputRate), outputRate_(outputRate)
 {
 }
 
@@ -76,9 +74,8 @@ namespace {
 QAudioFormat chooseFormat(const QAudioDevice &device)
 {
     QAudioFormat f;
-    f.setSampleRate(device.preferredFormat().sampleRate() > 0
-                        ? device.preferredFormat().sampleRate()
-                        : 48000);
+    f.setSampleRate(
+        device.preferredFormat().sampleRate() > 0 ? device.preferredFormat().sampleRate() : 48000);
     f.setChannelCount(1);
     f.setSampleFormat(QAudioFormat::Int16);
     if (device.isFormatSupported(f))
@@ -137,7 +134,7 @@ void putSample(char *p, QAudioFormat::SampleFormat fmt, float x)
 }
 
 QAudioDevice findDevice(const QList<QAudioDevice> &devices, const QAudioDevice &fallback,
-                        const QString &name, QStringList &problems, const char *what)
+    const QString &name, QStringList &problems, const char *what)
 {
     if (name.isEmpty())
         return fallback;
@@ -169,14 +166,12 @@ struct QtAudioIo::Private
 };
 
 QtAudioIo::QtAudioIo(const QString &inputName, const QString &outputName, QObject *parent)
-    : AudioIo(parent)
-    , d(std::make_unique<Private>())
+    : AudioIo(parent), d(std::make_unique<Private>())
 {
     d->inDevice = findDevice(QMediaDevices::audioInputs(), QMediaDevices::defaultAudioInput(),
-                             inputName, d->problems, "input");
-    d->outDevice = findDevice(QMediaDevices::audioOutputs(),
-                              QMediaDevices::defaultAudioOutput(), outputName, d->problems,
-                              "output");
+        inputName, d->problems, "input");
+    d->outDevice = findDevice(QMediaDevices::audioOutputs(), QMediaDevices::defaultAudioOutput(),
+        outputName, d->problems, "output");
     if (d->inDevice.isNull()) {
         d->problems << tr("No sound input device: the PSK31 receiver hears nothing.");
     } else {
@@ -342,8 +337,7 @@ bool QtAudioIo::outputIdle()
 {
     if (!d->outIo)
         return d->pacer.idle(outputRate());
-    return d->sink->bytesFree() >= d->sink->bufferSize()
-           || d->sink->state() == QAudio::IdleState;
+    return d->sink->bytesFree() >= d->sink->bufferSize() || d->sink->state() == QAudio::IdleState;
 }
 
 } // namespace rollcall::psk

@@ -162,12 +162,12 @@ int encode(const Options &o)
     }
     resampler.flush(signal);
 
-    SF_INFO info{};
+    SF_INFO info {};
     info.samplerate = o.rate;
     info.channels = 1;
     info.format = (o.output.endsWith(QLatin1String(".flac"), Qt::CaseInsensitive) ? SF_FORMAT_FLAC
-                                                                                   : SF_FORMAT_WAV)
-                  | SF_FORMAT_PCM_16;
+                                                                                  : SF_FORMAT_WAV)
+        | SF_FORMAT_PCM_16;
     SNDFILE *f = sf_open(QFile::encodeName(o.output).constData(), SFM_WRITE, &info);
     if (!f) {
         QTextStream(stderr) << "rollcall psk: cannot write " << o.output << ": "
@@ -187,7 +187,7 @@ int decode(const Options &o)
 {
     if (o.rest.size() != 1)
         return usage(QStringLiteral("decode needs one input file"));
-    SF_INFO info{};
+    SF_INFO info {};
     SNDFILE *f = sf_open(QFile::encodeName(o.rest.first()).constData(), SFM_READ, &info);
     if (!f) {
         QTextStream(stderr) << "rollcall psk: cannot read " << o.rest.first() << ": "

@@ -4,10 +4,10 @@
 #include "modem/dsp.h"
 #include "modem/modulator.h"
 
+#include <QAudioDevice>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLoggingCategory>
-#include <QAudioDevice>
 #include <QMediaDevices>
 #include <QSettings>
 
@@ -50,10 +50,10 @@ constexpr qint32 kTuneMode = 4;
 } // namespace
 
 PskModem::PskModem(std::unique_ptr<AudioIo> audio, std::unique_ptr<PttLine> ptt, QObject *parent)
-    : QObject(parent)
-    , ptt_(ptt ? std::move(ptt) : std::make_unique<SerialPttLine>())
-    , modulator_(std::make_unique<modem::Modulator>())
-    , demodulator_(std::make_unique<modem::Demodulator>())
+    : QObject(parent),
+      ptt_(ptt ? std::move(ptt) : std::make_unique<SerialPttLine>()),
+      modulator_(std::make_unique<modem::Modulator>()),
+      demodulator_(std::make_unique<modem::Demodulator>())
 {
     demodulator_->setFrequencyLimits(lowLimit_, highLimit_);
     demodulator_->setFrequency(1500);
@@ -129,10 +129,9 @@ int PskModem::toModemCode(char32_t u)
     if (u <= 0xff)
         return int(u);
     // Windows-1252 places these symbols in 0x80..0x9f.
-    static const char16_t cp1252[32] = {
-        0x20ac, 0,      0x201a, 0x0192, 0x201e, 0x2026, 0x2020, 0x2021, 0x02c6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0,      0x017d, 0,      0,      0x2018, 0x2019, 0x201c, 0x201d, 0x2022,
-        0x2013, 0x2014, 0x02dc, 0x2122, 0x0161, 0x203a, 0x0153, 0,      0x017e, 0x0178};
+    static const char16_t cp1252[32] = { 0x20ac, 0, 0x201a, 0x0192, 0x201e, 0x2026, 0x2020, 0x2021,
+        0x02c6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017d, 0, 0, 0x2018, 0x2019, 0x201c, 0x201d,
+        0x2022, 0x2013, 0x2014, 0x02dc, 0x2122, 0x0161, 0x203a, 0x0153, 0, 0x017e, 0x0178 };
     for (int i = 0; i < 32; ++i) {
         if (cp1252[i] && cp1252[i] == u)
             return 0x80 + i;
@@ -314,7 +313,7 @@ void PskModem::SetFrequencyLimits(qint32 low, qint32 high)
 
 void PskModem::setControlValue(int dispatchId, const QVariantList &arguments)
 {
-    controlValues_.append({dispatchId, arguments});
+    controlValues_.append({ dispatchId, arguments });
 }
 
 QString PskModem::comPortDevice(int port)
@@ -348,7 +347,7 @@ void PskModem::setPttDevice(const QString &device, qint32 line)
     if (!ptt_->open(device, &error)) {
         report(tr("The PTT port %1 cannot be opened (%2); transmitting without PTT (VOX).")
                    .arg(device, error),
-               false);
+            false);
         return;
     }
     pttDevice_ = device;
@@ -366,9 +365,9 @@ void PskModem::key(bool on)
     QString error;
     if (!ptt_->setLines(rts, dtr, &error) && !pttFailureReported_) {
         pttFailureReported_ = true;
-        report(tr("The PTT port %1 does not accept the RTS/DTR change (%2).")
-                   .arg(pttDevice_, error),
-               false);
+        report(
+            tr("The PTT port %1 does not accept the RTS/DTR change (%2).").arg(pttDevice_, error),
+            false);
     }
 }
 
@@ -467,10 +466,10 @@ bool PskModem::WaitTransmitDrained()
     // and a character must leave the buffer now and then.
     QElapsedTimer clock;
     clock.start();
-    qint64 deadline = millisecondsFor(modulator_->pendingSymbols()
-                                      + std::size_t(modulator_->preambleSymbols()))
-                          * 3 / 2
-                      + 5000;
+    qint64 deadline
+        = millisecondsFor(modulator_->pendingSymbols() + std::size_t(modulator_->preambleSymbols()))
+            * 3 / 2
+        + 5000;
     std::size_t lastSymbols = modulator_->pendingSymbols();
     qint32 lastPending = TransmitPending();
     qint64 lastProgress = 0;
@@ -509,8 +508,8 @@ bool PskModem::WaitTransmitDrained()
         const qint32 left = TransmitPending();
         report(tr("The PSK31 modem stopped sending with %n character(s) still waiting; the "
                   "transmission was aborted.",
-                  nullptr, left),
-               false);
+                   nullptr, left),
+            false);
         AbortTransmit();
         return false;
     }

@@ -39,7 +39,7 @@ public:
     // (or none when the machine has no sound device); without a PTT line a
     // serial port is used.
     explicit PskModem(std::unique_ptr<AudioIo> audio = {}, std::unique_ptr<PttLine> ptt = {},
-                      QObject *parent = nullptr);
+        QObject *parent = nullptr);
     ~PskModem() override;
 
     // --- operations

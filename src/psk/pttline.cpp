@@ -4,10 +4,7 @@
 
 namespace rollcall::psk {
 
-SerialPttLine::SerialPttLine()
-    : port_(std::make_unique<QSerialPort>())
-{
-}
+SerialPttLine::SerialPttLine() : port_(std::make_unique<QSerialPort>()) { }
 
 SerialPttLine::~SerialPttLine()
 {

@@ -8,8 +8,8 @@
 
 namespace rollcall::test {
 
-std::vector<float> modulateText(const modem::ModeParams &mode, const std::string &text,
-                                double frequency, double amplitude)
+std::vector<float> modulateText(
+    const modem::ModeParams &mode, const std::string &text, double frequency, double amplitude)
 {
     modem::Modulator mod;
     mod.setMode(mode);
@@ -42,8 +42,8 @@ void addNoise(std::vector<float> &signal, double snrDb, unsigned seed)
         v += gauss(rng);
 }
 
-std::string demodulate(const modem::ModeParams &mode, const std::vector<float> &signal,
-                       const DecodeOptions &options)
+std::string demodulate(
+    const modem::ModeParams &mode, const std::vector<float> &signal, const DecodeOptions &options)
 {
     modem::Demodulator demod;
     demod.setMode(mode);

@@ -9,7 +9,7 @@ namespace rollcall::test {
 
 // The whole transmission of text at the modem rate.
 std::vector<float> modulateText(const modem::ModeParams &mode, const std::string &text,
-                                double frequency, double amplitude = 0.5);
+    double frequency, double amplitude = 0.5);
 
 // Adds white Gaussian noise for the given SNR in a 3 kHz bandwidth, relative to
 // the signal's own mean power.
@@ -22,6 +22,6 @@ struct DecodeOptions
     int squelch = 50;
 };
 std::string demodulate(const modem::ModeParams &mode, const std::vector<float> &signal,
-                       const DecodeOptions &options = {});
+    const DecodeOptions &options = {});
 
 } // namespace rollcall::test

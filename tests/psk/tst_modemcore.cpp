@@ -59,8 +59,9 @@ private Q_SLOTS:
             QVERIFY2(b.find("00") == std::string::npos, b.c_str());
             QVERIFY(!seen.contains(QString::fromStdString(b)));
             seen.insert(QString::fromStdString(b));
-            QCOMPARE(varicodeDecode(varicode(std::uint8_t(c)).bits, varicode(std::uint8_t(c)).length),
-                     c);
+            QCOMPARE(
+                varicodeDecode(varicode(std::uint8_t(c)).bits, varicode(std::uint8_t(c)).length),
+                c);
         }
     }
 
@@ -145,7 +146,7 @@ private Q_SLOTS:
         ConvolutionalEncoder enc;
         ViterbiDecoder dec;
         std::vector<int> bits, decoded;
-        static const std::complex<float> rot[4] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+        static const std::complex<float> rot[4] = { { 1, 0 }, { 0, 1 }, { -1, 0 }, { 0, -1 } };
         for (int i = 0; i < 2000; ++i) {
             const int b = int(rng() & 1);
             bits.push_back(b);
@@ -177,7 +178,7 @@ private Q_SLOTS:
     {
         QFETCH(ModeParams, mode);
         const std::string text = allCodes();
-        for (double offset : {20.0, -20.0}) {
+        for (double offset : { 20.0, -20.0 }) {
             auto signal = test::modulateText(mode, text, 1500 + offset);
             test::addNoise(signal, -5, offset > 0 ? 11 : 12);
             const std::string got = test::demodulate(mode, signal);
@@ -206,7 +207,7 @@ private Q_SLOTS:
         test::DecodeOptions opt;
         opt.frequency = 1790;
         QCOMPARE(QByteArray::fromStdString(test::demodulate(mode, signal, opt)),
-                 QByteArray::fromStdString(frame));
+            QByteArray::fromStdString(frame));
     }
 
     void afcStaysWithinItsLimit()
@@ -268,7 +269,8 @@ private Q_SLOTS:
         test::addNoise(signal, -3, 8);
         test::DecodeOptions opt;
         opt.squelch = 50;
-        QCOMPARE(test::demodulate(bpsk31(), signal, opt), std::string("the squelch opens for this text"));
+        QCOMPARE(test::demodulate(bpsk31(), signal, opt),
+            std::string("the squelch opens for this text"));
     }
 
     void imdOfSyntheticIdle_data()
@@ -291,9 +293,9 @@ private Q_SLOTS:
         std::vector<float> s(std::size_t(4 * kModemRate));
         for (std::size_t i = 0; i < s.size(); ++i) {
             const double t = double(i) / kModemRate;
-            const double v = std::cos(2 * kPi * (fc - half) * t) + std::cos(2 * kPi * (fc + half) * t)
-                             - a3 * std::cos(2 * kPi * (fc - 3 * half) * t)
-                             - a3 * std::cos(2 * kPi * (fc + 3 * half) * t);
+            const double v = std::cos(2 * kPi * (fc - half) * t)
+                + std::cos(2 * kPi * (fc + half) * t) - a3 * std::cos(2 * kPi * (fc - 3 * half) * t)
+                - a3 * std::cos(2 * kPi * (fc + 3 * half) * t);
             s[i] = float(0.25 * v);
         }
         Demodulator demod;
@@ -397,7 +399,8 @@ private Q_SLOTS:
     {
         const std::vector<int> e = morseElements("Q1 ");
         // Q = --.-, gap 3, 1 = .----
-        const std::vector<int> expected{3, -1, 3, -1, 1, -1, 3, -3, 1, -1, 3, -1, 3, -1, 3, -1, 3};
+        const std::vector<int> expected { 3, -1, 3, -1, 1, -1, 3, -3, 1, -1, 3, -1, 3, -1, 3, -1,
+            3 };
         QCOMPARE(e, expected);
         QVERIFY(morseElements("   ").empty());
     }

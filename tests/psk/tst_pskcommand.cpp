@@ -32,8 +32,8 @@ int runCaptured(const QStringList &args, QByteArray *output, const QByteArray &i
     }
     std::fflush(stdout);
     const int savedOut = dup(1), savedIn = dup(0);
-    const int outFd = ::open(QFile::encodeName(outPath).constData(), O_WRONLY | O_CREAT | O_TRUNC,
-                             0600);
+    const int outFd
+        = ::open(QFile::encodeName(outPath).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int inFd = ::open(QFile::encodeName(inPath).constData(), O_RDONLY);
     dup2(outFd, 1);
     dup2(inFd, 0);
@@ -74,10 +74,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("rate");
         QTest::addColumn<QString>("file");
-        QTest::newRow("bpsk31 wav 8k") << "bpsk31" << "8000" << "ci.wav";
-        QTest::newRow("qpsk31 flac 44.1k") << "qpsk31" << "44100" << "ci.flac";
-        QTest::newRow("bpsk63 wav 48k") << "bpsk63" << "48000" << "ci.wav";
-        QTest::newRow("qpsk63 wav 22.05k") << "qpsk63" << "22050" << "ci.wav";
+        QTest::newRow("bpsk31 wav 8k") << "bpsk31"
+                                       << "8000"
+                                       << "ci.wav";
+        QTest::newRow("qpsk31 flac 44.1k") << "qpsk31"
+                                           << "44100"
+                                           << "ci.flac";
+        QTest::newRow("bpsk63 wav 48k") << "bpsk63"
+                                        << "48000"
+                                        << "ci.wav";
+        QTest::newRow("qpsk63 wav 22.05k") << "qpsk63"
+                                           << "22050"
+                                           << "ci.wav";
     }
     void encodeThenDecodeACheckIn()
     {
@@ -87,21 +95,21 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(file);
         const QByteArray frame("QNI \x05yQX0ZZZ,Bob,Town,ST\x17 de QX0ZZZ k\r\n");
-        QCOMPARE(runCaptured({QStringLiteral("encode"), QStringLiteral("--mode"), mode,
-                              QStringLiteral("--freq"), QStringLiteral("1200"),
-                              QStringLiteral("--rate"), rate, QStringLiteral("-o"), path,
-                              QStringLiteral("-")},
-                             nullptr, frame),
-                 0);
-        SF_INFO info{};
+        QCOMPARE(runCaptured(
+                     { QStringLiteral("encode"), QStringLiteral("--mode"), mode,
+                         QStringLiteral("--freq"), QStringLiteral("1200"), QStringLiteral("--rate"),
+                         rate, QStringLiteral("-o"), path, QStringLiteral("-") },
+                     nullptr, frame),
+            0);
+        SF_INFO info {};
         const std::vector<float> samples = readMono(path, info);
         QCOMPARE(info.samplerate, rate.toInt());
         QCOMPARE(info.channels, 1);
         QByteArray decoded;
-        QCOMPARE(runCaptured({QStringLiteral("decode"), QStringLiteral("--mode"), mode,
-                              QStringLiteral("--freq"), QStringLiteral("1215"), path},
-                             &decoded),
-                 0);
+        QCOMPARE(runCaptured({ QStringLiteral("decode"), QStringLiteral("--mode"), mode,
+                                 QStringLiteral("--freq"), QStringLiteral("1215"), path },
+                     &decoded),
+            0);
         QCOMPARE(decoded, frame);
     }
 
@@ -111,12 +119,12 @@ private Q_SLOTS:
         // carrier, and nothing of note further out.
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("idle.wav"));
-        QCOMPARE(runCaptured({QStringLiteral("encode"), QStringLiteral("--freq"),
-                              QStringLiteral("1000"), QStringLiteral("-o"), path,
-                              QStringLiteral("eeeeeeeeee")},
-                             nullptr),
-                 0);
-        SF_INFO info{};
+        QCOMPARE(runCaptured(
+                     { QStringLiteral("encode"), QStringLiteral("--freq"), QStringLiteral("1000"),
+                         QStringLiteral("-o"), path, QStringLiteral("eeeeeeeeee") },
+                     nullptr),
+            0);
+        SF_INFO info {};
         const std::vector<float> s = readMono(path, info);
         const std::size_t n = 16384;
         QVERIFY(s.size() >= n);
@@ -138,15 +146,16 @@ private Q_SLOTS:
     void badArgumentsAreRefused_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::newRow("no command") << QStringList{};
-        QTest::newRow("unknown command") << QStringList{QStringLiteral("transmit")};
-        QTest::newRow("unknown mode") << QStringList{QStringLiteral("encode"), QStringLiteral("--mode"),
-                                                     QStringLiteral("psk500"), QStringLiteral("-o"),
-                                                     QStringLiteral("x.wav"), QStringLiteral("hi")};
-        QTest::newRow("no output") << QStringList{QStringLiteral("encode"), QStringLiteral("hi")};
-        QTest::newRow("freq out of range") << QStringList{QStringLiteral("decode"), QStringLiteral("--freq"),
-                                                          QStringLiteral("9000"), QStringLiteral("x.wav")};
-        QTest::newRow("no input") << QStringList{QStringLiteral("decode")};
+        QTest::newRow("no command") << QStringList {};
+        QTest::newRow("unknown command") << QStringList { QStringLiteral("transmit") };
+        QTest::newRow("unknown mode") << QStringList { QStringLiteral("encode"),
+            QStringLiteral("--mode"), QStringLiteral("psk500"), QStringLiteral("-o"),
+            QStringLiteral("x.wav"), QStringLiteral("hi") };
+        QTest::newRow("no output")
+            << QStringList { QStringLiteral("encode"), QStringLiteral("hi") };
+        QTest::newRow("freq out of range") << QStringList { QStringLiteral("decode"),
+            QStringLiteral("--freq"), QStringLiteral("9000"), QStringLiteral("x.wav") };
+        QTest::newRow("no input") << QStringList { QStringLiteral("decode") };
     }
     void badArgumentsAreRefused()
     {
@@ -156,8 +165,9 @@ private Q_SLOTS:
 
     void missingInputFileFails()
     {
-        QCOMPARE(runCaptured({QStringLiteral("decode"), QStringLiteral("/nonexistent/in.wav")}, nullptr),
-                 1);
+        QCOMPARE(runCaptured(
+                     { QStringLiteral("decode"), QStringLiteral("/nonexistent/in.wav") }, nullptr),
+            1);
     }
 };
 

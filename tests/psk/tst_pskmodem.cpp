@@ -22,10 +22,7 @@ struct LineChange
 class FakePtt : public PttLine
 {
 public:
-    explicit FakePtt(std::vector<LineChange> *log)
-        : log_(log)
-    {
-    }
+    explicit FakePtt(std::vector<LineChange> *log) : log_(log) { }
     bool open(const QString &device, QString *error) override
     {
         if (device.startsWith(QLatin1String("/missing"))) {
@@ -39,7 +36,7 @@ public:
     bool isOpen() const override { return open_; }
     bool setLines(bool rts, bool dtr, QString *) override
     {
-        log_->push_back({rts, dtr});
+        log_->push_back({ rts, dtr });
         return true;
     }
 
@@ -73,8 +70,8 @@ bool runToReceive(PskModem &m)
 QByteArray receive(Station &rx, const std::vector<float> &audio)
 {
     QByteArray got;
-    QObject::connect(rx.modem.get(), &PskModem::CharReceived,
-                     [&](qint32 c) { got.append(char(c)); });
+    QObject::connect(
+        rx.modem.get(), &PskModem::CharReceived, [&](qint32 c) { got.append(char(c)); });
     rx.audio->feed(audio);
     rx.audio->feed(std::vector<float>(std::size_t(rx.audio->inputRate() * 2), 0.0f));
     rx.modem->processAudio();
@@ -275,10 +272,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("tags") << QStringLiteral("\x05yQ1ABC\x17") << QByteArray("\x05yQ1ABC\x17");
-        QTest::newRow("latin-1") << QStringLiteral("caf\u00e9 \u00ff") << QByteArray("caf\xe9 \xff");
+        QTest::newRow("latin-1") << QStringLiteral("caf\u00e9 \u00ff")
+                                 << QByteArray("caf\xe9 \xff");
         QTest::newRow("C1 controls") << QString(QChar(0x85)) << QByteArray("\x85");
-        QTest::newRow("euro, quotes") << QStringLiteral("\u20ac\u201c\u201d")
-                                      << QByteArray("\x80\x93\x94");
+        QTest::newRow("euro, quotes")
+            << QStringLiteral("\u20ac\u201c\u201d") << QByteArray("\x80\x93\x94");
         QTest::newRow("unmapped") << QStringLiteral("\u65e5\U0001F600") << QByteArray("??");
     }
     void textMapsToModemCodes()
@@ -302,7 +300,7 @@ private Q_SLOTS:
         QSignalSpy moved(rx.modem.get(), &PskModem::FrequencyChanged);
         // The terminal writes each reported frequency straight back.
         connect(rx.modem.get(), &PskModem::FrequencyChanged, rx.modem.get(),
-                [&](qint32 hz) { rx.modem->setRxFrequency(hz); });
+            [&](qint32 hz) { rx.modem->setRxFrequency(hz); });
         const QByteArray got = receive(rx, tx.audio->written());
         QCOMPARE(got, QByteArray("tracking test tracking test"));
         QVERIFY(moved.count() >= 1);
@@ -312,9 +310,9 @@ private Q_SLOTS:
     void startupControlValuesAreKeptInOrder()
     {
         Station st;
-        st.modem->setControlValue(56, {0, true});
-        st.modem->setControlValue(11, {1});
-        st.modem->setControlValue(14, {27});
+        st.modem->setControlValue(56, { 0, true });
+        st.modem->setControlValue(11, { 1 });
+        st.modem->setControlValue(14, { 27 });
         const auto values = st.modem->controlValues();
         QCOMPARE(values.size(), 3);
         QCOMPARE(values.at(0).first, 56);

@@ -23,7 +23,7 @@ int ConvolutionalEncoder::encode(int bit)
 
 namespace {
 // Unit phasors of the four phase shifts.
-const std::complex<float> kShift[4] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+const std::complex<float> kShift[4] = { { 1, 0 }, { 0, 1 }, { -1, 0 }, { 0, -1 } };
 } // namespace
 
 ViterbiDecoder::ViterbiDecoder()

@@ -39,8 +39,8 @@ public:
 private:
     static constexpr int kStates = 16;
     static constexpr int kHistory = 64;
-    std::array<float, kStates> metric_{};
-    std::array<std::array<std::uint8_t, kStates>, kHistory> survivor_{};
+    std::array<float, kStates> metric_ {};
+    std::array<std::array<std::uint8_t, kStates>, kHistory> survivor_ {};
     int index_ = 0;
     int filled_ = 0;
 };

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace rollcall::modem {
 
@@ -21,9 +20,7 @@ double wrapHalf(double x, double period)
 }
 } // namespace
 
-Demodulator::Demodulator(int rate)
-    : rate_(rate)
-    , mode_(bpsk31())
+Demodulator::Demodulator(int rate) : rate_(rate), mode_(bpsk31())
 {
     configure();
 }
@@ -50,7 +47,7 @@ void Demodulator::configure()
     // Receive filter: a raised cosine shorter than the two-symbol PSK31 pulse.
     // The full matched filter lets each symbol leak a sixth into its
     // neighbours; this length trades a little noise for far less of that.
-    const int mlen = std::getenv("RX_MLEN") ? std::atoi(std::getenv("RX_MLEN")) : 20;
+    constexpr int mlen = 20;
     matched_.resize(std::size_t(mlen));
     double sum = 0;
     for (int i = 0; i < mlen; ++i) {
@@ -78,15 +75,14 @@ void Demodulator::configure()
 
 void Demodulator::reset()
 {
-    timing_ = {0, 0};
+    timing_ = { 0, 0 };
     nextStrobe_ = double(sampleIndex_) + kSps;
-    previous_ = {0, 0};
-    reference_ = {0, 0};
-    refAlpha_ = std::getenv("RX_ALPHA") ? float(std::atof(std::getenv("RX_ALPHA"))) : 0.5f;
+    previous_ = { 0, 0 };
+    reference_ = { 0, 0 };
     power_ = 1e-12;
     quality_ = 0;
     lock_ = 0;
-    afcAcc_ = {0, 0};
+    afcAcc_ = { 0, 0 };
     squelchOpen_ = false;
     viterbi_.reset();
     reencoder_.reset();
@@ -105,7 +101,7 @@ void Demodulator::setFrequency(double hz)
     frequency_ = anchor_;
     retune(frequency_);
     lock_ = 0;
-    afcAcc_ = {0, 0};
+    afcAcc_ = { 0, 0 };
     acqCount_ = 0;
 }
 
@@ -144,7 +140,7 @@ void Demodulator::retune(double hz)
 {
     frequency_ = hz;
     const double w = -2 * kPi * hz / rate_;
-    rot_ = {std::cos(w), std::sin(w)};
+    rot_ = { std::cos(w), std::sin(w) };
 }
 
 void Demodulator::process(const float *x, std::size_t n)
@@ -269,7 +265,7 @@ void Demodulator::symbol(cfloat y)
         delayedPos_ = (delayedPos_ + 1) % delayed_.size();
         if (qpskBit < 0)
             return;
-        static const cfloat kShift[4] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+        static const cfloat kShift[4] = { { 1, 0 }, { 0, 1 }, { -1, 0 }, { 0, -1 } };
         // The oldest entry is the symbol the decided bit belongs to.
         const cfloat then = delayed_[delayedPos_];
         const cfloat err = then * std::conj(kShift[reencoder_.encode(qpskBit)]);
@@ -331,11 +327,11 @@ void Demodulator::bit(int b, bool open)
         onChar(std::uint8_t(c));
 }
 
-bool Demodulator::searchLine(const std::vector<cfloat> &history, int power, double &offset,
-                             double *strength) const
+bool Demodulator::searchLine(
+    const std::vector<cfloat> &history, int power, double &offset, double *strength) const
 {
     const double rateD = kSps * mode_.baud;
-    std::vector<std::complex<double>> spec(kAcqSize, {0, 0});
+    std::vector<std::complex<double>> spec(kAcqSize, { 0, 0 });
     const std::size_t used = std::min(acqCount_, kAcqSize);
     for (std::size_t i = 0; i < used; ++i) {
         const double w = 0.5 - 0.5 * std::cos(2 * kPi * (double(i) + 0.5) / double(used));
@@ -403,13 +399,12 @@ void Demodulator::acquire()
     if (mode_.isQpsk()) {
         double strength = 0;
         found = quality_ < 0.3
-                && (searchLine(acqHistory_, 2, offset, &strength)
-                    || searchLine(acqHistory4_, 4, offset, &strength));
+            && (searchLine(acqHistory_, 2, offset, &strength)
+                || searchLine(acqHistory4_, 4, offset, &strength));
         const double target = frequency_ + offset;
         const bool confirmed = found
-                               && (strength > 200
-                                   || (candidateValid_
-                                       && std::abs(target - candidate_) < 0.05 * mode_.baud));
+            && (strength > 200
+                || (candidateValid_ && std::abs(target - candidate_) < 0.05 * mode_.baud));
         candidateValid_ = found && !confirmed;
         candidate_ = target;
         if (!confirmed)
@@ -429,7 +424,7 @@ void Demodulator::acquire()
     f = clampFrequency(f);
     retune(f);
     if (std::abs(offset) > 0.25 * mode_.baud)
-        afcAcc_ = {0, 0};
+        afcAcc_ = { 0, 0 };
     if (mode_.isQpsk()) {
         // What the decoder holds was received off frequency: start it afresh,
         // and give the quality a head start, the line having shown a signal,
@@ -455,7 +450,7 @@ void Demodulator::measureImd()
             const cfloat v = history_[(historyPos_ + i) % n];
             const double w = 0.5 - 0.5 * std::cos(2 * kPi * double(i) / n);
             acc += std::complex<double>(v.real(), v.imag()) * w
-                   * std::polar(1.0, -2 * kPi * k * double(i) / double(n));
+                * std::polar(1.0, -2 * kPi * k * double(i) / double(n));
         }
         return std::norm(acc);
     };

@@ -44,7 +44,7 @@ public:
     void reset();
 
     std::function<void(std::uint8_t)> onChar;
-    std::function<void(double)> onImd;       // dB, third-order products to tones
+    std::function<void(double)> onImd; // dB, third-order products to tones
     std::function<void(double)> onFrequency; // AFC moved the frequency
 
 private:
@@ -54,7 +54,7 @@ private:
     void bit(int b, bool open);
     void acquire();
     bool searchLine(const std::vector<cfloat> &history, int power, double &offset,
-                    double *strength = nullptr) const;
+        double *strength = nullptr) const;
     void measureImd();
     void retune(double hz);
     double clampFrequency(double hz) const;
@@ -70,8 +70,8 @@ private:
     double qualityAlpha_ = 1.0 / 16;
 
     // Mixer and decimator.
-    std::complex<double> osc_{1, 0};
-    std::complex<double> rot_{1, 0};
+    std::complex<double> osc_ { 1, 0 };
+    std::complex<double> rot_ { 1, 0 };
     int oscCount_ = 0;
     int decimation_ = 16;
     int decimCount_ = 0;
@@ -85,18 +85,19 @@ private:
     std::vector<cfloat> matchedBuf_;
     std::size_t matchedPos_ = 0;
     std::uint64_t sampleIndex_ = 0;
-    cfloat lastMatched_{0, 0};
-    std::complex<double> timing_{0, 0};
+    cfloat lastMatched_ { 0, 0 };
+    std::complex<double> timing_ { 0, 0 };
     double nextStrobe_ = kSps;
 
     // Symbol decisions.
-    cfloat previous_{0, 0};
-    cfloat reference_{0, 0};
-    float refAlpha_ = 0.5f;
+    cfloat previous_ { 0, 0 };
+    cfloat reference_ { 0, 0 };
+    // Weight of the older symbols in the decision reference.
+    static constexpr float refAlpha_ = 0.7f;
     double power_ = 1e-12;
     double quality_ = 0;
     double lock_ = 0;
-    std::complex<double> afcAcc_{0, 0};
+    std::complex<double> afcAcc_ { 0, 0 };
     bool squelchOpen_ = false;
     ViterbiDecoder viterbi_;
     ConvolutionalEncoder reencoder_;

@@ -14,7 +14,7 @@ std::vector<float> designLowPass(int taps, double cutoff)
         const double x = i - mid;
         const double sinc = x == 0 ? 2 * cutoff : std::sin(2 * kPi * cutoff * x) / (kPi * x);
         const double w = 0.42 - 0.5 * std::cos(2 * kPi * i / (taps - 1))
-                         + 0.08 * std::cos(4 * kPi * i / (taps - 1));
+            + 0.08 * std::cos(4 * kPi * i / (taps - 1));
         h[std::size_t(i)] = float(sinc * w);
         sum += sinc * w;
     }
@@ -63,9 +63,7 @@ double besselI0(double x)
 } // namespace
 
 Resampler::Resampler(int inRate, int outRate)
-    : inRate_(inRate)
-    , outRate_(outRate)
-    , step_(double(inRate) / double(outRate))
+    : inRate_(inRate), outRate_(outRate), step_(double(inRate) / double(outRate))
 {
     // Cut at 45% of the lower rate; 16 zero crossings each side of the
     // (possibly widened) kernel and a Kaiser window give about 80 dB.
@@ -83,8 +81,7 @@ Resampler::Resampler(int inRate, int outRate)
             // Tap k multiplies input sample (base - half_ + 1 + k), whose
             // distance from the output instant is x.
             const double x = (k - half_ + 1) - frac;
-            const double sinc
-                = x == 0 ? 2 * cutoff : std::sin(2 * kPi * cutoff * x) / (kPi * x);
+            const double sinc = x == 0 ? 2 * cutoff : std::sin(2 * kPi * cutoff * x) / (kPi * x);
             const double r = x / half_;
             const double w = std::abs(r) >= 1 ? 0 : besselI0(beta * std::sqrt(1 - r * r)) / i0b;
             table_[std::size_t(p) * std::size_t(len) + std::size_t(k)] = float(sinc * w);

@@ -37,8 +37,8 @@ public:
 private:
     int inRate_;
     int outRate_;
-    double step_;      // input samples per output sample
-    int half_;         // half filter length in input samples
+    double step_; // input samples per output sample
+    int half_; // half filter length in input samples
     static constexpr int kPhases = 256;
     std::vector<float> table_; // (kPhases + 1) rows of 2 * half_ taps
     std::vector<float> buffer_;

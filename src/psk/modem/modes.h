@@ -15,9 +15,21 @@ struct ModeParams
     bool isQpsk() const { return modulation == Modulation::Qpsk; }
 };
 
-inline ModeParams bpsk31() { return {Modulation::Bpsk, 31.25, false}; }
-inline ModeParams qpsk31() { return {Modulation::Qpsk, 31.25, false}; }
-inline ModeParams bpsk63() { return {Modulation::Bpsk, 62.5, false}; }
-inline ModeParams qpsk63() { return {Modulation::Qpsk, 62.5, false}; }
+inline ModeParams bpsk31()
+{
+    return { Modulation::Bpsk, 31.25, false };
+}
+inline ModeParams qpsk31()
+{
+    return { Modulation::Qpsk, 31.25, false };
+}
+inline ModeParams bpsk63()
+{
+    return { Modulation::Bpsk, 62.5, false };
+}
+inline ModeParams qpsk63()
+{
+    return { Modulation::Qpsk, 62.5, false };
+}
 
 } // namespace rollcall::modem

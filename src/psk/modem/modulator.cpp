@@ -8,12 +8,7 @@
 
 namespace rollcall::modem {
 
-Modulator::Modulator(int rate)
-    : rate_(rate)
-    , mode_(bpsk31())
-    , nextMode_(bpsk31())
-{
-}
+Modulator::Modulator(int rate) : rate_(rate), mode_(bpsk31()), nextMode_(bpsk31()) { }
 
 void Modulator::queue(std::string_view bytes)
 {
@@ -48,8 +43,8 @@ void Modulator::start()
     preambleLeft_ = preambleSymbols();
     encoder_.reset();
     if (!wasOn) {
-        previous_ = {0, 0};
-        current_ = {0, 0};
+        previous_ = { 0, 0 };
+        current_ = { 0, 0 };
         symbolPos_ = symbolLength_ = 0;
     }
 }
@@ -57,7 +52,7 @@ void Modulator::start()
 void Modulator::startTune()
 {
     if (state_ == State::Off)
-        previous_ = current_ = {0, 0};
+        previous_ = current_ = { 0, 0 };
     state_ = State::Tune;
     finishing_ = false;
     rampDown_ = false;
@@ -82,7 +77,7 @@ void Modulator::abort()
     finishing_ = false;
     rampDown_ = false;
     symbolPos_ = symbolLength_ = 0;
-    previous_ = current_ = {0, 0};
+    previous_ = current_ = { 0, 0 };
     morse_.clear();
 }
 
@@ -124,9 +119,9 @@ void Modulator::buildSymbol()
     symbol_.resize(symbolLength_ * 2);
     previous_ = current_;
     if (state_ == State::Tune) {
-        current_ = {1, 0};
+        current_ = { 1, 0 };
     } else if (rampDown_) {
-        current_ = {0, 0};
+        current_ = { 0, 0 };
     } else {
         const int bit = nextBit();
         if (postambleLeft_ > 0 && --postambleLeft_ == 0)
@@ -139,10 +134,10 @@ void Modulator::buildSymbol()
         } else {
             shift = bit ? 0 : 2;
         }
-        static const cfloat kRot[4] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+        static const cfloat kRot[4] = { { 1, 0 }, { 0, 1 }, { -1, 0 }, { 0, -1 } };
         cfloat ref = previous_;
         if (std::abs(ref) < 0.5f)
-            ref = {1, 0}; // first symbol: start from a fixed phase
+            ref = { 1, 0 }; // first symbol: start from a fixed phase
         current_ = ref * kRot[shift];
     }
     for (int i = 0; i < n; ++i) {
@@ -163,10 +158,10 @@ void Modulator::buildMorse(std::string_view text)
     morsePos_ = 0;
     // Carrier down, then a word space before the ID.
     std::vector<std::pair<bool, int>> keying;
-    keying.push_back({false, 7 * dot});
+    keying.push_back({ false, 7 * dot });
     for (int e : elements)
-        keying.push_back({e > 0, std::abs(e) * dot});
-    keying.push_back({false, dot});
+        keying.push_back({ e > 0, std::abs(e) * dot });
+    keying.push_back({ false, dot });
     float level = 1.0f; // the carrier is on when the ID starts
     for (auto [on, len] : keying) {
         const float target = on ? 1.0f : 0.0f;
@@ -209,7 +204,7 @@ std::size_t Modulator::generate(float *out, std::size_t n)
                     state_ = State::Off;
                     finishing_ = false;
                     rampDown_ = false;
-                    previous_ = current_ = {0, 0};
+                    previous_ = current_ = { 0, 0 };
                     --i;
                     continue;
                 }

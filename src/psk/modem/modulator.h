@@ -37,7 +37,7 @@ public:
     std::size_t pendingSymbols() const;
     void clearQueue();
 
-    void start();     // PSK transmission in the set mode
+    void start(); // PSK transmission in the set mode
     void startTune(); // steady carrier
     // PSK: send the queue, then the postamble. Tune: Morse ID of the callsign.
     void finish(std::string_view morseId = {});
@@ -79,8 +79,8 @@ private:
     bool rampDown_ = false;
 
     ConvolutionalEncoder encoder_;
-    cfloat previous_{0, 0};
-    cfloat current_{0, 0};
+    cfloat previous_ { 0, 0 };
+    cfloat current_ { 0, 0 };
     std::vector<float> symbol_; // envelope of the current symbol, I and Q interleaved
     std::size_t symbolPos_ = 0;
     std::size_t symbolLength_ = 0;
