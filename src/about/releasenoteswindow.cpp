@@ -1,12 +1,11 @@
 #include "about/releasenoteswindow.h"
 
+#include "app/placementwidget.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
 #include "store/programfiles.h"
 
 #include <QEvent>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -38,6 +37,7 @@ ReleaseNotesWindow::ReleaseNotesWindow(QWidget *parent)
     auto *okButton = new QPushButton(QStringLiteral("&OK"), this);
     okButton->setObjectName(QStringLiteral("Command1"));
     okButton->setDefault(true);
+    okButton->setFocus(); // Enter dismisses the notes; the text is there to read first
     connect(okButton, &QPushButton::clicked, this, &ReleaseNotesWindow::ok);
 
     auto *layout = new QVBoxLayout(this);
@@ -47,10 +47,7 @@ ReleaseNotesWindow::ReleaseNotesWindow(QWidget *parent)
     row->addWidget(okButton);
     layout->addLayout(row);
     resize(560, 400);
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2 - 60));
-    }
+    placeOnScreen(this, 40);
 }
 
 bool ReleaseNotesWindow::event(QEvent *event)

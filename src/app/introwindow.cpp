@@ -1,5 +1,6 @@
 #include "app/introwindow.h"
 
+#include "app/placementwidget.h"
 #include "app/version.h"
 
 #include <QLabel>
@@ -20,6 +21,8 @@ IntroWindow::IntroWindow(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addStretch();
     layout->addWidget(m_version, 0, Qt::AlignRight | Qt::AlignBottom);
+
+    placeOnScreen(this);
 
     m_timer.setSingleShot(true);
     m_timer.setInterval(kShowMs);

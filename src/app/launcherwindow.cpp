@@ -1,6 +1,7 @@
 #include "app/launcherwindow.h"
 
 #include "app/external.h"
+#include "app/placementwidget.h"
 #include "app/session.h"
 #include "app/startup.h"
 #include "app/version.h"
@@ -155,11 +156,9 @@ void LauncherWindow::load()
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         session().screenwidth = screen->size().width();
         session().screenheight = screen->size().height();
-        // Upper middle of the screen, leaving room below for the traffic panel.
-        const QRect area = screen->availableGeometry();
-        move(area.left() + (area.width() - frameGeometry().width()) / 2,
-             area.top() + area.height() / 5);
     }
+    // Above the middle of the screen, leaving room below for the traffic panel.
+    placeOnScreen(this, -120);
     if (!store::releaseNotesSeen(session().releaseFlagPath())) {
         // After the launcher has painted, as the notes sit on top of it.
         QTimer::singleShot(0, this, [] {

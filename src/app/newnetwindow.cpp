@@ -1,6 +1,8 @@
 #include "app/newnetwindow.h"
 
+#include "app/launcherwindow.h"
 #include "app/newnet.h"
+#include "app/placementwidget.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
 
@@ -11,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QStorageInfo>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -62,6 +65,7 @@ NewNetWindow::NewNetWindow(QWidget *parent)
     buttons->addWidget(backButton);
     layout->addLayout(buttons);
     resize(420, 420);
+    placeOnScreen(this);
 
     m_folders->setRootIndex(m_model->index(session().home));
     m_fallback = session().netsFolder();
@@ -107,8 +111,10 @@ void NewNetWindow::createNewNet()
     session().netpath = made.netpath;
     if (QWidget *setup = windows().window(QStringLiteral("ncs"))) {
         setup->show();
-    } else if (QWidget *launcher = windows().window(QStringLiteral("Form1"))) {
+    } else if (auto *launcher = windows().window<LauncherWindow>(QStringLiteral("Form1"))) {
         launcher->show();
+        launcher->statusBar()->showMessage(
+            QStringLiteral("Net \"%1\" created in %2.").arg(name, parentFolder));
     }
     close();
 }
