@@ -327,8 +327,8 @@ void Demodulator::bit(int b, bool open)
         onChar(std::uint8_t(c));
 }
 
-bool Demodulator::searchLine(
-    const std::vector<cfloat> &history, int power, double &offset, double *strength) const
+bool Demodulator::searchLine(const std::vector<cfloat> &history, int power, double &offset,
+    double *strength, double minStrength) const
 {
     const double rateD = kSps * mode_.baud;
     std::vector<std::complex<double>> spec(kAcqSize, { 0, 0 });
@@ -370,8 +370,8 @@ bool Demodulator::searchLine(
         }
     }
     const double bestP = bin(best);
-    // A line must stand well clear of the noise floor (13 dB) to count.
-    if (restCount == 0 || !(bestP > 0) || bestP < 20 * rest / restCount)
+    // A line must stand well clear of the noise floor (13 dB unless asked).
+    if (restCount == 0 || !(bestP > 0) || bestP < minStrength * rest / restCount)
         return false;
     // Parabolic interpolation on the log magnitude around the peak.
     const double a = std::log(bin(best - 1) + 1e-30), c0 = std::log(bestP + 1e-30),

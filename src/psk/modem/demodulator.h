@@ -54,7 +54,7 @@ private:
     void bit(int b, bool open);
     void acquire();
     bool searchLine(const std::vector<cfloat> &history, int power, double &offset,
-        double *strength = nullptr) const;
+        double *strength = nullptr, double minStrength = 20) const;
     void measureImd();
     void retune(double hz);
     double clampFrequency(double hz) const;
