@@ -419,11 +419,11 @@ void PskModem::readInput()
         if (n <= 0)
             break;
         // Our own transmission is not decoded.
-        if (transmitting_)
-            continue;
-        resampled.clear();
-        rxResampler_->process(scratch_.data(), std::size_t(n), resampled);
-        demodulator_->process(resampled.data(), resampled.size());
+        if (!transmitting_) {
+            resampled.clear();
+            rxResampler_->process(scratch_.data(), std::size_t(n), resampled);
+            demodulator_->process(resampled.data(), resampled.size());
+        }
         if (n < kChunk)
             break;
     }
