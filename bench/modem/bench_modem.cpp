@@ -181,14 +181,19 @@ void sweep(const NamedMode &m, bool quick)
                     "characters)\n",
             m.name, snr, cer, bound, ebn0dB, total);
         std::fflush(stdout);
-        // Where each curve first falls below 1%, interpolated on log CER.
+        // Where each curve falls below 1% for good (interpolated on log CER):
+        // a later point at or above 1% cancels an earlier crossing.
         auto cross = [&](double prev, double now, double &at) {
-            if (std::isnan(at) && now < 1.0 && snr > -16 && prev >= 1.0) {
-                const double lp = std::log10(std::max(prev, 1e-3)),
-                             ln = std::log10(std::max(now, 1e-3));
-                at = prevSnr + (lp - 0.0) / (lp - ln);
-            } else if (std::isnan(at) && now < 1.0 && snr == -16) {
-                at = snr;
+            if (now >= 1.0) {
+                at = std::nan("");
+            } else if (std::isnan(at)) {
+                if (snr == -16 || prev < 1.0) {
+                    at = snr;
+                } else {
+                    const double lp = std::log10(std::max(prev, 1e-3)),
+                                 ln = std::log10(std::max(now, 1e-3));
+                    at = prevSnr + lp / (lp - ln);
+                }
             }
         };
         cross(prevOurs, cer, ours1);
