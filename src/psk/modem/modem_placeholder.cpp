@@ -1,1 +1,0 @@
-// Empty until the modem sources are listed.
