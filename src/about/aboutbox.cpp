@@ -24,8 +24,7 @@ QLabel *label(QWidget *parent, const char *name, const QString &text)
 }
 } // namespace
 
-AboutBox::AboutBox(QWidget *parent)
-    : QDialog(parent)
+AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
 {
     const QString title = QStringLiteral("Rollcall");
     setObjectName(QStringLiteral("frmAbout"));
@@ -34,8 +33,8 @@ AboutBox::AboutBox(QWidget *parent)
     auto *icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("picIcon"));
     const QIcon appIcon = QApplication::windowIcon().isNull()
-                              ? style()->standardIcon(QStyle::SP_MessageBoxInformation)
-                              : QApplication::windowIcon();
+        ? style()->standardIcon(QStyle::SP_MessageBoxInformation)
+        : QApplication::windowIcon();
     icon->setPixmap(appIcon.pixmap(48, 48));
 
     QLabel *titleLabel = label(this, "lblTitle", title);
@@ -56,15 +55,13 @@ AboutBox::AboutBox(QWidget *parent)
     callLabel->setAlignment(Qt::AlignCenter);
     frameLayout->addWidget(callLabel);
 
-    QLabel *description = label(
-        this, "lblDescription",
+    QLabel *description = label(this, "lblDescription",
         QStringLiteral("Rollcall logs directed amateur-radio nets: check-ins, net control "
                        "changes and NTS radiogram traffic, with reports, PSK31 and packet."));
     QLabel *credits = label(this, "lblCredits",
-                            QStringLiteral("Thanks to the net control operators whose nets, "
-                                           "questions and patience shaped this program."));
-    QLabel *disclaimer = label(
-        this, "lblDisclaimer",
+        QStringLiteral("Thanks to the net control operators whose nets, "
+                       "questions and patience shaped this program."));
+    QLabel *disclaimer = label(this, "lblDisclaimer",
         QStringLiteral("Warning: ...There is no warranty on this sofware, expressed or implied.  "
                        "Use at your own risk and as always, MAKE BACKUP COPIES OF YOUR DATA!"));
 

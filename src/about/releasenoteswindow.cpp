@@ -14,8 +14,7 @@
 
 namespace rollcall {
 
-ReleaseNotesWindow::ReleaseNotesWindow(QWidget *parent)
-    : QWidget(parent, Qt::Window)
+ReleaseNotesWindow::ReleaseNotesWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("newchanges"));
     setWindowTitle(QStringLiteral("Major Changes in This Release:"));
@@ -82,7 +81,7 @@ void ReleaseNotesWindow::saveNotes()
         text.chop(1);
     if (!store::writeReleaseNotes(session().releaseNotesPath(), text))
         session().prompts->exclamation(QStringLiteral("Release notes"),
-                                       QStringLiteral("The release notes could not be saved."));
+            QStringLiteral("The release notes could not be saved."));
     close();
 }
 

@@ -16,7 +16,7 @@ class ReleaseNotesWindow : public QWidget
 public:
     explicit ReleaseNotesWindow(QWidget *parent = nullptr);
 
-    void ok();        // "&OK": back to the launcher
+    void ok(); // "&OK": back to the launcher
     void saveNotes(); // the click on lblLabel1
 
 protected:

@@ -17,12 +17,12 @@ struct Subcommand
 
 // Headless jobs; each subsystem adds its own here.
 const Subcommand kSubcommands[] = {
-    {"psk",
-     "psk encode [--mode bpsk31|qpsk31|bpsk63|qpsk63] [--freq HZ] [--rate HZ] -o OUT.wav TEXT\n"
-     "      Writes TEXT (- reads standard input) as a PSK31 signal.\n"
-     "  psk decode [--mode ...] [--freq HZ] [--afc HZ] IN.wav\n"
-     "      Prints the characters decoded from a WAV or FLAC recording.",
-     &psk::runPskCommand},
+    { "psk",
+        "psk encode [--mode bpsk31|qpsk31|bpsk63|qpsk63] [--freq HZ] [--rate HZ] -o OUT.wav TEXT\n"
+        "      Writes TEXT (- reads standard input) as a PSK31 signal.\n"
+        "  psk decode [--mode ...] [--freq HZ] [--afc HZ] IN.wav\n"
+        "      Prints the characters decoded from a WAV or FLAC recording.",
+        &psk::runPskCommand },
 };
 } // namespace
 

@@ -9,8 +9,8 @@ struct CommandLine
 {
     bool help = false;
     bool version = false;
-    QString home;       // --home DIR
-    QString open;       // --open NETFOLDER
+    QString home; // --home DIR
+    QString open; // --open NETFOLDER
     QString subcommand; // a headless job ("psk", ...), empty for the desktop program
     QStringList subcommandArgs;
     QString error; // not empty when the command line could not be understood

@@ -17,22 +17,22 @@ QString resolveHome(const QString &homeOption, const QString &executableDir)
     if (!executableDir.isEmpty() && QDir(executableDir + QStringLiteral("/dbfiles")).exists())
         return QDir(executableDir).absolutePath();
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-           + QStringLiteral("/rollcall");
+        + QStringLiteral("/rollcall");
 }
 
 QString defaultReleaseNotes()
 {
     return QStringLiteral(
-               "Rollcall %1 for Linux\r\n"
-               "\r\n"
-               "- Nets, preferences and the message number carry over from earlier versions:\r\n"
-               "  the record files keep their byte layout.\r\n"
-               "- The databases are SQLite files under the familiar names (net.mdb,\r\n"
-               "  nettrfc.mdb, callmast.mdb, Traffic.mdb).\r\n"
-               "- Creating a net in a folder that already exists is refused, and the\r\n"
-               "  existing folder is left untouched.\r\n"
-               "\r\n"
-               "Click the line below the notes to save edits to them.")
+        "Rollcall %1 for Linux\r\n"
+        "\r\n"
+        "- Nets, preferences and the message number carry over from earlier versions:\r\n"
+        "  the record files keep their byte layout.\r\n"
+        "- The databases are SQLite files under the familiar names (net.mdb,\r\n"
+        "  nettrfc.mdb, callmast.mdb, Traffic.mdb).\r\n"
+        "- Creating a net in a folder that already exists is refused, and the\r\n"
+        "  existing folder is left untouched.\r\n"
+        "\r\n"
+        "Click the line below the notes to save edits to them.")
         .arg(versionText());
 }
 
@@ -56,10 +56,10 @@ bool ensureHome(const QString &home, QString *error)
         store::DatabaseKind kind;
     };
     const Template templates[] = {
-        {"blank.net", store::DatabaseKind::NetLog},
-        {"nettrfc.mdb", store::DatabaseKind::NetTraffic},
-        {"callmast.mdb", store::DatabaseKind::MasterCallsigns},
-        {"Traffic.mdb", store::DatabaseKind::Traffic},
+        { "blank.net", store::DatabaseKind::NetLog },
+        { "nettrfc.mdb", store::DatabaseKind::NetTraffic },
+        { "callmast.mdb", store::DatabaseKind::MasterCallsigns },
+        { "Traffic.mdb", store::DatabaseKind::Traffic },
     };
     for (const Template &t : templates) {
         const QString path = dbfiles + u'/' + QLatin1String(t.name);

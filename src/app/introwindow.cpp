@@ -69,12 +69,13 @@ void IntroWindow::paintEvent(QPaintEvent *)
     title.setPointSize(34);
     title.setBold(true);
     p.setFont(title);
-    p.drawText(QRectF(160, 70, 300, 60), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Rollcall"));
+    p.drawText(
+        QRectF(160, 70, 300, 60), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Rollcall"));
     QFont sub = font();
     sub.setPointSize(12);
     p.setFont(sub);
     p.drawText(QRectF(162, 130, 300, 60), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-               QStringLiteral("Net logging and NTS traffic\nfor the net control station"));
+        QStringLiteral("Net logging and NTS traffic\nfor the net control station"));
 }
 
 } // namespace rollcall

@@ -26,8 +26,7 @@
 
 namespace rollcall {
 
-LauncherWindow::LauncherWindow(QWidget *parent)
-    : QMainWindow(parent)
+LauncherWindow::LauncherWindow(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("QX0ZZZ's - Rollcall"));
@@ -48,9 +47,9 @@ LauncherWindow::LauncherWindow(QWidget *parent)
         void (LauncherWindow::*slot)();
     };
     const Button specs[] = {
-        {"Command1", "&Open Net", "Open an existing Net file", &LauncherWindow::openNet},
-        {"Command2", "&New Net", "Create a new Net file", &LauncherWindow::newNet},
-        {"Command3", "&Quit", "Hmm. I wonder what this could be for..", &LauncherWindow::quit},
+        { "Command1", "&Open Net", "Open an existing Net file", &LauncherWindow::openNet },
+        { "Command2", "&New Net", "Create a new Net file", &LauncherWindow::newNet },
+        { "Command3", "&Quit", "Hmm. I wonder what this could be for..", &LauncherWindow::quit },
     };
     for (const Button &b : specs) {
         auto *button = new QPushButton(QString::fromUtf8(b.caption), central);
@@ -74,33 +73,33 @@ LauncherWindow::LauncherWindow(QWidget *parent)
     QMenu *tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("mnuTools"));
     addWindowItem(tools, QStringLiteral("&Add Traffic"), Qt::Key_F2, QStringLiteral("trafficform"),
-                  QStringLiteral("mnuAddTraffic"), [] {
-                      session().trafficsource = QStringLiteral("0"); // traffic not from a net
-                      showWindow(QStringLiteral("trafficform"));
-                  });
+        QStringLiteral("mnuAddTraffic"), [] {
+            session().trafficsource = QStringLiteral("0"); // traffic not from a net
+            showWindow(QStringLiteral("trafficform"));
+        });
     addWindowItem(tools, QStringLiteral("&List Traffic"), Qt::Key_F6, QStringLiteral("listtraffic"),
-                  QStringLiteral("mnuListTraffic"));
+        QStringLiteral("mnuListTraffic"));
     addWindowItem(tools, QStringLiteral("&Old Traffic"), Qt::Key_F7, QStringLiteral("oldtraffic"),
-                  QStringLiteral("mnuOldTraffic"));
+        QStringLiteral("mnuOldTraffic"));
     addWindowItem(tools, QStringLiteral("Script &Editor"), Qt::Key_F9, QStringLiteral("textedit"),
-                  QStringLiteral("mnuScriptEditor"));
+        QStringLiteral("mnuScriptEditor"));
     // F10 is part of the caption only; the key belongs to the traffic panel.
     QAction *vox = tools->addAction(QStringLiteral("&VoxLog VOX Recorder          F10"));
     vox->setObjectName(QStringLiteral("mnuVoxLog"));
     connect(vox, &QAction::triggered, this,
-            [this] { startProgram(voxRecorderProgram(), QStringLiteral("VoxLog VOX recorder")); });
+        [this] { startProgram(voxRecorderProgram(), QStringLiteral("VoxLog VOX recorder")); });
     addWindowItem(tools, QStringLiteral("PS&K Terminal"), Qt::SHIFT | Qt::Key_F12,
-                  QStringLiteral("PSK_Desk"), QStringLiteral("mnuPskTerminal"),
-                  [this] { toggleWindow(QStringLiteral("PSK_Desk")); });
-    addWindowItem(tools, QStringLiteral("&TNC Terminal"), Qt::Key_F12, QStringLiteral("frmTerminal"),
-                  QStringLiteral("mnuTncTerminal"));
+        QStringLiteral("PSK_Desk"), QStringLiteral("mnuPskTerminal"),
+        [this] { toggleWindow(QStringLiteral("PSK_Desk")); });
+    addWindowItem(tools, QStringLiteral("&TNC Terminal"), Qt::Key_F12,
+        QStringLiteral("frmTerminal"), QStringLiteral("mnuTncTerminal"));
     addWindowItem(tools, QStringLiteral("&Master Callsign Database"), Qt::SHIFT | Qt::Key_F1,
-                  QStringLiteral("callmaster"), QStringLiteral("mnuMasterCallsigns"));
+        QStringLiteral("callmaster"), QStringLiteral("mnuMasterCallsigns"));
     QAction *reports = tools->addAction(QStringLiteral("Zephyr &Reports"));
     reports->setObjectName(QStringLiteral("mnuZephyrReports"));
     reports->setShortcut(Qt::SHIFT | Qt::Key_F5);
     connect(reports, &QAction::triggered, this,
-            [this] { startProgram(reportsProgram(), QStringLiteral("Zephyr Reports")); });
+        [this] { startProgram(reportsProgram(), QStringLiteral("Zephyr Reports")); });
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -125,8 +124,7 @@ QString LauncherWindow::loadedCaption()
 }
 
 QAction *LauncherWindow::addWindowItem(QMenu *menu, const QString &text, const QKeySequence &key,
-                                       const QString &window, const QString &objectName,
-                                       std::function<void()> action)
+    const QString &window, const QString &objectName, std::function<void()> action)
 {
     QAction *item = menu->addAction(text);
     item->setObjectName(objectName);
@@ -180,8 +178,8 @@ void LauncherWindow::openNet()
     // Only the folder counts: whichever .mdb was picked, its folder's net.mdb opens.
     QString error;
     const QString netpath = chosen.isEmpty()
-                                ? QString()
-                                : netpathFromFolder(QFileInfo(chosen).absolutePath(), &error);
+        ? QString()
+        : netpathFromFolder(QFileInfo(chosen).absolutePath(), &error);
     if (netpath.isEmpty()) {
         // A folder without a net log is no net: opening it would make an empty one.
         if (!error.isEmpty())
@@ -232,7 +230,7 @@ void LauncherWindow::startProgram(const QString &program, const QString &what)
         statusBar()->showMessage(QStringLiteral("%1 could not be started: the program was not "
                                                 "found in %2 or on the PATH.")
                                      .arg(what, session().home),
-                                 10000);
+            10000);
 }
 
 void LauncherWindow::showModal(const QString &name)

@@ -31,8 +31,7 @@ private:
     // A menu item that shows a window (or runs `action`), disabled while the
     // window is not part of the build.
     QAction *addWindowItem(QMenu *menu, const QString &text, const QKeySequence &key,
-                           const QString &window, const QString &objectName,
-                           std::function<void()> action = {});
+        const QString &window, const QString &objectName, std::function<void()> action = {});
     void toggleWindow(const QString &name);
     void startProgram(const QString &program, const QString &what);
     void showModal(const QString &name);

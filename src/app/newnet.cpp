@@ -38,10 +38,11 @@ NetCreation createNetFolder(const QString &parent, const QString &name, const QS
     }
     const QString trafficTemplate = dbfiles + QStringLiteral("/nettrfc.mdb");
     const QString logTemplate = dbfiles + QStringLiteral("/blank.net");
-    for (const QString &t : {trafficTemplate, logTemplate}) {
+    for (const QString &t : { trafficTemplate, logTemplate }) {
         if (!QFile::exists(t)) {
-            result.error = QStringLiteral("The net template %1 is missing; the net was not created.")
-                               .arg(QDir::toNativeSeparators(t));
+            result.error
+                = QStringLiteral("The net template %1 is missing; the net was not created.")
+                      .arg(QDir::toNativeSeparators(t));
             return result;
         }
     }
@@ -55,12 +56,13 @@ NetCreation createNetFolder(const QString &parent, const QString &name, const QS
         QFile::remove(trafficCopy);
         QFile::remove(logCopy);
         QDir().rmdir(folder);
-        result.error = QStringLiteral("Cannot copy the net templates into %1; the net was not created.")
-                           .arg(folder);
+        result.error
+            = QStringLiteral("Cannot copy the net templates into %1; the net was not created.")
+                  .arg(folder);
         return result;
     }
     // Copies keep the template's read-only bit if it had one; a net must be writable.
-    for (const QString &f : {trafficCopy, logCopy})
+    for (const QString &f : { trafficCopy, logCopy })
         QFile(f).setPermissions(QFile(f).permissions() | QFileDevice::WriteOwner);
     result.ok = true;
     result.netpath = folder + u'/';

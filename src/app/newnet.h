@@ -8,14 +8,14 @@ namespace rollcall {
 
 // The name offered for a new net: the highlighted folder's last component,
 // " - ", and the short date with every "/" turned into "-" (ARES - 12-5-2026).
-QString proposedNetName(const QString &highlightedFolder, const QDate &date,
-                        const QLocale &locale = QLocale::system());
+QString proposedNetName(
+    const QString &highlightedFolder, const QDate &date, const QLocale &locale = QLocale::system());
 
 struct NetCreation
 {
     bool ok = false;
     QString netpath; // the new folder, ending in "/"
-    QString error;   // what to tell the operator when !ok
+    QString error; // what to tell the operator when !ok
 };
 
 // Creates folder parent/name holding exactly net.mdb (from blank.net) and

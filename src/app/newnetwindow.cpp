@@ -20,8 +20,7 @@
 
 namespace rollcall {
 
-NewNetWindow::NewNetWindow(QWidget *parent)
-    : QWidget(parent, Qt::Window)
+NewNetWindow::NewNetWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("Choose directory to create new Net in:"));
@@ -30,7 +29,7 @@ NewNetWindow::NewNetWindow(QWidget *parent)
     // the mounted volumes, and picking one re-roots the folder list there.
     m_drives = new QComboBox(this);
     m_drives->setObjectName(QStringLiteral("Drive1"));
-    QStringList roots{session().home};
+    QStringList roots { session().home };
     for (const QStorageInfo &volume : QStorageInfo::mountedVolumes())
         if (volume.isValid() && volume.isReady() && !roots.contains(volume.rootPath()))
             roots << volume.rootPath();
@@ -99,8 +98,8 @@ void NewNetWindow::createNewNet()
 {
     const QString parentFolder = highlightedFolder();
     const QString proposed = proposedNetName(parentFolder, session().clock->now().date());
-    const QString name = session().prompts->input(QStringLiteral("Enter Name for the new Net"),
-                                                  QStringLiteral("Add New Net"), proposed);
+    const QString name = session().prompts->input(
+        QStringLiteral("Enter Name for the new Net"), QStringLiteral("Add New Net"), proposed);
     if (name.isEmpty())
         return;
     const NetCreation made = createNetFolder(parentFolder, name, session().dbfiles());

@@ -20,7 +20,7 @@ public:
     void setHighlightedFolder(const QString &folder);
 
     void createNewNet(); // "&Create New Net"
-    void back();         // "&Back"
+    void back(); // "&Back"
 
 private:
     void setDrive(const QString &root);

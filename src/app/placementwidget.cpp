@@ -14,7 +14,7 @@ void placeOnScreen(QWidget *window, int drop)
     const QRect area = screen->availableGeometry();
     const QSize size = window->frameGeometry().size();
     window->move(area.left() + (area.width() - size.width()) / 2,
-                 qMax(area.top(), area.top() + (area.height() - size.height()) / 2 + drop));
+        qMax(area.top(), area.top() + (area.height() - size.height()) / 2 + drop));
 }
 
 } // namespace rollcall

@@ -8,10 +8,10 @@
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QValidator>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QValidator>
 
 namespace rollcall {
 
@@ -35,8 +35,7 @@ public:
 };
 } // namespace
 
-PrefsDialog::PrefsDialog(QWidget *parent)
-    : QDialog(parent)
+PrefsDialog::PrefsDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("prefs"));
     setWindowTitle(QStringLiteral("Preferences"));
@@ -52,8 +51,7 @@ PrefsDialog::PrefsDialog(QWidget *parent)
     m_name->setMaxLength(store::PrefsRecord::kNameWidth);
     m_location = new QLineEdit(this);
     m_location->setObjectName(QStringLiteral("txtLocation"));
-    m_location->setToolTip(
-        QStringLiteral("Your City and State, for example: Springfield,IL"));
+    m_location->setToolTip(QStringLiteral("Your City and State, for example: Springfield,IL"));
     m_location->setMaxLength(store::PrefsRecord::kLocationWidth);
     m_msgnumber = new QLineEdit(this);
     m_msgnumber->setObjectName(QStringLiteral("txtMsgNumber"));
@@ -68,8 +66,7 @@ PrefsDialog::PrefsDialog(QWidget *parent)
     m_splash->setTristate(true);
     m_options = new QCheckBox(QStringLiteral("Option checkboxes"), this);
     m_options->setObjectName(QStringLiteral("chkOptions"));
-    m_options->setToolTip(
-        QStringLiteral("Turns on the Option check boxes in the net entry mode."));
+    m_options->setToolTip(QStringLiteral("Turns on the Option check boxes in the net entry mode."));
     m_spaceTab = new QCheckBox(QStringLiteral("Spacebar=Tab"), this);
     m_spaceTab->setObjectName(QStringLiteral("chkSpaceTab"));
     m_spaceTab->setToolTip(QStringLiteral("Makes the spacebar act the same as the Tab key in net "
@@ -106,9 +103,9 @@ void PrefsDialog::load()
     m_callsign->setText(p.callsign);
     // "0" off, "1" on; a record never saved holds "2", shown as the grey third state.
     const int splash = int(store::MessageNumberFile::leadingNumber(p.splash));
-    m_splash->setCheckState(splash == 0   ? Qt::Unchecked
-                            : splash == 1 ? Qt::Checked
-                                          : Qt::PartiallyChecked);
+    m_splash->setCheckState(splash == 0 ? Qt::Unchecked
+            : splash == 1               ? Qt::Checked
+                                        : Qt::PartiallyChecked);
     m_options->setChecked(p.optionCheckboxes != 0);
     m_spaceTab->setChecked(p.spaceBarTab != 0);
     m_name->setText(p.name);
@@ -123,7 +120,7 @@ void PrefsDialog::save()
     store::PrefsRecord &p = s.prefsrec;
     const Qt::CheckState splash = m_splash->checkState();
     p.splash = splash == Qt::Unchecked ? QStringLiteral("0")
-               : splash == Qt::Checked ? QStringLiteral("1")
+        : splash == Qt::Checked        ? QStringLiteral("1")
                                        : QStringLiteral("2");
     QString call = m_callsign->text();
     while (call.endsWith(u' '))
@@ -135,20 +132,19 @@ void PrefsDialog::save()
     p.location = m_location->text();
     if (!store::writePrefs(s.prefsPath(), p))
         s.prompts->exclamation(QStringLiteral("Preferences"),
-                               QStringLiteral("The preferences could not be saved to %1.")
-                                   .arg(s.prefsPath()));
+            QStringLiteral("The preferences could not be saved to %1.").arg(s.prefsPath()));
 
     // An open net makes its option boxes usable (or not) at once.
     if (QWidget *net = windows().loaded(QStringLiteral("rollcall")))
-        QMetaObject::invokeMethod(net, "setOptionCheckboxesEnabled",
-                                  Q_ARG(bool, m_options->isChecked()));
+        QMetaObject::invokeMethod(
+            net, "setOptionCheckboxesEnabled", Q_ARG(bool, m_options->isChecked()));
 
     if (const auto stored = s.messageNumbers().set(m_msgnumber->text()))
         s.msgnumber = *stored;
     else
         s.prompts->exclamation(QStringLiteral("Preferences"),
-                               QStringLiteral("The message number could not be saved to %1.")
-                                   .arg(s.messageNumberPath));
+            QStringLiteral("The message number could not be saved to %1.")
+                .arg(s.messageNumberPath));
     s.setMycallFrom(p.callsign);
     accept();
     close();

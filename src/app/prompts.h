@@ -14,7 +14,7 @@ public:
     struct FileDialog
     {
         QString title;
-        QString filter;           // "Access Database (*.mdb)|*.mdb" style: label|pattern pairs
+        QString filter; // "Access Database (*.mdb)|*.mdb" style: label|pattern pairs
         QString defaultExtension; // ".mdb"; added when the name typed has none
         QString initialFolder;
         QString proposedName;
@@ -34,8 +34,9 @@ public:
 
     // Input box: the answer, or an empty string when the operator cancelled
     // or left it empty (the two mean the same).
-    virtual QString input(const QString &prompt, const QString &title,
-                          const QString &proposed = QString()) = 0;
+    virtual QString input(
+        const QString &prompt, const QString &title, const QString &proposed = QString())
+        = 0;
 };
 
 } // namespace rollcall

@@ -19,8 +19,8 @@ QFileDialog *makeDialog(const Prompts::FileDialog &d, QFileDialog::AcceptMode mo
 {
     auto *dialog = new QFileDialog(owner(), d.title);
     dialog->setAcceptMode(mode);
-    dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
-                                                        : QFileDialog::AnyFile);
+    dialog->setFileMode(
+        mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog->setNameFilter(QtPrompts::qtFilter(d.filter));
     QString ext = d.defaultExtension;
     if (ext.startsWith(u'.'))
@@ -77,7 +77,7 @@ QString QtPrompts::chooseFolder(const QString &title, const QString &initialFold
 bool QtPrompts::askYesNo(const QString &title, const QString &text)
 {
     return QMessageBox::question(owner(), title, text, QMessageBox::Yes | QMessageBox::No)
-           == QMessageBox::Yes;
+        == QMessageBox::Yes;
 }
 
 void QtPrompts::information(const QString &title, const QString &text)
@@ -93,8 +93,8 @@ void QtPrompts::exclamation(const QString &title, const QString &text)
 QString QtPrompts::input(const QString &prompt, const QString &title, const QString &proposed)
 {
     bool ok = false;
-    const QString answer = QInputDialog::getText(owner(), title, prompt, QLineEdit::Normal,
-                                                 proposed, &ok);
+    const QString answer
+        = QInputDialog::getText(owner(), title, prompt, QLineEdit::Normal, proposed, &ok);
     return ok ? answer : QString();
 }
 

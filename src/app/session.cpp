@@ -27,7 +27,7 @@ void Session::loadPreferences()
 QString defaultMessageNumberPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-           + QStringLiteral("/hammessagenumber.ini");
+        + QStringLiteral("/hammessagenumber.ini");
 }
 
 } // namespace rollcall

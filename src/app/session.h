@@ -12,7 +12,7 @@ namespace rollcall {
 // the preferences record and the traffic hand-over values.
 struct Session
 {
-    QString home;              // holds dbfiles/, nets/, pskdesk.ini
+    QString home; // holds dbfiles/, nets/, pskdesk.ini
     QString messageNumberPath; // the message-number file shared by every home
 
     QString netpath; // open (or last opened) net's folder, ending in "/"; empty until then
@@ -27,7 +27,7 @@ struct Session
     qint16 trafficcount = 0;
     qint16 msgnumber = 0;
 
-    Clock *clock = nullptr;     // never null once the program or a test has set up
+    Clock *clock = nullptr; // never null once the program or a test has set up
     Prompts *prompts = nullptr; // idem
 
     QString dbfiles() const { return home + QStringLiteral("/dbfiles"); }

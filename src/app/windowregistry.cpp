@@ -38,7 +38,7 @@ QWidget *WindowRegistry::window(const QString &name)
     // Closing a window unloads it; hiding keeps it and its contents.
     w->setAttribute(Qt::WA_DeleteOnClose);
     connect(w, &QObject::destroyed, this, &WindowRegistry::forget);
-    m_loaded.append({name, w});
+    m_loaded.append({ name, w });
     Q_EMIT windowLoaded(name);
     return w;
 }

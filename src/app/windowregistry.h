@@ -26,11 +26,7 @@ public:
 
     // The window, loading it first when needed; nullptr when no factory exists.
     QWidget *window(const QString &name);
-    template<class T>
-    T *window(const QString &name)
-    {
-        return qobject_cast<T *>(window(name));
-    }
+    template<class T> T *window(const QString &name) { return qobject_cast<T *>(window(name)); }
     // The window when loaded, without loading it.
     QWidget *loaded(const QString &name) const;
 

@@ -41,7 +41,7 @@ QByteArray ncsBytes(const QString &call, const QString &time)
 QString lineText(const QString &label, const QString &dateText, const QString &timeText)
 {
     const QString line = label + dateText.leftJustified(10, u' ', true) + QStringLiteral("  ")
-                         + timeText.leftJustified(13, u' ', true);
+        + timeText.leftJustified(13, u' ', true);
     return line.leftJustified(kStartLineWidth, u' ', true);
 }
 } // namespace

@@ -32,9 +32,9 @@ struct NcsRecord
 };
 struct NcsHistory
 {
-    QList<NcsRecord> records;        // from record 2 on, in file order
+    QList<NcsRecord> records; // from record 2 on, in file order
     std::optional<NcsRecord> current; // the last readable record
-    int nextFree = 1;                 // where the next change is appended
+    int nextFree = 1; // where the next change is appended
 };
 NcsHistory readNcsHistory(const QString &netpath);
 bool writeFirstNcs(const QString &netpath, const QString &call, const QString &time);

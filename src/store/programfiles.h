@@ -47,7 +47,7 @@ class MessageNumberFile
 public:
     static constexpr qint16 kMaximum = 32767;
 
-    explicit MessageNumberFile(QString path) : m_path(std::move(path)) {}
+    explicit MessageNumberFile(QString path) : m_path(std::move(path)) { }
     const QString &path() const { return m_path; }
 
     qint16 read() const;

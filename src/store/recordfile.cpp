@@ -7,10 +7,9 @@ namespace rollcall::store {
 
 namespace {
 // Windows-1252 code points of bytes 0x80..0x9F; 0 marks the five unassigned bytes.
-constexpr char16_t kHighControls[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr char16_t kHighControls[32] = { 0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0, 0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178 };
 
 char encodeChar(char16_t c)
 {
@@ -98,9 +97,9 @@ qint16 RecordReader::int16()
 }
 
 RecordFile::RecordFile(QString path, int recordLength)
-    : m_path(std::move(path))
-    , m_length(recordLength > 0 ? recordLength : kDefaultLength)
-{}
+    : m_path(std::move(path)), m_length(recordLength > 0 ? recordLength : kDefaultLength)
+{
+}
 
 qint64 RecordFile::sizeCreating() const
 {

@@ -34,9 +34,9 @@ private:
 class RecordReader
 {
 public:
-    explicit RecordReader(QByteArray bytes) : m_bytes(std::move(bytes)) {}
-    QString text(int width);        // trailing blanks removed
-    QByteArray rawText(int width);  // as stored
+    explicit RecordReader(QByteArray bytes) : m_bytes(std::move(bytes)) { }
+    QString text(int width); // trailing blanks removed
+    QByteArray rawText(int width); // as stored
     qint16 int16();
     bool flag() { return int16() != 0; }
 

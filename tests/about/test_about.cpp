@@ -30,9 +30,9 @@ private Q_SLOTS:
         QCOMPARE(text("lblVersion"), QStringLiteral("Version 1.0.0"));
         QCOMPARE(text("lblCallsign"), QStringLiteral("QX0ZZZ"));
         QCOMPARE(text("lblDisclaimer"),
-                 QStringLiteral("Warning: ...There is no warranty on this sofware, expressed or "
-                                "implied.  Use at your own risk and as always, MAKE BACKUP COPIES "
-                                "OF YOUR DATA!"));
+            QStringLiteral("Warning: ...There is no warranty on this sofware, expressed or "
+                           "implied.  Use at your own risk and as always, MAKE BACKUP COPIES "
+                           "OF YOUR DATA!"));
         about->show();
         test::WindowFixture::snapshot(about, QStringLiteral("frmAbout"));
     }
@@ -40,14 +40,16 @@ private Q_SLOTS:
     void notesShowTheStoredTextAndMarkTheVersionSeen()
     {
         test::WindowFixture f;
-        const QString hundred = QString(63, u'a') + QStringLiteral(" and forty more characters here, 1234");
+        const QString hundred
+            = QString(63, u'a') + QStringLiteral(" and forty more characters here, 1234");
         QCOMPARE(hundred.size(), 100);
         QVERIFY(store::writeReleaseNotes(session().releaseNotesPath(), hundred));
         QFile::remove(session().releaseFlagPath());
 
         auto *notes = windows().window<ReleaseNotesWindow>(QStringLiteral("newchanges"));
         QCOMPARE(notes->windowTitle(), QStringLiteral("Major Changes in This Release:"));
-        QCOMPARE(notes->findChild<QPlainTextEdit *>(QStringLiteral("Text1"))->toPlainText(), hundred);
+        QCOMPARE(
+            notes->findChild<QPlainTextEdit *>(QStringLiteral("Text1"))->toPlainText(), hundred);
         QVERIFY(!QFile::exists(session().releaseFlagPath()));
         notes->show();
         QFile flag(session().releaseFlagPath());
@@ -71,13 +73,13 @@ private Q_SLOTS:
         QTest::mouseClick(notes->findChild<QLabel *>(QStringLiteral("lblLabel1")), Qt::LeftButton);
         QCOMPARE(QFileInfo(session().releaseNotesPath()).size(), 4096);
         QCOMPARE(store::readReleaseNotes(session().releaseNotesPath()),
-                 QStringLiteral("Line one\r\nLine two"));
+            QStringLiteral("Line one\r\nLine two"));
         QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("newchanges")));
 
         // Shown again, the edited notes come back as typed.
         notes = windows().window<ReleaseNotesWindow>(QStringLiteral("newchanges"));
         QCOMPARE(notes->findChild<QPlainTextEdit *>(QStringLiteral("Text1"))->toPlainText(),
-                 QStringLiteral("Line one\nLine two"));
+            QStringLiteral("Line one\nLine two"));
     }
 };
 

@@ -23,18 +23,20 @@ private Q_SLOTS:
         const QString root = home.path() + QStringLiteral("/h");
         QString error;
         QVERIFY2(ensureHome(root, &error), qPrintable(error));
-        const QStringList files = QDir(root + QStringLiteral("/dbfiles")).entryList(QDir::Files, QDir::Name);
-        QCOMPARE(files, (QStringList{"Traffic.mdb", "blank.net", "callmast.mdb", "changes.txt",
-                                     "nettrfc.mdb"}));
+        const QStringList files
+            = QDir(root + QStringLiteral("/dbfiles")).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(files,
+            (QStringList {
+                "Traffic.mdb", "blank.net", "callmast.mdb", "changes.txt", "nettrfc.mdb" }));
         QVERIFY(QDir(root + QStringLiteral("/nets")).exists());
         QCOMPARE(QFileInfo(root + QStringLiteral("/dbfiles/changes.txt")).size(), 4096);
 
         // A second start leaves what is there alone.
-        QVERIFY(store::writeReleaseNotes(root + QStringLiteral("/dbfiles/changes.txt"),
-                                         QStringLiteral("edited")));
+        QVERIFY(store::writeReleaseNotes(
+            root + QStringLiteral("/dbfiles/changes.txt"), QStringLiteral("edited")));
         QVERIFY(ensureHome(root, &error));
         QCOMPARE(store::readReleaseNotes(root + QStringLiteral("/dbfiles/changes.txt")),
-                 QStringLiteral("edited"));
+            QStringLiteral("edited"));
     }
 
     void homeResolution()
@@ -43,10 +45,10 @@ private Q_SLOTS:
         QCOMPARE(resolveHome(home.path(), QStringLiteral("/nowhere")), home.path());
         QVERIFY(QDir().mkpath(home.path() + QStringLiteral("/exe/dbfiles")));
         QCOMPARE(resolveHome(QString(), home.path() + QStringLiteral("/exe")),
-                 home.path() + QStringLiteral("/exe"));
+            home.path() + QStringLiteral("/exe"));
         // No dbfiles beside the executable: the per-user data folder.
-        QCOMPARE(resolveHome(QString(), home.path()),
-                 home.path() + QStringLiteral("/data/rollcall"));
+        QCOMPARE(
+            resolveHome(QString(), home.path()), home.path() + QStringLiteral("/data/rollcall"));
     }
 
     void proposedName_data()
@@ -56,10 +58,14 @@ private Q_SLOTS:
         const QString date = QLocale(QLocale::English, QLocale::UnitedStates)
                                  .toString(QDate(2026, 12, 5), QLocale::ShortFormat)
                                  .replace(u'/', u'-');
-        QTest::newRow("nets itself") << "/home/op/rollcall/nets" << "nets - " + date;
-        QTest::newRow("a club folder") << "/home/op/rollcall/nets/ARES" << "ARES - " + date;
-        QTest::newRow("trailing slash") << "/srv/nets/GSPN/" << "GSPN - " + date;
-        QTest::newRow("no slash at all") << "relative" << " - " + date;
+        QTest::newRow("nets itself") << "/home/op/rollcall/nets"
+                                     << "nets - " + date;
+        QTest::newRow("a club folder") << "/home/op/rollcall/nets/ARES"
+                                       << "ARES - " + date;
+        QTest::newRow("trailing slash") << "/srv/nets/GSPN/"
+                                        << "GSPN - " + date;
+        QTest::newRow("no slash at all") << "relative"
+                                         << " - " + date;
     }
     void proposedName()
     {
@@ -73,14 +79,14 @@ private Q_SLOTS:
     void newNetHoldsExactlyTheTwoDatabases()
     {
         test::TempHome home;
-        const NetCreation made = createNetFolder(home.nets(), QStringLiteral("ARES - 12-5-26"),
-                                                 home.dbfiles());
+        const NetCreation made
+            = createNetFolder(home.nets(), QStringLiteral("ARES - 12-5-26"), home.dbfiles());
         QVERIFY2(made.ok, qPrintable(made.error));
         QCOMPARE(made.netpath, home.nets() + QStringLiteral("/ARES - 12-5-26/"));
         QCOMPARE(QDir(made.netpath).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
-                 (QStringList{"net.mdb", "nettrfc.mdb"}));
+            (QStringList { "net.mdb", "nettrfc.mdb" }));
         QCOMPARE(QFile(made.netpath + QStringLiteral("net.mdb")).size(),
-                 QFile(home.dbfiles() + QStringLiteral("/blank.net")).size());
+            QFile(home.dbfiles() + QStringLiteral("/blank.net")).size());
     }
 
     void existingFolderIsLeftUntouched()
@@ -93,11 +99,12 @@ private Q_SLOTS:
         marker.write("the operator's log");
         marker.close();
 
-        const NetCreation made = createNetFolder(home.nets(), QStringLiteral("GSPN"), home.dbfiles());
+        const NetCreation made
+            = createNetFolder(home.nets(), QStringLiteral("GSPN"), home.dbfiles());
         QVERIFY(!made.ok);
         QVERIFY(made.error.contains(QStringLiteral("already exists")));
         QVERIFY(made.netpath.isEmpty());
-        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"net.mdb"});
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList { "net.mdb" });
         QVERIFY(marker.open(QIODevice::ReadOnly));
         QCOMPARE(marker.readAll(), QByteArray("the operator's log"));
     }
@@ -106,10 +113,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("missingTemplate");
-        QTest::newRow("missing log template") << "A" << "blank.net";
-        QTest::newRow("missing traffic template") << "B" << "nettrfc.mdb";
-        QTest::newRow("separator in name") << "x/y" << "";
-        QTest::newRow("dot dot") << ".." << "";
+        QTest::newRow("missing log template") << "A"
+                                              << "blank.net";
+        QTest::newRow("missing traffic template") << "B"
+                                                  << "nettrfc.mdb";
+        QTest::newRow("separator in name") << "x/y"
+                                           << "";
+        QTest::newRow("dot dot") << ".."
+                                 << "";
     }
     void failuresLeaveNoHalfBuiltNet()
     {
@@ -118,7 +129,8 @@ private Q_SLOTS:
         test::TempHome home;
         if (!missingTemplate.isEmpty())
             QVERIFY(QFile::remove(home.dbfiles() + u'/' + missingTemplate));
-        const QStringList before = QDir(home.nets()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        const QStringList before
+            = QDir(home.nets()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         const NetCreation made = createNetFolder(home.nets(), name, home.dbfiles());
         QVERIFY(!made.ok);
         QVERIFY(!made.error.isEmpty());
@@ -144,20 +156,20 @@ class CommandLineTest : public QObject
 private Q_SLOTS:
     void parses()
     {
-        CommandLine cl = parseCommandLine({"--home", "/tmp/h", "--open=/tmp/h/nets/N"});
+        CommandLine cl = parseCommandLine({ "--home", "/tmp/h", "--open=/tmp/h/nets/N" });
         QVERIFY(cl.error.isEmpty());
         QCOMPARE(cl.home, QStringLiteral("/tmp/h"));
         QCOMPARE(cl.open, QStringLiteral("/tmp/h/nets/N"));
         QVERIFY(cl.subcommand.isEmpty());
 
-        cl = parseCommandLine({"psk", "decode", "--afc", "50", "in.wav"});
+        cl = parseCommandLine({ "psk", "decode", "--afc", "50", "in.wav" });
         QCOMPARE(cl.subcommand, QStringLiteral("psk"));
-        QCOMPARE(cl.subcommandArgs, (QStringList{"decode", "--afc", "50", "in.wav"}));
+        QCOMPARE(cl.subcommandArgs, (QStringList { "decode", "--afc", "50", "in.wav" }));
 
-        QVERIFY(parseCommandLine({"--version"}).version);
-        QVERIFY(parseCommandLine({"--help"}).help);
-        QVERIFY(parseCommandLine({"--bogus"}).error.contains(QStringLiteral("--bogus")));
-        QVERIFY(!parseCommandLine({"--home"}).error.isEmpty());
+        QVERIFY(parseCommandLine({ "--version" }).version);
+        QVERIFY(parseCommandLine({ "--help" }).help);
+        QVERIFY(parseCommandLine({ "--bogus" }).error.contains(QStringLiteral("--bogus")));
+        QVERIFY(!parseCommandLine({ "--home" }).error.isEmpty());
     }
 
     void helpListsTheSubcommands()

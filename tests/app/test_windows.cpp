@@ -1,7 +1,7 @@
 #include "app/desktop.h"
-#include "app/newnet.h"
 #include "app/introwindow.h"
 #include "app/launcherwindow.h"
+#include "app/newnet.h"
 #include "app/newnetwindow.h"
 #include "app/prefsdialog.h"
 #include "app/session.h"
@@ -42,7 +42,7 @@ private Q_SLOTS:
         launcher->show();
         QCOMPARE(launcher->windowTitle(), QStringLiteral("QX0ZZZ's Rollcall V:1.0.0"));
         QCOMPARE(launcher->findChild<QPushButton *>(QStringLiteral("Command3"))->toolTip(),
-                 QStringLiteral("Hmm. I wonder what this could be for.."));
+            QStringLiteral("Hmm. I wonder what this could be for.."));
 
         struct Item
         {
@@ -50,17 +50,17 @@ private Q_SLOTS:
             bool enabled;
         };
         const Item items[] = {
-            {"mnuPreferences", "&Preferernces", "", true},
-            {"mnuAddTraffic", "&Add Traffic", "F2", false},
-            {"mnuListTraffic", "&List Traffic", "F6", false},
-            {"mnuOldTraffic", "&Old Traffic", "F7", false},
-            {"mnuScriptEditor", "Script &Editor", "F9", false},
-            {"mnuPskTerminal", "PS&K Terminal", "Shift+F12", false},
-            {"mnuTncTerminal", "&TNC Terminal", "F12", false},
-            {"mnuMasterCallsigns", "&Master Callsign Database", "Shift+F1", false},
-            {"mnuZephyrReports", "Zephyr &Reports", "Shift+F5", true},
-            {"mnuAbout", "&About", "", true},
-            {"mnuRollcallHelp", "&Rollcall Help", "F1", true},
+            { "mnuPreferences", "&Preferernces", "", true },
+            { "mnuAddTraffic", "&Add Traffic", "F2", false },
+            { "mnuListTraffic", "&List Traffic", "F6", false },
+            { "mnuOldTraffic", "&Old Traffic", "F7", false },
+            { "mnuScriptEditor", "Script &Editor", "F9", false },
+            { "mnuPskTerminal", "PS&K Terminal", "Shift+F12", false },
+            { "mnuTncTerminal", "&TNC Terminal", "F12", false },
+            { "mnuMasterCallsigns", "&Master Callsign Database", "Shift+F1", false },
+            { "mnuZephyrReports", "Zephyr &Reports", "Shift+F5", true },
+            { "mnuAbout", "&About", "", true },
+            { "mnuRollcallHelp", "&Rollcall Help", "F1", true },
         };
         for (const Item &item : items) {
             QAction *a = menuItem(launcher, item.name);
@@ -117,20 +117,21 @@ private Q_SLOTS:
     {
         test::WindowFixture f;
         QStringList closed;
-        for (const char *name : {"A", "B", "C"}) {
+        for (const char *name : { "A", "B", "C" }) {
             windows().registerWindow(QLatin1String(name), [&closed, name] {
                 auto *w = new QWidget;
-                QObject::connect(w, &QObject::destroyed, [&closed, name] { closed << QLatin1String(name); });
+                QObject::connect(
+                    w, &QObject::destroyed, [&closed, name] { closed << QLatin1String(name); });
                 return w;
             });
             windows().window(QLatin1String(name));
         }
-        QCOMPARE(windows().loadOrder(), (QStringList{"A", "B", "C"}));
+        QCOMPARE(windows().loadOrder(), (QStringList { "A", "B", "C" }));
         QVERIFY(windows().isFormLoaded(QStringLiteral("B")));
         windows().window<LauncherWindow>(QStringLiteral("Form1"))->quit();
         QCOMPARE(windows().loadedCount(), 0);
         QCOMPARE(f.endRequests, 1);
-        QTRY_COMPARE(closed, (QStringList{"C", "B", "A"}));
+        QTRY_COMPARE(closed, (QStringList { "C", "B", "A" }));
     }
 
     void windowThatRefusesStopsAnUnforcedQuit()
@@ -148,7 +149,7 @@ private Q_SLOTS:
         windows().window(QStringLiteral("stubborn"));
         windows().window(QStringLiteral("last"));
         windows().UnloadAllForms(false);
-        QCOMPARE(windows().loadOrder(), (QStringList{"first", "stubborn"}));
+        QCOMPARE(windows().loadOrder(), (QStringList { "first", "stubborn" }));
         QCOMPARE(f.endRequests, 0);
         windows().UnloadAllForms(true);
         QCOMPARE(windows().loadedCount(), 0);
@@ -180,7 +181,8 @@ private Q_SLOTS:
 
         const QString net = f.home.nets() + QStringLiteral("/ARES Sunday/");
         QCOMPARE(session().netpath, net);
-        QCOMPARE(QDir(net).entryList(QDir::Files, QDir::Name), (QStringList{"net.mdb", "nettrfc.mdb"}));
+        QCOMPARE(QDir(net).entryList(QDir::Files, QDir::Name),
+            (QStringList { "net.mdb", "nettrfc.mdb" }));
         QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("Form5")));
     }
 
@@ -233,9 +235,9 @@ private Q_SLOTS:
         session().loadPreferences();
         auto *prefs = windows().window<PrefsDialog>(QStringLiteral("prefs"));
         QCOMPARE(prefs->findChild<QCheckBox *>(QStringLiteral("chkSplash"))->checkState(),
-                 Qt::PartiallyChecked);
+            Qt::PartiallyChecked);
         QCOMPARE(prefs->findChild<QLineEdit *>(QStringLiteral("txtMsgNumber"))->text(),
-                 QStringLiteral("0"));
+            QStringLiteral("0"));
         QCOMPARE(prefs->windowTitle(), QStringLiteral("Preferences"));
         prefs->show();
         test::WindowFixture::snapshot(prefs, QStringLiteral("prefs"));
@@ -250,7 +252,8 @@ private Q_SLOTS:
         QTest::keyClicks(call, QStringLiteral("qx0zzz/portable9"));
         QCOMPARE(call->text(), QStringLiteral("QX0ZZZ/PORTABLE9"));
         prefs->findChild<QLineEdit *>(QStringLiteral("txtName"))->setText(QStringLiteral("Pat"));
-        prefs->findChild<QLineEdit *>(QStringLiteral("txtMsgNumber"))->setText(QStringLiteral("100"));
+        prefs->findChild<QLineEdit *>(QStringLiteral("txtMsgNumber"))
+            ->setText(QStringLiteral("100"));
         prefs->findChild<QCheckBox *>(QStringLiteral("chkSplash"))->setCheckState(Qt::Unchecked);
         prefs->findChild<QCheckBox *>(QStringLiteral("chkOptions"))->setChecked(true);
         prefs->save();
@@ -269,9 +272,9 @@ private Q_SLOTS:
         // Opened again, it shows what was saved.
         prefs = windows().window<PrefsDialog>(QStringLiteral("prefs"));
         QCOMPARE(prefs->findChild<QLineEdit *>(QStringLiteral("txtMsgNumber"))->text(),
-                 QStringLiteral("101"));
+            QStringLiteral("101"));
         QCOMPARE(prefs->findChild<QCheckBox *>(QStringLiteral("chkSplash"))->checkState(),
-                 Qt::Unchecked);
+            Qt::Unchecked);
         QVERIFY(prefs->findChild<QCheckBox *>(QStringLiteral("chkOptions"))->isChecked());
     }
 
@@ -324,7 +327,7 @@ private Q_SLOTS:
         QVERIFY(intro->isVisible());
         QVERIFY(!windows().isFormLoaded(QStringLiteral("Form1")));
         QVERIFY(intro->findChild<QLabel *>(QStringLiteral("lblVersion"))->text()
-                == QStringLiteral("Ver: 1.0.0"));
+            == QStringLiteral("Ver: 1.0.0"));
         QTest::mouseClick(intro, Qt::LeftButton);
         QVERIFY(windows().loaded(QStringLiteral("Form1"))->isVisible());
         QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("intro")));

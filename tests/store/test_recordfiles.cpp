@@ -91,8 +91,11 @@ private Q_SLOTS:
         QTest::newRow("inner blanks kept") << "A B " << 6 << QByteArray("A B   ") << "A B";
         QTest::newRow("empty") << "" << 3 << QByteArray("   ") << "";
         QTest::newRow("windows-1252") << QStringLiteral("Caf\u00e9 \u20ac5") << 8
-                                      << QByteArray("Caf\xe9 \x80" "5 ") << QStringLiteral("Caf\u00e9 \u20ac5");
-        QTest::newRow("not in code page") << QStringLiteral("\u4e2d") << 2 << QByteArray("? ") << "?";
+                                      << QByteArray("Caf\xe9 \x80"
+                                                    "5 ")
+                                      << QStringLiteral("Caf\u00e9 \u20ac5");
+        QTest::newRow("not in code page")
+            << QStringLiteral("\u4e2d") << 2 << QByteArray("? ") << "?";
     }
     void fixedTextPadsCutsAndTrims()
     {
@@ -140,9 +143,10 @@ private Q_SLOTS:
     void netnameIsTheLastComponent()
     {
         QCOMPARE(netname(QStringLiteral("/home/op/nets/ARES - 12-5-2026/")),
-                 QStringLiteral("ARES - 12-5-2026"));
+            QStringLiteral("ARES - 12-5-2026"));
         QCOMPARE(netname(QStringLiteral("/home/op/nets/GSPN")), QStringLiteral("GSPN"));
-        QCOMPARE(netFile(QStringLiteral("/n"), QStringLiteral("net.inf")), QStringLiteral("/n/net.inf"));
+        QCOMPARE(
+            netFile(QStringLiteral("/n"), QStringLiteral("net.inf")), QStringLiteral("/n/net.inf"));
     }
 
     void ncsAfterSetUpIs170BytesAndChangesAppend()
@@ -183,18 +187,22 @@ private Q_SLOTS:
 
     void startAndEndLines()
     {
-        const QString start = formatStartLine(QStringLiteral("12/5/2026"), QStringLiteral("6:05:09 PM"));
+        const QString start
+            = formatStartLine(QStringLiteral("12/5/2026"), QStringLiteral("6:05:09 PM"));
         QCOMPARE(start, QStringLiteral("Start: 12/5/2026   6:05:09 PM "));
         QCOMPARE(start.size(), 30);
-        const QString end = formatEndLine(QStringLiteral("12/5/2026"), QStringLiteral("7:10:00 PM"));
+        const QString end
+            = formatEndLine(QStringLiteral("12/5/2026"), QStringLiteral("7:10:00 PM"));
         QCOMPARE(end, QStringLiteral("End: 12/5/2026   7:10:00 PM   "));
         // A long date or time is cut to its width, never spills over.
-        QCOMPARE(formatEndLine(QStringLiteral("Saturday, December 5"), QStringLiteral("x")).size(), 30);
+        QCOMPARE(
+            formatEndLine(QStringLiteral("Saturday, December 5"), QStringLiteral("x")).size(), 30);
 
         QCOMPARE(appendStartNetLine(m_net, start), 1);
         QCOMPARE(contents(path("start.net")), start.toLatin1());
         QCOMPARE(appendStartNetLine(m_net, end), 2);
-        QCOMPARE(contents(path("start.net")), start.toLatin1() + QByteArray(98, '\0') + end.toLatin1());
+        QCOMPARE(
+            contents(path("start.net")), start.toLatin1() + QByteArray(98, '\0') + end.toLatin1());
         QCOMPARE(*readStartLine(m_net), start);
         QCOMPARE(*readEndLine(m_net), end);
         QCOMPARE(appendStartNetLine(m_net, start), 3); // started again
@@ -206,11 +214,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("readBack");
-        QTest::newRow("plain") << "3.940 MHz" << "3.940 MHz";
-        QTest::newRow("comma and tone") << "146.520,PL 100" << "146.520";
-        QTest::newRow("leading blanks") << "  7.240  " << "7.240";
-        QTest::newRow("quoted keeps comma") << "\"147.0,+\"" << "147.0,+";
-        QTest::newRow("cut to 20") << "0123456789012345678901234" << "01234567890123456789";
+        QTest::newRow("plain") << "3.940 MHz"
+                               << "3.940 MHz";
+        QTest::newRow("comma and tone") << "146.520,PL 100"
+                                        << "146.520";
+        QTest::newRow("leading blanks") << "  7.240  "
+                                        << "7.240";
+        QTest::newRow("quoted keeps comma") << "\"147.0,+\""
+                                            << "147.0,+";
+        QTest::newRow("cut to 20") << "0123456789012345678901234"
+                                   << "01234567890123456789";
     }
     void frequencyIsReadUpToTheComma()
     {
@@ -266,14 +279,21 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("callsign");
         QTest::addColumn<QString>("fileName");
-        QTest::newRow("plain") << "Q1AW" << "Q1AW.cmt";
-        QTest::newRow("trailing blanks") << "Q1AW   " << "Q1AW.cmt";
-        QTest::newRow("portable") << "Q1AW/M" << "Q1AW_M.cmt";
-        QTest::newRow("climb out") << "../x" << ".._x.cmt";
-        QTest::newRow("absolute") << "/etc/passwd" << "_etc_passwd.cmt";
-        QTest::newRow("backslash") << "..\\..\\x" << ".._.._x.cmt";
+        QTest::newRow("plain") << "Q1AW"
+                               << "Q1AW.cmt";
+        QTest::newRow("trailing blanks") << "Q1AW   "
+                                         << "Q1AW.cmt";
+        QTest::newRow("portable") << "Q1AW/M"
+                                  << "Q1AW_M.cmt";
+        QTest::newRow("climb out") << "../x"
+                                   << ".._x.cmt";
+        QTest::newRow("absolute") << "/etc/passwd"
+                                  << "_etc_passwd.cmt";
+        QTest::newRow("backslash") << "..\\..\\x"
+                                   << ".._.._x.cmt";
         QTest::newRow("control") << QStringLiteral("A\nB\x01") << "A_B_.cmt";
-        QTest::newRow("dots only") << ".." << "...cmt";
+        QTest::newRow("dots only") << ".."
+                                   << "...cmt";
     }
     void stationCommentNamesStayInsideTheNet()
     {
@@ -408,7 +428,8 @@ private Q_SLOTS:
         for (const auto &list : got)
             for (int v : list) {
                 QVERIFY2(v > 0, "a consume failed");
-                QVERIFY2(!seen.contains(v), qPrintable(QStringLiteral("number %1 given twice").arg(v)));
+                QVERIFY2(
+                    !seen.contains(v), qPrintable(QStringLiteral("number %1 given twice").arg(v)));
                 seen.insert(v);
             }
         QCOMPARE(MessageNumberFile(path).read(), qint16(kThreads * kEach));

@@ -4,13 +4,13 @@ namespace rollcall::test {
 
 ScriptedPrompts &ScriptedPrompts::answer(const QString &text)
 {
-    m_answers.append({false, false, text});
+    m_answers.append({ false, false, text });
     return *this;
 }
 
 ScriptedPrompts &ScriptedPrompts::answerBool(bool yes)
 {
-    m_answers.append({true, yes, QString()});
+    m_answers.append({ true, yes, QString() });
     return *this;
 }
 
@@ -25,25 +25,25 @@ QString ScriptedPrompts::nextText()
 
 QString ScriptedPrompts::openFile(const FileDialog &dialog)
 {
-    m_shown.append({Kind::OpenFile, dialog.title, dialog.filter, dialog, dialog.proposedName});
+    m_shown.append({ Kind::OpenFile, dialog.title, dialog.filter, dialog, dialog.proposedName });
     return nextText();
 }
 
 QString ScriptedPrompts::saveFile(const FileDialog &dialog)
 {
-    m_shown.append({Kind::SaveFile, dialog.title, dialog.filter, dialog, dialog.proposedName});
+    m_shown.append({ Kind::SaveFile, dialog.title, dialog.filter, dialog, dialog.proposedName });
     return nextText();
 }
 
 QString ScriptedPrompts::chooseFolder(const QString &title, const QString &initialFolder)
 {
-    m_shown.append({Kind::ChooseFolder, title, QString(), {}, initialFolder});
+    m_shown.append({ Kind::ChooseFolder, title, QString(), {}, initialFolder });
     return nextText();
 }
 
 bool ScriptedPrompts::askYesNo(const QString &title, const QString &text)
 {
-    m_shown.append({Kind::YesNo, title, text, {}, {}});
+    m_shown.append({ Kind::YesNo, title, text, {}, {} });
     if (m_answers.isEmpty()) {
         ++m_unanswered;
         return false;
@@ -54,17 +54,17 @@ bool ScriptedPrompts::askYesNo(const QString &title, const QString &text)
 
 void ScriptedPrompts::information(const QString &title, const QString &text)
 {
-    m_shown.append({Kind::Information, title, text, {}, {}});
+    m_shown.append({ Kind::Information, title, text, {}, {} });
 }
 
 void ScriptedPrompts::exclamation(const QString &title, const QString &text)
 {
-    m_shown.append({Kind::Exclamation, title, text, {}, {}});
+    m_shown.append({ Kind::Exclamation, title, text, {}, {} });
 }
 
 QString ScriptedPrompts::input(const QString &prompt, const QString &title, const QString &proposed)
 {
-    m_shown.append({Kind::Input, title, prompt, {}, proposed});
+    m_shown.append({ Kind::Input, title, prompt, {}, proposed });
     return nextText();
 }
 

@@ -16,7 +16,7 @@ TempHome::TempHome(bool populate)
     qputenv("XDG_CONFIG_HOME", (path() + QStringLiteral("/config")).toLocal8Bit());
     qputenv("XDG_DATA_HOME", (path() + QStringLiteral("/data")).toLocal8Bit());
     Session &s = session();
-    s = Session{};
+    s = Session {};
     s.home = path();
     s.messageNumberPath = messageNumberPath();
     m_ok = !populate || ensureHome(path());

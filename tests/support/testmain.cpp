@@ -20,7 +20,7 @@ std::vector<Entry> &registry()
 
 int registerTestClass(const char *name, Factory factory)
 {
-    registry().push_back({name, std::move(factory)});
+    registry().push_back({ name, std::move(factory) });
     return int(registry().size());
 }
 } // namespace rollcall::test
