@@ -1,6 +1,7 @@
 #include "testmain.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTest>
 #include <vector>
 
@@ -27,6 +28,11 @@ int registerTestClass(const char *name, Factory factory)
 
 int main(int argc, char **argv)
 {
+    // Settings and data a test writes without its own temporary home still
+    // stay away from the user's real files.
+    QTemporaryDir sandbox;
+    qputenv("XDG_CONFIG_HOME", (sandbox.path() + QStringLiteral("/config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (sandbox.path() + QStringLiteral("/data")).toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
