@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QPrinter;
+
 namespace rollcall {
 
 // Every question, message and file or folder choice the program puts to the
@@ -37,6 +39,10 @@ public:
     virtual QString input(
         const QString &prompt, const QString &title, const QString &proposed = QString())
         = 0;
+
+    // Page setup and print dialogs on the given printer; false when cancelled.
+    virtual bool pageSetup(QPrinter &printer) = 0;
+    virtual bool choosePrinter(QPrinter &printer) = 0;
 };
 
 } // namespace rollcall

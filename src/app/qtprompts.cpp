@@ -6,6 +6,9 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace rollcall {
 
@@ -96,6 +99,18 @@ QString QtPrompts::input(const QString &prompt, const QString &title, const QStr
     const QString answer
         = QInputDialog::getText(owner(), title, prompt, QLineEdit::Normal, proposed, &ok);
     return ok ? answer : QString();
+}
+
+bool QtPrompts::pageSetup(QPrinter &printer)
+{
+    QPageSetupDialog dialog(&printer, owner());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtPrompts::choosePrinter(QPrinter &printer)
+{
+    QPrintDialog dialog(&printer, owner());
+    return dialog.exec() == QDialog::Accepted;
 }
 
 } // namespace rollcall

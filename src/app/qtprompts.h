@@ -18,6 +18,8 @@ public:
     void information(const QString &title, const QString &text) override;
     void exclamation(const QString &title, const QString &text) override;
     QString input(const QString &prompt, const QString &title, const QString &proposed) override;
+    bool pageSetup(QPrinter &printer) override;
+    bool choosePrinter(QPrinter &printer) override;
 
     // "Access Database (*.mdb)|*.mdb|All files|*" -> "Access Database (*.mdb);;All files (*)"
     static QString qtFilter(const QString &pipeFilter);

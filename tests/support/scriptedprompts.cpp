@@ -44,6 +44,11 @@ QString ScriptedPrompts::chooseFolder(const QString &title, const QString &initi
 bool ScriptedPrompts::askYesNo(const QString &title, const QString &text)
 {
     m_shown.append({ Kind::YesNo, title, text, {}, {} });
+    return nextBool();
+}
+
+bool ScriptedPrompts::nextBool()
+{
     if (m_answers.isEmpty()) {
         ++m_unanswered;
         return false;
@@ -66,6 +71,18 @@ QString ScriptedPrompts::input(const QString &prompt, const QString &title, cons
 {
     m_shown.append({ Kind::Input, title, prompt, {}, proposed });
     return nextText();
+}
+
+bool ScriptedPrompts::pageSetup(QPrinter &)
+{
+    m_shown.append({ Kind::PageSetup, QStringLiteral("Page Setup"), QString(), {}, {} });
+    return nextBool();
+}
+
+bool ScriptedPrompts::choosePrinter(QPrinter &)
+{
+    m_shown.append({ Kind::Print, QStringLiteral("Print"), QString(), {}, {} });
+    return nextBool();
 }
 
 QStringList ScriptedPrompts::messages() const

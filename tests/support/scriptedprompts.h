@@ -15,7 +15,17 @@ namespace rollcall::test {
 class ScriptedPrompts final : public Prompts
 {
 public:
-    enum class Kind { OpenFile, SaveFile, ChooseFolder, YesNo, Information, Exclamation, Input };
+    enum class Kind {
+        OpenFile,
+        SaveFile,
+        ChooseFolder,
+        YesNo,
+        Information,
+        Exclamation,
+        Input,
+        PageSetup,
+        Print
+    };
 
     struct Shown
     {
@@ -39,6 +49,9 @@ public:
     void information(const QString &title, const QString &text) override;
     void exclamation(const QString &title, const QString &text) override;
     QString input(const QString &prompt, const QString &title, const QString &proposed) override;
+    // Page setup and print dialogs take a Yes (go on) or No (cancel) from the script.
+    bool pageSetup(QPrinter &printer) override;
+    bool choosePrinter(QPrinter &printer) override;
 
     const QList<Shown> &shown() const { return m_shown; }
     QStringList messages() const; // texts of information and exclamation boxes
@@ -54,6 +67,7 @@ private:
     };
     ScriptedPrompts &answerBool(bool yes);
     QString nextText();
+    bool nextBool();
 
     QList<Answer> m_answers;
     QList<Shown> m_shown;

@@ -1,0 +1,97 @@
+#include "store/recordsource.h"
+
+#include "store/database.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlIndex>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace rollcall::store {
+
+namespace {
+// Key columns of the schemas, in the order they are looked for.
+const char *const kKeys[] = { "recno", "id", "messageid", "rowid" };
+} // namespace
+
+RecordSourceModel::RecordSourceModel(Database &database, QObject *parent)
+    : QSqlTableModel(parent, database.connection()), m_database(database)
+{
+    setEditStrategy(QSqlTableModel::OnFieldChange);
+}
+
+bool RecordSourceModel::setRecordSource(const QString &name)
+{
+    // Tables and views are both found by name; the database ignores case.
+    QSqlQuery probe(m_database.connection());
+    probe.prepare(QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table','view') "
+                                 "AND name = ? COLLATE NOCASE"));
+    probe.addBindValue(name);
+    if (!probe.exec() || !probe.next()) {
+        qCWarning(lcStore) << "no record source" << name << "in" << m_database.path();
+        return false;
+    }
+    m_source = probe.value(0).toString();
+    setTable(m_source);
+    m_key.clear();
+    const QSqlRecord fields = record();
+    for (const char *key : kKeys) {
+        if (fields.indexOf(QLatin1String(key)) >= 0) {
+            m_key = QLatin1String(key);
+            QSqlIndex index(QString(), QStringLiteral("key"));
+            index.append(fields.field(m_key));
+            setPrimaryKey(index);
+            break;
+        }
+    }
+    return select();
+}
+
+QString RecordSourceModel::selectStatement() const
+{
+    // Without a sort of its own the model leaves the view's order alone.
+    if (tableName().isEmpty())
+        return QString();
+    return QSqlTableModel::selectStatement();
+}
+
+bool RecordSourceModel::select()
+{
+    if (!QSqlTableModel::select()) {
+        qCWarning(lcStore) << "reading" << m_source << "failed:" << lastError().text();
+        return false;
+    }
+    while (canFetchMore())
+        fetchMore();
+    return true;
+}
+
+bool RecordSourceModel::refresh()
+{
+    return !m_source.isEmpty() && select();
+}
+
+int RecordSourceModel::fieldColumn(const QString &field) const
+{
+    const QSqlRecord fields = record();
+    for (int c = 0; c < fields.count(); ++c)
+        if (fields.fieldName(c).compare(field, Qt::CaseInsensitive) == 0)
+            return c;
+    return -1;
+}
+
+QVariant RecordSourceModel::value(int row, const QString &field) const
+{
+    const int c = fieldColumn(field);
+    return c < 0 ? QVariant() : data(index(row, c), Qt::EditRole);
+}
+
+bool RecordSourceModel::setValue(int row, const QString &field, const QVariant &value)
+{
+    const int c = fieldColumn(field);
+    return c >= 0 && setData(index(row, c), value, Qt::EditRole);
+}
+
+} // namespace rollcall::store
