@@ -10,6 +10,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -34,6 +35,21 @@ std::string allCodes()
     for (int c = 0; c < 256; ++c)
         s += char(c);
     return s;
+}
+
+std::size_t editDistance(const std::string &a, const std::string &b)
+{
+    std::vector<std::size_t> prev(b.size() + 1), cur(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        prev[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        cur[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j)
+            cur[j] = std::min(
+                { prev[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1), prev[j] + 1, cur[j - 1] + 1 });
+        std::swap(prev, cur);
+    }
+    return prev[b.size()];
 }
 
 void addModeRows()
@@ -210,6 +226,36 @@ private Q_SLOTS:
             QByteArray::fromStdString(frame));
     }
 
+    void weakQpskOffFrequencyIsFoundAndHeld_data()
+    {
+        QTest::addColumn<ModeParams>("mode");
+        QTest::addColumn<double>("snr");
+        // Both at the same energy a bit; below where the squared or fourth
+        // power signal shows a line over the first seconds.
+        QTest::newRow("qpsk31 -14 dB") << qpsk31() << -14.0;
+        QTest::newRow("qpsk63 -11 dB") << qpsk63() << -11.0;
+    }
+    void weakQpskOffFrequencyIsFoundAndHeld()
+    {
+        QFETCH(ModeParams, mode);
+        QFETCH(double, snr);
+        std::string text;
+        for (int i = 0; i < 6; ++i)
+            text += "QST de W1AW net control, check in with call and name, traffic listed. ";
+        for (double offset : { 20.0, -20.0 }) {
+            auto signal = test::modulateText(mode, text, 1500 + offset);
+            test::addNoise(signal, snr, offset > 0 ? 21 : 22);
+            test::DecodeOptions opt;
+            opt.squelch = 0;
+            const std::string got = test::demodulate(mode, signal, opt);
+            const std::size_t errors = editDistance(text, got);
+            const QByteArray why = QByteArray::number(offset) + " Hz, "
+                + QByteArray::number(qulonglong(errors))
+                + " errors: " + QByteArray::fromStdString(got);
+            QVERIFY2(errors <= text.size() / 25, why.constData());
+        }
+    }
+
     void afcStaysWithinItsLimit()
     {
         // A signal 40 Hz off is out of reach with a 20 Hz limit: the receiver
@@ -239,6 +285,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("speed");
         QTest::newRow("bpsk31 fast") << bpsk31() << 0;
         QTest::newRow("bpsk31 slow") << bpsk31() << 1;
+        QTest::newRow("qpsk31 fast") << qpsk31() << 0;
         QTest::newRow("qpsk63 fast") << qpsk63() << 0;
         QTest::newRow("bpsk31 user 10") << bpsk31() << 10;
     }

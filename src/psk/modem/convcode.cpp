@@ -1,5 +1,6 @@
 #include "modem/convcode.h"
 
+#include <algorithm>
 #include <bit>
 #include <limits>
 
@@ -26,6 +27,27 @@ namespace {
 const std::complex<float> kShift[4] = { { 1, 0 }, { 0, 1 }, { -1, 0 }, { 0, -1 } };
 } // namespace
 
+float bestPathMetric(const std::complex<float> *d, std::size_t n)
+{
+    constexpr int kStates = 16;
+    std::array<float, kStates> metric {};
+    std::array<float, kStates> next;
+    for (std::size_t i = 0; i < n; ++i) {
+        float corr[4];
+        for (int s = 0; s < 4; ++s)
+            corr[s] = d[i].real() * kShift[s].real() + d[i].imag() * kShift[s].imag();
+        for (int ns = 0; ns < kStates; ++ns) {
+            const int b = ns & 1;
+            const int p0 = ns >> 1, p1 = p0 | 8;
+            const float m0 = metric[p0] + corr[qpskPhaseShift(unsigned(p0 << 1 | b))];
+            const float m1 = metric[p1] + corr[qpskPhaseShift(unsigned(p1 << 1 | b))];
+            next[ns] = std::max(m0, m1);
+        }
+        metric = next;
+    }
+    return *std::max_element(metric.begin(), metric.end());
+}
+
 ViterbiDecoder::ViterbiDecoder()
 {
     reset();
@@ -34,6 +56,7 @@ ViterbiDecoder::ViterbiDecoder()
 void ViterbiDecoder::reset()
 {
     metric_.fill(0.0f);
+    reference_.fill({ 0.0f, 0.0f });
     index_ = 0;
     filled_ = 0;
 }
@@ -65,6 +88,44 @@ int ViterbiDecoder::push(std::complex<float> d)
         next[ns] = best;
         surv[ns] = from;
     }
+    return decide(next);
+}
+
+int ViterbiDecoder::pushSymbol(std::complex<float> y)
+{
+    // Weight of the older symbols in each reference.
+    constexpr float kAlpha = 0.6f;
+    std::array<float, kStates> next;
+    std::array<std::complex<float>, kStates> refs;
+    auto &surv = survivor_[index_];
+    for (int ns = 0; ns < kStates; ++ns) {
+        const int b = ns & 1;
+        float best = -std::numeric_limits<float>::infinity();
+        std::uint8_t from = 0;
+        std::complex<float> ref;
+        for (int top = 0; top < 2; ++top) {
+            const int ps = (ns >> 1) | (top << 3);
+            const unsigned reg = (unsigned(ps) << 1) | unsigned(b);
+            const std::complex<float> r = reference_[ps] * kShift[qpskPhaseShift(reg)];
+            const float mag = std::abs(r);
+            const float corr = mag > 0 ? (y.real() * r.real() + y.imag() * r.imag()) / mag : 0.0f;
+            const float m = metric_[ps] + corr;
+            if (m > best) {
+                best = m;
+                from = std::uint8_t(ps);
+                ref = r;
+            }
+        }
+        next[ns] = best;
+        surv[ns] = from;
+        refs[ns] = y + kAlpha * ref;
+    }
+    reference_ = refs;
+    return decide(next);
+}
+
+int ViterbiDecoder::decide(const std::array<float, kStates> &next)
+{
     // Keep the metrics bounded.
     float top = next[0];
     for (float m : next)

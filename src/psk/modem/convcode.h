@@ -12,6 +12,11 @@ namespace rollcall::modem {
 // (in quarter turns: 0 none, 1 +90 degrees, 2 reversal, 3 -90 degrees).
 int qpskPhaseShift(unsigned shiftRegister);
 
+// Score of the best path through the code's trellis for a run of received
+// differential phasors (the sum of its branch correlations): high where the
+// run is this code's output, low for noise or a wrong frequency.
+float bestPathMetric(const std::complex<float> *differential, std::size_t n);
+
 class ConvolutionalEncoder
 {
 public:
@@ -34,12 +39,19 @@ public:
     ViterbiDecoder();
     // Returns the decided bit for the symbol kDelay symbols back, or -1 while filling.
     int push(std::complex<float> differential);
+    // The same for the received symbol itself: each state keeps a phase
+    // reference built along its own path, which holds less noise than the
+    // previous symbol alone.
+    int pushSymbol(std::complex<float> symbol);
     void reset();
 
 private:
     static constexpr int kStates = 16;
     static constexpr int kHistory = 64;
+    int decide(const std::array<float, kStates> &next);
+
     std::array<float, kStates> metric_ {};
+    std::array<std::complex<float>, kStates> reference_ {};
     std::array<std::array<std::uint8_t, kStates>, kHistory> survivor_ {};
     int index_ = 0;
     int filled_ = 0;

@@ -8,6 +8,12 @@ namespace rollcall::modem {
 namespace {
 constexpr std::size_t kAcqSize = 512;
 constexpr std::size_t kHistorySize = 256; // 16 symbols at 16 samples a symbol
+constexpr std::size_t kSearchSymbols = 128;
+constexpr std::size_t kBasebandSize = 4096; // the search symbols and the filter
+
+// A trellis search's best score over the median, less one, times the root of
+// the symbols it used: noise stays under 4 (5.5 at the very most).
+constexpr double kTrellisThreshold = 4;
 
 double wrapHalf(double x, double period)
 {
@@ -65,8 +71,10 @@ void Demodulator::configure()
     acqBuf_.assign(acqTaps_.size() * 2, cfloat(0, 0));
     acqPos_ = 0;
     acqHistory_.assign(kAcqSize, cfloat(0, 0));
-    acqHistory4_.assign(kAcqSize, cfloat(0, 0));
     acqCount_ = 0;
+    baseband_.assign(kBasebandSize, cfloat(0, 0));
+    strobes_.assign(kSearchSymbols, 0);
+    strobeCount_ = 0;
 
     history_.assign(kHistorySize, cfloat(0, 0));
     historyPos_ = 0;
@@ -91,7 +99,10 @@ void Demodulator::reset()
     varicode_.reset();
     idleRun_ = 0;
     acqCount_ = 0;
+    strobeCount_ = 0;
+    trellisAt_ = 0;
     candidateValid_ = false;
+    trellisValid_ = false;
     retune(frequency_);
 }
 
@@ -103,6 +114,8 @@ void Demodulator::setFrequency(double hz)
     lock_ = 0;
     afcAcc_ = { 0, 0 };
     acqCount_ = 0;
+    strobeCount_ = 0;
+    trellisAt_ = 0;
 }
 
 void Demodulator::setFrequencyLimits(double low, double high)
@@ -176,6 +189,7 @@ void Demodulator::decimated(cfloat z)
 {
     history_[historyPos_] = z;
     historyPos_ = (historyPos_ + 1) % kHistorySize;
+    baseband_[sampleIndex_ % kBasebandSize] = z;
 
     if (afcLimit_ > 0) {
         const std::size_t at = acqTaps_.size();
@@ -189,8 +203,6 @@ void Demodulator::decimated(cfloat z)
             f += acqTaps_[k] * b[k];
         const cfloat p = f * f;
         acqHistory_[acqCount_ % kAcqSize] = p;
-        if (mode_.isQpsk())
-            acqHistory4_[acqCount_ % kAcqSize] = p * p;
         ++acqCount_;
         // Look early (half a window) so a signal found in its preamble loses
         // no text, then every quarter window.
@@ -233,6 +245,8 @@ void Demodulator::decimated(cfloat z)
             const double err = wrapHalf(peak - std::fmod(nextStrobe_, kSps), kSps);
             step += std::clamp(0.25 * err, -1.0, 1.0);
         }
+        strobes_[strobeCount_ % kSearchSymbols] = frac >= 0.5f ? sampleIndex_ : sampleIndex_ - 1;
+        ++strobeCount_;
         nextStrobe_ += step;
         symbol(y);
     }
@@ -259,8 +273,7 @@ void Demodulator::symbol(cfloat y)
     double q = folded.real();
     int qpskBit = -1;
     if (mode_.isQpsk()) {
-        const cfloat dn = d / float(power_ + 1e-20);
-        qpskBit = viterbi_.push(mode_.reversed ? std::conj(dn) : dn);
+        qpskBit = viterbi_.pushSymbol(mode_.reversed ? std::conj(y) : y);
         delayed_[delayedPos_] = mode_.reversed ? std::conj(u) : u;
         delayedPos_ = (delayedPos_ + 1) % delayed_.size();
         if (qpskBit < 0)
@@ -272,6 +285,9 @@ void Demodulator::symbol(cfloat y)
         // The decoder fits its path to noise too: about a quarter of the
         // score comes free, so take it off.
         q = ((err * err).real() - 0.25) / 0.75;
+        // Against the decided shift the phase change needs no folding: far
+        // less noise for the AFC than the fourth power, at the decoder's delay.
+        folded = err;
     }
     quality_ += (q - quality_) * qualityAlpha_;
     // The folded phase change, averaged before taking its angle, steers the
@@ -286,9 +302,13 @@ void Demodulator::symbol(cfloat y)
         squelchOpen_ = quality() >= squelchThreshold_ - (wasOpen ? 5 : 0);
 
     if (afcLimit_ > 0 && lock_ > 0.25) {
-        const double residual = std::arg(afcAcc_) / (mode_.isQpsk() ? 4 : 2);
+        const double residual = std::arg(afcAcc_) / (mode_.isQpsk() ? 1 : 2);
         const double hz = residual * mode_.baud / (2 * kPi);
-        const double gain = afcLimit_ >= 3000 ? 0.1 : 0.02;
+        // The QPSK loop sees the phase through the decoder's delay: slower
+        // gains keep it from swinging.
+        double gain = afcLimit_ >= 3000 ? 0.1 : 0.02;
+        if (mode_.isQpsk())
+            gain /= 2;
         double f = frequency_ + gain * hz;
         if (afcLimit_ < 3000)
             f = std::clamp(f, anchor_ - afcLimit_, anchor_ + afcLimit_);
@@ -327,6 +347,101 @@ void Demodulator::bit(int b, bool open)
         onChar(std::uint8_t(c));
 }
 
+void Demodulator::trialSymbols(double offset, std::size_t n, std::vector<cfloat> &y) const
+{
+    const double w = 2 * kPi * offset / (kSps * mode_.baud);
+    const std::size_t mt = matched_.size();
+    // The matched filter turned to the trial frequency and referred to its
+    // newest sample; the turn up to that sample, counted from now so the
+    // symbols join those the retuned mixer will give, is applied per symbol.
+    std::vector<cfloat> taps(mt);
+    for (std::size_t i = 0; i < mt; ++i)
+        taps[i] = matched_[i] * cfloat(std::polar(1.0, -w * (double(i) - double(mt - 1))));
+    y.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::uint64_t s = strobes_[(strobeCount_ - n + k) % kSearchSymbols];
+        const std::uint64_t first = s - (mt - 1);
+        cfloat v(0, 0);
+        for (std::size_t i = 0; i < mt; ++i)
+            v += taps[i] * baseband_[(first + i) % kBasebandSize];
+        const double turn = std::fmod(w * (double(s) - double(sampleIndex_)), 2 * kPi);
+        y[k] = v * cfloat(std::polar(1.0, -turn));
+    }
+}
+
+void Demodulator::turnFilters(double offset)
+{
+    // What the filters hold was mixed at the old frequency: turn it as the
+    // new one would have, or the first symbols after a retune come out wrong.
+    auto turn = [](std::vector<cfloat> &ring, std::size_t pos, double w) {
+        const std::size_t len = ring.size() / 2;
+        for (std::size_t i = 0; i < len; ++i) {
+            const cfloat r(std::polar(1.0, w * double(len - i)));
+            const std::size_t at = (pos + i) % len;
+            ring[at] *= r;
+            ring[at + len] = ring[at];
+        }
+    };
+    turn(decimBuf_, decimPos_, 2 * kPi * offset / rate_);
+    turn(matchedBuf_, matchedPos_, 2 * kPi * offset / (kSps * mode_.baud));
+}
+
+bool Demodulator::searchRange(double &lo, double &hi) const
+{
+    lo = -1.5 * mode_.baud;
+    hi = 1.5 * mode_.baud;
+    if (afcLimit_ < 3000) {
+        lo = std::max(lo, anchor_ - afcLimit_ - frequency_);
+        hi = std::min(hi, anchor_ + afcLimit_ - frequency_);
+    }
+    lo = std::max(lo, low_ - frequency_);
+    hi = std::min(hi, high_ - frequency_);
+    return hi > lo;
+}
+
+bool Demodulator::searchTrellis(double &offset, double &strength) const
+{
+    const std::size_t n = std::min(strobeCount_, kSearchSymbols);
+    if (n < 32)
+        return false;
+    double lo, hi;
+    if (!searchRange(lo, hi))
+        return false;
+    const double step = mode_.baud / 16;
+    const int hLo = int(std::ceil(lo / step)), hHi = int(std::floor(hi / step));
+    if (hHi - hLo < 8)
+        return false;
+    std::vector<cfloat> y;
+    std::vector<cfloat> d(n - 1);
+    std::vector<double> score(std::size_t(hHi - hLo + 1));
+    for (int h = hLo; h <= hHi; ++h) {
+        trialSymbols(h * step, n, y);
+        for (std::size_t k = 1; k < n; ++k) {
+            const cfloat dk = y[k] * std::conj(y[k - 1]);
+            d[k - 1] = mode_.reversed ? std::conj(dk) : dk;
+        }
+        score[std::size_t(h - hLo)] = bestPathMetric(d.data(), d.size());
+    }
+    std::vector<double> sorted = score;
+    std::nth_element(
+        sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2), sorted.end());
+    const double median = sorted[sorted.size() / 2];
+    const std::size_t best
+        = std::size_t(std::max_element(score.begin(), score.end()) - score.begin());
+    if (!(median > 0))
+        return false;
+    strength = score[best] / median;
+    double delta = 0;
+    if (best > 0 && best + 1 < score.size()) {
+        const double a = score[best - 1], c0 = score[best], b = score[best + 1];
+        const double den = a - 2 * c0 + b;
+        if (den < 0)
+            delta = std::clamp(0.5 * (a - b) / den, -0.5, 0.5);
+    }
+    offset = (double(hLo) + double(best) + delta) * step;
+    return true;
+}
+
 bool Demodulator::searchLine(const std::vector<cfloat> &history, int power, double &offset,
     double *strength, double minStrength) const
 {
@@ -340,14 +455,8 @@ bool Demodulator::searchLine(const std::vector<cfloat> &history, int power, doub
     }
     fft(spec);
     const double binHz = rateD / kAcqSize;
-    double lo = -1.5 * mode_.baud, hi = 1.5 * mode_.baud;
-    if (afcLimit_ < 3000) {
-        lo = std::max(lo, anchor_ - afcLimit_ - frequency_);
-        hi = std::min(hi, anchor_ + afcLimit_ - frequency_);
-    }
-    lo = std::max(lo, low_ - frequency_);
-    hi = std::min(hi, high_ - frequency_);
-    if (hi <= lo)
+    double lo, hi;
+    if (!searchRange(lo, hi))
         return false;
     const int kLo = int(std::ceil(lo * power / binHz));
     const int kHi = int(std::floor(hi * power / binHz));
@@ -387,26 +496,39 @@ bool Demodulator::searchLine(const std::vector<cfloat> &history, int power, doub
 void Demodulator::acquire()
 {
     // Squaring strips BPSK modulation (and QPSK idle reversals) and leaves a
-    // line at twice the offset; the fourth power does the same for QPSK data.
+    // line at twice the offset. QPSK data shows no line worth the name at low
+    // SNR (the fourth power drowns in noise), so QPSK also tries the code's
+    // trellis at each frequency in range. QPSK data squared shows false lines
+    // a quarter symbol rate off, so QPSK searches only while nothing is
+    // locked, and a line must show twice in a row at the same place.
     double offset = 0;
-    // QPSK data squared shows false lines a quarter symbol rate off, so the
-    // square is trusted for QPSK only while nothing is locked.
-    // The fourth power of QPSK data also shows weaker lines a quarter symbol
-    // rate either side, so a locked QPSK receiver is left alone.
-    // It must also show twice in a row at the same place: weak QPSK gives
-    // the odd false line.
     bool found;
     if (mode_.isQpsk()) {
+        if (quality_ >= 0.3)
+            return;
         double strength = 0;
-        found = quality_ < 0.3
-            && (searchLine(acqHistory_, 2, offset, &strength)
-                || searchLine(acqHistory4_, 4, offset, &strength));
-        const double target = frequency_ + offset;
-        const bool confirmed = found
+        found = searchLine(acqHistory_, 2, offset, &strength);
+        bool confirmed = found
             && (strength > 200
-                || (candidateValid_ && std::abs(target - candidate_) < 0.05 * mode_.baud));
+                || (candidateValid_
+                    && std::abs(frequency_ + offset - candidate_) < 0.05 * mode_.baud));
         candidateValid_ = found && !confirmed;
-        candidate_ = target;
+        candidate_ = frequency_ + offset;
+        // Often while the window fills, so a weak signal is found soon after
+        // it starts, then once a half window.
+        const std::size_t every = strobeCount_ < kSearchSymbols ? 8 : kSearchSymbols / 4;
+        if (!found && strobeCount_ >= trellisAt_ + every) {
+            trellisAt_ = strobeCount_;
+            const bool hit = searchTrellis(offset, strength);
+            const double n = double(std::min(strobeCount_, kSearchSymbols));
+            found = hit && strength > 1 + kTrellisThreshold / std::sqrt(n);
+            confirmed = found
+                && (strength > 1 + 3 * kTrellisThreshold / std::sqrt(n)
+                    || (trellisValid_
+                        && std::abs(frequency_ + offset - trellisCandidate_) < 0.05 * mode_.baud));
+            trellisValid_ = found && !confirmed;
+            trellisCandidate_ = frequency_ + offset;
+        }
         if (!confirmed)
             return;
     } else {
@@ -422,6 +544,11 @@ void Demodulator::acquire()
     if (afcLimit_ < 3000)
         f = std::clamp(f, anchor_ - afcLimit_, anchor_ + afcLimit_);
     f = clampFrequency(f);
+    std::vector<cfloat> replay;
+    if (mode_.isQpsk()) {
+        trialSymbols(f - frequency_, std::min(strobeCount_, kSearchSymbols), replay);
+        turnFilters(f - frequency_);
+    }
     retune(f);
     if (std::abs(offset) > 0.25 * mode_.baud)
         afcAcc_ = { 0, 0 };
@@ -430,12 +557,23 @@ void Demodulator::acquire()
         // and give the quality a head start, the line having shown a signal,
         // so the decoder's delay does not cost the first characters.
         viterbi_.reset();
+        reencoder_.reset();
         varicode_.resync();
         quality_ = std::max(quality_, 0.6);
     }
     acqCount_ = 0;
+    strobeCount_ = 0;
+    trellisAt_ = 0;
+    trellisValid_ = false;
     if (onFrequency)
         onFrequency(f);
+    // Decode again what was received before the signal was found, now on
+    // its frequency, so a weak signal loses no more text than a strong one.
+    if (!replay.empty()) {
+        previous_ = { 0, 0 };
+        for (const cfloat &y : replay)
+            symbol(y);
+    }
 }
 
 void Demodulator::measureImd()

@@ -15,9 +15,9 @@ namespace rollcall::modem {
 // PSK31 receiver for one channel at the modem rate: mixes the chosen audio
 // frequency to baseband, decimates to 16 samples a symbol, applies the matched
 // filter, recovers symbol timing from the envelope, detects the phase changes
-// (soft Viterbi for QPSK), tracks the frequency within the AFC limit, gates
-// the output with a squelch on a signal-quality metric and measures IMD on
-// idle reversals.
+// (soft Viterbi with per-path phase references for QPSK), tracks the
+// frequency within the AFC limit, gates the output with a squelch on a
+// signal-quality metric and measures IMD on idle reversals.
 class Demodulator
 {
 public:
@@ -53,8 +53,15 @@ private:
     void symbol(cfloat y);
     void bit(int b, bool open);
     void acquire();
+    // The last n symbols as the matched filter would have given them with the
+    // receiver offset Hz higher.
+    void trialSymbols(double offset, std::size_t n, std::vector<cfloat> &y) const;
+    void turnFilters(double offset);
+    bool searchRange(double &lo, double &hi) const;
     bool searchLine(const std::vector<cfloat> &history, int power, double &offset,
         double *strength = nullptr, double minStrength = 20) const;
+    // Tries the code's trellis on the recent symbols at a range of frequencies.
+    bool searchTrellis(double &offset, double &strength) const;
     void measureImd();
     void retune(double hz);
     double clampFrequency(double hz) const;
@@ -105,15 +112,22 @@ private:
     std::size_t delayedPos_ = 0;
     VaricodeDecoder varicode_;
 
-    // Frequency acquisition on the squared (BPSK) or fourth-power (QPSK) signal.
+    // Frequency acquisition on the squared signal.
     std::vector<float> acqTaps_;
     std::vector<cfloat> acqBuf_;
     std::size_t acqPos_ = 0;
     std::vector<cfloat> acqHistory_;
-    std::vector<cfloat> acqHistory4_;
     std::size_t acqCount_ = 0;
     double candidate_ = 0;
     bool candidateValid_ = false;
+    // QPSK: recent baseband and symbol instants, for trying the code's
+    // trellis at a range of frequencies.
+    std::vector<cfloat> baseband_;
+    std::vector<std::uint64_t> strobes_;
+    std::size_t strobeCount_ = 0;
+    std::size_t trellisAt_ = 0;
+    double trellisCandidate_ = 0;
+    bool trellisValid_ = false;
 
     // Baseband history for the IMD reading.
     std::vector<cfloat> history_;
