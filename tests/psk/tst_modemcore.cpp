@@ -230,15 +230,19 @@ private Q_SLOTS:
     {
         QTest::addColumn<ModeParams>("mode");
         QTest::addColumn<double>("snr");
+        QTest::addColumn<int>("afc");
         // Both at the same energy a bit; below where the squared or fourth
         // power signal shows a line over the first seconds.
-        QTest::newRow("qpsk31 -14 dB") << qpsk31() << -14.0;
-        QTest::newRow("qpsk63 -11 dB") << qpsk63() << -11.0;
+        QTest::newRow("qpsk31 -14 dB") << qpsk31() << -14.0 << 100;
+        QTest::newRow("qpsk63 -11 dB") << qpsk63() << -11.0 << 100;
+        // Wide tracking must not make the loop swing through the decoder's delay.
+        QTest::newRow("qpsk31 -8 dB wide AFC") << qpsk31() << -8.0 << 3000;
     }
     void weakQpskOffFrequencyIsFoundAndHeld()
     {
         QFETCH(ModeParams, mode);
         QFETCH(double, snr);
+        QFETCH(int, afc);
         std::string text;
         for (int i = 0; i < 6; ++i)
             text += "QST de W1AW net control, check in with call and name, traffic listed. ";
@@ -247,6 +251,7 @@ private Q_SLOTS:
             test::addNoise(signal, snr, offset > 0 ? 21 : 22);
             test::DecodeOptions opt;
             opt.squelch = 0;
+            opt.afcLimit = afc;
             const std::string got = test::demodulate(mode, signal, opt);
             const std::size_t errors = editDistance(text, got);
             const QByteArray why = QByteArray::number(offset) + " Hz, "

@@ -304,11 +304,9 @@ void Demodulator::symbol(cfloat y)
     if (afcLimit_ > 0 && lock_ > 0.25) {
         const double residual = std::arg(afcAcc_) / (mode_.isQpsk() ? 1 : 2);
         const double hz = residual * mode_.baud / (2 * kPi);
-        // The QPSK loop sees the phase through the decoder's delay: slower
-        // gains keep it from swinging.
-        double gain = afcLimit_ >= 3000 ? 0.1 : 0.02;
-        if (mode_.isQpsk())
-            gain /= 2;
+        // The QPSK loop sees the phase through the decoder's delay: a fast
+        // gain would make it swing, so it stays slow even in wide mode.
+        const double gain = mode_.isQpsk() ? 0.01 : afcLimit_ >= 3000 ? 0.1 : 0.02;
         double f = frequency_ + gain * hz;
         if (afcLimit_ < 3000)
             f = std::clamp(f, anchor_ - afcLimit_, anchor_ + afcLimit_);
