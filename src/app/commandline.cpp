@@ -20,7 +20,7 @@ const Subcommand kSubcommands[] = {
     { "psk",
         "psk encode [--mode bpsk31|qpsk31|bpsk63|qpsk63] [--freq HZ] [--rate HZ] -o OUT.wav TEXT\n"
         "      Writes TEXT (- reads standard input) as a PSK31 signal.\n"
-        "  psk decode [--mode ...] [--freq HZ] [--afc HZ] IN.wav\n"
+        "  psk decode [--mode ...] [--freq HZ] [--afc HZ] [--squelch 0..99] IN.wav\n"
         "      Prints the characters decoded from a WAV or FLAC recording.",
         &psk::runPskCommand },
 };
