@@ -2,7 +2,7 @@
 // against SNR (3 kHz noise bandwidth, white Gaussian noise, +/-20 Hz offset,
 // AFC on) beside the theoretical DBPSK bound at the same Eb/N0.
 //
-//   bench_modem [--quick] [--mode bpsk31|qpsk31|bpsk63|qpsk63]
+//   bench_modem [--quick] [--mode bpsk31|qpsk31|bpsk63|qpsk63] [--squelch 0..99]
 
 #include "modem/demodulator.h"
 #include "modem/modulator.h"
@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -144,12 +145,13 @@ void realtime(const NamedMode &m)
         text.size() - std::min(text.size(), editDistance(text, decoded)), text.size());
 }
 
-void sweep(const NamedMode &m, bool quick)
+void sweep(const NamedMode &m, bool quick, int squelch)
 {
     const std::size_t length = quick ? 400 : 3000;
+    const std::string sq = squelch > 0 ? "squelch " + std::to_string(squelch) : "squelch open";
     std::printf("# %s: %zu characters per offset, offsets +20 and -20 Hz from a 1500 Hz "
-                "receive frequency, AFC 100 Hz, squelch open; SNR in 3 kHz, AWGN\n",
-        m.name, length);
+                "receive frequency, AFC 100 Hz, %s; SNR in 3 kHz, AWGN\n",
+        m.name, length, sq.c_str());
     double ours1 = std::nan(""), bound1 = std::nan("");
     double prevSnr = 0, prevOurs = 0, prevBound = 0;
     for (int snr = -16; snr <= 0; ++snr) {
@@ -168,7 +170,7 @@ void sweep(const NamedMode &m, bool quick)
             std::normal_distribution<float> gauss(0.0f, float(sigma));
             for (float &v : signal)
                 v += gauss(rng);
-            const std::string decoded = decode(m.params, signal, 1500, 100, 0);
+            const std::string decoded = decode(m.params, signal, 1500, 100, squelch);
             errors += editDistance(text, decoded);
             total += text.size();
             const double ebn0 = snrLin * 3000.0 / m.params.baud;
@@ -212,12 +214,15 @@ void sweep(const NamedMode &m, bool quick)
 int main(int argc, char **argv)
 {
     bool quick = false;
+    int squelch = 0;
     const char *only = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--quick"))
             quick = true;
         else if (!std::strcmp(argv[i], "--mode") && i + 1 < argc)
             only = argv[++i];
+        else if (!std::strcmp(argv[i], "--squelch") && i + 1 < argc)
+            squelch = std::atoi(argv[++i]);
     }
     const NamedMode modes[] = { { "bpsk31", bpsk31() }, { "qpsk31", qpsk31() },
         { "bpsk63", bpsk63() }, { "qpsk63", qpsk63() } };
@@ -230,7 +235,7 @@ int main(int argc, char **argv)
         if (std::strcmp(m.name, "bpsk31") && std::strcmp(m.name, "qpsk31"))
             continue;
         if (!only || !std::strcmp(only, m.name))
-            sweep(m, quick);
+            sweep(m, quick, squelch);
     }
     return 0;
 }
