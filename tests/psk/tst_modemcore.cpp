@@ -231,18 +231,25 @@ private Q_SLOTS:
         QTest::addColumn<ModeParams>("mode");
         QTest::addColumn<double>("snr");
         QTest::addColumn<int>("afc");
+        QTest::addColumn<int>("squelch");
         // Both at the same energy a bit; below where the squared or fourth
         // power signal shows a line over the first seconds.
-        QTest::newRow("qpsk31 -14 dB") << qpsk31() << -14.0 << 100;
-        QTest::newRow("qpsk63 -11 dB") << qpsk63() << -11.0 << 100;
+        QTest::newRow("qpsk31 -14 dB") << qpsk31() << -14.0 << 100 << 0;
+        QTest::newRow("qpsk63 -11 dB") << qpsk63() << -11.0 << 100 << 0;
         // Wide tracking must not make the loop swing through the decoder's delay.
-        QTest::newRow("qpsk31 -8 dB wide AFC") << qpsk31() << -8.0 << 3000;
+        QTest::newRow("qpsk31 -8 dB wide AFC") << qpsk31() << -8.0 << 3000 << 0;
+        // Text the decoder reads well must not be muted at the default
+        // threshold: the level has to judge the fit to the code, not the
+        // noisy phase changes alone.
+        QTest::newRow("qpsk31 -11 dB squelch 50") << qpsk31() << -11.0 << 100 << 50;
+        QTest::newRow("qpsk63 -9 dB squelch 50") << qpsk63() << -9.0 << 100 << 50;
     }
     void weakQpskOffFrequencyIsFoundAndHeld()
     {
         QFETCH(ModeParams, mode);
         QFETCH(double, snr);
         QFETCH(int, afc);
+        QFETCH(int, squelch);
         std::string text;
         for (int i = 0; i < 6; ++i)
             text += "QST de W1AW net control, check in with call and name, traffic listed. ";
@@ -250,7 +257,7 @@ private Q_SLOTS:
             auto signal = test::modulateText(mode, text, 1500 + offset);
             test::addNoise(signal, snr, offset > 0 ? 21 : 22);
             test::DecodeOptions opt;
-            opt.squelch = 0;
+            opt.squelch = squelch;
             opt.afcLimit = afc;
             const std::string got = test::demodulate(mode, signal, opt);
             const std::size_t errors = editDistance(text, got);
@@ -291,6 +298,8 @@ private Q_SLOTS:
         QTest::newRow("bpsk31 fast") << bpsk31() << 0;
         QTest::newRow("bpsk31 slow") << bpsk31() << 1;
         QTest::newRow("qpsk31 fast") << qpsk31() << 0;
+        QTest::newRow("qpsk31 slow") << qpsk31() << 1;
+        QTest::newRow("bpsk63 fast") << bpsk63() << 0;
         QTest::newRow("qpsk63 fast") << qpsk63() << 0;
         QTest::newRow("bpsk31 user 10") << bpsk31() << 10;
     }

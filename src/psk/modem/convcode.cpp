@@ -93,8 +93,6 @@ int ViterbiDecoder::push(std::complex<float> d)
 
 int ViterbiDecoder::pushSymbol(std::complex<float> y)
 {
-    // Weight of the older symbols in each reference.
-    constexpr float kAlpha = 0.6f;
     std::array<float, kStates> next;
     std::array<std::complex<float>, kStates> refs;
     auto &surv = survivor_[index_];
@@ -118,7 +116,7 @@ int ViterbiDecoder::pushSymbol(std::complex<float> y)
         }
         next[ns] = best;
         surv[ns] = from;
-        refs[ns] = y + kAlpha * ref;
+        refs[ns] = y + kRefWeight * ref;
     }
     reference_ = refs;
     return decide(next);

@@ -89,13 +89,16 @@ void Demodulator::reset()
     reference_ = { 0, 0 };
     power_ = 1e-12;
     quality_ = 0;
+    level_ = 0;
     lock_ = 0;
     afcAcc_ = { 0, 0 };
     squelchOpen_ = false;
     viterbi_.reset();
     reencoder_.reset();
     delayed_.assign(ViterbiDecoder::kDelay + 1, cfloat(1, 0));
+    delayedSymbols_.assign(ViterbiDecoder::kDelay + 1, cfloat(0, 0));
     delayedPos_ = 0;
+    decidedRef_ = { 0, 0 };
     varicode_.reset();
     idleRun_ = 0;
     acqCount_ = 0;
@@ -146,7 +149,7 @@ void Demodulator::setSquelch(int threshold, int speed)
 
 int Demodulator::quality() const
 {
-    return int(std::lround(std::clamp(quality_ * 100.0, 0.0, 100.0)));
+    return int(std::lround(std::clamp(level_ * 100.0, 0.0, 100.0)));
 }
 
 void Demodulator::retune(double hz)
@@ -272,24 +275,43 @@ void Demodulator::symbol(cfloat y)
         folded *= folded;
     double q = folded.real();
     int qpskBit = -1;
+    double fit = q;
     if (mode_.isQpsk()) {
-        qpskBit = viterbi_.pushSymbol(mode_.reversed ? std::conj(y) : y);
+        const cfloat yr = mode_.reversed ? std::conj(y) : y;
+        qpskBit = viterbi_.pushSymbol(yr);
         delayed_[delayedPos_] = mode_.reversed ? std::conj(u) : u;
+        delayedSymbols_[delayedPos_] = yr;
         delayedPos_ = (delayedPos_ + 1) % delayed_.size();
         if (qpskBit < 0)
             return;
         static const cfloat kShift[4] = { { 1, 0 }, { 0, 1 }, { -1, 0 }, { 0, -1 } };
+        const cfloat shift = kShift[reencoder_.encode(qpskBit)];
         // The oldest entry is the symbol the decided bit belongs to.
         const cfloat then = delayed_[delayedPos_];
-        const cfloat err = then * std::conj(kShift[reencoder_.encode(qpskBit)]);
+        const cfloat err = then * std::conj(shift);
         // The decoder fits its path to noise too: about a quarter of the
         // score comes free, so take it off.
         q = ((err * err).real() - 0.25) / 0.75;
         // Against the decided shift the phase change needs no folding: far
         // less noise for the AFC than the fourth power, at the decoder's delay.
         folded = err;
+        // The level: the symbol against a reference built along the decided
+        // path, as the decoder compares them. Far less noisy than the phase
+        // change, so weak signals that decode well read well.
+        const cfloat ys = delayedSymbols_[delayedPos_];
+        const cfloat pred = decidedRef_ * shift;
+        const float den = std::abs(ys) * std::abs(pred);
+        const double c = den > 0 ? (ys * std::conj(pred)).real() / den : 0.0;
+        // Noise fits the path too, the decoder picking the better of two
+        // branches: its mean cosine comes out near 2/pi.
+        constexpr double kNoiseFit = 0.64;
+        fit = (c - kNoiseFit) / (1 - kNoiseFit);
+        decidedRef_ = ys + ViterbiDecoder::kRefWeight * pred;
     }
     quality_ += (q - quality_) * qualityAlpha_;
+    // Noise's own fit to the path makes each QPSK reading worth less: twice
+    // the symbols keep noise as far below the threshold as with BPSK.
+    level_ += (fit - level_) * qualityAlpha_ * (mode_.isQpsk() ? 0.5 : 1.0);
     // The folded phase change, averaged before taking its angle, steers the
     // fine AFC; its magnitude says whether there is a signal to follow.
     afcAcc_ += (std::complex<double>(folded.real(), folded.imag()) - afcAcc_) * (1.0 / 32);
@@ -558,6 +580,8 @@ void Demodulator::acquire()
         reencoder_.reset();
         varicode_.resync();
         quality_ = std::max(quality_, 0.6);
+        level_ = std::max(level_, 0.6);
+        decidedRef_ = { 0, 0 };
     }
     acqCount_ = 0;
     strobeCount_ = 0;

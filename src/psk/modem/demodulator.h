@@ -36,7 +36,8 @@ public:
     // threshold 0..99 (0 = always open); speed 0 fast, 1 slow, 10..200 user.
     void setSquelch(int threshold, int speed);
 
-    // Signal quality 0..100 (consistency of the received phase changes).
+    // Signal quality 0..100: for BPSK the consistency of the received phase
+    // changes, for QPSK how well the symbols follow the decoded path.
     int quality() const;
     bool squelchOpen() const { return squelchOpen_; }
 
@@ -102,14 +103,20 @@ private:
     // Weight of the older symbols in the decision reference.
     static constexpr float refAlpha_ = 0.7f;
     double power_ = 1e-12;
+    // Fit of the phase changes to the allowed shifts; for QPSK it gates the
+    // frequency search.
     double quality_ = 0;
+    // The figure the squelch and the level meter use.
+    double level_ = 0;
     double lock_ = 0;
     std::complex<double> afcAcc_ { 0, 0 };
     bool squelchOpen_ = false;
     ViterbiDecoder viterbi_;
     ConvolutionalEncoder reencoder_;
     std::vector<cfloat> delayed_;
+    std::vector<cfloat> delayedSymbols_;
     std::size_t delayedPos_ = 0;
+    cfloat decidedRef_ { 0, 0 };
     VaricodeDecoder varicode_;
 
     // Frequency acquisition on the squared signal.
