@@ -128,14 +128,14 @@ private Q_SLOTS:
         const std::vector<float> s = readMono(path, info);
         const std::size_t n = 16384;
         QVERIFY(s.size() >= n);
-        std::vector<std::complex<double>> spec(n);
+        std::vector<std::complex<double>> spectrum(n);
         for (std::size_t i = 0; i < n; ++i)
-            spec[i] = s[i] * (0.5 - 0.5 * std::cos(2 * rollcall::modem::kPi * double(i) / n));
-        rollcall::modem::fft(spec);
+            spectrum[i] = s[i] * (0.5 - 0.5 * std::cos(2 * rollcall::modem::kPi * double(i) / n));
+        rollcall::modem::fft(spectrum);
         const double binHz = 8000.0 / n;
         double inside = 0, total = 0;
         for (std::size_t k = 1; k < n / 2; ++k) {
-            const double p = std::norm(spec[k]);
+            const double p = std::norm(spectrum[k]);
             total += p;
             if (std::abs(k * binHz - 1000) <= 40)
                 inside += p;

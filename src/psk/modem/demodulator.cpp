@@ -466,14 +466,14 @@ bool Demodulator::searchLine(const std::vector<cfloat> &history, int power, doub
     double *strength, double minStrength) const
 {
     const double rateD = kSps * mode_.baud;
-    std::vector<std::complex<double>> spec(kAcqSize, { 0, 0 });
+    std::vector<std::complex<double>> spectrum(kAcqSize, { 0, 0 });
     const std::size_t used = std::min(acqCount_, kAcqSize);
     for (std::size_t i = 0; i < used; ++i) {
         const double w = 0.5 - 0.5 * std::cos(2 * kPi * (double(i) + 0.5) / double(used));
         const cfloat v = history[(acqCount_ - used + i) % kAcqSize];
-        spec[i] = std::complex<double>(v.real(), v.imag()) * w;
+        spectrum[i] = std::complex<double>(v.real(), v.imag()) * w;
     }
-    fft(spec);
+    fft(spectrum);
     const double binHz = rateD / kAcqSize;
     double lo, hi;
     if (!searchRange(lo, hi))
@@ -483,7 +483,7 @@ bool Demodulator::searchLine(const std::vector<cfloat> &history, int power, doub
     if (kHi - kLo < 8)
         return false;
     auto bin = [&](int k) {
-        return std::norm(spec[std::size_t((k % int(kAcqSize) + int(kAcqSize)) % int(kAcqSize))]);
+        return std::norm(spectrum[std::size_t((k % int(kAcqSize) + int(kAcqSize)) % int(kAcqSize))]);
     };
     int best = kLo;
     for (int k = kLo; k <= kHi; ++k) {
