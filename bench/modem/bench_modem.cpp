@@ -7,6 +7,7 @@
 #include "modem/demodulator.h"
 #include "modem/modulator.h"
 #include "modem/varicode.h"
+#include "modemsignal.h"
 
 #include <chrono>
 #include <cmath>
@@ -20,6 +21,25 @@
 using namespace rollcall::modem;
 
 namespace {
+
+using rollcall::test::editDistance;
+
+std::vector<float> modulate(const ModeParams &mode, const std::string &text, double freq)
+{
+    return rollcall::test::modulateText(mode, text, freq);
+}
+
+// The benchmark decodes the transmission as it stands, without trailing silence.
+std::string decode(
+    const ModeParams &mode, const std::vector<float> &signal, double freq, int afc, int squelch)
+{
+    rollcall::test::DecodeOptions options;
+    options.frequency = freq;
+    options.afcLimit = afc;
+    options.squelch = squelch;
+    options.flushWithSilence = false;
+    return rollcall::test::demodulate(mode, signal, options);
+}
 
 struct NamedMode
 {
@@ -53,65 +73,6 @@ std::string benchText(std::size_t length, unsigned seed)
     }
     s.resize(length);
     return s;
-}
-
-std::vector<float> modulate(const ModeParams &mode, const std::string &text, double freq)
-{
-    Modulator mod;
-    mod.setMode(mode);
-    mod.setFrequency(freq);
-    mod.setAmplitude(0.5);
-    mod.queue(text);
-    mod.start();
-    mod.finish();
-    std::vector<float> out;
-    std::vector<float> block(4096);
-    while (true) {
-        const std::size_t got = mod.generate(block.data(), block.size());
-        out.insert(out.end(), block.begin(), block.begin() + std::ptrdiff_t(got));
-        if (got < block.size())
-            break;
-    }
-    return out;
-}
-
-std::size_t editDistance(const std::string &a, const std::string &b)
-{
-    std::vector<std::size_t> prev(b.size() + 1), cur(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j)
-        prev[j] = j;
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        cur[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t sub = prev[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
-            cur[j] = std::min({ sub, prev[j] + 1, cur[j - 1] + 1 });
-        }
-        std::swap(prev, cur);
-    }
-    return prev[b.size()];
-}
-
-std::string decode(
-    const ModeParams &mode, const std::vector<float> &signal, double freq, int afc, int squelch)
-{
-    Demodulator demod;
-    demod.setMode(mode);
-    demod.setFrequencyLimits(100, 3900);
-    demod.setFrequency(freq);
-    demod.setAfcLimit(afc);
-    demod.setSquelch(squelch, 0);
-    std::string out;
-    demod.onChar = [&](std::uint8_t c) { out += char(c); };
-    demod.process(signal.data(), signal.size());
-    return out;
-}
-
-double meanPower(const std::vector<float> &s)
-{
-    double p = 0;
-    for (float v : s)
-        p += double(v) * v;
-    return p / double(s.size());
 }
 
 // Probability that a character is wrong when each of its bits (code and the
@@ -162,14 +123,8 @@ void sweep(const NamedMode &m, bool quick, int squelch)
             const unsigned seed = unsigned(1000 + snr * 7 + side);
             const std::string text = benchText(length, seed);
             std::vector<float> signal = modulate(m.params, text, 1500 + offset);
-            const double ps = meanPower(signal);
+            rollcall::test::addNoise(signal, snr, seed * 31u + 5u);
             const double snrLin = std::pow(10.0, snr / 10.0);
-            // Noise power in 3 kHz is ps / snr; the full band is 4 kHz wide.
-            const double sigma = std::sqrt(ps / snrLin * 4000.0 / 3000.0);
-            std::mt19937 rng(seed * 31u + 5u);
-            std::normal_distribution<float> gauss(0.0f, float(sigma));
-            for (float &v : signal)
-                v += gauss(rng);
             const std::string decoded = decode(m.params, signal, 1500, 100, squelch);
             errors += editDistance(text, decoded);
             total += text.size();

@@ -2,6 +2,7 @@
 
 #include "app/session.h"
 #include "app/version.h"
+#include "store/recordfile.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -48,10 +49,7 @@ AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
     frame->setObjectName(QStringLiteral("fraCallsign"));
     frame->setFrameShape(QFrame::Box);
     auto *frameLayout = new QVBoxLayout(frame);
-    QString call = session().mycall;
-    while (call.endsWith(u' '))
-        call.chop(1);
-    QLabel *callLabel = label(frame, "lblCallsign", call);
+    QLabel *callLabel = label(frame, "lblCallsign", store::trimTrailingBlanks(session().mycall));
     callLabel->setAlignment(Qt::AlignCenter);
     frameLayout->addWidget(callLabel);
 

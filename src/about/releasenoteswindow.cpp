@@ -4,6 +4,7 @@
 #include "app/session.h"
 #include "app/windowregistry.h"
 #include "store/programfiles.h"
+#include "store/recordfile.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -77,9 +78,7 @@ void ReleaseNotesWindow::saveNotes()
     QString text = m_text->toPlainText();
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(u'\n', QStringLiteral("\r\n")); // stored with Windows line ends, as shipped
-    while (text.endsWith(u' '))
-        text.chop(1);
-    if (!store::writeReleaseNotes(session().releaseNotesPath(), text))
+    if (!store::writeReleaseNotes(session().releaseNotesPath(), store::trimTrailingBlanks(text)))
         session().prompts->exclamation(QStringLiteral("Release notes"),
             QStringLiteral("The release notes could not be saved."));
     close();

@@ -4,6 +4,7 @@
 #include "app/uppercasewidget.h"
 #include "app/windowregistry.h"
 #include "store/programfiles.h"
+#include "store/recordfile.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -122,10 +123,7 @@ void PrefsDialog::save()
     p.splash = splash == Qt::Unchecked ? QStringLiteral("0")
         : splash == Qt::Checked        ? QStringLiteral("1")
                                        : QStringLiteral("2");
-    QString call = m_callsign->text();
-    while (call.endsWith(u' '))
-        call.chop(1);
-    p.callsign = call;
+    p.callsign = store::trimTrailingBlanks(m_callsign->text());
     p.optionCheckboxes = m_options->isChecked() ? 1 : 0;
     p.spaceBarTab = m_spaceTab->isChecked() ? 1 : 0;
     p.name = m_name->text();

@@ -15,12 +15,18 @@ void WindowRegistry::registerWindow(const QString &name, Factory factory)
     m_factories.insert(name, std::move(factory));
 }
 
+qsizetype WindowRegistry::indexOf(const QString &name) const
+{
+    for (qsizetype i = 0; i < m_loaded.size(); ++i)
+        if (m_loaded[i].name == name)
+            return i;
+    return -1;
+}
+
 QWidget *WindowRegistry::loaded(const QString &name) const
 {
-    for (const Entry &e : m_loaded)
-        if (e.name == name && e.widget)
-            return e.widget;
-    return nullptr;
+    const qsizetype i = indexOf(name);
+    return i < 0 ? nullptr : m_loaded[i].widget.data();
 }
 
 QWidget *WindowRegistry::window(const QString &name)
@@ -66,27 +72,22 @@ void WindowRegistry::forget(QObject *widget)
 
 bool WindowRegistry::unload(const QString &name)
 {
-    for (qsizetype i = 0; i < m_loaded.size(); ++i) {
-        if (m_loaded[i].name != name)
-            continue;
-        QPointer<QWidget> w = m_loaded[i].widget;
-        if (w && !w->close())
-            return false;
-        // Gone from the registry at once; the object itself goes at the next event loop pass.
-        for (qsizetype j = 0; j < m_loaded.size(); ++j) {
-            if (m_loaded[j].name == name) {
-                m_loaded.removeAt(j);
-                break;
-            }
-        }
-        if (w) {
-            disconnect(w, nullptr, this, nullptr);
-            if (!w->testAttribute(Qt::WA_DeleteOnClose))
-                w->deleteLater();
-        }
-        Q_EMIT windowUnloaded(name);
+    qsizetype i = indexOf(name);
+    if (i < 0)
         return true;
+    QPointer<QWidget> w = m_loaded[i].widget;
+    if (w && !w->close())
+        return false;
+    // Gone from the registry at once (closing may have changed the list); the
+    // object itself goes at the next event loop pass.
+    if ((i = indexOf(name)) >= 0)
+        m_loaded.removeAt(i);
+    if (w) {
+        disconnect(w, nullptr, this, nullptr);
+        if (!w->testAttribute(Qt::WA_DeleteOnClose))
+            w->deleteLater();
     }
+    Q_EMIT windowUnloaded(name);
     return true;
 }
 

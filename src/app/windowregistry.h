@@ -60,6 +60,7 @@ private:
         QPointer<QWidget> widget;
     };
     void forget(QObject *widget);
+    qsizetype indexOf(const QString &name) const;
 
     QHash<QString, Factory> m_factories;
     QList<Entry> m_loaded;

@@ -215,9 +215,7 @@ bool writeNetComments(const QString &netpath, const QString &text)
 
 QString stationCommentFileName(const QString &callsign)
 {
-    QString name = callsign;
-    while (name.endsWith(u' '))
-        name.chop(1);
+    QString name = trimTrailingBlanks(callsign);
     name.truncate(200); // stays well inside the file system's name limit
     for (QChar &c : name) {
         if (c == u'/' || c == u'\\' || c.unicode() < 32 || c.unicode() == 127)

@@ -55,6 +55,14 @@ QByteArray fixedText(const QString &text, int width)
     return bytes;
 }
 
+QString trimTrailingBlanks(const QString &text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1] == u' ')
+        --end;
+    return text.left(end);
+}
+
 QString trimFixed(const QByteArray &field)
 {
     qsizetype end = field.size();
@@ -116,14 +124,11 @@ std::optional<QByteArray> RecordFile::read(int n, int size) const
 {
     if (n < 1 || size < 0)
         return std::nullopt;
-    QFile file(m_path);
-    if (!file.exists())
-        file.open(QIODevice::WriteOnly); // created empty, as on first access
-    file.close();
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
     const qint64 offset = qint64(n - 1) * m_length;
-    if (offset + size > file.size() || !file.seek(offset))
+    if (offset + size > sizeCreating())
+        return std::nullopt;
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
         return std::nullopt;
     QByteArray data = file.read(size);
     if (data.size() != size)

@@ -13,6 +13,8 @@ QString fromWindows1252(const QByteArray &bytes);
 
 // Fixed-width text field: the value left-aligned, padded with blanks, cut to width.
 QByteArray fixedText(const QString &text, int width);
+// The text without its trailing blanks, as every reader of fixed text uses it.
+QString trimTrailingBlanks(const QString &text);
 // Reads a fixed-width field back without its trailing blanks. Trailing zero
 // bytes (a slot that was never written) count as blanks too.
 QString trimFixed(const QByteArray &field);
@@ -78,6 +80,7 @@ public:
     bool writeText(int n, const QString &value, int width) const;
 
 private:
+    // The file's size, creating it empty when missing (-1 when it cannot be).
     qint64 sizeCreating() const;
 
     QString m_path;

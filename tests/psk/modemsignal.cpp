@@ -3,6 +3,7 @@
 #include "modem/demodulator.h"
 #include "modem/modulator.h"
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -54,10 +55,26 @@ std::string demodulate(
     std::string out;
     demod.onChar = [&](std::uint8_t c) { out += char(c); };
     demod.process(signal.data(), signal.size());
-    // Silence lets the last characters out of the filters and decoder delay.
-    const std::vector<float> tail(16000, 0.0f);
-    demod.process(tail.data(), tail.size());
+    if (options.flushWithSilence) {
+        const std::vector<float> tail(16000, 0.0f);
+        demod.process(tail.data(), tail.size());
+    }
     return out;
+}
+
+std::size_t editDistance(const std::string &a, const std::string &b)
+{
+    std::vector<std::size_t> prev(b.size() + 1), cur(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        prev[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        cur[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j)
+            cur[j] = std::min(
+                { prev[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1), prev[j] + 1, cur[j - 1] + 1 });
+        std::swap(prev, cur);
+    }
+    return prev[b.size()];
 }
 
 } // namespace rollcall::test

@@ -20,8 +20,12 @@ struct DecodeOptions
     double frequency = 1500;
     int afcLimit = 100;
     int squelch = 50;
+    bool flushWithSilence = true; // lets the last characters out of the filters
 };
 std::string demodulate(const modem::ModeParams &mode, const std::vector<float> &signal,
     const DecodeOptions &options = {});
+
+// Characters inserted, deleted or changed between what was sent and what came back.
+std::size_t editDistance(const std::string &sent, const std::string &received);
 
 } // namespace rollcall::test

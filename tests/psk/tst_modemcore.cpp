@@ -37,21 +37,6 @@ std::string allCodes()
     return s;
 }
 
-std::size_t editDistance(const std::string &a, const std::string &b)
-{
-    std::vector<std::size_t> prev(b.size() + 1), cur(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j)
-        prev[j] = j;
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        cur[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j)
-            cur[j] = std::min(
-                { prev[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1), prev[j] + 1, cur[j - 1] + 1 });
-        std::swap(prev, cur);
-    }
-    return prev[b.size()];
-}
-
 void addModeRows()
 {
     QTest::addColumn<ModeParams>("mode");
@@ -260,7 +245,7 @@ private Q_SLOTS:
             opt.squelch = squelch;
             opt.afcLimit = afc;
             const std::string got = test::demodulate(mode, signal, opt);
-            const std::size_t errors = editDistance(text, got);
+            const std::size_t errors = test::editDistance(text, got);
             const QByteArray why = QByteArray::number(offset) + " Hz, "
                 + QByteArray::number(qulonglong(errors))
                 + " errors: " + QByteArray::fromStdString(got);
