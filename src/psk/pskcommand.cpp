@@ -57,6 +57,29 @@ struct Options
     QStringList rest;
 };
 
+// The options that take a whole number, with their ranges.
+struct NumberOption
+{
+    const char *name;
+    int low;
+    int high;
+    void (*store)(Options &, int);
+};
+const NumberOption kNumberOptions[] = {
+    { "--freq", 100, 3900, [](Options &o, int n) { o.freq = n; } },
+    { "--rate", 8000, 192000, [](Options &o, int n) { o.rate = n; } },
+    { "--afc", 0, 3000, [](Options &o, int n) { o.afc = n; } },
+    { "--squelch", 0, 99, [](Options &o, int n) { o.squelch = n; } },
+};
+
+const NumberOption *numberOption(const QString &arg)
+{
+    for (const NumberOption &option : kNumberOptions)
+        if (arg == QLatin1String(option.name))
+            return &option;
+    return nullptr;
+}
+
 std::optional<Options> parse(const QStringList &args, QString &problem)
 {
     Options o;
@@ -95,26 +118,11 @@ std::optional<Options> parse(const QStringList &args, QString &problem)
                 return std::nullopt;
             }
             o.mode = *m;
-        } else if (a == QLatin1String("--freq")) {
-            const auto n = number(100, 3900);
+        } else if (const NumberOption *option = numberOption(a)) {
+            const auto n = number(option->low, option->high);
             if (!n)
                 return std::nullopt;
-            o.freq = *n;
-        } else if (a == QLatin1String("--rate")) {
-            const auto n = number(8000, 192000);
-            if (!n)
-                return std::nullopt;
-            o.rate = *n;
-        } else if (a == QLatin1String("--afc")) {
-            const auto n = number(0, 3000);
-            if (!n)
-                return std::nullopt;
-            o.afc = *n;
-        } else if (a == QLatin1String("--squelch")) {
-            const auto n = number(0, 99);
-            if (!n)
-                return std::nullopt;
-            o.squelch = *n;
+            option->store(o, *n);
         } else if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
             const auto v = value();
             if (!v)
