@@ -102,11 +102,11 @@ void PrefsDialog::load()
     store::readPrefs(s.prefsPath(), s.prefsrec);
     const store::PrefsRecord &p = s.prefsrec;
     m_callsign->setText(p.callsign);
-    // "0" off, "1" on; a record never saved holds "2", shown as the grey third state.
-    const int splash = int(store::MessageNumberFile::leadingNumber(p.splash));
-    m_splash->setCheckState(splash == 0 ? Qt::Unchecked
-            : splash == 1               ? Qt::Checked
-                                        : Qt::PartiallyChecked);
+    using Splash = store::PrefsRecord::Splash;
+    const Splash splash = p.splashState();
+    m_splash->setCheckState(splash == Splash::Off ? Qt::Unchecked
+            : splash == Splash::On                ? Qt::Checked
+                                                  : Qt::PartiallyChecked);
     m_options->setChecked(p.optionCheckboxes != 0);
     m_spaceTab->setChecked(p.spaceBarTab != 0);
     m_name->setText(p.name);
@@ -119,10 +119,11 @@ void PrefsDialog::save()
 {
     Session &s = session();
     store::PrefsRecord &p = s.prefsrec;
+    using Splash = store::PrefsRecord::Splash;
     const Qt::CheckState splash = m_splash->checkState();
-    p.splash = splash == Qt::Unchecked ? QStringLiteral("0")
-        : splash == Qt::Checked        ? QStringLiteral("1")
-                                       : QStringLiteral("2");
+    p.setSplashState(splash == Qt::Unchecked ? Splash::Off
+            : splash == Qt::Checked          ? Splash::On
+                                             : Splash::Unset);
     p.callsign = store::trimTrailingBlanks(m_callsign->text());
     p.optionCheckboxes = m_options->isChecked() ? 1 : 0;
     p.spaceBarTab = m_spaceTab->isChecked() ? 1 : 0;

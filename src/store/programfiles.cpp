@@ -11,6 +11,12 @@
 
 namespace rollcall::store {
 
+PrefsRecord::Splash PrefsRecord::splashState() const
+{
+    const double value = MessageNumberFile::leadingNumber(splash);
+    return value == 0 ? Splash::Off : value == 1 ? Splash::On : Splash::Unset;
+}
+
 bool readPrefs(const QString &path, PrefsRecord &prefs)
 {
     const auto bytes = RecordFile(path).read(1, PrefsRecord::kSize);

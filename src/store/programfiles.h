@@ -22,6 +22,12 @@ struct PrefsRecord
     qint16 optionCheckboxes = 0;
     qint16 spaceBarTab = 0;
 
+    // The splash field as the check box shows it: its numeric value, where
+    // anything but 0 and 1 (a record never saved holds "2") is the third state.
+    enum class Splash { Off = 0, On = 1, Unset = 2 };
+    Splash splashState() const;
+    void setSplashState(Splash state) { splash = QString::number(int(state)); }
+
     bool operator==(const PrefsRecord &) const = default;
 };
 
