@@ -49,14 +49,6 @@ bool RecordSourceModel::setRecordSource(const QString &name)
     return select();
 }
 
-QString RecordSourceModel::selectStatement() const
-{
-    // Without a sort of its own the model leaves the view's order alone.
-    if (tableName().isEmpty())
-        return QString();
-    return QSqlTableModel::selectStatement();
-}
-
 bool RecordSourceModel::select()
 {
     if (!QSqlTableModel::select()) {

@@ -35,9 +35,6 @@ public:
     // The name of the key column, empty when the source has none.
     const QString &keyField() const { return m_key; }
 
-protected:
-    QString selectStatement() const override;
-
 private:
     Database &m_database;
     QString m_source;
