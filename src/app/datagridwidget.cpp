@@ -389,22 +389,27 @@ QList<int> DataGrid::visualColumns() const
     return columns;
 }
 
+void DataGrid::shownRows(QStringList &captions, QList<QStringList> &rows) const
+{
+    const QList<int> columns = visualColumns();
+    for (int c : columns)
+        captions << m_model->columns()[c].caption;
+    for (int r = 0; r < m_model->rowCount(); ++r) {
+        QStringList row;
+        for (int c : columns)
+            row << m_model->text(r, c);
+        rows << row;
+    }
+}
+
 PrintTable DataGrid::printTable(const QString &pageHeader, const QString &pageFooter) const
 {
     PrintTable table;
     table.pageHeader = pageHeader;
     table.pageFooter = pageFooter;
-    const QList<int> columns = visualColumns();
-    for (int c : columns) {
-        table.captions << m_model->columns()[c].caption;
+    shownRows(table.captions, table.rows);
+    for (int c : visualColumns())
         table.widths << m_view->horizontalHeader()->sectionSize(c);
-    }
-    for (int r = 0; r < m_model->rowCount(); ++r) {
-        QStringList row;
-        for (int c : columns)
-            row << m_model->text(r, c);
-        table.rows << row;
-    }
     return table;
 }
 
@@ -412,15 +417,7 @@ bool DataGrid::exportHtml(const QString &file) const
 {
     store::HtmlTable table;
     table.caption = caption();
-    const QList<int> columns = visualColumns();
-    for (int c : columns)
-        table.headers << m_model->columns()[c].caption;
-    for (int r = 0; r < m_model->rowCount(); ++r) {
-        QStringList row;
-        for (int c : columns)
-            row << m_model->text(r, c);
-        table.rows << row;
-    }
+    shownRows(table.headers, table.rows);
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly))
         return false;

@@ -138,6 +138,8 @@ protected:
 
 private:
     QList<int> visualColumns() const;
+    // Captions and cell texts of every row, columns in display order.
+    void shownRows(QStringList &captions, QList<QStringList> &rows) const;
 
     QLabel *m_caption;
     QTableView *m_view;

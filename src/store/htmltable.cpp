@@ -1,7 +1,5 @@
 #include "store/htmltable.h"
 
-#include <QAbstractItemModel>
-
 namespace rollcall::store {
 
 QString htmlEscape(const QString &text)
@@ -39,24 +37,6 @@ QString HtmlTable::toDocument(const QString &title) const
     return QStringLiteral("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>")
         + htmlEscape(title) + QStringLiteral("</title>\n</head>\n<body>\n") + toHtml()
         + QStringLiteral("</body>\n</html>\n");
-}
-
-HtmlTable htmlTableFromModel(const QAbstractItemModel &model, const QList<int> &columns)
-{
-    QList<int> cols = columns;
-    if (cols.isEmpty())
-        for (int c = 0; c < model.columnCount(); ++c)
-            cols << c;
-    HtmlTable table;
-    for (int c : cols)
-        table.headers << model.headerData(c, Qt::Horizontal).toString();
-    for (int r = 0; r < model.rowCount(); ++r) {
-        QStringList row;
-        for (int c : cols)
-            row << model.index(r, c).data(Qt::DisplayRole).toString();
-        table.rows << row;
-    }
-    return table;
 }
 
 } // namespace rollcall::store

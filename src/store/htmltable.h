@@ -4,8 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-class QAbstractItemModel;
-
 // The one HTML table writer: grids, the net's page and the traffic lists all
 // publish through it. Every cell and caption is escaped, since callsigns,
 // names and comments arrive over the air and the network.
@@ -22,9 +20,5 @@ struct HtmlTable
     QString toHtml() const; // <table>...</table>
     QString toDocument(const QString &title) const; // a whole page around the table
 };
-
-// The table of a model's rows in their current order: `columns` picks the
-// model columns (all when empty), captions come from the horizontal header.
-HtmlTable htmlTableFromModel(const QAbstractItemModel &model, const QList<int> &columns = {});
 
 } // namespace rollcall::store

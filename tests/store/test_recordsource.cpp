@@ -5,7 +5,6 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -113,18 +112,6 @@ private Q_SLOTS:
         QVERIFY(html.contains(QStringLiteral("<tr><th>CALLSIGN</th><th>NAME</th></tr>")));
         QVERIFY(table.toDocument(QStringLiteral("T<"))
                     .contains(QStringLiteral("<title>T&lt;</title>")));
-    }
-
-    void fromAModelInItsOrder()
-    {
-        QStandardItemModel model(2, 3);
-        model.setHorizontalHeaderLabels({ "A", "B", "C" });
-        for (int r = 0; r < 2; ++r)
-            for (int c = 0; c < 3; ++c)
-                model.setItem(r, c, new QStandardItem(QStringLiteral("%1%2").arg(r).arg(c)));
-        const HtmlTable table = htmlTableFromModel(model, { 2, 0 });
-        QCOMPARE(table.headers, (QStringList { "C", "A" }));
-        QCOMPARE(table.rows, (QList<QStringList> { { "02", "00" }, { "12", "10" } }));
     }
 };
 
