@@ -1,7 +1,9 @@
 #include "app/commandline.h"
 
 #include "app/version.h"
+#include "callsigns/callsignscommand.h"
 #include "psk/pskcommand.h"
+#include "reports/reportscommand.h"
 
 #include <iterator>
 
@@ -23,6 +25,24 @@ const Subcommand kSubcommands[] = {
         "  psk decode [--mode ...] [--freq HZ] [--afc HZ] [--squelch 0..99] IN.wav\n"
         "      Prints the characters decoded from a WAV or FLAC recording.",
         &psk::runPskCommand },
+    { "summary",
+        "summary NETFOLDER [-o FILE]\n"
+        "      Writes the net's summary (standard output without -o).",
+        &reports::runSummaryCommand },
+    { "html",
+        "html NETFOLDER [-o FILE]\n"
+        "      Writes the net's HTML page: check-ins and held traffic.",
+        &reports::runHtmlCommand },
+    { "export",
+        "export NETFOLDER [-o FILE]\n"
+        "      Writes the net export file.",
+        &reports::runExportCommand },
+    { "callsigns",
+        "callsigns import FILE.csv [--home DIR]\n"
+        "      Adds the stations of a CSV file to the master callsign database.\n"
+        "  callsigns export FILE.csv [--order FIELD:ascending|descending] [--home DIR]\n"
+        "      Writes the master callsign database as CSV.",
+        &callsigns::runCallsignsCommand },
 };
 } // namespace
 

@@ -10,6 +10,11 @@
 #include "app/session.h"
 #include "app/startup.h"
 #include "app/windowregistry.h"
+#include "callsigns/callsignswindows.h"
+#include "netlog/netlogwindows.h"
+#include "reports/reportswindows.h"
+#include "traffic/trafficwindows.h"
+#include "weather/weatherwindows.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -26,6 +31,11 @@ void registerWindows()
     r.registerWindow(QStringLiteral("prefs"), [] { return new PrefsDialog; });
     r.registerWindow(QStringLiteral("frmAbout"), [] { return new AboutBox; });
     r.registerWindow(QStringLiteral("newchanges"), [] { return new ReleaseNotesWindow; });
+    registerCallsignWindows();
+    registerNetLogWindows();
+    registerTrafficWindows();
+    registerReportWindows();
+    registerWeatherWindows();
 }
 
 void beginStartup()

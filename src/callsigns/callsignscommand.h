@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QStringList>
+
+namespace rollcall::callsigns {
+
+// rollcall callsigns import|export FILE.csv [...]: the master callsign CSV jobs.
+int runCallsignsCommand(const QStringList &args);
+
+} // namespace rollcall::callsigns

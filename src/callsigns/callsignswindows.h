@@ -1,0 +1,8 @@
+#pragma once
+
+namespace rollcall {
+
+// Makes this subsystem's windows known to the window registry by name.
+void registerCallsignWindows();
+
+} // namespace rollcall

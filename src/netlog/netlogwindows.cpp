@@ -1,0 +1,11 @@
+#include "netlog/netlogwindows.h"
+
+#include "app/windowregistry.h"
+
+namespace rollcall {
+
+void registerNetLogWindows()
+{
+}
+
+} // namespace rollcall

@@ -1,0 +1,11 @@
+#include "reports/reportswindows.h"
+
+#include "app/windowregistry.h"
+
+namespace rollcall {
+
+void registerReportWindows()
+{
+}
+
+} // namespace rollcall

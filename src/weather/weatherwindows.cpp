@@ -1,0 +1,11 @@
+#include "weather/weatherwindows.h"
+
+#include "app/windowregistry.h"
+
+namespace rollcall {
+
+void registerWeatherWindows()
+{
+}
+
+} // namespace rollcall
