@@ -8,4 +8,16 @@ void registerReportWindows()
 {
 }
 
+namespace reports {
+
+bool reportActionAvailable(ReportAction)
+{
+    return false;
+}
+
+void runReportAction(ReportAction, QWidget *)
+{
+}
+
+} // namespace reports
 } // namespace rollcall
