@@ -1,0 +1,176 @@
+#include "netlog/checkin.h"
+
+#include "callsigns/mastercallsigndb.h"
+#include "netlog/netlogstore.h"
+
+namespace rollcall::netlog {
+
+std::optional<Option> optionForLetter(QChar letter)
+{
+    switch (letter.toUpper().unicode()) {
+    case 'E':
+        return Option::Emer;
+    case 'P':
+        return Option::Prty;
+    case 'R':
+        return Option::Rtn;
+    case 'W':
+        return Option::Wlfr;
+    case 'I':
+        return Option::Infml;
+    case 'O':
+        return Option::InOut;
+    case 'F':
+        return Option::Fxd;
+    case 'M':
+        return Option::Mobl;
+    case 'T':
+        return Option::Port;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<Precedence> precedenceForLetter(QChar letter)
+{
+    switch (letter.toUpper().unicode()) {
+    case 'E':
+        return Precedence { u'E', QStringLiteral("EMERGENCY"), QStringLiteral("1"), Option::Emer };
+    case 'P':
+        return Precedence { u'P', QStringLiteral("Priority"), QStringLiteral("2"), Option::Prty };
+    case 'R':
+        return Precedence { u'R', QStringLiteral("Routine"), QStringLiteral("4"), Option::Rtn };
+    case 'W':
+        return Precedence { u'W', QStringLiteral("Welfare"), QStringLiteral("3"), Option::Wlfr };
+    default:
+        return std::nullopt;
+    }
+}
+
+OptionLetters readOptionLetters(const QString &options)
+{
+    OptionLetters result;
+    for (const QChar c : options) {
+        if (const auto option = optionForLetter(c))
+            result.boxes[*option] = true;
+        if (const auto precedence = precedenceForLetter(c))
+            result.firstRowPrecedence = precedence->letter;
+    }
+    return result;
+}
+
+QString stationType(const OptionBoxes &boxes)
+{
+    QString type;
+    if (boxes[Option::Fxd])
+        type = QStringLiteral("3");
+    if (boxes[Option::Mobl])
+        type = QStringLiteral("2");
+    if (boxes[Option::Port])
+        type = QStringLiteral("1");
+    return type;
+}
+
+CheckInRow checkInRowFrom(const CheckInEntry &entry, const QString &logtime)
+{
+    const OptionBoxes &b = entry.boxes;
+    CheckInRow row;
+    row.emergency = b[Option::Emer];
+    row.qrp = b[Option::Port];
+    row.informal = b[Option::Infml];
+    row.mm = b[Option::Fxd];
+    row.mobile = b[Option::Mobl];
+    row.traffic = b[Option::Rtn];
+    row.priority = b[Option::Prty];
+    row.welfare = b[Option::Wlfr];
+    // A station that checks in and out at once is out as soon as it is logged,
+    // whether In/Out came from a letter or was ticked by hand.
+    row.inout = b[Option::InOut];
+    row.out = b[Option::InOut];
+    row.logtime = logtime;
+    row.callsign = entry.callsign;
+    row.name = entry.name;
+    row.location = entry.location;
+    row.state = entry.state;
+    row.spare5 = entry.comments;
+    return row;
+}
+
+AddRecordResult addRecord(CheckInEntry &entry, callsigns::MasterCallsignDb *master,
+    NetLogStore &store, const QString &logtime)
+{
+    AddRecordResult result;
+
+    // Master database: new stations are added, known ones give their stored
+    // details unless the operator typed a name for this check-in.
+    if (master) {
+        if (master->lookupExact(entry.callsign)) {
+            if (!entry.nameEdited) {
+                if (const auto rec = master->current()) {
+                    entry.name = rec->fname;
+                    entry.location = rec->location;
+                    entry.state = rec->state;
+                }
+            }
+        } else if (!entry.callsign.trimmed().isEmpty()) {
+            // An empty callsign would end the suggestion list's run of stations,
+            // so only real callsigns are added. A failed append is passed over.
+            result.masterAppended = master->appendRecord(
+                { entry.callsign.toUpper(), entry.name, entry.location, entry.state, QString() });
+        }
+    }
+    entry.nameEdited = false;
+
+    for (const QChar c : entry.options)
+        if (const auto option = optionForLetter(c))
+            entry.boxes[*option] = true;
+
+    const QString type = stationType(entry.boxes);
+
+    for (TrafficRow &t : entry.traffic) {
+        const auto precedence = precedenceForLetter(t.precedence.isEmpty() ? QChar() : t.precedence[0]);
+        if (precedence)
+            entry.boxes[precedence->box] = true;
+        if (!t.count.trimmed().isEmpty()) {
+            HeldTrafficRow held;
+            held.count = t.count.trimmed();
+            held.callsignfrom = entry.callsign;
+            held.goingto = t.destination;
+            // A row without a precedence carries none, rather than the one before it.
+            if (precedence) {
+                held.priority = precedence->text;
+                held.priorityNumber = precedence->number;
+            }
+            held.stationNumber = type;
+            if (!store.addHeldTraffic(held)) {
+                // Kept in the row, so the operator can store it again.
+                if (result.error.isEmpty())
+                    result.error = store.lastError();
+                continue;
+            }
+            ++result.trafficStored;
+            result.trafficRows << held;
+        }
+        // The next station starts with empty rows, also where only a
+        // precedence or a destination was chosen.
+        t = TrafficRow {};
+    }
+
+    result.row = checkInRowFrom(entry, logtime);
+    result.stored = store.addCheckIn(result.row);
+    if (!result.stored) {
+        // The entry stays as typed: a check-in is never dropped silently.
+        result.error = store.lastError();
+        return result;
+    }
+
+    entry.callsign.clear();
+    entry.name.clear();
+    entry.location.clear();
+    entry.options.clear();
+    entry.state.clear();
+    entry.comments.clear();
+    return result;
+}
+
+} // namespace rollcall::netlog

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <array>
+#include <optional>
+
+namespace rollcall::callsigns {
+class MasterCallsignDb;
+}
+
+namespace rollcall::netlog {
+
+class NetLogStore;
+
+// The nine option boxes of the entry row, in the order the window shows them.
+enum class Option { Emer, Prty, Rtn, Wlfr, Infml, Port, Mobl, Fxd, InOut };
+inline constexpr int kOptionCount = 9;
+
+struct OptionBoxes
+{
+    std::array<bool, kOptionCount> ticked {};
+    bool operator[](Option o) const { return ticked[std::size_t(o)]; }
+    bool &operator[](Option o) { return ticked[std::size_t(o)]; }
+    void clear() { ticked.fill(false); }
+    bool operator==(const OptionBoxes &) const = default;
+};
+
+// The box an option letter ticks (case ignored); nothing for other characters.
+std::optional<Option> optionForLetter(QChar letter);
+
+// A traffic precedence as the held-traffic list stores it.
+struct Precedence
+{
+    QChar letter; // E, P, R, W
+    QString text; // "EMERGENCY", "Priority", "Routine", "Welfare"
+    QString number; // "1", "2", "4", "3"
+    Option box;
+};
+std::optional<Precedence> precedenceForLetter(QChar letter);
+
+// What typing in the options field does: every box cleared, then each letter
+// ticks its box; the last of E, P, R and W becomes the first traffic row's
+// precedence (null when none was typed).
+struct OptionLetters
+{
+    OptionBoxes boxes;
+    QChar firstRowPrecedence;
+};
+OptionLetters readOptionLetters(const QString &options);
+
+// "3" for a fixed station, "2" mobile, "1" portable; the last that applies wins
+// (portable over mobile over fixed). Empty when none is ticked.
+QString stationType(const OptionBoxes &boxes);
+
+inline constexpr int kTrafficRows = 6;
+
+struct TrafficRow
+{
+    QString precedence = QStringLiteral(" "); // "E", "P", "R", "W" or a single blank
+    QString count;
+    QString destination;
+};
+
+// Everything the entry row of the net window holds.
+struct CheckInEntry
+{
+    QString callsign;
+    QString name;
+    QString location;
+    QString state;
+    QString options;
+    QString comments;
+    OptionBoxes boxes;
+    std::array<TrafficRow, kTrafficRows> traffic;
+    bool nameEdited = false;
+};
+
+// A row of the check-in table net.
+struct CheckInRow
+{
+    QString callsign, name, location, state;
+    bool emergency = false, priority = false, traffic = false, welfare = false, informal = false;
+    bool inout = false, out = false, qrp = false, mobile = false, mm = false;
+    QString logtime;
+    QString spare5;
+};
+
+// A row of the per-net held-traffic list (nettrfc.mdb).
+struct HeldTrafficRow
+{
+    QString count; // traffic#
+    QString goingto;
+    QString callsignfrom;
+    QString priority;
+    QString priorityNumber; // priority#
+    QString stationNumber; // station#
+};
+
+struct AddRecordResult
+{
+    bool stored = false; // the check-in row was written
+    bool masterAppended = false;
+    int trafficStored = 0;
+    CheckInRow row;
+    QList<HeldTrafficRow> trafficRows;
+    QString error;
+};
+
+// AddRecord: stores one check-in from the entry row. In this order: master
+// lookup (unknown stations are appended, known ones refill name, location and
+// state unless the name was edited), option letters, station type, the traffic
+// rows (each with a count becomes a held-traffic row), the option flags, the
+// log time, the check-in row itself. The entry is left cleared for the next
+// station (its option boxes stay as they were until the callsign field is
+// entered again). master may be null (no master database at hand).
+AddRecordResult addRecord(CheckInEntry &entry, callsigns::MasterCallsignDb *master,
+    NetLogStore &store, const QString &logtime);
+
+// The check-in row the entry and its ticked boxes make (AddRecord's steps 6 to 8).
+CheckInRow checkInRowFrom(const CheckInEntry &entry, const QString &logtime);
+
+} // namespace rollcall::netlog

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "store/database.h"
+
+#include <QString>
+#include <memory>
+
+namespace rollcall::netlog {
+
+struct CheckInRow;
+struct HeldTrafficRow;
+
+// The open net's two databases: the check-in log net.mdb (table net, view
+// qry:net) and the held-traffic list nettrfc.mdb (view query1).
+class NetLogStore
+{
+public:
+    // netpath ends in "/". Null, with a message in *error, when either file
+    // cannot be opened as what it should be.
+    static std::unique_ptr<NetLogStore> open(const QString &netpath, QString *error = nullptr);
+
+    store::Database &netDatabase() { return *m_net; }
+    store::Database &trafficDatabase() { return *m_traffic; }
+
+    bool addCheckIn(const CheckInRow &row);
+    bool addHeldTraffic(const HeldTrafficRow &row);
+    // Sets the out flag of a check-in (the grid's I/O rule).
+    bool setOut(qint64 recno, bool out);
+    int checkInCount() const;
+
+    QString lastError() const { return m_error; }
+
+private:
+    NetLogStore(std::unique_ptr<store::Database> net, std::unique_ptr<store::Database> traffic);
+
+    std::unique_ptr<store::Database> m_net;
+    std::unique_ptr<store::Database> m_traffic;
+    QString m_error;
+};
+
+} // namespace rollcall::netlog

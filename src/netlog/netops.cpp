@@ -1,0 +1,169 @@
+#include "netlog/netops.h"
+
+#include "store/netfiles.h"
+#include "store/recordfile.h"
+
+namespace rollcall::netlog {
+
+namespace {
+// The system's texts may carry narrow or no-break spaces (before AM/PM), which
+// the record files' code page cannot hold; they are ordinary blanks there.
+QString plainBlanks(QString text)
+{
+    for (QChar &c : text)
+        if (c == QChar(0x202F) || c == QChar(0x00A0) || c == QChar(0x2009))
+            c = u' ';
+    return text.trimmed();
+}
+} // namespace
+
+QString localDateText(const QDateTime &local, const QLocale &locale)
+{
+    return plainBlanks(locale.toString(local.date(), QLocale::ShortFormat));
+}
+
+QString localTimeText(const QDateTime &local, const QLocale &locale)
+{
+    // The long time format without its time zone, as the system shows a time of day.
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return plainBlanks(locale.toString(local.time(), format.trimmed()));
+}
+
+QString logTimeText(const QDateTime &local, bool utc)
+{
+    return (utc ? local.toUTC() : local).toString(QStringLiteral("hh:mm:ss"));
+}
+
+QString clockCaption(bool utc)
+{
+    return utc ? QStringLiteral("UTC:") : QStringLiteral("LOCAL:");
+}
+
+QString timeSuffix(bool utc)
+{
+    return utc ? QStringLiteral(" (UTC)") : QStringLiteral(" (LOCAL)");
+}
+
+QString ncsTimeStamp(const QDateTime &local, bool utc, const QLocale &locale)
+{
+    return utc ? logTimeText(local, true) : localTimeText(local, locale);
+}
+
+QString commentStamp(const QDateTime &local, bool utc, const QLocale &locale)
+{
+    QString stamp;
+    if (utc) {
+        const QDateTime u = local.toUTC();
+        stamp = u.toString(QStringLiteral("MM/dd/yyyy")) + QStringLiteral(" - ")
+            + u.toString(QStringLiteral("hh:mm:ss")) + QStringLiteral("(UTC)");
+    } else {
+        stamp = localDateText(local, locale) + QStringLiteral(" -") + localTimeText(local, locale)
+            + QStringLiteral("(LOCAL)");
+    }
+    return stamp.left(30);
+}
+
+QString netWindowCaption(const QString &version, const QString &startLine)
+{
+    return QStringLiteral("QX0ZZZ's Rollcall   Version:") + version + QStringLiteral("     ")
+        + startLine;
+}
+
+NetButtons buttonsFor(NetState state)
+{
+    switch (state) {
+    case NetState::Opened:
+    case NetState::Ended:
+        return { .addRecord = false, .startNet = true, .endNet = false, .closeNet = true };
+    case NetState::Started:
+        return { .addRecord = true, .startNet = false, .endNet = true, .closeNet = false };
+    case NetState::Locked:
+        return { .addRecord = false, .startNet = false, .endNet = false, .closeNet = true };
+    }
+    return {};
+}
+
+QString startNet(const QString &netpath, const QDateTime &local, const QLocale &locale)
+{
+    const QString line
+        = store::formatStartLine(localDateText(local, locale), localTimeText(local, locale));
+    if (store::appendStartNetLine(netpath, line) == 0)
+        return QString();
+    return store::readStartLine(netpath).value_or(QString());
+}
+
+bool endNet(const QString &netpath, const QDateTime &local, const QLocale &locale)
+{
+    const QString line
+        = store::formatEndLine(localDateText(local, locale), localTimeText(local, locale));
+    return store::appendStartNetLine(netpath, line) != 0;
+}
+
+QString currentNcs(const QString &netpath, const QString &prefsCallsign)
+{
+    const store::NcsHistory history = store::readNcsHistory(netpath);
+    const QString call = history.current
+        ? store::trimTrailingBlanks(history.current->ncscall).toUpper()
+        : QString();
+    return call.isEmpty() ? store::trimTrailingBlanks(prefsCallsign) : call;
+}
+
+QString changeNcs(const QString &netpath, const QString &answer, const QString &shown,
+    const QDateTime &local, bool utc, const QLocale &locale)
+{
+    const store::NcsHistory history = store::readNcsHistory(netpath);
+    QString call = history.current ? store::trimTrailingBlanks(history.current->ncscall)
+                                   : QString();
+    if (call.isEmpty())
+        call = shown;
+    if (!answer.isEmpty())
+        call = answer.toUpper().left(store::NcsRecord::kCallWidth);
+    store::appendNcs(netpath, call, ncsTimeStamp(local, utc, locale));
+    return store::trimTrailingBlanks(call);
+}
+
+bool setUpNet(const QString &netpath, const QString &ncs, const QString &frequency, bool utc,
+    const QDateTime &local, const QLocale &locale)
+{
+    bool ok = store::writeTimeFormat(netpath, utc);
+    ok = store::writeFirstNcs(netpath, ncs.toUpper(), ncsTimeStamp(local, utc, locale)) && ok;
+    ok = store::writeFrequency(netpath, frequency) && ok;
+    return ok;
+}
+
+QString openStationComments(const QString &netpath, const QString &callsign,
+    const QDateTime &local, bool utc, const QLocale &locale)
+{
+    const QString call = store::trimTrailingBlanks(callsign);
+    store::ensureStationCommentFile(netpath, call);
+    return store::readStationComments(netpath, call) + QStringLiteral("\r\n")
+        + store::trimTrailingBlanks(commentStamp(local, utc, locale)) + QStringLiteral(": ");
+}
+
+bool saveStationComments(const QString &netpath, const QString &callsign, const QString &text)
+{
+    return store::writeStationComments(
+        netpath, store::trimTrailingBlanks(callsign), store::trimTrailingBlanks(text));
+}
+
+NetOptions readNetOptions(const QString &netpath)
+{
+    NetOptions o;
+    o.start = store::readStartLine(netpath).value_or(QString());
+    o.end = store::readEndLine(netpath).value_or(QString());
+    o.comments = store::trimTrailingBlanks(store::readNetComments(netpath));
+    o.frequency = store::readFrequency(netpath);
+    return o;
+}
+
+bool saveNetOptions(const QString &netpath, const NetOptions &o)
+{
+    bool ok = store::writeNetComments(netpath, o.comments.left(store::kNetCommentWidth));
+    ok = store::writeStartNetLine(netpath, 1, o.start) && ok;
+    ok = store::appendStartNetLine(netpath, o.end) != 0 && ok;
+    ok = store::writeFrequency(netpath, o.frequency) && ok;
+    return ok;
+}
+
+} // namespace rollcall::netlog

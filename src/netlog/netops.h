@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+
+// The rules of a net's life outside the check-ins: time texts and stamps,
+// start, end and lock, NCS changes, station comments and the option changes.
+namespace rollcall::netlog {
+
+// Local date and time as the system formats them (short date, long time
+// without a time zone), in characters a record file can hold.
+QString localDateText(const QDateTime &local, const QLocale &locale = QLocale::system());
+QString localTimeText(const QDateTime &local, const QLocale &locale = QLocale::system());
+
+// Log time of a check-in and the net window's clock: "hh:mm:ss" in UTC for a
+// UTC net, else local.
+QString logTimeText(const QDateTime &local, bool utc);
+// The clock label's caption: "UTC:" or "LOCAL:".
+QString clockCaption(bool utc);
+// " (UTC)" or " (LOCAL)".
+QString timeSuffix(bool utc);
+// NCS record time: "hh:mm:ss" UTC for a UTC net, else the local time text.
+QString ncsTimeStamp(const QDateTime &local, bool utc, const QLocale &locale = QLocale::system());
+// Station comment stamp, at most 30 characters: "12/05/2026 - 17:40:09(UTC)" or
+// local date + " -" + local time + "(LOCAL)".
+QString commentStamp(const QDateTime &local, bool utc, const QLocale &locale = QLocale::system());
+
+// The net window's caption: "QX0ZZZ's Rollcall   Version:" version, five blanks, start line.
+QString netWindowCaption(const QString &version, const QString &startLine);
+
+// Which buttons a net in each state offers.
+enum class NetState { Opened, Started, Ended, Locked };
+struct NetButtons
+{
+    bool addRecord = false;
+    bool startNet = false;
+    bool endNet = false;
+    bool closeNet = false; // the button and the menu item
+    bool operator==(const NetButtons &) const = default;
+};
+NetButtons buttonsFor(NetState state);
+
+// Appends a start line (local date and time) to start.net; returns record 1,
+// the net's first start, for the caption. Empty on failure.
+QString startNet(const QString &netpath, const QDateTime &local,
+    const QLocale &locale = QLocale::system());
+// Appends an end line; false when start.net could not be written.
+bool endNet(const QString &netpath, const QDateTime &local,
+    const QLocale &locale = QLocale::system());
+
+// The NCS the net window shows at open: the last NCS record, upper case, or
+// the preferences callsign when there is none.
+QString currentNcs(const QString &netpath, const QString &prefsCallsign);
+// "Net Control": answer is the input box's text (empty = keep the current NCS,
+// `shown` when the net has no record yet). Always appends a record with a new
+// stamp; returns the NCS now in charge.
+QString changeNcs(const QString &netpath, const QString &answer, const QString &shown,
+    const QDateTime &local, bool utc, const QLocale &locale = QLocale::system());
+// The set-up dialog's Ok: net.inf, the first NCS record (record 2) and freq.inf.
+bool setUpNet(const QString &netpath, const QString &ncs, const QString &frequency, bool utc,
+    const QDateTime &local, const QLocale &locale = QLocale::system());
+
+// The comment window's text for a station: the stored history (a new file
+// holds "."), CR LF, the stamp and ": ". Creates the file when missing.
+QString openStationComments(const QString &netpath, const QString &callsign,
+    const QDateTime &local, bool utc, const QLocale &locale = QLocale::system());
+bool saveStationComments(const QString &netpath, const QString &callsign, const QString &text);
+
+// What the change-options window shows and saves.
+struct NetOptions
+{
+    QString start; // record 1 of start.net
+    QString end; // the last readable record
+    QString comments; // net.cmt
+    QString frequency; // first field of freq.inf
+};
+NetOptions readNetOptions(const QString &netpath);
+// Writes net.cmt, start.net record 1, the end line as a new last record and freq.inf.
+bool saveNetOptions(const QString &netpath, const NetOptions &options);
+
+} // namespace rollcall::netlog

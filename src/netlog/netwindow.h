@@ -1,0 +1,150 @@
+#pragma once
+
+#include "netlog/checkin.h"
+#include "netlog/netops.h"
+
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QModelIndex;
+class QPushButton;
+class QStringListModel;
+class QTimer;
+
+namespace rollcall {
+class DataGrid;
+namespace store {
+class RecordSourceModel;
+}
+namespace callsigns {
+class MasterCallsignDb;
+struct MasterRecord;
+}
+
+namespace netlog {
+class NetLogStore;
+}
+
+// The net window `rollcall`: runs the net in session().netpath. Other windows
+// fill its entry fields (callsigna, fnamea, locationa, statea, options) and
+// call AddRecord(), exactly as the operator's "&Add Record" does.
+class NetWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit NetWindow(QWidget *parent = nullptr);
+    ~NetWindow() override;
+
+    DataGrid *grid() const { return m_grid; }
+    netlog::NetState netState() const { return m_state; }
+    bool logsUtc() const { return m_utc; }
+    QString ncsCall() const;
+    QString frequencyText() const;
+    netlog::NetLogStore *netLog() const { return m_store.get(); }
+    callsigns::MasterCallsignDb *master() const { return m_master.get(); }
+
+    // The entry row as the window holds it, and back.
+    netlog::CheckInEntry entry() const;
+    void setEntry(const netlog::CheckInEntry &entry);
+
+public Q_SLOTS:
+    // Stores the entry row as a check-in (the one way check-ins are added).
+    void AddRecord();
+    void StartNet();
+    void EndNet();
+    void LockNet();
+    void UnlockNet();
+    void CloseNet();
+    // "&Net Control": asks for the new NCS and records the change.
+    void NetControl();
+    void UpdateCall();
+    // "+&Traffic": radiogram entry for traffic from a station of this net.
+    void AddTraffic();
+    void ChangeOptions();
+    void setOptionCheckboxesEnabled(bool enabled);
+    void setFrequencyText(const QString &frequency);
+    // What entering the callsign and the name field does (focus events call them).
+    void callsignEntered();
+    void nameEntered();
+    // Re-reads the check-ins and shows the last one.
+    void refreshGrid();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void buildWindow();
+    void buildMenus();
+    void openNet();
+    void applyState(netlog::NetState state);
+    void updateClock();
+    void updateCaption();
+    void callsignEdited(const QString &text);
+    void fillSuggestions();
+    void suggestionChosen(const QModelIndex &index);
+    void suggestionClicked(const QModelIndex &index);
+    void optionsEdited(const QString &text);
+    void firstLetterUpper(QLineEdit *edit, const QString &text);
+    bool spaceMoves(QObject *watched, Qt::KeyboardModifiers modifiers) const;
+    void gridEdited(int row);
+    void commentButton(int row);
+    void toggleWindow(const QString &name, bool unloadWhenShown);
+    void refreshHeldTraffic();
+    void shutDown();
+
+    QAction *addAction(QMenu *menu, const QString &text, const QString &objectName,
+        const QKeySequence &key = {});
+
+    std::unique_ptr<netlog::NetLogStore> m_store;
+    std::unique_ptr<callsigns::MasterCallsignDb> m_master;
+    store::RecordSourceModel *m_checkIns = nullptr;
+    DataGrid *m_grid = nullptr;
+
+    QLabel *m_ncs = nullptr;
+    QLabel *m_frequency = nullptr;
+    QLabel *m_clockCaption = nullptr;
+    QLabel *m_clock = nullptr;
+    QLineEdit *m_callsign = nullptr;
+    QLineEdit *m_name = nullptr;
+    QLineEdit *m_location = nullptr;
+    QLineEdit *m_stateField = nullptr;
+    QLineEdit *m_options = nullptr;
+    QLineEdit *m_comments = nullptr;
+    std::array<QCheckBox *, netlog::kOptionCount> m_boxes {};
+    std::array<QComboBox *, netlog::kTrafficRows> m_precedence {};
+    std::array<QLineEdit *, netlog::kTrafficRows> m_count {};
+    std::array<QLineEdit *, netlog::kTrafficRows> m_destination {};
+    QListView *m_suggestions = nullptr;
+    QStringListModel *m_suggestionModel = nullptr;
+    QTimer *m_fillRest = nullptr;
+
+    QPushButton *m_add = nullptr;
+    QPushButton *m_update = nullptr;
+    QPushButton *m_traffic = nullptr;
+    QPushButton *m_start = nullptr;
+    QPushButton *m_end = nullptr;
+    QPushButton *m_lock = nullptr;
+    QPushButton *m_close = nullptr;
+    QAction *m_unlockItem = nullptr;
+    QAction *m_closeItem = nullptr;
+    QAction *m_netControlItem = nullptr;
+    QAction *m_changeOptionsItem = nullptr;
+
+    netlog::NetState m_state = netlog::NetState::Opened;
+    bool m_utc = false;
+    bool m_nameEdited = false;
+    bool m_closing = false;
+    QString m_startLine;
+    QString m_lastClock;
+};
+
+} // namespace rollcall

@@ -1,0 +1,78 @@
+#include "netlog/trafficheldwindow.h"
+
+#include "app/datagridwidget.h"
+#include "app/session.h"
+#include "store/database.h"
+#include "store/netfiles.h"
+#include "store/recordsource.h"
+#include "store/schema.h"
+
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace rollcall {
+
+namespace {
+// Columns whose change is stored by re-reading the list: Destination and Passed.
+constexpr int kDestinationColumn = 3;
+constexpr int kPassedColumn = 5;
+} // namespace
+
+TrafficHeldWindow::TrafficHeldWindow(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("curtraffic"));
+    setWindowTitle(QStringLiteral("Traffic Held"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    m_grid = new DataGrid(this);
+    m_grid->setObjectName(QStringLiteral("TDBGrid1"));
+    layout->addWidget(m_grid);
+
+    QString error;
+    m_db = store::Database::open(
+        store::netFile(session().netpath, QStringLiteral("nettrfc.mdb")),
+        store::DatabaseKind::NetTraffic, &error);
+    if (m_db) {
+        m_model = new store::RecordSourceModel(*m_db, this);
+        m_model->setRecordSource(store::names::netTrafficView);
+        m_grid->setSource(m_model);
+    } else {
+        m_grid->setCaption(error);
+    }
+    m_grid->setColumns({
+        GridColumn(QStringLiteral("From Callsign"), QStringLiteral("callsignfrom")),
+        GridColumn(QStringLiteral("traffic#"), QStringLiteral("traffic#")),
+        GridColumn(QStringLiteral("Precedence"), QStringLiteral("priority#"))
+            .withValueItems({ { QStringLiteral("1"), QStringLiteral("EMERGENCY") },
+                { QStringLiteral("2"), QStringLiteral("Priority") },
+                { QStringLiteral("3"), QStringLiteral("Welfare") },
+                { QStringLiteral("4"), QStringLiteral("Routine") } }),
+        GridColumn(QStringLiteral("Destination"), QStringLiteral("goingto")),
+        GridColumn(QStringLiteral("Passed To"), QStringLiteral("passedto")),
+        GridColumn(QStringLiteral("Passed"), QStringLiteral("passed")).asFlag(),
+    });
+    connect(m_grid, &DataGrid::afterColumnEdit, this, [this](int column) {
+        if (column == kDestinationColumn || column == kPassedColumn)
+            QTimer::singleShot(0, this, &TrafficHeldWindow::refresh);
+    });
+
+    resize(560, 220);
+    if (session().screenwidth >= 1024)
+        move(0, 0);
+}
+
+TrafficHeldWindow::~TrafficHeldWindow()
+{
+    // The model's handle on the database goes before the database.
+    m_grid->setSource(nullptr);
+    delete m_model;
+}
+
+void TrafficHeldWindow::refresh()
+{
+    const int row = m_grid->currentRow();
+    m_grid->reread();
+    m_grid->setCurrentRow(row);
+}
+
+} // namespace rollcall

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+namespace rollcall {
+class DataGrid;
+namespace store {
+class Database;
+class RecordSourceModel;
+}
+
+// "Traffic Held" `curtraffic`: the open net's held-traffic list (query1 of
+// its nettrfc.mdb), editable in the grid.
+class TrafficHeldWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TrafficHeldWindow(QWidget *parent = nullptr);
+    ~TrafficHeldWindow() override;
+
+    DataGrid *grid() const { return m_grid; }
+
+public Q_SLOTS:
+    // Re-reads the list (after the net window stored traffic).
+    void refresh();
+
+private:
+    std::unique_ptr<store::Database> m_db;
+    store::RecordSourceModel *m_model = nullptr;
+    DataGrid *m_grid;
+};
+
+} // namespace rollcall

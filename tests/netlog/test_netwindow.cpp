@@ -1,0 +1,361 @@
+#include "app/datagridwidget.h"
+#include "app/newnet.h"
+#include "app/session.h"
+#include "app/windowregistry.h"
+#include "callsigns/mastercallsigndb.h"
+#include "netlog/changeoptionswindow.h"
+#include "netlog/commentwindow.h"
+#include "netlog/netlogstore.h"
+#include "netlog/netwindow.h"
+#include "netlog/trafficheldwindow.h"
+#include "store/netfiles.h"
+#include "testmain.h"
+#include "windowfixture.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStringListModel>
+#include <QTableView>
+#include <QTest>
+#include <QTimeZone>
+#include <QFileInfo>
+
+using namespace rollcall;
+
+namespace {
+QString makeNet(const test::WindowFixture &f, const QString &name = QStringLiteral("Evening Net"))
+{
+    const NetCreation made = createNetFolder(f.home.nets(), name, f.home.dbfiles());
+    session().netpath = made.netpath;
+    return made.netpath;
+}
+
+template<class T> T *child(QWidget *w, const char *name)
+{
+    T *c = w->findChild<T *>(QLatin1String(name));
+    if (!c)
+        qWarning("no child %s", name);
+    return c;
+}
+
+QPushButton *button(QWidget *w, const char *name)
+{
+    return child<QPushButton>(w, name);
+}
+
+QLineEdit *edit(QWidget *w, const char *name)
+{
+    return child<QLineEdit>(w, name);
+}
+
+NetWindow *openNetWindow()
+{
+    auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
+    net->show();
+    return net;
+}
+
+// Types a check-in as the operator does and presses Enter.
+void checkIn(NetWindow *net, const QString &call, const QString &name, const QString &options,
+    const QString &count = {}, const QString &destination = {})
+{
+    QLineEdit *callsign = edit(net, "callsigna");
+    callsign->clear();
+    QTest::keyClicks(callsign, call);
+    net->nameEntered();
+    QLineEdit *fname = edit(net, "fnamea");
+    if (!name.isEmpty()) {
+        fname->clear();
+        QTest::keyClicks(fname, name);
+    }
+    QTest::keyClicks(edit(net, "options"), options);
+    if (!count.isEmpty()) {
+        edit(net, "count0")->setText(count);
+        QTest::keyClicks(edit(net, "dest0"), destination);
+    }
+    QTest::keyClick(edit(net, "options"), Qt::Key_Return);
+}
+} // namespace
+
+// The net window: opening, entry, start/end/close, NCS, comments and options.
+class NetWindowTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void lockedNetOpensLocked()
+    {
+        test::WindowFixture f;
+        const QString net = makeNet(f);
+        store::writeLocked(net, true);
+        NetWindow *w = openNetWindow();
+        QCOMPARE(button(w, "cmdLockNet")->text(), QStringLiteral("Locked!"));
+        QVERIFY(!button(w, "cmdAddRecord")->isEnabled());
+        QVERIFY(!button(w, "cmdStartNet")->isEnabled());
+        QVERIFY(!button(w, "cmdEndNet")->isEnabled());
+        QVERIFY(button(w, "cmdCloseNet")->isEnabled());
+        QVERIFY(!edit(w, "options")->isEnabled());
+        QVERIFY(!w->grid()->allowUpdates());
+        QAction *unlock = child<QAction>(w, "mnuUnlockNet");
+        QVERIFY(unlock->isEnabled());
+        // A locked net writes nothing, whoever presses Add Record.
+        edit(w, "callsigna")->setText(QStringLiteral("QX1RMT"));
+        w->AddRecord();
+        QCOMPARE(w->netLog()->checkInCount(), 0);
+
+        unlock->trigger();
+        QVERIFY(!store::readLocked(net));
+        QVERIFY(button(w, "cmdStartNet")->isEnabled());
+        QCOMPARE(button(w, "cmdLockNet")->text(), QStringLiteral("&Lock Net"));
+        QVERIFY(!unlock->isEnabled());
+        QVERIFY(w->grid()->allowUpdates());
+    }
+
+    void ncsFallsBackToPreferencesAndClockFollowsTheNet_data()
+    {
+        QTest::addColumn<bool>("utc");
+        QTest::newRow("local") << false;
+        QTest::newRow("utc") << true;
+    }
+    void ncsFallsBackToPreferencesAndClockFollowsTheNet()
+    {
+        QFETCH(bool, utc);
+        test::WindowFixture f;
+        const QString net = makeNet(f);
+        store::writeTimeFormat(net, utc);
+        session().prefsrec.callsign = QStringLiteral("QX0PRF");
+        f.clock.set(QDateTime(QDate(2026, 12, 5), QTime(17, 40, 9), QTimeZone::utc())
+                .toTimeZone(QTimeZone(-5 * 3600)));
+        NetWindow *w = openNetWindow();
+        QCOMPARE(child<QLabel>(w, "lblNcs")->text(), QStringLiteral("QX0PRF"));
+        QCOMPARE(child<QLabel>(w, "lblClockCaption")->text(),
+            utc ? QStringLiteral("UTC:") : QStringLiteral("LOCAL:"));
+        QCOMPARE(child<QLabel>(w, "lblClock")->text(),
+            utc ? QStringLiteral("17:40:09") : QStringLiteral("12:40:09"));
+        QVERIFY(w->windowTitle().startsWith(QStringLiteral("QX0ZZZ's Rollcall   Version:")));
+        QCOMPARE(w->grid()->caption(), QStringLiteral("Evening Net"));
+        QCOMPARE(w->grid()->objectName(), QStringLiteral("TDBGrid1"));
+        QCOMPARE(w->grid()->gridModel()->columnCount(), 18);
+    }
+
+    void optionLettersTickBoxesAndPrecedence()
+    {
+        test::WindowFixture f;
+        makeNet(f);
+        NetWindow *w = openNetWindow();
+        QTest::keyClicks(edit(w, "options"), QStringLiteral("e"));
+        QTest::keyClicks(edit(w, "options"), QStringLiteral("p"));
+        QVERIFY(child<QCheckBox>(w, "chkEmer")->isChecked());
+        QVERIFY(child<QCheckBox>(w, "chkPrty")->isChecked());
+        QVERIFY(!child<QCheckBox>(w, "chkRtn")->isChecked());
+        QCOMPARE(child<QComboBox>(w, "prec0")->currentText(), QStringLiteral("P"));
+        // Entering the callsign field clears the boxes again.
+        w->callsignEntered();
+        QVERIFY(!child<QCheckBox>(w, "chkEmer")->isChecked());
+    }
+
+    void startEndAndClose()
+    {
+        test::WindowFixture f;
+        const QString net = makeNet(f);
+        NetWindow *w = openNetWindow();
+        QPushButton *close = button(w, "cmdCloseNet");
+        QAction *closeItem = child<QAction>(w, "mnuCloseNet");
+        QVERIFY(!button(w, "cmdAddRecord")->isEnabled());
+        button(w, "cmdStartNet")->click();
+        QVERIFY(button(w, "cmdAddRecord")->isEnabled());
+        QVERIFY(!close->isEnabled() && !closeItem->isEnabled());
+        QVERIFY(w->windowTitle().endsWith(*store::readStartLine(net)));
+        // Neither the menu item nor Esc closes a running net.
+        closeItem->trigger();
+        QTest::keyClick(w, Qt::Key_Escape);
+        QVERIFY(windows().isFormLoaded(QStringLiteral("rollcall")));
+        button(w, "cmdEndNet")->click();
+        QCOMPARE(store::readStartNetLines(net).size(), 2);
+        QVERIFY(close->isEnabled() && button(w, "cmdStartNet")->isEnabled());
+        // The name field starts an ended net again at once.
+        w->nameEntered();
+        QCOMPARE(store::readStartNetLines(net).size(), 3);
+        QVERIFY(button(w, "cmdEndNet")->isEnabled());
+    }
+
+    void netControlCancelStillAppends()
+    {
+        test::WindowFixture f;
+        const QString net = makeNet(f);
+        store::writeFirstNcs(net, QStringLiteral("QX1ABC"), QStringLiteral("17:00:00"));
+        NetWindow *w = openNetWindow();
+        f.prompts.answer(QString()).answer(QStringLiteral("qx9new"));
+        child<QAction>(w, "mnuNetControl")->trigger();
+        QCOMPARE(f.prompts.shown().last().title, QStringLiteral("Set NCS"));
+        QCOMPARE(f.prompts.shown().last().text, QStringLiteral("Enter Callsign of New Net Control:"));
+        QCOMPARE(f.prompts.shown().last().proposed, QStringLiteral("QX1ABC"));
+        QCOMPARE(store::readNcsHistory(net).records.size(), 2);
+        QCOMPARE(store::readNcsHistory(net).current->ncscall, QStringLiteral("QX1ABC"));
+        child<QAction>(w, "mnuNetControl")->trigger();
+        QCOMPARE(child<QLabel>(w, "lblNcs")->text(), QStringLiteral("QX9NEW"));
+        QCOMPARE(store::readNcsHistory(net).records.size(), 3);
+    }
+
+    void firstCommentShowsDotAndStamp()
+    {
+        test::WindowFixture f;
+        const QString net = makeNet(f);
+        store::writeTimeFormat(net, true);
+        f.clock.set(QDateTime(QDate(2026, 12, 5), QTime(17, 40, 9), QTimeZone::utc()));
+        NetWindow *w = openNetWindow();
+        w->StartNet();
+        checkIn(w, QStringLiteral("QX1CMT"), QStringLiteral("Cam"), QString());
+        QCOMPARE(w->grid()->gridModel()->rowCount(), 1);
+        Q_EMIT w->grid()->cellButtonClicked(0, 14);
+        auto *c = windows().window<CommentWindow>(QStringLiteral("commententer"));
+        QVERIFY(c && c->isVisible());
+        QCOMPARE(c->windowTitle().left(15), QStringLiteral("Enter Comments "));
+        QCOMPARE(c->text(), QStringLiteral(".\n12/05/2026 - 17:40:09(UTC): "));
+        child<QPlainTextEdit>(c, "Text1")->moveCursor(QTextCursor::End);
+        child<QPlainTextEdit>(c, "Text1")->insertPlainText(QStringLiteral("weak signal"));
+        c->save();
+        QCOMPARE(store::readStationComments(net, QStringLiteral("QX1CMT")),
+            QStringLiteral(".\r\n12/05/2026 - 17:40:09(UTC): weak signal"));
+    }
+
+    void changeOptionsSaveAppendsEndLine()
+    {
+        test::WindowFixture f;
+        const QString net = makeNet(f);
+        store::writeFrequency(net, QStringLiteral("3.940"));
+        NetWindow *w = openNetWindow();
+        QCOMPARE(child<QLabel>(w, "lblFrequency")->text(), QStringLiteral("3.940"));
+        w->StartNet();
+        w->EndNet();
+        child<QAction>(w, "mnuChangeOptions")->trigger();
+        auto *o = windows().window<ChangeOptionsWindow>(QStringLiteral("changeoptions"));
+        QVERIFY(o->isVisible());
+        QCOMPARE(o->windowTitle(), QStringLiteral("Change options for current Net"));
+        edit(o, "txtFrequency")->setText(QStringLiteral("7.255"));
+        button(o, "cmdSave")->click();
+        const QList<QString> lines = store::readStartNetLines(net);
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[2], lines[1]);
+        QCOMPARE(child<QLabel>(w, "lblFrequency")->text(), QStringLiteral("7.255"));
+    }
+
+    void suggestionsAndMasterLookups()
+    {
+        test::WindowFixture f;
+        makeNet(f);
+        {
+            auto master = callsigns::MasterCallsignDb::open(session().dbfile(QStringLiteral("callmast.mdb")));
+            for (int i = 0; i < 250; ++i)
+                master->appendRecord({ QStringLiteral("QX%1AB").arg(i), QStringLiteral("Op%1").arg(i),
+                    QStringLiteral("Town%1").arg(i), QStringLiteral("KS"), QString() });
+            master->appendRecord({ QStringLiteral("QX5ZZ"), QStringLiteral("Zed"), QString(),
+                QStringLiteral("NE"), QStringLiteral("likes cw") });
+        }
+        NetWindow *w = openNetWindow();
+        QLineEdit *call = edit(w, "callsigna");
+        QTest::keyClicks(call, QStringLiteral("qx"));
+        QCOMPARE(call->text(), QStringLiteral("QX"));
+        auto *list = child<QListView>(w, "lstCallsigns");
+        QVERIFY(list->isVisible());
+        QTRY_COMPARE(list->model()->rowCount(), 251); // the rest follows the keystroke
+        QTest::keyClicks(call, QStringLiteral("5zz"));
+        QCOMPARE(list->model()->rowCount(), 1);
+        QCOMPARE(list->model()->index(0, 0).data().toString(), QStringLiteral("QX5ZZ"));
+        // Location and state follow the master record; an empty one clears the field.
+        edit(w, "locationa")->setText(QStringLiteral("Typed"));
+        w->nameEntered();
+        QCOMPARE(edit(w, "fnamea")->text(), QStringLiteral("Zed"));
+        QCOMPARE(edit(w, "locationa")->text(), QString());
+        QCOMPARE(edit(w, "statea")->text(), QStringLiteral("NE"));
+        QVERIFY(!list->isVisible());
+        call->clear();
+        QTest::keyClicks(call, QStringLiteral("'%"));
+        QCOMPARE(list->model()->rowCount(), 0);
+
+        // Update Call writes the typed details into the master record found.
+        call->setText(QStringLiteral("QX5ZZ"));
+        w->nameEntered();
+        edit(w, "locationa")->setText(QStringLiteral("Lincoln"));
+        button(w, "cmdUpdateCall")->click();
+        QVERIFY(w->master()->lookupExact(QStringLiteral("QX5ZZ")));
+        QCOMPARE(w->master()->current()->location, QStringLiteral("Lincoln"));
+    }
+
+    // Create, set up, start, ten check-ins with traffic, end, close, reopen.
+    void wholeNet()
+    {
+        test::WindowFixture f;
+        session().prefsrec.callsign = QStringLiteral("QX0NCS");
+        const QString net = makeNet(f, QStringLiteral("ARES - 12-5-2026"));
+        QWidget *launcher = windows().window(QStringLiteral("Form1"));
+        launcher->hide();
+        QWidget *setup = windows().window(QStringLiteral("ncs"));
+        setup->show();
+        QCOMPARE(edit(setup, "txtNcs")->text(), QStringLiteral("QX0NCS"));
+        edit(setup, "txtFrequency")->setText(QStringLiteral("146.520"));
+        child<QRadioButton>(setup, "optUtc")->setChecked(true);
+        button(setup, "cmdOk")->click();
+        QCOMPARE(QFileInfo(store::netFile(net, QStringLiteral("ncs.net"))).size(), 170);
+        auto *w = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall")));
+        QVERIFY(w && w->isVisible());
+        QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("ncs")));
+        QVERIFY(windows().loaded(QStringLiteral("curtraffic"))->isVisible());
+
+        button(w, "cmdStartNet")->click();
+        const char *const names[] = { "Al", "Bea", "Cy", "Di", "Ed", "Flo", "Gus", "Hal", "Ivy", "Jo" };
+        for (int i = 0; i < 10; ++i) {
+            f.clock.advance(37);
+            checkIn(w, QStringLiteral("qx%1net").arg(i), QString::fromLatin1(names[i]),
+                i % 3 == 0 ? QStringLiteral("rt") : QStringLiteral("m"),
+                i % 2 == 0 ? QStringLiteral("%1").arg(i / 2 + 1) : QString(),
+                QStringLiteral("wichita"));
+        }
+        QCOMPARE(w->netLog()->checkInCount(), 10);
+        QCOMPARE(w->grid()->gridModel()->rowCount(), 10);
+        QCOMPARE(w->grid()->gridModel()->text(9, 0), QStringLiteral("QX9NET"));
+        QCOMPARE(w->grid()->gridModel()->text(0, 4), QStringLiteral("X")); // portable
+        QCOMPARE(w->grid()->currentRow(), 9);
+        auto *held = windows().window<TrafficHeldWindow>(QStringLiteral("curtraffic"));
+        QCOMPARE(held->grid()->gridModel()->rowCount(), 5);
+        QCOMPARE(held->grid()->gridModel()->text(0, 2), QStringLiteral("Routine"));
+        QCOMPARE(held->grid()->gridModel()->text(0, 3), QStringLiteral("WICHITA"));
+        QVERIFY(edit(w, "callsigna")->text().isEmpty());
+
+        // The I/O rule: ticking I/O in the grid checks the station out.
+        GridModel *grid = w->grid()->gridModel();
+        QVERIFY(grid->setData(grid->index(2, 13), Qt::Checked, Qt::CheckStateRole));
+        QTRY_COMPARE(grid->text(2, 16), QStringLiteral("X"));
+
+        test::WindowFixture::snapshot(w, QStringLiteral("rollcall"));
+        test::WindowFixture::snapshot(held, QStringLiteral("curtraffic"));
+
+        button(w, "cmdEndNet")->click();
+        button(w, "cmdCloseNet")->click();
+        QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("rollcall")));
+        QVERIFY(!windows().isFormLoaded(QStringLiteral("curtraffic")));
+        QVERIFY(launcher->isVisible());
+        QVERIFY(QFile::exists(session().home + QStringLiteral("/rc.lof")));
+
+        w = openNetWindow();
+        QCOMPARE(w->grid()->gridModel()->rowCount(), 10);
+        QVERIFY(button(w, "cmdStartNet")->isEnabled());
+        QCOMPARE(store::readStartNetLines(net).size(), 2);
+        // The title-bar close only shows the launcher again.
+        launcher->hide();
+        w->close();
+        QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("rollcall")));
+        QVERIFY(windows().loaded(QStringLiteral("Form1"))->isVisible());
+    }
+};
+
+RC_TEST_CLASS(NetWindowTest)
+
+#include "test_netwindow.moc"
