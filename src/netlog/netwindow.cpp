@@ -477,7 +477,11 @@ void NetWindow::openNet()
         };
         m_grid->setSource(m_checkIns);
         m_grid->setColumns(columns);
-        m_grid->view()->setColumnWidth(14, 200);
+        // Flags narrow, so all eighteen columns fit the window.
+        const int widths[] = { 90, 90, 120, 50, 46, 46, 46, 74, 36, 36, 36, 36, 36, 36, 130, 46,
+            40, 84 };
+        for (int c = 0; c < int(std::size(widths)); ++c)
+            m_grid->view()->setColumnWidth(c, widths[c]);
         connect(m_grid->gridModel(), &GridModel::afterColumnEdit, this,
             [this](int, int row) { gridEdited(row); });
         connect(m_grid, &DataGrid::cellButtonClicked, this,
@@ -603,6 +607,9 @@ void NetWindow::AddRecord()
     }
     m_suggestions->hide();
     refreshGrid();
+    // The caret goes back to the callsign, which starts the next station with clear boxes.
+    for (QCheckBox *box : m_boxes)
+        box->setChecked(false);
     m_callsign->setFocus();
 }
 

@@ -7,6 +7,7 @@
 #include "store/recordsource.h"
 #include "store/schema.h"
 
+#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -56,7 +57,10 @@ TrafficHeldWindow::TrafficHeldWindow(QWidget *parent) : QWidget(parent, Qt::Wind
             QTimer::singleShot(0, this, &TrafficHeldWindow::refresh);
     });
 
-    resize(560, 220);
+    const int widths[] = { 100, 60, 90, 130, 100, 56 };
+    for (int c = 0; c < int(std::size(widths)); ++c)
+        m_grid->view()->setColumnWidth(c, widths[c]);
+    resize(580, 220);
     if (session().screenwidth >= 1024)
         move(0, 0);
 }

@@ -1,4 +1,5 @@
 #include "app/datagridwidget.h"
+#include "app/launcherwindow.h"
 #include "app/newnet.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
@@ -13,6 +14,7 @@
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -20,6 +22,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringListModel>
@@ -287,6 +290,81 @@ private Q_SLOTS:
         button(w, "cmdUpdateCall")->click();
         QVERIFY(w->master()->lookupExact(QStringLiteral("QX5ZZ")));
         QCOMPARE(w->master()->current()->location, QStringLiteral("Lincoln"));
+    }
+
+    void keyboardEntry()
+    {
+        test::WindowFixture f;
+        makeNet(f);
+        session().prefsrec.spaceBarTab = 1;
+        {
+            auto master = callsigns::MasterCallsignDb::open(session().dbfile(QStringLiteral("callmast.mdb")));
+            master->appendRecord({ QStringLiteral("QX1AAA"), QStringLiteral("Ann"),
+                QStringLiteral("Salina"), QStringLiteral("KS"), QString() });
+            master->appendRecord({ QStringLiteral("QX1AAB"), QStringLiteral("Abe"),
+                QStringLiteral("Hays"), QStringLiteral("KS"), QString() });
+        }
+        NetWindow *w = openNetWindow();
+        QApplication::setActiveWindow(w);
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QLineEdit *call = edit(w, "callsigna");
+        call->setFocus();
+        QTRY_VERIFY(call->hasFocus());
+        QTest::keyClicks(call, QStringLiteral("1aa"));
+        auto *list = child<QListView>(w, "lstCallsigns");
+        QCOMPARE(list->model()->rowCount(), 2);
+        // Page Down into the list, down to the second, Enter takes it and starts the net.
+        QTest::keyClick(call, Qt::Key_PageDown);
+        QTRY_VERIFY(list->hasFocus());
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(call->text(), QStringLiteral("QX1AAB"));
+        QTRY_VERIFY(edit(w, "fnamea")->hasFocus());
+        QCOMPARE(edit(w, "fnamea")->text(), QStringLiteral("Abe"));
+        QVERIFY(button(w, "cmdEndNet")->isEnabled()); // started on the way into the name
+        // Space walks name -> location -> state -> options -> first count.
+        QTest::keyClick(edit(w, "fnamea"), Qt::Key_Space);
+        QTRY_VERIFY(edit(w, "locationa")->hasFocus());
+        QTest::keyClick(edit(w, "locationa"), Qt::Key_Space, Qt::ShiftModifier); // a blank
+        QVERIFY(edit(w, "locationa")->hasFocus());
+        QTest::keyClick(edit(w, "locationa"), Qt::Key_Space);
+        QTRY_VERIFY(edit(w, "statea")->hasFocus());
+        QTest::keyClick(edit(w, "statea"), Qt::Key_Space);
+        QTRY_VERIFY(edit(w, "options")->hasFocus());
+        QTest::keyClicks(edit(w, "options"), QStringLiteral("w"));
+        QTest::keyClick(edit(w, "options"), Qt::Key_Space);
+        QTRY_VERIFY(edit(w, "count0")->hasFocus());
+        QCOMPARE(edit(w, "count0")->text(), QStringLiteral("1")); // proposed
+        QTest::keyClicks(edit(w, "dest0"), QStringLiteral("topeka"));
+        QTest::keyClick(edit(w, "dest0"), Qt::Key_Enter);
+        QCOMPARE(w->netLog()->checkInCount(), 1);
+        QTRY_VERIFY(call->hasFocus());
+        QVERIFY(!child<QCheckBox>(w, "chkWlfr")->isChecked());
+        auto *held = windows().window<TrafficHeldWindow>(QStringLiteral("curtraffic"));
+        QCOMPARE(held->grid()->gridModel()->text(0, 2), QStringLiteral("Welfare"));
+        QCOMPARE(held->grid()->gridModel()->text(0, 3), QStringLiteral("TOPEKA"));
+
+        // The preferences window switches the option boxes by the slot's name.
+        QVERIFY(!child<QCheckBox>(w, "chkEmer")->isEnabled());
+        QVERIFY(QMetaObject::invokeMethod(w, "setOptionCheckboxesEnabled", Q_ARG(bool, true)));
+        QVERIFY(child<QCheckBox>(w, "chkEmer")->isEnabled());
+    }
+
+    void launcherOpensTheNetAndComesBack()
+    {
+        test::WindowFixture f;
+        const QString net = makeNet(f);
+        QPointer<LauncherWindow> launcher = windows().window<LauncherWindow>(QStringLiteral("Form1"));
+        launcher->show();
+        f.prompts.answer(store::netFile(net, QStringLiteral("net.mdb")));
+        launcher->openNet();
+        QWidget *w = windows().loaded(QStringLiteral("rollcall"));
+        QVERIFY(w && w->isVisible());
+        QTRY_VERIFY(!launcher); // the launcher closed itself
+        QTest::keyClick(w, Qt::Key_Escape); // Esc is Close Net while it can be used
+        QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("rollcall")));
+        QWidget *back = windows().loaded(QStringLiteral("Form1"));
+        QVERIFY(back && back->isVisible());
     }
 
     // Create, set up, start, ten check-ins with traffic, end, close, reopen.
