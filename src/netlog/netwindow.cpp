@@ -288,7 +288,8 @@ void NetWindow::buildWindow()
     m_suggestions->hide();
     m_fillRest = new QTimer(this);
     m_fillRest->setSingleShot(true);
-    m_fillRest->setInterval(0);
+    // Long enough that a typist's next key cancels it, short enough to feel immediate.
+    m_fillRest->setInterval(200);
     connect(m_fillRest, &QTimer::timeout, this, &NetWindow::fillSuggestions);
     connect(m_suggestions, &QListView::doubleClicked, this, &NetWindow::suggestionChosen);
     connect(m_suggestions, &QListView::clicked, this, &NetWindow::suggestionClicked);
@@ -783,13 +784,22 @@ void NetWindow::callsignEdited(const QString &text)
     }
     const QStringList first = m_master->lookupContaining(text, kFirstSuggestions);
     m_suggestionModel->setStringList(first);
-    const QRect field = m_callsign->geometry();
-    m_suggestions->setGeometry(field.left(), field.bottom() + 2, qMax(field.width(), 130), 180);
+    placeSuggestions();
     m_suggestions->show();
     m_suggestions->raise();
     // The complete list follows once this keystroke is done; a new one cancels it.
     if (first.size() >= kFirstSuggestions)
         m_fillRest->start();
+}
+
+void NetWindow::placeSuggestions()
+{
+    // Under the callsign field, as tall as its rows up to twelve.
+    const QRect field = m_callsign->geometry();
+    const int rows = qBound(1, m_suggestionModel->rowCount(), 12);
+    const int rowHeight = m_suggestions->fontMetrics().height() + 2;
+    m_suggestions->setGeometry(field.left(), field.bottom() + 2, qMax(field.width(), 130),
+        rows * rowHeight + 2 * m_suggestions->frameWidth() + 4);
 }
 
 void NetWindow::fillSuggestions()
@@ -798,6 +808,7 @@ void NetWindow::fillSuggestions()
         return;
     const int row = m_suggestions->currentIndex().row();
     m_suggestionModel->setStringList(m_master->lookupContaining(m_callsign->text(), -1));
+    placeSuggestions();
     if (row >= 0)
         m_suggestions->setCurrentIndex(m_suggestionModel->index(row));
 }

@@ -90,6 +90,7 @@ private:
     void updateCaption();
     void callsignEdited(const QString &text);
     void fillSuggestions();
+    void placeSuggestions();
     void suggestionChosen(const QModelIndex &index);
     void suggestionClicked(const QModelIndex &index);
     void optionsEdited(const QString &text);
