@@ -30,7 +30,8 @@ int main(int argc, char **argv)
         q.prepare(QStringLiteral("INSERT INTO \"Callmast\" (callsign, fname, location, state) "
                                  "VALUES (?, ?, ?, ?)"));
         for (int i = 0; i < rows; ++i) {
-            q.addBindValue(QStringLiteral("Q%1X%2").arg(i % 10).arg(i, 6, 36, QLatin1Char('0')).toUpper());
+            q.addBindValue(
+                QStringLiteral("Q%1X%2").arg(i % 10).arg(i, 6, 36, QLatin1Char('0')).toUpper());
             q.addBindValue(QStringLiteral("Op"));
             q.addBindValue(QStringLiteral("Town"));
             q.addBindValue(QStringLiteral("KS"));
@@ -53,9 +54,15 @@ int main(int argc, char **argv)
         const int all = int(master->lookupContaining(key, -1).size());
         const double allMs = timer.nsecsElapsed() / 1e6;
         out << QStringLiteral("suggestions first 100 \"%1\" (%2 of %3 rows): %4 ms\n")
-                   .arg(key).arg(first).arg(rows).arg(firstMs, 0, 'f', 2);
+                   .arg(key)
+                   .arg(first)
+                   .arg(rows)
+                   .arg(firstMs, 0, 'f', 2);
         out << QStringLiteral("suggestions complete \"%1\" (%2 of %3 rows): %4 ms\n")
-                   .arg(key).arg(all).arg(rows).arg(allMs, 0, 'f', 2);
+                   .arg(key)
+                   .arg(all)
+                   .arg(rows)
+                   .arg(allMs, 0, 'f', 2);
     }
     QElapsedTimer timer;
     timer.start();
@@ -69,6 +76,8 @@ int main(int argc, char **argv)
         netlog::addRecord(e, master.get(), *store, QStringLiteral("18:00:00"));
     }
     out << QStringLiteral("AddRecord with one traffic row (%1 master rows, mean of %2): %3 ms\n")
-               .arg(rows).arg(checkIns).arg(timer.nsecsElapsed() / 1e6 / checkIns, 0, 'f', 2);
+               .arg(rows)
+               .arg(checkIns)
+               .arg(timer.nsecsElapsed() / 1e6 / checkIns, 0, 'f', 2);
     return 0;
 }

@@ -128,7 +128,8 @@ AddRecordResult addRecord(CheckInEntry &entry, callsigns::MasterCallsignDb *mast
     const QString type = stationType(entry.boxes);
 
     for (TrafficRow &t : entry.traffic) {
-        const auto precedence = precedenceForLetter(t.precedence.isEmpty() ? QChar() : t.precedence[0]);
+        const auto precedence
+            = precedenceForLetter(t.precedence.isEmpty() ? QChar() : t.precedence[0]);
         if (precedence)
             entry.boxes[precedence->box] = true;
         if (!t.count.trimmed().isEmpty()) {

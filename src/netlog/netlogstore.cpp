@@ -17,8 +17,8 @@ NetLogStore::NetLogStore(
 
 std::unique_ptr<NetLogStore> NetLogStore::open(const QString &netpath, QString *error)
 {
-    auto net = store::Database::open(store::netFile(netpath, QStringLiteral("net.mdb")),
-        store::DatabaseKind::NetLog, error);
+    auto net = store::Database::open(
+        store::netFile(netpath, QStringLiteral("net.mdb")), store::DatabaseKind::NetLog, error);
     if (!net)
         return nullptr;
     auto traffic = store::Database::open(store::netFile(netpath, QStringLiteral("nettrfc.mdb")),

@@ -113,8 +113,8 @@ QString changeNcs(const QString &netpath, const QString &answer, const QString &
     const QDateTime &local, bool utc, const QLocale &locale)
 {
     const store::NcsHistory history = store::readNcsHistory(netpath);
-    QString call = history.current ? store::trimTrailingBlanks(history.current->ncscall)
-                                   : QString();
+    QString call
+        = history.current ? store::trimTrailingBlanks(history.current->ncscall) : QString();
     if (call.isEmpty())
         call = shown;
     if (!answer.isEmpty())
@@ -132,8 +132,8 @@ bool setUpNet(const QString &netpath, const QString &ncs, const QString &frequen
     return ok;
 }
 
-QString openStationComments(const QString &netpath, const QString &callsign,
-    const QDateTime &local, bool utc, const QLocale &locale)
+QString openStationComments(const QString &netpath, const QString &callsign, const QDateTime &local,
+    bool utc, const QLocale &locale)
 {
     const QString call = store::trimTrailingBlanks(callsign);
     store::ensureStationCommentFile(netpath, call);

@@ -43,11 +43,11 @@ NetButtons buttonsFor(NetState state);
 
 // Appends a start line (local date and time) to start.net; returns record 1,
 // the net's first start, for the caption. Empty on failure.
-QString startNet(const QString &netpath, const QDateTime &local,
-    const QLocale &locale = QLocale::system());
+QString startNet(
+    const QString &netpath, const QDateTime &local, const QLocale &locale = QLocale::system());
 // Appends an end line; false when start.net could not be written.
-bool endNet(const QString &netpath, const QDateTime &local,
-    const QLocale &locale = QLocale::system());
+bool endNet(
+    const QString &netpath, const QDateTime &local, const QLocale &locale = QLocale::system());
 
 // The NCS the net window shows at open: the last NCS record, upper case, or
 // the preferences callsign when there is none.
@@ -63,8 +63,8 @@ bool setUpNet(const QString &netpath, const QString &ncs, const QString &frequen
 
 // The comment window's text for a station: the stored history (a new file
 // holds "."), CR LF, the stamp and ": ". Creates the file when missing.
-QString openStationComments(const QString &netpath, const QString &callsign,
-    const QDateTime &local, bool utc, const QLocale &locale = QLocale::system());
+QString openStationComments(const QString &netpath, const QString &callsign, const QDateTime &local,
+    bool utc, const QLocale &locale = QLocale::system());
 bool saveStationComments(const QString &netpath, const QString &callsign, const QString &text);
 
 // What the change-options window shows and saves.

@@ -30,8 +30,9 @@ NetSetupDialog::NetSetupDialog(QWidget *parent) : QDialog(parent)
     m_type = new QComboBox(this);
     m_type->setObjectName(QStringLiteral("cboNetType"));
     // Shown for the operator's orientation; the choice is not kept.
-    m_type->addItems({ QStringLiteral("ARES Net"), QStringLiteral("NTS Net"),
-        QStringLiteral("Training Net"), QStringLiteral("Red Coss Net"), QStringLiteral("PSK Net!") });
+    m_type->addItems(
+        { QStringLiteral("ARES Net"), QStringLiteral("NTS Net"), QStringLiteral("Training Net"),
+            QStringLiteral("Red Coss Net"), QStringLiteral("PSK Net!") });
     m_frequency = new QLineEdit(this);
     m_frequency->setObjectName(QStringLiteral("txtFrequency"));
     form->addRow(QStringLiteral("NCS for this Net:"), m_call);

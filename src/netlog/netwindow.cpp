@@ -168,9 +168,8 @@ void NetWindow::buildWindow()
     precedenceBoxes->setSpacing(0);
     precedenceBoxes->addWidget(new QLabel(QStringLiteral("Emer   Prty  Rtn Wlfr  Infml"), central));
     auto *precedenceRow = new QHBoxLayout;
-    const char *const boxNames[netlog::kOptionCount]
-        = { "chkEmer", "chkPrty", "chkRtn", "chkWlfr", "chkInfml", "chkPort", "chkMobl", "chkFxd",
-              "chkInOut" };
+    const char *const boxNames[netlog::kOptionCount] = { "chkEmer", "chkPrty", "chkRtn", "chkWlfr",
+        "chkInfml", "chkPort", "chkMobl", "chkFxd", "chkInOut" };
     const char *const boxCaptions[netlog::kOptionCount]
         = { "", "", "", "", "", "Port", "Mobl", "Fxd", "In/Out" };
     for (int i = 0; i < netlog::kOptionCount; ++i) {
@@ -243,9 +242,8 @@ void NetWindow::buildWindow()
     for (int i = 0; i < netlog::kTrafficRows; ++i) {
         auto *precedence = new QComboBox(trafficFrame);
         precedence->setObjectName(QStringLiteral("prec%1").arg(i));
-        precedence->addItems(
-            { QStringLiteral("E"), QStringLiteral("P"), QStringLiteral("R"), QStringLiteral("W"),
-                QStringLiteral(" ") });
+        precedence->addItems({ QStringLiteral("E"), QStringLiteral("P"), QStringLiteral("R"),
+            QStringLiteral("W"), QStringLiteral(" ") });
         precedence->setCurrentIndex(4);
         precedence->installEventFilter(this);
         auto *count = new QLineEdit(trafficFrame);
@@ -295,6 +293,11 @@ void NetWindow::buildWindow()
     connect(m_suggestions, &QListView::clicked, this, &NetWindow::suggestionClicked);
 
     connect(m_callsign, &QLineEdit::textEdited, this, &NetWindow::callsignEdited);
+    // Other windows put callsigns in too (remote and PSK check-ins): upper case as well.
+    connect(m_callsign, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (text != text.toUpper())
+            m_callsign->setText(text.toUpper());
+    });
     connect(m_name, &QLineEdit::textEdited, this, [this](const QString &text) {
         firstLetterUpper(m_name, text);
         m_nameEdited = true;
@@ -315,18 +318,20 @@ void NetWindow::buildMenus()
                           reports::ReportAction action, const QKeySequence &key = {}) {
         QAction *a = addAction(menu, text, name, key);
         a->setEnabled(reports::reportActionAvailable(action));
-        connect(a, &QAction::triggered, this, [this, action] { reports::runReportAction(action, this); });
+        connect(a, &QAction::triggered, this,
+            [this, action] { reports::runReportAction(action, this); });
     };
 
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    QAction *master = addAction(
-        file, QStringLiteral("Edit &Master Callsign Database"), QStringLiteral("mnuMasterCallsigns"));
+    QAction *master = addAction(file, QStringLiteral("Edit &Master Callsign Database"),
+        QStringLiteral("mnuMasterCallsigns"));
     master->setEnabled(available("callmaster"));
     connect(master, &QAction::triggered, this, [] { showWindow(QStringLiteral("callmaster")); });
     reportItem(file, QStringLiteral("&Print Net"), QStringLiteral("mnuPrintNet"),
         reports::ReportAction::PrintNet, Qt::Key_F3);
-    QAction *prefs = addAction(file, QStringLiteral("P&references"), QStringLiteral("mnuPreferences"));
+    QAction *prefs
+        = addAction(file, QStringLiteral("P&references"), QStringLiteral("mnuPreferences"));
     prefs->setEnabled(available("prefs"));
     connect(prefs, &QAction::triggered, this, [this] {
         auto *dialog = qobject_cast<QDialog *>(windows().window(QStringLiteral("prefs")));
@@ -339,8 +344,8 @@ void NetWindow::buildMenus()
 
     QMenu *net = menuBar()->addMenu(QStringLiteral("Cu&rrent Net"));
     net->setObjectName(QStringLiteral("mnuCurrentNet"));
-    m_netControlItem
-        = addAction(net, QStringLiteral("&Net Control"), QStringLiteral("mnuNetControl"), Qt::Key_F4);
+    m_netControlItem = addAction(
+        net, QStringLiteral("&Net Control"), QStringLiteral("mnuNetControl"), Qt::Key_F4);
     connect(m_netControlItem, &QAction::triggered, this, &NetWindow::NetControl);
     m_unlockItem = addAction(net, QStringLiteral("&Unlock Net"), QStringLiteral("mnuUnlockNet"));
     connect(m_unlockItem, &QAction::triggered, this, &NetWindow::UnlockNet);
@@ -374,15 +379,16 @@ void NetWindow::buildMenus()
     held->setEnabled(available("curtraffic"));
     connect(held, &QAction::triggered, this,
         [this] { toggleWindow(QStringLiteral("curtraffic"), false); });
-    QAction *psk = addAction(view, QStringLiteral("&PSK Terminal"), QStringLiteral("mnuPskTerminal"),
-        Qt::SHIFT | Qt::Key_F12);
+    QAction *psk = addAction(view, QStringLiteral("&PSK Terminal"),
+        QStringLiteral("mnuPskTerminal"), Qt::SHIFT | Qt::Key_F12);
     psk->setEnabled(available("PSK_Desk"));
-    connect(psk, &QAction::triggered, this, [this] { toggleWindow(QStringLiteral("PSK_Desk"), true); });
+    connect(
+        psk, &QAction::triggered, this, [this] { toggleWindow(QStringLiteral("PSK_Desk"), true); });
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    QAction *guide
-        = addAction(help, QStringLiteral("&Rollcall Help"), QStringLiteral("mnuRollcallHelp"), Qt::Key_F1);
+    QAction *guide = addAction(
+        help, QStringLiteral("&Rollcall Help"), QStringLiteral("mnuRollcallHelp"), Qt::Key_F1);
     connect(guide, &QAction::triggered, this, [this] {
         if (!openUserGuide())
             statusBar()->showMessage(QStringLiteral("The user guide could not be opened."), 8000);
@@ -479,8 +485,8 @@ void NetWindow::openNet()
         m_grid->setSource(m_checkIns);
         m_grid->setColumns(columns);
         // Flags narrow, so all eighteen columns fit the window.
-        const int widths[] = { 90, 90, 120, 50, 46, 46, 46, 74, 36, 36, 36, 36, 36, 36, 130, 46,
-            40, 84 };
+        const int widths[]
+            = { 90, 90, 120, 50, 46, 46, 46, 74, 36, 36, 36, 36, 36, 36, 130, 46, 40, 84 };
         for (int c = 0; c < int(std::size(widths)); ++c)
             m_grid->view()->setColumnWidth(c, widths[c]);
         connect(m_grid->gridModel(), &GridModel::afterColumnEdit, this,
@@ -622,7 +628,8 @@ void NetWindow::refreshGrid()
 
 void NetWindow::refreshHeldTraffic()
 {
-    if (auto *held = qobject_cast<TrafficHeldWindow *>(windows().loaded(QStringLiteral("curtraffic"))))
+    if (auto *held
+        = qobject_cast<TrafficHeldWindow *>(windows().loaded(QStringLiteral("curtraffic"))))
         held->refresh();
 }
 
@@ -705,8 +712,8 @@ void NetWindow::NetControl()
     const QString offered = history.current && !history.current->ncscall.isEmpty()
         ? store::trimTrailingBlanks(history.current->ncscall)
         : m_ncs->text();
-    const QString answer = s.prompts->input(QStringLiteral("Enter Callsign of New Net Control:"),
-        QStringLiteral("Set NCS"), offered);
+    const QString answer = s.prompts->input(
+        QStringLiteral("Enter Callsign of New Net Control:"), QStringLiteral("Set NCS"), offered);
     m_ncs->setText(netlog::changeNcs(s.netpath, answer, m_ncs->text(), s.clock->now(), m_utc));
 }
 
@@ -787,7 +794,7 @@ void NetWindow::callsignEdited(const QString &text)
     placeSuggestions();
     m_suggestions->show();
     m_suggestions->raise();
-    // The complete list follows once this keystroke is done; a new one cancels it.
+    // The complete list follows when typing pauses; another keystroke cancels it.
     if (first.size() >= kFirstSuggestions)
         m_fillRest->start();
 }
@@ -876,7 +883,8 @@ bool NetWindow::eventFilter(QObject *watched, QEvent *event)
             QTimer::singleShot(0, edit, [edit] { edit->selectAll(); });
         } else if (watched == m_precedence[0]) {
             if (m_boxes[int(Option::Emer)]->isChecked() || m_boxes[int(Option::Prty)]->isChecked()
-                || m_boxes[int(Option::Rtn)]->isChecked() || m_boxes[int(Option::Wlfr)]->isChecked())
+                || m_boxes[int(Option::Rtn)]->isChecked()
+                || m_boxes[int(Option::Wlfr)]->isChecked())
                 QTimer::singleShot(0, m_count[0], [this] { m_count[0]->setFocus(); });
         } else {
             for (QLineEdit *count : m_count) {

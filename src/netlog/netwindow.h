@@ -26,7 +26,7 @@ class RecordSourceModel;
 namespace callsigns {
 class MasterCallsignDb;
 struct MasterRecord;
-}
+} // namespace callsigns
 
 namespace netlog {
 class NetLogStore;
@@ -102,8 +102,8 @@ private:
     void refreshHeldTraffic();
     void shutDown();
 
-    QAction *addAction(QMenu *menu, const QString &text, const QString &objectName,
-        const QKeySequence &key = {});
+    QAction *addAction(
+        QMenu *menu, const QString &text, const QString &objectName, const QKeySequence &key = {});
 
     std::unique_ptr<netlog::NetLogStore> m_store;
     std::unique_ptr<callsigns::MasterCallsignDb> m_master;

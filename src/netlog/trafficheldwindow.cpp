@@ -30,8 +30,7 @@ TrafficHeldWindow::TrafficHeldWindow(QWidget *parent) : QWidget(parent, Qt::Wind
     layout->addWidget(m_grid);
 
     QString error;
-    m_db = store::Database::open(
-        store::netFile(session().netpath, QStringLiteral("nettrfc.mdb")),
+    m_db = store::Database::open(store::netFile(session().netpath, QStringLiteral("nettrfc.mdb")),
         store::DatabaseKind::NetTraffic, &error);
     if (m_db) {
         m_model = new store::RecordSourceModel(*m_db, this);

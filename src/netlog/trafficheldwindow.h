@@ -8,7 +8,7 @@ class DataGrid;
 namespace store {
 class Database;
 class RecordSourceModel;
-}
+} // namespace store
 
 // "Traffic Held" `curtraffic`: the open net's held-traffic list (query1 of
 // its nettrfc.mdb), editable in the grid.

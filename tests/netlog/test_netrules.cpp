@@ -53,12 +53,30 @@ private Q_SLOTS:
         QTest::addColumn<QString>("ticked"); // one char per box: E P R W I T M F O
         QTest::addColumn<QString>("firstRow");
         QTest::addColumn<QString>("stationType");
-        QTest::newRow("e then p") << "ep" << "XX......." << "P" << "";
-        QTest::newRow("portable wins") << "TMF" << ".....XXX." << "" << "1";
-        QTest::newRow("mobile over fixed") << "fm" << "......XX." << "" << "2";
-        QTest::newRow("fixed only") << "F" << ".......X." << "" << "3";
-        QTest::newRow("in/out, informal, junk") << "o i?9" << "....X...X" << "" << "";
-        QTest::newRow("welfare then routine") << "wr" << "..XX....." << "R" << "";
+        QTest::newRow("e then p") << "ep"
+                                  << "XX......."
+                                  << "P"
+                                  << "";
+        QTest::newRow("portable wins") << "TMF"
+                                       << ".....XXX."
+                                       << ""
+                                       << "1";
+        QTest::newRow("mobile over fixed") << "fm"
+                                           << "......XX."
+                                           << ""
+                                           << "2";
+        QTest::newRow("fixed only") << "F"
+                                    << ".......X."
+                                    << ""
+                                    << "3";
+        QTest::newRow("in/out, informal, junk") << "o i?9"
+                                                << "....X...X"
+                                                << ""
+                                                << "";
+        QTest::newRow("welfare then routine") << "wr"
+                                              << "..XX....."
+                                              << "R"
+                                              << "";
     }
     void optionLetters()
     {
@@ -107,7 +125,8 @@ private Q_SLOTS:
         const QDateTime t = eveningInNewYork();
         const QString first = startNet(net, t, kUs);
         QCOMPARE(first.size(), 30);
-        QVERIFY2(first.startsWith(QStringLiteral("Start: 12/5/26     12:40:09 PM")), qPrintable(first));
+        QVERIFY2(
+            first.startsWith(QStringLiteral("Start: 12/5/26     12:40:09 PM")), qPrintable(first));
         QCOMPARE(contents(path), store::toWindows1252(first)); // one record at offset 0
         QVERIFY(endNet(net, t.addSecs(3600), kUs));
         QVERIFY(startNet(net, t.addSecs(7200), kUs) == first); // the caption keeps the first start
@@ -125,7 +144,8 @@ private Q_SLOTS:
         const QString net = makeNet(home);
         const QDateTime t = eveningInNewYork();
         QCOMPARE(currentNcs(net, QStringLiteral("QX0PRF   ")), QStringLiteral("QX0PRF"));
-        QVERIFY(setUpNet(net, QStringLiteral("qx1abc"), QStringLiteral("146.52, PL 100"), true, t, kUs));
+        QVERIFY(setUpNet(
+            net, QStringLiteral("qx1abc"), QStringLiteral("146.52, PL 100"), true, t, kUs));
         const QByteArray ncs = contents(store::netFile(net, QStringLiteral("ncs.net")));
         QCOMPARE(ncs.size(), 170);
         QCOMPARE(ncs.left(128), QByteArray(128, '\0'));
@@ -137,7 +157,8 @@ private Q_SLOTS:
         // Cancel keeps the NCS but still records the moment; an answer is cut to 12.
         QCOMPARE(changeNcs(net, QString(), QStringLiteral("X"), t.addSecs(60), true, kUs),
             QStringLiteral("QX1ABC"));
-        QCOMPARE(changeNcs(net, QStringLiteral("qx2verylongcall"), QString(), t.addSecs(120), true, kUs),
+        QCOMPARE(
+            changeNcs(net, QStringLiteral("qx2verylongcall"), QString(), t.addSecs(120), true, kUs),
             QStringLiteral("QX2VERYLONGC"));
         const store::NcsHistory h = store::readNcsHistory(net);
         QCOMPARE(h.records.size(), 3);
@@ -155,9 +176,11 @@ private Q_SLOTS:
         QCOMPARE(text, QStringLiteral(".\r\n12/05/2026 - 17:40:09(UTC): "));
         const QString file = store::netFile(net, QStringLiteral("QX1ABC.cmt"));
         QCOMPARE(contents(file).size(), 20000);
-        QVERIFY(saveStationComments(net, QStringLiteral("QX1ABC"), text + QStringLiteral("good copy   ")));
+        QVERIFY(saveStationComments(
+            net, QStringLiteral("QX1ABC"), text + QStringLiteral("good copy   ")));
         QCOMPARE(openStationComments(net, QStringLiteral("QX1ABC"), t.addSecs(1), true, kUs),
-            QStringLiteral(".\r\n12/05/2026 - 17:40:09(UTC): good copy\r\n12/05/2026 - 17:40:10(UTC): "));
+            QStringLiteral(
+                ".\r\n12/05/2026 - 17:40:09(UTC): good copy\r\n12/05/2026 - 17:40:10(UTC): "));
         // A callsign from the air cannot name a file outside the net folder.
         openStationComments(net, QStringLiteral("../../X"), t, true, kUs);
         QVERIFY(QFile::exists(store::netFile(net, QStringLiteral(".._.._X.cmt"))));
@@ -196,7 +219,8 @@ private:
         Net()
         {
             netpath = makeNet(home);
-            master = callsigns::MasterCallsignDb::open(home.dbfiles() + QStringLiteral("/callmast.mdb"));
+            master = callsigns::MasterCallsignDb::open(
+                home.dbfiles() + QStringLiteral("/callmast.mdb"));
             store = NetLogStore::open(netpath);
         }
         QList<QStringList> rows(store::Database &db, const QString &sql)
@@ -226,7 +250,8 @@ private Q_SLOTS:
         e.location = QStringLiteral("Springfield");
         e.state = QStringLiteral("IL");
         e.options = QStringLiteral("o");
-        const AddRecordResult r = addRecord(e, n.master.get(), *n.store, QStringLiteral("18:05:09"));
+        const AddRecordResult r
+            = addRecord(e, n.master.get(), *n.store, QStringLiteral("18:05:09"));
         QVERIFY(r.stored);
         QVERIFY(r.masterAppended);
         QVERIFY(n.master->lookupExact(QStringLiteral("qx1o'b%")));
@@ -234,7 +259,8 @@ private Q_SLOTS:
         QVERIFY(!n.master->lookupExact(QStringLiteral("QX1OXB%")));
         QCOMPARE(n.rows(n.store->netDatabase(),
                      "SELECT callsign, name, location, state, inout, out, logtime FROM net"),
-            (QList<QStringList> { { "QX1O'B%", "Pat", "Springfield", "IL", "1", "1", "18:05:09" } }));
+            (QList<QStringList> {
+                { "QX1O'B%", "Pat", "Springfield", "IL", "1", "1", "18:05:09" } }));
         QVERIFY(e.callsign.isEmpty() && e.name.isEmpty() && e.options.isEmpty());
 
         // An empty entry is an empty check-in, but no nameless master record.
@@ -261,7 +287,8 @@ private Q_SLOTS:
         addRecord(e, n.master.get(), *n.store, QStringLiteral("18:01:00"));
         QVERIFY(!e.nameEdited);
         QCOMPARE(n.rows(n.store->netDatabase(), "SELECT name, location, state FROM net"),
-            (QList<QStringList> { { "Kim", "Hometown", "OH" }, { "Kimberly", "Vacation spot", "" } }));
+            (QList<QStringList> {
+                { "Kim", "Hometown", "OH" }, { "Kimberly", "Vacation spot", "" } }));
     }
 
     void trafficRows()
@@ -274,13 +301,13 @@ private Q_SLOTS:
         e.traffic[1] = { QStringLiteral("W"), QString(), QStringLiteral("BOSTON") }; // no count
         e.traffic[2] = { QStringLiteral(" "), QStringLiteral("1"), QStringLiteral("ERIE") };
         e.traffic[5] = { QStringLiteral("E"), QStringLiteral("1"), QStringLiteral("OMAHA") };
-        const AddRecordResult r = addRecord(e, n.master.get(), *n.store, QStringLiteral("18:00:00"));
+        const AddRecordResult r
+            = addRecord(e, n.master.get(), *n.store, QStringLiteral("18:00:00"));
         QCOMPARE(r.trafficStored, 3);
         QCOMPARE(n.rows(n.store->trafficDatabase(),
                      "SELECT \"traffic#\", goingto, callsignfrom, priority, \"priority#\", "
                      "\"station#\", passed FROM query1"),
-            (QList<QStringList> {
-                { "2", "DENVER", "QX1TRF", "Priority", "2", "1", "0" },
+            (QList<QStringList> { { "2", "DENVER", "QX1TRF", "Priority", "2", "1", "0" },
                 { "1", "ERIE", "QX1TRF", "", "", "1", "0" },
                 { "1", "OMAHA", "QX1TRF", "EMERGENCY", "1", "1", "0" } }));
         // Precedences tick the station's boxes, stored or not (welfare had no count).
@@ -288,7 +315,8 @@ private Q_SLOTS:
                      "SELECT emergency, priority, traffic, welfare, qrp, mobile, mm FROM net"),
             (QList<QStringList> { { "1", "1", "0", "1", "1", "1", "1" } }));
         for (const TrafficRow &t : e.traffic)
-            QVERIFY(t.count.isEmpty() && t.destination.isEmpty() && t.precedence == QStringLiteral(" "));
+            QVERIFY(t.count.isEmpty() && t.destination.isEmpty()
+                && t.precedence == QStringLiteral(" "));
     }
 
     void emptyCountStoresNothing()
@@ -297,7 +325,8 @@ private Q_SLOTS:
         CheckInEntry e;
         e.callsign = QStringLiteral("QX1NIL");
         e.traffic[0] = { QStringLiteral("R"), QStringLiteral("  "), QStringLiteral("TOPEKA") };
-        QCOMPARE(addRecord(e, n.master.get(), *n.store, QStringLiteral("18:00:00")).trafficStored, 0);
+        QCOMPARE(
+            addRecord(e, n.master.get(), *n.store, QStringLiteral("18:00:00")).trafficStored, 0);
         QVERIFY(n.rows(n.store->trafficDatabase(), "SELECT * FROM query1").isEmpty());
         QCOMPARE(n.rows(n.store->netDatabase(), "SELECT traffic FROM net"),
             (QList<QStringList> { { "1" } }));

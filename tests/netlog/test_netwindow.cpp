@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -29,7 +30,6 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimeZone>
-#include <QFileInfo>
 
 using namespace rollcall;
 
@@ -109,7 +109,8 @@ private Q_SLOTS:
         QAction *unlock = child<QAction>(w, "mnuUnlockNet");
         QVERIFY(unlock->isEnabled());
         // A locked net writes nothing, whoever presses Add Record.
-        edit(w, "callsigna")->setText(QStringLiteral("QX1RMT"));
+        edit(w, "callsigna")->setText(QStringLiteral("qx1rmt"));
+        QCOMPARE(edit(w, "callsigna")->text(), QStringLiteral("QX1RMT"));
         w->AddRecord();
         QCOMPARE(w->netLog()->checkInCount(), 0);
 
@@ -135,7 +136,7 @@ private Q_SLOTS:
         store::writeTimeFormat(net, utc);
         session().prefsrec.callsign = QStringLiteral("QX0PRF");
         f.clock.set(QDateTime(QDate(2026, 12, 5), QTime(17, 40, 9), QTimeZone::utc())
-                .toTimeZone(QTimeZone(-5 * 3600)));
+                        .toTimeZone(QTimeZone(-5 * 3600)));
         NetWindow *w = openNetWindow();
         QCOMPARE(child<QLabel>(w, "lblNcs")->text(), QStringLiteral("QX0PRF"));
         QCOMPARE(child<QLabel>(w, "lblClockCaption")->text(),
@@ -198,7 +199,8 @@ private Q_SLOTS:
         f.prompts.answer(QString()).answer(QStringLiteral("qx9new"));
         child<QAction>(w, "mnuNetControl")->trigger();
         QCOMPARE(f.prompts.shown().last().title, QStringLiteral("Set NCS"));
-        QCOMPARE(f.prompts.shown().last().text, QStringLiteral("Enter Callsign of New Net Control:"));
+        QCOMPARE(
+            f.prompts.shown().last().text, QStringLiteral("Enter Callsign of New Net Control:"));
         QCOMPARE(f.prompts.shown().last().proposed, QStringLiteral("QX1ABC"));
         QCOMPARE(store::readNcsHistory(net).records.size(), 2);
         QCOMPARE(store::readNcsHistory(net).current->ncscall, QStringLiteral("QX1ABC"));
@@ -255,10 +257,12 @@ private Q_SLOTS:
         test::WindowFixture f;
         makeNet(f);
         {
-            auto master = callsigns::MasterCallsignDb::open(session().dbfile(QStringLiteral("callmast.mdb")));
+            auto master = callsigns::MasterCallsignDb::open(
+                session().dbfile(QStringLiteral("callmast.mdb")));
             for (int i = 0; i < 250; ++i)
-                master->appendRecord({ QStringLiteral("QX%1AB").arg(i), QStringLiteral("Op%1").arg(i),
-                    QStringLiteral("Town%1").arg(i), QStringLiteral("KS"), QString() });
+                master->appendRecord(
+                    { QStringLiteral("QX%1AB").arg(i), QStringLiteral("Op%1").arg(i),
+                        QStringLiteral("Town%1").arg(i), QStringLiteral("KS"), QString() });
             master->appendRecord({ QStringLiteral("QX5ZZ"), QStringLiteral("Zed"), QString(),
                 QStringLiteral("NE"), QStringLiteral("likes cw") });
         }
@@ -298,7 +302,8 @@ private Q_SLOTS:
         makeNet(f);
         session().prefsrec.spaceBarTab = 1;
         {
-            auto master = callsigns::MasterCallsignDb::open(session().dbfile(QStringLiteral("callmast.mdb")));
+            auto master = callsigns::MasterCallsignDb::open(
+                session().dbfile(QStringLiteral("callmast.mdb")));
             master->appendRecord({ QStringLiteral("QX1AAA"), QStringLiteral("Ann"),
                 QStringLiteral("Salina"), QStringLiteral("KS"), QString() });
             master->appendRecord({ QStringLiteral("QX1AAB"), QStringLiteral("Abe"),
@@ -354,7 +359,8 @@ private Q_SLOTS:
     {
         test::WindowFixture f;
         const QString net = makeNet(f);
-        QPointer<LauncherWindow> launcher = windows().window<LauncherWindow>(QStringLiteral("Form1"));
+        QPointer<LauncherWindow> launcher
+            = windows().window<LauncherWindow>(QStringLiteral("Form1"));
         launcher->show();
         f.prompts.answer(store::netFile(net, QStringLiteral("net.mdb")));
         launcher->openNet();
@@ -388,7 +394,8 @@ private Q_SLOTS:
         QVERIFY(windows().loaded(QStringLiteral("curtraffic"))->isVisible());
 
         button(w, "cmdStartNet")->click();
-        const char *const names[] = { "Al", "Bea", "Cy", "Di", "Ed", "Flo", "Gus", "Hal", "Ivy", "Jo" };
+        const char *const names[]
+            = { "Al", "Bea", "Cy", "Di", "Ed", "Flo", "Gus", "Hal", "Ivy", "Jo" };
         for (int i = 0; i < 10; ++i) {
             f.clock.advance(37);
             checkIn(w, QStringLiteral("qx%1net").arg(i), QString::fromLatin1(names[i]),
