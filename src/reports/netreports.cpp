@@ -212,8 +212,8 @@ QByteArray summaryFile(const NetReportData &net)
     }
     line(kCrLf);
     line(QStringLiteral("Total Checkins:") + numberText(net.checkIns.size() + 1) + u' ');
-    line(QStringLiteral("Total NTS Traffic Passed:") + numberText(trafficPassedWhole(net.heldTraffic))
-        + u' ');
+    line(QStringLiteral("Total NTS Traffic Passed:")
+        + numberText(trafficPassedWhole(net.heldTraffic)) + u' ');
     line(kCrLf);
     line(QStringLiteral("*************************End of Log*********************"));
     line(kCrLf);
@@ -256,11 +256,11 @@ store::HtmlTable checkInTable(const NetReportData &net)
 
 store::HtmlTable heldTrafficTable(const NetReportData &net)
 {
-    static const QHash<QString, QString> precedence = { { QStringLiteral("1"),
-                                                            QStringLiteral("EMERGENCY") },
-        { QStringLiteral("2"), QStringLiteral("Priority") },
-        { QStringLiteral("3"), QStringLiteral("Welfare") },
-        { QStringLiteral("4"), QStringLiteral("Routine") } };
+    static const QHash<QString, QString> precedence
+        = { { QStringLiteral("1"), QStringLiteral("EMERGENCY") },
+              { QStringLiteral("2"), QStringLiteral("Priority") },
+              { QStringLiteral("3"), QStringLiteral("Welfare") },
+              { QStringLiteral("4"), QStringLiteral("Routine") } };
     store::HtmlTable table;
     table.caption = QStringLiteral("Traffic Held");
     table.headers = { QStringLiteral("From Callsign"), QStringLiteral("traffic#"),
@@ -282,8 +282,9 @@ QByteArray htmlPage(const NetReportData &net)
     };
     QString out;
     const auto line = [&](const QString &text) { out += text + kCrLf; };
-    line(QStringLiteral("<b><font face='Arial'><br><center><h4>") + blue(QStringLiteral("Net Name:"))
-        + QStringLiteral("<br>") + htmlEscape(net.netname) + QStringLiteral("</h4>"));
+    line(QStringLiteral("<b><font face='Arial'><br><center><h4>")
+        + blue(QStringLiteral("Net Name:")) + QStringLiteral("<br>") + htmlEscape(net.netname)
+        + QStringLiteral("</h4>"));
     out += QStringLiteral("</center><br>");
     for (const store::NcsRecord &rec : net.ncs)
         line(blue(QStringLiteral("Net Control Station: ")) + ncsLine(rec, net, htmlEscape)
@@ -317,9 +318,8 @@ QByteArray exportFile(const NetReportData &net)
     QString out = quotedLine({ trimmed(net.netname.left(100)), trimmed(net.ncscall),
         trimmed(net.startLine), trimmed(net.endLine),
         net.utc ? QStringLiteral("1") : QStringLiteral("0"),
-        trimmed(numberText(checkInsWithCallsign(net))),
-        trimmed(numberText(net.heldTraffic.size())), trimmed(net.frequency.left(15)),
-        net.netComments, QString() });
+        trimmed(numberText(checkInsWithCallsign(net))), trimmed(numberText(net.heldTraffic.size())),
+        trimmed(net.frequency.left(15)), net.netComments, QString() });
     for (const CheckIn &c : net.checkIns) {
         if (!hasCallsign(c))
             continue;
@@ -330,8 +330,8 @@ QByteArray exportFile(const NetReportData &net)
             storedFlagText(c.hadturn), storedFlagText(c.out) });
     }
     for (const HeldTraffic &t : net.heldTraffic) {
-        out += quotedLine(
-            { t.callsignfrom, t.count, t.precedenceNumber, t.goingto, t.passedto, flagNumber(t.passed) });
+        out += quotedLine({ t.callsignfrom, t.count, t.precedenceNumber, t.goingto, t.passedto,
+            flagNumber(t.passed) });
     }
     return store::toWindows1252(out);
 }
@@ -407,8 +407,8 @@ QByteArray netReportMessage(const NetReportData &net, qint16 number,
     line(QStringLiteral("GSPN ") + locale.monthName(netDate.month(), QLocale::ShortFormat).toUpper()
         + u' ' + QString::number(netDate.day()) + QStringLiteral(" STATIONS")
         + numberText(checkInsWithCallsign(net) + 1) + QStringLiteral(" TRAFFIC")
-        + numberText(traffic) + QStringLiteral(" IN") + numberText(netMinutes(net.startNetLines, locale))
-        + QStringLiteral(" MINUTES X"));
+        + numberText(traffic) + QStringLiteral(" IN")
+        + numberText(netMinutes(net.startNetLines, locale)) + QStringLiteral(" MINUTES X"));
     line(QStringLiteral("73"));
     line(QStringLiteral("BT"));
     line(QString(28, u' ') + (call + QStringLiteral(" - ") + trimmed(prefs.name)).toUpper());

@@ -41,9 +41,8 @@ int runReport(const QString &command, const QStringList &args, Format format)
         }
     }
     if (folder.isEmpty())
-        return fail(command, QStringLiteral("which net? usage: rollcall %1 NETFOLDER [-o FILE]")
-                                 .arg(command),
-            2);
+        return fail(command,
+            QStringLiteral("which net? usage: rollcall %1 NETFOLDER [-o FILE]").arg(command), 2);
     if (!QFileInfo(folder).isDir())
         return fail(command, QStringLiteral("no such folder: %1").arg(folder));
     QString error;

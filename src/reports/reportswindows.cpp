@@ -13,9 +13,7 @@
 
 namespace rollcall {
 
-void registerReportWindows()
-{
-}
+void registerReportWindows() { }
 
 namespace reports {
 
@@ -80,13 +78,12 @@ void exportHtml()
 {
     const QString netpath = session().netpath;
     const QString title = QStringLiteral("Save/Export Database to HTML");
-    const QString file = chooseFile({ .title = title,
-                                        .filter = QStringLiteral(
-                                            "HTML (*.html)|*.html|HTM (*.htm)|*.htm"),
-                                        .defaultExtension = QStringLiteral(".html"),
-                                        .initialFolder = netpath,
-                                        .proposedName = netpath + store::netname(netpath)
-                                            + QStringLiteral(".html") },
+    const QString file = chooseFile(
+        { .title = title,
+            .filter = QStringLiteral("HTML (*.html)|*.html|HTM (*.htm)|*.htm"),
+            .defaultExtension = QStringLiteral(".html"),
+            .initialFolder = netpath,
+            .proposedName = netpath + store::netname(netpath) + QStringLiteral(".html") },
         kSummaryTitle);
     if (file.isEmpty())
         return;
@@ -141,8 +138,8 @@ void netReport()
                                     : (before == store::MessageNumberFile::kMaximum ? before : 0);
     session().msgnumber = *next;
     save(file,
-        netReportMessage(*net, number, session().prefsrec, session().clock->utcNow().date(),
-            QLocale()),
+        netReportMessage(
+            *net, number, session().prefsrec, session().clock->utcNow().date(), QLocale()),
         title);
 }
 
@@ -171,8 +168,8 @@ void printNet(QWidget *netWindow)
     }
 
     PrintTable table;
-    const auto *grid = netWindow ? netWindow->findChild<DataGrid *>(QStringLiteral("TDBGrid1"))
-                                 : nullptr;
+    const auto *grid
+        = netWindow ? netWindow->findChild<DataGrid *>(QStringLiteral("TDBGrid1")) : nullptr;
     if (grid) {
         table = grid->printTable(header, footer);
     } else {

@@ -15,8 +15,6 @@ namespace rollcall::test {
 struct CheckInRow
 {
     QString callsign, name, location, logtime;
-    int emergency = 0;
-    QString comment = {};
 };
 
 struct TrafficRow
@@ -35,15 +33,14 @@ inline QString makeNet(const QString &nets, const QString &dbfiles, const QStrin
 
 inline void addCheckIns(const QString &netpath, const QList<CheckInRow> &rows)
 {
-    const auto db = store::Database::open(netpath + QStringLiteral("net.mdb"),
-        store::DatabaseKind::NetLog);
+    const auto db
+        = store::Database::open(netpath + QStringLiteral("net.mdb"), store::DatabaseKind::NetLog);
     QVERIFY(db);
     QSqlQuery q(db->connection());
     for (const CheckInRow &r : rows) {
-        q.prepare(QStringLiteral("INSERT INTO net (CALLSIGN, NAME, LOCATION, LOGTIME, EMERGENCY, "
-                                 "comment, hadturn) VALUES (?, ?, ?, ?, ?, ?, ?)"));
-        for (const QVariant &v : { QVariant(r.callsign), QVariant(r.name), QVariant(r.location),
-                 QVariant(r.logtime), QVariant(r.emergency), QVariant(r.comment), QVariant(1) })
+        q.prepare(QStringLiteral(
+            "INSERT INTO net (CALLSIGN, NAME, LOCATION, LOGTIME) VALUES (?, ?, ?, ?)"));
+        for (const QString &v : { r.callsign, r.name, r.location, r.logtime })
             q.addBindValue(v);
         QVERIFY(q.exec());
     }
@@ -51,8 +48,8 @@ inline void addCheckIns(const QString &netpath, const QList<CheckInRow> &rows)
 
 inline void addTraffic(const QString &netpath, const QList<TrafficRow> &rows)
 {
-    const auto db = store::Database::open(netpath + QStringLiteral("nettrfc.mdb"),
-        store::DatabaseKind::NetTraffic);
+    const auto db = store::Database::open(
+        netpath + QStringLiteral("nettrfc.mdb"), store::DatabaseKind::NetTraffic);
     QVERIFY(db);
     QSqlQuery q(db->connection());
     for (const TrafficRow &r : rows) {

@@ -120,9 +120,11 @@ private Q_SLOTS:
                                  << "Text (*.txt)|*.txt|Net Summary File (*.nsf)|*.nsf"
                                  << "Summary save as";
         QTest::newRow("html") << ReportAction::ExportHtml
-                              << "HTML (*.html)|*.html|HTM (*.htm)|*.htm" << "Summary save as";
+                              << "HTML (*.html)|*.html|HTM (*.htm)|*.htm"
+                              << "Summary save as";
         QTest::newRow("export") << ReportAction::ExportNet
-                                << "Text (*.txt)|*.txt|RCX  (*.rcx)|*.rcx" << "Export Net";
+                                << "Text (*.txt)|*.txt|RCX  (*.rcx)|*.rcx"
+                                << "Export Net";
     }
     void actionsWriteWhatSubcommandsWrite()
     {
@@ -188,8 +190,9 @@ private Q_SLOTS:
         const QList<QByteArray> lines = test::readAll(file).split('\n');
         const QDate filed = net.fx.clock.utcNow().date();
         QCOMPARE(lines.at(0),
-            "57 R Q1AW 12 SPRINGFIELD " + QLocale().monthName(filed.month(), QLocale::ShortFormat).toLatin1()
-                + ' ' + QByteArray::number(filed.day()) + '\r');
+            "57 R Q1AW 12 SPRINGFIELD "
+                + QLocale().monthName(filed.month(), QLocale::ShortFormat).toLatin1() + ' '
+                + QByteArray::number(filed.day()) + '\r');
         QCOMPARE(lines.at(3), QByteArray("GSPN DEC 5 STATIONS 13 TRAFFIC 3 IN 105 MINUTES X\r"));
         QCOMPARE(lines.at(6), QByteArray(28, ' ') + "Q1AW - JO EXAMPLE\r");
     }
@@ -211,8 +214,8 @@ private Q_SLOTS:
         }
 
         // The net window stand-in: a widget holding the check-in grid.
-        const auto db = store::Database::open(net.netpath + QStringLiteral("net.mdb"),
-            store::DatabaseKind::NetLog);
+        const auto db = store::Database::open(
+            net.netpath + QStringLiteral("net.mdb"), store::DatabaseKind::NetLog);
         store::RecordSourceModel source(*db);
         QWidget window;
         auto *grid = new DataGrid(&window);
@@ -232,6 +235,8 @@ private Q_SLOTS:
         QCOMPARE(net.fx.prompts.shown().last().kind, Kind::Print);
         QVERIFY(net.fx.prompts.messages().isEmpty());
         QVERIFY(test::readAll(pdf).startsWith("%PDF"));
+        if (const QString dir = qEnvironmentVariable("RC_SCREENSHOT_DIR"); !dir.isEmpty())
+            QFile::copy(pdf, dir + QStringLiteral("/printed-log.pdf"));
         QCOMPARE(QFileInfo(printerDat).size(), 4096);
         QPrinter again;
         QVERIFY(restorePrintSettings(again, *store::RecordFile(printerDat, 4096).read(1, 4096)));
