@@ -43,7 +43,7 @@ int runReport(const QString &command, const QStringList &args, Format format)
     if (folder.isEmpty())
         return fail(command,
             QStringLiteral("which net? usage: rollcall %1 NETFOLDER [-o FILE]").arg(command), 2);
-    if (!QFileInfo(folder).isDir())
+    if (!QFileInfo::exists(folder)) // a net's folder, or its net.mdb
         return fail(command, QStringLiteral("no such folder: %1").arg(folder));
     QString error;
     const QString netpath = netpathFromFolder(folder, &error);
