@@ -134,9 +134,11 @@ void netReport()
             QStringLiteral("The message number file %1 cannot be written.").arg(numbers.path()));
         return;
     }
+    // The report carries the number that was stored; past 32767 the counter restarts at 1.
     const qint16 number = *next > 1 ? qint16(*next - 1)
                                     : (before == store::MessageNumberFile::kMaximum ? before : 0);
     session().msgnumber = *next;
+    // Month names and the start line's date in the locale the net window wrote it with.
     save(file,
         netReportMessage(
             *net, number, session().prefsrec, session().clock->utcNow().date(), QLocale()),
