@@ -1,30 +1,82 @@
 #include "reports/reportscommand.h"
 
+#include "app/startup.h"
+#include "reports/netreports.h"
+
+#include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
+#include <cstdio>
 
 namespace rollcall::reports {
 
 namespace {
-int notYet(const char *what)
+
+using Format = QByteArray (*)(const NetReportData &);
+
+int fail(const QString &command, const QString &message, int code = 1)
 {
-    QTextStream(stderr) << "rollcall: " << what << " is not available yet\n";
-    return 1;
+    QTextStream(stderr) << "rollcall " << command << ": " << message << '\n';
+    return code;
 }
+
+// NETFOLDER [-o FILE]: the same bytes the net window's menu item writes.
+int runReport(const QString &command, const QStringList &args, Format format)
+{
+    QString folder, output;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
+            if (i + 1 >= args.size())
+                return fail(command, QStringLiteral("%1 needs a file name").arg(a), 2);
+            output = args[++i];
+        } else if (a.startsWith(QLatin1String("--output="))) {
+            output = a.mid(9);
+        } else if (a.startsWith(u'-') && a.size() > 1) {
+            return fail(command, QStringLiteral("unknown option %1").arg(a), 2);
+        } else if (folder.isEmpty()) {
+            folder = a;
+        } else {
+            return fail(command, QStringLiteral("one net folder only (%1?)").arg(a), 2);
+        }
+    }
+    if (folder.isEmpty())
+        return fail(command,
+            QStringLiteral("which net? usage: rollcall %1 NETFOLDER [-o FILE]").arg(command), 2);
+    if (!QFileInfo::exists(folder)) // a net's folder, or its net.mdb
+        return fail(command, QStringLiteral("no such folder: %1").arg(folder));
+    QString error;
+    const QString netpath = netpathFromFolder(folder, &error);
+    if (netpath.isEmpty())
+        return fail(command, error);
+    const std::optional<NetReportData> net = loadNetReportData(netpath, &error);
+    if (!net)
+        return fail(command, error);
+
+    const QByteArray bytes = format(*net);
+    if (!output.isEmpty())
+        return saveReportFile(output, bytes, &error) ? 0 : fail(command, error);
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
+        return fail(command, QStringLiteral("standard output cannot be written"));
+    return 0;
+}
+
 } // namespace
 
-int runSummaryCommand(const QStringList &)
+int runSummaryCommand(const QStringList &args)
 {
-    return notYet("summary");
+    return runReport(QStringLiteral("summary"), args, &summaryFile);
 }
 
-int runHtmlCommand(const QStringList &)
+int runHtmlCommand(const QStringList &args)
 {
-    return notYet("html");
+    return runReport(QStringLiteral("html"), args, &htmlPage);
 }
 
-int runExportCommand(const QStringList &)
+int runExportCommand(const QStringList &args)
 {
-    return notYet("export");
+    return runReport(QStringLiteral("export"), args, &exportFile);
 }
 
 } // namespace rollcall::reports

@@ -1,22 +1,219 @@
 #include "reports/reportswindows.h"
 
+#include "app/datagridwidget.h"
+#include "app/printing.h"
+#include "app/session.h"
 #include "app/windowregistry.h"
+#include "reports/netreports.h"
+#include "store/recordfile.h"
+
+#include <QFileInfo>
+#include <QPrinter>
+#include <QWidget>
 
 namespace rollcall {
 
-void registerReportWindows()
-{
-}
+void registerReportWindows() { }
 
 namespace reports {
 
-bool reportActionAvailable(ReportAction)
+namespace {
+
+constexpr int kPrinterSettingsLength = 4096;
+const QString kSummaryTitle = QStringLiteral("Summary save as");
+
+Prompts &prompts()
 {
-    return false;
+    return *session().prompts;
 }
 
-void runReportAction(ReportAction, QWidget *)
+std::optional<NetReportData> openNet(const QString &title)
 {
+    QString error;
+    std::optional<NetReportData> net = loadNetReportData(session().netpath, &error);
+    if (!net)
+        prompts().exclamation(title, error);
+    return net;
+}
+
+// The file to write, or empty when the operator cancelled, gave no name or
+// would rather keep the file that is there.
+QString chooseFile(const Prompts::FileDialog &dialog, const QString &replaceTitle)
+{
+    const QString file = prompts().saveFile(dialog);
+    if (file.isEmpty())
+        return QString();
+    if (QFileInfo::exists(file)
+        && !prompts().askYesNo(
+            replaceTitle, file + QStringLiteral(" already exists!| Do you want to replace it?")))
+        return QString();
+    return file;
+}
+
+void save(const QString &file, const QByteArray &bytes, const QString &title)
+{
+    QString error;
+    if (!saveReportFile(file, bytes, &error))
+        prompts().exclamation(title, error);
+}
+
+void summarySave()
+{
+    const QString netpath = session().netpath;
+    const QString name = store::netname(netpath);
+    const QString file = chooseFile({ .title = kSummaryTitle,
+                                        .filter = QStringLiteral("Text (*.txt)|*.txt|Net Summary "
+                                                                 "File (*.nsf)|*.nsf"),
+                                        .defaultExtension = QStringLiteral(".txt"),
+                                        .initialFolder = netpath,
+                                        .proposedName = netpath + name + QStringLiteral(".txt") },
+        kSummaryTitle);
+    if (file.isEmpty())
+        return;
+    if (const auto net = openNet(kSummaryTitle))
+        save(file, summaryFile(*net), kSummaryTitle);
+}
+
+void exportHtml()
+{
+    const QString netpath = session().netpath;
+    const QString title = QStringLiteral("Save/Export Database to HTML");
+    const QString file = chooseFile(
+        { .title = title,
+            .filter = QStringLiteral("HTML (*.html)|*.html|HTM (*.htm)|*.htm"),
+            .defaultExtension = QStringLiteral(".html"),
+            .initialFolder = netpath,
+            .proposedName = netpath + store::netname(netpath) + QStringLiteral(".html") },
+        kSummaryTitle);
+    if (file.isEmpty())
+        return;
+    if (const auto net = openNet(title))
+        save(file, htmlPage(*net), title);
+}
+
+void exportNet()
+{
+    const QString netpath = session().netpath;
+    const QString title = QStringLiteral("Export Net as");
+    const QString file = chooseFile({ .title = title,
+                                        .filter = QStringLiteral("Text (*.txt)|*.txt|RCX  "
+                                                                 "(*.rcx)|*.rcx"),
+                                        .defaultExtension = QStringLiteral(".txt"),
+                                        .initialFolder = netpath,
+                                        .proposedName = store::netname(netpath) },
+        QStringLiteral("Export Net"));
+    if (file.isEmpty())
+        return;
+    if (const auto net = openNet(title))
+        save(file, exportFile(*net), title);
+}
+
+void netReport()
+{
+    const QString netpath = session().netpath;
+    const QString title = QStringLiteral("GSPN Net Summary to NTS message");
+    const QString file = chooseFile({ .title = title,
+                                        .filter = QStringLiteral("Text (*.txt)|*.txt|NTS  "
+                                                                 "(*.nts)|*.nts"),
+                                        .defaultExtension = QStringLiteral(".nts"),
+                                        .initialFolder = netpath,
+                                        .proposedName = store::netname(netpath) },
+        kSummaryTitle);
+    if (file.isEmpty())
+        return;
+    const auto net = openNet(title);
+    if (!net)
+        return;
+    // The number is taken under the counter's lock; a number that could not be
+    // taken would be handed out twice, so then nothing is written.
+    const store::MessageNumberFile numbers = session().messageNumbers();
+    const qint16 before = numbers.read();
+    const std::optional<qint16> next = numbers.consume();
+    if (!next) {
+        prompts().exclamation(title,
+            QStringLiteral("The message number file %1 cannot be written.").arg(numbers.path()));
+        return;
+    }
+    // The report carries the number that was stored; past 32767 the counter restarts at 1.
+    const qint16 number = *next > 1 ? qint16(*next - 1)
+                                    : (before == store::MessageNumberFile::kMaximum ? before : 0);
+    session().msgnumber = *next;
+    // Month names and the start line's date in the locale the net window wrote it with.
+    save(file,
+        netReportMessage(
+            *net, number, session().prefsrec, session().clock->utcNow().date(), QLocale()),
+        title);
+}
+
+void printNet(QWidget *netWindow)
+{
+    const QString title = QStringLiteral("Print Net");
+    const auto net = openNet(title);
+    if (!net)
+        return;
+    const store::RecordFile settings(
+        session().dbfile(QStringLiteral("printer.dat")), kPrinterSettingsLength);
+    QPrinter printer(QPrinter::HighResolution);
+    if (QFileInfo::exists(settings.path()))
+        if (const auto bytes = settings.read(1, kPrinterSettingsLength))
+            restorePrintSettings(printer, *bytes);
+
+    const QString header = printHeader(*net);
+    const QString footer = printFooter();
+    // Page setup, then the printer (or a PDF file) to print on.
+    if (!prompts().pageSetup(printer) || !prompts().choosePrinter(printer))
+        return;
+    QByteArray chosen = savePrintSettings(printer);
+    if (chosen.size() <= kPrinterSettingsLength) {
+        chosen.resize(kPrinterSettingsLength, '\0'); // a whole record, so it reads back
+        settings.write(1, chosen);
+    }
+
+    PrintTable table;
+    const auto *grid
+        = netWindow ? netWindow->findChild<DataGrid *>(QStringLiteral("TDBGrid1")) : nullptr;
+    if (grid) {
+        table = grid->printTable(header, footer);
+    } else {
+        // No check-in grid to hand: the same columns from the net log itself.
+        const store::HtmlTable rows = checkInTable(*net);
+        table.pageHeader = header;
+        table.pageFooter = footer;
+        table.captions = rows.headers;
+        table.rows = rows.rows;
+    }
+    if (!printTable(printer, table))
+        prompts().exclamation(title, QStringLiteral("The net log could not be printed."));
+}
+
+} // namespace
+
+bool reportActionAvailable(ReportAction)
+{
+    return !session().netpath.isEmpty();
+}
+
+void runReportAction(ReportAction action, QWidget *netWindow)
+{
+    if (!reportActionAvailable(action) || !session().prompts)
+        return;
+    switch (action) {
+    case ReportAction::PrintNet:
+        printNet(netWindow);
+        break;
+    case ReportAction::SummarySave:
+        summarySave();
+        break;
+    case ReportAction::ExportHtml:
+        exportHtml();
+        break;
+    case ReportAction::ExportNet:
+        exportNet();
+        break;
+    case ReportAction::NetReport:
+        netReport();
+        break;
+    }
 }
 
 } // namespace reports

@@ -1,0 +1,140 @@
+#include "reports/netreportsource.h"
+
+#include "store/database.h"
+#include "store/recordfile.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace rollcall::reports {
+
+namespace {
+
+bool readCheckIns(const QString &netpath, QList<CheckIn> &rows, QString *error)
+{
+    const QString path = store::netFile(netpath, QStringLiteral("net.mdb"));
+    if (!QFileInfo::exists(path)) {
+        if (error)
+            *error = QStringLiteral("%1 does not exist.").arg(path);
+        return false;
+    }
+    QString openError;
+    const auto db = store::Database::open(path, store::DatabaseKind::NetLog, &openError);
+    if (!db) {
+        if (error)
+            *error = openError;
+        return false;
+    }
+    QSqlQuery q(db->connection());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral(
+            "SELECT CALLSIGN, NAME, LOCATION, state, QRP, MOBILE, MM, LOGTIME, EMERGENCY, "
+            "priority, welfare, TRAFFIC, INFORMAL, INOUT, comment, hadturn, out "
+            "FROM net ORDER BY recno"))) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be read (%2).").arg(path, q.lastError().text());
+        return false;
+    }
+    while (q.next()) {
+        CheckIn c;
+        c.callsign = q.value(0).toString();
+        c.name = q.value(1).toString();
+        c.location = q.value(2).toString();
+        c.state = q.value(3).toString();
+        c.qrp = q.value(4).toInt() != 0;
+        c.mobile = q.value(5).toInt() != 0;
+        c.mm = q.value(6).toInt() != 0;
+        c.logtime = q.value(7).toString();
+        c.emergency = q.value(8).toInt() != 0;
+        c.priority = q.value(9).toInt() != 0;
+        c.welfare = q.value(10).toInt() != 0;
+        c.traffic = q.value(11).toInt() != 0;
+        c.informal = q.value(12).toInt() != 0;
+        c.inout = q.value(13).toInt() != 0;
+        c.comment = q.value(14).toString();
+        c.hadturn = q.value(15);
+        c.out = q.value(16);
+        rows.append(c);
+    }
+    if (q.lastError().isValid()) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be read (%2).").arg(path, q.lastError().text());
+        return false;
+    }
+    return true;
+}
+
+// Held traffic is read as far as it goes: a missing or damaged nettrfc.mdb
+// leaves the list short, never stops a report.
+void readHeldTraffic(const QString &netpath, QList<HeldTraffic> &rows)
+{
+    const QString path = store::netFile(netpath, QStringLiteral("nettrfc.mdb"));
+    if (!QFileInfo::exists(path)) // opening would create it, and the reports change nothing
+        return;
+    const auto db = store::Database::open(path, store::DatabaseKind::NetTraffic);
+    if (!db)
+        return;
+    QSqlQuery q(db->connection());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT callsignfrom, \"traffic#\", \"priority#\", goingto, "
+                               "passedto, passed FROM query1")))
+        return;
+    while (q.next()) {
+        HeldTraffic t;
+        t.callsignfrom = q.value(0).toString();
+        t.count = q.value(1).toString();
+        t.precedenceNumber = q.value(2).toString();
+        t.goingto = q.value(3).toString();
+        t.passedto = q.value(4).toString();
+        t.passed = q.value(5).toInt() == 1;
+        rows.append(t);
+    }
+}
+
+} // namespace
+
+std::optional<NetReportData> loadNetReportData(const QString &netpath, QString *error)
+{
+    NetReportData d;
+    d.netpath = netpath.endsWith(u'/') ? netpath : netpath + u'/';
+    d.netname = store::netname(d.netpath);
+    if (!readCheckIns(d.netpath, d.checkIns, error))
+        return std::nullopt;
+    readHeldTraffic(d.netpath, d.heldTraffic);
+
+    // The readers create a missing record file; a report leaves the folder as it was.
+    const auto has = [&](const char *name) {
+        return QFileInfo::exists(store::netFile(d.netpath, QString::fromLatin1(name)));
+    };
+    if (has("start.net"))
+        d.startNetLines = store::readStartNetLines(d.netpath);
+    const QString blank(store::kStartLineWidth, u' ');
+    d.startLine = d.startNetLines.isEmpty() ? blank : d.startNetLines.first();
+    d.endLine = d.startNetLines.isEmpty() ? blank : d.startNetLines.last();
+
+    if (has("ncs.net")) {
+        const store::NcsHistory history = store::readNcsHistory(d.netpath);
+        d.ncs = history.records;
+        if (history.current)
+            d.ncscall = history.current->ncscall;
+    }
+    d.utc = has("net.inf") && store::netLogsUtc(d.netpath);
+    d.frequency = store::readFrequency(d.netpath);
+    d.netComments = store::readNetComments(d.netpath);
+
+    QHash<QString, QString> comments; // a station may check in more than once
+    for (CheckIn &c : d.checkIns) {
+        const QString call = store::trimTrailingBlanks(c.callsign);
+        if (call.isEmpty())
+            continue;
+        auto it = comments.find(call);
+        if (it == comments.end())
+            it = comments.insert(call, store::readStationComments(d.netpath, call));
+        c.stationComments = *it;
+    }
+    return d;
+}
+
+} // namespace rollcall::reports

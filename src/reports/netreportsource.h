@@ -1,0 +1,52 @@
+#pragma once
+
+#include "store/netfiles.h"
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <optional>
+
+// Everything the net's reports read, gathered from a net folder in one pass:
+// the small per-net files, the check-ins of net.mdb and the held traffic of
+// nettrfc.mdb. Nothing is written.
+namespace rollcall::reports {
+
+struct CheckIn
+{
+    QString callsign, name, location, state, logtime, comment;
+    bool qrp = false, mobile = false, mm = false;
+    bool emergency = false, priority = false, welfare = false, traffic = false;
+    bool informal = false, inout = false;
+    QVariant hadturn, out; // as stored; a null value exports as nothing
+    QString stationComments; // the station's comment file, empty when there is none
+};
+
+struct HeldTraffic
+{
+    QString callsignfrom, count, precedenceNumber, goingto, passedto; // traffic#, priority#
+    bool passed = false;
+};
+
+struct NetReportData
+{
+    QString netpath; // ends in "/"
+    QString netname;
+    QString startLine; // 30 characters, blanks kept; blanks for a net never started
+    QString endLine; // the last readable line of start.net
+    QList<QString> startNetLines; // every readable line, for the net's length
+    QList<store::NcsRecord> ncs; // from record 2 on, in file order
+    QString ncscall; // the current NCS, trailing blanks removed
+    bool utc = false;
+    QString frequency;
+    QString netComments;
+    QList<CheckIn> checkIns; // table net in stored order
+    QList<HeldTraffic> heldTraffic; // query1 in its order; what could be read
+};
+
+// Reads a net folder. Fails (nothing, with a message) only when the check-ins
+// cannot be read; held traffic that cannot be read is simply missing, since
+// the reports go on without it.
+std::optional<NetReportData> loadNetReportData(const QString &netpath, QString *error = nullptr);
+
+} // namespace rollcall::reports
