@@ -102,6 +102,11 @@ TrafficEntryWindow::TrafficEntryWindow(QWidget *parent) : QMainWindow(parent)
     m_signature = addBox(QStringLiteral("signature"),
         QStringLiteral("The name of the person sending the message - not the originating staions "
                        "name."));
+    state->setFixedWidth(80);
+    zip->setFixedWidth(120);
+    phone->setFixedWidth(220);
+    for (QLineEdit *wide : { name, street, city })
+        wide->setMinimumWidth(420);
     forceUpperCase(m_sending);
     forceUpperCase(m_origin);
 
@@ -184,7 +189,7 @@ TrafficEntryWindow::TrafficEntryWindow(QWidget *parent) : QMainWindow(parent)
         auto *label = new QLabel(addressRows[row].first, to);
         label->setBuddy(addressRows[row].second);
         address->addWidget(label, row, 0);
-        address->addWidget(addressRows[row].second, row, 1);
+        address->addWidget(addressRows[row].second, row, 1, Qt::AlignLeft);
     }
 
     auto *messageLabel = new QLabel(QStringLiteral("Message:"), central);
@@ -302,6 +307,10 @@ QListWidget *TrafficEntryWindow::addPickList(const QString &name, const QString 
 
 void TrafficEntryWindow::showPickList(QListWidget *list, QWidget *under)
 {
+    if (list->count() == 0) {
+        list->hide(); // an empty box under the field would only hide the form
+        return;
+    }
     const QPoint at = under->mapTo(centralWidget(), QPoint(0, under->height()));
     const int width = qMax(under->width(), 140);
     const int height = qMin(200, centralWidget()->height() - at.y());
@@ -330,7 +339,17 @@ void TrafficEntryWindow::showEvent(QShowEvent *event)
     if (event->spontaneous())
         return;
     applySource();
-    moveCursorTo(m_sending);
+    // The cursor starts in the sending station box, with its lists and default.
+    QTimer::singleShot(0, m_sending, [this] {
+        if (m_sending->hasFocus()) {
+            if (m_lastEntered != m_sending) {
+                m_lastEntered = m_sending;
+                enterBox(m_sending);
+            }
+        } else {
+            m_sending->setFocus(Qt::OtherFocusReason);
+        }
+    });
 }
 
 Radiogram TrafficEntryWindow::radiogram() const
@@ -351,13 +370,20 @@ void TrafficEntryWindow::moveCursorTo(QWidget *widget)
 bool TrafficEntryWindow::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
-    case QEvent::FocusIn:
+    case QEvent::FocusIn: {
+        // Coming back from another window, a message box or a menu is no entry into a box.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if ((reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+            && watched == m_lastEntered)
+            break;
+        m_lastEntered = qobject_cast<QWidget *>(watched);
         if (watched == m_skipEntry) {
             m_skipEntry = nullptr;
             break;
         }
-        enterBox(qobject_cast<QWidget *>(watched));
+        enterBox(m_lastEntered);
         break;
+    }
     case QEvent::FocusOut:
         focusLost(watched, static_cast<QFocusEvent *>(event)->reason());
         break;
@@ -607,10 +633,7 @@ bool TrafficEntryWindow::checkRequiredFields()
 
 bool TrafficEntryWindow::save()
 {
-    Radiogram r = radiogram();
-    const QDateTime now = localNow();
-    r.recdate = receivedDate(now, QLocale::system());
-    r.rectime = receivedTime(now, QLocale::system());
+    Radiogram r = receivedRadiogram();
     r.sent = false;
     if (!m_store || !m_store->add(r)) {
         // Nothing is lost: the window stays open with everything typed.
@@ -672,14 +695,24 @@ bool TrafficEntryWindow::winpackSend()
     return true;
 }
 
+Radiogram TrafficEntryWindow::receivedRadiogram() const
+{
+    // Printed or saved before Save stamps it, the radiogram is being received now.
+    Radiogram r = radiogram();
+    const QDateTime now = localNow();
+    r.recdate = receivedDate(now, QLocale::system());
+    r.rectime = receivedTime(now, QLocale::system());
+    return r;
+}
+
 void TrafficEntryWindow::printMessage()
 {
-    printRadiogram(radiogram());
+    printRadiogram(receivedRadiogram());
 }
 
 void TrafficEntryWindow::saveMessage()
 {
-    saveRadiogramMessage(radiogram(), MessageSource::EntryWindow);
+    saveRadiogramMessage(receivedRadiogram(), MessageSource::EntryWindow);
 }
 
 } // namespace rollcall::traffic

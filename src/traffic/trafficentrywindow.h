@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
 
 class QLabel;
@@ -33,6 +34,8 @@ public:
 
     // The radiogram as the boxes show it.
     Radiogram radiogram() const;
+    // The same with the received date and time of this moment.
+    Radiogram receivedRadiogram() const;
 
     // "&Save": stores the row, takes a message number, closes. False (window
     // left open, message shown) when the row could not be stored.
@@ -78,6 +81,7 @@ private:
     bool m_fromNet = false;
     bool m_committing = false;
     QWidget *m_skipEntry = nullptr; // returns from a pick list without new defaults
+    QPointer<QWidget> m_lastEntered; // the box whose defaults were written last
     QString m_handlingCode;
 
     QHash<QString, QLineEdit *> m_boxes; // by field name

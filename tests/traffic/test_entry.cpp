@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -160,6 +161,11 @@ private Q_SLOTS:
         QCOMPARE(child<QLabel>(w, "check")->text(), QStringLiteral("4"));
         child(w, "signature")->setFocus();
         QCOMPARE(child(w, "signature")->text(), QStringLiteral("W1XYZ - Pat"));
+        // Back from a message box or another window: what was typed stays.
+        child(w, "signature")->setText(QStringLiteral("Ann"));
+        QFocusEvent back(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+        QApplication::sendEvent(child(w, "signature"), &back);
+        QCOMPARE(child(w, "signature")->text(), QStringLiteral("Ann"));
 
         QPointer<QWidget> guard(w);
         QTest::mouseClick(child<QPushButton>(w, "save"), Qt::LeftButton);

@@ -4,7 +4,10 @@
 #include "traffic/radiogramprinting.h"
 #include "windowfixture.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QPrinter>
 #include <QTest>
 
 using namespace rollcall;
@@ -219,6 +222,30 @@ private Q_SLOTS:
         QCOMPARE(proposedFileName(r, MessageSource::UndeliveredView)
                 + defaultExtension(MessageSource::DeliveredView),
             QStringLiteral("7.nts"));
+    }
+
+    // The page goes to a PDF as it would to a printer; RC_SCREENSHOT_DIR keeps it to look at.
+    void printsOnePage()
+    {
+        test::WindowFixture f;
+        const QString keep = qEnvironmentVariable("RC_SCREENSHOT_DIR");
+        const QString path
+            = (keep.isEmpty() ? f.home.path() : keep) + QStringLiteral("/radiogram.pdf");
+        QDir().mkpath(QFileInfo(path).path());
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        f.prompts.answerNo();
+        QVERIFY(!printRadiogram(fullRadiogram())); // dialog cancelled: nothing printed
+        QVERIFY(!QFile::exists(path) || !keep.isEmpty());
+        Radiogram r = fullRadiogram();
+        r.messagetext = QString(40, u'W') + u' ' + QStringLiteral("word ").repeated(60);
+        QVERIFY(printRadiogramOn(printer, r));
+        QFile pdf(path);
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        const QByteArray bytes = pdf.readAll();
+        QVERIFY(bytes.startsWith("%PDF"));
+        QCOMPARE(bytes.count("/Type /Page") - bytes.count("/Type /Pages"), 1);
     }
 
     void saveMessageAsksBeforeReplacing()
