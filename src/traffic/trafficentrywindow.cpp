@@ -29,6 +29,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace rollcall::traffic {
 
 namespace {
@@ -191,6 +193,7 @@ TrafficEntryWindow::TrafficEntryWindow(QWidget *parent) : QMainWindow(parent)
         address->addWidget(label, row, 0);
         address->addWidget(addressRows[row].second, row, 1, Qt::AlignLeft);
     }
+    address->setColumnStretch(1, 1);
 
     auto *messageLabel = new QLabel(QStringLiteral("Message:"), central);
     messageLabel->setBuddy(m_text);
@@ -313,8 +316,9 @@ void TrafficEntryWindow::showPickList(QListWidget *list, QWidget *under)
     }
     const QPoint at = under->mapTo(centralWidget(), QPoint(0, under->height()));
     const int width = qMax(under->width(), 140);
-    const int height = qMin(200, centralWidget()->height() - at.y());
-    list->setGeometry(at.x(), at.y(), width, qMax(height, 60));
+    const int rows = list->sizeHintForRow(0) * int(list->count()) + 2 * list->frameWidth();
+    const int height = std::min({ rows, 200, centralWidget()->height() - at.y() });
+    list->setGeometry(at.x(), at.y(), width, qMax(height, 40));
     list->raise();
     list->show();
 }
@@ -582,8 +586,10 @@ void TrafficEntryWindow::commitHandling(bool moveCursor)
     if (m_committing || !m_handlingList->isVisible())
         return;
     const QScopedValueRollback guard(m_committing, true);
-    const QListWidgetItem *item = m_handlingList->currentItem();
-    m_handlingCode = item ? item->text() : QString();
+    // The selected code, not the current row: the list makes its first row current on
+    // entry, but the blank bar with nothing picked means no handling.
+    const QList<QListWidgetItem *> picked = m_handlingList->selectedItems();
+    m_handlingCode = picked.isEmpty() ? QString() : picked.first()->text();
     m_handling->setText(m_handlingCode);
     const QString prompt = handlingPrompt(m_handlingCode);
     m_prompt->setText(prompt);

@@ -204,6 +204,8 @@ private Q_SLOTS:
                            << "";
         QTest::newRow("G") << 'g' << "HXG"
                            << "";
+        QTest::newRow("blank bar: none") << ' ' << ""
+                                         << "";
     }
     void handlingPrompts()
     {
