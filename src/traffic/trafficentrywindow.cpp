@@ -507,7 +507,12 @@ bool TrafficEntryWindow::keyPressed(QObject *watched, int key)
     }
     if (watched == m_parameter && movesOn(key))
         return go(m_origin);
-    if (watched == m_precedenceList && (movesOn(key) || isEnter(key))) {
+    // The lists stand outside the Tab order, so Tab from a list means "on to the next box".
+    if (watched == m_handlingList && key == Qt::Key_Tab) {
+        commitHandling(true);
+        return true;
+    }
+    if (watched == m_precedenceList && (movesOn(key) || isEnter(key) || key == Qt::Key_Tab)) {
         commitPrecedence(true);
         return true;
     }
@@ -516,6 +521,12 @@ bool TrafficEntryWindow::keyPressed(QObject *watched, int key)
             continue;
         if (isEnter(key)) {
             pickCallsign(list);
+            return true;
+        }
+        if (key == Qt::Key_Tab) {
+            (list == m_originList ? static_cast<QWidget *>(m_checkSpace) : m_number)
+                ->setFocus(Qt::TabFocusReason);
+            list->hide();
             return true;
         }
         if (key == Qt::Key_Escape) {
