@@ -51,7 +51,7 @@ private Q_SLOTS:
         };
         const Item items[] = {
             { "mnuPreferences", "&Preferernces", "", true },
-            { "mnuAddTraffic", "&Add Traffic", "F2", false },
+            { "mnuAddTraffic", "&Add Traffic", "F2", true },
             { "mnuListTraffic", "&List Traffic", "F6", false },
             { "mnuOldTraffic", "&Old Traffic", "F7", false },
             { "mnuScriptEditor", "Script &Editor", "F9", false },
