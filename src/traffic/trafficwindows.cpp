@@ -6,6 +6,8 @@ namespace rollcall {
 
 void registerTrafficWindows()
 {
+    // The traffic panel, the two lists and their view windows.
+    registerTrafficListWindows();
 }
 
 } // namespace rollcall

@@ -1,0 +1,154 @@
+#include "traffic/trafficpanelwindow.h"
+
+#include "app/external.h"
+#include "app/session.h"
+#include "app/windowregistry.h"
+#include "traffic/trafficlists.h"
+#include "traffic/trafficstore.h"
+
+#include <QEvent>
+#include <QProcess>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+#include <csignal>
+
+namespace rollcall::traffic {
+
+void toggleWindow(const QString &name, bool unloadWhenVisible)
+{
+    if (!windows().isAvailable(name))
+        return;
+    if (QWidget *w = windows().loaded(name); w && w->isVisible()) {
+        if (unloadWhenVisible)
+            windows().unload(name);
+        else
+            w->hide();
+        return;
+    }
+    if (QWidget *w = windows().window(name)) {
+        w->show();
+        w->raise();
+        w->activateWindow();
+    }
+}
+
+TrafficPanelWindow::TrafficPanelWindow(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("trafficlist"));
+    setWindowTitle(QStringLiteral("Traffic"));
+
+    auto button = [this](const char *name, const char *caption, const char *tip) {
+        auto *b = new QPushButton(QString::fromUtf8(caption), this);
+        b->setObjectName(QLatin1String(name));
+        if (*tip)
+            b->setToolTip(QString::fromUtf8(tip));
+        b->setAutoFillBackground(true);
+        return b;
+    };
+    m_add = button("add", "&Add Traffic", "Enter new NTS message into the database.");
+    m_list = button("list", "&List Traffic(0)",
+        "Show listing of all currently undelivered NTS traffic. Also allows you to send or modify "
+        "a message.");
+    m_old = button("old", "&Old Traffic", "Review old NTS traffic that has already been sent.");
+    m_quit = button("quit", "quit", "");
+    QFont small = m_quit->font();
+    small.setPointSizeF(small.pointSizeF() * 0.8);
+    m_quit->setFont(small);
+
+    connect(m_add, &QPushButton::clicked, this, [] {
+        session().trafficsource = QStringLiteral("0");
+        showWindow(QStringLiteral("trafficform"));
+    });
+    connect(m_list, &QPushButton::clicked, this, [] { showWindow(QStringLiteral("listtraffic")); });
+    connect(m_old, &QPushButton::clicked, this, [] { showWindow(QStringLiteral("oldtraffic")); });
+    // Quit ends the program at once, whatever is open.
+    connect(m_quit, &QPushButton::clicked, this, [] { windows().UnloadAllForms(true); });
+    auto *esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(esc, &QShortcut::activated, m_quit, &QPushButton::click);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(2);
+    layout->addWidget(m_add);
+    layout->addWidget(m_list);
+    layout->addWidget(m_old);
+    layout->addWidget(m_quit, 0, Qt::AlignRight);
+
+    // The hot keys work in every window of the program while the panel exists.
+    addHotKey(Qt::Key_F6, "hotkeyList", [] { toggleWindow(QStringLiteral("listtraffic"), true); });
+    addHotKey(Qt::Key_F7, "hotkeyOld", [] { toggleWindow(QStringLiteral("oldtraffic"), true); });
+    addHotKey(Qt::Key_F9, "hotkeyScripts", [] { toggleWindow(QStringLiteral("textedit"), false); });
+    addHotKey(Qt::Key_F10, "hotkeyVox", [this] { toggleVoxRecorder(); });
+    addHotKey(
+        Qt::Key_F12, "hotkeyTerminal", [] { toggleWindow(QStringLiteral("frmTerminal"), false); });
+    addHotKey(Qt::SHIFT | Qt::Key_F1, "hotkeyCallsigns", [] {
+        if (windows().isAvailable(QStringLiteral("callmaster")))
+            showWindow(QStringLiteral("callmaster"));
+    });
+    addHotKey(Qt::SHIFT | Qt::Key_F2, "hotkeyWeather",
+        [] { toggleWindow(QStringLiteral("nws"), false); });
+
+    showCount();
+}
+
+TrafficPanelWindow::~TrafficPanelWindow() = default;
+
+void TrafficPanelWindow::addHotKey(
+    const QKeySequence &key, const char *name, std::function<void()> action)
+{
+    auto *shortcut = new QShortcut(key, this);
+    shortcut->setObjectName(QLatin1String(name));
+    shortcut->setContext(Qt::ApplicationShortcut);
+    connect(shortcut, &QShortcut::activated, this, action);
+    // A menu item of the active window showing the same key makes the press
+    // ambiguous; the panel's key still acts.
+    connect(shortcut, &QShortcut::activatedAmbiguously, this, action);
+}
+
+void TrafficPanelWindow::toggleVoxRecorder()
+{
+    // A recorder this panel started and still running is left as it is: the
+    // desktop gives no way to raise another program's window.
+    if (m_voxPid > 0 && ::kill(pid_t(m_voxPid), 0) == 0)
+        return;
+    m_voxPid = 0;
+    qint64 pid = 0;
+    const QString program = voxRecorderProgram();
+    if (!program.isEmpty() && QProcess::startDetached(program, {}, {}, &pid))
+        m_voxPid = pid;
+}
+
+void TrafficPanelWindow::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        if (session().screenwidth >= 1024) {
+            // 11920, 3400 twips at 15 twips a pixel.
+            move(795, 227);
+        }
+        recount();
+    }
+}
+
+void TrafficPanelWindow::recount()
+{
+    if (!m_store)
+        m_store = TrafficStore::open(session().dbfile(QStringLiteral("Traffic.mdb")));
+    // An unreadable database counts as no traffic.
+    session().trafficcount = qint16(m_store ? m_store->undeliveredCount() : 0);
+    showCount();
+}
+
+void TrafficPanelWindow::showCount()
+{
+    const int count = session().trafficcount;
+    m_list->setText(listTrafficCaption(count));
+    QPalette palette = this->palette(); // the normal button face
+    if (count > 0)
+        palette.setColor(QPalette::Button, QColor(255, 0, 0));
+    m_list->setPalette(palette);
+}
+
+} // namespace rollcall::traffic

@@ -1,0 +1,221 @@
+#include "app/session.h"
+#include "app/windowregistry.h"
+#include "traffic/trafficlistwindow.h"
+#include "traffic/trafficpanelwindow.h"
+#include "traffic/trafficstore.h"
+#include "traffic/trafficviewwindow.h"
+#include "testmain.h"
+#include "windowfixture.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QFile>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimeZone>
+
+using namespace rollcall;
+using namespace rollcall::traffic;
+
+namespace {
+
+Radiogram sample(bool sent)
+{
+    Radiogram r;
+    r.sent = sent;
+    r.originmessagenumber = QStringLiteral("12");
+    r.precedence = QStringLiteral("Routine");
+    r.handling = QStringLiteral("HXG");
+    r.sendingstation = QStringLiteral("W1AW");
+    r.originsation = QStringLiteral("W1AW");
+    r.originplace = QStringLiteral("Newington, CT");
+    r.origintime = QStringLiteral("18:05");
+    r.origindate = QStringLiteral("DEC 5");
+    r.toname = QStringLiteral("John Smith");
+    r.tocity = QStringLiteral("Hartford");
+    r.tostate = QStringLiteral("CT");
+    r.tozip = QStringLiteral("06101");
+    r.messagetext = QStringLiteral("HAPPY BIRTHDAY X LOVE");
+    r.signature = QStringLiteral("Mary");
+    return r;
+}
+
+std::unique_ptr<TrafficStore> openStore()
+{
+    return TrafficStore::open(session().dbfile(QStringLiteral("Traffic.mdb")));
+}
+
+qint64 storeOne(bool sent)
+{
+    Radiogram r = sample(sent);
+    openStore()->add(r);
+    return r.messageid;
+}
+
+// Opens a view window on a radiogram as the list's double-click does.
+TrafficViewWindow *openView(const char *name, qint64 messageid)
+{
+    session().selectedmessageid = qint32(messageid);
+    auto *view = windows().window<TrafficViewWindow>(QLatin1String(name));
+    view->show();
+    return view;
+}
+
+void focusIn(QWidget *w)
+{
+    QFocusEvent event(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(w, &event);
+}
+
+void click(QWidget *window, const char *button)
+{
+    window->findChild<QPushButton *>(QLatin1String(button))->click();
+}
+
+} // namespace
+
+// Viewing, passing on and deleting stored radiograms.
+class TrafficViewsTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void opensOnTheSelectedRadiogram()
+    {
+        test::WindowFixture f;
+        storeOne(false);
+        const qint64 id = storeOne(false);
+        TrafficViewWindow *view = openView("trafficformview", id);
+        QCOMPARE(view->messageid(), id);
+        QCOMPARE(view->box(QStringLiteral("toname"))->text(), QStringLiteral("John Smith"));
+        QCOMPARE(view->findChild<QLabel *>(QStringLiteral("check"))->text(), QStringLiteral("4"));
+        // The radiogram's own fields wait for Edit; the passing fields do not.
+        QVERIFY(!view->box(QStringLiteral("toname"))->isEnabled());
+        QVERIFY(view->box(QStringLiteral("sentto"))->isEnabled());
+        QCOMPARE(view->passedVia()->count(), 8);
+    }
+
+    void manualSendMovesTheRadiogramToTheDeliveredList()
+    {
+        test::WindowFixture f;
+        const qint64 id = storeOne(false);
+        auto *panel = windows().window<TrafficPanelWindow>(QStringLiteral("trafficlist"));
+        panel->show();
+        panel->recount();
+        QCOMPARE(panel->listButton()->text(), QStringLiteral("&List Traffic(1)"));
+        TrafficViewWindow *view = openView("trafficformview", id);
+        view->box(QStringLiteral("sentto"))->setText(QStringLiteral("K1ABC"));
+        focusIn(view->box(QStringLiteral("senttime")));
+        view->passedVia()->setCurrentText(QStringLiteral("Voice Net"));
+        click(view, "ManualSend");
+
+        QVERIFY(!windows().isFormLoaded(QStringLiteral("trafficformview")));
+        const Radiogram stored = *openStore()->byId(id);
+        QVERIFY(stored.sent);
+        QCOMPARE(stored.sentto, QStringLiteral("K1ABC"));
+        QCOMPARE(stored.senttime, f.clock.utcNow().toString(QStringLiteral("HH:mm:ss")));
+        QCOMPARE(stored.sentvia, QStringLiteral("Voice Net"));
+        auto *list = windows().window<TrafficListWindow>(QStringLiteral("listtraffic"));
+        QVERIFY(list->isVisible());
+        QCOMPARE(list->recordCount(), 0);
+        QCOMPARE(panel->listButton()->text(), QStringLiteral("&List Traffic(0)"));
+        QCOMPARE(panel->listButton()->palette().color(QPalette::Button),
+            panel->palette().color(QPalette::Button));
+        auto *old = windows().window<TrafficListWindow>(QStringLiteral("oldtraffic"));
+        QCOMPARE(old->recordCount(), 1);
+    }
+
+    void passedTimeIsUtcAndDateLocal()
+    {
+        test::WindowFixture f;
+        // 16:07:05 five hours west of Greenwich is 21:07:05 UTC.
+        f.clock.set(QDateTime(QDate(2026, 12, 5), QTime(16, 7, 5),
+            QTimeZone(-5 * 3600)));
+        TrafficViewWindow *view = openView("trafficformview", storeOne(false));
+        focusIn(view->box(QStringLiteral("senttime")));
+        QCOMPARE(view->box(QStringLiteral("senttime"))->text(), QStringLiteral("21:07:05"));
+        focusIn(view->box(QStringLiteral("sentdate")));
+        QCOMPARE(view->box(QStringLiteral("sentdate"))->text(),
+            QLocale::system().toString(QDate(2026, 12, 5), QLocale::ShortFormat));
+    }
+
+    void editAndUpdateStoreACorrection()
+    {
+        test::WindowFixture f;
+        const qint64 id = storeOne(false);
+        TrafficViewWindow *view = openView("trafficformview", id);
+        auto *edit = view->findChild<QPushButton *>(QStringLiteral("EditMessage"));
+        auto *update = view->findChild<QPushButton *>(QStringLiteral("UpdateMessage"));
+        QVERIFY(!update->isEnabled());
+        edit->click();
+        QVERIFY(view->box(QStringLiteral("toname"))->isEnabled());
+        QVERIFY(!edit->isEnabled() && update->isEnabled());
+        view->box(QStringLiteral("tocity"))->setText(QStringLiteral("New Britain"));
+        update->click();
+        QVERIFY(edit->isEnabled() && !update->isEnabled());
+        const Radiogram stored = *openStore()->byId(id);
+        QCOMPARE(stored.tocity, QStringLiteral("New Britain"));
+        QVERIFY(!stored.sent);
+    }
+
+    void cancelStoresNothing()
+    {
+        test::WindowFixture f;
+        const qint64 id = storeOne(false);
+        TrafficViewWindow *view = openView("trafficformview", id);
+        view->box(QStringLiteral("sentto"))->setText(QStringLiteral("K1ABC"));
+        click(view, "Cancel");
+        QVERIFY(!windows().isFormLoaded(QStringLiteral("trafficformview")));
+        QVERIFY(openStore()->byId(id)->sentto.isEmpty());
+    }
+
+    void deleteAsksFirst_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("question");
+        const QString two = QStringLiteral(
+            "Are you sure you want to delete this record?  This permanently removes it from the "
+            "database!");
+        const QString one = QStringLiteral(
+            "Are you sure you want to delete this record? This permanently removes it from the "
+            "database!");
+        QTest::newRow("undelivered, no") << "trafficformview" << false << two;
+        QTest::newRow("undelivered, yes") << "trafficformview" << true << two;
+        QTest::newRow("delivered, no") << "oldtrafficformview" << false << one;
+        QTest::newRow("delivered, yes") << "oldtrafficformview" << true << one;
+    }
+    void deleteAsksFirst()
+    {
+        QFETCH(QString, window);
+        QFETCH(bool, yes);
+        QFETCH(QString, question);
+        test::WindowFixture f;
+        const bool delivered = window == QLatin1String("oldtrafficformview");
+        const qint64 id = storeOne(delivered);
+        auto *panel = windows().window<TrafficPanelWindow>(QStringLiteral("trafficlist"));
+        panel->recount();
+        TrafficViewWindow *view = openView(window.toLatin1(), id);
+        view->box(QStringLiteral("sentto"))->setText(QStringLiteral("K1ABC"));
+        yes ? f.prompts.answerYes() : f.prompts.answerNo();
+        view->findChild<QAction *>(QStringLiteral("mnuDeleteMessage"))->trigger();
+        QCOMPARE(f.prompts.shown().constLast().title, QStringLiteral("Delete Record?"));
+        QCOMPARE(f.prompts.shown().constLast().text, question);
+        QCOMPARE(openStore()->byId(id).has_value(), !yes);
+        QCOMPARE(windows().isFormLoaded(window), !yes);
+        if (!yes) {
+            // The window is as it was, typing included.
+            QCOMPARE(view->box(QStringLiteral("sentto"))->text(), QStringLiteral("K1ABC"));
+            return;
+        }
+        const QString listName = delivered ? QStringLiteral("oldtraffic")
+                                           : QStringLiteral("listtraffic");
+        QVERIFY(windows().loaded(listName)->isVisible());
+        QCOMPARE(panel->listButton()->text(), QStringLiteral("&List Traffic(0)"));
+    }
+};
+
+RC_TEST_CLASS(TrafficViewsTest)
+#include "test_views.moc"
