@@ -3,7 +3,7 @@
 #include "app/datagridwidget.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
-#include "store/recordsource.h"
+#include "traffic/trafficlistmodel.h"
 #include "traffic/trafficstore.h"
 
 #include <QEvent>
@@ -73,7 +73,7 @@ TrafficListWindow::TrafficListWindow(TrafficList list, QWidget *parent)
 
     m_store = TrafficStore::open(session().dbfile(QStringLiteral("Traffic.mdb")));
     if (m_store) {
-        m_model = std::make_unique<store::RecordSourceModel>(m_store->database());
+        m_model = std::make_unique<TrafficListModel>(m_store->database());
         connect(m_model.get(), &QAbstractItemModel::modelReset, this,
             &TrafficListWindow::refreshed);
         m_grid->setSource(m_model.get());
@@ -108,8 +108,8 @@ void TrafficListWindow::setSource(const QString &source)
 
 void TrafficListWindow::reread()
 {
-    if (m_model)
-        m_grid->reread();
+    if (m_model && m_model->refresh() && m_model->rowCount() > 0)
+        m_grid->setCurrentRow(0);
 }
 
 void TrafficListWindow::sortBy(int column, store::SortOrder order)
@@ -126,7 +126,7 @@ void TrafficListWindow::openRow(int row)
     const QString view = trafficViewWindowName(m_list);
     if (!windows().isAvailable(view))
         return;
-    session().selectedmessageid = m_model->value(row, QStringLiteral("messageid")).toInt();
+    session().selectedmessageid = qint32(m_model->messageid(row));
     hide();
     // A view still open on another radiogram is reloaded on the new one.
     windows().unload(view);
