@@ -22,10 +22,7 @@ std::unique_ptr<TrafficStore> TrafficStore::open(const QString &path, QString *e
     return std::unique_ptr<TrafficStore>(new TrafficStore(std::move(db)));
 }
 
-TrafficStore::TrafficStore(std::unique_ptr<store::Database> db)
-    : m_db(std::move(db))
-{
-}
+TrafficStore::TrafficStore(std::unique_ptr<store::Database> db) : m_db(std::move(db)) { }
 
 TrafficStore::~TrafficStore() = default;
 

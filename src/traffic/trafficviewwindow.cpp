@@ -6,6 +6,8 @@
 #include "app/windowregistry.h"
 #include "callsigns/mastercallsigndb.h"
 #include "traffic/passing.h"
+#include "traffic/radiogramentry.h"
+#include "traffic/radiogramprinting.h"
 #include "traffic/trafficstore.h"
 
 #include <QCheckBox>
@@ -38,11 +40,6 @@ const QStringList &radiogramFields()
         QStringLiteral("tostreet"), QStringLiteral("tocity"), QStringLiteral("tostate"),
         QStringLiteral("tozip"), QStringLiteral("tophone"), QStringLiteral("signature") };
     return fields;
-}
-
-QString formatPlaceOfOrigin(const QString &text) // TODO use the entry window's rule
-{
-    return text;
 }
 } // namespace
 
@@ -537,17 +534,18 @@ void TrafficViewWindow::refreshList(const QString &name, bool showIt)
 
 void TrafficViewWindow::printMessage()
 {
-    // TODO
+    printRadiogram(shownRadiogram());
 }
 
 void TrafficViewWindow::saveMessage()
 {
-    // TODO
+    saveRadiogramMessage(shownRadiogram(),
+        isDelivered() ? MessageSource::DeliveredView : MessageSource::UndeliveredView);
 }
 
-bool TrafficViewWindow::writePacketFile(const Radiogram &)
+bool TrafficViewWindow::writePacketFile(const Radiogram &r)
 {
-    return false;
+    return !savePacketFile(r).isEmpty();
 }
 
 } // namespace rollcall::traffic

@@ -127,6 +127,53 @@ private Q_SLOTS:
         QCOMPARE(old->recordCount(), 1);
     }
 
+    void manualSendByPacketWritesThePacketFile_data()
+    {
+        QTest::addColumn<QString>("via");
+        QTest::addColumn<bool>("chooseFile");
+        QTest::newRow("Packet") << "Packet" << true;
+        QTest::newRow("typed in capitals") << "PACKET" << true;
+        QTest::newRow("file dialog cancelled") << "Packet" << false;
+    }
+    void manualSendByPacketWritesThePacketFile()
+    {
+        QFETCH(QString, via);
+        QFETCH(bool, chooseFile);
+        test::WindowFixture f;
+        const qint64 id = storeOne(false);
+        TrafficViewWindow *view = openView("trafficformview", id);
+        view->passedVia()->setCurrentText(via);
+        const QString file = f.home.path() + QStringLiteral("/12.nts");
+        f.prompts.answer(chooseFile ? file : QString());
+        click(view, "ManualSend");
+        QCOMPARE(f.prompts.shown().size(), 1);
+        QCOMPARE(f.prompts.shown().constFirst().dialog.defaultExtension, QStringLiteral(".nts"));
+        QCOMPARE(QFile::exists(file), chooseFile);
+        if (chooseFile) {
+            QFile packet(file);
+            QVERIFY(packet.open(QIODevice::ReadOnly));
+            QCOMPARE(packet.readLine(),
+                QByteArray("12  R  HXG  W1AW  4  NEWINGTON, CT  18:05  DEC 5\r\n"));
+        }
+        // Cancelling the file still passes the radiogram.
+        QVERIFY(openStore()->byId(id)->sent);
+        QVERIFY(!windows().isFormLoaded(QStringLiteral("trafficformview")));
+    }
+
+    void deliveredViewSavesTheShortForm()
+    {
+        test::WindowFixture f;
+        TrafficViewWindow *view = openView("oldtrafficformview", storeOne(true));
+        const QString file = f.home.path() + QStringLiteral("/12.nts");
+        f.prompts.answer(file);
+        view->findChild<QAction *>(QStringLiteral("mnuSaveMessage"))->trigger();
+        QCOMPARE(f.prompts.shown().constFirst().proposed, QStringLiteral("12"));
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        // No received lines and no header: the preamble comes first.
+        QVERIFY(saved.readLine().startsWith("12  R  HXG  W1AW  4"));
+    }
+
     void passedTimeIsUtcAndDateLocal()
     {
         test::WindowFixture f;

@@ -1,0 +1,19 @@
+#include "traffic/packettransport.h"
+
+namespace rollcall::traffic {
+
+namespace {
+PacketTransport *g_transport = nullptr;
+}
+
+PacketTransport *packetTransport()
+{
+    return g_transport;
+}
+
+void setPacketTransport(PacketTransport *transport)
+{
+    g_transport = transport;
+}
+
+} // namespace rollcall::traffic
