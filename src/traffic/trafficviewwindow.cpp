@@ -53,6 +53,7 @@ TrafficViewWindow::TrafficViewWindow(TrafficList list, QWidget *parent)
     buildBoxes(central);
     setCentralWidget(central);
     buildMenus();
+    resize(900, 600);
 
     m_store = TrafficStore::open(session().dbfile(QStringLiteral("Traffic.mdb")));
     m_master = callsigns::MasterCallsignDb::open(session().dbfile(QStringLiteral("callmast.mdb")));
@@ -163,6 +164,8 @@ void TrafficViewWindow::buildBoxes(QWidget *central)
     signatureRow->addWidget(label("Received:"));
     signatureRow->addWidget(addBox(QStringLiteral("recdate")));
     signatureRow->addWidget(addBox(QStringLiteral("rectime")));
+    m_boxes[QStringLiteral("recdate")]->setMaximumWidth(110);
+    m_boxes[QStringLiteral("rectime")]->setMaximumWidth(110);
     outer->addLayout(signatureRow);
 
     // How and to whom it was passed on.
@@ -184,6 +187,9 @@ void TrafficViewWindow::buildBoxes(QWidget *central)
     m_sent = new QCheckBox(QStringLiteral("Sent"));
     m_sent->setObjectName(QStringLiteral("sent"));
     passing->addWidget(m_sent, 0, 8);
+    m_boxes[QStringLiteral("sentto")]->setMinimumWidth(110);
+    m_boxes[QStringLiteral("sentdate")]->setMinimumWidth(100);
+    m_boxes[QStringLiteral("senttime")]->setMinimumWidth(80);
     m_passedToList = new QListWidget;
     m_passedToList->setObjectName(QStringLiteral("sentToList"));
     m_passedToList->setMaximumHeight(110);
@@ -255,6 +261,7 @@ void TrafficViewWindow::buildBoxes(QWidget *central)
         [this] { m_check->setText(QString::number(CountWords(m_text->toPlainText()))); });
     forceUpperCase(m_boxes[QStringLiteral("sendingstation")]);
     forceUpperCase(m_boxes[QStringLiteral("originsation")]);
+    forceUpperCase(m_boxes[QStringLiteral("sentto")]);
     connect(m_boxes[QStringLiteral("originplace")], &QLineEdit::textEdited, this,
         &TrafficViewWindow::placeChanged);
     connect(m_boxes[QStringLiteral("sentto")], &QLineEdit::textEdited, this,

@@ -94,6 +94,8 @@ private Q_SLOTS:
         QCOMPARE(face == QColor(255, 0, 0), red);
         if (!red)
             QCOMPARE(face, panel->palette().color(QPalette::Button));
+        panel->show();
+        test::WindowFixture::snapshot(panel, QStringLiteral("trafficlist-") + QTest::currentDataTag());
     }
 
     void headerAndFooterSortThroughNamedViews_data()
@@ -155,6 +157,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(list));
         list->sortBy(9, store::SortOrder::Ascending); // Albany first
         QTableView *view = list->grid()->view();
+        test::WindowFixture::snapshot(list, QStringLiteral("listtraffic"));
         const QPoint row0 = view->visualRect(list->grid()->gridModel()->index(0, 0)).center();
         // A double-click is a press followed by the second click.
         QTest::mousePress(view->viewport(), Qt::LeftButton, {}, row0);
@@ -176,6 +179,7 @@ private Q_SLOTS:
         storeTraffic({ { "4", "Concord", true } });
         list->sortBy(0, store::SortOrder::Descending);
         QVERIFY(list->windowTitle().endsWith(QStringLiteral("Total Records:3")));
+        test::WindowFixture::snapshot(list, QStringLiteral("oldtraffic"));
     }
 
     void htmlExportEscapesAndAsksBeforeReplacing()

@@ -1,4 +1,5 @@
 #include "app/session.h"
+#include "callsigns/mastercallsigndb.h"
 #include "app/windowregistry.h"
 #include "traffic/trafficlistwindow.h"
 #include "traffic/trafficpanelwindow.h"
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -95,6 +97,7 @@ private Q_SLOTS:
         QVERIFY(!view->box(QStringLiteral("toname"))->isEnabled());
         QVERIFY(view->box(QStringLiteral("sentto"))->isEnabled());
         QCOMPARE(view->passedVia()->count(), 8);
+        test::WindowFixture::snapshot(view, QStringLiteral("trafficformview"));
     }
 
     void manualSendMovesTheRadiogramToTheDeliveredList()
@@ -109,6 +112,7 @@ private Q_SLOTS:
         view->box(QStringLiteral("sentto"))->setText(QStringLiteral("K1ABC"));
         focusIn(view->box(QStringLiteral("senttime")));
         view->passedVia()->setCurrentText(QStringLiteral("Voice Net"));
+        test::WindowFixture::snapshot(view, QStringLiteral("trafficformview-passing"));
         click(view, "ManualSend");
 
         QVERIFY(!windows().isFormLoaded(QStringLiteral("trafficformview")));
@@ -125,6 +129,9 @@ private Q_SLOTS:
             panel->palette().color(QPalette::Button));
         auto *old = windows().window<TrafficListWindow>(QStringLiteral("oldtraffic"));
         QCOMPARE(old->recordCount(), 1);
+        test::WindowFixture::snapshot(panel, QStringLiteral("trafficlist-after-send"));
+        old->show();
+        test::WindowFixture::snapshot(old, QStringLiteral("oldtraffic-after-send"));
     }
 
     void manualSendByPacketWritesThePacketFile_data()
@@ -168,6 +175,7 @@ private Q_SLOTS:
         f.prompts.answer(file);
         view->findChild<QAction *>(QStringLiteral("mnuSaveMessage"))->trigger();
         QCOMPARE(f.prompts.shown().constFirst().proposed, QStringLiteral("12"));
+        test::WindowFixture::snapshot(view, QStringLiteral("oldtrafficformview"));
         QFile saved(file);
         QVERIFY(saved.open(QIODevice::ReadOnly));
         // No received lines and no header: the preamble comes first.
@@ -199,12 +207,58 @@ private Q_SLOTS:
         edit->click();
         QVERIFY(view->box(QStringLiteral("toname"))->isEnabled());
         QVERIFY(!edit->isEnabled() && update->isEnabled());
+        // Passing through the precedence box keeps it; the list offers a change.
+        focusIn(view->box(QStringLiteral("precedence")));
+        QCOMPARE(view->box(QStringLiteral("precedence"))->text(), QStringLiteral("Routine"));
         view->box(QStringLiteral("tocity"))->setText(QStringLiteral("New Britain"));
         update->click();
         QVERIFY(edit->isEnabled() && !update->isEnabled());
         const Radiogram stored = *openStore()->byId(id);
         QCOMPARE(stored.tocity, QStringLiteral("New Britain"));
         QVERIFY(!stored.sent);
+    }
+
+    void passedToOffersMatchingMasterCallsigns()
+    {
+        test::WindowFixture f;
+        {
+            auto master = callsigns::MasterCallsignDb::open(
+                session().dbfile(QStringLiteral("callmast.mdb")));
+            for (const char *call : { "W1AW", "K1ABC", "KW1X" })
+                master->appendRecord({ QLatin1String(call), {}, {}, {}, {} });
+        }
+        TrafficViewWindow *view = openView("trafficformview", storeOne(false));
+        QLineEdit *passedTo = view->box(QStringLiteral("sentto"));
+        QTest::keyClicks(passedTo, QStringLiteral("w1"));
+        QCOMPARE(passedTo->text(), QStringLiteral("W1"));
+        QListWidget *list = view->passedToList();
+        QVERIFY(list->isVisibleTo(view));
+        QStringList offered;
+        for (int i = 0; i < list->count(); ++i)
+            offered << list->item(i)->text();
+        QCOMPARE(offered, QStringList({ "W1AW", "KW1X" }));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+            list->visualItemRect(list->item(1)).center());
+        QCOMPARE(passedTo->text(), QStringLiteral("KW1X"));
+        QVERIFY(!list->isVisibleTo(view));
+        passedTo->clear();
+        QTest::keyClick(passedTo, Qt::Key_Backspace);
+        QVERIFY(!list->isVisibleTo(view));
+    }
+
+    void deliveredViewNavigatesTheDeliveredList()
+    {
+        test::WindowFixture f;
+        const qint64 first = storeOne(true);
+        storeOne(false);
+        const qint64 last = storeOne(true);
+        TrafficViewWindow *view = openView("oldtrafficformview", first);
+        view->navigate(Move::Next);
+        QCOMPARE(view->messageid(), last);
+        view->navigate(Move::Next);
+        QCOMPARE(view->messageid(), last);
+        view->navigate(Move::First);
+        QCOMPARE(view->messageid(), first);
     }
 
     void cancelStoresNothing()
