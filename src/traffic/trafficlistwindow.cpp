@@ -5,6 +5,7 @@
 #include "app/windowregistry.h"
 #include "traffic/trafficlistmodel.h"
 #include "traffic/trafficstore.h"
+#include "traffic/trafficviewwindow.h"
 
 #include <QEvent>
 #include <QFileInfo>
@@ -126,10 +127,14 @@ void TrafficListWindow::openRow(int row)
     const QString view = trafficViewWindowName(m_list);
     if (!windows().isAvailable(view))
         return;
-    session().selectedmessageid = qint32(m_model->messageid(row));
+    const qint64 id = m_model->messageid(row);
+    session().selectedmessageid = qint32(id);
     hide();
-    // A view still open on another radiogram is reloaded on the new one.
-    windows().unload(view);
+    // A view still open on another radiogram opens anew on this one; one open
+    // on the same radiogram keeps what the operator typed.
+    auto *open = qobject_cast<TrafficViewWindow *>(windows().loaded(view));
+    if (open && open->messageid() != id)
+        windows().unload(view);
     showWindow(view);
 }
 

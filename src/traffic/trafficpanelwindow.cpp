@@ -6,7 +6,10 @@
 #include "traffic/trafficlists.h"
 #include "traffic/trafficstore.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QTimer>
 #include <QProcess>
 #include <QPushButton>
 #include <QShortcut>
@@ -77,34 +80,50 @@ TrafficPanelWindow::TrafficPanelWindow(QWidget *parent) : QWidget(parent, Qt::Wi
     layout->addWidget(m_quit, 0, Qt::AlignRight);
 
     // The hot keys work in every window of the program while the panel exists.
-    addHotKey(Qt::Key_F6, "hotkeyList", [] { toggleWindow(QStringLiteral("listtraffic"), true); });
-    addHotKey(Qt::Key_F7, "hotkeyOld", [] { toggleWindow(QStringLiteral("oldtraffic"), true); });
-    addHotKey(Qt::Key_F9, "hotkeyScripts", [] { toggleWindow(QStringLiteral("textedit"), false); });
-    addHotKey(Qt::Key_F10, "hotkeyVox", [this] { toggleVoxRecorder(); });
-    addHotKey(
-        Qt::Key_F12, "hotkeyTerminal", [] { toggleWindow(QStringLiteral("frmTerminal"), false); });
-    addHotKey(Qt::SHIFT | Qt::Key_F1, "hotkeyCallsigns", [] {
+    addHotKey(Qt::Key_F6, [] { toggleWindow(QStringLiteral("listtraffic"), true); });
+    addHotKey(Qt::Key_F7, [] { toggleWindow(QStringLiteral("oldtraffic"), true); });
+    addHotKey(Qt::Key_F9, [] { toggleWindow(QStringLiteral("textedit"), false); });
+    addHotKey(Qt::Key_F10, [this] { toggleVoxRecorder(); });
+    addHotKey(Qt::Key_F12, [] { toggleWindow(QStringLiteral("frmTerminal"), false); });
+    addHotKey(Qt::SHIFT | Qt::Key_F1, [] {
         if (windows().isAvailable(QStringLiteral("callmaster")))
             showWindow(QStringLiteral("callmaster"));
     });
-    addHotKey(Qt::SHIFT | Qt::Key_F2, "hotkeyWeather",
-        [] { toggleWindow(QStringLiteral("nws"), false); });
+    addHotKey(Qt::SHIFT | Qt::Key_F2, [] { toggleWindow(QStringLiteral("nws"), false); });
+    qApp->installEventFilter(this);
 
     showCount();
 }
 
 TrafficPanelWindow::~TrafficPanelWindow() = default;
 
-void TrafficPanelWindow::addHotKey(
-    const QKeySequence &key, const char *name, std::function<void()> action)
+void TrafficPanelWindow::addHotKey(QKeyCombination key, std::function<void()> action)
 {
-    auto *shortcut = new QShortcut(key, this);
-    shortcut->setObjectName(QLatin1String(name));
-    shortcut->setContext(Qt::ApplicationShortcut);
-    connect(shortcut, &QShortcut::activated, this, action);
-    // A menu item of the active window showing the same key makes the press
-    // ambiguous; the panel's key still acts.
-    connect(shortcut, &QShortcut::activatedAmbiguously, this, action);
+    m_hotKeys.insert(key.toCombined(), std::move(action));
+}
+
+bool TrafficPanelWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Application-wide keys that win over the same keys on a window's menu (the
+    // launcher and the net window show F6, F7 ... on theirs): a shortcut
+    // registered twice would be ambiguous and do nothing every other press.
+    // The panel claims the key before the shortcuts are looked at, then acts
+    // on the key press. A modal dialog keeps its keys.
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::ShortcutOverride || type == QEvent::KeyPress) && watched->isWidgetType()
+        && !QApplication::activeModalWidget()) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        const QKeyCombination combination(
+            key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key()));
+        const auto found = m_hotKeys.constFind(combination.toCombined());
+        if (found != m_hotKeys.cend()) {
+            event->accept();
+            if (type == QEvent::KeyPress && !key->isAutoRepeat())
+                QTimer::singleShot(0, this, found.value());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TrafficPanelWindow::toggleVoxRecorder()

@@ -1,7 +1,9 @@
 #pragma once
 
-#include <QPointer>
+#include <QHash>
+#include <QKeyCombination>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class QProcess;
@@ -31,9 +33,10 @@ public Q_SLOTS:
 
 protected:
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void addHotKey(const QKeySequence &key, const char *name, std::function<void()> action);
+    void addHotKey(QKeyCombination key, std::function<void()> action);
     void toggleVoxRecorder();
 
     QPushButton *m_add;
@@ -42,6 +45,7 @@ private:
     QPushButton *m_quit;
     std::unique_ptr<TrafficStore> m_store;
     qint64 m_voxPid = 0;
+    QHash<int, std::function<void()>> m_hotKeys; // by QKeyCombination::toCombined()
 };
 
 // F6 and friends: unload (or hide) the window when it is visible, else show it.
