@@ -143,12 +143,24 @@ void TrafficPanelWindow::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-        if (session().screenwidth >= 1024) {
-            // 11920, 3400 twips at 15 twips a pixel.
-            move(795, 227);
-        }
+        place();
         recount();
     }
+}
+
+void TrafficPanelWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The count is right from the start, even before the panel is first activated.
+    place();
+    recount();
+}
+
+void TrafficPanelWindow::place()
+{
+    // Left 11920, top 3400 twips at 15 twips a pixel, on a screen wide enough.
+    if (session().screenwidth >= 1024)
+        move(795, 227);
 }
 
 void TrafficPanelWindow::recount()

@@ -33,11 +33,13 @@ public Q_SLOTS:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void addHotKey(QKeyCombination key, std::function<void()> action);
     void toggleVoxRecorder();
+    void place();
 
     QPushButton *m_add;
     QPushButton *m_list;

@@ -193,9 +193,15 @@ void TrafficViewWindow::buildBoxes(QWidget *central)
     m_passedToList = new QListWidget;
     m_passedToList->setObjectName(QStringLiteral("sentToList"));
     m_passedToList->setMaximumHeight(110);
+    m_passedToList->setFocusPolicy(Qt::ClickFocus);
     m_passedToList->hide();
     passing->addWidget(m_passedToList, 1, 1);
     outer->addLayout(passing);
+    // The passing fields in the order they are filled in.
+    setTabOrder(m_boxes[QStringLiteral("sentto")], m_boxes[QStringLiteral("sentdate")]);
+    setTabOrder(m_boxes[QStringLiteral("sentdate")], m_boxes[QStringLiteral("senttime")]);
+    setTabOrder(m_boxes[QStringLiteral("senttime")], m_via);
+    setTabOrder(m_via, m_sent);
 
     auto *buttons = new QHBoxLayout;
     auto button = [&](const char *name, const char *caption, void (TrafficViewWindow::*slot)()) {
@@ -408,7 +414,8 @@ void TrafficViewWindow::passedToChanged(const QString &text)
     }
     m_passedToList->clear();
     m_passedToList->addItems(m_master->lookupContaining(text.toUpper()));
-    m_passedToList->show();
+    // An empty list would only cover the boxes below.
+    m_passedToList->setVisible(m_passedToList->count() > 0);
 }
 
 void TrafficViewWindow::pickPassedTo(const QString &callsign)

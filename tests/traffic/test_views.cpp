@@ -189,7 +189,13 @@ private Q_SLOTS:
         f.clock.set(QDateTime(QDate(2026, 12, 5), QTime(16, 7, 5),
             QTimeZone(-5 * 3600)));
         TrafficViewWindow *view = openView("trafficformview", storeOne(false));
-        focusIn(view->box(QStringLiteral("senttime")));
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view));
+        // Tab from "Passed to:" walks through the date and the time.
+        QTest::keyClicks(view->box(QStringLiteral("sentto")), QStringLiteral("k1abc"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), view->box(QStringLiteral("sentdate")));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(view->box(QStringLiteral("senttime"))->text(), QStringLiteral("21:07:05"));
         focusIn(view->box(QStringLiteral("sentdate")));
         QCOMPARE(view->box(QStringLiteral("sentdate"))->text(),
