@@ -42,25 +42,25 @@ QString callsign(QRandomGenerator &rng)
 
 Radiogram radiogram(QRandomGenerator &rng, bool sent)
 {
-    static const QStringList precedences = { "Routine", "Routine", "Routine", "Priority",
-        "Welfare", "Emergency" };
+    static const QStringList precedences
+        = { "Routine", "Routine", "Routine", "Priority", "Welfare", "Emergency" };
     static const QStringList handlings = { "", "", "", "HXG", "HXA-50", "HXB-24", "HXC" };
-    static const QStringList places = { "Newington, CT", "Hartford, CT", "Boston, MA",
-        "Albany, NY", "Burlington, VT", "Portland, ME", "Concord, NH", "Providence, RI" };
-    static const QStringList months = { "JAN", "FEB", "MAR", "APR", "MAY", "JUN", "JUL", "AUG",
-        "SEP", "OCT", "NOV", "DEC" };
+    static const QStringList places = { "Newington, CT", "Hartford, CT", "Boston, MA", "Albany, NY",
+        "Burlington, VT", "Portland, ME", "Concord, NH", "Providence, RI" };
+    static const QStringList months
+        = { "JAN", "FEB", "MAR", "APR", "MAY", "JUN", "JUL", "AUG", "SEP", "OCT", "NOV", "DEC" };
     static const QStringList names = { "John Smith", "Mary Jones", "Red Cross Chapter",
         "Robert Brown", "Linda Davis", "County EOC", "Patricia Miller", "James Wilson" };
-    static const QStringList streets = { "", "12 Main St", "225 Main Street", "4 Elm Ave",
-        "77 Oak Road", "1010 Pine Blvd" };
-    static const QStringList cities = { "Springfield", "Hartford", "Boston", "Worcester",
-        "Albany", "Syracuse", "Burlington", "Portland", "Concord", "Providence" };
+    static const QStringList streets
+        = { "", "12 Main St", "225 Main Street", "4 Elm Ave", "77 Oak Road", "1010 Pine Blvd" };
+    static const QStringList cities = { "Springfield", "Hartford", "Boston", "Worcester", "Albany",
+        "Syracuse", "Burlington", "Portland", "Concord", "Providence" };
     static const QStringList states = { "MA", "CT", "NY", "VT", "ME", "NH", "RI" };
     static const QStringList texts = { "ARL FIFTY ARL SIXTY TWO", "HAPPY BIRTHDAY X LOVE",
         "NET TRAINING MONDAY NIGHT X PLEASE CHECK IN", "ARL FORTY SIX X SAFE AND WELL",
         "SHELTER OPEN AT HIGH SCHOOL X NEED COTS AND BLANKETS" };
-    static const QStringList vias = { "Voice Net", "CW Net", "HF Digital", "Packet",
-        "Telephone", "Internet" };
+    static const QStringList vias
+        = { "Voice Net", "CW Net", "HF Digital", "Packet", "Telephone", "Internet" };
 
     auto time = [&](bool seconds) {
         QString t = QStringLiteral("%1:%2")
@@ -69,8 +69,10 @@ Radiogram radiogram(QRandomGenerator &rng, bool sent)
         return seconds ? t + QStringLiteral(":%1").arg(rng.bounded(60), 2, 10, QChar(u'0')) : t;
     };
     auto date = [&] {
-        return QStringLiteral("%1/%2/%3").arg(1 + rng.bounded(12)).arg(1 + rng.bounded(28)).arg(
-            20 + rng.bounded(7));
+        return QStringLiteral("%1/%2/%3")
+            .arg(1 + rng.bounded(12))
+            .arg(1 + rng.bounded(28))
+            .arg(20 + rng.bounded(7));
     };
     Radiogram r;
     r.sent = sent;
@@ -87,8 +89,8 @@ Radiogram radiogram(QRandomGenerator &rng, bool sent)
     r.tocity = pick(rng, cities);
     r.tostate = pick(rng, states);
     r.tozip = QStringLiteral("%1").arg(1000 + rng.bounded(98999), 5, 10, QChar(u'0'));
-    r.tophone = QStringLiteral("%1-555-%2").arg(200 + rng.bounded(799)).arg(
-        1000 + rng.bounded(8999));
+    r.tophone
+        = QStringLiteral("%1-555-%2").arg(200 + rng.bounded(799)).arg(1000 + rng.bounded(8999));
     r.messagetext = pick(rng, texts);
     r.signature = pick(rng, names);
     r.recdate = date();
@@ -159,18 +161,17 @@ int main(int argc, char **argv)
 
         const auto &columns = trafficListColumns(list);
         for (int c = 0; c < columns.size(); ++c) {
-            for (store::SortOrder order : { store::SortOrder::Ascending,
-                     store::SortOrder::Descending }) {
+            for (store::SortOrder order :
+                { store::SortOrder::Ascending, store::SortOrder::Descending }) {
                 timer.start();
                 window.sortBy(c, order);
                 settle(&window);
                 const qint64 ns = timer.nsecsElapsed();
-                const QByteArray name = QStringLiteral("sort_%1_%2_%3")
-                                            .arg(undelivered ? "new" : "old", columns[c].sortKey,
-                                                order == store::SortOrder::Ascending
-                                                    ? "ascending"
-                                                    : "descending")
-                                            .toLatin1();
+                const QByteArray name
+                    = QStringLiteral("sort_%1_%2_%3")
+                          .arg(undelivered ? "new" : "old", columns[c].sortKey,
+                              order == store::SortOrder::Ascending ? "ascending" : "descending")
+                          .toLatin1();
                 figure(name.constData(), ns);
             }
         }

@@ -75,8 +75,8 @@ TrafficListWindow::TrafficListWindow(TrafficList list, QWidget *parent)
     m_store = TrafficStore::open(session().dbfile(QStringLiteral("Traffic.mdb")));
     if (m_store) {
         m_model = std::make_unique<TrafficListModel>(m_store->database());
-        connect(m_model.get(), &QAbstractItemModel::modelReset, this,
-            &TrafficListWindow::refreshed);
+        connect(
+            m_model.get(), &QAbstractItemModel::modelReset, this, &TrafficListWindow::refreshed);
         m_grid->setSource(m_model.get());
         setSource(trafficListSource(list));
     }

@@ -9,10 +9,10 @@
 #include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
-#include <QTimer>
 #include <QProcess>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <csignal>

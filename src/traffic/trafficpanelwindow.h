@@ -6,7 +6,6 @@
 #include <functional>
 #include <memory>
 
-class QProcess;
 class QPushButton;
 
 namespace rollcall::traffic {

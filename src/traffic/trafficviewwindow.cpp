@@ -392,15 +392,12 @@ bool TrafficViewWindow::eventFilter(QObject *watched, QEvent *event)
             QMetaObject::invokeMethod(edit, &QLineEdit::selectAll, Qt::QueuedConnection);
         } else if (field == QLatin1String("precedence") && edit->isEnabled()) {
             // A pick from the list replaces the precedence; tabbing through keeps it.
-            if (QListWidgetItem *item = m_precedenceList->currentItem();
-                item && item->isSelected())
+            if (QListWidgetItem *item = m_precedenceList->currentItem(); item && item->isSelected())
                 edit->setText(item->text());
             m_precedenceList->show();
             QMetaObject::invokeMethod(
-                m_boxes[QStringLiteral("handling")], [this] {
-                    m_boxes[QStringLiteral("handling")]->setFocus();
-                },
-                Qt::QueuedConnection);
+                m_boxes[QStringLiteral("handling")],
+                [this] { m_boxes[QStringLiteral("handling")]->setFocus(); }, Qt::QueuedConnection);
         }
     }
     return QMainWindow::eventFilter(watched, event);

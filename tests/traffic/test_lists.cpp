@@ -2,10 +2,10 @@
 #include "app/session.h"
 #include "app/windowregistry.h"
 #include "store/programfiles.h"
+#include "testmain.h"
 #include "traffic/trafficlistwindow.h"
 #include "traffic/trafficpanelwindow.h"
 #include "traffic/trafficstore.h"
-#include "testmain.h"
 #include "windowfixture.h"
 
 #include <QFile>
@@ -96,7 +96,8 @@ private Q_SLOTS:
         if (!red)
             QCOMPARE(face, panel->palette().color(QPalette::Button));
         panel->show();
-        test::WindowFixture::snapshot(panel, QStringLiteral("trafficlist-") + QTest::currentDataTag());
+        test::WindowFixture::snapshot(
+            panel, QStringLiteral("trafficlist-") + QTest::currentDataTag());
     }
 
     void headerAndFooterSortThroughNamedViews_data()
@@ -172,7 +173,8 @@ private Q_SLOTS:
     void deliveredCaptionCountsRecords()
     {
         test::WindowFixture f;
-        storeTraffic({ { "1", "Boston", true }, { "2", "Albany", true }, { "3", "Hartford", false } });
+        storeTraffic(
+            { { "1", "Boston", true }, { "2", "Albany", true }, { "3", "Hartford", false } });
         TrafficListWindow *list = shownList("oldtraffic");
         QCOMPARE(list->windowTitle(),
             QStringLiteral(

@@ -1,17 +1,17 @@
 #include "app/session.h"
-#include "callsigns/mastercallsigndb.h"
 #include "app/windowregistry.h"
+#include "callsigns/mastercallsigndb.h"
+#include "testmain.h"
 #include "traffic/trafficlistwindow.h"
 #include "traffic/trafficpanelwindow.h"
 #include "traffic/trafficstore.h"
 #include "traffic/trafficviewwindow.h"
-#include "testmain.h"
 #include "windowfixture.h"
 
 #include <QComboBox>
-#include <QLabel>
 #include <QFile>
 #include <QFocusEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -186,8 +186,7 @@ private Q_SLOTS:
     {
         test::WindowFixture f;
         // 16:07:05 five hours west of Greenwich is 21:07:05 UTC.
-        f.clock.set(QDateTime(QDate(2026, 12, 5), QTime(16, 7, 5),
-            QTimeZone(-5 * 3600)));
+        f.clock.set(QDateTime(QDate(2026, 12, 5), QTime(16, 7, 5), QTimeZone(-5 * 3600)));
         TrafficViewWindow *view = openView("trafficformview", storeOne(false));
         view->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(view));
@@ -243,8 +242,8 @@ private Q_SLOTS:
         for (int i = 0; i < list->count(); ++i)
             offered << list->item(i)->text();
         QCOMPARE(offered, QStringList({ "W1AW", "KW1X" }));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-            list->visualItemRect(list->item(1)).center());
+        QTest::mouseClick(
+            list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
         QCOMPARE(passedTo->text(), QStringLiteral("KW1X"));
         QVERIFY(!list->isVisibleTo(view));
         passedTo->clear();
@@ -317,8 +316,8 @@ private Q_SLOTS:
             QCOMPARE(view->box(QStringLiteral("sentto"))->text(), QStringLiteral("K1ABC"));
             return;
         }
-        const QString listName = delivered ? QStringLiteral("oldtraffic")
-                                           : QStringLiteral("listtraffic");
+        const QString listName
+            = delivered ? QStringLiteral("oldtraffic") : QStringLiteral("listtraffic");
         QVERIFY(windows().loaded(listName)->isVisible());
         QCOMPARE(panel->listButton()->text(), QStringLiteral("&List Traffic(0)"));
     }
