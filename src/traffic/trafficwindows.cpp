@@ -9,6 +9,8 @@ void registerTrafficWindows()
 {
     windows().registerWindow(
         QStringLiteral("trafficform"), [] { return new traffic::TrafficEntryWindow; });
+    // The traffic panel, the two lists and their view windows.
+    registerTrafficListWindows();
 }
 
 } // namespace rollcall

@@ -52,8 +52,8 @@ private Q_SLOTS:
         const Item items[] = {
             { "mnuPreferences", "&Preferernces", "", true },
             { "mnuAddTraffic", "&Add Traffic", "F2", true },
-            { "mnuListTraffic", "&List Traffic", "F6", false },
-            { "mnuOldTraffic", "&Old Traffic", "F7", false },
+            { "mnuListTraffic", "&List Traffic", "F6", true },
+            { "mnuOldTraffic", "&Old Traffic", "F7", true },
             { "mnuScriptEditor", "Script &Editor", "F9", false },
             { "mnuPskTerminal", "PS&K Terminal", "Shift+F12", false },
             { "mnuTncTerminal", "&TNC Terminal", "F12", false },

@@ -1,0 +1,327 @@
+#include "app/session.h"
+#include "app/windowregistry.h"
+#include "callsigns/mastercallsigndb.h"
+#include "testmain.h"
+#include "traffic/trafficlistwindow.h"
+#include "traffic/trafficpanelwindow.h"
+#include "traffic/trafficstore.h"
+#include "traffic/trafficviewwindow.h"
+#include "windowfixture.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimeZone>
+
+using namespace rollcall;
+using namespace rollcall::traffic;
+
+namespace {
+
+Radiogram sample(bool sent)
+{
+    Radiogram r;
+    r.sent = sent;
+    r.originmessagenumber = QStringLiteral("12");
+    r.precedence = QStringLiteral("Routine");
+    r.handling = QStringLiteral("HXG");
+    r.sendingstation = QStringLiteral("W1AW");
+    r.originsation = QStringLiteral("W1AW");
+    r.originplace = QStringLiteral("Newington, CT");
+    r.origintime = QStringLiteral("18:05");
+    r.origindate = QStringLiteral("DEC 5");
+    r.toname = QStringLiteral("John Smith");
+    r.tocity = QStringLiteral("Hartford");
+    r.tostate = QStringLiteral("CT");
+    r.tozip = QStringLiteral("06101");
+    r.messagetext = QStringLiteral("HAPPY BIRTHDAY X LOVE");
+    r.signature = QStringLiteral("Mary");
+    return r;
+}
+
+std::unique_ptr<TrafficStore> openStore()
+{
+    return TrafficStore::open(session().dbfile(QStringLiteral("Traffic.mdb")));
+}
+
+qint64 storeOne(bool sent)
+{
+    Radiogram r = sample(sent);
+    openStore()->add(r);
+    return r.messageid;
+}
+
+// Opens a view window on a radiogram as the list's double-click does.
+TrafficViewWindow *openView(const char *name, qint64 messageid)
+{
+    session().selectedmessageid = qint32(messageid);
+    auto *view = windows().window<TrafficViewWindow>(QLatin1String(name));
+    view->show();
+    return view;
+}
+
+void focusIn(QWidget *w)
+{
+    QFocusEvent event(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(w, &event);
+}
+
+void click(QWidget *window, const char *button)
+{
+    window->findChild<QPushButton *>(QLatin1String(button))->click();
+}
+
+} // namespace
+
+// Viewing, passing on and deleting stored radiograms.
+class TrafficViewsTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void opensOnTheSelectedRadiogram()
+    {
+        test::WindowFixture f;
+        storeOne(false);
+        const qint64 id = storeOne(false);
+        TrafficViewWindow *view = openView("trafficformview", id);
+        QCOMPARE(view->messageid(), id);
+        QCOMPARE(view->box(QStringLiteral("toname"))->text(), QStringLiteral("John Smith"));
+        QCOMPARE(view->findChild<QLabel *>(QStringLiteral("check"))->text(), QStringLiteral("4"));
+        // The radiogram's own fields wait for Edit; the passing fields do not.
+        QVERIFY(!view->box(QStringLiteral("toname"))->isEnabled());
+        QVERIFY(view->box(QStringLiteral("sentto"))->isEnabled());
+        QCOMPARE(view->passedVia()->count(), 8);
+        test::WindowFixture::snapshot(view, QStringLiteral("trafficformview"));
+    }
+
+    void manualSendMovesTheRadiogramToTheDeliveredList()
+    {
+        test::WindowFixture f;
+        const qint64 id = storeOne(false);
+        auto *panel = windows().window<TrafficPanelWindow>(QStringLiteral("trafficlist"));
+        panel->show();
+        panel->recount();
+        QCOMPARE(panel->listButton()->text(), QStringLiteral("&List Traffic(1)"));
+        TrafficViewWindow *view = openView("trafficformview", id);
+        view->box(QStringLiteral("sentto"))->setText(QStringLiteral("K1ABC"));
+        focusIn(view->box(QStringLiteral("senttime")));
+        view->passedVia()->setCurrentText(QStringLiteral("Voice Net"));
+        test::WindowFixture::snapshot(view, QStringLiteral("trafficformview-passing"));
+        click(view, "ManualSend");
+
+        QVERIFY(!windows().isFormLoaded(QStringLiteral("trafficformview")));
+        const Radiogram stored = *openStore()->byId(id);
+        QVERIFY(stored.sent);
+        QCOMPARE(stored.sentto, QStringLiteral("K1ABC"));
+        QCOMPARE(stored.senttime, f.clock.utcNow().toString(QStringLiteral("HH:mm:ss")));
+        QCOMPARE(stored.sentvia, QStringLiteral("Voice Net"));
+        auto *list = windows().window<TrafficListWindow>(QStringLiteral("listtraffic"));
+        QVERIFY(list->isVisible());
+        QCOMPARE(list->recordCount(), 0);
+        QCOMPARE(panel->listButton()->text(), QStringLiteral("&List Traffic(0)"));
+        QCOMPARE(panel->listButton()->palette().color(QPalette::Button),
+            panel->palette().color(QPalette::Button));
+        auto *old = windows().window<TrafficListWindow>(QStringLiteral("oldtraffic"));
+        QCOMPARE(old->recordCount(), 1);
+        test::WindowFixture::snapshot(panel, QStringLiteral("trafficlist-after-send"));
+        old->show();
+        test::WindowFixture::snapshot(old, QStringLiteral("oldtraffic-after-send"));
+    }
+
+    void manualSendByPacketWritesThePacketFile_data()
+    {
+        QTest::addColumn<QString>("via");
+        QTest::addColumn<bool>("chooseFile");
+        QTest::newRow("Packet") << "Packet" << true;
+        QTest::newRow("typed in capitals") << "PACKET" << true;
+        QTest::newRow("file dialog cancelled") << "Packet" << false;
+    }
+    void manualSendByPacketWritesThePacketFile()
+    {
+        QFETCH(QString, via);
+        QFETCH(bool, chooseFile);
+        test::WindowFixture f;
+        const qint64 id = storeOne(false);
+        TrafficViewWindow *view = openView("trafficformview", id);
+        view->passedVia()->setCurrentText(via);
+        const QString file = f.home.path() + QStringLiteral("/12.nts");
+        f.prompts.answer(chooseFile ? file : QString());
+        click(view, "ManualSend");
+        QCOMPARE(f.prompts.shown().size(), 1);
+        QCOMPARE(f.prompts.shown().constFirst().dialog.defaultExtension, QStringLiteral(".nts"));
+        QCOMPARE(QFile::exists(file), chooseFile);
+        if (chooseFile) {
+            QFile packet(file);
+            QVERIFY(packet.open(QIODevice::ReadOnly));
+            QCOMPARE(packet.readLine(),
+                QByteArray("12  R  HXG  W1AW  4  NEWINGTON, CT  18:05  DEC 5\r\n"));
+        }
+        // Cancelling the file still passes the radiogram.
+        QVERIFY(openStore()->byId(id)->sent);
+        QVERIFY(!windows().isFormLoaded(QStringLiteral("trafficformview")));
+    }
+
+    void deliveredViewSavesTheShortForm()
+    {
+        test::WindowFixture f;
+        TrafficViewWindow *view = openView("oldtrafficformview", storeOne(true));
+        const QString file = f.home.path() + QStringLiteral("/12.nts");
+        f.prompts.answer(file);
+        view->findChild<QAction *>(QStringLiteral("mnuSaveMessage"))->trigger();
+        QCOMPARE(f.prompts.shown().constFirst().proposed, QStringLiteral("12"));
+        test::WindowFixture::snapshot(view, QStringLiteral("oldtrafficformview"));
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        // No received lines and no header: the preamble comes first.
+        QVERIFY(saved.readLine().startsWith("12  R  HXG  W1AW  4"));
+    }
+
+    void passedTimeIsUtcAndDateLocal()
+    {
+        test::WindowFixture f;
+        // 16:07:05 five hours west of Greenwich is 21:07:05 UTC.
+        f.clock.set(QDateTime(QDate(2026, 12, 5), QTime(16, 7, 5), QTimeZone(-5 * 3600)));
+        TrafficViewWindow *view = openView("trafficformview", storeOne(false));
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view));
+        // Tab from "Passed to:" walks through the date and the time.
+        QTest::keyClicks(view->box(QStringLiteral("sentto")), QStringLiteral("k1abc"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), view->box(QStringLiteral("sentdate")));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(view->box(QStringLiteral("senttime"))->text(), QStringLiteral("21:07:05"));
+        focusIn(view->box(QStringLiteral("sentdate")));
+        QCOMPARE(view->box(QStringLiteral("sentdate"))->text(),
+            QLocale::system().toString(QDate(2026, 12, 5), QLocale::ShortFormat));
+    }
+
+    void editAndUpdateStoreACorrection()
+    {
+        test::WindowFixture f;
+        const qint64 id = storeOne(false);
+        TrafficViewWindow *view = openView("trafficformview", id);
+        auto *edit = view->findChild<QPushButton *>(QStringLiteral("EditMessage"));
+        auto *update = view->findChild<QPushButton *>(QStringLiteral("UpdateMessage"));
+        QVERIFY(!update->isEnabled());
+        edit->click();
+        QVERIFY(view->box(QStringLiteral("toname"))->isEnabled());
+        QVERIFY(!edit->isEnabled() && update->isEnabled());
+        // Passing through the precedence box keeps it; the list offers a change.
+        focusIn(view->box(QStringLiteral("precedence")));
+        QCOMPARE(view->box(QStringLiteral("precedence"))->text(), QStringLiteral("Routine"));
+        view->box(QStringLiteral("tocity"))->setText(QStringLiteral("New Britain"));
+        update->click();
+        QVERIFY(edit->isEnabled() && !update->isEnabled());
+        const Radiogram stored = *openStore()->byId(id);
+        QCOMPARE(stored.tocity, QStringLiteral("New Britain"));
+        QVERIFY(!stored.sent);
+    }
+
+    void passedToOffersMatchingMasterCallsigns()
+    {
+        test::WindowFixture f;
+        {
+            auto master = callsigns::MasterCallsignDb::open(
+                session().dbfile(QStringLiteral("callmast.mdb")));
+            for (const char *call : { "W1AW", "K1ABC", "KW1X" })
+                master->appendRecord({ QLatin1String(call), {}, {}, {}, {} });
+        }
+        TrafficViewWindow *view = openView("trafficformview", storeOne(false));
+        QLineEdit *passedTo = view->box(QStringLiteral("sentto"));
+        QTest::keyClicks(passedTo, QStringLiteral("w1"));
+        QCOMPARE(passedTo->text(), QStringLiteral("W1"));
+        QListWidget *list = view->passedToList();
+        QVERIFY(list->isVisibleTo(view));
+        QStringList offered;
+        for (int i = 0; i < list->count(); ++i)
+            offered << list->item(i)->text();
+        QCOMPARE(offered, QStringList({ "W1AW", "KW1X" }));
+        QTest::mouseClick(
+            list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+        QCOMPARE(passedTo->text(), QStringLiteral("KW1X"));
+        QVERIFY(!list->isVisibleTo(view));
+        passedTo->clear();
+        QTest::keyClick(passedTo, Qt::Key_Backspace);
+        QVERIFY(!list->isVisibleTo(view));
+    }
+
+    void deliveredViewNavigatesTheDeliveredList()
+    {
+        test::WindowFixture f;
+        const qint64 first = storeOne(true);
+        storeOne(false);
+        const qint64 last = storeOne(true);
+        TrafficViewWindow *view = openView("oldtrafficformview", first);
+        view->navigate(Move::Next);
+        QCOMPARE(view->messageid(), last);
+        view->navigate(Move::Next);
+        QCOMPARE(view->messageid(), last);
+        view->navigate(Move::First);
+        QCOMPARE(view->messageid(), first);
+    }
+
+    void cancelStoresNothing()
+    {
+        test::WindowFixture f;
+        const qint64 id = storeOne(false);
+        TrafficViewWindow *view = openView("trafficformview", id);
+        view->box(QStringLiteral("sentto"))->setText(QStringLiteral("K1ABC"));
+        click(view, "Cancel");
+        QVERIFY(!windows().isFormLoaded(QStringLiteral("trafficformview")));
+        QVERIFY(openStore()->byId(id)->sentto.isEmpty());
+    }
+
+    void deleteAsksFirst_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("question");
+        const QString two = QStringLiteral(
+            "Are you sure you want to delete this record?  This permanently removes it from the "
+            "database!");
+        const QString one = QStringLiteral(
+            "Are you sure you want to delete this record? This permanently removes it from the "
+            "database!");
+        QTest::newRow("undelivered, no") << "trafficformview" << false << two;
+        QTest::newRow("undelivered, yes") << "trafficformview" << true << two;
+        QTest::newRow("delivered, no") << "oldtrafficformview" << false << one;
+        QTest::newRow("delivered, yes") << "oldtrafficformview" << true << one;
+    }
+    void deleteAsksFirst()
+    {
+        QFETCH(QString, window);
+        QFETCH(bool, yes);
+        QFETCH(QString, question);
+        test::WindowFixture f;
+        const bool delivered = window == QLatin1String("oldtrafficformview");
+        const qint64 id = storeOne(delivered);
+        auto *panel = windows().window<TrafficPanelWindow>(QStringLiteral("trafficlist"));
+        panel->recount();
+        TrafficViewWindow *view = openView(window.toLatin1(), id);
+        view->box(QStringLiteral("sentto"))->setText(QStringLiteral("K1ABC"));
+        yes ? f.prompts.answerYes() : f.prompts.answerNo();
+        view->findChild<QAction *>(QStringLiteral("mnuDeleteMessage"))->trigger();
+        QCOMPARE(f.prompts.shown().constLast().title, QStringLiteral("Delete Record?"));
+        QCOMPARE(f.prompts.shown().constLast().text, question);
+        QCOMPARE(openStore()->byId(id).has_value(), !yes);
+        QCOMPARE(windows().isFormLoaded(window), !yes);
+        if (!yes) {
+            // The window is as it was, typing included.
+            QCOMPARE(view->box(QStringLiteral("sentto"))->text(), QStringLiteral("K1ABC"));
+            return;
+        }
+        const QString listName
+            = delivered ? QStringLiteral("oldtraffic") : QStringLiteral("listtraffic");
+        QVERIFY(windows().loaded(listName)->isVisible());
+        QCOMPARE(panel->listButton()->text(), QStringLiteral("&List Traffic(0)"));
+    }
+};
+
+RC_TEST_CLASS(TrafficViewsTest)
+#include "test_views.moc"
