@@ -232,7 +232,7 @@ void CallMasterWindow::importCsv()
     bool ok = true;
     while (ok && !import.atEnd()) {
         // Small steps keep the window answering while a long file goes in.
-        ok = import.step(2000, &error);
+        ok = import.step(20000, &error);
         const ImportCounts &c = import.counts();
         showProgress(import.percentDone(),
             QStringLiteral("%1 added, %2 skipped").arg(c.added).arg(c.skipped()));

@@ -13,6 +13,35 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
+// Files from the Windows program are Windows-1252; a text that is valid
+// UTF-8 (plain ASCII included) is taken as UTF-8.
+bool isUtf8(const QByteArray &bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char c = p[i];
+        int follow = 0;
+        if (c < 0x80)
+            follow = 0;
+        else if (c >= 0xC2 && c <= 0xDF)
+            follow = 1;
+        else if (c >= 0xE0 && c <= 0xEF)
+            follow = 2;
+        else if (c >= 0xF0 && c <= 0xF4)
+            follow = 3;
+        else
+            return false;
+        if (i + follow >= n && follow > 0)
+            return false;
+        for (int k = 1; k <= follow; ++k)
+            if ((p[i + k] & 0xC0) != 0x80)
+                return false;
+        i += follow + 1;
+    }
+    return true;
+}
+
 bool setError(QString *error, const QString &message)
 {
     if (error)
@@ -121,11 +150,7 @@ bool CsvImport::open(const QString &path, QString *error)
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return setError(error, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
-    {
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        (void)utf8.decode(bytes);
-        m_utf8 = !utf8.hasError();
-    }
+    m_utf8 = isUtf8(bytes);
     m_reader = std::make_unique<CsvItemReader>(std::move(bytes));
     m_counts = {};
     m_done = false;
@@ -195,7 +220,7 @@ bool CsvImport::run(const QString &path, QString *error)
     if (!open(path, error))
         return false;
     while (!atEnd())
-        if (!step(5000, error))
+        if (!step(50000, error))
             return false;
     return true;
 }

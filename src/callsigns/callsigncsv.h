@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringDecoder>
 #include <functional>
 
 namespace rollcall::callsigns {

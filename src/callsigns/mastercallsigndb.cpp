@@ -39,6 +39,12 @@ MasterCallsignDb::MasterCallsignDb(std::unique_ptr<store::Database> db)
     , m_source(store::names::callmastTable)
     , m_orderBy(QStringLiteral("rowid"))
 {
+    // A million stations: a larger page cache and memory-mapped reads keep the
+    // import's index probes and the exports off the read() path.
+    QSqlQuery q(m_db->connection());
+    q.exec(QStringLiteral("PRAGMA cache_size = -65536"));
+    q.exec(QStringLiteral("PRAGMA mmap_size = 268435456"));
+    q.exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
     m_current = firstRowId();
 }
 
@@ -153,16 +159,66 @@ void MasterCallsignDb::CallIndex::append(qint64 rowid, const QByteArray &upper)
     text.append(upper);
     text.append('\0');
     starts.push_back(text.size());
+    if (!pairs.empty())
+        addPairs(size() - 1);
+}
+
+namespace {
+template<class F> void forEachPair(const char *s, qsizetype length, F f)
+{
+    for (qsizetype k = 0; k + 1 < length; ++k)
+        f((uchar(s[k]) << 8) | uchar(s[k + 1]));
+}
+} // namespace
+
+void MasterCallsignDb::CallIndex::addPairs(qsizetype i)
+{
+    const auto record = quint32(i);
+    forEachPair(text.constData() + starts[i], starts[i + 1] - starts[i] - 1, [&](int key) {
+        std::vector<quint32> &list = pairs[size_t(key)];
+        const auto at = std::lower_bound(list.begin(), list.end(), record);
+        if (at == list.end() || *at != record)
+            list.insert(at, record);
+    });
+}
+
+void MasterCallsignDb::CallIndex::removePairs(qsizetype i)
+{
+    const auto record = quint32(i);
+    forEachPair(text.constData() + starts[i], starts[i + 1] - starts[i] - 1, [&](int key) {
+        std::vector<quint32> &list = pairs[size_t(key)];
+        const auto at = std::lower_bound(list.begin(), list.end(), record);
+        if (at != list.end() && *at == record)
+            list.erase(at);
+    });
+}
+
+void MasterCallsignDb::CallIndex::buildPairs()
+{
+    pairs.assign(65536, {});
+    for (qsizetype i = 0; i < size(); ++i) {
+        // Records come in ascending order, so each list only grows at its end.
+        const auto record = quint32(i);
+        forEachPair(text.constData() + starts[i], starts[i + 1] - starts[i] - 1, [&](int key) {
+            std::vector<quint32> &list = pairs[size_t(key)];
+            if (list.empty() || list.back() != record)
+                list.push_back(record);
+        });
+    }
 }
 
 void MasterCallsignDb::CallIndex::replace(qsizetype i, const QByteArray &upper)
 {
+    if (!pairs.empty())
+        removePairs(i);
     const qsizetype oldLength = starts[i + 1] - starts[i] - 1;
     text.replace(starts[i], oldLength, upper);
     const qsizetype delta = upper.size() - oldLength;
     if (delta != 0)
         for (size_t j = size_t(i) + 1; j < starts.size(); ++j)
             starts[j] += delta;
+    if (!pairs.empty())
+        addPairs(i);
 }
 
 qsizetype MasterCallsignDb::CallIndex::find(const QByteArray &needle, qsizetype from) const
@@ -170,6 +226,22 @@ qsizetype MasterCallsignDb::CallIndex::find(const QByteArray &needle, qsizetype 
     if (from >= size())
         return -1;
     const char *base = text.constData();
+    if (needle.size() >= 2 && !pairs.empty()) {
+        const std::vector<quint32> *rarest = nullptr;
+        forEachPair(needle.constData(), needle.size(), [&](int key) {
+            const std::vector<quint32> &list = pairs[size_t(key)];
+            if (!rarest || list.size() < rarest->size())
+                rarest = &list;
+        });
+        for (auto it = std::lower_bound(rarest->begin(), rarest->end(), quint32(from));
+             it != rarest->end(); ++it) {
+            const char *s = base + starts[*it];
+            const size_t length = size_t(starts[*it + 1] - starts[*it] - 1);
+            if (needle.size() == 2 || memmem(s, length, needle.constData(), size_t(needle.size())))
+                return qsizetype(*it);
+        }
+        return -1;
+    }
     const char *end = base + text.size();
     const char *hit = static_cast<const char *>(
         memmem(base + starts[from], size_t(end - (base + starts[from])), needle.constData(),
@@ -200,13 +272,22 @@ void MasterCallsignDb::indexChanged(qint64 rowid, const QString &callsign, bool 
     m_index.valid = false;
 }
 
+void MasterCallsignDb::warmUp()
+{
+    CallIndex &index = callIndex();
+    if (index.pairs.empty())
+        index.buildPairs();
+}
+
 QStringList MasterCallsignDb::lookupContaining(const QString &text, int limit)
 {
     QStringList result;
     if (limit == 0)
         return result;
-    const CallIndex &index = callIndex();
+    CallIndex &index = callIndex();
     const QByteArray needle = indexText(text);
+    if (needle.size() >= 2 && index.pairs.empty())
+        index.buildPairs();
     if (needle.isEmpty()) {
         // Every record matches; the first one without a callsign ends the sequence.
         for (qsizetype i = 0; i < index.size(); ++i) {
@@ -229,8 +310,10 @@ QStringList MasterCallsignDb::lookupContaining(const QString &text, int limit)
 
 bool MasterCallsignDb::findFirstContaining(const QString &text)
 {
-    const CallIndex &index = callIndex();
+    CallIndex &index = callIndex();
     const QByteArray needle = indexText(text);
+    if (needle.size() >= 2 && index.pairs.empty())
+        index.buildPairs();
     qsizetype found = -1;
     if (needle.isEmpty()) {
         for (qsizetype i = 0; i < index.size() && found < 0; ++i)
