@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,11 +20,13 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <limits>
 
 namespace rollcall::callsigns {
 
 namespace {
-const QString kFilter = QStringLiteral("Comma Seperated Value (*.csv)|*.csv|Text file (*.txt)|*.txt");
+const QString kFilter
+    = QStringLiteral("Comma Seperated Value (*.csv)|*.csv|Text file (*.txt)|*.txt");
 const QString kImportTitle = QStringLiteral(".CSV Import to Master Callsign Database");
 const QString kExportTitle = QStringLiteral(".CSV Export from Master Callsign Database");
 
@@ -53,9 +56,12 @@ CallMasterWindow::CallMasterWindow(QWidget *parent) : QMainWindow(parent)
         a->setObjectName(name);
         a->setEnabled(m_db != nullptr);
     };
-    addItem(QStringLiteral("&Import CSV"), QStringLiteral("mnuImport"), &CallMasterWindow::importCsv);
-    addItem(QStringLiteral("&Export CSV"), QStringLiteral("mnuExport"), &CallMasterWindow::exportCsv);
-    addItem(QStringLiteral("&Zap Database"), QStringLiteral("mnuZap"), &CallMasterWindow::zapDatabase);
+    addItem(
+        QStringLiteral("&Import CSV"), QStringLiteral("mnuImport"), &CallMasterWindow::importCsv);
+    addItem(
+        QStringLiteral("&Export CSV"), QStringLiteral("mnuExport"), &CallMasterWindow::exportCsv);
+    addItem(
+        QStringLiteral("&Zap Database"), QStringLiteral("mnuZap"), &CallMasterWindow::zapDatabase);
 
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
@@ -67,6 +73,8 @@ CallMasterWindow::CallMasterWindow(QWidget *parent) : QMainWindow(parent)
         GridColumn(QStringLiteral("Location"), QStringLiteral("location")),
         GridColumn(QStringLiteral("State/Prov"), QStringLiteral("state")),
         GridColumn(QStringLiteral("Comments"), QStringLiteral("comments")) });
+    m_grid->view()->horizontalHeader()->setStretchLastSection(true);
+    m_grid->footer()->setStretchLastSection(true);
     layout->addWidget(m_grid, 1);
 
     // Shown in the grid's place while an import, export or clearing runs.
@@ -74,7 +82,8 @@ CallMasterWindow::CallMasterWindow(QWidget *parent) : QMainWindow(parent)
     m_notice->setObjectName(QStringLiteral("notice"));
     auto *noticeLayout = new QVBoxLayout(m_notice);
     noticeLayout->addStretch();
-    auto *noticeText = new QLabel(QStringLiteral("Importing Records...Please be patient:"), m_notice);
+    auto *noticeText
+        = new QLabel(QStringLiteral("Importing Records...Please be patient:"), m_notice);
     noticeText->setObjectName(QStringLiteral("Label2"));
     QFont big = noticeText->font();
     big.setPointSizeF(big.pointSizeF() * 1.5);
@@ -218,8 +227,8 @@ void CallMasterWindow::importCsv()
     if (!m_db || m_busy)
         return;
     Prompts &prompts = *session().prompts;
-    const QString path
-        = prompts.openFile(csvDialog(QStringLiteral("Open/Import Master Callsign Database from .CSV")));
+    const QString path = prompts.openFile(
+        csvDialog(QStringLiteral("Open/Import Master Callsign Database from .CSV")));
     if (path.isEmpty())
         return;
     CsvImport import(*m_db);
@@ -231,8 +240,9 @@ void CallMasterWindow::importCsv()
     setBusy(true);
     bool ok = true;
     while (ok && !import.atEnd()) {
-        // Small steps keep the window answering while a long file goes in.
-        ok = import.step(20000, &error);
+        // Steps of a tenth of a second keep the window answering while a long
+        // file goes in; each is committed, so no write lock is held meanwhile.
+        ok = import.step(std::numeric_limits<int>::max(), &error, 100);
         const ImportCounts &c = import.counts();
         showProgress(import.percentDone(),
             QStringLiteral("%1 added, %2 skipped").arg(c.added).arg(c.skipped()));
@@ -263,8 +273,8 @@ void CallMasterWindow::exportCsv()
     if (!m_db || m_busy)
         return;
     Prompts &prompts = *session().prompts;
-    const QString path
-        = prompts.saveFile(csvDialog(QStringLiteral("Save/Export Master Callsign Database to .CSV")));
+    const QString path = prompts.saveFile(
+        csvDialog(QStringLiteral("Save/Export Master Callsign Database to .CSV")));
     if (path.isEmpty())
         return;
     if (QFile::exists(path)
@@ -299,8 +309,8 @@ void CallMasterWindow::zapDatabase()
     setBusy(false);
     showView();
     if (!ok)
-        prompts.exclamation(QStringLiteral("WARNING - This Action cannot be undone!"),
-            m_db->lastError());
+        prompts.exclamation(
+            QStringLiteral("WARNING - This Action cannot be undone!"), m_db->lastError());
 }
 
 } // namespace rollcall::callsigns

@@ -2,6 +2,7 @@
 
 #include "store/recordfile.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSaveFile>
 
@@ -176,13 +177,17 @@ int CsvImport::percentDone() const
     return int(m_reader->position() * 100 / m_reader->size());
 }
 
-bool CsvImport::step(int maxRecords, QString *error)
+bool CsvImport::step(int maxRecords, QString *error, int maxMillis)
 {
     if (atEnd())
         return true;
+    QElapsedTimer clock;
+    clock.start();
     store::Transaction transaction(m_db.database());
     QByteArray item;
     for (int r = 0; r < maxRecords; ++r) {
+        if (maxMillis >= 0 && (r % 256) == 255 && clock.elapsed() >= maxMillis)
+            break;
         // Items the file does not hold any more stay empty, never the last record's.
         QString items[5];
         int read = 0;
@@ -210,7 +215,8 @@ bool CsvImport::step(int maxRecords, QString *error)
     }
     if (!transaction.commit()) {
         m_db.reread();
-        return setError(error, QStringLiteral("Cannot store the records: %1").arg(m_db.lastError()));
+        return setError(
+            error, QStringLiteral("Cannot store the records: %1").arg(m_db.lastError()));
     }
     return true;
 }
@@ -251,8 +257,8 @@ bool exportCsv(MasterCallsignDb &db, const QString &path, QString *error,
         written = file.write(buffer) == buffer.size();
     if (!read) {
         file.cancelWriting();
-        return setError(error, QStringLiteral("Cannot read the master callsign database: %1")
-                                   .arg(db.lastError()));
+        return setError(error,
+            QStringLiteral("Cannot read the master callsign database: %1").arg(db.lastError()));
     }
     if (!written || !file.commit())
         return setError(error, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));

@@ -61,9 +61,10 @@ public:
     // adds the seed record when the table is empty. False with a message when
     // the file cannot be read; then nothing was changed.
     bool open(const QString &path, QString *error = nullptr);
-    // Processes up to maxRecords records. False on a database error (message in
-    // *error); what earlier steps stored stays.
-    bool step(int maxRecords, QString *error = nullptr);
+    // Processes up to maxRecords records, or fewer once maxMillis (when >= 0)
+    // have passed. False on a database error (message in *error); what earlier
+    // steps stored stays.
+    bool step(int maxRecords, QString *error = nullptr, int maxMillis = -1);
     bool atEnd() const;
     int percentDone() const;
     const ImportCounts &counts() const { return m_counts; }

@@ -77,8 +77,9 @@ int runCallsignsCommand(const QStringList &args)
     Order order;
     if (!orderText.isEmpty()
         && (action != QLatin1String("export") || !parseOrder(orderText, order)))
-        return failed(QStringLiteral("--order takes FIELD:ascending or FIELD:descending with "
-                                     "FIELD one of callsign, fname, location, state (export only)"));
+        return failed(
+            QStringLiteral("--order takes FIELD:ascending or FIELD:descending with "
+                           "FIELD one of callsign, fname, location, state (export only)"));
 
     const QString home = resolveHome(homeOption, QCoreApplication::applicationDirPath());
     QString error;

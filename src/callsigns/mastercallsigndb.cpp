@@ -12,8 +12,8 @@ using store::SortOrder;
 
 namespace {
 
-const QString kFields = QStringLiteral(
-    "\"callsign\", \"fname\", \"location\", \"state\", \"comments\"");
+const QString kFields
+    = QStringLiteral("\"callsign\", \"fname\", \"location\", \"state\", \"comments\"");
 
 // The index holds callsigns as upper-case UTF-8 with NUL separators, so a NUL
 // in a stored text cannot be allowed to split one.
@@ -35,9 +35,7 @@ std::unique_ptr<MasterCallsignDb> MasterCallsignDb::open(const QString &path, QS
 }
 
 MasterCallsignDb::MasterCallsignDb(std::unique_ptr<store::Database> db)
-    : m_db(std::move(db))
-    , m_source(store::names::callmastTable)
-    , m_orderBy(QStringLiteral("rowid"))
+    : m_db(std::move(db)), m_source(store::names::callmastTable), m_orderBy(QStringLiteral("rowid"))
 {
     // A million stations: a larger page cache and memory-mapped reads keep the
     // import's index probes and the exports off the read() path.
@@ -243,9 +241,8 @@ qsizetype MasterCallsignDb::CallIndex::find(const QByteArray &needle, qsizetype 
         return -1;
     }
     const char *end = base + text.size();
-    const char *hit = static_cast<const char *>(
-        memmem(base + starts[from], size_t(end - (base + starts[from])), needle.constData(),
-            size_t(needle.size())));
+    const char *hit = static_cast<const char *>(memmem(base + starts[from],
+        size_t(end - (base + starts[from])), needle.constData(), size_t(needle.size())));
     if (!hit)
         return -1;
     // The record whose callsign holds the hit: the last start at or before it.

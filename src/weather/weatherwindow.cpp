@@ -68,11 +68,11 @@ WeatherWindow::WeatherWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     m_windFrom = addList(
         QStringLiteral("cmbWindfrom"), { "NE", "E", "SE", "S", "SW", "W", "NW", "N" }, QString());
     m_gust = addText(QStringLiteral("Gust"));
-    m_windMethod = addList(QStringLiteral("cmbWindreporting"),
-        { "ESTIMATED", "MEASURED", "AUTOMATED" }, QString());
+    m_windMethod = addList(
+        QStringLiteral("cmbWindreporting"), { "ESTIMATED", "MEASURED", "AUTOMATED" }, QString());
     m_pressure = addText(QStringLiteral("Pressure"));
-    m_pressureTrend = addList(
-        QStringLiteral("cmbPressuremod"), { "FALLING", "RISING", "STEADY" }, QString());
+    m_pressureTrend
+        = addList(QStringLiteral("cmbPressuremod"), { "FALLING", "RISING", "STEADY" }, QString());
     m_precipType = addList(QStringLiteral("cmbPrecipitationtype"),
         { "RAIN", "THUNDERSTORM", "SNOW", "BLIZZARD", "WHITEOUT", "SNOWSQUAL" },
         QStringLiteral("RAIN"));
@@ -167,8 +167,8 @@ bool WeatherWindow::storeReport()
     WeatherCounter counter(WeatherCounter::pathIn(s.home));
     const Sender sender { s.mycall, m_sendTo->text(), m_signature->text() };
     if (!store
-        || !storeWeatherReport(*store, counter, observation(), sender, s.clock->now().date(),
-            &error)) {
+        || !storeWeatherReport(
+            *store, counter, observation(), sender, s.clock->now().date(), &error)) {
         // The system itself shows nothing here; a lost report must not pass silently.
         s.prompts->exclamation(windowTitle(), error);
         return false;

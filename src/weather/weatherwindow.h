@@ -30,8 +30,7 @@ private:
 
     QLineEdit *m_time, *m_observer, *m_location, *m_shortField, *m_temperature, *m_windSpeed,
         *m_gust, *m_pressure, *m_precipTotal, *m_sendTo, *m_signature;
-    QComboBox *m_zone, *m_unit, *m_sky, *m_windFrom, *m_windMethod, *m_pressureTrend,
-        *m_precipType;
+    QComboBox *m_zone, *m_unit, *m_sky, *m_windFrom, *m_windMethod, *m_pressureTrend, *m_precipType;
 };
 
 } // namespace rollcall::weather

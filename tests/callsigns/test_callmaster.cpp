@@ -51,7 +51,10 @@ struct Callmaster : test::WindowFixture
             values << w->model()->index(r, c).data().toString();
         return values;
     }
-    QString currentCall() const { return w->database()->current().value_or(MasterRecord {}).callsign; }
+    QString currentCall() const
+    {
+        return w->database()->current().value_or(MasterRecord {}).callsign;
+    }
     int currentRow() const { return w->grid()->currentRow(); }
     // Clicks the header (or footer) section of a grid column as the operator does.
     void click(bool footer, int column) const
@@ -82,8 +85,8 @@ private Q_SLOTS:
         QStringList captions;
         for (const GridColumn &c : f.w->grid()->gridModel()->columns())
             captions << c.caption;
-        QCOMPARE(captions,
-            (QStringList { "Callsign", "Name", "Location", "State/Prov", "Comments" }));
+        QCOMPARE(
+            captions, (QStringList { "Callsign", "Name", "Location", "State/Prov", "Comments" }));
         QCOMPARE(f.w->findChild<QLabel *>(QStringLiteral("Label1"))->text(),
             QStringLiteral(":Callsign Search"));
         QCOMPARE(f.w->findChild<QPushButton *>(QStringLiteral("Command1"))->text(),
@@ -97,7 +100,8 @@ private Q_SLOTS:
         QVERIFY(!f.w->findChild<QWidget *>(QStringLiteral("notice"))->isVisible());
         QVERIFY(f.w->grid()->footer()->isVisible());
         test::WindowFixture::snapshot(f.w, QStringLiteral("callmaster"));
-        QTest::mouseClick(f.w->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+        QTest::mouseClick(
+            f.w->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
         QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("callmaster")));
     }
 
@@ -180,7 +184,8 @@ private Q_SLOTS:
         const auto &asked = f.prompts.shown().constLast();
         QCOMPARE(asked.title, QStringLiteral("WARNING - This Action cannot be undone!"));
         QCOMPARE(asked.text,
-            QStringLiteral("Are you sure you want to delete ALL records in the Master Callsign Database?"));
+            QStringLiteral(
+                "Are you sure you want to delete ALL records in the Master Callsign Database?"));
 
         f.prompts.answerYes();
         f.w->zapDatabase();
@@ -221,6 +226,7 @@ private Q_SLOTS:
         QTimer::singleShot(0, f.w, [&] {
             noticeShown = f.w->findChild<QWidget *>(QStringLiteral("notice"))->isVisible()
                 && !f.w->grid()->isVisible() && f.w->isBusy();
+            test::WindowFixture::snapshot(f.w, QStringLiteral("callmaster-import"));
         });
         f.prompts.answer(f.file("in.csv"));
         f.w->importCsv();
@@ -228,14 +234,16 @@ private Q_SLOTS:
         QVERIFY(f.w->grid()->isVisible());
         QCOMPARE(f.prompts.shown().constLast().title,
             QStringLiteral(".CSV Import to Master Callsign Database"));
-        QCOMPARE(f.prompts.messages().constLast(), QStringLiteral("Importing Callsign Records Complete!"));
+        QCOMPARE(f.prompts.messages().constLast(),
+            QStringLiteral("Importing Callsign Records Complete!"));
         QCOMPARE(f.column(0), (QStringList { "O'NEIL", "Q1AW", "QX0ZZZ" }));
         QCOMPARE(f.currentRow(), 0);
 
         const QString out = f.file("out.csv");
         f.prompts.answer(out);
         f.w->exportCsv();
-        QCOMPARE(f.prompts.messages().constLast(), QStringLiteral("Exporting Callsign Records Complete!"));
+        QCOMPARE(f.prompts.messages().constLast(),
+            QStringLiteral("Exporting Callsign Records Complete!"));
         QCOMPARE(f.prompts.shown().constLast().title,
             QStringLiteral(".CSV Export from Master Callsign Database"));
         const QByteArray exported = readAll(out);

@@ -83,7 +83,8 @@ private Q_SLOTS:
         // Stored order; the record without a callsign is no station.
         QCOMPARE(t.db->lookupContaining(QStringLiteral("1a")),
             (QStringList { "W1AW", "K1ABC", "Q1AW" }));
-        QCOMPARE(t.db->lookupContaining(QStringLiteral("1A"), 2), (QStringList { "W1AW", "K1ABC" }));
+        QCOMPARE(
+            t.db->lookupContaining(QStringLiteral("1A"), 2), (QStringList { "W1AW", "K1ABC" }));
         // An empty text matches every record, so the empty one ends the sequence.
         QCOMPARE(t.db->lookupContaining(QString()), (QStringList { "W1AW", "K1ABC" }));
         QVERIFY(t.db->lookupContaining(QStringLiteral("ZZ")).isEmpty());
@@ -141,8 +142,8 @@ private Q_SLOTS:
         using L = QList<QByteArray>;
         QTest::newRow("line") << QByteArray("Q1AW,JOHN,SPRINGFIELD,MA,NET CONTROL\r\n")
                               << L { "Q1AW", "JOHN", "SPRINGFIELD", "MA", "NET CONTROL" };
-        QTest::newRow("quoted comma, blanks") << QByteArray("  \"A, B\" , c d ,\" e \"\n")
-                                              << L { "A, B", "c d", " e " };
+        QTest::newRow("quoted comma, blanks")
+            << QByteArray("  \"A, B\" , c d ,\" e \"\n") << L { "A, B", "c d", " e " };
         QTest::newRow("comma at line end") << QByteArray("a,\r\nb") << L { "a", "", "b" };
         QTest::newRow("comma at end") << QByteArray("a,") << L { "a", "" };
         QTest::newRow("blank lines") << QByteArray("a\r\n\r\n  \nb\r") << L { "a", "b" };
@@ -270,8 +271,8 @@ private Q_SLOTS:
         writeFile(csv, "Q1AW,JOHN,SPRINGFIELD,MA,NET CONTROL\r\nK2AB,ANN,ALBANY,NY,\r\n");
         const QString out = home.filePath(QStringLiteral("out.csv"));
         QCOMPARE(runCallsignsCommand({ "import", csv, "--home", home.path() }), 0);
-        QCOMPARE(runCallsignsCommand({ "export", out, "--order", "state:descending",
-                     "--home=" + home.path() }),
+        QCOMPARE(runCallsignsCommand(
+                     { "export", out, "--order", "state:descending", "--home=" + home.path() }),
             0);
         QCOMPARE(readAll(out),
             QByteArray("\"QX0ZZZ\",\"Rollcall\",\"Anytown\",ST,"
@@ -280,8 +281,8 @@ private Q_SLOTS:
                        "\"Q1AW\",\"JOHN\",\"SPRINGFIELD\",MA,\"NET CONTROL\"\r\n"));
         QVERIFY(runCallsignsCommand({ "import", home.filePath("none.csv"), "--home", home.path() })
             != 0);
-        QVERIFY(runCallsignsCommand({ "export", out, "--order", "comments:ascending", "--home",
-                    home.path() })
+        QVERIFY(runCallsignsCommand(
+                    { "export", out, "--order", "comments:ascending", "--home", home.path() })
             != 0);
         QVERIFY(runCallsignsCommand({ "copy", out, "--home", home.path() }) != 0);
     }

@@ -1,7 +1,7 @@
 #include "app/session.h"
 #include "app/windowregistry.h"
-#include "traffic/trafficstore.h"
 #include "testmain.h"
+#include "traffic/trafficstore.h"
 #include "weather/weatherreport.h"
 #include "weather/weatherwindow.h"
 #include "weather/weatherwindows.h"
@@ -25,14 +25,17 @@ private Q_SLOTS:
     {
         QTest::addColumn<Observation>("observation");
         QTest::addColumn<QString>("text");
-        QTest::newRow("example")
-            << Observation { "1435", "EDT", "JOHN", "SPRINGFIELD", "MA", "72", "F", "CLEAR", "NW",
-                   "10", "15", "ESTIMATED", "30.02", "FALLING", "RAIN", "0.5" }
-            << QStringLiteral("1435EDT JOHN SPRINGFIELD MA 72F CLEAR NW10/15/ESTIMATED "
-                              "30.02FALLING \r\nRAIN/0.5");
-        QTest::newRow("only the time")
-            << Observation { .time = "1435", .zone = "EDT" }
-            << QStringLiteral("1435EDT      //  \r\n/");
+        QTest::newRow("example") << Observation { "1435", "EDT", "JOHN", "SPRINGFIELD", "MA", "72",
+            "F", "CLEAR", "NW", "10", "15", "ESTIMATED", "30.02", "FALLING", "RAIN", "0.5" }
+                                 << QStringLiteral(
+                                        "1435EDT JOHN SPRINGFIELD MA 72F CLEAR NW10/15/ESTIMATED "
+                                        "30.02FALLING \r\nRAIN/0.5");
+        QTest::newRow("only the time") << [] {
+            Observation o;
+            o.time = QStringLiteral("1435");
+            o.zone = QStringLiteral("EDT");
+            return o;
+        }() << QStringLiteral("1435EDT      //  \r\n/");
     }
     void observationText()
     {
@@ -94,6 +97,7 @@ private Q_SLOTS:
             QCOMPARE(list("cmbPrecipitationtype")->currentText(), QStringLiteral("RAIN"));
             QTest::keyClicks(list("cmbWindfrom")->lineEdit(), QStringLiteral("nw"));
             QTest::keyClicks(text("sendto"), QStringLiteral("nws box"));
+            test::WindowFixture::snapshot(w, QStringLiteral("nws"));
             QTest::mouseClick(w->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
             QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("nws")));
 
@@ -131,12 +135,13 @@ private Q_SLOTS:
         QVERIFY(w && w->isVisible());
         QVERIFY(QTest::qWaitForWindowActive(w));
         w->findChild<QLineEdit *>(QStringLiteral("Observer"))->setText(QStringLiteral("KEPT"));
-        QTest::keyClick(w->findChild<QLineEdit *>(QStringLiteral("Observer")), Qt::Key_F2,
-            Qt::ShiftModifier);
+        QTest::keyClick(
+            w->findChild<QLineEdit *>(QStringLiteral("Observer")), Qt::Key_F2, Qt::ShiftModifier);
         QVERIFY(!w->isVisible());
         QTest::keyClick(&other, Qt::Key_F2, Qt::ShiftModifier);
         QVERIFY(w->isVisible());
-        QCOMPARE(w->findChild<QLineEdit *>(QStringLiteral("Observer"))->text(), QStringLiteral("KEPT"));
+        QCOMPARE(
+            w->findChild<QLineEdit *>(QStringLiteral("Observer"))->text(), QStringLiteral("KEPT"));
         QTest::keyClick(&other, Qt::Key_F2); // F2 alone is not the hot key
         QVERIFY(w->isVisible());
     }
