@@ -115,7 +115,7 @@ int main(int argc, char **argv)
         }
         file.write(buffer);
     }
-    out << "rows: " << rows << " stations (prefixes K W N AA-AL KA-KZ WA-WZ NA-NZ VE, digit, "
+    out << "# rollcall callsigns benchmark: " << rows << " stations (prefixes K W N AA-AL KA-KZ WA-WZ NA-NZ VE, digit, "
         << "1-3 letters), medians of 15 needles" << Qt::endl;
 
     QElapsedTimer t;
