@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -130,6 +131,11 @@ private Q_SLOTS:
         other.show();
         other.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&other));
+        // Another binding of the key (the traffic panel's, say) must not toggle it twice.
+        int otherBinding = 0;
+        QShortcut shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F2), &other);
+        shortcut.setContext(Qt::ApplicationShortcut);
+        connect(&shortcut, &QShortcut::activated, [&] { ++otherBinding; });
         QTest::keyClick(&other, Qt::Key_F2, Qt::ShiftModifier);
         QWidget *w = windows().loaded(QStringLiteral("nws"));
         QVERIFY(w && w->isVisible());
@@ -144,6 +150,7 @@ private Q_SLOTS:
             w->findChild<QLineEdit *>(QStringLiteral("Observer"))->text(), QStringLiteral("KEPT"));
         QTest::keyClick(&other, Qt::Key_F2); // F2 alone is not the hot key
         QVERIFY(w->isVisible());
+        QCOMPARE(otherBinding, 0);
     }
 };
 
