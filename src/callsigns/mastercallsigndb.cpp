@@ -3,10 +3,28 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <algorithm>
+#include <cstring>
 
 namespace rollcall::callsigns {
 
 using store::SortOrder;
+
+namespace {
+
+const QString kFields
+    = QStringLiteral("\"callsign\", \"fname\", \"location\", \"state\", \"comments\"");
+
+// The index holds callsigns as upper-case UTF-8 with NUL separators, so a NUL
+// in a stored text cannot be allowed to split one.
+QByteArray indexText(const QString &callsign)
+{
+    QByteArray bytes = callsign.toUpper().toUtf8();
+    bytes.replace('\0', ' ');
+    return bytes;
+}
+
+} // namespace
 
 std::unique_ptr<MasterCallsignDb> MasterCallsignDb::open(const QString &path, QString *error)
 {
@@ -17,16 +35,33 @@ std::unique_ptr<MasterCallsignDb> MasterCallsignDb::open(const QString &path, QS
 }
 
 MasterCallsignDb::MasterCallsignDb(std::unique_ptr<store::Database> db)
-    : m_db(std::move(db))
-    , m_source(store::names::callmastTable)
-    , m_orderBy(QStringLiteral("rowid"))
+    : m_db(std::move(db)), m_source(store::names::callmastTable), m_orderBy(QStringLiteral("rowid"))
 {
+    // A million stations: a larger page cache and memory-mapped reads keep the
+    // import's index probes and the exports off the read() path.
     QSqlQuery q(m_db->connection());
-    if (q.exec(QStringLiteral("SELECT rowid FROM \"Callmast\" ORDER BY rowid LIMIT 1")) && q.next())
-        m_current = q.value(0).toLongLong();
+    q.exec(QStringLiteral("PRAGMA cache_size = -65536"));
+    q.exec(QStringLiteral("PRAGMA mmap_size = 268435456"));
+    q.exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
+    m_current = firstRowId();
 }
 
 MasterCallsignDb::~MasterCallsignDb() = default;
+
+bool MasterCallsignDb::fail(const QSqlQuery &query)
+{
+    m_error = query.lastError().text();
+    return false;
+}
+
+qint64 MasterCallsignDb::firstRowId() const
+{
+    QSqlQuery q(m_db->connection());
+    if (q.exec(QStringLiteral("SELECT rowid FROM \"Callmast\" ORDER BY %1 LIMIT 1").arg(m_orderBy))
+        && q.next())
+        return q.value(0).toLongLong();
+    return -1;
+}
 
 bool MasterCallsignDb::openOrdered(const QString &field, SortOrder order)
 {
@@ -34,74 +69,284 @@ bool MasterCallsignDb::openOrdered(const QString &field, SortOrder order)
     if (!store::callsignSortFields().contains(f))
         return false;
     m_source = store::callsignSortView(f, order);
+    // The same order as the saved view: ties keep stored order in both directions.
     const char *dir = order == SortOrder::Ascending ? "ASC" : "DESC";
-    m_orderBy = QStringLiteral("\"%1\" %2, rowid %2").arg(f, QLatin1String(dir));
-    m_current = -1;
-    QSqlQuery q(m_db->connection());
-    if (q.exec(QStringLiteral("SELECT rowid FROM \"Callmast\" ORDER BY %1 LIMIT 1").arg(m_orderBy))
-        && q.next())
-        m_current = q.value(0).toLongLong();
+    m_orderBy = QStringLiteral("\"%1\" COLLATE NOCASE %2, rowid ASC").arg(f, QLatin1String(dir));
+    m_storedOrder = false;
+    m_index.valid = false;
+    m_current = firstRowId();
     return true;
+}
+
+void MasterCallsignDb::reread()
+{
+    m_index.valid = false;
+    m_current = firstRowId();
 }
 
 bool MasterCallsignDb::lookupExact(const QString &callsign)
 {
     QSqlQuery q(m_db->connection());
-    q.prepare(QStringLiteral("SELECT rowid FROM \"Callmast\" WHERE \"callsign\" = ? ORDER BY %1 LIMIT 1")
+    q.prepare(QStringLiteral("SELECT rowid FROM \"Callmast\" WHERE \"callsign\" = ? ORDER BY %1 "
+                             "LIMIT 1")
                   .arg(m_orderBy));
     q.addBindValue(callsign.toUpper());
-    if (!q.exec()) {
-        m_error = q.lastError().text();
-        return false;
-    }
+    if (!q.exec())
+        return fail(q);
     if (!q.next())
         return false;
     m_current = q.value(0).toLongLong();
     return true;
 }
 
+bool MasterCallsignDb::exists(const QString &callsign)
+{
+    if (!m_existsQuery) {
+        m_existsQuery = std::make_unique<QSqlQuery>(m_db->connection());
+        m_existsQuery->prepare(
+            QStringLiteral("SELECT 1 FROM \"Callmast\" WHERE \"callsign\" = ? LIMIT 1"));
+    }
+    QSqlQuery &q = *m_existsQuery;
+    q.addBindValue(callsign.toUpper());
+    if (!q.exec())
+        return fail(q);
+    const bool found = q.next();
+    q.finish(); // a statement left open would hold a read lock on the file
+    return found;
+}
+
+qint64 MasterCallsignDb::dataVersion() const
+{
+    QSqlQuery q(m_db->connection());
+    if (q.exec(QStringLiteral("PRAGMA data_version")) && q.next())
+        return q.value(0).toLongLong();
+    return -1;
+}
+
+MasterCallsignDb::CallIndex &MasterCallsignDb::callIndex()
+{
+    // data_version moves only when another connection commits; this object's
+    // own writes keep the index in step themselves.
+    const qint64 version = dataVersion();
+    if (m_index.valid && version == m_index.dataVersion)
+        return m_index;
+    CallIndex fresh;
+    fresh.dataVersion = version;
+    const qint64 rows = count();
+    fresh.rowids.reserve(size_t(rows));
+    fresh.starts.reserve(size_t(rows) + 1);
+    fresh.text.reserve(rows * 8);
+    fresh.starts.push_back(0);
+    QSqlQuery q(m_db->connection());
+    q.setForwardOnly(true);
+    if (q.exec(QStringLiteral("SELECT rowid, \"callsign\" FROM \"Callmast\" ORDER BY %1")
+                   .arg(m_orderBy))) {
+        while (q.next())
+            fresh.append(q.value(0).toLongLong(), indexText(q.value(1).toString()));
+        fresh.valid = true;
+    } else {
+        fail(q);
+    }
+    m_index = std::move(fresh);
+    return m_index;
+}
+
+void MasterCallsignDb::CallIndex::append(qint64 rowid, const QByteArray &upper)
+{
+    rowids.push_back(rowid);
+    text.append(upper);
+    text.append('\0');
+    starts.push_back(text.size());
+    if (!pairs.empty())
+        addPairs(size() - 1);
+}
+
+namespace {
+template<class F> void forEachPair(const char *s, qsizetype length, F f)
+{
+    for (qsizetype k = 0; k + 1 < length; ++k)
+        f((uchar(s[k]) << 8) | uchar(s[k + 1]));
+}
+} // namespace
+
+void MasterCallsignDb::CallIndex::addPairs(qsizetype i)
+{
+    const auto record = quint32(i);
+    forEachPair(text.constData() + starts[i], starts[i + 1] - starts[i] - 1, [&](int key) {
+        std::vector<quint32> &list = pairs[size_t(key)];
+        const auto at = std::lower_bound(list.begin(), list.end(), record);
+        if (at == list.end() || *at != record)
+            list.insert(at, record);
+    });
+}
+
+void MasterCallsignDb::CallIndex::removePairs(qsizetype i)
+{
+    const auto record = quint32(i);
+    forEachPair(text.constData() + starts[i], starts[i + 1] - starts[i] - 1, [&](int key) {
+        std::vector<quint32> &list = pairs[size_t(key)];
+        const auto at = std::lower_bound(list.begin(), list.end(), record);
+        if (at != list.end() && *at == record)
+            list.erase(at);
+    });
+}
+
+void MasterCallsignDb::CallIndex::buildPairs()
+{
+    pairs.assign(65536, {});
+    for (qsizetype i = 0; i < size(); ++i) {
+        // Records come in ascending order, so each list only grows at its end.
+        const auto record = quint32(i);
+        forEachPair(text.constData() + starts[i], starts[i + 1] - starts[i] - 1, [&](int key) {
+            std::vector<quint32> &list = pairs[size_t(key)];
+            if (list.empty() || list.back() != record)
+                list.push_back(record);
+        });
+    }
+}
+
+void MasterCallsignDb::CallIndex::replace(qsizetype i, const QByteArray &upper)
+{
+    if (!pairs.empty())
+        removePairs(i);
+    const qsizetype oldLength = starts[i + 1] - starts[i] - 1;
+    text.replace(starts[i], oldLength, upper);
+    const qsizetype delta = upper.size() - oldLength;
+    if (delta != 0)
+        for (size_t j = size_t(i) + 1; j < starts.size(); ++j)
+            starts[j] += delta;
+    if (!pairs.empty())
+        addPairs(i);
+}
+
+qsizetype MasterCallsignDb::CallIndex::find(const QByteArray &needle, qsizetype from) const
+{
+    if (from >= size())
+        return -1;
+    const char *base = text.constData();
+    if (needle.size() >= 2 && !pairs.empty()) {
+        const std::vector<quint32> *rarest = nullptr;
+        forEachPair(needle.constData(), needle.size(), [&](int key) {
+            const std::vector<quint32> &list = pairs[size_t(key)];
+            if (!rarest || list.size() < rarest->size())
+                rarest = &list;
+        });
+        for (auto it = std::lower_bound(rarest->begin(), rarest->end(), quint32(from));
+             it != rarest->end(); ++it) {
+            const char *s = base + starts[*it];
+            const size_t length = size_t(starts[*it + 1] - starts[*it] - 1);
+            if (needle.size() == 2 || memmem(s, length, needle.constData(), size_t(needle.size())))
+                return qsizetype(*it);
+        }
+        return -1;
+    }
+    const char *end = base + text.size();
+    const char *hit = static_cast<const char *>(memmem(base + starts[from],
+        size_t(end - (base + starts[from])), needle.constData(), size_t(needle.size())));
+    if (!hit)
+        return -1;
+    // The record whose callsign holds the hit: the last start at or before it.
+    const auto it = std::upper_bound(starts.begin() + from, starts.end() - 1, hit - base);
+    return qsizetype(it - starts.begin()) - 1;
+}
+
+void MasterCallsignDb::indexChanged(qint64 rowid, const QString &callsign, bool appended)
+{
+    if (!m_index.valid)
+        return;
+    if (appended && m_storedOrder) {
+        m_index.append(rowid, indexText(callsign));
+        return;
+    }
+    if (!appended && m_storedOrder) {
+        const auto it = std::find(m_index.rowids.begin(), m_index.rowids.end(), rowid);
+        if (it != m_index.rowids.end()) {
+            m_index.replace(qsizetype(it - m_index.rowids.begin()), indexText(callsign));
+            return;
+        }
+    }
+    // A sorted view would move the record; read the order again when next needed.
+    m_index.valid = false;
+}
+
+void MasterCallsignDb::warmUp()
+{
+    CallIndex &index = callIndex();
+    if (index.pairs.empty())
+        index.buildPairs();
+}
+
 QStringList MasterCallsignDb::lookupContaining(const QString &text, int limit)
 {
     QStringList result;
-    QSqlQuery q(m_db->connection());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT \"callsign\" FROM \"Callmast\" ORDER BY %1").arg(m_orderBy));
-    if (!q.exec()) {
-        m_error = q.lastError().text();
+    if (limit == 0)
         return result;
-    }
-    const QString needle = text.toUpper();
-    while (q.next()) {
-        const QString call = q.value(0).toString();
-        if (call.isEmpty())
-            break; // an empty record is no station and ends the sequence
-        if (call.contains(needle, Qt::CaseInsensitive)) {
-            result.append(call.toUpper());
-            if (limit >= 0 && result.size() >= limit)
+    CallIndex &index = callIndex();
+    const QByteArray needle = indexText(text);
+    if (needle.size() >= 2 && index.pairs.empty())
+        index.buildPairs();
+    if (needle.isEmpty()) {
+        // Every record matches; the first one without a callsign ends the sequence.
+        for (qsizetype i = 0; i < index.size(); ++i) {
+            const QByteArray call = index.callsign(i);
+            if (call.isEmpty())
+                break;
+            result.append(QString::fromUtf8(call));
+            if (limit > 0 && result.size() >= limit)
                 break;
         }
+        return result;
+    }
+    for (qsizetype i = index.find(needle, 0); i >= 0; i = index.find(needle, i + 1)) {
+        result.append(QString::fromUtf8(index.callsign(i)));
+        if (limit > 0 && result.size() >= limit)
+            break;
     }
     return result;
 }
 
 bool MasterCallsignDb::findFirstContaining(const QString &text)
 {
+    CallIndex &index = callIndex();
+    const QByteArray needle = indexText(text);
+    if (needle.size() >= 2 && index.pairs.empty())
+        index.buildPairs();
+    qsizetype found = -1;
+    if (needle.isEmpty()) {
+        for (qsizetype i = 0; i < index.size() && found < 0; ++i)
+            if (index.starts[i + 1] - index.starts[i] > 1)
+                found = i;
+    } else {
+        found = index.find(needle, 0);
+    }
+    if (found < 0)
+        return false;
+    m_current = index.rowids[size_t(found)];
+    return true;
+}
+
+std::vector<qint64> MasterCallsignDb::viewRowIds()
+{
+    return callIndex().rowids;
+}
+
+bool MasterCallsignDb::forEachRecord(const std::function<bool(const MasterRecord &)> &visit)
+{
     QSqlQuery q(m_db->connection());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT rowid, \"callsign\" FROM \"Callmast\" ORDER BY %1").arg(m_orderBy));
-    if (!q.exec())
-        return false;
-    const QString needle = text.toUpper();
+    if (!q.exec(QStringLiteral("SELECT %1 FROM \"Callmast\" ORDER BY %2").arg(kFields, m_orderBy)))
+        return fail(q);
+    MasterRecord r;
     while (q.next()) {
-        const QString call = q.value(1).toString();
-        if (call.isEmpty())
-            continue;
-        if (call.contains(needle, Qt::CaseInsensitive)) {
-            m_current = q.value(0).toLongLong();
-            return true;
-        }
+        r.callsign = q.value(0).toString();
+        r.fname = q.value(1).toString();
+        r.location = q.value(2).toString();
+        r.state = q.value(3).toString();
+        r.comments = q.value(4).toString();
+        if (!visit(r))
+            break;
     }
-    return false;
+    return true;
 }
 
 std::optional<MasterRecord> MasterCallsignDb::recordAt(qint64 rowid) const
@@ -109,8 +354,7 @@ std::optional<MasterRecord> MasterCallsignDb::recordAt(qint64 rowid) const
     if (rowid < 0)
         return std::nullopt;
     QSqlQuery q(m_db->connection());
-    q.prepare(QStringLiteral("SELECT \"callsign\", \"fname\", \"location\", \"state\", \"comments\" "
-                             "FROM \"Callmast\" WHERE rowid = ?"));
+    q.prepare(QStringLiteral("SELECT %1 FROM \"Callmast\" WHERE rowid = ?").arg(kFields));
     q.addBindValue(rowid);
     if (!q.exec() || !q.next())
         return std::nullopt;
@@ -123,21 +367,32 @@ std::optional<MasterRecord> MasterCallsignDb::current() const
     return recordAt(m_current);
 }
 
+bool MasterCallsignDb::setCurrentRowId(qint64 rowid)
+{
+    if (!recordAt(rowid))
+        return false;
+    m_current = rowid;
+    return true;
+}
+
 bool MasterCallsignDb::appendRecord(const MasterRecord &r)
 {
-    QSqlQuery q(m_db->connection());
-    q.prepare(QStringLiteral("INSERT INTO \"Callmast\" (\"callsign\", \"fname\", \"location\", "
-                             "\"state\", \"comments\") VALUES (?, ?, ?, ?, ?)"));
-    q.addBindValue(r.callsign.toUpper());
+    if (!m_insertQuery) {
+        m_insertQuery = std::make_unique<QSqlQuery>(m_db->connection());
+        m_insertQuery->prepare(
+            QStringLiteral("INSERT INTO \"Callmast\" (%1) VALUES (?, ?, ?, ?, ?)").arg(kFields));
+    }
+    QSqlQuery &q = *m_insertQuery;
+    const QString callsign = r.callsign.toUpper();
+    q.addBindValue(callsign);
     q.addBindValue(r.fname);
     q.addBindValue(r.location);
     q.addBindValue(r.state);
     q.addBindValue(r.comments);
-    if (!q.exec()) {
-        m_error = q.lastError().text();
-        return false;
-    }
+    if (!q.exec())
+        return fail(q);
     m_current = q.lastInsertId().toLongLong();
+    indexChanged(m_current, callsign, true);
     return true;
 }
 
@@ -148,16 +403,18 @@ bool MasterCallsignDb::editRecord(const MasterRecord &r)
     QSqlQuery q(m_db->connection());
     q.prepare(QStringLiteral("UPDATE \"Callmast\" SET \"callsign\" = ?, \"fname\" = ?, "
                              "\"location\" = ?, \"state\" = ?, \"comments\" = ? WHERE rowid = ?"));
-    q.addBindValue(r.callsign.toUpper());
+    const QString callsign = r.callsign.toUpper();
+    q.addBindValue(callsign);
     q.addBindValue(r.fname);
     q.addBindValue(r.location);
     q.addBindValue(r.state);
     q.addBindValue(r.comments);
     q.addBindValue(m_current);
-    if (!q.exec()) {
-        m_error = q.lastError().text();
+    if (!q.exec())
+        return fail(q);
+    if (q.numRowsAffected() < 1)
         return false;
-    }
+    indexChanged(m_current, callsign, false);
     return true;
 }
 
@@ -166,12 +423,14 @@ bool MasterCallsignDb::deleteAll()
     store::Transaction t(*m_db);
     QSqlQuery q(m_db->connection());
     if (!q.exec(QStringLiteral("DELETE FROM \"Callmast\""))
-        || !q.exec(QStringLiteral("INSERT INTO \"Callmast\" DEFAULT VALUES"))) {
-        m_error = q.lastError().text();
+        || !q.exec(QStringLiteral("INSERT INTO \"Callmast\" DEFAULT VALUES")))
+        return fail(q);
+    const qint64 empty = q.lastInsertId().toLongLong();
+    if (!t.commit())
         return false;
-    }
-    m_current = q.lastInsertId().toLongLong();
-    return t.commit();
+    m_current = empty;
+    m_index.valid = false;
+    return true;
 }
 
 qint64 MasterCallsignDb::count() const

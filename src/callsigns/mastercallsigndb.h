@@ -3,11 +3,15 @@
 #include "store/database.h"
 #include "store/schema.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
+
+class QSqlQuery;
 
 namespace rollcall::callsigns {
 
@@ -19,6 +23,8 @@ struct MasterRecord
     QString location;
     QString state;
     QString comments;
+
+    bool operator==(const MasterRecord &) const = default;
 };
 
 // The master callsign table as an ordered view with a current record. Each window
@@ -26,6 +32,11 @@ struct MasterRecord
 // openOrdered switches it to one of the sort views (the callmaster grid).
 // Every text goes to the database as a bound parameter: an apostrophe, % or _
 // in a callsign is an ordinary character.
+//
+// Substring lookups run against an in-memory copy of the callsigns in view
+// order (a few megabytes for a million stations): scanning that is far faster
+// than any SQL plan for one- and two-letter needles. The copy follows this
+// object's own writes and is read again when another connection has committed.
 class MasterCallsignDb
 {
 public:
@@ -38,23 +49,42 @@ public:
     // field: callsign, fname, location or state. False for an unknown field.
     // The first record of the new order becomes current.
     bool openOrdered(const QString &field, store::SortOrder order);
+    // Reads the view again (after writes this object cannot follow, such as a
+    // rolled-back batch); the first record becomes current.
+    void reread();
     // The view's current record source: "Callmast" or "qry:<field>:<direction>".
     QString recordSource() const { return m_source; }
 
     // Finds the first record (view order) whose callsign equals callsign, case
     // ignored; it becomes current.
     bool lookupExact(const QString &callsign);
-    // Callsigns containing text (case ignored), upper case, in view order, up to
-    // the first record with an empty callsign. limit < 0: all of them.
+    // True when some record holds this callsign (case ignored); moves nothing.
+    bool exists(const QString &callsign);
+    // Callsigns containing text (case ignored), upper case, in view order.
+    // Records without a callsign are no stations and never match a text; an
+    // empty text gives every callsign up to the first record without one.
+    // limit < 0: all of them.
     QStringList lookupContaining(const QString &text, int limit = -1);
+    // Reads the in-memory copy now rather than on the first lookup (about half
+    // a second for a million stations), e.g. when a window opens.
+    void warmUp();
     // Like lookupContaining but only the first match, which becomes current
-    // (the callmaster search). False when nothing matches; the current record
-    // then stays where it was.
+    // (the callmaster search). An empty text finds the first record that has a
+    // callsign. False when nothing matches; the current record then stays.
     bool findFirstContaining(const QString &text);
 
     // The current record, if any.
     std::optional<MasterRecord> current() const;
     qint64 currentRowId() const { return m_current; }
+    // Makes the record with this key current; false when there is none.
+    bool setCurrentRowId(qint64 rowid);
+    std::optional<MasterRecord> recordAt(qint64 rowid) const;
+
+    // Keys of every record in view order, read now (the callmaster grid's rows).
+    std::vector<qint64> viewRowIds();
+    // Hands every record to visit in view order until visit returns false.
+    // False when the table could not be read.
+    bool forEachRecord(const std::function<bool(const MasterRecord &)> &visit);
 
     // Appends a record (callsign upper-cased); it becomes current.
     bool appendRecord(const MasterRecord &record);
@@ -69,13 +99,50 @@ public:
 
 private:
     explicit MasterCallsignDb(std::unique_ptr<store::Database> db);
-    std::optional<MasterRecord> recordAt(qint64 rowid) const;
+    bool fail(const QSqlQuery &query);
+    qint64 firstRowId() const;
+
+    // The callsigns in view order: upper-case UTF-8, each followed by a NUL.
+    struct CallIndex
+    {
+        bool valid = false;
+        qint64 dataVersion = -1;
+        std::vector<qint64> rowids;
+        std::vector<qsizetype> starts; // offset of each callsign in text, plus the end
+        QByteArray text;
+        // For every pair of adjacent bytes, the records whose callsign holds it,
+        // ascending: a needle of two or more bytes only looks at the records of
+        // its rarest pair. Built on the first such search.
+        std::vector<std::vector<quint32>> pairs;
+
+        qsizetype size() const { return qsizetype(rowids.size()); }
+        QByteArray callsign(qsizetype i) const
+        {
+            return text.mid(starts[i], starts[i + 1] - starts[i] - 1);
+        }
+        void append(qint64 rowid, const QByteArray &upper);
+        void buildPairs();
+        void addPairs(qsizetype i);
+        void removePairs(qsizetype i);
+        void replace(qsizetype i, const QByteArray &upper);
+        // Index of the first record at or after from whose callsign holds needle
+        // (non-empty); -1 when none.
+        qsizetype find(const QByteArray &needle, qsizetype from) const;
+    };
+    CallIndex &callIndex();
+    qint64 dataVersion() const;
+    void indexChanged(qint64 rowid, const QString &callsign, bool appended);
 
     std::unique_ptr<store::Database> m_db;
     QString m_source;
     QString m_orderBy; // ORDER BY clause of the view, rowid for stored order
+    bool m_storedOrder = true;
     qint64 m_current = -1;
     QString m_error;
+    CallIndex m_index;
+    // Prepared once: the import calls these a million times.
+    std::unique_ptr<QSqlQuery> m_existsQuery;
+    std::unique_ptr<QSqlQuery> m_insertQuery;
 };
 
 } // namespace rollcall::callsigns

@@ -57,7 +57,7 @@ private Q_SLOTS:
             { "mnuScriptEditor", "Script &Editor", "F9", false },
             { "mnuPskTerminal", "PS&K Terminal", "Shift+F12", false },
             { "mnuTncTerminal", "&TNC Terminal", "F12", false },
-            { "mnuMasterCallsigns", "&Master Callsign Database", "Shift+F1", false },
+            { "mnuMasterCallsigns", "&Master Callsign Database", "Shift+F1", true },
             { "mnuZephyrReports", "Zephyr &Reports", "Shift+F5", true },
             { "mnuAbout", "&About", "", true },
             { "mnuRollcallHelp", "&Rollcall Help", "F1", true },

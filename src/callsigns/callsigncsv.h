@@ -1,0 +1,91 @@
+#pragma once
+
+#include "callsigns/mastercallsigndb.h"
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+namespace rollcall::callsigns {
+
+// Reads comma-delimited items: items end at a comma or a line end; an item in
+// double quotes may hold commas and loses its quotes; blanks around an
+// unquoted item are dropped. Lines do not group items: a record is just the
+// next five. A comma at a line end still ends an (empty) item; a blank line
+// holds no item.
+class CsvItemReader
+{
+public:
+    explicit CsvItemReader(QByteArray bytes);
+
+    // The next item, or false at the end of the data.
+    bool next(QByteArray &item);
+    qsizetype position() const { return m_pos; }
+    qsizetype size() const { return m_bytes.size(); }
+
+private:
+    bool atLineEnd() const;
+    void skipLineEnd();
+
+    QByteArray m_bytes;
+    qsizetype m_pos = 0;
+    bool m_afterComma = false;
+};
+
+// One CSV line of the export: callsign, name, location and comments in double
+// quotes, the state bare, joined by commas, CR LF at the end, Windows-1252,
+// nothing escaped.
+QByteArray csvLine(const MasterRecord &record);
+
+// The record an import adds to an empty table before the file's stations.
+MasterRecord seedRecord();
+
+struct ImportCounts
+{
+    qint64 added = 0;
+    qint64 present = 0; // callsign already in the table: left unchanged
+    qint64 noCallsign = 0; // five items with an empty callsign
+    bool truncated = false; // the file ended inside a record
+    qint64 skipped() const { return present + noCallsign; }
+};
+
+// Merges a CSV file into the table through a view: stations already present
+// stay as they are, new ones are appended. Runs in steps so a window can keep
+// its events going; each step is one transaction.
+class CsvImport
+{
+public:
+    explicit CsvImport(MasterCallsignDb &db) : m_db(db) { }
+
+    // Reads the file (UTF-8 when it is valid UTF-8, Windows-1252 otherwise) and
+    // adds the seed record when the table is empty. False with a message when
+    // the file cannot be read; then nothing was changed.
+    bool open(const QString &path, QString *error = nullptr);
+    // Processes up to maxRecords records, or fewer once maxMillis (when >= 0)
+    // have passed. False on a database error (message in *error); what earlier
+    // steps stored stays.
+    bool step(int maxRecords, QString *error = nullptr, int maxMillis = -1);
+    bool atEnd() const;
+    int percentDone() const;
+    const ImportCounts &counts() const { return m_counts; }
+
+    // open and every step at once.
+    bool run(const QString &path, QString *error = nullptr);
+
+private:
+    QString decode(const QByteArray &item);
+
+    MasterCallsignDb &m_db;
+    std::unique_ptr<CsvItemReader> m_reader;
+    bool m_utf8 = false;
+    bool m_done = false;
+    ImportCounts m_counts;
+};
+
+// Writes every record that has a callsign, in the view's order, one csvLine
+// each. The file appears complete or not at all. progress (optional) gets the
+// records written so far and the table's count.
+bool exportCsv(MasterCallsignDb &db, const QString &path, QString *error = nullptr,
+    const std::function<void(qint64 done, qint64 total)> &progress = {});
+
+} // namespace rollcall::callsigns
