@@ -28,8 +28,13 @@ public:
     // Folder chosen, or empty on cancel.
     virtual QString chooseFolder(const QString &title, const QString &initialFolder) = 0;
 
-    // A Yes/No message box; true for Yes.
-    virtual bool askYesNo(const QString &title, const QString &text) = 0;
+    enum class Icon { Question, Information, Exclamation, Critical };
+    enum class Default { Yes, No };
+    // A Yes/No message box; true for Yes. Questions that destroy data default to No,
+    // so a stray Enter keeps the data.
+    virtual bool askYesNo(const QString &title, const QString &text, Icon icon = Icon::Question,
+        Default defaultAnswer = Default::Yes)
+        = 0;
     virtual void information(const QString &title, const QString &text) = 0;
     // Message box with the exclamation icon (warnings and errors).
     virtual void exclamation(const QString &title, const QString &text) = 0;
@@ -43,6 +48,11 @@ public:
     // Page setup and print dialogs on the given printer; false when cancelled.
     virtual bool pageSetup(QPrinter &printer) = 0;
     virtual bool choosePrinter(QPrinter &printer) = 0;
+
+    // A save dialog, then, when the chosen file exists, the question
+    // "<file> already exists!| Do you want to replace it?" under replaceTitle.
+    // The file to write, or empty when the operator cancelled or said No.
+    QString saveFileReplacing(const FileDialog &dialog, const QString &replaceTitle);
 };
 
 } // namespace rollcall

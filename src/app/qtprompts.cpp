@@ -77,10 +77,14 @@ QString QtPrompts::chooseFolder(const QString &title, const QString &initialFold
     return QFileDialog::getExistingDirectory(owner(), title, initialFolder);
 }
 
-bool QtPrompts::askYesNo(const QString &title, const QString &text)
+bool QtPrompts::askYesNo(const QString &title, const QString &text, Icon icon, Default defaultAnswer)
 {
-    return QMessageBox::question(owner(), title, text, QMessageBox::Yes | QMessageBox::No)
-        == QMessageBox::Yes;
+    static constexpr QMessageBox::Icon icons[] = { QMessageBox::Question,
+        QMessageBox::Information, QMessageBox::Warning, QMessageBox::Critical };
+    QMessageBox box(icons[int(icon)], title, text, QMessageBox::Yes | QMessageBox::No, owner());
+    box.setDefaultButton(defaultAnswer == Default::No ? QMessageBox::No : QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void QtPrompts::information(const QString &title, const QString &text)

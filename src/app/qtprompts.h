@@ -14,7 +14,8 @@ public:
     QString openFile(const FileDialog &dialog) override;
     QString saveFile(const FileDialog &dialog) override;
     QString chooseFolder(const QString &title, const QString &initialFolder) override;
-    bool askYesNo(const QString &title, const QString &text) override;
+    bool askYesNo(const QString &title, const QString &text, Icon icon = Icon::Question,
+        Default defaultAnswer = Default::Yes) override;
     void information(const QString &title, const QString &text) override;
     void exclamation(const QString &title, const QString &text) override;
     QString input(const QString &prompt, const QString &title, const QString &proposed) override;

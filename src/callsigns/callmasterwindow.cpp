@@ -273,13 +273,10 @@ void CallMasterWindow::exportCsv()
     if (!m_db || m_busy)
         return;
     Prompts &prompts = *session().prompts;
-    const QString path = prompts.saveFile(
-        csvDialog(QStringLiteral("Save/Export Master Callsign Database to .CSV")));
+    const QString path = prompts.saveFileReplacing(
+        csvDialog(QStringLiteral("Save/Export Master Callsign Database to .CSV")),
+        QStringLiteral("Summary save as"));
     if (path.isEmpty())
-        return;
-    if (QFile::exists(path)
-        && !prompts.askYesNo(QStringLiteral("Summary save as"),
-            path + QStringLiteral(" already exists!| Do you want to replace it?")))
         return;
     setBusy(true);
     QString error;
@@ -302,7 +299,8 @@ void CallMasterWindow::zapDatabase()
     // No changes nothing: the empty record is added only after a real clearing.
     if (!prompts.askYesNo(QStringLiteral("WARNING - This Action cannot be undone!"),
             QStringLiteral(
-                "Are you sure you want to delete ALL records in the Master Callsign Database?")))
+                "Are you sure you want to delete ALL records in the Master Callsign Database?"),
+            Prompts::Icon::Exclamation, Prompts::Default::No))
         return;
     setBusy(true);
     const bool ok = m_db->deleteAll();

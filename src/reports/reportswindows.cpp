@@ -40,14 +40,7 @@ std::optional<NetReportData> openNet(const QString &title)
 // would rather keep the file that is there.
 QString chooseFile(const Prompts::FileDialog &dialog, const QString &replaceTitle)
 {
-    const QString file = prompts().saveFile(dialog);
-    if (file.isEmpty())
-        return QString();
-    if (QFileInfo::exists(file)
-        && !prompts().askYesNo(
-            replaceTitle, file + QStringLiteral(" already exists!| Do you want to replace it?")))
-        return QString();
-    return file;
+    return prompts().saveFileReplacing(dialog, replaceTitle);
 }
 
 void save(const QString &file, const QByteArray &bytes, const QString &title)

@@ -113,12 +113,8 @@ QString saveRadiogramMessage(const Radiogram &r, MessageSource source)
     dialog.defaultExtension = defaultExtension(source);
     dialog.initialFolder = fileDialogFolder();
     dialog.proposedName = proposedFileName(r, source);
-    const QString path = prompts->saveFile(dialog);
+    const QString path = prompts->saveFileReplacing(dialog, QStringLiteral("Summary save as"));
     if (path.isEmpty())
-        return {};
-    if (QFileInfo::exists(path)
-        && !prompts->askYesNo(QStringLiteral("Summary save as"),
-            path + QStringLiteral(" already exists!| Do you want to replace it?")))
         return {};
     const RadiogramLayout layout = source == MessageSource::DeliveredView
         ? RadiogramLayout::DeliveredMessageFile

@@ -152,12 +152,8 @@ void TrafficListWindow::exportHtml()
     dialog.filter = QStringLiteral("HTML (*.html)|*.html|HTM (*.htm)|*.htm");
     dialog.defaultExtension = QStringLiteral(".htm");
     dialog.initialFolder = session().home;
-    const QString file = prompts.saveFile(dialog);
+    const QString file = prompts.saveFileReplacing(dialog, QStringLiteral("Summary save as"));
     if (file.isEmpty())
-        return;
-    if (QFileInfo::exists(file)
-        && !prompts.askYesNo(QStringLiteral("Summary save as"),
-            file + QStringLiteral(" already exists!| Do you want to replace it?")))
         return;
     if (!m_grid->exportHtml(file))
         prompts.exclamation(QStringLiteral("Save/Export Database to HTML"),

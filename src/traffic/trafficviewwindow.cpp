@@ -490,7 +490,8 @@ void TrafficViewWindow::ok()
 void TrafficViewWindow::deleteMessage()
 {
     Prompts &prompts = *session().prompts;
-    if (!prompts.askYesNo(deleteQuestionTitle(), deleteQuestion(isDelivered())))
+    if (!prompts.askYesNo(deleteQuestionTitle(), deleteQuestion(isDelivered()),
+            Prompts::Icon::Critical, Prompts::Default::No))
         return;
     if (!m_store || !m_store->remove(m_shown.messageid)) {
         storeFailed(QStringLiteral("deleted"));

@@ -186,6 +186,8 @@ private Q_SLOTS:
         QCOMPARE(asked.text,
             QStringLiteral(
                 "Are you sure you want to delete ALL records in the Master Callsign Database?"));
+        QCOMPARE(asked.icon, Prompts::Icon::Exclamation);
+        QCOMPARE(asked.defaultAnswer, Prompts::Default::No); // a stray Enter keeps the stations
 
         f.prompts.answerYes();
         f.w->zapDatabase();

@@ -41,9 +41,10 @@ QString ScriptedPrompts::chooseFolder(const QString &title, const QString &initi
     return nextText();
 }
 
-bool ScriptedPrompts::askYesNo(const QString &title, const QString &text)
+bool ScriptedPrompts::askYesNo(
+    const QString &title, const QString &text, Icon icon, Default defaultAnswer)
 {
-    m_shown.append({ Kind::YesNo, title, text, {}, {} });
+    m_shown.append({ Kind::YesNo, title, text, {}, {}, icon, defaultAnswer });
     return nextBool();
 }
 

@@ -34,6 +34,8 @@ public:
         QString text; // message, prompt, or the dialog's filter
         FileDialog dialog;
         QString proposed;
+        Icon icon = Icon::Question; // Yes/No boxes
+        Default defaultAnswer = Default::Yes;
     };
 
     // Script the next answers, in order. A text answer serves files, folders
@@ -45,7 +47,8 @@ public:
     QString openFile(const FileDialog &dialog) override;
     QString saveFile(const FileDialog &dialog) override;
     QString chooseFolder(const QString &title, const QString &initialFolder) override;
-    bool askYesNo(const QString &title, const QString &text) override;
+    bool askYesNo(const QString &title, const QString &text, Icon icon = Icon::Question,
+        Default defaultAnswer = Default::Yes) override;
     void information(const QString &title, const QString &text) override;
     void exclamation(const QString &title, const QString &text) override;
     QString input(const QString &prompt, const QString &title, const QString &proposed) override;

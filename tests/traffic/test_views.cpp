@@ -309,6 +309,8 @@ private Q_SLOTS:
         view->findChild<QAction *>(QStringLiteral("mnuDeleteMessage"))->trigger();
         QCOMPARE(f.prompts.shown().constLast().title, QStringLiteral("Delete Record?"));
         QCOMPARE(f.prompts.shown().constLast().text, question);
+        QCOMPARE(f.prompts.shown().constLast().icon, Prompts::Icon::Critical);
+        QCOMPARE(f.prompts.shown().constLast().defaultAnswer, Prompts::Default::No);
         QCOMPARE(openStore()->byId(id).has_value(), !yes);
         QCOMPARE(windows().isFormLoaded(window), !yes);
         if (!yes) {
