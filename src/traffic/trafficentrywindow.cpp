@@ -1,4 +1,5 @@
 #include "traffic/trafficentrywindow.h"
+#include "traffic/trafficwindows.h"
 
 #include "app/external.h"
 #include "app/session.h"
@@ -661,9 +662,10 @@ bool TrafficEntryWindow::save()
         return false;
     }
     session().trafficcount = qint16(qMin(m_store->undeliveredCount(), 32767));
+    trafficChanged();
     if (QWidget *panel = windows().loaded(QStringLiteral("trafficlist"))) {
         panel->raise();
-        panel->activateWindow(); // activation makes the panel count again
+        panel->activateWindow();
     }
     if (const auto next = session().messageNumbers().consume())
         session().msgnumber = *next;

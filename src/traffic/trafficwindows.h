@@ -8,4 +8,10 @@ void registerTrafficWindows();
 // "trafficlist", "listtraffic", "oldtraffic", "trafficformview", "oldtrafficformview".
 void registerTrafficListWindows();
 
+namespace traffic {
+// After a radiogram was stored, passed or deleted: the traffic panel counts again
+// and the open lists re-read, whether or not a window manager activates them.
+void trafficChanged();
+} // namespace traffic
+
 } // namespace rollcall

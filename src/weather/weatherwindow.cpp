@@ -1,8 +1,11 @@
 #include "weather/weatherwindow.h"
 
+#include "traffic/trafficwindows.h"
+
 #include "app/session.h"
 #include "store/recordfile.h"
 #include "traffic/trafficstore.h"
+#include "traffic/trafficwindows.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -176,6 +179,7 @@ bool WeatherWindow::storeReport()
     // The traffic panel counts undelivered radiograms from here.
     session().trafficcount = qint16(store->undeliveredCount());
     store.reset();
+    traffic::trafficChanged();
     close();
     return true;
 }
