@@ -119,9 +119,14 @@ QString helpText()
 
 int runSubcommand(const CommandLine &cl)
 {
+    // "rollcall --home DIR callsigns ..." names the home as "--home DIR" after the
+    // subcommand would; one given after the subcommand comes later and wins.
+    QStringList args = cl.subcommandArgs;
+    if (!cl.home.isEmpty() && cl.subcommand == QLatin1String("callsigns"))
+        args = QStringList { QStringLiteral("--home"), cl.home } + args;
     for (const Subcommand &s : kSubcommands)
         if (cl.subcommand == QLatin1String(s.name))
-            return s.run(cl.subcommandArgs);
+            return s.run(args);
     return 2;
 }
 
