@@ -7,6 +7,7 @@
 #include "callsigns/mastercallsignmodel.h"
 #include "testmain.h"
 #include "windowfixture.h"
+#include "testfiles.h"
 
 #include <QAction>
 #include <QFile>
@@ -22,12 +23,6 @@ using namespace rollcall;
 using namespace rollcall::callsigns;
 
 namespace {
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 struct Callmaster : test::WindowFixture
 {
     CallMasterWindow *w = nullptr;
@@ -248,12 +243,12 @@ private Q_SLOTS:
             QStringLiteral("Exporting Callsign Records Complete!"));
         QCOMPARE(f.prompts.shown().constLast().title,
             QStringLiteral(".CSV Export from Master Callsign Database"));
-        const QByteArray exported = readAll(out);
+        const QByteArray exported = test::fileBytes(out);
         QVERIFY(exported.contains("\"Q1AW\",\"JOHN\",\"SPRINGFIELD\",MA,\"NET CONTROL\"\r\n"));
 
         // The headless export writes the same bytes.
         QCOMPARE(runCallsignsCommand({ "export", f.file("cli.csv"), "--home", f.home.path() }), 0);
-        QCOMPARE(readAll(f.file("cli.csv")), exported);
+        QCOMPARE(test::fileBytes(f.file("cli.csv")), exported);
         f.click(false, 1);
         QCOMPARE(runCallsignsCommand({ "export", f.file("cli.csv"), "--order", "fname:ascending",
                      "--home", f.home.path() }),
@@ -262,15 +257,15 @@ private Q_SLOTS:
         f.w->exportCsv();
         QCOMPARE(f.prompts.shown().at(f.prompts.shown().size() - 2).text,
             out + QStringLiteral(" already exists!| Do you want to replace it?"));
-        QCOMPARE(readAll(out), readAll(f.file("cli.csv")));
-        QVERIFY(readAll(out) != exported);
+        QCOMPARE(test::fileBytes(out), test::fileBytes(f.file("cli.csv")));
+        QVERIFY(test::fileBytes(out) != exported);
 
         // Replacing refused: the file stays.
         f.click(false, 0);
         f.prompts.answer(out).answerNo();
         const int before = int(f.prompts.messages().size());
         f.w->exportCsv();
-        QCOMPARE(readAll(out), readAll(f.file("cli.csv")));
+        QCOMPARE(test::fileBytes(out), test::fileBytes(f.file("cli.csv")));
         QCOMPARE(f.prompts.messages().size(), before);
     }
 };

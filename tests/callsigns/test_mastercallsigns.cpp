@@ -2,6 +2,7 @@
 #include "callsigns/callsignscommand.h"
 #include "callsigns/mastercallsigndb.h"
 #include "testmain.h"
+#include "testfiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,17 +12,9 @@ using namespace rollcall;
 using namespace rollcall::callsigns;
 
 namespace {
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 void writeFile(const QString &path, const QByteArray &bytes)
 {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    QVERIFY(test::writeFileBytes(path, bytes));
 }
 
 struct TempDb
@@ -249,7 +242,7 @@ private Q_SLOTS:
         QVERIFY(t.db->appendRecord({ "AA1B", QString::fromUtf8("Jos\u00e9"), "A \"Q\"", "", "" }));
         t.db->openOrdered(QStringLiteral("callsign"), store::SortOrder::Ascending);
         QVERIFY(exportCsv(*t.db, t.file("out.csv")));
-        QCOMPARE(readAll(t.file("out.csv")),
+        QCOMPARE(test::fileBytes(t.file("out.csv")),
             QByteArray("\"AA1B\",\"Jos\xE9\",\"A \"Q\"\",,\"\"\r\n"
                        "\"Q1AW\",\"JOHN\",\"SPRINGFIELD\",MA,\"NET CONTROL\"\r\n"));
         // Windows-1252 comes back as it went out.
@@ -261,7 +254,7 @@ private Q_SLOTS:
         // After clearing, the one empty record writes no line.
         QVERIFY(t.db->deleteAll());
         QVERIFY(exportCsv(*t.db, t.file("out.csv")));
-        QCOMPARE(readAll(t.file("out.csv")), QByteArray());
+        QCOMPARE(test::fileBytes(t.file("out.csv")), QByteArray());
     }
 
     void subcommand()
@@ -274,7 +267,7 @@ private Q_SLOTS:
         QCOMPARE(runCallsignsCommand(
                      { "export", out, "--order", "state:descending", "--home=" + home.path() }),
             0);
-        QCOMPARE(readAll(out),
+        QCOMPARE(test::fileBytes(out),
             QByteArray("\"QX0ZZZ\",\"Rollcall\",\"Anytown\",ST,"
                        "\"Sample station added by the first import\"\r\n"
                        "\"K2AB\",\"ANN\",\"ALBANY\",NY,\"\"\r\n"

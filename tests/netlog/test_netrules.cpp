@@ -8,6 +8,7 @@
 #include "store/recordfile.h"
 #include "temphome.h"
 #include "testmain.h"
+#include "testfiles.h"
 
 #include <QFile>
 #include <QSqlQuery>
@@ -19,12 +20,6 @@ using namespace rollcall;
 using namespace rollcall::netlog;
 
 namespace {
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 const QLocale kUs(QLocale::English, QLocale::UnitedStates);
 
 // 5 December 2026, 17:40:09 UTC, seen from a zone five hours behind.
@@ -127,10 +122,10 @@ private Q_SLOTS:
         QCOMPARE(first.size(), 30);
         QVERIFY2(
             first.startsWith(QStringLiteral("Start: 12/5/26     12:40:09 PM")), qPrintable(first));
-        QCOMPARE(contents(path), store::toWindows1252(first)); // one record at offset 0
+        QCOMPARE(test::fileBytes(path), store::toWindows1252(first)); // one record at offset 0
         QVERIFY(endNet(net, t.addSecs(3600), kUs));
         QVERIFY(startNet(net, t.addSecs(7200), kUs) == first); // the caption keeps the first start
-        const QByteArray bytes = contents(path);
+        const QByteArray bytes = test::fileBytes(path);
         QCOMPARE(bytes.size(), 256 + 30);
         QCOMPARE(bytes.mid(0, 30), store::toWindows1252(first));
         QVERIFY(bytes.mid(30, 98).count('\0') == 98);
@@ -146,7 +141,7 @@ private Q_SLOTS:
         QCOMPARE(currentNcs(net, QStringLiteral("QX0PRF   ")), QStringLiteral("QX0PRF"));
         QVERIFY(setUpNet(
             net, QStringLiteral("qx1abc"), QStringLiteral("146.52, PL 100"), true, t, kUs));
-        const QByteArray ncs = contents(store::netFile(net, QStringLiteral("ncs.net")));
+        const QByteArray ncs = test::fileBytes(store::netFile(net, QStringLiteral("ncs.net")));
         QCOMPARE(ncs.size(), 170);
         QCOMPARE(ncs.left(128), QByteArray(128, '\0'));
         QCOMPARE(ncs.mid(128), QByteArray("QX1ABC      17:40:09                      "));
@@ -164,7 +159,7 @@ private Q_SLOTS:
         QCOMPARE(h.records.size(), 3);
         QCOMPARE(h.records[1].ncscall, QStringLiteral("QX1ABC"));
         QCOMPARE(h.records[1].ncstime, QStringLiteral("17:41:09"));
-        QCOMPARE(contents(store::netFile(net, QStringLiteral("ncs.net"))).size(), 128 * 3 + 42);
+        QCOMPARE(test::fileBytes(store::netFile(net, QStringLiteral("ncs.net"))).size(), 128 * 3 + 42);
     }
 
     void stationComments()
@@ -175,7 +170,7 @@ private Q_SLOTS:
         const QString text = openStationComments(net, QStringLiteral("QX1ABC  "), t, true, kUs);
         QCOMPARE(text, QStringLiteral(".\r\n12/05/2026 - 17:40:09(UTC): "));
         const QString file = store::netFile(net, QStringLiteral("QX1ABC.cmt"));
-        QCOMPARE(contents(file).size(), 20000);
+        QCOMPARE(test::fileBytes(file).size(), 20000);
         QVERIFY(saveStationComments(
             net, QStringLiteral("QX1ABC"), text + QStringLiteral("good copy   ")));
         QCOMPARE(openStationComments(net, QStringLiteral("QX1ABC"), t.addSecs(1), true, kUs),
@@ -201,7 +196,7 @@ private Q_SLOTS:
         const QList<QString> lines = store::readStartNetLines(net);
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines[2], lines[1]);
-        QCOMPARE(contents(store::netFile(net, QStringLiteral("net.cmt"))), QByteArray(240, 'c'));
+        QCOMPARE(test::fileBytes(store::netFile(net, QStringLiteral("net.cmt"))), QByteArray(240, 'c'));
     }
 };
 

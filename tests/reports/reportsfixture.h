@@ -3,6 +3,7 @@
 #include "app/newnet.h"
 #include "store/database.h"
 #include "store/netfiles.h"
+#include "testfiles.h"
 
 #include <QFile>
 #include <QSqlQuery>
@@ -60,12 +61,6 @@ inline void addTraffic(const QString &netpath, const QList<TrafficRow> &rows)
             q.addBindValue(v);
         QVERIFY(q.exec());
     }
-}
-
-inline QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace rollcall::test

@@ -108,7 +108,7 @@ private Q_SLOTS:
         QCOMPARE(net.fx.prompts.shown().last().title, QStringLiteral("Summary save as"));
         QCOMPARE(net.fx.prompts.shown().last().text,
             old + QStringLiteral(" already exists!| Do you want to replace it?"));
-        QCOMPARE(test::readAll(old), QByteArray("keep me"));
+        QCOMPARE(test::fileBytes(old), QByteArray("keep me"));
     }
 
     void actionsWriteWhatSubcommandsWrite_data()
@@ -142,9 +142,9 @@ private Q_SLOTS:
         QTEST(net.fx.prompts.shown().first().text, "filter");
         QTEST(net.fx.prompts.shown().last().title, "replaceTitle");
         QCOMPARE(commandFor(action)({ net.netpath, QStringLiteral("-o"), fromCommand }), 0);
-        const QByteArray bytes = test::readAll(fromWindow);
+        const QByteArray bytes = test::fileBytes(fromWindow);
         QVERIFY(bytes.size() > 100 && !bytes.contains("xxxx"));
-        QCOMPARE(bytes, test::readAll(fromCommand));
+        QCOMPARE(bytes, test::fileBytes(fromCommand));
         QVERIFY(net.fx.prompts.messages().isEmpty());
         if (action == ReportAction::ExportHtml) // station texts escaped
             QVERIFY(bytes.contains("<td>&lt;b&gt;&amp;&quot;x&#39;</td>"));
@@ -187,7 +187,7 @@ private Q_SLOTS:
         net.fx.prompts.answer(file);
         runReportAction(ReportAction::NetReport, nullptr);
         QCOMPARE(numbers.read(), qint16(58));
-        const QList<QByteArray> lines = test::readAll(file).split('\n');
+        const QList<QByteArray> lines = test::fileBytes(file).split('\n');
         const QDate filed = net.fx.clock.utcNow().date();
         QCOMPARE(lines.at(0),
             "57 R Q1AW 12 SPRINGFIELD "
@@ -234,7 +234,7 @@ private Q_SLOTS:
         runReportAction(ReportAction::PrintNet, &window);
         QCOMPARE(net.fx.prompts.shown().last().kind, Kind::Print);
         QVERIFY(net.fx.prompts.messages().isEmpty());
-        QVERIFY(test::readAll(pdf).startsWith("%PDF"));
+        QVERIFY(test::fileBytes(pdf).startsWith("%PDF"));
         if (const QString dir = qEnvironmentVariable("RC_SCREENSHOT_DIR"); !dir.isEmpty())
             QFile::copy(pdf, dir + QStringLiteral("/printed-log.pdf"));
         QCOMPARE(QFileInfo(printerDat).size(), 4096);

@@ -2,6 +2,7 @@
 #include "store/programfiles.h"
 #include "store/recordfile.h"
 #include "testmain.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,12 +14,6 @@
 using namespace rollcall::store;
 
 namespace {
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 void putBytes(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
@@ -54,7 +49,7 @@ private Q_SLOTS:
     {
         const RecordFile f(file("slots.dat"));
         QVERIFY(f.write(3, "abc"));
-        const QByteArray bytes = contents(file("slots.dat"));
+        const QByteArray bytes = rollcall::test::fileBytes(file("slots.dat"));
         QCOMPARE(bytes.size(), 256 + 3);
         QCOMPARE(bytes.left(256), QByteArray(256, '\0'));
         QCOMPARE(*f.read(1, 3), QByteArray(3, '\0'));
@@ -116,9 +111,9 @@ private Q_SLOTS:
     {
         const RecordFile f(file("int.dat"));
         QVERIFY(f.writeInt16(1, -1));
-        QCOMPARE(contents(file("int.dat")), QByteArray("\xff\xff", 2));
+        QCOMPARE(rollcall::test::fileBytes(file("int.dat")), QByteArray("\xff\xff", 2));
         QVERIFY(f.writeInt16(1, 258));
-        QCOMPARE(contents(file("int.dat")), QByteArray("\x02\x01", 2));
+        QCOMPARE(rollcall::test::fileBytes(file("int.dat")), QByteArray("\x02\x01", 2));
         QCOMPARE(*f.readInt16(1), qint16(258));
     }
 };
@@ -153,7 +148,7 @@ private Q_SLOTS:
     {
         QVERIFY(writeFirstNcs(m_net, QStringLiteral("q1aw"), QStringLiteral("17:40:09")));
         const QByteArray first = QByteArray(128, '\0') + "Q1AW        " + "17:40:09" + blanks(22);
-        QCOMPARE(contents(path("ncs.net")), first);
+        QCOMPARE(rollcall::test::fileBytes(path("ncs.net")), first);
 
         NcsHistory h = readNcsHistory(m_net);
         QCOMPARE(h.nextFree, 3);
@@ -199,10 +194,10 @@ private Q_SLOTS:
             formatEndLine(QStringLiteral("Saturday, December 5"), QStringLiteral("x")).size(), 30);
 
         QCOMPARE(appendStartNetLine(m_net, start), 1);
-        QCOMPARE(contents(path("start.net")), start.toLatin1());
+        QCOMPARE(rollcall::test::fileBytes(path("start.net")), start.toLatin1());
         QCOMPARE(appendStartNetLine(m_net, end), 2);
         QCOMPARE(
-            contents(path("start.net")), start.toLatin1() + QByteArray(98, '\0') + end.toLatin1());
+            rollcall::test::fileBytes(path("start.net")), start.toLatin1() + QByteArray(98, '\0') + end.toLatin1());
         QCOMPARE(*readStartLine(m_net), start);
         QCOMPARE(*readEndLine(m_net), end);
         QCOMPARE(appendStartNetLine(m_net, start), 3); // started again
@@ -230,7 +225,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QString, readBack);
         QVERIFY(writeFrequency(m_net, typed));
-        QCOMPARE(contents(path("freq.inf")), typed.toLatin1() + "\r\n");
+        QCOMPARE(rollcall::test::fileBytes(path("freq.inf")), typed.toLatin1() + "\r\n");
         QCOMPARE(readFrequency(m_net), readBack);
     }
 
@@ -239,16 +234,16 @@ private Q_SLOTS:
         putBytes(path("net.lck"), QByteArray("\xff", 1)); // too short: unlocked
         QVERIFY(!readLocked(m_net));
         QVERIFY(writeLocked(m_net, true));
-        QCOMPARE(contents(path("net.lck")), QByteArray("\xff\xff", 2));
+        QCOMPARE(rollcall::test::fileBytes(path("net.lck")), QByteArray("\xff\xff", 2));
         QVERIFY(readLocked(m_net));
         QVERIFY(writeLocked(m_net, false));
-        QCOMPARE(contents(path("net.lck")), QByteArray(2, '\0'));
+        QCOMPARE(rollcall::test::fileBytes(path("net.lck")), QByteArray(2, '\0'));
     }
 
     void timeFormat()
     {
         QVERIFY(writeTimeFormat(m_net, true));
-        QCOMPARE(contents(path("net.inf")), QByteArray("1"));
+        QCOMPARE(rollcall::test::fileBytes(path("net.inf")), QByteArray("1"));
         QVERIFY(netLogsUtc(m_net));
         QVERIFY(writeTimeFormat(m_net, false));
         QVERIFY(!netLogsUtc(m_net));
@@ -258,14 +253,14 @@ private Q_SLOTS:
     {
         QCOMPARE(readNetComments(m_net), QString()); // missing: empty, not created
         QVERIFY(writeNetComments(m_net, QStringLiteral("Good net")));
-        QCOMPARE(contents(path("net.cmt")), QByteArray("Good net") + blanks(232));
+        QCOMPARE(rollcall::test::fileBytes(path("net.cmt")), QByteArray("Good net") + blanks(232));
         QVERIFY(writeNetComments(m_net, QString(300, u'x'))); // cut at 240
         QCOMPARE(QFileInfo(path("net.cmt")).size(), 240);
 
         QCOMPARE(readStationComments(m_net, QStringLiteral("Q1AW")), QString());
         QVERIFY(!stationCommentExists(m_net, QStringLiteral("Q1AW")));
         QVERIFY(ensureStationCommentFile(m_net, QStringLiteral("Q1AW")));
-        QCOMPARE(contents(path("Q1AW.cmt")), QByteArray(".") + blanks(19999));
+        QCOMPARE(rollcall::test::fileBytes(path("Q1AW.cmt")), QByteArray(".") + blanks(19999));
         QCOMPARE(readStationComments(m_net, QStringLiteral("Q1AW")), QStringLiteral("."));
         const QString history = QStringLiteral(".\r\n12/05/2026 - 17:40:09(UTC): relay");
         QVERIFY(writeStationComments(m_net, QStringLiteral("Q1AW"), history));
@@ -326,7 +321,7 @@ private Q_SLOTS:
         p.optionCheckboxes = 1;
         p.spaceBarTab = 0;
         QVERIFY(writePrefs(file(QStringLiteral("rollcall.inf")), p));
-        const QByteArray bytes = contents(file(QStringLiteral("rollcall.inf")));
+        const QByteArray bytes = rollcall::test::fileBytes(file(QStringLiteral("rollcall.inf")));
         QCOMPARE(bytes.size(), 104);
         QCOMPARE(bytes.mid(0, 5), QByteArray("1    "));
         QCOMPARE(bytes.mid(5, 20), QByteArray("QX0ZZZ") + blanks(14));
@@ -354,7 +349,7 @@ private Q_SLOTS:
         const QString flag = file(QStringLiteral("100.inf"));
         QVERIFY(!releaseNotesSeen(flag));
         QVERIFY(markReleaseNotesSeen(flag));
-        QCOMPARE(contents(flag), QByteArray("\xff\xff", 2));
+        QCOMPARE(rollcall::test::fileBytes(flag), QByteArray("\xff\xff", 2));
         QVERIFY(releaseNotesSeen(flag));
 
         const QString notes = file(QStringLiteral("changes.txt"));
@@ -397,7 +392,7 @@ private Q_SLOTS:
         QVERIFY(counter.set(QStringLiteral("100")));
         QCOMPARE(*counter.consume(), qint16(101));
         QCOMPARE(*counter.consume(), qint16(102));
-        QCOMPARE(contents(counter.path()), QByteArray("\x66\x00", 2));
+        QCOMPARE(rollcall::test::fileBytes(counter.path()), QByteArray("\x66\x00", 2));
     }
 
     void consumeWrapsInsteadOfOverflowing()
