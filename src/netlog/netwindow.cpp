@@ -166,7 +166,9 @@ void NetWindow::buildWindow()
     auto *boxes = new QHBoxLayout;
     auto *precedenceBoxes = new QVBoxLayout;
     precedenceBoxes->setSpacing(0);
-    precedenceBoxes->addWidget(new QLabel(QStringLiteral("Emer   Prty  Rtn Wlfr  Infml"), central));
+    auto *heading = new QLabel(QStringLiteral("Emer   Prty  Rtn Wlfr  Infml"), central);
+    heading->setObjectName(QStringLiteral("lblPrecedenceBoxes"));
+    precedenceBoxes->addWidget(heading);
     auto *precedenceRow = new QHBoxLayout;
     const char *const boxNames[netlog::kOptionCount] = { "chkEmer", "chkPrty", "chkRtn", "chkWlfr",
         "chkInfml", "chkPort", "chkMobl", "chkFxd", "chkInOut" };
@@ -791,6 +793,11 @@ void NetWindow::callsignEdited(const QString &text)
     }
     const QStringList first = m_master->lookupContaining(text, kFirstSuggestions);
     m_suggestionModel->setStringList(first);
+    // An empty list would only be a blank box over the option headings.
+    if (first.isEmpty()) {
+        m_suggestions->hide();
+        return;
+    }
     placeSuggestions();
     m_suggestions->show();
     m_suggestions->raise();
@@ -815,6 +822,10 @@ void NetWindow::fillSuggestions()
         return;
     const int row = m_suggestions->currentIndex().row();
     m_suggestionModel->setStringList(m_master->lookupContaining(m_callsign->text(), -1));
+    if (m_suggestionModel->rowCount() == 0) {
+        m_suggestions->hide();
+        return;
+    }
     placeSuggestions();
     if (row >= 0)
         m_suggestions->setCurrentIndex(m_suggestionModel->index(row));

@@ -286,6 +286,14 @@ private Q_SLOTS:
         call->clear();
         QTest::keyClicks(call, QStringLiteral("'%"));
         QCOMPARE(list->model()->rowCount(), 0);
+        // No match, no list: the option heading under it stays readable.
+        QVERIFY(!list->isVisible());
+        QVERIFY(child<QLabel>(w, "lblPrecedenceBoxes")->isVisible());
+        call->clear();
+        QTest::keyClicks(call, QStringLiteral("5z"));
+        QVERIFY(list->isVisible());
+        QTest::keyClicks(call, QStringLiteral("q"));
+        QVERIFY(!list->isVisible());
 
         // Update Call writes the typed details into the master record found.
         call->setText(QStringLiteral("QX5ZZ"));
