@@ -122,10 +122,12 @@ void NetWindow::buildWindow()
     top->addStretch(1);
     top->addWidget(m_clockCaption);
     top->addWidget(m_clock);
-    layout->addLayout(top);
 
-    // Entry row on the left, in-net traffic on the right.
+    // NCS line and entry row on the left, in-net traffic on the right from the
+    // top: the traffic rows are the taller part, so the grid starts right under them.
     auto *middle = new QHBoxLayout;
+    auto *left = new QVBoxLayout;
+    left->addLayout(top);
     auto *entry = new QGridLayout;
     entry->setHorizontalSpacing(6);
     auto field = [&](const QString &name, const QString &caption, const QString &tip, int column,
@@ -231,13 +233,15 @@ void NetWindow::buildWindow()
     m_add->setDefault(true);
     m_traffic->setEnabled(windows().isAvailable(QStringLiteral("trafficform")));
     entry->addLayout(buttonRow, 3, 0, 1, 5);
-    entry->setRowStretch(4, 1);
-    middle->addLayout(entry, 1);
+    left->addLayout(entry);
+    left->addStretch(1);
+    middle->addLayout(left, 1);
 
     auto *trafficFrame = new QGroupBox(QStringLiteral("In-Net Traffic"), central);
     trafficFrame->setObjectName(QStringLiteral("frameTraffic"));
     auto *rows = new QGridLayout(trafficFrame);
-    rows->setVerticalSpacing(2);
+    rows->setVerticalSpacing(0);
+    rows->setContentsMargins(6, 2, 6, 4);
     rows->addWidget(new QLabel(QStringLiteral("Prec."), trafficFrame), 0, 0);
     rows->addWidget(new QLabel(QStringLiteral("#"), trafficFrame), 0, 1);
     rows->addWidget(new QLabel(QStringLiteral("Traffic To:"), trafficFrame), 0, 2);
