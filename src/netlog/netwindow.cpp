@@ -122,10 +122,12 @@ void NetWindow::buildWindow()
     top->addStretch(1);
     top->addWidget(m_clockCaption);
     top->addWidget(m_clock);
-    layout->addLayout(top);
 
-    // Entry row on the left, in-net traffic on the right.
+    // NCS line and entry row on the left, in-net traffic on the right from the
+    // top: the traffic rows are the taller part, so the grid starts right under them.
     auto *middle = new QHBoxLayout;
+    auto *left = new QVBoxLayout;
+    left->addLayout(top);
     auto *entry = new QGridLayout;
     entry->setHorizontalSpacing(6);
     auto field = [&](const QString &name, const QString &caption, const QString &tip, int column,
@@ -166,7 +168,9 @@ void NetWindow::buildWindow()
     auto *boxes = new QHBoxLayout;
     auto *precedenceBoxes = new QVBoxLayout;
     precedenceBoxes->setSpacing(0);
-    precedenceBoxes->addWidget(new QLabel(QStringLiteral("Emer   Prty  Rtn Wlfr  Infml"), central));
+    auto *heading = new QLabel(QStringLiteral("Emer   Prty  Rtn Wlfr  Infml"), central);
+    heading->setObjectName(QStringLiteral("lblPrecedenceBoxes"));
+    precedenceBoxes->addWidget(heading);
     auto *precedenceRow = new QHBoxLayout;
     const char *const boxNames[netlog::kOptionCount] = { "chkEmer", "chkPrty", "chkRtn", "chkWlfr",
         "chkInfml", "chkPort", "chkMobl", "chkFxd", "chkInOut" };
@@ -229,13 +233,15 @@ void NetWindow::buildWindow()
     m_add->setDefault(true);
     m_traffic->setEnabled(windows().isAvailable(QStringLiteral("trafficform")));
     entry->addLayout(buttonRow, 3, 0, 1, 5);
-    entry->setRowStretch(4, 1);
-    middle->addLayout(entry, 1);
+    left->addLayout(entry);
+    left->addStretch(1);
+    middle->addLayout(left, 1);
 
     auto *trafficFrame = new QGroupBox(QStringLiteral("In-Net Traffic"), central);
     trafficFrame->setObjectName(QStringLiteral("frameTraffic"));
     auto *rows = new QGridLayout(trafficFrame);
-    rows->setVerticalSpacing(2);
+    rows->setVerticalSpacing(0);
+    rows->setContentsMargins(6, 2, 6, 4);
     rows->addWidget(new QLabel(QStringLiteral("Prec."), trafficFrame), 0, 0);
     rows->addWidget(new QLabel(QStringLiteral("#"), trafficFrame), 0, 1);
     rows->addWidget(new QLabel(QStringLiteral("Traffic To:"), trafficFrame), 0, 2);
@@ -791,6 +797,11 @@ void NetWindow::callsignEdited(const QString &text)
     }
     const QStringList first = m_master->lookupContaining(text, kFirstSuggestions);
     m_suggestionModel->setStringList(first);
+    // An empty list would only be a blank box over the option headings.
+    if (first.isEmpty()) {
+        m_suggestions->hide();
+        return;
+    }
     placeSuggestions();
     m_suggestions->show();
     m_suggestions->raise();
@@ -815,6 +826,10 @@ void NetWindow::fillSuggestions()
         return;
     const int row = m_suggestions->currentIndex().row();
     m_suggestionModel->setStringList(m_master->lookupContaining(m_callsign->text(), -1));
+    if (m_suggestionModel->rowCount() == 0) {
+        m_suggestions->hide();
+        return;
+    }
     placeSuggestions();
     if (row >= 0)
         m_suggestions->setCurrentIndex(m_suggestionModel->index(row));

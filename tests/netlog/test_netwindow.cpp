@@ -149,6 +149,40 @@ private Q_SLOTS:
         QCOMPARE(w->grid()->gridModel()->columnCount(), 18);
     }
 
+    // The grid starts right under the taller of the entry area and the traffic
+    // frame, and no entry widget hides another.
+    void entryAreaLeavesTheRoomToTheGrid()
+    {
+        test::WindowFixture f;
+        makeNet(f);
+        NetWindow *w = openNetWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        auto box = [w](QWidget *c) { return QRect(c->mapTo(w, QPoint(0, 0)), c->size()); };
+        QWidget *frame = child<QWidget>(w, "frameTraffic");
+        // The traffic frame is the taller part: it starts on the NCS line.
+        QVERIFY(box(frame).top() <= box(child<QLabel>(w, "lblNcs")).bottom());
+        const int entryBottom = box(button(w, "cmdCloseNet")).bottom();
+        const int gridTop = box(w->grid()).top();
+        QVERIFY2(gridTop - qMax(entryBottom, box(frame).bottom()) <= 12,
+            qPrintable(QStringLiteral("band of %1 px")
+                           .arg(gridTop - qMax(entryBottom, box(frame).bottom()))));
+        QList<QWidget *> shown
+            = { frame, child<QLabel>(w, "lblClock"), child<QLabel>(w, "lblPrecedenceBoxes") };
+        for (const char *name : { "callsigna", "fnamea", "locationa", "statea", "options" })
+            shown << edit(w, name);
+        for (const char *name : { "chkEmer", "chkInfml", "chkInOut" })
+            shown << child<QCheckBox>(w, name);
+        for (const char *name : { "cmdAddRecord", "cmdCloseNet" })
+            shown << button(w, name);
+        for (QWidget *a : shown) {
+            QVERIFY2(
+                a->isVisible() && !box(a).intersects(box(w->grid())), qPrintable(a->objectName()));
+            for (QWidget *b : shown)
+                QVERIFY2(a == b || !box(a).intersects(box(b)),
+                    qPrintable(a->objectName() + QLatin1Char('/') + b->objectName()));
+        }
+    }
+
     void optionLettersTickBoxesAndPrecedence()
     {
         test::WindowFixture f;
@@ -286,6 +320,14 @@ private Q_SLOTS:
         call->clear();
         QTest::keyClicks(call, QStringLiteral("'%"));
         QCOMPARE(list->model()->rowCount(), 0);
+        // No match, no list: the option heading under it stays readable.
+        QVERIFY(!list->isVisible());
+        QVERIFY(child<QLabel>(w, "lblPrecedenceBoxes")->isVisible());
+        call->clear();
+        QTest::keyClicks(call, QStringLiteral("5z"));
+        QVERIFY(list->isVisible());
+        QTest::keyClicks(call, QStringLiteral("q"));
+        QVERIFY(!list->isVisible());
 
         // Update Call writes the typed details into the master record found.
         call->setText(QStringLiteral("QX5ZZ"));
