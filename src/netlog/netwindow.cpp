@@ -432,6 +432,12 @@ void NetWindow::openNet()
     if (!m_master && !error.isEmpty())
         statusBar()->showMessage(
             QStringLiteral("The master callsign database could not be opened: %1").arg(error));
+    // Load the lookup copy of a large master database once the window is up,
+    // so the operator's first keystroke does not pay for it.
+    QTimer::singleShot(0, this, [this] {
+        if (m_master)
+            m_master->warmUp();
+    });
     if (m_grid)
         m_grid->setSource(nullptr);
     delete m_checkIns;
