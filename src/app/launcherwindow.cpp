@@ -149,12 +149,13 @@ void LauncherWindow::showEvent(QShowEvent *event)
 void LauncherWindow::load()
 {
     setWindowTitle(loadedCaption());
-    if (QWidget *panel = windows().window(QStringLiteral("trafficlist")))
-        panel->show();
+    // The screen size first: the traffic panel places itself by it when shown.
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         session().screenwidth = screen->size().width();
         session().screenheight = screen->size().height();
     }
+    if (QWidget *panel = windows().window(QStringLiteral("trafficlist")))
+        panel->show();
     // Above the middle of the screen, leaving room below for the traffic panel.
     placeOnScreen(this, -120);
     if (!store::releaseNotesSeen(session().releaseFlagPath())) {
