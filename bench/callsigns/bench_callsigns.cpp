@@ -8,7 +8,7 @@
 #include "callsigns/callsigncsv.h"
 #include "callsigns/callsignswindows.h"
 #include "callsigns/mastercallsigndb.h"
-#include "callsigns/mastercallsignmodel.h"
+#include "store/keyedrowsmodel.h"
 #include "store/recordsource.h"
 
 #include "scriptedprompts.h"

@@ -5,6 +5,7 @@
 #include "callsigns/callsigncsv.h"
 #include "callsigns/mastercallsigndb.h"
 #include "callsigns/mastercallsignmodel.h"
+#include "store/keyedrowsmodel.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -132,13 +133,13 @@ CallMasterWindow::CallMasterWindow(QWidget *parent) : QMainWindow(parent)
         return;
     }
     m_db->openOrdered(QStringLiteral("callsign"), store::SortOrder::Ascending);
-    m_model = new MasterCallsignModel(*m_db, this);
+    m_model = newMasterCallsignModel(*m_db, this);
     m_grid->setSource(m_model);
     // The grid's current row is the view's current record.
     connect(m_grid->view()->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         [this](const QModelIndex &current) {
             if (current.isValid())
-                m_db->setCurrentRowId(m_model->rowIdAt(current.row()));
+                m_db->setCurrentRowId(m_model->keyAt(current.row()));
         });
     if (m_model->rowCount() > 0)
         m_grid->setCurrentRow(0);
@@ -163,7 +164,7 @@ void CallMasterWindow::closeEvent(QCloseEvent *event)
 void CallMasterWindow::showView()
 {
     m_db->reread();
-    m_model->reload();
+    m_model->setKeys(m_db->viewRowIds());
     if (m_model->rowCount() > 0)
         m_grid->setCurrentRow(0);
 }

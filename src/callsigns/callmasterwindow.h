@@ -13,11 +13,13 @@ class QPushButton;
 namespace rollcall {
 class DataGrid;
 }
+namespace rollcall::store {
+class KeyedRowsModel;
+}
 
 namespace rollcall::callsigns {
 
 class MasterCallsignDb;
-class MasterCallsignModel;
 
 // `callmaster`: browse, sort and search the master callsign database; its File
 // menu imports, exports and clears it. The grid reads rows as they are shown,
@@ -37,7 +39,7 @@ public:
     void sortByColumn(int column, store::SortOrder order);
 
     MasterCallsignDb *database() const { return m_db.get(); }
-    MasterCallsignModel *model() const { return m_model; }
+    store::KeyedRowsModel *model() const { return m_model; }
     DataGrid *grid() const { return m_grid; }
     bool isBusy() const { return m_busy; }
 
@@ -51,7 +53,7 @@ private:
     void showProgress(int percent, const QString &text);
 
     std::unique_ptr<MasterCallsignDb> m_db;
-    MasterCallsignModel *m_model = nullptr;
+    store::KeyedRowsModel *m_model = nullptr;
     DataGrid *m_grid = nullptr;
     QLineEdit *m_search = nullptr;
     QWidget *m_notice = nullptr;

@@ -16,6 +16,25 @@ namespace {
 const char *const kKeys[] = { "recno", "id", "messageid", "rowid" };
 } // namespace
 
+QString findRecordSource(Database &database, const QString &name)
+{
+    QSqlQuery probe(database.connection());
+    probe.prepare(QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table','view') "
+                                 "AND name = ? COLLATE NOCASE"));
+    probe.addBindValue(name);
+    if (probe.exec() && probe.next())
+        return probe.value(0).toString();
+    qCWarning(lcStore) << "no record source" << name << "in" << database.path();
+    return {};
+}
+
+QString quotedName(const QString &name)
+{
+    QString escaped = name;
+    escaped.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + escaped + u'"';
+}
+
 RecordSourceModel::RecordSourceModel(Database &database, QObject *parent)
     : QSqlTableModel(parent, database.connection()), m_database(database)
 {
@@ -24,16 +43,10 @@ RecordSourceModel::RecordSourceModel(Database &database, QObject *parent)
 
 bool RecordSourceModel::setRecordSource(const QString &name)
 {
-    // Tables and views are both found by name; the database ignores case.
-    QSqlQuery probe(m_database.connection());
-    probe.prepare(QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table','view') "
-                                 "AND name = ? COLLATE NOCASE"));
-    probe.addBindValue(name);
-    if (!probe.exec() || !probe.next()) {
-        qCWarning(lcStore) << "no record source" << name << "in" << m_database.path();
+    const QString source = findRecordSource(m_database, name);
+    if (source.isEmpty())
         return false;
-    }
-    m_source = probe.value(0).toString();
+    m_source = source;
     setTable(m_source);
     m_key.clear();
     const QSqlRecord fields = record();

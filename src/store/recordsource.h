@@ -7,6 +7,12 @@ namespace rollcall::store {
 
 class Database;
 
+// The stored name of a table or view, found without regard to case as the
+// database does; empty when it has no such source.
+QString findRecordSource(Database &database, const QString &name);
+// A table, view or field name as SQL text.
+QString quotedName(const QString &name);
+
 // A data source: one table or saved view of an open database, as an editable
 // model for a grid. Rows come in the record source's own order (the views
 // carry their ORDER BY); edits are written as soon as a field changes, by the

@@ -1,5 +1,7 @@
 #include "store/schema.h"
 
+#include "store/recordsource.h"
+
 namespace rollcall::store {
 
 namespace {
@@ -16,18 +18,11 @@ struct Column
     Type type;
 };
 
-QString quoted(const QString &identifier)
-{
-    QString escaped = identifier;
-    escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
-}
-
 // NOT NULL ON CONFLICT REPLACE puts the default in place of a NULL, so a model
 // that writes an empty cell as NULL cannot leave holes that readers must guard.
 QString definition(const Column &column)
 {
-    const QString name = quoted(column.name);
+    const QString name = quotedName(column.name);
     switch (column.type) {
     case Type::Text:
         return QStringLiteral("%1 TEXT COLLATE NOCASE NOT NULL ON CONFLICT REPLACE DEFAULT ''")
@@ -56,7 +51,7 @@ QString quotedList(const QStringList &identifiers, const QString &prefix = {})
 {
     QStringList parts;
     for (const QString &name : identifiers)
-        parts << prefix + quoted(name);
+        parts << prefix + quotedName(name);
     return parts.join(QLatin1String(", "));
 }
 
@@ -64,11 +59,11 @@ QString createTable(const QString &table, const QString &key, const QList<Column
 {
     QStringList parts;
     if (!key.isEmpty())
-        parts << quoted(key) + QLatin1String(" INTEGER PRIMARY KEY AUTOINCREMENT");
+        parts << quotedName(key) + QLatin1String(" INTEGER PRIMARY KEY AUTOINCREMENT");
     for (const Column &c : columns)
         parts << definition(c);
     return QStringLiteral("CREATE TABLE %1 (%2)")
-        .arg(quoted(table), parts.join(QLatin1String(", ")));
+        .arg(quotedName(table), parts.join(QLatin1String(", ")));
 }
 
 struct ViewSpec
@@ -87,14 +82,14 @@ struct ViewSpec
 // shows, so it is refused.
 QStringList createView(const ViewSpec &s)
 {
-    const QString view = quoted(s.view);
-    const QString table = quoted(s.table);
-    const QString key = quoted(s.key);
+    const QString view = quotedName(s.view);
+    const QString table = quotedName(s.table);
+    const QString key = quotedName(s.key);
     const QString where = s.where.isEmpty() ? QString() : QLatin1String(" WHERE ") + s.where;
 
     QStringList assignments;
     for (const QString &c : s.columns)
-        assignments << QStringLiteral("%1 = NEW.%1").arg(quoted(c));
+        assignments << QStringLiteral("%1 = NEW.%1").arg(quotedName(c));
 
     QStringList statements;
     statements << QStringLiteral("CREATE VIEW %1 AS SELECT %2 AS %2, %3 FROM %4%5 ORDER BY %6")
@@ -103,16 +98,16 @@ QStringList createView(const ViewSpec &s)
                                  "SELECT RAISE(ABORT, 'the record key cannot be changed') "
                                  "WHERE NEW.%3 IS NOT OLD.%3; "
                                  "UPDATE %4 SET %5 WHERE %3 = OLD.%3; END")
-                      .arg(quoted(s.view + QLatin1String(":update")), view, key, table,
+                      .arg(quotedName(s.view + QLatin1String(":update")), view, key, table,
                           assignments.join(QLatin1String(", ")));
     statements << QStringLiteral("CREATE TRIGGER %1 INSTEAD OF DELETE ON %2 BEGIN "
                                  "DELETE FROM %3 WHERE %4 = OLD.%4; END")
-                      .arg(quoted(s.view + QLatin1String(":delete")), view, table, key);
+                      .arg(quotedName(s.view + QLatin1String(":delete")), view, table, key);
     if (s.insertable) {
         // Columns left out of the INSERT arrive as NULL and become the table's defaults.
         statements << QStringLiteral("CREATE TRIGGER %1 INSTEAD OF INSERT ON %2 BEGIN "
                                      "INSERT INTO %3 (%4, %5) VALUES (NEW.%4, %6); END")
-                          .arg(quoted(s.view + QLatin1String(":insert")), view, table, key,
+                          .arg(quotedName(s.view + QLatin1String(":insert")), view, table, key,
                               quotedList(s.columns), quotedList(s.columns, QStringLiteral("NEW.")));
     }
     return statements;
@@ -122,9 +117,9 @@ QString orderBy(const QString &field, SortOrder order, const QString &key)
 {
     // Ties keep insertion order in both directions, so a re-read never reshuffles rows.
     return QStringLiteral("%1 COLLATE NOCASE %2, %3 ASC")
-        .arg(quoted(field),
+        .arg(quotedName(field),
             order == SortOrder::Ascending ? QStringLiteral("ASC") : QStringLiteral("DESC"),
-            quoted(key));
+            quotedName(key));
 }
 
 QString orderName(SortOrder order)
@@ -281,7 +276,7 @@ QList<SchemaStep> trafficSteps()
     const QString table = names::trafficTable;
     const QString undelivered = QStringLiteral("\"sent\" = 0");
     const QString delivered = QStringLiteral("\"sent\" <> 0");
-    const QString byKey = quoted(key);
+    const QString byKey = quotedName(key);
 
     QStringList v1;
     v1 << createTable(table, key, trafficColumns());

@@ -3,7 +3,7 @@
 #include "app/datagridwidget.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
-#include "traffic/trafficlistmodel.h"
+#include "store/keyedrowsmodel.h"
 #include "traffic/trafficstore.h"
 #include "traffic/trafficviewwindow.h"
 
@@ -74,7 +74,10 @@ TrafficListWindow::TrafficListWindow(TrafficList list, QWidget *parent)
 
     m_store = TrafficStore::open(session().dbfile(QStringLiteral("Traffic.mdb")));
     if (m_store) {
-        m_model = std::make_unique<TrafficListModel>(m_store->database());
+        // Read-only rows of a list's view; the fields come from the table by id.
+        const QString key = QStringLiteral("messageid");
+        m_model = std::make_unique<store::KeyedRowsModel>(m_store->database(),
+            store::names::trafficTable, key, QStringList { key } + store::fields::trafficPassed());
         connect(
             m_model.get(), &QAbstractItemModel::modelReset, this, &TrafficListWindow::refreshed);
         m_grid->setSource(m_model.get());
@@ -127,7 +130,7 @@ void TrafficListWindow::openRow(int row)
     const QString view = trafficViewWindowName(m_list);
     if (!windows().isAvailable(view))
         return;
-    const qint64 id = m_model->messageid(row);
+    const qint64 id = m_model->keyAt(row);
     session().selectedmessageid = qint32(id);
     hide();
     // A view still open on another radiogram opens anew on this one; one open

@@ -12,10 +12,12 @@ class QPushButton;
 namespace rollcall {
 class DataGrid;
 }
+namespace rollcall::store {
+class KeyedRowsModel;
+}
 
 namespace rollcall::traffic {
 
-class TrafficListModel;
 class TrafficStore;
 
 // A grid of stored radiograms: "listtraffic" (undelivered) or, through the
@@ -54,7 +56,7 @@ private:
 
     TrafficList m_list;
     std::unique_ptr<TrafficStore> m_store;
-    std::unique_ptr<TrafficListModel> m_model;
+    std::unique_ptr<store::KeyedRowsModel> m_model;
     DataGrid *m_grid;
     QPushButton *m_close;
     QMenu *m_fileMenu;

@@ -4,7 +4,7 @@
 #include "callsigns/callmasterwindow.h"
 #include "callsigns/callsignscommand.h"
 #include "callsigns/mastercallsigndb.h"
-#include "callsigns/mastercallsignmodel.h"
+#include "store/keyedrowsmodel.h"
 #include "testmain.h"
 #include "windowfixture.h"
 #include "testfiles.h"
