@@ -46,12 +46,12 @@ LauncherWindow::LauncherWindow(QWidget *parent) : QMainWindow(parent)
         const char *name, *caption, *tip;
         void (LauncherWindow::*slot)();
     };
-    const Button specs[] = {
+    const Button kButtons[] = {
         { "Command1", "&Open Net", "Open an existing Net file", &LauncherWindow::openNet },
         { "Command2", "&New Net", "Create a new Net file", &LauncherWindow::newNet },
         { "Command3", "&Quit", "Hmm. I wonder what this could be for..", &LauncherWindow::quit },
     };
-    for (const Button &b : specs) {
+    for (const Button &b : kButtons) {
         auto *button = new QPushButton(QString::fromUtf8(b.caption), central);
         button->setObjectName(QLatin1String(b.name));
         button->setToolTip(QString::fromUtf8(b.tip));

@@ -66,7 +66,7 @@ QString createTable(const QString &table, const QString &key, const QList<Column
         .arg(quotedName(table), parts.join(QLatin1String(", ")));
 }
 
-struct ViewSpec
+struct ViewDefinition
 {
     QString view;
     QString table;
@@ -80,7 +80,7 @@ struct ViewSpec
 // A grid edits cells through the view, so every view writes back to its table by
 // key. Changing the key through a view would detach the row from what the grid
 // shows, so it is refused.
-QStringList createView(const ViewSpec &s)
+QStringList createView(const ViewDefinition &s)
 {
     const QString view = quotedName(s.view);
     const QString table = quotedName(s.table);
