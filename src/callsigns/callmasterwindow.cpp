@@ -152,6 +152,14 @@ CallMasterWindow::~CallMasterWindow()
     delete m_model;
 }
 
+void CallMasterWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The operator comes here to look a station up; a callsign typed straight
+    // away must go to the search, not overwrite the first record's cell.
+    m_search->setFocus();
+}
+
 void CallMasterWindow::closeEvent(QCloseEvent *event)
 {
     // An import runs inside this window's event processing; it ends first.

@@ -10,6 +10,7 @@
 #include "testfiles.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -104,6 +105,13 @@ private Q_SLOTS:
     {
         Callmaster f({ station("Q1AW"), station("ZZ1Z"), station("AQ1AB"), station("K1ABC") });
         QCOMPARE(f.column(0), (QStringList { "AQ1AB", "K1ABC", "Q1AW", "ZZ1Z" }));
+        // Typing as soon as the window opens searches; no record is edited.
+        f.w->activateWindow();
+        QTRY_COMPARE(QApplication::focusWidget(), f.search());
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("zz"));
+        QCOMPARE(f.column(0), (QStringList { "AQ1AB", "K1ABC", "Q1AW", "ZZ1Z" }));
+        QCOMPARE(f.currentCall(), QStringLiteral("ZZ1Z"));
+        f.search()->clear();
         f.w->grid()->setCurrentRow(3);
         QTest::keyClicks(f.search(), QStringLiteral("q1a"));
         QCOMPARE(f.search()->text(), QStringLiteral("Q1A"));
