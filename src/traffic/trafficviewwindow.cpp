@@ -9,6 +9,7 @@
 #include "traffic/radiogramentry.h"
 #include "traffic/radiogramprinting.h"
 #include "traffic/trafficstore.h"
+#include "traffic/trafficwindows.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -447,8 +448,8 @@ void TrafficViewWindow::manualSend()
         storeFailed(QStringLiteral("marked as sent"));
         return;
     }
-    refreshPanel();
-    refreshList(QStringLiteral("listtraffic"), true);
+    trafficChanged();
+    bringForward(QStringLiteral("listtraffic"));
     if (QWidget *terminal = windows().loaded(QStringLiteral("frmTerminal"));
         terminal && terminal->isVisible())
         terminal->activateWindow();
@@ -472,7 +473,7 @@ void TrafficViewWindow::updateMessage()
         return;
     }
     m_shown = r;
-    refreshList(QStringLiteral("listtraffic"), false);
+    trafficChanged();
     m_update->setEnabled(false);
 }
 
@@ -497,12 +498,8 @@ void TrafficViewWindow::deleteMessage()
         storeFailed(QStringLiteral("deleted"));
         return;
     }
-    if (isDelivered()) {
-        refreshList(QStringLiteral("oldtraffic"), true);
-    } else {
-        refreshPanel();
-        refreshList(QStringLiteral("listtraffic"), true);
-    }
+    trafficChanged();
+    bringForward(isDelivered() ? QStringLiteral("oldtraffic") : QStringLiteral("listtraffic"));
     windows().unload(windowName());
 }
 
@@ -523,25 +520,13 @@ void TrafficViewWindow::storeFailed(const QString &what)
             .arg(what, m_store ? m_store->lastError() : QStringLiteral("no traffic database")));
 }
 
-void TrafficViewWindow::refreshPanel()
+void TrafficViewWindow::bringForward(const QString &list)
 {
-    if (QWidget *panel = windows().loaded(QStringLiteral("trafficlist"))) {
-        QMetaObject::invokeMethod(panel, "recount");
-        panel->activateWindow();
+    if (QWidget *w = windows().window(list)) {
+        w->show();
+        w->raise();
+        w->activateWindow();
     }
-}
-
-void TrafficViewWindow::refreshList(const QString &name, bool showIt)
-{
-    QWidget *list = showIt ? windows().window(name) : windows().loaded(name);
-    if (!list)
-        return;
-    if (showIt) {
-        list->show();
-        list->raise();
-        list->activateWindow();
-    }
-    QMetaObject::invokeMethod(list, "reread");
 }
 
 void TrafficViewWindow::printMessage()

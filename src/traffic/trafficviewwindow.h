@@ -73,9 +73,8 @@ private:
     void placeChanged(const QString &text);
     bool writePacketFile(const Radiogram &r);
     void storeFailed(const QString &what);
-    // Tells the panel to count again and the undelivered list to re-read.
-    static void refreshPanel();
-    static void refreshList(const QString &name, bool showIt);
+    // Shows a list (loading it if needed) on top, after trafficChanged() re-read it.
+    static void bringForward(const QString &list);
     QString windowName() const { return trafficViewWindowName(m_list); }
 
     TrafficList m_list;
