@@ -15,6 +15,15 @@ namespace {
 const QString kFields
     = QStringLiteral("\"callsign\", \"fname\", \"location\", \"state\", \"comments\"");
 
+// Binds the five fields in kFields order; the callsign goes in upper case and is returned.
+QString bindFields(QSqlQuery &q, const MasterRecord &r)
+{
+    const QString callsign = r.callsign.toUpper();
+    for (const QString *value : { &callsign, &r.fname, &r.location, &r.state, &r.comments })
+        q.addBindValue(*value);
+    return callsign;
+}
+
 // The index holds callsigns as upper-case UTF-8 with NUL separators, so a NUL
 // in a stored text cannot be allowed to split one.
 QByteArray indexText(const QString &callsign)
@@ -383,12 +392,7 @@ bool MasterCallsignDb::appendRecord(const MasterRecord &r)
             QStringLiteral("INSERT INTO \"Callmast\" (%1) VALUES (?, ?, ?, ?, ?)").arg(kFields));
     }
     QSqlQuery &q = *m_insertQuery;
-    const QString callsign = r.callsign.toUpper();
-    q.addBindValue(callsign);
-    q.addBindValue(r.fname);
-    q.addBindValue(r.location);
-    q.addBindValue(r.state);
-    q.addBindValue(r.comments);
+    const QString callsign = bindFields(q, r);
     if (!q.exec())
         return fail(q);
     m_current = q.lastInsertId().toLongLong();
@@ -403,12 +407,7 @@ bool MasterCallsignDb::editRecord(const MasterRecord &r)
     QSqlQuery q(m_db->connection());
     q.prepare(QStringLiteral("UPDATE \"Callmast\" SET \"callsign\" = ?, \"fname\" = ?, "
                              "\"location\" = ?, \"state\" = ?, \"comments\" = ? WHERE rowid = ?"));
-    const QString callsign = r.callsign.toUpper();
-    q.addBindValue(callsign);
-    q.addBindValue(r.fname);
-    q.addBindValue(r.location);
-    q.addBindValue(r.state);
-    q.addBindValue(r.comments);
+    const QString callsign = bindFields(q, r);
     q.addBindValue(m_current);
     if (!q.exec())
         return fail(q);
