@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLocale>
 
 namespace rollcall {
 
@@ -18,5 +19,11 @@ class SystemClock final : public Clock
 public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
 };
+
+// The date and time of day as the system writes them (short date; long time
+// without its time zone), with narrow and no-break spaces as plain blanks so the
+// Windows-1252 record files and radiogram files can hold them.
+QString localDateText(const QDateTime &local, const QLocale &locale = QLocale::system());
+QString localTimeText(const QDateTime &local, const QLocale &locale = QLocale::system());
 
 } // namespace rollcall

@@ -5,31 +5,6 @@
 
 namespace rollcall::netlog {
 
-namespace {
-// The system's texts may carry narrow or no-break spaces (before AM/PM), which
-// the record files' code page cannot hold; they are ordinary blanks there.
-QString plainBlanks(QString text)
-{
-    for (QChar &c : text)
-        if (c == QChar(0x202F) || c == QChar(0x00A0) || c == QChar(0x2009))
-            c = u' ';
-    return text.trimmed();
-}
-} // namespace
-
-QString localDateText(const QDateTime &local, const QLocale &locale)
-{
-    return plainBlanks(locale.toString(local.date(), QLocale::ShortFormat));
-}
-
-QString localTimeText(const QDateTime &local, const QLocale &locale)
-{
-    // The long time format without its time zone, as the system shows a time of day.
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    return plainBlanks(locale.toString(local.time(), format.trimmed()));
-}
-
 QString logTimeText(const QDateTime &local, bool utc)
 {
     return (utc ? local.toUTC() : local).toString(QStringLiteral("hh:mm:ss"));

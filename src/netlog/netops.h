@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/clock.h"
+
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
@@ -8,10 +10,9 @@
 // start, end and lock, NCS changes, station comments and the option changes.
 namespace rollcall::netlog {
 
-// Local date and time as the system formats them (short date, long time
-// without a time zone), in characters a record file can hold.
-QString localDateText(const QDateTime &local, const QLocale &locale = QLocale::system());
-QString localTimeText(const QDateTime &local, const QLocale &locale = QLocale::system());
+// localDateText and localTimeText (app/clock.h) give the system's date and time texts.
+using rollcall::localDateText;
+using rollcall::localTimeText;
 
 // Log time of a check-in and the net window's clock: "hh:mm:ss" in UTC for a
 // UTC net, else local.

@@ -1,13 +1,6 @@
 #include "traffic/passing.h"
 
-#include <QLocale>
-
 namespace rollcall::traffic {
-
-QString passedDate(const QDateTime &local)
-{
-    return QLocale::system().toString(local.date(), QLocale::ShortFormat);
-}
 
 QString passedTime(const QDateTime &utc)
 {

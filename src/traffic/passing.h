@@ -8,8 +8,6 @@ namespace rollcall::traffic {
 
 // What the view windows fill in and ask while a radiogram is passed on.
 
-// "Passed Date:": the local date in the system's short format.
-QString passedDate(const QDateTime &local);
 // "Passed Time:": UTC hh:mm:ss, whatever the local zone.
 QString passedTime(const QDateTime &utc);
 

@@ -1,6 +1,5 @@
 #include "traffic/radiogramentry.h"
 
-#include <QRegularExpression>
 
 #include <array>
 
@@ -86,23 +85,6 @@ QString firstMissingPacketField(const Radiogram &r)
         if (r.text(field).trimmed().isEmpty())
             return field;
     return {};
-}
-
-} // namespace rollcall::traffic
-
-namespace rollcall::traffic {
-
-QString receivedDate(const QDateTime &local, const QLocale &locale)
-{
-    return locale.toString(local.date(), QLocale::ShortFormat);
-}
-
-QString receivedTime(const QDateTime &local, const QLocale &locale)
-{
-    static const QRegularExpression zone(QStringLiteral("\\s*\\bt+\\b\\s*"));
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    format.replace(zone, QStringLiteral(" "));
-    return locale.toString(local.time(), format.trimmed());
 }
 
 } // namespace rollcall::traffic

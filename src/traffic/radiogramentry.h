@@ -3,7 +3,6 @@
 #include "traffic/radiogram.h"
 
 #include <QDateTime>
-#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -35,11 +34,4 @@ const QStringList &requiredPacketFields();
 // The first of them that is empty (blanks count as empty); empty when all are filled.
 QString firstMissingPacketField(const Radiogram &r);
 
-} // namespace rollcall::traffic
-
-namespace rollcall::traffic {
-// Received date and time as Save stamps them: the system's short date and long
-// time formats (the time without a zone name, as the classic long time reads).
-QString receivedDate(const QDateTime &local, const QLocale &locale);
-QString receivedTime(const QDateTime &local, const QLocale &locale);
 } // namespace rollcall::traffic

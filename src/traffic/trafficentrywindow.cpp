@@ -2,6 +2,7 @@
 #include "traffic/trafficwindows.h"
 
 #include "app/external.h"
+#include "app/clock.h"
 #include "app/session.h"
 #include "app/uppercasewidget.h"
 #include "app/windowregistry.h"
@@ -719,8 +720,8 @@ Radiogram TrafficEntryWindow::receivedRadiogram() const
     // Printed or saved before Save stamps it, the radiogram is being received now.
     Radiogram r = radiogram();
     const QDateTime now = localNow();
-    r.recdate = receivedDate(now, QLocale::system());
-    r.rectime = receivedTime(now, QLocale::system());
+    r.recdate = localDateText(now);
+    r.rectime = localTimeText(now);
     return r;
 }
 

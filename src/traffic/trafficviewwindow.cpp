@@ -1,6 +1,7 @@
 #include "traffic/trafficviewwindow.h"
 
 #include "app/external.h"
+#include "app/clock.h"
 #include "app/session.h"
 #include "app/uppercasewidget.h"
 #include "app/windowregistry.h"
@@ -386,7 +387,7 @@ bool TrafficViewWindow::eventFilter(QObject *watched, QEvent *event)
         const QString field = edit ? edit->objectName() : QString();
         if (field == QLatin1String("sentdate")) {
             m_passedToList->hide();
-            edit->setText(passedDate(session().clock->now()));
+            edit->setText(localDateText(session().clock->now()));
             QMetaObject::invokeMethod(edit, &QLineEdit::selectAll, Qt::QueuedConnection);
         } else if (field == QLatin1String("senttime")) {
             edit->setText(passedTime(session().clock->utcNow()));
