@@ -1,6 +1,7 @@
 #include "app/datagridwidget.h"
 
 #include "store/htmltable.h"
+#include "store/recordfile.h"
 #include "store/recordsource.h"
 
 #include <QApplication>
@@ -10,7 +11,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSqlQueryModel>
@@ -418,11 +418,7 @@ bool DataGrid::exportHtml(const QString &file) const
     store::HtmlTable table;
     table.caption = caption();
     shownRows(table.headers, table.rows);
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    out.write(table.toDocument(caption()).toUtf8());
-    return out.commit();
+    return store::writeWholeFile(file, table.toDocument(caption()).toUtf8());
 }
 
 bool DataGrid::eventFilter(QObject *watched, QEvent *event)

@@ -3,7 +3,6 @@
 #include "store/recordfile.h"
 
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -413,16 +412,6 @@ QByteArray netReportMessage(const NetReportData &net, qint16 number,
     line(QStringLiteral("BT"));
     line(QString(28, u' ') + (call + QStringLiteral(" - ") + trimmed(prefs.name)).toUpper());
     return store::toWindows1252(out);
-}
-
-bool saveReportFile(const QString &path, const QByteArray &bytes, QString *error)
-{
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    if (error)
-        *error = QStringLiteral("%1 cannot be written (%2).").arg(path, file.errorString());
-    return false;
 }
 
 } // namespace rollcall::reports

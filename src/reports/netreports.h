@@ -54,7 +54,4 @@ int netMinutes(const QList<QString> &startNetLines, const QLocale &locale);
 QByteArray netReportMessage(const NetReportData &net, qint16 number,
     const store::PrefsRecord &prefs, const QDate &filed, const QLocale &locale);
 
-// Writes a report file whole: it replaces an old one completely or not at all.
-bool saveReportFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
-
 } // namespace rollcall::reports

@@ -2,6 +2,7 @@
 
 #include "app/startup.h"
 #include "reports/netreports.h"
+#include "store/recordfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -55,7 +56,7 @@ int runReport(const QString &command, const QStringList &args, Format format)
 
     const QByteArray bytes = format(*net);
     if (!output.isEmpty())
-        return saveReportFile(output, bytes, &error) ? 0 : fail(command, error);
+        return store::writeWholeFile(output, bytes, &error) ? 0 : fail(command, error);
     QFile out;
     if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
         return fail(command, QStringLiteral("standard output cannot be written"));

@@ -46,7 +46,7 @@ QString chooseFile(const Prompts::FileDialog &dialog, const QString &replaceTitl
 void save(const QString &file, const QByteArray &bytes, const QString &title)
 {
     QString error;
-    if (!saveReportFile(file, bytes, &error))
+    if (!store::writeWholeFile(file, bytes, &error))
         prompts().exclamation(title, error);
 }
 

@@ -3,7 +3,6 @@
 #include "store/recordfile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace rollcall::store {
 
@@ -183,11 +182,8 @@ QString readFrequency(const QString &netpath)
 
 bool writeFrequency(const QString &netpath, const QString &frequency)
 {
-    QSaveFile f(netFile(netpath, QString::fromLatin1(kFreqInf)));
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    f.write(toWindows1252(frequency) + "\r\n");
-    return f.commit();
+    return writeWholeFile(
+        netFile(netpath, QString::fromLatin1(kFreqInf)), toWindows1252(frequency) + "\r\n");
 }
 
 bool readLocked(const QString &netpath)

@@ -1,6 +1,7 @@
 #include "store/recordfile.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <QtEndian>
 
 namespace rollcall::store {
@@ -61,6 +62,16 @@ QString trimTrailingBlanks(const QString &text)
     while (end > 0 && text[end - 1] == u' ')
         --end;
     return text.left(end);
+}
+
+bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    if (error)
+        *error = QStringLiteral("%1 cannot be written (%2).").arg(path, file.errorString());
+    return false;
 }
 
 QString trimFixed(const QByteArray &field)

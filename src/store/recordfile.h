@@ -15,6 +15,10 @@ QString fromWindows1252(const QByteArray &bytes);
 QByteArray fixedText(const QString &text, int width);
 // The text without its trailing blanks, as every reader of fixed text uses it.
 QString trimTrailingBlanks(const QString &text);
+
+// Replaces a whole file (through QSaveFile: the old file stays until the new one is
+// complete). On failure *error reads "<path> cannot be written (<reason>)."
+bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 // Reads a fixed-width field back without its trailing blanks. Trailing zero
 // bytes (a slot that was never written) count as blanks too.
 QString trimFixed(const QByteArray &field);

@@ -2,12 +2,12 @@
 
 #include "app/prompts.h"
 #include "app/session.h"
+#include "store/recordfile.h"
 
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPrinter>
-#include <QSaveFile>
 
 namespace rollcall::traffic {
 
@@ -92,14 +92,7 @@ bool printRadiogram(const Radiogram &r)
 
 bool writeRadiogramFile(const QString &path, const QStringList &lines, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(radiogramFileBytes(lines)) < 0
-        || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return store::writeWholeFile(path, radiogramFileBytes(lines), error);
 }
 
 QString saveRadiogramMessage(const Radiogram &r, MessageSource source)

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QLockFile>
-#include <QSaveFile>
 
 namespace rollcall::weather {
 
@@ -39,15 +38,7 @@ int WeatherCounter::last() const
 bool WeatherCounter::setLast(int value, QString *error)
 {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QSaveFile file(m_path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(QByteArray::number(value) + "\r\n");
-        if (file.commit())
-            return true;
-    }
-    if (error)
-        *error = QStringLiteral("Cannot write %1: %2").arg(m_path, file.errorString());
-    return false;
+    return store::writeWholeFile(m_path, QByteArray::number(value) + "\r\n", error);
 }
 
 std::optional<int> WeatherCounter::next(QString *error)
