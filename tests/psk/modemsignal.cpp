@@ -20,12 +20,10 @@ std::vector<float> modulateText(
     mod.start();
     mod.finish();
     std::vector<float> out;
-    std::vector<float> block(4096);
-    while (true) {
-        const std::size_t got = mod.generate(block.data(), block.size());
-        out.insert(out.end(), block.begin(), block.begin() + std::ptrdiff_t(got));
-        if (got < block.size())
-            break;
+    for (std::size_t got = 4096; got == 4096;) {
+        out.resize(out.size() + 4096);
+        got = mod.generate(out.data() + out.size() - 4096, 4096);
+        out.resize(out.size() - 4096 + got);
     }
     return out;
 }
