@@ -62,7 +62,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("name");
         QTest::newRow("net.mdb") << DatabaseKind::NetLog << "Tuesday net" << "net.mdb";
-        QTest::newRow("blank.net") << DatabaseKind::NetLog << "dbfiles" << "blank.net";
         QTest::newRow("nettrfc.mdb") << DatabaseKind::NetTraffic << "O'Brien's 100% net"
                                      << "nettrfc.mdb";
         QTest::newRow("callmast.mdb") << DatabaseKind::MasterCallsigns << "dbfiles"
