@@ -69,7 +69,6 @@ private Q_SLOTS:
         QVERIFY(model->setRecordSource(QStringLiteral("BY NAME"))); // names ignore case
         QCOMPARE(model->recordSource(), QStringLiteral("by name"));
         QCOMPARE(model->rowCount(), kRows);
-        QCOMPARE(model->headerData(1, Qt::Horizontal, Qt::DisplayRole), QStringLiteral("fname"));
 
         // Forward through every page, then back to the first ones dropped meanwhile.
         QSqlQuery q(s.db->connection());
