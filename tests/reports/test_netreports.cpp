@@ -12,14 +12,8 @@ using namespace rollcall::reports;
 using namespace Qt::StringLiterals;
 
 namespace {
-QString startAt(const QString &time)
-{
-    return store::formatStartLine(u"12/5/26"_s, time);
-}
-QString endAt(const QString &time)
-{
-    return store::formatEndLine(u"12/5/26"_s, time);
-}
+const auto startAt = [](const QString &t) { return store::formatStartLine(u"12/5/26"_s, t); };
+const auto endAt = [](const QString &t) { return store::formatEndLine(u"12/5/26"_s, t); };
 
 store::NcsRecord ncs(const QString &call, const QString &time)
 {

@@ -194,8 +194,6 @@ private Q_SLOTS:
         QCOMPARE(net.fx.prompts.shown().last().kind, Kind::Print);
         QVERIFY(net.fx.prompts.messages().isEmpty());
         QVERIFY(test::fileBytes(pdf).startsWith("%PDF"));
-        if (const QString dir = qEnvironmentVariable("RC_SCREENSHOT_DIR"); !dir.isEmpty())
-            QFile::copy(pdf, dir + u"/printed-log.pdf"_s);
         QCOMPARE(QFileInfo(printerDat).size(), 4096);
         QPrinter again;
         QVERIFY(restorePrintSettings(again, *store::RecordFile(printerDat, 4096).read(1, 4096)));
