@@ -2,12 +2,11 @@
 #include "app/printing.h"
 #include "store/database.h"
 #include "store/recordsource.h"
+#include "testfiles.h"
 #include "testmain.h"
 #include "windowfixture.h"
 
-#include <QFile>
 #include <QHeaderView>
-#include <QPdfWriter>
 #include <QPrinter>
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -17,46 +16,31 @@
 #include <QTest>
 
 using namespace rollcall;
+using namespace Qt::StringLiterals;
 
 namespace {
-QList<GridColumn> netColumns()
-{
-    return { GridColumn(QStringLiteral("CALLSIGN"), QStringLiteral("callsign")),
-        GridColumn(QStringLiteral("NAME"), QStringLiteral("name")),
-        GridColumn(QStringLiteral("EM"), QStringLiteral("emergency")).asFlag(),
-        GridColumn(QStringLiteral("COMMENT"), QStringLiteral("comment")).withCellButton(),
-        GridColumn(QStringLiteral("OUT"), QStringLiteral("out")).asFlag(),
-        GridColumn(QStringLiteral("Last Contact")) };
-}
-
+// Three check-ins, one an emergency, one with markup in the name.
 struct NetGrid
 {
     QTemporaryDir dir;
-    std::unique_ptr<store::Database> db;
-    std::unique_ptr<store::RecordSourceModel> source;
+    std::unique_ptr<store::Database> db
+        = store::Database::open(dir.filePath(u"net.mdb"_s), store::DatabaseKind::NetLog);
+    store::RecordSourceModel source { *db };
     DataGrid grid;
 
     NetGrid()
     {
-        db = store::Database::open(
-            dir.filePath(QStringLiteral("net.mdb")), store::DatabaseKind::NetLog);
-        QSqlQuery q(db->connection());
-        q.prepare(QStringLiteral("INSERT INTO net (CALLSIGN, NAME, EMERGENCY) VALUES (?, ?, ?)"));
-        const QList<std::tuple<QString, QString, int>> rows
-            = { { "Q1AW", "Ann", 0 }, { "QX0ZZZ", "<b>Bob</b>", 1 }, { "Q2BB", "Cy", 0 } };
-        for (const auto &[call, name, em] : rows) {
-            q.addBindValue(call);
-            q.addBindValue(name);
-            q.addBindValue(em);
-            q.exec();
-        }
-        source = std::make_unique<store::RecordSourceModel>(*db);
-        source->setRecordSource(QStringLiteral("qry:net"));
-        grid.setSource(source.get());
-        grid.setColumns(netColumns());
-        grid.gridModel()->setUnboundValue(
-            [](int row, int) { return QStringLiteral("day %1").arg(row); });
-        grid.setCaption(QStringLiteral("GSPN"));
+        QVERIFY(QSqlQuery(db->connection())
+                    .exec(u"INSERT INTO net (CALLSIGN, NAME, EMERGENCY) VALUES ('Q1AW', 'Ann', 0), "
+                          "('QX0ZZZ', '<b>Bob</b>', 1), ('Q2BB', 'Cy', 0)"_s));
+        source.setRecordSource(u"qry:net"_s);
+        grid.setSource(&source);
+        grid.setColumns({ GridColumn(u"CALLSIGN"_s, u"callsign"_s),
+            GridColumn(u"NAME"_s, u"name"_s), GridColumn(u"EM"_s, u"emergency"_s).asFlag(),
+            GridColumn(u"COMMENT"_s, u"comment"_s).withCellButton(),
+            GridColumn(u"OUT"_s, u"out"_s).asFlag(), GridColumn(u"Last Contact"_s) });
+        grid.gridModel()->setUnboundValue([](int row, int) { return u"day %1"_s.arg(row); });
+        grid.setCaption(u"GSPN"_s);
         grid.resize(700, 300);
         grid.show();
     }
@@ -77,30 +61,28 @@ private Q_SLOTS:
         NetGrid g;
         GridModel *m = g.grid.gridModel();
         QCOMPARE(m->rowCount(), 3);
-        QCOMPARE(m->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
-            QStringLiteral("CALLSIGN"));
-        QCOMPARE(m->text(1, 0), QStringLiteral("QX0ZZZ"));
-        QCOMPARE(m->text(1, 2), QStringLiteral("X"));
+        QCOMPARE(m->text(1, 0), u"QX0ZZZ"_s);
+        QCOMPARE(m->text(1, 2), u"X"_s);
         QCOMPARE(m->text(0, 2), QString());
         QCOMPARE(m->index(1, 2).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
-        QCOMPARE(m->text(2, 5), QStringLiteral("day 2"));
+        QCOMPARE(m->text(2, 5), u"day 2"_s);
         QVERIFY(!(m->flags(m->index(0, 5)) & Qt::ItemIsEditable)); // unbound: read-only
-        test::WindowFixture::snapshot(&g.grid, QStringLiteral("datagrid"));
+        test::WindowFixture::snapshot(&g.grid, u"datagrid"_s);
     }
 
     void valueItemsShowTheirText()
     {
         QStandardItemModel source(2, 1);
         source.setHorizontalHeaderLabels({ "priority#" });
-        source.setItem(0, 0, new QStandardItem(QStringLiteral("1")));
-        source.setItem(1, 0, new QStandardItem(QStringLiteral("9")));
+        source.setItem(0, 0, new QStandardItem(u"1"_s));
+        source.setItem(1, 0, new QStandardItem(u"9"_s));
         GridModel m;
         m.setSource(&source);
-        m.setColumns({ GridColumn(QStringLiteral("Prec"), QStringLiteral("PRIORITY#"))
+        m.setColumns({ GridColumn(u"Prec"_s, u"PRIORITY#"_s)
                            .withValueItems({ { "1", "EMERGENCY" }, { "2", "Priority" } }) });
-        QCOMPARE(m.text(0, 0), QStringLiteral("EMERGENCY"));
-        QCOMPARE(m.text(1, 0), QStringLiteral("9")); // no item: the value itself
-        QCOMPARE(m.index(0, 0).data(Qt::EditRole).toString(), QStringLiteral("1"));
+        QCOMPARE(m.text(0, 0), u"EMERGENCY"_s);
+        QCOMPARE(m.text(1, 0), u"9"_s); // no item: the value itself
+        QCOMPARE(m.index(0, 0).data(Qt::EditRole).toString(), u"1"_s);
     }
 
     void editsAreWrittenAndReported()
@@ -112,11 +94,11 @@ private Q_SLOTS:
         QVERIFY(m->setData(m->index(1, 4), Qt::Checked, Qt::CheckStateRole));
         QCOMPARE(edited.size(), 1);
         QCOMPARE(edited.first().first().toInt(), 4);
-        QCOMPARE(g.source->value(1, QStringLiteral("out")).toInt(), 1);
+        QCOMPARE(g.source.value(1, u"out"_s).toInt(), 1);
         QCOMPARE(g.grid.currentRow(), 1); // the operator stays on the row
 
         g.grid.setAllowUpdates(false);
-        QVERIFY(!m->setData(m->index(1, 1), QStringLiteral("X"), Qt::EditRole));
+        QVERIFY(!m->setData(m->index(1, 1), u"X"_s, Qt::EditRole));
         QVERIFY(!(m->flags(m->index(1, 4)) & Qt::ItemIsUserCheckable));
         QCOMPARE(edited.size(), 1);
     }
@@ -164,46 +146,41 @@ private Q_SLOTS:
     void layoutSurvivesClosingAndReopening()
     {
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("rc.lof"));
+        const QString file = dir.filePath(u"rc.lof"_s);
         {
             NetGrid g;
             QHeaderView *h = g.grid.view()->horizontalHeader();
             h->resizeSection(1, 222);
             h->moveSection(0, 3); // CALLSIGN after COMMENT
-            QVERIFY(g.grid.saveLayout(file, QStringLiteral("1")));
+            QVERIFY(g.grid.saveLayout(file, u"1"_s));
         }
         NetGrid again;
-        QVERIFY(!again.grid.loadLayout(file, QStringLiteral("2")));
-        QVERIFY(again.grid.loadLayout(file, QStringLiteral("1")));
+        QVERIFY(!again.grid.loadLayout(file, u"2"_s));
+        QVERIFY(again.grid.loadLayout(file, u"1"_s));
         QHeaderView *h = again.grid.view()->horizontalHeader();
         QCOMPARE(h->sectionSize(1), 222);
         QCOMPARE(h->visualIndex(0), 3);
         QCOMPARE(again.grid.footer()->visualIndex(0), 3);
-        QCOMPARE(again.grid.printTable({}, {}).captions.first(), QStringLiteral("NAME"));
-        QVERIFY(!again.grid.loadLayout(
-            dir.filePath(QStringLiteral("missing.lof")), QStringLiteral("1")));
+        QCOMPARE(again.grid.printTable({}, {}).captions.first(), u"NAME"_s);
+        QVERIFY(!again.grid.loadLayout(dir.filePath(u"missing.lof"_s), u"1"_s));
     }
 
     void htmlExportEscapesWhatStationsSent()
     {
         NetGrid g;
-        QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("grid.html"));
+        const QString file = g.dir.filePath(u"grid.html"_s);
         QVERIFY(g.grid.exportHtml(file));
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QString html = QString::fromUtf8(f.readAll());
-        QVERIFY(html.contains(QStringLiteral("<td>&lt;b&gt;Bob&lt;/b&gt;</td>")));
-        QVERIFY(!html.contains(QStringLiteral("<b>Bob")));
-        QVERIFY(html.contains(QStringLiteral("<caption>GSPN</caption>")));
-        QVERIFY(html.contains(QStringLiteral("<th>Last Contact</th>")));
-        QCOMPARE(html.count(QStringLiteral("<tr>")), 4);
+        const QByteArray html = test::fileBytes(file);
+        QVERIFY(html.contains("<td>&lt;b&gt;Bob&lt;/b&gt;</td>"));
+        QVERIFY(!html.contains("<b>Bob"));
+        QVERIFY(html.contains("<caption>GSPN</caption>"));
+        QCOMPARE(html.count("<tr>"), 4);
     }
 
     void pageTextNumbersPages()
     {
-        QCOMPARE(pageText(QStringLiteral("Page \\p of \\P"), 2, 5), QStringLiteral("Page 2 of 5"));
-        QCOMPARE(pageText(QStringLiteral("\\x \\"), 1, 1), QStringLiteral("\\x \\"));
+        QCOMPARE(pageText(u"Page \\p of \\P"_s, 2, 5), u"Page 2 of 5"_s);
+        QCOMPARE(pageText(u"\\x \\"_s, 1, 1), u"\\x \\"_s);
     }
 
     void printsEveryRowOverAsManyPagesAsNeeded()
@@ -211,20 +188,18 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(dir.filePath(QStringLiteral("log.pdf")));
+        printer.setOutputFileName(dir.filePath(u"log.pdf"_s));
         PrintTable table;
-        table.pageHeader = QStringLiteral("GSPN net log");
-        table.pageFooter = QStringLiteral("Page \\p of \\P");
+        table.pageHeader = u"GSPN net log"_s;
+        table.pageFooter = u"Page \\p of \\P"_s;
         table.captions = QStringList { "CALLSIGN", "NAME" };
         table.widths = { 1, 2 };
         for (int i = 0; i < 150; ++i)
-            table.rows << QStringList { QStringLiteral("Q%1AW").arg(i), QStringLiteral("Op") };
+            table.rows << QStringList { u"Q%1AW"_s.arg(i), u"Op"_s };
         const int pages = printTablePageCount(printer, table);
         QVERIFY2(pages >= 2 && pages <= 6, qPrintable(QString::number(pages)));
         QVERIFY(printTable(printer, table));
-        QFile pdf(printer.outputFileName());
-        QVERIFY(pdf.open(QIODevice::ReadOnly));
-        const QByteArray bytes = pdf.readAll();
+        const QByteArray bytes = test::fileBytes(printer.outputFileName());
         QVERIFY(bytes.startsWith("%PDF"));
         QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r")
                 + bytes.count("/Type /Page "),
@@ -235,7 +210,7 @@ private Q_SLOTS:
     {
         QPrinter printer;
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QStringLiteral("/tmp/x.pdf"));
+        printer.setOutputFileName(u"/tmp/x.pdf"_s);
         printer.setPageLayout(QPageLayout(QPageSize(QPageSize::Legal), QPageLayout::Landscape,
             QMarginsF(12, 10, 8, 6), QPageLayout::Millimeter));
         printer.setCopyCount(2);
@@ -246,7 +221,7 @@ private Q_SLOTS:
         QCOMPARE(other.pageLayout().pageSize().id(), QPageSize::Legal);
         QCOMPARE(other.pageLayout().orientation(), QPageLayout::Landscape);
         QCOMPARE(other.pageLayout().margins(QPageLayout::Millimeter), QMarginsF(12, 10, 8, 6));
-        QCOMPARE(other.outputFileName(), QStringLiteral("/tmp/x.pdf"));
+        QCOMPARE(other.outputFileName(), u"/tmp/x.pdf"_s);
         QCOMPARE(other.copyCount(), 2);
 
         QPrinter untouched;

@@ -17,10 +17,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QTest>
+#include <tuple>
 
 using namespace rollcall;
+using namespace Qt::StringLiterals;
 
 namespace {
 QAction *menuItem(QWidget *window, const char *name)
@@ -38,18 +39,11 @@ private Q_SLOTS:
     {
         test::WindowFixture f;
         store::markReleaseNotesSeen(session().releaseFlagPath());
-        QWidget *launcher = windows().window(QStringLiteral("Form1"));
+        QWidget *launcher = windows().window(u"Form1"_s);
         launcher->show();
-        QCOMPARE(launcher->windowTitle(), QStringLiteral("QX0ZZZ's Rollcall V:1.0.0"));
-        QCOMPARE(launcher->findChild<QPushButton *>(QStringLiteral("Command3"))->toolTip(),
-            QStringLiteral("Hmm. I wonder what this could be for.."));
+        QCOMPARE(launcher->windowTitle(), u"QX0ZZZ's Rollcall V:1.0.0"_s);
 
-        struct Item
-        {
-            const char *name, *text, *key;
-            bool enabled;
-        };
-        const Item items[] = {
+        const std::tuple<const char *, const char *, const char *, bool> items[] = {
             { "mnuPreferences", "&Preferernces", "", true },
             { "mnuAddTraffic", "&Add Traffic", "F2", true },
             { "mnuListTraffic", "&List Traffic", "F6", true },
@@ -62,55 +56,44 @@ private Q_SLOTS:
             { "mnuAbout", "&About", "", true },
             { "mnuRollcallHelp", "&Rollcall Help", "F1", true },
         };
-        for (const Item &item : items) {
-            QAction *a = menuItem(launcher, item.name);
-            QVERIFY2(a, item.name);
-            QCOMPARE(a->text(), QString::fromLatin1(item.text));
-            QCOMPARE(a->shortcut().toString(), QString::fromLatin1(item.key));
-            QCOMPARE(a->isEnabled(), item.enabled);
+        for (const auto &[name, text, key, enabled] : items) {
+            QAction *a = menuItem(launcher, name);
+            QVERIFY2(a, name);
+            QCOMPARE(a->text(), QString::fromLatin1(text));
+            QCOMPARE(a->shortcut().toString(), QString::fromLatin1(key));
+            QCOMPARE(a->isEnabled(), enabled);
         }
-        QVERIFY(menuItem(launcher, "mnuVoxLog")->text().endsWith(QStringLiteral("F10")));
+        QVERIFY(menuItem(launcher, "mnuVoxLog")->text().endsWith(u"F10"_s));
         QVERIFY(menuItem(launcher, "mnuVoxLog")->shortcut().isEmpty());
-        test::WindowFixture::snapshot(launcher, QStringLiteral("Form1"));
+        test::WindowFixture::snapshot(launcher, u"Form1"_s);
     }
 
-    void openNetCancelledChangesNothing()
+    void openNetTakesOnlyANetFolder()
     {
         test::WindowFixture f;
-        auto *launcher = windows().window<LauncherWindow>(QStringLiteral("Form1"));
-        f.prompts.answer(QString());
+        auto *launcher = windows().window<LauncherWindow>(u"Form1"_s);
+        f.prompts.answer(QString()); // cancelled
         launcher->openNet();
         QVERIFY(session().netpath.isEmpty());
-        QVERIFY(launcher->isVisible());
         const auto &shown = f.prompts.shown().constFirst();
-        QCOMPARE(shown.dialog.filter, QStringLiteral("Access Database (*.mdb)|*.mdb"));
-        QCOMPARE(shown.dialog.proposedName, QStringLiteral("net.mdb"));
-        QCOMPARE(shown.dialog.defaultExtension, QStringLiteral(".mdb"));
+        QCOMPARE(shown.dialog.filter, u"Access Database (*.mdb)|*.mdb"_s);
+        QCOMPARE(shown.dialog.proposedName, u"net.mdb"_s);
         QCOMPARE(shown.dialog.initialFolder, f.home.nets());
-    }
 
-    void openNetTakesOnlyTheFolder()
-    {
-        test::WindowFixture f;
-        auto *launcher = windows().window<LauncherWindow>(QStringLiteral("Form1"));
-        const QString folder = f.home.nets() + QStringLiteral("/GSPN");
-        QVERIFY(createNetFolder(f.home.nets(), QStringLiteral("GSPN"), f.home.dbfiles()).ok);
-        f.prompts.answer(folder + QStringLiteral("/nettrfc.mdb"));
-        launcher->openNet();
-        QCOMPARE(session().netpath, folder + u'/');
-    }
-
-    void openNetRefusesAFolderWithoutANetLog()
-    {
-        test::WindowFixture f;
-        auto *launcher = windows().window<LauncherWindow>(QStringLiteral("Form1"));
-        f.prompts.answer(f.home.dbfiles() + QStringLiteral("/Traffic.mdb"));
+        // A folder without a net log is refused, and nothing is created there.
+        f.prompts.answer(f.home.dbfiles() + u"/Traffic.mdb"_s);
         launcher->openNet();
         QVERIFY(session().netpath.isEmpty());
         QCOMPARE(f.prompts.messages().size(), 1);
-        QVERIFY(f.prompts.messages().constFirst().contains(QStringLiteral("not a net folder")));
-        QVERIFY(!QFile::exists(f.home.dbfiles() + QStringLiteral("/net.mdb")));
+        QVERIFY(f.prompts.messages().constFirst().contains(u"not a net folder"_s));
+        QVERIFY(!QFile::exists(f.home.dbfiles() + u"/net.mdb"_s));
         QVERIFY(launcher->isVisible());
+
+        // Any file of a net names its folder.
+        QVERIFY(createNetFolder(f.home.nets(), u"GSPN"_s, f.home.dbfiles()).ok);
+        f.prompts.answer(f.home.nets() + u"/GSPN/nettrfc.mdb"_s);
+        launcher->openNet();
+        QCOMPARE(session().netpath, f.home.nets() + u"/GSPN/"_s);
     }
 
     void quitUnloadsNewestFirst()
@@ -127,8 +110,8 @@ private Q_SLOTS:
             windows().window(QLatin1String(name));
         }
         QCOMPARE(windows().loadOrder(), (QStringList { "A", "B", "C" }));
-        QVERIFY(windows().isFormLoaded(QStringLiteral("B")));
-        windows().window<LauncherWindow>(QStringLiteral("Form1"))->quit();
+        QVERIFY(windows().isFormLoaded(u"B"_s));
+        windows().window<LauncherWindow>(u"Form1"_s)->quit();
         QCOMPARE(windows().loadedCount(), 0);
         QCOMPARE(f.endRequests, 1);
         QTRY_COMPARE(closed, (QStringList { "C", "B", "A" }));
@@ -142,12 +125,12 @@ private Q_SLOTS:
         protected:
             void closeEvent(QCloseEvent *e) override { e->ignore(); }
         };
-        windows().registerWindow(QStringLiteral("first"), [] { return new QWidget; });
-        windows().registerWindow(QStringLiteral("stubborn"), [] { return new Stubborn; });
-        windows().registerWindow(QStringLiteral("last"), [] { return new QWidget; });
-        windows().window(QStringLiteral("first"));
-        windows().window(QStringLiteral("stubborn"));
-        windows().window(QStringLiteral("last"));
+        windows().registerWindow(u"first"_s, [] { return new QWidget; });
+        windows().registerWindow(u"stubborn"_s, [] { return new Stubborn; });
+        windows().registerWindow(u"last"_s, [] { return new QWidget; });
+        windows().window(u"first"_s);
+        windows().window(u"stubborn"_s);
+        windows().window(u"last"_s);
         windows().UnloadAllForms(false);
         QCOMPARE(windows().loadOrder(), (QStringList { "first", "stubborn" }));
         QCOMPARE(f.endRequests, 0);
@@ -165,62 +148,47 @@ private Q_SLOTS:
     void createsANetWithTheScriptedName()
     {
         test::WindowFixture f;
-        auto *chooser = windows().window<NewNetWindow>(QStringLiteral("Form5"));
-        QCOMPARE(chooser->windowTitle(), QStringLiteral("Choose directory to create new Net in:"));
+        QVERIFY(QDir().mkpath(f.home.nets() + u"/GSPN"_s));
+        auto *chooser = windows().window<NewNetWindow>(u"Form5"_s);
         QCOMPARE(chooser->highlightedFolder(), f.home.nets());
         chooser->show();
-        test::WindowFixture::snapshot(chooser, QStringLiteral("Form5"));
-        f.prompts.answer(QStringLiteral("ARES Sunday"));
+        test::WindowFixture::snapshot(chooser, u"Form5"_s);
+        f.prompts.answer(QString()); // cancelled
         chooser->createNewNet();
-
         const auto &asked = f.prompts.shown().constFirst();
-        QCOMPARE(asked.text, QStringLiteral("Enter Name for the new Net"));
-        QCOMPARE(asked.title, QStringLiteral("Add New Net"));
-        QVERIFY(asked.proposed.startsWith(QStringLiteral("nets - ")));
+        QCOMPARE(asked.text, u"Enter Name for the new Net"_s);
+        QCOMPARE(asked.title, u"Add New Net"_s);
+        QVERIFY(asked.proposed.startsWith(u"nets - "_s));
         QVERIFY(!asked.proposed.contains(u'/'));
 
-        const QString net = f.home.nets() + QStringLiteral("/ARES Sunday/");
-        QCOMPARE(session().netpath, net);
-        QCOMPARE(QDir(net).entryList(QDir::Files, QDir::Name),
-            (QStringList { "net.mdb", "nettrfc.mdb" }));
-        QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("Form5")));
-    }
-
-    void cancelChangesNothing()
-    {
-        test::WindowFixture f;
-        auto *chooser = windows().window<NewNetWindow>(QStringLiteral("Form5"));
-        f.prompts.answer(QString());
-        chooser->createNewNet();
-        QVERIFY(session().netpath.isEmpty());
-        QVERIFY(QDir(f.home.nets()).isEmpty());
-        QVERIFY(windows().isFormLoaded(QStringLiteral("Form5")));
-    }
-
-    void existingFolderIsReportedAndKept()
-    {
-        test::WindowFixture f;
-        QVERIFY(QDir().mkpath(f.home.nets() + QStringLiteral("/GSPN")));
-        auto *chooser = windows().window<NewNetWindow>(QStringLiteral("Form5"));
-        f.prompts.answer(QStringLiteral("GSPN"));
+        // An existing folder is reported and kept.
+        f.prompts.answer(u"GSPN"_s);
         chooser->createNewNet();
         QCOMPARE(f.prompts.messages().size(), 1);
-        QVERIFY(f.prompts.messages().constFirst().contains(QStringLiteral("already exists")));
-        QVERIFY(QDir(f.home.nets() + QStringLiteral("/GSPN")).isEmpty());
+        QVERIFY(f.prompts.messages().constFirst().contains(u"already exists"_s));
+        QVERIFY(QDir(f.home.nets() + u"/GSPN"_s).isEmpty());
         QVERIFY(session().netpath.isEmpty());
+        QCOMPARE(QDir(f.home.nets()).entryList(QDir::AllDirs | QDir::NoDotAndDotDot).size(), 1);
+        QVERIFY(windows().isFormLoaded(u"Form5"_s));
+
+        f.prompts.answer(u"ARES Sunday"_s);
+        chooser->createNewNet();
+        QCOMPARE(session().netpath, f.home.nets() + u"/ARES Sunday/"_s);
+        QVERIFY(QFile::exists(session().netpath + u"net.mdb"_s));
+        QTRY_VERIFY(!windows().isFormLoaded(u"Form5"_s));
     }
 
     void backShowsTheLauncher()
     {
         test::WindowFixture f;
         store::markReleaseNotesSeen(session().releaseFlagPath());
-        auto *launcher = windows().window<LauncherWindow>(QStringLiteral("Form1"));
+        auto *launcher = windows().window<LauncherWindow>(u"Form1"_s);
         launcher->show();
         launcher->newNet();
         QVERIFY(!launcher->isVisible());
-        windows().window<NewNetWindow>(QStringLiteral("Form5"))->back();
+        windows().window<NewNetWindow>(u"Form5"_s)->back();
         QVERIFY(launcher->isVisible());
-        QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("Form5")));
+        QTRY_VERIFY(!windows().isFormLoaded(u"Form5"_s));
     }
 };
 
@@ -233,71 +201,54 @@ private Q_SLOTS:
     {
         test::WindowFixture f;
         session().loadPreferences();
-        auto *prefs = windows().window<PrefsDialog>(QStringLiteral("prefs"));
-        QCOMPARE(prefs->findChild<QCheckBox *>(QStringLiteral("chkSplash"))->checkState(),
-            Qt::PartiallyChecked);
-        QCOMPARE(prefs->findChild<QLineEdit *>(QStringLiteral("txtMsgNumber"))->text(),
-            QStringLiteral("0"));
-        QCOMPARE(prefs->windowTitle(), QStringLiteral("Preferences"));
+        auto *prefs = windows().window<PrefsDialog>(u"prefs"_s);
+        QCOMPARE(prefs->findChild<QCheckBox *>(u"chkSplash"_s)->checkState(), Qt::PartiallyChecked);
+        auto *number = prefs->findChild<QLineEdit *>(u"txtMsgNumber"_s);
+        QCOMPARE(number->text(), u"0"_s);
         prefs->show();
-        test::WindowFixture::snapshot(prefs, QStringLiteral("prefs"));
+        test::WindowFixture::snapshot(prefs, u"prefs"_s);
+
+        // The number field takes only 16-bit numbers; closing without Save discards.
+        number->clear();
+        number->setFocus();
+        QTest::keyClicks(number, u"99999"_s);
+        QVERIFY(number->text().toInt() <= 32767);
+        prefs->findChild<QLineEdit *>(u"txtName"_s)->setText(u"Nobody"_s);
+        prefs->close();
+        store::PrefsRecord stored;
+        QVERIFY(!store::readPrefs(session().prefsPath(), stored));
     }
 
     void saveStoresRecordNumberAndMycall()
     {
         test::WindowFixture f;
-        auto *prefs = windows().window<PrefsDialog>(QStringLiteral("prefs"));
-        auto *call = prefs->findChild<QLineEdit *>(QStringLiteral("txtCallsign"));
+        auto *prefs = windows().window<PrefsDialog>(u"prefs"_s);
+        auto *call = prefs->findChild<QLineEdit *>(u"txtCallsign"_s);
         call->setFocus();
-        QTest::keyClicks(call, QStringLiteral("qx0zzz/portable9"));
-        QCOMPARE(call->text(), QStringLiteral("QX0ZZZ/PORTABLE9"));
-        prefs->findChild<QLineEdit *>(QStringLiteral("txtName"))->setText(QStringLiteral("Pat"));
-        prefs->findChild<QLineEdit *>(QStringLiteral("txtMsgNumber"))
-            ->setText(QStringLiteral("100"));
-        prefs->findChild<QCheckBox *>(QStringLiteral("chkSplash"))->setCheckState(Qt::Unchecked);
-        prefs->findChild<QCheckBox *>(QStringLiteral("chkOptions"))->setChecked(true);
+        QTest::keyClicks(call, u"qx0zzz/portable9"_s);
+        QCOMPARE(call->text(), u"QX0ZZZ/PORTABLE9"_s);
+        prefs->findChild<QLineEdit *>(u"txtName"_s)->setText(u"Pat"_s);
+        prefs->findChild<QLineEdit *>(u"txtMsgNumber"_s)->setText(u"100"_s);
+        prefs->findChild<QCheckBox *>(u"chkSplash"_s)->setCheckState(Qt::Unchecked);
+        prefs->findChild<QCheckBox *>(u"chkOptions"_s)->setChecked(true);
         prefs->save();
 
         store::PrefsRecord stored;
         QVERIFY(store::readPrefs(session().prefsPath(), stored));
-        QCOMPARE(stored.splash, QStringLiteral("0"));
-        QCOMPARE(stored.callsign, QStringLiteral("QX0ZZZ/PORTABLE9")); // 16 characters kept
-        QCOMPARE(stored.name, QStringLiteral("Pat"));
+        QCOMPARE(stored.splash, u"0"_s);
+        QCOMPARE(stored.callsign, u"QX0ZZZ/PORTABLE9"_s); // 16 characters kept
+        QCOMPARE(stored.name, u"Pat"_s);
         QCOMPARE(stored.optionCheckboxes, qint16(1));
-        QCOMPARE(session().mycall, QStringLiteral("QX0ZZZ/PORTABLE")); // cut to 15
+        QCOMPARE(session().mycall, u"QX0ZZZ/PORTABLE"_s); // cut to 15
         QCOMPARE(session().messageNumbers().read(), qint16(100));
         QCOMPARE(*session().messageNumbers().consume(), qint16(101));
-        QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("prefs")));
+        QTRY_VERIFY(!windows().isFormLoaded(u"prefs"_s));
 
         // Opened again, it shows what was saved.
-        prefs = windows().window<PrefsDialog>(QStringLiteral("prefs"));
-        QCOMPARE(prefs->findChild<QLineEdit *>(QStringLiteral("txtMsgNumber"))->text(),
-            QStringLiteral("101"));
-        QCOMPARE(prefs->findChild<QCheckBox *>(QStringLiteral("chkSplash"))->checkState(),
-            Qt::Unchecked);
-        QVERIFY(prefs->findChild<QCheckBox *>(QStringLiteral("chkOptions"))->isChecked());
-    }
-
-    void closingWithoutSaveDiscards()
-    {
-        test::WindowFixture f;
-        auto *prefs = windows().window<PrefsDialog>(QStringLiteral("prefs"));
-        prefs->findChild<QLineEdit *>(QStringLiteral("txtName"))->setText(QStringLiteral("Nobody"));
-        prefs->close();
-        store::PrefsRecord stored;
-        QVERIFY(!store::readPrefs(session().prefsPath(), stored));
-        QCOMPARE(stored.name, QString());
-    }
-
-    void messageFieldTakesOnlySixteenBitNumbers()
-    {
-        test::WindowFixture f;
-        auto *prefs = windows().window<PrefsDialog>(QStringLiteral("prefs"));
-        auto *number = prefs->findChild<QLineEdit *>(QStringLiteral("txtMsgNumber"));
-        number->clear();
-        number->setFocus();
-        QTest::keyClicks(number, QStringLiteral("99999"));
-        QVERIFY(number->text().toInt() <= 32767);
+        prefs = windows().window<PrefsDialog>(u"prefs"_s);
+        QCOMPARE(prefs->findChild<QLineEdit *>(u"txtMsgNumber"_s)->text(), u"101"_s);
+        QCOMPARE(prefs->findChild<QCheckBox *>(u"chkSplash"_s)->checkState(), Qt::Unchecked);
+        QVERIFY(prefs->findChild<QCheckBox *>(u"chkOptions"_s)->isChecked());
     }
 };
 
@@ -310,12 +261,12 @@ private Q_SLOTS:
     {
         test::WindowFixture f;
         store::PrefsRecord p;
-        p.splash = QStringLiteral("0");
+        p.splash = u"0"_s;
         QVERIFY(store::writePrefs(session().prefsPath(), p));
         store::markReleaseNotesSeen(session().releaseFlagPath());
         beginStartup();
-        QVERIFY(!windows().isFormLoaded(QStringLiteral("intro")));
-        QVERIFY(windows().loaded(QStringLiteral("Form1"))->isVisible());
+        QVERIFY(!windows().isFormLoaded(u"intro"_s));
+        QVERIFY(windows().loaded(u"Form1"_s)->isVisible());
     }
 
     void titleWindowHandsOverOnClick()
@@ -323,28 +274,27 @@ private Q_SLOTS:
         test::WindowFixture f; // no preferences file: the title shows
         store::markReleaseNotesSeen(session().releaseFlagPath());
         beginStartup();
-        auto *intro = windows().window<IntroWindow>(QStringLiteral("intro"));
+        auto *intro = windows().window<IntroWindow>(u"intro"_s);
         QVERIFY(intro->isVisible());
-        QVERIFY(!windows().isFormLoaded(QStringLiteral("Form1")));
-        QVERIFY(intro->findChild<QLabel *>(QStringLiteral("lblVersion"))->text()
-            == QStringLiteral("Ver: 1.0.0"));
+        QVERIFY(!windows().isFormLoaded(u"Form1"_s));
+        QVERIFY(intro->findChild<QLabel *>(u"lblVersion"_s)->text() == u"Ver: 1.0.0"_s);
         QTest::mouseClick(intro, Qt::LeftButton);
-        QVERIFY(windows().loaded(QStringLiteral("Form1"))->isVisible());
-        QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("intro")));
+        QVERIFY(windows().loaded(u"Form1"_s)->isVisible());
+        QTRY_VERIFY(!windows().isFormLoaded(u"intro"_s));
     }
 
     void releaseNotesShowOncePerVersion()
     {
         test::WindowFixture f;
-        QVERIFY(store::writeReleaseNotes(session().releaseNotesPath(), QStringLiteral("New!")));
-        windows().window(QStringLiteral("Form1"))->show();
-        QTRY_VERIFY(windows().isFormLoaded(QStringLiteral("newchanges")));
+        QVERIFY(store::writeReleaseNotes(session().releaseNotesPath(), u"New!"_s));
+        windows().window(u"Form1"_s)->show();
+        QTRY_VERIFY(windows().isFormLoaded(u"newchanges"_s));
         QTRY_VERIFY(store::releaseNotesSeen(session().releaseFlagPath()));
         windows().reset();
 
-        windows().window(QStringLiteral("Form1"))->show();
+        windows().window(u"Form1"_s)->show();
         QTest::qWait(50);
-        QVERIFY(!windows().isFormLoaded(QStringLiteral("newchanges")));
+        QVERIFY(!windows().isFormLoaded(u"newchanges"_s));
     }
 };
 

@@ -9,20 +9,8 @@
 #include <QSqlQuery>
 #include <QTest>
 
-// A net folder built the way the net window leaves one: net.mdb rows, held
-// traffic, start.net, ncs.net and the other small files.
+// A net folder built the way the net window leaves one.
 namespace rollcall::test {
-
-struct CheckInRow
-{
-    QString callsign, name, location, logtime;
-};
-
-struct TrafficRow
-{
-    QString from, count, precedence, goingto;
-    int passed = 0;
-};
 
 inline QString makeNet(const QString &nets, const QString &dbfiles, const QString &name)
 {
@@ -32,35 +20,35 @@ inline QString makeNet(const QString &nets, const QString &dbfiles, const QStrin
     return made.netpath;
 }
 
-inline void addCheckIns(const QString &netpath, const QList<CheckInRow> &rows)
+inline void insertRows(const QString &file, store::DatabaseKind kind, const QString &sql,
+    const QList<QVariantList> &rows)
 {
-    const auto db
-        = store::Database::open(netpath + QStringLiteral("net.mdb"), store::DatabaseKind::NetLog);
+    const auto db = store::Database::open(file, kind);
     QVERIFY(db);
     QSqlQuery q(db->connection());
-    for (const CheckInRow &r : rows) {
-        q.prepare(QStringLiteral(
-            "INSERT INTO net (CALLSIGN, NAME, LOCATION, LOGTIME) VALUES (?, ?, ?, ?)"));
-        for (const QString &v : { r.callsign, r.name, r.location, r.logtime })
+    for (const QVariantList &row : rows) {
+        q.prepare(sql);
+        for (const QVariant &v : row)
             q.addBindValue(v);
-        QVERIFY(q.exec());
+        QVERIFY2(q.exec(), qPrintable(sql));
     }
 }
 
-inline void addTraffic(const QString &netpath, const QList<TrafficRow> &rows)
+// Rows of callsign, name, location, logtime.
+inline void addCheckIns(const QString &netpath, const QList<QVariantList> &rows)
 {
-    const auto db = store::Database::open(
-        netpath + QStringLiteral("nettrfc.mdb"), store::DatabaseKind::NetTraffic);
-    QVERIFY(db);
-    QSqlQuery q(db->connection());
-    for (const TrafficRow &r : rows) {
-        q.prepare(QStringLiteral("INSERT INTO query1 (callsignfrom, \"traffic#\", \"priority#\", "
-                                 "goingto, passed) VALUES (?, ?, ?, ?, ?)"));
-        for (const QVariant &v : { QVariant(r.from), QVariant(r.count), QVariant(r.precedence),
-                 QVariant(r.goingto), QVariant(r.passed) })
-            q.addBindValue(v);
-        QVERIFY(q.exec());
-    }
+    insertRows(netpath + QStringLiteral("net.mdb"), store::DatabaseKind::NetLog,
+        QStringLiteral("INSERT INTO net (CALLSIGN, NAME, LOCATION, LOGTIME) VALUES (?, ?, ?, ?)"),
+        rows);
+}
+
+// Rows of callsignfrom, count, precedence number, goingto, passed.
+inline void addTraffic(const QString &netpath, const QList<QVariantList> &rows)
+{
+    insertRows(netpath + QStringLiteral("nettrfc.mdb"), store::DatabaseKind::NetTraffic,
+        QStringLiteral("INSERT INTO query1 (callsignfrom, \"traffic#\", \"priority#\", goingto, "
+                       "passed) VALUES (?, ?, ?, ?, ?)"),
+        rows);
 }
 
 } // namespace rollcall::test

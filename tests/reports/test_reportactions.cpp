@@ -15,59 +15,46 @@
 
 using namespace rollcall;
 using namespace rollcall::reports;
+using namespace Qt::StringLiterals;
 using Kind = test::ScriptedPrompts::Kind;
+using Command = int (*)(const QStringList &);
 Q_DECLARE_METATYPE(rollcall::reports::ReportAction)
+Q_DECLARE_METATYPE(Command)
 
 namespace {
 
-// An open net the way the net window leaves it: twelve check-ins, traffic
-// 1, 2 (passed) and 4 (not), started 5 December at 6:05:09 PM, ended 105
-// minutes later.
+// An open net: twelve check-ins, traffic 1, 2 (passed) and 4 (not), started
+// 5 December at 6:05:09 PM, ended 105 minutes later.
 struct OpenNet
 {
     test::WindowFixture fx;
-    QString netpath;
+    QString netpath = test::makeNet(fx.home.nets(), fx.home.dbfiles(), u"GSPN"_s);
 
     OpenNet()
     {
-        netpath = test::makeNet(fx.home.nets(), fx.home.dbfiles(), QStringLiteral("GSPN"));
         session().netpath = netpath;
-        QList<test::CheckInRow> rows;
+        QList<QVariantList> rows;
         for (int i = 0; i < 12; ++i)
-            rows.append({ QStringLiteral("Q%1AA").arg(i), QStringLiteral("Op %1").arg(i),
-                QStringLiteral("Town"), QStringLiteral("18:%1:00").arg(10 + i) });
-        rows[3].name = QStringLiteral("<b>&\"x'");
+            rows.append(
+                { u"Q%1AA"_s.arg(i), u"Op %1"_s.arg(i), u"Town"_s, u"18:%1:00"_s.arg(10 + i) });
+        rows[3][1] = u"<b>&\"x'"_s;
         test::addCheckIns(netpath, rows);
         test::addTraffic(netpath,
             { { "Q1AA", "1", "4", "Boston", 1 }, { "Q2AA", "2", "1", "Erie", 1 },
                 { "Q3AA", "4", "2", "Troy", 0 } });
         const QLocale locale;
-        const QDate day(2026, 12, 5);
+        const QString day = locale.toString(QDate(2026, 12, 5), QLocale::ShortFormat);
         store::appendStartNetLine(netpath,
-            store::formatStartLine(locale.toString(day, QLocale::ShortFormat),
-                locale.toString(QTime(18, 5, 9), QLocale::LongFormat)));
+            store::formatStartLine(day, locale.toString(QTime(18, 5, 9), QLocale::LongFormat)));
         store::appendStartNetLine(netpath,
-            store::formatEndLine(locale.toString(day, QLocale::ShortFormat),
-                locale.toString(QTime(19, 50, 9), QLocale::LongFormat)));
-        store::writeFirstNcs(netpath, QStringLiteral("Q0NC"), QStringLiteral("18:05:09"));
-        session().prefsrec.callsign = QStringLiteral("Q1AW");
-        session().prefsrec.name = QStringLiteral("Jo Example");
-        session().prefsrec.location = QStringLiteral("Springfield");
+            store::formatEndLine(day, locale.toString(QTime(19, 50, 9), QLocale::LongFormat)));
+        store::writeFirstNcs(netpath, u"Q0NC"_s, u"18:05:09"_s);
+        session().prefsrec.callsign = u"Q1AW"_s;
+        session().prefsrec.name = u"Jo Example"_s;
+        session().prefsrec.location = u"Springfield"_s;
     }
     QString file(const QString &name) const { return fx.home.path() + u'/' + name; }
 };
-
-int (*commandFor(ReportAction action))(const QStringList &)
-{
-    switch (action) {
-    case ReportAction::SummarySave:
-        return &runSummaryCommand;
-    case ReportAction::ExportHtml:
-        return &runHtmlCommand;
-    default:
-        return &runExportCommand;
-    }
-}
 } // namespace
 
 // The net window's report menu items and the matching subcommands.
@@ -77,95 +64,74 @@ class ReportActionsTest : public QObject
     QLocale m_savedLocale;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        // The locale the start lines are written and read with.
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
     void cleanupTestCase() { QLocale::setDefault(m_savedLocale); }
-
-    void cancelOrNoLeavesFilesAlone()
-    {
-        OpenNet net;
-        net.fx.prompts.answer(QString());
-        runReportAction(ReportAction::SummarySave, nullptr);
-        QCOMPARE(net.fx.prompts.shown().size(), 1);
-        const test::ScriptedPrompts::Shown dialog = net.fx.prompts.shown().first();
-        QCOMPARE(dialog.kind, Kind::SaveFile);
-        QCOMPARE(dialog.text, QStringLiteral("Text (*.txt)|*.txt|Net Summary File (*.nsf)|*.nsf"));
-        QCOMPARE(dialog.dialog.defaultExtension, QStringLiteral(".txt"));
-        QCOMPARE(dialog.proposed, net.netpath + QStringLiteral("GSPN.txt"));
-        QVERIFY(!QFile::exists(net.netpath + QStringLiteral("GSPN.txt")));
-
-        const QString old = net.file(QStringLiteral("old.txt"));
-        QFile f(old);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("keep me");
-        f.close();
-        net.fx.prompts.answer(old).answerNo();
-        runReportAction(ReportAction::SummarySave, nullptr);
-        QCOMPARE(net.fx.prompts.shown().last().kind, Kind::YesNo);
-        QCOMPARE(net.fx.prompts.shown().last().title, QStringLiteral("Summary save as"));
-        QCOMPARE(net.fx.prompts.shown().last().text,
-            old + QStringLiteral(" already exists!| Do you want to replace it?"));
-        QCOMPARE(test::fileBytes(old), QByteArray("keep me"));
-    }
 
     void actionsWriteWhatSubcommandsWrite_data()
     {
         QTest::addColumn<ReportAction>("action");
+        QTest::addColumn<Command>("command");
         QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("proposed"); // %1: the net folder
         QTest::addColumn<QString>("replaceTitle");
-        QTest::newRow("summary") << ReportAction::SummarySave
-                                 << "Text (*.txt)|*.txt|Net Summary File (*.nsf)|*.nsf"
-                                 << "Summary save as";
-        QTest::newRow("html") << ReportAction::ExportHtml
-                              << "HTML (*.html)|*.html|HTM (*.htm)|*.htm"
-                              << "Summary save as";
-        QTest::newRow("export") << ReportAction::ExportNet
-                                << "Text (*.txt)|*.txt|RCX  (*.rcx)|*.rcx"
-                                << "Export Net";
+        QTest::newRow("summary") << ReportAction::SummarySave << &runSummaryCommand
+                                 << u"Text (*.txt)|*.txt|Net Summary File (*.nsf)|*.nsf"_s
+                                 << u"%1GSPN.txt"_s << u"Summary save as"_s;
+        QTest::newRow("html") << ReportAction::ExportHtml << &runHtmlCommand
+                              << u"HTML (*.html)|*.html|HTM (*.htm)|*.htm"_s << u"%1GSPN.html"_s
+                              << u"Summary save as"_s;
+        QTest::newRow("export") << ReportAction::ExportNet << &runExportCommand
+                                << u"Text (*.txt)|*.txt|RCX  (*.rcx)|*.rcx"_s << u"GSPN"_s
+                                << u"Export Net"_s;
     }
     void actionsWriteWhatSubcommandsWrite()
     {
         QFETCH(ReportAction, action);
+        QFETCH(QString, proposed);
         OpenNet net;
-        const QString fromWindow = net.file(QStringLiteral("window.out"));
-        const QString fromCommand = net.file(QStringLiteral("command.out"));
-        QFile old(fromWindow);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write(QByteArray(100000, 'x')); // replaced completely, not overwritten in place
-        old.close();
+        const QString out = net.file(u"window.out"_s);
+        const QByteArray old(100000, 'x');
+        QVERIFY(test::writeFileBytes(out, old));
 
-        net.fx.prompts.answer(fromWindow).answerYes();
+        // Cancelled, then not replaced: nothing written.
+        net.fx.prompts.answer(QString());
         runReportAction(action, nullptr);
-        QTEST(net.fx.prompts.shown().first().text, "filter");
-        QTEST(net.fx.prompts.shown().last().title, "replaceTitle");
-        QCOMPARE(commandFor(action)({ net.netpath, QStringLiteral("-o"), fromCommand }), 0);
-        const QByteArray bytes = test::fileBytes(fromWindow);
+        net.fx.prompts.answer(out).answerNo();
+        runReportAction(action, nullptr);
+        QCOMPARE(test::fileBytes(out), old);
+        const auto shown = net.fx.prompts.shown();
+        QCOMPARE(shown.size(), 3);
+        QCOMPARE(shown[0].kind, Kind::SaveFile);
+        QTEST(shown[0].text, "filter");
+        QCOMPARE(shown[0].proposed, proposed.arg(net.netpath));
+        QVERIFY(!QFile::exists(shown[0].proposed));
+        QCOMPARE(shown[2].kind, Kind::YesNo);
+        QTEST(shown[2].title, "replaceTitle");
+        QCOMPARE(shown[2].text, out + u" already exists!| Do you want to replace it?"_s);
+
+        // Replaced completely, not overwritten in place, with what the subcommand writes.
+        net.fx.prompts.answer(out).answerYes();
+        runReportAction(action, nullptr);
+        const QString fromCommand = net.file(u"command.out"_s);
+        QFETCH(Command, command);
+        QCOMPARE(command({ net.netpath, u"-o"_s, fromCommand }), 0);
+        const QByteArray bytes = test::fileBytes(out);
         QVERIFY(bytes.size() > 100 && !bytes.contains("xxxx"));
         QCOMPARE(bytes, test::fileBytes(fromCommand));
         QVERIFY(net.fx.prompts.messages().isEmpty());
-        if (action == ReportAction::ExportHtml) // station texts escaped
-            QVERIFY(bytes.contains("<td>&lt;b&gt;&amp;&quot;x&#39;</td>"));
     }
 
     void subcommandErrors()
     {
         OpenNet net;
         QCOMPARE(runSummaryCommand({}), 2);
-        QCOMPARE(runSummaryCommand({ net.netpath, QStringLiteral("-o") }), 2);
-        QCOMPARE(runHtmlCommand({ net.file(QStringLiteral("nowhere")) }), 1);
+        QCOMPARE(runSummaryCommand({ net.netpath, u"-o"_s }), 2);
+        QCOMPARE(runHtmlCommand({ net.file(u"nowhere"_s) }), 1);
         QCOMPARE(runExportCommand({ net.fx.home.dbfiles() }), 1); // no net.mdb there
-        QCOMPARE(runSummaryCommand({ net.netpath, QStringLiteral("-o"),
-                     net.file(QStringLiteral("no/such/dir/x.txt")) }),
-            1);
-        QFile damaged(net.netpath + QStringLiteral("net.mdb"));
-        QVERIFY(damaged.open(QIODevice::WriteOnly));
-        damaged.write(QByteArray(4096, 'z'));
-        damaged.close();
-        const QString out = net.file(QStringLiteral("s.txt"));
-        QCOMPARE(runSummaryCommand({ net.netpath, QStringLiteral("-o"), out }), 1);
+        QCOMPARE(runSummaryCommand({ net.netpath, u"-o"_s, net.file(u"no/such/dir/x.txt"_s) }), 1);
+        QVERIFY(test::writeFileBytes(net.netpath + u"net.mdb"_s, QByteArray(4096, 'z')));
+        const QString out = net.file(u"s.txt"_s);
+        QCOMPARE(runSummaryCommand({ net.netpath, u"-o"_s, out }), 1);
         QVERIFY(!QFile::exists(out));
     }
 
@@ -174,25 +140,19 @@ private Q_SLOTS:
         OpenNet net;
         const store::MessageNumberFile numbers = session().messageNumbers();
         QVERIFY(numbers.write(57));
-        const QString file = net.file(QStringLiteral("gspn.nts"));
-
         net.fx.prompts.answer(QString()); // cancelled: the number stays
         runReportAction(ReportAction::NetReport, nullptr);
-        QCOMPARE(net.fx.prompts.shown().first().text,
-            QStringLiteral("Text (*.txt)|*.txt|NTS  (*.nts)|*.nts"));
-        QCOMPARE(net.fx.prompts.shown().first().dialog.defaultExtension, QStringLiteral(".nts"));
-        QCOMPARE(net.fx.prompts.shown().first().proposed, QStringLiteral("GSPN"));
+        QCOMPARE(net.fx.prompts.shown().first().text, u"Text (*.txt)|*.txt|NTS  (*.nts)|*.nts"_s);
         QCOMPARE(numbers.read(), qint16(57));
 
+        const QString file = net.file(u"gspn.nts"_s);
         net.fx.prompts.answer(file);
         runReportAction(ReportAction::NetReport, nullptr);
         QCOMPARE(numbers.read(), qint16(58));
         const QList<QByteArray> lines = test::fileBytes(file).split('\n');
         const QDate filed = net.fx.clock.utcNow().date();
         QCOMPARE(lines.at(0),
-            "57 R Q1AW 12 SPRINGFIELD "
-                + QLocale().monthName(filed.month(), QLocale::ShortFormat).toLatin1() + ' '
-                + QByteArray::number(filed.day()) + '\r');
+            "57 R Q1AW 12 SPRINGFIELD " + QLocale().toString(filed, u"MMM d"_s).toLatin1() + '\r');
         QCOMPARE(lines.at(3), QByteArray("GSPN DEC 5 STATIONS 13 TRAFFIC 3 IN 105 MINUTES X\r"));
         QCOMPARE(lines.at(6), QByteArray(28, ' ') + "Q1AW - JO EXAMPLE\r");
     }
@@ -201,8 +161,8 @@ private Q_SLOTS:
     {
         OpenNet net;
         // The settings an earlier run chose: PDF into a file, landscape.
-        const QString pdf = net.file(QStringLiteral("log.pdf"));
-        const QString printerDat = net.fx.home.dbfiles() + QStringLiteral("/printer.dat");
+        const QString pdf = net.file(u"log.pdf"_s);
+        const QString printerDat = net.fx.home.dbfiles() + u"/printer.dat"_s;
         {
             QPrinter chosen;
             chosen.setOutputFormat(QPrinter::PdfFormat);
@@ -214,17 +174,16 @@ private Q_SLOTS:
         }
 
         // The net window stand-in: a widget holding the check-in grid.
-        const auto db = store::Database::open(
-            net.netpath + QStringLiteral("net.mdb"), store::DatabaseKind::NetLog);
+        const auto db
+            = store::Database::open(net.netpath + u"net.mdb"_s, store::DatabaseKind::NetLog);
         store::RecordSourceModel source(*db);
+        QVERIFY(source.setRecordSource(u"qry:net"_s));
         QWidget window;
         auto *grid = new DataGrid(&window);
-        grid->setObjectName(QStringLiteral("TDBGrid1"));
-        QVERIFY(source.setRecordSource(QStringLiteral("qry:net")));
+        grid->setObjectName(u"TDBGrid1"_s);
         grid->setSource(&source);
-        grid->setColumns({ GridColumn(QStringLiteral("CALLSIGN"), QStringLiteral("callsign")),
-            GridColumn(QStringLiteral("NAME"), QStringLiteral("name")),
-            GridColumn(QStringLiteral("LOG TIME"), QStringLiteral("logtime")) });
+        grid->setColumns(
+            { GridColumn(u"CALLSIGN"_s, u"callsign"_s), GridColumn(u"NAME"_s, u"name"_s) });
 
         net.fx.prompts.answerNo(); // page setup cancelled: nothing printed
         runReportAction(ReportAction::PrintNet, &window);
@@ -235,8 +194,6 @@ private Q_SLOTS:
         QCOMPARE(net.fx.prompts.shown().last().kind, Kind::Print);
         QVERIFY(net.fx.prompts.messages().isEmpty());
         QVERIFY(test::fileBytes(pdf).startsWith("%PDF"));
-        if (const QString dir = qEnvironmentVariable("RC_SCREENSHOT_DIR"); !dir.isEmpty())
-            QFile::copy(pdf, dir + QStringLiteral("/printed-log.pdf"));
         QCOMPARE(QFileInfo(printerDat).size(), 4096);
         QPrinter again;
         QVERIFY(restorePrintSettings(again, *store::RecordFile(printerDat, 4096).read(1, 4096)));
