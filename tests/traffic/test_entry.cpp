@@ -182,29 +182,29 @@ private Q_SLOTS:
         QCOMPARE(row->rectime, receivedTime(f.clock.now(), QLocale::system()));
     }
 
-    // A code without a parameter, or none, goes straight on to the origin station.
-    void handlingWithoutParameter_data()
+    // No code (blank bar) or a code without a parameter goes straight on to the origin
+    // station; Cancel then stores nothing and takes no number.
+    void handlingWithoutParameterThenCancel()
     {
-        QTest::addColumn<char>("key");
-        QTest::addColumn<QString>("code");
-        QTest::newRow("C") << 'C' << QStringLiteral("HXC");
-        QTest::newRow("blank bar: none") << ' ' << QString();
-    }
-    void handlingWithoutParameter()
-    {
-        QFETCH(char, key);
-        QFETCH(QString, code);
         EntryFixture f;
-        TrafficEntryWindow *w = openEntry();
-        QVERIFY(w);
-        child(w, "handling")->setFocus();
-        auto *list = child<QListWidget>(w, "handlinglist");
-        QTRY_COMPARE(focused(), list);
-        QTest::keyClick(list, key);
-        QCOMPARE(child(w, "handling")->text(), code);
-        QVERIFY(child<QLabel>(w, "handlingprompt")->text().isEmpty());
-        QCOMPARE(focused(), child(w, "originsation"));
-        QVERIFY(!list->isVisible());
+        TrafficEntryWindow *w = nullptr;
+        for (const auto &[key, code] : { std::pair { ' ', "" }, std::pair { 'C', "HXC" } }) {
+            windows().unload(QStringLiteral("trafficform"));
+            QVERIFY(w = openEntry());
+            child(w, "handling")->setFocus();
+            auto *list = child<QListWidget>(w, "handlinglist");
+            QTRY_COMPARE(focused(), list);
+            QTest::keyClick(list, key);
+            QCOMPARE(child(w, "handling")->text(), QLatin1String(code));
+            QVERIFY(child<QLabel>(w, "handlingprompt")->text().isEmpty());
+            QCOMPARE(focused(), child(w, "originsation"));
+            QVERIFY(!list->isVisible());
+        }
+        fillAddress(w);
+        QTest::mouseClick(child<QPushButton>(w, "cancel"), Qt::LeftButton);
+        QVERIFY(!windows().isFormLoaded(QStringLiteral("trafficform")));
+        QCOMPARE(openStore()->undeliveredCount(), 0);
+        QCOMPARE(session().messageNumbers().read(), qint16(0));
     }
 
     // The first empty required field turns red; nothing goes out, no number is taken.
@@ -291,18 +291,6 @@ private Q_SLOTS:
         QCOMPARE(child(w, "sendingstation")->text(), QStringLiteral("N1SECOND"));
         QCOMPARE(focused(), child(w, "originmessagenumber"));
         QVERIFY(!checkins->isVisible());
-    }
-
-    void cancelStoresNothing()
-    {
-        EntryFixture f;
-        TrafficEntryWindow *w = openEntry();
-        QVERIFY(w);
-        fillAddress(w);
-        QTest::mouseClick(child<QPushButton>(w, "cancel"), Qt::LeftButton);
-        QVERIFY(!windows().isFormLoaded(QStringLiteral("trafficform")));
-        QCOMPARE(openStore()->undeliveredCount(), 0);
-        QCOMPARE(session().messageNumbers().read(), qint16(0));
     }
 
     void placeOfOrigin()
