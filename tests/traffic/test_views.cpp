@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimeZone>
@@ -24,27 +23,6 @@ using namespace rollcall::traffic;
 
 namespace {
 
-Radiogram sample(bool sent)
-{
-    Radiogram r;
-    r.sent = sent;
-    r.originmessagenumber = QStringLiteral("12");
-    r.precedence = QStringLiteral("Routine");
-    r.handling = QStringLiteral("HXG");
-    r.sendingstation = QStringLiteral("W1AW");
-    r.originsation = QStringLiteral("W1AW");
-    r.originplace = QStringLiteral("Newington, CT");
-    r.origintime = QStringLiteral("18:05");
-    r.origindate = QStringLiteral("DEC 5");
-    r.toname = QStringLiteral("John Smith");
-    r.tocity = QStringLiteral("Hartford");
-    r.tostate = QStringLiteral("CT");
-    r.tozip = QStringLiteral("06101");
-    r.messagetext = QStringLiteral("HAPPY BIRTHDAY X LOVE");
-    r.signature = QStringLiteral("Mary");
-    return r;
-}
-
 std::unique_ptr<TrafficStore> openStore()
 {
     return TrafficStore::open(session().dbfile(QStringLiteral("Traffic.mdb")));
@@ -52,7 +30,17 @@ std::unique_ptr<TrafficStore> openStore()
 
 qint64 storeOne(bool sent)
 {
-    Radiogram r = sample(sent);
+    Radiogram r;
+    r.sent = sent;
+    r.originmessagenumber = QStringLiteral("12");
+    r.precedence = QStringLiteral("Routine");
+    r.handling = QStringLiteral("HXG");
+    r.originsation = QStringLiteral("W1AW");
+    r.originplace = QStringLiteral("Newington, CT");
+    r.origintime = QStringLiteral("18:05");
+    r.origindate = QStringLiteral("DEC 5");
+    r.toname = QStringLiteral("John Smith");
+    r.messagetext = QStringLiteral("HAPPY BIRTHDAY X LOVE");
     openStore()->add(r);
     return r.messageid;
 }
@@ -84,22 +72,6 @@ class TrafficViewsTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void opensOnTheSelectedRadiogram()
-    {
-        test::WindowFixture f;
-        storeOne(false);
-        const qint64 id = storeOne(false);
-        TrafficViewWindow *view = openView("trafficformview", id);
-        QCOMPARE(view->messageid(), id);
-        QCOMPARE(view->box(QStringLiteral("toname"))->text(), QStringLiteral("John Smith"));
-        QCOMPARE(view->findChild<QLabel *>(QStringLiteral("check"))->text(), QStringLiteral("4"));
-        // The radiogram's own fields wait for Edit; the passing fields do not.
-        QVERIFY(!view->box(QStringLiteral("toname"))->isEnabled());
-        QVERIFY(view->box(QStringLiteral("sentto"))->isEnabled());
-        QCOMPARE(view->passedVia()->count(), 8);
-        test::WindowFixture::snapshot(view, QStringLiteral("trafficformview"));
-    }
-
     void manualSendMovesTheRadiogramToTheDeliveredList()
     {
         test::WindowFixture f;
@@ -110,37 +82,30 @@ private Q_SLOTS:
         QCOMPARE(panel->listButton()->text(), QStringLiteral("&List Traffic(1)"));
         TrafficViewWindow *view = openView("trafficformview", id);
         view->box(QStringLiteral("sentto"))->setText(QStringLiteral("K1ABC"));
-        focusIn(view->box(QStringLiteral("senttime")));
         view->passedVia()->setCurrentText(QStringLiteral("Voice Net"));
-        test::WindowFixture::snapshot(view, QStringLiteral("trafficformview-passing"));
         click(view, "ManualSend");
 
         QVERIFY(!windows().isFormLoaded(QStringLiteral("trafficformview")));
         const Radiogram stored = *openStore()->byId(id);
         QVERIFY(stored.sent);
         QCOMPARE(stored.sentto, QStringLiteral("K1ABC"));
-        QCOMPARE(stored.senttime, f.clock.utcNow().toString(QStringLiteral("HH:mm:ss")));
         QCOMPARE(stored.sentvia, QStringLiteral("Voice Net"));
-        auto *list = windows().window<TrafficListWindow>(QStringLiteral("listtraffic"));
-        QVERIFY(list->isVisible());
-        QCOMPARE(list->recordCount(), 0);
+        QCOMPARE(
+            windows().window<TrafficListWindow>(QStringLiteral("listtraffic"))->recordCount(), 0);
         QCOMPARE(panel->listButton()->text(), QStringLiteral("&List Traffic(0)"));
         QCOMPARE(panel->listButton()->palette().color(QPalette::Button),
             panel->palette().color(QPalette::Button));
-        auto *old = windows().window<TrafficListWindow>(QStringLiteral("oldtraffic"));
-        QCOMPARE(old->recordCount(), 1);
-        test::WindowFixture::snapshot(panel, QStringLiteral("trafficlist-after-send"));
-        old->show();
-        test::WindowFixture::snapshot(old, QStringLiteral("oldtraffic-after-send"));
+        QCOMPARE(
+            windows().window<TrafficListWindow>(QStringLiteral("oldtraffic"))->recordCount(), 1);
     }
 
     void manualSendByPacketWritesThePacketFile_data()
     {
         QTest::addColumn<QString>("via");
         QTest::addColumn<bool>("chooseFile");
-        QTest::newRow("Packet") << "Packet" << true;
-        QTest::newRow("typed in capitals") << "PACKET" << true;
-        QTest::newRow("file dialog cancelled") << "Packet" << false;
+        QTest::newRow("Packet") << QStringLiteral("Packet") << true;
+        QTest::newRow("typed in capitals") << QStringLiteral("PACKET") << true;
+        QTest::newRow("file dialog cancelled") << QStringLiteral("Packet") << false;
     }
     void manualSendByPacketWritesThePacketFile()
     {
@@ -154,7 +119,6 @@ private Q_SLOTS:
         f.prompts.answer(chooseFile ? file : QString());
         click(view, "ManualSend");
         QCOMPARE(f.prompts.shown().size(), 1);
-        QCOMPARE(f.prompts.shown().constFirst().dialog.defaultExtension, QStringLiteral(".nts"));
         QCOMPARE(QFile::exists(file), chooseFile);
         if (chooseFile) {
             QFile packet(file);
@@ -167,19 +131,28 @@ private Q_SLOTS:
         QVERIFY(!windows().isFormLoaded(QStringLiteral("trafficformview")));
     }
 
-    void deliveredViewSavesTheShortForm()
+    void deliveredViewSavesTheShortFormAndNavigates()
     {
         test::WindowFixture f;
-        TrafficViewWindow *view = openView("oldtrafficformview", storeOne(true));
+        const qint64 first = storeOne(true);
+        storeOne(false);
+        const qint64 last = storeOne(true);
+        TrafficViewWindow *view = openView("oldtrafficformview", first);
         const QString file = f.home.path() + QStringLiteral("/12.nts");
         f.prompts.answer(file);
         view->findChild<QAction *>(QStringLiteral("mnuSaveMessage"))->trigger();
         QCOMPARE(f.prompts.shown().constFirst().proposed, QStringLiteral("12"));
-        test::WindowFixture::snapshot(view, QStringLiteral("oldtrafficformview"));
         QFile saved(file);
         QVERIFY(saved.open(QIODevice::ReadOnly));
         // No received lines and no header: the preamble comes first.
         QVERIFY(saved.readLine().startsWith("12  R  HXG  W1AW  4"));
+
+        view->navigate(Move::Next); // the undelivered one is skipped
+        QCOMPARE(view->messageid(), last);
+        view->navigate(Move::Next);
+        QCOMPARE(view->messageid(), last);
+        view->navigate(Move::First);
+        QCOMPARE(view->messageid(), first);
     }
 
     void passedTimeIsUtcAndDateLocal()
@@ -201,11 +174,19 @@ private Q_SLOTS:
             QLocale::system().toString(QDate(2026, 12, 5), QLocale::ShortFormat));
     }
 
-    void editAndUpdateStoreACorrection()
+    void opensOnTheSelectedRadiogramAndStoresACorrection()
     {
         test::WindowFixture f;
+        storeOne(false);
         const qint64 id = storeOne(false);
         TrafficViewWindow *view = openView("trafficformview", id);
+        QCOMPARE(view->messageid(), id);
+        QCOMPARE(view->box(QStringLiteral("toname"))->text(), QStringLiteral("John Smith"));
+        QCOMPARE(view->findChild<QLabel *>(QStringLiteral("check"))->text(), QStringLiteral("4"));
+        // The radiogram's own fields wait for Edit; the passing fields do not.
+        QVERIFY(!view->box(QStringLiteral("toname"))->isEnabled());
+        QVERIFY(view->box(QStringLiteral("sentto"))->isEnabled());
+        test::WindowFixture::snapshot(view, QStringLiteral("trafficformview"));
         auto *edit = view->findChild<QPushButton *>(QStringLiteral("EditMessage"));
         auto *update = view->findChild<QPushButton *>(QStringLiteral("UpdateMessage"));
         QVERIFY(!update->isEnabled());
@@ -232,7 +213,8 @@ private Q_SLOTS:
             for (const char *call : { "W1AW", "K1ABC", "KW1X" })
                 master->appendRecord({ QLatin1String(call), {}, {}, {}, {} });
         }
-        TrafficViewWindow *view = openView("trafficformview", storeOne(false));
+        const qint64 id = storeOne(false);
+        TrafficViewWindow *view = openView("trafficformview", id);
         QLineEdit *passedTo = view->box(QStringLiteral("sentto"));
         QTest::keyClicks(passedTo, QStringLiteral("w1"));
         QCOMPARE(passedTo->text(), QStringLiteral("W1"));
@@ -246,32 +228,8 @@ private Q_SLOTS:
             list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
         QCOMPARE(passedTo->text(), QStringLiteral("KW1X"));
         QVERIFY(!list->isVisibleTo(view));
-        passedTo->clear();
-        QTest::keyClick(passedTo, Qt::Key_Backspace);
-        QVERIFY(!list->isVisibleTo(view));
-    }
-
-    void deliveredViewNavigatesTheDeliveredList()
-    {
-        test::WindowFixture f;
-        const qint64 first = storeOne(true);
-        storeOne(false);
-        const qint64 last = storeOne(true);
-        TrafficViewWindow *view = openView("oldtrafficformview", first);
-        view->navigate(Move::Next);
-        QCOMPARE(view->messageid(), last);
-        view->navigate(Move::Next);
-        QCOMPARE(view->messageid(), last);
-        view->navigate(Move::First);
-        QCOMPARE(view->messageid(), first);
-    }
-
-    void cancelStoresNothing()
-    {
-        test::WindowFixture f;
-        const qint64 id = storeOne(false);
-        TrafficViewWindow *view = openView("trafficformview", id);
-        view->box(QStringLiteral("sentto"))->setText(QStringLiteral("K1ABC"));
+        // Cancel keeps what was typed out of the store.
+        passedTo->setText(QStringLiteral("K1ABC"));
         click(view, "Cancel");
         QVERIFY(!windows().isFormLoaded(QStringLiteral("trafficformview")));
         QVERIFY(openStore()->byId(id)->sentto.isEmpty());
@@ -282,16 +240,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("window");
         QTest::addColumn<bool>("yes");
         QTest::addColumn<QString>("question");
-        const QString two = QStringLiteral(
-            "Are you sure you want to delete this record?  This permanently removes it from the "
-            "database!");
-        const QString one = QStringLiteral(
-            "Are you sure you want to delete this record? This permanently removes it from the "
-            "database!");
-        QTest::newRow("undelivered, no") << "trafficformview" << false << two;
-        QTest::newRow("undelivered, yes") << "trafficformview" << true << two;
-        QTest::newRow("delivered, no") << "oldtrafficformview" << false << one;
-        QTest::newRow("delivered, yes") << "oldtrafficformview" << true << one;
+        // The undelivered view has two blanks after the question mark, the delivered one one.
+        const QString q = QStringLiteral("Are you sure you want to delete this record?%1This "
+                                         "permanently removes it from the database!");
+        for (bool yes : { false, true }) {
+            QTest::addRow("undelivered, %s", yes ? "yes" : "no")
+                << "trafficformview" << yes << q.arg("  ");
+            QTest::addRow("delivered, %s", yes ? "yes" : "no")
+                << "oldtrafficformview" << yes << q.arg(" ");
+        }
     }
     void deleteAsksFirst()
     {

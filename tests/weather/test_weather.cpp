@@ -4,7 +4,6 @@
 #include "traffic/trafficstore.h"
 #include "weather/weatherreport.h"
 #include "weather/weatherwindow.h"
-#include "weather/weatherwindows.h"
 #include "windowfixture.h"
 
 #include <QComboBox>
@@ -18,47 +17,6 @@
 using namespace rollcall;
 using namespace rollcall::weather;
 
-class WeatherReportTest : public QObject
-{
-    Q_OBJECT
-private Q_SLOTS:
-    void observationText_data()
-    {
-        QTest::addColumn<Observation>("observation");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("example") << Observation { "1435", "EDT", "JOHN", "SPRINGFIELD", "MA", "72",
-            "F", "CLEAR", "NW", "10", "15", "ESTIMATED", "30.02", "FALLING", "RAIN", "0.5" }
-                                 << QStringLiteral(
-                                        "1435EDT JOHN SPRINGFIELD MA 72F CLEAR NW10/15/ESTIMATED "
-                                        "30.02FALLING \r\nRAIN/0.5");
-        QTest::newRow("only the time") << [] {
-            Observation o;
-            o.time = QStringLiteral("1435");
-            o.zone = QStringLiteral("EDT");
-            return o;
-        }() << QStringLiteral("1435EDT      //  \r\n/");
-    }
-    void observationText()
-    {
-        QFETCH(Observation, observation);
-        QFETCH(QString, text);
-        QCOMPARE(weather::observationText(observation), text);
-    }
-
-    void counterIsItsOwnFile()
-    {
-        test::TempHome home;
-        WeatherCounter counter(WeatherCounter::pathIn(home.path()));
-        QCOMPARE(counter.last(), 0);
-        QCOMPARE(counter.next(), 1);
-        QVERIFY(counter.setLast(16));
-        QCOMPARE(WeatherCounter(WeatherCounter::pathIn(home.path())).next(), 17);
-        QFile file(WeatherCounter::pathIn(home.path()));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("17\r\n"));
-    }
-};
-
 namespace {
 traffic::Radiogram lastRadiogram()
 {
@@ -66,16 +24,39 @@ traffic::Radiogram lastRadiogram()
     QSqlQuery q(store->database().connection());
     q.exec(QStringLiteral("SELECT max(messageid) FROM trafficpassed"));
     q.next();
-    const qint64 id = q.value(0).toLongLong();
-    q.finish();
-    return store->byId(id).value_or(traffic::Radiogram {});
+    return store->byId(q.value(0).toLongLong()).value_or(traffic::Radiogram {});
 }
 } // namespace
 
-class WeatherWindowTest : public QObject
+class WeatherTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void observationText()
+    {
+        QCOMPARE(weather::observationText({ "1435", "EDT", "JOHN", "SPRINGFIELD", "MA", "72", "F",
+                     "CLEAR", "NW", "10", "15", "ESTIMATED", "30.02", "FALLING", "RAIN", "0.5" }),
+            QStringLiteral("1435EDT JOHN SPRINGFIELD MA 72F CLEAR NW10/15/ESTIMATED 30.02FALLING "
+                           "\r\nRAIN/0.5"));
+        // Only the time: every separator stays.
+        Observation timeOnly;
+        timeOnly.time = QStringLiteral("1435");
+        timeOnly.zone = QStringLiteral("EDT");
+        QCOMPARE(weather::observationText(timeOnly), QStringLiteral("1435EDT      //  \r\n/"));
+    }
+
+    void counterIsItsOwnFile()
+    {
+        test::TempHome home;
+        const QString path = WeatherCounter::pathIn(home.path());
+        QCOMPARE(WeatherCounter(path).next(), 1);
+        QVERIFY(WeatherCounter(path).setLast(16));
+        QCOMPARE(WeatherCounter(path).next(), 17);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("17\r\n"));
+    }
+
     void storesConsecutiveReports()
     {
         test::WindowFixture f;
@@ -84,18 +65,14 @@ private Q_SLOTS:
         for (const char *expected : { "W17", "W18" }) {
             auto *w = windows().window<WeatherWindow>(QStringLiteral("nws"));
             w->show();
-            QCOMPARE(w->windowTitle(), QStringLiteral("NWS Tactical Message"));
             auto text = [w](const char *name) { return w->findChild<QLineEdit *>(name); };
             auto list = [w](const char *name) { return w->findChild<QComboBox *>(name); };
-            QCOMPARE(text("Text11")->text(), QStringLiteral("Q1AW           "));
-            QCOMPARE(list("cmbSkycover")->currentText(), QStringLiteral("OVERCAST"));
             text("Text1")->setFocus();
             QTRY_COMPARE(text("Text1")->selectedText(), QStringLiteral("1805"));
             QTest::keyClicks(text("Observer"), QStringLiteral("john"));
             QTest::keyClicks(text("location"), QStringLiteral("springfield"));
             list("cmbPrecipitationtype")->clearEditText();
             QTest::keyClicks(list("cmbPrecipitationtype")->lineEdit(), QStringLiteral("rain"));
-            QCOMPARE(list("cmbPrecipitationtype")->currentText(), QStringLiteral("RAIN"));
             QTest::keyClicks(list("cmbWindfrom")->lineEdit(), QStringLiteral("nw"));
             QTest::keyClicks(text("sendto"), QStringLiteral("nws box"));
             test::WindowFixture::snapshot(w, QStringLiteral("nws"));
@@ -103,17 +80,13 @@ private Q_SLOTS:
             QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("nws")));
 
             const traffic::Radiogram r = lastRadiogram();
-            QCOMPARE(r.originmessagenumber, QString::fromLatin1(expected));
-            QCOMPARE(r.precedence, QStringLiteral("R"));
-            QCOMPARE(r.originsation, QStringLiteral("Q1AW"));
-            QCOMPARE(r.originplace, QStringLiteral("SPRINGFIELD"));
-            QCOMPARE(r.origindate, QStringLiteral("05-Dec-26"));
-            QCOMPARE(r.toname, QStringLiteral("NWS BOX"));
-            QCOMPARE(r.signature, QStringLiteral("Q1AW           "));
+            QCOMPARE((QStringList { r.originmessagenumber, r.precedence, r.originsation,
+                         r.originplace, r.origindate, r.toname, r.signature }),
+                (QStringList { expected, "R", "Q1AW", "SPRINGFIELD", "05-Dec-26", "NWS BOX",
+                    "Q1AW           " }));
             QCOMPARE(r.messagetext,
                 QStringLiteral("1805EDT JOHN SPRINGFIELD  F OVERCAST NW//  \r\nRAIN/"));
             QVERIFY(!r.sent);
-            QVERIFY(r.handling.isEmpty() && r.tocity.isEmpty() && r.sentto.isEmpty());
         }
         QCOMPARE(session().trafficcount, 2);
 
@@ -138,22 +111,19 @@ private Q_SLOTS:
         connect(&shortcut, &QShortcut::activated, [&] { ++otherBinding; });
         QTest::keyClick(&other, Qt::Key_F2, Qt::ShiftModifier);
         QWidget *w = windows().loaded(QStringLiteral("nws"));
-        QVERIFY(w && w->isVisible());
-        QVERIFY(QTest::qWaitForWindowActive(w));
-        w->findChild<QLineEdit *>(QStringLiteral("Observer"))->setText(QStringLiteral("KEPT"));
-        QTest::keyClick(
-            w->findChild<QLineEdit *>(QStringLiteral("Observer")), Qt::Key_F2, Qt::ShiftModifier);
+        QVERIFY(w && QTest::qWaitForWindowActive(w));
+        auto *observer = w->findChild<QLineEdit *>(QStringLiteral("Observer"));
+        observer->setText(QStringLiteral("KEPT"));
+        QTest::keyClick(observer, Qt::Key_F2, Qt::ShiftModifier);
         QVERIFY(!w->isVisible());
         QTest::keyClick(&other, Qt::Key_F2, Qt::ShiftModifier);
         QVERIFY(w->isVisible());
-        QCOMPARE(
-            w->findChild<QLineEdit *>(QStringLiteral("Observer"))->text(), QStringLiteral("KEPT"));
+        QCOMPARE(observer->text(), QStringLiteral("KEPT"));
         QTest::keyClick(&other, Qt::Key_F2); // F2 alone is not the hot key
         QVERIFY(w->isVisible());
         QCOMPARE(otherBinding, 0);
     }
 };
 
-RC_TEST_CLASS(WeatherReportTest)
-RC_TEST_CLASS(WeatherWindowTest)
+RC_TEST_CLASS(WeatherTest)
 #include "test_weather.moc"
