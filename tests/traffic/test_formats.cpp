@@ -31,7 +31,11 @@ Radiogram fullRadiogram()
         .messagetext = "Happy holidays to all\nsee you soon",
         .signature = "Ann Jones",
         .recdate = "12/5/26",
-        .rectime = "6:05:09 PM" };
+        .rectime = "6:05:09 PM",
+        .sentto = {},
+        .sentdate = {},
+        .senttime = {},
+        .sentvia = {} };
 }
 
 Radiogram withoutStreetAndPhone()
