@@ -5,15 +5,12 @@
 #include "callsigns/callsignscommand.h"
 #include "callsigns/mastercallsigndb.h"
 #include "store/keyedrowsmodel.h"
+#include "testfiles.h"
 #include "testmain.h"
 #include "windowfixture.h"
-#include "testfiles.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QFile>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -72,35 +69,6 @@ class CallMasterWindowTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void controls()
-    {
-        Callmaster f({ station("Q1AW") });
-        QCOMPARE(f.w->objectName(), QStringLiteral("callmaster"));
-        QCOMPARE(f.w->windowTitle(),
-            QStringLiteral("Edit MasterCall Database - Click headers/footers to sort."));
-        QStringList captions;
-        for (const GridColumn &c : f.w->grid()->gridModel()->columns())
-            captions << c.caption;
-        QCOMPARE(
-            captions, (QStringList { "Callsign", "Name", "Location", "State/Prov", "Comments" }));
-        QCOMPARE(f.w->findChild<QLabel *>(QStringLiteral("Label1"))->text(),
-            QStringLiteral(":Callsign Search"));
-        QCOMPARE(f.w->findChild<QPushButton *>(QStringLiteral("Command1"))->text(),
-            QStringLiteral("&Exit"));
-        QCOMPARE(f.w->findChild<QAction *>(QStringLiteral("mnuImport"))->text(),
-            QStringLiteral("&Import CSV"));
-        QCOMPARE(f.w->findChild<QAction *>(QStringLiteral("mnuExport"))->text(),
-            QStringLiteral("&Export CSV"));
-        QCOMPARE(f.w->findChild<QAction *>(QStringLiteral("mnuZap"))->text(),
-            QStringLiteral("&Zap Database"));
-        QVERIFY(!f.w->findChild<QWidget *>(QStringLiteral("notice"))->isVisible());
-        QVERIFY(f.w->grid()->footer()->isVisible());
-        test::WindowFixture::snapshot(f.w, QStringLiteral("callmaster"));
-        QTest::mouseClick(
-            f.w->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
-        QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("callmaster")));
-    }
-
     void searchMovesTheCurrentRecord()
     {
         Callmaster f({ station("Q1AW"), station("ZZ1Z"), station("AQ1AB"), station("K1ABC") });
@@ -135,18 +103,6 @@ private Q_SLOTS:
         QCOMPARE(f.currentRow(), 1);
     }
 
-    void emptySearchFindsTheFirstStation()
-    {
-        Callmaster f({ station("W1AW") });
-        QVERIFY(f.w->database()->deleteAll());
-        f.w->database()->appendRecord(station("K1AB"));
-        f.click(false, 0);
-        QCOMPARE(f.column(0), (QStringList { "", "K1AB" }));
-        f.search()->setText(QStringLiteral("X"));
-        f.search()->clear();
-        QCOMPARE(f.currentRow(), 1);
-    }
-
     void headerAndFooterSort()
     {
         Callmaster f({ station("W1A", "Bob", "Zed"), station("W2B", "alice", "Yew"),
@@ -160,8 +116,6 @@ private Q_SLOTS:
         f.click(true, 4);
         QCOMPARE(f.w->database()->recordSource(), QStringLiteral("qry:fname:descending"));
         QCOMPARE(f.column(1), (QStringList { "Carl", "Bob", "alice" }));
-        f.click(false, 2);
-        QCOMPARE(f.column(2), (QStringList { "Xan", "Yew", "Zed" }));
     }
 
     void gridEditsAreStored()
@@ -176,6 +130,10 @@ private Q_SLOTS:
         QCOMPARE(db->current()->fname, QStringLiteral("Robert"));
         QVERIFY(db->lookupExact(QStringLiteral("W2BX")));
         QCOMPARE(f.w->database()->lookupContaining(QStringLiteral("W1")), QStringList { "W1A" });
+        test::WindowFixture::snapshot(f.w, QStringLiteral("callmaster"));
+        QTest::mouseClick(
+            f.w->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+        QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("callmaster")));
     }
 
     void zap()
@@ -185,47 +143,36 @@ private Q_SLOTS:
         f.w->zapDatabase();
         QCOMPARE(f.w->model()->rowCount(), 2);
         const auto &asked = f.prompts.shown().constLast();
-        QCOMPARE(asked.title, QStringLiteral("WARNING - This Action cannot be undone!"));
-        QCOMPARE(asked.text,
-            QStringLiteral(
-                "Are you sure you want to delete ALL records in the Master Callsign Database?"));
         QCOMPARE(asked.icon, Prompts::Icon::Exclamation);
         QCOMPARE(asked.defaultAnswer, Prompts::Default::No); // a stray Enter keeps the stations
 
         f.prompts.answerYes();
         f.w->zapDatabase();
         QCOMPARE(f.w->model()->rowCount(), 1);
-        QCOMPARE(f.column(0), QStringList { QString() });
-        QCOMPARE(f.w->database()->count(), 1);
+        QCOMPARE(f.column(0), QStringList { QString() }); // one empty record stays
         QVERIFY(f.w->grid()->isVisible());
 
         // Importing after clearing adds no seed; the empty record sorts first.
-        QFile csv(f.file("in.csv"));
-        QVERIFY(csv.open(QIODevice::WriteOnly));
-        csv.write("AA1A,ANN,,,\r\n");
-        csv.close();
+        QVERIFY(test::writeFileBytes(f.file("in.csv"), "AA1A,ANN,,,\r\n"));
         f.prompts.answer(f.file("in.csv"));
         f.w->importCsv();
         QCOMPARE(f.column(0), (QStringList { "", "AA1A" }));
+        // An emptied search goes to the first station, past the empty record.
+        f.search()->setText(QStringLiteral("X"));
+        f.search()->clear();
+        QCOMPARE(f.currentRow(), 1);
     }
 
     void importAndExport()
     {
         Callmaster f({});
-        QFile csv(f.file("in.csv"));
-        QVERIFY(csv.open(QIODevice::WriteOnly));
-        csv.write("Q1AW,JOHN,SPRINGFIELD,MA,NET CONTROL\r\nO'NEIL,PAT,CORK,,\r\n");
-        csv.close();
+        QVERIFY(test::writeFileBytes(
+            f.file("in.csv"), "Q1AW,JOHN,SPRINGFIELD,MA,NET CONTROL\r\nO'NEIL,PAT,CORK,,\r\n"));
 
         f.prompts.answer(QString()); // cancelled: nothing happens
         f.w->importCsv();
         QCOMPARE(f.w->database()->count(), 0);
-        const auto &dialog = f.prompts.shown().constFirst().dialog;
-        QCOMPARE(dialog.title, QStringLiteral("Open/Import Master Callsign Database from .CSV"));
-        QCOMPARE(dialog.filter,
-            QStringLiteral("Comma Seperated Value (*.csv)|*.csv|Text file (*.txt)|*.txt"));
-        QCOMPARE(dialog.defaultExtension, QStringLiteral(".csv"));
-        QCOMPARE(dialog.initialFolder, f.home.nets());
+        QCOMPARE(f.prompts.shown().constFirst().dialog.initialFolder, f.home.nets());
 
         bool noticeShown = false;
         QTimer::singleShot(0, f.w, [&] {
@@ -237,8 +184,6 @@ private Q_SLOTS:
         f.w->importCsv();
         QVERIFY(noticeShown);
         QVERIFY(f.w->grid()->isVisible());
-        QCOMPARE(f.prompts.shown().constLast().title,
-            QStringLiteral(".CSV Import to Master Callsign Database"));
         QCOMPARE(f.prompts.messages().constLast(),
             QStringLiteral("Importing Callsign Records Complete!"));
         QCOMPARE(f.column(0), (QStringList { "O'NEIL", "Q1AW", "QX0ZZZ" }));
@@ -249,8 +194,6 @@ private Q_SLOTS:
         f.w->exportCsv();
         QCOMPARE(f.prompts.messages().constLast(),
             QStringLiteral("Exporting Callsign Records Complete!"));
-        QCOMPARE(f.prompts.shown().constLast().title,
-            QStringLiteral(".CSV Export from Master Callsign Database"));
         const QByteArray exported = test::fileBytes(out);
         QVERIFY(exported.contains("\"Q1AW\",\"JOHN\",\"SPRINGFIELD\",MA,\"NET CONTROL\"\r\n"));
 

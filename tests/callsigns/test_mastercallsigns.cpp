@@ -1,10 +1,9 @@
 #include "callsigns/callsigncsv.h"
 #include "callsigns/callsignscommand.h"
 #include "callsigns/mastercallsigndb.h"
-#include "testmain.h"
 #include "testfiles.h"
+#include "testmain.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -12,11 +11,6 @@ using namespace rollcall;
 using namespace rollcall::callsigns;
 
 namespace {
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QVERIFY(test::writeFileBytes(path, bytes));
-}
-
 struct TempDb
 {
     QTemporaryDir dir;
@@ -28,6 +22,17 @@ struct TempDb
         for (const char *c : calls)
             QVERIFY(db->appendRecord({ QLatin1String(c), QStringLiteral("N"), {}, {}, {} }));
     }
+    MasterRecord find(const QString &call) const
+    {
+        return db->lookupExact(call) ? *db->current() : MasterRecord { "none" };
+    }
+    // Imports the bytes as a file; the run must succeed.
+    ImportCounts import(const QByteArray &bytes)
+    {
+        CsvImport import(*db);
+        [&] { QVERIFY(test::writeFileBytes(file("a.csv"), bytes) && import.run(file("a.csv"))); }();
+        return import.counts();
+    }
 };
 } // namespace
 
@@ -37,36 +42,20 @@ class MasterCallsignDbTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void specialCharactersAreOrdinary_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("containing");
-        QTest::newRow("apostrophe") << "'" << QStringList { "O'NEIL" };
-        QTest::newRow("percent") << "%" << QStringList { "W1%" };
-        QTest::newRow("underscore") << "_" << QStringList { "W_1" };
-        QTest::newRow("quote") << "\"" << QStringList { "Q\"1" };
-        QTest::newRow("lower case") << "o'n" << QStringList { "O'NEIL" };
-    }
     void specialCharactersAreOrdinary()
     {
-        QFETCH(QString, text);
-        QFETCH(QStringList, containing);
         TempDb t;
         t.add({ "O'NEIL", "W1%", "W_1", "W1A", "WX1", "Q\"1" });
-        QCOMPARE(t.db->lookupContaining(text), containing);
-        QVERIFY(t.db->lookupExact(containing.first().toLower()));
-        QCOMPARE(t.db->current()->callsign, containing.first());
-        QCOMPARE(t.db->count(), 6);
-    }
-
-    void exactIsNotAPattern()
-    {
-        TempDb t;
-        t.add({ "W1AB", "W1%" });
-        QVERIFY(!t.db->lookupExact(QStringLiteral("W1_B")));
-        QVERIFY(!t.db->lookupExact(QStringLiteral("W1A%")));
-        QVERIFY(t.db->lookupExact(QStringLiteral("w1%")));
-        QCOMPARE(t.db->current()->callsign, QStringLiteral("W1%"));
+        // Text searched, the one station containing it, found exactly by its own lower case.
+        const QList<std::pair<QString, QString>> cases = { { "'", "O'NEIL" }, { "%", "W1%" },
+            { "_", "W_1" }, { "\"", "Q\"1" }, { "o'n", "O'NEIL" } };
+        for (const auto &[text, call] : cases) {
+            QCOMPARE(t.db->lookupContaining(text), QStringList { call });
+            QCOMPARE(t.find(call.toLower()).callsign, call);
+        }
+        // An exact lookup is no pattern either.
+        QVERIFY(!t.db->lookupExact(QStringLiteral("W1_")));
+        QVERIFY(!t.db->lookupExact(QStringLiteral("W%")));
     }
 
     void containingInViewOrderAndEmptyRecords()
@@ -109,18 +98,6 @@ private Q_SLOTS:
         QVERIFY(t.db->lookupContaining(QStringLiteral("1A")).isEmpty());
         QCOMPARE(t.db->count(), 1);
     }
-
-    void deleteAllLeavesOneEmptyRecordFirst()
-    {
-        TempDb t;
-        t.add({ "W1AW", "AA1A" });
-        QVERIFY(t.db->deleteAll());
-        t.db->openOrdered(QStringLiteral("callsign"), store::SortOrder::Ascending);
-        t.add({ "AA1A" });
-        t.db->reread();
-        QCOMPARE(*t.db->current(), MasterRecord {});
-        QCOMPARE(t.db->count(), 2);
-    }
 };
 
 // CSV items, import and export of the master table, and the subcommand.
@@ -128,110 +105,82 @@ class CallsignCsvTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void items_data()
-    {
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<QList<QByteArray>>("items");
-        using L = QList<QByteArray>;
-        QTest::newRow("line") << QByteArray("Q1AW,JOHN,SPRINGFIELD,MA,NET CONTROL\r\n")
-                              << L { "Q1AW", "JOHN", "SPRINGFIELD", "MA", "NET CONTROL" };
-        QTest::newRow("quoted comma, blanks")
-            << QByteArray("  \"A, B\" , c d ,\" e \"\n") << L { "A, B", "c d", " e " };
-        QTest::newRow("comma at line end") << QByteArray("a,\r\nb") << L { "a", "", "b" };
-        QTest::newRow("comma at end") << QByteArray("a,") << L { "a", "" };
-        QTest::newRow("blank lines") << QByteArray("a\r\n\r\n  \nb\r") << L { "a", "b" };
-        QTest::newRow("bom, empty quoted") << QByteArray("\xEF\xBB\xBF\"\",x") << L { "", "x" };
-        QTest::newRow("text after quote") << QByteArray("\"ab\"cd,e") << L { "ab", "e" };
-        QTest::newRow("unclosed quote") << QByteArray("\"ab\ncd") << L { "ab", "cd" };
-    }
     void items()
     {
-        QFETCH(QByteArray, input);
-        QFETCH(QList<QByteArray>, items);
-        CsvItemReader reader(input);
-        QList<QByteArray> got;
-        QByteArray item;
-        while (reader.next(item))
-            got << item;
-        QCOMPARE(got, items);
+        using L = QList<QByteArray>;
+        const QList<std::pair<QByteArray, L>> cases = {
+            { "Q1AW,JOHN,SPRINGFIELD,MA,NET CONTROL\r\n",
+                { "Q1AW", "JOHN", "SPRINGFIELD", "MA", "NET CONTROL" } },
+            { "  \"A, B\" , c d ,\" e \"\n", { "A, B", "c d", " e " } }, // quoted comma, blanks
+            { "a,\r\nb", { "a", "", "b" } }, // comma at line end
+            { "a,", { "a", "" } }, { "a\r\n\r\n  \nb\r", { "a", "b" } }, // blank lines
+            { "\xEF\xBB\xBF\"\",x", { "", "x" } }, // byte order mark, empty quoted
+            { "\"ab\"cd,e", { "ab", "e" } }, // text after the closing quote
+            { "\"ab\ncd", { "ab", "cd" } }, // unclosed quote
+        };
+        for (const auto &[input, items] : cases) {
+            CsvItemReader reader(input);
+            L got;
+            for (QByteArray item; reader.next(item);)
+                got << item;
+            QCOMPARE(got, items);
+        }
     }
 
     void importExamples()
     {
         TempDb t;
-        writeFile(t.file("a.csv"),
-            "Q1AW,JOHN,SPRINGFIELD,MA,NET CONTROL\r\n"
-            "q2ab,mary,boston,ma,relay\r\n"
-            "O'NEIL,PAT,\"CORK, IRELAND\",,\r\n"
-            ",NOBODY,X,Y,Z\r\n");
-        CsvImport import(*t.db);
-        QVERIFY(import.run(t.file("a.csv")));
-        QCOMPARE(import.counts().added, 3);
-        QCOMPARE(import.counts().noCallsign, 1);
-        QVERIFY(!import.counts().truncated);
+        const ImportCounts first = t.import("Q1AW,JOHN,SPRINGFIELD,MA,NET CONTROL\r\n"
+                                            "q2ab,mary,boston,ma,relay\r\n"
+                                            "O'NEIL,PAT,\"CORK, IRELAND\",,\r\n"
+                                            ",NOBODY,X,Y,Z\r\n");
+        QCOMPARE(first.added, 3);
+        QCOMPARE(first.noCallsign, 1);
+        QVERIFY(!first.truncated);
         // An empty table gets the seed record first.
         QCOMPARE(t.db->count(), 4);
-        QVERIFY(t.db->lookupExact(QStringLiteral("QX0ZZZ")));
-        QVERIFY(t.db->lookupExact(QStringLiteral("Q1AW")));
-        QCOMPARE(*t.db->current(),
-            (MasterRecord { "Q1AW", "JOHN", "SPRINGFIELD", "MA", "NET CONTROL" }));
-        QVERIFY(t.db->lookupExact(QStringLiteral("Q2AB")));
-        QCOMPARE(*t.db->current(), (MasterRecord { "Q2AB", "mary", "boston", "ma", "relay" }));
-        QVERIFY(t.db->lookupExact(QStringLiteral("O'NEIL")));
-        QCOMPARE(t.db->current()->location, QStringLiteral("CORK, IRELAND"));
+        QCOMPARE(t.find("QX0ZZZ").callsign, QStringLiteral("QX0ZZZ"));
+        QCOMPARE(
+            t.find("Q1AW"), (MasterRecord { "Q1AW", "JOHN", "SPRINGFIELD", "MA", "NET CONTROL" }));
+        QCOMPARE(t.find("Q2AB"), (MasterRecord { "Q2AB", "mary", "boston", "ma", "relay" }));
+        QCOMPARE(t.find("O'NEIL").location, QStringLiteral("CORK, IRELAND"));
 
         // Again: every station is known, nothing changes.
-        writeFile(t.file("b.csv"), "Q1AW,JACK,ELSEWHERE,NY,X\r\nO'NEIL,,,,\r\n");
-        CsvImport again(*t.db);
-        QVERIFY(again.run(t.file("b.csv")));
-        QCOMPARE(again.counts().added, 0);
-        QCOMPARE(again.counts().present, 2);
+        const ImportCounts again = t.import("Q1AW,JACK,ELSEWHERE,NY,X\r\nO'NEIL,,,,\r\n");
+        QCOMPARE(again.added, 0);
+        QCOMPARE(again.present, 2);
         QCOMPARE(t.db->count(), 4);
-        QVERIFY(t.db->lookupExact(QStringLiteral("Q1AW")));
-        QCOMPARE(t.db->current()->fname, QStringLiteral("JOHN"));
+        QCOMPARE(t.find("Q1AW").fname, QStringLiteral("JOHN"));
     }
 
     void fourItemLineShiftsLaterRecords()
     {
         TempDb t;
         t.add({ "QX0ZZZ" });
-        writeFile(t.file("a.csv"),
-            "Q1AW,JOHN,SPRINGFIELD,MA\r\n"
-            "Q2AB,MARY,BOSTON,MA,RELAY\r\n"
-            "Q3CD,SUE,SALEM,OR,\r\n");
-        CsvImport import(*t.db);
-        QVERIFY(import.run(t.file("a.csv")));
+        t.import("Q1AW,JOHN,SPRINGFIELD,MA\r\n"
+                 "Q2AB,MARY,BOSTON,MA,RELAY\r\n"
+                 "Q3CD,SUE,SALEM,OR,\r\n");
         QCOMPARE(t.db->count(), 4);
-        QVERIFY(t.db->lookupExact(QStringLiteral("Q1AW")));
-        QCOMPARE(*t.db->current(), (MasterRecord { "Q1AW", "JOHN", "SPRINGFIELD", "MA", "Q2AB" }));
-        QVERIFY(t.db->lookupExact(QStringLiteral("MARY")));
-        QCOMPARE(*t.db->current(), (MasterRecord { "MARY", "BOSTON", "MA", "RELAY", "Q3CD" }));
+        QCOMPARE(t.find("Q1AW"), (MasterRecord { "Q1AW", "JOHN", "SPRINGFIELD", "MA", "Q2AB" }));
+        QCOMPARE(t.find("MARY"), (MasterRecord { "MARY", "BOSTON", "MA", "RELAY", "Q3CD" }));
         // The last record ends early: "SUE,SALEM,OR,," gives four items and an empty fifth.
-        QVERIFY(t.db->lookupExact(QStringLiteral("SUE")));
-        QCOMPARE(*t.db->current(), (MasterRecord { "SUE", "SALEM", "OR", "", "" }));
+        QCOMPARE(t.find("SUE"), (MasterRecord { "SUE", "SALEM", "OR", "", "" }));
     }
 
     void truncatedFileLeavesMissingItemsEmpty()
     {
         TempDb t;
         t.add({ "QX0ZZZ" });
-        writeFile(t.file("a.csv"), "Q1AW,JOHN,SPRINGFIELD,MA,NET CONTROL\r\nQ2AB,MARY");
-        CsvImport import(*t.db);
-        QVERIFY(import.run(t.file("a.csv")));
-        QVERIFY(import.counts().truncated);
-        QCOMPARE(import.counts().added, 2);
-        QVERIFY(t.db->lookupExact(QStringLiteral("Q2AB")));
-        QCOMPARE(*t.db->current(), (MasterRecord { "Q2AB", "MARY", "", "", "" }));
-    }
+        const ImportCounts counts = t.import("Q1AW,JOHN,SPRINGFIELD,MA,NET CONTROL\r\nQ2AB,MARY");
+        QVERIFY(counts.truncated);
+        QCOMPARE(counts.added, 2);
+        QCOMPARE(t.find("Q2AB"), (MasterRecord { "Q2AB", "MARY", "", "", "" }));
 
-    void unreadableFileChangesNothing()
-    {
-        TempDb t;
-        CsvImport import(*t.db);
+        // A file that cannot be read is named in the error and changes nothing.
         QString error;
-        QVERIFY(!import.open(t.file("missing.csv"), &error));
+        QVERIFY(!CsvImport(*t.db).open(t.file("missing.csv"), &error));
         QVERIFY(error.contains(QStringLiteral("missing.csv")));
-        QCOMPARE(t.db->count(), 0);
+        QCOMPARE(t.db->count(), 3);
     }
 
     void exportBytes()
@@ -247,10 +196,8 @@ private Q_SLOTS:
                        "\"Q1AW\",\"JOHN\",\"SPRINGFIELD\",MA,\"NET CONTROL\"\r\n"));
         // Windows-1252 comes back as it went out.
         QVERIFY(t.db->deleteAll());
-        writeFile(t.file("in.csv"), "AA1B,Jos\xE9\r\n");
-        QVERIFY(CsvImport(*t.db).run(t.file("in.csv")));
-        QVERIFY(t.db->lookupExact(QStringLiteral("AA1B")));
-        QCOMPARE(t.db->current()->fname, QString::fromUtf8("Jos\u00e9"));
+        t.import("AA1B,Jos\xE9\r\n");
+        QCOMPARE(t.find("AA1B").fname, QString::fromUtf8("Jos\u00e9"));
         // After clearing, the one empty record writes no line.
         QVERIFY(t.db->deleteAll());
         QVERIFY(exportCsv(*t.db, t.file("out.csv")));
@@ -261,7 +208,8 @@ private Q_SLOTS:
     {
         QTemporaryDir home;
         const QString csv = home.filePath(QStringLiteral("in.csv"));
-        writeFile(csv, "Q1AW,JOHN,SPRINGFIELD,MA,NET CONTROL\r\nK2AB,ANN,ALBANY,NY,\r\n");
+        QVERIFY(test::writeFileBytes(
+            csv, "Q1AW,JOHN,SPRINGFIELD,MA,NET CONTROL\r\nK2AB,ANN,ALBANY,NY,\r\n"));
         const QString out = home.filePath(QStringLiteral("out.csv"));
         QCOMPARE(runCallsignsCommand({ "import", csv, "--home", home.path() }), 0);
         QCOMPARE(runCallsignsCommand(

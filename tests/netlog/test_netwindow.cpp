@@ -26,8 +26,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStringListModel>
-#include <QTableView>
+#include <QSqlQuery>
 #include <QTest>
 #include <QTimeZone>
 
@@ -36,9 +35,8 @@ using namespace rollcall;
 namespace {
 QString makeNet(const test::WindowFixture &f, const QString &name = QStringLiteral("Evening Net"))
 {
-    const NetCreation made = createNetFolder(f.home.nets(), name, f.home.dbfiles());
-    session().netpath = made.netpath;
-    return made.netpath;
+    session().netpath = createNetFolder(f.home.nets(), name, f.home.dbfiles()).netpath;
+    return session().netpath;
 }
 
 template<class T> T *child(QWidget *w, const char *name)
@@ -53,16 +51,27 @@ QPushButton *button(QWidget *w, const char *name)
 {
     return child<QPushButton>(w, name);
 }
-
 QLineEdit *edit(QWidget *w, const char *name)
 {
     return child<QLineEdit>(w, name);
 }
 
-NetWindow *openNetWindow()
+void addStations(const QList<callsigns::MasterRecord> &records)
+{
+    auto master
+        = callsigns::MasterCallsignDb::open(session().dbfile(QStringLiteral("callmast.mdb")));
+    for (const callsigns::MasterRecord &r : records)
+        master->appendRecord(r);
+}
+
+NetWindow *openNetWindow(bool active = false)
 {
     auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
     net->show();
+    if (active) {
+        QApplication::setActiveWindow(net);
+        QTest::qWaitForWindowActive(net);
+    }
     return net;
 }
 
@@ -74,11 +83,8 @@ void checkIn(NetWindow *net, const QString &call, const QString &name, const QSt
     callsign->clear();
     QTest::keyClicks(callsign, call);
     net->nameEntered();
-    QLineEdit *fname = edit(net, "fnamea");
-    if (!name.isEmpty()) {
-        fname->clear();
-        QTest::keyClicks(fname, name);
-    }
+    edit(net, "fnamea")->clear();
+    QTest::keyClicks(edit(net, "fnamea"), name);
     QTest::keyClicks(edit(net, "options"), options);
     if (!count.isEmpty()) {
         edit(net, "count0")->setText(count);
@@ -101,13 +107,10 @@ private Q_SLOTS:
         NetWindow *w = openNetWindow();
         QCOMPARE(button(w, "cmdLockNet")->text(), QStringLiteral("Locked!"));
         QVERIFY(!button(w, "cmdAddRecord")->isEnabled());
-        QVERIFY(!button(w, "cmdStartNet")->isEnabled());
-        QVERIFY(!button(w, "cmdEndNet")->isEnabled());
-        QVERIFY(button(w, "cmdCloseNet")->isEnabled());
-        QVERIFY(!edit(w, "options")->isEnabled());
-        QVERIFY(!w->grid()->allowUpdates());
+        QVERIFY(!button(w, "cmdStartNet")->isEnabled() && !button(w, "cmdEndNet")->isEnabled());
+        QVERIFY(button(w, "cmdCloseNet")->isEnabled() && !edit(w, "options")->isEnabled());
         QAction *unlock = child<QAction>(w, "mnuUnlockNet");
-        QVERIFY(unlock->isEnabled());
+        QVERIFY(!w->grid()->allowUpdates() && unlock->isEnabled());
         // A locked net writes nothing, whoever presses Add Record.
         edit(w, "callsigna")->setText(QStringLiteral("qx1rmt"));
         QCOMPARE(edit(w, "callsigna")->text(), QStringLiteral("QX1RMT"));
@@ -118,8 +121,7 @@ private Q_SLOTS:
         QVERIFY(!store::readLocked(net));
         QVERIFY(button(w, "cmdStartNet")->isEnabled());
         QCOMPARE(button(w, "cmdLockNet")->text(), QStringLiteral("&Lock Net"));
-        QVERIFY(!unlock->isEnabled());
-        QVERIFY(w->grid()->allowUpdates());
+        QVERIFY(!unlock->isEnabled() && w->grid()->allowUpdates());
     }
 
     void ncsFallsBackToPreferencesAndClockFollowsTheNet_data()
@@ -143,10 +145,7 @@ private Q_SLOTS:
             utc ? QStringLiteral("UTC:") : QStringLiteral("LOCAL:"));
         QCOMPARE(child<QLabel>(w, "lblClock")->text(),
             utc ? QStringLiteral("17:40:09") : QStringLiteral("12:40:09"));
-        QVERIFY(w->windowTitle().startsWith(QStringLiteral("QX0ZZZ's Rollcall   Version:")));
-        QCOMPARE(w->grid()->caption(), QStringLiteral("Evening Net"));
-        QCOMPARE(w->grid()->objectName(), QStringLiteral("TDBGrid1"));
-        QCOMPARE(w->grid()->gridModel()->columnCount(), 18);
+        QCOMPARE(w->grid()->caption(), QStringLiteral("Evening Net")); // the net's name
     }
 
     // The grid starts right under the taller of the entry area and the traffic
@@ -163,9 +162,8 @@ private Q_SLOTS:
         QVERIFY(box(frame).top() <= box(child<QLabel>(w, "lblNcs")).bottom());
         const int entryBottom = box(button(w, "cmdCloseNet")).bottom();
         const int gridTop = box(w->grid()).top();
-        QVERIFY2(gridTop - qMax(entryBottom, box(frame).bottom()) <= 12,
-            qPrintable(QStringLiteral("band of %1 px")
-                           .arg(gridTop - qMax(entryBottom, box(frame).bottom()))));
+        const int band = gridTop - qMax(entryBottom, box(frame).bottom());
+        QVERIFY2(band <= 12, qPrintable(QStringLiteral("band of %1 px").arg(band)));
         QList<QWidget *> shown
             = { frame, child<QLabel>(w, "lblClock"), child<QLabel>(w, "lblPrecedenceBoxes") };
         for (const char *name : { "callsigna", "fnamea", "locationa", "statea", "options" })
@@ -181,22 +179,6 @@ private Q_SLOTS:
                 QVERIFY2(a == b || !box(a).intersects(box(b)),
                     qPrintable(a->objectName() + QLatin1Char('/') + b->objectName()));
         }
-    }
-
-    void optionLettersTickBoxesAndPrecedence()
-    {
-        test::WindowFixture f;
-        makeNet(f);
-        NetWindow *w = openNetWindow();
-        QTest::keyClicks(edit(w, "options"), QStringLiteral("e"));
-        QTest::keyClicks(edit(w, "options"), QStringLiteral("p"));
-        QVERIFY(child<QCheckBox>(w, "chkEmer")->isChecked());
-        QVERIFY(child<QCheckBox>(w, "chkPrty")->isChecked());
-        QVERIFY(!child<QCheckBox>(w, "chkRtn")->isChecked());
-        QCOMPARE(child<QComboBox>(w, "prec0")->currentText(), QStringLiteral("P"));
-        // Entering the callsign field clears the boxes again.
-        w->callsignEntered();
-        QVERIFY(!child<QCheckBox>(w, "chkEmer")->isChecked());
     }
 
     void startEndAndClose()
@@ -232,9 +214,6 @@ private Q_SLOTS:
         NetWindow *w = openNetWindow();
         f.prompts.answer(QString()).answer(QStringLiteral("qx9new"));
         child<QAction>(w, "mnuNetControl")->trigger();
-        QCOMPARE(f.prompts.shown().last().title, QStringLiteral("Set NCS"));
-        QCOMPARE(
-            f.prompts.shown().last().text, QStringLiteral("Enter Callsign of New Net Control:"));
         QCOMPARE(f.prompts.shown().last().proposed, QStringLiteral("QX1ABC"));
         QCOMPARE(store::readNcsHistory(net).records.size(), 2);
         QCOMPARE(store::readNcsHistory(net).current->ncscall, QStringLiteral("QX1ABC"));
@@ -256,7 +235,6 @@ private Q_SLOTS:
         Q_EMIT w->grid()->cellButtonClicked(0, 14);
         auto *c = windows().window<CommentWindow>(QStringLiteral("commententer"));
         QVERIFY(c && c->isVisible());
-        QCOMPARE(c->windowTitle().left(15), QStringLiteral("Enter Comments "));
         QCOMPARE(c->text(), QStringLiteral(".\n12/05/2026 - 17:40:09(UTC): "));
         child<QPlainTextEdit>(c, "Text1")->moveCursor(QTextCursor::End);
         child<QPlainTextEdit>(c, "Text1")->insertPlainText(QStringLiteral("weak signal"));
@@ -277,7 +255,6 @@ private Q_SLOTS:
         child<QAction>(w, "mnuChangeOptions")->trigger();
         auto *o = windows().window<ChangeOptionsWindow>(QStringLiteral("changeoptions"));
         QVERIFY(o->isVisible());
-        QCOMPARE(o->windowTitle(), QStringLiteral("Change options for current Net"));
         edit(o, "txtFrequency")->setText(QStringLiteral("7.255"));
         button(o, "cmdSave")->click();
         const QList<QString> lines = store::readStartNetLines(net);
@@ -290,16 +267,12 @@ private Q_SLOTS:
     {
         test::WindowFixture f;
         makeNet(f);
-        {
-            auto master = callsigns::MasterCallsignDb::open(
-                session().dbfile(QStringLiteral("callmast.mdb")));
-            for (int i = 0; i < 250; ++i)
-                master->appendRecord(
-                    { QStringLiteral("QX%1AB").arg(i), QStringLiteral("Op%1").arg(i),
-                        QStringLiteral("Town%1").arg(i), QStringLiteral("KS"), QString() });
-            master->appendRecord({ QStringLiteral("QX5ZZ"), QStringLiteral("Zed"), QString(),
-                QStringLiteral("NE"), QStringLiteral("likes cw") });
-        }
+        QList<callsigns::MasterRecord> stations;
+        for (int i = 0; i < 250; ++i)
+            stations.append({ QStringLiteral("QX%1AB").arg(i), QStringLiteral("Op%1").arg(i),
+                QStringLiteral("Town%1").arg(i), QStringLiteral("KS"), QString() });
+        stations.append({ "QX5ZZ", "Zed", "", "NE", "likes cw" });
+        addStations(stations);
         NetWindow *w = openNetWindow();
         QLineEdit *call = edit(w, "callsigna");
         QTest::keyClicks(call, QStringLiteral("qx"));
@@ -319,8 +292,8 @@ private Q_SLOTS:
         QVERIFY(!list->isVisible());
         call->clear();
         QTest::keyClicks(call, QStringLiteral("'%"));
-        QCOMPARE(list->model()->rowCount(), 0);
         // No match, no list: the option heading under it stays readable.
+        QCOMPARE(list->model()->rowCount(), 0);
         QVERIFY(!list->isVisible());
         QVERIFY(child<QLabel>(w, "lblPrecedenceBoxes")->isVisible());
         call->clear();
@@ -343,17 +316,9 @@ private Q_SLOTS:
         test::WindowFixture f;
         makeNet(f);
         session().prefsrec.spaceBarTab = 1;
-        {
-            auto master = callsigns::MasterCallsignDb::open(
-                session().dbfile(QStringLiteral("callmast.mdb")));
-            master->appendRecord({ QStringLiteral("QX1AAA"), QStringLiteral("Ann"),
-                QStringLiteral("Salina"), QStringLiteral("KS"), QString() });
-            master->appendRecord({ QStringLiteral("QX1AAB"), QStringLiteral("Abe"),
-                QStringLiteral("Hays"), QStringLiteral("KS"), QString() });
-        }
-        NetWindow *w = openNetWindow();
-        QApplication::setActiveWindow(w);
-        QVERIFY(QTest::qWaitForWindowActive(w));
+        addStations(
+            { { "QX1AAA", "Ann", "Salina", "KS", "" }, { "QX1AAB", "Abe", "Hays", "KS", "" } });
+        NetWindow *w = openNetWindow(true);
         QLineEdit *call = edit(w, "callsigna");
         call->setFocus();
         QTRY_VERIFY(call->hasFocus());
@@ -378,7 +343,13 @@ private Q_SLOTS:
         QTRY_VERIFY(edit(w, "statea")->hasFocus());
         QTest::keyClick(edit(w, "statea"), Qt::Key_Space);
         QTRY_VERIFY(edit(w, "options")->hasFocus());
-        QTest::keyClicks(edit(w, "options"), QStringLiteral("w"));
+        // Lower-case e then p: both boxes, and the first traffic row takes the later one.
+        QTest::keyClicks(edit(w, "options"), QStringLiteral("e"));
+        QTest::keyClicks(edit(w, "options"), QStringLiteral("p"));
+        QVERIFY(child<QCheckBox>(w, "chkEmer")->isChecked()
+            && child<QCheckBox>(w, "chkPrty")->isChecked());
+        QVERIFY(!child<QCheckBox>(w, "chkRtn")->isChecked());
+        QCOMPARE(child<QComboBox>(w, "prec0")->currentText(), QStringLiteral("P"));
         QTest::keyClick(edit(w, "options"), Qt::Key_Space);
         QTRY_VERIFY(edit(w, "count0")->hasFocus());
         QCOMPARE(edit(w, "count0")->text(), QStringLiteral("1")); // proposed
@@ -386,10 +357,7 @@ private Q_SLOTS:
         QTest::keyClick(edit(w, "dest0"), Qt::Key_Enter);
         QCOMPARE(w->netLog()->checkInCount(), 1);
         QTRY_VERIFY(call->hasFocus());
-        QVERIFY(!child<QCheckBox>(w, "chkWlfr")->isChecked());
-        auto *held = windows().window<TrafficHeldWindow>(QStringLiteral("curtraffic"));
-        QCOMPARE(held->grid()->gridModel()->text(0, 2), QStringLiteral("Welfare"));
-        QCOMPARE(held->grid()->gridModel()->text(0, 3), QStringLiteral("TOPEKA"));
+        QVERIFY(!child<QCheckBox>(w, "chkEmer")->isChecked()); // cleared for the next station
 
         // The preferences window switches the option boxes by the slot's name.
         QVERIFY(!child<QCheckBox>(w, "chkEmer")->isEnabled());
@@ -397,22 +365,43 @@ private Q_SLOTS:
         QVERIFY(child<QCheckBox>(w, "chkEmer")->isEnabled());
     }
 
-    void launcherOpensTheNetAndComesBack()
+    // Three Tab-typed check-ins: every flag column shows what the table holds.
+    void gridShowsEveryFlagAfterKeyboardCheckIns()
     {
         test::WindowFixture f;
-        const QString net = makeNet(f);
-        QPointer<LauncherWindow> launcher
-            = windows().window<LauncherWindow>(QStringLiteral("Form1"));
-        launcher->show();
-        f.prompts.answer(store::netFile(net, QStringLiteral("net.mdb")));
-        launcher->openNet();
-        QWidget *w = windows().loaded(QStringLiteral("rollcall"));
-        QVERIFY(w && w->isVisible());
-        QTRY_VERIFY(!launcher); // the launcher closed itself
-        QTest::keyClick(w, Qt::Key_Escape); // Esc is Close Net while it can be used
-        QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("rollcall")));
-        QWidget *back = windows().loaded(QStringLiteral("Form1"));
-        QVERIFY(back && back->isVisible());
+        makeNet(f);
+        NetWindow *w = openNetWindow(true);
+        QLineEdit *call = edit(w, "callsigna");
+        QTest::mouseClick(call, Qt::LeftButton);
+        QTRY_VERIFY(call->hasFocus());
+        for (const char *station : { "w1aw", "k1abc", "n2xyz" }) {
+            for (const char *field : { station, "Bob", "Newington", "ct", "rt" }) {
+                QTest::keyClicks(QApplication::focusWidget(), QLatin1String(field));
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                QApplication::processEvents();
+            }
+            QTRY_COMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("count0"));
+            QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("2"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QTRY_VERIFY(call->hasFocus());
+        }
+        GridModel *grid = w->grid()->gridModel();
+        QCOMPARE(grid->rowCount(), 3);
+        QSqlQuery q(w->netLog()->netDatabase().connection());
+        int row = 0;
+        for (int c = 0; c < grid->columnCount(); ++c) {
+            const GridColumn &column = grid->columns()[c];
+            if (!column.flag)
+                continue;
+            QVERIFY(q.exec(
+                QStringLiteral("SELECT \"%1\" FROM \"net\" ORDER BY recno").arg(column.field)));
+            for (row = 0; q.next(); ++row)
+                QVERIFY2(grid->index(row, c).data(Qt::CheckStateRole).toInt()
+                        == (q.value(0).toInt() != 0 ? Qt::Checked : Qt::Unchecked),
+                    qPrintable(column.caption + QStringLiteral(" row %1").arg(row)));
+        }
+        QCOMPARE(row, 3);
+        test::WindowFixture::snapshot(w, QStringLiteral("rollcall-three"));
     }
 
     // Create, set up, start, ten check-ins with traffic, end, close, reopen.
@@ -465,18 +454,23 @@ private Q_SLOTS:
         test::WindowFixture::snapshot(held, QStringLiteral("curtraffic"));
 
         button(w, "cmdEndNet")->click();
-        button(w, "cmdCloseNet")->click();
+        QTest::keyClick(w, Qt::Key_Escape); // Esc is Close Net once the net has ended
         QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("rollcall")));
         QVERIFY(!windows().isFormLoaded(QStringLiteral("curtraffic")));
         QVERIFY(launcher->isVisible());
         QVERIFY(QFile::exists(session().home + QStringLiteral("/rc.lof")));
 
-        w = openNetWindow();
+        // Opening it again from the launcher, which closes itself.
+        QPointer<LauncherWindow> opener = qobject_cast<LauncherWindow *>(launcher);
+        f.prompts.answer(store::netFile(net, QStringLiteral("net.mdb")));
+        opener->openNet();
+        w = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall")));
+        QVERIFY(w && w->isVisible());
+        QTRY_VERIFY(!opener);
         QCOMPARE(w->grid()->gridModel()->rowCount(), 10);
         QVERIFY(button(w, "cmdStartNet")->isEnabled());
         QCOMPARE(store::readStartNetLines(net).size(), 2);
         // The title-bar close only shows the launcher again.
-        launcher->hide();
         w->close();
         QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("rollcall")));
         QVERIFY(windows().loaded(QStringLiteral("Form1"))->isVisible());
