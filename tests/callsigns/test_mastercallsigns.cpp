@@ -24,7 +24,7 @@ struct TempDb
     }
     MasterRecord find(const QString &call) const
     {
-        return db->lookupExact(call) ? *db->current() : MasterRecord { "none" };
+        return db->lookupExact(call) ? *db->current() : MasterRecord { "none", {}, {}, {}, {} };
     }
     // Imports the bytes as a file; the run must succeed.
     ImportCounts import(const QByteArray &bytes)
