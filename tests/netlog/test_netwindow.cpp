@@ -70,7 +70,8 @@ NetWindow *openNetWindow(bool active = false)
     net->show();
     if (active) {
         QApplication::setActiveWindow(net);
-        QTest::qWaitForWindowActive(net);
+        if (!QTest::qWaitForWindowActive(net))
+            qWarning("the net window did not become active"); // key tests below will say what failed
     }
     return net;
 }
