@@ -4,6 +4,7 @@
 #include "callsigns/callsignscommand.h"
 #include "psk/pskcommand.h"
 #include "reports/reportscommand.h"
+#include "script/scriptfiles.h"
 
 #include <iterator>
 
@@ -43,6 +44,10 @@ const Subcommand kSubcommands[] = {
         "  callsigns export FILE.csv [--order FIELD:ascending|descending] [--home DIR]\n"
         "      Writes the master callsign database as CSV.",
         &callsigns::runCallsignsCommand },
+    { "script",
+        "script html|text FILE.rcs [-o OUT]\n"
+        "      Writes a net script (RTF) as a web page or as plain UTF-8 text.",
+        &script::runScriptCommand },
 };
 } // namespace
 

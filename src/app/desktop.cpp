@@ -13,6 +13,7 @@
 #include "callsigns/callsignswindows.h"
 #include "netlog/netlogwindows.h"
 #include "reports/reportswindows.h"
+#include "script/scripteditorwindow.h"
 #include "traffic/trafficwindows.h"
 #include "weather/weatherwindows.h"
 
@@ -36,6 +37,7 @@ void registerWindows()
     registerTrafficWindows();
     registerReportWindows();
     registerWeatherWindows();
+    registerScriptWindows();
 }
 
 void beginStartup()

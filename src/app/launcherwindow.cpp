@@ -82,7 +82,7 @@ LauncherWindow::LauncherWindow(QWidget *parent) : QMainWindow(parent)
     addWindowItem(tools, QStringLiteral("&Old Traffic"), Qt::Key_F7, QStringLiteral("oldtraffic"),
         QStringLiteral("mnuOldTraffic"));
     addWindowItem(tools, QStringLiteral("Script &Editor"), Qt::Key_F9, QStringLiteral("textedit"),
-        QStringLiteral("mnuScriptEditor"));
+        QStringLiteral("menuscripteditor"));
     // F10 is part of the caption only; the key belongs to the traffic panel.
     QAction *vox = tools->addAction(QStringLiteral("&VoxLog VOX Recorder          F10"));
     vox->setObjectName(QStringLiteral("mnuVoxLog"));

@@ -1,5 +1,6 @@
 #include "app/prompts.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace rollcall {
@@ -14,6 +15,21 @@ QString Prompts::saveFileReplacing(const FileDialog &dialog, const QString &repl
             file + QStringLiteral(" already exists!| Do you want to replace it?"),
             Icon::Information))
         return QString();
+    return file;
+}
+
+QString Prompts::openFileFiltered(const FileDialog &dialog, int *filterIndex)
+{
+    const QString file = openFile(dialog);
+    *filterIndex = 0;
+    const QString name = QFileInfo(file).fileName();
+    const QStringList parts = dialog.filter.split(u'|');
+    for (qsizetype i = 1; i < parts.size(); i += 2) {
+        if (QDir::match(parts[i], name)) {
+            *filterIndex = int(i / 2);
+            break;
+        }
+    }
     return file;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+#include <QFont>
 #include <QString>
 
 class QPrinter;
@@ -48,6 +50,24 @@ public:
     // Page setup and print dialogs on the given printer; false when cancelled.
     virtual bool pageSetup(QPrinter &printer) = 0;
     virtual bool choosePrinter(QPrinter &printer) = 0;
+
+    // An open dialog that also tells which entry of the filter (0 for the first
+    // label|pattern pair) was selected. By default: the first entry whose
+    // patterns match the chosen file's name.
+    virtual QString openFileFiltered(const FileDialog &dialog, int *filterIndex);
+
+    // The font dialog with its effects (underline, strikethrough, colour);
+    // choice holds the starting values and receives the chosen ones. False on cancel.
+    struct FontChoice
+    {
+        QFont font; // family, point size, bold, italic, underline, strikethrough
+        QColor color;
+    };
+    virtual bool chooseFont(FontChoice &choice)
+    {
+        Q_UNUSED(choice);
+        return false;
+    }
 
     // A save dialog, then, when the chosen file exists, the question
     // "<file> already exists!| Do you want to replace it?" under replaceTitle.

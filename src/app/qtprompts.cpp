@@ -1,5 +1,7 @@
 #include "app/qtprompts.h"
 
+#include "app/fontdialog.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -38,11 +40,16 @@ QFileDialog *makeDialog(const Prompts::FileDialog &d, QFileDialog::AcceptMode mo
     return dialog;
 }
 
+QString runDialogKeeping(QFileDialog *dialog)
+{
+    if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
+        return dialog->selectedFiles().constFirst();
+    return QString();
+}
+
 QString runDialog(QFileDialog *dialog)
 {
-    QString chosen;
-    if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
-        chosen = dialog->selectedFiles().constFirst();
+    const QString chosen = runDialogKeeping(dialog);
     delete dialog;
     return chosen;
 }
@@ -65,6 +72,25 @@ QString QtPrompts::qtFilter(const QString &pipeFilter)
 QString QtPrompts::openFile(const FileDialog &d)
 {
     return runDialog(makeDialog(d, QFileDialog::AcceptOpen));
+}
+
+QString QtPrompts::openFileFiltered(const FileDialog &d, int *filterIndex)
+{
+    QFileDialog *dialog = makeDialog(d, QFileDialog::AcceptOpen);
+    const QStringList filters = dialog->nameFilters();
+    QString chosen = runDialogKeeping(dialog);
+    *filterIndex = std::max(0, int(filters.indexOf(dialog->selectedNameFilter())));
+    delete dialog;
+    return chosen;
+}
+
+bool QtPrompts::chooseFont(FontChoice &choice)
+{
+    FontDialog dialog(choice, owner());
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    choice = dialog.choice();
+    return true;
 }
 
 QString QtPrompts::saveFile(const FileDialog &d)

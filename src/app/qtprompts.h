@@ -13,6 +13,8 @@ class QtPrompts final : public Prompts
 public:
     QString openFile(const FileDialog &dialog) override;
     QString saveFile(const FileDialog &dialog) override;
+    QString openFileFiltered(const FileDialog &dialog, int *filterIndex) override;
+    bool chooseFont(FontChoice &choice) override;
     QString chooseFolder(const QString &title, const QString &initialFolder) override;
     bool askYesNo(const QString &title, const QString &text, Icon icon = Icon::Question,
         Default defaultAnswer = Default::Yes) override;

@@ -376,7 +376,7 @@ void NetWindow::buildMenus()
     QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("mnuView"));
     QAction *script = addAction(
-        view, QStringLiteral("&Script Editor/Viewer Hide/Show"), QStringLiteral("mnuScriptEditor"));
+        view, QStringLiteral("&Script Editor/Viewer Hide/Show"), QStringLiteral("scripteditormenu"));
     script->setEnabled(available("textedit"));
     connect(script, &QAction::triggered, this,
         [this] { toggleWindow(QStringLiteral("textedit"), false); });

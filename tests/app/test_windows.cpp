@@ -48,7 +48,7 @@ private Q_SLOTS:
             { "mnuAddTraffic", "&Add Traffic", "F2", true },
             { "mnuListTraffic", "&List Traffic", "F6", true },
             { "mnuOldTraffic", "&Old Traffic", "F7", true },
-            { "mnuScriptEditor", "Script &Editor", "F9", false },
+            { "menuscripteditor", "Script &Editor", "F9", true },
             { "mnuPskTerminal", "PS&K Terminal", "Shift+F12", false },
             { "mnuTncTerminal", "&TNC Terminal", "F12", false },
             { "mnuMasterCallsigns", "&Master Callsign Database", "Shift+F1", true },

@@ -58,6 +58,25 @@ bool ScriptedPrompts::nextBool()
     return a.isBool ? a.yes : !a.text.isEmpty();
 }
 
+ScriptedPrompts &ScriptedPrompts::answerFont(const FontChoice &choice)
+{
+    m_answers.append({ false, false, QString(), true, choice });
+    return *this;
+}
+
+bool ScriptedPrompts::chooseFont(FontChoice &choice)
+{
+    m_shown.append({ Kind::Font, QStringLiteral("Font"), choice.font.family(), {}, {} });
+    if (m_answers.isEmpty()) {
+        ++m_unanswered;
+        return false;
+    }
+    const Answer a = m_answers.takeFirst();
+    if (a.isFont)
+        choice = a.font;
+    return a.isFont;
+}
+
 void ScriptedPrompts::information(const QString &title, const QString &text)
 {
     m_shown.append({ Kind::Information, title, text, {}, {} });

@@ -24,7 +24,8 @@ public:
         Exclamation,
         Input,
         PageSetup,
-        Print
+        Print,
+        Font
     };
 
     struct Shown
@@ -43,6 +44,8 @@ public:
     ScriptedPrompts &answer(const QString &text);
     ScriptedPrompts &answerYes() { return answerBool(true); }
     ScriptedPrompts &answerNo() { return answerBool(false); }
+    // The font dialog's choice; a font dialog meeting any other answer is cancelled.
+    ScriptedPrompts &answerFont(const FontChoice &choice);
 
     QString openFile(const FileDialog &dialog) override;
     QString saveFile(const FileDialog &dialog) override;
@@ -55,6 +58,7 @@ public:
     // Page setup and print dialogs take a Yes (go on) or No (cancel) from the script.
     bool pageSetup(QPrinter &printer) override;
     bool choosePrinter(QPrinter &printer) override;
+    bool chooseFont(FontChoice &choice) override;
 
     const QList<Shown> &shown() const { return m_shown; }
     QStringList messages() const; // texts of information and exclamation boxes
@@ -67,6 +71,8 @@ private:
         bool isBool;
         bool yes;
         QString text;
+        bool isFont = false;
+        FontChoice font;
     };
     ScriptedPrompts &answerBool(bool yes);
     QString nextText();
