@@ -510,6 +510,8 @@ void Reader::paragraph()
     if (skipping() || state().destination != Destination::Text)
         return;
     flushRun();
+    if (m_cursor.block().length() == 1) // an empty line keeps the height it was given
+        m_cursor.setBlockCharFormat(format(state().chars));
     QTextBlockFormat block = m_cursor.blockFormat();
     block.setAlignment(state().alignment);
     m_cursor.setBlockFormat(block);

@@ -72,7 +72,7 @@ private:
         bool yes;
         QString text;
         bool isFont = false;
-        FontChoice font;
+        FontChoice font = FontChoice();
     };
     ScriptedPrompts &answerBool(bool yes);
     QString nextText();
