@@ -78,7 +78,14 @@ QByteArray scriptHtml(const QTextDocument &doc, const QString &title)
 {
     const std::unique_ptr<QTextDocument> copy(doc.clone());
     copy->setMetaInformation(QTextDocument::DocumentTitle, title);
-    return copy->toHtml().toUtf8();
+    // Without a display there is no default font; runs without a family of their own
+    // read in the font scripts have always used.
+    if (copy->defaultFont().family().isEmpty()) {
+        QFont font = copy->defaultFont();
+        font.setFamilies(QStringList { QStringLiteral("Arial") });
+        copy->setDefaultFont(font);
+    }
+    return copy->toHtml().toUtf8() + '\n';
 }
 
 QByteArray scriptText(const QTextDocument &doc)
