@@ -32,12 +32,12 @@ constexpr int kDefaultHalfPoints = 24;
 // list tables, headers and footers, field instructions, pictures and objects.
 constexpr const char *kSkippedDestinations[] = { "annotation", "atnauthor", "atnid", "author",
     "bkmkend", "bkmkstart", "buptim", "colorschememapping", "comment", "company", "creatim",
-    "datastore", "doccomm", "falt", "fldinst", "filetbl", "footer", "footerf", "footerl",
-    "footerr", "footnote", "generator", "header", "headerf", "headerl", "headerr", "info",
-    "keywords", "latentstyles", "listoverridetable", "listtable", "nonshppict", "object",
-    "objdata", "operator", "panose", "pgdsctbl", "pict", "printim", "result", "revtbl", "revtim",
-    "rsidtbl", "rxe", "shp", "shpinst", "shppict", "stylesheet", "subject", "tc", "template",
-    "themedata", "title", "txe", "xe", "xmlnstbl" };
+    "datastore", "doccomm", "falt", "fldinst", "filetbl", "footer", "footerf", "footerl", "footerr",
+    "footnote", "generator", "header", "headerf", "headerl", "headerr", "info", "keywords",
+    "latentstyles", "listoverridetable", "listtable", "nonshppict", "object", "objdata", "operator",
+    "panose", "pgdsctbl", "pict", "printim", "result", "revtbl", "revtim", "rsidtbl", "rxe", "shp",
+    "shpinst", "shppict", "stylesheet", "subject", "tc", "template", "themedata", "title", "txe",
+    "xe", "xmlnstbl" };
 
 bool isSkippedDestination(const char *word)
 {
@@ -49,21 +49,36 @@ bool isSkippedDestination(const char *word)
 int codePageOfCharset(int charset)
 {
     switch (charset) {
-    case 77: return 10000;
-    case 128: return 932;
-    case 129: return 949;
-    case 134: return 936;
-    case 136: return 950;
-    case 161: return 1253;
-    case 162: return 1254;
-    case 163: return 1258;
-    case 177: return 1255;
-    case 178: return 1256;
-    case 186: return 1257;
-    case 204: return 1251;
-    case 222: return 874;
-    case 238: return 1250;
-    default: return 0; // the document's \ansicpg
+    case 77:
+        return 10000;
+    case 128:
+        return 932;
+    case 129:
+        return 949;
+    case 134:
+        return 936;
+    case 136:
+        return 950;
+    case 161:
+        return 1253;
+    case 162:
+        return 1254;
+    case 163:
+        return 1258;
+    case 177:
+        return 1255;
+    case 178:
+        return 1256;
+    case 186:
+        return 1257;
+    case 204:
+        return 1251;
+    case 222:
+        return 874;
+    case 238:
+        return 1250;
+    default:
+        return 0; // the document's \ansicpg
     }
 }
 
@@ -128,7 +143,10 @@ public:
 
 private:
     GroupState &state() { return m_stack.last(); }
-    bool skipping() const { return m_overflow > 0 || m_stack.last().destination == Destination::Skip; }
+    bool skipping() const
+    {
+        return m_overflow > 0 || m_stack.last().destination == Destination::Skip;
+    }
 
     void openGroup();
     void closeGroup();
@@ -189,6 +207,7 @@ void Reader::run()
         if (c == '\r' || c == '\n' || c == '\0')
             continue;
         if (c != '\\') {
+            m_starOpen = false; // "\*" marks only a destination word that follows at once
             if (m_pendingSkip > 0)
                 --m_pendingSkip;
             else
@@ -229,7 +248,8 @@ void Reader::run()
         }
         if (m_p < m_end && *m_p == ' ')
             ++m_p;
-        const int param = int(std::clamp<qint64>(negative ? -value : value, -2147483647LL, 2147483647LL));
+        const int param
+            = int(std::clamp<qint64>(negative ? -value : value, -2147483647LL, 2147483647LL));
         if (tooLong)
             continue; // no such word exists
         if (std::strcmp(word, "bin") == 0) {
@@ -292,7 +312,8 @@ void Reader::controlSymbol(char symbol)
         int digits = 0;
         while (digits < 2 && m_p < m_end && std::isxdigit(static_cast<unsigned char>(*m_p))) {
             const char h = *m_p++;
-            value = value * 16 + (std::isdigit(static_cast<unsigned char>(h)) ? h - '0' : (h | 0x20) - 'a' + 10);
+            value = value * 16
+                + (std::isdigit(static_cast<unsigned char>(h)) ? h - '0' : (h | 0x20) - 'a' + 10);
             ++digits;
         }
         if (m_pendingSkip > 0) {
@@ -359,7 +380,8 @@ void Reader::controlWord(const char *word, bool hasParam, int param)
             m_fontName.clear();
         } else if (is("fcharset") && hasParam) {
             if (m_fonts.size() < kMaxTableEntries || m_fonts.contains(m_tableFont))
-                m_fonts[m_tableFont].codePage = param == 2 ? kSymbolCodePage : codePageOfCharset(param);
+                m_fonts[m_tableFont].codePage
+                    = param == 2 ? kSymbolCodePage : codePageOfCharset(param);
         } else if (is("cpg") && hasParam) {
             if (m_fonts.size() < kMaxTableEntries || m_fonts.contains(m_tableFont))
                 m_fonts[m_tableFont].codePage = param;
@@ -473,7 +495,8 @@ void Reader::textByte(char byte)
             if (m_red < 0 && m_green < 0 && m_blue < 0)
                 m_colors.append(QColor());
             else
-                m_colors.append(QColor(std::max(m_red, 0), std::max(m_green, 0), std::max(m_blue, 0)));
+                m_colors.append(
+                    QColor(std::max(m_red, 0), std::max(m_green, 0), std::max(m_blue, 0)));
             m_red = m_green = m_blue = -1;
         }
         return;
@@ -559,7 +582,8 @@ bool looksLikeRtf(const QByteArray &bytes)
     qsizetype i = 0;
     if (bytes.startsWith("\xEF\xBB\xBF"))
         i = 3;
-    while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'))
+    while (i < bytes.size()
+        && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'))
         ++i;
     return bytes.mid(i, 5) == "{\\rtf";
 }

@@ -196,9 +196,13 @@ QByteArray Writer::write()
     if (!m_colors.isEmpty()) {
         out.append("{\\colortbl ;");
         for (const QColor &c : std::as_const(m_colors))
-            out.append("\\red").append(QByteArray::number(c.red()))
-                .append("\\green").append(QByteArray::number(c.green()))
-                .append("\\blue").append(QByteArray::number(c.blue())).append(';');
+            out.append("\\red")
+                .append(QByteArray::number(c.red()))
+                .append("\\green")
+                .append(QByteArray::number(c.green()))
+                .append("\\blue")
+                .append(QByteArray::number(c.blue()))
+                .append(';');
         out.append("}\r\n");
     }
     out.append("\\viewkind4\\uc1");

@@ -13,7 +13,8 @@ namespace rollcall {
 
 void registerScriptWindows()
 {
-    windows().registerWindow(QStringLiteral("textedit"), [] { return new script::ScriptEditorWindow; });
+    windows().registerWindow(
+        QStringLiteral("textedit"), [] { return new script::ScriptEditorWindow; });
 }
 
 namespace script {
@@ -61,7 +62,8 @@ ScriptEditorWindow::ScriptEditorWindow(QWidget *parent) : QMainWindow(parent)
         &QAction::triggered, this, &ScriptEditorWindow::clearEditor);
     m_fontMenu = menuBar()->addMenu(QStringLiteral("F&ont"));
     m_fontMenu->setObjectName(QStringLiteral("mnuFont"));
-    connect(addItem(m_fontMenu, QStringLiteral("F&ont Selector"), QStringLiteral("mnuFontSelector")),
+    connect(
+        addItem(m_fontMenu, QStringLiteral("F&ont Selector"), QStringLiteral("mnuFontSelector")),
         &QAction::triggered, this, &ScriptEditorWindow::fontSelector);
     // The right mouse button in the text pops up the font menu.
     connect(m_edit, &QWidget::customContextMenuRequested, this,

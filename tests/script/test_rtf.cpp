@@ -47,9 +47,8 @@ QString describe(const QTextCharFormat &f)
         flags += u'U';
     if (f.fontStrikeOut())
         flags += u'S';
-    const QString color = f.hasProperty(QTextFormat::ForegroundBrush)
-        ? f.foreground().color().name()
-        : u"auto"_s;
+    const QString color
+        = f.hasProperty(QTextFormat::ForegroundBrush) ? f.foreground().color().name() : u"auto"_s;
     return u"%1|%2|%3|%4"_s.arg(flags, f.fontFamilies().toStringList().value(0))
         .arg(f.fontPointSize())
         .arg(color);
@@ -83,28 +82,28 @@ private Q_SLOTS:
         QTest::addColumn<int>("centredOrRightBlock");
         QTest::addColumn<int>("alignment");
 
-        QTest::newRow("WordPad") << u"wordpad.rtf"_s
-                                 << QStringList { u"QNI NET"_s,
-                                        u"This is the Sunday net. Caf\u00e9 \u20ac 5\tend\u2028next"_s,
-                                        u"\u2022\tCheck-ins please"_s }
-                                 << QStringList { u"QNI"_s, u"B|Arial|14|#ff0000"_s, u"This"_s,
-                                        u"|Times New Roman|12|auto"_s, u"the"_s,
-                                        u"I|Times New Roman|12|auto"_s, u"Sunday"_s,
-                                        u"U|Times New Roman|12|auto"_s, u"Check"_s,
-                                        u"S|Times New Roman|12|#000080"_s, u"please"_s,
-                                        u"|Times New Roman|12|#000080"_s }
-                                 << 0 << int(Qt::AlignHCenter);
-        QTest::newRow("Word") << u"word.rtf"_s
-                              << QStringList { u"Good evening, this is \u201cQNI\u201d net control"_s,
-                                     u"struck \u53f0 and \u201cquoted\u201d"_s, u"the web page"_s,
-                                     u"after picture"_s }
-                              << QStringList { u"Good"_s, u"|Verdana|16|#0000ff"_s, u"struck"_s,
-                                     u"S|Verdana|12|auto"_s, u"web"_s, u"U|Verdana|12|auto"_s }
-                              << 0 << int(Qt::AlignLeft);
+        QTest::newRow("WordPad")
+            << u"wordpad.rtf"_s
+            << QStringList { u"QNI NET"_s,
+                   u"This is the Sunday net. Caf\u00e9 \u20ac 5\tend\u2028next"_s,
+                   u"\u2022\tCheck-ins please"_s }
+            << QStringList { u"QNI"_s, u"B|Arial|14|#ff0000"_s, u"This"_s,
+                   u"|Times New Roman|12|auto"_s, u"the"_s, u"I|Times New Roman|12|auto"_s,
+                   u"Sunday"_s, u"U|Times New Roman|12|auto"_s, u"Check"_s,
+                   u"S|Times New Roman|12|#000080"_s, u"please"_s,
+                   u"|Times New Roman|12|#000080"_s }
+            << 0 << int(Qt::AlignHCenter);
+        QTest::newRow("Word")
+            << u"word.rtf"_s
+            << QStringList { u"Good evening, this is \u201cQNI\u201d net control"_s,
+                   u"struck \u53f0 and \u201cquoted\u201d"_s, u"the web page"_s,
+                   u"after picture"_s }
+            << QStringList { u"Good"_s, u"|Verdana|16|#0000ff"_s, u"struck"_s,
+                   u"S|Verdana|12|auto"_s, u"web"_s, u"U|Verdana|12|auto"_s }
+            << 0 << int(Qt::AlignLeft);
         QTest::newRow("LibreOffice")
             << u"libreoffice.rtf"_s
-            << QStringList { u"Net opens at 19:00 sharp."_s,
-                   u"73 de \u0414\u0438\u043c\u0430"_s }
+            << QStringList { u"Net opens at 19:00 sharp."_s, u"73 de \u0414\u0438\u043c\u0430"_s }
             << QStringList { u"Net"_s, u"|Liberation Serif|12|auto"_s, u"sharp"_s,
                    u"B|Liberation Serif|12|auto"_s, u"73"_s, u"I|Liberation Serif|12|#c9211e"_s,
                    u"\u0414"_s, u"I|Liberation Sans|12|#c9211e"_s }
@@ -177,7 +176,8 @@ private Q_SLOTS:
         QVERIFY(script::readRtf(rtf, &back));
         QCOMPARE(blocks(back), blocks(doc));
         for (int b = 0; b < doc.blockCount(); ++b)
-            QCOMPARE(int(alignmentOf(back, b)), int(alignmentOf(doc, b) ? alignmentOf(doc, b) : Qt::AlignLeft));
+            QCOMPARE(int(alignmentOf(back, b)),
+                int(alignmentOf(doc, b) ? alignmentOf(doc, b) : Qt::AlignLeft));
         for (const QString &probe : { u"Plain"_s, u"bold"_s, u"italic"_s, u"tab"_s, u"caf"_s,
                  u"gone"_s, u"line"_s, u"break"_s, u"12"_s })
             QCOMPARE(probe + u" " + describe(formatOf(back, probe)),
@@ -210,8 +210,8 @@ private Q_SLOTS:
 
         const QByteArray deep = QByteArray(100000, '{') + "deep" + QByteArray(100000, '}');
         QTest::newRow("extra closing braces") << QByteArray("{\\rtf1 a}}b}") << true << u"a"_s;
-        QTest::newRow("truncated") << QByteArray("{\\rtf1 {\\b abc\\par de") << true
-                                   << u"abc\nde"_s;
+        QTest::newRow("truncated")
+            << QByteArray("{\\rtf1 {\\b abc\\par de") << true << u"abc\nde"_s;
         QTest::newRow("10 MB control word")
             << QByteArray("{\\rtf1 x\\" + QByteArray(10 * 1024 * 1024, 'a') + " y}") << true
             << u"xy"_s;
@@ -220,15 +220,15 @@ private Q_SLOTS:
             << true << u"abc"_s;
         QTest::newRow("nested 100,000 deep")
             << QByteArray("{\\rtf1 a" + deep + " b}") << true << u"a b"_s;
-        QTest::newRow("binary data") << QByteArray("{\\rtf1 a\\bin6 {}\\\\\x01\x02 b\\bin99999999 x}")
-                                     << true << u"a b"_s;
-        QTest::newRow("broken escapes") << QByteArray("{\\rtf1 a\\'4\\'zz\\u\\uc999999 \\u66 b\\'")
-                                        << true << u"azzB"_s;
+        QTest::newRow("binary data")
+            << QByteArray("{\\rtf1 a\\bin6 {}\\\\\x01\x02 b\\bin99999999 x}") << true << u"a b"_s;
+        QTest::newRow("broken escapes")
+            << QByteArray("{\\rtf1 a\\'4\\'zz\\u\\uc999999 \\u66 b\\'") << true << u"azzB"_s;
         QTest::newRow("tables out of range")
             << QByteArray("{\\rtf1{\\fonttbl{\\f1 ;}}{\\colortbl;}\\f77\\cf9\\fs0 ok}") << true
             << u"ok"_s;
-        QTest::newRow("plain text") << QByteArray("Dear net,\n{\\rtf1 not here}") << false
-                                    << u"keep"_s;
+        QTest::newRow("plain text")
+            << QByteArray("Dear net,\n{\\rtf1 not here}") << false << u"keep"_s;
         QByteArray binary(4096, '\0');
         for (int i = 0; i < binary.size(); ++i)
             binary[i] = char((i * 7919 + 13) & 0xFF);
@@ -269,11 +269,21 @@ private Q_SLOTS:
             for (int e = 0; e < edits && !bytes.isEmpty(); ++e) {
                 const int at = random.bounded(int(bytes.size()));
                 switch (random.bounded(5)) {
-                case 0: bytes[at] = char(random.bounded(256)); break;
-                case 1: bytes.insert(at, alphabet[random.bounded(int(sizeof alphabet - 1))]); break;
-                case 2: bytes.remove(at, random.bounded(64)); break;
-                case 3: bytes.insert(at, bytes.mid(random.bounded(int(bytes.size())), 32)); break;
-                default: bytes.truncate(at); break;
+                case 0:
+                    bytes[at] = char(random.bounded(256));
+                    break;
+                case 1:
+                    bytes.insert(at, alphabet[random.bounded(int(sizeof alphabet - 1))]);
+                    break;
+                case 2:
+                    bytes.remove(at, random.bounded(64));
+                    break;
+                case 3:
+                    bytes.insert(at, bytes.mid(random.bounded(int(bytes.size())), 32));
+                    break;
+                default:
+                    bytes.truncate(at);
+                    break;
                 }
             }
             QTextDocument doc;
@@ -287,7 +297,8 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString out = dir.filePath(u"out.txt"_s);
-        QCOMPARE(script::runScriptCommand({ u"text"_s, sample(u"wordpad.rtf"_s), u"-o"_s, out }), 0);
+        QCOMPARE(
+            script::runScriptCommand({ u"text"_s, sample(u"wordpad.rtf"_s), u"-o"_s, out }), 0);
         QCOMPARE(test::fileBytes(out),
             u"QNI NET\nThis is the Sunday net. Caf\u00e9 \u20ac 5\tend\nnext\n\u2022\tCheck-ins please\n"_s
                 .toUtf8());

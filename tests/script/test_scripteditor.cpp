@@ -50,7 +50,8 @@ private Q_SLOTS:
             { "mnuSave", "&Save Script File" }, { "mnuHide", "&Hide Script Editor" },
             { "mnuClear", "&Clear Editor" }, { "mnuFontSelector", "F&ont Selector" } };
         for (const auto &[name, text] : items)
-            QCOMPARE(w->findChild<QAction *>(QLatin1String(name))->text(), QString::fromLatin1(text));
+            QCOMPARE(
+                w->findChild<QAction *>(QLatin1String(name))->text(), QString::fromLatin1(text));
         QCOMPARE(w->fontMenu()->title(), u"F&ont"_s);
         QCOMPARE(w->editor()->contextMenuPolicy(), Qt::CustomContextMenu);
         QCOMPARE(w->editor()->currentCharFormat().fontPointSize(), 12.0);
@@ -72,7 +73,8 @@ private Q_SLOTS:
         QCOMPARE(script::currentScriptPath(), path);
         const auto &shown = f.prompts.shown();
         QCOMPARE(shown.size(), 2);
-        QCOMPARE(shown[0].dialog.filter, u"Rollcall Script (*.rcs)|*.rcs|Rich Text File (*.rtf)|*.rtf"_s);
+        QCOMPARE(shown[0].dialog.filter,
+            u"Rollcall Script (*.rcs)|*.rcs|Rich Text File (*.rtf)|*.rtf"_s);
         QCOMPARE(shown[0].dialog.defaultExtension, u".rcs"_s);
         QCOMPARE(shown[0].dialog.initialFolder, f.home.nets());
         QCOMPARE(shown[1].title, u"Summary save as"_s);
@@ -104,8 +106,8 @@ private Q_SLOTS:
         QTest::newRow("text file, Windows-1252 and CR LF")
             << u"b.txt"_s << QByteArray("caf\xe9\r\nline 2") << u"caf\u00e9\nline 2"_s;
         QTest::newRow("any other file") << u"a.doc"_s << rtf << QString::fromLatin1(rtf);
-        QTest::newRow("not RTF leaves the editor") << u"bad.rcs"_s << QByteArray("plain words")
-                                                   << u"before"_s;
+        QTest::newRow("not RTF leaves the editor")
+            << u"bad.rcs"_s << QByteArray("plain words") << u"before"_s;
         QTest::newRow("missing file") << u"none.rcs"_s << QByteArray() << u"before"_s;
     }
 
