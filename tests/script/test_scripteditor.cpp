@@ -58,6 +58,15 @@ private Q_SLOTS:
         QVERIFY(w->editor()->toPlainText().isEmpty());
     }
 
+    void launcherItemShowsTheEditor()
+    {
+        test::WindowFixture f;
+        QWidget *launcher = windows().window(u"Form1"_s);
+        trigger(launcher, "menuscripteditor");
+        QWidget *editor = windows().loaded(u"textedit"_s);
+        QVERIFY(editor && editor->isVisible());
+    }
+
     // The dialogs, the question on an existing file, and where the path stands after a No.
     void saveOverExistingAnsweredNo()
     {
