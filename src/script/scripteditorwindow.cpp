@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTextEdit>
 
 namespace rollcall {
@@ -28,11 +29,11 @@ QAction *addItem(QMenu *menu, const QString &text, const QString &name)
 }
 
 // Loads without leaving an undo step behind: a freshly opened script is the starting point.
-bool loadInto(QTextEdit *edit, const QString &path, bool asText)
+bool loadInto(QTextEdit *edit, const QString &path, bool asText, QString *error = nullptr)
 {
     QTextDocument *doc = edit->document();
     doc->setUndoRedoEnabled(false);
-    const bool loaded = loadScript(path, asText, doc, edit->currentCharFormat());
+    const bool loaded = loadScript(path, asText, doc, edit->currentCharFormat(), error);
     doc->setUndoRedoEnabled(true);
     return loaded;
 }
@@ -90,7 +91,11 @@ void ScriptEditorWindow::openScriptFile()
         return;
     currentScriptPath() = path;
     // Text and "all files" show the characters as they are, RTF markup included.
-    loadInto(m_edit, path, filterIndex >= 2);
+    QString error;
+    if (loadInto(m_edit, path, filterIndex >= 2, &error))
+        statusBar()->clearMessage();
+    else // no message box, but the operator must see that the script did not open
+        statusBar()->showMessage(error);
 }
 
 void ScriptEditorWindow::saveScriptFile()
@@ -110,7 +115,11 @@ void ScriptEditorWindow::saveScriptFile()
             path + QStringLiteral(" already exists!| Do you want to replace it?"),
             Prompts::Icon::Information))
         return;
-    saveScript(path, *m_edit->document());
+    QString error;
+    if (saveScript(path, *m_edit->document(), &error))
+        statusBar()->showMessage(QStringLiteral("Saved ") + path, 5000);
+    else // a script thought saved and then lost on the air is worse than a line of text
+        statusBar()->showMessage(QStringLiteral("Not saved: ") + path + QStringLiteral(": ") + error);
 }
 
 void ScriptEditorWindow::clearEditor()

@@ -9,7 +9,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -96,9 +98,19 @@ private Q_SLOTS:
         QVERIFY(script::readRtf(test::fileBytes(path), &back));
         QCOMPARE(back.toPlainText(), u"Good evening, this is net control."_s);
 
+        QVERIFY(w->statusBar()->currentMessage().startsWith(u"Saved "_s));
+
         f.prompts.answer(QString()); // cancelled: nothing moves
         trigger(w, "mnuSave");
         QCOMPARE(script::currentScriptPath(), path);
+
+        // A save that fails says so; the operator must not leave believing it was kept.
+        const QString nowhere = f.home.nets() + u"/no such folder/x.rcs"_s;
+        f.prompts.answer(nowhere);
+        trigger(w, "mnuSave");
+        QVERIFY(!QFileInfo::exists(nowhere));
+        QVERIFY2(w->statusBar()->currentMessage().startsWith(u"Not saved: "_s),
+            qPrintable(w->statusBar()->currentMessage()));
     }
 
     void openByFilter_data()
@@ -135,6 +147,8 @@ private Q_SLOTS:
         trigger(w, "mnuOpen");
         QCOMPARE(w->editor()->toPlainText(), shown);
         QCOMPARE(script::currentScriptPath(), path); // moved even when the load failed
+        // A file that did not open is named in the status line, not passed over.
+        QCOMPARE(w->statusBar()->currentMessage().contains(path), shown == u"before"_s);
         QCOMPARE(f.prompts.shown().constFirst().dialog.filter,
             u"Rollcall Script (*.rcs)|*.rcs|Rich Text File (*.rtf)|*.rtf|Text File (*.txt)|*.txt|"
             "All Files (*.*)|*.*"_s);
