@@ -1,5 +1,7 @@
 #include "about/aboutbox.h"
 
+#include "app/desktop.h"
+
 #include "app/session.h"
 #include "app/version.h"
 #include "store/recordfile.h"
@@ -33,10 +35,7 @@ AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
 
     auto *icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("picIcon"));
-    const QIcon appIcon = QApplication::windowIcon().isNull()
-        ? style()->standardIcon(QStyle::SP_MessageBoxInformation)
-        : QApplication::windowIcon();
-    icon->setPixmap(appIcon.pixmap(48, 48));
+    icon->setPixmap(programIcon().pixmap(48, 48));
 
     QLabel *titleLabel = label(this, "lblTitle", title);
     QFont big = titleLabel->font();

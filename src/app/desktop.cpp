@@ -18,6 +18,7 @@
 #include "weather/weatherwindows.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QTextStream>
 
@@ -56,9 +57,18 @@ void beginStartup()
     intro->show();
 }
 
+QIcon programIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32, 48, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/rollcall-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 int runDesktop(const CommandLine &cl)
 {
     QApplication::setQuitOnLastWindowClosed(false); // the program ends through UnloadAllForms
+    QApplication::setWindowIcon(programIcon());
     static SystemClock clock;
     static QtPrompts prompts;
     Session &s = session();

@@ -2,6 +2,8 @@
 
 #include "app/commandline.h"
 
+#include <QIcon>
+
 namespace rollcall {
 
 // Registers the factory of every window this build has, by its name.
@@ -10,6 +12,9 @@ void registerWindows();
 // The start-up sequence: preferences read, then the title window (unless the
 // splash setting is "0") followed by the launcher.
 void beginStartup();
+
+// The program's own icon (every window and the About box use it).
+QIcon programIcon();
 
 // The desktop program: session, windows, start-up, event loop.
 int runDesktop(const CommandLine &commandLine);

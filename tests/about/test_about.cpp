@@ -7,6 +7,7 @@
 #include "windowfixture.h"
 
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -33,6 +34,13 @@ private Q_SLOTS:
             QStringLiteral("Warning: ...There is no warranty on this sofware, expressed or "
                            "implied.  Use at your own risk and as always, MAKE BACKUP COPIES "
                            "OF YOUR DATA!"));
+        // The program's own icon, not a generic one.
+        const QImage shown = about->findChild<QLabel *>(QStringLiteral("picIcon"))
+                                 ->pixmap().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QVERIFY(QFile::exists(QStringLiteral(":/icons/rollcall-48.png")));
+        QCOMPARE(shown.size(), QSize(48, 48));
+        QCOMPARE(shown, QImage(QStringLiteral(":/icons/rollcall-48.png"))
+                            .convertToFormat(QImage::Format_ARGB32_Premultiplied));
         about->show();
         test::WindowFixture::snapshot(about, QStringLiteral("frmAbout"));
     }
