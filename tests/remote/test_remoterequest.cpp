@@ -1,0 +1,115 @@
+#include "remote/remoterequest.h"
+#include "testmain.h"
+
+#include <QTest>
+
+using namespace rollcall::remote;
+
+Q_DECLARE_METATYPE(rollcall::remote::RequestKind)
+
+// The datagram layouts other stations rely on, byte for byte.
+class RemoteRequestTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void parse_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<RequestKind>("kind");
+        QTest::addColumn<QString>("callsign");
+        const auto in = RequestKind::CheckIn;
+        const auto none = RequestKind::Ignored;
+        const auto prof = RequestKind::Profile;
+        QTest::newRow("check-in, text after the comma") << QByteArray("acsQ1AW,x") << in << "Q1AW";
+        QTest::newRow("lower case, trailing comma") << QByteArray("acsq1aw,") << in << "q1aw";
+        QTest::newRow("first comma ends the callsign")
+            << QByteArray("acsQ1AW,,Q2B,") << in << "Q1AW";
+        QTest::newRow("no comma") << QByteArray("acsQ1AW") << none << "";
+        QTest::newRow("code in capitals") << QByteArray("ACSQ1AW,") << none << "";
+        QTest::newRow("empty callsign") << QByteArray("acs,") << none << "";
+        QTest::newRow("blanks only") << QByteArray("acs   ,") << none << "";
+        QTest::newRow("blanks around") << QByteArray("acs  q1aw ,") << in << "q1aw";
+        QTest::newRow("apostrophe and percent") << QByteArray("acsO'NE%_1,") << in << "O'NE%_1";
+        QTest::newRow("20 characters")
+            << QByteArray("acs" + QByteArray(20, 'K') + ",") << in << QString(20, u'K');
+        QTest::newRow("21 characters")
+            << QByteArray("acs" + QByteArray(21, 'K') + ",") << none << "";
+        QTest::newRow("CR inside") << QByteArray("acsQ1\rAW,") << none << "";
+        QTest::newRow("NUL inside") << QByteArray("acsQ1\0AW,", 9) << none << "";
+        QTest::newRow("DEL inside") << QByteArray("acsQ1\x7f"
+                                                  "AW,")
+                                    << none << "";
+        QTest::newRow("undefined 1252 byte") << QByteArray("acsQ1\x81"
+                                                           "AW,")
+                                             << none << "";
+        QTest::newRow("1252 letter") << QByteArray("acsQ\xe9,") << in << QStringLiteral("Q\u00e9");
+        QTest::newRow("profile") << QByteArray("cssq1aw") << prof << "q1aw";
+        QTest::newRow("profile, comma is part of it") << QByteArray("cssQ1AW,") << prof << "Q1AW,";
+        QTest::newRow("profile without callsign") << QByteArray("css") << none << "";
+        QTest::newRow("profile with a line end") << QByteArray("cssQ1AW\n") << none << "";
+        QTest::newRow("rqp") << QByteArray("rqp") << RequestKind::Rqp << "";
+        QTest::newRow("rqp and more") << QByteArray("rqpanything,") << RequestKind::Rqp << "";
+        QTest::newRow("empty") << QByteArray() << none << "";
+        QTest::newRow("two letters") << QByteArray("ac") << none << "";
+        QTest::newRow("other") << QByteArray("xyzQ1AW,") << none << "";
+    }
+    void parse()
+    {
+        QFETCH(QByteArray, datagram);
+        QFETCH(RequestKind, kind);
+        QFETCH(QString, callsign);
+        const Request r = parseRequest(datagram);
+        QCOMPARE(r.kind, kind);
+        QCOMPARE(r.callsign, callsign);
+    }
+
+    void clientDatagrams()
+    {
+        QCOMPARE(checkInDatagram(QStringLiteral("Q1AW")), QByteArray("acsQ1AW,"));
+        QCOMPARE(profileRequestDatagram(QStringLiteral("Q1AW")), QByteArray("cssQ1AW"));
+        QCOMPARE(checkInDatagram(QStringLiteral("Q\u00e9")), QByteArray("acsQ\xe9,"));
+        // What the client sends, the listener reads back.
+        QCOMPARE(parseRequest(checkInDatagram(QStringLiteral("q9xyz"))),
+            (Request { RequestKind::CheckIn, QStringLiteral("q9xyz") }));
+    }
+
+    void profileReplyBytes()
+    {
+        QStringList values;
+        for (int i = 0; i < 22; ++i)
+            values << QStringLiteral("v%1").arg(i);
+        values[0] = QStringLiteral("Hiram");
+        values[1] = QStringLiteral("Newington, CT");
+        values[12] = QStringLiteral("q1aw@example.org");
+        values[21] = QString();
+        const QList<QByteArray> expected = { "fname=Hiram", "location=Newington, CT", "vhf=v2",
+            "uhf=v3", "hf=v4", "sixmeters=v5", "twotwenty=v6", "sixtymeters=v7", "aprs=v8",
+            "packet=v9", "psk31=v10", "internet=v11", "emailaddress=q1aw@example.org",
+            "landline=v13", "landlinenumber=v14", "cellphone=v15", "cellphonenumber=v16",
+            "pager=v17", "pagernumber=v18", "portable=v19", "mobile=v20", "base=" };
+        QCOMPARE(profileReply(values), expected);
+        // Missing values are sent empty; text goes out as Windows-1252.
+        const QList<QByteArray> short_ = profileReply({ QStringLiteral("Jos\u00e9 \u20ac") });
+        QCOMPARE(short_.size(), 22);
+        QCOMPARE(short_[0], QByteArray("fname=Jos\xe9 \x80"));
+        QCOMPARE(short_[1], QByteArray("location="));
+    }
+
+    void queueIsBoundedAndOrdered()
+    {
+        RequestQueue q(3);
+        for (int i = 0; i < 5; ++i)
+            q.push({ { RequestKind::CheckIn, QString::number(i) }, {}, 0 });
+        QCOMPARE(q.size(), 3);
+        QCOMPARE(q.dropped(), 2);
+        for (const char *expected : { "0", "1", "2" })
+            QCOMPARE(q.pop()->request.callsign, QLatin1String(expected));
+        QVERIFY(!q.pop());
+        // Room again once handled.
+        QVERIFY(q.push({ { RequestKind::Profile, QStringLiteral("5") }, {}, 0 }));
+        QCOMPARE(q.dropped(), 2);
+    }
+};
+
+RC_TEST_CLASS(RemoteRequestTest)
+#include "test_remoterequest.moc"
