@@ -67,8 +67,7 @@ int commEventForSerialError(QSerialPort::SerialPortError error)
     case QSerialPort::WriteError:
         // The output could not be handed to the device.
         return CommEvent::TxFull;
-    case QSerialPort::ReadError:
-        return CommEvent::RxOver;
+    case QSerialPort::ReadError: // a pty or adapter that went away fails every read
     case QSerialPort::ResourceError:
         return CommEvent::DeviceLost;
     case QSerialPort::TimeoutError:

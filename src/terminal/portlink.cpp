@@ -120,9 +120,12 @@ bool PortLink::applySerialSettings(QSerialPort &port, const PortSettings &s, QSt
         && port.setStopBits(
             s.stopBits == QLatin1String("2") ? QSerialPort::TwoStop : QSerialPort::OneStop);
     if (!ok) {
-        setError(error,
-            QStringLiteral("The port refused the settings %1: %2")
-                .arg(s.toString(), port.errorString()));
+        // A device may refuse without a system error (a pseudo-terminal has no 7-bit mode).
+        QString why = port.errorString();
+        if (port.error() == QSerialPort::NoError || why == QLatin1String("No error"))
+            why = QStringLiteral("not supported by this device");
+        setError(
+            error, QStringLiteral("The port refused the settings %1: %2").arg(s.toString(), why));
         port.clearError();
     }
     return ok;
@@ -316,7 +319,9 @@ bool PortLink::setDtrEnable(bool on, QString *error)
     if (m_serial) {
         m_quietErrors = true;
         const bool ok = m_serial->setDataTerminalReady(on);
-        const QString why = m_serial->errorString();
+        QString why = m_serial->errorString();
+        if (why == QLatin1String("No error"))
+            why = QStringLiteral("the device has no modem lines");
         m_serial->clearError();
         m_quietErrors = false;
         if (!ok) {
@@ -436,7 +441,7 @@ void PortLink::onSerialError(QSerialPort::SerialPortError e)
     const QString detail = m_serial->errorString();
     m_serial->clearError();
     if (code == CommEvent::DeviceLost) {
-        onDeviceLost(detail);
+        onDeviceLost(QStringLiteral("the device stopped answering (%1)").arg(detail));
         return;
     }
     if (code != 0)

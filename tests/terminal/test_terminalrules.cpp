@@ -124,7 +124,7 @@ private Q_SLOTS:
     {
         QCOMPARE(commEventForSerialError(QSerialPort::ResourceError), CommEvent::DeviceLost);
         QCOMPARE(commEventForSerialError(QSerialPort::WriteError), CommEvent::TxFull);
-        QCOMPARE(commEventForSerialError(QSerialPort::ReadError), CommEvent::RxOver);
+        QCOMPARE(commEventForSerialError(QSerialPort::ReadError), CommEvent::DeviceLost);
         QCOMPARE(commEventForSerialError(QSerialPort::OpenError), 0);
         QCOMPARE(commEventText(commEventForSerialError(QSerialPort::UnknownError)),
             QStringLiteral("Unknown error or event"));
