@@ -1,0 +1,285 @@
+#include "terminal/commevents.h"
+#include "terminal/portsettings.h"
+#include "terminal/terminalscreen.h"
+#include "testmain.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QTest>
+
+using namespace rollcall::terminal;
+
+class TerminalRulesTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void receivedData_data()
+    {
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QByteArray>("logged");
+        QTest::newRow("backspace and CR LF") << QString() << QByteArray("AB\bC\r\n")
+                                             << QStringLiteral("AC\r\n") << QByteArray("AC\r\n");
+        QTest::newRow("leading BS takes the last shown")
+            << QStringLiteral("cmd:x") << QByteArray("\bY") << QStringLiteral("cmd:Y")
+            << QByteArray("Y");
+        QTest::newRow("two leading BS take two") << QStringLiteral("abc") << QByteArray("\b\bZ")
+                                                 << QStringLiteral("aZ") << QByteArray("Z");
+        QTest::newRow("BS after data then leading") << QStringLiteral("xy") << QByteArray("A\b\bB")
+                                                    << QStringLiteral("xB") << QByteArray("B");
+        QTest::newRow("BS on an empty screen")
+            << QString() << QByteArray("\bok") << QStringLiteral("ok") << QByteArray("ok");
+        QTest::newRow("lone CR becomes CR LF")
+            << QString() << QByteArray("a\rb") << QStringLiteral("a\r\nb") << QByteArray("a\r\nb");
+        QTest::newRow("LF alone dropped") << QStringLiteral("x") << QByteArray("\n\nline")
+                                          << QStringLiteral("xline") << QByteArray("line");
+        QTest::newRow("LF CR once") << QString() << QByteArray("1\n\r2") << QStringLiteral("1\r\n2")
+                                    << QByteArray("1\r\n2");
+        QTest::newRow("high bytes as Windows-1252")
+            << QString() << QByteArray("\x80\xe9") << QStringLiteral("\u20ac\u00e9")
+            << QByteArray("\x80\xe9");
+    }
+    void receivedData()
+    {
+        QFETCH(QString, shown);
+        QFETCH(QByteArray, data);
+        QFETCH(QString, after);
+        QFETCH(QByteArray, logged);
+        TerminalScreen screen;
+        screen.setText(shown);
+        const TerminalScreen::Change change = screen.receive(data);
+        QCOMPARE(screen.text(), after);
+        QCOMPARE(change.logged, logged);
+    }
+
+    void trimming_data()
+    {
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<int>("dropped");
+        QTest::newRow("16000 stays") << 16000 << 0;
+        QTest::newRow("16001 drops the oldest 4096") << 16001 << 4096;
+        QTest::newRow("20000 drops 4096") << 20000 << 4096;
+    }
+    void trimming()
+    {
+        QFETCH(int, shown);
+        QFETCH(int, dropped);
+        QString text;
+        for (int i = 0; i < shown; ++i)
+            text += QChar(u'a' + i % 26);
+        TerminalScreen screen;
+        screen.setText(text);
+        const auto change = screen.receive("Z");
+        QCOMPARE(change.dropped, dropped);
+        QCOMPARE(screen.text(), text.mid(dropped) + u'Z');
+    }
+
+    void typedEcho()
+    {
+        TerminalScreen screen;
+        for (char c : QByteArray("ab\bc\rd"))
+            screen.type(c);
+        QCOMPARE(screen.text(), QStringLiteral("ac\r\nd"));
+        QCOMPARE(displayText(screen.text()), QStringLiteral("ac\nd"));
+    }
+
+    void eventTexts_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("kind");
+        const int ev = int(CommEventKind::Event), er = int(CommEventKind::Error);
+        QTest::newRow("1") << 1 << QString() << int(CommEventKind::Send);
+        QTest::newRow("2") << 2 << QString() << int(CommEventKind::Receive);
+        QTest::newRow("3") << 3 << "Change in CTS Detected" << ev;
+        QTest::newRow("4") << 4 << "Change in DSR Detected" << ev;
+        QTest::newRow("5") << 5 << "Change in CD Detected" << ev;
+        QTest::newRow("6") << 6 << "The Phone is Ringing" << ev;
+        QTest::newRow("7") << 7 << "End of File Detected" << ev;
+        QTest::newRow("1001") << 1001 << "Break Received" << er;
+        QTest::newRow("1002") << 1002 << "CTS Timeout" << er;
+        QTest::newRow("1003") << 1003 << "DSR Timeout" << er;
+        QTest::newRow("1004") << 1004 << "Framing Error" << er;
+        QTest::newRow("1005 unknown") << 1005 << "Unknown error or event" << er;
+        QTest::newRow("1006") << 1006 << "Overrun Error" << er;
+        QTest::newRow("1007") << 1007 << "Carrier Detect Timeout" << er;
+        QTest::newRow("1008") << 1008 << "Receive Buffer Overflow" << er;
+        QTest::newRow("1009") << 1009 << "Parity Error" << er;
+        QTest::newRow("1010") << 1010 << "Transmit Buffer Full" << er;
+        QTest::newRow("1011") << 1011 << "Error retrieving DCB" << er;
+        QTest::newRow("0 unknown") << 0 << "Unknown error or event" << er;
+        QTest::newRow("8 unknown") << 8 << "Unknown error or event" << er;
+    }
+    void eventTexts()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, text);
+        QFETCH(int, kind);
+        QCOMPARE(commEventText(code), text);
+        QCOMPARE(int(commEventKind(code)), kind);
+    }
+
+    void serialErrors()
+    {
+        QCOMPARE(commEventForSerialError(QSerialPort::ResourceError), CommEvent::DeviceLost);
+        QCOMPARE(commEventForSerialError(QSerialPort::WriteError), CommEvent::TxFull);
+        QCOMPARE(commEventForSerialError(QSerialPort::ReadError), CommEvent::DeviceLost);
+        QCOMPARE(commEventForSerialError(QSerialPort::OpenError), 0);
+        QCOMPARE(commEventText(commEventForSerialError(QSerialPort::UnknownError)),
+            QStringLiteral("Unknown error or event"));
+    }
+
+    void lineChanges()
+    {
+        using P = QSerialPort;
+        QCOMPARE(lineChangeEvents(P::NoSignal, P::ClearToSendSignal), QList<int> { 3 });
+        QCOMPARE(lineChangeEvents(
+                     P::ClearToSendSignal | P::DataSetReadySignal, P::DataCarrierDetectSignal),
+            (QList<int> { 3, 4, 5 }));
+        QCOMPARE(lineChangeEvents(P::NoSignal, P::RingIndicatorSignal), QList<int> { 6 });
+        // The ring indicator going off is no second ring.
+        QCOMPARE(lineChangeEvents(P::RingIndicatorSignal, P::NoSignal), QList<int> {});
+        QCOMPARE(lineChangeEvents(P::DataTerminalReadySignal, P::NoSignal), QList<int> {});
+    }
+
+    void settingsStrings_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("reported"); // empty: refused
+        QTest::newRow("9600,n,8,1") << "9600,n,8,1"
+                                    << "9600,n,8,1";
+        QTest::newRow("4800,e,7,1.5") << "4800,e,7,1.5"
+                                      << "4800,e,7,1.5";
+        QTest::newRow("upper-case parity") << "1200,O,7,2"
+                                           << "1200,o,7,2";
+        QTest::newRow("blanks") << " 115200 , s , 5 , 1 "
+                                << "115200,s,5,1";
+        QTest::newRow("bad parity") << "9600,x,8,1"
+                                    << "";
+        QTest::newRow("3 data bits") << "9600,n,3,1"
+                                     << "";
+        QTest::newRow("stop bits 3") << "9600,n,8,3"
+                                     << "";
+        QTest::newRow("no speed") << ",n,8,1"
+                                  << "";
+        QTest::newRow("too few") << "9600,n,8"
+                                 << "";
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+    void settingsStrings()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, reported);
+        QString error;
+        const auto s = PortSettings::parse(text, &error);
+        QCOMPARE(s ? s->toString() : QString(), reported);
+        QCOMPARE(error.isEmpty(), s.has_value());
+    }
+
+    void dialogFields_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("speed");
+        QTest::addColumn<int>("parity");
+        QTest::addColumn<QString>("dataBits");
+        QTest::addColumn<QString>("stopBits");
+        QTest::newRow("9600,n,8,1") << "9600,n,8,1"
+                                    << "9600" << 2 << "8"
+                                    << "1";
+        QTest::newRow("4800,e,7,1.5") << "4800,e,7,1.5"
+                                      << "4800" << 0 << "7"
+                                      << "1.5";
+        QTest::newRow("upper-case O") << "115200,O,8,2"
+                                      << "115200" << 1 << "8"
+                                      << "2";
+        QTest::newRow("mark") << "300,m,7,1"
+                              << "300" << 3 << "7"
+                              << "1";
+        QTest::newRow("space") << "300,S,7,1"
+                               << "300" << 4 << "7"
+                               << "1";
+        QTest::newRow("unknown letter") << "300,q,7,1"
+                                        << "300" << -1 << "7"
+                                        << "1";
+        QTest::newRow("too short") << "n,8"
+                                   << "" << -1 << ""
+                                   << "";
+    }
+    void dialogFields()
+    {
+        QFETCH(QString, settings);
+        const SettingsFields f = splitSettings(settings);
+        QTEST(f.speed, "speed");
+        QTEST(f.parityIndex, "parity");
+        QTEST(f.dataBits, "dataBits");
+        QTEST(f.stopBits, "stopBits");
+    }
+
+    void joinSettingsTakesFirstLetter()
+    {
+        QCOMPARE(joinSettings(QStringLiteral(" 2400 "), QStringLiteral("Odd"), QStringLiteral("7 "),
+                     QStringLiteral(" 2")),
+            QStringLiteral("2400,O,7,2"));
+    }
+
+    void portNames()
+    {
+        QCOMPARE(devicePathForComm(1), QStringLiteral("/dev/ttyS0"));
+        QCOMPARE(devicePathForComm(16), QStringLiteral("/dev/ttyS15"));
+        QCOMPARE(commForDevicePath(QStringLiteral("/dev/ttyS15")), 16);
+        QCOMPARE(commForDevicePath(QStringLiteral("/dev/ttyS16")), 0);
+        QCOMPARE(commForDevicePath(QStringLiteral("/dev/ttyUSB0")), 0);
+        QCOMPARE(commFromLabel(QStringLiteral("Com3")), 3);
+        QCOMPARE(commFromLabel(QStringLiteral("COM16")), 16);
+        QCOMPARE(commFromLabel(QStringLiteral("Com17")), 0);
+        QCOMPARE(commFromLabel(QStringLiteral("Com0")), 0);
+        QString host;
+        quint16 port = 0;
+        QVERIFY(isNetworkPort(QStringLiteral("tnc.local:4001"), &host, &port));
+        QCOMPARE(host, QStringLiteral("tnc.local"));
+        QCOMPARE(port, quint16(4001));
+        QVERIFY(isNetworkPort(QStringLiteral("[::1]:23"), &host, &port));
+        QCOMPARE(host, QStringLiteral("::1"));
+        QVERIFY(!isNetworkPort(QStringLiteral("/dev/ttyUSB0")));
+        QVERIFY(!isNetworkPort(QStringLiteral("host:0")));
+        QVERIFY(!isNetworkPort(QStringLiteral("host:70000")));
+        QVERIFY(!isNetworkPort(QStringLiteral("::1:23")));
+        QVERIFY(!isNetworkPort(QStringLiteral(":23")));
+    }
+
+    void storedProperties()
+    {
+        QFile::remove(StoredProperties::filePath());
+        StoredProperties p;
+        p.settings = QStringLiteral("4800,e,7,1.5");
+        p.commPort = QStringLiteral("1");
+        p.handshaking = QStringLiteral("2");
+        p.echo = QStringLiteral("True");
+        p.portName = QStringLiteral("/dev/ttyUSB0");
+        QVERIFY(p.save());
+        QVERIFY(StoredProperties::filePath().endsWith(QLatin1String("/rollcall.conf")));
+        {
+            QSettings raw(StoredProperties::filePath(), QSettings::IniFormat);
+            QCOMPARE(raw.childGroups(), QStringList { QStringLiteral("Properties") });
+            QCOMPARE(raw.value(QStringLiteral("Properties/Settings")).toString(), p.settings);
+            QCOMPARE(
+                raw.value(QStringLiteral("Properties/Echo")).toString(), QStringLiteral("True"));
+        }
+        const StoredProperties back = StoredProperties::load();
+        QCOMPARE(back.settings, p.settings);
+        QCOMPARE(back.commPort, p.commPort);
+        QCOMPARE(back.handshaking, p.handshaking);
+        QCOMPARE(back.echo, p.echo);
+        QCOMPARE(back.portName, p.portName);
+        // Back on a ComN the device name goes.
+        p.portName.clear();
+        QVERIFY(p.save());
+        QVERIFY(StoredProperties::load().portName.isEmpty());
+        QFile::remove(StoredProperties::filePath());
+    }
+};
+
+RC_TEST_CLASS(TerminalRulesTest)
+#include "test_terminalrules.moc"
