@@ -185,6 +185,12 @@ bool Database::prepareSchema(QString *error)
         return fail(
             error, tr("%1 belongs to another program. It was left unchanged.").arg(shown(m_path)));
     }
+    if (header->version < 0) {
+        return fail(error,
+            tr("%1 has an unknown database version (%2). It was left unchanged.")
+                .arg(shown(m_path))
+                .arg(header->version));
+    }
     if (header->version > current) {
         return fail(error,
             tr("%1 was written by a newer version of Rollcall (database version "

@@ -149,6 +149,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("fixture");
         QTest::addColumn<QString>("messagePart");
         QTest::newRow("newer version") << "newer" << "newer version";
+        QTest::newRow("negative version") << "negative" << "unknown database version";
         QTest::newRow("random bytes") << "random" << "not a database";
         QTest::newRow("one byte") << "one byte" << "not a database";
         QTest::newRow("traffic database as net log") << "other kind" << "traffic";
@@ -165,6 +166,9 @@ private Q_SLOTS:
             QVERIFY(createDatabaseFile(path, kind));
             QVERIFY(rawExec(path, { "CREATE TABLE later (x)",
                 QStringLiteral("PRAGMA user_version = %1").arg(currentSchemaVersion(kind) + 1) }));
+        } else if (fixture == "negative") {
+            QVERIFY(createDatabaseFile(path, kind));
+            QVERIFY(rawExec(path, { "PRAGMA user_version = -5" }));
         } else if (fixture == "random") {
             QByteArray bytes(4096, Qt::Uninitialized);
             QRandomGenerator generator(42);
