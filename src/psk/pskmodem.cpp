@@ -399,6 +399,12 @@ void PskModem::setAudioDevices(const QString &input, const QString &output)
     raw->reportProblems();
 }
 
+void PskModem::setAudio(std::unique_ptr<AudioIo> audio)
+{
+    AbortTransmit();
+    useAudio(std::move(audio));
+}
+
 void PskModem::processAudio()
 {
     readInput();
@@ -423,6 +429,8 @@ void PskModem::readInput()
             resampled.clear();
             rxResampler_->process(scratch_.data(), std::size_t(n), resampled);
             demodulator_->process(resampled.data(), resampled.size());
+            if (onReceivedAudio)
+                onReceivedAudio(resampled.data(), resampled.size());
         }
         if (n < kChunk)
             break;

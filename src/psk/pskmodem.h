@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QVariantList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -94,6 +95,13 @@ public:
     static QStringList inputDevices();
     static QStringList outputDevices();
     void setAudioDevices(const QString &input, const QString &output);
+    // Another audio backend (a recording played as the receive audio, say);
+    // a transmission in progress is aborted.
+    void setAudio(std::unique_ptr<AudioIo> audio);
+    AudioIo *audio() const { return audio_.get(); }
+    // Every block of received audio at the modem rate, while receiving (the
+    // terminal's waterfall listens here).
+    std::function<void(const float *, std::size_t)> onReceivedAudio;
     static QString comPortDevice(int port);
 
     // Text to the 8-bit codes sent on air: Latin-1, the Windows-1252 symbols

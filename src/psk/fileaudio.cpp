@@ -1,0 +1,95 @@
+#include "psk/fileaudio.h"
+
+#include <QFile>
+
+#include <sndfile.h>
+
+#include <algorithm>
+
+namespace rollcall::psk {
+
+FileAudioIo::FileAudioIo(const QString &inputFile, const QString &outputFile, QObject *parent)
+    : AudioIo(parent), inputFile_(inputFile), outputFile_(outputFile)
+{
+    if (!inputFile_.isEmpty()) {
+        SF_INFO info {};
+        SNDFILE *f = sf_open(QFile::encodeName(inputFile_).constData(), SFM_READ, &info);
+        if (!f) {
+            error_ = tr("The recording %1 cannot be read (%2).")
+                         .arg(inputFile_, QString::fromLocal8Bit(sf_strerror(nullptr)));
+            inputFile_.clear();
+        } else {
+            inputRate_ = info.samplerate > 0 ? info.samplerate : 8000;
+            const int channels = std::max(1, info.channels);
+            std::vector<float> frames(std::size_t(4096 * channels));
+            while (true) {
+                const sf_count_t n = sf_readf_float(f, frames.data(), 4096);
+                if (n <= 0)
+                    break;
+                for (sf_count_t i = 0; i < n; ++i) // the first channel
+                    recording_.push_back(frames[std::size_t(i * channels)]);
+            }
+            sf_close(f);
+        }
+    }
+    if (!outputFile_.isEmpty()) {
+        SF_INFO info {};
+        info.samplerate = kOutputRate;
+        info.channels = 1;
+        info.format
+            = (outputFile_.endsWith(QLatin1String(".flac"), Qt::CaseInsensitive) ? SF_FORMAT_FLAC
+                                                                                 : SF_FORMAT_WAV)
+            | SF_FORMAT_PCM_16;
+        output_ = sf_open(QFile::encodeName(outputFile_).constData(), SFM_WRITE, &info);
+        if (output_) // a file cut short by a crash still reads back
+            sf_command(
+                static_cast<SNDFILE *>(output_), SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
+        else {
+            const QString e = tr("The file %1 cannot be written (%2).")
+                                  .arg(outputFile_, QString::fromLocal8Bit(sf_strerror(nullptr)));
+            error_ = error_.isEmpty() ? e : error_ + u' ' + e;
+            outputFile_.clear();
+        }
+    }
+}
+
+FileAudioIo::~FileAudioIo()
+{
+    if (output_)
+        sf_close(static_cast<SNDFILE *>(output_));
+}
+
+void FileAudioIo::startInput()
+{
+    if (!inputClock_.isValid()) {
+        inputClock_.start();
+        delivered_ = 0;
+    }
+}
+
+void FileAudioIo::stopInput()
+{
+    inputClock_.invalidate();
+}
+
+qint64 FileAudioIo::readInput(float *frames, qint64 maxFrames)
+{
+    if (inputFile_.isEmpty() || !inputClock_.isValid())
+        return 0;
+    const qint64 due = qint64(double(inputClock_.elapsed()) * speed_ * inputRate_ / 1000.0);
+    const qint64 n = std::clamp<qint64>(due - delivered_, 0, maxFrames);
+    for (qint64 i = 0; i < n; ++i)
+        frames[i] = position_ < recording_.size() ? recording_[position_++] : 0.0f;
+    delivered_ += n;
+    return n;
+}
+
+void FileAudioIo::writeOutput(const float *frames, qint64 count)
+{
+    pacer_.consumed(count);
+    if (output_) {
+        sf_writef_float(static_cast<SNDFILE *>(output_), frames, count);
+    }
+}
+
+} // namespace rollcall::psk

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "psk/audioio.h"
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+namespace rollcall::psk {
+
+// Audio files in place of the sound card: a WAV or FLAC recording played as
+// the receive audio in real time (silence once it has ended), and a file that
+// takes the transmitted audio. Either side may be left out (empty name): no
+// input then, or output paced by the clock and thrown away.
+class FileAudioIo : public AudioIo
+{
+    Q_OBJECT
+public:
+    static constexpr int kOutputRate = 8000;
+
+    FileAudioIo(const QString &inputFile, const QString &outputFile, QObject *parent = nullptr);
+    ~FileAudioIo() override;
+
+    // False (with errorString) when a named file could not be opened.
+    bool isValid() const { return error_.isEmpty(); }
+    QString errorString() const { return error_; }
+    // Plays the recording this many times faster than real time (tests).
+    void setSpeed(double factor) { speed_ = factor; }
+    // The whole recording has been delivered.
+    bool inputFinished() const { return position_ >= recording_.size(); }
+
+    bool hasInput() const override { return !inputFile_.isEmpty(); }
+    bool hasOutput() const override { return !outputFile_.isEmpty(); }
+    int inputRate() const override { return inputRate_; }
+    int outputRate() const override { return kOutputRate; }
+    QString inputName() const override { return inputFile_; }
+    QString outputName() const override { return outputFile_; }
+    void startInput() override;
+    void stopInput() override;
+    qint64 readInput(float *frames, qint64 maxFrames) override;
+    void startOutput() override { pacer_.start(); }
+    void stopOutput() override { pacer_.stop(); }
+    qint64 outputRoom() override { return pacer_.room(kOutputRate); }
+    void writeOutput(const float *frames, qint64 count) override;
+    bool outputIdle() override { return pacer_.idle(kOutputRate); }
+
+private:
+    QString inputFile_;
+    QString outputFile_;
+    QString error_;
+    int inputRate_ = 8000;
+    std::vector<float> recording_;
+    std::size_t position_ = 0;
+    QElapsedTimer inputClock_;
+    qint64 delivered_ = 0;
+    double speed_ = 1.0;
+    void *output_ = nullptr; // SNDFILE
+    RealtimePacer pacer_;
+};
+
+} // namespace rollcall::psk

@@ -1,0 +1,175 @@
+#include "psk/netcheckinwindow.h"
+
+#include "app/windowregistry.h"
+#include "psk/nettags.h"
+#include "psk/passtrafficwindow.h"
+#include "psk/pskterminal.h"
+#include "psk/pskwindows.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QStringListModel>
+#include <QVBoxLayout>
+
+namespace rollcall::psk {
+
+NetCheckinWindow::NetCheckinWindow(NetLists *lists, PskTerminal *terminal, QWidget *parent)
+    : QWidget(parent), lists_(lists ? lists : netLists()), terminal_(terminal)
+{
+    setObjectName(QStringLiteral("Netcheckin"));
+    setWindowTitle(QStringLiteral("Net Control "));
+    setWindowFlag(Qt::Tool);
+    auto *layout = new QGridLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Check-Ins"), this), 0, 0);
+    layout->addWidget(new QLabel(QStringLiteral("Traffic"), this), 0, 1);
+    list1_ = new QListView(this);
+    list1_->setObjectName(QStringLiteral("list1"));
+    list2_ = new QListView(this);
+    list2_->setObjectName(QStringLiteral("List2"));
+    for (QListView *v : { list1_, list2_ }) {
+        v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        v->setContextMenuPolicy(Qt::CustomContextMenu);
+    }
+    list1_->setModel(lists_->checkIns());
+    list2_->setModel(lists_->traffic());
+    layout->addWidget(list1_, 1, 0);
+    layout->addWidget(list2_, 1, 1);
+
+    connect(list1_, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        QMenu menu(this);
+        menu.addAction(
+            QStringLiteral("Check Out Station"), this, &NetCheckinWindow::checkOutStation);
+        menu.addAction(QStringLiteral("Delete Checkin"), this, &NetCheckinWindow::deleteCheckin);
+        menu.addAction(QStringLiteral("Add Checkin"), this, &NetCheckinWindow::addCheckin);
+        menu.addAction(QStringLiteral("Verify checkin"), this, &NetCheckinWindow::verifyCheckin);
+        menu.exec(list1_->viewport()->mapToGlobal(at));
+    });
+    connect(list2_, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        QMenu menu(this);
+        menu.addAction(QStringLiteral("Pass Traffic"), this, &NetCheckinWindow::passTraffic);
+        menu.addAction(QStringLiteral("Delete Traffic Request"), this,
+            &NetCheckinWindow::deleteTrafficRequest);
+        menu.addAction(
+            QStringLiteral("Add Traffic Request"), this, &NetCheckinWindow::addTrafficRequest);
+        menu.addAction(
+            QStringLiteral("Manually Pass Traffic"), this, &NetCheckinWindow::manuallyPassTraffic);
+        menu.exec(list2_->viewport()->mapToGlobal(at));
+    });
+    resize(300, 260);
+}
+
+PskTerminal *NetCheckinWindow::terminal() const
+{
+    return terminal_ ? terminal_ : pskTerminal();
+}
+
+QString NetCheckinWindow::selectedEntry() const
+{
+    const QModelIndex at = list1_->currentIndex();
+    return at.isValid() ? entryWithoutMark(at.data().toString()) : QString();
+}
+
+void NetCheckinWindow::checkOutStation()
+{
+    const QString entry = selectedEntry();
+    if (entry.isEmpty())
+        return;
+    const int row = list1_->currentIndex().row();
+    QPointer<NetCheckinWindow> self(this);
+    PskTerminal *t = terminal();
+    // The entry leaves the list as the notice goes out.
+    lists_->removeCheckIn(row);
+    t->sendPskText(checkOutNotice(entry));
+}
+
+void NetCheckinWindow::deleteCheckin()
+{
+    if (list1_->currentIndex().isValid())
+        lists_->removeCheckIn(list1_->currentIndex().row());
+}
+
+void NetCheckinWindow::verifyCheckin()
+{
+    const QString entry = selectedEntry();
+    if (!entry.isEmpty())
+        terminal()->sendPskText(verifyNotice(entry));
+}
+
+QWidget *NetCheckinWindow::ownedWindow(const char *name)
+{
+    QWidget *w = windows().window(QLatin1String(name));
+    if (w && w->parentWidget() != this)
+        w->setParent(this, Qt::Dialog);
+    return w;
+}
+
+void NetCheckinWindow::addCheckin()
+{
+    if (QWidget *dialog = ownedWindow("addstuff")) {
+        dialog->move(pos() + QPoint(67, 27)); // 1000 and 400 twips
+        dialog->show();
+    }
+}
+
+void NetCheckinWindow::passTraffic()
+{
+    const QModelIndex at = list2_->currentIndex();
+    const QString item = at.isValid() ? at.data().toString() : QString();
+    if (item.isEmpty())
+        return;
+    const auto [from, to] = splitTrafficItem(item);
+    if (auto *pass = qobject_cast<PassTrafficWindow *>(ownedWindow("form_passtraffic"))) {
+        pass->setStations(from, to);
+        pass->show();
+    }
+}
+
+void NetCheckinWindow::deleteTrafficRequest()
+{
+    if (list2_->currentIndex().isValid())
+        lists_->removeTraffic(list2_->currentIndex().row());
+}
+
+void NetCheckinWindow::addTrafficRequest()
+{
+    if (QWidget *dialog = ownedWindow("addtraffic")) {
+        dialog->move(pos() + QPoint(13, 27)); // 200 and 400 twips
+        dialog->show();
+    }
+}
+
+void NetCheckinWindow::manuallyPassTraffic()
+{
+    if (QWidget *pass = ownedWindow("form_passtraffic"))
+        pass->show();
+}
+
+AddStuffDialog::AddStuffDialog(NetLists *lists, QWidget *parent)
+    : QDialog(parent), lists_(lists ? lists : netLists())
+{
+    setObjectName(QStringLiteral("addstuff"));
+    setWindowTitle(QStringLiteral("Manually Add Callsign"));
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Callsign"), this));
+    text_ = new QLineEdit(this);
+    text_->setObjectName(QStringLiteral("Text1"));
+    layout->addWidget(text_);
+    auto *ok = new QPushButton(QStringLiteral("&Ok"), this);
+    ok->setObjectName(QStringLiteral("Command1"));
+    ok->setDefault(true);
+    layout->addWidget(ok);
+    connect(ok, &QPushButton::clicked, this, &AddStuffDialog::ok);
+}
+
+void AddStuffDialog::ok()
+{
+    lists_->addCheckInByHand(text_->text());
+    close();
+}
+
+} // namespace rollcall::psk

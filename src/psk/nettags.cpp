@@ -1,0 +1,350 @@
+#include "psk/nettags.h"
+
+#include "psk/psksettings.h"
+#include "store/recordfile.h"
+
+#include <QLoggingCategory>
+#include <QStringListModel>
+
+Q_LOGGING_CATEGORY(lcPskTags, "rollcall.psk.tags")
+
+namespace rollcall::psk {
+
+namespace {
+const QString kEnqS = QString(QChar(kEnq));
+const QString kEtbS = QString(QChar(kEtb));
+const QString kCrLf = QStringLiteral("\r\n");
+
+QString tag(char letter)
+{
+    return kEnqS + QLatin1Char(letter);
+}
+
+QString trimmed(const QString &s)
+{
+    return store::trimTrailingBlanks(s);
+}
+} // namespace
+
+QString &scriptField(PskSettings &s, ScriptButton button)
+{
+    switch (button) {
+    case ScriptButton::ActivateNet:
+        return s.callNetScript;
+    case ScriptButton::CloseNet:
+        return s.closeNetScript;
+    case ScriptButton::CallAgain:
+        return s.callAgainScript;
+    case ScriptButton::AllCheckin:
+        return s.allCheckinsScript;
+    case ScriptButton::NewCheckins:
+        return s.newCheckinsScript;
+    case ScriptButton::AnyTraffic:
+        break;
+    }
+    return s.anyTrafficScript;
+}
+
+QString scriptFrame(ScriptButton button, const PskSettings &settings)
+{
+    const QString s = trimmed(scriptField(const_cast<PskSettings &>(settings), button));
+    const QString call = settings.call();
+    const QString de = QStringLiteral(" de ") + call + u' ';
+    switch (button) {
+    case ScriptButton::ActivateNet: // F1
+        return tag('a') + tag('a') + tag('a') + s + kEtbS + tag('a') + s + kEtbS + de;
+    case ScriptButton::CloseNet: // F2
+        return tag('x') + kEtbS + s + u' ' + tag('x') + kEtbS + s + de;
+    case ScriptButton::CallAgain: // F3
+        return tag('n') + kEtbS + tag('n') + s + u' ' + kEtbS + de;
+    case ScriptButton::AllCheckin: // F5
+    case ScriptButton::NewCheckins: // F6
+        return tag('n') + kEtbS + tag('n') + s + u' ' + kEtbS;
+    case ScriptButton::AnyTraffic: // F7
+        break;
+    }
+    return tag('n') + s + kEtbS + u' ';
+}
+
+QString sendCheckinsFrame(const QString &call, const QStringList &checkIns)
+{
+    QString text = tag('k') + QStringLiteral("Checkins: ") + trimmed(call) + u',';
+    for (const QString &entry : checkIns)
+        text += entry + u',';
+    return text + kEtbS;
+}
+
+QString testOpenFrame()
+{
+    return QStringLiteral("OPENING NET...") + tag('a') + kEtbS + tag('a') + kEtbS;
+}
+
+QString memberCheckInFrame(const QString &tactical, const QString &call)
+{
+    const QString y = tag('y') + trimmed(tactical) + kEtbS;
+    return y + y + QStringLiteral("de ") + trimmed(call);
+}
+
+QString memberCheckOutFrame(const QString &tactical, const QString &call)
+{
+    const QString o = tag('o') + trimmed(tactical) + kEtbS;
+    return o + o + QStringLiteral("de ") + trimmed(call);
+}
+
+QString memberTrafficFrame(const QString &tactical, const QString &forText)
+{
+    const QString t = trimmed(forText).toUpper();
+    if (t.isEmpty())
+        return {};
+    const QString r = tag('r') + trimmed(tactical) + u'_' + t + kEtbS;
+    return r + r;
+}
+
+QString memberCallFrame(const QString &tactical, const QString &station)
+{
+    const QString t = trimmed(station).toUpper();
+    if (t.isEmpty())
+        return {};
+    const QString line = t + QStringLiteral(" de ") + trimmed(tactical);
+    return line + kCrLf + line + QStringLiteral(" k");
+}
+
+QString checkOutNotice(const QString &entry)
+{
+    const QString i = tag('i') + entry + QStringLiteral("_checked out") + kEtbS;
+    return i + i;
+}
+
+QString verifyNotice(const QString &entry)
+{
+    return tag('s') + entry + u'_' + kEtbS;
+}
+
+QString passTrafficMessage(const QString &from, const QString &to, const QString &note)
+{
+    return tag('i') + from + u',' + to + u'_' + from + QStringLiteral(" Pass traffic to ") + to
+        + u' ' + note + kEtbS;
+}
+
+QString cqText(const QString &call)
+{
+    const QString c = trimmed(call).toLower();
+    const QString calls = QStringLiteral("cq cq cq de ") + c + u' ' + c + u' ' + c;
+    return calls + kCrLf + calls + QStringLiteral(" pse k") + kCrLf;
+}
+
+QString idText(const QString &call)
+{
+    return QStringLiteral("de ") + trimmed(call).toLower() + kCrLf;
+}
+
+QString entryWithoutMark(const QString &entry)
+{
+    return entry.startsWith(QLatin1String("**")) ? entry.mid(2) : entry;
+}
+
+std::pair<QString, QString> splitTrafficItem(const QString &item)
+{
+    const qsizetype at = item.indexOf(u'_');
+    if (at < 0)
+        return { item, QString() };
+    return { item.left(at), item.mid(at + 1) };
+}
+
+QString trafficItem(const QString &from, const QString &to)
+{
+    return from.toUpper() + u'_' + to.toUpper();
+}
+
+// ---- TagReceiver
+
+QString *TagReceiver::bodyOf(char16_t letter)
+{
+    switch (letter) {
+    case u'y':
+        return &y_;
+    case u'o':
+        return &o_;
+    case u'r':
+        return &r_;
+    default:
+        return nullptr;
+    }
+}
+
+TagReceiver::Step TagReceiver::feed(qint32 code)
+{
+    Step step;
+    if (code == 8 || code < 0 || code > 255)
+        return step;
+    const char16_t c = store::fromWindows1252(QByteArray(1, char(code))).at(0).unicode();
+    if (code == 13 || code == 10) {
+        step.display = kCrLf;
+    } else {
+        step.display = QString(QChar(c));
+        if (afterEnq_) {
+            letter_ = c;
+            // A new frame starts a fresh body: a copy whose ETB was lost must
+            // not swallow the repeat that follows it.
+            if (QString *body = bodyOf(letter_))
+                body->clear();
+        }
+        afterEnq_ = code == kEnq;
+    }
+    QString *body = bodyOf(letter_);
+    if (!body)
+        return step;
+    if (code == kEtb) {
+        step.tag = Tag { letter_, body->mid(1) };
+        body->clear();
+        letter_ = 0;
+        return step;
+    }
+    if (body->size() > kMaxBody) { // letter plus kMaxBody characters already
+        qCDebug(lcPskTags) << "tag" << QChar(letter_) << "body too long, dropped";
+        body->clear();
+        letter_ = 0;
+        return step;
+    }
+    body->append(QChar(c));
+    return step;
+}
+
+// ---- NetLists
+
+NetLists::NetLists(QObject *parent)
+    : QObject(parent), checkIns_(new QStringListModel(this)), traffic_(new QStringListModel(this))
+{
+}
+
+QStringList NetLists::checkInList() const
+{
+    return checkIns_->stringList();
+}
+
+QStringList NetLists::trafficList() const
+{
+    return traffic_->stringList();
+}
+
+namespace {
+void append(QStringListModel *model, const QString &text)
+{
+    const int row = model->rowCount();
+    model->insertRows(row, 1);
+    model->setData(model->index(row), text);
+}
+} // namespace
+
+bool NetLists::receiveCheckIn(const QString &call)
+{
+    if (checkInList().contains(call))
+        return false;
+    append(checkIns_, call);
+    return true;
+}
+
+bool NetLists::receiveCheckOut(const QString &call)
+{
+    bool changed = false;
+    const QStringList list = checkInList();
+    for (int i = 0; i < list.size(); ++i) {
+        if (list[i] == call) {
+            checkIns_->setData(
+                checkIns_->index(i), QString(QStringLiteral("**") + call + QStringLiteral("**")));
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+bool NetLists::receiveTraffic(const QString &body)
+{
+    if (trafficList().contains(body))
+        return false;
+    append(traffic_, body);
+    return true;
+}
+
+bool NetLists::addCheckInByHand(const QString &text)
+{
+    const QString upper = text.toUpper();
+    if (checkInList().contains(upper))
+        return false;
+    append(checkIns_, upper);
+    return true;
+}
+
+void NetLists::addTrafficItem(const QString &item)
+{
+    append(traffic_, item);
+}
+
+void NetLists::removeCheckIn(int row)
+{
+    if (row >= 0 && row < checkIns_->rowCount())
+        checkIns_->removeRows(row, 1);
+}
+
+void NetLists::removeTraffic(int row)
+{
+    if (row >= 0 && row < traffic_->rowCount())
+        traffic_->removeRows(row, 1);
+}
+
+void NetLists::clear()
+{
+    checkIns_->setStringList({});
+    traffic_->setStringList({});
+}
+
+// ---- ReceiveSide
+
+ReceiveSide::ReceiveSide(NetLists *lists, QObject *parent) : QObject(parent), lists_(lists) { }
+
+bool ReceiveSide::acceptableCall(const QString &call)
+{
+    if (call.isEmpty() || call.size() > kMaxCall)
+        return false;
+    for (const QChar c : call)
+        if (c.unicode() < 32 || c.unicode() == 127 || (c.unicode() >= 0x80 && c.unicode() < 0xa0))
+            return false;
+    return true;
+}
+
+void ReceiveSide::feed(qint32 code)
+{
+    const TagReceiver::Step step = tags_.feed(code);
+    if (!step.display.isEmpty())
+        Q_EMIT textReceived(step.display);
+    if (!step.tag)
+        return;
+    const QString &payload = step.tag->payload;
+    if (!acceptableCall(payload.section(u'_', 0, 0))
+        || (step.tag->letter != u'r' && !acceptableCall(payload))) {
+        qCInfo(lcPskTags) << "ignored a" << QChar(step.tag->letter)
+                          << "frame with an unusable body";
+        return;
+    }
+    switch (step.tag->letter) {
+    case u'y':
+        if (lists_->receiveCheckIn(payload))
+            Q_EMIT checkedIn(payload);
+        break;
+    case u'o':
+        if (lists_->receiveCheckOut(payload))
+            Q_EMIT checkedOut(payload);
+        break;
+    case u'r':
+        for (const QChar c : payload)
+            if (c.unicode() < 32)
+                return;
+        if (lists_->receiveTraffic(payload))
+            Q_EMIT trafficListed(payload);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace rollcall::psk

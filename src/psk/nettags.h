@@ -1,0 +1,148 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+QT_BEGIN_NAMESPACE
+class QStringListModel;
+QT_END_NAMESPACE
+
+namespace rollcall::psk {
+
+struct PskSettings;
+
+// Net tags inside PSK31 text: ENQ, a lower-case letter, the body, ETB.
+constexpr char16_t kEnq = 5;
+constexpr char16_t kEtb = 23;
+
+// ---- What is sent. Every builder returns the exact text for sendPskText.
+
+// The six script buttons of the script panel, in the order of their fields.
+enum class ScriptButton { ActivateNet, CloseNet, CallAgain, AllCheckin, NewCheckins, AnyTraffic };
+// The script field a button sends and edits.
+QString &scriptField(PskSettings &settings, ScriptButton button);
+// Frames F1, F2, F3, F5, F6, F7 from the settings' script and callsign.
+QString scriptFrame(ScriptButton button, const PskSettings &settings);
+// F8: the check-in list as it stands, marks included.
+QString sendCheckinsFrame(const QString &call, const QStringList &checkIns);
+// F9
+QString testOpenFrame();
+
+// The member window's frames (tags sent twice, one transmission each).
+QString memberCheckInFrame(const QString &tactical, const QString &call);
+QString memberCheckOutFrame(const QString &tactical, const QString &call);
+// Empty when `forText` is blank: nothing is sent then.
+QString memberTrafficFrame(const QString &tactical, const QString &forText);
+QString memberCallFrame(const QString &tactical, const QString &station);
+
+// The Net Control window's notices.
+QString checkOutNotice(const QString &entry);
+QString verifyNotice(const QString &entry);
+// The pass-traffic message, FROM/TO/NOTE exactly as typed.
+QString passTrafficMessage(const QString &from, const QString &to, const QString &note);
+
+// The terminal's CQ and ID texts; `call` as stored (trimmed and lower-cased here).
+QString cqText(const QString &call);
+QString idText(const QString &call);
+
+// A check-in list entry without a leading "**" check-out mark (the closing one stays).
+QString entryWithoutMark(const QString &entry);
+// A traffic item split at its first "_": station, request.
+std::pair<QString, QString> splitTrafficItem(const QString &item);
+// "Traffic From" and "Traffic To" as a list item.
+QString trafficItem(const QString &from, const QString &to);
+
+// ---- What is received.
+
+// The receive tag state machine: fed the modem's characters one by one.
+class TagReceiver
+{
+public:
+    // Bodies longer than this are dropped: noise can open a tag whose ETB never comes.
+    static constexpr int kMaxBody = 64;
+
+    struct Tag
+    {
+        char16_t letter; // 'y', 'o' or 'r'
+        QString payload; // the body without its leading letter
+    };
+    struct Step
+    {
+        QString display; // what the received text shows for this character
+        std::optional<Tag> tag; // a y, o or r frame that just ended
+    };
+
+    Step feed(qint32 code);
+    void reset() { *this = TagReceiver(); }
+    char16_t letter() const { return letter_; }
+
+private:
+    QString *bodyOf(char16_t letter);
+
+    char16_t letter_ = 0;
+    bool afterEnq_ = false;
+    QString y_, o_, r_;
+};
+
+// The Net Control window's two lists as plain models, shared by the terminal's
+// receive side, the Net Control window and the script panel's Send Checkins.
+class NetLists : public QObject
+{
+    Q_OBJECT
+public:
+    explicit NetLists(QObject *parent = nullptr);
+
+    QStringListModel *checkIns() const { return checkIns_; }
+    QStringListModel *traffic() const { return traffic_; }
+    QStringList checkInList() const;
+    QStringList trafficList() const;
+
+    // Received frames; each returns whether the list changed.
+    bool receiveCheckIn(const QString &call);
+    bool receiveCheckOut(const QString &call);
+    bool receiveTraffic(const QString &body);
+
+    // By hand: the upper-case text unless already listed (exact comparison).
+    bool addCheckInByHand(const QString &text);
+    void addTrafficItem(const QString &item);
+    void removeCheckIn(int row);
+    void removeTraffic(int row);
+    void clear();
+
+private:
+    QStringListModel *checkIns_;
+    QStringListModel *traffic_;
+};
+
+// The terminal's receive side: the tag state machine acting on the lists.
+// `psk decode --events` runs this same code on a recording.
+class ReceiveSide : public QObject
+{
+    Q_OBJECT
+public:
+    // Longest call a check-in may carry (the tactical call's field).
+    static constexpr int kMaxCall = 16;
+
+    explicit ReceiveSide(NetLists *lists, QObject *parent = nullptr);
+    void feed(qint32 code);
+    NetLists *lists() const { return lists_; }
+
+    // A call fit to be logged: not empty, no control characters, not too long.
+    static bool acceptableCall(const QString &call);
+
+Q_SIGNALS:
+    void textReceived(const QString &text);
+    // A new station on the list: the terminal logs it in the net window.
+    void checkedIn(const QString &call);
+    void checkedOut(const QString &call);
+    void trafficListed(const QString &body);
+
+private:
+    TagReceiver tags_;
+    NetLists *lists_;
+};
+
+} // namespace rollcall::psk

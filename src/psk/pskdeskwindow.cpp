@@ -1,0 +1,495 @@
+#include "psk/pskdeskwindow.h"
+
+#include "app/external.h"
+#include "app/session.h"
+#include "app/windowregistry.h"
+#include "netlog/netwindow.h"
+#include "psk/fileaudio.h"
+#include "psk/pskmodem.h"
+#include "psk/psksettings.h"
+#include "psk/pskterminal.h"
+#include "psk/pskwindows.h"
+#include "psk/waterfallwidget.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace rollcall::psk {
+
+namespace {
+QWidget *loadedWindow(const char *name)
+{
+    return windows().loaded(QLatin1String(name));
+}
+} // namespace
+
+PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("PSK_Desk"));
+    setWindowTitle(QStringLiteral("QX0ZZZ'S PSKconsole"));
+    QString problem;
+    auto audio = makeTerminalAudio(&problem);
+    if (auto *files = qobject_cast<FileAudioIo *>(audio.get())) {
+        inputFile_ = files->inputName();
+        outputFile_ = files->outputName();
+    }
+    terminal_ = new PskTerminal(std::move(audio), makeTerminalPtt(), nullptr, this);
+    buildWindow();
+    buildMenus();
+
+    connect(terminal_, &PskTerminal::textReceived, this, &PskDeskWindow::appendReceived);
+    connect(terminal_, &PskTerminal::statusChanged, this, &PskDeskWindow::updateStatus);
+    connect(terminal_, &PskTerminal::modeChanged, this,
+        [this](qint32 mode) { mode_->setText(PskTerminal::modeName(mode)); });
+    connect(terminal_, &PskTerminal::receiveColourChanged, this, [this](bool blue) {
+        QPalette p = received_->palette();
+        p.setColor(QPalette::Text, blue ? QColor(0, 0, 255) : QColor(0, 0, 0));
+        received_->setPalette(p);
+    });
+    connect(terminal_, &PskTerminal::problem, this, &PskDeskWindow::showProblem);
+    connect(terminal_->receiveSide(), &ReceiveSide::checkedIn, this, &PskDeskWindow::logCheckIn);
+    Spectrum *spectrum = &waterfall_->spectrum();
+    terminal_->modem()->onReceivedAudio
+        = [spectrum](const float *samples, std::size_t n) { spectrum->push(samples, n); };
+    connect(waterfall_, &WaterfallWidget::frequencyClicked, this,
+        [this](int hz) { terminal_->modem()->ClickFrequency(hz); });
+    if (!problem.isEmpty())
+        QTimer::singleShot(0, this, [this, problem] { showProblem(problem); });
+}
+
+PskDeskWindow::~PskDeskWindow()
+{
+    terminal_->modem()->onReceivedAudio = nullptr;
+}
+
+void PskDeskWindow::buildWindow()
+{
+    auto *central = new QWidget(this);
+    auto *column = new QVBoxLayout(central);
+
+    auto *status = new QHBoxLayout;
+    const auto label = [&](const char *name, const QString &caption) {
+        if (!caption.isEmpty())
+            status->addWidget(new QLabel(caption, central));
+        auto *value = new QLabel(central);
+        value->setObjectName(QLatin1String(name));
+        value->setMinimumWidth(40);
+        value->setFrameShape(QFrame::Panel);
+        value->setFrameShadow(QFrame::Sunken);
+        status->addWidget(value);
+        return value;
+    };
+    signal_ = label("Label2", QStringLiteral("Signal Level:"));
+    imd_ = label("Label8", QStringLiteral("IMD:"));
+    rx_ = label("Label11", QStringLiteral("RX:"));
+    tx_ = label("Label13", QStringLiteral("TX:"));
+    buffer_ = label("Label14", QStringLiteral("Buffer:"));
+    buffer_->setMinimumWidth(90);
+    mode_ = label("Label1", QString());
+    mode_->setText(QStringLiteral("QPSK63"));
+    mode_->setToolTip(tr("Double-click to switch between BPSK31 and QPSK63."));
+    mode_->installEventFilter(this);
+    status->addStretch();
+    column->addLayout(status);
+
+    waterfall_ = new WaterfallWidget(central);
+    waterfall_->setFrequencyRange(0, 3000);
+    column->addWidget(waterfall_);
+
+    received_ = new QPlainTextEdit(central);
+    received_->setObjectName(QStringLiteral("txtrxdata"));
+    received_->setReadOnly(true);
+    received_->setMinimumHeight(150);
+    received_->viewport()->installEventFilter(this);
+    frozen_ = new QPlainTextEdit(central);
+    frozen_->setObjectName(QStringLiteral("Text3"));
+    frozen_->setReadOnly(true);
+    frozen_->hide();
+    frozen_->viewport()->installEventFilter(this);
+    unpause_ = new QLabel(QStringLiteral("** Click here to un-pause received text**"), central);
+    unpause_->setObjectName(QStringLiteral("Label5"));
+    unpause_->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
+    unpause_->hide();
+    unpause_->installEventFilter(this);
+    column->addWidget(unpause_);
+    column->addWidget(received_, 3);
+    column->addWidget(frozen_, 3);
+
+    typing_ = new QPlainTextEdit(central);
+    typing_->setObjectName(QStringLiteral("Text1"));
+    typing_->setMaximumHeight(70);
+    typing_->installEventFilter(this);
+    typing_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(typing_, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        QMenu menu(QStringLiteral("&send"), this);
+        menu.setObjectName(QStringLiteral("send"));
+        menu.addAction(QStringLiteral("&Paste Clipboard"), this, &PskDeskWindow::pasteClipboard);
+        menu.exec(typing_->mapToGlobal(at));
+    });
+    column->addWidget(typing_, 1);
+
+    auto *buttons = new QHBoxLayout;
+    const auto button
+        = [&](const char *name, const QString &caption, const QString &tip, auto action) {
+              auto *b = new QPushButton(caption, central);
+              b->setObjectName(QLatin1String(name));
+              if (!tip.isEmpty())
+                  b->setToolTip(tip);
+              b->setAutoDefault(false);
+              connect(b, &QPushButton::clicked, this, action);
+              buttons->addWidget(b);
+              return b;
+          };
+    button("Command2", QStringLiteral("&TX"), QStringLiteral("Turn transmitter on."), [this] {
+        terminal_->transmit();
+        typing_->setFocus();
+    });
+    button("Command3", QStringLiteral("&RX"), QStringLiteral("Swith to receive mode."), [this] {
+        typing_->setFocus();
+        terminal_->receive();
+    });
+    button("Command7", QStringLiteral("CQ"),
+        QStringLiteral("Calls CQ using the callsign set up in preferences."),
+        [this] { terminal_->callCq(); });
+    button("Command10", QStringLiteral("&ID"), QString(), [this] { terminal_->sendId(); });
+    button("Command4", QStringLiteral("T&une"),
+        QStringLiteral("Sends a constant tone. ID's with callsign in morse afterwards."),
+        [this] { terminal_->tune(); });
+    button("Command5", QStringLiteral("Au&dio "), QStringLiteral("Cuts the audio volume in half."),
+        [this] { terminal_->toggleAudioLevel(); });
+    button(
+        "Command6", QStringLiteral("&Clear"), QStringLiteral("Clears TX and RX windows."), [this] {
+            received_->clear();
+            typing_->clear();
+        });
+    button("Command8", QStringLiteral("&Abort "),
+        QStringLiteral("Aborts any transmissions in progress."), [this] { terminal_->abort(); });
+    ncsButton_ = button(
+        "Command9", QStringLiteral("&NCS/Hide"), QString(), [this] { toggleNetWindows(); });
+    button("Command1", QStringLiteral("&Quit"), QString(), [this] { closeAll(); });
+    column->addLayout(buttons);
+
+    setCentralWidget(central);
+    statusBar();
+    resize(720, 480);
+
+    layout_ = new QTimer(this);
+    layout_->setObjectName(QStringLiteral("Timer1"));
+    layout_->setInterval(500);
+    connect(layout_, &QTimer::timeout, this, &PskDeskWindow::layoutTick);
+}
+
+void PskDeskWindow::buildMenus()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("E&xit"), this, [this] { close(); });
+    file->addAction(QStringLiteral("&Close"), this, [this] { closeAll(); });
+    QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
+    options->addAction(QStringLiteral("&Preferences"), this, [this] {
+        if (QWidget *dialog = windows().window(QStringLiteral("pskOptions"))) {
+            dialog->setParent(this, dialog->windowFlags() | Qt::Dialog);
+            dialog->show();
+        }
+    });
+    options->addSeparator();
+    QAction *play = options->addAction(QStringLiteral("Play &Recording as Receive Audio..."), this,
+        &PskDeskWindow::chooseRecording);
+    play->setObjectName(QStringLiteral("mnuPlayRecording"));
+    QAction *record = options->addAction(
+        QStringLiteral("Record &Transmissions to File..."), this, &PskDeskWindow::chooseRecordFile);
+    record->setObjectName(QStringLiteral("mnuRecordTransmit"));
+    options->addAction(QStringLiteral("Use the &Sound Card"), this, [this] {
+        inputFile_.clear();
+        outputFile_.clear();
+        QSettings stored;
+        terminal_->modem()->setAudioDevices(
+            stored.value(QStringLiteral("PskModem/inputDevice")).toString(),
+            stored.value(QStringLiteral("PskModem/outputDevice")).toString());
+        statusBar()->showMessage(tr("Receiving from and sending to the sound card."), 8000);
+    });
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(QStringLiteral("&Help"), this, [this] {
+        if (!openUserGuide())
+            statusBar()->showMessage(tr("The user guide could not be opened."), 8000);
+    });
+}
+
+void PskDeskWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (started_)
+        return;
+    started_ = true;
+    // Start-up: the Net Control and member windows, the modem, the settings,
+    // the saved position, the script panel.
+    showWindow(QStringLiteral("Netcheckin"));
+    showWindow(QStringLiteral("net_member"));
+    placeMember();
+    loadPskSettings(pskSettings());
+    terminal_->startUp();
+    const PskSettings &s = pskSettings();
+    if (QWidget *net = loadedWindow("Netcheckin"); net && net->isVisible()) {
+        if (s.dockNetWindow != 0)
+            net->move(x() + frameGeometry().width() + 1, y());
+        else
+            net->move(s.netWindowLeft, s.netWindowTop);
+    }
+    if (s.pskLeft != 0 || s.pskTop != 0)
+        move(s.pskLeft, s.pskTop);
+    placeMember();
+    showWindow(QStringLiteral("netcommands"));
+    activateWindow();
+    lastSave_.start();
+    layout_->start();
+    if (!inputFile_.isEmpty())
+        statusBar()->showMessage(tr("Receive audio: the recording %1").arg(inputFile_));
+}
+
+void PskDeskWindow::placeMember()
+{
+    if (QWidget *member = loadedWindow("net_member"))
+        member->move(x(), y() + frameGeometry().height());
+}
+
+void PskDeskWindow::toggleNetWindows()
+{
+    QWidget *net = windows().window(QStringLiteral("Netcheckin"));
+    if (net && !net->isVisible()) {
+        net->show();
+        showWindow(QStringLiteral("netcommands"));
+        ncsButton_->setText(QStringLiteral("&NCS/Hide"));
+        showWindow(QStringLiteral("net_member"));
+        placeMember();
+        update();
+        return;
+    }
+    for (const char *name : { "Netcheckin", "netcommands", "net_member" })
+        if (QWidget *w = loadedWindow(name))
+            w->hide();
+    ncsButton_->setText(QStringLiteral("&NCS/Show"));
+}
+
+void PskDeskWindow::layoutTick()
+{
+    PskSettings &s = pskSettings();
+    QWidget *net = loadedWindow("Netcheckin");
+    if (net && net->isVisible() && s.dockNetWindow == 1 && !net->isMinimized()) {
+        net->move(x() + frameGeometry().width() + 2, y());
+    } else if (net && (net->x() != s.netWindowLeft || net->y() != s.netWindowTop)) {
+        s.netWindowLeft = qint16(net->x());
+        s.netWindowTop = qint16(net->y());
+        placeMember();
+        saveSettingsThrottled();
+    }
+    if (isMinimized()) {
+        if (net && net->isVisible())
+            net->showMinimized();
+    } else if (x() != s.pskLeft || y() != s.pskTop) {
+        s.pskLeft = qint16(x());
+        s.pskTop = qint16(y());
+        placeMember();
+        saveSettingsThrottled();
+    }
+    if (!isMinimized() && net) {
+        if (QWidget *panel = loadedWindow("netcommands"))
+            panel->move(net->x(), net->y() + net->frameGeometry().height() + 1);
+    }
+    if (savePending_ && lastSave_.elapsed() >= 1000)
+        saveSettingsThrottled();
+}
+
+void PskDeskWindow::saveSettingsThrottled()
+{
+    // Dragging a window moves it on every tick; the file is written at most once a second.
+    if (lastSave_.isValid() && lastSave_.elapsed() < 1000) {
+        savePending_ = true;
+        return;
+    }
+    savePending_ = false;
+    lastSave_.start();
+    if (!savePskSettings(pskSettings()))
+        showProblem(tr("The PSK settings could not be written to %1.").arg(pskSettingsPath()));
+}
+
+void PskDeskWindow::appendReceived(const QString &text)
+{
+    QTextCursor end(received_->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(text);
+    QTextDocument *doc = received_->document();
+    if (doc->characterCount() > kMaxReceived) {
+        // A long net must not grow without end: drop the oldest tenth and more.
+        QTextCursor old(doc);
+        old.setPosition(0);
+        old.setPosition(doc->characterCount() - kMaxReceived * 9 / 10, QTextCursor::KeepAnchor);
+        old.removeSelectedText();
+    }
+    if (received_->isVisible())
+        received_->moveCursor(QTextCursor::End);
+}
+
+void PskDeskWindow::updateStatus()
+{
+    PskModem *m = terminal_->modem();
+    signal_->setText(QString::number(m->SignalLevel(0)));
+    rx_->setText(QString::number(m->RxFrequency(0)));
+    tx_->setText(QString::number(m->TxFrequency()));
+    imd_->setText(terminal_->imdText());
+    waterfall_->setMarkers(m->RxFrequency(0), m->TxFrequency());
+}
+
+void PskDeskWindow::logCheckIn(const QString &call)
+{
+    // As if typed: the callsign into the net window's field, then Add Record.
+    auto *net = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall")));
+    if (!net)
+        return;
+    if (auto *field = net->findChild<QLineEdit *>(QStringLiteral("callsigna"))) {
+        field->setText(call.toUpper());
+        net->AddRecord();
+    }
+}
+
+void PskDeskWindow::pasteClipboard()
+{
+    typing_->setFocus();
+    const QString text = QApplication::clipboard()->text();
+    typing_->moveCursor(QTextCursor::End);
+    typing_->insertPlainText(text);
+    terminal_->typeText(text);
+}
+
+void PskDeskWindow::pauseReceived()
+{
+    frozen_->setPlainText(received_->toPlainText());
+    received_->hide();
+    unpause_->show();
+    frozen_->show();
+    frozen_->moveCursor(QTextCursor::End);
+}
+
+void PskDeskWindow::unpauseReceived()
+{
+    frozen_->hide();
+    unpause_->hide();
+    received_->show();
+    received_->moveCursor(QTextCursor::End);
+    typing_->setFocus();
+    typing_->moveCursor(QTextCursor::End);
+}
+
+bool PskDeskWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == typing_ && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            terminal_->typeKey(13);
+        else if (key->key() == Qt::Key_Backspace)
+            terminal_->typeKey(8);
+        else
+            for (const char32_t u : key->text().toUcs4())
+                terminal_->typeKey(qint32(u));
+        return false;
+    }
+    if (watched == received_->viewport() && event->type() == QEvent::MouseButtonPress) {
+        pauseReceived();
+        return true;
+    }
+    if (watched == unpause_ && event->type() == QEvent::MouseButtonPress) {
+        unpauseReceived();
+        return true;
+    }
+    if (watched == frozen_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        QTimer::singleShot(0, this, [this] {
+            QString picked = frozen_->textCursor().selectedText();
+            while (picked.endsWith(u' '))
+                picked.chop(1);
+            buffer_->setText(picked);
+        });
+        return false;
+    }
+    if (watched == mode_ && event->type() == QEvent::MouseButtonDblClick) {
+        terminal_->toggleMode();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void PskDeskWindow::mousePressEvent(QMouseEvent *event)
+{
+    for (const char *name : { "netcommands", "Netcheckin", "net_member" })
+        if (QWidget *w = loadedWindow(name))
+            w->update();
+    update();
+    QMainWindow::mousePressEvent(event);
+}
+
+void PskDeskWindow::closeAll()
+{
+    for (const char *name : { "netcommands", "Netcheckin", "net_member" })
+        windows().unload(QLatin1String(name));
+    close();
+}
+
+void PskDeskWindow::closeEvent(QCloseEvent *event)
+{
+    terminal_->abort();
+    layout_->stop();
+    if (savePending_)
+        savePskSettings(pskSettings());
+    QMainWindow::closeEvent(event);
+}
+
+void PskDeskWindow::showProblem(const QString &message)
+{
+    statusBar()->showMessage(message, 15000);
+}
+
+void PskDeskWindow::useAudioFiles(const QString &inputFile, const QString &outputFile)
+{
+    auto files = std::make_unique<FileAudioIo>(inputFile, outputFile);
+    if (!files->isValid())
+        showProblem(files->errorString());
+    inputFile_ = files->inputName();
+    outputFile_ = files->outputName();
+    terminal_->modem()->setAudio(std::move(files));
+    statusBar()->showMessage(
+        inputFile_.isEmpty() ? tr("No receive audio.") : tr("Receive audio: %1").arg(inputFile_),
+        8000);
+}
+
+void PskDeskWindow::chooseRecording()
+{
+    Prompts::FileDialog d;
+    d.title = tr("Play a Recording as Receive Audio");
+    d.filter = QStringLiteral("Sound files (*.wav;*.flac)|*.wav;*.flac|All Files (*.*)|*.*");
+    const QString path = session().prompts->openFile(d);
+    if (!path.isEmpty())
+        useAudioFiles(path, outputFile_);
+}
+
+void PskDeskWindow::chooseRecordFile()
+{
+    Prompts::FileDialog d;
+    d.title = tr("Record What Is Sent");
+    d.filter = QStringLiteral("WAV (*.wav)|*.wav|FLAC (*.flac)|*.flac");
+    d.defaultExtension = QStringLiteral(".wav");
+    const QString path = session().prompts->saveFile(d);
+    if (!path.isEmpty())
+        useAudioFiles(inputFile_, path);
+}
+
+} // namespace rollcall::psk

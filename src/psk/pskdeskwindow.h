@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QPointer>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+
+namespace rollcall::psk {
+
+class PskTerminal;
+class WaterfallWidget;
+
+// The PSK31 terminal `PSK_Desk`: the window around the one PskTerminal.
+class PskDeskWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit PskDeskWindow(QWidget *parent = nullptr);
+    ~PskDeskWindow() override;
+
+    PskTerminal *terminal() const { return terminal_; }
+    WaterfallWidget *waterfall() const { return waterfall_; }
+
+    // Button actions (public for the other windows and tests).
+    void toggleNetWindows(); // NCS/Hide
+    void pasteClipboard();
+    void pauseReceived();
+    void unpauseReceived();
+    void layoutTick(); // the 500 ms layout timer
+    void placeMember();
+    // Plays a recording as the receive audio and/or records the transmission.
+    void useAudioFiles(const QString &inputFile, const QString &outputFile);
+
+    // Longest received text kept (older text is dropped).
+    static constexpr int kMaxReceived = 100000;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    void buildWindow();
+    void buildMenus();
+    void appendReceived(const QString &text);
+    void updateStatus();
+    void logCheckIn(const QString &call);
+    void closeAll(); // Quit and Close
+    void saveSettingsThrottled();
+    void showProblem(const QString &message);
+    void chooseRecording();
+    void chooseRecordFile();
+
+    PskTerminal *terminal_ = nullptr;
+    WaterfallWidget *waterfall_ = nullptr;
+    QPlainTextEdit *received_ = nullptr; // txtrxdata
+    QPlainTextEdit *frozen_ = nullptr; // Text3
+    QPlainTextEdit *typing_ = nullptr; // Text1
+    QLabel *unpause_ = nullptr; // Label5
+    QLabel *signal_ = nullptr; // Label2
+    QLabel *imd_ = nullptr; // Label8
+    QLabel *rx_ = nullptr; // Label11
+    QLabel *tx_ = nullptr; // Label13
+    QLabel *buffer_ = nullptr; // Label14
+    QLabel *mode_ = nullptr; // Label1
+    QPushButton *ncsButton_ = nullptr; // Command9
+    QTimer *layout_ = nullptr; // Timer1
+    QElapsedTimer lastSave_;
+    bool savePending_ = false;
+    bool started_ = false;
+    QString inputFile_;
+    QString outputFile_;
+};
+
+} // namespace rollcall::psk

@@ -1,0 +1,242 @@
+#include "psk/pskoptionsdialog.h"
+
+#include "app/session.h"
+#include "psk/pskdeskwindow.h"
+#include "psk/pskmodem.h"
+#include "psk/psksettings.h"
+#include "psk/pskterminal.h"
+#include "psk/pskwindows.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPortInfo>
+#include <QSettings>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace rollcall::psk {
+
+namespace {
+const char *const kSquelchTip
+    = "The SquelchThreshold collection item accepts values in the range of 0 to 99. A value of 0 "
+      "will decode PSK31 data regardless of the signal level (Open Squelch). The default "
+      "SquelchThreshold setting is 50.";
+const char *const kSpeedTip
+    = "0= Fast (uses a fixed value for fast filtering)  1=Slow (uses a fixed value for slow "
+      "filtering) 10-200=User selectable response speed. 10 is fastest and 200 is slowest.";
+const char *const kAfcTip
+    = "0=AFC operation is disabled 1-1000=Sets the AFC to this range in Hertz. The PSK center "
+      "frequency will be bounded +/- this limit. 3000=\"Fast Mode\" AFC for tracking doppler "
+      "shifting signals.";
+
+class SelectAllUpper : public QObject
+{
+public:
+    SelectAllUpper(QObject *parent, bool upper) : QObject(parent), upper_(upper) { }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *edit = qobject_cast<QLineEdit *>(watched);
+        if (edit && event->type() == QEvent::FocusIn)
+            QTimer::singleShot(0, edit, &QLineEdit::selectAll);
+        if (edit && upper_ && event->type() == QEvent::FocusOut)
+            edit->setText(edit->text().toUpper());
+        return false;
+    }
+
+private:
+    bool upper_;
+};
+} // namespace
+
+PskOptionsDialog::PskOptionsDialog(PskTerminal *terminal, QWidget *parent)
+    : QDialog(parent), terminal_(terminal)
+{
+    setObjectName(QStringLiteral("pskOptions"));
+    setWindowTitle(QStringLiteral("Preferences"));
+    auto *form = new QFormLayout;
+    const char *captions[]
+        = { "My Callsign:", "My Tactical:", "Group1:", "Group2:", "Group3:", "Group4:", "Group5:" };
+    for (int i = 0; i < 7; ++i) {
+        texts_[std::size_t(i)] = new QLineEdit(this);
+        texts_[std::size_t(i)]->setObjectName(QStringLiteral("Text%1").arg(i + 1));
+        texts_[std::size_t(i)]->setMaxLength(PskSettings::kCallWidth);
+        texts_[std::size_t(i)]->installEventFilter(new SelectAllUpper(this, true));
+        form->addRow(QString::fromUtf8(captions[i]), texts_[std::size_t(i)]);
+    }
+    const auto number = [&](const char *name, const char *caption, const char *tip) {
+        auto *e = new QLineEdit(this);
+        e->setObjectName(QLatin1String(name));
+        e->setToolTip(QString::fromUtf8(tip));
+        e->installEventFilter(new SelectAllUpper(this, false));
+        form->addRow(QString::fromUtf8(caption), e);
+        return e;
+    };
+    squelch_ = number("Text8", "Squelch:", kSquelchTip);
+    speed_ = number("Text9", "Sq. Speed", kSpeedTip);
+    afc_ = number("Text10", "AFC Limit", kAfcTip);
+
+    auto *modeBox = new QGroupBox(QStringLiteral("Mode"), this);
+    auto *modeLayout = new QVBoxLayout(modeBox);
+    bpsk_ = new QRadioButton(QStringLiteral("BPSK31"), modeBox);
+    bpsk_->setObjectName(QStringLiteral("Option1"));
+    qpsk_ = new QRadioButton(QStringLiteral("QPSK63"), modeBox);
+    qpsk_->setObjectName(QStringLiteral("Option2"));
+    modeLayout->addWidget(bpsk_);
+    modeLayout->addWidget(qpsk_);
+
+    auto *portBox = new QGroupBox(QStringLiteral("PTT PORT"), this);
+    auto *portLayout = new QVBoxLayout(portBox);
+    const char *portNames[] = { "Option11", "Option3", "Option4", "Option5", "Option6" };
+    const char *portCaptions[] = { "None", "COM1", "COM2", "COM3", "COM4" };
+    for (int i = 0; i < 5; ++i) {
+        ports_[std::size_t(i)] = new QRadioButton(QString::fromUtf8(portCaptions[i]), portBox);
+        ports_[std::size_t(i)]->setObjectName(QLatin1String(portNames[i]));
+        portLayout->addWidget(ports_[std::size_t(i)]);
+    }
+    // The COM number stays in pskdesk.ini; the Linux device it stands for is
+    // kept in the settings store.
+    device_ = new QComboBox(portBox);
+    device_->setObjectName(QStringLiteral("pttDevice"));
+    device_->setEditable(true);
+    device_->setToolTip(tr("The serial device of the chosen COM port, e.g. /dev/ttyUSB0."));
+    for (const QSerialPortInfo &p : QSerialPortInfo::availablePorts())
+        device_->addItem(p.systemLocation());
+    portLayout->addWidget(new QLabel(tr("Device:"), portBox));
+    portLayout->addWidget(device_);
+    auto *portGroup = new QButtonGroup(portBox);
+    for (int i = 0; i < 5; ++i) {
+        portGroup->addButton(ports_[std::size_t(i)], i);
+        connect(ports_[std::size_t(i)], &QRadioButton::toggled, this, [this, i](bool on) {
+            device_->setEnabled(i > 0);
+            if (on && i > 0)
+                device_->setEditText(PskModem::comPortDevice(i));
+        });
+    }
+
+    auto *lineBox = new QGroupBox(QStringLiteral("PTT CONTROL"), this);
+    auto *lineLayout = new QVBoxLayout(lineBox);
+    const char *lineNames[] = { "Option7", "Option8", "Option9", "Option10" };
+    const char *lineCaptions[] = { "NONE", "RTS&&DTR", "RTS", "DTR" };
+    for (int i = 0; i < 4; ++i) {
+        lines_[std::size_t(i)] = new QRadioButton(QString::fromUtf8(lineCaptions[i]), lineBox);
+        lines_[std::size_t(i)]->setObjectName(QLatin1String(lineNames[i]));
+        lineLayout->addWidget(lines_[std::size_t(i)]);
+    }
+
+    dock_ = new QCheckBox(QStringLiteral("Dock Net Window"), this);
+    dock_->setObjectName(QStringLiteral("Check1"));
+    auto *close = new QPushButton(QStringLiteral("&Close"), this);
+    close->setObjectName(QStringLiteral("Command1"));
+    close->setDefault(true);
+    connect(close, &QPushButton::clicked, this, [this] {
+        if (closeDialog())
+            QDialog::close();
+    });
+
+    auto *groups = new QHBoxLayout;
+    groups->addWidget(modeBox);
+    groups->addWidget(portBox);
+    groups->addWidget(lineBox);
+    auto *column = new QVBoxLayout(this);
+    column->addLayout(form);
+    column->addLayout(groups);
+    column->addWidget(dock_);
+    column->addWidget(close, 0, Qt::AlignRight);
+}
+
+PskTerminal *PskOptionsDialog::terminal() const
+{
+    return terminal_ ? terminal_ : pskTerminal();
+}
+
+void PskOptionsDialog::showEvent(QShowEvent *event)
+{
+    fill();
+    QDialog::showEvent(event);
+}
+
+void PskOptionsDialog::fill()
+{
+    PskSettings &s = pskSettings();
+    loadPskSettings(s);
+    (s.mode != 0 ? qpsk_ : bpsk_)->setChecked(true);
+    const QString values[] = { s.myCallsign, s.myTactical, s.groups[0], s.groups[1], s.groups[2],
+        s.groups[3], s.groups[4] };
+    for (int i = 0; i < 7; ++i)
+        texts_[std::size_t(i)]->setText(PskSettings::trimmed(values[i]));
+    squelch_->setText(QString::number(s.squelch));
+    speed_->setText(QString::number(s.squelchSpeed));
+    afc_->setText(QString::number(s.afcLimit));
+    lines_[0]->setChecked(true);
+    if (s.pttControl >= 1 && s.pttControl <= 3)
+        lines_[std::size_t(s.pttControl)]->setChecked(true);
+    ports_[0]->setChecked(true);
+    device_->setEnabled(false);
+    if (s.pttPort >= 1 && s.pttPort <= 4)
+        ports_[std::size_t(s.pttPort)]->setChecked(true);
+    dock_->setChecked(s.dockNetWindow == 1);
+}
+
+bool PskOptionsDialog::closeDialog()
+{
+    bool whole = false;
+    const int afc = afc_->text().trimmed().toInt(&whole);
+    if (!whole || !PskSettings::validAfcLimit(afc)) {
+        session().prompts->exclamation(QStringLiteral("Preferences"),
+            tr("The AFC limit must be a whole number: 0 (off), 1 to 1000 Hz, or 3000 (fast "
+               "mode)."));
+        afc_->setFocus();
+        return false;
+    }
+    PskSettings &s = pskSettings();
+    PskTerminal *t = terminal();
+    if (bpsk_->isChecked())
+        s.mode = 0;
+    else if (qpsk_->isChecked())
+        s.mode = 9;
+    int port = 0, line = 0;
+    for (int i = 0; i < 5; ++i)
+        if (ports_[std::size_t(i)]->isChecked())
+            port = i;
+    for (int i = 0; i < 4; ++i)
+        if (lines_[std::size_t(i)]->isChecked())
+            line = i;
+    s.dockNetWindow = dock_->isChecked() ? 1 : 0;
+    if (port > 0 && !device_->currentText().trimmed().isEmpty()) {
+        QSettings store;
+        store.setValue(
+            QStringLiteral("PskModem/com%1").arg(port), device_->currentText().trimmed());
+    }
+    t->modem()->SetPtt(port, line);
+    QString *fields[] = { &s.myCallsign, &s.myTactical, &s.groups[0], &s.groups[1], &s.groups[2],
+        &s.groups[3], &s.groups[4] };
+    for (int i = 0; i < 7; ++i)
+        *fields[i] = texts_[std::size_t(i)]->text().toUpper().left(PskSettings::kCallWidth);
+    s.squelch = qint16(qBound(0, int(leadingNumber(squelch_->text())), 99));
+    const int speed = leadingNumber(speed_->text());
+    s.squelchSpeed = qint16(PskSettings::validSquelchSpeed(speed) ? speed : qBound(10, speed, 200));
+    s.afcLimit = qint16(afc);
+    s.pttPort = qint16(port);
+    s.pttControl = qint16(line);
+    t->modem()->setSquelchThreshold(s.squelch);
+    if (!savePskSettings(s))
+        session().prompts->exclamation(QStringLiteral("Preferences"),
+            tr("The settings could not be written to %1.").arg(pskSettingsPath()));
+    // Reading back applies mode, squelch, AFC and docking.
+    loadPskSettings(s);
+    t->applySettings();
+    if (auto *desk = qobject_cast<PskDeskWindow *>(parentWidget()))
+        desk->layoutTick();
+    return true;
+}
+
+} // namespace rollcall::psk

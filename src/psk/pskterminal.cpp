@@ -1,0 +1,253 @@
+#include "psk/pskterminal.h"
+
+#include "psk/pskmodem.h"
+#include "psk/psksettings.h"
+
+#include <QColor>
+#include <QCoreApplication>
+#include <QPointer>
+
+namespace rollcall::psk {
+
+namespace {
+constexpr qint32 kTuneMode = 4;
+}
+
+PskTerminal::PskTerminal(
+    std::unique_ptr<AudioIo> audio, std::unique_ptr<PttLine> ptt, NetLists *lists, QObject *parent)
+    : QObject(parent),
+      modem_(std::make_unique<PskModem>(std::move(audio), std::move(ptt))),
+      lists_(lists ? lists : netLists()),
+      receive_(new ReceiveSide(lists_, this))
+{
+    connect(modem_.get(), &PskModem::CharReceived, this, [this](qint32 code) {
+        receive_->feed(code);
+        Q_EMIT statusChanged();
+    });
+    connect(receive_, &ReceiveSide::textReceived, this, &PskTerminal::textReceived);
+    connect(modem_.get(), &PskModem::TransmitStateChanged, this, [this](qint32 state) {
+        if (state == 0 || state == 1)
+            transmitState_ = state;
+    });
+    connect(modem_.get(), &PskModem::FrequencyClicked, this, [this](qint32 hz) {
+        modem_->setRxFrequency(hz);
+        modem_->setTxFrequency(modem_->RxFrequency());
+        imd_.clear();
+        Q_EMIT statusChanged();
+    });
+    connect(modem_.get(), &PskModem::FrequencyChanged, this, [this](qint32 hz) {
+        modem_->setRxFrequency(hz);
+        imd_.clear();
+        Q_EMIT statusChanged();
+    });
+    connect(modem_.get(), &PskModem::ImdMeasured, this, [this](qint32 value) {
+        imd_ = QString::number(value);
+        Q_EMIT statusChanged();
+    });
+    connect(modem_.get(), &PskModem::problemReported, this, &PskTerminal::problem);
+}
+
+PskTerminal::~PskTerminal() = default;
+
+QString PskTerminal::modeName(qint32 mode)
+{
+    return mode == 0 ? QStringLiteral("BPSK31") : QStringLiteral("QPSK63");
+}
+
+void PskTerminal::startUp()
+{
+    PskModem &m = *modem_;
+    m.setTxLevel(1000);
+    m.setControlValue(56, { 0, true });
+    m.setControlValue(11, { 1 });
+    m.setControlValue(14, { 27 });
+    m.setAfcLimit(100);
+    m.setRxFrequency(1500);
+    m.setControlValue(59, { 0, 45 });
+    // The stored PTT choice, not a fixed COM1/DTR: keying a serial line the
+    // operator never chose could key the wrong radio (or none at all).
+    m.SetPtt(pskSettings().pttPort, pskSettings().pttControl);
+    m.SetFrequencyLimits(500, 2500);
+    m.setPskMode(9);
+    m.setControlValue(47, { 1, 0, 1, QColor(255, 0, 0) });
+    m.setControlValue(50, { 1, 0 });
+    m.setControlValue(39, { -1, 1 });
+    m.setControlValue(14, { 27 });
+    m.setTxLevel(1000);
+    Q_EMIT modeChanged(9);
+    applySettings();
+    m.setStationCallsign(
+        pskSettings().myCallsign.leftJustified(PskSettings::kCallWidth, u' ', true));
+    Q_EMIT statusChanged();
+}
+
+void PskTerminal::applySettings()
+{
+    const PskSettings &s = pskSettings();
+    if (s.mode == 0 || s.mode == 9) {
+        modem_->setPskMode(s.mode);
+        Q_EMIT modeChanged(s.mode);
+    }
+    modem_->setSquelchThreshold(s.squelch);
+    modem_->setSquelchSpeed(s.squelchSpeed);
+    modem_->setAfcLimit(s.afcLimit);
+}
+
+bool PskTerminal::sendPskText(const QString &text)
+{
+    return sendPskText(text, pskSettings().mode);
+}
+
+bool PskTerminal::sendPskText(const QString &text, qint32 mode)
+{
+    const quint64 aborts = abortCount_;
+    modem_->QueueText(text);
+    modem_->StartTransmit(mode);
+    const bool drained = modem_->WaitTransmitDrained();
+    modem_->EndTransmit();
+    Q_EMIT receiveColourChanged(false);
+    return drained && aborts == abortCount_;
+}
+
+void PskTerminal::waitDrained()
+{
+    modem_->WaitTransmitDrained();
+}
+
+void PskTerminal::typeKey(qint32 code)
+{
+    modem_->QueueChar(code, false);
+    if (code == 13 && transmitState_ == 0) {
+        modem_->StartTransmit(pskSettings().mode);
+        waitDrained();
+        modem_->EndTransmit();
+    }
+}
+
+void PskTerminal::typeText(const QString &text)
+{
+    QString t = text;
+    t.replace(QLatin1String("\r\n"), QLatin1String("\r"));
+    t.replace(u'\n', u'\r');
+    for (const char32_t u : t.toUcs4())
+        typeKey(qint32(u));
+}
+
+void PskTerminal::transmit()
+{
+    modem_->StartTransmit(pskSettings().mode);
+    Q_EMIT receiveColourChanged(true);
+}
+
+void PskTerminal::receive()
+{
+    waitDrained();
+    modem_->EndTransmit();
+    Q_EMIT receiveColourChanged(false);
+}
+
+void PskTerminal::callCq()
+{
+    sendPskText(cqText(pskSettings().myCallsign));
+}
+
+void PskTerminal::sendId()
+{
+    sendPskText(idText(pskSettings().myCallsign));
+}
+
+void PskTerminal::tune()
+{
+    modem_->StartTransmit(kTuneMode);
+}
+
+qint16 PskTerminal::toggleAudioLevel()
+{
+    audioLevel_ = audioLevel_ == 400 ? 1000 : 400;
+    modem_->setTxLevel(audioLevel_);
+    return audioLevel_;
+}
+
+void PskTerminal::abort()
+{
+    ++abortCount_;
+    modem_->AbortTransmit();
+}
+
+qint32 PskTerminal::toggleMode()
+{
+    PskSettings &s = pskSettings();
+    s.mode = s.mode == 9 ? 0 : 9;
+    modem_->setPskMode(s.mode);
+    Q_EMIT modeChanged(s.mode);
+    return s.mode;
+}
+
+} // namespace rollcall::psk
+
+#include "psk/fileaudio.h"
+
+namespace rollcall::psk {
+
+namespace {
+struct TerminalSources
+{
+    AudioFactory audio;
+    PttFactory ptt;
+    QString inputFile;
+    QString outputFile;
+};
+TerminalSources &sources()
+{
+    static TerminalSources s;
+    return s;
+}
+} // namespace
+
+NetLists *netLists()
+{
+    static QPointer<NetLists> lists;
+    if (!lists)
+        lists = new NetLists(QCoreApplication::instance());
+    return lists;
+}
+
+void setTerminalAudioFactory(AudioFactory factory)
+{
+    sources().audio = std::move(factory);
+}
+
+void setTerminalPttFactory(PttFactory factory)
+{
+    sources().ptt = std::move(factory);
+}
+
+void setTerminalAudioFiles(const QString &inputFile, const QString &outputFile)
+{
+    sources().inputFile = inputFile;
+    sources().outputFile = outputFile;
+}
+
+QString terminalAudioInputFile()
+{
+    return sources().inputFile;
+}
+
+std::unique_ptr<AudioIo> makeTerminalAudio(QString *problem)
+{
+    if (sources().audio)
+        return sources().audio();
+    if (sources().inputFile.isEmpty() && sources().outputFile.isEmpty())
+        return {};
+    auto files = std::make_unique<FileAudioIo>(sources().inputFile, sources().outputFile);
+    if (!files->isValid() && problem)
+        *problem = files->errorString();
+    return files;
+}
+
+std::unique_ptr<PttLine> makeTerminalPtt()
+{
+    return sources().ptt ? sources().ptt() : std::unique_ptr<PttLine>();
+}
+
+} // namespace rollcall::psk

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "psk/audioio.h"
+#include "psk/nettags.h"
+#include "psk/pttline.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace rollcall::psk {
+
+class PskModem;
+
+// The PSK31 terminal without its window: the one owner of the modem, the
+// transmit sequence every window uses, the typing rule and the one-button
+// texts, and the receive side feeding the Net Control lists.
+class PskTerminal : public QObject
+{
+    Q_OBJECT
+public:
+    // Without lists the program-wide Net Control lists are fed.
+    explicit PskTerminal(std::unique_ptr<AudioIo> audio = {}, std::unique_ptr<PttLine> ptt = {},
+        NetLists *lists = nullptr, QObject *parent = nullptr);
+    ~PskTerminal() override;
+
+    PskModem *modem() const { return modem_.get(); }
+    NetLists *lists() const { return lists_; }
+    ReceiveSide *receiveSide() const { return receive_; }
+
+    // The modem calls of the start-up sequence, then the stored settings.
+    void startUp();
+    // Mode, squelch, squelch speed and AFC limit of the settings to the modem.
+    void applySettings();
+
+    // Queues the text, transmits it, waits (events keep running) until it has
+    // gone, returns to receive. False when the modem stalled (reported) or
+    // the send was aborted.
+    bool sendPskText(const QString &text, qint32 mode);
+    bool sendPskText(const QString &text);
+
+    // One key of the typing box: queued; Enter while receiving sends the line.
+    void typeKey(qint32 code);
+    // Text typed key by key through the same rule (Paste Clipboard).
+    void typeText(const QString &text);
+
+    void transmit(); // TX
+    void receive(); // RX
+    void callCq();
+    void sendId();
+    void tune();
+    qint16 toggleAudioLevel(); // Audio: 400, 1000, 400 ...
+    void abort();
+    qint32 toggleMode(); // 9 -> 0, anything else -> 9
+
+    qint32 transmitState() const { return transmitState_; }
+    qint16 audioLevel() const { return audioLevel_; }
+    QString imdText() const { return imd_; }
+    static QString modeName(qint32 mode);
+
+Q_SIGNALS:
+    void textReceived(const QString &text);
+    // The received text turns blue when transmitting by hand, black on return.
+    void receiveColourChanged(bool transmitColour);
+    // Signal level, RX/TX frequency or IMD changed.
+    void statusChanged();
+    void modeChanged(qint32 mode);
+    void problem(const QString &message);
+
+private:
+    void waitDrained();
+
+    std::unique_ptr<PskModem> modem_;
+    NetLists *lists_;
+    ReceiveSide *receive_;
+    qint32 transmitState_ = 0;
+    qint16 audioLevel_ = 0;
+    QString imd_;
+    quint64 abortCount_ = 0;
+};
+
+} // namespace rollcall::psk
+
+namespace rollcall::psk {
+
+// The Net Control window's lists for the whole program run.
+NetLists *netLists();
+
+// Where the terminal's audio comes from: a factory (tests), else the files
+// named on the command line (--psk-audio-in/--psk-audio-out), else the sound
+// card of the settings (nullptr).
+using AudioFactory = std::function<std::unique_ptr<AudioIo>()>;
+using PttFactory = std::function<std::unique_ptr<PttLine>()>;
+void setTerminalAudioFactory(AudioFactory factory);
+void setTerminalPttFactory(PttFactory factory);
+void setTerminalAudioFiles(const QString &inputFile, const QString &outputFile);
+QString terminalAudioInputFile();
+std::unique_ptr<AudioIo> makeTerminalAudio(QString *problem = nullptr);
+std::unique_ptr<PttLine> makeTerminalPtt();
+
+} // namespace rollcall::psk

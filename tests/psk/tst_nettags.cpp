@@ -1,0 +1,333 @@
+#include "testmain.h"
+
+#include "psk/nettags.h"
+#include "psk/psksettings.h"
+
+#include <QSignalSpy>
+#include <QStringListModel>
+#include <QTest>
+
+using namespace rollcall::psk;
+
+namespace {
+
+// ENQ and ETB written as ^ and | in the texts below.
+QString ctl(QString s)
+{
+    s.replace(u'^', QChar(kEnq));
+    s.replace(u'|', QChar(kEtb));
+    return s;
+}
+
+PskSettings station()
+{
+    PskSettings s;
+    s.myCallsign = QStringLiteral("N0CALL");
+    s.myTactical = QStringLiteral("NCS1");
+    return s;
+}
+
+// Feeds text (E/T for ENQ/ETB) through a receive side.
+void feed(ReceiveSide &side, const QString &text)
+{
+    for (const QChar c : ctl(text))
+        side.feed(c.unicode());
+}
+
+} // namespace
+
+class NetTagsTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void scriptFrames_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("F1") << int(ScriptButton::ActivateNet) << "QST net"
+                            << "^a^a^aQST net|^aQST net| de N0CALL ";
+        QTest::newRow("F1 trailing blanks dropped")
+            << int(ScriptButton::ActivateNet) << "QST net   "
+            << "^a^a^aQST net|^aQST net| de N0CALL ";
+        QTest::newRow("F2") << int(ScriptButton::CloseNet) << "qrt"
+                            << "^x|qrt ^x|qrt de N0CALL ";
+        QTest::newRow("F3") << int(ScriptButton::CallAgain) << "again"
+                            << "^n|^nagain | de N0CALL ";
+        QTest::newRow("F5") << int(ScriptButton::AllCheckin) << "all"
+                            << "^n|^nall |";
+        QTest::newRow("F6") << int(ScriptButton::NewCheckins) << "new"
+                            << "^n|^nnew |";
+        QTest::newRow("F7") << int(ScriptButton::AnyTraffic) << "qtc?"
+                            << "^nqtc?| ";
+        QTest::newRow("F1 empty script") << int(ScriptButton::ActivateNet) << ""
+                                         << "^a^a^a|^a| de N0CALL ";
+    }
+    void scriptFrames()
+    {
+        QFETCH(int, button);
+        QFETCH(QString, script);
+        QFETCH(QString, expected);
+        PskSettings s = station();
+        scriptField(s, ScriptButton(button)) = script;
+        QCOMPARE(scriptFrame(ScriptButton(button), s), ctl(expected));
+    }
+
+    void longScriptSentWhole()
+    {
+        PskSettings s = station();
+        const QString script(255, u'x');
+        s.callAgainScript = script;
+        QVERIFY(scriptFrame(ScriptButton::CallAgain, s).contains(script + u' ' + QChar(kEtb)));
+    }
+
+    void fixedFrames()
+    {
+        QCOMPARE(sendCheckinsFrame(QStringLiteral("N0CALL"),
+                     { QStringLiteral("Q1AA"), QStringLiteral("**Q2BB**") }),
+            ctl(QStringLiteral("^kCheckins: N0CALL,Q1AA,**Q2BB**,|")));
+        QCOMPARE(sendCheckinsFrame(QStringLiteral("N0CALL   "), {}),
+            ctl(QStringLiteral("^kCheckins: N0CALL,|")));
+        QCOMPARE(testOpenFrame(), ctl(QStringLiteral("OPENING NET...^a|^a|")));
+        QCOMPARE(memberCheckInFrame(QStringLiteral("NCS1  "), QStringLiteral("Q1AW")),
+            ctl(QStringLiteral("^yNCS1|^yNCS1|de Q1AW")));
+        QCOMPARE(memberCheckOutFrame(QStringLiteral("NCS1"), QStringLiteral("Q1AW")),
+            ctl(QStringLiteral("^oNCS1|^oNCS1|de Q1AW")));
+        QCOMPARE(memberTrafficFrame(QStringLiteral("NCS1"), QStringLiteral("q1xyz   ")),
+            ctl(QStringLiteral("^rNCS1_Q1XYZ|^rNCS1_Q1XYZ|")));
+        QCOMPARE(memberTrafficFrame(QStringLiteral("NCS1"), QStringLiteral("   ")), QString());
+        QCOMPARE(memberCallFrame(QStringLiteral("NCS1"), QStringLiteral("Q1XYZ")),
+            QStringLiteral("Q1XYZ de NCS1\r\nQ1XYZ de NCS1 k"));
+        QCOMPARE(memberCallFrame(QStringLiteral("NCS1"), QString()), QString());
+        QCOMPARE(checkOutNotice(entryWithoutMark(QStringLiteral("**Q1ABC**"))),
+            ctl(QStringLiteral("^iQ1ABC**_checked out|^iQ1ABC**_checked out|")));
+        QCOMPARE(verifyNotice(QStringLiteral("Q1ABC")), ctl(QStringLiteral("^sQ1ABC_|")));
+        QCOMPARE(passTrafficMessage(
+                     QStringLiteral("Q1ABC"), QStringLiteral("Q2XYZ"), QStringLiteral("3.915")),
+            ctl(QStringLiteral("^iQ1ABC,Q2XYZ_Q1ABC Pass traffic to Q2XYZ 3.915|")));
+        QCOMPARE(passTrafficMessage(QStringLiteral("Q1ABC"), QStringLiteral("Q2XYZ"), QString()),
+            ctl(QStringLiteral("^iQ1ABC,Q2XYZ_Q1ABC Pass traffic to Q2XYZ |")));
+        QCOMPARE(cqText(QStringLiteral("N0CALL          ")),
+            QStringLiteral("cq cq cq de n0call n0call n0call\r\n"
+                           "cq cq cq de n0call n0call n0call pse k\r\n"));
+        QCOMPARE(idText(QStringLiteral("N0CALL  ")), QStringLiteral("de n0call\r\n"));
+        QCOMPARE(
+            trafficItem(QStringLiteral("Q1AW"), QStringLiteral("nh")), QStringLiteral("Q1AW_NH"));
+        QCOMPARE(trafficItem(QString(), QString()), QStringLiteral("_"));
+        QCOMPARE(splitTrafficItem(QStringLiteral("Q1ABC_Q2XYZ_x")),
+            std::make_pair(QStringLiteral("Q1ABC"), QStringLiteral("Q2XYZ_x")));
+        QCOMPARE(splitTrafficItem(QStringLiteral("Q1ABC")),
+            std::make_pair(QStringLiteral("Q1ABC"), QString()));
+    }
+
+    // What the receive side does with a stream of characters: the lists
+    // afterwards and the check-ins it hands on for logging.
+    void receiving_data()
+    {
+        QTest::addColumn<QStringList>("before"); // Check-Ins list before
+        QTest::addColumn<QString>("received");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QStringList>("logged");
+        QTest::addColumn<QStringList>("traffic");
+        const QStringList none;
+        QTest::newRow("y twice: listed and logged once")
+            << none << "^yQ1ABC|^yQ1ABC|de Q1ABC" << QStringList { "Q1ABC" }
+            << QStringList { "Q1ABC" } << none;
+        QTest::newRow("y already listed")
+            << QStringList { "Q1ABC" } << "^yQ1ABC|" << QStringList { "Q1ABC" } << none << none;
+        QTest::newRow("comparison is case-sensitive")
+            << QStringList { "Q1ABC" } << "^yq1abc|" << QStringList { "Q1ABC", "q1abc" }
+            << QStringList { "q1abc" } << none;
+        QTest::newRow("o marks the entry") << QStringList { "Q1ABC", "Q2B" } << "^oQ1ABC|^oQ1ABC|"
+                                           << QStringList { "**Q1ABC**", "Q2B" } << none << none;
+        QTest::newRow("o for a call not listed")
+            << QStringList { "Q2B" } << "^oQ1ABC|" << QStringList { "Q2B" } << none << none;
+        QTest::newRow("r listed once")
+            << none << "^rNCS1_Q1XYZ|^rNCS1_Q1XYZ|" << none << none << QStringList { "NCS1_Q1XYZ" };
+        QTest::newRow("first ETB lost: the repeat is still read")
+            << none << "^yQ1ABC^yQ1ABC|" << QStringList { "Q1ABC" } << QStringList { "Q1ABC" }
+            << none;
+        QTest::newRow("ETB with no tag open") << none << "|de Q1ABC |" << none << none << none;
+        QTest::newRow("other letters only shown")
+            << none << "^aQST net|^kCheckins: Q1,|" << none << none << none;
+        QTest::newRow("backspace is not parsed")
+            << none << "^y\bQ1\bABC|" << QStringList { "Q1ABC" } << QStringList { "Q1ABC" } << none;
+        QTest::newRow("another tag letter ends nothing but replaces y")
+            << none << "^yQ1^ax|^yQ2|" << QStringList { "Q2" } << QStringList { "Q2" } << none;
+        QTest::newRow("control characters in a call: not logged") << none
+                                                                  << "^yQ1\x01"
+                                                                     "ABC|"
+                                                                  << none << none << none;
+        QTest::newRow("call longer than the field: not logged")
+            << none << "^yQ1ABCDEFGHIJKLMNOP|" << none << none << none;
+        QTest::newRow("empty y body") << none << "^y|" << none << none << none;
+        QTest::newRow("CR inside a body: not logged")
+            << none << "^yQ1\rABC|" << none << none << none;
+    }
+    void receiving()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QString, received);
+        QFETCH(QStringList, after);
+        QFETCH(QStringList, logged);
+        QFETCH(QStringList, traffic);
+        NetLists lists;
+        lists.checkIns()->setStringList(before);
+        ReceiveSide side(&lists);
+        QStringList got;
+        connect(&side, &ReceiveSide::checkedIn, this, [&](const QString &c) { got << c; });
+        feed(side, received);
+        QCOMPARE(lists.checkInList(), after);
+        QCOMPARE(got, logged);
+        QCOMPARE(lists.trafficList(), traffic);
+    }
+
+    void bodyBound()
+    {
+        // Noise opens a tag whose ETB never comes: 64 characters pass, 65 do not.
+        NetLists lists;
+        ReceiveSide side(&lists);
+        QSignalSpy traffic(&side, &ReceiveSide::trafficListed);
+        const QString body64 = QStringLiteral("NCS1_") + QString(59, u'X');
+        feed(side, QStringLiteral("^r") + body64 + u'|');
+        QCOMPARE(traffic.count(), 1);
+        feed(side, QStringLiteral("^r") + body64 + QStringLiteral("Y|"));
+        QCOMPARE(traffic.count(), 1);
+        // And the machine is ready for the next frame at once.
+        feed(side, QStringLiteral("^rNCS1_NH|"));
+        QCOMPARE(traffic.count(), 2);
+        // A long run of noise after an open y tag never grows memory.
+        feed(side, QStringLiteral("^y"));
+        for (int i = 0; i < 100000; ++i)
+            side.feed('a' + i % 26);
+        feed(side, QStringLiteral("^yQ9ZZ|"));
+        QCOMPARE(lists.checkInList(), QStringList { QStringLiteral("Q9ZZ") });
+    }
+
+    void displayedText()
+    {
+        TagReceiver r;
+        QString shown;
+        for (qint32 c : { qint32('a'), 13, 10, 8, 5, qint32('y'), 23, 0xe9, 0x80 })
+            shown += r.feed(c).display;
+        QCOMPARE(shown,
+            QStringLiteral("a\r\n\r\n") + QChar(5) + u'y' + QChar(23) + QChar(0xe9)
+                + QChar(0x20ac));
+    }
+
+    void handLists()
+    {
+        NetLists lists;
+        QVERIFY(lists.receiveCheckIn(QStringLiteral("Q1ABC")));
+        QVERIFY(!lists.addCheckInByHand(QStringLiteral("q1abc")));
+        QVERIFY(lists.addCheckInByHand(QStringLiteral("q2xyz")));
+        QCOMPARE(lists.checkInList(), (QStringList { "Q1ABC", "Q2XYZ" }));
+        lists.removeCheckIn(-1);
+        lists.removeCheckIn(5);
+        lists.removeCheckIn(0);
+        QCOMPARE(lists.checkInList(), QStringList { "Q2XYZ" });
+    }
+};
+
+class PskSettingsTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void recordLayout()
+    {
+        PskSettings s;
+        s.mode = 9;
+        s.myCallsign = QStringLiteral("N0CALL");
+        s.myTactical = QStringLiteral("NCS1");
+        s.groups[4] = QStringLiteral("G5");
+        s.squelch = 45;
+        s.squelchSpeed = 200;
+        s.afcLimit = 3000;
+        s.pttControl = 3;
+        s.pttPort = 2;
+        s.dockNetWindow = 0;
+        s.netWindowLeft = -120;
+        s.netWindowTop = 300;
+        s.pskLeft = 1000;
+        s.pskTop = 32767;
+        s.callNetScript = QString(300, u'c');
+        s.anyTrafficScript = QStringLiteral("qtc?");
+        const QByteArray r = s.toRecord();
+        QCOMPARE(r.size(), 1760);
+        QCOMPARE(r.mid(0, 2), QByteArray("\x09\x00", 2));
+        QCOMPARE(r.mid(2, 16), QByteArray("N0CALL          "));
+        QCOMPARE(r.mid(18, 16), QByteArray("NCS1            "));
+        QCOMPARE(r.mid(98, 16), QByteArray("G5              "));
+        QCOMPARE(r.mid(114, 96), QByteArray(96, ' '));
+        QCOMPARE(r.mid(210, 20),
+            QByteArray("\x2d\x00\xc8\x00\xb8\x0b\x03\x00\x02\x00\x00\x00\x88\xff\x2c\x01"
+                       "\xe8\x03\xff\x7f",
+                20));
+        QCOMPARE(r.mid(230, 255), QByteArray(255, 'c')); // a 300-character script is cut
+        QCOMPARE(r.mid(1505, 255), QByteArray("qtc?") + QByteArray(251, ' '));
+
+        PskSettings back;
+        back.readRecord(r);
+        QCOMPARE(back.toRecord(), r);
+        QCOMPARE(back.call(), QStringLiteral("N0CALL"));
+    }
+
+    void damagedFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("squelch");
+        QTest::addColumn<int>("afc");
+        QTest::addColumn<QString>("call");
+        QByteArray good = [] {
+            PskSettings s;
+            s.mode = 0;
+            s.squelch = 20;
+            s.afcLimit = 50;
+            s.myCallsign = QStringLiteral("Q1AW");
+            return s.toRecord();
+        }();
+        QTest::newRow("empty file: defaults") << QByteArray() << 9 << 50 << 100 << "";
+        QTest::newRow("cut inside the numbers") << good.left(213) << 0 << 20 << 100 << "Q1AW";
+        QByteArray bad = good;
+        bad[0] = 7; // not a mode
+        bad[210] = char(150); // squelch out of range
+        bad[214] = char(0xd0); // AFC 2000: neither 0..1000 nor 3000
+        bad[215] = char(0x07);
+        QTest::newRow("values out of range") << bad << 9 << 50 << 100 << "Q1AW";
+        QTest::newRow("whole") << good << 0 << 20 << 50 << "Q1AW";
+    }
+    void damagedFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        PskSettings s;
+        s.readRecord(bytes);
+        QTEST(int(s.mode), "mode");
+        QTEST(int(s.squelch), "squelch");
+        QTEST(int(s.afcLimit), "afc");
+        QTEST(s.call(), "call");
+        QCOMPARE(s.dockNetWindow, qint16(1));
+        QCOMPARE(s.pttPort, qint16(0));
+    }
+
+    void leadingNumbers_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("value");
+        QTest::newRow("45abc") << "45abc" << 45;
+        QTest::newRow("abc") << "abc" << 0;
+        QTest::newRow("blanks first") << "  12 3" << 12;
+        QTest::newRow("sign") << "-7x" << -7;
+        QTest::newRow("empty") << "" << 0;
+        QTest::newRow("huge") << "99999999999999" << 32767;
+    }
+    void leadingNumbers()
+    {
+        QFETCH(QString, text);
+        QTEST(int(leadingNumber(text)), "value");
+    }
+};
+
+RC_TEST_CLASS(NetTagsTest)
+RC_TEST_CLASS(PskSettingsTest)
+#include "tst_nettags.moc"

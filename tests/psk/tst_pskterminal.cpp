@@ -1,0 +1,233 @@
+#include "testmain.h"
+
+#include "modem/modes.h"
+#include "modemsignal.h"
+#include "psk/audioio.h"
+#include "psk/fileaudio.h"
+#include "psk/nettags.h"
+#include "psk/pskmodem.h"
+#include "psk/psksettings.h"
+#include "psk/pskterminal.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <sndfile.h>
+
+using namespace rollcall;
+using namespace rollcall::psk;
+
+namespace {
+
+class NoPtt : public PttLine
+{
+public:
+    bool open(const QString &, QString *) override { return open_ = true; }
+    void close() override { open_ = false; }
+    bool isOpen() const override { return open_; }
+    bool setLines(bool, bool, QString *) override { return true; }
+
+private:
+    bool open_ = false;
+};
+
+struct Terminal
+{
+    MemoryAudioIo *audio;
+    NetLists lists;
+    std::unique_ptr<PskTerminal> terminal;
+    Terminal()
+    {
+        auto a = std::make_unique<MemoryAudioIo>();
+        audio = a.get();
+        terminal = std::make_unique<PskTerminal>(std::move(a), std::make_unique<NoPtt>(), &lists);
+    }
+    // Lets the transmitter finish its postamble.
+    void runToReceive()
+    {
+        for (int i = 0; i < 2000 && terminal->modem()->isTransmitting(); ++i)
+            terminal->modem()->processAudio();
+    }
+    QByteArray sentText(int mode)
+    {
+        runToReceive();
+        const std::string got
+            = test::demodulate(mode == 0 ? modem::bpsk31() : modem::qpsk63(), audio->written());
+        audio->clearWritten();
+        return QByteArray::fromStdString(got);
+    }
+};
+
+} // namespace
+
+class PskTerminalTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        pskSettings() = PskSettings();
+        pskSettings().myCallsign = QStringLiteral("N0CALL");
+        pskSettings().myTactical = QStringLiteral("NCS1");
+        pskSettings().callNetScript = QStringLiteral("QST net");
+    }
+
+    // The frames as they leave the modem, decoded from its audio.
+    void framesOnAir_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("frame");
+        PskSettings s;
+        s.myCallsign = QStringLiteral("N0CALL");
+        s.callNetScript = QStringLiteral("QST net");
+        for (int mode : { 0, 9 }) {
+            const char *name = mode == 0 ? "BPSK31" : "QPSK63";
+            QTest::addRow("F1 %s", name) << mode << scriptFrame(ScriptButton::ActivateNet, s);
+            QTest::addRow("check-in %s", name)
+                << mode << memberCheckInFrame(QStringLiteral("NCS1"), QStringLiteral("Q1AW"));
+        }
+        QTest::newRow("pass traffic") << 9
+                                      << passTrafficMessage(QStringLiteral("Q1ABC"),
+                                             QStringLiteral("Q2XYZ"), QStringLiteral("3.915"));
+        QTest::newRow("F8") << 9
+                            << sendCheckinsFrame(QStringLiteral("N0CALL"),
+                                   { QStringLiteral("Q1AA"), QStringLiteral("**Q2BB**") });
+    }
+    void framesOnAir()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, frame);
+        Terminal t;
+        QVERIFY(t.terminal->sendPskText(frame, mode));
+        QCOMPARE(t.sentText(mode), frame.toLatin1());
+    }
+
+    void oneButtonTexts()
+    {
+        Terminal t;
+        pskSettings().mode = 0;
+        QSignalSpy colour(t.terminal.get(), &PskTerminal::receiveColourChanged);
+        t.terminal->callCq();
+        QCOMPARE(t.sentText(0),
+            QByteArray("cq cq cq de n0call n0call n0call\r\ncq cq cq de n0call n0call n0call pse "
+                       "k\r\n"));
+        QCOMPARE(colour.last().at(0).toBool(), false);
+        t.terminal->sendId();
+        QCOMPARE(t.sentText(0), QByteArray("de n0call\r\n"));
+    }
+
+    void enterRule()
+    {
+        Terminal t;
+        pskSettings().mode = 0;
+        // Receiving: the line goes out when Enter is pressed, then back to receive.
+        t.terminal->typeText(QStringLiteral("hi\n"));
+        QCOMPARE(t.sentText(0), QByteArray("hi\r"));
+        QCOMPARE(t.terminal->transmitState(), 0);
+        // Transmitting (after TX): Enter is queued only, nothing waits.
+        t.terminal->transmit();
+        QCOMPARE(t.terminal->transmitState(), 1);
+        t.terminal->typeKey('a');
+        t.terminal->typeKey(13);
+        QCOMPARE(t.terminal->modem()->TransmitPending(), 2);
+        t.terminal->receive();
+        QCOMPARE(t.sentText(0), QByteArray("a\r"));
+    }
+
+    void levelsAndModes()
+    {
+        Terminal t;
+        QCOMPARE(t.terminal->toggleAudioLevel(), qint16(400));
+        QCOMPARE(t.terminal->modem()->TxLevel(), qint16(400));
+        QCOMPARE(t.terminal->toggleAudioLevel(), qint16(1000));
+        pskSettings().mode = 9;
+        QCOMPARE(t.terminal->toggleMode(), 0);
+        QCOMPARE(t.terminal->modem()->PskMode(), 0);
+        QCOMPARE(t.terminal->toggleMode(), 9);
+        pskSettings().mode = 3; // anything else becomes QPSK63
+        QCOMPARE(t.terminal->toggleMode(), 9);
+    }
+
+    void startUpSequence()
+    {
+        Terminal t;
+        pskSettings().mode = 0;
+        pskSettings().squelch = 20;
+        pskSettings().afcLimit = 3000;
+        QSignalSpy mode(t.terminal.get(), &PskTerminal::modeChanged);
+        t.terminal->startUp();
+        PskModem *m = t.terminal->modem();
+        QCOMPARE(m->PskMode(), 0); // the stored mode wins over the QPSK63 of the sequence
+        QCOMPARE(mode.last().at(0).toInt(), 0);
+        QCOMPARE(m->SquelchThreshold(), 20);
+        QCOMPARE(m->AfcLimit(), 3000);
+        QCOMPARE(m->RxFrequency(), 1500);
+        QCOMPARE(m->StationCallsign(), QStringLiteral("N0CALL          "));
+        QList<int> ids;
+        for (const auto &v : m->controlValues())
+            ids << v.first;
+        QCOMPARE(ids, (QList<int> { 56, 11, 14, 59, 47, 50, 39, 14 }));
+    }
+
+    void abortEndsTheWait()
+    {
+        Terminal t;
+        t.audio->setRoom(100); // a slow sound card: the text takes a while
+        QTimer::singleShot(100, t.terminal.get(), [&] { t.terminal->abort(); });
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!t.terminal->sendPskText(QString(200, u'x'), 0));
+        QVERIFY(clock.elapsed() < 3000);
+        QVERIFY(!t.terminal->modem()->isTransmitting());
+        QCOMPARE(t.terminal->modem()->TransmitPending(), 0);
+    }
+
+    // A recording played as the receive audio; the transmission to a file.
+    void audioFiles()
+    {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("checkin.wav"));
+        const QString out = dir.filePath(QStringLiteral("sent.flac"));
+        const QString frame = memberCheckInFrame(QStringLiteral("Q1AW"), QStringLiteral("Q1AW"));
+        std::vector<float> signal
+            = test::modulateText(modem::qpsk63(), frame.toStdString(), 1510, 0.5);
+        SF_INFO info {};
+        info.samplerate = 8000;
+        info.channels = 1;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SNDFILE *f = sf_open(QFile::encodeName(in).constData(), SFM_WRITE, &info);
+        QVERIFY(f);
+        sf_writef_float(f, signal.data(), sf_count_t(signal.size()));
+        sf_close(f);
+
+        auto files = std::make_unique<FileAudioIo>(in, out);
+        QVERIFY2(files->isValid(), qPrintable(files->errorString()));
+        files->setSpeed(20);
+        FileAudioIo *raw = files.get();
+        NetLists lists;
+        PskTerminal t(std::move(files), std::make_unique<NoPtt>(), &lists);
+        t.startUp();
+        QSignalSpy in1(t.receiveSide(), &ReceiveSide::checkedIn);
+        QTRY_VERIFY_WITH_TIMEOUT(raw->inputFinished(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(in1.count(), 1, 5000);
+        QCOMPARE(in1.at(0).at(0).toString(), QStringLiteral("Q1AW"));
+
+        QVERIFY(t.sendPskText(idText(QStringLiteral("N0CALL")), 9));
+        QTRY_VERIFY_WITH_TIMEOUT(!t.modem()->isTransmitting(), 10000);
+        t.modem()->setAudio(std::make_unique<NullAudioIo>()); // closes the file
+        SF_INFO back {};
+        SNDFILE *g = sf_open(QFile::encodeName(out).constData(), SFM_READ, &back);
+        QVERIFY(g);
+        QCOMPARE(back.format & SF_FORMAT_TYPEMASK, SF_FORMAT_FLAC);
+        std::vector<float> sent(std::size_t(back.frames));
+        sf_readf_float(g, sent.data(), back.frames);
+        sf_close(g);
+        QCOMPARE(QByteArray::fromStdString(test::demodulate(modem::qpsk63(), sent)),
+            QByteArray("de n0call\r\n"));
+    }
+};
+
+RC_TEST_CLASS(PskTerminalTest)
+#include "tst_pskterminal.moc"

@@ -1,0 +1,303 @@
+#include "testmain.h"
+#include "windowfixture.h"
+
+#include "app/datagridwidget.h"
+#include "app/newnet.h"
+#include "app/session.h"
+#include "app/windowregistry.h"
+#include "netlog/netlogstore.h"
+#include "netlog/netwindow.h"
+#include "psk/netcheckinwindow.h"
+#include "psk/netcommandswindow.h"
+#include "psk/netmemberwindow.h"
+#include "psk/passtrafficwindow.h"
+#include "psk/pskdeskwindow.h"
+#include "psk/pskmodem.h"
+#include "psk/pskoptionsdialog.h"
+#include "psk/psksettings.h"
+#include "psk/pskterminal.h"
+#include "psk/waterfallwidget.h"
+#include "testfiles.h"
+
+#include <QAbstractItemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QStringListModel>
+#include <QTest>
+#include <QTimer>
+
+using namespace rollcall;
+using namespace rollcall::psk;
+
+namespace {
+
+class NoPtt : public PttLine
+{
+public:
+    bool open(const QString &, QString *) override { return open_ = true; }
+    void close() override { open_ = false; }
+    bool isOpen() const override { return open_; }
+    bool setLines(bool, bool, QString *) override { return true; }
+
+private:
+    bool open_ = false;
+};
+
+// The NCS's PSK_Desk hears what the member station sends: a pump moves the
+// member's transmitted audio into the NCS's receive audio as it is written.
+struct BackToBack
+{
+    MemoryAudioIo *ncsAudio = nullptr;
+    MemoryAudioIo *memberAudio = nullptr;
+    NetLists memberLists;
+    std::unique_ptr<PskTerminal> member;
+    QTimer pump;
+    std::size_t moved = 0;
+
+    BackToBack()
+    {
+        setTerminalAudioFactory([this] {
+            auto a = std::make_unique<MemoryAudioIo>();
+            ncsAudio = a.get();
+            return a;
+        });
+        setTerminalPttFactory([] { return std::make_unique<NoPtt>(); });
+        auto a = std::make_unique<MemoryAudioIo>();
+        memberAudio = a.get();
+        member
+            = std::make_unique<PskTerminal>(std::move(a), std::make_unique<NoPtt>(), &memberLists);
+        member->modem()->setTxFrequency(1508);
+        pump.setInterval(5);
+        QObject::connect(&pump, &QTimer::timeout, [this] {
+            const auto &w = memberAudio->written();
+            if (ncsAudio && w.size() > moved) {
+                ncsAudio->feed(std::vector<float>(w.begin() + long(moved), w.end()));
+                moved = w.size();
+            }
+        });
+        pump.start();
+    }
+    ~BackToBack()
+    {
+        setTerminalAudioFactory({});
+        setTerminalPttFactory({});
+    }
+    // The member's transmission is over and the NCS has heard all of it.
+    void settle()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(!member->modem()->isTransmitting(), 10000);
+        ncsAudio->feed(std::vector<float>(16000, 0.0f)); // flushes the decoder
+        QTest::qWait(300);
+    }
+};
+
+template<class T> T *child(QWidget *w, const char *name)
+{
+    return w ? w->findChild<T *>(QLatin1String(name)) : nullptr;
+}
+
+} // namespace
+
+class PskWindowsTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        netLists()->clear();
+        pskSettings() = PskSettings();
+    }
+
+    // NCS and member station back to back: the member's Check In is logged
+    // once in the NCS's net, Check Out marks the list entry.
+    void memberChecksInAndOut()
+    {
+        test::WindowFixture f;
+        BackToBack link;
+        session().netpath
+            = createNetFolder(f.home.nets(), QStringLiteral("PSK Net"), f.home.dbfiles()).netpath;
+        auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
+        net->show();
+        net->StartNet();
+        auto *desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
+        desk->show();
+        QVERIFY(desk->terminal());
+        for (const char *name : { "Netcheckin", "net_member", "netcommands" })
+            QVERIFY2(windows().isFormLoaded(QLatin1String(name)), name);
+        pskSettings().myTactical = QStringLiteral("Q1AW");
+        pskSettings().myCallsign = QStringLiteral("Q1AW");
+        NetMemberWindow member(link.member.get());
+        child<QPushButton>(&member, "Command1")->click();
+        link.settle();
+        QCOMPARE(netLists()->checkInList(), QStringList { QStringLiteral("Q1AW") });
+        QCOMPARE(net->netLog()->checkInCount(), 1);
+        QCOMPARE(net->grid()->gridModel()->index(0, 0).data().toString(), QStringLiteral("Q1AW"));
+        // A second check-in from the same station is neither listed nor logged.
+        child<QPushButton>(&member, "Command1")->click();
+        link.settle();
+        QCOMPARE(net->netLog()->checkInCount(), 1);
+
+        child<QPushButton>(&member, "Command2")->click();
+        link.settle();
+        QCOMPARE(netLists()->checkInList(), QStringList { QStringLiteral("**Q1AW**") });
+
+        child<QLineEdit>(&member, "Text1")->setText(QStringLiteral("nh  "));
+        child<QPushButton>(&member, "Command3")->click();
+        link.settle();
+        QCOMPARE(netLists()->trafficList(), QStringList { QStringLiteral("Q1AW_NH") });
+        test::WindowFixture::snapshot(desk, QStringLiteral("psk_desk"));
+    }
+
+    void netControlLists()
+    {
+        test::WindowFixture f;
+        BackToBack link;
+        auto *desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
+        desk->show();
+        auto *control = windows().window<NetCheckinWindow>(QStringLiteral("Netcheckin"));
+        netLists()->checkIns()->setStringList(
+            { QStringLiteral("Q1AA"), QStringLiteral("**Q1ABC**") });
+        netLists()->traffic()->setStringList(
+            { QStringLiteral("Q1ABC_Q2XYZ"), QStringLiteral("NOUNDERSCORE") });
+
+        // Check out: the notice carries the call without the leading mark; the entry goes.
+        control->checkInView()->setCurrentIndex(netLists()->checkIns()->index(1));
+        QCOMPARE(control->selectedEntry(), QStringLiteral("Q1ABC**"));
+        QSignalSpy done(desk->terminal()->modem(), &PskModem::TransmitStateChanged);
+        control->checkOutStation();
+        QCOMPARE(netLists()->checkInList(), QStringList { QStringLiteral("Q1AA") });
+
+        // Add by hand: upper case, no duplicates; not logged anywhere.
+        auto *add = windows().window<AddStuffDialog>(QStringLiteral("addstuff"));
+        child<QLineEdit>(add, "Text1")->setText(QStringLiteral("q1aa"));
+        add->ok();
+        add = windows().window<AddStuffDialog>(QStringLiteral("addstuff"));
+        child<QLineEdit>(add, "Text1")->setText(QStringLiteral("q3new"));
+        add->ok();
+        QCOMPARE(netLists()->checkInList(), (QStringList { "Q1AA", "Q3NEW" }));
+
+        // Pass traffic fills the window from the item; one without "_" fills the station only.
+        control->trafficView()->setCurrentIndex(netLists()->traffic()->index(1));
+        control->passTraffic();
+        auto *pass = qobject_cast<PassTrafficWindow *>(
+            windows().loaded(QStringLiteral("form_passtraffic")));
+        QVERIFY(pass);
+        QCOMPARE(child<QLineEdit>(pass, "Text1")->text(), QStringLiteral("NOUNDERSCORE"));
+        QCOMPARE(child<QLineEdit>(pass, "Text2")->text(), QString());
+        control->trafficView()->setCurrentIndex(netLists()->traffic()->index(0));
+        control->passTraffic();
+        QCOMPARE(child<QLineEdit>(pass, "Text2")->text(), QStringLiteral("Q2XYZ"));
+
+        auto *traffic = windows().window<AddTrafficDialog>(QStringLiteral("addtraffic"));
+        child<QLineEdit>(traffic, "Text1")->setText(QStringLiteral("Q1AW"));
+        child<QLineEdit>(traffic, "Text2")->setText(QStringLiteral("nh"));
+        traffic->add();
+        QCOMPARE(netLists()->trafficList().last(), QStringLiteral("Q1AW_NH"));
+        control->trafficView()->setCurrentIndex(QModelIndex());
+        control->deleteTrafficRequest(); // nothing selected: nothing happens
+        QCOMPARE(netLists()->trafficList().size(), 3);
+    }
+
+    void scriptPanel()
+    {
+        test::WindowFixture f;
+        BackToBack link;
+        auto *desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
+        desk->show();
+        auto *panel = windows().window<NetCommandsWindow>(QStringLiteral("netcommands"));
+        pskSettings().allCheckinsScript = QStringLiteral("old");
+        // Cancelled prompt: the script stays, the file is written all the same.
+        f.prompts.answer(QString());
+        panel->editScript(ScriptButton::AllCheckin);
+        QCOMPARE(pskSettings().allCheckinsScript, QStringLiteral("old"));
+        QCOMPARE(test::fileBytes(pskSettingsPath()).size(), 1760);
+        f.prompts.answer(QString(300, u'z'));
+        panel->editScript(ScriptButton::AllCheckin);
+        QCOMPARE(pskSettings().allCheckinsScript, QString(255, u'z'));
+        PskSettings back;
+        QVERIFY(loadPskSettings(back));
+        QCOMPARE(back.allCheckinsScript, QString(255, u'z'));
+
+        // Abort during a send leaves every button but Test/open enabled.
+        link.ncsAudio->setRoom(50);
+        auto *activate = child<QPushButton>(panel, "Command1");
+        QTimer::singleShot(100, panel, [&] {
+            QVERIFY(!activate->isEnabled());
+            child<QPushButton>(panel, "Command9")->setEnabled(false);
+            panel->abort();
+        });
+        activate->click();
+        QVERIFY(activate->isEnabled());
+        QVERIFY(!desk->terminal()->modem()->isTransmitting());
+        for (const char *name : { "Command1", "Command2", "Command3", "Command4", "Command5",
+                 "Command6", "Command7", "Command8" })
+            QVERIFY2(child<QPushButton>(panel, name)->isEnabled(), name);
+    }
+
+    void settingsDialog()
+    {
+        test::WindowFixture f;
+        BackToBack link;
+        auto *desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
+        desk->show();
+        auto *dialog = windows().window<PskOptionsDialog>(QStringLiteral("pskOptions"));
+        dialog->fill();
+        child<QLineEdit>(dialog, "Text1")->setText(QStringLiteral("n0call"));
+        child<QLineEdit>(dialog, "Text8")->setText(QStringLiteral("45abc"));
+        child<QLineEdit>(dialog, "Text9")->setText(QStringLiteral("abc"));
+        child<QRadioButton>(dialog, "Option2")->setChecked(true);
+        child<QLineEdit>(dialog, "Text10")->setText(QStringLiteral("12.5"));
+        QVERIFY(!dialog->closeDialog()); // not a whole number: reported, nothing stored
+        QCOMPARE(f.prompts.messages().size(), 1);
+        child<QLineEdit>(dialog, "Text10")->setText(QStringLiteral("3000"));
+        QVERIFY(dialog->closeDialog());
+        const QByteArray file = test::fileBytes(pskSettingsPath());
+        QCOMPARE(file.size(), 1760);
+        QCOMPARE(file.mid(0, 2), QByteArray("\x09\x00", 2));
+        QCOMPARE(file.mid(2, 16), QByteArray("N0CALL          "));
+        QCOMPARE(file.mid(210, 6), QByteArray("\x2d\x00\x00\x00\xb8\x0b", 6));
+        QCOMPARE(child<QLabel>(desk, "Label1")->text(), QStringLiteral("QPSK63"));
+        QCOMPARE(desk->terminal()->modem()->SquelchThreshold(), 45);
+    }
+
+    void receivedTextAndWaterfall()
+    {
+        test::WindowFixture f;
+        BackToBack link;
+        auto *desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
+        desk->show();
+        auto *received = desk->findChild<QWidget *>(QStringLiteral("txtrxdata"));
+        // A long net does not grow the received text without end.
+        const QString line = QString(99, u'x') + QStringLiteral("\r\n");
+        for (int i = 0; i < 1200; ++i)
+            for (const QChar c : line)
+                desk->terminal()->receiveSide()->feed(c.unicode());
+        auto *text = qobject_cast<QPlainTextEdit *>(received);
+        QVERIFY(text->document()->characterCount() <= PskDeskWindow::kMaxReceived);
+        QVERIFY(text->document()->characterCount() > PskDeskWindow::kMaxReceived / 2);
+
+        // Pausing freezes a copy; reception goes on underneath.
+        desk->pauseReceived();
+        QVERIFY(!received->isVisible());
+        desk->unpauseReceived();
+        QVERIFY(received->isVisible());
+
+        // A click on the waterfall sets receive and transmit frequency.
+        WaterfallWidget *fall = desk->waterfall();
+        fall->resize(600, 80);
+        const int x = fall->xOf(1000);
+        QTest::mouseClick(fall, Qt::LeftButton, {}, QPoint(x, 20));
+        PskModem *m = desk->terminal()->modem();
+        QVERIFY(std::abs(m->RxFrequency() - 1000) <= 5);
+        QCOMPARE(m->TxFrequency(), m->RxFrequency());
+        QCOMPARE(child<QLabel>(desk, "Label11")->text(), QString::number(m->RxFrequency()));
+    }
+};
+
+RC_TEST_CLASS(PskWindowsTest)
+#include "tst_pskwindows.moc"
