@@ -12,6 +12,7 @@
 #include "app/windowregistry.h"
 #include "callsigns/callsignswindows.h"
 #include "netlog/netlogwindows.h"
+#include "remote/remotewindows.h"
 #include "reports/reportswindows.h"
 #include "script/scripteditorwindow.h"
 #include "traffic/trafficwindows.h"
@@ -39,6 +40,7 @@ void registerWindows()
     registerReportWindows();
     registerWeatherWindows();
     registerScriptWindows();
+    registerRemoteWindows();
 }
 
 void beginStartup()
