@@ -13,6 +13,7 @@
 #include "callsigns/callsignswindows.h"
 #include "netlog/netlogwindows.h"
 #include "psk/pskwindows.h"
+#include "remote/remotewindows.h"
 #include "reports/reportswindows.h"
 #include "script/scripteditorwindow.h"
 #include "traffic/trafficwindows.h"
@@ -41,6 +42,7 @@ void registerWindows()
     registerWeatherWindows();
     registerScriptWindows();
     psk::registerPskWindows();
+    registerRemoteWindows();
 }
 
 void beginStartup()

@@ -19,6 +19,8 @@ struct Session
     store::PrefsRecord prefsrec;
     QString mycall; // preferences callsign cut to 15 characters
 
+    int remotePort = 1080; // UDP port of remote check-ins (--remote-port); 0: off
+
     int screenwidth = 0;
     int screenheight = 0;
 

@@ -376,6 +376,29 @@ std::optional<MasterRecord> MasterCallsignDb::current() const
     return recordAt(m_current);
 }
 
+std::optional<QStringList> MasterCallsignDb::currentValues(const QStringList &fields) const
+{
+    if (m_current < 0)
+        return std::nullopt;
+    QStringList quoted;
+    for (const QString &field : fields) {
+        // Field names go into the statement, so only the table's own are taken.
+        if (!store::fields::callmast().contains(field, Qt::CaseInsensitive))
+            return std::nullopt;
+        quoted << u'"' + field + u'"';
+    }
+    QSqlQuery q(m_db->connection());
+    q.prepare(QStringLiteral("SELECT %1 FROM \"Callmast\" WHERE rowid = ?")
+            .arg(quoted.join(QStringLiteral(", "))));
+    q.addBindValue(m_current);
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    QStringList values;
+    for (qsizetype i = 0; i < fields.size(); ++i)
+        values << q.value(int(i)).toString();
+    return values;
+}
+
 bool MasterCallsignDb::setCurrentRowId(qint64 rowid)
 {
     if (!recordAt(rowid))

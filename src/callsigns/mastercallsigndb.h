@@ -75,6 +75,9 @@ public:
 
     // The current record, if any.
     std::optional<MasterRecord> current() const;
+    // Any fields of the current record by name (the profile a remote station
+    // asks for); nothing when there is no current record or a name is unknown.
+    std::optional<QStringList> currentValues(const QStringList &fields) const;
     qint64 currentRowId() const { return m_current; }
     // Makes the record with this key current; false when there is none.
     bool setCurrentRowId(qint64 rowid);

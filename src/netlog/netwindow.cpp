@@ -10,6 +10,7 @@
 #include "netlog/commentwindow.h"
 #include "netlog/netlogstore.h"
 #include "netlog/trafficheldwindow.h"
+#include "remote/remotecheckinswindow.h"
 #include "reports/reportswindows.h"
 #include "store/netfiles.h"
 #include "store/recordfile.h"
@@ -423,8 +424,8 @@ void NetWindow::openNet()
     const QString netpath = s.netpath;
 
     // 1. The remote check-in window keeps itself hidden.
-    if (windows().isAvailable(QStringLiteral("remote")))
-        windows().window(QStringLiteral("remote"));
+    if (auto *remote = windows().window<RemoteCheckinsWindow>(QStringLiteral("Remote_checkins")))
+        remote->attach(this);
 
     // 2. The data sources.
     QString error;
@@ -696,7 +697,7 @@ void NetWindow::shutDown()
     if (QWidget *launcher = windows().window(QStringLiteral("Form1")))
         launcher->show();
     // The net's own small windows go with it.
-    for (const char *name : { "curtraffic", "commententer", "changeoptions" })
+    for (const char *name : { "curtraffic", "commententer", "changeoptions", "Remote_checkins" })
         windows().unload(QLatin1String(name));
 }
 

@@ -15,6 +15,7 @@ WindowFixture::WindowFixture()
     Session &s = session();
     s.prompts = &prompts;
     s.clock = &clock;
+    s.remotePort = 0; // a test that wants remote check-ins picks a free port
     registerWindows();
     windows().setEndProgram([this] { ++endRequests; });
 }

@@ -1,0 +1,6 @@
+#pragma once
+
+namespace rollcall {
+// Registers `Remote_checkins`, which the net window loads as it opens.
+void registerRemoteWindows();
+} // namespace rollcall

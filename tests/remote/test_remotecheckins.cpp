@@ -1,0 +1,353 @@
+#include "app/newnet.h"
+#include "app/session.h"
+#include "app/windowregistry.h"
+#include "callsigns/mastercallsigndb.h"
+#include "netlog/netlogstore.h"
+#include "netlog/netwindow.h"
+#include "remote/remotecheckinswindow.h"
+#include "remote/remotelistener.h"
+#include "store/netfiles.h"
+#include "testmain.h"
+#include "windowfixture.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QNetworkDatagram>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QUdpSocket>
+#include <arpa/inet.h>
+#include <atomic>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace rollcall;
+
+namespace {
+
+quint16 freePort()
+{
+    QUdpSocket probe;
+    probe.bind(QHostAddress::LocalHost, 0);
+    return probe.localPort();
+}
+
+// A net with two known stations, its window open and listening on a free port.
+struct RemoteNet
+{
+    explicit RemoteNet(bool start = true)
+    {
+        session().netpath
+            = createNetFolder(f.home.nets(), QStringLiteral("Remote Net"), f.home.dbfiles())
+                  .netpath;
+        auto master
+            = callsigns::MasterCallsignDb::open(session().dbfile(QStringLiteral("callmast.mdb")));
+        master->appendRecord({ QStringLiteral("Q1AW"), QStringLiteral("Hiram"),
+            QStringLiteral("Newington"), QStringLiteral("CT"), QString() });
+        master->appendRecord(
+            { QStringLiteral("Q9END"), QStringLiteral("Ender"), QString(), QString(), QString() });
+        QSqlQuery q(master->database().connection());
+        q.exec(QStringLiteral("UPDATE Callmast SET vhf = 'Yes', emailaddress = 'q1aw@example.org', "
+                              "base = 'No' WHERE callsign = 'Q1AW'"));
+        session().remotePort = port = freePort();
+        if (!start)
+            return;
+        open();
+        net->StartNet();
+    }
+    void open()
+    {
+        net = windows().window<NetWindow>(QStringLiteral("rollcall"));
+        net->show();
+        remote = qobject_cast<RemoteCheckinsWindow *>(windows().loaded("Remote_checkins"));
+        client.bind(QHostAddress::LocalHost, 0);
+    }
+    void send(const QByteArray &datagram)
+    {
+        client.writeDatagram(datagram, QHostAddress::LocalHost, port);
+    }
+    QStringList logged() const
+    {
+        QStringList calls;
+        QSqlQuery q(net->netLog()->netDatabase().connection());
+        q.exec(QStringLiteral("SELECT CALLSIGN, NAME FROM net ORDER BY recno"));
+        while (q.next())
+            calls << q.value(0).toString() + u'/' + q.value(1).toString();
+        return calls;
+    }
+    // Sends the end marker and waits until it is logged: everything sent
+    // before it has been handled by then.
+    bool sendEndMarker()
+    {
+        send("acsQ9END,");
+        return QTest::qWaitFor([this] { return logged().contains(QStringLiteral("Q9END/Ender")); });
+    }
+    QList<QByteArray> replies(int count, int timeoutMs = 3000)
+    {
+        QList<QByteArray> got;
+        (void)QTest::qWaitFor(
+            [&] {
+                while (client.hasPendingDatagrams())
+                    got << client.receiveDatagram().data();
+                return got.size() >= count;
+            },
+            timeoutMs);
+        return got;
+    }
+    QString statusLabel() const
+    {
+        auto *label = net->findChild<QLabel *>(QStringLiteral("lblRemoteCheckins"));
+        return label && label->isVisible() ? label->text() : QString();
+    }
+
+    test::WindowFixture f;
+    quint16 port = 0;
+    NetWindow *net = nullptr;
+    RemoteCheckinsWindow *remote = nullptr;
+    QUdpSocket client;
+};
+
+const QList<QByteArray> kHiramProfile = { "fname=Hiram", "location=Newington", "vhf=Yes",
+    "uhf=", "hf=", "sixmeters=", "twotwenty=", "sixtymeters=", "aprs=", "packet=", "psk31=",
+    "internet=", "emailaddress=q1aw@example.org", "landline=", "landlinenumber=", "cellphone=",
+    "cellphonenumber=", "pager=", "pagernumber=", "portable=", "mobile=", "base=No" };
+
+// Sends garbage as fast as the loopback takes it, from its own thread, so the
+// window's event loop is measured while it arrives.
+void floodGarbage(quint16 port, int count)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to {};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QRandomGenerator rng(12);
+    QByteArray buf(700, '\0');
+    for (int i = 0; i < count; ++i) {
+        const int size = int(rng.bounded(700));
+        for (int b = 0; b < size; ++b)
+            buf[b] = char(rng.bounded(256));
+        // Every fourth one looks nearly right: a code and a bad callsign.
+        if (i % 4 == 0 && size > 8) {
+            const char *codes[] = { "acs", "css", "ACS", "rqp" };
+            memcpy(buf.data(), codes[(i / 4) % 4], 3);
+            buf[4] = '\x01';
+        }
+        ::sendto(
+            fd, buf.constData(), size_t(size), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+    }
+    ::close(fd);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<QByteArray>)
+
+// Remote check-ins with a real socket on the loopback.
+class RemoteCheckinsTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void checkIns_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("datagrams");
+        QTest::addColumn<QStringList>("expected");
+        const QString hiram = QStringLiteral("Q1AW/Hiram");
+        QTest::newRow("text after the comma")
+            << QList<QByteArray> { "acsQ1AW,x" } << QStringList { hiram };
+        QTest::newRow("lower case") << QList<QByteArray> { "acsq1aw," } << QStringList { hiram };
+        QTest::newRow("blanks around")
+            << QList<QByteArray> { "acs q1aw  ," } << QStringList { hiram };
+        QTest::newRow("no comma, capitals, rqp, empty")
+            << QList<QByteArray> { "acsQ1AW", "ACSQ1AW,", "rqp", "rqpQ1AW,", "acs,", "acs  ," }
+            << QStringList {};
+        QTest::newRow("control characters, too long") << QList<QByteArray> { "acsQ1\tAW,",
+            "acsQ1AW\r\n,", QByteArray("acsQ1\0AW,", 9), "acs" + QByteArray(21, 'Q') + "," }
+                                                      << QStringList {};
+        QTest::newRow("apostrophe and percent, unknown station")
+            << QList<QByteArray> { "acsq2'x%,", "acsQ3_%,", "acs" + QByteArray(20, 'Q') + "," }
+            << QStringList { QStringLiteral("Q2'X%/"), QStringLiteral("Q3_%/"),
+                   QString(20, u'Q') + u'/' };
+        QTest::newRow("in arrival order") << QList<QByteArray> { "acsq4a,", "acsQ1AW,",
+            "acsq4b," } << QStringList { QStringLiteral("Q4A/"), hiram, QStringLiteral("Q4B/") };
+    }
+    void checkIns()
+    {
+        QFETCH(QList<QByteArray>, datagrams);
+        QFETCH(QStringList, expected);
+        RemoteNet n;
+        QVERIFY(n.remote && n.remote->listener()->isListening());
+        QCOMPARE(n.statusLabel(), QStringLiteral("Remote check-ins: UDP %1").arg(n.port));
+        for (const QByteArray &d : datagrams)
+            n.send(d);
+        QVERIFY(n.sendEndMarker());
+        QCOMPARE(n.logged(), expected + QStringList { QStringLiteral("Q9END/Ender") });
+    }
+
+    void operatorRowSurvives()
+    {
+        RemoteNet n;
+        netlog::CheckInEntry typed;
+        typed.callsign = QStringLiteral("W1A");
+        typed.name = QStringLiteral("Jo");
+        typed.options = QStringLiteral("e");
+        typed.boxes[netlog::Option::Emer] = true;
+        typed.traffic[0] = { QStringLiteral("E"), QStringLiteral("1"), QStringLiteral("TOPEKA") };
+        typed.nameEdited = true;
+        // Activation moves the focus to the callsign, which clears the boxes; an
+        // operator types into an active window.
+        QApplication::setActiveWindow(n.net);
+        QVERIFY(QTest::qWaitForWindowActive(n.net));
+        n.net->findChild<QLineEdit *>(QStringLiteral("fnamea"))->setFocus();
+        n.net->setEntry(typed);
+        QVERIFY(n.sendEndMarker());
+        // The remote station got none of the typed row, and the row is still there.
+        QCOMPARE(n.logged(), QStringList { QStringLiteral("Q9END/Ender") });
+        QSqlQuery q(n.net->netLog()->netDatabase().connection());
+        QVERIFY(q.exec(QStringLiteral("SELECT EMERGENCY FROM net")) && q.next());
+        QCOMPARE(q.value(0).toInt(), 0);
+        const netlog::CheckInEntry after = n.net->entry();
+        QCOMPARE(after.callsign, typed.callsign);
+        QCOMPARE(after.name, typed.name);
+        QCOMPARE(after.traffic[0].destination, typed.traffic[0].destination);
+        QVERIFY(after.boxes[netlog::Option::Emer]);
+        QVERIFY(after.nameEdited);
+        // The caret stays in the field the operator was typing in.
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("fnamea"));
+    }
+
+    void netNotTakingCheckIns_data()
+    {
+        QTest::addColumn<bool>("locked");
+        QTest::newRow("not started") << false;
+        QTest::newRow("locked") << true;
+    }
+    void netNotTakingCheckIns()
+    {
+        QFETCH(bool, locked);
+        RemoteNet n(false);
+        if (locked)
+            store::writeLocked(session().netpath, true);
+        n.open();
+        n.send("acsQ1AW,");
+        // Requests are handled in order: the profile reply means the check-in was seen.
+        n.send("cssQ1AW");
+        QCOMPARE(n.replies(22).size(), 22);
+        QCOMPARE(n.net->netLog()->checkInCount(), 0);
+        QCOMPARE(n.net->entry().callsign, QString());
+    }
+
+    void profile()
+    {
+        RemoteNet n;
+        n.send("cssq1aw");
+        QCOMPARE(n.replies(22), kHiramProfile);
+        // Nothing for an unknown station or an empty callsign, so the next
+        // reply is Hiram's again, and nothing more follows.
+        n.send("cssQ0NONE");
+        n.send("css");
+        n.send("css   ");
+        n.send("cssQ1AW");
+        QCOMPARE(n.replies(22), kHiramProfile);
+        QTest::qWait(100);
+        QVERIFY(!n.client.hasPendingDatagrams());
+        QCOMPARE(n.net->netLog()->checkInCount(), 0);
+    }
+
+    void portInUseAndOff()
+    {
+        RemoteNet n(false);
+        QUdpSocket blocker;
+        QVERIFY(blocker.bind(QHostAddress::Any, n.port, QAbstractSocket::DontShareAddress));
+        n.open();
+        QVERIFY(!n.remote->listener()->isListening());
+        QVERIFY(n.net->statusBar()->currentMessage().contains(
+            QStringLiteral("UDP port %1 is in use").arg(n.port)));
+        QCOMPARE(n.statusLabel(), QStringLiteral("Remote check-ins: off"));
+        // The net still runs.
+        QVERIFY(n.net->netLog());
+        // Locking reopens the net window; the fault is not told twice.
+        n.net->statusBar()->clearMessage();
+        n.net->LockNet();
+        QCOMPARE(n.net->statusBar()->currentMessage(), QString());
+    }
+
+    void portZeroTurnsRemoteOff()
+    {
+        RemoteNet n(false);
+        session().remotePort = 0;
+        n.open();
+        QVERIFY(!n.remote->listener()->isListening());
+        QCOMPARE(n.statusLabel(), QString());
+        QCOMPARE(n.net->statusBar()->currentMessage(), QString());
+    }
+
+    void closingTheNetFreesThePort()
+    {
+        RemoteNet n;
+        n.net->EndNet();
+        n.net->CloseNet();
+        QVERIFY(!windows().isFormLoaded(QStringLiteral("Remote_checkins")));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QUdpSocket again;
+        QVERIFY(again.bind(QHostAddress::Any, n.port, QAbstractSocket::DontShareAddress));
+    }
+
+    void requestFloodIsBoundedAndCounted()
+    {
+        RemoteNet n(false); // not started: each check-in is turned away at once
+        n.open();
+        for (int i = 0; i < 500; ++i)
+            n.send("acsQ1AW,");
+        n.send("cssQ1AW");
+        QVERIFY(QTest::qWaitFor([&] { return n.remote->listener()->dropped() > 0; }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return n.remote->listener()->waiting() == 0; }, 3000));
+        const qint64 dropped = n.remote->listener()->dropped();
+        QVERIFY2(dropped > 0 && dropped <= 500, qPrintable(QString::number(dropped)));
+        QCOMPARE(n.statusLabel(),
+            QStringLiteral("Remote check-ins: UDP %1, %2 dropped").arg(n.port).arg(dropped));
+        QCOMPARE(n.net->netLog()->checkInCount(), 0);
+    }
+
+    void garbageFloodKeepsWindowResponsive()
+    {
+        RemoteNet n;
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 longest = 0;
+        QTimer beat;
+        beat.setInterval(5);
+        connect(&beat, &QTimer::timeout, [&] {
+            const qint64 now = clock.elapsed();
+            longest = qMax(longest, now - last);
+            last = now;
+        });
+        std::atomic<bool> done = false;
+        clock.start();
+        beat.start();
+        std::thread sender([&] {
+            floodGarbage(n.port, 10000);
+            done = true;
+        });
+        QVERIFY(QTest::qWaitFor([&] { return done.load(); }, 60000));
+        sender.join();
+        QTest::qWait(200);
+        beat.stop();
+        QVERIFY(n.sendEndMarker());
+        QCOMPARE(n.logged(), QStringList { QStringLiteral("Q9END/Ender") });
+        QCOMPARE(n.remote->listener()->dropped(), 0);
+        qInfo("longest event-loop pause during 10000 garbage datagrams: %lld ms", longest);
+        QVERIFY2(longest < 200, qPrintable(QString::number(longest)));
+    }
+};
+
+RC_TEST_CLASS(RemoteCheckinsTest)
+#include "test_remotecheckins.moc"
