@@ -4,7 +4,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSaveFile>
 
 namespace rollcall::callsigns {
 
@@ -234,8 +233,8 @@ bool CsvImport::run(const QString &path, QString *error)
 bool exportCsv(MasterCallsignDb &db, const QString &path, QString *error,
     const std::function<void(qint64, qint64)> &progress)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    store::WholeFileWriter file(path);
+    if (!file.open())
         return setError(error, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     const qint64 total = progress ? db.count() : 0;
     qint64 done = 0;
@@ -246,7 +245,7 @@ bool exportCsv(MasterCallsignDb &db, const QString &path, QString *error,
         if (!r.callsign.isEmpty())
             buffer.append(csvLine(r));
         if (buffer.size() >= (1 << 16)) {
-            written = file.write(buffer) == buffer.size();
+            written = file.write(buffer);
             buffer.clear();
         }
         if (progress && (++done % 4096) == 0)
@@ -254,9 +253,9 @@ bool exportCsv(MasterCallsignDb &db, const QString &path, QString *error,
         return written;
     });
     if (written && !buffer.isEmpty())
-        written = file.write(buffer) == buffer.size();
+        written = file.write(buffer);
     if (!read) {
-        file.cancelWriting();
+        file.cancel();
         return setError(error,
             QStringLiteral("Cannot read the master callsign database: %1").arg(db.lastError()));
     }

@@ -46,6 +46,10 @@ std::optional<modem::ModeParams> parseMode(const QString &name)
     return std::nullopt;
 }
 
+// Sample rates a file to decode may have.
+constexpr int kLowestFileRate = 8000;
+constexpr int kHighestFileRate = 384000;
+
 struct Options
 {
     modem::ModeParams mode = modem::bpsk31();
@@ -202,6 +206,15 @@ int decode(const Options &o)
                             << sf_strerror(nullptr) << "\n";
         return 1;
     }
+    // The header's rate sizes the resampler and sets how many samples each input
+    // sample becomes; a damaged or hostile header must not choose those freely.
+    if (info.samplerate < kLowestFileRate || info.samplerate > kHighestFileRate) {
+        sf_close(f);
+        QTextStream(stderr) << "rollcall psk: " << o.rest.first() << " has a sample rate of "
+                            << info.samplerate << " Hz; only " << kLowestFileRate << " to "
+                            << kHighestFileRate << " Hz can be decoded\n";
+        return 1;
+    }
     modem::Demodulator demod;
     demod.setMode(o.mode);
     demod.setFrequencyLimits(100, 3900);
@@ -219,6 +232,7 @@ int decode(const Options &o)
     QFile stdoutFile;
     if (!stdoutFile.open(stdout, QIODevice::WriteOnly))
         return 1;
+    std::size_t nonFinite = 0;
     while (true) {
         const sf_count_t n = sf_readf_float(f, frames.data(), 4096);
         if (n <= 0)
@@ -226,6 +240,7 @@ int decode(const Options &o)
         mono.resize(std::size_t(n));
         for (sf_count_t i = 0; i < n; ++i)
             mono[std::size_t(i)] = frames[std::size_t(i * channels)]; // first channel
+        nonFinite += modem::zeroNonFinite(mono.data(), mono.size());
         resampled.clear();
         resampler.process(mono.data(), mono.size(), resampled);
         demod.process(resampled.data(), resampled.size());
@@ -241,6 +256,11 @@ int decode(const Options &o)
     resampled.resize(resampled.size() + 2 * modem::kModemRate, 0.0f);
     demod.process(resampled.data(), resampled.size());
     stdoutFile.write(out);
+    stdoutFile.flush();
+    if (nonFinite > 0) {
+        QTextStream(stderr) << "rollcall psk: warning: " << nonFinite << " samples of "
+                            << o.rest.first() << " were not numbers and were decoded as silence\n";
+    }
     return 0;
 }
 

@@ -426,6 +426,7 @@ void PskModem::readInput()
             break;
         // Our own transmission is not decoded.
         if (!transmitting_) {
+            modem::zeroNonFinite(scratch_.data(), std::size_t(n));
             resampled.clear();
             rxResampler_->process(scratch_.data(), std::size_t(n), resampled);
             demodulator_->process(resampled.data(), resampled.size());

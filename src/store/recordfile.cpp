@@ -1,6 +1,7 @@
 #include "store/recordfile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QtEndian>
 
@@ -66,12 +67,59 @@ QString trimTrailingBlanks(const QString &text)
 
 bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    WholeFileWriter file(path);
+    if (file.open() && file.write(bytes) && file.commit())
         return true;
     if (error)
         *error = QStringLiteral("%1 cannot be written (%2).").arg(path, file.errorString());
     return false;
+}
+
+WholeFileWriter::WholeFileWriter(const QString &path)
+{
+    // QFileInfo follows symbolic links, so a link to a device counts as the device.
+    const QFileInfo info(path);
+    m_direct = info.exists() && !info.isFile() && !info.isDir();
+    if (m_direct)
+        m_file = std::make_unique<QFile>(path);
+    else
+        m_file = std::make_unique<QSaveFile>(path);
+}
+
+WholeFileWriter::~WholeFileWriter() = default;
+
+bool WholeFileWriter::open()
+{
+    // A device is opened as it is (truncation means nothing to it) and written to.
+    return m_file->open(
+        m_direct ? QIODevice::WriteOnly | QIODevice::ExistingOnly : QIODevice::WriteOnly);
+}
+
+bool WholeFileWriter::write(const QByteArray &bytes)
+{
+    return m_file->write(bytes) == bytes.size();
+}
+
+bool WholeFileWriter::commit()
+{
+    if (!m_direct)
+        return static_cast<QSaveFile *>(m_file.get())->commit();
+    const bool flushed = m_file->flush();
+    m_file->close();
+    return flushed && m_file->error() == QFileDevice::NoError;
+}
+
+void WholeFileWriter::cancel()
+{
+    if (!m_direct)
+        static_cast<QSaveFile *>(m_file.get())->cancelWriting();
+    else
+        m_file->close();
+}
+
+QString WholeFileWriter::errorString() const
+{
+    return m_file->errorString();
 }
 
 QString trimFixed(const QByteArray &field)

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFileDevice>
 #include <QString>
+#include <memory>
 #include <optional>
 
 namespace rollcall::store {
@@ -18,7 +20,33 @@ QString trimTrailingBlanks(const QString &text);
 
 // Replaces a whole file (through QSaveFile: the old file stays until the new one is
 // complete). On failure *error reads "<path> cannot be written (<reason>)."
+// A device or FIFO at path is written to directly, never replaced.
 bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+// Writes a whole file in pieces, for output too large to build in memory first.
+// A new or regular file is replaced only by commit(), once everything is written;
+// a device, FIFO or socket that exists at path is opened and written directly,
+// so /dev/null or a pipe stays what it is.
+class WholeFileWriter
+{
+public:
+    explicit WholeFileWriter(const QString &path);
+    ~WholeFileWriter();
+    bool open();
+    bool write(const QByteArray &bytes);
+    bool commit();
+    // Leaves a regular file as it was; nothing can be taken back from a device.
+    void cancel();
+    // The reason of the last failure, in words ("No space left on device").
+    QString errorString() const;
+
+    WholeFileWriter(const WholeFileWriter &) = delete;
+    WholeFileWriter &operator=(const WholeFileWriter &) = delete;
+
+private:
+    std::unique_ptr<QFileDevice> m_file;
+    bool m_direct = false;
+};
 // Reads a fixed-width field back without its trailing blanks. Trailing zero
 // bytes (a slot that was never written) count as blanks too.
 QString trimFixed(const QByteArray &field);

@@ -3,6 +3,7 @@
 #include "modem/dsp.h"
 #include "psk/pskcommand.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -12,6 +13,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <unistd.h>
 
 using rollcall::psk::runPskCommand;
@@ -20,30 +22,60 @@ namespace {
 
 // Runs the command (arguments split on blanks; "@" stands for `path`) with
 // standard input from `input`; returns the exit code, standard output in `output`.
+// Standard error goes to `errors` when given.
 int runCaptured(const QString &command, const QString &path = {}, QByteArray *output = nullptr,
-    const QByteArray &input = {})
+    const QByteArray &input = {}, QByteArray *errors = nullptr)
 {
     QStringList args = command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     args.replaceInStrings(QStringLiteral("@"), path);
-    QTemporaryFile out;
+    QTemporaryFile out, err;
     int in[2];
-    if (!out.open() || pipe(in) != 0
+    if (!out.open() || !err.open() || pipe(in) != 0
         || write(in[1], input.constData(), input.size()) != input.size())
         return -1;
     ::close(in[1]);
     std::fflush(stdout);
-    const int savedOut = dup(1), savedIn = dup(0);
+    std::fflush(stderr);
+    const int savedOut = dup(1), savedIn = dup(0), savedErr = dup(2);
     dup2(out.handle(), 1);
     dup2(in[0], 0);
+    if (errors)
+        dup2(err.handle(), 2);
     const int rc = runPskCommand(args);
     std::fflush(stdout);
+    std::fflush(stderr);
     dup2(savedOut, 1);
     dup2(savedIn, 0);
-    for (int fd : { savedOut, savedIn, in[0] })
+    dup2(savedErr, 2);
+    for (int fd : { savedOut, savedIn, savedErr, in[0] })
         ::close(fd);
     if (output && out.seek(0))
         *output = out.readAll();
+    if (errors && err.seek(0))
+        *errors = err.readAll();
     return rc;
+}
+
+// A 16-bit mono WAV file whose header claims `rate`, holding `samples` of a tone.
+QByteArray wavBytes(quint32 rate, quint32 samples)
+{
+    QByteArray data;
+    for (quint32 i = 0; i < samples; ++i) {
+        const qint16 v = qint16(8000 * std::sin(double(i) * 0.7));
+        data.append(char(v & 0xff)).append(char((v >> 8) & 0xff));
+    }
+    auto le32 = [](quint32 v) -> QByteArray {
+        QByteArray b(4, 0);
+        for (int i = 0; i < 4; ++i)
+            b[i] = char((v >> (8 * i)) & 0xff);
+        return b;
+    };
+    auto le16 = [](quint16 v) -> QByteArray {
+        return QByteArray(1, char(v & 0xff)) + char(v >> 8);
+    };
+    return QByteArray("RIFF") + le32(36 + quint32(data.size())) + "WAVEfmt " + le32(16) + le16(1) + le16(1)
+        + le32(rate) + le32(rate * 2) + le16(2) + le16(16) + "data" + le32(quint32(data.size()))
+        + data;
 }
 
 std::vector<float> readMono(const QString &path, SF_INFO &info)
@@ -119,6 +151,79 @@ private Q_SLOTS:
                 inside += std::norm(spectrum[k]);
         }
         QVERIFY2(inside / total > 0.99, QByteArray::number(inside / total));
+    }
+
+    // The header's sample rate is checked before anything is sized from it: an
+    // absurd one is refused at once with one line, a plausible one is decoded.
+    void fileSampleRatesAreBounded_data()
+    {
+        QTest::addColumn<quint32>("rate");
+        QTest::addColumn<int>("code");
+        QTest::newRow("largest int") << quint32(2147483647) << 1;
+        QTest::newRow("500 MHz") << quint32(500000000) << 1;
+        QTest::newRow("1 Hz") << quint32(1) << 1;
+        QTest::newRow("just below 8 kHz") << quint32(7999) << 1;
+        QTest::newRow("just above 384 kHz") << quint32(384001) << 1;
+        QTest::newRow("8 kHz") << quint32(8000) << 0;
+        QTest::newRow("384 kHz") << quint32(384000) << 0;
+    }
+    void fileSampleRatesAreBounded()
+    {
+        QFETCH(quint32, rate);
+        QFETCH(int, code);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("odd.wav"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(wavBytes(rate, 4000)); // 8 KB of samples
+        file.close();
+        QElapsedTimer timer;
+        timer.start();
+        QByteArray errors;
+        QCOMPARE(runCaptured(QStringLiteral("decode @"), path, nullptr, {}, &errors), code);
+        QVERIFY2(timer.elapsed() < 3000, QByteArray::number(timer.elapsed()));
+        if (code != 0) {
+            QCOMPARE(errors.count('\n'), 1);
+            QVERIFY2(errors.contains("sample rate") && errors.contains(QByteArray::number(rate)),
+                errors.constData());
+        } else {
+            QVERIFY(errors.isEmpty());
+        }
+    }
+
+    // NaN and infinite samples are decoded as silence and counted in a warning;
+    // the signal after them still decodes.
+    void nonFiniteSamplesDecodeAsSilence()
+    {
+        QTemporaryDir dir;
+        const QString clean = dir.filePath(QStringLiteral("clean.wav"));
+        const QByteArray frame("QNI QX0ZZZ de QX0AAA k\r\n");
+        QCOMPARE(runCaptured(QStringLiteral("encode --freq 1000 -o @ -"), clean, nullptr, frame), 0);
+        SF_INFO info {};
+        std::vector<float> samples = readMono(clean, info);
+        QVERIFY(samples.size() > 100);
+        std::vector<float> spoiled(400, 0.0f);
+        for (int i = 0; i < 10; ++i)
+            spoiled[std::size_t(100 + 20 * i)] = i % 2 ? std::numeric_limits<float>::infinity()
+                                                       : std::numeric_limits<float>::quiet_NaN();
+        spoiled.insert(spoiled.end(), samples.begin(), samples.end());
+        const QString path = dir.filePath(QStringLiteral("spoiled.wav"));
+        SF_INFO out {};
+        out.samplerate = 8000;
+        out.channels = 1;
+        out.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+        SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &out);
+        QVERIFY(f);
+        QCOMPARE(sf_writef_float(f, spoiled.data(), sf_count_t(spoiled.size())),
+            sf_count_t(spoiled.size()));
+        sf_close(f);
+
+        QByteArray decoded, errors;
+        QCOMPARE(runCaptured(QStringLiteral("decode --freq 1000 @"), path, &decoded, {}, &errors),
+            0);
+        QVERIFY2(decoded.contains("QX0ZZZ de QX0AAA"), decoded.constData());
+        QCOMPARE(errors.count('\n'), 1);
+        QVERIFY2(errors.contains("warning: 10 samples"), errors.constData());
     }
 
     void badArgumentsAreRefused_data()

@@ -5,11 +5,14 @@
 #include "testmain.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <thread>
 #include <vector>
+
+#include <sys/stat.h>
 
 using namespace rollcall::store;
 using rollcall::test::fileBytes;
@@ -31,6 +34,39 @@ private:
     QString file(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
 
 private Q_SLOTS:
+    // A FIFO given as the output (or a link to one) is written into and stays a
+    // FIFO; replacing it with a regular file would, for /dev/null run as root,
+    // replace the system's device.
+    void wholeFileWriteKeepsAFifo_data()
+    {
+        QTest::addColumn<bool>("throughLink");
+        QTest::newRow("fifo") << false;
+        QTest::newRow("link to a fifo") << true;
+    }
+    void wholeFileWriteKeepsAFifo()
+    {
+        QFETCH(bool, throughLink);
+        const QString fifo = file(throughLink ? "linked.fifo" : "out.fifo");
+        QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        const QString target = throughLink ? file("link") : fifo;
+        if (throughLink)
+            QVERIFY(QFile::link(fifo, target));
+        QProcess reader;
+        reader.start(QStringLiteral("timeout"), { QStringLiteral("20"), QStringLiteral("cat"), fifo });
+        QVERIFY(reader.waitForStarted());
+        QString error;
+        const bool written = writeWholeFile(target, "one line\n", &error);
+        struct stat st {};
+        const bool stillFifo = ::lstat(QFile::encodeName(fifo).constData(), &st) == 0
+            && S_ISFIFO(st.st_mode);
+        if (!stillFifo)
+            reader.kill();
+        QVERIFY(reader.waitForFinished(25000));
+        QVERIFY2(written, qPrintable(error));
+        QVERIFY(stillFifo);
+        QCOMPARE(reader.readAllStandardOutput(), QByteArray("one line\n"));
+    }
+
     // A missing file is created empty; records live in 128-byte slots, gaps read as
     // zeros, and a record cut short by the end of the file is not there.
     void slotsGapsAndPartialRecords()

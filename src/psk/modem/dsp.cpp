@@ -62,6 +62,18 @@ double besselI0(double x)
 }
 } // namespace
 
+std::size_t zeroNonFinite(float *samples, std::size_t n)
+{
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!std::isfinite(samples[i])) {
+            samples[i] = 0.0f;
+            ++count;
+        }
+    }
+    return count;
+}
+
 Resampler::Resampler(int inRate, int outRate)
     : inRate_(inRate), outRate_(outRate), step_(double(inRate) / double(outRate))
 {

@@ -20,6 +20,10 @@ std::vector<float> designLowPass(int taps, double cutoff);
 // In-place radix-2 FFT; size must be a power of two.
 void fft(std::vector<std::complex<double>> &data);
 
+// Replaces NaN and infinite samples by silence (one such sample would otherwise
+// stay in every filter and resampler state for good); returns how many there were.
+std::size_t zeroNonFinite(float *samples, std::size_t n);
+
 // Arbitrary-ratio windowed-sinc resampler: a polyphase table with linear
 // interpolation between neighbouring phases, so any pair of rates works and
 // rational ones like 48000 -> 8000 or 44100 -> 8000 need no special case.
