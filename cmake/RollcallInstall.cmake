@@ -26,10 +26,12 @@ execute_process(COMMAND date -u -R -d "${ROLLCALL_RELEASE_DATE} 12:00:00"
 configure_file(data/${ROLLCALL_APP_ID}.metainfo.xml.in
     ${rollcall_out}/${ROLLCALL_APP_ID}.metainfo.xml @ONLY)
 configure_file(data/debian/changelog.in ${rollcall_out}/changelog @ONLY)
+# The manual page's heading names the version and release date.
+configure_file(docs/rollcall.1 ${rollcall_out}/rollcall.1 @ONLY)
 
 # Compressed the Debian way: best compression, no name or time stamp inside.
 find_program(GZIP_PROGRAM gzip REQUIRED)
-foreach(pair "docs/rollcall.1|rollcall.1.gz" "${rollcall_out}/changelog|changelog.gz")
+foreach(pair "${rollcall_out}/rollcall.1|rollcall.1.gz" "${rollcall_out}/changelog|changelog.gz")
     string(REPLACE "|" ";" pair "${pair}")
     list(GET pair 0 input)
     list(GET pair 1 output)
