@@ -18,15 +18,16 @@ int main(int argc, char **argv)
         QTextStream(stderr) << "rollcall: " << cl.error << '\n';
         return 2;
     }
+    QCoreApplication::setApplicationName(QStringLiteral("rollcall"));
     if (cl.version) {
-        QTextStream(stdout) << versionLine() << '\n';
+        QCoreApplication app(argc, argv);
+        QTextStream(stdout) << versionReport();
         return 0;
     }
     if (cl.help) {
         QTextStream(stdout) << helpText();
         return 0;
     }
-    QCoreApplication::setApplicationName(QStringLiteral("rollcall"));
     if (!cl.subcommand.isEmpty()) {
         QCoreApplication app(argc, argv);
         return runSubcommand(cl);

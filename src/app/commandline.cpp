@@ -5,6 +5,7 @@
 #include "psk/pskcommand.h"
 #include "reports/reportscommand.h"
 #include "script/scriptfiles.h"
+#include "store/database.h"
 
 #include <iterator>
 
@@ -101,24 +102,47 @@ QString versionLine()
     return QStringLiteral("rollcall %1").arg(versionText());
 }
 
+QString versionReport()
+{
+    QString sqlite = store::sqliteVersion();
+    if (sqlite.isEmpty())
+        sqlite = QStringLiteral("not available (the Qt SQLite driver did not load)");
+    return versionLine() + u'\n'
+        + QStringLiteral("Qt %1 (built with %2)\n")
+              .arg(QLatin1String(qVersion()), QLatin1String(QT_VERSION_STR))
+        + QStringLiteral("SQLite %1\n").arg(sqlite);
+}
+
 QString helpText()
 {
     QString text = QStringLiteral(
         "Usage: rollcall [--home DIR] [--open NETFOLDER]\n"
-        "       rollcall SUBCOMMAND ...\n"
+        "       rollcall SUBCOMMAND [ARGUMENT...]\n"
+        "       rollcall --version | --help\n"
         "\n"
-        "Net logging, NTS traffic and PSK31 for the net control station.\n"
+        "Rollcall logs a directed amateur-radio net for its net control station:\n"
+        "check-ins, NTS radiograms and the net's reports. Without a subcommand it\n"
+        "starts the desktop program; the subcommands run without a display.\n"
         "\n"
         "Options:\n"
-        "  --home DIR         keep dbfiles/ and nets/ in DIR (default: the program's folder\n"
-        "                     when it holds dbfiles/, else ~/.local/share/rollcall)\n"
-        "  --open NETFOLDER   open that net at once\n"
-        "  --version          print the version\n"
-        "  --help             print this help\n"
+        "  --home DIR         keep the program's files (dbfiles/, nets/) in DIR; default:\n"
+        "                     the program's folder when it holds dbfiles/, else\n"
+        "                     $XDG_DATA_HOME/rollcall (~/.local/share/rollcall)\n"
+        "  --open NETFOLDER   open the net in NETFOLDER (a folder holding net.mdb)\n"
+        "  -v, --version      print the version and the Qt and SQLite versions in use\n"
+        "  -h, --help         print this help\n"
         "\n"
-        "Subcommands (no display needed):\n");
+        "Subcommands:\n");
     for (const Subcommand &s : kSubcommands)
         text += QStringLiteral("  ") + QString::fromUtf8(s.usage) + u'\n';
+    text += QStringLiteral(
+        "\n"
+        "Exit status: 0 on success; non-zero, with one line on standard error, when a\n"
+        "job fails; 2 for a command line that cannot be understood.\n"
+        "\n"
+        "Files: the home folder (see --home); ~/.config/hammessagenumber.ini, the next\n"
+        "NTS message number; ~/.config/rollcall.conf, the PSK31 sound devices and PTT\n"
+        "port. The manual page rollcall(1) and the user guide say more.\n");
     return text;
 }
 

@@ -19,7 +19,11 @@ struct CommandLine
 // args: the words after the program name.
 CommandLine parseCommandLine(const QStringList &args);
 QString helpText();
+// "rollcall 1.0.0".
 QString versionLine();
+// --version: the version line, then the Qt and SQLite versions the program runs
+// with (bug reports need them). Needs a QCoreApplication for the SQL driver.
+QString versionReport();
 
 bool isSubcommand(const QString &word);
 // Runs a headless job; needs a QCoreApplication. Returns the exit code.

@@ -44,8 +44,7 @@ QString userGuidePath()
     const QStringList candidates = {
         exeDir + QStringLiteral("/docs/user-guide.html"),
         session().home + QStringLiteral("/docs/user-guide.html"),
-        exeDir + QStringLiteral("/../share/rollcall/docs/user-guide.html"),
-        QStringLiteral(ROLLCALL_SOURCE_DIR "/docs/user-guide.html"),
+        exeDir + QStringLiteral("/" ROLLCALL_DATA_FROM_BIN "/user-guide.html"),
     };
     for (const QString &c : candidates)
         if (QFileInfo::exists(c))

@@ -14,8 +14,9 @@ bool startExternal(const QString &program, const QStringList &arguments = {});
 QString voxRecorderProgram();
 QString reportsProgram();
 
-// The user guide (docs/user-guide.html): beside the executable, in the home
-// folder, or in the source tree of a development build. Empty when not found.
+// The user guide: docs/user-guide.html beside the executable (the build folder
+// holds a copy) or in the home folder, else the installed share/rollcall/
+// user-guide.html. Empty when not found.
 QString userGuidePath();
 // Opens the user guide in the desktop's browser; false when it cannot.
 bool openUserGuide();

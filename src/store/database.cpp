@@ -356,4 +356,22 @@ bool createDatabaseFile(const QString &path, DatabaseKind kind, QString *error)
     return fail(error, tr("%1 could not be created (%2).").arg(shown(path), detail));
 }
 
+QString sqliteVersion()
+{
+    const QString name = QStringLiteral("rollcall.store.version");
+    QString version;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(QStringLiteral(":memory:"));
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (query.exec(QStringLiteral("SELECT sqlite_version()")) && query.next())
+                version = query.value(0).toString();
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return version;
+}
+
 } // namespace rollcall::store

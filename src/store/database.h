@@ -73,4 +73,8 @@ private:
 // not at all: it is built under a temporary name and renamed into place.
 bool createDatabaseFile(const QString &path, DatabaseKind kind, QString *error = nullptr);
 
+// The version of the SQLite library the Qt SQL driver runs with ("3.40.1"), or
+// an empty string when the driver cannot be loaded. Needs a QCoreApplication.
+QString sqliteVersion();
+
 } // namespace rollcall::store
