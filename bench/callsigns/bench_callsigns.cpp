@@ -8,10 +8,12 @@
 #include "callsigns/callsigncsv.h"
 #include "callsigns/callsignswindows.h"
 #include "callsigns/mastercallsigndb.h"
+#include "callsigns/ulsimport.h"
 #include "store/keyedrowsmodel.h"
 #include "store/recordsource.h"
 
 #include "scriptedprompts.h"
+#include "ulsfiles.h"
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -80,6 +82,101 @@ QStringList makeCallsigns(int count, std::mt19937 &rng)
     return calls;
 }
 
+// The FCC licence files for count stations: one licence header and one entity
+// each, about one in eight cancelled or expired, and a few call signs listed twice
+// (an old licence next to the renewed one).
+bool writeUlsFiles(const QString &folder, const QStringList &calls)
+{
+    const char *names[] = { "JOHN", "MARY", "ROBERT", "PATRICIA", "JAMES", "LINDA", "DAVID", "SUSAN" };
+    const char *states[] = { "MA", "NY", "CT", "OH", "TX", "CA", "WA", "FL" };
+    QFile en(folder + QStringLiteral("/EN.dat")), hd(folder + QStringLiteral("/HD.dat"));
+    if (!en.open(QIODevice::WriteOnly) || !hd.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray enBuffer, hdBuffer;
+    qint64 usi = 1000000;
+    for (qsizetype i = 0; i < calls.size(); ++i) {
+        const QByteArray call = calls[i].toLatin1();
+        const int kind = int(i % 8);
+        if (i % 100 == 7) { // an older licence of the same call sign
+            hdBuffer += test::hdLine({ ++usi, call, "E", "01/10/2010" });
+            enBuffer += test::enLine({ usi, call, "OLD", "NAME", "OLDTOWN", "MA" });
+        }
+        hdBuffer += test::hdLine({ ++usi, call, kind == 3 ? "C" : "A", "06/15/2022" });
+        enBuffer += test::enLine({ usi, call, names[kind], "SURNAME",
+            "TOWN " + QByteArray::number(i % 20000), states[(i / 8) % 8] });
+        if (enBuffer.size() > (1 << 20)) {
+            en.write(enBuffer);
+            hd.write(hdBuffer);
+            enBuffer.clear();
+            hdBuffer.clear();
+        }
+    }
+    return en.write(enBuffer) == enBuffer.size() && hd.write(hdBuffer) == hdBuffer.size();
+}
+
+// Imports generated licence files of count stations into an empty master
+// database, times the net window's lookups afterwards, and sorts the callmaster
+// window by every column each way.
+int benchUls(int count)
+{
+    QTemporaryDir dir;
+    QDir().mkpath(dir.path() + QStringLiteral("/dbfiles"));
+    QDir().mkpath(dir.path() + QStringLiteral("/nets"));
+    QDir().mkpath(dir.path() + QStringLiteral("/uls"));
+    std::mt19937 rng(20261207);
+    const QStringList calls = makeCallsigns(count, rng);
+    if (!writeUlsFiles(dir.path() + QStringLiteral("/uls"), calls))
+        return 1;
+    const QString dbPath = dir.path() + QStringLiteral("/dbfiles/callmast.mdb");
+    QElapsedTimer t;
+    {
+        auto db = MasterCallsignDb::open(dbPath);
+        UlsImport import(*db);
+        QString error;
+        t.start();
+        if (!import.run(dir.path() + QStringLiteral("/uls"), &error)) {
+            out << error << Qt::endl;
+            return 1;
+        }
+        const UlsCounts &c = import.counts();
+        out << "uls_import: " << QString::number(double(t.nsecsElapsed()) / 1e9, 'f', 2)
+            << " s  (" << c.enLines << " EN and " << c.hdLines << " HD lines, " << c.added
+            << " stations added into an empty table)" << Qt::endl;
+    }
+    {
+        auto db = MasterCallsignDb::open(dbPath);
+        db->warmUp();
+        std::vector<double> times;
+        for (int i = 0; i < 15; ++i) {
+            const QString call = calls[std::uniform_int_distribution<int>(0, count - 1)(rng)];
+            t.start();
+            db->lookupContaining(call.left(2 + i % 2), 20);
+            times.push_back(ms(t));
+        }
+        figure("uls_suggestions", median(times),
+            QStringLiteral("net window's first 20 matches of 2-3 letters, %1 stations").arg(db->count()));
+    }
+    session().home = dir.path();
+    registerCallsignWindows();
+    auto *w = windows().window<CallMasterWindow>(QStringLiteral("callmaster"));
+    w->show();
+    QApplication::processEvents();
+    const char *fields[] = { "callsign", "name", "location", "state" };
+    for (int column = 0; column < 4; ++column) {
+        for (auto order : { store::SortOrder::Ascending, store::SortOrder::Descending }) {
+            t.start();
+            w->sortByColumn(column, order);
+            QApplication::processEvents();
+            const QByteArray name = QByteArray("callmaster_sort_") + fields[column]
+                + (order == store::SortOrder::Ascending ? "_ascending" : "_descending");
+            figure(name.constData(), ms(t),
+                QStringLiteral("%1 stations, until the first screen is shown").arg(w->model()->rowCount()));
+        }
+    }
+    windows().reset();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -87,6 +184,9 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // "bench_callsigns uls [COUNT]": the licence import and the window's sorts only.
+    if (argc > 1 && qstrcmp(argv[1], "uls") == 0)
+        return benchUls(argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1500000);
     const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000000;
 
     QTemporaryDir dir;
@@ -288,5 +388,5 @@ int main(int argc, char **argv)
     tick.stop();
     windows().reset();
     session().prompts = nullptr;
-    return 0;
+    return benchUls(1500000);
 }

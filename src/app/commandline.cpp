@@ -42,6 +42,8 @@ const Subcommand kSubcommands[] = {
     { "callsigns",
         "callsigns import FILE.csv [--home DIR]\n"
         "      Adds the stations of a CSV file to the master callsign database.\n"
+        "  callsigns import-uls l_amat.zip|FOLDER [--home DIR]\n"
+        "      Fills the master callsign database from the FCC amateur licence files.\n"
         "  callsigns export FILE.csv [--order FIELD:ascending|descending] [--home DIR]\n"
         "      Writes the master callsign database as CSV.",
         &callsigns::runCallsignsCommand },

@@ -3,6 +3,7 @@
 #include "app/home.h"
 #include "callsigns/callsigncsv.h"
 #include "callsigns/mastercallsigndb.h"
+#include "callsigns/ulsimport.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -70,10 +71,13 @@ int runCallsignsCommand(const QStringList &args)
             return failed(QStringLiteral("unexpected argument %1").arg(a));
         }
     }
-    if (action != QLatin1String("import") && action != QLatin1String("export"))
-        return failed(QStringLiteral("say import or export (see rollcall --help)"));
+    const bool uls = action == QLatin1String("import-uls");
+    if (action != QLatin1String("import") && action != QLatin1String("export") && !uls)
+        return failed(QStringLiteral("say import, import-uls or export (see rollcall --help)"));
     if (file.isEmpty())
-        return failed(QStringLiteral("%1 needs a CSV file name").arg(action));
+        return failed(uls ? QStringLiteral("import-uls needs l_amat.zip or a folder holding "
+                                           "EN.dat and HD.dat")
+                          : QStringLiteral("%1 needs a CSV file name").arg(action));
     Order order;
     if (!orderText.isEmpty()
         && (action != QLatin1String("export") || !parseOrder(orderText, order)))
@@ -89,6 +93,24 @@ int runCallsignsCommand(const QStringList &args)
     if (!db)
         return failed(error);
 
+    if (uls) {
+        UlsImport import(*db);
+        if (!import.run(file, &error))
+            return failed(error);
+        const UlsCounts &c = import.counts();
+        QTextStream(stdout) << QStringLiteral(
+            "Active licences: %1 stations; added %2, updated %3. Read %4 licence and %5 entity "
+            "lines; skipped %6 malformed lines; %7 lines read as Latin-1.")
+                                   .arg(c.stations)
+                                   .arg(c.added)
+                                   .arg(c.updated)
+                                   .arg(c.hdLines)
+                                   .arg(c.enLines)
+                                   .arg(c.malformed)
+                                   .arg(c.latin1)
+                            << '\n';
+        return 0;
+    }
     if (action == QLatin1String("import")) {
         CsvImport import(*db);
         if (!import.run(file, &error))

@@ -440,6 +440,34 @@ bool MasterCallsignDb::editRecord(const MasterRecord &r)
     return true;
 }
 
+bool MasterCallsignDb::forEachCallsign(const std::function<void(qint64, const QString &)> &visit)
+{
+    QSqlQuery q(m_db->connection());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT rowid, \"callsign\" FROM \"Callmast\" ORDER BY rowid")))
+        return fail(q);
+    while (q.next())
+        visit(q.value(0).toLongLong(), q.value(1).toString());
+    return true;
+}
+
+bool MasterCallsignDb::updateStation(
+    qint64 rowid, const QString &fname, const QString &location, const QString &state)
+{
+    if (!m_updateStationQuery) {
+        m_updateStationQuery = std::make_unique<QSqlQuery>(m_db->connection());
+        m_updateStationQuery->prepare(
+            QStringLiteral("UPDATE \"Callmast\" SET \"fname\" = ?, "
+                           "\"location\" = ?, \"state\" = ? WHERE rowid = ?"));
+    }
+    QSqlQuery &q = *m_updateStationQuery;
+    q.addBindValue(fname);
+    q.addBindValue(location);
+    q.addBindValue(state);
+    q.addBindValue(rowid);
+    return q.exec() || fail(q);
+}
+
 bool MasterCallsignDb::deleteAll()
 {
     store::Transaction t(*m_db);

@@ -93,6 +93,12 @@ public:
     bool appendRecord(const MasterRecord &record);
     // Writes the five fields into the current record. False when there is none.
     bool editRecord(const MasterRecord &record);
+    // Hands the key and callsign of every record to visit, in stored order.
+    bool forEachCallsign(const std::function<void(qint64 rowid, const QString &callsign)> &visit);
+    // Writes name, location and state of the record with this key; its
+    // callsign, comments and profile fields stay. Moves nothing.
+    bool updateStation(
+        qint64 rowid, const QString &fname, const QString &location, const QString &state);
     // Empties the table and leaves one record whose fields are all empty.
     bool deleteAll();
 
@@ -146,6 +152,7 @@ private:
     // Prepared once: the import calls these a million times.
     std::unique_ptr<QSqlQuery> m_existsQuery;
     std::unique_ptr<QSqlQuery> m_insertQuery;
+    std::unique_ptr<QSqlQuery> m_updateStationQuery;
 };
 
 } // namespace rollcall::callsigns
