@@ -19,6 +19,14 @@ QString localDateText(const QDateTime &local, const QLocale &locale)
     return plainBlanks(locale.toString(local.date(), QLocale::ShortFormat));
 }
 
+QString fieldDateText(const QDateTime &local, const QLocale &locale)
+{
+    const QString text = localDateText(local, locale);
+    if (text.size() <= kDateFieldWidth)
+        return text;
+    return local.date().toString(QStringLiteral("yyyy-MM-dd"));
+}
+
 QString localTimeText(const QDateTime &local, const QLocale &locale)
 {
     static const QRegularExpression zone(QStringLiteral("\\s*\\bt+\\b\\s*"));

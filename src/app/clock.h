@@ -26,4 +26,10 @@ public:
 QString localDateText(const QDateTime &local, const QLocale &locale = QLocale::system());
 QString localTimeText(const QDateTime &local, const QLocale &locale = QLocale::system());
 
+// The date for a fixed-width field such as the ten places of a start.net line:
+// the system's short date when it fits (the C locale's "17 Dec 2026" does not),
+// otherwise the numeric yyyy-MM-dd, which always fits ten places.
+inline constexpr int kDateFieldWidth = 10;
+QString fieldDateText(const QDateTime &local, const QLocale &locale = QLocale::system());
+
 } // namespace rollcall

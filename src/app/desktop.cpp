@@ -4,6 +4,7 @@
 #include "about/releasenoteswindow.h"
 #include "app/introwindow.h"
 #include "app/launcherwindow.h"
+#include "app/netlock.h"
 #include "app/newnetwindow.h"
 #include "app/prefsdialog.h"
 #include "app/qtprompts.h"
@@ -92,10 +93,17 @@ int runDesktop(const CommandLine &cl)
             QTextStream(stderr) << "rollcall: " << error << '\n';
             return 2;
         }
-        s.netpath = netpath;
-        if (QWidget *net = windows().window(QStringLiteral("rollcall"))) {
-            net->show();
-            return QApplication::exec();
+        QString held;
+        if (!claimNet(netpath, &held)) {
+            // Another copy has it: say so, and offer the launcher instead.
+            QTextStream(stderr) << "rollcall: " << held << '\n';
+            s.prompts->exclamation(QStringLiteral("Rollcall"), held);
+        } else {
+            s.netpath = netpath;
+            if (QWidget *net = windows().window(QStringLiteral("rollcall"))) {
+                net->show();
+                return QApplication::exec();
+            }
         }
     }
     beginStartup();

@@ -1,6 +1,7 @@
 #include "app/launcherwindow.h"
 
 #include "app/external.h"
+#include "app/netlock.h"
 #include "app/placementwidget.h"
 #include "app/session.h"
 #include "app/startup.h"
@@ -110,12 +111,11 @@ LauncherWindow::LauncherWindow(QWidget *parent) : QMainWindow(parent)
     QAction *guide = help->addAction(QStringLiteral("&Rollcall Help"));
     guide->setObjectName(QStringLiteral("mnuRollcallHelp"));
     guide->setShortcut(Qt::Key_F1);
-    connect(guide, &QAction::triggered, this, [this] {
-        if (!openUserGuide())
-            statusBar()->showMessage(QStringLiteral("The user guide could not be opened."), 8000);
-    });
+    connect(guide, &QAction::triggered, this, [] { openUserGuide(); });
 
     resize(460, 170);
+    // The traffic panel stays above the program's windows, but not over this one.
+    setKeepClear(this, [this] { return frameRect(this); });
 }
 
 QString LauncherWindow::loadedCaption()
@@ -190,6 +190,12 @@ void LauncherWindow::openNet()
         show();
         return;
     }
+    QString held;
+    if (!claimNet(netpath, &held)) {
+        session().prompts->exclamation(QStringLiteral("Open Net"), held);
+        show();
+        return;
+    }
     session().netpath = netpath;
     if (QWidget *net = windows().window(QStringLiteral("rollcall"))) {
         net->show();
@@ -227,11 +233,7 @@ void LauncherWindow::toggleWindow(const QString &name)
 
 void LauncherWindow::startProgram(const QString &program, const QString &what)
 {
-    if (!startExternal(program))
-        statusBar()->showMessage(QStringLiteral("%1 could not be started: the program was not "
-                                                "found in %2 or on the PATH.")
-                                     .arg(what, session().home),
-            10000);
+    startHelperProgram(program, what);
 }
 
 void LauncherWindow::showModal(const QString &name)

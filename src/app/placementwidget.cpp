@@ -1,6 +1,10 @@
 #include "app/placementwidget.h"
 
+#include "app/screenplacement.h"
+
+#include <QEvent>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QWidget>
 
@@ -15,6 +19,95 @@ void placeOnScreen(QWidget *window, int drop)
     const QSize size = window->frameGeometry().size();
     window->move(area.left() + (area.width() - size.width()) / 2,
         qMax(area.top(), area.top() + (area.height() - size.height()) / 2 + drop));
+}
+
+namespace {
+QMargins frameMargins(const QWidget *window)
+{
+    const QRect frame = window->frameGeometry();
+    const QRect inner = window->geometry();
+    if (frame != inner)
+        return QMargins(inner.left() - frame.left(), inner.top() - frame.top(),
+            frame.right() - inner.right(), frame.bottom() - inner.bottom());
+    // Not framed yet: a title bar and thin borders as most window managers draw them.
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        return QMargins(1, 24, 1, 1);
+    return QMargins();
+}
+
+class ScreenKeeper : public QObject
+{
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            auto *w = static_cast<QWidget *>(watched);
+            if (w->isWindow()) {
+                const QRect frame = frameRect(w);
+                const QRect fitted = fitInside(frame, availableArea(w));
+                if (fitted != frame)
+                    setFrameRect(w, fitted);
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+struct KeepClear
+{
+    QPointer<QWidget> window;
+    std::function<QRect()> area;
+};
+
+QList<KeepClear> &keepClearList()
+{
+    static QList<KeepClear> list;
+    return list;
+}
+} // namespace
+
+void keepOnScreen(QWidget *window)
+{
+    static ScreenKeeper *keeper = new ScreenKeeper(qApp);
+    if (window)
+        window->installEventFilter(keeper);
+}
+
+QRect availableArea(const QWidget *window)
+{
+    const QScreen *screen
+        = window && window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+QRect frameRect(const QWidget *window)
+{
+    return window->geometry().marginsAdded(frameMargins(window));
+}
+
+void setFrameRect(QWidget *window, const QRect &frame)
+{
+    const QRect inner = frame.marginsRemoved(frameMargins(window));
+    window->resize(inner.size());
+    window->move(frame.topLeft()); // a window's position is its frame's
+}
+
+void setKeepClear(QWidget *window, std::function<QRect()> area)
+{
+    keepClearList().append({ window, std::move(area) });
+}
+
+QList<QRect> keepClearAreas(const QWidget *except)
+{
+    QList<QRect> areas;
+    QList<KeepClear> &list = keepClearList();
+    list.removeIf([](const KeepClear &k) { return k.window.isNull(); });
+    for (const KeepClear &k : std::as_const(list))
+        if (k.window != except && k.window->isVisible())
+            areas << k.area();
+    return areas;
 }
 
 } // namespace rollcall

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPageSetupDialog>
@@ -103,11 +105,34 @@ QString QtPrompts::chooseFolder(const QString &title, const QString &initialFold
     return QFileDialog::getExistingDirectory(owner(), title, initialFolder);
 }
 
-bool QtPrompts::askYesNo(const QString &title, const QString &text, Icon icon, Default defaultAnswer)
+void QtPrompts::fitTitle(QMessageBox &box)
 {
-    static constexpr QMessageBox::Icon icons[] = { QMessageBox::Question,
-        QMessageBox::Information, QMessageBox::Warning, QMessageBox::Critical };
+    // Title bars use a bolder, often larger font than the window and keep room
+    // for their buttons: allow for both.
+    QFont font = box.font();
+    font.setBold(true);
+    const int wanted = QFontMetrics(font).horizontalAdvance(box.windowTitle()) * 5 / 4 + 140;
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+            grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+namespace {
+void showMessage(QMessageBox::Icon icon, const QString &title, const QString &text)
+{
+    QMessageBox box(icon, title, text, QMessageBox::Ok, owner());
+    QtPrompts::fitTitle(box);
+    box.exec();
+}
+} // namespace
+
+bool QtPrompts::askYesNo(
+    const QString &title, const QString &text, Icon icon, Default defaultAnswer)
+{
+    static constexpr QMessageBox::Icon icons[] = { QMessageBox::Question, QMessageBox::Information,
+        QMessageBox::Warning, QMessageBox::Critical };
     QMessageBox box(icons[int(icon)], title, text, QMessageBox::Yes | QMessageBox::No, owner());
+    fitTitle(box);
     box.setDefaultButton(defaultAnswer == Default::No ? QMessageBox::No : QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
@@ -115,12 +140,12 @@ bool QtPrompts::askYesNo(const QString &title, const QString &text, Icon icon, D
 
 void QtPrompts::information(const QString &title, const QString &text)
 {
-    QMessageBox::information(owner(), title, text);
+    showMessage(QMessageBox::Information, title, text);
 }
 
 void QtPrompts::exclamation(const QString &title, const QString &text)
 {
-    QMessageBox::warning(owner(), title, text);
+    showMessage(QMessageBox::Warning, title, text);
 }
 
 QString QtPrompts::input(const QString &prompt, const QString &title, const QString &proposed)

@@ -2,6 +2,7 @@
 
 #include "app/prompts.h"
 
+class QMessageBox;
 class QWidget;
 
 namespace rollcall {
@@ -26,6 +27,9 @@ public:
 
     // "Access Database (*.mdb)|*.mdb|All files|*" -> "Access Database (*.mdb);;All files (*)"
     static QString qtFilter(const QString &pipeFilter);
+    // Widens a message box so the window manager can show its whole title (a
+    // short text would otherwise make it too narrow, cutting the title).
+    static void fitTitle(QMessageBox &box);
 };
 
 } // namespace rollcall

@@ -1,5 +1,7 @@
 #include "app/windowregistry.h"
 
+#include "app/placementwidget.h"
+
 #include <QCoreApplication>
 
 namespace rollcall {
@@ -43,6 +45,7 @@ QWidget *WindowRegistry::window(const QString &name)
         w->setObjectName(name);
     // Closing a window unloads it; hiding keeps it and its contents.
     w->setAttribute(Qt::WA_DeleteOnClose);
+    keepOnScreen(w);
     connect(w, &QObject::destroyed, this, &WindowRegistry::forget);
     m_loaded.append({ name, w });
     Q_EMIT windowLoaded(name);

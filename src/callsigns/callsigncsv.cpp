@@ -198,7 +198,7 @@ bool CsvImport::step(int maxRecords, QString *error, int maxMillis)
             break;
         if (read < 5)
             m_counts.truncated = true;
-        const QString callsign = items[0].toUpper();
+        const QString callsign = normalizedCallsign(items[0]);
         if (callsign.isEmpty()) {
             ++m_counts.noCallsign;
         } else if (m_db.exists(callsign)) {

@@ -8,6 +8,11 @@
 
 namespace rollcall::callsigns {
 
+QString normalizedCallsign(const QString &text)
+{
+    return text.trimmed().toUpper();
+}
+
 using store::SortOrder;
 
 namespace {
@@ -18,7 +23,7 @@ const QString kFields
 // Binds the five fields in kFields order; the callsign goes in upper case and is returned.
 QString bindFields(QSqlQuery &q, const MasterRecord &r)
 {
-    const QString callsign = r.callsign.toUpper();
+    const QString callsign = normalizedCallsign(r.callsign);
     for (const QString *value : { &callsign, &r.fname, &r.location, &r.state, &r.comments })
         q.addBindValue(*value);
     return callsign;
@@ -99,7 +104,7 @@ bool MasterCallsignDb::lookupExact(const QString &callsign)
     q.prepare(QStringLiteral("SELECT rowid FROM \"Callmast\" WHERE \"callsign\" = ? ORDER BY %1 "
                              "LIMIT 1")
                   .arg(m_orderBy));
-    q.addBindValue(callsign.toUpper());
+    q.addBindValue(normalizedCallsign(callsign));
     if (!q.exec())
         return fail(q);
     if (!q.next())
@@ -116,7 +121,7 @@ bool MasterCallsignDb::exists(const QString &callsign)
             QStringLiteral("SELECT 1 FROM \"Callmast\" WHERE \"callsign\" = ? LIMIT 1"));
     }
     QSqlQuery &q = *m_existsQuery;
-    q.addBindValue(callsign.toUpper());
+    q.addBindValue(normalizedCallsign(callsign));
     if (!q.exec())
         return fail(q);
     const bool found = q.next();

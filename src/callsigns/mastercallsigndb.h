@@ -15,6 +15,10 @@ class QSqlQuery;
 
 namespace rollcall::callsigns {
 
+// A callsign as it is looked up and stored: blanks around it are no part of
+// it ("w1aw " is W1AW), upper case.
+QString normalizedCallsign(const QString &text);
+
 // The five fields every window shows and writes; the profile fields are only read.
 struct MasterRecord
 {

@@ -100,6 +100,7 @@ AddRecordResult addRecord(CheckInEntry &entry, callsigns::MasterCallsignDb *mast
     NetLogStore &store, const QString &logtime)
 {
     AddRecordResult result;
+    entry.callsign = callsigns::normalizedCallsign(entry.callsign);
 
     // Master database: new stations are added, known ones give their stored
     // details unless the operator typed a name for this check-in.
@@ -112,11 +113,11 @@ AddRecordResult addRecord(CheckInEntry &entry, callsigns::MasterCallsignDb *mast
                     entry.state = rec->state;
                 }
             }
-        } else if (!entry.callsign.trimmed().isEmpty()) {
+        } else if (!entry.callsign.isEmpty()) {
             // An empty callsign would end the suggestion list's run of stations,
             // so only real callsigns are added. A failed append is passed over.
             result.masterAppended = master->appendRecord(
-                { entry.callsign.toUpper(), entry.name, entry.location, entry.state, QString() });
+                { entry.callsign, entry.name, entry.location, entry.state, QString() });
         }
     }
     entry.nameEdited = false;

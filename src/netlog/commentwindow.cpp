@@ -40,6 +40,7 @@ void CommentWindow::openFor(const QString &callsign)
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     m_text->setPlainText(text);
     m_text->moveCursor(QTextCursor::End);
+    m_text->setReadOnly(netlog::netLocked(s.netpath));
 }
 
 QString CommentWindow::text() const
@@ -49,6 +50,11 @@ QString CommentWindow::text() const
 
 void CommentWindow::save()
 {
+    if (netlog::netLocked(session().netpath)) {
+        session().prompts->exclamation(
+            QStringLiteral("Enter Comments"), netlog::lockedNetMessage());
+        return;
+    }
     QString text = m_text->toPlainText();
     text.replace(u'\n', QStringLiteral("\r\n"));
     if (!netlog::saveStationComments(session().netpath, m_call, text)) {

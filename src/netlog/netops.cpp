@@ -33,7 +33,7 @@ QString commentStamp(const QDateTime &local, bool utc, const QLocale &locale)
         stamp = u.toString(QStringLiteral("MM/dd/yyyy")) + QStringLiteral(" - ")
             + u.toString(QStringLiteral("hh:mm:ss")) + QStringLiteral("(UTC)");
     } else {
-        stamp = localDateText(local, locale) + QStringLiteral(" -") + localTimeText(local, locale)
+        stamp = fieldDateText(local, locale) + QStringLiteral(" -") + localTimeText(local, locale)
             + QStringLiteral("(LOCAL)");
     }
     return stamp.left(30);
@@ -62,7 +62,7 @@ NetButtons buttonsFor(NetState state)
 QString startNet(const QString &netpath, const QDateTime &local, const QLocale &locale)
 {
     const QString line
-        = store::formatStartLine(localDateText(local, locale), localTimeText(local, locale));
+        = store::formatStartLine(fieldDateText(local, locale), localTimeText(local, locale));
     if (store::appendStartNetLine(netpath, line) == 0)
         return QString();
     return store::readStartLine(netpath).value_or(QString());
@@ -71,8 +71,19 @@ QString startNet(const QString &netpath, const QDateTime &local, const QLocale &
 bool endNet(const QString &netpath, const QDateTime &local, const QLocale &locale)
 {
     const QString line
-        = store::formatEndLine(localDateText(local, locale), localTimeText(local, locale));
+        = store::formatEndLine(fieldDateText(local, locale), localTimeText(local, locale));
     return store::appendStartNetLine(netpath, line) != 0;
+}
+
+bool netLocked(const QString &netpath)
+{
+    return store::readLocked(netpath);
+}
+
+QString lockedNetMessage()
+{
+    return QStringLiteral("This net is locked: nothing in it can be changed. Unlock it from the "
+                          "\"Current Net\" menu first.");
 }
 
 QString currentNcs(const QString &netpath, const QString &prefsCallsign)
@@ -92,6 +103,8 @@ QString changeNcs(const QString &netpath, const QString &answer, const QString &
         = history.current ? store::trimTrailingBlanks(history.current->ncscall) : QString();
     if (call.isEmpty())
         call = shown;
+    if (netLocked(netpath))
+        return store::trimTrailingBlanks(call);
     if (!answer.isEmpty())
         call = answer.toUpper().left(store::NcsRecord::kCallWidth);
     store::appendNcs(netpath, call, ncsTimeStamp(local, utc, locale));
@@ -111,13 +124,16 @@ QString openStationComments(const QString &netpath, const QString &callsign, con
     bool utc, const QLocale &locale)
 {
     const QString call = store::trimTrailingBlanks(callsign);
-    store::ensureStationCommentFile(netpath, call);
+    if (!netLocked(netpath))
+        store::ensureStationCommentFile(netpath, call);
     return store::readStationComments(netpath, call) + QStringLiteral("\r\n")
         + store::trimTrailingBlanks(commentStamp(local, utc, locale)) + QStringLiteral(": ");
 }
 
 bool saveStationComments(const QString &netpath, const QString &callsign, const QString &text)
 {
+    if (netLocked(netpath))
+        return false;
     return store::writeStationComments(
         netpath, store::trimTrailingBlanks(callsign), store::trimTrailingBlanks(text));
 }
@@ -134,6 +150,8 @@ NetOptions readNetOptions(const QString &netpath)
 
 bool saveNetOptions(const QString &netpath, const NetOptions &o)
 {
+    if (netLocked(netpath))
+        return false;
     bool ok = store::writeNetComments(netpath, o.comments.left(store::kNetCommentWidth));
     ok = store::writeStartNetLine(netpath, 1, o.start) && ok;
     ok = store::appendStartNetLine(netpath, o.end) != 0 && ok;

@@ -11,6 +11,7 @@
 namespace rollcall::netlog {
 
 // localDateText and localTimeText (app/clock.h) give the system's date and time texts.
+using rollcall::fieldDateText;
 using rollcall::localDateText;
 using rollcall::localTimeText;
 
@@ -50,12 +51,17 @@ QString startNet(
 bool endNet(
     const QString &netpath, const QDateTime &local, const QLocale &locale = QLocale::system());
 
+// A locked net's files are written by nothing until it is unlocked: the NCS
+// change, option changes and station comments below refuse (no write).
+bool netLocked(const QString &netpath);
+QString lockedNetMessage(); // what the operator is told when a change is refused
+
 // The NCS the net window shows at open: the last NCS record, upper case, or
 // the preferences callsign when there is none.
 QString currentNcs(const QString &netpath, const QString &prefsCallsign);
 // "Net Control": answer is the input box's text (empty = keep the current NCS,
 // `shown` when the net has no record yet). Always appends a record with a new
-// stamp; returns the NCS now in charge.
+// stamp; returns the NCS now in charge. A locked net keeps its NCS unwritten.
 QString changeNcs(const QString &netpath, const QString &answer, const QString &shown,
     const QDateTime &local, bool utc, const QLocale &locale = QLocale::system());
 // The set-up dialog's Ok: net.inf, the first NCS record (record 2) and freq.inf.
@@ -63,7 +69,8 @@ bool setUpNet(const QString &netpath, const QString &ncs, const QString &frequen
     const QDateTime &local, const QLocale &locale = QLocale::system());
 
 // The comment window's text for a station: the stored history (a new file
-// holds "."), CR LF, the stamp and ": ". Creates the file when missing.
+// holds "."), CR LF, the stamp and ": ". Creates the file when missing (not
+// on a locked net).
 QString openStationComments(const QString &netpath, const QString &callsign, const QDateTime &local,
     bool utc, const QLocale &locale = QLocale::system());
 bool saveStationComments(const QString &netpath, const QString &callsign, const QString &text);

@@ -2,6 +2,9 @@
 
 #include "app/datagridwidget.h"
 #include "app/external.h"
+#include "app/netlock.h"
+#include "app/placementwidget.h"
+#include "app/screenplacement.h"
 #include "app/session.h"
 #include "app/uppercasewidget.h"
 #include "app/version.h"
@@ -316,6 +319,10 @@ void NetWindow::buildWindow()
     setCentralWidget(central);
     statusBar();
     resize(1060, 720);
+    // Top left, so the companions find room beside it on a wide screen; the
+    // window registry keeps it on the screen (shrunk on a small one).
+    move(availableArea(this).topLeft());
+    setKeepClear(this, [this] { return entryArea(); });
 }
 
 void NetWindow::buildMenus()
@@ -376,8 +383,8 @@ void NetWindow::buildMenus()
 
     QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("mnuView"));
-    QAction *script = addAction(
-        view, QStringLiteral("&Script Editor/Viewer Hide/Show"), QStringLiteral("scripteditormenu"));
+    QAction *script = addAction(view, QStringLiteral("&Script Editor/Viewer Hide/Show"),
+        QStringLiteral("scripteditormenu"));
     script->setEnabled(available("textedit"));
     connect(script, &QAction::triggered, this,
         [this] { toggleWindow(QStringLiteral("textedit"), false); });
@@ -396,10 +403,7 @@ void NetWindow::buildMenus()
     help->setObjectName(QStringLiteral("mnuHelp"));
     QAction *guide = addAction(
         help, QStringLiteral("&Rollcall Help"), QStringLiteral("mnuRollcallHelp"), Qt::Key_F1);
-    connect(guide, &QAction::triggered, this, [this] {
-        if (!openUserGuide())
-            statusBar()->showMessage(QStringLiteral("The user guide could not be opened."), 8000);
-    });
+    connect(guide, &QAction::triggered, this, [] { openUserGuide(); });
     QAction *about = addAction(help, QStringLiteral("&About"), QStringLiteral("mnuAbout"));
     about->setEnabled(available("frmAbout"));
     connect(about, &QAction::triggered, this, [this] {
@@ -422,6 +426,14 @@ void NetWindow::openNet()
 {
     Session &s = session();
     const QString netpath = s.netpath;
+
+    // One copy per net: a net another running copy has open is not opened here.
+    QString held;
+    if (!claimNet(netpath, &held)) {
+        s.prompts->exclamation(QStringLiteral("Rollcall"), held);
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
 
     // 1. The remote check-in window keeps itself hidden.
     if (auto *remote = windows().window<RemoteCheckinsWindow>(QStringLiteral("Remote_checkins")))
@@ -533,6 +545,9 @@ void NetWindow::applyState(NetState state)
     m_unlockItem->setEnabled(locked);
     m_options->setEnabled(!locked);
     m_grid->setAllowUpdates(!locked);
+    if (auto *held
+        = qobject_cast<TrafficHeldWindow *>(windows().loaded(QStringLiteral("curtraffic"))))
+        held->grid()->setAllowUpdates(!locked);
     m_lock->setText(locked ? QStringLiteral("Locked!") : QStringLiteral("&Lock Net"));
 }
 
@@ -572,7 +587,7 @@ void NetWindow::setOptionCheckboxesEnabled(bool enabled)
 netlog::CheckInEntry NetWindow::entry() const
 {
     netlog::CheckInEntry e;
-    e.callsign = m_callsign->text().toUpper();
+    e.callsign = callsigns::normalizedCallsign(m_callsign->text());
     e.name = m_name->text();
     e.location = m_location->text();
     e.state = m_stateField->text().toUpper();
@@ -664,6 +679,9 @@ void NetWindow::EndNet()
 
 void NetWindow::LockNet()
 {
+    // A running net is ended first, so its reports show when it ended.
+    if (m_state == NetState::Started)
+        EndNet();
     store::writeLocked(session().netpath, true);
     // The window opens again, and its opening reads the lock.
     openNet();
@@ -694,6 +712,7 @@ void NetWindow::shutDown()
     if (m_closing)
         return;
     m_closing = true;
+    releaseNet();
     if (QWidget *launcher = windows().window(QStringLiteral("Form1")))
         launcher->show();
     // The net's own small windows go with it.
@@ -703,13 +722,48 @@ void NetWindow::shutDown()
 
 void NetWindow::keyPressEvent(QKeyEvent *event)
 {
-    // Esc closes the net while "&Close Net" can be used (it is the cancel button).
+    // Esc closes the net while "&Close Net" can be used (it is the cancel button),
+    // but first it closes the suggestion list when that is showing.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        if (m_close->isEnabled())
+        if (m_suggestions->isVisible()) {
+            m_suggestions->hide();
+            m_callsign->setFocus();
+        } else if (m_close->isEnabled())
             CloseNet();
         return;
     }
     QMainWindow::keyPressEvent(event);
+}
+
+QRect NetWindow::entryArea() const
+{
+    const QRect frame = frameRect(this);
+    const int gridTop = m_grid->mapToGlobal(QPoint(0, 0)).y();
+    return QRect(frame.left(), frame.top(), frame.width(), qMax(1, gridTop - frame.top()));
+}
+
+void NetWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // After the window manager has framed the window and laid it out.
+    QTimer::singleShot(0, this, &NetWindow::arrangeCompanions);
+}
+
+void NetWindow::arrangeCompanions()
+{
+    QWidget *panel = windows().loaded(QStringLiteral("trafficlist"));
+    if (panel && panel->isVisible())
+        QMetaObject::invokeMethod(panel, "place");
+    QWidget *held = windows().loaded(QStringLiteral("curtraffic"));
+    if (!held || !held->isVisible())
+        return;
+    QList<QRect> clear = keepClearAreas(held);
+    if (panel && panel->isVisible())
+        clear << frameRect(panel);
+    const QRect placed = placeClear(frameRect(held), availableArea(this), clear);
+    if (placed.topLeft() != frameRect(held).topLeft())
+        held->move(placed.topLeft());
+    held->raise();
 }
 
 void NetWindow::closeEvent(QCloseEvent *event)
@@ -718,9 +772,19 @@ void NetWindow::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
+bool NetWindow::refuseWhenLocked(const QString &title)
+{
+    if (!netlog::netLocked(session().netpath))
+        return false;
+    session().prompts->exclamation(title, netlog::lockedNetMessage());
+    return true;
+}
+
 void NetWindow::NetControl()
 {
     Session &s = session();
+    if (refuseWhenLocked(QStringLiteral("Set NCS")))
+        return;
     const store::NcsHistory history = store::readNcsHistory(s.netpath);
     const QString offered = history.current && !history.current->ncscall.isEmpty()
         ? store::trimTrailingBlanks(history.current->ncscall)
@@ -732,7 +796,7 @@ void NetWindow::NetControl()
 
 void NetWindow::UpdateCall()
 {
-    const QString call = m_callsign->text();
+    const QString call = callsigns::normalizedCallsign(m_callsign->text());
     if (m_master) {
         const auto current = m_master->current();
         if (current && current->callsign.compare(call, Qt::CaseInsensitive) == 0
@@ -760,6 +824,8 @@ void NetWindow::AddTraffic()
 
 void NetWindow::ChangeOptions()
 {
+    if (refuseWhenLocked(QStringLiteral("Change options for current Net")))
+        return;
     showWindow(QStringLiteral("changeoptions"));
 }
 
@@ -855,6 +921,9 @@ void NetWindow::suggestionClicked(const QModelIndex &index)
 {
     if (!index.isValid() || !m_master || !m_master->lookupExact(index.data().toString()))
         return;
+    // The callsign goes with the details, so the check-in never pairs a partly
+    // typed callsign with another station's name (setText runs no new lookup).
+    m_callsign->setText(index.data().toString());
     if (const auto rec = m_master->current()) {
         m_name->setText(rec->fname);
         m_location->setText(rec->location);

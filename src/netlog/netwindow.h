@@ -75,15 +75,21 @@ public Q_SLOTS:
     void nameEntered();
     // Re-reads the check-ins and shows the last one.
     void refreshGrid();
+    // The part no other window of the program may cover, in screen
+    // coordinates: the frame from its title bar down to the check-in grid.
+    QRect entryArea() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildWindow();
     void buildMenus();
+    // Traffic Held and the traffic panel beside the entry rows, Traffic Held in front.
+    void arrangeCompanions();
     void openNet();
     void applyState(netlog::NetState state);
     void updateClock();
@@ -101,6 +107,8 @@ private:
     void toggleWindow(const QString &name, bool unloadWhenShown);
     void refreshHeldTraffic();
     void shutDown();
+    // True (after telling the operator) when the net is locked against writing.
+    bool refuseWhenLocked(const QString &title);
 
     QAction *addAction(
         QMenu *menu, const QString &text, const QString &objectName, const QKeySequence &key = {});

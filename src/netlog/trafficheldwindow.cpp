@@ -19,7 +19,9 @@ constexpr int kDestinationColumn = 3;
 constexpr int kPassedColumn = 5;
 } // namespace
 
-TrafficHeldWindow::TrafficHeldWindow(QWidget *parent) : QWidget(parent, Qt::Window)
+// A tool window, so the held traffic stays in front of the net window; the net
+// window places it clear of its entry rows.
+TrafficHeldWindow::TrafficHeldWindow(QWidget *parent) : QWidget(parent, Qt::Tool)
 {
     setObjectName(QStringLiteral("curtraffic"));
     setWindowTitle(QStringLiteral("Traffic Held"));
@@ -36,6 +38,8 @@ TrafficHeldWindow::TrafficHeldWindow(QWidget *parent) : QWidget(parent, Qt::Wind
         m_model = new store::RecordSourceModel(*m_db, this);
         m_model->setRecordSource(store::names::netTrafficView);
         m_grid->setSource(m_model);
+        // A locked net's list is read only: the Passed box and the rest stay as they are.
+        m_grid->setAllowUpdates(!store::readLocked(session().netpath));
     } else {
         m_grid->setCaption(error);
     }

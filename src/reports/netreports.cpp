@@ -68,17 +68,16 @@ std::pair<QString, QString> splitLabel(const QString &line)
     return { line.left(colon + 1), line.mid(colon + 1) };
 }
 
-// HTML in Windows-1252, as the page always was; anything outside it goes as a
-// character reference, so no name is lost.
+// The page is plain ASCII: every character above 127 goes as a numeric character
+// reference, so it reads the same whatever character set a browser assumes.
 QByteArray htmlBytes(const QString &html)
 {
     QByteArray out;
     out.reserve(html.size());
     for (qsizetype i = 0; i < html.size(); ++i) {
         const QChar c = html[i];
-        const QByteArray b = store::toWindows1252(QString(c));
-        if (b != "?" || c == u'?') {
-            out += b;
+        if (c.unicode() < 128) {
+            out += char(c.unicode());
             continue;
         }
         char32_t code = c.unicode();
@@ -107,12 +106,10 @@ QString storedFlagText(const QVariant &value)
     return value.toInt() != 0 ? QStringLiteral("True") : QStringLiteral("False");
 }
 
-// A quoted field of the export file. A double quote inside would end the field
-// early for every reader of the file, shifting all fields after it, so it is
-// written as an apostrophe.
-QString quoted(QString text)
+// A quoted field of the export file. Nothing inside is escaped: the readers of
+// these files take the texts exactly as stored, quotes and commas included.
+QString quoted(const QString &text)
 {
-    text.replace(u'"', u'\'');
     return u'"' + text + u'"';
 }
 
@@ -335,7 +332,7 @@ QByteArray exportFile(const NetReportData &net)
     return store::toWindows1252(out);
 }
 
-std::optional<QDate> lineDate(const QString &line, const QLocale &locale)
+std::optional<QDate> lineDate(const QString &line, const QLocale &locale, const QDate &today)
 {
     const auto [label, rest] = splitLabel(line);
     if (label.isEmpty())
@@ -345,11 +342,25 @@ std::optional<QDate> lineDate(const QString &line, const QLocale &locale)
     if (text.isEmpty())
         return std::nullopt;
     QDate date = locale.toDate(text, locale.dateFormat(QLocale::ShortFormat));
-    // Lines written under another date format: the common numeric forms.
-    for (const char *format : { "yyyy-MM-dd", "M/d/yyyy", "M/d/yy", "d.M.yyyy", "d.M.yy" }) {
+    // Lines written under another date format: the numeric form written when the
+    // short date does not fit, the common numeric forms and the C locale's form.
+    for (const char *format : { "yyyy-MM-dd", "M/d/yyyy", "M/d/yy", "d/M/yyyy", "d/M/yy",
+             "d.M.yyyy", "d.M.yy", "d MMM yyyy" }) {
         if (date.isValid())
             break;
-        date = QDate::fromString(text, QLatin1String(format));
+        date = QLocale::c().toDate(text, QLatin1String(format));
+    }
+    if (!date.isValid()) {
+        // Earlier versions cut the C locale's "17 Dec 2026" to "17 Dec 202": the
+        // decade is known, the year is taken as the one of it nearest to today.
+        static const QRegularExpression cut(QStringLiteral("^(\\d{1,2} \\S{3}) (\\d{3})$"));
+        const QRegularExpressionMatch m = cut.match(text);
+        if (m.hasMatch()) {
+            const int decade = m.captured(2).toInt() * 10;
+            const int year = std::clamp(today.year(), decade, decade + 9);
+            date = QLocale::c().toDate(
+                m.captured(1) + u' ' + QString::number(year), QStringLiteral("d MMM yyyy"));
+        }
     }
     if (!date.isValid())
         return std::nullopt;
@@ -393,7 +404,7 @@ QByteArray netReportMessage(const NetReportData &net, qint16 number,
     const QString place = trimmed(prefs.location).toUpper();
     // A net never started (or started under an unreadable date) is reported
     // under the filing date.
-    const QDate netDate = lineDate(net.startLine, locale).value_or(filed);
+    const QDate netDate = lineDate(net.startLine, locale, filed).value_or(filed);
     const int traffic = trafficPassedWhole(net.heldTraffic);
 
     QString out;

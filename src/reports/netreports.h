@@ -43,7 +43,9 @@ QByteArray exportFile(const NetReportData &net);
 
 // A start or end line of start.net as a local date and time, read with the
 // locale that wrote it; nothing when it cannot be read.
-std::optional<QDate> lineDate(const QString &line, const QLocale &locale);
+// today settles the year of a line whose year was cut to its decade.
+std::optional<QDate> lineDate(
+    const QString &line, const QLocale &locale, const QDate &today = QDate::currentDate());
 std::optional<QDateTime> lineDateTime(const QString &line, const QLocale &locale);
 // Whole minutes from the first start line to the last end line; 0 when the
 // net was never ended or a line cannot be read.

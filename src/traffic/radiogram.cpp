@@ -69,7 +69,10 @@ bool Radiogram::setText(const QString &field, const QString &value)
     const Member m = memberFor(field);
     if (!m)
         return false;
-    this->*m = value;
+    // Fields that hold a callsign: blanks around one are no part of it.
+    const bool callsign = m == &Radiogram::sendingstation || m == &Radiogram::originsation
+        || m == &Radiogram::sentto;
+    this->*m = callsign ? value.trimmed() : value;
     return true;
 }
 

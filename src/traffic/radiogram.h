@@ -36,7 +36,8 @@ struct Radiogram
     // The text fields by their database names, in table order.
     static const QStringList &textFields();
     QString text(const QString &field) const; // empty for an unknown name
-    bool setText(const QString &field, const QString &value); // false for an unknown name
+    // False for an unknown name. Blanks around a callsign field are removed.
+    bool setText(const QString &field, const QString &value);
 
     bool operator==(const Radiogram &) const = default;
 };

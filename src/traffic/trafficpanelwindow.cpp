@@ -1,6 +1,8 @@
 #include "traffic/trafficpanelwindow.h"
 
 #include "app/external.h"
+#include "app/placementwidget.h"
+#include "app/screenplacement.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
 #include "traffic/trafficlists.h"
@@ -37,7 +39,9 @@ void toggleWindow(const QString &name, bool unloadWhenVisible)
     }
 }
 
-TrafficPanelWindow::TrafficPanelWindow(QWidget *parent) : QWidget(parent, Qt::Window)
+// A small tool window: the window manager keeps it above the program's other
+// windows, so the count stays in sight.
+TrafficPanelWindow::TrafficPanelWindow(QWidget *parent) : QWidget(parent, Qt::Tool)
 {
     setObjectName(QStringLiteral("trafficlist"));
     setWindowTitle(QStringLiteral("Traffic"));
@@ -89,6 +93,9 @@ TrafficPanelWindow::TrafficPanelWindow(QWidget *parent) : QWidget(parent, Qt::Wi
         if (windows().isAvailable(QStringLiteral("callmaster")))
             showWindow(QStringLiteral("callmaster"));
     });
+    // The reports program from any window, as the launcher's menu offers it.
+    addHotKey(Qt::SHIFT | Qt::Key_F5,
+        [] { startHelperProgram(reportsProgram(), QStringLiteral("Zephyr Reports")); });
     addHotKey(Qt::SHIFT | Qt::Key_F2, [] { toggleWindow(QStringLiteral("nws"), false); });
     qApp->installEventFilter(this);
 
@@ -134,9 +141,15 @@ void TrafficPanelWindow::toggleVoxRecorder()
         return;
     m_voxPid = 0;
     qint64 pid = 0;
+    const QString what = QStringLiteral("VoxLog VOX recorder");
     const QString program = voxRecorderProgram();
-    if (!program.isEmpty() && QProcess::startDetached(program, {}, {}, &pid))
+    if (program.isEmpty())
+        startHelperProgram(program, what); // says where it was looked for
+    else if (QProcess::startDetached(program, {}, {}, &pid))
         m_voxPid = pid;
+    else
+        reportExternalFailure(
+            QStringLiteral("%1 could not be started: %2 did not run.").arg(what, program));
 }
 
 void TrafficPanelWindow::changeEvent(QEvent *event)
@@ -158,9 +171,14 @@ void TrafficPanelWindow::showEvent(QShowEvent *event)
 
 void TrafficPanelWindow::place()
 {
-    // Left 11920, top 3400 twips at 15 twips a pixel, on a screen wide enough.
+    // Left 11920, top 3400 twips at 15 twips a pixel on a screen wide enough,
+    // but never over the net window's entry rows or the launcher, and on the screen.
+    QRect wanted = frameRect(this);
     if (session().screenwidth >= 1024)
-        move(795, 227);
+        wanted.moveTopLeft(QPoint(795, 227));
+    const QRect placed = placeClear(wanted, availableArea(this), keepClearAreas(this));
+    if (placed.topLeft() != frameRect(this).topLeft())
+        move(placed.topLeft());
 }
 
 void TrafficPanelWindow::recount()

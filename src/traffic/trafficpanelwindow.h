@@ -29,6 +29,9 @@ public Q_SLOTS:
     void recount();
     // Shows trafficcount as it stands.
     void showCount();
+    // Puts the panel in its place, clear of the windows it must not cover
+    // (the net window calls it by name, "place", when it shows).
+    void place();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -38,7 +41,6 @@ protected:
 private:
     void addHotKey(QKeyCombination key, std::function<void()> action);
     void toggleVoxRecorder();
-    void place();
 
     QPushButton *m_add;
     QPushButton *m_list;

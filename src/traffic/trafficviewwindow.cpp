@@ -1,7 +1,7 @@
 #include "traffic/trafficviewwindow.h"
 
-#include "app/external.h"
 #include "app/clock.h"
+#include "app/external.h"
 #include "app/session.h"
 #include "app/uppercasewidget.h"
 #include "app/windowregistry.h"
@@ -259,7 +259,7 @@ void TrafficViewWindow::buildBoxes(QWidget *central)
         m_update = button("UpdateMessage", "&Update Message", &TrafficViewWindow::updateMessage);
         m_update->setEnabled(false);
         button("Cancel", "&Cancel", &TrafficViewWindow::cancel);
-        setRadiogramBoxesEnabled(false);
+        setRadiogramBoxesEditable(false);
         m_boxes[QStringLiteral("recdate")]->setReadOnly(true);
         m_boxes[QStringLiteral("rectime")]->setReadOnly(true);
     }
@@ -309,17 +309,16 @@ void TrafficViewWindow::buildMenus()
     help->setObjectName(QStringLiteral("mnuHelpMenu"));
     QAction *guide = help->addAction(QStringLiteral("&Help"));
     guide->setObjectName(QStringLiteral("mnuHelp"));
-    connect(guide, &QAction::triggered, this, [this] {
-        if (!openUserGuide())
-            statusBar()->showMessage(QStringLiteral("The user guide could not be opened."), 8000);
-    });
+    connect(guide, &QAction::triggered, this, [] { openUserGuide(); });
 }
 
-void TrafficViewWindow::setRadiogramBoxesEnabled(bool enabled)
+void TrafficViewWindow::setRadiogramBoxesEditable(bool editable)
 {
+    // Read only, not disabled: the operator reads the message on the air, so it
+    // keeps the normal text colour.
     for (const QString &field : radiogramFields())
-        m_boxes[field]->setEnabled(enabled);
-    m_text->setEnabled(enabled);
+        m_boxes[field]->setReadOnly(!editable);
+    m_text->setReadOnly(!editable);
 }
 
 void TrafficViewWindow::showEvent(QShowEvent *event)
@@ -459,7 +458,7 @@ void TrafficViewWindow::manualSend()
 
 void TrafficViewWindow::editMessage()
 {
-    setRadiogramBoxesEnabled(true);
+    setRadiogramBoxesEditable(true);
     m_boxes[QStringLiteral("sendingstation")]->setFocus();
     m_edit->setEnabled(false);
     m_update->setEnabled(true);

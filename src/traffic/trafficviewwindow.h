@@ -67,7 +67,7 @@ private:
     // Positions the window on selectedmessageid.
     void loadSelected();
     void display(const Radiogram &r);
-    void setRadiogramBoxesEnabled(bool enabled);
+    void setRadiogramBoxesEditable(bool editable);
     void passedToChanged(const QString &text);
     void pickPassedTo(const QString &callsign);
     void placeChanged(const QString &text);

@@ -1,6 +1,8 @@
 #include "app/commandline.h"
 #include "app/home.h"
+#include "app/netlock.h"
 #include "app/newnet.h"
+#include "app/screenplacement.h"
 #include "app/startup.h"
 #include "store/programfiles.h"
 #include "temphome.h"
@@ -9,6 +11,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
+#include <QProcess>
+#include <QSysInfo>
 #include <QTest>
 
 using namespace rollcall;
@@ -129,6 +134,113 @@ private Q_SLOTS:
     }
 };
 
+// One net, one running copy.
+class NetLockTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void secondCopyRefusedStaleLockTakenOver()
+    {
+        test::TempHome home;
+        const QString net = createNetFolder(home.nets(), u"Evening Net"_s, home.dbfiles()).netpath;
+        QVERIFY(!netLockPath(net).startsWith(net)); // never inside the net folder
+
+        // Another running copy holds the net (a live process's lock file).
+        QLockFile other(netLockPath(net));
+        QVERIFY(other.tryLock(0));
+        QString message;
+        QVERIFY(!claimNet(net, &message));
+        QVERIFY(message.contains(u"\"Evening Net\""_s));
+        QVERIFY(message.contains(QString::number(QCoreApplication::applicationPid())));
+        // The same folder written another way is the same net.
+        QVERIFY(!claimNet(home.nets() + u"/x/../Evening Net"_s));
+        QVERIFY(claimedNet().isEmpty());
+        other.unlock();
+
+        QVERIFY(claimNet(net, &message));
+        QVERIFY(claimNet(net)); // the net this copy already holds
+        QCOMPARE(claimedNet(), net);
+        QLockFile second(netLockPath(net));
+        QVERIFY(!second.tryLock(0));
+        releaseNet();
+        QVERIFY(!QFile::exists(netLockPath(net)));
+
+        // A crashed copy left its lock behind: its process is gone, the lock is taken over.
+        QProcess gone;
+        gone.start(u"true"_s);
+        QVERIFY(gone.waitForStarted());
+        const qint64 pid = gone.processId();
+        QVERIFY(gone.waitForFinished());
+        QVERIFY(test::writeFileBytes(netLockPath(net),
+            QByteArray::number(pid) + "\nrollcall\n" + QSysInfo::machineHostName().toUtf8()
+                + '\n'));
+        QVERIFY2(claimNet(net, &message), qPrintable(message));
+        releaseNet();
+    }
+};
+
+// Windows on the screen: fitted inside, small ones clear of the entry rows.
+class PlacementTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void fitInside_data()
+    {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QRect>("fitted");
+        const QRect xga(0, 0, 1024, 768);
+        QTest::newRow("inside stays") << QRect(10, 20, 300, 200) << xga << QRect(10, 20, 300, 200);
+        QTest::newRow("net window on 1024x768")
+            << QRect(0, 0, 1062, 750) << xga << QRect(0, 0, 1024, 750);
+        QTest::newRow("runs off the bottom at 1366x900")
+            << QRect(150, 195, 1062, 750) << QRect(0, 0, 1366, 900) << QRect(150, 150, 1062, 750);
+        QTest::newRow("fixed place of a wide screen")
+            << QRect(795, 227, 300, 130) << QRect(0, 0, 800, 600) << QRect(500, 227, 300, 130);
+        QTest::newRow("left of a second screen")
+            << QRect(1900, -40, 400, 300) << QRect(1920, 0, 1280, 1024) << QRect(1920, 0, 400, 300);
+        QTest::newRow("panel at the top")
+            << QRect(0, 0, 200, 100) << QRect(0, 28, 1366, 740) << QRect(0, 28, 200, 100);
+    }
+    void fitInside()
+    {
+        QFETCH(QRect, frame);
+        QFETCH(QRect, area);
+        QTEST(rollcall::fitInside(frame, area), "fitted");
+    }
+
+    void placeClear_data()
+    {
+        QTest::addColumn<QRect>("wanted");
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QList<QRect>>("keepClear");
+        QTest::addColumn<QRect>("placed");
+        const QRect xga(0, 0, 1024, 768);
+        const QRect hd(0, 0, 1920, 1080);
+        const QRect entry(0, 0, 1024, 300); // the net window's top part at 1024x768
+        const QRect wideEntry(0, 0, 1062, 300);
+        QTest::newRow("clear already")
+            << QRect(795, 227, 150, 100) << xga << QList<QRect> {} << QRect(795, 227, 150, 100);
+        QTest::newRow("over the entry rows: below them, at the right") << QRect(
+            795, 227, 150, 100) << xga << QList<QRect> { entry } << QRect(874, 300, 150, 100);
+        QTest::newRow("beside the net window on a wide screen") << QRect(795, 227, 150,
+            100) << hd << QList<QRect> { wideEntry } << QRect(1062, 0, 150, 100);
+        QTest::newRow("held traffic below the rows, at the left")
+            << QRect(0, 0, 582, 250) << xga << QList<QRect> { entry, QRect(874, 300, 150, 100) }
+            << QRect(0, 300, 582, 250);
+        QTest::newRow("no room anywhere: bottom right corner")
+            << QRect(0, 0, 300, 300) << QRect(0, 0, 800, 600)
+            << QList<QRect> { QRect(0, 0, 800, 400) } << QRect(500, 300, 300, 300);
+    }
+    void placeClear()
+    {
+        QFETCH(QRect, wanted);
+        QFETCH(QRect, area);
+        QFETCH(QList<QRect>, keepClear);
+        QTEST(rollcall::placeClear(wanted, area, keepClear), "placed");
+    }
+};
+
 class CommandLineTest : public QObject
 {
     Q_OBJECT
@@ -153,6 +265,8 @@ private Q_SLOTS:
 };
 
 RC_TEST_CLASS(HomeAndNewNetTest)
+RC_TEST_CLASS(NetLockTest)
+RC_TEST_CLASS(PlacementTest)
 RC_TEST_CLASS(CommandLineTest)
 
 #include "test_rules.moc"

@@ -1,9 +1,11 @@
 #include "app/desktop.h"
 #include "app/introwindow.h"
 #include "app/launcherwindow.h"
+#include "app/netlock.h"
 #include "app/newnet.h"
 #include "app/newnetwindow.h"
 #include "app/prefsdialog.h"
+#include "app/qtprompts.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
 #include "store/programfiles.h"
@@ -16,7 +18,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QTest>
 #include <tuple>
 
@@ -94,6 +98,29 @@ private Q_SLOTS:
         f.prompts.answer(f.home.nets() + u"/GSPN/nettrfc.mdb"_s);
         launcher->openNet();
         QCOMPARE(session().netpath, f.home.nets() + u"/GSPN/"_s);
+
+        // A net another running copy has open is refused, by name.
+        QVERIFY(createNetFolder(f.home.nets(), u"ARES"_s, f.home.dbfiles()).ok);
+        QLockFile other(netLockPath(f.home.nets() + u"/ARES/"_s));
+        QVERIFY(other.tryLock(0));
+        f.prompts.answer(f.home.nets() + u"/ARES/net.mdb"_s);
+        launcher->openNet();
+        QCOMPARE(session().netpath, f.home.nets() + u"/GSPN/"_s);
+        QVERIFY(f.prompts.messages().constLast().contains(u"\"ARES\""_s));
+        QVERIFY(f.prompts.messages().constLast().contains(u"another copy"_s));
+        QVERIFY(launcher->isVisible());
+    }
+
+    // A short text must not make the box so narrow that its title is cut.
+    void messageBoxShowsWholeTitle()
+    {
+        QMessageBox box(QMessageBox::Information, u".CSV Import to Master Callsign Database"_s,
+            u"Importing Callsign Records Complete!"_s, QMessageBox::Ok);
+        QtPrompts::fitTitle(box);
+        box.show();
+        QFont bold = box.font();
+        bold.setBold(true);
+        QVERIFY(box.width() > QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + 100);
     }
 
     void quitUnloadsNewestFirst()

@@ -151,6 +151,14 @@ private Q_SLOTS:
         QCOMPARE(again.present, 2);
         QCOMPARE(t.db->count(), 4);
         QCOMPARE(t.find("Q1AW").fname, QStringLiteral("JOHN"));
+
+        // Blanks around a callsign are no part of it: a known station stays one
+        // record, a new one is stored without them.
+        const ImportCounts blanks = t.import("Q1AW ,JACK,,,\r\n  q3cd ,ANN,,,\r\n");
+        QCOMPARE(blanks.present, 1);
+        QCOMPARE(blanks.added, 1);
+        QCOMPARE(t.db->count(), 5);
+        QCOMPARE(t.find("Q3CD").callsign, QStringLiteral("Q3CD"));
     }
 
     void fourItemLineShiftsLaterRecords()

@@ -192,6 +192,37 @@ private Q_SLOTS:
         QCOMPARE(n.store->checkInCount(), 2);
     }
 
+    // Blanks typed around a callsign are no part of it: the known station is found
+    // and logged under its callsign, and no second master record appears.
+    void blanksAroundCallsignsAreDropped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("trailing") << QStringLiteral("w1aw ");
+        QTest::newRow("leading") << QStringLiteral(" w1aw");
+        QTest::newRow("both, tab") << QStringLiteral("\tW1AW  ");
+    }
+    void blanksAroundCallsignsAreDropped()
+    {
+        QFETCH(QString, typed);
+        Net n;
+        QVERIFY(n.master->appendRecord({ QStringLiteral("W1AW"), QStringLiteral("Hiram"),
+            QStringLiteral("Newington"), QStringLiteral("CT"), QString() }));
+        const qint64 before = n.master->count();
+        CheckInEntry e;
+        e.callsign = typed;
+        const AddRecordResult r = n.add(e, "18:00:00");
+        QVERIFY(r.stored && !r.masterAppended);
+        QCOMPARE(n.master->count(), before);
+        QCOMPARE(n.rows(n.store->netDatabase(), "SELECT callsign, name, location FROM net"),
+            (QList<QStringList> { { "W1AW", "Hiram", "Newington" } }));
+        // A new station typed with blanks is stored without them.
+        e.callsign
+            = typed.replace(QStringLiteral("w1aw"), QStringLiteral("kf1x"), Qt::CaseInsensitive);
+        QVERIFY(n.add(e, "18:01:00").masterAppended);
+        QVERIFY(n.master->lookupExact(QStringLiteral("KF1X")));
+        QCOMPARE(n.master->current()->callsign, QStringLiteral("KF1X"));
+    }
+
     void knownStationTakesMasterDetailsUnlessNameEdited()
     {
         Net n;

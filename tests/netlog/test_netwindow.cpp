@@ -17,6 +17,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -26,11 +28,13 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimeZone>
 
 using namespace rollcall;
+using namespace Qt::StringLiterals;
 
 namespace {
 QString makeNet(const test::WindowFixture &f, const QString &name = QStringLiteral("Evening Net"))
@@ -71,7 +75,8 @@ NetWindow *openNetWindow(bool active = false)
     if (active) {
         QApplication::setActiveWindow(net);
         if (!QTest::qWaitForWindowActive(net))
-            qWarning("the net window did not become active"); // key tests below will say what failed
+            qWarning(
+                "the net window did not become active"); // key tests below will say what failed
     }
     return net;
 }
@@ -123,6 +128,85 @@ private Q_SLOTS:
         QVERIFY(button(w, "cmdStartNet")->isEnabled());
         QCOMPARE(button(w, "cmdLockNet")->text(), QStringLiteral("&Lock Net"));
         QVERIFY(!unlock->isEnabled() && w->grid()->allowUpdates());
+    }
+
+    // While locked, nothing writes the net's files: NCS, options, comments and the
+    // held-traffic list all refuse with a message.
+    void lockedNetRefusesEveryWrite()
+    {
+        test::WindowFixture f;
+        const QString net = makeNet(f);
+        store::writeFirstNcs(net, QStringLiteral("QX1ABC"), QStringLiteral("17:00:00"));
+        store::writeFrequency(net, QStringLiteral("3.940"));
+        store::writeLocked(net, true);
+        const auto bytes = [&] {
+            QStringList all;
+            for (const QFileInfo &fi : QDir(net).entryInfoList(QDir::Files, QDir::Name))
+                if (!fi.fileName().endsWith(QLatin1String(".mdb")))
+                    all << fi.fileName() + u'=' + QString::number(fi.size())
+                            + fi.lastModified().toString(Qt::ISODateWithMs);
+            return all;
+        };
+        NetWindow *w = openNetWindow(); // opening creates the missing files, empty
+        const QStringList before = bytes();
+        f.prompts.answer(QStringLiteral("QX9NEW"));
+        child<QAction>(w, "mnuNetControl")->trigger();
+        child<QAction>(w, "mnuChangeOptions")->trigger();
+        QVERIFY(!windows().isFormLoaded(QStringLiteral("changeoptions")));
+        auto *c = windows().window<CommentWindow>(QStringLiteral("commententer"));
+        c->openFor(QStringLiteral("QX1CMT"));
+        QVERIFY(child<QPlainTextEdit>(c, "Text1")->isReadOnly());
+        c->save();
+        QCOMPARE(f.prompts.messages().size(), 3);
+        for (const QString &m : f.prompts.messages())
+            QVERIFY(m.contains(QLatin1String("locked")));
+        QCOMPARE(f.prompts.pending(), 1); // the NCS was never asked for
+        QCOMPARE(child<QLabel>(w, "lblNcs")->text(), QStringLiteral("QX1ABC"));
+        auto *held = windows().window<TrafficHeldWindow>(QStringLiteral("curtraffic"));
+        QVERIFY(!held->grid()->allowUpdates());
+        QCOMPARE(bytes(), before);
+    }
+
+    // The net window fits a 1024x768 screen; the traffic panel and Traffic Held are
+    // small tool windows on the screen, clear of its entry rows and buttons.
+    void windowsOnScreenAndClearOfTheEntryRows()
+    {
+        test::WindowFixture f;
+        makeNet(f);
+        NetWindow *w = openNetWindow();
+        QVERIFY(w->minimumSizeHint().width() <= 1024 - 2);
+        QVERIFY(w->minimumSizeHint().height() <= 768 - 30);
+        QWidget *panel = windows().loaded(QStringLiteral("trafficlist"));
+        QWidget *held = windows().loaded(QStringLiteral("curtraffic"));
+        QVERIFY(panel && held && panel->isVisible() && held->isVisible());
+        QCOMPARE(panel->windowType(), Qt::Tool);
+        QCOMPARE(held->windowType(), Qt::Tool);
+        QTRY_VERIFY(!held->frameGeometry().intersects(w->entryArea()));
+        const QRect area = w->screen()->availableGeometry();
+        for (QWidget *small : { panel, held }) {
+            QVERIFY2(area.contains(small->frameGeometry()), small->objectName().toLatin1());
+            QVERIFY2(
+                !small->frameGeometry().intersects(w->entryArea()), small->objectName().toLatin1());
+        }
+        QVERIFY(!panel->frameGeometry().intersects(held->frameGeometry()));
+        QVERIFY(w->entryArea().bottom()
+            >= w->findChild<QPushButton *>("cmdCloseNet")->mapToGlobal(QPoint(0, 0)).y());
+    }
+
+    // Locking a running net ends it first: the reports find its end line.
+    void lockingARunningNetEndsIt()
+    {
+        test::WindowFixture f;
+        const QString net = makeNet(f);
+        NetWindow *w = openNetWindow();
+        w->StartNet();
+        button(w, "cmdLockNet")->click();
+        const QList<QString> lines = store::readStartNetLines(net);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].startsWith(QLatin1String("Start: ")));
+        QVERIFY(lines[1].startsWith(QLatin1String("End: ")));
+        QVERIFY(store::readLocked(net));
+        QVERIFY(!button(w, "cmdAddRecord")->isEnabled());
     }
 
     void ncsFallsBackToPreferencesAndClockFollowsTheNet_data()
@@ -310,6 +394,55 @@ private Q_SLOTS:
         button(w, "cmdUpdateCall")->click();
         QVERIFY(w->master()->lookupExact(QStringLiteral("QX5ZZ")));
         QCOMPARE(w->master()->current()->location, QStringLiteral("Lincoln"));
+    }
+
+    // Esc closes an open suggestion list and nothing else; a click on a suggestion
+    // brings its callsign with its details, so Enter stores the station clicked.
+    void suggestionListEscAndClick()
+    {
+        test::WindowFixture f;
+        makeNet(f);
+        addStations(
+            { { "W6ABC", "Al", "Fresno", "CA", "" }, { "W6CAR", "Carol", "Oakland", "CA", "" } });
+        NetWindow *w = openNetWindow(true);
+        QLineEdit *call = edit(w, "callsigna");
+        QTest::keyClicks(call, QStringLiteral("w6"));
+        auto *list = child<QListView>(w, "lstCallsigns");
+        QVERIFY(list->isVisible());
+        QTest::keyClick(call, Qt::Key_Escape);
+        QVERIFY(!list->isVisible());
+        QVERIFY(windows().isFormLoaded(QStringLiteral("rollcall")) && w->isVisible());
+
+        call->clear();
+        QTest::keyClicks(call, QStringLiteral("W6"));
+        QVERIFY(list->isVisible());
+        const QModelIndex carol = list->model()->index(1, 0);
+        QCOMPARE(carol.data().toString(), QStringLiteral("W6CAR"));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(carol).center());
+        QCOMPARE(call->text(), QStringLiteral("W6CAR"));
+        QCOMPARE(edit(w, "fnamea")->text(), QStringLiteral("Carol"));
+        QCOMPARE(edit(w, "locationa")->text(), QStringLiteral("Oakland"));
+        w->StartNet();
+        w->AddRecord();
+        QSqlQuery q(w->netLog()->netDatabase().connection());
+        QVERIFY(q.exec(QStringLiteral("SELECT callsign, name FROM net")) && q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("W6CAR"));
+        QCOMPARE(q.value(1).toString(), QStringLiteral("Carol"));
+    }
+
+    // A helper program that is missing is reported in full from the net window too.
+    void missingProgramsAreReportedWhole()
+    {
+        test::WindowFixture f;
+        makeNet(f);
+        NetWindow *w = openNetWindow(true);
+        QTest::keyClick(w, Qt::Key_F10);
+        QTest::keyClick(w, Qt::Key_F5, Qt::ShiftModifier);
+        QTRY_COMPARE(f.prompts.messages().size(), 2);
+        const QString where = QStringLiteral(" could not be started: the program was not found in ")
+            + QDir::toNativeSeparators(session().home) + QStringLiteral(" or on the PATH.");
+        QCOMPARE(f.prompts.messages(),
+            (QStringList { u"VoxLog VOX recorder"_s + where, u"Zephyr Reports"_s + where }));
     }
 
     void keyboardEntry()

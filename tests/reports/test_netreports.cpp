@@ -1,3 +1,4 @@
+#include "netlog/netops.h"
 #include "reports/netreports.h"
 #include "reportsfixture.h"
 #include "store/recordfile.h"
@@ -5,6 +6,7 @@
 #include "testmain.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace rollcall;
@@ -167,10 +169,10 @@ private Q_SLOTS:
             > page.indexOf("</table>\r\n<br><center><table"));
         QVERIFY(page.endsWith("</table>\r\n"));
         QVERIFY(page.contains("<td>Routine</td><td>Boston</td><td></td><td>X</td>"));
-        // Station texts escaped; Windows-1252 where it can, character references for the rest.
+        // Station texts escaped; the page is ASCII, everything above 127 a character reference.
         QVERIFY(page.contains("<td>Q1AW&lt;</td><td>&lt;b&gt;&amp;&quot;x&#39;</td>"));
-        QVERIFY(page.contains("<td>Zo\xEB &#321;\xF3"
-                              "d&#378;</td>"));
+        QVERIFY(page.contains("<td>Zo&#235; &#321;&#243;d&#378;</td>"));
+        QVERIFY(std::all_of(page.cbegin(), page.cend(), [](char c) { return uchar(c) < 128; }));
         QVERIFY(page.contains("<td>&lt;script&gt;</td>"));
         QVERIFY(page.contains("<td>&lt;i&gt;Boston&lt;/i&gt;</td>"));
         QVERIFY(!page.contains("<b>&") && !page.contains("<script>") && !page.contains("<i>"));
@@ -194,7 +196,7 @@ private Q_SLOTS:
         QCOMPARE(exportFile(net),
             QByteArray("\"GSPN\",\"Q1AW\",\"Start: 12/5/26     6:05:09 PM\","
                        "\"Start: 12/5/26     6:05:09 PM\",\"0\",\" 2\",\" 1\",\"14.2850 MHz USB\","
-                       "\"Good 'net', all\",\"\"\r\n"
+                       "\"Good \"net\", all\",\"\"\r\n"
                        "\"Q2BB \",\"Bo \",\"Here\",\"\",\" 0\",\" 1\",\" 0\",\"18:06:00\",\" 1\","
                        "\" 0\",\" 0\",\" 0\",\" 0\",\" 0\",\"\",\"Hi\r\nagain\",\"True\",\"\"\r\n"
                        "\"Q3CC\",\"Cy\",\"\",\"\",\" 0\",\" 0\",\" 0\",\"18:07:00\",\" 0\",\" 0\","
@@ -234,6 +236,69 @@ private Q_SLOTS:
         QFETCH(QStringList, lines);
         QFETCH(QString, locale);
         QTEST(reports::netMinutes(lines, QLocale(locale)), "minutes");
+    }
+
+    // Every day of a month in locales whose short date is numeric (en_US, en_GB,
+    // de_DE) or spelled out and eleven characters long (C): the start and end
+    // lines keep their 30 characters and read back as the day and the minutes.
+    void startLinesReadBackEveryDay_data()
+    {
+        QTest::addColumn<QString>("locale");
+        for (const char *name : { "C", "en_US", "en_GB", "de_DE" })
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void startLinesReadBackEveryDay()
+    {
+        QFETCH(QString, locale);
+        const QLocale l(locale);
+        store::PrefsRecord prefs;
+        prefs.callsign = u"Q1AW"_s;
+        for (int day = 1; day <= 31; ++day) {
+            QTemporaryDir net;
+            const QString netpath = net.path() + u'/';
+            const QDateTime start(QDate(2026, 12, day), QTime(23, 40, 9));
+            netlog::startNet(netpath, start, l);
+            netlog::endNet(netpath, start.addSecs(47 * 60), l);
+            const QList<QString> lines = store::readStartNetLines(netpath);
+            QCOMPARE(lines.size(), 2);
+            QCOMPARE(lines.at(0).size(), 30);
+            QCOMPARE(lines.at(1).trimmed().size() <= 30, true);
+            QCOMPARE(lineDate(lines.at(0), l), QDate(2026, 12, day));
+            QCOMPARE(reports::netMinutes(lines, l), 47);
+            NetReportData data;
+            data.startNetLines = lines;
+            data.startLine = lines.first();
+            const QByteArray report = netReportMessage(data, 1, prefs, QDate(2027, 1, 3), l);
+            const QByteArray expected = ' ' + QByteArray::number(day)
+                + QByteArray(" STATIONS 1 TRAFFIC 0 IN 47 MINUTES X");
+            QVERIFY2(report.contains(expected), report.constData());
+        }
+    }
+
+    // Forms written before: another locale's short date, the numeric form, and
+    // the C locale's date cut to ten places by earlier versions.
+    void lineDateReadsEveryWrittenForm_data()
+    {
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QDate>("expected");
+        const QDate d(2026, 12, 17);
+        QTest::newRow("iso in en_US") << u"2026-12-17"_s << "en_US" << d;
+        QTest::newRow("iso in C") << u"2026-12-17"_s << "C" << d;
+        QTest::newRow("en_GB read in en_US") << u"17/12/2026"_s << "en_US" << d;
+        QTest::newRow("de_DE read in C") << u"17.12.26"_s << "C" << d;
+        QTest::newRow("en_US read in de_DE") << u"12/17/26"_s << "de_DE" << d;
+        QTest::newRow("C read in en_US") << u"7 Dec 2026"_s << "en_US" << QDate(2026, 12, 7);
+        QTest::newRow("C cut to ten places") << u"17 Dec 202"_s << "C" << d;
+        QTest::newRow("cut, read in de_DE") << u"31 Dec 202"_s << "de_DE" << QDate(2026, 12, 31);
+    }
+    void lineDateReadsEveryWrittenForm()
+    {
+        QFETCH(QString, date);
+        QFETCH(QString, locale);
+        QFETCH(QDate, expected);
+        const QString line = store::formatStartLine(date, u"6:05:09 PM"_s);
+        QCOMPARE(lineDate(line, QLocale(locale), QDate(2026, 12, 20)), expected);
     }
 
     void netReportMessageLines()

@@ -1,6 +1,8 @@
 #include "testmain.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <vector>
@@ -33,6 +35,11 @@ int main(int argc, char **argv)
     QTemporaryDir sandbox;
     qputenv("XDG_CONFIG_HOME", (sandbox.path() + QStringLiteral("/config")).toLocal8Bit());
     qputenv("XDG_DATA_HOME", (sandbox.path() + QStringLiteral("/data")).toLocal8Bit());
+    // Net locks of the tests stay in the sandbox too (the runtime directory must be private).
+    const QString runtime = sandbox.path() + QStringLiteral("/runtime");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -60,6 +60,19 @@ private Q_SLOTS:
         QVERIFY(!store->update(r)); // the row is gone
     }
 
+    // The fields that hold a callsign take it without blanks around it; other
+    // fields keep their text as typed.
+    void callsignFieldsDropBlanks()
+    {
+        Radiogram r;
+        for (const char *field : { "sendingstation", "originsation", "sentto" }) {
+            QVERIFY(r.setText(QLatin1String(field), QStringLiteral(" W1AW ")));
+            QCOMPARE(r.text(QLatin1String(field)), QStringLiteral("W1AW"));
+        }
+        r.setText(QStringLiteral("signature"), QStringLiteral(" Pat "));
+        QCOMPARE(r.signature, QStringLiteral(" Pat "));
+    }
+
     // A delivered row appears in no undelivered view, every delivered one has it.
     void sentRowNeverUndelivered()
     {

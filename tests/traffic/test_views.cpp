@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimeZone>
@@ -183,15 +184,20 @@ private Q_SLOTS:
         QCOMPARE(view->messageid(), id);
         QCOMPARE(view->box(QStringLiteral("toname"))->text(), QStringLiteral("John Smith"));
         QCOMPARE(view->findChild<QLabel *>(QStringLiteral("check"))->text(), QStringLiteral("4"));
-        // The radiogram's own fields wait for Edit; the passing fields do not.
-        QVERIFY(!view->box(QStringLiteral("toname"))->isEnabled());
+        // The radiogram's own fields wait for Edit, read only but in the normal
+        // text colour (never disabled grey); the passing fields do not wait.
+        QLineEdit *toname = view->box(QStringLiteral("toname"));
+        auto *text = view->findChild<QPlainTextEdit *>();
+        QVERIFY(toname->isEnabled() && toname->isReadOnly());
+        QVERIFY(text->isEnabled() && text->isReadOnly());
         QVERIFY(view->box(QStringLiteral("sentto"))->isEnabled());
+        QVERIFY(!view->box(QStringLiteral("sentto"))->isReadOnly());
         test::WindowFixture::snapshot(view, QStringLiteral("trafficformview"));
         auto *edit = view->findChild<QPushButton *>(QStringLiteral("EditMessage"));
         auto *update = view->findChild<QPushButton *>(QStringLiteral("UpdateMessage"));
         QVERIFY(!update->isEnabled());
         edit->click();
-        QVERIFY(view->box(QStringLiteral("toname"))->isEnabled());
+        QVERIFY(!toname->isReadOnly() && !text->isReadOnly());
         QVERIFY(!edit->isEnabled() && update->isEnabled());
         // Passing through the precedence box keeps it; the list offers a change.
         focusIn(view->box(QStringLiteral("precedence")));
