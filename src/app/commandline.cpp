@@ -23,8 +23,9 @@ const Subcommand kSubcommands[] = {
     { "psk",
         "psk encode [--mode bpsk31|qpsk31|bpsk63|qpsk63] [--freq HZ] [--rate HZ] -o OUT.wav TEXT\n"
         "      Writes TEXT (- reads standard input) as a PSK31 signal.\n"
-        "  psk decode [--mode ...] [--freq HZ] [--afc HZ] [--squelch 0..99] IN.wav\n"
-        "      Prints the characters decoded from a WAV or FLAC recording.",
+        "  psk decode [--mode ...] [--freq HZ] [--afc HZ] [--squelch 0..99] [--events] IN.wav\n"
+        "      Prints the characters decoded from a WAV or FLAC recording; with --events,\n"
+        "      the check-ins, check-outs and traffic the PSK31 terminal would take.",
         &psk::runPskCommand },
     { "summary",
         "summary NETFOLDER [-o FILE]\n"
@@ -82,6 +83,12 @@ CommandLine parseCommandLine(const QStringList &args)
             value(cl.home);
         } else if (a == QLatin1String("--open") || a.startsWith(QLatin1String("--open="))) {
             value(cl.open);
+        } else if (a == QLatin1String("--psk-audio-in")
+            || a.startsWith(QLatin1String("--psk-audio-in="))) {
+            value(cl.pskAudioIn);
+        } else if (a == QLatin1String("--psk-audio-out")
+            || a.startsWith(QLatin1String("--psk-audio-out="))) {
+            value(cl.pskAudioOut);
         } else if (cl.subcommand.isEmpty() && isSubcommand(a)) {
             cl.subcommand = a;
             cl.subcommandArgs = args.mid(i + 1);
@@ -113,6 +120,9 @@ QString helpText()
         "  --home DIR         keep dbfiles/ and nets/ in DIR (default: the program's folder\n"
         "                     when it holds dbfiles/, else ~/.local/share/rollcall)\n"
         "  --open NETFOLDER   open that net at once\n"
+        "  --psk-audio-in FILE   play a WAV/FLAC recording as the PSK31 receive audio\n"
+        "                        (opens the PSK31 terminal)\n"
+        "  --psk-audio-out FILE  write the PSK31 transmit audio to a WAV/FLAC file\n"
         "  --version          print the version\n"
         "  --help             print this help\n"
         "\n"

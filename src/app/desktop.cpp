@@ -12,6 +12,7 @@
 #include "app/windowregistry.h"
 #include "callsigns/callsignswindows.h"
 #include "netlog/netlogwindows.h"
+#include "psk/pskterminal.h"
 #include "psk/pskwindows.h"
 #include "reports/reportswindows.h"
 #include "script/scripteditorwindow.h"
@@ -22,6 +23,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QTextStream>
+#include <QTimer>
 
 namespace rollcall {
 
@@ -83,6 +85,11 @@ int runDesktop(const CommandLine &cl)
         return 1;
     }
     registerWindows();
+    if (!cl.pskAudioIn.isEmpty() || !cl.pskAudioOut.isEmpty()) {
+        psk::setTerminalAudioFiles(cl.pskAudioIn, cl.pskAudioOut);
+        // The terminal opens with the files once the first window is up.
+        QTimer::singleShot(0, [] { showWindow(QStringLiteral("PSK_Desk")); });
+    }
 
     if (!cl.open.isEmpty()) {
         const QString netpath = netpathFromFolder(cl.open, &error);
