@@ -24,8 +24,9 @@ const Subcommand kSubcommands[] = {
     { "psk",
         "psk encode [--mode bpsk31|qpsk31|bpsk63|qpsk63] [--freq HZ] [--rate HZ] -o OUT.wav TEXT\n"
         "      Writes TEXT (- reads standard input) as a PSK31 signal.\n"
-        "  psk decode [--mode ...] [--freq HZ] [--afc HZ] [--squelch 0..99] IN.wav\n"
-        "      Prints the characters decoded from a WAV or FLAC recording.",
+        "  psk decode [--mode ...] [--freq HZ] [--afc HZ] [--squelch 0..99] [--events] IN.wav\n"
+        "      Prints the characters decoded from a WAV or FLAC recording; with --events,\n"
+        "      the check-ins, check-outs and traffic the PSK31 terminal would take.",
         &psk::runPskCommand },
     { "summary",
         "summary NETFOLDER [-o FILE]\n"
@@ -85,6 +86,12 @@ CommandLine parseCommandLine(const QStringList &args)
             value(cl.home);
         } else if (a == QLatin1String("--open") || a.startsWith(QLatin1String("--open="))) {
             value(cl.open);
+        } else if (a == QLatin1String("--psk-audio-in")
+            || a.startsWith(QLatin1String("--psk-audio-in="))) {
+            value(cl.pskAudioIn);
+        } else if (a == QLatin1String("--psk-audio-out")
+            || a.startsWith(QLatin1String("--psk-audio-out="))) {
+            value(cl.pskAudioOut);
         } else if (cl.subcommand.isEmpty() && isSubcommand(a)) {
             cl.subcommand = a;
             cl.subcommandArgs = args.mid(i + 1);
@@ -131,6 +138,9 @@ QString helpText()
         "                     the program's folder when it holds dbfiles/, else\n"
         "                     $XDG_DATA_HOME/rollcall (~/.local/share/rollcall)\n"
         "  --open NETFOLDER   open the net in NETFOLDER (a folder holding net.mdb)\n"
+        "  --psk-audio-in FILE   play a WAV/FLAC recording as the PSK31 receive audio\n"
+        "                        (opens the PSK31 terminal)\n"
+        "  --psk-audio-out FILE  write the PSK31 transmit audio to a WAV/FLAC file\n"
         "  -v, --version      print the version and the Qt and SQLite versions in use\n"
         "  -h, --help         print this help\n"
         "\n"

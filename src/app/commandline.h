@@ -11,6 +11,8 @@ struct CommandLine
     bool version = false;
     QString home; // --home DIR
     QString open; // --open NETFOLDER
+    QString pskAudioIn; // --psk-audio-in FILE: a recording as the PSK31 receive audio
+    QString pskAudioOut; // --psk-audio-out FILE: the PSK31 transmit audio to a file
     QString subcommand; // a headless job ("psk", ...), empty for the desktop program
     QStringList subcommandArgs;
     QString error; // not empty when the command line could not be understood

@@ -13,6 +13,7 @@
 #include "app/windowregistry.h"
 #include "callsigns/callsignswindows.h"
 #include "netlog/netlogwindows.h"
+#include "psk/pskterminal.h"
 #include "psk/pskwindows.h"
 #include "remote/remotewindows.h"
 #include "reports/reportswindows.h"
@@ -24,6 +25,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QTextStream>
+#include <QTimer>
 
 namespace rollcall {
 
@@ -86,6 +88,11 @@ int runDesktop(const CommandLine &cl)
         return 1;
     }
     registerWindows();
+    if (!cl.pskAudioIn.isEmpty() || !cl.pskAudioOut.isEmpty()) {
+        psk::setTerminalAudioFiles(cl.pskAudioIn, cl.pskAudioOut);
+        // The terminal opens with the files once the first window is up.
+        QTimer::singleShot(0, [] { showWindow(QStringLiteral("PSK_Desk")); });
+    }
 
     if (!cl.open.isEmpty()) {
         const QString netpath = netpathFromFolder(cl.open, &error);

@@ -3,6 +3,7 @@
 #include "modem/demodulator.h"
 #include "modem/dsp.h"
 #include "modem/modulator.h"
+#include "psk/nettags.h"
 #include "psk/pskmodem.h"
 
 #include <QFile>
@@ -21,7 +22,9 @@ const char *const kUsage
     = "usage: rollcall psk encode [--mode bpsk31|qpsk31|bpsk63|qpsk63] [--freq HZ] [--rate HZ]"
       " -o OUT.wav|OUT.flac TEXT|-\n"
       "       rollcall psk decode [--mode bpsk31|qpsk31|bpsk63|qpsk63] [--freq HZ] [--afc HZ]"
-      " [--squelch 0..99] IN.wav|IN.flac\n";
+      " [--squelch 0..99] [--events] IN.wav|IN.flac\n"
+      "       --events: after the text, one line per action of the terminal's receive side:\n"
+      "       checkin CALL, checkout CALL, traffic BODY\n";
 
 int usage(const QString &problem = {})
 {
@@ -57,6 +60,7 @@ struct Options
     int rate = 8000;
     int afc = 100;
     int squelch = 50;
+    bool events = false;
     QString output;
     QStringList rest;
 };
@@ -127,6 +131,8 @@ std::optional<Options> parse(const QStringList &args, QString &problem)
             if (!n)
                 return std::nullopt;
             option->store(o, *n);
+        } else if (a == QLatin1String("--events")) {
+            o.events = true;
         } else if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
             const auto v = value();
             if (!v)
@@ -222,7 +228,23 @@ int decode(const Options &o)
     demod.setAfcLimit(o.afc);
     demod.setSquelch(o.squelch, 0);
     QByteArray out;
-    demod.onChar = [&](std::uint8_t c) { out.append(char(c)); };
+    // The terminal's own receive side, on lists of its own.
+    NetLists lists;
+    ReceiveSide side(&lists);
+    QStringList actions;
+    QObject::connect(&side, &ReceiveSide::checkedIn,
+        [&](const QString &call) { actions << QStringLiteral("checkin ") + call; });
+    QObject::connect(&side, &ReceiveSide::checkedOut,
+        [&](const QString &call) { actions << QStringLiteral("checkout ") + call; });
+    QObject::connect(&side, &ReceiveSide::trafficListed,
+        [&](const QString &body) { actions << QStringLiteral("traffic ") + body; });
+    bool endsLine = true;
+    demod.onChar = [&](std::uint8_t c) {
+        out.append(char(c));
+        endsLine = c == '\n';
+        if (o.events)
+            side.feed(c);
+    };
 
     modem::Resampler resampler(info.samplerate, modem::kModemRate);
     const int channels = std::max(1, info.channels);
@@ -256,10 +278,19 @@ int decode(const Options &o)
     resampled.resize(resampled.size() + 2 * modem::kModemRate, 0.0f);
     demod.process(resampled.data(), resampled.size());
     stdoutFile.write(out);
+    if (o.events) {
+        if (!endsLine)
+            stdoutFile.write("
+");
+        for (const QString &action : actions)
+            stdoutFile.write(action.toUtf8() + '
+');
+    }
     stdoutFile.flush();
     if (nonFinite > 0) {
         QTextStream(stderr) << "rollcall psk: warning: " << nonFinite << " samples of "
-                            << o.rest.first() << " were not numbers and were decoded as silence\n";
+                            << o.rest.first() << " were not numbers and were decoded as silence
+";
     }
     return 0;
 }

@@ -21,6 +21,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTextBlock>
@@ -33,6 +34,17 @@ namespace {
 QWidget *loadedWindow(const char *name)
 {
     return windows().loaded(QLatin1String(name));
+}
+
+// A docked window that would leave the screen stays at its right edge.
+QPoint onScreen(QWidget *w, QPoint at)
+{
+    const QScreen *screen = w->screen();
+    if (!screen)
+        return at;
+    const QRect room = screen->availableGeometry();
+    at.setX(std::min(at.x(), room.right() - w->frameGeometry().width()));
+    return at;
 }
 } // namespace
 
@@ -184,7 +196,8 @@ void PskDeskWindow::buildWindow()
 
     setCentralWidget(central);
     statusBar();
-    resize(720, 480);
+    // Small enough that the docked Net Control window fits beside it on a 1024-wide screen.
+    resize(620, 470);
 
     layout_ = new QTimer(this);
     layout_->setObjectName(QStringLiteral("Timer1"));
@@ -243,12 +256,11 @@ void PskDeskWindow::showEvent(QShowEvent *event)
     const PskSettings &s = pskSettings();
     if (QWidget *net = loadedWindow("Netcheckin"); net && net->isVisible()) {
         if (s.dockNetWindow != 0)
-            net->move(x() + frameGeometry().width() + 1, y());
+            net->move(onScreen(net, QPoint(x() + frameGeometry().width() + 1, y())));
         else
             net->move(s.netWindowLeft, s.netWindowTop);
     }
-    if (s.pskLeft != 0 || s.pskTop != 0)
-        move(s.pskLeft, s.pskTop);
+    move(s.pskLeft, s.pskTop);
     placeMember();
     showWindow(QStringLiteral("netcommands"));
     activateWindow();
@@ -287,7 +299,7 @@ void PskDeskWindow::layoutTick()
     PskSettings &s = pskSettings();
     QWidget *net = loadedWindow("Netcheckin");
     if (net && net->isVisible() && s.dockNetWindow == 1 && !net->isMinimized()) {
-        net->move(x() + frameGeometry().width() + 2, y());
+        net->move(onScreen(net, QPoint(x() + frameGeometry().width() + 2, y())));
     } else if (net && (net->x() != s.netWindowLeft || net->y() != s.netWindowTop)) {
         s.netWindowLeft = qint16(net->x());
         s.netWindowTop = qint16(net->y());

@@ -27,7 +27,7 @@ QList<QRgb> heatColours()
 WaterfallWidget::WaterfallWidget(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("waterfall"));
-    setMinimumHeight(60);
+    setMinimumHeight(100);
     setCursor(Qt::CrossCursor);
     setToolTip(tr("Click a signal to receive and transmit on its frequency."));
     setAttribute(Qt::WA_OpaquePaintEvent);

@@ -30,7 +30,7 @@ public:
     int xOf(int hz) const;
     const QImage &image() const { return image_; }
 
-    QSize sizeHint() const override { return { 600, 90 }; }
+    QSize sizeHint() const override { return { 600, 130 }; }
 
 Q_SIGNALS:
     void frequencyClicked(int hz);

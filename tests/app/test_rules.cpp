@@ -257,6 +257,11 @@ private Q_SLOTS:
         QCOMPARE(cl.subcommand, u"psk"_s);
         QCOMPARE(cl.subcommandArgs, (QStringList { "decode", "--afc", "50", "in.wav" }));
 
+        cl = parseCommandLine({ "--psk-audio-in", "two.wav", "--psk-audio-out=sent.flac" });
+        QVERIFY(cl.error.isEmpty());
+        QCOMPARE(cl.pskAudioIn, u"two.wav"_s);
+        QCOMPARE(cl.pskAudioOut, u"sent.flac"_s);
+
         QVERIFY(parseCommandLine({ "--version" }).version);
         QVERIFY(parseCommandLine({ "--help" }).help);
         QVERIFY(parseCommandLine({ "--bogus" }).error.contains(u"--bogus"_s));

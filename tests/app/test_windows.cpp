@@ -53,7 +53,7 @@ private Q_SLOTS:
             { "mnuListTraffic", "&List Traffic", "F6", true },
             { "mnuOldTraffic", "&Old Traffic", "F7", true },
             { "menuscripteditor", "Script &Editor", "F9", true },
-            { "mnuPskTerminal", "PS&K Terminal", "Shift+F12", false },
+            { "mnuPskTerminal", "PS&K Terminal", "Shift+F12", true },
             { "mnuTncTerminal", "&TNC Terminal", "F12", false },
             { "mnuMasterCallsigns", "&Master Callsign Database", "Shift+F1", true },
             { "mnuZephyrReports", "Zephyr &Reports", "Shift+F5", true },

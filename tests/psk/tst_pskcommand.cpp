@@ -129,6 +129,24 @@ private Q_SLOTS:
         QCOMPARE(decoded, frame);
     }
 
+    void decodeEvents()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("net.wav"));
+        // Two copies of each tag, as member stations send them; a check-out of
+        // a station never checked in changes nothing.
+        const QByteArray sent("\x05yQ1AW\x17\x05yQ1AW\x17"
+                              "de Q1AW\r\n"
+                              "\x05rQ1AW_NH\x17\x05rQ1AW_NH\x17"
+                              "\x05oQ2XX\x17\x05oQ1AW\x17\x05oQ1AW\x17"
+                              "de Q1AW");
+        QCOMPARE(
+            runCaptured(QStringLiteral("encode --mode qpsk63 -o @ -"), path, nullptr, sent), 0);
+        QByteArray out;
+        QCOMPARE(runCaptured(QStringLiteral("decode --mode qpsk63 --events @"), path, &out), 0);
+        QCOMPARE(out, sent + "\ncheckin Q1AW\ntraffic Q1AW_NH\ncheckout Q1AW\n");
+    }
+
     void encodedSignalSitsAtTheChosenFrequency()
     {
         // Idle reversals only: two lines a symbol rate apart, centred on the

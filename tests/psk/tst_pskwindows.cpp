@@ -20,6 +20,7 @@
 #include "testfiles.h"
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -151,6 +152,27 @@ private Q_SLOTS:
         link.settle();
         QCOMPARE(netLists()->trafficList(), QStringList { QStringLiteral("Q1AW_NH") });
         test::WindowFixture::snapshot(desk, QStringLiteral("psk_desk"));
+    }
+
+    // The net window's item (Shift+F12) opens the terminal with its three
+    // companions; again, it unloads the terminal alone.
+    void menuItemTogglesTheTerminal()
+    {
+        test::WindowFixture f;
+        BackToBack link;
+        session().netpath
+            = createNetFolder(f.home.nets(), QStringLiteral("PSK Net"), f.home.dbfiles()).netpath;
+        auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
+        net->show();
+        QAction *item = net->findChild<QAction *>(QStringLiteral("mnuPskTerminal"));
+        QVERIFY(item && item->isEnabled());
+        item->trigger();
+        QWidget *desk = windows().loaded(QStringLiteral("PSK_Desk"));
+        QVERIFY(desk && desk->isVisible());
+        item->trigger();
+        QVERIFY(!windows().isFormLoaded(QStringLiteral("PSK_Desk")));
+        for (const char *name : { "Netcheckin", "net_member", "netcommands" })
+            QVERIFY2(windows().isFormLoaded(QLatin1String(name)), name);
     }
 
     void netControlLists()
