@@ -3,6 +3,7 @@
 #include "app/version.h"
 #include "callsigns/callsignscommand.h"
 #include "psk/pskcommand.h"
+#include "remote/remotecommand.h"
 #include "reports/reportscommand.h"
 #include "script/scriptfiles.h"
 
@@ -48,6 +49,12 @@ const Subcommand kSubcommands[] = {
         "script html|text FILE.rcs [-o OUT]\n"
         "      Writes a net script (RTF) as a web page or as plain UTF-8 text.",
         &script::runScriptCommand },
+    { "remote",
+        "remote checkin CALL [--host HOST] [--port 1080]\n"
+        "      Checks CALL in to the net open at HOST (a remote check-in).\n"
+        "  remote profile CALL [--host HOST] [--port 1080] [--timeout SECONDS]\n"
+        "      Prints the station's profile from HOST's master database, one key=value a line.",
+        &remote::runRemoteCommand },
 };
 } // namespace
 
@@ -82,6 +89,14 @@ CommandLine parseCommandLine(const QStringList &args)
             value(cl.home);
         } else if (a == QLatin1String("--open") || a.startsWith(QLatin1String("--open="))) {
             value(cl.open);
+        } else if (a == QLatin1String("--remote-port")
+            || a.startsWith(QLatin1String("--remote-port="))) {
+            QString port;
+            value(port);
+            bool ok = false;
+            cl.remotePort = port.toInt(&ok);
+            if (cl.error.isEmpty() && (!ok || cl.remotePort < 0 || cl.remotePort > 65535))
+                cl.error = QStringLiteral("--remote-port needs a port number from 0 to 65535");
         } else if (cl.subcommand.isEmpty() && isSubcommand(a)) {
             cl.subcommand = a;
             cl.subcommandArgs = args.mid(i + 1);
@@ -104,7 +119,7 @@ QString versionLine()
 QString helpText()
 {
     QString text = QStringLiteral(
-        "Usage: rollcall [--home DIR] [--open NETFOLDER]\n"
+        "Usage: rollcall [--home DIR] [--open NETFOLDER] [--remote-port N]\n"
         "       rollcall SUBCOMMAND ...\n"
         "\n"
         "Net logging, NTS traffic and PSK31 for the net control station.\n"
@@ -113,6 +128,7 @@ QString helpText()
         "  --home DIR         keep dbfiles/ and nets/ in DIR (default: the program's folder\n"
         "                     when it holds dbfiles/, else ~/.local/share/rollcall)\n"
         "  --open NETFOLDER   open that net at once\n"
+        "  --remote-port N    UDP port for remote check-ins (default 1080, 0: off)\n"
         "  --version          print the version\n"
         "  --help             print this help\n"
         "\n"

@@ -11,6 +11,7 @@ struct CommandLine
     bool version = false;
     QString home; // --home DIR
     QString open; // --open NETFOLDER
+    int remotePort = 1080; // --remote-port N, 0 turns remote check-ins off
     QString subcommand; // a headless job ("psk", ...), empty for the desktop program
     QStringList subcommandArgs;
     QString error; // not empty when the command line could not be understood
