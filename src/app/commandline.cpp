@@ -3,6 +3,7 @@
 #include "app/version.h"
 #include "callsigns/callsignscommand.h"
 #include "psk/pskcommand.h"
+#include "remote/remotecommand.h"
 #include "reports/reportscommand.h"
 #include "script/scriptfiles.h"
 #include "store/database.h"
@@ -52,6 +53,12 @@ const Subcommand kSubcommands[] = {
         "script html|text FILE.rcs [-o OUT]\n"
         "      Writes a net script (RTF) as a web page or as plain UTF-8 text.",
         &script::runScriptCommand },
+    { "remote",
+        "remote checkin CALL [--host HOST] [--port 1080]\n"
+        "      Checks CALL in to the net open at HOST (a remote check-in).\n"
+        "  remote profile CALL [--host HOST] [--port 1080] [--timeout SECONDS]\n"
+        "      Prints the station's profile from HOST's master database, one key=value a line.",
+        &remote::runRemoteCommand },
 };
 } // namespace
 
@@ -92,6 +99,14 @@ CommandLine parseCommandLine(const QStringList &args)
         } else if (a == QLatin1String("--psk-audio-out")
             || a.startsWith(QLatin1String("--psk-audio-out="))) {
             value(cl.pskAudioOut);
+        } else if (a == QLatin1String("--remote-port")
+            || a.startsWith(QLatin1String("--remote-port="))) {
+            QString port;
+            value(port);
+            bool ok = false;
+            cl.remotePort = port.toInt(&ok);
+            if (cl.error.isEmpty() && (!ok || cl.remotePort < 0 || cl.remotePort > 65535))
+                cl.error = QStringLiteral("--remote-port needs a port number from 0 to 65535");
         } else if (cl.subcommand.isEmpty() && isSubcommand(a)) {
             cl.subcommand = a;
             cl.subcommandArgs = args.mid(i + 1);
@@ -125,7 +140,7 @@ QString versionReport()
 QString helpText()
 {
     QString text = QStringLiteral(
-        "Usage: rollcall [--home DIR] [--open NETFOLDER]\n"
+        "Usage: rollcall [--home DIR] [--open NETFOLDER] [--remote-port N]\n"
         "       rollcall SUBCOMMAND [ARGUMENT...]\n"
         "       rollcall --version | --help\n"
         "\n"
@@ -141,6 +156,7 @@ QString helpText()
         "  --psk-audio-in FILE   play a WAV/FLAC recording as the PSK31 receive audio\n"
         "                        (opens the PSK31 terminal)\n"
         "  --psk-audio-out FILE  write the PSK31 transmit audio to a WAV/FLAC file\n"
+        "  --remote-port N    UDP port for remote check-ins (default 1080, 0: off)\n"
         "  -v, --version      print the version and the Qt and SQLite versions in use\n"
         "  -h, --help         print this help\n"
         "\n"

@@ -13,6 +13,7 @@ struct CommandLine
     QString open; // --open NETFOLDER
     QString pskAudioIn; // --psk-audio-in FILE: a recording as the PSK31 receive audio
     QString pskAudioOut; // --psk-audio-out FILE: the PSK31 transmit audio to a file
+    int remotePort = 1080; // --remote-port N, 0 turns remote check-ins off
     QString subcommand; // a headless job ("psk", ...), empty for the desktop program
     QStringList subcommandArgs;
     QString error; // not empty when the command line could not be understood

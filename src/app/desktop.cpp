@@ -81,6 +81,7 @@ int runDesktop(const CommandLine &cl)
     Session &s = session();
     s.clock = &clock;
     s.prompts = &prompts;
+    s.remotePort = cl.remotePort;
 
     QString error;
     if (!initSession(cl.home, QCoreApplication::applicationDirPath(), &error)) {

@@ -280,17 +280,14 @@ int decode(const Options &o)
     stdoutFile.write(out);
     if (o.events) {
         if (!endsLine)
-            stdoutFile.write("
-");
+            stdoutFile.write("\n");
         for (const QString &action : actions)
-            stdoutFile.write(action.toUtf8() + '
-');
+            stdoutFile.write(action.toUtf8() + '\n');
     }
     stdoutFile.flush();
     if (nonFinite > 0) {
         QTextStream(stderr) << "rollcall psk: warning: " << nonFinite << " samples of "
-                            << o.rest.first() << " were not numbers and were decoded as silence
-";
+                            << o.rest.first() << " were not numbers and were decoded as silence\n";
     }
     return 0;
 }
