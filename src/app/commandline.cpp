@@ -5,6 +5,7 @@
 #include "psk/pskcommand.h"
 #include "reports/reportscommand.h"
 #include "script/scriptfiles.h"
+#include "terminal/tnccommand.h"
 
 #include <iterator>
 
@@ -48,6 +49,11 @@ const Subcommand kSubcommands[] = {
         "script html|text FILE.rcs [-o OUT]\n"
         "      Writes a net script (RTF) as a web page or as plain UTF-8 text.",
         &script::runScriptCommand },
+    { "tnc",
+        "tnc send FILE --port DEVICE|HOST:PORT [--settings 9600,n,8,1] [--pause SECONDS]\n"
+        "      Sends a text file to a packet TNC in blocks, ends it with /EX and prints\n"
+        "      what the TNC answered.",
+        &terminal::runTncCommand },
 };
 } // namespace
 

@@ -14,6 +14,7 @@
 #include "netlog/netlogwindows.h"
 #include "reports/reportswindows.h"
 #include "script/scripteditorwindow.h"
+#include "terminal/terminalwindows.h"
 #include "traffic/trafficwindows.h"
 #include "weather/weatherwindows.h"
 
@@ -39,6 +40,7 @@ void registerWindows()
     registerReportWindows();
     registerWeatherWindows();
     registerScriptWindows();
+    registerTerminalWindows();
 }
 
 void beginStartup()
