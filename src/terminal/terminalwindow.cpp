@@ -197,7 +197,11 @@ void TerminalWindow::loadSettings()
     }
     m_echo = stored.echo.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0;
     if (session().screenwidth >= 1024)
-        setGeometry(400, 0, 601, 231); // top 0, left 6000, 9015 by 3465 twips
+    {
+        // Top 0, left 6000, 9015 by 3465 twips; the frame's top, so the title bar shows.
+        resize(601, 231);
+        move(400, 0);
+    }
     menuAction(QStringLiteral("mnuDTREnable"))->setChecked(m_link.dtrEnable());
     togglePort();
 }
