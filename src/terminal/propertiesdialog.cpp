@@ -82,6 +82,7 @@ PropertiesDialog::PropertiesDialog(TerminalWindow &terminal, QWidget *parent)
         if (!commForDevicePath(info.systemLocation()))
             m_port->addItem(info.systemLocation());
     m_port->setEditable(true);
+    m_port->setMinimumContentsLength(18); // room for /dev/ttyUSB0 or a host:port
     m_dataBits = combo(connection, "cboDataBits", { "4", "5", "6", "7", "8" });
     m_parity = combo(connection, "cboParity", { "Even", "Odd", "None", "Mark", "Space" });
     m_stopBits = combo(connection, "cboStopBits", { "1", "1.5", "2" });

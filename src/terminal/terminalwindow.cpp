@@ -196,8 +196,7 @@ void TerminalWindow::loadSettings()
         return;
     }
     m_echo = stored.echo.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0;
-    if (session().screenwidth >= 1024)
-    {
+    if (session().screenwidth >= 1024) {
         // Top 0, left 6000, 9015 by 3465 twips; the frame's top, so the title bar shows.
         resize(601, 231);
         move(400, 0);
@@ -319,7 +318,8 @@ void TerminalWindow::applyChange(const TerminalScreen::Change &change)
 void TerminalWindow::writeLog(const QByteArray &bytes)
 {
     while (m_log.isOpen()) {
-        if (m_log.write(bytes) == bytes.size() && m_log.flush())
+        // Unbuffered, so a failed write leaves nothing behind to be written twice.
+        if (m_log.write(bytes) == bytes.size())
             return;
         const QString why = m_log.errorString();
         const auto answer = prompts() ? prompts()->ask(kCaption, why, Prompts::Icon::Critical,
@@ -400,8 +400,8 @@ void TerminalWindow::openLogFile()
             && QFileInfo(picked).absoluteFilePath() == QFileInfo(logFile).absoluteFilePath();
     }
     m_log.setFileName(logFile);
-    const QIODevice::OpenMode mode
-        = QIODevice::WriteOnly | (restart ? QIODevice::Truncate : QIODevice::Append);
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered
+        | (restart ? QIODevice::Truncate : QIODevice::Append);
     if (!m_log.open(mode)) {
         exclaim(QStringLiteral("%1: %2").arg(logFile, m_log.errorString()));
         return;

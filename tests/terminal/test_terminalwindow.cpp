@@ -186,6 +186,40 @@ private Q_SLOTS:
         session().netpath.clear();
     }
 
+    void failedLogWriteOffersRetryAndKeepsTheTerminal()
+    {
+        WindowFixture f;
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        storePort(pty.a);
+        const QString net = f.home.nets() + QStringLiteral("/Full");
+        QVERIFY(QDir().mkpath(net));
+        // A log on a full disk.
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), net + QStringLiteral("/packet.log")));
+        session().netpath = net + u'/';
+        TerminalWindow *w = openTerminal();
+        QVERIFY(w && w->link().isOpen());
+        f.prompts.answer(net + QStringLiteral("/mine.log"))
+            .answerButton(Prompts::Button::Retry)
+            .answerButton(Prompts::Button::Cancel);
+        w->openLogFile();
+        QVERIFY(w->isLogOpen());
+        QCOMPARE(w->windowTitle(), QStringLiteral("TNC Terminal - mine.log"));
+        pty.peer().write("73\r");
+        QTRY_VERIFY(!w->isLogOpen());
+        QCOMPARE(w->screen().text(), QStringLiteral("73\r\n"));
+        int boxes = 0;
+        for (const auto &s : f.prompts.shown())
+            if (s.kind == ScriptedPrompts::Kind::Buttons) {
+                ++boxes;
+                QCOMPARE(s.icon, Prompts::Icon::Critical);
+            }
+        QCOMPARE(boxes, 2);
+        QVERIFY(item(w, "mnuOpenLog")->isEnabled());
+        QVERIFY(w->link().isOpen());
+        session().netpath.clear();
+    }
+
     void longSessionsAreTrimmed()
     {
         WindowFixture f;
