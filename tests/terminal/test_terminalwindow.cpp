@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -218,6 +219,34 @@ private Q_SLOTS:
         QVERIFY(item(w, "mnuOpenLog")->isEnabled());
         QVERIFY(w->link().isOpen());
         session().netpath.clear();
+    }
+
+    void closingWaitsForTheOutput()
+    {
+        WindowFixture f;
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        storePort(pty.a);
+        TerminalWindow *w = openTerminal();
+        QVERIFY(w && w->link().isOpen());
+        // The TNC stops taking data: the output stays queued.
+        pty.peer().setReadBufferSize(16);
+        QVERIFY(w->link().write(QByteArray(1 << 20, 'x')));
+        QTest::qWait(100);
+        QVERIFY(w->link().outBufferCount() > 0);
+        w->setCloseWaitMs(50);
+        f.prompts.answerButton(Prompts::Button::Abort);
+        QVERIFY(!w->close());
+        QVERIFY(w->isVisible());
+        QVERIFY(w->link().isOpen());
+        QCOMPARE(f.prompts.shown().last().text, QStringLiteral("Data cannot be sent"));
+        QCOMPARE(f.prompts.shown().last().icon, Prompts::Icon::Question);
+        f.prompts.answerButton(Prompts::Button::Retry).answerButton(Prompts::Button::Ignore);
+        QPointer<TerminalWindow> gone(w);
+        QVERIFY(w->close());
+        QCOMPARE(f.prompts.shown().size(), 3);
+        QTRY_VERIFY(!gone);
+        QVERIFY(!windows().isFormLoaded(QStringLiteral("frmTerminal")));
     }
 
     void longSessionsAreTrimmed()
