@@ -7,6 +7,7 @@
 #include "reports/reportscommand.h"
 #include "script/scriptfiles.h"
 #include "store/database.h"
+#include "terminal/tnccommand.h"
 
 #include <iterator>
 
@@ -59,6 +60,11 @@ const Subcommand kSubcommands[] = {
         "  remote profile CALL [--host HOST] [--port 1080] [--timeout SECONDS]\n"
         "      Prints the station's profile from HOST's master database, one key=value a line.",
         &remote::runRemoteCommand },
+    { "tnc",
+        "tnc send FILE --port DEVICE|HOST:PORT [--settings 9600,n,8,1] [--pause SECONDS]\n"
+        "      Sends a text file to a packet TNC in blocks, ends it with /EX and prints\n"
+        "      what the TNC answered.",
+        &terminal::runTncCommand },
 };
 } // namespace
 

@@ -18,6 +18,7 @@
 #include "remote/remotewindows.h"
 #include "reports/reportswindows.h"
 #include "script/scripteditorwindow.h"
+#include "terminal/terminalwindows.h"
 #include "traffic/trafficwindows.h"
 #include "weather/weatherwindows.h"
 
@@ -46,6 +47,7 @@ void registerWindows()
     registerScriptWindows();
     psk::registerPskWindows();
     registerRemoteWindows();
+    registerTerminalWindows();
 }
 
 void beginStartup()

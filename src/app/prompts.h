@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QList>
 #include <QString>
 
 class QPrinter;
@@ -67,6 +68,19 @@ public:
     {
         Q_UNUSED(choice);
         return false;
+    }
+
+    // A message box with a set of buttons (OK/Cancel, Retry/Cancel, Abort/Retry/Ignore,
+    // Yes/No/Cancel); the first is the default. Returns the button pressed; closing
+    // the box answers the last one. By default every box is answered so.
+    enum class Button { Ok, Cancel, Abort, Retry, Ignore, Yes, No };
+    virtual Button ask(
+        const QString &title, const QString &text, Icon icon, const QList<Button> &buttons)
+    {
+        Q_UNUSED(title);
+        Q_UNUSED(text);
+        Q_UNUSED(icon);
+        return buttons.isEmpty() ? Button::Cancel : buttons.last();
     }
 
     // A save dialog, then, when the chosen file exists, the question

@@ -156,6 +156,28 @@ QString QtPrompts::input(const QString &prompt, const QString &title, const QStr
     return ok ? answer : QString();
 }
 
+Prompts::Button QtPrompts::ask(
+    const QString &title, const QString &text, Icon icon, const QList<Button> &buttons)
+{
+    static constexpr QMessageBox::Icon icons[] = { QMessageBox::Question,
+        QMessageBox::Information, QMessageBox::Warning, QMessageBox::Critical };
+    static constexpr QMessageBox::StandardButton standard[] = { QMessageBox::Ok,
+        QMessageBox::Cancel, QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore,
+        QMessageBox::Yes, QMessageBox::No };
+    QMessageBox box(icons[int(icon)], title, text, QMessageBox::NoButton, owner());
+    for (Button b : buttons)
+        box.addButton(standard[int(b)]);
+    if (!buttons.isEmpty()) {
+        box.setDefaultButton(standard[int(buttons.first())]);
+        box.setEscapeButton(box.button(standard[int(buttons.last())]));
+    }
+    const int pressed = box.exec();
+    for (Button b : buttons)
+        if (pressed == standard[int(b)])
+            return b;
+    return buttons.isEmpty() ? Button::Cancel : buttons.last();
+}
+
 bool QtPrompts::pageSetup(QPrinter &printer)
 {
     QPageSetupDialog dialog(&printer, owner());

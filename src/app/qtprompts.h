@@ -22,6 +22,8 @@ public:
     void information(const QString &title, const QString &text) override;
     void exclamation(const QString &title, const QString &text) override;
     QString input(const QString &prompt, const QString &title, const QString &proposed) override;
+    Button ask(const QString &title, const QString &text, Icon icon,
+        const QList<Button> &buttons) override;
     bool pageSetup(QPrinter &printer) override;
     bool choosePrinter(QPrinter &printer) override;
 

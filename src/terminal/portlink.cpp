@@ -468,8 +468,12 @@ void PortLink::pollLines()
     const bool failed = m_serial->error() != QSerialPort::NoError;
     m_serial->clearError();
     m_quietErrors = false;
-    if (failed)
+    if (failed) {
+        // No modem lines to read after all: stop asking.
+        m_linesReadable = false;
+        m_linePoll.stop();
         return;
+    }
     const QSerialPort::PinoutSignals before = m_lines;
     m_lines = now;
     for (int code : lineChangeEvents(before, now)) {

@@ -39,8 +39,12 @@ TerminalScreen::Change TerminalScreen::receive(const QByteArray &data)
     }
     int leading = 0;
     change.logged = cook(data, &leading);
-    change.erased = std::min<int>(leading, int(m_text.size()));
-    m_text.chop(change.erased);
+    // Taking back characters stops at a line break, as on a terminal.
+    while (change.erased < leading && !m_text.isEmpty() && m_text.back() != u'\n'
+        && m_text.back() != u'\r') {
+        m_text.chop(1);
+        ++change.erased;
+    }
     change.inserted = store::fromWindows1252(change.logged);
     m_text += change.inserted;
     return change;

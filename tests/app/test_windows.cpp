@@ -54,7 +54,7 @@ private Q_SLOTS:
             { "mnuOldTraffic", "&Old Traffic", "F7", true },
             { "menuscripteditor", "Script &Editor", "F9", true },
             { "mnuPskTerminal", "PS&K Terminal", "Shift+F12", true },
-            { "mnuTncTerminal", "&TNC Terminal", "F12", false },
+            { "mnuTncTerminal", "&TNC Terminal", "F12", true },
             { "mnuMasterCallsigns", "&Master Callsign Database", "Shift+F1", true },
             { "mnuZephyrReports", "Zephyr &Reports", "Shift+F5", true },
             { "mnuAbout", "&About", "", true },

@@ -77,6 +77,28 @@ bool ScriptedPrompts::chooseFont(FontChoice &choice)
     return a.isFont;
 }
 
+ScriptedPrompts &ScriptedPrompts::answerButton(Button button)
+{
+    Answer a { false, false, QString() };
+    a.isButton = true;
+    a.button = button;
+    m_answers.append(a);
+    return *this;
+}
+
+Prompts::Button ScriptedPrompts::ask(
+    const QString &title, const QString &text, Icon icon, const QList<Button> &buttons)
+{
+    m_shown.append({ Kind::Buttons, title, text, {}, {}, icon });
+    const Button closed = buttons.isEmpty() ? Button::Cancel : buttons.last();
+    if (m_answers.isEmpty()) {
+        ++m_unanswered;
+        return closed;
+    }
+    const Answer a = m_answers.takeFirst();
+    return a.isButton && buttons.contains(a.button) ? a.button : closed;
+}
+
 void ScriptedPrompts::information(const QString &title, const QString &text)
 {
     m_shown.append({ Kind::Information, title, text, {}, {} });

@@ -25,7 +25,8 @@ public:
         Input,
         PageSetup,
         Print,
-        Font
+        Font,
+        Buttons
     };
 
     struct Shown
@@ -46,6 +47,9 @@ public:
     ScriptedPrompts &answerNo() { return answerBool(false); }
     // The font dialog's choice; a font dialog meeting any other answer is cancelled.
     ScriptedPrompts &answerFont(const FontChoice &choice);
+    // The button pressed in the next box with buttons; a box meeting a text or
+    // Yes/No answer (or none) is closed, which answers its last button.
+    ScriptedPrompts &answerButton(Button button);
 
     QString openFile(const FileDialog &dialog) override;
     QString saveFile(const FileDialog &dialog) override;
@@ -59,6 +63,8 @@ public:
     bool pageSetup(QPrinter &printer) override;
     bool choosePrinter(QPrinter &printer) override;
     bool chooseFont(FontChoice &choice) override;
+    Button ask(const QString &title, const QString &text, Icon icon,
+        const QList<Button> &buttons) override;
 
     const QList<Shown> &shown() const { return m_shown; }
     QStringList messages() const; // texts of information and exclamation boxes
@@ -73,6 +79,8 @@ private:
         QString text;
         bool isFont = false;
         FontChoice font = FontChoice();
+        bool isButton = false;
+        Button button = Button::Cancel;
     };
     ScriptedPrompts &answerBool(bool yes);
     QString nextText();

@@ -28,6 +28,9 @@ private Q_SLOTS:
                                                  << QStringLiteral("aZ") << QByteArray("Z");
         QTest::newRow("BS after data then leading") << QStringLiteral("xy") << QByteArray("A\b\bB")
                                                     << QStringLiteral("xB") << QByteArray("B");
+        QTest::newRow("leading BS stops at a line break")
+            << QStringLiteral("ok\r\nab") << QByteArray("\b\b\bX") << QStringLiteral("ok\r\nX")
+            << QByteArray("X");
         QTest::newRow("BS on an empty screen")
             << QString() << QByteArray("\bok") << QStringLiteral("ok") << QByteArray("ok");
         QTest::newRow("lone CR becomes CR LF")

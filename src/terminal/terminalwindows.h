@@ -1,0 +1,6 @@
+#pragma once
+
+namespace rollcall {
+// Makes the packet terminal and its cancel dialog known to the window registry.
+void registerTerminalWindows();
+} // namespace rollcall
