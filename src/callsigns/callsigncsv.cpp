@@ -4,6 +4,10 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstring>
 
 namespace rollcall::callsigns {
 
@@ -14,33 +18,38 @@ bool isBlank(char c)
 }
 
 // Files from the Windows program are Windows-1252; a text that is valid
-// UTF-8 (plain ASCII included) is taken as UTF-8.
-bool isUtf8(const QByteArray &bytes)
+// UTF-8 (plain ASCII included) is taken as UTF-8. Fed piece by piece.
+class Utf8Check
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
-    const qsizetype n = bytes.size();
-    for (qsizetype i = 0; i < n;) {
-        const unsigned char c = p[i];
-        int follow = 0;
-        if (c < 0x80)
-            follow = 0;
-        else if (c >= 0xC2 && c <= 0xDF)
-            follow = 1;
-        else if (c >= 0xE0 && c <= 0xEF)
-            follow = 2;
-        else if (c >= 0xF0 && c <= 0xF4)
-            follow = 3;
-        else
-            return false;
-        if (i + follow >= n && follow > 0)
-            return false;
-        for (int k = 1; k <= follow; ++k)
-            if ((p[i + k] & 0xC0) != 0x80)
-                return false;
-        i += follow + 1;
+public:
+    void feed(const QByteArray &bytes)
+    {
+        for (const char ch : bytes) {
+            if (!m_valid)
+                return;
+            const auto c = static_cast<unsigned char>(ch);
+            if (m_follow > 0) {
+                m_valid = (c & 0xC0) == 0x80;
+                --m_follow;
+            } else if (c >= 0xC2 && c <= 0xDF) {
+                m_follow = 1;
+            } else if (c >= 0xE0 && c <= 0xEF) {
+                m_follow = 2;
+            } else if (c >= 0xF0 && c <= 0xF4) {
+                m_follow = 3;
+            } else {
+                m_valid = c < 0x80;
+            }
+        }
     }
-    return true;
-}
+    bool valid() const { return m_valid && m_follow == 0; }
+
+private:
+    bool m_valid = true;
+    int m_follow = 0;
+};
+
+constexpr qint64 kReadPiece = 256 * 1024;
 
 bool setError(QString *error, const QString &message)
 {
@@ -50,66 +59,89 @@ bool setError(QString *error, const QString &message)
 }
 } // namespace
 
-CsvItemReader::CsvItemReader(QByteArray bytes) : m_bytes(std::move(bytes))
+CsvItemReader::CsvItemReader(QByteArray bytes) : m_bytes(std::move(bytes)) { }
+
+CsvItemReader::CsvItemReader(QIODevice *device) : m_device(device) { }
+
+bool CsvItemReader::more()
 {
-    if (m_bytes.startsWith("\xEF\xBB\xBF"))
-        m_pos = 3;
+    if (!m_started) {
+        m_started = true;
+        if (more() && m_bytes.mid(m_pos, 3) == "\xEF\xBB\xBF")
+            m_pos += 3;
+        // A byte-order mark cut by the first piece is taken as data; pieces are large.
+    }
+    if (m_pos < m_bytes.size())
+        return true;
+    if (!m_device || m_failed)
+        return false;
+    m_consumed += m_bytes.size();
+    m_pos = 0;
+    m_bytes.resize(kReadPiece);
+    const qint64 got = m_device->read(m_bytes.data(), kReadPiece);
+    m_failed = got < 0;
+    m_bytes.resize(std::max<qint64>(got, 0));
+    return !m_bytes.isEmpty();
 }
 
-bool CsvItemReader::atLineEnd() const
+void CsvItemReader::scanUntil(const char *stops, QByteArray *into)
 {
-    return m_pos < m_bytes.size() && (m_bytes[m_pos] == '\r' || m_bytes[m_pos] == '\n');
+    while (more()) {
+        const char *b = m_bytes.constData();
+        const qsizetype n = m_bytes.size();
+        qsizetype end = m_pos;
+        while (end < n && !std::strchr(stops, b[end]))
+            ++end;
+        if (into && into->size() < CsvItemReader::kMaxItemBytes)
+            into->append(b + m_pos, std::min(end - m_pos, kMaxItemBytes - into->size()));
+        m_pos = end;
+        if (end < n)
+            return;
+    }
 }
 
 void CsvItemReader::skipLineEnd()
 {
-    if (m_pos < m_bytes.size() && m_bytes[m_pos] == '\r')
+    if (more() && current() == '\r')
         ++m_pos;
-    if (m_pos < m_bytes.size() && m_bytes[m_pos] == '\n')
+    if (more() && current() == '\n')
         ++m_pos;
 }
 
 bool CsvItemReader::next(QByteArray &item)
 {
-    const qsizetype n = m_bytes.size();
-    const char *b = m_bytes.constData();
+    item.clear();
     for (;;) {
-        while (m_pos < n && isBlank(b[m_pos]))
+        while (more() && isBlank(current()))
             ++m_pos;
-        if (m_pos >= n) {
+        if (!more()) {
             // "a,b," ends with an empty third item; a plain end holds none.
             const bool item0 = m_afterComma;
             m_afterComma = false;
-            item.clear();
             return item0;
         }
-        if (atLineEnd() && !m_afterComma) {
+        if ((current() == '\r' || current() == '\n') && !m_afterComma) {
             skipLineEnd(); // a blank line, or the end of the previous one
             continue;
         }
         break;
     }
     m_afterComma = false;
-    if (b[m_pos] == '"') {
-        const qsizetype start = ++m_pos;
-        while (m_pos < n && b[m_pos] != '"' && b[m_pos] != '\r' && b[m_pos] != '\n')
-            ++m_pos;
-        item = m_bytes.mid(start, m_pos - start);
-        if (m_pos < n && b[m_pos] == '"')
+    if (current() == '"') {
+        ++m_pos;
+        scanUntil("\"\r\n", &item);
+        if (more() && current() == '"')
             ++m_pos;
         // Anything between the closing quote and the delimiter is dropped.
-        while (m_pos < n && b[m_pos] != ',' && b[m_pos] != '\r' && b[m_pos] != '\n')
-            ++m_pos;
+        scanUntil(",\r\n", nullptr);
     } else {
-        const qsizetype start = m_pos;
-        while (m_pos < n && b[m_pos] != ',' && b[m_pos] != '\r' && b[m_pos] != '\n')
-            ++m_pos;
-        qsizetype end = m_pos;
-        while (end > start && isBlank(b[end - 1]))
+        scanUntil(",\r\n", &item);
+        qsizetype end = item.size();
+        while (end > 0 && isBlank(item.at(end - 1)))
             --end;
-        item = m_bytes.mid(start, end - start);
+        item.truncate(end);
     }
-    if (m_pos < n && b[m_pos] == ',') {
+    if (more() && current() == ',') {
         ++m_pos;
         m_afterComma = true;
     } else {
@@ -144,14 +176,23 @@ MasterRecord seedRecord()
 
 bool CsvImport::open(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return setError(error, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return setError(error, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
-    m_utf8 = isUtf8(bytes);
-    m_reader = std::make_unique<CsvItemReader>(std::move(bytes));
+    m_reader.reset();
+    // A FIFO would block and a device like /dev/zero never ends.
+    if (QFileInfo::exists(path) && !store::isRegularFile(path))
+        return setError(error, QStringLiteral("Cannot read %1: not a regular file").arg(path));
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly))
+        return setError(error, QStringLiteral("Cannot read %1: %2").arg(path, file->errorString()));
+    // The encoding is the whole file's, so it is read through once for it first.
+    Utf8Check check;
+    for (QByteArray piece; !(piece = file->read(kReadPiece)).isEmpty();)
+        check.feed(piece);
+    if (file->error() != QFileDevice::NoError || !file->seek(0))
+        return setError(error, QStringLiteral("Cannot read %1: %2").arg(path, file->errorString()));
+    m_utf8 = check.valid();
+    m_size = file->size();
+    m_file = std::move(file);
+    m_reader = std::make_unique<CsvItemReader>(m_file.get());
     m_counts = {};
     m_done = false;
     if (m_db.count() == 0 && !m_db.appendRecord(seedRecord()))
@@ -171,9 +212,9 @@ bool CsvImport::atEnd() const
 
 int CsvImport::percentDone() const
 {
-    if (atEnd() || m_reader->size() == 0)
+    if (atEnd() || m_size <= 0)
         return 100;
-    return int(m_reader->position() * 100 / m_reader->size());
+    return int(std::min<qint64>(m_reader->position() * 100 / m_size, 100));
 }
 
 bool CsvImport::step(int maxRecords, QString *error, int maxMillis)
@@ -216,6 +257,12 @@ bool CsvImport::step(int maxRecords, QString *error, int maxMillis)
         m_db.reread();
         return setError(
             error, QStringLiteral("Cannot store the records: %1").arg(m_db.lastError()));
+    }
+    if (m_reader->failed()) {
+        return setError(error,
+            QStringLiteral("Cannot read %1 to its end (%2); %3 records were added before that")
+                .arg(m_file->fileName(), m_file->errorString())
+                .arg(m_counts.added));
     }
     return true;
 }

@@ -3,8 +3,11 @@
 #include "callsigns/mastercallsigndb.h"
 
 #include <QByteArray>
+#include <QFile>
+#include <QIODevice>
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace rollcall::callsigns {
 
@@ -13,22 +16,38 @@ namespace rollcall::callsigns {
 // unquoted item are dropped. Lines do not group items: a record is just the
 // next five. A comma at a line end still ends an (empty) item; a blank line
 // holds no item.
+// The items are read from bytes in memory or streamed from a device a piece at
+// a time, so memory stays bounded whatever the input's size; an item longer than
+// kMaxItemBytes keeps its first kMaxItemBytes.
 class CsvItemReader
 {
 public:
+    static constexpr qsizetype kMaxItemBytes = 64 * 1024;
+
     explicit CsvItemReader(QByteArray bytes);
+    // Reads from an open device, which must outlive the reader.
+    explicit CsvItemReader(QIODevice *device);
 
     // The next item, or false at the end of the data.
     bool next(QByteArray &item);
-    qsizetype position() const { return m_pos; }
-    qsizetype size() const { return m_bytes.size(); }
+    // Bytes consumed so far.
+    qint64 position() const { return m_consumed + m_pos; }
+    // Whether the device reported a read error (the data then ended early).
+    bool failed() const { return m_failed; }
 
 private:
-    bool atLineEnd() const;
+    bool more(); // a byte at m_pos, reading the next piece when needed
+    char current() const { return m_bytes.at(m_pos); }
+    // Moves past bytes until one of the stops; adds them to *into (up to the limit).
+    void scanUntil(const char *stops, QByteArray *into);
     void skipLineEnd();
 
+    QIODevice *m_device = nullptr;
     QByteArray m_bytes;
     qsizetype m_pos = 0;
+    qint64 m_consumed = 0; // bytes before m_bytes
+    bool m_started = false;
+    bool m_failed = false;
     bool m_afterComma = false;
 };
 
@@ -57,9 +76,9 @@ class CsvImport
 public:
     explicit CsvImport(MasterCallsignDb &db) : m_db(db) { }
 
-    // Reads the file (UTF-8 when it is valid UTF-8, Windows-1252 otherwise) and
+    // Opens the file (UTF-8 when it is valid UTF-8, Windows-1252 otherwise) and
     // adds the seed record when the table is empty. False with a message when
-    // the file cannot be read; then nothing was changed.
+    // the file cannot be read or is not a regular file; then nothing was changed.
     bool open(const QString &path, QString *error = nullptr);
     // Processes up to maxRecords records, or fewer once maxMillis (when >= 0)
     // have passed. False on a database error (message in *error); what earlier
@@ -76,6 +95,8 @@ private:
     QString decode(const QByteArray &item);
 
     MasterCallsignDb &m_db;
+    std::unique_ptr<QFile> m_file;
+    qint64 m_size = 0;
     std::unique_ptr<CsvItemReader> m_reader;
     bool m_utf8 = false;
     bool m_done = false;

@@ -15,13 +15,9 @@ namespace {
 bool readCheckIns(const QString &netpath, QList<CheckIn> &rows, QString *error)
 {
     const QString path = store::netFile(netpath, QStringLiteral("net.mdb"));
-    if (!QFileInfo::exists(path)) {
-        if (error)
-            *error = QStringLiteral("%1 does not exist.").arg(path);
-        return false;
-    }
+    // A report reads: it never creates, sets up or brings a file up to date.
     QString openError;
-    const auto db = store::Database::open(path, store::DatabaseKind::NetLog, &openError);
+    const auto db = store::Database::openReadOnly(path, store::DatabaseKind::NetLog, &openError);
     if (!db) {
         if (error)
             *error = openError;
@@ -71,9 +67,9 @@ bool readCheckIns(const QString &netpath, QList<CheckIn> &rows, QString *error)
 void readHeldTraffic(const QString &netpath, QList<HeldTraffic> &rows)
 {
     const QString path = store::netFile(netpath, QStringLiteral("nettrfc.mdb"));
-    if (!QFileInfo::exists(path)) // opening would create it, and the reports change nothing
+    if (!QFileInfo::exists(path))
         return;
-    const auto db = store::Database::open(path, store::DatabaseKind::NetTraffic);
+    const auto db = store::Database::openReadOnly(path, store::DatabaseKind::NetTraffic);
     if (!db)
         return;
     QSqlQuery q(db->connection());

@@ -26,6 +26,11 @@ namespace {
 bool readBounded(const QString &path, QByteArray *bytes, QString *error)
 {
     QFile file(path);
+    if (QFileInfo::exists(path) && !store::isRegularFile(path)) {
+        if (error)
+            *error = QStringLiteral("%1 is not a regular file.").arg(path);
+        return false;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
             *error = QStringLiteral("%1 cannot be read (%2).").arg(path, file.errorString());

@@ -111,12 +111,13 @@ void removeFileAndJournal(const QString &path)
 
 } // namespace
 
-Database::Database(QString path, DatabaseKind kind)
+Database::Database(QString path, DatabaseKind kind, bool readOnly)
     : m_path(std::move(path)), m_kind(kind), m_connectionName(nextConnectionName(kind))
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(m_path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY")
+                                  : QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
 }
 
 Database::~Database()
@@ -159,7 +160,39 @@ std::unique_ptr<Database> Database::open(const QString &path, DatabaseKind kind,
     return database;
 }
 
-bool Database::prepareSchema(QString *error)
+std::unique_ptr<Database> Database::openReadOnly(
+    const QString &path, DatabaseKind kind, QString *error)
+{
+    switch (inspect(path)) {
+    case FileState::Missing:
+        fail(error, tr("%1 does not exist.").arg(shown(path)));
+        return nullptr;
+    case FileState::Empty:
+        fail(error, tr("%1 is empty, not a %2 database.").arg(shown(path), kindDescription(kind)));
+        return nullptr;
+    case FileState::NotSQLite:
+        fail(error, tr("%1 is not a %2 database.").arg(shown(path), kindDescription(kind)));
+        return nullptr;
+    case FileState::Unreadable:
+        fail(error, tr("%1 cannot be read.").arg(shown(path)));
+        return nullptr;
+    case FileState::SQLite:
+        break;
+    }
+    std::unique_ptr<Database> database(new Database(path, kind, true));
+    {
+        QSqlDatabase db = database->connection();
+        if (!db.open()) {
+            fail(error, tr("%1 cannot be opened (%2).").arg(shown(path), db.lastError().text()));
+            return nullptr;
+        }
+    }
+    if (!database->prepareSchema(error, true))
+        return nullptr;
+    return database;
+}
+
+bool Database::prepareSchema(QString *error, bool readOnly)
 {
     const int current = currentSchemaVersion(m_kind);
     QString detail;
@@ -208,6 +241,18 @@ bool Database::prepareSchema(QString *error)
     }
     if (header->version == current)
         return true;
+    if (readOnly && header->version == 0) {
+        return fail(error,
+            tr("%1 holds no tables, so it is not a %2 database.")
+                .arg(shown(m_path), kindDescription(m_kind)));
+    }
+    if (readOnly) {
+        return fail(error,
+            tr("%1 was written by an older version of Rollcall (database version %2); "
+               "open it in Rollcall once to bring it up to date.")
+                .arg(shown(m_path))
+                .arg(header->version));
+    }
     if (!migrate(header->version, &detail)) {
         return fail(error,
             tr("%1 could not be brought up to date (%2). It was left unchanged.")

@@ -24,6 +24,11 @@ public:
     // schema version, a file of another kind, a file that is not a database.
     static std::unique_ptr<Database> open(
         const QString &path, DatabaseKind kind, QString *error = nullptr);
+    // Opens an existing file for reading only: nothing is created, set up or
+    // brought up to date, and the file is never written. Anything but a database
+    // of this kind at the current version is refused with a message.
+    static std::unique_ptr<Database> openReadOnly(
+        const QString &path, DatabaseKind kind, QString *error = nullptr);
     ~Database();
 
     // Copies of the handle must be gone before the Database is destroyed.
@@ -41,8 +46,8 @@ public:
 
 private:
     friend bool createDatabaseFile(const QString &, DatabaseKind, QString *);
-    Database(QString path, DatabaseKind kind);
-    bool prepareSchema(QString *error);
+    Database(QString path, DatabaseKind kind, bool readOnly = false);
+    bool prepareSchema(QString *error, bool readOnly = false);
     bool migrate(int fromVersion, QString *error);
 
     QString m_path;

@@ -172,7 +172,7 @@ QString firstDelimitedField(const QString &line)
 QString readFrequency(const QString &netpath)
 {
     QFile f(netFile(netpath, QString::fromLatin1(kFreqInf)));
-    if (!f.open(QIODevice::ReadOnly))
+    if (!isRegularFile(f.fileName()) || !f.open(QIODevice::ReadOnly))
         return QString();
     QByteArray line = f.readLine(4096);
     while (line.endsWith('\n') || line.endsWith('\r'))

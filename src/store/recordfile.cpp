@@ -75,6 +75,11 @@ bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error
     return false;
 }
 
+bool isRegularFile(const QString &path)
+{
+    return QFileInfo(path).isFile();
+}
+
 WholeFileWriter::WholeFileWriter(const QString &path)
 {
     // QFileInfo follows symbolic links, so a link to a device counts as the device.
@@ -176,6 +181,8 @@ qint64 RecordFile::sizeCreating() const
             return -1;
         return 0;
     }
+    if (!isRegularFile(m_path))
+        return -1;
     return file.size();
 }
 
@@ -197,7 +204,7 @@ std::optional<QByteArray> RecordFile::read(int n, int size) const
 
 bool RecordFile::write(int n, const QByteArray &data) const
 {
-    if (n < 1)
+    if (n < 1 || (QFileInfo::exists(m_path) && !isRegularFile(m_path)))
         return false;
     QFile file(m_path);
     if (!file.open(QIODevice::ReadWrite))

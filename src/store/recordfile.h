@@ -23,6 +23,11 @@ QString trimTrailingBlanks(const QString &text);
 // A device or FIFO at path is written to directly, never replaced.
 bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
+// Whether path names a regular file (links followed). Data files are opened only
+// when they are: a FIFO in their place would block a read for good, a device
+// like /dev/zero would never end.
+bool isRegularFile(const QString &path);
+
 // Writes a whole file in pieces, for output too large to build in memory first.
 // A new or regular file is replaced only by commit(), once everything is written;
 // a device, FIFO or socket that exists at path is opened and written directly,

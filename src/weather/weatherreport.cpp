@@ -28,10 +28,10 @@ QString WeatherCounter::pathIn(const QString &home)
 int WeatherCounter::last() const
 {
     QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!store::isRegularFile(m_path) || !file.open(QIODevice::ReadOnly))
         return 0;
     bool ok = false;
-    const int value = file.readAll().trimmed().toInt(&ok);
+    const int value = file.read(64).trimmed().toInt(&ok);
     return ok && value > 0 ? value : 0;
 }
 

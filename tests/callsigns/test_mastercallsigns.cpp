@@ -4,6 +4,8 @@
 #include "testfiles.h"
 #include "testmain.h"
 
+#include <QBuffer>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -118,12 +120,70 @@ private Q_SLOTS:
             { "\"ab\"cd,e", { "ab", "e" } }, // text after the closing quote
             { "\"ab\ncd", { "ab", "cd" } }, // unclosed quote
         };
+        // The same items in memory and streamed from a device.
         for (const auto &[input, items] : cases) {
             CsvItemReader reader(input);
             L got;
             for (QByteArray item; reader.next(item);)
                 got << item;
             QCOMPARE(got, items);
+            QBuffer buffer;
+            buffer.setData(input);
+            QVERIFY(buffer.open(QIODevice::ReadOnly));
+            CsvItemReader streamed(&buffer);
+            got.clear();
+            for (QByteArray item; streamed.next(item);)
+                got << item;
+            QCOMPARE(got, items);
+        }
+    }
+
+    // Input is streamed: an item is cut at the limit (memory stays bounded even
+    // for a file of one endless item), and items across the pieces the file is
+    // read in come out whole.
+    void importStreamsLargeFiles()
+    {
+        TempDb t;
+        QByteArray bytes = "Q0LONG," + QByteArray(CsvItemReader::kMaxItemBytes * 3, 'x') + ",,,\r\n";
+        const int records = 30000; // about 1 MB
+        for (int i = 0; i < records; ++i)
+            bytes += "Q" + QByteArray::number(i) + ",Name " + QByteArray::number(i)
+                + ",\"Town, ST\",ST,comment\r\n";
+        QBuffer buffer(&bytes);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        CsvItemReader reader(&buffer);
+        QByteArray item;
+        QVERIFY(reader.next(item) && item == "Q0LONG");
+        QVERIFY(reader.next(item));
+        QCOMPARE(item.size(), CsvItemReader::kMaxItemBytes);
+
+        const ImportCounts counts = t.import(bytes);
+        QCOMPARE(counts.added, records + 1);
+        QVERIFY(!counts.truncated);
+        QCOMPARE(t.find("Q29999"),
+            (MasterRecord { "Q29999", "Name 29999", "Town, ST", "ST", "comment" }));
+    }
+
+    // What is not a regular file is refused at once: a FIFO would block the
+    // import, a device like /dev/zero would never end.
+    void importRefusesWhatIsNotARegularFile()
+    {
+        TempDb t;
+        const QString fifo = t.file("in.csv");
+        QVERIFY(test::makeFifo(fifo));
+        for (const QString &path : { fifo, QStringLiteral("/dev/zero") }) {
+            QElapsedTimer timer;
+            timer.start();
+            QString error;
+            bool opened = false;
+            {
+                const test::FifoRelease release({ fifo }, 3000, "Q1AW,A,B,C,D\r\n");
+                opened = CsvImport(*t.db).open(path, &error);
+                QVERIFY2(timer.elapsed() < 2500, QByteArray::number(timer.elapsed()));
+            }
+            QVERIFY(!opened);
+            QVERIFY2(error.contains(path) && error.contains("not a regular file"), qPrintable(error));
+            QCOMPARE(t.db->count(), 0);
         }
     }
 

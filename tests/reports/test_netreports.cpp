@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace rollcall;
@@ -358,6 +360,83 @@ private Q_SLOTS:
         QCOMPARE(empty->startLine, QString(30, u' '));
         QCOMPARE(QDir(bare).entryList(QDir::Files).size(), 2);
         QVERIFY(!loadNetReportData(home.nets() + u"/nowhere/"_s, &error));
+    }
+
+    // A report reads and changes nothing: a net.mdb that is not a net log is
+    // refused with one message and left byte for byte; an empty nettrfc.mdb
+    // means no held traffic and stays empty.
+    void reportsLeaveDatabasesAlone_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("empty net.mdb") << "net.mdb" << "empty" << "not a net log database";
+        QTest::newRow("text as net.mdb") << "net.mdb" << "text" << "not a net log database";
+        QTest::newRow("traffic list as net.mdb")
+            << "net.mdb" << "nettrfc" << "is a net traffic list database";
+        QTest::newRow("empty nettrfc.mdb") << "nettrfc.mdb" << "empty" << "";
+    }
+    void reportsLeaveDatabasesAlone()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, content);
+        QFETCH(QString, refusal);
+        test::TempHome home;
+        const QString netpath = test::makeNet(home.nets(), home.dbfiles(), u"GSPN"_s);
+        test::addCheckIns(netpath, { { "Q1AW", "Ann", "Here", "18:06:00" } });
+        test::addTraffic(netpath, { { "Q1AW", "3", "2", "Boston", 1 } });
+        const QString path = netpath + file;
+        QByteArray bytes;
+        if (content == "text")
+            bytes = "CALLSIGN,NAME\r\nQ1AW,Ann\r\n";
+        else if (content == "nettrfc")
+            bytes = test::fileBytes(netpath + u"nettrfc.mdb"_s);
+        QVERIFY(QFile::remove(path));
+        QVERIFY(test::writeFileBytes(path, bytes));
+        const QStringList before = QDir(netpath).entryList(QDir::Files);
+
+        QString error;
+        const auto net = loadNetReportData(netpath, &error);
+        if (refusal.isEmpty()) {
+            QVERIFY2(net, qPrintable(error));
+            QCOMPARE(net->checkIns.size(), 1);
+            QVERIFY(net->heldTraffic.isEmpty());
+        } else {
+            QVERIFY(!net);
+            QVERIFY2(error.contains(refusal) && error.contains(file), qPrintable(error));
+        }
+        QCOMPARE(test::fileBytes(path), bytes);
+        QCOMPARE(QDir(netpath).entryList(QDir::Files), before);
+    }
+
+    // FIFOs in place of the net's record files are never opened: the report
+    // reads them as missing at once and leaves them FIFOs.
+    void fifosInTheNetFolderAreNotWaitedOn()
+    {
+        test::TempHome home;
+        const QString netpath = test::makeNet(home.nets(), home.dbfiles(), u"GSPN"_s);
+        test::addCheckIns(netpath, { { "Q1AW", "Ann", "Here", "18:06:00" } });
+        QStringList fifos;
+        for (const char *name : { "freq.inf", "ncs.net", "start.net", "net.inf", "net.cmt",
+                 "Q1AW.cmt" }) {
+            const QString path = netpath + QLatin1String(name);
+            QFile::remove(path);
+            QVERIFY(test::makeFifo(path));
+            fifos << path;
+        }
+        QElapsedTimer timer;
+        timer.start();
+        std::optional<NetReportData> net;
+        {
+            const test::FifoRelease release(fifos, 3000, "14.250 MHz\r\n");
+            net = loadNetReportData(netpath);
+            QVERIFY2(timer.elapsed() < 2500, QByteArray::number(timer.elapsed()));
+        }
+        QVERIFY(net);
+        QCOMPARE(net->checkIns.size(), 1);
+        QCOMPARE(net->frequency, QString());
+        for (const QString &path : fifos)
+            QVERIFY2(!QFileInfo(path).isFile() && QFileInfo::exists(path), qPrintable(path));
     }
 };
 
