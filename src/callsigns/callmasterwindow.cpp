@@ -183,8 +183,11 @@ void CallMasterWindow::sortByColumn(int column, store::SortOrder order)
     if (!m_db || m_busy || column < 0 || column >= fields.size())
         return;
     QApplication::setOverrideCursor(Qt::BusyCursor);
+    // The database sorts its in-memory copy of the sort fields; no re-read.
     m_db->openOrdered(fields[column], order);
-    showView();
+    m_model->setKeys(m_db->viewRowIds());
+    if (m_model->rowCount() > 0)
+        m_grid->setCurrentRow(0);
     QApplication::restoreOverrideCursor();
 }
 

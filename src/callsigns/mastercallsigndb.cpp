@@ -82,15 +82,60 @@ bool MasterCallsignDb::openOrdered(const QString &field, SortOrder order)
     const char *dir = order == SortOrder::Ascending ? "ASC" : "DESC";
     m_orderBy = QStringLiteral("\"%1\" COLLATE NOCASE %2, rowid ASC").arg(f, QLatin1String(dir));
     m_storedOrder = false;
+    m_sortField = int(store::callsignSortFields().indexOf(f));
+    m_ascending = order == SortOrder::Ascending;
     m_index.valid = false;
-    m_current = firstRowId();
+    const CallIndex &index = callIndex();
+    m_current = index.rowids.empty() ? -1 : index.rowids.front();
     return true;
 }
 
 void MasterCallsignDb::reread()
 {
     m_index.valid = false;
-    m_current = firstRowId();
+    m_columns.valid = false;
+    if (m_storedOrder) {
+        m_current = firstRowId();
+    } else {
+        const CallIndex &index = callIndex();
+        m_current = index.rowids.empty() ? -1 : index.rowids.front();
+    }
+}
+
+StationColumns &MasterCallsignDb::columns()
+{
+    const qint64 version = dataVersion();
+    if (m_columns.valid && version == m_columns.dataVersion)
+        return m_columns;
+    m_columns.clear();
+    m_columns.reserve(count());
+    QSqlQuery q(m_db->connection());
+    q.setForwardOnly(true);
+    if (q.exec(QStringLiteral("SELECT rowid, \"callsign\", \"fname\", \"location\", \"state\" "
+                              "FROM \"Callmast\" ORDER BY rowid"))) {
+        QByteArray fields[StationColumns::kFields];
+        while (q.next()) {
+            fields[0] = indexText(q.value(1).toString());
+            for (int f = 1; f < StationColumns::kFields; ++f)
+                fields[f] = q.value(f + 1).toString().toUtf8();
+            m_columns.append(q.value(0).toLongLong(), fields);
+        }
+        m_columns.valid = true;
+        m_columns.dataVersion = version;
+    } else {
+        fail(q);
+    }
+    return m_columns;
+}
+
+void MasterCallsignDb::columnsChanged(qint64 rowid, const MasterRecord &r, bool appended)
+{
+    if (!m_columns.valid)
+        return;
+    const QByteArray fields[StationColumns::kFields]
+        = { indexText(r.callsign), r.fname.toUtf8(), r.location.toUtf8(), r.state.toUtf8() };
+    if (!(appended ? m_columns.append(rowid, fields) : m_columns.set(rowid, fields)))
+        m_columns.valid = false;
 }
 
 bool MasterCallsignDb::lookupExact(const QString &callsign)
@@ -141,6 +186,22 @@ MasterCallsignDb::CallIndex &MasterCallsignDb::callIndex()
         return m_index;
     CallIndex fresh;
     fresh.dataVersion = version;
+    if (!m_storedOrder) {
+        // Sorted in memory from the copy of the sort fields.
+        const StationColumns &cols = columns();
+        if (cols.valid) {
+            const std::vector<quint32> rows = cols.order(m_sortField, m_ascending);
+            fresh.rowids.reserve(rows.size());
+            fresh.starts.reserve(rows.size() + 1);
+            fresh.text.reserve(cols.size() * 8);
+            fresh.starts.push_back(0);
+            for (quint32 row : rows)
+                fresh.append(cols.rowid(row), cols.text(0, row));
+            fresh.valid = true;
+            m_index = std::move(fresh);
+            return m_index;
+        }
+    }
     const qint64 rows = count();
     fresh.rowids.reserve(size_t(rows));
     fresh.starts.reserve(size_t(rows) + 1);
@@ -397,6 +458,7 @@ bool MasterCallsignDb::appendRecord(const MasterRecord &r)
         return fail(q);
     m_current = q.lastInsertId().toLongLong();
     indexChanged(m_current, callsign, true);
+    columnsChanged(m_current, { callsign, r.fname, r.location, r.state, {} }, true);
     return true;
 }
 
@@ -414,6 +476,7 @@ bool MasterCallsignDb::editRecord(const MasterRecord &r)
     if (q.numRowsAffected() < 1)
         return false;
     indexChanged(m_current, callsign, false);
+    columnsChanged(m_current, { callsign, r.fname, r.location, r.state, {} }, false);
     return true;
 }
 
@@ -442,7 +505,12 @@ bool MasterCallsignDb::updateStation(
     q.addBindValue(location);
     q.addBindValue(state);
     q.addBindValue(rowid);
-    return q.exec() || fail(q);
+    if (!q.exec())
+        return fail(q);
+    m_columns.valid = false; // batches of these end with reread()
+    if (!m_storedOrder)
+        m_index.valid = false; // the record may move in a sorted view
+    return true;
 }
 
 bool MasterCallsignDb::deleteAll()
@@ -457,6 +525,7 @@ bool MasterCallsignDb::deleteAll()
         return false;
     m_current = empty;
     m_index.valid = false;
+    m_columns.valid = false;
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "callsigns/stationcolumns.h"
 #include "store/database.h"
 #include "store/schema.h"
 
@@ -92,7 +93,8 @@ public:
     bool editRecord(const MasterRecord &record);
     // Hands the key and callsign of every record to visit, in stored order.
     bool forEachCallsign(const std::function<void(qint64 rowid, const QString &callsign)> &visit);
-    // Writes name, location and state of the record with this key; its
+    // Writes name, location and state of the record with this key (a batch
+    // ends with reread()); its
     // callsign, comments and profile fields stay. Moves nothing.
     bool updateStation(
         qint64 rowid, const QString &fname, const QString &location, const QString &state);
@@ -136,6 +138,10 @@ private:
         qsizetype find(const QByteArray &needle, qsizetype from) const;
     };
     CallIndex &callIndex();
+    // The sort fields of every record, read once and then kept in step with
+    // this object's writes; read again when another connection has committed.
+    StationColumns &columns();
+    void columnsChanged(qint64 rowid, const MasterRecord &record, bool appended);
     qint64 dataVersion() const;
     void indexChanged(qint64 rowid, const QString &callsign, bool appended);
 
@@ -143,6 +149,9 @@ private:
     QString m_source;
     QString m_orderBy; // ORDER BY clause of the view, rowid for stored order
     bool m_storedOrder = true;
+    int m_sortField = 0; // index into store::callsignSortFields() of a sorted view
+    bool m_ascending = true;
+    StationColumns m_columns;
     qint64 m_current = -1;
     QString m_error;
     CallIndex m_index;
