@@ -190,13 +190,11 @@ MasterCallsignDb::CallIndex &MasterCallsignDb::callIndex()
         // Sorted in memory from the copy of the sort fields.
         const StationColumns &cols = columns();
         if (cols.valid) {
-            const std::vector<quint32> rows = cols.order(m_sortField, m_ascending);
-            fresh.rowids.reserve(rows.size());
-            fresh.starts.reserve(rows.size() + 1);
-            fresh.text.reserve(cols.size() * 8);
-            fresh.starts.push_back(0);
-            for (quint32 row : rows)
-                fresh.append(cols.rowid(row), cols.text(0, row));
+            fresh.pendingRows = cols.order(m_sortField, m_ascending);
+            fresh.rowids.reserve(fresh.pendingRows.size());
+            for (quint32 row : fresh.pendingRows)
+                fresh.rowids.push_back(cols.rowid(row));
+            fresh.textPending = true;
             fresh.valid = true;
             m_index = std::move(fresh);
             return m_index;
@@ -219,6 +217,26 @@ MasterCallsignDb::CallIndex &MasterCallsignDb::callIndex()
     }
     m_index = std::move(fresh);
     return m_index;
+}
+
+MasterCallsignDb::CallIndex &MasterCallsignDb::callText()
+{
+    CallIndex &index = callIndex();
+    if (index.textPending) {
+        // The columns hold what the order was made from: any write since then
+        // would have dropped the index.
+        index.starts.reserve(index.pendingRows.size() + 1);
+        index.text.reserve(m_columns.size() * 8);
+        index.starts.push_back(0);
+        for (quint32 row : index.pendingRows) {
+            index.text.append(m_columns.textView(0, row));
+            index.text.append('\0');
+            index.starts.push_back(index.text.size());
+        }
+        index.pendingRows = {};
+        index.textPending = false;
+    }
+    return index;
 }
 
 void MasterCallsignDb::CallIndex::append(qint64 rowid, const QByteArray &upper)
@@ -324,6 +342,10 @@ void MasterCallsignDb::indexChanged(qint64 rowid, const QString &callsign, bool 
 {
     if (!m_index.valid)
         return;
+    if (m_index.textPending) {
+        m_index.valid = false;
+        return;
+    }
     if (appended && m_storedOrder) {
         m_index.append(rowid, indexText(callsign));
         return;
@@ -341,7 +363,7 @@ void MasterCallsignDb::indexChanged(qint64 rowid, const QString &callsign, bool 
 
 void MasterCallsignDb::warmUp()
 {
-    CallIndex &index = callIndex();
+    CallIndex &index = callText();
     if (index.pairs.empty())
         index.buildPairs();
 }
@@ -351,7 +373,7 @@ QStringList MasterCallsignDb::lookupContaining(const QString &text, int limit)
     QStringList result;
     if (limit == 0)
         return result;
-    CallIndex &index = callIndex();
+    CallIndex &index = callText();
     const QByteArray needle = indexText(text);
     if (needle.size() >= 2 && index.pairs.empty())
         index.buildPairs();
@@ -377,7 +399,7 @@ QStringList MasterCallsignDb::lookupContaining(const QString &text, int limit)
 
 bool MasterCallsignDb::findFirstContaining(const QString &text)
 {
-    CallIndex &index = callIndex();
+    CallIndex &index = callText();
     const QByteArray needle = indexText(text);
     if (needle.size() >= 2 && index.pairs.empty())
         index.buildPairs();

@@ -122,6 +122,10 @@ private:
         // ascending: a needle of two or more bytes only looks at the records of
         // its rarest pair. Built on the first such search.
         std::vector<std::vector<quint32>> pairs;
+        // A sorted view knows its order at once; the callsign text follows on
+        // the first search (copying it in a random order is the slow part).
+        std::vector<quint32> pendingRows;
+        bool textPending = false;
 
         qsizetype size() const { return qsizetype(rowids.size()); }
         QByteArray callsign(qsizetype i) const
@@ -138,6 +142,8 @@ private:
         qsizetype find(const QByteArray &needle, qsizetype from) const;
     };
     CallIndex &callIndex();
+    // callIndex() with its callsign text.
+    CallIndex &callText();
     // The sort fields of every record, read once and then kept in step with
     // this object's writes; read again when another connection has committed.
     StationColumns &columns();

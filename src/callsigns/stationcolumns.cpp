@@ -93,6 +93,12 @@ QByteArray StationColumns::text(int field, qsizetype row) const
     return c.text.mid(c.start[size_t(row)], c.length[size_t(row)]);
 }
 
+QByteArrayView StationColumns::textView(int field, qsizetype row) const
+{
+    const Column &c = m_columns[field];
+    return QByteArrayView(c.text).sliced(c.start[size_t(row)], c.length[size_t(row)]);
+}
+
 std::vector<quint32> StationColumns::order(int field, bool ascending) const
 {
     const Column &c = m_columns[field];

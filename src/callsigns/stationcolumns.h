@@ -28,6 +28,7 @@ public:
     qsizetype size() const { return qsizetype(m_rowids.size()); }
     qint64 rowid(qsizetype row) const { return m_rowids[size_t(row)]; }
     QByteArray text(int field, qsizetype row) const;
+    QByteArrayView textView(int field, qsizetype row) const;
 
     // Row positions in the field's order; equal texts keep stored order in both directions.
     std::vector<quint32> order(int field, bool ascending) const;
