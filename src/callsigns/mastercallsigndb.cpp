@@ -190,10 +190,7 @@ MasterCallsignDb::CallIndex &MasterCallsignDb::callIndex()
         // Sorted in memory from the copy of the sort fields.
         const StationColumns &cols = columns();
         if (cols.valid) {
-            fresh.pendingRows = cols.order(m_sortField, m_ascending);
-            fresh.rowids.reserve(fresh.pendingRows.size());
-            for (quint32 row : fresh.pendingRows)
-                fresh.rowids.push_back(cols.rowid(row));
+            fresh.pendingRows = cols.order(m_sortField, m_ascending, &fresh.rowids);
             fresh.textPending = true;
             fresh.valid = true;
             m_index = std::move(fresh);
@@ -533,6 +530,13 @@ bool MasterCallsignDb::updateStation(
     if (!m_storedOrder)
         m_index.valid = false; // the record may move in a sorted view
     return true;
+}
+
+void MasterCallsignDb::setBulkCache(bool on)
+{
+    QSqlQuery q(m_db->connection());
+    q.exec(on ? QStringLiteral("PRAGMA cache_size = -262144")
+              : QStringLiteral("PRAGMA cache_size = -65536"));
 }
 
 bool MasterCallsignDb::deleteAll()

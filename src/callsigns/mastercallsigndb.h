@@ -98,6 +98,9 @@ public:
     // callsign, comments and profile fields stay. Moves nothing.
     bool updateStation(
         qint64 rowid, const QString &fname, const QString &location, const QString &state);
+    // A bulk write of a million stations in one transaction keeps its pages in
+    // memory (256 MB) instead of spilling them to the file before the commit.
+    void setBulkCache(bool on);
     // Empties the table and leaves one record whose fields are all empty.
     bool deleteAll();
 

@@ -1,6 +1,8 @@
 #include "callsigns/stationcolumns.h"
 
 #include <algorithm>
+#include <array>
+#include <memory>
 #include <numeric>
 
 namespace rollcall::callsigns {
@@ -99,33 +101,54 @@ QByteArrayView StationColumns::textView(int field, qsizetype row) const
     return QByteArrayView(c.text).sliced(c.start[size_t(row)], c.length[size_t(row)]);
 }
 
-std::vector<quint32> StationColumns::order(int field, bool ascending) const
+std::vector<quint32> StationColumns::order(
+    int field, bool ascending, std::vector<qint64> *rowids) const
 {
     const Column &c = m_columns[field];
     const size_t n = m_rowids.size();
     const char *base = c.text.constData();
     const quint64 flip = ascending ? 0 : ~quint64(0);
-    std::vector<std::pair<quint64, quint32>> a(n), b(n);
-    for (size_t i = 0; i < n; ++i)
-        a[i] = { prefixKey(base + c.start[i], c.length[i]) ^ flip, quint32(i) };
+    // The key travels with its row and, while rowids fit in 32 bits, with the
+    // rowid: looking rowids up afterwards in sorted order would miss the cache
+    // a million times.
+    struct Entry
+    {
+        quint64 first;
+        quint32 second;
+        quint32 rowid;
+    };
+    const bool packed = n == 0 || (m_rowids.front() >= 0 && m_rowids.back() <= 0xFFFFFFFFll);
+    // Left uninitialised: zero-filling 40 MB first costs as much as a pass.
+    std::unique_ptr<Entry[]> a(new Entry[n]), b(new Entry[n]);
+    // The counts of all eight bytes in one reading.
+    std::vector<std::array<size_t, 256>> count(8, std::array<size_t, 256> {});
+    for (size_t i = 0; i < n; ++i) {
+        const quint64 key = prefixKey(base + c.start[i], c.length[i]) ^ flip;
+        a[i] = { key, quint32(i), quint32(m_rowids[i]) };
+        for (int d = 0; d < 8; ++d)
+            ++count[size_t(d)][(key >> (8 * d)) & 0xFF];
+    }
     // Least significant byte first; each pass is stable, so equal keys keep stored order.
-    std::vector<size_t> count(256);
-    for (int shift = 0; shift < 64; shift += 8) {
-        std::fill(count.begin(), count.end(), 0);
-        for (const auto &e : a)
-            ++count[(e.first >> shift) & 0xFF];
-        if (std::find(count.begin(), count.end(), n) != count.end())
+    for (int d = 0; d < 8; ++d) {
+        std::array<size_t, 256> &at = count[size_t(d)];
+        if (std::find(at.begin(), at.end(), n) != at.end())
             continue; // every key has the same byte here
         size_t sum = 0;
-        for (size_t &k : count)
+        for (size_t &k : at)
             sum += std::exchange(k, sum);
-        for (const auto &e : a)
-            b[count[(e.first >> shift) & 0xFF]++] = e;
+        const int shift = 8 * d;
+        for (size_t i = 0; i < n; ++i)
+            b[at[(a[i].first >> shift) & 0xFF]++] = a[i];
         a.swap(b);
     }
     std::vector<quint32> rows(n);
     for (size_t i = 0; i < n; ++i)
         rows[i] = a[i].second;
+    if (rowids) {
+        rowids->resize(n);
+        for (size_t i = 0; i < n; ++i)
+            (*rowids)[i] = packed ? qint64(a[i].rowid) : m_rowids[a[i].second];
+    }
     // Runs of equal prefixes where a text goes on past eight bytes: order by the rest.
     for (size_t i = 0; i < n;) {
         size_t j = i + 1;
@@ -141,6 +164,9 @@ std::vector<quint32> StationColumns::order(int field, bool ascending) const
                         base + c.start[x], c.length[x], base + c.start[y], c.length[y]);
                     return ascending ? r < 0 : r > 0;
                 });
+            if (rowids)
+                for (size_t k = i; k < j; ++k)
+                    (*rowids)[k] = m_rowids[rows[k]];
         }
         i = j;
     }

@@ -31,7 +31,9 @@ public:
     QByteArrayView textView(int field, qsizetype row) const;
 
     // Row positions in the field's order; equal texts keep stored order in both directions.
-    std::vector<quint32> order(int field, bool ascending) const;
+    // rowids (optional) receives the rows' keys in the same order.
+    std::vector<quint32> order(
+        int field, bool ascending, std::vector<qint64> *rowids = nullptr) const;
 
     bool valid = false;
     qint64 dataVersion = -1;
