@@ -5,11 +5,13 @@
 #include "callsigns/callsigncsv.h"
 #include "callsigns/mastercallsigndb.h"
 #include "callsigns/mastercallsignmodel.h"
+#include "callsigns/ulsimport.h"
 #include "store/keyedrowsmodel.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -30,6 +32,7 @@ const QString kFilter
     = QStringLiteral("Comma Seperated Value (*.csv)|*.csv|Text file (*.txt)|*.txt");
 const QString kImportTitle = QStringLiteral(".CSV Import to Master Callsign Database");
 const QString kExportTitle = QStringLiteral(".CSV Export from Master Callsign Database");
+const QString kUlsTitle = QStringLiteral("FCC Licence Import to Master Callsign Database");
 
 Prompts::FileDialog csvDialog(const QString &title)
 {
@@ -59,6 +62,8 @@ CallMasterWindow::CallMasterWindow(QWidget *parent) : QMainWindow(parent)
     };
     addItem(
         QStringLiteral("&Import CSV"), QStringLiteral("mnuImport"), &CallMasterWindow::importCsv);
+    addItem(QStringLiteral("Import &FCC Licences (ULS)..."), QStringLiteral("mnuImportUls"),
+        &CallMasterWindow::importUls);
     addItem(
         QStringLiteral("&Export CSV"), QStringLiteral("mnuExport"), &CallMasterWindow::exportCsv);
     addItem(
@@ -100,6 +105,11 @@ CallMasterWindow::CallMasterWindow(QWidget *parent) : QMainWindow(parent)
     m_progressText->setObjectName(QStringLiteral("progressText"));
     m_progressText->setAlignment(Qt::AlignCenter);
     noticeLayout->addWidget(m_progressText);
+    m_cancel = new QPushButton(QStringLiteral("&Cancel"), m_notice);
+    m_cancel->setObjectName(QStringLiteral("cancelImport"));
+    m_cancel->hide();
+    connect(m_cancel, &QPushButton::clicked, this, [this] { m_cancelRequested = true; });
+    noticeLayout->addWidget(m_cancel, 0, Qt::AlignCenter);
     noticeLayout->addStretch();
     m_notice->hide();
     layout->addWidget(m_notice, 1);
@@ -183,8 +193,11 @@ void CallMasterWindow::sortByColumn(int column, store::SortOrder order)
     if (!m_db || m_busy || column < 0 || column >= fields.size())
         return;
     QApplication::setOverrideCursor(Qt::BusyCursor);
+    // The database sorts its in-memory copy of the sort fields; no re-read.
     m_db->openOrdered(fields[column], order);
-    showView();
+    m_model->setKeys(m_db->viewRowIds());
+    if (m_model->rowCount() > 0)
+        m_grid->setCurrentRow(0);
     QApplication::restoreOverrideCursor();
 }
 
@@ -275,6 +288,62 @@ void CallMasterWindow::importCsv()
     statusBar()->showMessage(summary);
     showView();
     setBusy(false);
+}
+
+void CallMasterWindow::importUls()
+{
+    if (!m_db || m_busy)
+        return;
+    Prompts &prompts = *session().prompts;
+    Prompts::FileDialog d;
+    d.title = QStringLiteral("Open the FCC amateur licence file (l_amat.zip)");
+    d.filter = QStringLiteral("FCC licence data (*.zip)|*.zip|ULS data file (*.dat)|*.dat");
+    d.defaultExtension = QStringLiteral(".zip");
+    d.initialFolder = session().netsFolder();
+    QString path = prompts.openFile(d);
+    if (path.isEmpty())
+        return;
+    // EN.dat or HD.dat of an unpacked zip stands for its folder.
+    if (path.endsWith(QLatin1String(".dat"), Qt::CaseInsensitive))
+        path = QFileInfo(path).absolutePath();
+    UlsImport import(*m_db);
+    QString error;
+    if (!import.open(path, &error)) {
+        prompts.exclamation(kUlsTitle, error);
+        return;
+    }
+    m_cancelRequested = false;
+    m_cancel->show();
+    setBusy(true);
+    bool ok = true;
+    while (ok && !import.atEnd()) {
+        if (m_cancelRequested) {
+            import.cancel(); // rolls everything back
+            break;
+        }
+        // Everything goes in as one transaction; steps only keep the window answering.
+        ok = import.step(100, &error);
+        showProgress(import.percentDone(), import.stageText());
+    }
+    m_cancel->hide();
+    const UlsCounts &c = import.counts();
+    showView();
+    setBusy(false);
+    if (import.isCancelled()) {
+        statusBar()->showMessage(
+            QStringLiteral("FCC licence import cancelled: the database is unchanged."));
+        return;
+    }
+    if (!ok) {
+        prompts.exclamation(kUlsTitle, error);
+        return;
+    }
+    statusBar()->showMessage(QStringLiteral("FCC licences: %1 stations added, %2 updated; %3 "
+                                            "malformed lines skipped.")
+                                 .arg(c.added)
+                                 .arg(c.updated)
+                                 .arg(c.malformed));
+    prompts.information(kUlsTitle, QStringLiteral("Importing FCC Licences Complete!"));
 }
 
 void CallMasterWindow::exportCsv()

@@ -33,6 +33,9 @@ public:
 
     // The File menu items, public for the tests.
     void importCsv();
+    // Fills the database from the FCC amateur licence files (l_amat.zip, or
+    // EN.dat / HD.dat picked in their folder), with progress and Cancel.
+    void importUls();
     void exportCsv();
     void zapDatabase();
     // Header click: ascending; footer click: descending. Column 4 does nothing.
@@ -61,7 +64,9 @@ private:
     QLabel *m_progressText = nullptr;
     QProgressBar *m_progress = nullptr;
     QPushButton *m_exit = nullptr;
+    QPushButton *m_cancel = nullptr; // of the licence import
     bool m_busy = false;
+    bool m_cancelRequested = false;
 };
 
 } // namespace rollcall::callsigns

@@ -87,15 +87,60 @@ bool MasterCallsignDb::openOrdered(const QString &field, SortOrder order)
     const char *dir = order == SortOrder::Ascending ? "ASC" : "DESC";
     m_orderBy = QStringLiteral("\"%1\" COLLATE NOCASE %2, rowid ASC").arg(f, QLatin1String(dir));
     m_storedOrder = false;
+    m_sortField = int(store::callsignSortFields().indexOf(f));
+    m_ascending = order == SortOrder::Ascending;
     m_index.valid = false;
-    m_current = firstRowId();
+    const CallIndex &index = callIndex();
+    m_current = index.rowids.empty() ? -1 : index.rowids.front();
     return true;
 }
 
 void MasterCallsignDb::reread()
 {
     m_index.valid = false;
-    m_current = firstRowId();
+    m_columns.valid = false;
+    if (m_storedOrder) {
+        m_current = firstRowId();
+    } else {
+        const CallIndex &index = callIndex();
+        m_current = index.rowids.empty() ? -1 : index.rowids.front();
+    }
+}
+
+StationColumns &MasterCallsignDb::columns()
+{
+    const qint64 version = dataVersion();
+    if (m_columns.valid && version == m_columns.dataVersion)
+        return m_columns;
+    m_columns.clear();
+    m_columns.reserve(count());
+    QSqlQuery q(m_db->connection());
+    q.setForwardOnly(true);
+    if (q.exec(QStringLiteral("SELECT rowid, \"callsign\", \"fname\", \"location\", \"state\" "
+                              "FROM \"Callmast\" ORDER BY rowid"))) {
+        QByteArray fields[StationColumns::kFields];
+        while (q.next()) {
+            fields[0] = indexText(q.value(1).toString());
+            for (int f = 1; f < StationColumns::kFields; ++f)
+                fields[f] = q.value(f + 1).toString().toUtf8();
+            m_columns.append(q.value(0).toLongLong(), fields);
+        }
+        m_columns.valid = true;
+        m_columns.dataVersion = version;
+    } else {
+        fail(q);
+    }
+    return m_columns;
+}
+
+void MasterCallsignDb::columnsChanged(qint64 rowid, const MasterRecord &r, bool appended)
+{
+    if (!m_columns.valid)
+        return;
+    const QByteArray fields[StationColumns::kFields]
+        = { indexText(r.callsign), r.fname.toUtf8(), r.location.toUtf8(), r.state.toUtf8() };
+    if (!(appended ? m_columns.append(rowid, fields) : m_columns.set(rowid, fields)))
+        m_columns.valid = false;
 }
 
 bool MasterCallsignDb::lookupExact(const QString &callsign)
@@ -146,6 +191,17 @@ MasterCallsignDb::CallIndex &MasterCallsignDb::callIndex()
         return m_index;
     CallIndex fresh;
     fresh.dataVersion = version;
+    if (!m_storedOrder) {
+        // Sorted in memory from the copy of the sort fields.
+        const StationColumns &cols = columns();
+        if (cols.valid) {
+            fresh.pendingRows = cols.order(m_sortField, m_ascending, &fresh.rowids);
+            fresh.textPending = true;
+            fresh.valid = true;
+            m_index = std::move(fresh);
+            return m_index;
+        }
+    }
     const qint64 rows = count();
     fresh.rowids.reserve(size_t(rows));
     fresh.starts.reserve(size_t(rows) + 1);
@@ -163,6 +219,26 @@ MasterCallsignDb::CallIndex &MasterCallsignDb::callIndex()
     }
     m_index = std::move(fresh);
     return m_index;
+}
+
+MasterCallsignDb::CallIndex &MasterCallsignDb::callText()
+{
+    CallIndex &index = callIndex();
+    if (index.textPending) {
+        // The columns hold what the order was made from: any write since then
+        // would have dropped the index.
+        index.starts.reserve(index.pendingRows.size() + 1);
+        index.text.reserve(m_columns.size() * 8);
+        index.starts.push_back(0);
+        for (quint32 row : index.pendingRows) {
+            index.text.append(m_columns.textView(0, row));
+            index.text.append('\0');
+            index.starts.push_back(index.text.size());
+        }
+        index.pendingRows = {};
+        index.textPending = false;
+    }
+    return index;
 }
 
 void MasterCallsignDb::CallIndex::append(qint64 rowid, const QByteArray &upper)
@@ -268,6 +344,10 @@ void MasterCallsignDb::indexChanged(qint64 rowid, const QString &callsign, bool 
 {
     if (!m_index.valid)
         return;
+    if (m_index.textPending) {
+        m_index.valid = false;
+        return;
+    }
     if (appended && m_storedOrder) {
         m_index.append(rowid, indexText(callsign));
         return;
@@ -285,7 +365,7 @@ void MasterCallsignDb::indexChanged(qint64 rowid, const QString &callsign, bool 
 
 void MasterCallsignDb::warmUp()
 {
-    CallIndex &index = callIndex();
+    CallIndex &index = callText();
     if (index.pairs.empty())
         index.buildPairs();
 }
@@ -295,7 +375,7 @@ QStringList MasterCallsignDb::lookupContaining(const QString &text, int limit)
     QStringList result;
     if (limit == 0)
         return result;
-    CallIndex &index = callIndex();
+    CallIndex &index = callText();
     const QByteArray needle = indexText(text);
     if (needle.size() >= 2 && index.pairs.empty())
         index.buildPairs();
@@ -321,7 +401,7 @@ QStringList MasterCallsignDb::lookupContaining(const QString &text, int limit)
 
 bool MasterCallsignDb::findFirstContaining(const QString &text)
 {
-    CallIndex &index = callIndex();
+    CallIndex &index = callText();
     const QByteArray needle = indexText(text);
     if (needle.size() >= 2 && index.pairs.empty())
         index.buildPairs();
@@ -425,6 +505,7 @@ bool MasterCallsignDb::appendRecord(const MasterRecord &r)
         return fail(q);
     m_current = q.lastInsertId().toLongLong();
     indexChanged(m_current, callsign, true);
+    columnsChanged(m_current, { callsign, r.fname, r.location, r.state, {} }, true);
     return true;
 }
 
@@ -442,6 +523,7 @@ bool MasterCallsignDb::editRecord(const MasterRecord &r)
     if (q.numRowsAffected() < 1)
         return false;
     indexChanged(m_current, callsign, false);
+    columnsChanged(m_current, { callsign, r.fname, r.location, r.state, {} }, false);
     return true;
 }
 
@@ -470,7 +552,19 @@ bool MasterCallsignDb::updateStation(
     q.addBindValue(location);
     q.addBindValue(state);
     q.addBindValue(rowid);
-    return q.exec() || fail(q);
+    if (!q.exec())
+        return fail(q);
+    m_columns.valid = false; // batches of these end with reread()
+    if (!m_storedOrder)
+        m_index.valid = false; // the record may move in a sorted view
+    return true;
+}
+
+void MasterCallsignDb::setBulkCache(bool on)
+{
+    QSqlQuery q(m_db->connection());
+    q.exec(on ? QStringLiteral("PRAGMA cache_size = -262144")
+              : QStringLiteral("PRAGMA cache_size = -65536"));
 }
 
 bool MasterCallsignDb::deleteAll()
@@ -485,6 +579,7 @@ bool MasterCallsignDb::deleteAll()
         return false;
     m_current = empty;
     m_index.valid = false;
+    m_columns.valid = false;
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "callsigns/stationcolumns.h"
 #include "store/database.h"
 #include "store/schema.h"
 
@@ -99,10 +100,14 @@ public:
     bool editRecord(const MasterRecord &record);
     // Hands the key and callsign of every record to visit, in stored order.
     bool forEachCallsign(const std::function<void(qint64 rowid, const QString &callsign)> &visit);
-    // Writes name, location and state of the record with this key; its
+    // Writes name, location and state of the record with this key (a batch
+    // ends with reread()); its
     // callsign, comments and profile fields stay. Moves nothing.
     bool updateStation(
         qint64 rowid, const QString &fname, const QString &location, const QString &state);
+    // A bulk write of a million stations in one transaction keeps its pages in
+    // memory (256 MB) instead of spilling them to the file before the commit.
+    void setBulkCache(bool on);
     // Empties the table and leaves one record whose fields are all empty.
     bool deleteAll();
 
@@ -127,6 +132,10 @@ private:
         // ascending: a needle of two or more bytes only looks at the records of
         // its rarest pair. Built on the first such search.
         std::vector<std::vector<quint32>> pairs;
+        // A sorted view knows its order at once; the callsign text follows on
+        // the first search (copying it in a random order is the slow part).
+        std::vector<quint32> pendingRows;
+        bool textPending = false;
 
         qsizetype size() const { return qsizetype(rowids.size()); }
         QByteArray callsign(qsizetype i) const
@@ -143,6 +152,12 @@ private:
         qsizetype find(const QByteArray &needle, qsizetype from) const;
     };
     CallIndex &callIndex();
+    // callIndex() with its callsign text.
+    CallIndex &callText();
+    // The sort fields of every record, read once and then kept in step with
+    // this object's writes; read again when another connection has committed.
+    StationColumns &columns();
+    void columnsChanged(qint64 rowid, const MasterRecord &record, bool appended);
     qint64 dataVersion() const;
     void indexChanged(qint64 rowid, const QString &callsign, bool appended);
 
@@ -150,6 +165,9 @@ private:
     QString m_source;
     QString m_orderBy; // ORDER BY clause of the view, rowid for stored order
     bool m_storedOrder = true;
+    int m_sortField = 0; // index into store::callsignSortFields() of a sorted view
+    bool m_ascending = true;
+    StationColumns m_columns;
     qint64 m_current = -1;
     QString m_error;
     CallIndex m_index;

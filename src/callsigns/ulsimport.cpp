@@ -303,6 +303,7 @@ UlsImport::~UlsImport()
 {
     if (m_work && m_work->transaction) {
         m_work->transaction.reset();
+        m_db.setBulkCache(false);
         m_db.reread();
     }
 }
@@ -313,6 +314,7 @@ bool UlsImport::failed(QString *error, const QString &message)
         *error = message;
     if (m_work && m_work->transaction) {
         m_work->transaction.reset(); // rolls back
+        m_db.setBulkCache(false);
         m_db.reread();
     }
     m_work.reset();
@@ -557,6 +559,7 @@ bool UlsImport::write(int maxMillis, QString *error)
     clock.start();
     auto text = [](std::string_view v) { return QString::fromUtf8(v.data(), qsizetype(v.size())); };
     if (w.stage == S::Scan) {
+        m_db.setBulkCache(true);
         w.transaction = std::make_unique<store::Transaction>(m_db.database());
         if (!w.transaction->isActive())
             return failed(error,
@@ -613,6 +616,7 @@ bool UlsImport::write(int maxMillis, QString *error)
     }
     const bool committed = w.transaction->commit();
     w.transaction.reset();
+    m_db.setBulkCache(false);
     m_db.reread();
     if (!committed)
         return failed(error,

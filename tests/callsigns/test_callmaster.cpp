@@ -7,12 +7,15 @@
 #include "store/keyedrowsmodel.h"
 #include "testfiles.h"
 #include "testmain.h"
+#include "ulsfiles.h"
 #include "windowfixture.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -218,6 +221,47 @@ private Q_SLOTS:
         f.w->exportCsv();
         QCOMPARE(test::fileBytes(out), test::fileBytes(f.file("cli.csv")));
         QCOMPARE(f.prompts.messages().size(), before);
+    }
+
+    // The licence import from the File menu: Cancel leaves the grid and the
+    // database as they were; run to the end it adds and updates.
+    void licenceImport()
+    {
+        Callmaster f({ { "K1S7", "Sam", "Here", "MA", "keep" } });
+        QByteArray en, hd;
+        for (int i = 0; i < 3000; ++i) {
+            const QByteArray call = "K1S" + QByteArray::number(i);
+            hd += test::hdLine({ 10 + i, call });
+            en += test::enLine({ 10 + i, call, "AL", "BE", "CITY", "NY" });
+        }
+        QVERIFY(QDir().mkpath(f.file("uls")));
+        QVERIFY(test::writeFileBytes(f.file("uls/EN.dat"), en));
+        QVERIFY(test::writeFileBytes(f.file("uls/HD.dat"), hd));
+
+        // Cancel pressed while the first step runs.
+        f.prompts.answer(f.file("uls/HD.dat"));
+        QTimer::singleShot(0, f.w, [&] {
+            auto *cancel = f.w->findChild<QPushButton *>(QStringLiteral("cancelImport"));
+            QVERIFY(cancel && cancel->isVisible());
+            cancel->click();
+        });
+        f.w->importUls();
+        QCOMPARE(f.w->model()->rowCount(), 1);
+        QCOMPARE(f.w->database()->count(), 1);
+        QVERIFY(f.w->statusBar()->currentMessage().contains(QLatin1String("cancelled")));
+        QVERIFY(!f.w->isBusy() && f.w->grid()->isVisible());
+
+        f.prompts.answer(f.file("uls/EN.dat"));
+        f.w->importUls();
+        QCOMPARE(
+            f.prompts.messages().constLast(), QStringLiteral("Importing FCC Licences Complete!"));
+        QCOMPARE(f.w->model()->rowCount(), 3000);
+        QVERIFY(f.w->database()->lookupExact(QStringLiteral("K1S7")));
+        QCOMPARE(
+            *f.w->database()->current(), (MasterRecord { "K1S7", "AL", "CITY", "NY", "keep" }));
+        QCOMPARE(f.w->statusBar()->currentMessage(),
+            QStringLiteral(
+                "FCC licences: 2999 stations added, 1 updated; 0 malformed lines skipped."));
     }
 };
 

@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QElapsedTimer>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -99,6 +100,51 @@ private Q_SLOTS:
         QVERIFY(other->deleteAll());
         QVERIFY(t.db->lookupContaining(QStringLiteral("1A")).isEmpty());
         QCOMPARE(t.db->count(), 1);
+    }
+
+    // The in-memory sort gives exactly the saved views' order (NOCASE, ties in
+    // stored order both ways), also after own writes and another connection's.
+    void sortedViewsMatchTheDatabase()
+    {
+        TempDb t;
+        const char *texts[] = { "springfield", "SPRINGFIELD", "Springfield Center", "SPRINGFIELDS",
+            "springfiel", "", "a", "A", "_x", "Zed", "abcdefgh", "abcdefghi", "ABCDEFGH",
+            "abcdefgg", "Ãmile", "Emile", "b b", "b", "bb", "abcdefghÃ©", "abcdefghI", "12", "1",
+            "~" };
+        int i = 0;
+        for (const char *text : texts) {
+            const QString v = QString::fromUtf8(text);
+            QVERIFY(t.db->appendRecord({ QStringLiteral("K%1%2").arg(i % 3).arg(v.left(3)), v,
+                v.right(4), v.left(1), {} }));
+            ++i;
+        }
+        auto sqlOrder = [&](const QString &field, store::SortOrder order) {
+            QSqlQuery q(t.db->database().connection());
+            std::vector<qint64> ids;
+            q.exec(QStringLiteral("SELECT rowid FROM \"%1\"")
+                       .arg(store::callsignSortView(field, order)));
+            while (q.next())
+                ids.push_back(q.value(0).toLongLong());
+            return ids;
+        };
+        auto check = [&] {
+            for (const QString &field : store::callsignSortFields())
+                for (auto order : { store::SortOrder::Ascending, store::SortOrder::Descending }) {
+                    t.db->openOrdered(field, order);
+                    const std::vector<qint64> ids = t.db->viewRowIds();
+                    QVERIFY2(ids == sqlOrder(field, order), qPrintable(field));
+                    QCOMPARE(t.db->currentRowId(), ids.front());
+                }
+        };
+        check();
+        // Own writes keep the copy in step.
+        QVERIFY(t.db->appendRecord({ "AA0A", "zz", "aa", "M", {} }));
+        QVERIFY(t.db->setCurrentRowId(3));
+        QVERIFY(t.db->editRecord({ "ZZ9Z", "Aaron", "Zion", "A", {} }));
+        check();
+        auto other = MasterCallsignDb::open(t.path());
+        QVERIFY(other->appendRecord({ "N0NE", "Mmm", "Mid", "Q", {} }));
+        check();
     }
 };
 
