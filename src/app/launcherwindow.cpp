@@ -144,6 +144,13 @@ void LauncherWindow::showEvent(QShowEvent *event)
         m_loaded = true;
         load();
     }
+    // The traffic panel stays above the launcher, clear of it.
+    QTimer::singleShot(0, this, [this] {
+        if (QWidget *panel = windows().loaded(QStringLiteral("trafficlist"))) {
+            keepAbove(panel, this);
+            QMetaObject::invokeMethod(panel, "place");
+        }
+    });
 }
 
 void LauncherWindow::load()

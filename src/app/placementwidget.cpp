@@ -6,7 +6,9 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 namespace rollcall {
 
@@ -22,6 +24,9 @@ void placeOnScreen(QWidget *window, int drop)
 }
 
 namespace {
+// Long enough for a window manager to frame a new window.
+constexpr int kFramedAfterMs = 300;
+
 QMargins frameMargins(const QWidget *window)
 {
     const QRect frame = window->frameGeometry();
@@ -35,6 +40,19 @@ QMargins frameMargins(const QWidget *window)
     return QMargins();
 }
 
+bool framed(const QWidget *window)
+{
+    return window->frameGeometry() != window->geometry();
+}
+
+void fitWindow(QWidget *w)
+{
+    const QRect frame = frameRect(w);
+    const QRect fitted = fitInside(frame, availableArea(w));
+    if (fitted != frame)
+        setFrameRect(w, fitted);
+}
+
 class ScreenKeeper : public QObject
 {
 public:
@@ -45,10 +63,9 @@ public:
         if (event->type() == QEvent::Show && watched->isWidgetType()) {
             auto *w = static_cast<QWidget *>(watched);
             if (w->isWindow()) {
-                const QRect frame = frameRect(w);
-                const QRect fitted = fitInside(frame, availableArea(w));
-                if (fitted != frame)
-                    setFrameRect(w, fitted);
+                fitWindow(w);
+                // Once the window manager has framed it, with the real frame.
+                QTimer::singleShot(kFramedAfterMs, w, [w] { fitWindow(w); });
             }
         }
         return QObject::eventFilter(watched, event);
@@ -91,7 +108,34 @@ void setFrameRect(QWidget *window, const QRect &frame)
 {
     const QRect inner = frame.marginsRemoved(frameMargins(window));
     window->resize(inner.size());
-    window->move(frame.topLeft()); // a window's position is its frame's
+    // A framed window is moved by its frame. Before the window manager has
+    // framed it, X11 may take the position as the client's: moving the client
+    // keeps the title bar on the screen either way.
+    window->move(framed(window) ? frame.topLeft() : inner.topLeft());
+}
+
+void keepAbove(QWidget *tool, QWidget *owner)
+{
+    if (!tool || !owner || !tool->isVisible())
+        return;
+    tool->winId(); // both need their native windows
+    owner->winId();
+    QWindow *handle = tool->windowHandle();
+    if (handle && handle->transientParent() != owner->windowHandle()) {
+        handle->setTransientParent(owner->windowHandle());
+        // X11 window managers read the owner when the window is mapped.
+        const QRect frame = frameRect(tool);
+        const bool ownerActive = owner->isActiveWindow();
+        const bool quiet = tool->testAttribute(Qt::WA_ShowWithoutActivating);
+        tool->setAttribute(Qt::WA_ShowWithoutActivating); // the operator types on
+        tool->hide();
+        tool->show();
+        tool->setAttribute(Qt::WA_ShowWithoutActivating, quiet);
+        setFrameRect(tool, frame);
+        if (ownerActive)
+            owner->activateWindow();
+    }
+    tool->raise();
 }
 
 void setKeepClear(QWidget *window, std::function<QRect()> area)

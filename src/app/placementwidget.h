@@ -24,6 +24,9 @@ QRect availableArea(const QWidget *window);
 QRect frameRect(const QWidget *window);
 // Moves and sizes a window so that its frame is frame.
 void setFrameRect(QWidget *window, const QRect &frame);
+// Keeps a small tool window (the traffic panel, Traffic Held) above owner: the
+// window manager stacks a transient window above the one it belongs to.
+void keepAbove(QWidget *tool, QWidget *owner);
 
 // Parts of windows that no other window of the program may cover while they
 // are showing (the net window's entry rows and buttons, the launcher).

@@ -321,7 +321,7 @@ void NetWindow::buildWindow()
     resize(1060, 720);
     // Top left, so the companions find room beside it on a wide screen; the
     // window registry keeps it on the screen (shrunk on a small one).
-    move(availableArea(this).topLeft());
+    setFrameRect(this, QRect(availableArea(this).topLeft(), frameRect(this).size()));
     setKeepClear(this, [this] { return entryArea(); });
 }
 
@@ -745,25 +745,30 @@ QRect NetWindow::entryArea() const
 void NetWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    // After the window manager has framed the window and laid it out.
+    // Once laid out, and again once the window manager has framed the window.
     QTimer::singleShot(0, this, &NetWindow::arrangeCompanions);
+    QTimer::singleShot(400, this, &NetWindow::arrangeCompanions);
 }
 
 void NetWindow::arrangeCompanions()
 {
+    if (!isVisible())
+        return;
     QWidget *panel = windows().loaded(QStringLiteral("trafficlist"));
-    if (panel && panel->isVisible())
+    if (panel && panel->isVisible()) {
+        keepAbove(panel, this);
         QMetaObject::invokeMethod(panel, "place");
+    }
     QWidget *held = windows().loaded(QStringLiteral("curtraffic"));
     if (!held || !held->isVisible())
         return;
+    keepAbove(held, this);
     QList<QRect> clear = keepClearAreas(held);
     if (panel && panel->isVisible())
         clear << frameRect(panel);
     const QRect placed = placeClear(frameRect(held), availableArea(this), clear);
-    if (placed.topLeft() != frameRect(held).topLeft())
-        held->move(placed.topLeft());
-    held->raise();
+    if (placed != frameRect(held))
+        setFrameRect(held, placed);
 }
 
 void NetWindow::closeEvent(QCloseEvent *event)

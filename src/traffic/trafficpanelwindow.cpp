@@ -177,8 +177,8 @@ void TrafficPanelWindow::place()
     if (session().screenwidth >= 1024)
         wanted.moveTopLeft(QPoint(795, 227));
     const QRect placed = placeClear(wanted, availableArea(this), keepClearAreas(this));
-    if (placed.topLeft() != frameRect(this).topLeft())
-        move(placed.topLeft());
+    if (placed != frameRect(this))
+        setFrameRect(this, placed);
 }
 
 void TrafficPanelWindow::recount()

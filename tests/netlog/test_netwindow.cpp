@@ -32,6 +32,7 @@
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimeZone>
+#include <QWindow>
 
 using namespace rollcall;
 using namespace Qt::StringLiterals;
@@ -182,6 +183,9 @@ private Q_SLOTS:
         QCOMPARE(panel->windowType(), Qt::Tool);
         QCOMPARE(held->windowType(), Qt::Tool);
         QTRY_VERIFY(!held->frameGeometry().intersects(w->entryArea()));
+        // Both belong to the net window, so the window manager keeps them above it.
+        QTRY_VERIFY(held->windowHandle()->transientParent() == w->windowHandle());
+        QVERIFY(panel->windowHandle()->transientParent() == w->windowHandle());
         const QRect area = w->screen()->availableGeometry();
         for (QWidget *small : { panel, held }) {
             QVERIFY2(area.contains(small->frameGeometry()), small->objectName().toLatin1());
