@@ -101,6 +101,7 @@ void Demodulator::reset()
     decidedRef_ = { 0, 0 };
     varicode_.reset();
     idleRun_ = 0;
+    held_.clear();
     acqCount_ = 0;
     strobeCount_ = 0;
     trellisAt_ = 0;
@@ -362,9 +363,32 @@ void Demodulator::bit(int b, bool open)
     } else {
         idleRun_ = 0;
     }
+    ++bitCount_;
     const int c = varicode_.push(b);
-    if (c >= 0 && open && onChar)
+    if (c < 0)
+        return;
+    if (!open) {
+        if (quality() >= squelchThreshold_ / 2)
+            held_.push_back({ bitCount_, std::uint8_t(c), quality() });
+        while (!held_.empty() && bitCount_ - held_.front().bit > lookBackBits())
+            held_.pop_front();
+        return;
+    }
+    // The squelch has opened: first what it held back from the signal's start.
+    const std::deque<HeldChar> release = std::move(held_);
+    held_.clear();
+    for (const HeldChar &h : release)
+        if (bitCount_ - h.bit <= lookBackBits() && onChar)
+            onChar(h.c);
+    if (onChar)
         onChar(std::uint8_t(c));
+}
+
+std::size_t Demodulator::lookBackBits() const
+{
+    // About twice the time the squelch's level needs to climb (QPSK's level
+    // moves at half the rate).
+    return std::size_t(4.0 / qualityAlpha_ * (mode_.isQpsk() ? 2 : 1));
 }
 
 void Demodulator::trialSymbols(double offset, std::size_t n, std::vector<cfloat> &y) const
@@ -483,7 +507,8 @@ bool Demodulator::searchLine(const std::vector<cfloat> &history, int power, doub
     if (kHi - kLo < 8)
         return false;
     auto bin = [&](int k) {
-        return std::norm(spectrum[std::size_t((k % int(kAcqSize) + int(kAcqSize)) % int(kAcqSize))]);
+        return std::norm(
+            spectrum[std::size_t((k % int(kAcqSize) + int(kAcqSize)) % int(kAcqSize))]);
     };
     int best = kLo;
     for (int k = kLo; k <= kHi; ++k) {
