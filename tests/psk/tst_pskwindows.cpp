@@ -21,6 +21,7 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -285,6 +286,29 @@ private Q_SLOTS:
         QCOMPARE(file.mid(210, 6), QByteArray("\x2d\x00\x00\x00\xb8\x0b", 6));
         QCOMPARE(child<QLabel>(desk, "Label1")->text(), QStringLiteral("QPSK63"));
         QCOMPARE(desk->terminal()->modem()->SquelchThreshold(), 45);
+    }
+
+    // The layout timer writes moved positions at most once a second.
+    void positionsSavedAtMostOncePerSecond()
+    {
+        test::WindowFixture f;
+        BackToBack link;
+        auto *desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
+        desk->show();
+        QFile::remove(pskSettingsPath());
+        pskSettings().dockNetWindow = 0;
+        desk->move(120, 80);
+        desk->layoutTick();
+        QVERIFY(!QFile::exists(pskSettingsPath())); // just written at start-up: not yet
+        QTest::qWait(1100);
+        desk->layoutTick();
+        PskSettings back;
+        QVERIFY(loadPskSettings(back));
+        QCOMPARE(back.pskLeft, qint16(desk->x()));
+        QCOMPARE(back.pskTop, qint16(desk->y()));
+        QFile::remove(pskSettingsPath());
+        desk->layoutTick(); // nothing moved: nothing written
+        QVERIFY(!QFile::exists(pskSettingsPath()));
     }
 
     void receivedTextAndWaterfall()
