@@ -9,6 +9,9 @@ namespace {
 constexpr std::size_t kAcqSize = 512;
 constexpr std::size_t kHistorySize = 256; // 16 symbols at 16 samples a symbol
 constexpr std::size_t kSearchSymbols = 128;
+// Symbol instants kept: a late lock decodes again up to kReplaySymbols.
+constexpr std::size_t kStrobeRing = 256;
+constexpr std::size_t kReplaySymbols = 240;
 constexpr std::size_t kBasebandSize = 4096; // the search symbols and the filter
 
 // A trellis search's best score over the median, less one, times the root of
@@ -73,7 +76,7 @@ void Demodulator::configure()
     acqHistory_.assign(kAcqSize, cfloat(0, 0));
     acqCount_ = 0;
     baseband_.assign(kBasebandSize, cfloat(0, 0));
-    strobes_.assign(kSearchSymbols, 0);
+    strobes_.assign(kStrobeRing, 0);
     strobeCount_ = 0;
 
     history_.assign(kHistorySize, cfloat(0, 0));
@@ -249,7 +252,7 @@ void Demodulator::decimated(cfloat z)
             const double err = wrapHalf(peak - std::fmod(nextStrobe_, kSps), kSps);
             step += std::clamp(0.25 * err, -1.0, 1.0);
         }
-        strobes_[strobeCount_ % kSearchSymbols] = frac >= 0.5f ? sampleIndex_ : sampleIndex_ - 1;
+        strobes_[strobeCount_ % kStrobeRing] = frac >= 0.5f ? sampleIndex_ : sampleIndex_ - 1;
         ++strobeCount_;
         nextStrobe_ += step;
         symbol(y);
@@ -403,7 +406,7 @@ void Demodulator::trialSymbols(double offset, std::size_t n, std::vector<cfloat>
         taps[i] = matched_[i] * cfloat(std::polar(1.0, -w * (double(i) - double(mt - 1))));
     y.resize(n);
     for (std::size_t k = 0; k < n; ++k) {
-        const std::uint64_t s = strobes_[(strobeCount_ - n + k) % kSearchSymbols];
+        const std::uint64_t s = strobes_[(strobeCount_ - n + k) % kStrobeRing];
         const std::uint64_t first = s - (mt - 1);
         cfloat v(0, 0);
         for (std::size_t i = 0; i < mt; ++i)
@@ -591,7 +594,7 @@ void Demodulator::acquire()
     f = clampFrequency(f);
     std::vector<cfloat> replay;
     if (mode_.isQpsk()) {
-        trialSymbols(f - frequency_, std::min(strobeCount_, kSearchSymbols), replay);
+        trialSymbols(f - frequency_, std::min(strobeCount_, kReplaySymbols), replay);
         turnFilters(f - frequency_);
     }
     retune(f);
