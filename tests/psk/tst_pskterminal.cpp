@@ -16,6 +16,8 @@
 
 #include <sndfile.h>
 
+#include <random>
+
 using namespace rollcall;
 using namespace rollcall::psk;
 
@@ -182,6 +184,45 @@ private Q_SLOTS:
         QVERIFY(clock.elapsed() < 3000);
         QVERIFY(!t.terminal->modem()->isTransmitting());
         QCOMPARE(t.terminal->modem()->TransmitPending(), 0);
+    }
+
+    // Weak check-ins (-12 dB) as the terminal starts (squelch 50, AFC 100): the squelch
+    // opens some symbols into the signal, and what it held back from the
+    // start of the transmission is not lost. Noise alone gives nothing.
+    void weakCheckIns()
+    {
+        int read = 0;
+        for (unsigned seed = 1; seed <= 20; ++seed) {
+            const QString call = QStringLiteral("Q%1AW").arg(seed % 10);
+            std::vector<float> signal = test::modulateText(modem::qpsk63(),
+                memberCheckInFrame(call, call).toStdString(), 1500 + double(seed) * 1.9 - 20);
+            test::addNoise(signal, -12, seed);
+            std::vector<float> audio(8000, 0.0f);
+            audio.insert(audio.end(), signal.begin(), signal.end());
+            test::DecodeOptions options;
+            const std::string text = test::demodulate(modem::qpsk63(), audio, options);
+            NetLists lists;
+            ReceiveSide side(&lists);
+            for (const char c : text)
+                side.feed(std::uint8_t(c));
+            read += lists.checkInList().contains(call) ? 1 : 0;
+        }
+        QVERIFY2(read >= 14, QByteArray::number(read));
+
+        std::vector<float> noise(8000 * 60, 0.0f);
+        std::mt19937 rng(5);
+        std::normal_distribution<float> gauss(0.0f, 0.3f);
+        for (float &v : noise)
+            v = gauss(rng);
+        for (const auto &mode : { modem::bpsk31(), modem::qpsk63() }) {
+            const std::string text = test::demodulate(mode, noise);
+            NetLists lists;
+            ReceiveSide side(&lists);
+            for (const char c : text)
+                side.feed(std::uint8_t(c));
+            QVERIFY(lists.checkInList().isEmpty());
+            QVERIFY2(text.size() < 20, text.c_str()); // the squelch keeps the screen quiet
+        }
     }
 
     // A recording played as the receive audio; the transmission to a file.

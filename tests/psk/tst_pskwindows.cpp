@@ -5,6 +5,8 @@
 #include "app/newnet.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
+#include "modem/modes.h"
+#include "modemsignal.h"
 #include "netlog/netlogstore.h"
 #include "netlog/netwindow.h"
 #include "psk/netcheckinwindow.h"
@@ -21,6 +23,8 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -193,6 +197,10 @@ private Q_SLOTS:
         QSignalSpy done(desk->terminal()->modem(), &PskModem::TransmitStateChanged);
         control->checkOutStation();
         QCOMPARE(netLists()->checkInList(), QStringList { QStringLiteral("Q1AA") });
+        QTRY_VERIFY_WITH_TIMEOUT(!desk->terminal()->modem()->isTransmitting(), 10000);
+        QCOMPARE(
+            QByteArray::fromStdString(test::demodulate(modem::qpsk63(), link.ncsAudio->written())),
+            checkOutNotice(QStringLiteral("Q1ABC**")).toLatin1());
 
         // Add by hand: upper case, no duplicates; not logged anywhere.
         auto *add = windows().window<AddStuffDialog>(QStringLiteral("addstuff"));
@@ -277,7 +285,15 @@ private Q_SLOTS:
         QVERIFY(!dialog->closeDialog()); // not a whole number: reported, nothing stored
         QCOMPARE(f.prompts.messages().size(), 1);
         child<QLineEdit>(dialog, "Text10")->setText(QStringLiteral("3000"));
+        // COM2 stands for a USB serial adapter: the number goes to the record,
+        // the device to the settings store.
+        child<QRadioButton>(dialog, "Option4")->setChecked(true);
+        child<QRadioButton>(dialog, "Option10")->setChecked(true);
+        child<QComboBox>(dialog, "pttDevice")->setEditText(QStringLiteral("/dev/ttyUSB0"));
         QVERIFY(dialog->closeDialog());
+        QCOMPARE(PskModem::comPortDevice(2), QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(pskSettings().pttPort, qint16(2));
+        QCOMPARE(pskSettings().pttControl, qint16(3));
         const QByteArray file = test::fileBytes(pskSettingsPath());
         QCOMPARE(file.size(), 1760);
         QCOMPARE(file.mid(0, 2), QByteArray("\x09\x00", 2));
@@ -285,6 +301,29 @@ private Q_SLOTS:
         QCOMPARE(file.mid(210, 6), QByteArray("\x2d\x00\x00\x00\xb8\x0b", 6));
         QCOMPARE(child<QLabel>(desk, "Label1")->text(), QStringLiteral("QPSK63"));
         QCOMPARE(desk->terminal()->modem()->SquelchThreshold(), 45);
+    }
+
+    // The layout timer writes moved positions at most once a second.
+    void positionsSavedAtMostOncePerSecond()
+    {
+        test::WindowFixture f;
+        BackToBack link;
+        auto *desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
+        desk->show();
+        QFile::remove(pskSettingsPath());
+        pskSettings().dockNetWindow = 0;
+        desk->move(120, 80);
+        desk->layoutTick();
+        QVERIFY(!QFile::exists(pskSettingsPath())); // just written at start-up: not yet
+        QTest::qWait(1100);
+        desk->layoutTick();
+        PskSettings back;
+        QVERIFY(loadPskSettings(back));
+        QCOMPARE(back.pskLeft, qint16(desk->x()));
+        QCOMPARE(back.pskTop, qint16(desk->y()));
+        QFile::remove(pskSettingsPath());
+        desk->layoutTick(); // nothing moved: nothing written
+        QVERIFY(!QFile::exists(pskSettingsPath()));
     }
 
     void receivedTextAndWaterfall()

@@ -9,6 +9,9 @@ namespace {
 constexpr std::size_t kAcqSize = 512;
 constexpr std::size_t kHistorySize = 256; // 16 symbols at 16 samples a symbol
 constexpr std::size_t kSearchSymbols = 128;
+// Symbol instants kept: a late lock decodes again up to kReplaySymbols.
+constexpr std::size_t kStrobeRing = 256;
+constexpr std::size_t kReplaySymbols = 240;
 constexpr std::size_t kBasebandSize = 4096; // the search symbols and the filter
 
 // A trellis search's best score over the median, less one, times the root of
@@ -73,7 +76,7 @@ void Demodulator::configure()
     acqHistory_.assign(kAcqSize, cfloat(0, 0));
     acqCount_ = 0;
     baseband_.assign(kBasebandSize, cfloat(0, 0));
-    strobes_.assign(kSearchSymbols, 0);
+    strobes_.assign(kStrobeRing, 0);
     strobeCount_ = 0;
 
     history_.assign(kHistorySize, cfloat(0, 0));
@@ -101,6 +104,7 @@ void Demodulator::reset()
     decidedRef_ = { 0, 0 };
     varicode_.reset();
     idleRun_ = 0;
+    held_.clear();
     acqCount_ = 0;
     strobeCount_ = 0;
     trellisAt_ = 0;
@@ -248,7 +252,7 @@ void Demodulator::decimated(cfloat z)
             const double err = wrapHalf(peak - std::fmod(nextStrobe_, kSps), kSps);
             step += std::clamp(0.25 * err, -1.0, 1.0);
         }
-        strobes_[strobeCount_ % kSearchSymbols] = frac >= 0.5f ? sampleIndex_ : sampleIndex_ - 1;
+        strobes_[strobeCount_ % kStrobeRing] = frac >= 0.5f ? sampleIndex_ : sampleIndex_ - 1;
         ++strobeCount_;
         nextStrobe_ += step;
         symbol(y);
@@ -362,9 +366,32 @@ void Demodulator::bit(int b, bool open)
     } else {
         idleRun_ = 0;
     }
+    ++bitCount_;
     const int c = varicode_.push(b);
-    if (c >= 0 && open && onChar)
+    if (c < 0)
+        return;
+    if (!open) {
+        if (quality() >= squelchThreshold_ / 2)
+            held_.push_back({ bitCount_, std::uint8_t(c), quality() });
+        while (!held_.empty() && bitCount_ - held_.front().bit > lookBackBits())
+            held_.pop_front();
+        return;
+    }
+    // The squelch has opened: first what it held back from the signal's start.
+    const std::deque<HeldChar> release = std::move(held_);
+    held_.clear();
+    for (const HeldChar &h : release)
+        if (bitCount_ - h.bit <= lookBackBits() && onChar)
+            onChar(h.c);
+    if (onChar)
         onChar(std::uint8_t(c));
+}
+
+std::size_t Demodulator::lookBackBits() const
+{
+    // About twice the time the squelch's level needs to climb (QPSK's level
+    // moves at half the rate).
+    return std::size_t(4.0 / qualityAlpha_ * (mode_.isQpsk() ? 2 : 1));
 }
 
 void Demodulator::trialSymbols(double offset, std::size_t n, std::vector<cfloat> &y) const
@@ -379,7 +406,7 @@ void Demodulator::trialSymbols(double offset, std::size_t n, std::vector<cfloat>
         taps[i] = matched_[i] * cfloat(std::polar(1.0, -w * (double(i) - double(mt - 1))));
     y.resize(n);
     for (std::size_t k = 0; k < n; ++k) {
-        const std::uint64_t s = strobes_[(strobeCount_ - n + k) % kSearchSymbols];
+        const std::uint64_t s = strobes_[(strobeCount_ - n + k) % kStrobeRing];
         const std::uint64_t first = s - (mt - 1);
         cfloat v(0, 0);
         for (std::size_t i = 0; i < mt; ++i)
@@ -483,7 +510,8 @@ bool Demodulator::searchLine(const std::vector<cfloat> &history, int power, doub
     if (kHi - kLo < 8)
         return false;
     auto bin = [&](int k) {
-        return std::norm(spectrum[std::size_t((k % int(kAcqSize) + int(kAcqSize)) % int(kAcqSize))]);
+        return std::norm(
+            spectrum[std::size_t((k % int(kAcqSize) + int(kAcqSize)) % int(kAcqSize))]);
     };
     int best = kLo;
     for (int k = kLo; k <= kHi; ++k) {
@@ -566,7 +594,7 @@ void Demodulator::acquire()
     f = clampFrequency(f);
     std::vector<cfloat> replay;
     if (mode_.isQpsk()) {
-        trialSymbols(f - frequency_, std::min(strobeCount_, kSearchSymbols), replay);
+        trialSymbols(f - frequency_, std::min(strobeCount_, kReplaySymbols), replay);
         turnFilters(f - frequency_);
     }
     retune(f);

@@ -7,6 +7,7 @@
 
 #include <complex>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -135,6 +136,21 @@ private:
     std::size_t trellisAt_ = 0;
     double trellisCandidate_ = 0;
     bool trellisValid_ = false;
+
+    // Characters decoded while the squelch was still shut, kept a short while:
+    // the squelch opens some symbols into a weak signal, and what came just
+    // before it opened belongs to that signal (the start of a transmission).
+    // Only characters read with the level already rising are kept, so noise
+    // before a transmission is not shown with it.
+    struct HeldChar
+    {
+        std::uint64_t bit;
+        std::uint8_t c;
+        int quality;
+    };
+    std::deque<HeldChar> held_;
+    std::uint64_t bitCount_ = 0;
+    std::size_t lookBackBits() const;
 
     // Baseband history for the IMD reading.
     std::vector<cfloat> history_;
