@@ -90,7 +90,8 @@ void CsvItemReader::scanUntil(const char *stops, QByteArray *into)
         const char *b = m_bytes.constData();
         const qsizetype n = m_bytes.size();
         qsizetype end = m_pos;
-        while (end < n && !std::strchr(stops, b[end]))
+        // memchr, not strchr: a NUL byte in the data is no stop.
+        while (end < n && !std::memchr(stops, b[end], std::strlen(stops)))
             ++end;
         if (into && into->size() < CsvItemReader::kMaxItemBytes)
             into->append(b + m_pos, std::min(end - m_pos, kMaxItemBytes - into->size()));
@@ -194,6 +195,7 @@ bool CsvImport::open(const QString &path, QString *error)
     m_file = std::move(file);
     m_reader = std::make_unique<CsvItemReader>(m_file.get());
     m_counts = {};
+    m_stored = 0;
     m_done = false;
     if (m_db.count() == 0 && !m_db.appendRecord(seedRecord()))
         return setError(error, m_db.lastError());
@@ -202,7 +204,11 @@ bool CsvImport::open(const QString &path, QString *error)
 
 QString CsvImport::decode(const QByteArray &item)
 {
-    return m_utf8 ? QString::fromUtf8(item) : store::fromWindows1252(item);
+    QString text = m_utf8 ? QString::fromUtf8(item) : store::fromWindows1252(item);
+    // NUL and other control characters have no place in a station's record; an
+    // item made only of them is empty, so a callsign of NULs is no callsign.
+    text.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
+    return text;
 }
 
 bool CsvImport::atEnd() const
@@ -248,23 +254,30 @@ bool CsvImport::step(int maxRecords, QString *error, int maxMillis)
             ++m_counts.added;
         } else {
             m_db.reread(); // the batch is rolled back below
-            return setError(error, m_db.lastError());
+            return setError(error, stoppedMessage(m_db.lastError()));
         }
         if (m_done)
             break;
     }
     if (!transaction.commit()) {
         m_db.reread();
-        return setError(
-            error, QStringLiteral("Cannot store the records: %1").arg(m_db.lastError()));
+        return setError(error, stoppedMessage(m_db.database().lastError()));
     }
+    m_stored = m_counts.added;
     if (m_reader->failed()) {
         return setError(error,
             QStringLiteral("Cannot read %1 to its end (%2); %3 records were added before that")
                 .arg(m_file->fileName(), m_file->errorString())
-                .arg(m_counts.added));
+                .arg(m_stored));
     }
     return true;
+}
+
+QString CsvImport::stoppedMessage(const QString &reason) const
+{
+    return QStringLiteral("Cannot store the records (%1); %2 records were added before it stopped")
+        .arg(reason.isEmpty() ? QStringLiteral("unknown cause") : reason)
+        .arg(m_stored);
 }
 
 bool CsvImport::run(const QString &path, QString *error)

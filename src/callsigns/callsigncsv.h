@@ -93,6 +93,7 @@ public:
 
 private:
     QString decode(const QByteArray &item);
+    QString stoppedMessage(const QString &reason) const;
 
     MasterCallsignDb &m_db;
     std::unique_ptr<QFile> m_file;
@@ -101,6 +102,7 @@ private:
     bool m_utf8 = false;
     bool m_done = false;
     ImportCounts m_counts;
+    qint64 m_stored = 0; // records added by the steps committed so far
 };
 
 // Writes every record that has a callsign, in the view's order, one csvLine

@@ -5,6 +5,7 @@
 #include "modem/modulator.h"
 #include "psk/nettags.h"
 #include "psk/pskmodem.h"
+#include "store/recordfile.h"
 
 #include <QFile>
 #include <QTextStream>
@@ -180,6 +181,11 @@ int encode(const Options &o)
     }
     resampler.flush(signal);
 
+    if (store::isDatabaseFile(o.output)) {
+        QTextStream(stderr) << "rollcall psk: cannot write " << o.output
+                            << ": it is a database; it was left unchanged\n";
+        return 1;
+    }
     SF_INFO info {};
     info.samplerate = o.rate;
     info.channels = 1;

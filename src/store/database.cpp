@@ -10,7 +10,9 @@
 #include <atomic>
 #include <optional>
 
-Q_LOGGING_CATEGORY(lcStore, "rollcall.store")
+// Quiet unless enabled (QT_LOGGING_RULES="rollcall.store.warning=true"): commands
+// report a failure in one line of their own.
+Q_LOGGING_CATEGORY(lcStore, "rollcall.store", QtCriticalMsg)
 
 namespace rollcall::store {
 
@@ -315,6 +317,7 @@ bool Database::transaction()
     QSqlDatabase db = connection();
     if (db.transaction())
         return true;
+    m_lastError = db.lastError().text();
     qCWarning(lcStore).noquote() << "cannot begin a transaction on" << shown(m_path) << ":"
                                  << db.lastError().text();
     return false;
@@ -325,6 +328,7 @@ bool Database::commit()
     QSqlDatabase db = connection();
     if (db.commit())
         return true;
+    m_lastError = db.lastError().text();
     qCWarning(lcStore).noquote() << "cannot commit on" << shown(m_path) << ":"
                                  << db.lastError().text();
     return false;

@@ -40,6 +40,9 @@ public:
     bool transaction();
     bool commit();
     void rollback();
+    // Why the last transaction, commit or rollback failed, in SQLite's words
+    // ("database or disk is full").
+    QString lastError() const { return m_lastError; }
 
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
@@ -53,6 +56,7 @@ private:
     QString m_path;
     DatabaseKind m_kind;
     QString m_connectionName;
+    QString m_lastError;
 };
 
 // A transaction that rolls back unless committed, so an early return cannot

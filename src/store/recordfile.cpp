@@ -80,8 +80,18 @@ bool isRegularFile(const QString &path)
     return QFileInfo(path).isFile();
 }
 
+bool isDatabaseFile(const QString &path)
+{
+    if (!isRegularFile(path))
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3\0", 16);
+}
+
 WholeFileWriter::WholeFileWriter(const QString &path)
 {
+    if (isDatabaseFile(path))
+        m_refusal = QStringLiteral("it is a database; it was left unchanged");
     // QFileInfo follows symbolic links, so a link to a device counts as the device.
     const QFileInfo info(path);
     m_direct = info.exists() && !info.isFile() && !info.isDir();
@@ -95,6 +105,8 @@ WholeFileWriter::~WholeFileWriter() = default;
 
 bool WholeFileWriter::open()
 {
+    if (!m_refusal.isEmpty())
+        return false;
     // A device is opened as it is (truncation means nothing to it) and written to.
     return m_file->open(
         m_direct ? QIODevice::WriteOnly | QIODevice::ExistingOnly : QIODevice::WriteOnly);
@@ -124,6 +136,8 @@ void WholeFileWriter::cancel()
 
 QString WholeFileWriter::errorString() const
 {
+    if (!m_refusal.isEmpty())
+        return m_refusal;
     return m_file->errorString();
 }
 

@@ -28,10 +28,14 @@ bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error
 // like /dev/zero would never end.
 bool isRegularFile(const QString &path);
 
+// Whether path is a regular file holding an SQLite database (any of the
+// program's .mdb files). No output is ever written over one.
+bool isDatabaseFile(const QString &path);
+
 // Writes a whole file in pieces, for output too large to build in memory first.
 // A new or regular file is replaced only by commit(), once everything is written;
 // a device, FIFO or socket that exists at path is opened and written directly,
-// so /dev/null or a pipe stays what it is.
+// so /dev/null or a pipe stays what it is. A database file is never written over.
 class WholeFileWriter
 {
 public:
@@ -51,6 +55,7 @@ public:
 private:
     std::unique_ptr<QFileDevice> m_file;
     bool m_direct = false;
+    QString m_refusal; // why the target may not be written, when it may not
 };
 // Reads a fixed-width field back without its trailing blanks. Trailing zero
 // bytes (a slot that was never written) count as blanks too.

@@ -1,6 +1,7 @@
 #include "callsigns/callsigncsv.h"
 #include "callsigns/callsignscommand.h"
 #include "callsigns/mastercallsigndb.h"
+#include "store/recordfile.h"
 #include "testfiles.h"
 #include "testmain.h"
 
@@ -267,6 +268,48 @@ private Q_SLOTS:
         QCOMPARE(t.find("Q3CD").callsign, QStringLiteral("Q3CD"));
     }
 
+    // Control characters are dropped from the items; a callsign made of them
+    // is no callsign.
+    void controlCharactersAreDropped()
+    {
+        TempDb t;
+        t.add({ "QX0ZZZ" });
+        const ImportCounts counts = t.import(QByteArray("\0\0\0,NUL,X,Y,Z\r\n"
+                                                        "Q1\x01" "AW,AN\x7fN,TO\x1bWN,\x85MA,a\tb\r\n",
+            41));
+        QCOMPARE(counts.noCallsign, 1);
+        QCOMPARE(counts.added, 1);
+        QCOMPARE(t.find("Q1AW"), (MasterRecord { "Q1AW", "ANN", "TOWN", QString::fromUtf8("\u2026MA"), "ab" }));
+        QCOMPARE(t.db->count(), 2);
+    }
+
+    // A full disk stops an import with the cause in words and how many records
+    // were stored before it; those stay.
+    void fullDiskStopsAnImportWithItsCause()
+    {
+        TempDb t;
+        t.add({ "QX0ZZZ" });
+        QSqlQuery pragma(t.db->database().connection());
+        QVERIFY(pragma.exec("PRAGMA page_count") && pragma.next());
+        const int pages = pragma.value(0).toInt();
+        QVERIFY(pragma.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages + 8)));
+        QByteArray bytes;
+        for (int i = 0; i < 3000; ++i)
+            bytes += "Q" + QByteArray::number(i) + ",A long enough name,Some town,ST,comment\r\n";
+        QVERIFY(test::writeFileBytes(t.file("big.csv"), bytes));
+        CsvImport import(*t.db);
+        QVERIFY(import.open(t.file("big.csv")));
+        QString error;
+        bool ok = true;
+        while (ok && !import.atEnd())
+            ok = import.step(100, &error);
+        QVERIFY(!ok);
+        const qint64 stored = t.db->count() - 1;
+        QVERIFY(stored > 0 && stored < 3000);
+        QVERIFY2(error.contains("full") && error.contains(QStringLiteral("; %1 records were added").arg(stored)),
+            qPrintable(error));
+    }
+
     void fourItemLineShiftsLaterRecords()
     {
         TempDb t;
@@ -316,6 +359,25 @@ private Q_SLOTS:
         QVERIFY(t.db->deleteAll());
         QVERIFY(exportCsv(*t.db, t.file("out.csv")));
         QCOMPARE(test::fileBytes(t.file("out.csv")), QByteArray());
+    }
+
+    // No output goes over a database: exporting onto the live master database
+    // (or any other .mdb) is refused and leaves it byte for byte.
+    void exportNeverOverwritesADatabase()
+    {
+        QTemporaryDir home;
+        const QString csv = home.filePath(QStringLiteral("in.csv"));
+        QVERIFY(test::writeFileBytes(csv, "Q1AW,JOHN,SPRINGFIELD,MA,NET CONTROL\r\n"));
+        QCOMPARE(runCallsignsCommand({ "import", csv, "--home", home.path() }), 0);
+        const QString master = home.filePath(QStringLiteral("dbfiles/callmast.mdb"));
+        const QByteArray before = test::fileBytes(master);
+        QVERIFY(before.startsWith("SQLite format 3"));
+        QVERIFY(runCallsignsCommand({ "export", master, "--home", home.path() }) != 0);
+        QCOMPARE(test::fileBytes(master), before);
+        QString error;
+        QVERIFY(!store::writeWholeFile(master, "text", &error));
+        QVERIFY2(error.contains("callmast.mdb") && error.contains("database"), qPrintable(error));
+        QCOMPARE(test::fileBytes(master), before);
     }
 
     void subcommand()

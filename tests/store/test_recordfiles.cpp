@@ -5,6 +5,7 @@
 #include "testmain.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -65,6 +66,16 @@ private Q_SLOTS:
         QVERIFY2(written, qPrintable(error));
         QVERIFY(stillFifo);
         QCOMPARE(reader.readAllStandardOutput(), QByteArray("one line\n"));
+    }
+
+    // A full disk is named as such, not as an unknown error.
+    void wholeFileWriteNamesAFullDisk()
+    {
+        QString error;
+        QVERIFY(!writeWholeFile(QStringLiteral("/dev/full"), QByteArray(100000, 'x'), &error));
+        QVERIFY2(error.contains("/dev/full") && error.contains("No space left"), qPrintable(error));
+        QVERIFY(QFileInfo(QStringLiteral("/dev/full")).exists()
+            && !QFileInfo(QStringLiteral("/dev/full")).isFile());
     }
 
     // A missing file is created empty; records live in 128-byte slots, gaps read as
