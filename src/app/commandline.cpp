@@ -3,6 +3,7 @@
 #include "app/version.h"
 #include "callsigns/callsignscommand.h"
 #include "psk/pskcommand.h"
+#include "reports/adif.h"
 #include "reports/reportscommand.h"
 #include "script/scriptfiles.h"
 
@@ -38,6 +39,10 @@ const Subcommand kSubcommands[] = {
         "export NETFOLDER [-o FILE]\n"
         "      Writes the net export file.",
         &reports::runExportCommand },
+    { "adif",
+        "adif NETFOLDER -o FILE.adi [--mode MODE]\n"
+        "      Writes the net's check-ins as ADIF contacts (mode FM unless given).",
+        &reports::runAdifCommand },
     { "callsigns",
         "callsigns import FILE.csv [--home DIR]\n"
         "      Adds the stations of a CSV file to the master callsign database.\n"
