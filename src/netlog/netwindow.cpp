@@ -372,6 +372,8 @@ void NetWindow::buildMenus()
         QStringLiteral("mnuExportHtml"), reports::ReportAction::ExportHtml);
     reportItem(reportsMenu, QStringLiteral("&Summary save"), QStringLiteral("mnuSummarySave"),
         reports::ReportAction::SummarySave, Qt::Key_F5);
+    reportItem(reportsMenu, QStringLiteral("Export Check-ins as &ADIF"),
+        QStringLiteral("mnuExportAdif"), reports::ReportAction::Adif);
 
     QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("mnuView"));

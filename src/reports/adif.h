@@ -14,7 +14,7 @@ struct AdifOptions
     QString mode = QStringLiteral("FM");
     // The zone a local-time net was logged in, and the locale that wrote its start line.
     QTimeZone localZone = QTimeZone::systemTimeZone();
-    QLocale locale = QLocale::system();
+    QLocale locale = QLocale();
 };
 
 // The net's frequency in MHz when its text reads as one ("146.52", "3.940 MHz").

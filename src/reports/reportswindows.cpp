@@ -4,6 +4,7 @@
 #include "app/printing.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
+#include "reports/adif.h"
 #include "reports/netreports.h"
 #include "store/recordfile.h"
 
@@ -99,6 +100,36 @@ void exportNet()
         return;
     if (const auto net = openNet(title))
         save(file, exportFile(*net), title);
+}
+
+void adifExport()
+{
+    const QString netpath = session().netpath;
+    const QString title = QStringLiteral("Export Check-ins as ADIF");
+    AdifOptions options;
+    options.mode = prompts()
+                       .input(QStringLiteral("Mode of the contacts (FM, SSB, PKT, ...):"), title,
+                           options.mode)
+                       .trimmed();
+    if (options.mode.isEmpty())
+        return;
+    const QString file = chooseFile(
+        { .title = title,
+            .filter = QStringLiteral("ADIF (*.adi)|*.adi"),
+            .defaultExtension = QStringLiteral(".adi"),
+            .initialFolder = netpath,
+            .proposedName = netpath + store::netname(netpath) + QStringLiteral(".adi") },
+        kSummaryTitle);
+    if (file.isEmpty())
+        return;
+    const auto net = openNet(title);
+    if (!net)
+        return;
+    QString error;
+    if (const std::optional<QByteArray> bytes = adifFile(*net, options, &error))
+        save(file, *bytes, title);
+    else
+        prompts().exclamation(title, error);
 }
 
 void netReport()
@@ -205,6 +236,9 @@ void runReportAction(ReportAction action, QWidget *netWindow)
         break;
     case ReportAction::NetReport:
         netReport();
+        break;
+    case ReportAction::Adif:
+        adifExport();
         break;
     }
 }

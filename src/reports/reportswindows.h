@@ -17,6 +17,7 @@ enum class ReportAction {
     ExportHtml, // Reports > Export Summary Table to HTML
     ExportNet, // Current Net > Export Net
     NetReport, // Reports > GSPN Net Summary to NTS message
+    Adif, // Reports > Export Check-ins as ADIF
 };
 
 // False while the action is not available (its menu item stays disabled).
