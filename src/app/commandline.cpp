@@ -4,6 +4,7 @@
 #include "callsigns/callsignscommand.h"
 #include "psk/pskcommand.h"
 #include "reports/adif.h"
+#include "reports/ics309.h"
 #include "reports/reportscommand.h"
 #include "script/scriptfiles.h"
 
@@ -43,6 +44,10 @@ const Subcommand kSubcommands[] = {
         "adif NETFOLDER -o FILE.adi [--mode MODE]\n"
         "      Writes the net's check-ins as ADIF contacts (mode FM unless given).",
         &reports::runAdifCommand },
+    { "ics309",
+        "ics309 NETFOLDER -o FILE.csv [--incident NAME]\n"
+        "      Writes the net's ICS-309 communications log as CSV.",
+        &reports::runIcs309Command },
     { "callsigns",
         "callsigns import FILE.csv [--home DIR]\n"
         "      Adds the stations of a CSV file to the master callsign database.\n"
