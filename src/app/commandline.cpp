@@ -45,8 +45,8 @@ const Subcommand kSubcommands[] = {
         "      Writes the net's check-ins as ADIF contacts (mode FM unless given).",
         &reports::runAdifCommand },
     { "ics309",
-        "ics309 NETFOLDER -o FILE.csv [--incident NAME]\n"
-        "      Writes the net's ICS-309 communications log as CSV.",
+        "ics309 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]\n"
+        "      Writes the net's ICS-309 communications log as PDF or CSV.",
         &reports::runIcs309Command },
     { "callsigns",
         "callsigns import FILE.csv [--home DIR]\n"

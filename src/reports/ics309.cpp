@@ -4,7 +4,12 @@
 #include "reports/netreports.h"
 #include "store/recordfile.h"
 
+#include <QBuffer>
 #include <QFileInfo>
+#include <QFontMetricsF>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QRegularExpression>
 #include <QTextStream>
 #include <algorithm>
@@ -157,6 +162,78 @@ QByteArray ics309Csv(const Ics309Log &log)
     return out.toUtf8();
 }
 
+QByteArray ics309Pdf(const Ics309Log &log)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter pdf(&buffer);
+        pdf.setPageSize(QPageSize(QPageSize::Letter));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setResolution(72); // one unit is one point
+        pdf.setTitle(QStringLiteral("ICS 309 ") + log.incidentName);
+        pdf.setCreator(QStringLiteral("Rollcall"));
+        const qreal left = 36, right = 576, top = 36, bottom = 756, row = 14;
+        const qreal columns[] = { left, left + 62, left + 142, left + 222, right };
+        QFont plain(QStringLiteral("Helvetica"));
+        plain.setPixelSize(10);
+        QFont bold = plain;
+        bold.setBold(true);
+        QFont title = bold;
+        title.setPixelSize(14);
+        const qreal tableTop = top + 24 + 4 * row + 8;
+        const int perPage = int((bottom - row - tableTop - row) / row);
+        const int pages = std::max<int>(1, int((log.lines.size() + perPage - 1) / perPage));
+        QPainter p(&pdf);
+        for (int page = 0; page < pages; ++page) {
+            if (page > 0)
+                pdf.newPage();
+            qreal y = top;
+            p.setFont(title);
+            p.drawText(QPointF(left, y + 14), QStringLiteral("COMMUNICATIONS LOG (ICS 309)"));
+            y += 24;
+            p.setFont(plain);
+            const QString header[] = { QStringLiteral("Incident Name: ") + log.incidentName,
+                QStringLiteral("Operational Period: ") + log.periodFrom + QStringLiteral(" to ")
+                    + log.periodTo,
+                QStringLiteral("Radio Operator: ") + log.radioOperators, QString() };
+            for (const QString &h : header) {
+                p.drawText(QRectF(left, y, right - left, row), Qt::AlignLeft | Qt::AlignVCenter,
+                    QFontMetricsF(plain).elidedText(h, Qt::ElideRight, right - left));
+                y += row;
+            }
+            y = tableTop;
+            p.setFont(bold);
+            const QString heads[] = { QStringLiteral("Time"), QStringLiteral("From"),
+                QStringLiteral("To"), QStringLiteral("Message") };
+            for (int c = 0; c < 4; ++c)
+                p.drawText(QRectF(columns[c] + 2, y, columns[c + 1] - columns[c] - 4, row),
+                    Qt::AlignLeft | Qt::AlignVCenter, heads[c]);
+            p.drawLine(QPointF(left, y + row), QPointF(right, y + row));
+            y += row;
+            p.setFont(plain);
+            const QFontMetricsF metrics(plain);
+            for (qsizetype i = qsizetype(page) * perPage;
+                 i < log.lines.size() && i < qsizetype(page + 1) * perPage; ++i) {
+                const Ics309Line &l = log.lines[i];
+                const QString cells[] = { l.time, l.from, l.to, l.message };
+                for (int c = 0; c < 4; ++c) {
+                    const qreal w = columns[c + 1] - columns[c] - 4;
+                    p.drawText(QRectF(columns[c] + 2, y, w, row), Qt::AlignLeft | Qt::AlignVCenter,
+                        metrics.elidedText(cells[c], Qt::ElideRight, w));
+                }
+                y += row;
+                p.drawLine(QPointF(left, y), QPointF(right, y));
+            }
+            for (qreal x : columns)
+                p.drawLine(QPointF(x, tableTop), QPointF(x, y));
+            p.drawText(QRectF(left, bottom - row, right - left, row), Qt::AlignCenter,
+                QStringLiteral("Page %1 of %2").arg(page + 1).arg(pages));
+        }
+    }
+    return buffer.data();
+}
+
 int runIcs309Command(const QStringList &args)
 {
     const auto fail = [](const QString &message, int code = 1) {
@@ -175,9 +252,11 @@ int runIcs309Command(const QStringList &args)
         else
             return fail(QStringLiteral("one net folder only (%1?)").arg(a), 2);
     }
-    if (folder.isEmpty() || !output.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
-        return fail(
-            QStringLiteral("usage: rollcall ics309 NETFOLDER -o FILE.csv [--incident NAME]"), 2);
+    const bool pdf = output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+    if (folder.isEmpty() || (!pdf && !output.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)))
+        return fail(QStringLiteral(
+                        "usage: rollcall ics309 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]"),
+            2);
     if (!QFileInfo::exists(folder))
         return fail(QStringLiteral("no such folder: %1").arg(folder));
     QString error;
@@ -187,7 +266,8 @@ int runIcs309Command(const QStringList &args)
     const std::optional<NetReportData> net = loadNetReportData(netpath, &error);
     if (!net)
         return fail(error);
-    return store::writeWholeFile(output, ics309Csv(ics309Log(*net, incident)), &error)
+    const Ics309Log log = ics309Log(*net, incident);
+    return store::writeWholeFile(output, pdf ? ics309Pdf(log) : ics309Csv(log), &error)
         ? 0
         : fail(error);
 }

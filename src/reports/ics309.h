@@ -35,7 +35,11 @@ Ics309Log ics309Log(const NetReportData &net, const QString &incidentName = QStr
 // rows; fields in double quotes (a quote doubled), CR LF, UTF-8.
 QByteArray ics309Csv(const Ics309Log &log);
 
-// rollcall ics309 NETFOLDER -o FILE.csv [--incident NAME]
+// The log as a PDF paged like the paper form: the form's header on every
+// page, the log lines in a table, "Page N of M" at the foot. US Letter.
+QByteArray ics309Pdf(const Ics309Log &log);
+
+// rollcall ics309 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]
 int runIcs309Command(const QStringList &args);
 
 } // namespace rollcall::reports

@@ -1,7 +1,11 @@
 #include "reports/ics309.h"
+#include "testfiles.h"
 #include "testmain.h"
 
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTime>
 
 using namespace rollcall;
 using namespace rollcall::reports;
@@ -68,6 +72,44 @@ private Q_SLOTS:
         // The incident name the operator gives replaces the net's name.
         QVERIFY(ics309Csv(ics309Log(net, QStringLiteral("Flood 2026")))
                     .contains("\"Incident Name\",\"Flood 2026\"\r\n"));
+    }
+
+    // Sixty check-ins fill two pages of the form; pdftotext reads the header
+    // and the page numbers back.
+    void pdfPages()
+    {
+        NetReportData net;
+        net.netname = QStringLiteral("Sunday Net");
+        net.startLine = QStringLiteral("Start: 12/05/2026  7:00:00 PM").leftJustified(30);
+        net.endLine = net.startLine;
+        net.ncs = { ncs("Q0NC", "19:00:05") };
+        for (int i = 0; i < 60; ++i)
+            net.checkIns << checkIn(QStringLiteral("K%1AB").arg(i).toLatin1().constData(),
+                QTime(19, 1)
+                    .addSecs(i * 30)
+                    .toString(QStringLiteral("HH:mm:ss"))
+                    .toLatin1()
+                    .constData());
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("log.pdf"));
+        QVERIFY(test::writeFileBytes(pdf,
+            ics309Pdf(
+                ics309Log(net, QString(), QLocale(QLocale::English, QLocale::UnitedStates)))));
+        QProcess p;
+        p.start(
+            QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") });
+        if (!p.waitForFinished(30000) || p.exitCode() != 0)
+            QSKIP("pdftotext (poppler-utils) is needed");
+        const QStringList pages
+            = QString::fromUtf8(p.readAllStandardOutput()).split(u'\f', Qt::SkipEmptyParts);
+        QCOMPARE(pages.size(), 2);
+        QVERIFY(pages[0].contains(QLatin1String("COMMUNICATIONS LOG (ICS 309)")));
+        QVERIFY(pages[0].contains(QLatin1String("Incident Name: Sunday Net")));
+        QVERIFY(pages[0].contains(QLatin1String("Radio Operator: Q0NC 19:00")));
+        QVERIFY(pages[0].contains(QLatin1String("Net started")));
+        QVERIFY(pages[0].contains(QLatin1String("Page 1 of 2")));
+        QVERIFY(pages[1].contains(QLatin1String("K59AB")));
+        QVERIFY(pages[1].contains(QLatin1String("Page 2 of 2")));
     }
 };
 
