@@ -5,6 +5,7 @@
 #include "app/session.h"
 #include "app/windowregistry.h"
 #include "reports/adif.h"
+#include "reports/ics309.h"
 #include "reports/netreports.h"
 #include "store/recordfile.h"
 
@@ -132,6 +133,33 @@ void adifExport()
         prompts().exclamation(title, error);
 }
 
+void ics309Export()
+{
+    const QString netpath = session().netpath;
+    const QString title = QStringLiteral("ICS-309 Communications Log");
+    const QString incident
+        = prompts().input(QStringLiteral("Incident name:"), title, store::netname(netpath));
+    if (incident.trimmed().isEmpty())
+        return;
+    const QString file = chooseFile(
+        { .title = title,
+            .filter = QStringLiteral("PDF (*.pdf)|*.pdf|CSV "
+                                     "(*.csv)|*.csv"),
+            .defaultExtension = QStringLiteral(".pdf"),
+            .initialFolder = netpath,
+            .proposedName = netpath + store::netname(netpath) + QStringLiteral(" ICS-309.pdf") },
+        kSummaryTitle);
+    if (file.isEmpty())
+        return;
+    if (const auto net = openNet(title)) {
+        const Ics309Log log = ics309Log(*net, incident);
+        save(file,
+            file.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? ics309Csv(log)
+                                                                      : ics309Pdf(log),
+            title);
+    }
+}
+
 void netReport()
 {
     const QString netpath = session().netpath;
@@ -239,6 +267,9 @@ void runReportAction(ReportAction action, QWidget *netWindow)
         break;
     case ReportAction::Adif:
         adifExport();
+        break;
+    case ReportAction::Ics309:
+        ics309Export();
         break;
     }
 }

@@ -18,6 +18,7 @@ enum class ReportAction {
     ExportNet, // Current Net > Export Net
     NetReport, // Reports > GSPN Net Summary to NTS message
     Adif, // Reports > Export Check-ins as ADIF
+    Ics309, // Reports > ICS-309 Communications Log
 };
 
 // False while the action is not available (its menu item stays disabled).
