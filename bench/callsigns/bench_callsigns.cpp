@@ -83,9 +83,9 @@ QStringList makeCallsigns(int count, std::mt19937 &rng)
     return calls;
 }
 
-// The FCC licence files for count stations: one licence header and one entity
-// each, about one in eight cancelled or expired, and a few call signs listed twice
-// (an old licence next to the renewed one).
+// The FCC licence files for count active stations: one licence header and one
+// entity each, plus a cancelled licence for one call sign in eight and an
+// expired one for one in a hundred (older holders of the same call sign).
 bool writeUlsFiles(const QString &folder, const QStringList &calls)
 {
     const char *names[]
@@ -99,11 +99,15 @@ bool writeUlsFiles(const QString &folder, const QStringList &calls)
     for (qsizetype i = 0; i < calls.size(); ++i) {
         const QByteArray call = calls[i].toLatin1();
         const int kind = int(i % 8);
-        if (i % 100 == 7) { // an older licence of the same call sign
+        if (i % 100 == 7) { // an older licence of the same call sign, expired
             hdBuffer += test::hdLine({ ++usi, call, "E", "01/10/2010" });
             enBuffer += test::enLine({ usi, call, "OLD", "NAME", "OLDTOWN", "MA" });
         }
-        hdBuffer += test::hdLine({ ++usi, call, kind == 3 ? "C" : "A", "06/15/2022" });
+        if (kind == 3) { // one in eight also held a cancelled licence
+            hdBuffer += test::hdLine({ ++usi, call, "C", "02/20/2012" });
+            enBuffer += test::enLine({ usi, call, "GONE", "NAME", "ELSEWHERE", "NY" });
+        }
+        hdBuffer += test::hdLine({ ++usi, call, "A", "06/15/2022" });
         enBuffer += test::enLine({ usi, call, names[kind], "SURNAME",
             "TOWN " + QByteArray::number(i % 20000), states[(i / 8) % 8] });
         if (enBuffer.size() > (1 << 20)) {

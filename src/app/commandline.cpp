@@ -4,6 +4,8 @@
 #include "callsigns/callsignscommand.h"
 #include "psk/pskcommand.h"
 #include "remote/remotecommand.h"
+#include "reports/adif.h"
+#include "reports/ics309.h"
 #include "reports/reportscommand.h"
 #include "script/scriptfiles.h"
 #include "store/database.h"
@@ -42,6 +44,14 @@ const Subcommand kSubcommands[] = {
         "export NETFOLDER [-o FILE]\n"
         "      Writes the net export file.",
         &reports::runExportCommand },
+    { "adif",
+        "adif NETFOLDER -o FILE.adi [--mode MODE]\n"
+        "      Writes the net's check-ins as ADIF contacts (mode FM unless given).",
+        &reports::runAdifCommand },
+    { "ics309",
+        "ics309 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]\n"
+        "      Writes the net's ICS-309 communications log as PDF or CSV.",
+        &reports::runIcs309Command },
     { "callsigns",
         "callsigns import FILE.csv [--home DIR]\n"
         "      Adds the stations of a CSV file to the master callsign database.\n"

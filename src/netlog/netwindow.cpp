@@ -380,6 +380,10 @@ void NetWindow::buildMenus()
         QStringLiteral("mnuExportHtml"), reports::ReportAction::ExportHtml);
     reportItem(reportsMenu, QStringLiteral("&Summary save"), QStringLiteral("mnuSummarySave"),
         reports::ReportAction::SummarySave, Qt::Key_F5);
+    reportItem(reportsMenu, QStringLiteral("Export Check-ins as &ADIF"),
+        QStringLiteral("mnuExportAdif"), reports::ReportAction::Adif);
+    reportItem(reportsMenu, QStringLiteral("&ICS-309 Communications Log"),
+        QStringLiteral("mnuIcs309"), reports::ReportAction::Ics309);
 
     QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("mnuView"));

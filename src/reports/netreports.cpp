@@ -381,6 +381,11 @@ std::optional<QDateTime> lineDateTime(const QString &line, const QLocale &locale
     return QDateTime(*date, *time);
 }
 
+std::optional<QTime> readLogTime(const QString &text, const QLocale &locale)
+{
+    return readTime(text, locale);
+}
+
 int netMinutes(const QList<QString> &startNetLines, const QLocale &locale)
 {
     if (startNetLines.isEmpty() || !startNetLines.first().startsWith(QLatin1String("Start:")))

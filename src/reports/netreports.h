@@ -47,6 +47,8 @@ QByteArray exportFile(const NetReportData &net);
 std::optional<QDate> lineDate(
     const QString &line, const QLocale &locale, const QDate &today = QDate::currentDate());
 std::optional<QDateTime> lineDateTime(const QString &line, const QLocale &locale);
+// A log time as the net window wrote it ("hh:mm:ss", or the locale's time text).
+std::optional<QTime> readLogTime(const QString &text, const QLocale &locale);
 // Whole minutes from the first start line to the last end line; 0 when the
 // net was never ended or a line cannot be read.
 int netMinutes(const QList<QString> &startNetLines, const QLocale &locale);

@@ -4,6 +4,8 @@
 #include "app/printing.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
+#include "reports/adif.h"
+#include "reports/ics309.h"
 #include "reports/netreports.h"
 #include "store/recordfile.h"
 
@@ -99,6 +101,63 @@ void exportNet()
         return;
     if (const auto net = openNet(title))
         save(file, exportFile(*net), title);
+}
+
+void adifExport()
+{
+    const QString netpath = session().netpath;
+    const QString title = QStringLiteral("Export Check-ins as ADIF");
+    AdifOptions options;
+    options.mode = prompts()
+                       .input(QStringLiteral("Mode of the contacts (FM, SSB, PKT, ...):"), title,
+                           options.mode)
+                       .trimmed();
+    if (options.mode.isEmpty())
+        return;
+    const QString file = chooseFile(
+        { .title = title,
+            .filter = QStringLiteral("ADIF (*.adi)|*.adi"),
+            .defaultExtension = QStringLiteral(".adi"),
+            .initialFolder = netpath,
+            .proposedName = netpath + store::netname(netpath) + QStringLiteral(".adi") },
+        kSummaryTitle);
+    if (file.isEmpty())
+        return;
+    const auto net = openNet(title);
+    if (!net)
+        return;
+    QString error;
+    if (const std::optional<QByteArray> bytes = adifFile(*net, options, &error))
+        save(file, *bytes, title);
+    else
+        prompts().exclamation(title, error);
+}
+
+void ics309Export()
+{
+    const QString netpath = session().netpath;
+    const QString title = QStringLiteral("ICS-309 Communications Log");
+    const QString incident
+        = prompts().input(QStringLiteral("Incident name:"), title, store::netname(netpath));
+    if (incident.trimmed().isEmpty())
+        return;
+    const QString file = chooseFile(
+        { .title = title,
+            .filter = QStringLiteral("PDF (*.pdf)|*.pdf|CSV "
+                                     "(*.csv)|*.csv"),
+            .defaultExtension = QStringLiteral(".pdf"),
+            .initialFolder = netpath,
+            .proposedName = netpath + store::netname(netpath) + QStringLiteral(" ICS-309.pdf") },
+        kSummaryTitle);
+    if (file.isEmpty())
+        return;
+    if (const auto net = openNet(title)) {
+        const Ics309Log log = ics309Log(*net, incident);
+        save(file,
+            file.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? ics309Csv(log)
+                                                                      : ics309Pdf(log),
+            title);
+    }
 }
 
 void netReport()
@@ -205,6 +264,12 @@ void runReportAction(ReportAction action, QWidget *netWindow)
         break;
     case ReportAction::NetReport:
         netReport();
+        break;
+    case ReportAction::Adif:
+        adifExport();
+        break;
+    case ReportAction::Ics309:
+        ics309Export();
         break;
     }
 }

@@ -17,6 +17,8 @@ enum class ReportAction {
     ExportHtml, // Reports > Export Summary Table to HTML
     ExportNet, // Current Net > Export Net
     NetReport, // Reports > GSPN Net Summary to NTS message
+    Adif, // Reports > Export Check-ins as ADIF
+    Ics309, // Reports > ICS-309 Communications Log
 };
 
 // False while the action is not available (its menu item stays disabled).

@@ -1,6 +1,8 @@
 #include "app/datagridwidget.h"
 #include "app/printing.h"
 #include "app/session.h"
+#include "reports/adif.h"
+#include "reports/ics309.h"
 #include "reports/reportscommand.h"
 #include "reports/reportswindows.h"
 #include "reportsfixture.h"
@@ -117,6 +119,45 @@ private Q_SLOTS:
         QCOMPARE(command({ net.netpath, u"-o"_s, fromCommand }), 0);
         const QByteArray bytes = test::fileBytes(out);
         QVERIFY(bytes.size() > 100 && !bytes.contains("xxxx"));
+        QCOMPARE(bytes, test::fileBytes(fromCommand));
+        QVERIFY(net.fx.prompts.messages().isEmpty());
+    }
+
+    void adifAsksTheModeAndWritesWhatTheSubcommandWrites()
+    {
+        OpenNet net;
+        const QString out = net.file(u"window.adi"_s);
+        net.fx.prompts.answer(QString()); // no mode: cancelled before the file dialog
+        runReportAction(ReportAction::Adif, nullptr);
+        QCOMPARE(net.fx.prompts.shown().size(), 1);
+        net.fx.prompts.answer(u"ssb"_s).answer(out);
+        runReportAction(ReportAction::Adif, nullptr);
+        QCOMPARE(net.fx.prompts.shown()[1].proposed, u"FM"_s);
+        QCOMPARE(net.fx.prompts.shown()[2].proposed, net.netpath + u"GSPN.adi"_s);
+        const QString fromCommand = net.file(u"command.adi"_s);
+        QCOMPARE(runAdifCommand({ net.netpath, u"-o"_s, fromCommand, u"--mode"_s, u"SSB"_s }), 0);
+        const QByteArray bytes = test::fileBytes(out);
+        QCOMPARE(bytes.count("<EOR>"), 12);
+        QCOMPARE(bytes.count("<MODE:3>SSB "), 12);
+        QCOMPARE(bytes, test::fileBytes(fromCommand));
+        QVERIFY(net.fx.prompts.messages().isEmpty());
+    }
+
+    void ics309AsksTheIncidentAndWritesWhatTheSubcommandWrites()
+    {
+        OpenNet net;
+        const QString out = net.file(u"window.csv"_s);
+        net.fx.prompts.answer(u"Flood"_s).answer(out);
+        runReportAction(ReportAction::Ics309, nullptr);
+        QCOMPARE(net.fx.prompts.shown()[0].proposed, u"GSPN"_s);
+        QCOMPARE(net.fx.prompts.shown()[1].proposed, net.netpath + u"GSPN ICS-309.pdf"_s);
+        const QString fromCommand = net.file(u"command.csv"_s);
+        QCOMPARE(
+            runIcs309Command({ net.netpath, u"-o"_s, fromCommand, u"--incident"_s, u"Flood"_s }),
+            0);
+        const QByteArray bytes = test::fileBytes(out);
+        QCOMPARE(bytes.count("\"Check-in"), 12); // three of them with traffic
+        QVERIFY(bytes.contains("\"Incident Name\",\"Flood\""));
         QCOMPARE(bytes, test::fileBytes(fromCommand));
         QVERIFY(net.fx.prompts.messages().isEmpty());
     }
