@@ -1,12 +1,10 @@
 #include "reports/adif.h"
 
-#include "app/startup.h"
 #include "app/version.h"
 #include "reports/netreports.h"
 #include "store/recordfile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTextStream>
 
@@ -140,13 +138,8 @@ int runAdifCommand(const QStringList &args)
         return fail(QStringLiteral("usage: rollcall adif NETFOLDER -o FILE.adi [--mode MODE]"), 2);
     if (options.mode.trimmed().isEmpty())
         return fail(QStringLiteral("--mode needs a mode such as FM or SSB"), 2);
-    if (!QFileInfo::exists(folder))
-        return fail(QStringLiteral("no such folder: %1").arg(folder));
     QString error;
-    const QString netpath = netpathFromFolder(folder, &error);
-    if (netpath.isEmpty())
-        return fail(error);
-    const std::optional<NetReportData> net = loadNetReportData(netpath, &error);
+    const std::optional<NetReportData> net = loadNetFromFolder(folder, &error);
     if (!net)
         return fail(error);
     const std::optional<QByteArray> bytes = adifFile(*net, options, &error);

@@ -1,11 +1,9 @@
 #include "reports/ics309.h"
 
-#include "app/startup.h"
 #include "reports/netreports.h"
 #include "store/recordfile.h"
 
 #include <QBuffer>
-#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPageSize>
 #include <QPainter>
@@ -257,13 +255,8 @@ int runIcs309Command(const QStringList &args)
         return fail(QStringLiteral(
                         "usage: rollcall ics309 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]"),
             2);
-    if (!QFileInfo::exists(folder))
-        return fail(QStringLiteral("no such folder: %1").arg(folder));
     QString error;
-    const QString netpath = netpathFromFolder(folder, &error);
-    if (netpath.isEmpty())
-        return fail(error);
-    const std::optional<NetReportData> net = loadNetReportData(netpath, &error);
+    const std::optional<NetReportData> net = loadNetFromFolder(folder, &error);
     if (!net)
         return fail(error);
     const Ics309Log log = ics309Log(*net, incident);

@@ -1,5 +1,6 @@
 #include "reports/netreportsource.h"
 
+#include "app/startup.h"
 #include "store/database.h"
 #include "store/recordfile.h"
 
@@ -131,6 +132,19 @@ std::optional<NetReportData> loadNetReportData(const QString &netpath, QString *
         c.stationComments = *it;
     }
     return d;
+}
+
+std::optional<NetReportData> loadNetFromFolder(const QString &folder, QString *error)
+{
+    if (!QFileInfo::exists(folder)) {
+        if (error)
+            *error = QStringLiteral("no such folder: %1").arg(folder);
+        return std::nullopt;
+    }
+    const QString netpath = netpathFromFolder(folder, error);
+    if (netpath.isEmpty())
+        return std::nullopt;
+    return loadNetReportData(netpath, error);
 }
 
 } // namespace rollcall::reports

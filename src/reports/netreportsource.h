@@ -49,4 +49,8 @@ struct NetReportData
 // the reports go on without it.
 std::optional<NetReportData> loadNetReportData(const QString &netpath, QString *error = nullptr);
 
+// The same from a folder named on the command line: a net's folder or its
+// net.mdb. Fails, with a message, when there is no such net.
+std::optional<NetReportData> loadNetFromFolder(const QString &folder, QString *error);
+
 } // namespace rollcall::reports

@@ -1,11 +1,9 @@
 #include "reports/reportscommand.h"
 
-#include "app/startup.h"
 #include "reports/netreports.h"
 #include "store/recordfile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
 
@@ -44,13 +42,8 @@ int runReport(const QString &command, const QStringList &args, Format format)
     if (folder.isEmpty())
         return fail(command,
             QStringLiteral("which net? usage: rollcall %1 NETFOLDER [-o FILE]").arg(command), 2);
-    if (!QFileInfo::exists(folder)) // a net's folder, or its net.mdb
-        return fail(command, QStringLiteral("no such folder: %1").arg(folder));
     QString error;
-    const QString netpath = netpathFromFolder(folder, &error);
-    if (netpath.isEmpty())
-        return fail(command, error);
-    const std::optional<NetReportData> net = loadNetReportData(netpath, &error);
+    const std::optional<NetReportData> net = loadNetFromFolder(folder, &error);
     if (!net)
         return fail(command, error);
 
