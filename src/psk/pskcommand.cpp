@@ -170,38 +170,48 @@ int encode(const Options &o)
     mod.queue(std::string_view(text.constData(), std::size_t(text.size())));
     mod.start();
     mod.finish();
-    std::vector<float> signal;
-    std::vector<float> block(4096);
-    modem::Resampler resampler(modem::kModemRate, o.rate);
-    while (true) {
-        const std::size_t got = mod.generate(block.data(), block.size());
-        resampler.process(block.data(), got, signal);
-        if (got < block.size())
-            break;
-    }
-    resampler.flush(signal);
-
     if (store::isDatabaseFile(o.output)) {
         QTextStream(stderr) << "rollcall psk: cannot write " << o.output
                             << ": it is a database; it was left unchanged\n";
         return 1;
     }
+    const bool flac = o.output.endsWith(QLatin1String(".flac"), Qt::CaseInsensitive);
     SF_INFO info {};
     info.samplerate = o.rate;
     info.channels = 1;
-    info.format = (o.output.endsWith(QLatin1String(".flac"), Qt::CaseInsensitive) ? SF_FORMAT_FLAC
-                                                                                  : SF_FORMAT_WAV)
-        | SF_FORMAT_PCM_16;
+    info.format = (flac ? SF_FORMAT_FLAC : SF_FORMAT_WAV) | SF_FORMAT_PCM_16;
     SNDFILE *f = sf_open(QFile::encodeName(o.output).constData(), SFM_WRITE, &info);
     if (!f) {
         QTextStream(stderr) << "rollcall psk: cannot write " << o.output << ": "
                             << sf_strerror(nullptr) << "\n";
         return 1;
     }
-    const sf_count_t written = sf_writef_float(f, signal.data(), sf_count_t(signal.size()));
+    // The signal goes to the file a block at a time, so memory stays small
+    // however long the text. A WAV file holds at most 4 GB of samples.
+    constexpr sf_count_t kWavFrameLimit = (sf_count_t(0xFFFFFFFF) - 1024) / 2;
+    sf_count_t total = 0;
+    std::vector<float> block(4096);
+    std::vector<float> signal;
+    modem::Resampler resampler(modem::kModemRate, o.rate);
+    const char *problem = nullptr;
+    for (bool last = false; !last && !problem;) {
+        const std::size_t got = mod.generate(block.data(), block.size());
+        last = got < block.size();
+        signal.clear();
+        resampler.process(block.data(), got, signal);
+        if (last)
+            resampler.flush(signal);
+        if (!flac && total + sf_count_t(signal.size()) > kWavFrameLimit)
+            problem = "the signal passes the WAV size limit of 4 GB; write .flac instead";
+        else if (sf_writef_float(f, signal.data(), sf_count_t(signal.size()))
+            != sf_count_t(signal.size()))
+            problem = sf_strerror(f);
+        total += sf_count_t(signal.size());
+    }
     sf_close(f);
-    if (written != sf_count_t(signal.size())) {
-        QTextStream(stderr) << "rollcall psk: writing " << o.output << " failed\n";
+    if (problem) {
+        QTextStream(stderr) << "rollcall psk: writing " << o.output << " failed: " << problem
+                            << "\n";
         return 1;
     }
     return 0;

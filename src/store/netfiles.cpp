@@ -77,11 +77,10 @@ bool writeTimeFormat(const QString &netpath, bool utc)
 
 NcsHistory readNcsHistory(const QString &netpath)
 {
-    const RecordFile ncs = file(netpath, kNcsNet);
     NcsHistory history;
     int n = 1;
-    while (const auto bytes = ncs.read(n, NcsRecord::kSize)) {
-        NcsRecord rec = parseNcs(*bytes);
+    for (const QByteArray &bytes : file(netpath, kNcsNet).readAll(NcsRecord::kSize)) {
+        NcsRecord rec = parseNcs(bytes);
         if (n >= 2)
             history.records.append(rec);
         history.current = rec;
@@ -132,10 +131,9 @@ std::optional<QString> readEndLine(const QString &netpath)
 
 QList<QString> readStartNetLines(const QString &netpath)
 {
-    const RecordFile start = file(netpath, kStartNet);
     QList<QString> lines;
-    for (int n = 1; const auto bytes = start.read(n, kStartLineWidth); ++n)
-        lines.append(fromWindows1252(*bytes));
+    for (const QByteArray &bytes : file(netpath, kStartNet).readAll(kStartLineWidth))
+        lines.append(fromWindows1252(bytes));
     return lines;
 }
 

@@ -72,7 +72,9 @@ class CounterLock
 public:
     explicit CounterLock(const QString &path) : m_lock(path + QStringLiteral(".lock"))
     {
-        m_lock.setStaleLockTime(10000);
+        // Taken over only when its holder's process is gone, never for its age:
+        // a holder that stalls must not let another copy hand out its number.
+        m_lock.setStaleLockTime(0);
         m_locked = m_lock.tryLock(5000);
     }
     bool locked() const { return m_locked; }

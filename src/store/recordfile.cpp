@@ -216,6 +216,26 @@ std::optional<QByteArray> RecordFile::read(int n, int size) const
     return data;
 }
 
+QList<QByteArray> RecordFile::readAll(int size) const
+{
+    QList<QByteArray> records;
+    const qint64 fileSize = sizeCreating();
+    if (size < 0 || fileSize < size)
+        return records;
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        return records;
+    for (qint64 offset = 0; offset + size <= fileSize; offset += m_length) {
+        if (!file.seek(offset))
+            break;
+        QByteArray data = file.read(size);
+        if (data.size() != size)
+            break;
+        records.append(std::move(data));
+    }
+    return records;
+}
+
 bool RecordFile::write(int n, const QByteArray &data) const
 {
     if (n < 1 || (QFileInfo::exists(m_path) && !isRegularFile(m_path)))

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFileDevice>
+#include <QList>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -106,6 +107,9 @@ public:
     // The `size` bytes of record n, or nothing (end of file) when the file does
     // not hold all of them. Nothing is also returned when the file cannot be opened.
     std::optional<QByteArray> read(int n, int size) const;
+    // Records 1, 2, ... up to the first that cannot be read whole, with the file
+    // opened once (a long file is not opened again for every record).
+    QList<QByteArray> readAll(int size) const;
     // Writes data at the start of record n; the file grows with zero bytes as needed.
     bool write(int n, const QByteArray &data) const;
 

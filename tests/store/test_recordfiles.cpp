@@ -4,7 +4,9 @@
 #include "testfiles.h"
 #include "testmain.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QLockFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -99,6 +101,13 @@ private Q_SLOTS:
         QVERIFY(s.read(2, 2).has_value());
         QCOMPARE(s.firstUnreadable(3), 2);
         QCOMPARE(trimFixed(QByteArray(12, '\0')), QString()); // a never-written slot
+
+        // All records at once: the same as reading them one by one, up to the
+        // first that is cut short.
+        QCOMPARE(f.readAll(3), (QList<QByteArray> { QByteArray(3, '\0'), QByteArray(3, '\0'), "abc" }));
+        QCOMPARE(s.readAll(3), QList<QByteArray> { QByteArray(3, 'x') });
+        QCOMPARE(s.readAll(2).size(), 2);
+        QVERIFY(RecordFile(file("none.dat")).readAll(2).isEmpty());
     }
 
     void fixedTextPadsCutsAndTrims_data()
@@ -357,6 +366,24 @@ private Q_SLOTS:
         QCOMPARE(*counter.consume(), qint16(1));
         QVERIFY(counter.write(-7));
         QCOMPARE(*counter.consume(), qint16(1));
+    }
+
+    // The lock of a running holder is never taken over, however old it is.
+    void messageNumberLockOfALiveHolderIsKept()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("traffic.num");
+        QLockFile holder(path + ".lock");
+        QVERIFY(holder.lock());
+        QFile lockFile(path + ".lock");
+        QVERIFY(lockFile.open(QIODevice::ReadWrite));
+        QVERIFY(lockFile.setFileTime(
+            QDateTime::currentDateTimeUtc().addSecs(-600), QFileDevice::FileModificationTime));
+        lockFile.close();
+        const MessageNumberFile numbers(path);
+        QVERIFY(!numbers.consume().has_value());
+        holder.unlock();
+        QCOMPARE(numbers.consume(), std::optional<qint16>(1));
     }
 
     void concurrentConsumersNeverShareANumber()
