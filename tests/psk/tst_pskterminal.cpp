@@ -2,6 +2,7 @@
 
 #include "modem/modes.h"
 #include "modemsignal.h"
+#include "noptt.h"
 #include "psk/audioio.h"
 #include "psk/fileaudio.h"
 #include "psk/nettags.h"
@@ -20,20 +21,9 @@
 
 using namespace rollcall;
 using namespace rollcall::psk;
+using rollcall::test::NoPtt;
 
 namespace {
-
-class NoPtt : public PttLine
-{
-public:
-    bool open(const QString &, QString *) override { return open_ = true; }
-    void close() override { open_ = false; }
-    bool isOpen() const override { return open_; }
-    bool setLines(bool, bool, QString *) override { return true; }
-
-private:
-    bool open_ = false;
-};
 
 struct Terminal
 {

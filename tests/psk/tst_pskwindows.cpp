@@ -7,6 +7,7 @@
 #include "app/windowregistry.h"
 #include "modem/modes.h"
 #include "modemsignal.h"
+#include "noptt.h"
 #include "netlog/netlogstore.h"
 #include "netlog/netwindow.h"
 #include "psk/netcheckinwindow.h"
@@ -38,20 +39,9 @@
 
 using namespace rollcall;
 using namespace rollcall::psk;
+using rollcall::test::NoPtt;
 
 namespace {
-
-class NoPtt : public PttLine
-{
-public:
-    bool open(const QString &, QString *) override { return open_ = true; }
-    void close() override { open_ = false; }
-    bool isOpen() const override { return open_; }
-    bool setLines(bool, bool, QString *) override { return true; }
-
-private:
-    bool open_ = false;
-};
 
 // The NCS's PSK_Desk hears what the member station sends: a pump moves the
 // member's transmitted audio into the NCS's receive audio as it is written.
