@@ -29,6 +29,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -625,6 +626,38 @@ void NetWindow::setEntry(const netlog::CheckInEntry &e)
         m_destination[i]->setText(e.traffic[i].destination);
     }
     m_nameEdited = e.nameEdited;
+}
+
+void NetWindow::checkInAsTyped(const QString &callsign)
+{
+    auto *field = findChild<QLineEdit *>(QStringLiteral("callsigna"));
+    auto *add = findChild<QPushButton *>(QStringLiteral("cmdAddRecord"));
+    if (!field || !add || !add->isEnabled())
+        return;
+
+    const netlog::CheckInEntry typed = entry();
+    QWidget *focus = focusWidget();
+    auto *line = qobject_cast<QLineEdit *>(focus);
+    const int caret = line ? line->cursorPosition() : 0;
+    const int selStart = line ? line->selectionStart() : -1;
+    const int selLength = line ? int(line->selectedText().size()) : 0;
+
+    setEntry(netlog::CheckInEntry {});
+    field->setText(callsign);
+    QPointer<NetWindow> self(this); // a message box inside Add Record may close the net
+    add->click();
+
+    if (!self)
+        return;
+    if (focus && focusWidget() != focus)
+        focus->setFocus(Qt::OtherFocusReason);
+    setEntry(typed);
+    if (line) {
+        if (selStart >= 0 && selLength > 0)
+            line->setSelection(selStart, selLength);
+        else
+            line->setCursorPosition(caret);
+    }
 }
 
 void NetWindow::AddRecord()

@@ -54,6 +54,12 @@ public:
     netlog::CheckInEntry entry() const;
     void setEntry(const netlog::CheckInEntry &entry);
 
+    // A check-in that did not come from the keyboard (the network, PSK31): the
+    // callsign goes in on a clear row and Add Record is pressed, exactly as if
+    // typed; the operator's half-typed row, focus and caret come back after.
+    // A net that takes no check-ins (not started, ended, locked) takes none.
+    void checkInAsTyped(const QString &callsign);
+
 public Q_SLOTS:
     // Stores the entry row as a check-in (the one way check-ins are added).
     void AddRecord();

@@ -16,7 +16,6 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -365,14 +364,11 @@ void PskDeskWindow::updateStatus()
 
 void PskDeskWindow::logCheckIn(const QString &call)
 {
-    // As if typed: the callsign into the net window's field, then Add Record.
+    // As if typed, on a row of its own: the operator's typing is kept.
     auto *net = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall")));
     if (!net)
         return;
-    if (auto *field = net->findChild<QLineEdit *>(QStringLiteral("callsigna"))) {
-        field->setText(call.toUpper());
-        net->AddRecord();
-    }
+    net->checkInAsTyped(call.toUpper());
 }
 
 void PskDeskWindow::pasteClipboard()

@@ -7,7 +7,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QStatusBar>
 
 namespace rollcall {
@@ -79,40 +78,8 @@ void RemoteCheckinsWindow::showStatus()
 
 void RemoteCheckinsWindow::checkIn(const QString &callsign)
 {
-    if (!m_net)
-        return;
-    NetWindow *net = m_net;
-    auto *field = net->findChild<QLineEdit *>(QStringLiteral("callsigna"));
-    auto *add = net->findChild<QPushButton *>(QStringLiteral("cmdAddRecord"));
-    // A net that takes no check-ins (not started, ended, locked) takes none
-    // from the network either, and the operator's row is left alone.
-    if (!field || !add || !add->isEnabled())
-        return;
-
-    // The operator may be half-way through a station: the remote one goes in
-    // on a clear row, and the typed row (with the caret) comes back after.
-    const netlog::CheckInEntry typed = net->entry();
-    QWidget *focus = net->focusWidget();
-    auto *line = qobject_cast<QLineEdit *>(focus);
-    const int caret = line ? line->cursorPosition() : 0;
-    const int selStart = line ? line->selectionStart() : -1;
-    const int selLength = line ? int(line->selectedText().size()) : 0;
-
-    net->setEntry(netlog::CheckInEntry {});
-    field->setText(callsign);
-    add->click();
-
-    if (!m_net)
-        return;
-    if (focus && net->focusWidget() != focus)
-        focus->setFocus(Qt::OtherFocusReason);
-    net->setEntry(typed);
-    if (line) {
-        if (selStart >= 0 && selLength > 0)
-            line->setSelection(selStart, selLength);
-        else
-            line->setCursorPosition(caret);
-    }
+    if (m_net)
+        m_net->checkInAsTyped(callsign);
 }
 
 std::optional<QStringList> RemoteCheckinsWindow::profile(const QString &callsign)

@@ -127,11 +127,16 @@ private Q_SLOTS:
         pskSettings().myTactical = QStringLiteral("Q1AW");
         pskSettings().myCallsign = QStringLiteral("Q1AW");
         NetMemberWindow member(link.member.get());
+        // The operator is half-way through typing another station.
+        auto *typing = child<QLineEdit>(net, "callsigna");
+        typing->setText(QStringLiteral("KF1"));
         child<QPushButton>(&member, "Command1")->click();
         link.settle();
         QCOMPARE(netLists()->checkInList(), QStringList { QStringLiteral("Q1AW") });
         QCOMPARE(net->netLog()->checkInCount(), 1);
         QCOMPARE(net->grid()->gridModel()->index(0, 0).data().toString(), QStringLiteral("Q1AW"));
+        QCOMPARE(typing->text(), QStringLiteral("KF1"));
+        typing->clear();
         // A second check-in from the same station is neither listed nor logged.
         child<QPushButton>(&member, "Command1")->click();
         link.settle();
