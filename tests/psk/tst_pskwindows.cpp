@@ -91,6 +91,16 @@ struct BackToBack
     }
 };
 
+// A new net made and shown in the net window.
+NetWindow *openNet(test::WindowFixture &f)
+{
+    session().netpath
+        = createNetFolder(f.home.nets(), QStringLiteral("PSK Net"), f.home.dbfiles()).netpath;
+    auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
+    net->show();
+    return net;
+}
+
 template<class T> T *child(QWidget *w, const char *name)
 {
     return w ? w->findChild<T *>(QLatin1String(name)) : nullptr;
@@ -114,10 +124,7 @@ private Q_SLOTS:
     {
         test::WindowFixture f;
         BackToBack link;
-        session().netpath
-            = createNetFolder(f.home.nets(), QStringLiteral("PSK Net"), f.home.dbfiles()).netpath;
-        auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
-        net->show();
+        NetWindow *net = openNet(f);
         net->StartNet();
         auto *desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
         desk->show();
@@ -159,10 +166,7 @@ private Q_SLOTS:
     {
         test::WindowFixture f;
         BackToBack link;
-        session().netpath
-            = createNetFolder(f.home.nets(), QStringLiteral("PSK Net"), f.home.dbfiles()).netpath;
-        auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
-        net->show();
+        NetWindow *net = openNet(f);
         QAction *item = net->findChild<QAction *>(QStringLiteral("mnuPskTerminal"));
         QVERIFY(item && item->isEnabled());
         item->trigger();
