@@ -16,7 +16,6 @@
 #include "modemsignal.h"
 #include "psk/nettags.h"
 
-#include <QLoggingCategory>
 #include <QString>
 
 #include <chrono>
@@ -288,7 +287,6 @@ int main(int argc, char **argv)
     }
     const NamedMode modes[] = { { "bpsk31", bpsk31() }, { "qpsk31", qpsk31() },
         { "bpsk63", bpsk63() }, { "qpsk63", qpsk63() } };
-    QLoggingCategory::setFilterRules(QStringLiteral("rollcall.psk.tags.info=false"));
     std::printf("# rollcall modem benchmark: internal rate %d Hz\n", kModemRate);
     for (const NamedMode &m : modes) {
         if (std::strcmp(m.name, "bpsk31") && std::strcmp(m.name, "qpsk63"))

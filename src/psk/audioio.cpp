@@ -12,7 +12,7 @@
 #include <cstring>
 
 Q_DECLARE_LOGGING_CATEGORY(lcPskAudio)
-Q_LOGGING_CATEGORY(lcPskAudio, "rollcall.psk.audio")
+Q_LOGGING_CATEGORY(lcPskAudio, "rollcall.psk.audio", QtCriticalMsg)
 
 namespace rollcall::psk {
 

@@ -6,7 +6,7 @@
 #include <QLoggingCategory>
 #include <QStringListModel>
 
-Q_LOGGING_CATEGORY(lcPskTags, "rollcall.psk.tags")
+Q_LOGGING_CATEGORY(lcPskTags, "rollcall.psk.tags", QtCriticalMsg)
 
 namespace rollcall::psk {
 

@@ -15,7 +15,7 @@
 #include <cmath>
 #include <optional>
 
-Q_LOGGING_CATEGORY(lcPsk, "rollcall.psk")
+Q_LOGGING_CATEGORY(lcPsk, "rollcall.psk", QtCriticalMsg)
 
 namespace rollcall::psk {
 

@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <QUdpSocket>
 
-Q_LOGGING_CATEGORY(lcRemote, "rollcall.remote")
+Q_LOGGING_CATEGORY(lcRemote, "rollcall.remote", QtCriticalMsg)
 
 namespace rollcall::remote {
 

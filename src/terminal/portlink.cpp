@@ -8,7 +8,7 @@
 #include <QTcpSocket>
 #include <algorithm>
 
-Q_LOGGING_CATEGORY(lcTerminal, "rollcall.terminal")
+Q_LOGGING_CATEGORY(lcTerminal, "rollcall.terminal", QtCriticalMsg)
 
 namespace rollcall::terminal {
 
