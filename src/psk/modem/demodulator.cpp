@@ -18,6 +18,11 @@ constexpr std::size_t kBasebandSize = 4096; // the search symbols and the filter
 // the symbols it used: noise stays under 4 (5.5 at the very most).
 constexpr double kTrellisThreshold = 4;
 
+// Idle reversals are two lines half the symbol rate either side of the
+// carrier: their summed power at the best frequency over the median of all
+// frequencies in range. Noise alone stays well under this.
+constexpr double kPreambleThreshold = 30;
+
 double wrapHalf(double x, double period)
 {
     x = std::fmod(x, period);
@@ -110,6 +115,11 @@ void Demodulator::reset()
     trellisAt_ = 0;
     candidateValid_ = false;
     trellisValid_ = false;
+    sinceJump_ = 0;
+    preambleRun_ = 0;
+    preamblePeak_ = 0;
+    preambleStrength_ = 0;
+    preambleArmed_ = true;
     retune(frequency_);
 }
 
@@ -123,6 +133,10 @@ void Demodulator::setFrequency(double hz)
     acqCount_ = 0;
     strobeCount_ = 0;
     trellisAt_ = 0;
+    sinceJump_ = 0;
+    preambleRun_ = 0;
+    preamblePeak_ = 0;
+    preambleArmed_ = true;
 }
 
 void Demodulator::setFrequencyLimits(double low, double high)
@@ -197,8 +211,11 @@ void Demodulator::decimated(cfloat z)
     history_[historyPos_] = z;
     historyPos_ = (historyPos_ + 1) % kHistorySize;
     baseband_[sampleIndex_ % kBasebandSize] = z;
+    ++sinceJump_;
 
     if (afcLimit_ > 0) {
+        if (sampleIndex_ % (4 * kSps) == 0)
+            preambleStep();
         const std::size_t at = acqTaps_.size();
         acqBuf_[acqPos_] = z;
         acqBuf_[acqPos_ + at] = z;
@@ -213,7 +230,8 @@ void Demodulator::decimated(cfloat z)
         ++acqCount_;
         // Look early (half a window) so a signal found in its preamble loses
         // no text, then every quarter window.
-        if (acqCount_ >= kAcqSize / 2 && acqCount_ % (kAcqSize / 4) == 0)
+        if (acqCount_ >= kAcqSize / 2 && acqCount_ % (kAcqSize / 4) == 0
+            && preambleStrength_ < kPreambleThreshold / 2)
             acquire();
     }
 
@@ -263,6 +281,7 @@ void Demodulator::decimated(cfloat z)
 
 void Demodulator::symbol(cfloat y)
 {
+    ++symbolCount_;
     const cfloat d = y * std::conj(previous_);
     previous_ = y;
     power_ += (std::norm(y) - power_) * 0.05;
@@ -322,12 +341,14 @@ void Demodulator::symbol(cfloat y)
     lock_ = std::abs(afcAcc_);
 
     const bool wasOpen = squelchOpen_;
+    if (wasOpen)
+        lastOpenSymbol_ = symbolCount_;
     if (squelchThreshold_ == 0)
         squelchOpen_ = true;
     else
         squelchOpen_ = quality() >= squelchThreshold_ - (wasOpen ? 5 : 0);
 
-    if (afcLimit_ > 0 && lock_ > 0.25) {
+    if (afcLimit_ > 0 && lock_ > 0.25 && squelchOpen_) {
         const double residual = std::arg(afcAcc_) / (mode_.isQpsk() ? 1 : 2);
         const double hz = residual * mode_.baud / (2 * kPi);
         // The QPSK loop sees the phase through the decoder's delay: a fast
@@ -383,6 +404,8 @@ void Demodulator::bit(int b, bool open)
     for (const HeldChar &h : release)
         if (bitCount_ - h.bit <= lookBackBits() && onChar)
             onChar(h.c);
+    lastOutputSymbol_ = symbolCount_;
+    anyOutput_ = true;
     if (onChar)
         onChar(std::uint8_t(c));
 }
@@ -588,33 +611,40 @@ void Demodulator::acquire()
     // eighth for QPSK), leave it be.
     if (std::abs(offset) < (mode_.isQpsk() ? 0.06 : 0.15) * mode_.baud)
         return;
+    jumpTo(offset, mode_.isQpsk() ? kReplaySymbols : 0);
+}
+
+void Demodulator::jumpTo(double offset, std::size_t replaySymbols)
+{
     double f = frequency_ + offset;
     if (afcLimit_ < 3000)
         f = std::clamp(f, anchor_ - afcLimit_, anchor_ + afcLimit_);
     f = clampFrequency(f);
     std::vector<cfloat> replay;
-    if (mode_.isQpsk()) {
-        trialSymbols(f - frequency_, std::min(strobeCount_, kReplaySymbols), replay);
-        turnFilters(f - frequency_);
-    }
+    if (replaySymbols > 0)
+        trialSymbols(f - frequency_, std::min(strobeCount_, replaySymbols), replay);
+    turnFilters(f - frequency_);
     retune(f);
     if (std::abs(offset) > 0.25 * mode_.baud)
         afcAcc_ = { 0, 0 };
-    if (mode_.isQpsk()) {
+    if (replaySymbols > 0) {
         // What the decoder holds was received off frequency: start it afresh,
-        // and give the quality a head start, the line having shown a signal,
-        // so the decoder's delay does not cost the first characters.
+        // and give the quality a head start, a signal having shown, so the
+        // decoder's delay does not cost the first characters.
         viterbi_.reset();
         reencoder_.reset();
         varicode_.resync();
         quality_ = std::max(quality_, 0.6);
         level_ = std::max(level_, 0.6);
         decidedRef_ = { 0, 0 };
+        reference_ = { 0, 0 };
+        held_.clear();
     }
     acqCount_ = 0;
     strobeCount_ = 0;
     trellisAt_ = 0;
     trellisValid_ = false;
+    sinceJump_ = 0;
     if (onFrequency)
         onFrequency(f);
     // Decode again what was received before the signal was found, now on
@@ -624,6 +654,106 @@ void Demodulator::acquire()
         for (const cfloat &y : replay)
             symbol(y);
     }
+}
+
+bool Demodulator::searchPreamble(double &offset, double &strength) const
+{
+    const std::size_t window = preambleSymbols() * kSps;
+    const std::size_t used = std::min({ window, sinceJump_, kBasebandSize });
+    if (used < window / 4)
+        return false;
+    const std::size_t n = 2 * window; // zero-padded: bins of a 128th of the symbol rate
+    std::vector<std::complex<double>> spectrum(n, { 0, 0 });
+    for (std::size_t i = 0; i < used; ++i) {
+        const double w = 0.5 - 0.5 * std::cos(2 * kPi * (double(i) + 0.5) / double(used));
+        const cfloat v = baseband_[(sampleIndex_ - used + 1 + i) % kBasebandSize];
+        spectrum[i] = std::complex<double>(v.real(), v.imag()) * w;
+    }
+    fft(spectrum);
+    const double binHz = kSps * mode_.baud / double(n);
+    const int half = int(std::lround(0.5 * mode_.baud / binHz));
+    double lo, hi;
+    if (!searchRange(lo, hi))
+        return false;
+    const int kLo = int(std::ceil(lo / binHz)), kHi = int(std::floor(hi / binHz));
+    if (kHi - kLo < 16)
+        return false;
+    auto bin = [&](int k) {
+        return std::norm(spectrum[std::size_t((k % int(n) + int(n)) % int(n))]);
+    };
+    // Reversals put both lines up and nothing at the carrier; a steady
+    // carrier half a symbol rate away would otherwise pass for one line.
+    std::vector<double> score(std::size_t(kHi - kLo + 1));
+    for (int k = kLo; k <= kHi; ++k) {
+        const double below = bin(k - half), above = bin(k + half);
+        score[std::size_t(k - kLo)] = below + above;
+    }
+    auto reversals = [&](int k) {
+        const double below = bin(k - half), above = bin(k + half);
+        return std::min(below, above) > (below + above) / 8 && bin(k) < (below + above) / 4;
+    };
+    std::vector<double> sorted = score;
+    std::nth_element(
+        sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2), sorted.end());
+    const double median = sorted[sorted.size() / 2];
+    const std::size_t best
+        = std::size_t(std::max_element(score.begin(), score.end()) - score.begin());
+    if (!(median > 0))
+        return false;
+    strength = reversals(kLo + int(best)) ? score[best] / median : 0;
+    double delta = 0;
+    if (best > 0 && best + 1 < score.size()) {
+        const double a = std::log(score[best - 1]), c0 = std::log(score[best]),
+                     b = std::log(score[best + 1]);
+        const double den = a - 2 * c0 + b;
+        if (den < 0)
+            delta = std::clamp(0.5 * (a - b) / den, -0.5, 0.5);
+    }
+    offset = (double(kLo) + double(best) + delta) * binHz;
+    return true;
+}
+
+void Demodulator::preambleStep()
+{
+    double offset = 0, strength = 0;
+    if (!searchPreamble(offset, strength)) {
+        preambleStrength_ = 0;
+        return;
+    }
+    preambleStrength_ = strength;
+    if (strength < kPreambleThreshold) {
+        // Armed again once the transmission is over: data shows the lines
+        // too, more weakly and not always at the carrier.
+        if (strength < kPreambleThreshold / 2 && symbolCount_ - lastOpenSymbol_ > preambleSymbols())
+            preambleArmed_ = true;
+        preambleRun_ = 0;
+        preamblePeak_ = 0;
+        return;
+    }
+    if (!preambleArmed_)
+        return;
+    // The estimate is best with the window full of reversals: wait while the
+    // reading still grows, at most until the window has renewed itself.
+    ++preambleRun_;
+    const bool rising = strength >= preamblePeak_;
+    if (rising) {
+        preamblePeak_ = strength;
+        preambleFrequency_ = frequency_ + offset;
+    }
+    // Four symbols a step: the window has renewed itself after this many.
+    const bool renewed = preambleRun_ > int(preambleSymbols() / 4);
+    if (rising && !renewed)
+        return;
+    preambleArmed_ = false;
+    preambleRun_ = 0;
+    preamblePeak_ = 0;
+    // Decode the reversals and what followed them again, unless the receiver
+    // was following the signal already and has shown text from it.
+    const std::size_t replay = preambleSymbols() + 24;
+    const double move = preambleFrequency_ - frequency_;
+    const bool following = anyOutput_ && symbolCount_ - lastOutputSymbol_ < replay
+        && std::abs(move) < 0.05 * mode_.baud;
+    jumpTo(move, following ? 0 : replay);
 }
 
 void Demodulator::measureImd()

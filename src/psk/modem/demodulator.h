@@ -55,6 +55,14 @@ private:
     void symbol(cfloat y);
     void bit(int b, bool open);
     void acquire();
+    // Every few symbols: looks for the idle reversals a transmission starts
+    // with and, once the best estimate is in, moves onto that frequency.
+    void preambleStep();
+    bool searchPreamble(double &offset, double &strength) const;
+    std::size_t preambleSymbols() const { return mode_.baud > 40 ? 64 : 32; }
+    // Moves the receiver offset Hz and decodes the last `replay` symbols again
+    // at the new frequency (0: none).
+    void jumpTo(double offset, std::size_t replay);
     // The last n symbols as the matched filter would have given them with the
     // receiver offset Hz higher.
     void trialSymbols(double offset, std::size_t n, std::vector<cfloat> &y) const;
@@ -136,6 +144,20 @@ private:
     std::size_t trellisAt_ = 0;
     double trellisCandidate_ = 0;
     bool trellisValid_ = false;
+
+    // Preamble acquisition. Decimated samples since the last frequency jump
+    // (the window the reversals are looked for in), the run of strong
+    // readings, the best of them and where it was.
+    std::size_t sinceJump_ = 0;
+    int preambleRun_ = 0;
+    double preamblePeak_ = 0;
+    double preambleFrequency_ = 0;
+    double preambleStrength_ = 0;
+    bool preambleArmed_ = true;
+    std::uint64_t symbolCount_ = 0;
+    std::uint64_t lastOutputSymbol_ = 0;
+    std::uint64_t lastOpenSymbol_ = 0;
+    bool anyOutput_ = false;
 
     // Characters decoded while the squelch was still shut, kept a short while:
     // the squelch opens some symbols into a weak signal, and what came just
