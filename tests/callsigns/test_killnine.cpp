@@ -1,6 +1,8 @@
 #include "hardkill.h"
 #include "testmain.h"
+#include "ulsfiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -10,10 +12,12 @@
 using namespace rollcall;
 
 namespace {
-// Large enough that the import runs for a second or more, in three batches of
-// 50,000 records (the import commits one batch at a time).
-constexpr int kStations = 150000;
+// Large enough that the import runs for a second or more, in three batches
+// (the import commits 50,000 records at a time): 50,000, 50,000 and 20,000.
+constexpr int kStations = 120000;
 constexpr int kBatch = 50000;
+// The licence import stores everything in one transaction.
+constexpr int kLicences = 60000;
 
 QString bigCallsign(int i)
 {
@@ -37,17 +41,24 @@ struct Run
     QString err;
 };
 
-void startImport(QProcess &p, const QString &csv, const QString &home)
+QString licenceCallsign(int i)
 {
-    p.start(QStringLiteral(ROLLCALL_BINARY),
-        { QStringLiteral("callsigns"), QStringLiteral("import"), csv, QStringLiteral("--home"),
-            home });
+    return QStringLiteral("K%1UL%2").arg(i % 10).arg(i, 5, 10, QLatin1Char('0'));
 }
 
-Run runImport(const QString &csv, const QString &home)
+// action: import (a CSV file) or import-uls (a folder holding EN.dat and HD.dat).
+void startImport(QProcess &p, const QString &source, const QString &home,
+    const QString &action = QStringLiteral("import"))
+{
+    p.start(QStringLiteral(ROLLCALL_BINARY),
+        { QStringLiteral("callsigns"), action, source, QStringLiteral("--home"), home });
+}
+
+Run runImport(
+    const QString &source, const QString &home, const QString &action = QStringLiteral("import"))
 {
     QProcess p;
-    startImport(p, csv, home);
+    startImport(p, source, home, action);
     Run r;
     if (!p.waitForStarted(30000) || !p.waitForFinished(300000))
         return r;
@@ -76,6 +87,19 @@ class ImportKillTest : public QObject
     QTemporaryDir m_dir;
     QString m_big;
     QString m_small;
+    QString m_uls;
+
+    // A fresh home whose master database holds the sample station and one of
+    // its own; its file change counter.
+    qint64 prepareHome(const QString &home)
+    {
+        const Run first = runImport(m_small, home);
+        [&] {
+            QVERIFY2(first.code == 0, qPrintable(first.err));
+            QCOMPARE(first.out, addedLine(1, 0));
+        }();
+        return test::sqliteChangeCounter(home + QStringLiteral("/dbfiles/callmast.mdb"));
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -97,6 +121,25 @@ private Q_SLOTS:
         QFile small(m_small);
         QVERIFY(small.open(QIODevice::WriteOnly)
             && small.write("\"W1KN\",\"Early\",\"Here\",CT,\"\"\r\n") > 0);
+        small.close();
+
+        m_uls = m_dir.filePath(QStringLiteral("uls"));
+        QVERIFY(QDir().mkpath(m_uls));
+        QByteArray en, hd;
+        for (int i = 0; i < kLicences; ++i) {
+            const QByteArray call = licenceCallsign(i).toLatin1();
+            en += test::enLine({ .usi = 1000 + i,
+                .callsign = call,
+                .firstName = "FIRST",
+                .lastName = "LAST" + QByteArray::number(i),
+                .city = "TOWN" + QByteArray::number(i),
+                .state = "CT" });
+            hd += test::hdLine({ .usi = 1000 + i, .callsign = call });
+        }
+        QFile enFile(m_uls + QStringLiteral("/EN.dat"));
+        QVERIFY(enFile.open(QIODevice::WriteOnly) && enFile.write(en) == en.size());
+        QFile hdFile(m_uls + QStringLiteral("/HD.dat"));
+        QVERIFY(hdFile.open(QIODevice::WriteOnly) && hdFile.write(hd) == hd.size());
     }
 
     // When to kill: 0 as soon as the import has begun writing (its journal
@@ -120,12 +163,9 @@ private Q_SLOTS:
         const QString db = home + QStringLiteral("/dbfiles/callmast.mdb");
         const QString journal = db + QStringLiteral("-journal");
 
-        // A master database that already holds something (the sample station
-        // and one of its own) before the large import begins.
-        const Run first = runImport(m_small, home);
-        QVERIFY2(first.code == 0, qPrintable(first.err));
-        QCOMPARE(first.out, addedLine(1, 0));
-        const qint64 before = test::sqliteChangeCounter(db);
+        // A master database that already holds something before the large
+        // import begins.
+        const qint64 before = prepareHome(home);
         QVERIFY(before > 0);
 
         QProcess child;
@@ -169,6 +209,59 @@ private Q_SLOTS:
                 QFAIL(qPrintable(
                     QStringLiteral("after the second run record %1 is %2").arg(i).arg(all[i + 2])));
         }
+    }
+
+    // The licence import is one transaction: killed while it writes or while
+    // it commits, the database holds all of its stations or none.
+    void killedLicenceImport_data()
+    {
+        QTest::addColumn<int>("commits");
+        QTest::newRow("being written") << 0;
+        QTest::newRow("committing") << 1;
+    }
+    void killedLicenceImport()
+    {
+        QFETCH(int, commits);
+        const QString home = m_dir.filePath(QStringLiteral("uls-home-%1").arg(commits));
+        const QString db = home + QStringLiteral("/dbfiles/callmast.mdb");
+        const QString journal = db + QStringLiteral("-journal");
+        const QString action = QStringLiteral("import-uls");
+        const qint64 before = prepareHome(home);
+        QVERIFY(before > 0);
+
+        QProcess child;
+        startImport(child, m_uls, home, action);
+        QVERIFY(child.waitForStarted(30000));
+        QVERIFY(test::waitForChild(child, [&] {
+            if (commits == 0)
+                return QFileInfo::exists(journal);
+            return test::sqliteChangeCounter(db) >= before + commits;
+        }));
+        QVERIFY(test::killHard(child));
+
+        QCOMPARE(test::integrityCheck(db), QStringLiteral("ok"));
+        const QStringList stored = test::columnTexts(db, kRecords);
+        QVERIFY(stored.size() >= 2);
+        QCOMPARE(stored.at(1), QStringLiteral("W1KN|Early|Here|CT|"));
+        const qsizetype kept = stored.size() - 2;
+        qInfo("killed with %lld of %d licences stored", qint64(kept), kLicences);
+        QVERIFY2(kept == 0 || kept == kLicences, qPrintable(QString::number(kept)));
+        if (kept > 0) {
+            QCOMPARE(stored.at(2).section(u'|', 0, 0), licenceCallsign(0));
+            QCOMPARE(stored.last().section(u'|', 0, 0), licenceCallsign(kLicences - 1));
+        }
+
+        const Run again = runImport(m_uls, home, action);
+        QVERIFY2(again.code == 0, qPrintable(again.err));
+        QVERIFY2(again.out.startsWith(
+                     QStringLiteral("Active licences: %1 stations; added %2, updated %3.")
+                         .arg(kLicences)
+                         .arg(kLicences - kept)
+                         .arg(kept)),
+            qPrintable(again.out));
+        QVERIFY(!QFileInfo::exists(journal));
+        QCOMPARE(test::integrityCheck(db), QStringLiteral("ok"));
+        QCOMPARE(test::columnTexts(db, kRecords).size(), kLicences + 2);
     }
 };
 
