@@ -101,6 +101,24 @@ class ImportKillTest : public QObject
         return test::sqliteChangeCounter(home + QStringLiteral("/dbfiles/callmast.mdb"));
     }
 
+    // Runs the import and kills it with SIGKILL: with commits 0 as soon as it
+    // has begun writing (the journal exists), otherwise once the database
+    // file's change counter has moved that many times past before.
+    void importAndKill(const QString &source, const QString &home, const QString &action,
+        qint64 before, int commits)
+    {
+        const QString db = home + QStringLiteral("/dbfiles/callmast.mdb");
+        QProcess child;
+        startImport(child, source, home, action);
+        QVERIFY(child.waitForStarted(30000));
+        QVERIFY(test::waitForChild(child, [&] {
+            if (commits == 0)
+                return QFileInfo::exists(db + QStringLiteral("-journal"));
+            return test::sqliteChangeCounter(db) >= before + commits;
+        }));
+        QVERIFY(test::killHard(child));
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -168,15 +186,9 @@ private Q_SLOTS:
         const qint64 before = prepareHome(home);
         QVERIFY(before > 0);
 
-        QProcess child;
-        startImport(child, m_big, home);
-        QVERIFY(child.waitForStarted(30000));
-        QVERIFY(test::waitForChild(child, [&] {
-            if (commits == 0)
-                return QFileInfo::exists(journal);
-            return test::sqliteChangeCounter(db) >= before + commits;
-        }));
-        QVERIFY(test::killHard(child));
+        importAndKill(m_big, home, QStringLiteral("import"), before, commits);
+        if (QTest::currentTestFailed())
+            return;
 
         // The journal left behind is rolled back on the next open: the file is
         // sound and holds the two stations from before and whole batches.
@@ -229,15 +241,9 @@ private Q_SLOTS:
         const qint64 before = prepareHome(home);
         QVERIFY(before > 0);
 
-        QProcess child;
-        startImport(child, m_uls, home, action);
-        QVERIFY(child.waitForStarted(30000));
-        QVERIFY(test::waitForChild(child, [&] {
-            if (commits == 0)
-                return QFileInfo::exists(journal);
-            return test::sqliteChangeCounter(db) >= before + commits;
-        }));
-        QVERIFY(test::killHard(child));
+        importAndKill(m_uls, home, action, before, commits);
+        if (QTest::currentTestFailed())
+            return;
 
         QCOMPARE(test::integrityCheck(db), QStringLiteral("ok"));
         const QStringList stored = test::columnTexts(db, kRecords);
