@@ -105,10 +105,43 @@ std::optional<DatabaseKind> kindOfApplicationId(quint32 id)
     return std::nullopt;
 }
 
+QString journalOf(const QString &path)
+{
+    return path + QStringLiteral("-journal");
+}
+
 void removeFileAndJournal(const QString &path)
 {
     QFile::remove(path);
-    QFile::remove(path + QStringLiteral("-journal"));
+    QFile::remove(journalOf(path));
+}
+
+// A program that stopped while committing (or while a large transaction
+// spilled into the file) leaves a hot journal: the file holds part of that
+// transaction, and the next connection with write access puts the last
+// committed state back from the journal. A read-only connection cannot and
+// refuses the file, so a reader first lets a short read-write connection do
+// the recovery. Nothing is written when the journal is not hot (a running
+// writer still holds its lock); a file or folder that cannot be written stays
+// as it is, and the read-only open then says why.
+void recoverInterruptedWrite(const QString &path, DatabaseKind kind)
+{
+    if (!QFileInfo::exists(journalOf(path)))
+        return;
+    const QString name = nextConnectionName(kind);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+                qCWarning(lcStore).noquote()
+                    << "cannot recover" << shown(path) << ":" << query.lastError().text();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
 }
 
 } // namespace
@@ -181,6 +214,7 @@ std::unique_ptr<Database> Database::openReadOnly(
     case FileState::SQLite:
         break;
     }
+    recoverInterruptedWrite(path, kind);
     std::unique_ptr<Database> database(new Database(path, kind, true));
     {
         QSqlDatabase db = database->connection();
@@ -189,8 +223,17 @@ std::unique_ptr<Database> Database::openReadOnly(
             return nullptr;
         }
     }
-    if (!database->prepareSchema(error, true))
+    if (!database->prepareSchema(error, true)) {
+        const QFileInfo file(path);
+        if (QFileInfo::exists(journalOf(path))
+            && (!file.isWritable() || !QFileInfo(file.absolutePath()).isWritable())) {
+            fail(error,
+                tr("%1 was left half-written by a program that stopped; it is put back as it "
+                   "was on the next open with write access to it and its folder.")
+                    .arg(shown(path)));
+        }
         return nullptr;
+    }
     return database;
 }
 

@@ -4,6 +4,7 @@
 #include "store/database.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -12,6 +13,8 @@
 
 #include "testfiles.h"
 #include "testmain.h"
+
+#include <unistd.h>
 
 using namespace rollcall::store;
 using rollcall::test::fileBytes;
@@ -242,6 +245,63 @@ private Q_SLOTS:
         QCOMPARE(valueOf(*db, "SELECT originmessagenumber FROM notsent").toString(), "3");
         QVERIFY(db->transaction()); // nothing was left open
         db->rollback();
+    }
+
+    // A program killed while a transaction had spilled into the file leaves it
+    // half-written beside a hot journal. A reader (the reports open read-only)
+    // sees the last committed state, with the journal played back, or, when it
+    // cannot write there, is told what happened, never "readonly database".
+    void readOnlyOpenAfterAnInterruptedWrite_data()
+    {
+        QTest::addColumn<bool>("folderWritable");
+        QTest::newRow("writable") << true;
+        QTest::newRow("read-only folder") << false;
+    }
+    void readOnlyOpenAfterAnInterruptedWrite()
+    {
+        QFETCH(bool, folderWritable);
+        if (!folderWritable && ::geteuid() == 0)
+            QSKIP("permissions do not stop root");
+        const QString live = m_dir->filePath("live.mdb");
+        const QString folder = m_dir->filePath("crashed");
+        const QString crashed = folder + "/net.mdb";
+        QVERIFY(QDir().mkpath(folder));
+        auto db = Database::open(live, DatabaseKind::NetLog);
+        QVERIFY(db);
+        QSqlQuery q(db->connection());
+        QVERIFY(q.exec("INSERT INTO net (CALLSIGN) VALUES ('Q1AW')"));
+        // A cache of two pages makes the transaction write into the file long
+        // before its commit.
+        QVERIFY(q.exec("PRAGMA cache_size = 2"));
+        QVERIFY(db->transaction());
+        for (int i = 0; i < 300; ++i) {
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO net (CALLSIGN, spare5) VALUES ('K%1', '%2')")
+                               .arg(i)
+                               .arg(QString(200, u'x'))));
+        }
+        // What a kill at this moment leaves: the file and its journal as they are.
+        QVERIFY(QFile::copy(live, crashed));
+        QVERIFY(QFile::copy(live + "-journal", crashed + "-journal"));
+        db->rollback();
+        QVERIFY(fileBytes(crashed).size() > fileBytes(live).size()); // it did write into the file
+        if (!folderWritable) {
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+            QFile::setPermissions(crashed, QFile::ReadOwner);
+        }
+        QString error;
+        auto reader = Database::openReadOnly(crashed, DatabaseKind::NetLog, &error);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(crashed, QFile::ReadOwner | QFile::WriteOwner);
+        if (folderWritable) {
+            QVERIFY2(reader, qPrintable(error));
+            QCOMPARE(valueOf(*reader, "SELECT group_concat(CALLSIGN) FROM net").toString(), "Q1AW");
+            QVERIFY(!QFileInfo::exists(crashed + "-journal"));
+        } else {
+            QVERIFY(!reader);
+            QVERIFY2(
+                error.contains("half-written") && !error.contains("readonly"), qPrintable(error));
+            QVERIFY(QFileInfo::exists(crashed + "-journal"));
+        }
     }
 };
 
