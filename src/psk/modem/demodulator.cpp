@@ -32,6 +32,35 @@ double wrapHalf(double x, double period)
         x += period;
     return x;
 }
+
+// The highest of a run of scores: how far it stands over their median, and
+// where it lies between its neighbours (a parabola through the three, on the
+// logarithm for powers). False when there is nothing to compare.
+bool peakOverMedian(
+    const std::vector<double> &score, bool logScale, double &strength, double &position)
+{
+    if (score.empty())
+        return false;
+    std::vector<double> sorted = score;
+    std::nth_element(
+        sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2), sorted.end());
+    const double median = sorted[sorted.size() / 2];
+    const std::size_t best
+        = std::size_t(std::max_element(score.begin(), score.end()) - score.begin());
+    if (!(median > 0))
+        return false;
+    strength = score[best] / median;
+    auto at = [&](std::size_t i) { return logScale ? std::log(score[i] + 1e-30) : score[i]; };
+    double delta = 0;
+    if (best > 0 && best + 1 < score.size()) {
+        const double a = at(best - 1), c0 = at(best), b = at(best + 1);
+        const double den = a - 2 * c0 + b;
+        if (den < 0)
+            delta = std::clamp(0.5 * (a - b) / den, -0.5, 0.5);
+    }
+    position = double(best) + delta;
+    return true;
+}
 } // namespace
 
 Demodulator::Demodulator(int rate) : rate_(rate), mode_(bpsk31())
@@ -492,23 +521,10 @@ bool Demodulator::searchTrellis(double &offset, double &strength) const
         }
         score[std::size_t(h - hLo)] = bestPathMetric(d.data(), d.size());
     }
-    std::vector<double> sorted = score;
-    std::nth_element(
-        sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2), sorted.end());
-    const double median = sorted[sorted.size() / 2];
-    const std::size_t best
-        = std::size_t(std::max_element(score.begin(), score.end()) - score.begin());
-    if (!(median > 0))
+    double position = 0;
+    if (!peakOverMedian(score, false, strength, position))
         return false;
-    strength = score[best] / median;
-    double delta = 0;
-    if (best > 0 && best + 1 < score.size()) {
-        const double a = score[best - 1], c0 = score[best], b = score[best + 1];
-        const double den = a - 2 * c0 + b;
-        if (den < 0)
-            delta = std::clamp(0.5 * (a - b) / den, -0.5, 0.5);
-    }
-    offset = (double(hLo) + double(best) + delta) * step;
+    offset = (double(hLo) + position) * step;
     return true;
 }
 
@@ -692,24 +708,12 @@ bool Demodulator::searchPreamble(double &offset, double &strength) const
         const double below = bin(k - half), above = bin(k + half);
         return std::min(below, above) > (below + above) / 8 && bin(k) < (below + above) / 4;
     };
-    std::vector<double> sorted = score;
-    std::nth_element(
-        sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2), sorted.end());
-    const double median = sorted[sorted.size() / 2];
-    const std::size_t best
-        = std::size_t(std::max_element(score.begin(), score.end()) - score.begin());
-    if (!(median > 0))
+    double position = 0;
+    if (!peakOverMedian(score, true, strength, position))
         return false;
-    strength = reversals(kLo + int(best)) ? score[best] / median : 0;
-    double delta = 0;
-    if (best > 0 && best + 1 < score.size()) {
-        const double a = std::log(score[best - 1]), c0 = std::log(score[best]),
-                     b = std::log(score[best + 1]);
-        const double den = a - 2 * c0 + b;
-        if (den < 0)
-            delta = std::clamp(0.5 * (a - b) / den, -0.5, 0.5);
-    }
-    offset = (double(kLo) + double(best) + delta) * binHz;
+    if (!reversals(kLo + int(std::lround(position))))
+        strength = 0;
+    offset = (double(kLo) + position) * binHz;
     return true;
 }
 
