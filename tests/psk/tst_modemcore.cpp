@@ -76,11 +76,9 @@ private Q_SLOTS:
         VaricodeDecoder dec;
         std::string out;
         auto feed = [&](const std::string &bits) {
-            for (char b : bits) {
-                const int r = dec.push(b == '1');
-                if (r >= 0)
+            for (char b : bits)
+                for (int r = dec.push(b == '1'); r >= 0; r = dec.pending())
                     out += char(r);
-            }
         };
         for (int c = 0; c < 256; ++c)
             feed(bitsOf(c) + "00" + (c % 3 == 0 ? "0000" : ""));
@@ -90,6 +88,20 @@ private Q_SLOTS:
         out.clear();
         feed(std::string(30, '1') + "0011" + "00");
         QCOMPARE(out, std::string("e"));
+        // A gap between two characters with one zero, or both (a wrong symbol
+        // turns two neighbouring bits), received as ones: both characters come
+        // back when the run splits into two codes one way only.
+        const std::pair<std::string, std::string> gaps[] = {
+            { bitsOf(23) + "10" + bitsOf(5), "\x17\x05" }, // the end of one tag, the next one's start
+            { bitsOf(23) + "01" + bitsOf(5), "\x17\x05" },
+            { bitsOf(23) + "11" + bitsOf(5), "\x17\x05" },
+            { bitsOf('Q') + "01" + bitsOf('7'), "Q7" },
+        };
+        for (const auto &[bits, want] : gaps) {
+            out.clear();
+            feed(bits + "00" + bitsOf('e') + "00");
+            QCOMPARE(QByteArray::fromStdString(out), QByteArray::fromStdString(want + "e"));
+        }
     }
 
     void qpskCodeTable()

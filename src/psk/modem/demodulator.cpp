@@ -21,7 +21,7 @@ constexpr double kTrellisThreshold = 4;
 // Idle reversals are two lines half the symbol rate either side of the
 // carrier: their summed power at the best frequency over the median of all
 // frequencies in range. Noise alone stays well under this.
-constexpr double kPreambleThreshold = 30;
+constexpr double kPreambleThreshold = 20;
 
 double wrapHalf(double x, double period)
 {
@@ -417,12 +417,15 @@ void Demodulator::bit(int b, bool open)
         idleRun_ = 0;
     }
     ++bitCount_;
-    const int c = varicode_.push(b);
-    if (c < 0)
-        return;
+    for (int c = varicode_.push(b); c >= 0; c = varicode_.pending())
+        character(std::uint8_t(c), open);
+}
+
+void Demodulator::character(std::uint8_t c, bool open)
+{
     if (!open) {
         if (quality() >= squelchThreshold_ / 2)
-            held_.push_back({ bitCount_, std::uint8_t(c), quality() });
+            held_.push_back({ bitCount_, c, quality() });
         while (!held_.empty() && bitCount_ - held_.front().bit > lookBackBits())
             held_.pop_front();
         return;
@@ -436,7 +439,7 @@ void Demodulator::bit(int b, bool open)
     lastOutputSymbol_ = symbolCount_;
     anyOutput_ = true;
     if (onChar)
-        onChar(std::uint8_t(c));
+        onChar(c);
 }
 
 std::size_t Demodulator::lookBackBits() const
@@ -725,7 +728,8 @@ void Demodulator::preambleStep()
         return;
     }
     preambleStrength_ = strength;
-    if (strength < kPreambleThreshold) {
+    const bool strong = strength >= kPreambleThreshold;
+    if (!strong && !(preambleArmed_ && preambleRun_ > 0)) {
         // Armed again once the transmission is over: data shows the lines
         // too, more weakly and not always at the carrier.
         if (strength < kPreambleThreshold / 2 && symbolCount_ - lastOpenSymbol_ > preambleSymbols())
@@ -739,7 +743,9 @@ void Demodulator::preambleStep()
     // The estimate is best with the window full of reversals: wait while the
     // reading still grows, at most until the window has renewed itself.
     ++preambleRun_;
-    const bool rising = strength >= preamblePeak_;
+    // A weak preamble may top the threshold only briefly: its best reading
+    // still counts when the next falls short.
+    const bool rising = strong && strength >= preamblePeak_;
     if (rising) {
         preamblePeak_ = strength;
         preambleFrequency_ = frequency_ + offset;

@@ -54,6 +54,7 @@ private:
     void decimated(cfloat z);
     void symbol(cfloat y);
     void bit(int b, bool open);
+    void character(std::uint8_t c, bool open);
     void acquire();
     // Every few symbols: looks for the idle reversals a transmission starts
     // with and, once the best estimate is in, moves onto that frequency.

@@ -206,8 +206,50 @@ int varicodeDecode(std::uint32_t bits, int length)
     return it == rev.end() ? -1 : it->second;
 }
 
+namespace {
+// Two codes and their gap, one zero of it lost: 2 x 12 + 2 bits at the most.
+constexpr int kLongestRun = 26;
+} // namespace
+
+bool splitVaricode(std::uint32_t bits, int length, int &first, int &second)
+{
+    if (length < 4 || length > kLongestRun)
+        return false;
+    auto bitAt = [&](int i) { return (bits >> (length - 1 - i)) & 1u; };
+    // Readings with both characters in the standard alphabet come first: the
+    // codes of the upper half are long and rare, so they fit noise more often
+    // than they are sent. Then one gap zero lost before both: a wrong
+    // symbol turns two neighbouring bits, so "11" is the next likeliest.
+    int found[4] = { 0, 0, 0, 0 };
+    int pairs[4][2] = {};
+    for (int p = 1; p + 2 < length; ++p) {
+        // The gap as received: "10" or "01" (one zero became a one), or "11".
+        if (bitAt(p) == 0 && bitAt(p + 1) == 0)
+            continue;
+        const bool both = bitAt(p) == 1 && bitAt(p + 1) == 1;
+        const int rightLength = length - p - 2;
+        const int a = varicodeDecode(bits >> (length - p), p);
+        const int b = varicodeDecode(bits & ((1u << rightLength) - 1u), rightLength);
+        if (a < 0 || b < 0)
+            continue;
+        const int rank = (a < 128 && b < 128 ? 0 : 2) + (both ? 1 : 0);
+        ++found[rank];
+        pairs[rank][0] = a;
+        pairs[rank][1] = b;
+    }
+    int rank = 0;
+    while (rank < 3 && found[rank] == 0)
+        ++rank;
+    if (found[rank] != 1)
+        return false;
+    first = pairs[rank][0];
+    second = pairs[rank][1];
+    return true;
+}
+
 int VaricodeDecoder::push(int bit)
 {
+    pending_ = -1;
     if (bit) {
         if (zeros_ == 1) {
             // A single zero belongs inside the code.
@@ -217,21 +259,38 @@ int VaricodeDecoder::push(int bit)
         zeros_ = 0;
         bits_ = (bits_ << 1) | 1u;
         ++length_;
-        if (length_ > 16) {
-            // Far longer than any code: noise; wait for the next gap.
+        if (length_ > kLongestRun) {
+            // Far longer than any code or pair of codes: noise; wait for the next gap.
             bits_ = 0;
-            length_ = 17;
+            length_ = 0;
+            skipping_ = true;
         }
         return -1;
     }
     ++zeros_;
     if (zeros_ == 2) {
-        int result = length_ > 0 && length_ <= 16 ? varicodeDecode(bits_, length_) : -1;
+        int result = -1;
+        if (!skipping_ && length_ > 0) {
+            result = varicodeDecode(bits_, length_);
+            int first = -1, second = -1;
+            if (result < 0 && splitVaricode(bits_, length_, first, second)) {
+                result = first;
+                pending_ = second;
+            }
+        }
         bits_ = 0;
         length_ = 0;
+        skipping_ = false;
         return result;
     }
     return -1;
+}
+
+int VaricodeDecoder::pending()
+{
+    const int c = pending_;
+    pending_ = -1;
+    return c;
 }
 
 void VaricodeDecoder::reset()
@@ -239,14 +298,18 @@ void VaricodeDecoder::reset()
     bits_ = 0;
     length_ = 0;
     zeros_ = 0;
+    skipping_ = false;
+    pending_ = -1;
 }
 
 void VaricodeDecoder::resync()
 {
     // Whatever arrives before the next gap is the tail of something unknown.
     bits_ = 0;
-    length_ = 17;
+    length_ = 0;
     zeros_ = 0;
+    skipping_ = true;
+    pending_ = -1;
 }
 
 } // namespace rollcall::modem

@@ -22,8 +22,13 @@ int varicodeDecode(std::uint32_t bits, int length);
 class VaricodeDecoder
 {
 public:
-    // Feeds one bit; returns the byte completed by it, or -1.
+    // Feeds one bit; returns the byte completed by it, or -1. When one of
+    // the two gap zeros between two characters was received as a one, the
+    // run is no code but splits into two codes in exactly one way: push
+    // returns the first and pending() the second.
     int push(int bit);
+    // A second byte completed by the last push, or -1 (once).
+    int pending();
     void reset();
     // Drops bits up to the next gap (after the input was disturbed).
     void resync();
@@ -32,6 +37,12 @@ private:
     std::uint32_t bits_ = 0;
     int length_ = 0;
     int zeros_ = 0;
+    bool skipping_ = false;
+    int pending_ = -1;
 };
+
+// The two codes a run that is no code holds, with one gap zero received as a
+// one between them; false unless there is exactly one such reading.
+bool splitVaricode(std::uint32_t bits, int length, int &first, int &second);
 
 } // namespace rollcall::modem
