@@ -236,6 +236,41 @@ private Q_SLOTS:
         QVERIFY2(firstCopies >= kFrames - 1, missed.constData());
     }
 
+    // Once the receiver has found a weak station by its idle reversals it
+    // stays on it through the text, though the squelch may stay shut.
+    void afcHoldsAWeakStationFoundByItsStart()
+    {
+        std::string text;
+        for (int i = 0; i < 3; ++i)
+            text += "\x05yQ7DEU\x17\x05yQ7DEU\x17" "de Q7DEU ";
+        QByteArray wandered;
+        for (unsigned seed = 1; seed <= 16; ++seed) {
+            const double station = 1500 + (seed % 2 ? 1 : -1) * (4.0 + 1.0 * seed);
+            const std::vector<float> burst = test::modulateText(qpsk63(), text, station);
+            std::vector<float> audio(std::size_t(kModemRate), 0.0f);
+            audio.insert(audio.end(), burst.begin(), burst.end());
+            test::addNoise(audio,
+                -13 + 10 * std::log10(double(burst.size()) / double(audio.size())), 900u + seed);
+            Demodulator demod;
+            demod.setMode(qpsk63());
+            demod.setFrequency(1500);
+            demod.setAfcLimit(100);
+            demod.setSquelch(50, 0);
+            bool found = false;
+            double worst = 0;
+            for (std::size_t at = 0; at < audio.size(); at += 400) {
+                demod.process(audio.data() + at, std::min<std::size_t>(400, audio.size() - at));
+                const double off = std::abs(demod.frequency() - station);
+                found = found || off < 0.5;
+                if (found)
+                    worst = std::max(worst, off);
+            }
+            if (!found || worst > 1.5)
+                wandered += QByteArray::number(seed) + ": " + QByteArray::number(worst) + " Hz; ";
+        }
+        QVERIFY2(wandered.isEmpty(), wandered.constData());
+    }
+
     void afcStaysWithinItsLimit()
     {
         // 40 Hz off: out of reach with a 20 Hz limit (the receiver stops at the

@@ -144,11 +144,12 @@ void Demodulator::reset()
     trellisAt_ = 0;
     candidateValid_ = false;
     trellisValid_ = false;
-    sinceJump_ = 0;
+    sinceTuned_ = 0;
     preambleRun_ = 0;
     preamblePeak_ = 0;
     preambleStrength_ = 0;
     preambleArmed_ = true;
+    preambleLocked_ = false;
     retune(frequency_);
 }
 
@@ -162,10 +163,11 @@ void Demodulator::setFrequency(double hz)
     acqCount_ = 0;
     strobeCount_ = 0;
     trellisAt_ = 0;
-    sinceJump_ = 0;
+    sinceTuned_ = 0;
     preambleRun_ = 0;
     preamblePeak_ = 0;
     preambleArmed_ = true;
+    preambleLocked_ = false;
 }
 
 void Demodulator::setFrequencyLimits(double low, double high)
@@ -240,7 +242,7 @@ void Demodulator::decimated(cfloat z)
     history_[historyPos_] = z;
     historyPos_ = (historyPos_ + 1) % kHistorySize;
     baseband_[sampleIndex_ % kBasebandSize] = z;
-    ++sinceJump_;
+    ++sinceTuned_;
 
     if (afcLimit_ > 0) {
         if (sampleIndex_ % (4 * kSps) == 0)
@@ -260,7 +262,7 @@ void Demodulator::decimated(cfloat z)
         // Look early (half a window) so a signal found in its preamble loses
         // no text, then every quarter window.
         if (acqCount_ >= kAcqSize / 2 && acqCount_ % (kAcqSize / 4) == 0
-            && preambleStrength_ < kPreambleThreshold / 2)
+            && preambleStrength_ < kPreambleThreshold / 2 && !heldByPreamble())
             acquire();
     }
 
@@ -486,6 +488,12 @@ void Demodulator::turnFilters(double offset)
     };
     turn(decimBuf_, decimPos_, 2 * kPi * offset / rate_);
     turn(matchedBuf_, matchedPos_, 2 * kPi * offset / (kSps * mode_.baud));
+    // The same for the baseband history, so searches and replays may reach
+    // back across the jump.
+    const double w = 2 * kPi * offset / (kSps * mode_.baud);
+    const std::size_t held = std::min<std::size_t>(kBasebandSize, sampleIndex_ + 1);
+    for (std::size_t age = 0; age < held; ++age)
+        baseband_[(sampleIndex_ - age) % kBasebandSize] *= cfloat(std::polar(1.0, w * double(age + 1)));
 }
 
 bool Demodulator::searchRange(double &lo, double &hi) const
@@ -660,10 +668,8 @@ void Demodulator::jumpTo(double offset, std::size_t replaySymbols)
         held_.clear();
     }
     acqCount_ = 0;
-    strobeCount_ = 0;
     trellisAt_ = 0;
     trellisValid_ = false;
-    sinceJump_ = 0;
     if (onFrequency)
         onFrequency(f);
     // Decode again what was received before the signal was found, now on
@@ -678,7 +684,7 @@ void Demodulator::jumpTo(double offset, std::size_t replaySymbols)
 bool Demodulator::searchPreamble(double &offset, double &strength) const
 {
     const std::size_t window = preambleSymbols() * kSps;
-    const std::size_t used = std::min({ window, sinceJump_, kBasebandSize });
+    const std::size_t used = std::min({ window, sinceTuned_, kBasebandSize });
     if (used < window / 4)
         return false;
     const std::size_t n = 2 * window; // zero-padded: bins of a 128th of the symbol rate
@@ -720,6 +726,16 @@ bool Demodulator::searchPreamble(double &offset, double &strength) const
     return true;
 }
 
+bool Demodulator::heldByPreamble() const
+{
+    // A frequency read from the reversals is good to a fraction of a hertz;
+    // the searches on the text are far less sure at low SNR, so they wait
+    // until the transmission found that way is over and a few seconds have
+    // passed (a weak signal can keep the squelch shut all along).
+    return preambleLocked_
+        && (!preambleArmed_ || symbolCount_ - preambleLockSymbol_ < 4 * preambleSymbols());
+}
+
 void Demodulator::preambleStep()
 {
     double offset = 0, strength = 0;
@@ -757,6 +773,8 @@ void Demodulator::preambleStep()
     preambleArmed_ = false;
     preambleRun_ = 0;
     preamblePeak_ = 0;
+    preambleLockSymbol_ = symbolCount_;
+    preambleLocked_ = true;
     // Decode the reversals and what followed them again, unless the receiver
     // was following the signal already and has shown text from it.
     const std::size_t replay = preambleSymbols() + 24;

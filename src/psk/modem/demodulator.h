@@ -60,6 +60,7 @@ private:
     // with and, once the best estimate is in, moves onto that frequency.
     void preambleStep();
     bool searchPreamble(double &offset, double &strength) const;
+    bool heldByPreamble() const;
     std::size_t preambleSymbols() const { return mode_.baud > 40 ? 64 : 32; }
     // Moves the receiver offset Hz and decodes the last `replay` symbols again
     // at the new frequency (0: none).
@@ -146,15 +147,17 @@ private:
     double trellisCandidate_ = 0;
     bool trellisValid_ = false;
 
-    // Preamble acquisition. Decimated samples since the last frequency jump
-    // (the window the reversals are looked for in), the run of strong
-    // readings, the best of them and where it was.
-    std::size_t sinceJump_ = 0;
+    // Preamble acquisition. Decimated samples held since the operator tuned
+    // (the window the reversals are looked for in; a jump turns the history
+    // with it), the run of strong readings, the best of them and where it was.
+    std::size_t sinceTuned_ = 0;
     int preambleRun_ = 0;
     double preamblePeak_ = 0;
     double preambleFrequency_ = 0;
     double preambleStrength_ = 0;
     bool preambleArmed_ = true;
+    bool preambleLocked_ = false;
+    std::uint64_t preambleLockSymbol_ = 0;
     std::uint64_t symbolCount_ = 0;
     std::uint64_t lastOutputSymbol_ = 0;
     std::uint64_t lastOpenSymbol_ = 0;
