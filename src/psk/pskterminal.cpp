@@ -117,7 +117,9 @@ void PskTerminal::waitDrained()
 void PskTerminal::typeKey(qint32 code)
 {
     modem_->QueueChar(code, false);
-    if (code == 13 && transmitState_ == 0) {
+    // A line finished while the last one is still ending (its postamble) is
+    // sent as well: only a transmitter keyed by hand (TX) takes Enter as text.
+    if (code == 13 && (transmitState_ == 0 || modem_->isEnding())) {
         modem_->StartTransmit(pskSettings().mode);
         waitDrained();
         modem_->EndTransmit();
