@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
@@ -203,6 +204,90 @@ private Q_SLOTS:
         QVERIFY(typedDuringWait);
         QCOMPARE(d.onAir(0), QByteArray("first\rnext"));
         QCOMPARE(d.typing()->toPlainText(), QStringLiteral("first\nnext"));
+    }
+
+    // The mouse on the terminal: a click pauses the received text (reception
+    // goes on underneath), a double-click in the frozen copy picks a word into
+    // the Buffer label, a click on the red line goes on; a double-click on the
+    // mode name switches the mode the next line goes out in.
+    void receivedTextAndModeByMouse()
+    {
+        Desk d;
+        ReceiveSide *rx = d.desk->terminal()->receiveSide();
+        const auto hear = [rx](const QString &text) {
+            for (const QChar c : text)
+                rx->feed(c.unicode());
+        };
+        hear(QStringLiteral("QST net opens\r\n"));
+        auto *received = child<QPlainTextEdit>(d.desk, "txtrxdata");
+        auto *frozen = child<QPlainTextEdit>(d.desk, "Text3");
+        auto *unpause = child<QLabel>(d.desk, "Label5");
+        QTest::mouseClick(received->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(frozen->isVisible() && unpause->isVisible() && !received->isVisible());
+        hear(QStringLiteral("Q1AW "));
+        QCOMPARE(
+            frozen->toPlainText(), QStringLiteral("QST net opens\n\n")); // CR and LF each break
+        QVERIFY(received->toPlainText().endsWith(QStringLiteral("Q1AW ")));
+
+        const QTextCursor word = frozen->document()->find(QStringLiteral("net"));
+        QTextCursor at(frozen->document());
+        at.setPosition(word.selectionStart() + 1);
+        const QPoint inWord = frozen->cursorRect(at).center();
+        QTest::mouseDClick(frozen->viewport(), Qt::LeftButton, {}, inWord);
+        QTRY_COMPARE(child<QLabel>(d.desk, "Label14")->text(), QStringLiteral("net"));
+
+        QTest::mouseClick(unpause, Qt::LeftButton);
+        QVERIFY(received->isVisible() && !frozen->isVisible() && !unpause->isVisible());
+        QCOMPARE(d.desk->focusWidget(), d.typing());
+
+        auto *mode = child<QLabel>(d.desk, "Label1");
+        const int before = pskSettings().mode;
+        QTest::mouseDClick(mode, Qt::LeftButton);
+        const int after = before == 9 ? 0 : 9;
+        QCOMPARE(pskSettings().mode, after);
+        QCOMPARE(d.modem()->PskMode(), after);
+        QCOMPARE(mode->text(), after == 0 ? QStringLiteral("BPSK31") : QStringLiteral("QPSK63"));
+        typeKeys(d.typing(), QStringLiteral("ok\n"));
+        QCOMPARE(d.onAir(after), QByteArray("ok\r"));
+    }
+
+    // Quit while a line or a script is going out closes the terminal and its
+    // companions; the transmission stops and nothing is left half-deleted.
+    void quitDuringASend_data()
+    {
+        QTest::addColumn<QString>("window"); // where the send starts
+        QTest::addColumn<QString>("button"); // empty: Enter in the typing box
+        QTest::newRow("Enter in the typing box") << "PSK_Desk"
+                                                 << "";
+        QTest::newRow("Activate Net") << "netcommands"
+                                      << "Command1";
+        QTest::newRow("Check In") << "net_member"
+                                  << "Command1";
+    }
+    void quitDuringASend()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, button);
+        Desk d;
+        d.link.ncsAudio->setRoom(200); // slow: the send is still waiting
+        bool quitDuringSend = false;
+        QTimer::singleShot(100, [&] {
+            quitDuringSend = d.modem()->isTransmitting();
+            QTest::mouseClick(d.button("Command1"), Qt::LeftButton);
+        });
+        QWidget *from = windows().loaded(window);
+        QVERIFY(from);
+        if (button.isEmpty()) {
+            typeKeys(d.typing(), QStringLiteral("a long line that takes a while to send\n"));
+        } else {
+            QTest::mouseClick(
+                child<QPushButton>(from, button.toLatin1().constData()), Qt::LeftButton);
+        }
+        QVERIFY(quitDuringSend);
+        QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("PSK_Desk")));
+        for (const char *name : { "Netcheckin", "net_member", "netcommands" })
+            QVERIFY2(!windows().isFormLoaded(QLatin1String(name)), name);
+        QTest::qWait(50);
     }
 
     // The clipboard is typed through the same rule, from the pop-up menu of the
