@@ -156,8 +156,11 @@ void NetCheckinWindow::addTrafficRequest()
 
 void NetCheckinWindow::manuallyPassTraffic()
 {
-    if (QWidget *pass = ownedWindow("form_passtraffic"))
+    // A window still open from an item picked before must not keep its stations.
+    if (auto *pass = qobject_cast<PassTrafficWindow *>(ownedWindow("form_passtraffic"))) {
+        pass->clearBoxes();
         pass->show();
+    }
 }
 
 AddStuffDialog::AddStuffDialog(NetLists *lists, QWidget *parent)

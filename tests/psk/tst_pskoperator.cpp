@@ -424,6 +424,111 @@ private Q_SLOTS:
         QCOMPARE(texts, fields);
     }
 
+    // The windows the pop-ups open, filled in with keys: a call added by hand
+    // (upper case, no duplicates), a traffic request, a pass-traffic message
+    // sent with a typed note.
+    void popUpWindowsFilledByKeys_data()
+    {
+        QTest::addColumn<bool>("traffic"); // which list is right-clicked
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("keys"); // "\t" moves to the next field
+        QTest::addColumn<QString>("press"); // button pressed at the end
+        QTest::addColumn<QStringList>("checkIns");
+        QTest::addColumn<QStringList>("requests");
+        QTest::addColumn<QByteArray>("sent");
+
+        const QStringList in { "Q1AA", "**Q1ABC**" };
+        const QStringList tr { "Q1ABC_Q2XYZ" };
+        QTest::newRow("add a new call")
+            << false << 0 << "Add Checkin"
+            << "q3new\n"
+            << "" << QStringList { "Q1AA", "**Q1ABC**", "Q3NEW" } << tr << QByteArray();
+        QTest::newRow("add a listed call in lower case") << false << 0 << "Add Checkin"
+                                                         << "q1aa\n"
+                                                         << "" << in << tr << QByteArray();
+        QTest::newRow("add traffic request")
+            << true << 0 << "Add Traffic Request"
+            << "Q1AW\tnh"
+            << "Command1" << in << QStringList { "Q1ABC_Q2XYZ", "Q1AW_NH" } << QByteArray();
+        QTest::newRow("add traffic request, cancelled") << true << 0 << "Add Traffic Request"
+                                                        << "Q1AW\tnh"
+                                                        << "Command2" << in << tr << QByteArray();
+        QTest::newRow("pass traffic with a note")
+            << true << 0 << "Pass Traffic"
+            << "3.915"
+            << "Command1" << in << tr
+            << passTrafficMessage(
+                   QStringLiteral("Q1ABC"), QStringLiteral("Q2XYZ"), QStringLiteral("3.915"))
+                   .toLatin1();
+        QTest::newRow("pass traffic by hand") << true << 0 << "Manually Pass Traffic"
+                                              << "q1aw\tq2bb\tnow"
+                                              << "Command1" << in << tr
+                                              << passTrafficMessage(QStringLiteral("q1aw"),
+                                                     QStringLiteral("q2bb"), QStringLiteral("now"))
+                                                     .toLatin1();
+    }
+    void popUpWindowsFilledByKeys()
+    {
+        QFETCH(bool, traffic);
+        QFETCH(int, row);
+        QFETCH(QString, item);
+        QFETCH(QString, keys);
+        QFETCH(QString, press);
+        QFETCH(QStringList, checkIns);
+        QFETCH(QStringList, requests);
+        QFETCH(QByteArray, sent);
+        Desk d;
+        auto *control = windows().window<NetCheckinWindow>(QStringLiteral("Netcheckin"));
+        netLists()->checkIns()->setStringList({ "Q1AA", "**Q1ABC**" });
+        netLists()->traffic()->setStringList({ "Q1ABC_Q2XYZ" });
+        QListView *list = traffic ? control->trafficView() : control->checkInView();
+        QVERIFY(test::rightClickAndPick(list->viewport(), rowCentre(list, row), item).picked);
+        QWidget *opened = QApplication::activeWindow();
+        for (const char *name : { "addstuff", "addtraffic", "form_passtraffic" })
+            if (QWidget *w = windows().loaded(QLatin1String(name)); w && w->isVisible())
+                opened = w;
+        QVERIFY(opened);
+        // The typing starts where the window puts the caret; Tab moves on.
+        const QStringList parts = keys.split(u'\t');
+        for (int i = 0; i < parts.size(); ++i) {
+            if (i > 0)
+                QTest::keyClick(opened->focusWidget(), Qt::Key_Tab);
+            QWidget *field = opened->focusWidget();
+            QVERIFY2(qobject_cast<QLineEdit *>(field), qPrintable(parts[i]));
+            typeKeys(field, parts[i]);
+        }
+        if (!press.isEmpty())
+            QTest::mouseClick(
+                child<QPushButton>(opened, press.toLatin1().constData()), Qt::LeftButton);
+        QCOMPARE(netLists()->checkInList(), checkIns);
+        QCOMPARE(netLists()->trafficList(), requests);
+        QCOMPARE(d.onAir(pskSettings().mode), sent);
+        QTRY_VERIFY(!opened->isVisible());
+    }
+
+    // Passing traffic by hand starts from empty boxes, also when the window is
+    // still open from an item picked before.
+    void manualPassStartsEmpty()
+    {
+        Desk d;
+        auto *control = windows().window<NetCheckinWindow>(QStringLiteral("Netcheckin"));
+        netLists()->traffic()->setStringList({ "Q1ABC_Q2XYZ" });
+        QListView *list = control->trafficView();
+        QVERIFY(
+            test::rightClickAndPick(list->viewport(), rowCentre(list, 0), "Pass Traffic").picked);
+        QWidget *pass = windows().loaded(QStringLiteral("form_passtraffic"));
+        QVERIFY(pass && pass->isVisible());
+        QTest::keyClicks(pass->focusWidget(), QStringLiteral("3.915"));
+        QVERIFY(
+            test::rightClickAndPick(list->viewport(), rowCentre(list, 0), "Manually Pass Traffic")
+                .picked);
+        QCOMPARE(windows().loaded(QStringLiteral("form_passtraffic")), pass);
+        for (const char *name : { "Text1", "Text2", "Text3" })
+            QVERIFY2(child<QLineEdit>(pass, name)->text().isEmpty(), name);
+        QCOMPARE(pass->focusWidget(), child<QLineEdit>(pass, "Text1"));
+    }
+
     // Each script button's pop-up edits that button's script; the Abort, Send
     // Checkins and Test/open buttons have no pop-up.
     void scriptButtonPopUps_data()
