@@ -529,6 +529,41 @@ private Q_SLOTS:
         QCOMPARE(pass->focusWidget(), child<QLineEdit>(pass, "Text1"));
     }
 
+    // The member window's text field: the operator clicks into it (its old
+    // text is selected, so typing replaces it), types, presses a button.
+    void memberFieldTypedOver_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("frame");
+        QTest::newRow("traffic for") << "q1xyz  "
+                                     << "Command3"
+                                     << "\x05rNCS1_Q1XYZ\x17\x05rNCS1_Q1XYZ\x17";
+        QTest::newRow("call station") << "Q1XYZ"
+                                      << "Command4"
+                                      << "Q1XYZ de NCS1\r\nQ1XYZ de NCS1 k";
+        QTest::newRow("call station, field emptied") << "\b"
+                                                     << "Command4" << QString();
+    }
+    void memberFieldTypedOver()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, button);
+        QFETCH(QString, frame);
+        Desk d;
+        pskSettings().myTactical = QStringLiteral("NCS1");
+        pskSettings().myCallsign = QStringLiteral("Q1AW");
+        QWidget *member = windows().loaded(QStringLiteral("net_member"));
+        auto *field = child<QLineEdit>(member, "Text1");
+        field->setText(QStringLiteral("OLDCALL"));
+        QTest::mouseClick(field, Qt::LeftButton);
+        QTRY_COMPARE(field->selectedText(), QStringLiteral("OLDCALL"));
+        typeKeys(field, typed);
+        QTest::mouseClick(
+            child<QPushButton>(member, button.toLatin1().constData()), Qt::LeftButton);
+        QCOMPARE(d.onAir(pskSettings().mode), frame.toLatin1());
+    }
+
     // Each script button's pop-up edits that button's script; the Abort, Send
     // Checkins and Test/open buttons have no pop-up.
     void scriptButtonPopUps_data()
