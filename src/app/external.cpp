@@ -14,6 +14,12 @@
 namespace rollcall {
 
 namespace {
+GuideViewer &guideViewer()
+{
+    static GuideViewer viewer;
+    return viewer;
+}
+
 QString findProgram(const QString &name)
 {
     const QString inHome = session().home + u'/' + name;
@@ -73,6 +79,11 @@ QString userGuidePath()
     return QString();
 }
 
+void setUserGuideViewer(GuideViewer viewer)
+{
+    guideViewer() = std::move(viewer);
+}
+
 bool openUserGuide()
 {
     const QString path = userGuidePath();
@@ -82,6 +93,8 @@ bool openUserGuide()
                                   .arg(QDir::toNativeSeparators(session().home)));
         return false;
     }
+    if (guideViewer())
+        return guideViewer()(path);
     const QString notShown = QStringLiteral("The user guide could not be shown: %1. It is the "
                                             "file %2; open it in a web browser.");
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace rollcall {
 
 // Starts a program without waiting for it. False when it cannot be started
@@ -30,5 +32,9 @@ QString userGuidePath();
 // operator, when there is no guide or no way to open it; a browser opener that
 // fails later is reported when it ends.
 bool openUserGuide();
+// Shows the guide's file instead of the desktop's browser (tests record which
+// file would be opened); an empty viewer restores the browser.
+using GuideViewer = std::function<bool(const QString &path)>;
+void setUserGuideViewer(GuideViewer viewer);
 
 } // namespace rollcall

@@ -7,6 +7,7 @@
 #include "psk/pskwindows.h"
 
 #include <QGridLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -63,6 +64,16 @@ NetCheckinWindow::NetCheckinWindow(NetLists *lists, PskTerminal *terminal, QWidg
     resize(300, 260);
 }
 
+namespace {
+// The entry the operator sees selected. The current index alone is not it: a
+// click below the last entry clears the selection but leaves the current index.
+QModelIndex selectedIndex(const QListView *view)
+{
+    const QModelIndex at = view->currentIndex();
+    return at.isValid() && view->selectionModel()->isSelected(at) ? at : QModelIndex();
+}
+} // namespace
+
 PskTerminal *NetCheckinWindow::terminal() const
 {
     return terminal_ ? terminal_ : pskTerminal();
@@ -70,7 +81,7 @@ PskTerminal *NetCheckinWindow::terminal() const
 
 QString NetCheckinWindow::selectedEntry() const
 {
-    const QModelIndex at = list1_->currentIndex();
+    const QModelIndex at = selectedIndex(list1_);
     return at.isValid() ? entryWithoutMark(at.data().toString()) : QString();
 }
 
@@ -79,7 +90,7 @@ void NetCheckinWindow::checkOutStation()
     const QString entry = selectedEntry();
     if (entry.isEmpty())
         return;
-    const int row = list1_->currentIndex().row();
+    const int row = selectedIndex(list1_).row();
     QPointer<NetCheckinWindow> self(this);
     PskTerminal *t = terminal();
     // The entry leaves the list as the notice goes out.
@@ -89,8 +100,8 @@ void NetCheckinWindow::checkOutStation()
 
 void NetCheckinWindow::deleteCheckin()
 {
-    if (list1_->currentIndex().isValid())
-        lists_->removeCheckIn(list1_->currentIndex().row());
+    if (const QModelIndex at = selectedIndex(list1_); at.isValid())
+        lists_->removeCheckIn(at.row());
 }
 
 void NetCheckinWindow::verifyCheckin()
@@ -118,7 +129,7 @@ void NetCheckinWindow::addCheckin()
 
 void NetCheckinWindow::passTraffic()
 {
-    const QModelIndex at = list2_->currentIndex();
+    const QModelIndex at = selectedIndex(list2_);
     const QString item = at.isValid() ? at.data().toString() : QString();
     if (item.isEmpty())
         return;
@@ -131,8 +142,8 @@ void NetCheckinWindow::passTraffic()
 
 void NetCheckinWindow::deleteTrafficRequest()
 {
-    if (list2_->currentIndex().isValid())
-        lists_->removeTraffic(list2_->currentIndex().row());
+    if (const QModelIndex at = selectedIndex(list2_); at.isValid())
+        lists_->removeTraffic(at.row());
 }
 
 void NetCheckinWindow::addTrafficRequest()
@@ -145,8 +156,11 @@ void NetCheckinWindow::addTrafficRequest()
 
 void NetCheckinWindow::manuallyPassTraffic()
 {
-    if (QWidget *pass = ownedWindow("form_passtraffic"))
+    // A window still open from an item picked before must not keep its stations.
+    if (auto *pass = qobject_cast<PassTrafficWindow *>(ownedWindow("form_passtraffic"))) {
+        pass->clearBoxes();
         pass->show();
+    }
 }
 
 AddStuffDialog::AddStuffDialog(NetLists *lists, QWidget *parent)

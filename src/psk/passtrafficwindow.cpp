@@ -83,6 +83,13 @@ void PassTrafficWindow::setStations(const QString &from, const QString &to)
     note_->setFocus();
 }
 
+void PassTrafficWindow::clearBoxes()
+{
+    for (QLineEdit *box : { from_, to_, note_ })
+        box->clear();
+    from_->setFocus();
+}
+
 void PassTrafficWindow::send()
 {
     hide();

@@ -32,6 +32,8 @@ public:
     explicit PassTrafficWindow(PskTerminal *terminal = nullptr, QWidget *parent = nullptr);
     // The holding and receiving stations; the caret goes to the note.
     void setStations(const QString &from, const QString &to);
+    // All three boxes emptied, the caret in the first (passing traffic by hand).
+    void clearBoxes();
     void send();
 
 private:

@@ -12,12 +12,12 @@
 #include "psk/waterfallwidget.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -45,6 +45,22 @@ QPoint onScreen(QWidget *w, QPoint at)
     at.setX(std::min(at.x(), room.right() - w->frameGeometry().width()));
     return at;
 }
+// The typing box: text pasted or dropped into it is shown and typed, key by
+// key, through the typing rule, so what the box shows is what is sent.
+class TypingBox : public QPlainTextEdit
+{
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+    std::function<void(const QString &)> typed;
+
+protected:
+    void insertFromMimeData(const QMimeData *source) override
+    {
+        QPlainTextEdit::insertFromMimeData(source);
+        if (source && source->hasText() && typed)
+            typed(source->text());
+    }
+};
 } // namespace
 
 PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
@@ -139,7 +155,9 @@ void PskDeskWindow::buildWindow()
     column->addWidget(received_, 3);
     column->addWidget(frozen_, 3);
 
-    typing_ = new QPlainTextEdit(central);
+    auto *typing = new TypingBox(central);
+    typing->typed = [this](const QString &text) { terminal_->typeText(text); };
+    typing_ = typing;
     typing_->setObjectName(QStringLiteral("Text1"));
     typing_->setMaximumHeight(70);
     typing_->installEventFilter(this);
@@ -374,10 +392,8 @@ void PskDeskWindow::logCheckIn(const QString &call)
 void PskDeskWindow::pasteClipboard()
 {
     typing_->setFocus();
-    const QString text = QApplication::clipboard()->text();
     typing_->moveCursor(QTextCursor::End);
-    typing_->insertPlainText(text);
-    terminal_->typeText(text);
+    typing_->paste(); // typed as it is inserted
 }
 
 void PskDeskWindow::pauseReceived()
@@ -403,9 +419,16 @@ bool PskDeskWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == typing_ && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+        if (key->matches(QKeySequence::Paste))
+            return false; // the box types what it pastes
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            // The line break goes into the box first: keys typed while the
+            // line is going out then stand after it, as they are sent.
+            static_cast<QObject *>(typing_)->event(event);
             terminal_->typeKey(13);
-        else if (key->key() == Qt::Key_Backspace)
+            return true;
+        }
+        if (key->key() == Qt::Key_Backspace)
             terminal_->typeKey(8);
         else
             for (const char32_t u : key->text().toUcs4())

@@ -151,6 +151,7 @@ QByteArray PskModem::toModemBytes(const QString &text)
 void PskModem::QueueText(const QString &text)
 {
     const QByteArray bytes = toModemBytes(text);
+    typedWaiting_ = 0;
     modulator_->queue(std::string_view(bytes.constData(), std::size_t(bytes.size())));
 }
 
@@ -159,7 +160,13 @@ void PskModem::QueueChar(qint32 code, bool flag)
     Q_UNUSED(flag);
     if (code < 0)
         return;
+    typedWaiting_ = std::min(typedWaiting_, modulator_->queued());
+    if (code == 8 && typedWaiting_ > 0 && modulator_->unqueueLast()) {
+        --typedWaiting_;
+        return;
+    }
     modulator_->queue(std::uint8_t(toModemCode(char32_t(code))));
+    typedWaiting_ = code == 8 ? 0 : typedWaiting_ + 1;
 }
 
 void PskModem::StartTransmit(qint32 mode)
@@ -185,6 +192,11 @@ void PskModem::StartTransmit(qint32 mode)
     }
 }
 
+bool PskModem::isEnding() const
+{
+    return transmitting_ && !tuning_ && (modulator_->finishing() || !modulator_->active());
+}
+
 qint32 PskModem::TransmitPending() const
 {
     // Tuning does not send the buffer, so nothing waits on it to drain.
@@ -206,6 +218,7 @@ void PskModem::EndTransmit()
 void PskModem::AbortTransmit()
 {
     modulator_->abort();
+    typedWaiting_ = 0;
     txBuffer_.clear();
     txResampler_->reset();
     tuning_ = false;

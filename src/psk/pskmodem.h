@@ -45,6 +45,9 @@ public:
 
     // --- operations
     void QueueText(const QString &text);
+    // One typed key. A backspace takes back the last typed character while
+    // it still waits in the buffer (the typing box no longer shows it); with
+    // none waiting the backspace itself is sent.
     void QueueChar(qint32 code, bool flag = false);
     void StartTransmit(qint32 mode);
     qint32 TransmitPending() const;
@@ -83,6 +86,9 @@ public:
     // transmission aborted and false returned.
     bool WaitTransmitDrained();
     bool isTransmitting() const { return transmitting_; }
+    // Still on the air after EndTransmit: the rest of the text and the
+    // postamble are going out, then the modem returns to receive.
+    bool isEnding() const;
     // PTT on a named device (tests use pseudo-terminals).
     void setPttDevice(const QString &device, qint32 line);
     // A frequency picked by the operator (a spectrum display, say).
@@ -147,6 +153,7 @@ private:
     qint32 lowLimit_ = 200;
     qint32 highLimit_ = 3500;
     qint32 lastReportedFrequency_ = 1500;
+    std::size_t typedWaiting_ = 0; // typed characters at the end of the buffer
     bool transmitting_ = false;
     bool tuning_ = false;
     qint32 pttLineChoice_ = PttNone;

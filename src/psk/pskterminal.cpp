@@ -5,7 +5,9 @@
 
 #include <QColor>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QPointer>
+#include <QTimer>
 
 namespace rollcall::psk {
 
@@ -117,11 +119,30 @@ void PskTerminal::waitDrained()
 void PskTerminal::typeKey(qint32 code)
 {
     modem_->QueueChar(code, false);
-    if (code == 13 && transmitState_ == 0) {
+    // A line finished while the last one is still ending (its postamble) is
+    // sent as well, in a transmission of its own once that one is over: only
+    // a transmitter keyed by hand (TX) takes Enter as text.
+    if (code == 13 && (transmitState_ == 0 || modem_->isEnding())) {
+        waitForReceive();
         modem_->StartTransmit(pskSettings().mode);
         waitDrained();
         modem_->EndTransmit();
     }
+}
+
+void PskTerminal::waitForReceive()
+{
+    if (!modem_->isEnding())
+        return;
+    // The postamble lasts a second or two; a stalled modem does not hold the
+    // operator longer than that.
+    QEventLoop loop;
+    connect(modem_.get(), &PskModem::TransmitStateChanged, &loop, [&loop](qint32 state) {
+        if (state == 0)
+            loop.quit();
+    });
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void PskTerminal::typeText(const QString &text)

@@ -71,6 +71,8 @@ Q_SIGNALS:
 
 private:
     void waitDrained();
+    // Lets a transmission that is ending run out (events keep running).
+    void waitForReceive();
 
     std::unique_ptr<PskModem> modem_;
     NetLists *lists_;

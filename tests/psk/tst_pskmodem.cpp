@@ -165,6 +165,58 @@ private Q_SLOTS:
         QVERIFY2(got.endsWith("second") && !got.contains("here"), got.constData());
     }
 
+    // What the buffer holds when the transmission ends. Steps: "T:text" queues
+    // text, "K:keys" queues typed keys ("<" is a backspace), "start", "end"
+    // (EndTransmit, then the audio runs until the modem is on receive).
+    void bufferRules_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<int>("left");
+        QTest::newRow("backspace takes a typed key back")
+            << QStringList { "K:qs<t\r", "start", "end" } << QByteArray("qt\r") << 0;
+        QTest::newRow("more backspaces than keys")
+            << QStringList { "K:ab<<<", "start", "end" } << QByteArray("\b") << 0;
+        // Text queued by a send is not the operator's to take back.
+        QTest::newRow("backspace after a queued text")
+            << QStringList { "T:de q1aw", "K:<", "start", "end" } << QByteArray("de q1aw\b") << 0;
+        QTest::newRow("keys after a queued text")
+            << QStringList { "T:ab", "K:cd<<<", "start", "end" } << QByteArray("ab\b") << 0;
+        QTest::newRow("text queued after EndTransmit waits")
+            << QStringList { "T:sent", "start", "end-only", "T:later", "run" } << QByteArray("sent")
+            << 5;
+        QTest::newRow("keys typed after EndTransmit wait")
+            << QStringList { "K:now", "start", "end-only", "K:then", "run" } << QByteArray("now")
+            << 4;
+        QTest::newRow("the next transmission sends them")
+            << QStringList { "T:one", "start", "end-only", "T:two", "run", "start", "end" }
+            << QByteArray("onetwo") << 0;
+    }
+    void bufferRules()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QByteArray, sent);
+        QFETCH(int, left);
+        Station st, rx;
+        for (const QString &step : steps) {
+            if (step.startsWith(QLatin1String("T:"))) {
+                st.modem->QueueText(step.mid(2));
+            } else if (step.startsWith(QLatin1String("K:"))) {
+                for (const QChar c : step.mid(2))
+                    st.modem->QueueChar(c == u'<' ? 8 : c.unicode(), false);
+            } else if (step == QLatin1String("start")) {
+                st.modem->StartTransmit(0);
+            } else {
+                if (step != QLatin1String("run"))
+                    st.modem->EndTransmit();
+                if (step != QLatin1String("end-only"))
+                    QVERIFY(runToReceive(*st.modem));
+            }
+        }
+        QCOMPARE(rx.receive(st.audio->written()), sent);
+        QCOMPARE(st.modem->TransmitPending(), left);
+    }
+
     void stalledOutputEndsTheWait()
     {
         Station st;

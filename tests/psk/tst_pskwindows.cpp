@@ -7,7 +7,6 @@
 #include "app/windowregistry.h"
 #include "modem/modes.h"
 #include "modemsignal.h"
-#include "noptt.h"
 #include "netlog/netlogstore.h"
 #include "netlog/netwindow.h"
 #include "psk/netcheckinwindow.h"
@@ -20,6 +19,7 @@
 #include "psk/psksettings.h"
 #include "psk/pskterminal.h"
 #include "psk/waterfallwidget.h"
+#include "pskwindowfixture.h"
 #include "testfiles.h"
 
 #include <QAbstractItemModel>
@@ -39,74 +39,9 @@
 
 using namespace rollcall;
 using namespace rollcall::psk;
-using rollcall::test::NoPtt;
-
-namespace {
-
-// The NCS's PSK_Desk hears what the member station sends: a pump moves the
-// member's transmitted audio into the NCS's receive audio as it is written.
-struct BackToBack
-{
-    MemoryAudioIo *ncsAudio = nullptr;
-    MemoryAudioIo *memberAudio = nullptr;
-    NetLists memberLists;
-    std::unique_ptr<PskTerminal> member;
-    QTimer pump;
-    std::size_t moved = 0;
-
-    BackToBack()
-    {
-        setTerminalAudioFactory([this] {
-            auto a = std::make_unique<MemoryAudioIo>();
-            ncsAudio = a.get();
-            return a;
-        });
-        setTerminalPttFactory([] { return std::make_unique<NoPtt>(); });
-        auto a = std::make_unique<MemoryAudioIo>();
-        memberAudio = a.get();
-        member
-            = std::make_unique<PskTerminal>(std::move(a), std::make_unique<NoPtt>(), &memberLists);
-        member->modem()->setTxFrequency(1508);
-        pump.setInterval(5);
-        QObject::connect(&pump, &QTimer::timeout, [this] {
-            const auto &w = memberAudio->written();
-            if (ncsAudio && w.size() > moved) {
-                ncsAudio->feed(std::vector<float>(w.begin() + long(moved), w.end()));
-                moved = w.size();
-            }
-        });
-        pump.start();
-    }
-    ~BackToBack()
-    {
-        setTerminalAudioFactory({});
-        setTerminalPttFactory({});
-    }
-    // The member's transmission is over and the NCS has heard all of it.
-    void settle()
-    {
-        QTRY_VERIFY_WITH_TIMEOUT(!member->modem()->isTransmitting(), 10000);
-        ncsAudio->feed(std::vector<float>(16000, 0.0f)); // flushes the decoder
-        QTest::qWait(300);
-    }
-};
-
-// A new net made and shown in the net window.
-NetWindow *openNet(test::WindowFixture &f)
-{
-    session().netpath
-        = createNetFolder(f.home.nets(), QStringLiteral("PSK Net"), f.home.dbfiles()).netpath;
-    auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
-    net->show();
-    return net;
-}
-
-template<class T> T *child(QWidget *w, const char *name)
-{
-    return w ? w->findChild<T *>(QLatin1String(name)) : nullptr;
-}
-
-} // namespace
+using rollcall::test::BackToBack;
+using rollcall::test::child;
+using rollcall::test::openNet;
 
 class PskWindowsTest : public QObject
 {

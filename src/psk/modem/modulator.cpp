@@ -27,6 +27,16 @@ std::size_t Modulator::pendingSymbols() const
 void Modulator::clearQueue()
 {
     queue_.clear();
+    beforeEnd_ = 0;
+}
+
+bool Modulator::unqueueLast()
+{
+    if (queue_.empty())
+        return false;
+    queue_.pop_back();
+    beforeEnd_ = std::min(beforeEnd_, queue_.size());
+    return true;
 }
 
 void Modulator::start()
@@ -61,6 +71,8 @@ void Modulator::startTune()
 void Modulator::finish(std::string_view morseId)
 {
     if (state_ == State::Psk) {
+        if (!finishing_)
+            beforeEnd_ = queue_.size();
         finishing_ = true;
     } else if (state_ == State::Tune) {
         finishing_ = true;
@@ -71,6 +83,7 @@ void Modulator::finish(std::string_view morseId)
 void Modulator::abort()
 {
     queue_.clear();
+    beforeEnd_ = 0;
     charActive_ = false;
     charLeft_ = 0;
     state_ = State::Off;
@@ -87,7 +100,10 @@ int Modulator::nextBit()
         --preambleLeft_;
         return 0;
     }
-    if (!charActive_ && !queue_.empty() && postambleLeft_ == 0 && !rampDown_) {
+    if (!charActive_ && !queue_.empty() && postambleLeft_ == 0 && !rampDown_
+        && (!finishing_ || beforeEnd_ > 0)) {
+        if (finishing_)
+            --beforeEnd_;
         const VaricodeEntry &e = varicode(queue_.front());
         queue_.pop_front();
         charActive_ = true;

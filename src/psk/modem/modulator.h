@@ -33,13 +33,18 @@ public:
     void queue(std::string_view bytes);
     // Characters not yet completely sent (the one being sent included).
     std::size_t pending() const { return queue_.size() + (charActive_ ? 1 : 0); }
+    std::size_t queued() const { return queue_.size(); } // not yet started
     // Symbols the pending characters still need (for time bounds).
     std::size_t pendingSymbols() const;
     void clearQueue();
+    // Takes the last queued character back if it has not started; false when
+    // nothing waits.
+    bool unqueueLast();
 
     void start(); // PSK transmission in the set mode
     void startTune(); // steady carrier
-    // PSK: send the queue, then the postamble. Tune: Morse ID of the callsign.
+    // PSK: send the queue as it stands, then the postamble; characters queued
+    // later wait for the next transmission. Tune: Morse ID of the callsign.
     void finish(std::string_view morseId = {});
     // Silence at once; the queue is discarded.
     void abort();
@@ -70,6 +75,7 @@ private:
     bool finishing_ = false;
 
     std::deque<std::uint8_t> queue_;
+    std::size_t beforeEnd_ = 0; // characters still to send once finishing
     bool charActive_ = false;
     std::uint16_t charBits_ = 0;
     int charLeft_ = 0; // code bits plus the two gap zeros still to send
