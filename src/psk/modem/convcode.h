@@ -36,7 +36,7 @@ class ViterbiDecoder
 public:
     static constexpr int kDelay = 32;
     // Weight of the older symbols in each state's phase reference.
-    static constexpr float kRefWeight = 0.75f;
+    static constexpr float kRefWeight = 0.82f;
 
     ViterbiDecoder();
     // Returns the decided bit for the symbol kDelay symbols back, or -1 while filling.

@@ -35,7 +35,8 @@ double wrapHalf(double x, double period)
 
 // The highest of a run of scores: how far it stands over their median, and
 // where it lies between its neighbours (a parabola through the three, on the
-// logarithm for powers). False when there is nothing to compare.
+// logarithm for powers). False when there is nothing to compare or the
+// highest is on the edge.
 bool peakOverMedian(
     const std::vector<double> &score, bool logScale, double &strength, double &position)
 {
@@ -47,17 +48,17 @@ bool peakOverMedian(
     const double median = sorted[sorted.size() / 2];
     const std::size_t best
         = std::size_t(std::max_element(score.begin(), score.end()) - score.begin());
-    if (!(median > 0))
+    // A peak on the edge of the range cannot be placed, and is most often
+    // the slope of something outside it.
+    if (!(median > 0) || best == 0 || best + 1 == score.size())
         return false;
     strength = score[best] / median;
     auto at = [&](std::size_t i) { return logScale ? std::log(score[i] + 1e-30) : score[i]; };
     double delta = 0;
-    if (best > 0 && best + 1 < score.size()) {
-        const double a = at(best - 1), c0 = at(best), b = at(best + 1);
-        const double den = a - 2 * c0 + b;
-        if (den < 0)
-            delta = std::clamp(0.5 * (a - b) / den, -0.5, 0.5);
-    }
+    const double a = at(best - 1), c0 = at(best), b = at(best + 1);
+    const double den = a - 2 * c0 + b;
+    if (den < 0)
+        delta = std::clamp(0.5 * (a - b) / den, -0.5, 0.5);
     position = double(best) + delta;
     return true;
 }
@@ -780,7 +781,7 @@ void Demodulator::preambleStep()
     const std::size_t replay = preambleSymbols() + 24;
     const double move = preambleFrequency_ - frequency_;
     const bool following = anyOutput_ && symbolCount_ - lastOutputSymbol_ < replay
-        && std::abs(move) < 0.05 * mode_.baud;
+        && std::abs(move) < 0.01 * mode_.baud;
     jumpTo(move, following ? 0 : replay);
 }
 
