@@ -47,7 +47,10 @@ bool SerialPttLine::setLines(bool rts, bool dtr, QString *error)
 {
     if (!port_->isOpen())
         return false;
-    const bool ok = port_->setRequestToSend(rts) & port_->setDataTerminalReady(dtr);
+    // Both lines are set, whichever fails.
+    const bool rtsSet = port_->setRequestToSend(rts);
+    const bool dtrSet = port_->setDataTerminalReady(dtr);
+    const bool ok = rtsSet && dtrSet;
     if (!ok && error)
         *error = port_->errorString();
     port_->clearError();
