@@ -145,13 +145,18 @@ void Demodulator::reset()
     trellisAt_ = 0;
     candidateValid_ = false;
     trellisValid_ = false;
+    preambleStrength_ = 0;
+    forgetPreamble();
+    retune(frequency_);
+}
+
+void Demodulator::forgetPreamble()
+{
     sinceTuned_ = 0;
     preambleRun_ = 0;
     preamblePeak_ = 0;
-    preambleStrength_ = 0;
     preambleArmed_ = true;
     preambleLocked_ = false;
-    retune(frequency_);
 }
 
 void Demodulator::setFrequency(double hz)
@@ -164,11 +169,7 @@ void Demodulator::setFrequency(double hz)
     acqCount_ = 0;
     strobeCount_ = 0;
     trellisAt_ = 0;
-    sinceTuned_ = 0;
-    preambleRun_ = 0;
-    preamblePeak_ = 0;
-    preambleArmed_ = true;
-    preambleLocked_ = false;
+    forgetPreamble();
 }
 
 void Demodulator::setFrequencyLimits(double low, double high)

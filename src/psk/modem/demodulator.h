@@ -61,6 +61,8 @@ private:
     void preambleStep();
     bool searchPreamble(double &offset, double &strength) const;
     bool heldByPreamble() const;
+    // The history and what was learnt from it no longer apply (new frequency).
+    void forgetPreamble();
     std::size_t preambleSymbols() const { return mode_.baud > 40 ? 64 : 32; }
     // Moves the receiver offset Hz and decodes the last `replay` symbols again
     // at the new frequency (0: none).
