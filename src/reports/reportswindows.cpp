@@ -13,6 +13,8 @@
 #include <QPrinter>
 #include <QWidget>
 
+#include <functional>
+
 namespace rollcall {
 
 void registerReportWindows() { }
@@ -52,60 +54,58 @@ void save(const QString &file, const QByteArray &bytes, const QString &title)
         prompts().exclamation(title, error);
 }
 
-void summarySave()
+// One of the net's files: the operator picks where (in the net's folder, a
+// name proposed from the net), then the net is read and `write` stores the file.
+void writeNetFile(const QString &title, const QString &filter, const QString &extension,
+    const QString &proposedName, const QString &replaceTitle,
+    const std::function<void(const QString &file, const NetReportData &net)> &write)
 {
     const QString netpath = session().netpath;
-    const QString name = store::netname(netpath);
-    const QString file = chooseFile({ .title = kSummaryTitle,
-                                        .filter = QStringLiteral("Text (*.txt)|*.txt|Net Summary "
-                                                                 "File (*.nsf)|*.nsf"),
-                                        .defaultExtension = QStringLiteral(".txt"),
+    const QString file = chooseFile({ .title = title,
+                                        .filter = filter,
+                                        .defaultExtension = extension,
                                         .initialFolder = netpath,
-                                        .proposedName = netpath + name + QStringLiteral(".txt") },
-        kSummaryTitle);
+                                        .proposedName = proposedName },
+        replaceTitle);
     if (file.isEmpty())
         return;
-    if (const auto net = openNet(kSummaryTitle))
-        save(file, summaryFile(*net), kSummaryTitle);
+    if (const auto net = openNet(title))
+        write(file, *net);
+}
+
+QString netFileName(const QString &suffix)
+{
+    const QString netpath = session().netpath;
+    return netpath + store::netname(netpath) + suffix;
+}
+
+void summarySave()
+{
+    writeNetFile(kSummaryTitle, QStringLiteral("Text (*.txt)|*.txt|Net Summary File (*.nsf)|*.nsf"),
+        QStringLiteral(".txt"), netFileName(QStringLiteral(".txt")), kSummaryTitle,
+        [](const QString &file, const NetReportData &net) {
+            save(file, summaryFile(net), kSummaryTitle);
+        });
 }
 
 void exportHtml()
 {
-    const QString netpath = session().netpath;
     const QString title = QStringLiteral("Save/Export Database to HTML");
-    const QString file = chooseFile(
-        { .title = title,
-            .filter = QStringLiteral("HTML (*.html)|*.html|HTM (*.htm)|*.htm"),
-            .defaultExtension = QStringLiteral(".html"),
-            .initialFolder = netpath,
-            .proposedName = netpath + store::netname(netpath) + QStringLiteral(".html") },
-        kSummaryTitle);
-    if (file.isEmpty())
-        return;
-    if (const auto net = openNet(title))
-        save(file, htmlPage(*net), title);
+    writeNetFile(title, QStringLiteral("HTML (*.html)|*.html|HTM (*.htm)|*.htm"),
+        QStringLiteral(".html"), netFileName(QStringLiteral(".html")), kSummaryTitle,
+        [&](const QString &file, const NetReportData &net) { save(file, htmlPage(net), title); });
 }
 
 void exportNet()
 {
-    const QString netpath = session().netpath;
     const QString title = QStringLiteral("Export Net as");
-    const QString file = chooseFile({ .title = title,
-                                        .filter = QStringLiteral("Text (*.txt)|*.txt|RCX  "
-                                                                 "(*.rcx)|*.rcx"),
-                                        .defaultExtension = QStringLiteral(".txt"),
-                                        .initialFolder = netpath,
-                                        .proposedName = store::netname(netpath) },
-        QStringLiteral("Export Net"));
-    if (file.isEmpty())
-        return;
-    if (const auto net = openNet(title))
-        save(file, exportFile(*net), title);
+    writeNetFile(title, QStringLiteral("Text (*.txt)|*.txt|RCX  (*.rcx)|*.rcx"),
+        QStringLiteral(".txt"), store::netname(session().netpath), QStringLiteral("Export Net"),
+        [&](const QString &file, const NetReportData &net) { save(file, exportFile(net), title); });
 }
 
 void adifExport()
 {
-    const QString netpath = session().netpath;
     const QString title = QStringLiteral("Export Check-ins as ADIF");
     AdifOptions options;
     options.mode = prompts()
@@ -114,87 +114,65 @@ void adifExport()
                        .trimmed();
     if (options.mode.isEmpty())
         return;
-    const QString file = chooseFile(
-        { .title = title,
-            .filter = QStringLiteral("ADIF (*.adi)|*.adi"),
-            .defaultExtension = QStringLiteral(".adi"),
-            .initialFolder = netpath,
-            .proposedName = netpath + store::netname(netpath) + QStringLiteral(".adi") },
-        kSummaryTitle);
-    if (file.isEmpty())
-        return;
-    const auto net = openNet(title);
-    if (!net)
-        return;
-    QString error;
-    if (const std::optional<QByteArray> bytes = adifFile(*net, options, &error))
-        save(file, *bytes, title);
-    else
-        prompts().exclamation(title, error);
+    writeNetFile(title, QStringLiteral("ADIF (*.adi)|*.adi"), QStringLiteral(".adi"),
+        netFileName(QStringLiteral(".adi")), kSummaryTitle,
+        [&](const QString &file, const NetReportData &net) {
+            QString error;
+            if (const std::optional<QByteArray> bytes = adifFile(net, options, &error))
+                save(file, *bytes, title);
+            else
+                prompts().exclamation(title, error);
+        });
 }
 
 void ics309Export()
 {
-    const QString netpath = session().netpath;
     const QString title = QStringLiteral("ICS-309 Communications Log");
-    const QString incident
-        = prompts().input(QStringLiteral("Incident name:"), title, store::netname(netpath));
+    const QString incident = prompts().input(
+        QStringLiteral("Incident name:"), title, store::netname(session().netpath));
     if (incident.trimmed().isEmpty())
         return;
-    const QString file = chooseFile(
-        { .title = title,
-            .filter = QStringLiteral("PDF (*.pdf)|*.pdf|CSV "
-                                     "(*.csv)|*.csv"),
-            .defaultExtension = QStringLiteral(".pdf"),
-            .initialFolder = netpath,
-            .proposedName = netpath + store::netname(netpath) + QStringLiteral(" ICS-309.pdf") },
-        kSummaryTitle);
-    if (file.isEmpty())
-        return;
-    if (const auto net = openNet(title)) {
-        const Ics309Log log = ics309Log(*net, incident);
-        save(file,
-            file.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? ics309Csv(log)
-                                                                      : ics309Pdf(log),
-            title);
-    }
+    writeNetFile(title, QStringLiteral("PDF (*.pdf)|*.pdf|CSV (*.csv)|*.csv"),
+        QStringLiteral(".pdf"), netFileName(QStringLiteral(" ICS-309.pdf")), kSummaryTitle,
+        [&](const QString &file, const NetReportData &net) {
+            const Ics309Log log = ics309Log(net, incident);
+            save(file,
+                file.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? ics309Csv(log)
+                                                                          : ics309Pdf(log),
+                title);
+        });
 }
 
 void netReport()
 {
-    const QString netpath = session().netpath;
     const QString title = QStringLiteral("GSPN Net Summary to NTS message");
-    const QString file = chooseFile({ .title = title,
-                                        .filter = QStringLiteral("Text (*.txt)|*.txt|NTS  "
-                                                                 "(*.nts)|*.nts"),
-                                        .defaultExtension = QStringLiteral(".nts"),
-                                        .initialFolder = netpath,
-                                        .proposedName = store::netname(netpath) },
-        kSummaryTitle);
-    if (file.isEmpty())
-        return;
-    const auto net = openNet(title);
-    if (!net)
-        return;
-    // The number is taken under the counter's lock; a number that could not be
-    // taken would be handed out twice, so then nothing is written.
-    const store::MessageNumberFile numbers = session().messageNumbers();
-    const qint16 before = numbers.read();
-    const std::optional<qint16> next = numbers.consume();
-    if (!next) {
-        prompts().exclamation(title,
-            QStringLiteral("The message number file %1 cannot be written.").arg(numbers.path()));
-        return;
-    }
-    // The report carries the number that was stored; past 32767 the counter restarts at 1.
-    const qint16 number = *next > 1 ? qint16(*next - 1)
-                                    : (before == store::MessageNumberFile::kMaximum ? before : 0);
-    session().msgnumber = *next;
-    // Month names and the start line's date in the locale the net window wrote it with.
-    save(file,
-        netReportMessage(
-            *net, number, session().prefsrec, session().clock->utcNow().date(), QLocale()),
-        title);
+    writeNetFile(title, QStringLiteral("Text (*.txt)|*.txt|NTS  (*.nts)|*.nts"),
+        QStringLiteral(".nts"), store::netname(session().netpath), kSummaryTitle,
+        [&](const QString &file, const NetReportData &net) {
+            // The number is taken under the counter's lock; a number that could
+            // not be taken would be handed out twice, so then nothing is written.
+            const store::MessageNumberFile numbers = session().messageNumbers();
+            const qint16 before = numbers.read();
+            const std::optional<qint16> next = numbers.consume();
+            if (!next) {
+                prompts().exclamation(title,
+                    QStringLiteral("The message number file %1 cannot be written.")
+                        .arg(numbers.path()));
+                return;
+            }
+            // The report carries the number that was stored; past 32767 the
+            // counter restarts at 1.
+            const qint16 number = *next > 1
+                ? qint16(*next - 1)
+                : (before == store::MessageNumberFile::kMaximum ? before : 0);
+            session().msgnumber = *next;
+            // Month names and the start line's date in the locale the net
+            // window wrote it with.
+            save(file,
+                netReportMessage(
+                    net, number, session().prefsrec, session().clock->utcNow().date(), QLocale()),
+                title);
+        });
 }
 
 void printNet(QWidget *netWindow)
