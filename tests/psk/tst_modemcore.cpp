@@ -92,7 +92,8 @@ private Q_SLOTS:
         // turns two neighbouring bits), received as ones: both characters come
         // back when the run splits into two codes one way only.
         const std::pair<std::string, std::string> gaps[] = {
-            { bitsOf(23) + "10" + bitsOf(5), "\x17\x05" }, // the end of one tag, the next one's start
+            { bitsOf(23) + "10" + bitsOf(5),
+                "\x17\x05" }, // the end of one tag, the next one's start
             { bitsOf(23) + "01" + bitsOf(5), "\x17\x05" },
             { bitsOf(23) + "11" + bitsOf(5), "\x17\x05" },
             { bitsOf('Q') + "01" + bitsOf('7'), "Q7" },
@@ -221,8 +222,8 @@ private Q_SLOTS:
             audio.insert(audio.end(), burst.begin(), burst.end());
             audio.resize(audio.size() + std::size_t(kModemRate), 0.0f);
             // The noise is set against the burst's power, not the quiet around it.
-            test::addNoise(
-                audio, snr + 10 * std::log10(double(burst.size()) / double(audio.size())),
+            test::addNoise(audio,
+                snr + 10 * std::log10(double(burst.size()) / double(audio.size())),
                 700u + unsigned(i));
             test::DecodeOptions opt; // AFC 100, squelch 50: as the terminal starts
             const std::string got = test::demodulate(mode, audio, opt);
@@ -242,7 +243,8 @@ private Q_SLOTS:
     {
         std::string text;
         for (int i = 0; i < 3; ++i)
-            text += "\x05yQ7DEU\x17\x05yQ7DEU\x17" "de Q7DEU ";
+            text += "\x05yQ7DEU\x17\x05yQ7DEU\x17"
+                    "de Q7DEU ";
         QByteArray wandered;
         for (unsigned seed = 1; seed <= 16; ++seed) {
             const double station = 1500 + (seed % 2 ? 1 : -1) * (4.0 + 1.0 * seed);

@@ -495,7 +495,8 @@ void Demodulator::turnFilters(double offset)
     const double w = 2 * kPi * offset / (kSps * mode_.baud);
     const std::size_t held = std::min<std::size_t>(kBasebandSize, sampleIndex_ + 1);
     for (std::size_t age = 0; age < held; ++age)
-        baseband_[(sampleIndex_ - age) % kBasebandSize] *= cfloat(std::polar(1.0, w * double(age + 1)));
+        baseband_[(sampleIndex_ - age) % kBasebandSize]
+            *= cfloat(std::polar(1.0, w * double(age + 1)));
 }
 
 bool Demodulator::searchRange(double &lo, double &hi) const
@@ -705,9 +706,8 @@ bool Demodulator::searchPreamble(double &offset, double &strength) const
     const int kLo = int(std::ceil(lo / binHz)), kHi = int(std::floor(hi / binHz));
     if (kHi - kLo < 16)
         return false;
-    auto bin = [&](int k) {
-        return std::norm(spectrum[std::size_t((k % int(n) + int(n)) % int(n))]);
-    };
+    auto bin
+        = [&](int k) { return std::norm(spectrum[std::size_t((k % int(n) + int(n)) % int(n))]); };
     // Reversals put both lines up and nothing at the carrier; a steady
     // carrier half a symbol rate away would otherwise pass for one line.
     std::vector<double> score(std::size_t(kHi - kLo + 1));
