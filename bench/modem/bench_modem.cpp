@@ -213,6 +213,7 @@ std::vector<QString> checkInsRead(
                             : std::string(1, char(c));
     };
     demod.process(audio.data(), audio.size());
+    side.flush();
     return calls;
 }
 
@@ -236,12 +237,19 @@ void checkins(const NamedMode &m, int frames)
                 = inNoise(modulate(m.params, frame.toStdString(), 1500 + offset(rng)), snr, rng);
             std::string text;
             const std::vector<QString> got = checkInsRead(m.params, audio, &text);
-            // Read: the station's call is logged. A copy damaged into another
-            // call is logged too (nothing tells which copy is right): counted apart.
+            // Read: the station's call is logged. A copy damaged into something
+            // that still looks like a call is logged too (nothing tells which
+            // copy is right): counted apart; RC_BENCH_WRONG=1 lists them.
             const QString want = QString::fromStdString(call);
             const bool found = std::find(got.begin(), got.end(), want) != got.end();
             read += found ? 1 : 0;
             wrong += int(got.size()) - (found ? 1 : 0);
+            if (std::getenv("RC_BENCH_WRONG") && int(got.size()) > (found ? 1 : 0)) {
+                std::string g;
+                for (const QString &c : got)
+                    g += " [" + c.toStdString() + "]";
+                std::printf("#   wrong %s:%s  text %s\n", call.c_str(), g.c_str(), text.c_str());
+            }
             if (!found && std::getenv("RC_BENCH_MISSED")) // what the receiver made of a missed one
                 std::printf("#   missed %s: %s\n", call.c_str(), text.c_str());
         }

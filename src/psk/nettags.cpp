@@ -312,11 +312,62 @@ bool ReceiveSide::acceptableCall(const QString &call)
     return true;
 }
 
+bool ReceiveSide::looksLikeCall(const QString &call)
+{
+    if (call.isEmpty())
+        return false;
+    for (const QChar c : call)
+        if (!((c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'/' || c == u'-'))
+            return false;
+    return true;
+}
+
+QStringList ReceiveSide::callsFromCopies(const QStringList &copies)
+{
+    if (copies.size() == 1) {
+        // Both copies read as one when the ETB and ENQ between them were lost:
+        // CALL y CALL.
+        const QString &c = copies.first();
+        const qsizetype half = (c.size() - 1) / 2;
+        if (c.size() % 2 == 1 && half > 0 && c.at(half) == u'y' && c.left(half) == c.mid(half + 1)
+            && looksLikeCall(c.left(half)))
+            return { c.left(half) };
+        return copies;
+    }
+    if (copies.size() != 2 || copies.at(0) == copies.at(1))
+        return copies.mid(0, 1);
+    const bool first = looksLikeCall(copies.at(0));
+    const bool second = looksLikeCall(copies.at(1));
+    if (first != second)
+        return { first ? copies.at(0) : copies.at(1) };
+    return copies;
+}
+
+void ReceiveSide::checkIn(const QString &call)
+{
+    if (lists_->receiveCheckIn(call))
+        Q_EMIT checkedIn(call);
+}
+
+void ReceiveSide::flush()
+{
+    if (!held_)
+        return;
+    const QString call = *held_;
+    held_.reset();
+    for (const QString &c : callsFromCopies({ call }))
+        checkIn(c);
+}
+
 void ReceiveSide::feed(qint32 code)
 {
     const TagReceiver::Step step = tags_.feed(code);
     if (!step.display.isEmpty())
         Q_EMIT textReceived(step.display);
+    // A held check-in waits only while the next frame can still be its repeat:
+    // ENQ, then y, then that frame's body.
+    if (held_ && !step.tag && !tags_.afterEnq() && tags_.letter() != u'y' && code != 8)
+        flush();
     if (!step.tag)
         return;
     const QString &payload = step.tag->payload;
@@ -324,18 +375,30 @@ void ReceiveSide::feed(qint32 code)
         || (step.tag->letter != u'r' && !acceptableCall(payload))) {
         qCInfo(lcPskTags) << "ignored a" << QChar(step.tag->letter)
                           << "frame with an unusable body";
+        flush();
         return;
     }
     switch (step.tag->letter) {
     case u'y':
-        if (lists_->receiveCheckIn(payload))
-            Q_EMIT checkedIn(payload);
+        // Member stations send the frame twice in one transmission; the first
+        // copy waits for the second so that a damaged copy is not logged as a
+        // station of its own.
+        if (held_) {
+            const QStringList copies { *held_, payload };
+            held_.reset();
+            for (const QString &c : callsFromCopies(copies))
+                checkIn(c);
+        } else {
+            held_ = payload;
+        }
         break;
     case u'o':
+        flush();
         if (lists_->receiveCheckOut(payload))
             Q_EMIT checkedOut(payload);
         break;
     case u'r':
+        flush();
         for (const QChar c : payload)
             if (c.unicode() < 32)
                 return;
@@ -343,6 +406,7 @@ void ReceiveSide::feed(qint32 code)
             Q_EMIT trafficListed(payload);
         break;
     default:
+        flush();
         break;
     }
 }

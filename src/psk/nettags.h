@@ -78,6 +78,8 @@ public:
     Step feed(qint32 code);
     void reset() { *this = TagReceiver(); }
     char16_t letter() const { return letter_; }
+    // The last character was ENQ: the next one names a tag.
+    bool afterEnq() const { return afterEnq_; }
 
 private:
     QString *bodyOf(char16_t letter);
@@ -125,13 +127,26 @@ class ReceiveSide : public QObject
 public:
     // Longest call a check-in may carry (the tactical call's field).
     static constexpr int kMaxCall = 16;
+    // How long after the last character a check-in waits for its repeat.
+    static constexpr int kRepeatWaitMs = 3000;
 
     explicit ReceiveSide(NetLists *lists, QObject *parent = nullptr);
     void feed(qint32 code);
+    // The transmission is over (no character for a while, or the end of a
+    // recording): a check-in still waiting for its repeat is acted on.
+    void flush();
+    // A check-in is waiting for its repeat.
+    bool holding() const { return held_.has_value(); }
     NetLists *lists() const { return lists_; }
 
     // A call fit to be logged: not empty, no control characters, not too long.
     static bool acceptableCall(const QString &call);
+    // Capitals, digits, "/" and "-" only: the shape of a callsign or tactical call.
+    static bool looksLikeCall(const QString &call);
+    // The calls to log for the copies of one check-in frame: one copy, or two
+    // read back to back. Copies that differ are a damaged reading; when only one
+    // of them looks like a call, that one is taken, otherwise both are.
+    static QStringList callsFromCopies(const QStringList &copies);
 
 Q_SIGNALS:
     void textReceived(const QString &text);
@@ -141,8 +156,12 @@ Q_SIGNALS:
     void trafficListed(const QString &body);
 
 private:
+    void checkIn(const QString &call);
+
     TagReceiver tags_;
     NetLists *lists_;
+    // A y frame's call waiting to be compared with the repeat that follows it.
+    std::optional<QString> held_;
 };
 
 } // namespace rollcall::psk

@@ -255,11 +255,21 @@ int decode(const Options &o)
     QObject::connect(&side, &ReceiveSide::trafficListed,
         [&](const QString &body) { actions << QStringLiteral("traffic ") + body; });
     bool endsLine = true;
+    // Time in samples, to the block: a check-in waiting for its repeat is acted
+    // on once the characters stop, as the terminal's timer does.
+    std::size_t decoded = 0;
+    std::size_t lastChar = 0;
+    const std::size_t repeatWait
+        = std::size_t(ReceiveSide::kRepeatWaitMs) * modem::kModemRate / 1000;
     demod.onChar = [&](std::uint8_t c) {
         out.append(char(c));
         endsLine = c == '\n';
-        if (o.events)
-            side.feed(c);
+        if (!o.events)
+            return;
+        if (decoded - lastChar > repeatWait)
+            side.flush();
+        lastChar = decoded;
+        side.feed(c);
     };
 
     modem::Resampler resampler(info.samplerate, modem::kModemRate);
@@ -282,6 +292,7 @@ int decode(const Options &o)
         resampled.clear();
         resampler.process(mono.data(), mono.size(), resampled);
         demod.process(resampled.data(), resampled.size());
+        decoded += resampled.size();
         stdoutFile.write(out);
         stdoutFile.flush();
         out.clear();
@@ -293,6 +304,7 @@ int decode(const Options &o)
     resampler.flush(resampled);
     resampled.resize(resampled.size() + 2 * modem::kModemRate, 0.0f);
     demod.process(resampled.data(), resampled.size());
+    side.flush();
     stdoutFile.write(out);
     if (o.events) {
         if (!endsLine)

@@ -22,8 +22,15 @@ PskTerminal::PskTerminal(
       lists_(lists ? lists : netLists()),
       receive_(new ReceiveSide(lists_, this))
 {
-    connect(modem_.get(), &PskModem::CharReceived, this, [this](qint32 code) {
+    // A check-in read once waits for its repeat until the characters stop.
+    auto *repeatWait = new QTimer(this);
+    repeatWait->setSingleShot(true);
+    repeatWait->setInterval(ReceiveSide::kRepeatWaitMs);
+    connect(repeatWait, &QTimer::timeout, receive_, &ReceiveSide::flush);
+    connect(modem_.get(), &PskModem::CharReceived, this, [this, repeatWait](qint32 code) {
         receive_->feed(code);
+        if (receive_->holding())
+            repeatWait->start();
         Q_EMIT statusChanged();
     });
     connect(receive_, &ReceiveSide::textReceived, this, &PskTerminal::textReceived);

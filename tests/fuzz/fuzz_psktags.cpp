@@ -22,6 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             std::abort();
         side.feed(qint32(data[i]));
     }
+    side.flush();
     for (const QString &call : lists.checkInList())
         if (call.size() > 4 * TagReceiver::kMaxBody)
             std::abort();

@@ -163,6 +163,31 @@ private Q_SLOTS:
         QTest::newRow("empty y body") << none << "^y|" << none << none << none;
         QTest::newRow("CR inside a body: not logged")
             << none << "^yQ1\rABC|" << none << none << none;
+        // The two copies of one check-in frame, one of them damaged.
+        QTest::newRow("damaged second copy, not a call's shape")
+            << none << "^yQ1ABC|^yQ1AeC|de Q1ABC" << QStringList { "Q1ABC" }
+            << QStringList { "Q1ABC" } << none;
+        QTest::newRow("damaged first copy, not a call's shape")
+            << none << "^yQ1;BC|^yQ1ABC|" << QStringList { "Q1ABC" } << QStringList { "Q1ABC" }
+            << none;
+        QTest::newRow("copies that differ and both look right: both kept")
+            << none << "^yQ1ABC|^yQ1ABD|" << QStringList { "Q1ABC", "Q1ABD" }
+            << QStringList { "Q1ABC", "Q1ABD" } << none;
+        QTest::newRow("a lower-case tactical whose copies agree")
+            << none << "^yncs1|^yncs1|" << QStringList { "ncs1" } << QStringList { "ncs1" } << none;
+        QTest::newRow("ETB and ENQ between the copies lost")
+            << none << "^yQ1ABCyQ1ABC|de Q1ABC" << QStringList { "Q1ABC" }
+            << QStringList { "Q1ABC" } << none;
+        QTest::newRow("second copy unusable: the first is logged")
+            << none
+            << "^yQ1ABC|^yQ1\x01"
+               "BC|"
+            << QStringList { "Q1ABC" } << QStringList { "Q1ABC" } << none;
+        QTest::newRow("single copies of two stations, text between")
+            << none << "^yQ1A|de Q1A ^yQ2B|" << QStringList { "Q1A", "Q2B" }
+            << QStringList { "Q1A", "Q2B" } << none;
+        QTest::newRow("a check-out right after a single check-in copy")
+            << none << "^yQ1A|^oQ1A|" << QStringList { "**Q1A**" } << QStringList { "Q1A" } << none;
     }
     void receiving()
     {
@@ -177,6 +202,7 @@ private Q_SLOTS:
         QStringList got;
         connect(&side, &ReceiveSide::checkedIn, this, [&](const QString &c) { got << c; });
         feed(side, received);
+        side.flush(); // the transmission is over
         QCOMPARE(lists.checkInList(), after);
         QCOMPARE(got, logged);
         QCOMPARE(lists.trafficList(), traffic);
@@ -201,7 +227,32 @@ private Q_SLOTS:
         for (int i = 0; i < 100000; ++i)
             side.feed('a' + i % 26);
         feed(side, QStringLiteral("^yQ9ZZ|"));
+        side.flush();
         QCOMPARE(lists.checkInList(), QStringList { QStringLiteral("Q9ZZ") });
+    }
+
+    // A copy read once waits only while the next frame can still be its repeat.
+    void heldCopy()
+    {
+        NetLists lists;
+        ReceiveSide side(&lists);
+        QSignalSpy logged(&side, &ReceiveSide::checkedIn);
+        feed(side, QStringLiteral("^yQ1ABC|^"));
+        QVERIFY(side.holding());
+        feed(side, QStringLiteral("yQ1A"));
+        QVERIFY(side.holding());
+        QCOMPARE(logged.count(), 0);
+        feed(side, QStringLiteral("BC|d"));
+        QVERIFY(!side.holding());
+        QCOMPARE(logged.count(), 1);
+        // Plain text after a single copy lets it go at once.
+        feed(side, QStringLiteral("^yQ2XYZ|\r"));
+        QVERIFY(!side.holding());
+        QCOMPARE(lists.checkInList(), (QStringList { "Q1ABC", "Q2XYZ" }));
+        // A held copy never outlives a body that overflows.
+        feed(side, QStringLiteral("^yQ3X|^y") + QString(TagReceiver::kMaxBody + 2, u'A'));
+        QVERIFY(!side.holding());
+        QCOMPARE(logged.count(), 3);
     }
 
     void displayedText()

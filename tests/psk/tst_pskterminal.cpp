@@ -176,6 +176,18 @@ private Q_SLOTS:
         QCOMPARE(t.terminal->modem()->TransmitPending(), 0);
     }
 
+    // A check-in whose repeat never comes is logged once the characters stop.
+    void singleCopyLoggedAfterPause()
+    {
+        Terminal t;
+        QSignalSpy logged(t.terminal->receiveSide(), &ReceiveSide::checkedIn);
+        for (const QChar c : memberCheckInFrame(QStringLiteral("Q1AW"), QString()).left(7))
+            Q_EMIT t.terminal->modem()->CharReceived(c.unicode());
+        QCOMPARE(logged.count(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(logged.count(), 1, ReceiveSide::kRepeatWaitMs + 2000);
+        QCOMPARE(t.lists.checkInList(), QStringList { QStringLiteral("Q1AW") });
+    }
+
     // Weak check-ins (-12 dB) as the terminal starts (squelch 50, AFC 100): the squelch
     // opens some symbols into the signal, and what it held back from the
     // start of the transmission is not lost. Noise alone gives nothing.
