@@ -3,10 +3,13 @@
 #include "app/newnet.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
+#include "modem/modes.h"
+#include "modemsignal.h"
 #include "netlog/netwindow.h"
 #include "noptt.h"
 #include "psk/audioio.h"
 #include "psk/nettags.h"
+#include "psk/pskdeskwindow.h"
 #include "psk/pskmodem.h"
 #include "psk/pskterminal.h"
 #include "windowfixture.h"
@@ -14,6 +17,8 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -86,6 +91,33 @@ template<class T> T *child(QWidget *w, const char *name)
 {
     return w ? w->findChild<T *>(QLatin1String(name)) : nullptr;
 }
+
+// The terminal shown, with its companions, on in-memory audio.
+struct Desk
+{
+    WindowFixture f;
+    BackToBack link;
+    psk::PskDeskWindow *desk = nullptr;
+
+    Desk()
+    {
+        desk = windows().window<psk::PskDeskWindow>(QStringLiteral("PSK_Desk"));
+        desk->show();
+    }
+    psk::PskModem *modem() const { return desk->terminal()->modem(); }
+    QPlainTextEdit *typing() const { return child<QPlainTextEdit>(desk, "Text1"); }
+    QPushButton *button(const char *name) const { return child<QPushButton>(desk, name); }
+    // Everything sent since the last call, once the transmitter is back on receive.
+    QByteArray onAir(int mode)
+    {
+        if (!QTest::qWaitFor([this] { return !modem()->isTransmitting(); }, 10000))
+            return "(still transmitting)";
+        const std::string text
+            = demodulate(mode == 0 ? modem::bpsk31() : modem::qpsk63(), link.ncsAudio->written());
+        link.ncsAudio->clearWritten();
+        return QByteArray::fromStdString(text);
+    }
+};
 
 // What a right click showed: the items of the pop-up menu, and whether the
 // wanted one was there and chosen.

@@ -32,35 +32,9 @@ using namespace rollcall;
 using namespace rollcall::psk;
 using rollcall::test::BackToBack;
 using rollcall::test::child;
+using rollcall::test::Desk;
 
 namespace {
-
-// The terminal shown, with its companions, on in-memory audio.
-struct Desk
-{
-    test::WindowFixture f;
-    BackToBack link;
-    PskDeskWindow *desk = nullptr;
-
-    Desk()
-    {
-        desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
-        desk->show();
-    }
-    PskModem *modem() const { return desk->terminal()->modem(); }
-    QPlainTextEdit *typing() const { return child<QPlainTextEdit>(desk, "Text1"); }
-    QPushButton *button(const char *name) const { return child<QPushButton>(desk, name); }
-    // Everything sent since the last call, once the transmitter is back on receive.
-    QByteArray onAir(int mode)
-    {
-        if (!QTest::qWaitFor([this] { return !modem()->isTransmitting(); }, 10000))
-            return "(still transmitting)";
-        const std::string text = test::demodulate(
-            mode == 0 ? modem::bpsk31() : modem::qpsk63(), link.ncsAudio->written());
-        link.ncsAudio->clearWritten();
-        return QByteArray::fromStdString(text);
-    }
-};
 
 // Types a line of keys: "\n" is Return, "\r" the keypad's Enter, "\b" Backspace.
 void typeKeys(QWidget *w, const QString &keys)
