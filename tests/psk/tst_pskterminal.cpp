@@ -110,24 +110,6 @@ private Q_SLOTS:
         QCOMPARE(t.sentText(0), QByteArray("de n0call\r\n"));
     }
 
-    void enterRule()
-    {
-        Terminal t;
-        pskSettings().mode = 0;
-        // Receiving: the line goes out when Enter is pressed, then back to receive.
-        t.terminal->typeText(QStringLiteral("hi\n"));
-        QCOMPARE(t.sentText(0), QByteArray("hi\r"));
-        QCOMPARE(t.terminal->transmitState(), 0);
-        // Transmitting (after TX): Enter is queued only, nothing waits.
-        t.terminal->transmit();
-        QCOMPARE(t.terminal->transmitState(), 1);
-        t.terminal->typeKey('a');
-        t.terminal->typeKey(13);
-        QCOMPARE(t.terminal->modem()->TransmitPending(), 2);
-        t.terminal->receive();
-        QCOMPARE(t.sentText(0), QByteArray("a\r"));
-    }
-
     void levelsAndModes()
     {
         Terminal t;
