@@ -31,11 +31,6 @@ QString makeNet(const test::TempHome &home)
         = createNetFolder(home.nets(), QStringLiteral("Test Net"), home.dbfiles()).netpath;
     return session().netpath;
 }
-
-QString netBytesFile(const QString &net, const char *name)
-{
-    return store::netFile(net, QLatin1String(name));
-}
 } // namespace
 
 // Option letters, stamps and the small per-net files of a net's life.
@@ -80,7 +75,7 @@ private Q_SLOTS:
     {
         test::TempHome home;
         const QString net = makeNet(home);
-        const QString path = netBytesFile(net, "start.net");
+        const QString path = store::netFile(net, QStringLiteral("start.net"));
         const QString first = startNet(net, kEvening, kUs);
         QCOMPARE(first.size(), 30);
         QVERIFY2(
@@ -103,7 +98,7 @@ private Q_SLOTS:
         QCOMPARE(currentNcs(net, QStringLiteral("QX0PRF   ")), QStringLiteral("QX0PRF"));
         QVERIFY(setUpNet(
             net, QStringLiteral("qx1abc"), QStringLiteral("146.52, PL 100"), true, kEvening, kUs));
-        const QByteArray ncs = test::fileBytes(netBytesFile(net, "ncs.net"));
+        const QByteArray ncs = test::fileBytes(store::netFile(net, QStringLiteral("ncs.net")));
         QCOMPARE(ncs.left(128), QByteArray(128, '\0'));
         QCOMPARE(ncs.mid(128), QByteArray("QX1ABC      17:40:09                      "));
         QVERIFY(store::netLogsUtc(net));
@@ -113,7 +108,8 @@ private Q_SLOTS:
         QCOMPARE(changeNcs(net, QStringLiteral("qx2verylongcall"), QString(), kEvening.addSecs(120),
                      true, kUs),
             QStringLiteral("QX2VERYLONGC"));
-        QCOMPARE(test::fileBytes(netBytesFile(net, "ncs.net")).size(), 128 * 2 + 42);
+        QCOMPARE(
+            test::fileBytes(store::netFile(net, QStringLiteral("ncs.net"))).size(), 128 * 2 + 42);
     }
 
     void stationComments()

@@ -105,44 +105,29 @@ void checkIn(NetWindow *net, const QString &call, const QString &name, const QSt
 class NetWindowTest : public QObject
 {
     Q_OBJECT
+    // Each test has a fresh home and the net "Evening Net", which is current.
+    std::unique_ptr<test::WindowFixture> m_f;
+    QString m_net;
+
 private Q_SLOTS:
-    void lockedNetOpensLocked()
+    void init()
     {
-        test::WindowFixture f;
-        const QString net = makeNet(f);
-        store::writeLocked(net, true);
-        NetWindow *w = openNetWindow();
-        QCOMPARE(button(w, "cmdLockNet")->text(), QStringLiteral("Locked!"));
-        QVERIFY(!button(w, "cmdAddRecord")->isEnabled());
-        QVERIFY(!button(w, "cmdStartNet")->isEnabled() && !button(w, "cmdEndNet")->isEnabled());
-        QVERIFY(button(w, "cmdCloseNet")->isEnabled() && !edit(w, "options")->isEnabled());
-        QAction *unlock = child<QAction>(w, "mnuUnlockNet");
-        QVERIFY(!w->grid()->allowUpdates() && unlock->isEnabled());
-        // A locked net writes nothing, whoever presses Add Record.
-        edit(w, "callsigna")->setText(QStringLiteral("qx1rmt"));
-        QCOMPARE(edit(w, "callsigna")->text(), QStringLiteral("QX1RMT"));
-        w->AddRecord();
-        QCOMPARE(w->netLog()->checkInCount(), 0);
-
-        unlock->trigger();
-        QVERIFY(!store::readLocked(net));
-        QVERIFY(button(w, "cmdStartNet")->isEnabled());
-        QCOMPARE(button(w, "cmdLockNet")->text(), QStringLiteral("&Lock Net"));
-        QVERIFY(!unlock->isEnabled() && w->grid()->allowUpdates());
+        m_f = std::make_unique<test::WindowFixture>();
+        m_net = makeNet(*m_f);
     }
+    void cleanup() { m_f.reset(); }
 
-    // While locked, nothing writes the net's files: NCS, options, comments and the
-    // held-traffic list all refuse with a message.
-    void lockedNetRefusesEveryWrite()
+    // A locked net opens locked, and nothing writes its files: Add Record, NCS,
+    // options, comments and the held-traffic list all refuse, the middle three
+    // with a message. Unlocking gives the net back.
+    void lockedNetOpensLockedAndRefusesEveryWrite()
     {
-        test::WindowFixture f;
-        const QString net = makeNet(f);
-        store::writeFirstNcs(net, QStringLiteral("QX1ABC"), QStringLiteral("17:00:00"));
-        store::writeFrequency(net, QStringLiteral("3.940"));
-        store::writeLocked(net, true);
+        store::writeFirstNcs(m_net, QStringLiteral("QX1ABC"), QStringLiteral("17:00:00"));
+        store::writeFrequency(m_net, QStringLiteral("3.940"));
+        store::writeLocked(m_net, true);
         const auto bytes = [&] {
             QStringList all;
-            for (const QFileInfo &fi : QDir(net).entryInfoList(QDir::Files, QDir::Name))
+            for (const QFileInfo &fi : QDir(m_net).entryInfoList(QDir::Files, QDir::Name))
                 if (!fi.fileName().endsWith(QLatin1String(".mdb")))
                     all << fi.fileName() + u'=' + QString::number(fi.size())
                             + fi.lastModified().toString(Qt::ISODateWithMs);
@@ -150,7 +135,14 @@ private Q_SLOTS:
         };
         NetWindow *w = openNetWindow(); // opening creates the missing files, empty
         const QStringList before = bytes();
-        f.prompts.answer(QStringLiteral("QX9NEW"));
+        QCOMPARE(button(w, "cmdLockNet")->text(), QStringLiteral("Locked!"));
+        QVERIFY(!button(w, "cmdAddRecord")->isEnabled());
+        QVERIFY(!button(w, "cmdStartNet")->isEnabled() && !button(w, "cmdEndNet")->isEnabled());
+        QVERIFY(button(w, "cmdCloseNet")->isEnabled() && !edit(w, "options")->isEnabled());
+        QAction *unlock = child<QAction>(w, "mnuUnlockNet");
+        QVERIFY(!w->grid()->allowUpdates() && unlock->isEnabled());
+
+        m_f->prompts.answer(QStringLiteral("QX9NEW"));
         child<QAction>(w, "mnuNetControl")->trigger();
         child<QAction>(w, "mnuChangeOptions")->trigger();
         QVERIFY(!windows().isFormLoaded(QStringLiteral("changeoptions")));
@@ -158,93 +150,37 @@ private Q_SLOTS:
         c->openFor(QStringLiteral("QX1CMT"));
         QVERIFY(child<QPlainTextEdit>(c, "Text1")->isReadOnly());
         c->save();
-        QCOMPARE(f.prompts.messages().size(), 3);
-        for (const QString &m : f.prompts.messages())
+        QCOMPARE(m_f->prompts.messages().size(), 3);
+        for (const QString &m : m_f->prompts.messages())
             QVERIFY(m.contains(QLatin1String("locked")));
-        QCOMPARE(f.prompts.pending(), 1); // the NCS was never asked for
+        QCOMPARE(m_f->prompts.pending(), 1); // the NCS was never asked for
         QCOMPARE(child<QLabel>(w, "lblNcs")->text(), QStringLiteral("QX1ABC"));
         auto *held = windows().window<TrafficHeldWindow>(QStringLiteral("curtraffic"));
         QVERIFY(!held->grid()->allowUpdates());
+        // Whoever presses Add Record.
+        edit(w, "callsigna")->setText(QStringLiteral("qx1rmt"));
+        QCOMPARE(edit(w, "callsigna")->text(), QStringLiteral("QX1RMT"));
+        w->AddRecord();
+        QCOMPARE(w->netLog()->checkInCount(), 0);
         QCOMPARE(bytes(), before);
+
+        unlock->trigger();
+        QVERIFY(!store::readLocked(m_net));
+        QVERIFY(button(w, "cmdStartNet")->isEnabled());
+        QCOMPARE(button(w, "cmdLockNet")->text(), QStringLiteral("&Lock Net"));
+        QVERIFY(!unlock->isEnabled() && w->grid()->allowUpdates());
     }
 
-    // The net window fits a 1024x768 screen; the traffic panel and Traffic Held are
-    // small tool windows on the screen, clear of its entry rows and buttons.
-    void windowsOnScreenAndClearOfTheEntryRows()
+    // The net window fits a 1024x768 screen. The grid starts right under the
+    // taller of the entry area and the traffic frame, and no entry widget hides
+    // another. The traffic panel and Traffic Held are small tool windows on the
+    // screen, clear of the entry rows and buttons.
+    void layout()
     {
-        test::WindowFixture f;
-        makeNet(f);
-        NetWindow *w = openNetWindow();
-        QVERIFY(w->minimumSizeHint().width() <= 1024 - 2);
-        QVERIFY(w->minimumSizeHint().height() <= 768 - 30);
-        QWidget *panel = windows().loaded(QStringLiteral("trafficlist"));
-        QWidget *held = windows().loaded(QStringLiteral("curtraffic"));
-        QVERIFY(panel && held && panel->isVisible() && held->isVisible());
-        QCOMPARE(panel->windowType(), Qt::Tool);
-        QCOMPARE(held->windowType(), Qt::Tool);
-        QTRY_VERIFY(!held->frameGeometry().intersects(w->entryArea()));
-        // Both belong to the net window, so the window manager keeps them above it.
-        QTRY_VERIFY(held->windowHandle()->transientParent() == w->windowHandle());
-        QVERIFY(panel->windowHandle()->transientParent() == w->windowHandle());
-        const QRect area = w->screen()->availableGeometry();
-        for (QWidget *small : { panel, held }) {
-            QVERIFY2(area.contains(small->frameGeometry()), small->objectName().toLatin1());
-            QVERIFY2(
-                !small->frameGeometry().intersects(w->entryArea()), small->objectName().toLatin1());
-        }
-        QVERIFY(!panel->frameGeometry().intersects(held->frameGeometry()));
-        QVERIFY(w->entryArea().bottom()
-            >= w->findChild<QPushButton *>("cmdCloseNet")->mapToGlobal(QPoint(0, 0)).y());
-    }
-
-    // Locking a running net ends it first: the reports find its end line.
-    void lockingARunningNetEndsIt()
-    {
-        test::WindowFixture f;
-        const QString net = makeNet(f);
-        NetWindow *w = openNetWindow();
-        w->StartNet();
-        button(w, "cmdLockNet")->click();
-        const QList<QString> lines = store::readStartNetLines(net);
-        QCOMPARE(lines.size(), 2);
-        QVERIFY(lines[0].startsWith(QLatin1String("Start: ")));
-        QVERIFY(lines[1].startsWith(QLatin1String("End: ")));
-        QVERIFY(store::readLocked(net));
-        QVERIFY(!button(w, "cmdAddRecord")->isEnabled());
-    }
-
-    void ncsFallsBackToPreferencesAndClockFollowsTheNet_data()
-    {
-        QTest::addColumn<bool>("utc");
-        QTest::newRow("local") << false;
-        QTest::newRow("utc") << true;
-    }
-    void ncsFallsBackToPreferencesAndClockFollowsTheNet()
-    {
-        QFETCH(bool, utc);
-        test::WindowFixture f;
-        const QString net = makeNet(f);
-        store::writeTimeFormat(net, utc);
-        session().prefsrec.callsign = QStringLiteral("QX0PRF");
-        f.clock.set(QDateTime(QDate(2026, 12, 5), QTime(17, 40, 9), QTimeZone::utc())
-                        .toTimeZone(QTimeZone(-5 * 3600)));
-        NetWindow *w = openNetWindow();
-        QCOMPARE(child<QLabel>(w, "lblNcs")->text(), QStringLiteral("QX0PRF"));
-        QCOMPARE(child<QLabel>(w, "lblClockCaption")->text(),
-            utc ? QStringLiteral("UTC:") : QStringLiteral("LOCAL:"));
-        QCOMPARE(child<QLabel>(w, "lblClock")->text(),
-            utc ? QStringLiteral("17:40:09") : QStringLiteral("12:40:09"));
-        QCOMPARE(w->grid()->caption(), QStringLiteral("Evening Net")); // the net's name
-    }
-
-    // The grid starts right under the taller of the entry area and the traffic
-    // frame, and no entry widget hides another.
-    void entryAreaLeavesTheRoomToTheGrid()
-    {
-        test::WindowFixture f;
-        makeNet(f);
         NetWindow *w = openNetWindow();
         QVERIFY(QTest::qWaitForWindowExposed(w));
+        QVERIFY(w->minimumSizeHint().width() <= 1024 - 2);
+        QVERIFY(w->minimumSizeHint().height() <= 768 - 30);
         auto box = [w](QWidget *c) { return QRect(c->mapTo(w, QPoint(0, 0)), c->size()); };
         QWidget *frame = child<QWidget>(w, "frameTraffic");
         // The traffic frame is the taller part: it starts on the NCS line.
@@ -268,12 +204,52 @@ private Q_SLOTS:
                 QVERIFY2(a == b || !box(a).intersects(box(b)),
                     qPrintable(a->objectName() + QLatin1Char('/') + b->objectName()));
         }
+
+        QWidget *panel = windows().loaded(QStringLiteral("trafficlist"));
+        QWidget *held = windows().loaded(QStringLiteral("curtraffic"));
+        QVERIFY(panel && held && panel->isVisible() && held->isVisible());
+        QCOMPARE(panel->windowType(), Qt::Tool);
+        QCOMPARE(held->windowType(), Qt::Tool);
+        QTRY_VERIFY(!held->frameGeometry().intersects(w->entryArea()));
+        // Both belong to the net window, so the window manager keeps them above it.
+        QTRY_VERIFY(held->windowHandle()->transientParent() == w->windowHandle());
+        QVERIFY(panel->windowHandle()->transientParent() == w->windowHandle());
+        const QRect area = w->screen()->availableGeometry();
+        for (QWidget *small : { panel, held }) {
+            QVERIFY2(area.contains(small->frameGeometry()), small->objectName().toLatin1());
+            QVERIFY2(
+                !small->frameGeometry().intersects(w->entryArea()), small->objectName().toLatin1());
+        }
+        QVERIFY(!panel->frameGeometry().intersects(held->frameGeometry()));
+        QVERIFY(w->entryArea().bottom()
+            >= w->findChild<QPushButton *>("cmdCloseNet")->mapToGlobal(QPoint(0, 0)).y());
     }
 
+    void ncsFallsBackToPreferencesAndClockFollowsTheNet_data()
+    {
+        QTest::addColumn<bool>("utc");
+        QTest::newRow("local") << false;
+        QTest::newRow("utc") << true;
+    }
+    void ncsFallsBackToPreferencesAndClockFollowsTheNet()
+    {
+        QFETCH(bool, utc);
+        store::writeTimeFormat(m_net, utc);
+        session().prefsrec.callsign = QStringLiteral("QX0PRF");
+        m_f->clock.set(QDateTime(QDate(2026, 12, 5), QTime(17, 40, 9), QTimeZone::utc())
+                           .toTimeZone(QTimeZone(-5 * 3600)));
+        NetWindow *w = openNetWindow();
+        QCOMPARE(child<QLabel>(w, "lblNcs")->text(), QStringLiteral("QX0PRF"));
+        QCOMPARE(child<QLabel>(w, "lblClockCaption")->text(),
+            utc ? QStringLiteral("UTC:") : QStringLiteral("LOCAL:"));
+        QCOMPARE(child<QLabel>(w, "lblClock")->text(),
+            utc ? QStringLiteral("17:40:09") : QStringLiteral("12:40:09"));
+        QCOMPARE(w->grid()->caption(), QStringLiteral("Evening Net")); // the net's name
+    }
+
+    // Start, end, start again, lock.
     void startEndAndClose()
     {
-        test::WindowFixture f;
-        const QString net = makeNet(f);
         NetWindow *w = openNetWindow();
         QPushButton *close = button(w, "cmdCloseNet");
         QAction *closeItem = child<QAction>(w, "mnuCloseNet");
@@ -281,42 +257,46 @@ private Q_SLOTS:
         button(w, "cmdStartNet")->click();
         QVERIFY(button(w, "cmdAddRecord")->isEnabled());
         QVERIFY(!close->isEnabled() && !closeItem->isEnabled());
-        QVERIFY(w->windowTitle().endsWith(*store::readStartLine(net)));
+        QVERIFY(w->windowTitle().endsWith(*store::readStartLine(m_net)));
         // Neither the menu item nor Esc closes a running net.
         closeItem->trigger();
         QTest::keyClick(w, Qt::Key_Escape);
         QVERIFY(windows().isFormLoaded(QStringLiteral("rollcall")));
         button(w, "cmdEndNet")->click();
-        QCOMPARE(store::readStartNetLines(net).size(), 2);
+        QCOMPARE(store::readStartNetLines(m_net).size(), 2);
         QVERIFY(close->isEnabled() && button(w, "cmdStartNet")->isEnabled());
         // The name field starts an ended net again at once.
         w->nameEntered();
-        QCOMPARE(store::readStartNetLines(net).size(), 3);
+        QCOMPARE(store::readStartNetLines(m_net).size(), 3);
         QVERIFY(button(w, "cmdEndNet")->isEnabled());
+        // Locking a running net ends it first: the reports find its end line.
+        button(w, "cmdLockNet")->click();
+        const QList<QString> lines = store::readStartNetLines(m_net);
+        QCOMPARE(lines.size(), 4);
+        QVERIFY(lines[2].startsWith(QLatin1String("Start: ")));
+        QVERIFY(lines[3].startsWith(QLatin1String("End: ")));
+        QVERIFY(store::readLocked(m_net));
+        QVERIFY(!button(w, "cmdAddRecord")->isEnabled());
     }
 
     void netControlCancelStillAppends()
     {
-        test::WindowFixture f;
-        const QString net = makeNet(f);
-        store::writeFirstNcs(net, QStringLiteral("QX1ABC"), QStringLiteral("17:00:00"));
+        store::writeFirstNcs(m_net, QStringLiteral("QX1ABC"), QStringLiteral("17:00:00"));
         NetWindow *w = openNetWindow();
-        f.prompts.answer(QString()).answer(QStringLiteral("qx9new"));
+        m_f->prompts.answer(QString()).answer(QStringLiteral("qx9new"));
         child<QAction>(w, "mnuNetControl")->trigger();
-        QCOMPARE(f.prompts.shown().last().proposed, QStringLiteral("QX1ABC"));
-        QCOMPARE(store::readNcsHistory(net).records.size(), 2);
-        QCOMPARE(store::readNcsHistory(net).current->ncscall, QStringLiteral("QX1ABC"));
+        QCOMPARE(m_f->prompts.shown().last().proposed, QStringLiteral("QX1ABC"));
+        QCOMPARE(store::readNcsHistory(m_net).records.size(), 2);
+        QCOMPARE(store::readNcsHistory(m_net).current->ncscall, QStringLiteral("QX1ABC"));
         child<QAction>(w, "mnuNetControl")->trigger();
         QCOMPARE(child<QLabel>(w, "lblNcs")->text(), QStringLiteral("QX9NEW"));
-        QCOMPARE(store::readNcsHistory(net).records.size(), 3);
+        QCOMPARE(store::readNcsHistory(m_net).records.size(), 3);
     }
 
     void firstCommentShowsDotAndStamp()
     {
-        test::WindowFixture f;
-        const QString net = makeNet(f);
-        store::writeTimeFormat(net, true);
-        f.clock.set(QDateTime(QDate(2026, 12, 5), QTime(17, 40, 9), QTimeZone::utc()));
+        store::writeTimeFormat(m_net, true);
+        m_f->clock.set(QDateTime(QDate(2026, 12, 5), QTime(17, 40, 9), QTimeZone::utc()));
         NetWindow *w = openNetWindow();
         w->StartNet();
         checkIn(w, QStringLiteral("QX1CMT"), QStringLiteral("Cam"), QString());
@@ -328,15 +308,13 @@ private Q_SLOTS:
         child<QPlainTextEdit>(c, "Text1")->moveCursor(QTextCursor::End);
         child<QPlainTextEdit>(c, "Text1")->insertPlainText(QStringLiteral("weak signal"));
         c->save();
-        QCOMPARE(store::readStationComments(net, QStringLiteral("QX1CMT")),
+        QCOMPARE(store::readStationComments(m_net, QStringLiteral("QX1CMT")),
             QStringLiteral(".\r\n12/05/2026 - 17:40:09(UTC): weak signal"));
     }
 
     void changeOptionsSaveAppendsEndLine()
     {
-        test::WindowFixture f;
-        const QString net = makeNet(f);
-        store::writeFrequency(net, QStringLiteral("3.940"));
+        store::writeFrequency(m_net, QStringLiteral("3.940"));
         NetWindow *w = openNetWindow();
         QCOMPARE(child<QLabel>(w, "lblFrequency")->text(), QStringLiteral("3.940"));
         w->StartNet();
@@ -346,7 +324,7 @@ private Q_SLOTS:
         QVERIFY(o->isVisible());
         edit(o, "txtFrequency")->setText(QStringLiteral("7.255"));
         button(o, "cmdSave")->click();
-        const QList<QString> lines = store::readStartNetLines(net);
+        const QList<QString> lines = store::readStartNetLines(m_net);
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines[2], lines[1]);
         QCOMPARE(child<QLabel>(w, "lblFrequency")->text(), QStringLiteral("7.255"));
@@ -354,8 +332,6 @@ private Q_SLOTS:
 
     void suggestionsAndMasterLookups()
     {
-        test::WindowFixture f;
-        makeNet(f);
         QList<callsigns::MasterRecord> stations;
         for (int i = 0; i < 250; ++i)
             stations.append({ QStringLiteral("QX%1AB").arg(i), QStringLiteral("Op%1").arg(i),
@@ -404,8 +380,6 @@ private Q_SLOTS:
     // brings its callsign with its details, so Enter stores the station clicked.
     void suggestionListEscAndClick()
     {
-        test::WindowFixture f;
-        makeNet(f);
         addStations(
             { { "W6ABC", "Al", "Fresno", "CA", "" }, { "W6CAR", "Carol", "Oakland", "CA", "" } });
         NetWindow *w = openNetWindow(true);
@@ -437,22 +411,18 @@ private Q_SLOTS:
     // A helper program that is missing is reported in full from the net window too.
     void missingProgramsAreReportedWhole()
     {
-        test::WindowFixture f;
-        makeNet(f);
         NetWindow *w = openNetWindow(true);
         QTest::keyClick(w, Qt::Key_F10);
         QTest::keyClick(w, Qt::Key_F5, Qt::ShiftModifier);
-        QTRY_COMPARE(f.prompts.messages().size(), 2);
+        QTRY_COMPARE(m_f->prompts.messages().size(), 2);
         const QString where = QStringLiteral(" could not be started: the program was not found in ")
             + QDir::toNativeSeparators(session().home) + QStringLiteral(" or on the PATH.");
-        QCOMPARE(f.prompts.messages(),
+        QCOMPARE(m_f->prompts.messages(),
             (QStringList { u"VoxLog VOX recorder"_s + where, u"Zephyr Reports"_s + where }));
     }
 
     void keyboardEntry()
     {
-        test::WindowFixture f;
-        makeNet(f);
         session().prefsrec.spaceBarTab = 1;
         addStations(
             { { "QX1AAA", "Ann", "Salina", "KS", "" }, { "QX1AAB", "Abe", "Hays", "KS", "" } });
@@ -506,8 +476,6 @@ private Q_SLOTS:
     // Three Tab-typed check-ins: every flag column shows what the table holds.
     void gridShowsEveryFlagAfterKeyboardCheckIns()
     {
-        test::WindowFixture f;
-        makeNet(f);
         NetWindow *w = openNetWindow(true);
         QLineEdit *call = edit(w, "callsigna");
         QTest::mouseClick(call, Qt::LeftButton);
@@ -545,9 +513,8 @@ private Q_SLOTS:
     // Create, set up, start, ten check-ins with traffic, end, close, reopen.
     void wholeNet()
     {
-        test::WindowFixture f;
         session().prefsrec.callsign = QStringLiteral("QX0NCS");
-        const QString net = makeNet(f, QStringLiteral("ARES - 12-5-2026"));
+        const QString net = makeNet(*m_f, QStringLiteral("ARES - 12-5-2026"));
         QWidget *launcher = windows().window(QStringLiteral("Form1"));
         launcher->hide();
         QWidget *setup = windows().window(QStringLiteral("ncs"));
@@ -566,7 +533,7 @@ private Q_SLOTS:
         const char *const names[]
             = { "Al", "Bea", "Cy", "Di", "Ed", "Flo", "Gus", "Hal", "Ivy", "Jo" };
         for (int i = 0; i < 10; ++i) {
-            f.clock.advance(37);
+            m_f->clock.advance(37);
             checkIn(w, QStringLiteral("qx%1net").arg(i), QString::fromLatin1(names[i]),
                 i % 3 == 0 ? QStringLiteral("rt") : QStringLiteral("m"),
                 i % 2 == 0 ? QStringLiteral("%1").arg(i / 2 + 1) : QString(),
@@ -600,7 +567,7 @@ private Q_SLOTS:
 
         // Opening it again from the launcher, which closes itself.
         QPointer<LauncherWindow> opener = qobject_cast<LauncherWindow *>(launcher);
-        f.prompts.answer(store::netFile(net, QStringLiteral("net.mdb")));
+        m_f->prompts.answer(store::netFile(net, QStringLiteral("net.mdb")));
         opener->openNet();
         w = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall")));
         QVERIFY(w && w->isVisible());

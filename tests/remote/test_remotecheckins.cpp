@@ -1,3 +1,4 @@
+#include "app/commandline.h"
 #include "app/newnet.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkDatagram>
+#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSqlQuery>
@@ -147,11 +149,34 @@ void floodGarbage(quint16 port, int count)
     ::close(fd);
 }
 
+struct Run
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+// Runs the program as the other station does; the window keeps answering meanwhile.
+Run rollcallRemote(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(ROLLCALL_BINARY), QStringList { QStringLiteral("remote") } + args);
+    Run r;
+    if (!p.waitForStarted(10000)
+        || !QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 20000))
+        return r;
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(QList<QByteArray>)
 
-// Remote check-ins with a real socket on the loopback.
+// Remote check-ins with a real socket on the loopback, --remote-port, and the
+// rollcall remote client against a net window.
 class RemoteCheckinsTest : public QObject
 {
     Q_OBJECT
@@ -161,23 +186,19 @@ private Q_SLOTS:
         QTest::addColumn<QList<QByteArray>>("datagrams");
         QTest::addColumn<QStringList>("expected");
         const QString hiram = QStringLiteral("Q1AW/Hiram");
-        QTest::newRow("text after the comma")
-            << QList<QByteArray> { "acsQ1AW,x" } << QStringList { hiram };
         QTest::newRow("lower case") << QList<QByteArray> { "acsq1aw," } << QStringList { hiram };
-        QTest::newRow("blanks around")
-            << QList<QByteArray> { "acs q1aw  ," } << QStringList { hiram };
-        QTest::newRow("no comma, capitals, rqp, empty")
-            << QList<QByteArray> { "acsQ1AW", "ACSQ1AW,", "rqp", "rqpQ1AW,", "acs,", "acs  ," }
+        QTest::newRow("no comma, capitals, rqp, empty, control characters, too long")
+            << QList<QByteArray> { "acsQ1AW", "ACSQ1AW,", "rqp", "rqpQ1AW,", "acs,", "acs  ,",
+                   "acsQ1\tAW,", "acsQ1AW\r\n,", QByteArray("acsQ1\0AW,", 9),
+                   "acs" + QByteArray(21, 'Q') + "," }
             << QStringList {};
-        QTest::newRow("control characters, too long") << QList<QByteArray> { "acsQ1\tAW,",
-            "acsQ1AW\r\n,", QByteArray("acsQ1\0AW,", 9), "acs" + QByteArray(21, 'Q') + "," }
-                                                      << QStringList {};
         QTest::newRow("apostrophe and percent, unknown station")
             << QList<QByteArray> { "acsq2'x%,", "acsQ3_%,", "acs" + QByteArray(20, 'Q') + "," }
             << QStringList { QStringLiteral("Q2'X%/"), QStringLiteral("Q3_%/"),
                    QString(20, u'Q') + u'/' };
-        QTest::newRow("in arrival order") << QList<QByteArray> { "acsq4a,", "acsQ1AW,",
-            "acsq4b," } << QStringList { QStringLiteral("Q4A/"), hiram, QStringLiteral("Q4B/") };
+        QTest::newRow("in arrival order; blanks around, text after the comma")
+            << QList<QByteArray> { "acs q4a  ,", "acsQ1AW,x", "acsq4b," }
+            << QStringList { QStringLiteral("Q4A/"), hiram, QStringLiteral("Q4B/") };
     }
     void checkIns()
     {
@@ -346,6 +367,64 @@ private Q_SLOTS:
         QCOMPARE(n.remote->listener()->dropped(), 0);
         qInfo("longest event-loop pause during 10000 garbage datagrams: %lld ms", longest);
         QVERIFY2(longest < 200, qPrintable(QString::number(longest)));
+    }
+    void remotePortOption_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("error");
+        QTest::newRow("default") << QStringList {} << 1080 << false;
+        QTest::newRow("given") << QStringList { "--remote-port", "5080" } << 5080 << false;
+        QTest::newRow("with =") << QStringList { "--remote-port=0" } << 0 << false;
+        QTest::newRow("too big") << QStringList { "--remote-port", "65536" } << 0 << true;
+        QTest::newRow("negative") << QStringList { "--remote-port=-1" } << 0 << true;
+        QTest::newRow("not a number") << QStringList { "--remote-port", "x" } << 0 << true;
+        QTest::newRow("missing") << QStringList { "--remote-port" } << 0 << true;
+    }
+    void remotePortOption()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, port);
+        QFETCH(bool, error);
+        const CommandLine cl = parseCommandLine(args);
+        QCOMPARE(!cl.error.isEmpty(), error);
+        if (!error)
+            QCOMPARE(cl.remotePort, port);
+    }
+
+    void clientAgainstNetWindow()
+    {
+        RemoteNet n;
+        const QString port = QString::number(n.port);
+        Run r = rollcallRemote({ "checkin", "q5cli", "--port", port });
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral("check-in of q5cli sent to 127.0.0.1 port %1\n").arg(port));
+        QVERIFY(QTest::qWaitFor([&] { return n.net->netLog()->checkInCount() == 1; }));
+        QCOMPARE(n.logged(), QStringList { QStringLiteral("Q5CLI/") });
+
+        r = rollcallRemote({ "profile", "q1aw", "--host", "localhost", "--port", port });
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out.toUtf8(), kHiramProfile.join('\n') + '\n');
+
+        r = rollcallRemote({ "profile", "Q0NONE", "--port", port, "--timeout", "0.5" });
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.out, QString());
+        QVERIFY2(r.err.contains(QStringLiteral("no profile of Q0NONE")), qPrintable(r.err));
+
+        // Refused before sending: the net would drop them, or log "Q1" for "Q1,AW".
+        for (const char *bad : { "Q1,AW", "", "Q1\tAW", "QQQQQQQQQQQQQQQQQQQQQ" }) {
+            r = rollcallRemote({ "checkin", QString::fromLatin1(bad), "--port", port });
+            QCOMPARE(r.code, 2);
+            QVERIFY(r.err.contains(QStringLiteral("not a callsign")));
+        }
+        for (const QStringList &bad : { QStringList { "checkin" }, QStringList { "send", "Q1AW" },
+                 QStringList { "checkin", "Q1AW", "--port", "0" },
+                 QStringList { "checkin", "Q1AW", "--timeout", "2" },
+                 QStringList { "profile", "Q1AW", "--timeout", "0" } }) {
+            r = rollcallRemote(bad);
+            QCOMPARE(r.code, 2);
+        }
+        QCOMPARE(n.net->netLog()->checkInCount(), 1);
     }
 };
 

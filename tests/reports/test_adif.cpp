@@ -7,6 +7,7 @@
 
 using namespace rollcall;
 using namespace rollcall::reports;
+using namespace Qt::StringLiterals;
 
 namespace {
 using Record = std::map<QByteArray, QString>;
@@ -161,18 +162,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("band"); // "-": no FREQ at all
-        QTest::newRow("2 m") << "146.52"
-                             << "2m";
-        QTest::newRow("80 m with unit") << "3.940 MHz"
-                                        << "80m";
-        QTest::newRow("70 cm") << " 442.100 mhz"
-                               << "70cm";
-        QTest::newRow("outside the bands") << "100.1"
-                                           << "";
-        QTest::newRow("words") << "2 meter repeater"
-                               << "-";
-        QTest::newRow("empty") << ""
-                               << "-";
+        QTest::newRow("2 m") << u"146.52"_s << u"2m"_s;
+        QTest::newRow("80 m with unit") << u"3.940 MHz"_s << u"80m"_s;
+        QTest::newRow("70 cm") << u" 442.100 mhz"_s << u"70cm"_s;
+        QTest::newRow("outside the bands") << u"100.1"_s << u""_s;
+        QTest::newRow("words") << u"2 meter repeater"_s << u"-"_s;
+        QTest::newRow("empty") << u""_s << u"-"_s;
     }
     void frequencies()
     {

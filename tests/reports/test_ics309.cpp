@@ -11,11 +11,11 @@ using namespace rollcall;
 using namespace rollcall::reports;
 
 namespace {
-CheckIn checkIn(const char *call, const char *logtime)
+CheckIn checkIn(const QString &call, const QString &logtime)
 {
     CheckIn c;
-    c.callsign = QString::fromUtf8(call);
-    c.logtime = QString::fromUtf8(logtime);
+    c.callsign = call;
+    c.logtime = logtime;
     return c;
 }
 
@@ -84,12 +84,8 @@ private Q_SLOTS:
         net.endLine = net.startLine;
         net.ncs = { ncs("Q0NC", "19:00:05") };
         for (int i = 0; i < 60; ++i)
-            net.checkIns << checkIn(QStringLiteral("K%1AB").arg(i).toLatin1().constData(),
-                QTime(19, 1)
-                    .addSecs(i * 30)
-                    .toString(QStringLiteral("HH:mm:ss"))
-                    .toLatin1()
-                    .constData());
+            net.checkIns << checkIn(QStringLiteral("K%1AB").arg(i),
+                QTime(19, 1).addSecs(i * 30).toString(QStringLiteral("HH:mm:ss")));
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("log.pdf"));
         QVERIFY(test::writeFileBytes(pdf,

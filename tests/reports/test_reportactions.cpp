@@ -69,97 +69,95 @@ private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
     void cleanupTestCase() { QLocale::setDefault(m_savedLocale); }
 
+    // Every report saved through a file dialog. The ADIF mode and the ICS-309
+    // incident are asked first; no answer there, no file dialog.
     void actionsWriteWhatSubcommandsWrite_data()
     {
         QTest::addColumn<ReportAction>("action");
         QTest::addColumn<Command>("command");
+        QTest::addColumn<QStringList>("input"); // typed, proposed, the subcommand's option, value
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QString>("proposed"); // %1: the net folder
         QTest::addColumn<QString>("replaceTitle");
-        QTest::newRow("summary") << ReportAction::SummarySave << &runSummaryCommand
+        QTest::addColumn<QByteArrayList>("marks"); // in the file written, each ...
+        QTest::addColumn<QList<int>>("times"); // ... so many times
+        const QString summary = u"Summary save as"_s;
+        QTest::newRow("summary") << ReportAction::SummarySave << &runSummaryCommand << QStringList()
                                  << u"Text (*.txt)|*.txt|Net Summary File (*.nsf)|*.nsf"_s
-                                 << u"%1GSPN.txt"_s << u"Summary save as"_s;
-        QTest::newRow("html") << ReportAction::ExportHtml << &runHtmlCommand
+                                 << u"%1GSPN.txt"_s << summary << QByteArrayList() << QList<int>();
+        QTest::newRow("html") << ReportAction::ExportHtml << &runHtmlCommand << QStringList()
                               << u"HTML (*.html)|*.html|HTM (*.htm)|*.htm"_s << u"%1GSPN.html"_s
-                              << u"Summary save as"_s;
-        QTest::newRow("export") << ReportAction::ExportNet << &runExportCommand
+                              << summary << QByteArrayList() << QList<int>();
+        QTest::newRow("export") << ReportAction::ExportNet << &runExportCommand << QStringList()
                                 << u"Text (*.txt)|*.txt|RCX  (*.rcx)|*.rcx"_s << u"GSPN"_s
-                                << u"Export Net"_s;
+                                << u"Export Net"_s << QByteArrayList() << QList<int>();
+        QTest::newRow("adif") << ReportAction::Adif << &runAdifCommand
+                              << QStringList { "ssb", "FM", "--mode", "SSB" }
+                              << u"ADIF (*.adi)|*.adi"_s << u"%1GSPN.adi"_s << summary
+                              << QByteArrayList { "<EOR>", "<MODE:3>SSB " }
+                              << QList<int> { 12, 12 };
+        QTest::newRow("ics309") << ReportAction::Ics309 << &runIcs309Command
+                                << QStringList { "Flood", "GSPN", "--incident", "Flood" }
+                                << u"PDF (*.pdf)|*.pdf|CSV (*.csv)|*.csv"_s
+                                << u"%1GSPN ICS-309.pdf"_s << summary
+                                << QByteArrayList { "\"Check-in", "\"Incident Name\",\"Flood\"" }
+                                << QList<int> { 12, 1 }; // three check-ins with traffic
     }
     void actionsWriteWhatSubcommandsWrite()
     {
         QFETCH(ReportAction, action);
+        QFETCH(QStringList, input);
         QFETCH(QString, proposed);
         OpenNet net;
-        const QString out = net.file(u"window.out"_s);
+        test::ScriptedPrompts &prompts = net.fx.prompts;
+        const QString out = net.file(u"window.csv"_s); // .csv: the ICS-309 as text
         const QByteArray old(100000, 'x');
         QVERIFY(test::writeFileBytes(out, old));
+        const int asked = input.isEmpty() ? 0 : 1;
+        const auto run = [&](const QString &file, bool replace) {
+            if (asked)
+                prompts.answer(input[0]);
+            prompts.answer(file);
+            if (!file.isEmpty())
+                replace ? prompts.answerYes() : prompts.answerNo();
+            runReportAction(action, nullptr);
+        };
 
-        // Cancelled, then not replaced: nothing written.
-        net.fx.prompts.answer(QString());
-        runReportAction(action, nullptr);
-        net.fx.prompts.answer(out).answerNo();
-        runReportAction(action, nullptr);
+        // Cancelled (at the input box, then at the file dialog), then not
+        // replaced: nothing written.
+        if (asked) {
+            prompts.answer(QString());
+            runReportAction(action, nullptr);
+            QCOMPARE(prompts.shown().size(), 1);
+        }
+        run(QString(), false);
+        run(out, false);
         QCOMPARE(test::fileBytes(out), old);
-        const auto shown = net.fx.prompts.shown();
-        QCOMPARE(shown.size(), 3);
-        QCOMPARE(shown[0].kind, Kind::SaveFile);
-        QTEST(shown[0].text, "filter");
-        QCOMPARE(shown[0].proposed, proposed.arg(net.netpath));
-        QVERIFY(!QFile::exists(shown[0].proposed));
-        QCOMPARE(shown[2].kind, Kind::YesNo);
-        QTEST(shown[2].title, "replaceTitle");
-        QCOMPARE(shown[2].text, out + u" already exists!| Do you want to replace it?"_s);
+        const auto shown = prompts.shown();
+        QCOMPARE(shown.size(), 3 + 3 * asked);
+        if (asked)
+            QCOMPARE(shown[1].proposed, input[1]);
+        QCOMPARE(shown[2 * asked].kind, Kind::SaveFile);
+        QTEST(shown[2 * asked].text, "filter");
+        QCOMPARE(shown[2 * asked].proposed, proposed.arg(net.netpath));
+        QVERIFY(!QFile::exists(shown[2 * asked].proposed));
+        QCOMPARE(shown.last().kind, Kind::YesNo);
+        QTEST(shown.last().title, "replaceTitle");
+        QCOMPARE(shown.last().text, out + u" already exists!| Do you want to replace it?"_s);
 
         // Replaced completely, not overwritten in place, with what the subcommand writes.
-        net.fx.prompts.answer(out).answerYes();
-        runReportAction(action, nullptr);
-        const QString fromCommand = net.file(u"command.out"_s);
+        run(out, true);
+        const QString fromCommand = net.file(u"command.csv"_s);
         QFETCH(Command, command);
-        QCOMPARE(command({ net.netpath, u"-o"_s, fromCommand }), 0);
+        QCOMPARE(command(QStringList { net.netpath, u"-o"_s, fromCommand } + input.mid(2)), 0);
         const QByteArray bytes = test::fileBytes(out);
         QVERIFY(bytes.size() > 100 && !bytes.contains("xxxx"));
         QCOMPARE(bytes, test::fileBytes(fromCommand));
-        QVERIFY(net.fx.prompts.messages().isEmpty());
-    }
-
-    void adifAsksTheModeAndWritesWhatTheSubcommandWrites()
-    {
-        OpenNet net;
-        const QString out = net.file(u"window.adi"_s);
-        net.fx.prompts.answer(QString()); // no mode: cancelled before the file dialog
-        runReportAction(ReportAction::Adif, nullptr);
-        QCOMPARE(net.fx.prompts.shown().size(), 1);
-        net.fx.prompts.answer(u"ssb"_s).answer(out);
-        runReportAction(ReportAction::Adif, nullptr);
-        QCOMPARE(net.fx.prompts.shown()[1].proposed, u"FM"_s);
-        QCOMPARE(net.fx.prompts.shown()[2].proposed, net.netpath + u"GSPN.adi"_s);
-        const QString fromCommand = net.file(u"command.adi"_s);
-        QCOMPARE(runAdifCommand({ net.netpath, u"-o"_s, fromCommand, u"--mode"_s, u"SSB"_s }), 0);
-        const QByteArray bytes = test::fileBytes(out);
-        QCOMPARE(bytes.count("<EOR>"), 12);
-        QCOMPARE(bytes.count("<MODE:3>SSB "), 12);
-        QCOMPARE(bytes, test::fileBytes(fromCommand));
-        QVERIFY(net.fx.prompts.messages().isEmpty());
-    }
-
-    void ics309AsksTheIncidentAndWritesWhatTheSubcommandWrites()
-    {
-        OpenNet net;
-        const QString out = net.file(u"window.csv"_s);
-        net.fx.prompts.answer(u"Flood"_s).answer(out);
-        runReportAction(ReportAction::Ics309, nullptr);
-        QCOMPARE(net.fx.prompts.shown()[0].proposed, u"GSPN"_s);
-        QCOMPARE(net.fx.prompts.shown()[1].proposed, net.netpath + u"GSPN ICS-309.pdf"_s);
-        const QString fromCommand = net.file(u"command.csv"_s);
-        QCOMPARE(
-            runIcs309Command({ net.netpath, u"-o"_s, fromCommand, u"--incident"_s, u"Flood"_s }),
-            0);
-        const QByteArray bytes = test::fileBytes(out);
-        QCOMPARE(bytes.count("\"Check-in"), 12); // three of them with traffic
-        QVERIFY(bytes.contains("\"Incident Name\",\"Flood\""));
-        QCOMPARE(bytes, test::fileBytes(fromCommand));
-        QVERIFY(net.fx.prompts.messages().isEmpty());
+        QFETCH(QByteArrayList, marks);
+        QFETCH(QList<int>, times);
+        for (qsizetype i = 0; i < marks.size(); ++i)
+            QVERIFY2(bytes.count(marks[i]) == times[i], marks[i].constData());
+        QVERIFY(prompts.messages().isEmpty());
     }
 
     void subcommandErrors()

@@ -6,8 +6,8 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QLockFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,13 +55,14 @@ private Q_SLOTS:
         if (throughLink)
             QVERIFY(QFile::link(fifo, target));
         QProcess reader;
-        reader.start(QStringLiteral("timeout"), { QStringLiteral("20"), QStringLiteral("cat"), fifo });
+        reader.start(
+            QStringLiteral("timeout"), { QStringLiteral("20"), QStringLiteral("cat"), fifo });
         QVERIFY(reader.waitForStarted());
         QString error;
         const bool written = writeWholeFile(target, "one line\n", &error);
-        struct stat st {};
-        const bool stillFifo = ::lstat(QFile::encodeName(fifo).constData(), &st) == 0
-            && S_ISFIFO(st.st_mode);
+        struct stat st = {};
+        const bool stillFifo
+            = ::lstat(QFile::encodeName(fifo).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
         if (!stillFifo)
             reader.kill();
         QVERIFY(reader.waitForFinished(25000));
@@ -104,7 +105,8 @@ private Q_SLOTS:
 
         // All records at once: the same as reading them one by one, up to the
         // first that is cut short.
-        QCOMPARE(f.readAll(3), (QList<QByteArray> { QByteArray(3, '\0'), QByteArray(3, '\0'), "abc" }));
+        QCOMPARE(
+            f.readAll(3), (QList<QByteArray> { QByteArray(3, '\0'), QByteArray(3, '\0'), "abc" }));
         QCOMPARE(s.readAll(3), QList<QByteArray> { QByteArray(3, 'x') });
         QCOMPARE(s.readAll(2).size(), 2);
         QVERIFY(RecordFile(file("none.dat")).readAll(2).isEmpty());
@@ -120,11 +122,11 @@ private Q_SLOTS:
         QTest::newRow("cut") << "ABCDEFGH" << 5 << QByteArray("ABCDE") << "ABCDE";
         QTest::newRow("inner blanks kept") << "A B " << 6 << QByteArray("A B   ") << "A B";
         QTest::newRow("empty") << "" << 3 << QByteArray("   ") << "";
-        QTest::newRow("windows-1252") << QStringLiteral("Caf\u00e9 \u20ac5") << 8
-                                      << QByteArray("Caf\xe9 \x80" "5 ")
-                                      << QStringLiteral("Caf\u00e9 \u20ac5");
-        QTest::newRow("not in code page") << QStringLiteral("\u4e2d") << 2 << QByteArray("? ")
-                                          << "?";
+        QTest::newRow("windows-1252")
+            << QStringLiteral("Caf\u00e9 \u20ac5") << 8 << QByteArray("Caf\xe9 \x80") + "5 "
+            << QStringLiteral("Caf\u00e9 \u20ac5");
+        QTest::newRow("not in code page")
+            << QStringLiteral("\u4e2d") << 2 << QByteArray("? ") << "?";
     }
     void fixedTextPadsCutsAndTrims()
     {
@@ -210,8 +212,8 @@ private Q_SLOTS:
 
         QCOMPARE(appendStartNetLine(m_net, start), 1);
         QCOMPARE(appendStartNetLine(m_net, end), 2);
-        QCOMPARE(fileBytes(path("start.net")),
-            start.toLatin1() + QByteArray(98, '\0') + end.toLatin1());
+        QCOMPARE(
+            fileBytes(path("start.net")), start.toLatin1() + QByteArray(98, '\0') + end.toLatin1());
         QCOMPARE(*readStartLine(m_net), start);
         QCOMPARE(*readEndLine(m_net), end);
         QCOMPARE(appendStartNetLine(m_net, start), 3); // started again
@@ -371,8 +373,7 @@ private Q_SLOTS:
     // The lock of a running holder is never taken over, however old it is.
     void messageNumberLockOfALiveHolderIsKept()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("traffic.num");
+        const QString path = file("traffic.num");
         QLockFile holder(path + ".lock");
         QVERIFY(holder.lock());
         QFile lockFile(path + ".lock");
