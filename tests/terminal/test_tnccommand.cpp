@@ -1,5 +1,6 @@
 #include "ptypair.h"
 #include "terminal/tnccommand.h"
+#include "testfiles.h"
 #include "testmain.h"
 
 #include <QFile>
@@ -76,14 +77,13 @@ private Q_SLOTS:
         QVERIFY(pty.isValid());
         QTemporaryDir dir;
         const QByteArray data = bulletin(1100);
-        QFile f(dir.filePath(QStringLiteral("bulletin.txt")));
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(data) == data.size());
-        f.close();
+        const QString file = dir.filePath(QStringLiteral("bulletin.txt"));
+        QVERIFY(rollcall::test::writeFileBytes(file, data));
         FakeBbs bbs(&pty.peer());
         QByteArray out, err;
-        const int rc = runCaptured({ "send", f.fileName(), "--port", pty.a, "--settings",
-                                       "9600,n,8,1", "--pause", "0.05" },
-            &out, &err);
+        const int rc = runCaptured(
+            { "send", file, "--port", pty.a, "--settings", "9600,n,8,1", "--pause", "0.05" }, &out,
+            &err);
         QCOMPARE(rc, 0);
         QCOMPARE(bbs.got, data + "\r/EX\r");
         QCOMPARE(out, QByteArray("Msg 1234 saved\n>\n"));
@@ -98,13 +98,12 @@ private Q_SLOTS:
         QObject::connect(&server, &QTcpServer::newConnection, &server,
             [&] { bbs = std::make_unique<FakeBbs>(server.nextPendingConnection()); });
         QTemporaryDir dir;
-        QFile f(dir.filePath(QStringLiteral("one.nts")));
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("SB NTS @ NTSCT\rTEST\r") > 0);
-        f.close();
+        const QString file = dir.filePath(QStringLiteral("one.nts"));
+        QVERIFY(rollcall::test::writeFileBytes(file, "SB NTS @ NTSCT\rTEST\r"));
         QByteArray out, err;
         const int rc = runCaptured(
-            { "send", f.fileName(), "--port",
-                QStringLiteral("127.0.0.1:%1").arg(server.serverPort()), "--pause", "0.05" },
+            { "send", file, "--port", QStringLiteral("127.0.0.1:%1").arg(server.serverPort()),
+                "--pause", "0.05" },
             &out, &err);
         QCOMPARE(rc, 0);
         QVERIFY(bbs);
@@ -137,10 +136,9 @@ private Q_SLOTS:
         QFETCH(int, rc);
         QFETCH(QString, message);
         QTemporaryDir dir;
-        QFile f(dir.filePath(QStringLiteral("m.txt")));
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("x") == 1);
-        f.close();
-        args.replaceInStrings(QStringLiteral("@"), f.fileName());
+        const QString file = dir.filePath(QStringLiteral("m.txt"));
+        QVERIFY(rollcall::test::writeFileBytes(file, "x"));
+        args.replaceInStrings(QStringLiteral("@"), file);
         QByteArray out, err;
         QCOMPARE(runCaptured(args, &out, &err), rc);
         QVERIFY2(err.startsWith(message.toUtf8()), err.constData());
