@@ -10,7 +10,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileInfo>
-#include <QMenu>
 #include <QStatusBar>
 #include <QTest>
 #include <QTextCursor>
@@ -40,25 +39,6 @@ class ScriptEditorTest : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void init() { script::currentScriptPath().clear(); }
-
-    void menusAndStart()
-    {
-        test::WindowFixture f;
-        auto *w = loadEditor();
-        QVERIFY(w);
-        QCOMPARE(w->windowTitle(), u"Net Script Editor / Viewer"_s);
-        QVERIFY(w->findChild<QTextEdit *>(u"RichTextBox1"_s));
-        const std::pair<const char *, const char *> items[] = { { "mnuOpen", "&Open Script File" },
-            { "mnuSave", "&Save Script File" }, { "mnuHide", "&Hide Script Editor" },
-            { "mnuClear", "&Clear Editor" }, { "mnuFontSelector", "F&ont Selector" } };
-        for (const auto &[name, text] : items)
-            QCOMPARE(
-                w->findChild<QAction *>(QLatin1String(name))->text(), QString::fromLatin1(text));
-        QCOMPARE(w->fontMenu()->title(), u"F&ont"_s);
-        QCOMPARE(w->editor()->contextMenuPolicy(), Qt::CustomContextMenu);
-        QCOMPARE(w->editor()->currentCharFormat().fontPointSize(), 12.0);
-        QVERIFY(w->editor()->toPlainText().isEmpty());
-    }
 
     void launcherItemShowsTheEditor()
     {
