@@ -4,8 +4,6 @@
 #include "testmain.h"
 
 #include <QFile>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
@@ -71,6 +69,8 @@ class TncCommandTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    // Over a TCP port the command runs the same way; the link's own test
+    // covers that transport.
     void sendsToAPty()
     {
         PtyPair pty;
@@ -88,27 +88,6 @@ private Q_SLOTS:
         QCOMPARE(bbs.got, data + "\r/EX\r");
         QCOMPARE(out, QByteArray("Msg 1234 saved\n>\n"));
         QVERIFY2(err.contains("in 3 blocks"), err.constData());
-    }
-
-    void sendsToATcpServer()
-    {
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        std::unique_ptr<FakeBbs> bbs;
-        QObject::connect(&server, &QTcpServer::newConnection, &server,
-            [&] { bbs = std::make_unique<FakeBbs>(server.nextPendingConnection()); });
-        QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("one.nts"));
-        QVERIFY(rollcall::test::writeFileBytes(file, "SB NTS @ NTSCT\rTEST\r"));
-        QByteArray out, err;
-        const int rc = runCaptured(
-            { "send", file, "--port", QStringLiteral("127.0.0.1:%1").arg(server.serverPort()),
-                "--pause", "0.05" },
-            &out, &err);
-        QCOMPARE(rc, 0);
-        QVERIFY(bbs);
-        QCOMPARE(bbs->got, QByteArray("SB NTS @ NTSCT\rTEST\r\r/EX\r"));
-        QCOMPARE(out, QByteArray("Msg 1234 saved\n>\n"));
     }
 
     void failuresAreOneLine_data()
