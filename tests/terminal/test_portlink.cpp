@@ -11,17 +11,8 @@
 #include <QTest>
 
 using namespace rollcall::terminal;
+using rollcall::test::messageText;
 using rollcall::test::PtyPair;
-
-namespace {
-QByteArray fileOf(int size)
-{
-    QByteArray data;
-    for (int i = 0; i < size; ++i)
-        data += (i % 64 == 63) ? '\r' : char('A' + i % 26);
-    return data;
-}
-} // namespace
 
 class PortLinkTest : public QObject
 {
@@ -163,7 +154,7 @@ private Q_SLOTS:
         PortLink link;
         QVERIFY(link.setPortName(pty.a));
         QVERIFY(link.open());
-        QByteArray data = fileOf(size);
+        QByteArray data = messageText(size);
         QBuffer file(&data);
         QVERIFY(file.open(QIODevice::ReadOnly));
         cancelSend() = false;
@@ -193,7 +184,7 @@ private Q_SLOTS:
         PortLink link;
         QVERIFY(link.setPortName(pty.a));
         QVERIFY(link.open());
-        QByteArray data = fileOf(2000);
+        QByteArray data = messageText(2000);
         QBuffer file(&data);
         QVERIFY(file.open(QIODevice::ReadOnly));
         cancelSend() = false;
@@ -242,7 +233,7 @@ private Q_SLOTS:
         QTcpSocket *bbs = server.nextPendingConnection();
         QVERIFY(link.cdHolding());
 
-        QByteArray data = fileOf(600);
+        QByteArray data = messageText(600);
         QBuffer file(&data);
         QVERIFY(file.open(QIODevice::ReadOnly));
         cancelSend() = false;

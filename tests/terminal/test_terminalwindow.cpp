@@ -77,14 +77,6 @@ QString writeFile(const QString &dir, const QString &name, const QByteArray &byt
     return test::writeFileBytes(path, bytes) ? path : QString();
 }
 
-QByteArray textOf(int size)
-{
-    QByteArray data;
-    for (int i = 0; i < size; ++i)
-        data += (i % 70 == 69) ? '\r' : char('a' + i % 26);
-    return data;
-}
-
 // A fresh home, the TNC played on a pty pair, and the terminal opened on it.
 struct Terminal : WindowFixture
 {
@@ -268,7 +260,7 @@ private Q_SLOTS:
         Terminal t;
         QVERIFY(t.isOpen());
         TerminalWindow *w = t.w;
-        const QByteArray data = textOf(1300);
+        const QByteArray data = test::messageText(1300);
         const QString path = writeFile(t.home.path(), QStringLiteral("msg.nts"), data);
         const QString missing = t.home.path() + QStringLiteral("/gone.nts");
         t.prompts.answer(missing).answer(path);
@@ -294,7 +286,7 @@ private Q_SLOTS:
         Terminal t;
         QVERIFY(t.isOpen());
         t.w->setPauseMs(300);
-        const QByteArray data = textOf(1300);
+        const QByteArray data = test::messageText(1300);
         t.prompts.answer(writeFile(t.home.path(), QStringLiteral("msg.txt"), data));
         QTimer::singleShot(100, [] {
             auto *d = windows().loaded(QStringLiteral("frmCancelSend"));

@@ -55,14 +55,6 @@ struct FakeBbs
     QByteArray got;
     bool answered = false;
 };
-
-QByteArray bulletin(int size)
-{
-    QByteArray data;
-    for (int i = 0; i < size; ++i)
-        data += (i % 60 == 59) ? '\r' : char('A' + i % 26);
-    return data;
-}
 } // namespace
 
 class TncCommandTest : public QObject
@@ -76,7 +68,7 @@ private Q_SLOTS:
         PtyPair pty;
         QVERIFY(pty.isValid());
         QTemporaryDir dir;
-        const QByteArray data = bulletin(1100);
+        const QByteArray data = rollcall::test::messageText(1100);
         const QString file = dir.filePath(QStringLiteral("bulletin.txt"));
         QVERIFY(rollcall::test::writeFileBytes(file, data));
         FakeBbs bbs(&pty.peer());
