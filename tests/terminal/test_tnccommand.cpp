@@ -3,7 +3,6 @@
 #include "testfiles.h"
 #include "testmain.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
