@@ -45,8 +45,11 @@ private Q_SLOTS:
         test::WindowFixture f;
         QWidget *launcher = windows().window(u"Form1"_s);
         trigger(launcher, "menuscripteditor");
-        QWidget *editor = windows().loaded(u"textedit"_s);
+        auto *editor = qobject_cast<script::ScriptEditorWindow *>(windows().loaded(u"textedit"_s));
         QVERIFY(editor && editor->isVisible());
+        // It starts empty, typing in 12 point.
+        QVERIFY(editor->editor()->toPlainText().isEmpty());
+        QCOMPARE(editor->editor()->currentCharFormat().fontPointSize(), 12.0);
     }
 
     // The dialogs, the question on an existing file, and where the path stands after a No.
