@@ -10,7 +10,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileInfo>
-#include <QMenu>
 #include <QStatusBar>
 #include <QTest>
 #include <QTextCursor>
@@ -41,32 +40,16 @@ class ScriptEditorTest : public QObject
 private Q_SLOTS:
     void init() { script::currentScriptPath().clear(); }
 
-    void menusAndStart()
-    {
-        test::WindowFixture f;
-        auto *w = loadEditor();
-        QVERIFY(w);
-        QCOMPARE(w->windowTitle(), u"Net Script Editor / Viewer"_s);
-        QVERIFY(w->findChild<QTextEdit *>(u"RichTextBox1"_s));
-        const std::pair<const char *, const char *> items[] = { { "mnuOpen", "&Open Script File" },
-            { "mnuSave", "&Save Script File" }, { "mnuHide", "&Hide Script Editor" },
-            { "mnuClear", "&Clear Editor" }, { "mnuFontSelector", "F&ont Selector" } };
-        for (const auto &[name, text] : items)
-            QCOMPARE(
-                w->findChild<QAction *>(QLatin1String(name))->text(), QString::fromLatin1(text));
-        QCOMPARE(w->fontMenu()->title(), u"F&ont"_s);
-        QCOMPARE(w->editor()->contextMenuPolicy(), Qt::CustomContextMenu);
-        QCOMPARE(w->editor()->currentCharFormat().fontPointSize(), 12.0);
-        QVERIFY(w->editor()->toPlainText().isEmpty());
-    }
-
     void launcherItemShowsTheEditor()
     {
         test::WindowFixture f;
         QWidget *launcher = windows().window(u"Form1"_s);
         trigger(launcher, "menuscripteditor");
-        QWidget *editor = windows().loaded(u"textedit"_s);
+        auto *editor = qobject_cast<script::ScriptEditorWindow *>(windows().loaded(u"textedit"_s));
         QVERIFY(editor && editor->isVisible());
+        // It starts empty, typing in 12 point.
+        QVERIFY(editor->editor()->toPlainText().isEmpty());
+        QCOMPARE(editor->editor()->currentCharFormat().fontPointSize(), 12.0);
     }
 
     // The dialogs, the question on an existing file, and where the path stands after a No.

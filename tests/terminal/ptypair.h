@@ -1,11 +1,21 @@
 #pragma once
 
+#include <QByteArray>
 #include <QProcess>
 #include <QSerialPort>
 #include <QString>
 #include <memory>
 
 namespace rollcall::test {
+
+// Text of `size` bytes, lines of 64 ending in CR: a message to send to the TNC.
+inline QByteArray messageText(int size)
+{
+    QByteArray data;
+    for (int i = 0; i < size; ++i)
+        data += (i % 64 == 63) ? '\r' : char('A' + i % 26);
+    return data;
+}
 
 // Two connected pseudo-terminals made by socat: the program opens `a`, the
 // test plays the TNC on `b` (opened raw as peer()).

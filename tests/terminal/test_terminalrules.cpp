@@ -95,22 +95,16 @@ private Q_SLOTS:
         const int ev = int(CommEventKind::Event), er = int(CommEventKind::Error);
         QTest::newRow("1") << 1 << QString() << int(CommEventKind::Send);
         QTest::newRow("2") << 2 << QString() << int(CommEventKind::Receive);
-        QTest::newRow("3") << 3 << "Change in CTS Detected" << ev;
-        QTest::newRow("4") << 4 << "Change in DSR Detected" << ev;
-        QTest::newRow("5") << 5 << "Change in CD Detected" << ev;
-        QTest::newRow("6") << 6 << "The Phone is Ringing" << ev;
-        QTest::newRow("7") << 7 << "End of File Detected" << ev;
-        QTest::newRow("1001") << 1001 << "Break Received" << er;
-        QTest::newRow("1002") << 1002 << "CTS Timeout" << er;
-        QTest::newRow("1003") << 1003 << "DSR Timeout" << er;
-        QTest::newRow("1004") << 1004 << "Framing Error" << er;
-        QTest::newRow("1005 unknown") << 1005 << "Unknown error or event" << er;
-        QTest::newRow("1006") << 1006 << "Overrun Error" << er;
-        QTest::newRow("1007") << 1007 << "Carrier Detect Timeout" << er;
-        QTest::newRow("1008") << 1008 << "Receive Buffer Overflow" << er;
-        QTest::newRow("1009") << 1009 << "Parity Error" << er;
-        QTest::newRow("1010") << 1010 << "Transmit Buffer Full" << er;
-        QTest::newRow("1011") << 1011 << "Error retrieving DCB" << er;
+        const char *events[] = { "Change in CTS Detected", "Change in DSR Detected",
+            "Change in CD Detected", "The Phone is Ringing", "End of File Detected" };
+        for (int i = 0; i < 5; ++i)
+            QTest::addRow("%d", 3 + i) << 3 + i << QString::fromLatin1(events[i]) << ev;
+        const char *errors[] = { "Break Received", "CTS Timeout", "DSR Timeout", "Framing Error",
+            "Unknown error or event", "Overrun Error", "Carrier Detect Timeout",
+            "Receive Buffer Overflow", "Parity Error", "Transmit Buffer Full",
+            "Error retrieving DCB" }; // 1001 to 1011; 1005 has no text of its own
+        for (int i = 0; i < 11; ++i)
+            QTest::addRow("%d", 1001 + i) << 1001 + i << QString::fromLatin1(errors[i]) << er;
         QTest::newRow("0 unknown") << 0 << "Unknown error or event" << er;
         QTest::newRow("8 unknown") << 8 << "Unknown error or event" << er;
     }
@@ -150,26 +144,19 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("reported"); // empty: refused
-        QTest::newRow("9600,n,8,1") << "9600,n,8,1"
-                                    << "9600,n,8,1";
-        QTest::newRow("4800,e,7,1.5") << "4800,e,7,1.5"
-                                      << "4800,e,7,1.5";
-        QTest::newRow("upper-case parity") << "1200,O,7,2"
-                                           << "1200,o,7,2";
-        QTest::newRow("blanks") << " 115200 , s , 5 , 1 "
-                                << "115200,s,5,1";
-        QTest::newRow("bad parity") << "9600,x,8,1"
-                                    << "";
-        QTest::newRow("3 data bits") << "9600,n,3,1"
-                                     << "";
-        QTest::newRow("stop bits 3") << "9600,n,8,3"
-                                     << "";
-        QTest::newRow("no speed") << ",n,8,1"
-                                  << "";
-        QTest::newRow("too few") << "9600,n,8"
-                                 << "";
-        QTest::newRow("empty") << ""
-                               << "";
+        auto row = [](const char *tag, const char *text, const char *reported) {
+            QTest::newRow(tag) << QString::fromLatin1(text) << QString::fromLatin1(reported);
+        };
+        row("9600,n,8,1", "9600,n,8,1", "9600,n,8,1");
+        row("4800,e,7,1.5", "4800,e,7,1.5", "4800,e,7,1.5");
+        row("upper-case parity", "1200,O,7,2", "1200,o,7,2");
+        row("blanks", " 115200 , s , 5 , 1 ", "115200,s,5,1");
+        row("bad parity", "9600,x,8,1", "");
+        row("3 data bits", "9600,n,3,1", "");
+        row("stop bits 3", "9600,n,8,3", "");
+        row("no speed", ",n,8,1", "");
+        row("too few", "9600,n,8", "");
+        row("empty", "", "");
     }
     void settingsStrings()
     {
@@ -188,27 +175,19 @@ private Q_SLOTS:
         QTest::addColumn<int>("parity");
         QTest::addColumn<QString>("dataBits");
         QTest::addColumn<QString>("stopBits");
-        QTest::newRow("9600,n,8,1") << "9600,n,8,1"
-                                    << "9600" << 2 << "8"
-                                    << "1";
-        QTest::newRow("4800,e,7,1.5") << "4800,e,7,1.5"
-                                      << "4800" << 0 << "7"
-                                      << "1.5";
-        QTest::newRow("upper-case O") << "115200,O,8,2"
-                                      << "115200" << 1 << "8"
-                                      << "2";
-        QTest::newRow("mark") << "300,m,7,1"
-                              << "300" << 3 << "7"
-                              << "1";
-        QTest::newRow("space") << "300,S,7,1"
-                               << "300" << 4 << "7"
-                               << "1";
-        QTest::newRow("unknown letter") << "300,q,7,1"
-                                        << "300" << -1 << "7"
-                                        << "1";
-        QTest::newRow("too short") << "n,8"
-                                   << "" << -1 << ""
-                                   << "";
+        auto row = [](const char *tag, const char *settings, const char *speed, int parity,
+                       const char *dataBits, const char *stopBits) {
+            QTest::newRow(tag) << QString::fromLatin1(settings) << QString::fromLatin1(speed)
+                               << parity << QString::fromLatin1(dataBits)
+                               << QString::fromLatin1(stopBits);
+        };
+        row("9600,n,8,1", "9600,n,8,1", "9600", 2, "8", "1");
+        row("4800,e,7,1.5", "4800,e,7,1.5", "4800", 0, "7", "1.5");
+        row("upper-case O", "115200,O,8,2", "115200", 1, "8", "2");
+        row("mark", "300,m,7,1", "300", 3, "7", "1");
+        row("space", "300,S,7,1", "300", 4, "7", "1");
+        row("unknown letter", "300,q,7,1", "300", -1, "7", "1");
+        row("too short", "n,8", "", -1, "", "");
     }
     void dialogFields()
     {
@@ -255,12 +234,7 @@ private Q_SLOTS:
     void storedProperties()
     {
         QFile::remove(StoredProperties::filePath());
-        StoredProperties p;
-        p.settings = QStringLiteral("4800,e,7,1.5");
-        p.commPort = QStringLiteral("1");
-        p.handshaking = QStringLiteral("2");
-        p.echo = QStringLiteral("True");
-        p.portName = QStringLiteral("/dev/ttyUSB0");
+        StoredProperties p { "4800,e,7,1.5", "1", "2", "True", "/dev/ttyUSB0" };
         QVERIFY(p.save());
         QVERIFY(StoredProperties::filePath().endsWith(QLatin1String("/rollcall.conf")));
         {
@@ -271,11 +245,9 @@ private Q_SLOTS:
                 raw.value(QStringLiteral("Properties/Echo")).toString(), QStringLiteral("True"));
         }
         const StoredProperties back = StoredProperties::load();
-        QCOMPARE(back.settings, p.settings);
-        QCOMPARE(back.commPort, p.commPort);
-        QCOMPARE(back.handshaking, p.handshaking);
-        QCOMPARE(back.echo, p.echo);
-        QCOMPARE(back.portName, p.portName);
+        QCOMPARE((QStringList {
+                     back.settings, back.commPort, back.handshaking, back.echo, back.portName }),
+            (QStringList { p.settings, p.commPort, p.handshaking, p.echo, p.portName }));
         // Back on a ComN the device name goes.
         p.portName.clear();
         QVERIFY(p.save());

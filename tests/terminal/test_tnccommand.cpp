@@ -1,10 +1,8 @@
 #include "ptypair.h"
 #include "terminal/tnccommand.h"
+#include "testfiles.h"
 #include "testmain.h"
 
-#include <QFile>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
@@ -56,60 +54,31 @@ struct FakeBbs
     QByteArray got;
     bool answered = false;
 };
-
-QByteArray bulletin(int size)
-{
-    QByteArray data;
-    for (int i = 0; i < size; ++i)
-        data += (i % 60 == 59) ? '\r' : char('A' + i % 26);
-    return data;
-}
 } // namespace
 
 class TncCommandTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    // Over a TCP port the command runs the same way; the link's own test
+    // covers that transport.
     void sendsToAPty()
     {
         PtyPair pty;
         QVERIFY(pty.isValid());
         QTemporaryDir dir;
-        const QByteArray data = bulletin(1100);
-        QFile f(dir.filePath(QStringLiteral("bulletin.txt")));
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(data) == data.size());
-        f.close();
+        const QByteArray data = rollcall::test::messageText(1100);
+        const QString file = dir.filePath(QStringLiteral("bulletin.txt"));
+        QVERIFY(rollcall::test::writeFileBytes(file, data));
         FakeBbs bbs(&pty.peer());
         QByteArray out, err;
-        const int rc = runCaptured({ "send", f.fileName(), "--port", pty.a, "--settings",
-                                       "9600,n,8,1", "--pause", "0.05" },
-            &out, &err);
+        const int rc = runCaptured(
+            { "send", file, "--port", pty.a, "--settings", "9600,n,8,1", "--pause", "0.05" }, &out,
+            &err);
         QCOMPARE(rc, 0);
         QCOMPARE(bbs.got, data + "\r/EX\r");
         QCOMPARE(out, QByteArray("Msg 1234 saved\n>\n"));
         QVERIFY2(err.contains("in 3 blocks"), err.constData());
-    }
-
-    void sendsToATcpServer()
-    {
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        std::unique_ptr<FakeBbs> bbs;
-        QObject::connect(&server, &QTcpServer::newConnection, &server,
-            [&] { bbs = std::make_unique<FakeBbs>(server.nextPendingConnection()); });
-        QTemporaryDir dir;
-        QFile f(dir.filePath(QStringLiteral("one.nts")));
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("SB NTS @ NTSCT\rTEST\r") > 0);
-        f.close();
-        QByteArray out, err;
-        const int rc = runCaptured(
-            { "send", f.fileName(), "--port",
-                QStringLiteral("127.0.0.1:%1").arg(server.serverPort()), "--pause", "0.05" },
-            &out, &err);
-        QCOMPARE(rc, 0);
-        QVERIFY(bbs);
-        QCOMPARE(bbs->got, QByteArray("SB NTS @ NTSCT\rTEST\r\r/EX\r"));
-        QCOMPARE(out, QByteArray("Msg 1234 saved\n>\n"));
     }
 
     void failuresAreOneLine_data()
@@ -137,10 +106,9 @@ private Q_SLOTS:
         QFETCH(int, rc);
         QFETCH(QString, message);
         QTemporaryDir dir;
-        QFile f(dir.filePath(QStringLiteral("m.txt")));
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("x") == 1);
-        f.close();
-        args.replaceInStrings(QStringLiteral("@"), f.fileName());
+        const QString file = dir.filePath(QStringLiteral("m.txt"));
+        QVERIFY(rollcall::test::writeFileBytes(file, "x"));
+        args.replaceInStrings(QStringLiteral("@"), file);
         QByteArray out, err;
         QCOMPARE(runCaptured(args, &out, &err), rc);
         QVERIFY2(err.startsWith(message.toUtf8()), err.constData());

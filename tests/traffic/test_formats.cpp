@@ -1,10 +1,10 @@
 #include "app/session.h"
+#include "testfiles.h"
 #include "testmain.h"
 #include "traffic/radiogramformats.h"
 #include "traffic/radiogramprinting.h"
 #include "windowfixture.h"
 
-#include <QFile>
 #include <QPrinter>
 #include <QTest>
 
@@ -208,9 +208,7 @@ private Q_SLOTS:
         Radiogram r = fullRadiogram();
         r.messagetext = QString(40, u'W') + u' ' + QStringLiteral("word ").repeated(60);
         QVERIFY(printRadiogramOn(printer, r));
-        QFile pdf(path);
-        QVERIFY(pdf.open(QIODevice::ReadOnly));
-        const QByteArray bytes = pdf.readAll();
+        const QByteArray bytes = test::fileBytes(path);
         QVERIFY(bytes.startsWith("%PDF"));
         QCOMPARE(bytes.count("/Type /Page") - bytes.count("/Type /Pages"), 1);
     }
@@ -229,9 +227,7 @@ private Q_SLOTS:
         other.toname = QStringLiteral("Someone Else");
         QVERIFY(saveRadiogramMessage(other, MessageSource::EntryWindow).isEmpty());
         QCOMPARE(f.prompts.shown().constLast().title, QStringLiteral("Summary save as"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll().contains("JOHN SMITH"));
+        QVERIFY(test::fileBytes(path).contains("JOHN SMITH"));
     }
 };
 

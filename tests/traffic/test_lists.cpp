@@ -2,13 +2,13 @@
 #include "app/session.h"
 #include "app/windowregistry.h"
 #include "store/programfiles.h"
+#include "testfiles.h"
 #include "testmain.h"
 #include "traffic/trafficlistwindow.h"
 #include "traffic/trafficpanelwindow.h"
 #include "traffic/trafficstore.h"
 #include "windowfixture.h"
 
-#include <QFile>
 #include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
@@ -158,9 +158,7 @@ private Q_SLOTS:
         const QString file = f.home.path() + QStringLiteral("/list.htm");
         f.prompts.answer(file);
         list->fileMenu()->actions().constFirst()->trigger();
-        QFile out(file);
-        QVERIFY(out.open(QIODevice::ReadOnly));
-        const QString html = QString::fromUtf8(out.readAll());
+        const QString html = QString::fromUtf8(test::fileBytes(file));
         QVERIFY(html.contains(QStringLiteral("&lt;b&gt;Hartford &amp; Sons&lt;/b&gt;")));
         QVERIFY(!html.contains(QStringLiteral("<b>")));
         QVERIFY(html.contains(QStringLiteral("<th>Rec&#39;d From:</th>")));
