@@ -37,12 +37,19 @@ TransmitResult transmitTextFile(PortLink &link, QIODevice &file, const TransmitO
         if (block.isEmpty())
             break;
         QString error;
-        if (link.write(block, &error)) {
-            ++result.blocks;
-            result.bytes += block.size();
-        } else {
-            report(error);
+        if (!link.write(block, &error)) {
+            // Going on would leave a hole in the message, and the end command
+            // would have the board file it so: stop here, without it.
+            result.error = QStringLiteral("Block %1 could not be sent (%2); the rest of the file "
+                                          "and the end command were not sent.")
+                               .arg(result.blocks + 1)
+                               .arg(error);
+            report(result.error);
+            result.cancelled = cancelSend();
+            return result;
         }
+        ++result.blocks;
+        result.bytes += block.size();
         const PortLink::Wait w = link.waitForOutput(link.drainTimeoutMs(block.size()), cancelled);
         if (w == PortLink::Wait::Closed || w == PortLink::Wait::TimedOut) {
             result.error = waitFailure(w, link);

@@ -23,8 +23,8 @@ inline QByteArray endOfMessage()
 struct TransmitOptions
 {
     int pauseMs = 3000; // after every block, and once more before the end command
-    // Called with the text of each failure (a block the port refused, output that
-    // did not leave in time). The transmission goes on where it sensibly can.
+    // Called with the text of the failure that stopped the transmission (a block
+    // the port refused, output that did not leave in time).
     std::function<void(const QString &)> reportError;
 };
 
@@ -40,7 +40,9 @@ struct TransmitResult
 // Sends a text file in blocks of the port's output buffer size: write a block,
 // wait until the output is gone, pause; then pause, wait, and send CR "/EX" CR
 // (after a cancel too). The cancel flag ends the block loop after the current
-// block. Events run during every wait; the waits are bounded.
+// block. A block the port refuses ends the transmission without the end command,
+// so a message with a hole is never filed. Events run during every wait; the
+// waits are bounded.
 TransmitResult transmitTextFile(PortLink &link, QIODevice &file, const TransmitOptions &options);
 
 } // namespace rollcall::terminal

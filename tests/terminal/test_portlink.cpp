@@ -197,6 +197,29 @@ private Q_SLOTS:
         QCOMPARE(pty.readPeer(512 + 5), data.left(512) + "\r/EX\r");
     }
 
+    // A block the port refuses ends the transmission there: reported once, and
+    // no end command that would have the board file a message with a hole.
+    void refusedBlockEndsTheTransmission()
+    {
+        PortLink link; // never opened: every write is refused
+        QVERIFY(link.setPortName(QStringLiteral("/dev/ttyS0")));
+        QByteArray data = messageText(1100);
+        QBuffer file(&data);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        cancelSend() = false;
+        QStringList reports;
+        const TransmitResult r
+            = transmitTextFile(link, file, { 50, [&](const QString &e) { reports << e; } });
+        cancelSend() = true;
+        QCOMPARE(r.blocks, 0);
+        QVERIFY(!r.endSent);
+        QCOMPARE(reports.size(), 1);
+        QVERIFY2(reports.first().startsWith(QLatin1String("Block 1 could not be sent")),
+            qPrintable(reports.first()));
+        QCOMPARE(r.error, reports.first());
+        QVERIFY(file.pos() <= link.outBufferSize());
+    }
+
     void unpluggedDeviceIsReportedOnceAndClosed()
     {
         auto pty = std::make_unique<PtyPair>();
