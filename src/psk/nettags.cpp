@@ -6,6 +6,8 @@
 #include <QLoggingCategory>
 #include <QStringListModel>
 
+#include <utility>
+
 Q_LOGGING_CATEGORY(lcPskTags, "rollcall.psk.tags", QtCriticalMsg)
 
 namespace rollcall::psk {
@@ -343,20 +345,17 @@ QStringList ReceiveSide::callsFromCopies(const QStringList &copies)
     return copies;
 }
 
-void ReceiveSide::checkIn(const QString &call)
+void ReceiveSide::checkIn(const QStringList &copies)
 {
-    if (lists_->receiveCheckIn(call))
-        Q_EMIT checkedIn(call);
+    for (const QString &call : callsFromCopies(copies))
+        if (lists_->receiveCheckIn(call))
+            Q_EMIT checkedIn(call);
 }
 
 void ReceiveSide::flush()
 {
-    if (!held_)
-        return;
-    const QString call = *held_;
-    held_.reset();
-    for (const QString &c : callsFromCopies({ call }))
-        checkIn(c);
+    if (held_)
+        checkIn({ *std::exchange(held_, std::nullopt) });
 }
 
 void ReceiveSide::feed(qint32 code)
@@ -383,14 +382,10 @@ void ReceiveSide::feed(qint32 code)
         // Member stations send the frame twice in one transmission; the first
         // copy waits for the second so that a damaged copy is not logged as a
         // station of its own.
-        if (held_) {
-            const QStringList copies { *held_, payload };
-            held_.reset();
-            for (const QString &c : callsFromCopies(copies))
-                checkIn(c);
-        } else {
+        if (held_)
+            checkIn({ *std::exchange(held_, std::nullopt), payload });
+        else
             held_ = payload;
-        }
         break;
     case u'o':
         flush();

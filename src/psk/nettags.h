@@ -156,7 +156,8 @@ Q_SIGNALS:
     void trafficListed(const QString &body);
 
 private:
-    void checkIn(const QString &call);
+    // Lists and hands on the calls the copies of one frame give.
+    void checkIn(const QStringList &copies);
 
     TagReceiver tags_;
     NetLists *lists_;
