@@ -21,7 +21,6 @@ public:
     explicit ScriptEditorWindow(QWidget *parent = nullptr);
 
     QTextEdit *editor() const { return m_edit; }
-    QMenu *fontMenu() const { return m_fontMenu; }
 
     // The menu items' actions; each ends quietly on cancel or on a file error.
     void openScriptFile();
