@@ -324,7 +324,7 @@ bool ReceiveSide::looksLikeCall(const QString &call)
     return true;
 }
 
-QStringList ReceiveSide::callsFromCopies(const QStringList &copies)
+QStringList ReceiveSide::callsFromCopies(const QStringList &copies, const QString &after)
 {
     if (copies.size() == 1) {
         // Both copies read as one when the ETB and ENQ between them were lost:
@@ -342,12 +342,27 @@ QStringList ReceiveSide::callsFromCopies(const QStringList &copies)
     const bool second = looksLikeCall(copies.at(1));
     if (first != second)
         return { first ? copies.at(0) : copies.at(1) };
+    if (first) {
+        // A copy named as a whole word in the text after the frame.
+        const auto named = [&after](const QString &call) {
+            for (qsizetype at = after.indexOf(call); at >= 0; at = after.indexOf(call, at + 1)) {
+                const qsizetype end = at + call.size();
+                if ((at == 0 || !looksLikeCall(after.mid(at - 1, 1)))
+                    && (end == after.size() || !looksLikeCall(after.mid(end, 1))))
+                    return true;
+            }
+            return false;
+        };
+        const bool firstNamed = named(copies.at(0));
+        if (firstNamed != named(copies.at(1)))
+            return { firstNamed ? copies.at(0) : copies.at(1) };
+    }
     return copies;
 }
 
-void ReceiveSide::checkIn(const QStringList &copies)
+void ReceiveSide::checkIn(const QStringList &copies, const QString &after)
 {
-    for (const QString &call : callsFromCopies(copies))
+    for (const QString &call : callsFromCopies(copies, after))
         if (lists_->receiveCheckIn(call))
             Q_EMIT checkedIn(call);
 }
@@ -356,6 +371,8 @@ void ReceiveSide::flush()
 {
     if (held_)
         checkIn({ *std::exchange(held_, std::nullopt) });
+    if (!pair_.isEmpty())
+        checkIn(std::exchange(pair_, {}), std::exchange(after_, {}));
 }
 
 void ReceiveSide::feed(qint32 code)
@@ -363,6 +380,14 @@ void ReceiveSide::feed(qint32 code)
     const TagReceiver::Step step = tags_.feed(code);
     if (!step.display.isEmpty())
         Q_EMIT textReceived(step.display);
+    // Two differing copies wait for the text after them up to the end of its
+    // line, the next frame, or kMaxAfter characters.
+    if (!pair_.isEmpty()) {
+        if (step.tag || tags_.afterEnq() || code == 13 || code == 10)
+            flush();
+        else if ((after_ += step.display).size() >= kMaxAfter)
+            flush();
+    }
     // A held check-in waits only while the next frame can still be its repeat:
     // ENQ, then y, then that frame's body.
     if (held_ && !step.tag && !tags_.afterEnq() && tags_.letter() != u'y' && code != 8)
@@ -382,10 +407,15 @@ void ReceiveSide::feed(qint32 code)
         // Member stations send the frame twice in one transmission; the first
         // copy waits for the second so that a damaged copy is not logged as a
         // station of its own.
-        if (held_)
-            checkIn({ *std::exchange(held_, std::nullopt), payload });
-        else
+        if (!held_) {
             held_ = payload;
+            break;
+        }
+        if (const QStringList copies { *std::exchange(held_, std::nullopt), payload };
+            callsFromCopies(copies).size() == 2)
+            pair_ = copies; // the text after the frame may tell which is right
+        else
+            checkIn(copies);
         break;
     case u'o':
         flush();

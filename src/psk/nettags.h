@@ -129,6 +129,8 @@ public:
     static constexpr int kMaxCall = 16;
     // How long after the last character a check-in waits for its repeat.
     static constexpr int kRepeatWaitMs = 3000;
+    // How much of the text after a check-in frame ("de CALL") is read.
+    static constexpr int kMaxAfter = kMaxCall + 8;
 
     explicit ReceiveSide(NetLists *lists, QObject *parent = nullptr);
     void feed(qint32 code);
@@ -136,7 +138,7 @@ public:
     // recording): a check-in still waiting for its repeat is acted on.
     void flush();
     // A check-in is waiting for its repeat.
-    bool holding() const { return held_.has_value(); }
+    bool holding() const { return held_.has_value() || !pair_.isEmpty(); }
     NetLists *lists() const { return lists_; }
 
     // A call fit to be logged: not empty, no control characters, not too long.
@@ -145,8 +147,9 @@ public:
     static bool looksLikeCall(const QString &call);
     // The calls to log for the copies of one check-in frame: one copy, or two
     // read back to back. Copies that differ are a damaged reading; when only one
-    // of them looks like a call, that one is taken, otherwise both are.
-    static QStringList callsFromCopies(const QStringList &copies);
+    // of them looks like a call, that one is taken; when both do, the one the
+    // text after the frame ("de CALL") names, else both.
+    static QStringList callsFromCopies(const QStringList &copies, const QString &after = {});
 
 Q_SIGNALS:
     void textReceived(const QString &text);
@@ -157,12 +160,16 @@ Q_SIGNALS:
 
 private:
     // Lists and hands on the calls the copies of one frame give.
-    void checkIn(const QStringList &copies);
+    void checkIn(const QStringList &copies, const QString &after = {});
 
     TagReceiver tags_;
     NetLists *lists_;
     // A y frame's call waiting to be compared with the repeat that follows it.
     std::optional<QString> held_;
+    // Two copies that differ and both look like calls, and the text read after
+    // them so far, which may name the right one.
+    QStringList pair_;
+    QString after_;
 };
 
 } // namespace rollcall::psk

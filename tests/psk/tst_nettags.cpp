@@ -173,6 +173,15 @@ private Q_SLOTS:
         QTest::newRow("copies that differ and both look right: both kept")
             << none << "^yQ1ABC|^yQ1ABD|" << QStringList { "Q1ABC", "Q1ABD" }
             << QStringList { "Q1ABC", "Q1ABD" } << none;
+        QTest::newRow("copies that differ, the text after names one")
+            << none << "^yQ1ABC|^yQ1ABD|de Q1ABC" << QStringList { "Q1ABC" }
+            << QStringList { "Q1ABC" } << none;
+        QTest::newRow("named only as a whole word")
+            << none << "^yQ1SFK|^ySFK|de Q1SFKo" << QStringList { "Q1SFK" }
+            << QStringList { "Q1SFK" } << none;
+        QTest::newRow("the text after names neither")
+            << none << "^yNCS1|^yNCS7|de Q1AW" << QStringList { "NCS1", "NCS7" }
+            << QStringList { "NCS1", "NCS7" } << none;
         QTest::newRow("a lower-case tactical whose copies agree")
             << none << "^yncs1|^yncs1|" << QStringList { "ncs1" } << QStringList { "ncs1" } << none;
         QTest::newRow("ETB and ENQ between the copies lost")
@@ -249,10 +258,22 @@ private Q_SLOTS:
         feed(side, QStringLiteral("^yQ2XYZ|\r"));
         QVERIFY(!side.holding());
         QCOMPARE(lists.checkInList(), (QStringList { "Q1ABC", "Q2XYZ" }));
+        // Copies that differ wait for the end of the line after them.
+        feed(side, QStringLiteral("^yQ4AB|^yQ4AD|de Q4AB"));
+        QVERIFY(side.holding());
+        feed(side, QStringLiteral("\r"));
+        QVERIFY(!side.holding());
+        QCOMPARE(lists.checkInList().last(), QStringLiteral("Q4AB"));
+        // ... or for the next frame, or a bounded run of text.
+        feed(side, QStringLiteral("^yQ5AB|^yQ5AD|de Q5AB^"));
+        QVERIFY(!side.holding());
+        feed(side, QStringLiteral("k|^yQ6AB|^yQ6AD|") + QString(ReceiveSide::kMaxAfter, u'x'));
+        QVERIFY(!side.holding());
+        QCOMPARE(logged.count(), 6);
         // A held copy never outlives a body that overflows.
         feed(side, QStringLiteral("^yQ3X|^y") + QString(TagReceiver::kMaxBody + 2, u'A'));
         QVERIFY(!side.holding());
-        QCOMPARE(logged.count(), 3);
+        QCOMPARE(logged.count(), 7);
     }
 
     void displayedText()
