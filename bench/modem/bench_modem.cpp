@@ -5,10 +5,12 @@
 // Check-ins: the member's check-in frame (each tag twice) at -12, -10 and -8 dB
 // with a random offset within +/-20 Hz, read by the terminal's own receive side
 // (AFC 100 Hz, squelch 50, as the terminal starts); and noise alone, which must
-// never give a check-in.
+// never give a check-in. The tactical call is the callsign, unless --tactical
+// gives the frames a "de" callsign of their own (the damaged-copy rule then has
+// no "de CALL" to go by).
 //
 //   bench_modem [--quick] [--mode bpsk31|qpsk31|bpsk63|qpsk63] [--squelch 0..99]
-//               [--checkins-only] [--frames N]
+//               [--checkins-only] [--frames N] [--tactical]
 
 #include "modem/demodulator.h"
 #include "modem/modulator.h"
@@ -217,11 +219,13 @@ std::vector<QString> checkInsRead(
     return calls;
 }
 
-void checkins(const NamedMode &m, int frames)
+void checkins(const NamedMode &m, int frames, bool tactical)
 {
     std::printf("# %s check-ins: %d frames per SNR, offset uniform within +/-20 Hz of 1500 Hz, "
-                "AFC 100 Hz, squelch 50, SNR in 3 kHz, AWGN\n",
-        m.name, frames);
+                "AFC 100 Hz, squelch 50, SNR in 3 kHz, AWGN; %s\n",
+        m.name, frames,
+        tactical ? "tactical call differs from the callsign (de N0XYZ)"
+                 : "tactical call = callsign");
     for (int snr : { -12, -10, -8 }) {
         std::mt19937 rng(unsigned(4242 + snr));
         std::uniform_real_distribution<double> offset(-20.0, 20.0);
@@ -231,8 +235,8 @@ void checkins(const NamedMode &m, int frames)
             call += char('0' + rng() % 10);
             for (int k = 0; k < 3; ++k)
                 call += char('A' + rng() % 26);
-            const QString frame = rollcall::psk::memberCheckInFrame(
-                QString::fromStdString(call), QString::fromStdString(call));
+            const QString frame = rollcall::psk::memberCheckInFrame(QString::fromStdString(call),
+                tactical ? QStringLiteral("N0XYZ") : QString::fromStdString(call));
             const std::vector<float> audio
                 = inNoise(modulate(m.params, frame.toStdString(), 1500 + offset(rng)), snr, rng);
             std::string text;
@@ -278,6 +282,7 @@ int main(int argc, char **argv)
 {
     bool quick = false;
     bool checkinsOnly = false;
+    bool tactical = false;
     int frames = 200;
     int squelch = 0;
     const char *only = nullptr;
@@ -290,6 +295,8 @@ int main(int argc, char **argv)
             squelch = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--checkins-only"))
             checkinsOnly = true;
+        else if (!std::strcmp(argv[i], "--tactical"))
+            tactical = true;
         else if (!std::strcmp(argv[i], "--frames") && i + 1 < argc)
             frames = std::max(1, std::atoi(argv[++i]));
     }
@@ -300,7 +307,7 @@ int main(int argc, char **argv)
         if (std::strcmp(m.name, "bpsk31") && std::strcmp(m.name, "qpsk63"))
             continue;
         if (!only || !std::strcmp(only, m.name))
-            checkins(m, quick ? std::min(frames, 40) : frames);
+            checkins(m, quick ? std::min(frames, 40) : frames, tactical);
     }
     if (checkinsOnly)
         return 0;
