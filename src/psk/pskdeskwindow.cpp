@@ -477,6 +477,8 @@ void PskDeskWindow::closeAll()
 
 void PskDeskWindow::closeEvent(QCloseEvent *event)
 {
+    // A check-in heard once, still waiting for its repeat, is not lost.
+    terminal_->receiveSide()->flush();
     terminal_->abort();
     layout_->stop();
     if (savePending_)

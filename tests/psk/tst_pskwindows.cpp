@@ -114,6 +114,23 @@ private Q_SLOTS:
             QVERIFY2(windows().isFormLoaded(QLatin1String(name)), name);
     }
 
+    // Closing the terminal while a check-in waits for its repeat logs it.
+    void closingKeepsAHeldCheckIn()
+    {
+        test::WindowFixture f;
+        BackToBack link;
+        NetWindow *net = openNet(f);
+        net->StartNet();
+        auto *desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
+        desk->show();
+        for (const QChar c : memberCheckInFrame(QStringLiteral("Q1AW"), QString()).left(7))
+            desk->terminal()->receiveSide()->feed(c.unicode());
+        QVERIFY(desk->terminal()->receiveSide()->holding());
+        desk->close();
+        QCOMPARE(netLists()->checkInList(), QStringList { QStringLiteral("Q1AW") });
+        QCOMPARE(net->netLog()->checkInCount(), 1);
+    }
+
     void scriptPanel()
     {
         Desk d;
