@@ -217,6 +217,62 @@ private Q_SLOTS:
         QCOMPARE(st.modem->TransmitPending(), left);
     }
 
+    // A send that starts while the last one is ending (the way a second window's
+    // send follows the first) goes out after it with nothing stray between them.
+    void sendWhileTheLastEnds_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("ticks"); // 20 ms of audio each, after EndTransmit
+        for (const int mode : { 0, 9 })
+            for (const int ticks : { 0, 2, 4, 10, 40 })
+                QTest::addRow("%s, %d ms", mode ? "QPSK63" : "BPSK31", ticks * 20) << mode << ticks;
+    }
+    void sendWhileTheLastEnds()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, ticks);
+        Station st, rx;
+        rx.modem->setPskMode(mode);
+        st.audio->setRoom(160);
+        st.modem->QueueText(QStringLiteral("first"));
+        st.modem->StartTransmit(mode);
+        QVERIFY(st.modem->WaitTransmitDrained());
+        st.modem->EndTransmit();
+        for (int i = 0; i < ticks; ++i)
+            st.modem->processAudio();
+        QVERIFY(st.modem->isTransmitting());
+        st.audio->setRoom(8000);
+        QVERIFY(send(*st.modem, QStringLiteral("second"), mode));
+        QCOMPARE(rx.receive(st.audio->written()), QByteArray("firstsecond"));
+    }
+
+    // Started again and ended at once, during the postamble: what was queued by
+    // then goes out, and the transmission ends; with nothing queued it just ends.
+    void endedBeforeTheRestart_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("text queued") << "second";
+        QTest::newRow("nothing queued") << "";
+    }
+    void endedBeforeTheRestart()
+    {
+        QFETCH(QString, text);
+        Station st, rx;
+        st.modem->QueueText(QStringLiteral("first"));
+        st.modem->StartTransmit(0);
+        QVERIFY(st.modem->WaitTransmitDrained());
+        st.modem->EndTransmit();
+        st.audio->setRoom(160);
+        for (int i = 0; i < 4; ++i)
+            st.modem->processAudio();
+        st.modem->StartTransmit(0);
+        st.modem->QueueText(text);
+        st.modem->EndTransmit();
+        st.audio->setRoom(8000);
+        QVERIFY(runToReceive(*st.modem));
+        QCOMPARE(rx.receive(st.audio->written()), "first" + text.toLatin1());
+    }
+
     void stalledOutputEndsTheWait()
     {
         Station st;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace rollcall::modem {
 
@@ -41,9 +42,21 @@ bool Modulator::unqueueLast()
 
 void Modulator::start()
 {
-    if (state_ == State::Psk && !finishing_ && mode_.baud == nextMode_.baud
-        && mode_.modulation == nextMode_.modulation)
+    if (state_ == State::Psk && !rampDown_ && mode_.baud == nextMode_.baud
+        && mode_.modulation == nextMode_.modulation) {
+        // Started again while ending, the carrier still up: text not yet sent
+        // goes on at once. A postamble already begun is sent whole, since the
+        // ones sent so far would join the preamble's zeros into a character;
+        // the whole run is longer than any.
+        if (finishing_ && postambleLeft_ > 0) {
+            restart_ = true;
+            endAfterRestart_ = false;
+        } else {
+            finishing_ = false;
+        }
         return;
+    }
+    restart_ = endAfterRestart_ = false;
     const bool wasOn = state_ == State::Psk || state_ == State::Tune;
     mode_ = nextMode_;
     state_ = State::Psk;
@@ -71,6 +84,13 @@ void Modulator::startTune()
 void Modulator::finish(std::string_view morseId)
 {
     if (state_ == State::Psk) {
+        if (restart_) {
+            // Ended before the restart began: what was queued by then goes out.
+            beforeEnd_ = queue_.size();
+            endAfterRestart_ = true;
+            restart_ = beforeEnd_ > 0;
+            return;
+        }
         if (!finishing_)
             beforeEnd_ = queue_.size();
         finishing_ = true;
@@ -84,6 +104,7 @@ void Modulator::abort()
 {
     queue_.clear();
     beforeEnd_ = 0;
+    restart_ = endAfterRestart_ = false;
     charActive_ = false;
     charLeft_ = 0;
     state_ = State::Off;
@@ -140,8 +161,15 @@ void Modulator::buildSymbol()
         current_ = { 0, 0 };
     } else {
         const int bit = nextBit();
-        if (postambleLeft_ > 0 && --postambleLeft_ == 0)
-            rampDown_ = true;
+        if (postambleLeft_ > 0 && --postambleLeft_ == 0) {
+            if (restart_) {
+                restart_ = false;
+                finishing_ = std::exchange(endAfterRestart_, false);
+                preambleLeft_ = preambleSymbols();
+            } else {
+                rampDown_ = true;
+            }
+        }
         int shift;
         if (mode_.isQpsk()) {
             shift = encoder_.encode(bit);

@@ -76,6 +76,10 @@ private:
 
     std::deque<std::uint8_t> queue_;
     std::size_t beforeEnd_ = 0; // characters still to send once finishing
+    // Started again during the postamble: once it is over, a preamble and the
+    // new text follow instead of the ramp-down (and end too when so asked).
+    bool restart_ = false;
+    bool endAfterRestart_ = false;
     bool charActive_ = false;
     std::uint16_t charBits_ = 0;
     int charLeft_ = 0; // code bits plus the two gap zeros still to send
