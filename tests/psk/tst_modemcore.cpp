@@ -237,6 +237,35 @@ private Q_SLOTS:
         QVERIFY2(firstCopies >= kFrames - 1, missed.constData());
     }
 
+    // Two stations one after the other, a little apart, with nothing at all
+    // between them (digital silence, as in a recording): both are read.
+    void nextStationAfterDigitalSilence_data()
+    {
+        QTest::addColumn<ModeParams>("mode");
+        QTest::addColumn<double>("apart");
+        for (double hz : { 10.0, 30.0, -30.0 }) {
+            QTest::addRow("bpsk31 %g Hz", hz) << bpsk31() << hz;
+            QTest::addRow("qpsk63 %g Hz", hz) << qpsk63() << hz;
+        }
+    }
+    void nextStationAfterDigitalSilence()
+    {
+        QFETCH(ModeParams, mode);
+        QFETCH(double, apart);
+        const std::vector<float> silence(std::size_t(4 * kModemRate), 0.0f);
+        std::vector<float> audio = silence;
+        for (const auto &[call, hz] :
+            { std::pair { "W1AW", 1500.0 }, { "K2XYZ", 1500.0 + apart } }) {
+            const std::vector<float> burst
+                = test::modulateText(mode, std::string("de ") + call, hz);
+            audio.insert(audio.end(), burst.begin(), burst.end());
+            audio.insert(audio.end(), silence.begin(), silence.end());
+        }
+        const std::string got = test::demodulate(mode, audio);
+        QVERIFY2(got.find("de W1AW") != std::string::npos, got.c_str());
+        QVERIFY2(got.find("K2XYZ") != std::string::npos, got.c_str());
+    }
+
     // Once the receiver has found a weak station by its idle reversals it
     // stays on it through the text, though the squelch may stay shut.
     void afcHoldsAWeakStationFoundByItsStart()

@@ -719,6 +719,13 @@ bool Demodulator::searchPreamble(double &offset, double &strength) const
         const double below = bin(k - half), above = bin(k + half);
         return std::min(below, above) > (below + above) / 8 && bin(k) < (below + above) / 4;
     };
+    // Nothing at all (digital silence, as in a recording) reads as no
+    // reversals, so the search is armed again for the next transmission.
+    if (*std::max_element(score.begin(), score.end()) == 0) {
+        strength = 0;
+        offset = 0;
+        return true;
+    }
     double position = 0;
     if (!peakOverMedian(score, true, strength, position))
         return false;
