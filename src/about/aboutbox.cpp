@@ -1,7 +1,6 @@
 #include "about/aboutbox.h"
 
-#include "app/desktop.h"
-
+#include "app/programicon.h"
 #include "app/session.h"
 #include "app/version.h"
 #include "store/recordfile.h"
@@ -62,6 +61,11 @@ AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
         QStringLiteral("Warning: ...There is no warranty on this sofware, expressed or implied.  "
                        "Use at your own risk and as always, MAKE BACKUP COPIES OF YOUR DATA!"));
 
+    QLabel *licence = label(this, "lblLicense",
+        QStringLiteral("Rollcall is free software: you can redistribute it and/or modify it under "
+                       "the terms of the GNU General Public License, version 3 or (at your "
+                       "option) any later version (GPL-3.0-or-later)."));
+
     auto *ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("cmdOK"));
     ok->setDefault(true);
@@ -74,8 +78,9 @@ AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
     grid->addWidget(frame, 2, 1);
     grid->addWidget(description, 3, 1);
     grid->addWidget(credits, 4, 1);
-    grid->addWidget(disclaimer, 5, 0, 1, 2);
-    grid->addWidget(ok, 6, 1, Qt::AlignRight);
+    grid->addWidget(licence, 5, 0, 1, 2);
+    grid->addWidget(disclaimer, 6, 0, 1, 2);
+    grid->addWidget(ok, 7, 1, Qt::AlignRight);
     setMinimumWidth(420);
 }
 

@@ -13,7 +13,6 @@
 #include "netlog/commentwindow.h"
 #include "netlog/netlogstore.h"
 #include "netlog/trafficheldwindow.h"
-#include "remote/remotecheckinswindow.h"
 #include "reports/reportswindows.h"
 #include "store/netfiles.h"
 #include "store/recordfile.h"
@@ -29,11 +28,12 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QPointer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMap>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
@@ -427,6 +427,19 @@ void NetWindow::buildMenus()
     connect(f2, &QShortcut::activated, this, &NetWindow::AddTraffic);
 }
 
+namespace {
+QMap<QString, NetWindow::NetOpenedHook> &netOpenedHooks()
+{
+    static QMap<QString, NetWindow::NetOpenedHook> hooks;
+    return hooks;
+}
+} // namespace
+
+void NetWindow::setNetOpenedHook(const QString &name, NetOpenedHook hook)
+{
+    netOpenedHooks().insert(name, std::move(hook));
+}
+
 void NetWindow::openNet()
 {
     Session &s = session();
@@ -440,9 +453,9 @@ void NetWindow::openNet()
         return;
     }
 
-    // 1. The remote check-in window keeps itself hidden.
-    if (auto *remote = windows().window<RemoteCheckinsWindow>(QStringLiteral("Remote_checkins")))
-        remote->attach(this);
+    // 1. What other subsystems hang on an open net (the hidden remote check-in window).
+    for (const NetOpenedHook &hook : std::as_const(netOpenedHooks()))
+        hook(this);
 
     // 2. The data sources.
     QString error;

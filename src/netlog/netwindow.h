@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -59,6 +60,12 @@ public:
     // typed; the operator's half-typed row, focus and caret come back after.
     // A net that takes no check-ins (not started, ended, locked) takes none.
     void checkInAsTyped(const QString &callsign);
+
+    // What a subsystem above this one adds to every net as it opens (the remote
+    // check-in listener attaches itself), under a name so that registering it
+    // again replaces it. Called once the net is claimed, before its data are opened.
+    using NetOpenedHook = std::function<void(NetWindow *)>;
+    static void setNetOpenedHook(const QString &name, NetOpenedHook hook);
 
 public Q_SLOTS:
     // Stores the entry row as a check-in (the one way check-ins are added).

@@ -30,6 +30,7 @@ private Q_SLOTS:
         QCOMPARE(text("lblTitle"), QStringLiteral("Rollcall"));
         QCOMPARE(text("lblVersion"), QStringLiteral("Version 1.0.0"));
         QCOMPARE(text("lblCallsign"), QStringLiteral("QX0ZZZ"));
+        QVERIFY(text("lblLicense").contains(QStringLiteral("GPL-3.0-or-later")));
         QCOMPARE(text("lblDisclaimer"),
             QStringLiteral("Warning: ...There is no warranty on this sofware, expressed or "
                            "implied.  Use at your own risk and as always, MAKE BACKUP COPIES "

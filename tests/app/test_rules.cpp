@@ -1,4 +1,4 @@
-#include "app/commandline.h"
+#include "root/commandline.h"
 #include "app/home.h"
 #include "app/netlock.h"
 #include "app/newnet.h"

@@ -1,4 +1,4 @@
-#include "app/desktop.h"
+#include "root/desktop.h"
 #include "app/introwindow.h"
 #include "app/launcherwindow.h"
 #include "app/netlock.h"

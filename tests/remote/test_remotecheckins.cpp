@@ -1,4 +1,4 @@
-#include "app/commandline.h"
+#include "root/commandline.h"
 #include "app/newnet.h"
 #include "app/session.h"
 #include "app/windowregistry.h"

@@ -1,6 +1,6 @@
 #include "windowfixture.h"
 
-#include "app/desktop.h"
+#include "root/desktop.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
 

@@ -1,4 +1,4 @@
-#include "app/desktop.h"
+#include "root/desktop.h"
 
 #include "about/aboutbox.h"
 #include "about/releasenoteswindow.h"
@@ -64,14 +64,6 @@ void beginStartup()
         windows().unload(QStringLiteral("intro"));
     });
     intro->show();
-}
-
-QIcon programIcon()
-{
-    QIcon icon;
-    for (int size : {16, 32, 48, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/rollcall-%1.png").arg(size), QSize(size, size));
-    return icon;
 }
 
 int runDesktop(const CommandLine &cl)

@@ -1,4 +1,4 @@
-#include "app/commandline.h"
+#include "root/commandline.h"
 
 #include "app/version.h"
 #include "callsigns/callsignscommand.h"

@@ -1,6 +1,6 @@
-#include "app/commandline.h"
-#include "app/desktop.h"
 #include "app/startup.h"
+#include "root/commandline.h"
+#include "root/desktop.h"
 
 #include <QApplication>
 #include <QCoreApplication>

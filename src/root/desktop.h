@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/commandline.h"
+#include "root/commandline.h"
 
-#include <QIcon>
+#include "app/programicon.h"
 
 namespace rollcall {
 
@@ -12,9 +12,6 @@ void registerWindows();
 // The start-up sequence: preferences read, then the title window (unless the
 // splash setting is "0") followed by the launcher.
 void beginStartup();
-
-// The program's own icon (every window and the About box use it).
-QIcon programIcon();
 
 // The desktop program: session, windows, start-up, event loop.
 int runDesktop(const CommandLine &commandLine);
