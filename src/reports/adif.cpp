@@ -3,20 +3,50 @@
 #include "app/version.h"
 #include "reports/netreports.h"
 #include "store/recordfile.h"
+#include "store/textrules.h"
 
-#include <QFile>
 #include <QRegularExpression>
 #include <QTextStream>
+#include <QXmlStreamWriter>
+#include <algorithm>
 
 namespace rollcall::reports {
 
 namespace {
-// "<NAME:length>value"; the length counts the UTF-8 bytes ADIF reads.
-void field(QByteArray &out, const char *name, const QString &value)
+
+// A value for the file: the ASCII form every String field holds, and for the
+// fields that have an _INTL twin the exact text, which only ADX can carry.
+struct Field
 {
-    const QByteArray bytes = value.toUtf8();
-    if (bytes.isEmpty())
+    const char *name;
+    QString ascii;
+    QString intl;
+};
+using Fields = QList<Field>;
+
+// The net's name is ours to file with the contacts: an application field.
+constexpr char kNetField[] = "APP_ROLLCALL_NET";
+
+Field field(const char *name, const QString &value)
+{
+    return { name, adifAscii(value), QString() };
+}
+
+Field intlField(const char *name, const QString &value)
+{
+    QString exact = value;
+    for (QChar &c : exact)
+        if (c == u'\r' || c == u'\n' || c == u'\t')
+            c = u' ';
+    return { name, adifAscii(value), store::dropControlCharacters(exact).trimmed() };
+}
+
+// "<NAME:length>value": all a reader takes is the counted bytes, whatever they hold.
+void adiField(QByteArray &out, const char *name, const QString &value)
+{
+    if (value.isEmpty())
         return;
+    const QByteArray bytes = value.toLatin1(); // ASCII by now
     out += '<';
     out += name;
     out += ':';
@@ -24,6 +54,63 @@ void field(QByteArray &out, const char *name, const QString &value)
     out += '>';
     out += bytes;
     out += ' ';
+}
+
+QByteArray adiFile(const Fields &header, const QList<Fields> &records)
+{
+    // Text before the first field is free; it holds nothing from outside.
+    QByteArray out = "Rollcall net log\r\n";
+    for (const Field &f : header)
+        adiField(out, f.name, f.ascii);
+    out += "<EOH>\r\n";
+    for (const Fields &record : records) {
+        for (const Field &f : record)
+            adiField(out, f.name, f.ascii);
+        out += "<EOR>\r\n";
+    }
+    return out;
+}
+
+void adxField(QXmlStreamWriter &xml, const Field &f)
+{
+    if (qstrcmp(f.name, kNetField) == 0) {
+        if (f.intl.isEmpty())
+            return;
+        xml.writeStartElement(QStringLiteral("APP"));
+        xml.writeAttribute(QStringLiteral("PROGRAMID"), QStringLiteral("ROLLCALL"));
+        xml.writeAttribute(QStringLiteral("FIELDNAME"), QStringLiteral("NET"));
+        xml.writeAttribute(QStringLiteral("TYPE"), QStringLiteral("I"));
+        xml.writeCharacters(f.intl);
+        xml.writeEndElement();
+        return;
+    }
+    const QString name = QLatin1String(f.name);
+    if (!f.ascii.isEmpty())
+        xml.writeTextElement(name, f.ascii);
+    if (!f.intl.isEmpty())
+        xml.writeTextElement(name + QStringLiteral("_INTL"), f.intl);
+}
+
+QByteArray adxFile(const Fields &header, const QList<Fields> &records)
+{
+    QByteArray out;
+    QXmlStreamWriter xml(&out);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeStartElement(QStringLiteral("ADX"));
+    xml.writeStartElement(QStringLiteral("HEADER"));
+    for (const Field &f : header)
+        adxField(xml, f);
+    xml.writeEndElement();
+    xml.writeStartElement(QStringLiteral("RECORDS"));
+    for (const Fields &record : records) {
+        xml.writeStartElement(QStringLiteral("RECORD"));
+        for (const Field &f : record)
+            adxField(xml, f);
+        xml.writeEndElement();
+    }
+    xml.writeEndDocument();
+    return out;
 }
 
 struct Band
@@ -64,6 +151,46 @@ QString adifBand(double mhz)
     return {};
 }
 
+bool isAdxFile(const QString &fileName)
+{
+    return fileName.endsWith(QLatin1String(".adx"), Qt::CaseInsensitive);
+}
+
+QString adifAscii(const QString &text)
+{
+    // Letters with no accent to take off.
+    static const std::pair<char16_t, const char *> spelled[]
+        = { { u'\u00df', "ss" }, { u'\u00e6', "ae" }, { u'\u00c6', "AE" }, { u'\u0153', "oe" },
+              { u'\u0152', "OE" }, { u'\u00f8', "o" }, { u'\u00d8', "O" }, { u'\u0142', "l" },
+              { u'\u0141', "L" }, { u'\u0111', "d" }, { u'\u0110', "D" }, { u'\u00f0', "d" },
+              { u'\u00d0', "D" }, { u'\u00fe', "th" }, { u'\u00de', "Th" }, { u'\u0131', "i" },
+              { u'\u2018', "'" }, { u'\u2019', "'" }, { u'\u201c', "\"" }, { u'\u201d', "\"" },
+              { u'\u2013', "-" }, { u'\u2014', "-" } };
+    const QString decomposed = text.normalized(QString::NormalizationForm_KD);
+    QString out;
+    out.reserve(decomposed.size());
+    for (qsizetype i = 0; i < decomposed.size(); ++i) {
+        const QChar c = decomposed[i];
+        const char16_t u = c.unicode();
+        if (u >= 32 && u < 127) {
+            out += c;
+        } else if (u == u'\r' || u == u'\n' || u == u'\t') {
+            out += u' ';
+        } else if (u < 32 || u == 127 || (u >= 0x80 && u < 0xa0)
+            || c.category() == QChar::Mark_NonSpacing) {
+            // controls and the accents NFKD split off
+        } else {
+            const auto it = std::find_if(std::begin(spelled), std::end(spelled),
+                [u](const auto &s) { return s.first == u; });
+            out += it != std::end(spelled) ? QLatin1String(it->second) : QLatin1String("?");
+            if (c.isHighSurrogate() && i + 1 < decomposed.size()
+                && decomposed[i + 1].isLowSurrogate())
+                ++i; // one character, one '?'
+        }
+    }
+    return out.trimmed();
+}
+
 std::optional<QByteArray> adifFile(
     const NetReportData &net, const AdifOptions &options, QString *error)
 {
@@ -76,14 +203,13 @@ std::optional<QByteArray> adifFile(
     }
     // The start line is local time; a UTC net logs its check-ins in UTC.
     const QDateTime startInZone(startLocal->date(), startLocal->time(), options.localZone);
-    const QDateTime start = net.utc ? startInZone.toUTC() : startInZone;
+    DayFinder days(net.utc ? startInZone.toUTC() : startInZone);
     const std::optional<double> mhz = frequencyMhz(net.frequency);
 
-    QByteArray out = "Net " + net.netname.toUtf8() + " from Rollcall\r\n";
-    field(out, "ADIF_VER", QStringLiteral("3.1.0"));
-    field(out, "PROGRAMID", QStringLiteral("Rollcall"));
-    field(out, "PROGRAMVERSION", versionText());
-    out += "<EOH>\r\n";
+    const Fields header = { field("ADIF_VER", QStringLiteral("3.1.0")),
+        field("PROGRAMID", QStringLiteral("Rollcall")), field("PROGRAMVERSION", versionText()),
+        intlField(kNetField, net.netname) };
+    QList<Fields> records;
     for (const CheckIn &c : net.checkIns) {
         const QString call = c.callsign.trimmed().toUpper();
         if (call.isEmpty())
@@ -91,25 +217,18 @@ std::optional<QByteArray> adifFile(
         const std::optional<QTime> time = readLogTime(c.logtime, options.locale);
         if (!time)
             continue; // no contact without a time
-        // A time before the start belongs to the next day.
-        const QDate date = *time < start.time() ? start.date().addDays(1) : start.date();
-        const QDateTime on
-            = QDateTime(date, *time, net.utc ? QTimeZone::utc() : options.localZone).toUTC();
-        field(out, "CALL", call);
-        field(out, "QSO_DATE", on.date().toString(QStringLiteral("yyyyMMdd")));
-        field(out, "TIME_ON", on.time().toString(QStringLiteral("HHmmss")));
-        if (mhz) {
-            field(out, "FREQ", QString::number(*mhz, 'g', 10));
-            field(out, "BAND", adifBand(*mhz));
-        }
-        field(out, "MODE", options.mode.trimmed().toUpper());
-        field(out, "NAME", c.name.trimmed());
-        field(out, "QTH", c.location.trimmed());
-        field(out, "STATE", c.state.trimmed().toUpper());
-        field(out, "COMMENT", c.comment.trimmed());
-        out += "<EOR>\r\n";
+        const QDateTime on = days.place(*time).toUTC();
+        Fields r = { field("CALL", call),
+            field("QSO_DATE", on.date().toString(QStringLiteral("yyyyMMdd"))),
+            field("TIME_ON", on.time().toString(QStringLiteral("HHmmss"))) };
+        if (mhz)
+            r << field("FREQ", QString::number(*mhz, 'g', 10)) << field("BAND", adifBand(*mhz));
+        r << field("MODE", options.mode.trimmed().toUpper()) << intlField("NAME", c.name)
+          << intlField("QTH", c.location) << field("STATE", c.state.trimmed().toUpper())
+          << intlField("COMMENT", c.comment);
+        records << r;
     }
-    return out;
+    return options.xml ? adxFile(header, records) : adiFile(header, records);
 }
 
 int runAdifCommand(const QStringList &args)
@@ -135,9 +254,11 @@ int runAdifCommand(const QStringList &args)
         }
     }
     if (folder.isEmpty() || output.isEmpty())
-        return fail(QStringLiteral("usage: rollcall adif NETFOLDER -o FILE.adi [--mode MODE]"), 2);
+        return fail(
+            QStringLiteral("usage: rollcall adif NETFOLDER -o FILE.adi|FILE.adx [--mode MODE]"), 2);
     if (options.mode.trimmed().isEmpty())
         return fail(QStringLiteral("--mode needs a mode such as FM or SSB"), 2);
+    options.xml = isAdxFile(output);
     QString error;
     const std::optional<NetReportData> net = loadNetFromFolder(folder, &error);
     if (!net)

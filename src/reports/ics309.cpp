@@ -2,13 +2,17 @@
 
 #include "reports/netreports.h"
 #include "store/recordfile.h"
+#include "store/textrules.h"
 
 #include <QBuffer>
 #include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QHash>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTextStream>
 #include <algorithm>
 
@@ -20,6 +24,11 @@ QString quoted(const QString &text)
     QString t = text;
     t.replace(u'"', QStringLiteral("\"\""));
     return u'"' + t + u'"';
+}
+
+QString dateTimeHeading(const Ics309Log &log)
+{
+    return log.utc ? QStringLiteral("Date/Time (UTC)") : QStringLiteral("Date/Time");
 }
 
 QString optionsText(const CheckIn &c)
@@ -39,10 +48,14 @@ QString optionsText(const CheckIn &c)
 const QRegularExpression &stampPattern()
 {
     static const QRegularExpression re(QStringLiteral(
-        "^.*? "
+        "^(.*?) "
         "-\\s?(\\d{1,2}[:.]\\d{2}(?:[:.]\\d{2})?(?:\\s*\\S+)?)\\s*\\((?:UTC|LOCAL)\\):\\s?(.*)$"));
     return re;
 }
+
+// Lines at the same second: the NCS set up before the start, the start before
+// what it opens, the end after it.
+enum Rank { kNcs, kStart, kCheckIn, kComment, kEnd };
 } // namespace
 
 Ics309Log ics309Log(const NetReportData &net, const QString &incidentName, const QLocale &locale,
@@ -50,92 +63,154 @@ Ics309Log ics309Log(const NetReportData &net, const QString &incidentName, const
 {
     Ics309Log log;
     log.incidentName = incidentName.trimmed().isEmpty() ? net.netname : incidentName.trimmed();
-    const auto startLocal = lineDateTime(net.startLine, locale);
-    const auto endLocal = lineDateTime(net.endLine, locale);
-    const QString format = QStringLiteral("yyyy-MM-dd HH:mm");
+    log.utc = net.utc;
+    const QTimeZone zone = net.utc ? QTimeZone::utc() : localZone;
     // Start and end lines are local; a UTC net logs everything else in UTC.
     auto netTime = [&](const QDateTime &local) {
-        const QDateTime t(local.date(), local.time(), localZone);
-        return net.utc ? t.toUTC() : t;
+        return QDateTime(local.date(), local.time(), localZone).toTimeZone(zone);
     };
+    const QString format = QStringLiteral("yyyy-MM-dd HH:mm");
     const QString suffix = net.utc ? QStringLiteral(" UTC") : QString();
-    if (startLocal)
-        log.periodFrom = netTime(*startLocal).toString(format) + suffix;
-    if (endLocal && net.endLine.startsWith(QLatin1String("End:")))
-        log.periodTo = netTime(*endLocal).toString(format) + suffix;
-    const QTime startTime = startLocal ? netTime(*startLocal).time() : QTime(0, 0);
+    if (const auto start = lineDateTime(net.startLine, locale))
+        log.periodFrom = netTime(*start).toString(format) + suffix;
+    if (const auto end = lineDateTime(net.endLine, locale);
+        end && net.endLine.startsWith(QLatin1String("End:")))
+        log.periodTo = netTime(*end).toString(format) + suffix;
 
     struct Event
     {
-        int seconds; // from the start; times before it belong to the next day
-        int order;
+        QDateTime at;
+        Rank rank;
         Ics309Line line;
     };
     QList<Event> events;
-    auto add = [&](const QTime &t, const QString &from, const QString &to, const QString &text) {
-        int s = startTime.secsTo(t);
-        if (s < 0)
-            s += 24 * 3600;
-        events.append(
-            { s, int(events.size()), { t.toString(QStringLiteral("HH:mm:ss")), from, to, text } });
+    auto add = [&](const QDateTime &at, Rank rank, const QString &from, const QString &text) {
+        events.append({ at, rank, { QString(), from, QString(), text } });
+        return &events.last().line;
     };
 
-    QStringList operators;
-    QList<std::pair<int, QString>> ncsFrom; // seconds from the start, callsign
-    for (const store::NcsRecord &r : net.ncs) {
-        const auto t = readLogTime(r.ncstime, locale);
-        operators << (r.ncscall + (t ? u' ' + t->toString(QStringLiteral("HH:mm")) : QString()));
-        if (t) {
-            add(*t, r.ncscall, QString(), QStringLiteral("Net control: ") + r.ncscall);
-            ncsFrom.append({ events.last().seconds, r.ncscall });
+    // Every start and end; saving the net's options repeats the last line.
+    std::optional<QDateTime> firstStart;
+    QString previous;
+    for (const QString &line : net.startNetLines) {
+        if (line == previous)
+            continue;
+        previous = line;
+        const bool isStart = line.startsWith(QLatin1String("Start:"));
+        const auto local = lineDateTime(line, locale);
+        if (!local || (!isStart && !line.startsWith(QLatin1String("End:"))))
+            continue;
+        const QDateTime at = netTime(*local);
+        if (isStart) {
+            add(at, kStart, QString(),
+                firstStart ? QStringLiteral("Net started again") : QStringLiteral("Net started"));
+            if (!firstStart)
+                firstStart = at;
+        } else {
+            add(at, kEnd, QString(), QStringLiteral("Net ended"));
         }
     }
+    // Without a start line nothing gives a date: the lines show times only.
+    const bool dated = firstStart.has_value();
+    const QDateTime anchor = firstStart.value_or(QDateTime(QDate(2000, 1, 1), QTime(0, 0), zone));
+
+    QStringList operators;
+    QList<std::pair<QDateTime, QString>> ncsFrom; // in time order
+    DayFinder ncsDays(anchor);
+    for (qsizetype i = 0; i < net.ncs.size(); ++i) {
+        const store::NcsRecord &r = net.ncs[i];
+        const auto t = readLogTime(r.ncstime, locale);
+        operators << (r.ncscall + (t ? u' ' + t->toString(QStringLiteral("HH:mm")) : QString()));
+        if (!t)
+            continue;
+        QDateTime at;
+        if (i == 0) {
+            // Written when the net was set up, before it was first started.
+            at = DayFinder(anchor).place(*t);
+            if (at > anchor)
+                at = at.addDays(-1);
+        } else {
+            at = ncsDays.place(*t);
+        }
+        add(at, kNcs, r.ncscall, QStringLiteral("Net control: ") + r.ncscall);
+        ncsFrom.append({ at, r.ncscall });
+    }
     log.radioOperators = operators.join(QStringLiteral(", "));
+    std::stable_sort(ncsFrom.begin(), ncsFrom.end(),
+        [](const auto &a, const auto &b) { return a.first < b.first; });
     // The station in control at a time: the last change before it, else the first NCS.
     const QString firstNcs = net.ncs.isEmpty() ? net.ncscall : net.ncs.first().ncscall;
-    auto ncsAt = [&](int seconds) {
+    auto ncsAt = [&](const QDateTime &at) {
         QString call = firstNcs;
         for (const auto &[from, c] : ncsFrom)
-            if (from <= seconds)
+            if (from <= at)
                 call = c;
         return call;
     };
-    if (startLocal)
-        add(startTime, firstNcs, QString(), QStringLiteral("Net started"));
+
+    DayFinder checkInDays(anchor);
+    QHash<QString, QDateTime> firstCheckIn;
     for (const CheckIn &c : net.checkIns) {
         const QString call = c.callsign.trimmed().toUpper();
         if (call.isEmpty())
             continue;
-        if (const auto t = readLogTime(c.logtime, locale)) {
-            QString text = QStringLiteral("Check-in");
-            const QString options = optionsText(c);
-            if (!options.isEmpty())
-                text += QStringLiteral(" (") + options + u')';
-            QStringList traffic;
-            for (const HeldTraffic &h : net.heldTraffic)
-                if (h.callsignfrom.trimmed().compare(call, Qt::CaseInsensitive) == 0)
-                    traffic << (h.count.trimmed() + QStringLiteral(" for ") + h.goingto.trimmed());
-            if (!traffic.isEmpty())
-                text += QStringLiteral("; traffic: ") + traffic.join(QStringLiteral(", "));
-            add(*t, call, QString(), text);
-            events.last().line.to = ncsAt(events.last().seconds);
-        }
+        const auto t = readLogTime(c.logtime, locale);
+        if (!t)
+            continue;
+        QString text = QStringLiteral("Check-in");
+        const QString options = optionsText(c);
+        if (!options.isEmpty())
+            text += QStringLiteral(" (") + options + u')';
+        QStringList traffic;
+        for (const HeldTraffic &h : net.heldTraffic)
+            if (h.callsignfrom.trimmed().compare(call, Qt::CaseInsensitive) == 0)
+                traffic << (h.count.trimmed() + QStringLiteral(" for ") + h.goingto.trimmed());
+        if (!traffic.isEmpty())
+            text += QStringLiteral("; traffic: ") + traffic.join(QStringLiteral(", "));
+        const QDateTime at = checkInDays.place(*t);
+        add(at, kCheckIn, call, text)->to = ncsAt(at);
+        if (!firstCheckIn.contains(call))
+            firstCheckIn.insert(call, at);
+    }
+
+    // A station's comments (one file however often it checked in) carry their
+    // own date; one that cannot be read goes nearest the station's check-in.
+    QSet<QString> commented;
+    for (const CheckIn &c : net.checkIns) {
+        const QString call = c.callsign.trimmed().toUpper();
+        if (call.isEmpty() || commented.contains(call))
+            continue;
+        commented.insert(call);
         for (const QString &lineText : c.stationComments.split(u'\n')) {
             const QRegularExpressionMatch m = stampPattern().match(lineText.trimmed());
-            if (!m.hasMatch() || m.captured(2).trimmed().isEmpty())
+            if (!m.hasMatch() || m.captured(3).trimmed().isEmpty())
                 continue;
-            if (const auto t = readLogTime(m.captured(1), locale))
-                add(*t, call, QString(), QStringLiteral("Comment: ") + m.captured(2).trimmed());
+            const auto t = readLogTime(m.captured(2), locale);
+            if (!t)
+                continue;
+            std::optional<QDate> date;
+            if (dated) {
+                const QDate utcDate
+                    = QDate::fromString(m.captured(1), QStringLiteral("MM/dd/yyyy"));
+                date = net.utc && utcDate.isValid() ? utcDate : readDateText(m.captured(1), locale);
+            }
+            const QDateTime at = date ? QDateTime(*date, *t, zone)
+                                      : DayFinder(firstCheckIn.value(call, anchor)).place(*t);
+            add(at, kComment, call, QStringLiteral("Comment: ") + m.captured(3).trimmed());
         }
     }
-    if (endLocal && net.endLine.startsWith(QLatin1String("End:"))) {
-        add(netTime(*endLocal).time(), QString(), QString(), QStringLiteral("Net ended"));
-        events.last().line.from = ncsAt(events.last().seconds);
-    }
-    std::stable_sort(events.begin(), events.end(),
-        [](const Event &a, const Event &b) { return a.seconds < b.seconds; });
-    for (const Event &e : events)
+
+    std::stable_sort(events.begin(), events.end(), [](const Event &a, const Event &b) {
+        return a.at != b.at ? a.at < b.at : a.rank < b.rank;
+    });
+    const QString lineFormat
+        = dated ? QStringLiteral("yyyy-MM-dd HH:mm:ss") : QStringLiteral("HH:mm:ss");
+    for (Event &e : events) {
+        e.line.dateTime = e.at.toString(lineFormat);
+        if (e.rank == kStart || e.rank == kEnd)
+            e.line.from = ncsAt(e.at);
         log.lines << e.line;
+    }
     return log;
 }
 
@@ -145,7 +220,7 @@ QByteArray ics309Csv(const Ics309Log &log)
     auto row = [&](const QStringList &fields) {
         QStringList q;
         for (const QString &f : fields)
-            q << quoted(f);
+            q << quoted(store::spreadsheetSafe(f));
         out += q.join(u',') + QStringLiteral("\r\n");
     };
     row({ QStringLiteral("COMMUNICATIONS LOG (ICS 309)") });
@@ -153,10 +228,10 @@ QByteArray ics309Csv(const Ics309Log &log)
     row({ QStringLiteral("Operational Period From"), log.periodFrom });
     row({ QStringLiteral("Operational Period To"), log.periodTo });
     row({ QStringLiteral("Radio Operator"), log.radioOperators });
-    row({ QStringLiteral("Time"), QStringLiteral("From"), QStringLiteral("To"),
+    row({ dateTimeHeading(log), QStringLiteral("From"), QStringLiteral("To"),
         QStringLiteral("Message") });
     for (const Ics309Line &l : log.lines)
-        row({ l.time, l.from, l.to, l.message });
+        row({ l.dateTime, l.from, l.to, l.message });
     return out.toUtf8();
 }
 
@@ -172,7 +247,7 @@ QByteArray ics309Pdf(const Ics309Log &log)
         pdf.setTitle(QStringLiteral("ICS 309 ") + log.incidentName);
         pdf.setCreator(QStringLiteral("Rollcall"));
         const qreal left = 36, right = 576, top = 36, bottom = 756, row = 14;
-        const qreal columns[] = { left, left + 62, left + 142, left + 222, right };
+        const qreal columns[] = { left, left + 100, left + 164, left + 228, right };
         QFont plain(QStringLiteral("Helvetica"));
         plain.setPixelSize(10);
         QFont bold = plain;
@@ -202,7 +277,7 @@ QByteArray ics309Pdf(const Ics309Log &log)
             }
             y = tableTop;
             p.setFont(bold);
-            const QString heads[] = { QStringLiteral("Time"), QStringLiteral("From"),
+            const QString heads[] = { dateTimeHeading(log), QStringLiteral("From"),
                 QStringLiteral("To"), QStringLiteral("Message") };
             for (int c = 0; c < 4; ++c)
                 p.drawText(QRectF(columns[c] + 2, y, columns[c + 1] - columns[c] - 4, row),
@@ -214,7 +289,7 @@ QByteArray ics309Pdf(const Ics309Log &log)
             for (qsizetype i = qsizetype(page) * perPage;
                  i < log.lines.size() && i < qsizetype(page + 1) * perPage; ++i) {
                 const Ics309Line &l = log.lines[i];
-                const QString cells[] = { l.time, l.from, l.to, l.message };
+                const QString cells[] = { l.dateTime, l.from, l.to, l.message };
                 for (int c = 0; c < 4; ++c) {
                     const qreal w = columns[c + 1] - columns[c] - 4;
                     p.drawText(QRectF(columns[c] + 2, y, w, row), Qt::AlignLeft | Qt::AlignVCenter,
@@ -255,6 +330,9 @@ int runIcs309Command(const QStringList &args)
         return fail(QStringLiteral(
                         "usage: rollcall ics309 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]"),
             2);
+    // Fonts are only there for a GUI application; without one painting aborts.
+    if (pdf && !qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return fail(QStringLiteral("a PDF needs the program's GUI application"));
     QString error;
     const std::optional<NetReportData> net = loadNetFromFolder(folder, &error);
     if (!net)

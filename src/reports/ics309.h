@@ -11,32 +11,38 @@ namespace rollcall::reports {
 // One line of the ICS-309 communications log.
 struct Ics309Line
 {
-    QString time; // HH:mm:ss, in the net's time (UTC for a UTC net)
+    // "yyyy-MM-dd HH:mm:ss" in the net's time (UTC for a UTC net); the time
+    // alone for a net whose start line gives no date.
+    QString dateTime;
     QString from, to, message;
 };
 
 // The ICS-309 communications log of a net: incident name (the net's name unless
 // the operator gives another), operational period (first start to last end),
 // radio operators (the NCS callsigns with their times) and one line per event
-// in time order: start, NCS changes, check-ins with options and listed
-// traffic, time-stamped station comments, end.
+// in time order: every start and end, the first NCS and each change, check-ins
+// with options and listed traffic, time-stamped station comments. Log times
+// and NCS stamps get their dates from the start line (DayFinder).
 struct Ics309Log
 {
     QString incidentName;
     QString periodFrom, periodTo; // the start and end lines' date and time
     QString radioOperators;
+    bool utc = false;
     QList<Ics309Line> lines;
 };
 
 Ics309Log ics309Log(const NetReportData &net, const QString &incidentName = QString(),
     const QLocale &locale = QLocale(), const QTimeZone &localZone = QTimeZone::systemTimeZone());
 
-// The log as CSV: the form's header fields, then "Time","From","To","Message"
-// rows; fields in double quotes (a quote doubled), CR LF, UTF-8.
+// The log as CSV: the form's header fields, then "Date/Time","From","To",
+// "Message" rows; fields in double quotes (a quote doubled), CR LF, UTF-8. A
+// cell a spreadsheet would run as a formula starts with an apostrophe.
 QByteArray ics309Csv(const Ics309Log &log);
 
 // The log as a PDF paged like the paper form: the form's header on every
 // page, the log lines in a table, "Page N of M" at the foot. US Letter.
+// Painting needs a QGuiApplication.
 QByteArray ics309Pdf(const Ics309Log &log);
 
 // rollcall ics309 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]

@@ -3,6 +3,7 @@
 #include "store/recordfile.h"
 
 #include <QRegularExpression>
+#include <QTimeZone>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -338,7 +339,13 @@ std::optional<QDate> lineDate(const QString &line, const QLocale &locale, const 
     if (label.isEmpty())
         return std::nullopt;
     // After the label's blank: the date text in 10 characters.
-    const QString text = rest.mid(1, 10).trimmed();
+    return readDateText(rest.mid(1, 10), locale, today);
+}
+
+std::optional<QDate> readDateText(
+    const QString &dateText, const QLocale &locale, const QDate &today)
+{
+    const QString text = dateText.trimmed();
     if (text.isEmpty())
         return std::nullopt;
     QDate date = locale.toDate(text, locale.dateFormat(QLocale::ShortFormat));
@@ -384,6 +391,20 @@ std::optional<QDateTime> lineDateTime(const QString &line, const QLocale &locale
 std::optional<QTime> readLogTime(const QString &text, const QLocale &locale)
 {
     return readTime(text, locale);
+}
+
+QDateTime DayFinder::place(const QTime &time)
+{
+    // Of the day before, the same day and the day after, the nearest; at twelve
+    // hours either way, the later.
+    QDateTime best;
+    for (const int days : { 1, 0, -1 }) {
+        const QDateTime candidate(m_last.date().addDays(days), time, m_last.timeZone());
+        if (!best.isValid() || std::abs(m_last.secsTo(candidate)) < std::abs(m_last.secsTo(best)))
+            best = candidate;
+    }
+    m_last = best;
+    return best;
 }
 
 int netMinutes(const QList<QString> &startNetLines, const QLocale &locale)

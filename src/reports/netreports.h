@@ -47,8 +47,26 @@ QByteArray exportFile(const NetReportData &net);
 std::optional<QDate> lineDate(
     const QString &line, const QLocale &locale, const QDate &today = QDate::currentDate());
 std::optional<QDateTime> lineDateTime(const QString &line, const QLocale &locale);
+// A date as the program writes it into a line or a stamp (the locale's short
+// date, or one of the numeric forms).
+std::optional<QDate> readDateText(
+    const QString &text, const QLocale &locale, const QDate &today = QDate::currentDate());
 // A log time as the net window wrote it ("hh:mm:ss", or the locale's time text).
 std::optional<QTime> readLogTime(const QString &text, const QLocale &locale);
+// Log times and NCS stamps carry no date. Written in time order, each goes on
+// the day that brings it nearest the one before it (the first: nearest the
+// start): a step back of more than twelve hours has passed midnight, a small
+// one (a check-in logged just after a later one) stays on its day.
+class DayFinder
+{
+public:
+    explicit DayFinder(const QDateTime &from) : m_last(from) { }
+    QDateTime place(const QTime &time);
+
+private:
+    QDateTime m_last;
+};
+
 // Whole minutes from the first start line to the last end line; 0 when the
 // net was never ended or a line cannot be read.
 int netMinutes(const QList<QString> &startNetLines, const QLocale &locale);

@@ -114,9 +114,10 @@ void adifExport()
                        .trimmed();
     if (options.mode.isEmpty())
         return;
-    writeNetFile(title, QStringLiteral("ADIF (*.adi)|*.adi"), QStringLiteral(".adi"),
-        netFileName(QStringLiteral(".adi")), kSummaryTitle,
+    writeNetFile(title, QStringLiteral("ADIF (*.adi)|*.adi|ADX (*.adx)|*.adx"),
+        QStringLiteral(".adi"), netFileName(QStringLiteral(".adi")), kSummaryTitle,
         [&](const QString &file, const NetReportData &net) {
+            options.xml = isAdxFile(file);
             QString error;
             if (const std::optional<QByteArray> bytes = adifFile(net, options, &error))
                 save(file, *bytes, title);

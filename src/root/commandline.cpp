@@ -21,6 +21,7 @@ struct Subcommand
     const char *name;
     const char *usage;
     int (*run)(const QStringList &args);
+    bool paints = false; // lays out text with fonts: needs a GUI application
 };
 
 // Headless jobs; each subsystem adds its own here.
@@ -45,13 +46,14 @@ const Subcommand kSubcommands[] = {
         "      Writes the net export file.",
         &reports::runExportCommand },
     { "adif",
-        "adif NETFOLDER -o FILE.adi [--mode MODE]\n"
-        "      Writes the net's check-ins as ADIF contacts (mode FM unless given).",
+        "adif NETFOLDER -o FILE.adi|FILE.adx [--mode MODE]\n"
+        "      Writes the net's check-ins as ADIF contacts (mode FM unless given);\n"
+        "      .adx writes the XML form, which keeps names and places exactly.",
         &reports::runAdifCommand },
     { "ics309",
         "ics309 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]\n"
         "      Writes the net's ICS-309 communications log as PDF or CSV.",
-        &reports::runIcs309Command },
+        &reports::runIcs309Command, true },
     { "callsigns",
         "callsigns import FILE.csv [--home DIR]\n"
         "      Adds the stations of a CSV file to the master callsign database.\n"
@@ -188,6 +190,14 @@ QString helpText()
         "NTS message number; ~/.config/rollcall.conf, the PSK31 sound devices and PTT\n"
         "port. The manual page rollcall(1) and the user guide say more.\n");
     return text;
+}
+
+bool subcommandPaints(const QString &word)
+{
+    for (const Subcommand &s : kSubcommands)
+        if (word == QLatin1String(s.name))
+            return s.paints;
+    return false;
 }
 
 int runSubcommand(const CommandLine &cl)

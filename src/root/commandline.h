@@ -29,6 +29,9 @@ QString versionLine();
 QString versionReport();
 
 bool isSubcommand(const QString &word);
+// True for a job that paints (a PDF): it needs a QGuiApplication, the others a
+// QCoreApplication.
+bool subcommandPaints(const QString &word);
 // Runs a headless job; needs a QCoreApplication. Returns the exit code.
 int runSubcommand(const CommandLine &commandLine);
 

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 
 using namespace rollcall;
@@ -29,6 +30,14 @@ int main(int argc, char **argv)
         return 0;
     }
     if (!cl.subcommand.isEmpty()) {
+        if (subcommandPaints(cl.subcommand)) {
+            // Painting needs a GUI application, and a job shows no window: the
+            // offscreen platform has the same fonts and wants no display.
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            QGuiApplication app(argc, argv);
+            return runSubcommand(cl);
+        }
         QCoreApplication app(argc, argv);
         return runSubcommand(cl);
     }

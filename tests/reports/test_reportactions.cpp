@@ -12,6 +12,7 @@
 #include "windowfixture.h"
 
 #include <QPrinter>
+#include <QProcess>
 #include <QTest>
 #include <QWidget>
 
@@ -91,11 +92,17 @@ private Q_SLOTS:
         QTest::newRow("export") << ReportAction::ExportNet << &runExportCommand << QStringList()
                                 << u"Text (*.txt)|*.txt|RCX  (*.rcx)|*.rcx"_s << u"GSPN"_s
                                 << u"Export Net"_s << QByteArrayList() << QList<int>();
+        const QString adif = u"ADIF (*.adi)|*.adi|ADX (*.adx)|*.adx"_s;
         QTest::newRow("adif") << ReportAction::Adif << &runAdifCommand
-                              << QStringList { "ssb", "FM", "--mode", "SSB" }
-                              << u"ADIF (*.adi)|*.adi"_s << u"%1GSPN.adi"_s << summary
+                              << QStringList { "ssb", "FM", "--mode", "SSB" } << adif
+                              << u"%1GSPN.adi"_s << summary
                               << QByteArrayList { "<EOR>", "<MODE:3>SSB " }
                               << QList<int> { 12, 12 };
+        QTest::newRow("adx") << ReportAction::Adif << &runAdifCommand
+                             << QStringList { "ssb", "FM", "--mode", "SSB" } << adif
+                             << u"%1GSPN.adi"_s << summary
+                             << QByteArrayList { "</RECORD>", "<MODE>SSB</MODE>", "<EOR>" }
+                             << QList<int> { 12, 12, 0 };
         QTest::newRow("ics309") << ReportAction::Ics309 << &runIcs309Command
                                 << QStringList { "Flood", "GSPN", "--incident", "Flood" }
                                 << u"PDF (*.pdf)|*.pdf|CSV (*.csv)|*.csv"_s
@@ -110,7 +117,9 @@ private Q_SLOTS:
         QFETCH(QString, proposed);
         OpenNet net;
         test::ScriptedPrompts &prompts = net.fx.prompts;
-        const QString out = net.file(u"window.csv"_s); // .csv: the ICS-309 as text
+        // .csv: the ICS-309 as text; .adx: ADIF as XML.
+        const QString out = net.file(
+            QTest::currentDataTag() == QLatin1String("adx") ? u"window.adx"_s : u"window.csv"_s);
         const QByteArray old(100000, 'x');
         QVERIFY(test::writeFileBytes(out, old));
         const int asked = input.isEmpty() ? 0 : 1;
@@ -147,7 +156,7 @@ private Q_SLOTS:
 
         // Replaced completely, not overwritten in place, with what the subcommand writes.
         run(out, true);
-        const QString fromCommand = net.file(u"command.csv"_s);
+        const QString fromCommand = net.file(u"command."_s + QFileInfo(out).suffix());
         QFETCH(Command, command);
         QCOMPARE(command(QStringList { net.netpath, u"-o"_s, fromCommand } + input.mid(2)), 0);
         const QByteArray bytes = test::fileBytes(out);
@@ -158,6 +167,25 @@ private Q_SLOTS:
         for (qsizetype i = 0; i < marks.size(); ++i)
             QVERIFY2(bytes.count(marks[i]) == times[i], marks[i].constData());
         QVERIFY(prompts.messages().isEmpty());
+    }
+
+    // From a shell with no display and no Qt platform chosen, the program
+    // paints the ICS-309 PDF (it used to abort: no GUI application).
+    void ics309PdfFromAShell()
+    {
+        OpenNet net;
+        const QString pdf = net.file(u"log.pdf"_s);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" })
+            env.remove(QLatin1String(name));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(ROLLCALL_BINARY), { u"ics309"_s, net.netpath, u"-o"_s, pdf });
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+        QVERIFY(test::fileBytes(pdf).startsWith("%PDF"));
+        QVERIFY(test::fileBytes(pdf).size() > 1000);
     }
 
     void subcommandErrors()
