@@ -82,6 +82,14 @@ int codePageOfCharset(int charset)
     }
 }
 
+// The rule for text from outside (store::dropControlCharacters), less the tab
+// that RTF itself writes for \tab: nothing that steers a terminal, and no ENQ
+// or ETB that would go on the air as a net tag.
+bool isDroppedControl(QChar c)
+{
+    return c.category() == QChar::Other_Control && c != u'\t';
+}
+
 constexpr int kSymbolCodePage = -2; // \fcharset2: symbol fonts, read as their usual glyphs
 
 QString decodeBytes(const QByteArray &bytes, int codePage)
@@ -140,6 +148,7 @@ public:
     }
 
     void run();
+    bool full() const { return m_full; }
 
 private:
     GroupState &state() { return m_stack.last(); }
@@ -152,6 +161,7 @@ private:
     void closeGroup();
     void controlWord(const char *word, bool hasParam, int param);
     void controlSymbol(char symbol);
+    bool room(int characters, int pieces);
     void textByte(char byte);
     void textChar(QChar ch);
     void paragraph();
@@ -167,6 +177,8 @@ private:
     int m_overflow = 0; // groups opened beyond kMaxDepth
     int m_pendingSkip = 0; // fallback characters still to drop after \uN
     bool m_starOpen = false; // "\*" seen: the group's destination may be ignored
+    int m_characters = 0; // given to the document so far
+    int m_pieces = 0; // lines and runs of one format so far
 
     int m_ansiCodePage = 1252;
     int m_defaultFont = 0;
@@ -181,6 +193,7 @@ private:
     QString m_run; // decoded text waiting for its format
     CharState m_runChars;
     bool m_endedWithPar = false;
+    bool m_full = false; // the document holds what a script may: reading stops
 };
 
 void Reader::run()
@@ -188,7 +201,7 @@ void Reader::run()
     m_stack.append(GroupState());
     m_cursor.beginEditBlock();
     bool started = false;
-    while (m_p < m_end) {
+    while (m_p < m_end && !m_full) {
         const char c = *m_p++;
         if (c == '{') {
             m_pendingSkip = 0;
@@ -360,6 +373,9 @@ void Reader::controlWord(const char *word, bool hasParam, int param)
     auto is = [word](const char *name) { return std::strcmp(word, name) == 0; };
     const bool on = !hasParam || param != 0; // \b starts bold, \b0 ends it
 
+    // Nothing in a skipped group counts, not even a table word.
+    if (s.destination == Destination::Skip || m_overflow > 0)
+        return;
     if (star || isSkippedDestination(word)) {
         s.destination = Destination::Skip;
         return;
@@ -372,8 +388,6 @@ void Reader::controlWord(const char *word, bool hasParam, int param)
         s.destination = Destination::ColorTable;
         return;
     }
-    if (s.destination == Destination::Skip || m_overflow > 0)
-        return;
     if (s.destination == Destination::FontTable) {
         if (is("f") && hasParam) {
             m_tableFont = param;
@@ -505,6 +519,8 @@ void Reader::textByte(char byte)
         return;
     if (static_cast<unsigned char>(byte) < 0x20 && byte != '\t')
         return;
+    if (!room(1, 0))
+        return;
     const int cp = codePage();
     if (!m_bytes.isEmpty() && cp != m_bytesCodePage)
         flushBytes();
@@ -520,6 +536,8 @@ void Reader::textChar(QChar ch)
 {
     if (skipping() || state().destination != Destination::Text || state().chars.hidden)
         return;
+    if (isDroppedControl(ch) || !room(1, 0))
+        return;
     flushBytes();
     if (!(state().chars == m_runChars) && !m_run.isEmpty())
         flushRun();
@@ -530,7 +548,9 @@ void Reader::textChar(QChar ch)
 
 void Reader::paragraph()
 {
-    if (skipping() || state().destination != Destination::Text)
+    // A hidden paragraph mark is hidden as well: the text on both sides joins.
+    if (skipping() || state().destination != Destination::Text || state().chars.hidden
+        || !room(1, 1))
         return;
     flushRun();
     if (m_cursor.block().length() == 1) // an empty line keeps the height it was given
@@ -546,8 +566,21 @@ void Reader::flushBytes()
 {
     if (m_bytes.isEmpty())
         return;
-    m_run += decodeBytes(m_bytes, m_bytesCodePage);
+    QString decoded = decodeBytes(m_bytes, m_bytesCodePage);
+    decoded.removeIf(isDroppedControl); // DEL, and C1 from a multi-byte code page
+    m_run += decoded;
     m_bytes.clear();
+}
+
+bool Reader::room(int characters, int pieces)
+{
+    if (m_characters + characters > kMaxScriptCharacters || m_pieces + pieces > kMaxScriptPieces) {
+        m_full = true;
+        return false;
+    }
+    m_characters += characters;
+    m_pieces += pieces;
+    return true;
 }
 
 void Reader::flushRun()
@@ -555,7 +588,8 @@ void Reader::flushRun()
     flushBytes();
     if (m_run.isEmpty())
         return;
-    m_cursor.insertText(m_run, format(m_runChars));
+    if (room(0, 1))
+        m_cursor.insertText(m_run, format(m_runChars));
     m_run.clear();
 }
 
@@ -588,7 +622,7 @@ bool looksLikeRtf(const QByteArray &bytes)
     return bytes.mid(i, 5) == "{\\rtf";
 }
 
-bool readRtf(const QByteArray &bytes, QTextDocument *doc, QString *error)
+bool readRtf(const QByteArray &bytes, QTextDocument *doc, QString *error, bool *cut)
 {
     if (bytes.size() > kMaxRtfBytes) {
         if (error)
@@ -600,8 +634,15 @@ bool readRtf(const QByteArray &bytes, QTextDocument *doc, QString *error)
             *error = QStringLiteral("not an RTF file");
         return false;
     }
+    // A document just read has nothing to undo, and every step kept would cost memory.
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
     doc->clear();
-    Reader(bytes, bytes.indexOf('{'), doc).run();
+    Reader reader(bytes, bytes.indexOf('{'), doc);
+    reader.run();
+    doc->setUndoRedoEnabled(undo);
+    if (cut)
+        *cut = reader.full();
     return true;
 }
 

@@ -29,11 +29,12 @@ QAction *addItem(QMenu *menu, const QString &text, const QString &name)
 }
 
 // Loads without leaving an undo step behind: a freshly opened script is the starting point.
-bool loadInto(QTextEdit *edit, const QString &path, bool asText, QString *error = nullptr)
+bool loadInto(QTextEdit *edit, const QString &path, bool asText, QString *error = nullptr,
+    bool *cut = nullptr)
 {
     QTextDocument *doc = edit->document();
     doc->setUndoRedoEnabled(false);
-    const bool loaded = loadScript(path, asText, doc, edit->currentCharFormat(), error);
+    const bool loaded = loadScript(path, asText, doc, edit->currentCharFormat(), error, cut);
     doc->setUndoRedoEnabled(true);
     return loaded;
 }
@@ -72,8 +73,10 @@ ScriptEditorWindow::ScriptEditorWindow(QWidget *parent) : QMainWindow(parent)
 
     m_edit->setFontPointSize(12); // the size for typing
     const QString path = currentScriptPath();
-    if (!path.isEmpty())
-        loadInto(m_edit, path, false); // a missing or unreadable script leaves the editor empty
+    bool cut = false;
+    // A missing or unreadable script leaves the editor empty.
+    if (!path.isEmpty() && loadInto(m_edit, path, false, nullptr, &cut) && cut)
+        statusBar()->showMessage(cutNote(path));
     resize(640, 480);
 }
 
@@ -92,10 +95,13 @@ void ScriptEditorWindow::openScriptFile()
     currentScriptPath() = path;
     // Text and "all files" show the characters as they are, RTF markup included.
     QString error;
-    if (loadInto(m_edit, path, filterIndex >= 2, &error))
+    bool cut = false;
+    if (!loadInto(m_edit, path, filterIndex >= 2, &error, &cut))
+        statusBar()->showMessage(error); // no message box, but the operator must see it
+    else if (cut) // saving it now would write the beginning only
+        statusBar()->showMessage(cutNote(path));
+    else
         statusBar()->clearMessage();
-    else // no message box, but the operator must see that the script did not open
-        statusBar()->showMessage(error);
 }
 
 void ScriptEditorWindow::saveScriptFile()

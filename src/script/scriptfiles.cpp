@@ -12,6 +12,7 @@
 #include <QTextDocument>
 #include <QTextStream>
 
+#include <algorithm>
 #include <memory>
 
 namespace rollcall::script {
@@ -48,14 +49,14 @@ bool readBounded(const QString &path, QByteArray *bytes, QString *error)
 } // namespace
 
 bool loadScript(const QString &path, bool asText, QTextDocument *doc,
-    const QTextCharFormat &textFormat, QString *error)
+    const QTextCharFormat &textFormat, QString *error, bool *cut)
 {
     QByteArray bytes;
     if (!readBounded(path, &bytes, error))
         return false;
     if (!asText) {
         QString why;
-        if (readRtf(bytes, doc, &why))
+        if (readRtf(bytes, doc, &why, cut))
             return true;
         if (error)
             *error = QStringLiteral("%1: %2.").arg(path, why);
@@ -67,11 +68,29 @@ bool loadScript(const QString &path, bool asText, QTextDocument *doc,
         text = store::fromWindows1252(bytes);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(u'\r', u'\n');
+    // The same limits as for RTF: a line is a piece of the document.
+    qsizetype end = std::min<qsizetype>(text.size(), kMaxScriptCharacters);
+    for (qsizetype at = 0, lines = 1; at < end; ++at) {
+        if (text[at] == u'\n' && ++lines > kMaxScriptPieces)
+            end = at;
+    }
+    if (cut)
+        *cut = end < text.size();
+    text.truncate(end);
     doc->clear();
     QTextCursor cursor(doc);
     cursor.setBlockCharFormat(textFormat);
     cursor.insertText(text, textFormat);
     return true;
+}
+
+QString cutNote(const QString &path)
+{
+    return QStringLiteral("Only the beginning of %1 was read: a script holds at most %L2 "
+                          "characters and %L3 lines or changes of format.")
+        .arg(path)
+        .arg(kMaxScriptCharacters)
+        .arg(kMaxScriptPieces);
 }
 
 bool saveScript(const QString &path, const QTextDocument &doc, QString *error)
@@ -138,8 +157,11 @@ int runScriptCommand(const QStringList &args)
 
     QTextDocument doc;
     QString error;
-    if (!loadScript(input, false, &doc, QTextCharFormat(), &error))
+    bool cut = false;
+    if (!loadScript(input, false, &doc, QTextCharFormat(), &error, &cut))
         return fail(error);
+    if (cut)
+        QTextStream(stderr) << "rollcall script: " << cutNote(input) << '\n';
     const QByteArray bytes = mode == QLatin1String("html")
         ? scriptHtml(doc, QFileInfo(input).completeBaseName())
         : scriptText(doc);

@@ -15,9 +15,12 @@ QString &currentScriptPath();
 
 // Reads the file into doc: as RTF, or (asText) its characters literally in the
 // given format, UTF-8 when valid, else Windows-1252. False, doc untouched,
-// when the file cannot be read or is not RTF.
+// when the file cannot be read or is not RTF. A file beyond what a script
+// holds (rtfreader.h) gives its beginning, and *cut says so.
 bool loadScript(const QString &path, bool asText, QTextDocument *doc,
-    const QTextCharFormat &textFormat, QString *error = nullptr);
+    const QTextCharFormat &textFormat, QString *error = nullptr, bool *cut = nullptr);
+// The line that tells the operator a script was cut.
+QString cutNote(const QString &path);
 // Writes doc as RTF in one piece: a failed save leaves the old file whole.
 bool saveScript(const QString &path, const QTextDocument &doc, QString *error = nullptr);
 

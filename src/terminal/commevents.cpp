@@ -49,9 +49,22 @@ QString commEventText(int code)
         return QStringLiteral("Transmit Buffer Full");
     case CommEvent::Dcb:
         return QStringLiteral("Error retrieving DCB");
+    case CommEvent::DeviceLost:
+        return QStringLiteral("The port closed");
     default:
         return QStringLiteral("Unknown error or event");
     }
+}
+
+QString commEventMessage(int code, const QString &port, const QString &detail)
+{
+    if (code == CommEvent::DeviceLost)
+        return QStringLiteral("The port %1 closed: %2").arg(port, detail);
+    const QString text = commEventText(code);
+    if (detail.isEmpty() || commEventKind(code) != CommEventKind::Error
+        || text != commEventText(-1))
+        return text;
+    return text + QStringLiteral(" - ") + detail;
 }
 
 int commEventForSerialError(QSerialPort::SerialPortError error)

@@ -25,8 +25,8 @@ constexpr int RxOver = 1008;
 constexpr int RxParity = 1009;
 constexpr int TxFull = 1010;
 constexpr int Dcb = 1011;
-// Not in the old table: the device went away (USB TNC unplugged, TCP peer gone).
-// Its text is the unknown one followed by what the system said.
+// Not in the old table: the device went away (USB TNC unplugged, TCP peer gone)
+// and the port is closed already.
 constexpr int DeviceLost = 1100;
 } // namespace CommEvent
 
@@ -37,6 +37,10 @@ CommEventKind commEventKind(int code);
 // "Framing Error", "Unknown error or event" for codes of no meaning). Send and
 // Receive have none.
 QString commEventText(int code);
+// The line the operator reads for an event on the port: the text of the code,
+// with what the system said for an error of no known code, and for a device
+// that went away which port closed and why.
+QString commEventMessage(int code, const QString &port, const QString &detail);
 
 // The event code a QSerialPort error becomes; 0 for NoError and for the
 // errors that belong to an operation the caller reports itself (open, settings).

@@ -15,6 +15,9 @@ namespace rollcall::terminal {
 namespace {
 constexpr int kLinePollMs = 100;
 constexpr int kConnectTimeoutMs = 10000;
+// Input waiting for the window: a peer that sends faster than it is shown is
+// held back by the connection or the driver instead of filling memory.
+constexpr qint64 kReadBufferBytes = 1 << 20;
 
 void setError(QString *error, const QString &text)
 {
@@ -205,6 +208,7 @@ bool PortLink::openSerial(QString *error)
     port->clearError();
     m_quietErrors = false;
 
+    port->setReadBufferSize(kReadBufferBytes);
     m_serial = port;
     m_device = port;
     connect(port, &QSerialPort::readyRead, this, &PortLink::onReadyRead);
@@ -242,6 +246,7 @@ bool PortLink::openNetwork(QString *error)
         return false;
     }
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket->setReadBufferSize(kReadBufferBytes);
     m_socket = socket;
     m_device = socket;
     connect(socket, &QTcpSocket::readyRead, this, &PortLink::onReadyRead);
@@ -441,7 +446,9 @@ void PortLink::onSerialError(QSerialPort::SerialPortError e)
     const QString detail = m_serial->errorString();
     m_serial->clearError();
     if (code == CommEvent::DeviceLost) {
-        onDeviceLost(QStringLiteral("the device stopped answering (%1)").arg(detail));
+        // What the system says ("Input/output error") tells the operator less than this.
+        qCWarning(lcTerminal) << m_portName << detail;
+        onDeviceLost(QStringLiteral("the device stopped answering (unplugged?)"));
         return;
     }
     if (code != 0)
@@ -454,9 +461,17 @@ void PortLink::onDeviceLost(const QString &detail)
         return;
     m_lost = true;
     qCWarning(lcTerminal) << m_portName << "lost:" << detail;
-    // Closed after the device's own signal handling has finished.
-    QMetaObject::invokeMethod(this, &PortLink::close, Qt::QueuedConnection);
-    raise(CommEvent::DeviceLost, QStringLiteral("%1: %2").arg(m_portName, detail));
+    // Closed after the device's own signal handling has finished, and only then
+    // told: whoever hears of it finds the port closed.
+    QMetaObject::invokeMethod(
+        this,
+        [this, lost = m_device, detail] {
+            if (m_device != lost)
+                return; // closed (and perhaps opened again) meanwhile
+            close();
+            raise(CommEvent::DeviceLost, detail);
+        },
+        Qt::QueuedConnection);
 }
 
 void PortLink::pollLines()

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QTextDocument;
+
 namespace rollcall::terminal {
 
 // The text of the packet terminal, counted as the operator's terminal counts
@@ -14,11 +16,15 @@ public:
     // Above this many characters the oldest kTrimCount are dropped before new data.
     static constexpr int kTrimAbove = 16000;
     static constexpr int kTrimCount = 4096;
+    // The most the screen holds after any block: a block larger than the trimming
+    // (a TNC that floods, or data that waited) keeps only what trimming would leave,
+    // so the work for a block never depends on what came before it.
+    static constexpr int kMaxText = kTrimAbove + kTrimCount;
 
     struct Change
     {
         int dropped = 0; // characters removed from the front (trimming)
-        int erased = 0; // characters removed from the end (backspaces leading the data)
+        int erased = 0; // characters removed from the end, never a line break
         QString inserted; // appended at the end
         QByteArray logged; // the bytes the log file receives
     };
@@ -27,7 +33,7 @@ public:
     // append. Bytes are read as Windows-1252.
     Change receive(const QByteArray &data);
     // A key typed with local echo on: Enter shows a line break, Backspace removes
-    // the last character, anything else is appended.
+    // the last character of the line, anything else is appended.
     Change type(char key);
 
     const QString &text() const { return m_text; }
@@ -39,10 +45,24 @@ public:
     static QByteArray cook(const QByteArray &data, int *leadingBackspaces);
 
 private:
+    int eraseInLine(int count);
+
     QString m_text;
 };
 
-// The text as a plain text widget shows it: each CR LF (or lone CR or LF) one line break.
-QString displayText(const QString &terminalText);
+// A line of the display longer than this goes on in a block of its own, so the
+// layout an append redoes is never longer (a TNC may send no line ends at all).
+inline constexpr int kDisplayLine = 1024;
+
+// The text as a plain text widget shows it: each CR LF (or lone CR or LF) one
+// line break, and a break before the character that would make a line longer
+// than kDisplayLine; column is how many characters the last line already holds.
+QString displayText(const QString &terminalText, int column = 0);
+
+// Brings doc, which shows the screen's text before the change, up to the text
+// after it, at a cost in proportion to the change: a trim (one in at least
+// kTrimCount new characters) shows the text afresh, anything else edits the end.
+void showChange(
+    QTextDocument &doc, const TerminalScreen &screen, const TerminalScreen::Change &change);
 
 } // namespace rollcall::terminal

@@ -88,6 +88,9 @@ TerminalWindow::TerminalWindow(QWidget *parent) : QMainWindow(parent)
     m_settings->setObjectName(QStringLiteral("Settings"));
     m_connectTime = new QLabel(bar);
     m_connectTime->setObjectName(QStringLiteral("ConnectTime"));
+    // A long status (an error with the system's words) is cut, never widens the window.
+    for (QLabel *label : { m_status, m_settings })
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(m_status, 2);
     bar->addWidget(m_settings, 1);
     bar->addPermanentWidget(m_connectTime);
@@ -141,13 +144,7 @@ TerminalWindow::TerminalWindow(QWidget *parent) : QMainWindow(parent)
     })->setEnabled(false);
 
     m_timer1.setInterval(1000);
-    connect(&m_timer1, &QTimer::timeout, this, [this] {
-        const qint64 secs = m_connectStart.secsTo(QDateTime::currentDateTime());
-        m_connectTime->setText(QStringLiteral("%1:%2:%3 ")
-                                   .arg(secs / 3600, 2, 10, QLatin1Char('0'))
-                                   .arg(secs / 60 % 60, 2, 10, QLatin1Char('0'))
-                                   .arg(secs % 60, 2, 10, QLatin1Char('0')));
-    });
+    connect(&m_timer1, &QTimer::timeout, this, &TerminalWindow::showConnectTime);
     m_timer2.setInterval(2000);
     m_timer2.setSingleShot(true);
     connect(&m_timer2, &QTimer::timeout, this,
@@ -208,6 +205,10 @@ void TerminalWindow::loadSettings()
 void TerminalWindow::showPortState()
 {
     const bool open = m_link.isOpen();
+    // However the port came to be open (the menu, dialling, another port chosen
+    // in the properties), its connect clock runs.
+    if (open && !m_timer1.isActive())
+        startClock();
     menuAction(QStringLiteral("mnuOpen"))->setChecked(open);
     menuAction(QStringLiteral("mnuSendText"))->setEnabled(open && !m_transmitting);
     menuAction(QStringLiteral("mnuHangUp"))->setEnabled(open);
@@ -228,14 +229,22 @@ void TerminalWindow::togglePort()
         exclaim(error);
     }
     showPortState();
-    if (m_link.isOpen())
-        startClock();
 }
 
 void TerminalWindow::startClock()
 {
     m_connectStart = QDateTime::currentDateTime();
     m_timer1.start();
+    showConnectTime();
+}
+
+void TerminalWindow::showConnectTime()
+{
+    const qint64 secs = m_connectStart.secsTo(QDateTime::currentDateTime());
+    m_connectTime->setText(QStringLiteral("%1:%2:%3 ")
+                               .arg(secs / 3600, 2, 10, QLatin1Char('0'))
+                               .arg(secs / 60 % 60, 2, 10, QLatin1Char('0'))
+                               .arg(secs % 60, 2, 10, QLatin1Char('0')));
 }
 
 void TerminalWindow::stopClock()
@@ -263,9 +272,7 @@ void TerminalWindow::onCommEvent(int code, const QString &detail)
         eventText = commEventText(code);
         break;
     case CommEventKind::Error:
-        errorText = commEventText(code);
-        if (code == CommEvent::DeviceLost || code == -1)
-            errorText += QStringLiteral(" - ") + detail;
+        errorText = commEventMessage(code, m_link.portName(), detail);
         break;
     }
     if (!eventText.isEmpty()) {
@@ -279,6 +286,12 @@ void TerminalWindow::onCommEvent(int code, const QString &detail)
             return;
         QApplication::beep();
         m_errorBoxShown = true;
+        if (code == CommEvent::DeviceLost) {
+            // Closed already: nothing to quit or ignore, only to be told.
+            exclaim(errorText);
+            m_errorBoxShown = false;
+            return;
+        }
         const auto answer
             = prompts()->ask(QStringLiteral("Click Cancel to quit, OK to ignore."), errorText,
                 Prompts::Icon::Exclamation, { Prompts::Button::Ok, Prompts::Button::Cancel });
@@ -302,13 +315,7 @@ void TerminalWindow::showReceived(const QByteArray &data)
 
 void TerminalWindow::applyChange(const TerminalScreen::Change &change)
 {
-    if (change.dropped || change.erased) {
-        m_text->setPlainText(displayText(m_screen.text()));
-    } else if (!change.inserted.isEmpty()) {
-        QTextCursor c = m_text->textCursor();
-        c.movePosition(QTextCursor::End);
-        c.insertText(displayText(change.inserted));
-    }
+    showChange(*m_text->document(), m_screen, change);
     QTextCursor end = m_text->textCursor();
     end.movePosition(QTextCursor::End);
     m_text->setTextCursor(end);

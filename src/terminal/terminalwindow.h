@@ -71,6 +71,7 @@ private:
     void setStatus(const QString &text);
     void startClock();
     void stopClock();
+    void showConnectTime();
     bool waitBeforeClosing();
     QAction *menuAction(const QString &name) const;
 

@@ -79,9 +79,8 @@ int runTncCommand(const QStringList &args)
         if (code == CommEvent::Receive)
             printAnswer(link.input());
         else if (commEventKind(code) == CommEventKind::Error)
-            QTextStream(stderr) << "rollcall tnc: " << commEventText(code)
-                                << (detail.isEmpty() ? QString() : QStringLiteral(" - ") + detail)
-                                << '\n';
+            QTextStream(stderr) << "rollcall tnc: "
+                                << commEventMessage(code, link.portName(), detail) << '\n';
     });
     cancelSend() = false;
     TransmitOptions options;

@@ -227,6 +227,12 @@ private Q_SLOTS:
         QTest::newRow("tables out of range")
             << QByteArray("{\\rtf1{\\fonttbl{\\f1 ;}}{\\colortbl;}\\f77\\cf9\\fs0 ok}") << true
             << u"ok"_s;
+        // ESC, BEL, NUL, ENQ and ETB (a net tag on the air), DEL and C1 from \\uN,
+        // a byte or UTF-8 are dropped; the tab and the paragraph of the format stay.
+        QTest::newRow("control characters")
+            << QByteArray("{\\rtf1 a\\u27?b\\u7?c\\u0?d\\u5?e\\u23?f\\u127?g\\u133?h"
+                          "\\u-65531?i\\'7fj\\'05k{\\ansicpg65001\\'c2\\'85}l\\u9?m\\tab n\\par o}")
+            << true << u"abcdefghijkl\tm\tn\no"_s;
         QTest::newRow("plain text")
             << QByteArray("Dear net,\n{\\rtf1 not here}") << false << u"keep"_s;
         QByteArray binary(4096, '\0');
@@ -249,6 +255,76 @@ private Q_SLOTS:
         QCOMPARE(error.isEmpty(), readable);
         if (!text.isNull())
             QCOMPARE(doc.toPlainText(), text);
+    }
+
+    // A large file costs in proportion to what a script may show: its beginning is
+    // read and the rest left, while text that is never shown is read through.
+    void limits_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("cut");
+        QTest::addColumn<QString>("begins");
+        QTest::addColumn<QString>("ends");
+
+        const qsizetype mb = 1024 * 1024;
+        QTest::newRow("20 MB of paragraph marks")
+            << "{\\rtf1\\ansi QNI" + QByteArray("\\par\n").repeated(4 * mb) + "}" << true
+            << u"QNI\n\n"_s << u"\n"_s;
+        QTest::newRow("20 MB of text") << "{\\rtf1 " + QByteArray("net ").repeated(5 * mb) + "}"
+                                       << true << u"net net"_s << u"net "_s;
+        QTest::newRow("format changes") << "{\\rtf1 " + QByteArray("{\\b a}{\\i b}").repeated(mb)
+                                        << true << u"abab"_s << u"ab"_s;
+        QTest::newRow("text lines") << "{\\rtf1 " + QByteArray("line\\line ").repeated(2 * mb)
+                                    << true << u"line\nl"_s << u"line\n"_s;
+        QTest::newRow("hidden and skipped text is read through")
+            << "{\\rtf1 a{\\v " + QByteArray("\\par x").repeated(mb) + "}{\\*\\x "
+                + QByteArray("\\par y").repeated(mb) + "}b}"
+            << false << u"ab"_s << u"ab"_s;
+        QTest::newRow("as much as a script holds")
+            << "{\\rtf1 " + QByteArray("x").repeated(script::kMaxScriptCharacters - 1) + "\\par}"
+            << false << u"xx"_s << u"x"_s;
+    }
+
+    void limits()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, cut);
+        QFETCH(QString, begins);
+        QFETCH(QString, ends);
+        QTextDocument doc;
+        bool wasCut = !cut;
+        QVERIFY(script::readRtf(bytes, &doc, nullptr, &wasCut));
+        QCOMPARE(wasCut, cut);
+        QVERIFY(doc.characterCount() <= script::kMaxScriptCharacters + 1);
+        QVERIFY(doc.blockCount() <= script::kMaxScriptPieces + 1);
+        const QString text = doc.toPlainText();
+        QVERIFY2(text.startsWith(begins) && text.endsWith(ends), qPrintable(text.left(20)));
+        QVERIFY(doc.isUndoRedoEnabled());
+        QCOMPARE(doc.availableUndoSteps(), 0);
+    }
+
+    // A text file opened as text keeps to the same limits; the subcommand says it cut.
+    void limitsOfFiles()
+    {
+        QTemporaryDir dir;
+        const QString lines = dir.filePath(u"lines.txt"_s);
+        QVERIFY(
+            test::writeFileBytes(lines, QByteArray("73\n").repeated(script::kMaxScriptPieces + 5)));
+        QTextDocument doc;
+        bool cut = false;
+        QVERIFY(script::loadScript(lines, true, &doc, QTextCharFormat(), nullptr, &cut));
+        QVERIFY(cut);
+        QCOMPARE(doc.blockCount(), script::kMaxScriptPieces);
+        QVERIFY(script::loadScript(
+            sample(u"word.rtf"_s), true, &doc, QTextCharFormat(), nullptr, &cut));
+        QVERIFY(!cut);
+
+        const QString big = dir.filePath(u"big.rcs"_s);
+        QVERIFY(
+            test::writeFileBytes(big, "{\\rtf1 " + QByteArray("\\par ").repeated(300000) + "}"));
+        const QString out = dir.filePath(u"big.txt"_s);
+        QCOMPARE(script::runScriptCommand({ u"text"_s, big, u"-o"_s, out }), 0);
+        QCOMPARE(test::fileBytes(out).count('\n'), script::kMaxScriptPieces - 1);
     }
 
     // Random damage to the samples never crashes, hangs or inflates the text.

@@ -6,8 +6,11 @@
 #include <QFile>
 #include <QSettings>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 
 using namespace rollcall::terminal;
+using namespace Qt::StringLiterals;
 
 class TerminalRulesTest : public QObject
 {
@@ -42,6 +45,12 @@ private Q_SLOTS:
         QTest::newRow("high bytes as Windows-1252")
             << QString() << QByteArray("\x80\xe9") << QStringLiteral("\u20ac\u00e9")
             << QByteArray("\x80\xe9");
+        QByteArray flood;
+        for (int i = 0; i < 30000; ++i)
+            flood += char('a' + i % 26);
+        QTest::newRow("a block larger than the screen keeps its end")
+            << QStringLiteral("ok\r\n") << flood
+            << QString::fromLatin1(flood.right(TerminalScreen::kMaxText)) << flood;
     }
     void receivedData()
     {
@@ -81,10 +90,58 @@ private Q_SLOTS:
     void typedEcho()
     {
         TerminalScreen screen;
-        for (char c : QByteArray("ab\bc\rd"))
+        for (char c : QByteArray("ab\bc\rd\b\b"))
             screen.type(c);
-        QCOMPARE(screen.text(), QStringLiteral("ac\r\nd"));
-        QCOMPARE(displayText(screen.text()), QStringLiteral("ac\nd"));
+        QCOMPARE(screen.text(), QStringLiteral("ac\r\n")); // Backspace stops at the line break
+        QCOMPARE(displayText(screen.text()), QStringLiteral("ac\n"));
+    }
+
+    // The screen's work, and the display's, in proportion to the bytes that came,
+    // whatever their shape and however the port cut them: the text stays within
+    // its limit, the last 128 KB cost what the first did, no block of the display
+    // grows past kDisplayLine, and the edited display equals one shown afresh.
+    void costPerByte_data()
+    {
+        QTest::addColumn<QByteArray>("pattern");
+        QTest::addColumn<int>("piece");
+        const QByteArray x(1, 'X');
+        QByteArray lines = QByteArray(79, 'L') + "\r\n";
+        QTest::newRow("no line ends, byte by byte") << x << 1;
+        QTest::newRow("no line ends, 5000 at a time") << x << 5000;
+        QTest::newRow("no line ends, 70000 at a time") << x << 70000;
+        QTest::newRow("80-column lines, 100 at a time") << lines << 100;
+        QTest::newRow("80-column lines, 70000 at a time") << lines << 70000;
+        QTest::newRow("backspaces leading blocks") << QByteArray("abc\b") << 3;
+        QTest::newRow("backspaces over long lines")
+            << QByteArray(1500, 'y') + QByteArray(700, '\b') + "\r" << 1500;
+    }
+    void costPerByte()
+    {
+        QFETCH(QByteArray, pattern);
+        QFETCH(int, piece);
+        const qsizetype quarter = 128 * 1024;
+        const QByteArray stream
+            = pattern.repeated(4 * quarter / pattern.size() + 1).left(4 * quarter);
+        TerminalScreen screen;
+        QTextDocument doc;
+        qint64 work = 0;
+        connect(&doc, &QTextDocument::contentsChange, this,
+            [&](int, int removed, int added) { work += removed + added; });
+        QList<qint64> workAt;
+        for (qsizetype at = 0; at < stream.size(); at += piece) {
+            if (at / quarter >= workAt.size())
+                workAt << work;
+            const TerminalScreen::Change change = screen.receive(stream.mid(at, piece));
+            QVERIFY(screen.text().size() <= TerminalScreen::kMaxText);
+            showChange(doc, screen, change);
+        }
+        workAt << work;
+        QCOMPARE(doc.toPlainText(), displayText(screen.text()));
+        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+            QVERIFY(b.length() - 1 <= kDisplayLine);
+        QVERIFY2(work <= 16 * stream.size(), qPrintable(QString::number(work)));
+        const qint64 first = workAt[1] - workAt[0], last = workAt[4] - workAt[3];
+        QVERIFY2(last <= first + first / 4 + 65536, qPrintable(u"%1 %2"_s.arg(first).arg(last)));
     }
 
     void eventTexts_data()
@@ -119,6 +176,14 @@ private Q_SLOTS:
 
     void serialErrors()
     {
+        QCOMPARE(commEventMessage(CommEvent::DeviceLost, QStringLiteral("/dev/ttyUSB0"),
+                     QStringLiteral("the device stopped answering (unplugged?)")),
+            QStringLiteral("The port /dev/ttyUSB0 closed: the device stopped answering "
+                           "(unplugged?)"));
+        QCOMPARE(commEventMessage(-1, QStringLiteral("x"), QStringLiteral("why")),
+            QStringLiteral("Unknown error or event - why"));
+        QCOMPARE(commEventMessage(CommEvent::Frame, QStringLiteral("x"), QStringLiteral("why")),
+            QStringLiteral("Framing Error"));
         QCOMPARE(commEventForSerialError(QSerialPort::ResourceError), CommEvent::DeviceLost);
         QCOMPARE(commEventForSerialError(QSerialPort::WriteError), CommEvent::TxFull);
         QCOMPARE(commEventForSerialError(QSerialPort::ReadError), CommEvent::DeviceLost);

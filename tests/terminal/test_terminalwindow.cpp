@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextBlock>
 
 using namespace rollcall;
 using namespace rollcall::terminal;
@@ -347,24 +348,46 @@ private Q_SLOTS:
         QCOMPARE(f.prompts.messages().last(), QStringLiteral("CDHolding = False"));
     }
 
-    void unpluggedTncAsksOnce()
+    // Told once, in words, that the port closed; the window keeps its size.
+    void unpluggedTncIsToldOnce()
     {
         Terminal t;
         QVERIFY(t.isOpen());
-        t.prompts.answerButton(Prompts::Button::Ok);
+        const int width = t.w->width();
         t.pty.unplug();
         QTRY_VERIFY(!item(t.w, "mnuOpen")->isChecked());
         QTest::qWait(300);
-        int boxes = 0;
-        for (const auto &s : t.prompts.shown())
-            if (s.kind == ScriptedPrompts::Kind::Buttons) {
-                ++boxes;
-                QCOMPARE(s.title, QStringLiteral("Click Cancel to quit, OK to ignore."));
-                QVERIFY(s.text.startsWith(QLatin1String("Unknown error or event - ")));
-            }
-        QCOMPARE(boxes, 1);
-        QVERIFY(panel(t.w, "Status").startsWith(QLatin1String("Status: Unknown error or event")));
+        const QString said = QStringLiteral("The port %1 closed: the device stopped answering "
+                                            "(unplugged?)")
+                                 .arg(t.pty.a);
+        QCOMPARE(t.prompts.messages(), QStringList { said });
+        QCOMPARE(t.prompts.shown().constLast().title, QStringLiteral("TNC Terminal"));
+        QCOMPARE(panel(t.w, "Status"), QStringLiteral("Status: ") + said);
         QCOMPARE(panel(t.w, "Settings"), QStringLiteral("Settings: "));
+        QCOMPARE(panel(t.w, "ConnectTime"), QString());
+        QCOMPARE(t.w->width(), width);
+    }
+
+    // A TNC that sends without line ends: the screen keeps to its limit, no line
+    // the widget lays out again grows past kDisplayLine, and the widget's work is
+    // in proportion to what came (the old screen set its whole text again and
+    // laid out one growing line for every block).
+    void floodWithoutLineEnds()
+    {
+        Terminal t;
+        QVERIFY(t.isOpen());
+        QTextDocument *doc = item<QPlainTextEdit>(t.w, "txtTerm")->document();
+        qint64 work = 0;
+        connect(doc, &QTextDocument::contentsChange, this,
+            [&](int, int removed, int added) { work += removed + added; });
+        const qsizetype size = 300000;
+        t.pty.peer().write(QByteArray(size, 'X') + "\r>");
+        QTRY_VERIFY_WITH_TIMEOUT(t.w->screen().text().endsWith(QLatin1String("\r\n>")), 20000);
+        QVERIFY(t.w->screen().text().size() <= TerminalScreen::kMaxText);
+        QCOMPARE(doc->toPlainText(), displayText(t.w->screen().text()));
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+            QVERIFY(b.length() - 1 <= kDisplayLine);
+        QVERIFY2(work <= 16 * size, qPrintable(QString::number(work)));
     }
 
     void propertiesReadAndStore()
@@ -404,9 +427,11 @@ private Q_SLOTS:
         QVERIFY(t.prompts.messages().last().contains(QLatin1String("1.5 stop bits")));
         stored = StoredProperties::load();
         QCOMPARE(stored.settings, QStringLiteral("4800,o,8,1"));
-        // Com3 could not be opened in a test box: the old port is back and open.
+        // Com3 could not be opened in a test box: the old port is back and open,
+        // its connect clock started again.
         QCOMPARE(w->link().portName(), t.pty.a);
         QVERIFY(w->link().isOpen());
+        QCOMPARE(panel(w, "ConnectTime"), QStringLiteral("00:00:00 "));
     }
 
     void propertiesOfAStoredSettingThisSystemCannotOpen()
