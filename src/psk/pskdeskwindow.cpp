@@ -24,6 +24,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -77,7 +78,10 @@ PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
     buildWindow();
     buildMenus();
 
-    connect(terminal_, &PskTerminal::textReceived, this, &PskDeskWindow::appendReceived);
+    connect(terminal_, &PskTerminal::textReceived, this,
+        [this](const QString &text) { appendReceived(text, false); });
+    connect(terminal_, &PskTerminal::textSent, this,
+        [this](const QString &text) { appendReceived(text, true); });
     connect(terminal_, &PskTerminal::statusChanged, this, &PskDeskWindow::updateStatus);
     connect(terminal_, &PskTerminal::modeChanged, this,
         [this](qint32 mode) { mode_->setText(PskTerminal::modeName(mode)); });
@@ -353,11 +357,16 @@ void PskDeskWindow::saveSettingsThrottled()
         showProblem(tr("The PSK settings could not be written to %1.").arg(pskSettingsPath()));
 }
 
-void PskDeskWindow::appendReceived(const QString &text)
+void PskDeskWindow::appendReceived(const QString &text, bool sent)
 {
     QTextCursor end(received_->document());
     end.movePosition(QTextCursor::End);
-    end.insertText(text);
+    // Received text has no colour of its own (the box's black or blue);
+    // what this station sends has one.
+    QTextCharFormat format;
+    if (sent)
+        format.setForeground(QColor(kSentColour));
+    end.insertText(text, format);
     QTextDocument *doc = received_->document();
     if (doc->characterCount() > kMaxReceived) {
         // A long net must not grow without end: drop the oldest tenth and more.
