@@ -2,6 +2,7 @@
 
 #include "psk/psksettings.h"
 #include "store/recordfile.h"
+#include "store/textrules.h"
 
 #include <QLoggingCategory>
 #include <QStringListModel>
@@ -219,6 +220,11 @@ NetLists::NetLists(QObject *parent)
 {
 }
 
+void NetLists::countIgnoredFrame()
+{
+    Q_EMIT ignoredFramesChanged(++ignoredFrames_);
+}
+
 QStringList NetLists::checkInList() const
 {
     return checkIns_->stringList();
@@ -298,6 +304,8 @@ void NetLists::clear()
 {
     checkIns_->setStringList({});
     traffic_->setStringList({});
+    if (std::exchange(ignoredFrames_, 0) != 0)
+        Q_EMIT ignoredFramesChanged(0);
 }
 
 // ---- ReceiveSide
@@ -306,12 +314,7 @@ ReceiveSide::ReceiveSide(NetLists *lists, QObject *parent) : QObject(parent), li
 
 bool ReceiveSide::acceptableCall(const QString &call)
 {
-    if (call.isEmpty() || call.size() > kMaxCall)
-        return false;
-    for (const QChar c : call)
-        if (c.unicode() < 32 || c.unicode() == 127 || (c.unicode() >= 0x80 && c.unicode() < 0xa0))
-            return false;
-    return true;
+    return store::isCallFromOutside(call, kMaxCall);
 }
 
 bool ReceiveSide::looksLikeCall(const QString &call)
@@ -395,11 +398,15 @@ void ReceiveSide::feed(qint32 code)
     if (!step.tag)
         return;
     const QString &payload = step.tag->payload;
+    // A call from the air goes into the net log and the master database: a
+    // frame whose call is no callsign's shape is ignored, and counted.
     if (!acceptableCall(payload.section(u'_', 0, 0))
         || (step.tag->letter != u'r' && !acceptableCall(payload))) {
         qCInfo(lcPskTags) << "ignored a" << QChar(step.tag->letter)
                           << "frame with an unusable body";
         flush();
+        lists_->countIgnoredFrame();
+        Q_EMIT frameIgnored(step.tag->letter);
         return;
     }
     switch (step.tag->letter) {
@@ -424,9 +431,13 @@ void ReceiveSide::feed(qint32 code)
         break;
     case u'r':
         flush();
-        for (const QChar c : payload)
-            if (c.unicode() < 32)
+        for (const QChar c : payload) {
+            if (c.category() == QChar::Other_Control) {
+                lists_->countIgnoredFrame();
+                Q_EMIT frameIgnored(step.tag->letter);
                 return;
+            }
+        }
         if (lists_->receiveTraffic(payload))
             Q_EMIT trafficListed(payload);
         break;
