@@ -4,6 +4,7 @@
 #include "store/recordfile.h"
 #include "store/textrules.h"
 
+#include <QColor>
 #include <QLoggingCategory>
 #include <QStringListModel>
 
@@ -215,9 +216,69 @@ TagReceiver::Step TagReceiver::feed(qint32 code)
 
 // ---- NetLists
 
-NetLists::NetLists(QObject *parent)
-    : QObject(parent), checkIns_(new QStringListModel(this)), traffic_(new QStringListModel(this))
+namespace {
+// The call an entry stands for: without the check-out marks, in capitals.
+QString entryCall(const QString &entry)
 {
+    QString call = entryWithoutMark(entry);
+    if (call.endsWith(QLatin1String("**")))
+        call.chop(2);
+    return call.toUpper();
+}
+
+// The Check-Ins list, showing which entries were heard but not logged.
+class CheckInModel : public QStringListModel
+{
+public:
+    CheckInModel(const QSet<QString> &notLogged, QObject *parent)
+        : QStringListModel(parent), notLogged_(notLogged)
+    {
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role == Qt::ForegroundRole || role == Qt::DecorationRole || role == Qt::ToolTipRole
+            || role == NetLists::NotLoggedRole) {
+            const bool notLogged
+                = !notLogged_.isEmpty() && notLogged_.contains(entryCall(index.data().toString()));
+            if (role == NetLists::NotLoggedRole)
+                return notLogged;
+            if (!notLogged)
+                return {};
+            if (role == Qt::ToolTipRole)
+                return QStringLiteral("Heard while the net was not started: not logged yet");
+            return QColor(196, 96, 0); // the text and a square before it
+        }
+        return QStringListModel::data(index, role);
+    }
+
+private:
+    const QSet<QString> &notLogged_;
+};
+} // namespace
+
+NetLists::NetLists(QObject *parent)
+    : QObject(parent),
+      checkIns_(new CheckInModel(notLogged_, this)),
+      traffic_(new QStringListModel(this))
+{
+}
+
+void NetLists::setLogged(const QString &call, bool logged)
+{
+    const QString key = entryCall(call);
+    if (logged ? !notLogged_.remove(key) : notLogged_.contains(key))
+        return;
+    if (!logged)
+        notLogged_.insert(key);
+    const QStringList list = checkInList();
+    for (int i = 0; i < list.size(); ++i)
+        if (entryCall(list[i]) == key)
+            Q_EMIT checkIns_->dataChanged(checkIns_->index(i), checkIns_->index(i));
+}
+
+bool NetLists::isLogged(const QString &entry) const
+{
+    return !notLogged_.contains(entryCall(entry));
 }
 
 void NetLists::countIgnoredFrame()
@@ -302,6 +363,7 @@ void NetLists::removeTraffic(int row)
 
 void NetLists::clear()
 {
+    notLogged_.clear();
     checkIns_->setStringList({});
     traffic_->setStringList({});
     if (std::exchange(ignoredFrames_, 0) != 0)

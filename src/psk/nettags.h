@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -104,6 +105,16 @@ public:
     QStringList checkInList() const;
     QStringList trafficList() const;
 
+    // A check-in heard but not logged in the net (the net was not started, or
+    // no net is open). The entry's text stays as it is (Send Checkins sends it
+    // and the duplicate test compares it); the Check-Ins model shows the mark
+    // in colour, with a coloured square and a tooltip, and answers
+    // NotLoggedRole. Calls compare without the "**" marks and case.
+    static constexpr int NotLoggedRole = Qt::UserRole + 1;
+    void setLogged(const QString &call, bool logged);
+    bool isLogged(const QString &entry) const;
+    int notLoggedCount() const { return int(notLogged_.size()); }
+
     // Frames whose call is no callsign or tactical call (see ReceiveSide):
     // ignored, and counted here for the Net Control window.
     int ignoredFrames() const { return ignoredFrames_; }
@@ -127,6 +138,7 @@ Q_SIGNALS:
 private:
     QStringListModel *checkIns_;
     QStringListModel *traffic_;
+    QSet<QString> notLogged_;
     int ignoredFrames_ = 0;
 };
 

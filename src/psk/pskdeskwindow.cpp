@@ -92,6 +92,8 @@ PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
     });
     connect(terminal_, &PskTerminal::problem, this, &PskDeskWindow::showProblem);
     connect(terminal_->receiveSide(), &ReceiveSide::checkedIn, this, &PskDeskWindow::logCheckIn);
+    connect(
+        terminal_->receiveSide(), &ReceiveSide::checkedOut, this, &PskDeskWindow::checkOutHeard);
     Spectrum *spectrum = &waterfall_->spectrum();
     terminal_->modem()->onReceivedAudio
         = [spectrum](const float *samples, std::size_t n) { spectrum->push(samples, n); };
@@ -391,11 +393,25 @@ void PskDeskWindow::updateStatus()
 
 void PskDeskWindow::logCheckIn(const QString &call)
 {
-    // As if typed, on a row of its own: the operator's typing is kept.
+    // As if typed, on a row of its own: the operator's typing is kept. One the
+    // net does not take yet stays marked in the Check-Ins list until it is.
     auto *net = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall")));
-    if (!net)
-        return;
-    net->checkInAsTyped(call.toUpper());
+    if (net)
+        connect(net, &NetWindow::checkInLogged, this, &PskDeskWindow::checkInLogged,
+            Qt::UniqueConnection);
+    const bool logged = net && net->checkInAsTyped(call.toUpper(), netlog::HeardFrom::Psk31);
+    terminal_->lists()->setLogged(call, logged);
+}
+
+void PskDeskWindow::checkInLogged(const QString &call)
+{
+    terminal_->lists()->setLogged(call, true);
+}
+
+void PskDeskWindow::checkOutHeard(const QString &call)
+{
+    if (auto *net = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall"))))
+        net->checkOutHeard(call.toUpper());
 }
 
 void PskDeskWindow::pasteClipboard()

@@ -54,6 +54,8 @@ private:
     void appendReceived(const QString &text, bool sent);
     void updateStatus();
     void logCheckIn(const QString &call);
+    void checkInLogged(const QString &call);
+    void checkOutHeard(const QString &call);
     void closeAll(); // Quit and Close
     void saveSettingsThrottled();
     void showProblem(const QString &message);
