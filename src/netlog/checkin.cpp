@@ -3,6 +3,8 @@
 #include "callsigns/mastercallsigndb.h"
 #include "netlog/netlogstore.h"
 
+#include <algorithm>
+
 namespace rollcall::netlog {
 
 std::optional<Option> optionForLetter(QChar letter)
@@ -173,6 +175,76 @@ AddRecordResult addRecord(CheckInEntry &entry, callsigns::MasterCallsignDb *mast
     entry.state.clear();
     entry.comments.clear();
     return result;
+}
+
+namespace {
+QString heardKey(const QString &callsign)
+{
+    return callsigns::normalizedCallsign(callsign);
+}
+} // namespace
+
+bool HeardCheckIns::add(const QString &callsign, HeardFrom from, const QDateTime &at)
+{
+    const QString call = heardKey(callsign);
+    if (call.isEmpty() || contains(call))
+        return false;
+    heard_.append({ call, from, at, false });
+    return true;
+}
+
+void HeardCheckIns::checkOut(const QString &callsign)
+{
+    const QString call = heardKey(callsign);
+    for (HeardCheckIn &h : heard_)
+        if (h.callsign == call)
+            h.checkedOut = true;
+}
+
+bool HeardCheckIns::remove(const QString &callsign)
+{
+    const QString call = heardKey(callsign);
+    return heard_.removeIf([&call](const HeardCheckIn &h) { return h.callsign == call; }) > 0;
+}
+
+bool HeardCheckIns::contains(const QString &callsign) const
+{
+    const QString call = heardKey(callsign);
+    return std::any_of(heard_.cbegin(), heard_.cend(),
+        [&call](const HeardCheckIn &h) { return h.callsign == call; });
+}
+
+int HeardCheckIns::count(std::optional<HeardFrom> from) const
+{
+    if (!from)
+        return int(heard_.size());
+    return int(std::count_if(
+        heard_.cbegin(), heard_.cend(), [from](const HeardCheckIn &h) { return h.from == *from; }));
+}
+
+CheckInEntry HeardCheckIns::entryFor(const HeardCheckIn &heard)
+{
+    CheckInEntry e;
+    e.callsign = heard.callsign;
+    if (heard.checkedOut)
+        e.options = QStringLiteral("O");
+    return e;
+}
+
+QString HeardCheckIns::statusText() const
+{
+    const int all = count();
+    if (all == 0)
+        return {};
+    QStringList from;
+    if (const int n = count(HeardFrom::Psk31))
+        from << QStringLiteral("PSK31 %1").arg(n);
+    if (const int n = count(HeardFrom::Remote))
+        from << QStringLiteral("remote %1").arg(n);
+    return QStringLiteral("%1 check-in%2 heard, not logged (%3)")
+        .arg(all)
+        .arg(all == 1 ? QString() : QStringLiteral("s"))
+        .arg(from.join(QStringLiteral(", ")));
 }
 
 } // namespace rollcall::netlog

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <array>
@@ -119,5 +120,44 @@ AddRecordResult addRecord(CheckInEntry &entry, callsigns::MasterCallsignDb *mast
 
 // The check-in row the entry and its ticked boxes make (AddRecord's steps 6 to 8).
 CheckInRow checkInRowFrom(const CheckInEntry &entry, const QString &logtime);
+
+// Check-ins that arrived (over PSK31 or the network) while the net took none:
+// before Start Net, after End Net, or locked. Nothing is stored then, as for
+// a typed entry; they wait here, one per callsign in the order first heard,
+// until the operator logs them once the net runs, each with its own time.
+enum class HeardFrom { Psk31, Remote };
+struct HeardCheckIn
+{
+    QString callsign; // as the entry field holds it: trimmed, upper case
+    HeardFrom from = HeardFrom::Psk31;
+    QDateTime heardAt;
+    bool checkedOut = false; // a check-out was heard after it: logged In/Out
+};
+
+class HeardCheckIns
+{
+public:
+    // False when the callsign already waits: its first hearing stands.
+    bool add(const QString &callsign, HeardFrom from, const QDateTime &at);
+    // A check-out heard for a waiting station.
+    void checkOut(const QString &callsign);
+    // A check-in of this callsign was stored (typed by hand, say): it no
+    // longer waits. False when it was not waiting.
+    bool remove(const QString &callsign);
+    bool contains(const QString &callsign) const;
+
+    const QList<HeardCheckIn> &all() const { return heard_; }
+    bool isEmpty() const { return heard_.isEmpty(); }
+    int count(std::optional<HeardFrom> from = std::nullopt) const;
+
+    // The entry that logs a waiting check-in as if typed: its callsign, and
+    // the In/Out option when it checked out before it could be logged.
+    static CheckInEntry entryFor(const HeardCheckIn &heard);
+    // "3 check-ins heard, not logged (PSK31 2, remote 1)"; empty when none.
+    QString statusText() const;
+
+private:
+    QList<HeardCheckIn> heard_;
+};
 
 } // namespace rollcall::netlog

@@ -318,7 +318,22 @@ void NetWindow::buildWindow()
     connect(m_options, &QLineEdit::textEdited, this, &NetWindow::optionsEdited);
 
     setCentralWidget(central);
-    statusBar();
+    // Check-ins heard while the net took none: counted, and offered once it runs.
+    m_heardLabel = new QLabel(statusBar());
+    m_heardLabel->setObjectName(QStringLiteral("lblHeard"));
+    m_heardLabel->setStyleSheet(QStringLiteral("color: #c46000"));
+    m_heardLabel->setMinimumWidth(1); // the tooltip has it all when the window is narrow
+    m_logHeard = new QPushButton(QStringLiteral("Log them at the times heard (F11)"), statusBar());
+    m_logHeard->setObjectName(QStringLiteral("cmdLogHeard"));
+    m_logHeard->setToolTip(QStringLiteral("Logs each one as if typed, with the time it was heard. "
+                                          "Esc leaves them for later."));
+    m_logHeard->setAutoDefault(false);
+    m_logHeard->setFocusPolicy(Qt::NoFocus); // the caret stays where the operator types
+    connect(m_logHeard, &QPushButton::clicked, this, &NetWindow::logHeardCheckIns);
+    statusBar()->addPermanentWidget(m_heardLabel);
+    statusBar()->addPermanentWidget(m_logHeard);
+    m_heardLabel->hide();
+    m_logHeard->hide();
     resize(1060, 720);
     // Top left, so the companions find room beside it on a wide screen; the
     // window registry keeps it on the screen (shrunk on a small one).
@@ -370,6 +385,10 @@ void NetWindow::buildMenus()
     connect(m_changeOptionsItem, &QAction::triggered, this, &NetWindow::ChangeOptions);
     reportItem(net, QStringLiteral("&Export Net"), QStringLiteral("mnuExportNet"),
         reports::ReportAction::ExportNet);
+    m_logHeardItem = addAction(
+        net, QStringLiteral("Log &Heard Check-Ins"), QStringLiteral("mnuLogHeard"), Qt::Key_F11);
+    m_logHeardItem->setEnabled(false);
+    connect(m_logHeardItem, &QAction::triggered, this, &NetWindow::logHeardCheckIns);
     m_closeItem = addAction(net, QStringLiteral("&Close Net"), QStringLiteral("mnuCloseNet"));
     connect(m_closeItem, &QAction::triggered, this, &NetWindow::CloseNet);
 
@@ -567,6 +586,31 @@ void NetWindow::applyState(NetState state)
         = qobject_cast<TrafficHeldWindow *>(windows().loaded(QStringLiteral("curtraffic"))))
         held->grid()->setAllowUpdates(!locked);
     m_lock->setText(locked ? QStringLiteral("Locked!") : QStringLiteral("&Lock Net"));
+    // Starting (Start Net, or the caret entering the name) offers the heard ones.
+    m_offerHeard = state == NetState::Started && !m_heard.isEmpty();
+    showHeard();
+}
+
+void NetWindow::showHeard()
+{
+    const QString count = m_heard.statusText();
+    const bool running = m_state == NetState::Started;
+    const bool offer = m_offerHeard && running && !count.isEmpty();
+    m_heardLabel->setText(count);
+    m_heardLabel->setVisible(!count.isEmpty());
+    m_logHeard->setVisible(offer);
+    m_logHeardItem->setEnabled(running && !count.isEmpty());
+    QStringList lines;
+    for (const netlog::HeardCheckIn &h : m_heard.all())
+        lines << QStringLiteral("%1  %2  %3%4")
+                     .arg(h.callsign.toHtmlEscaped(), netlog::logTimeText(h.heardAt, m_utc),
+                         h.from == netlog::HeardFrom::Psk31 ? QStringLiteral("PSK31")
+                                                            : QStringLiteral("remote"),
+                         h.checkedOut ? QStringLiteral(", checked out") : QString());
+    m_heardLabel->setToolTip(lines.isEmpty()
+            ? QString()
+            : QStringLiteral("<qt>Heard while the net was not started, not logged:<br>")
+                + lines.join(QStringLiteral("<br>")));
 }
 
 void NetWindow::updateCaption()
@@ -641,27 +685,49 @@ void NetWindow::setEntry(const netlog::CheckInEntry &e)
     m_nameEdited = e.nameEdited;
 }
 
-void NetWindow::checkInAsTyped(const QString &callsign)
+bool NetWindow::checkInAsTyped(const QString &callsign, netlog::HeardFrom from)
 {
-    auto *field = findChild<QLineEdit *>(QStringLiteral("callsigna"));
-    auto *add = findChild<QPushButton *>(QStringLiteral("cmdAddRecord"));
-    if (!field || !add || !add->isEnabled())
-        return;
+    if (!m_add->isEnabled()) {
+        if (m_heard.add(callsign, from, session().clock->now()))
+            showHeard();
+        return false;
+    }
+    netlog::CheckInEntry e;
+    e.callsign = callsign;
+    return addAsTyped(e, session().clock->now());
+}
 
+void NetWindow::checkOutHeard(const QString &callsign)
+{
+    m_heard.checkOut(callsign);
+    showHeard();
+}
+
+bool NetWindow::addAsTyped(const netlog::CheckInEntry &add, const QDateTime &when)
+{
     const netlog::CheckInEntry typed = entry();
     QWidget *focus = focusWidget();
     auto *line = qobject_cast<QLineEdit *>(focus);
     const int caret = line ? line->cursorPosition() : 0;
     const int selStart = line ? line->selectionStart() : -1;
     const int selLength = line ? int(line->selectedText().size()) : 0;
+    // The suggestions the operator is reading stay open, on the same row.
+    const bool listShown = m_suggestions->isVisible();
+    const QModelIndex listRow = m_suggestions->currentIndex();
 
-    setEntry(netlog::CheckInEntry {});
-    field->setText(callsign);
+    setEntry(add);
     QPointer<NetWindow> self(this); // a message box inside Add Record may close the net
-    add->click();
+    const bool stored = storeEntry(when);
 
     if (!self)
-        return;
+        return stored;
+    if (listShown) {
+        placeSuggestions();
+        m_suggestions->show();
+        m_suggestions->raise();
+        if (listRow.isValid())
+            m_suggestions->setCurrentIndex(listRow);
+    }
     if (focus && focusWidget() != focus)
         focus->setFocus(Qt::OtherFocusReason);
     setEntry(typed);
@@ -671,31 +737,66 @@ void NetWindow::checkInAsTyped(const QString &callsign)
         else
             line->setCursorPosition(caret);
     }
+    return stored;
+}
+
+void NetWindow::logHeardCheckIns()
+{
+    if (!m_add->isEnabled())
+        return;
+    m_offerHeard = false;
+    // The station being typed right now is logged by that entry, once.
+    const QString typing = callsigns::normalizedCallsign(m_callsign->text());
+    QPointer<NetWindow> self(this);
+    const QList<netlog::HeardCheckIn> waiting = m_heard.all();
+    for (const netlog::HeardCheckIn &h : waiting) {
+        if (h.callsign == typing)
+            continue;
+        // A failure has been reported; the rest keep waiting.
+        if (!addAsTyped(netlog::HeardCheckIns::entryFor(h), h.heardAt) || !self)
+            break;
+    }
+    if (self)
+        showHeard();
 }
 
 void NetWindow::AddRecord()
 {
+    storeEntry(session().clock->now());
+}
+
+bool NetWindow::storeEntry(const QDateTime &when)
+{
     // Remote and PSK check-ins press the button too: a net that cannot take
     // check-ins (not started, locked) takes none from them either.
     if (!m_add->isEnabled() || !m_store)
-        return;
+        return false;
     netlog::CheckInEntry e = entry();
-    const netlog::AddRecordResult result = netlog::addRecord(
-        e, m_master.get(), *m_store, netlog::logTimeText(session().clock->now(), m_utc));
+    const netlog::AddRecordResult result
+        = netlog::addRecord(e, m_master.get(), *m_store, netlog::logTimeText(when, m_utc));
     setEntry(e);
     if (result.trafficStored > 0)
         refreshHeldTraffic();
+    QPointer<NetWindow> self(this); // a message box may close the net
     if (!result.stored || !result.error.isEmpty()) {
         session().prompts->exclamation(QStringLiteral("Add Record"), result.error);
-        if (!result.stored)
-            return;
+        if (!result.stored || !self)
+            return result.stored;
     }
+    // A station typed by hand that was also heard before the net started is
+    // logged once.
+    if (m_heard.remove(result.row.callsign))
+        showHeard();
+    Q_EMIT checkInLogged(result.row.callsign);
+    if (!self)
+        return true;
     m_suggestions->hide();
     refreshGrid();
     // The caret goes back to the callsign, which starts the next station with clear boxes.
     for (QCheckBox *box : m_boxes)
         box->setChecked(false);
     m_callsign->setFocus();
+    return true;
 }
 
 void NetWindow::refreshGrid()
@@ -774,10 +875,14 @@ void NetWindow::keyPressEvent(QKeyEvent *event)
 {
     // Esc closes the net while "&Close Net" can be used (it is the cancel button),
     // but first it closes the suggestion list when that is showing.
+    // An offer to log heard check-ins is put away before that (they stay counted).
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         if (m_suggestions->isVisible()) {
             m_suggestions->hide();
             m_callsign->setFocus();
+        } else if (m_offerHeard) {
+            m_offerHeard = false;
+            showHeard();
         } else if (m_close->isEnabled())
             CloseNet();
         return;

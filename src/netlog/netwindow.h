@@ -57,9 +57,20 @@ public:
 
     // A check-in that did not come from the keyboard (the network, PSK31): the
     // callsign goes in on a clear row and Add Record is pressed, exactly as if
-    // typed; the operator's half-typed row, focus and caret come back after.
-    // A net that takes no check-ins (not started, ended, locked) takes none.
-    void checkInAsTyped(const QString &callsign);
+    // typed; the operator's half-typed row, focus, caret and open suggestion
+    // list come back after. True when it was logged. A net that takes no
+    // check-ins (not started, ended, locked) stores none: the check-in is kept
+    // as heard, counted in the status bar and offered for logging, with the
+    // time it was heard, once the net starts.
+    bool checkInAsTyped(const QString &callsign, netlog::HeardFrom from);
+    // A check-out heard over PSK31: a station still waiting to be logged is
+    // logged In/Out.
+    void checkOutHeard(const QString &callsign);
+    const netlog::HeardCheckIns &heardCheckIns() const { return m_heard; }
+
+Q_SIGNALS:
+    // A check-in row was stored for this callsign (typed, remote, PSK31).
+    void checkInLogged(const QString &callsign);
 
     // What a subsystem above this one adds to every net as it opens (the remote
     // check-in listener attaches itself), under a name so that registering it
@@ -70,6 +81,9 @@ public:
 public Q_SLOTS:
     // Stores the entry row as a check-in (the one way check-ins are added).
     void AddRecord();
+    // "Log &Heard Check-Ins" (F11): the check-ins heard while the net took
+    // none, each logged as if typed with the time it was heard.
+    void logHeardCheckIns();
     void StartNet();
     void EndNet();
     void LockNet();
@@ -118,6 +132,13 @@ private:
     void gridEdited(int row);
     void commentButton(int row);
     void toggleWindow(const QString &name, bool unloadWhenShown);
+    // Add Record with the log time of `when`; true when the row was stored.
+    bool storeEntry(const QDateTime &when);
+    // The entry goes in on a clear row and is stored as typed; everything of
+    // the operator's row comes back after (see checkInAsTyped).
+    bool addAsTyped(const netlog::CheckInEntry &entry, const QDateTime &when);
+    // The status bar's count of heard check-ins and, once the net runs, the offer.
+    void showHeard();
     void refreshHeldTraffic();
     void shutDown();
     // True (after telling the operator) when the net is locked against writing.
@@ -160,11 +181,18 @@ private:
     QAction *m_closeItem = nullptr;
     QAction *m_netControlItem = nullptr;
     QAction *m_changeOptionsItem = nullptr;
+    QAction *m_logHeardItem = nullptr;
+    QLabel *m_heardLabel = nullptr;
+    QPushButton *m_logHeard = nullptr;
 
     netlog::NetState m_state = netlog::NetState::Opened;
     bool m_utc = false;
     bool m_nameEdited = false;
     bool m_closing = false;
+    netlog::HeardCheckIns m_heard;
+    // The status line offers to log the heard check-ins (from Start Net until
+    // they are logged or the operator presses Esc).
+    bool m_offerHeard = false;
     QString m_startLine;
     QString m_lastClock;
 };

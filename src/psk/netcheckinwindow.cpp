@@ -40,6 +40,19 @@ NetCheckinWindow::NetCheckinWindow(NetLists *lists, PskTerminal *terminal, QWidg
     list2_->setModel(lists_->traffic());
     layout->addWidget(list1_, 1, 0);
     layout->addWidget(list2_, 1, 1);
+    // Frames whose call was no call: nothing of them was listed or logged.
+    auto *ignored = new QLabel(this);
+    ignored->setObjectName(QStringLiteral("lblIgnored"));
+    ignored->setToolTip(QStringLiteral("Check-in, check-out and traffic frames whose call held "
+                                       "more than letters, digits, / - . and blanks, or whose "
+                                       "text held control characters: not listed, not logged."));
+    layout->addWidget(ignored, 2, 0, 1, 2);
+    const auto showIgnored = [ignored](int count) {
+        ignored->setText(QStringLiteral("Frames ignored: %1").arg(count));
+        ignored->setVisible(count > 0);
+    };
+    showIgnored(lists_->ignoredFrames());
+    connect(lists_, &NetLists::ignoredFramesChanged, ignored, showIgnored);
 
     connect(list1_, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
         QMenu menu(this);

@@ -2,7 +2,9 @@
 
 #include "psk/psksettings.h"
 #include "store/recordfile.h"
+#include "store/textrules.h"
 
+#include <QColor>
 #include <QLoggingCategory>
 #include <QStringListModel>
 
@@ -214,9 +216,74 @@ TagReceiver::Step TagReceiver::feed(qint32 code)
 
 // ---- NetLists
 
-NetLists::NetLists(QObject *parent)
-    : QObject(parent), checkIns_(new QStringListModel(this)), traffic_(new QStringListModel(this))
+namespace {
+// The call an entry stands for: without the check-out marks, in capitals.
+QString entryCall(const QString &entry)
 {
+    QString call = entryWithoutMark(entry);
+    if (call.endsWith(QLatin1String("**")))
+        call.chop(2);
+    return call.toUpper();
+}
+
+// The Check-Ins list, showing which entries were heard but not logged.
+class CheckInModel : public QStringListModel
+{
+public:
+    CheckInModel(const QSet<QString> &notLogged, QObject *parent)
+        : QStringListModel(parent), notLogged_(notLogged)
+    {
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role == Qt::ForegroundRole || role == Qt::DecorationRole || role == Qt::ToolTipRole
+            || role == NetLists::NotLoggedRole) {
+            const bool notLogged
+                = !notLogged_.isEmpty() && notLogged_.contains(entryCall(index.data().toString()));
+            if (role == NetLists::NotLoggedRole)
+                return notLogged;
+            if (!notLogged)
+                return {};
+            if (role == Qt::ToolTipRole)
+                return QStringLiteral("Heard while the net was not started: not logged yet");
+            return QColor(196, 96, 0); // the text and a square before it
+        }
+        return QStringListModel::data(index, role);
+    }
+
+private:
+    const QSet<QString> &notLogged_;
+};
+} // namespace
+
+NetLists::NetLists(QObject *parent)
+    : QObject(parent),
+      checkIns_(new CheckInModel(notLogged_, this)),
+      traffic_(new QStringListModel(this))
+{
+}
+
+void NetLists::setLogged(const QString &call, bool logged)
+{
+    const QString key = entryCall(call);
+    if (logged ? !notLogged_.remove(key) : notLogged_.contains(key))
+        return;
+    if (!logged)
+        notLogged_.insert(key);
+    const QStringList list = checkInList();
+    for (int i = 0; i < list.size(); ++i)
+        if (entryCall(list[i]) == key)
+            Q_EMIT checkIns_->dataChanged(checkIns_->index(i), checkIns_->index(i));
+}
+
+bool NetLists::isLogged(const QString &entry) const
+{
+    return !notLogged_.contains(entryCall(entry));
+}
+
+void NetLists::countIgnoredFrame()
+{
+    Q_EMIT ignoredFramesChanged(++ignoredFrames_);
 }
 
 QStringList NetLists::checkInList() const
@@ -296,8 +363,11 @@ void NetLists::removeTraffic(int row)
 
 void NetLists::clear()
 {
+    notLogged_.clear();
     checkIns_->setStringList({});
     traffic_->setStringList({});
+    if (std::exchange(ignoredFrames_, 0) != 0)
+        Q_EMIT ignoredFramesChanged(0);
 }
 
 // ---- ReceiveSide
@@ -306,12 +376,7 @@ ReceiveSide::ReceiveSide(NetLists *lists, QObject *parent) : QObject(parent), li
 
 bool ReceiveSide::acceptableCall(const QString &call)
 {
-    if (call.isEmpty() || call.size() > kMaxCall)
-        return false;
-    for (const QChar c : call)
-        if (c.unicode() < 32 || c.unicode() == 127 || (c.unicode() >= 0x80 && c.unicode() < 0xa0))
-            return false;
-    return true;
+    return store::isCallFromOutside(call, kMaxCall);
 }
 
 bool ReceiveSide::looksLikeCall(const QString &call)
@@ -395,11 +460,15 @@ void ReceiveSide::feed(qint32 code)
     if (!step.tag)
         return;
     const QString &payload = step.tag->payload;
+    // A call from the air goes into the net log and the master database: a
+    // frame whose call is no callsign's shape is ignored, and counted.
     if (!acceptableCall(payload.section(u'_', 0, 0))
         || (step.tag->letter != u'r' && !acceptableCall(payload))) {
         qCInfo(lcPskTags) << "ignored a" << QChar(step.tag->letter)
                           << "frame with an unusable body";
         flush();
+        lists_->countIgnoredFrame();
+        Q_EMIT frameIgnored(step.tag->letter);
         return;
     }
     switch (step.tag->letter) {
@@ -424,9 +493,13 @@ void ReceiveSide::feed(qint32 code)
         break;
     case u'r':
         flush();
-        for (const QChar c : payload)
-            if (c.unicode() < 32)
+        for (const QChar c : payload) {
+            if (c.category() == QChar::Other_Control) {
+                lists_->countIgnoredFrame();
+                Q_EMIT frameIgnored(step.tag->letter);
                 return;
+            }
+        }
         if (lists_->receiveTraffic(payload))
             Q_EMIT trafficListed(payload);
         break;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -61,8 +62,10 @@ QString trafficItem(const QString &from, const QString &to);
 class TagReceiver
 {
 public:
-    // Bodies longer than this are dropped: noise can open a tag whose ETB never comes.
-    static constexpr int kMaxBody = 64;
+    // Bodies longer than this are dropped: noise can open a tag whose ETB never
+    // comes. No member sends one this long (a traffic listing names a few
+    // places); memory stays bounded whatever arrives.
+    static constexpr int kMaxBody = 1000;
 
     struct Tag
     {
@@ -102,6 +105,21 @@ public:
     QStringList checkInList() const;
     QStringList trafficList() const;
 
+    // A check-in heard but not logged in the net (the net was not started, or
+    // no net is open). The entry's text stays as it is (Send Checkins sends it
+    // and the duplicate test compares it); the Check-Ins model shows the mark
+    // in colour, with a coloured square and a tooltip, and answers
+    // NotLoggedRole. Calls compare without the "**" marks and case.
+    static constexpr int NotLoggedRole = Qt::UserRole + 1;
+    void setLogged(const QString &call, bool logged);
+    bool isLogged(const QString &entry) const;
+    int notLoggedCount() const { return int(notLogged_.size()); }
+
+    // Frames whose call is no callsign or tactical call (see ReceiveSide):
+    // ignored, and counted here for the Net Control window.
+    int ignoredFrames() const { return ignoredFrames_; }
+    void countIgnoredFrame();
+
     // Received frames; each returns whether the list changed.
     bool receiveCheckIn(const QString &call);
     bool receiveCheckOut(const QString &call);
@@ -114,9 +132,14 @@ public:
     void removeTraffic(int row);
     void clear();
 
+Q_SIGNALS:
+    void ignoredFramesChanged(int count);
+
 private:
     QStringListModel *checkIns_;
     QStringListModel *traffic_;
+    QSet<QString> notLogged_;
+    int ignoredFrames_ = 0;
 };
 
 // The terminal's receive side: the tag state machine acting on the lists.
@@ -141,7 +164,8 @@ public:
     bool holding() const { return held_.has_value() || !pair_.isEmpty(); }
     NetLists *lists() const { return lists_; }
 
-    // A call fit to be logged: not empty, no control characters, not too long.
+    // A call fit to be logged: a callsign or tactical call as text from outside
+    // may hold one (letters, digits, "/", "-", ".", inner blanks), at most kMaxCall.
     static bool acceptableCall(const QString &call);
     // Capitals, digits, "/" and "-" only: the shape of a callsign or tactical call.
     static bool looksLikeCall(const QString &call);
@@ -157,6 +181,9 @@ Q_SIGNALS:
     void checkedIn(const QString &call);
     void checkedOut(const QString &call);
     void trafficListed(const QString &body);
+    // A y, o or r frame that was ignored: its call is no call, or its body
+    // holds control characters.
+    void frameIgnored(char16_t letter);
 
 private:
     // Lists and hands on the calls the copies of one frame give.

@@ -254,6 +254,9 @@ int decode(const Options &o)
         [&](const QString &call) { actions << QStringLiteral("checkout ") + call; });
     QObject::connect(&side, &ReceiveSide::trafficListed,
         [&](const QString &body) { actions << QStringLiteral("traffic ") + body; });
+    // The frame's body is not printed: it is no call, and may be anything.
+    QObject::connect(&side, &ReceiveSide::frameIgnored,
+        [&](char16_t letter) { actions << QStringLiteral("ignored ") + QChar(letter); });
     bool endsLine = true;
     // Time in samples, to the block: a check-in waiting for its repeat is acted
     // on once the characters stop, as the terminal's timer does.

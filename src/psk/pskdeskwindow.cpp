@@ -24,6 +24,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -77,7 +78,10 @@ PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
     buildWindow();
     buildMenus();
 
-    connect(terminal_, &PskTerminal::textReceived, this, &PskDeskWindow::appendReceived);
+    connect(terminal_, &PskTerminal::textReceived, this,
+        [this](const QString &text) { appendReceived(text, false); });
+    connect(terminal_, &PskTerminal::textSent, this,
+        [this](const QString &text) { appendReceived(text, true); });
     connect(terminal_, &PskTerminal::statusChanged, this, &PskDeskWindow::updateStatus);
     connect(terminal_, &PskTerminal::modeChanged, this,
         [this](qint32 mode) { mode_->setText(PskTerminal::modeName(mode)); });
@@ -88,6 +92,8 @@ PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
     });
     connect(terminal_, &PskTerminal::problem, this, &PskDeskWindow::showProblem);
     connect(terminal_->receiveSide(), &ReceiveSide::checkedIn, this, &PskDeskWindow::logCheckIn);
+    connect(
+        terminal_->receiveSide(), &ReceiveSide::checkedOut, this, &PskDeskWindow::checkOutHeard);
     Spectrum *spectrum = &waterfall_->spectrum();
     terminal_->modem()->onReceivedAudio
         = [spectrum](const float *samples, std::size_t n) { spectrum->push(samples, n); };
@@ -353,11 +359,16 @@ void PskDeskWindow::saveSettingsThrottled()
         showProblem(tr("The PSK settings could not be written to %1.").arg(pskSettingsPath()));
 }
 
-void PskDeskWindow::appendReceived(const QString &text)
+void PskDeskWindow::appendReceived(const QString &text, bool sent)
 {
     QTextCursor end(received_->document());
     end.movePosition(QTextCursor::End);
-    end.insertText(text);
+    // Received text has no colour of its own (the box's black or blue);
+    // what this station sends has one.
+    QTextCharFormat format;
+    if (sent)
+        format.setForeground(QColor(kSentColour));
+    end.insertText(text, format);
     QTextDocument *doc = received_->document();
     if (doc->characterCount() > kMaxReceived) {
         // A long net must not grow without end: drop the oldest tenth and more.
@@ -382,11 +393,25 @@ void PskDeskWindow::updateStatus()
 
 void PskDeskWindow::logCheckIn(const QString &call)
 {
-    // As if typed, on a row of its own: the operator's typing is kept.
+    // As if typed, on a row of its own: the operator's typing is kept. One the
+    // net does not take yet stays marked in the Check-Ins list until it is.
     auto *net = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall")));
-    if (!net)
-        return;
-    net->checkInAsTyped(call.toUpper());
+    if (net)
+        connect(net, &NetWindow::checkInLogged, this, &PskDeskWindow::checkInLogged,
+            Qt::UniqueConnection);
+    const bool logged = net && net->checkInAsTyped(call.toUpper(), netlog::HeardFrom::Psk31);
+    terminal_->lists()->setLogged(call, logged);
+}
+
+void PskDeskWindow::checkInLogged(const QString &call)
+{
+    terminal_->lists()->setLogged(call, true);
+}
+
+void PskDeskWindow::checkOutHeard(const QString &call)
+{
+    if (auto *net = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall"))))
+        net->checkOutHeard(call.toUpper());
 }
 
 void PskDeskWindow::pasteClipboard()

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
+#include <QRgb>
 
 class QLabel;
 class QPlainTextEdit;
@@ -37,6 +38,8 @@ public:
 
     // Longest received text kept (older text is dropped).
     static constexpr int kMaxReceived = 100000;
+    // The colour of this station's own transmitted text among the received text.
+    static constexpr QRgb kSentColour = 0xffb22222;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -47,9 +50,12 @@ protected:
 private:
     void buildWindow();
     void buildMenus();
-    void appendReceived(const QString &text);
+    // Received text, or (sent) what this station transmits, in kSentColour.
+    void appendReceived(const QString &text, bool sent);
     void updateStatus();
     void logCheckIn(const QString &call);
+    void checkInLogged(const QString &call);
+    void checkOutHeard(const QString &call);
     void closeAll(); // Quit and Close
     void saveSettingsThrottled();
     void showProblem(const QString &message);

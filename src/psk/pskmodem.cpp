@@ -67,6 +67,7 @@ PskModem::PskModem(std::unique_ptr<AudioIo> audio, std::unique_ptr<PttLine> ptt,
             Q_EMIT FrequencyChanged(rounded);
         }
     };
+    modulator_->onCharSent = [this](std::uint8_t c) { Q_EMIT CharSent(c); };
     modulator_->setFrequency(txFrequency_);
     setTxLevel(txLevel_);
 

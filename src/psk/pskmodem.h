@@ -117,6 +117,8 @@ public:
 
 Q_SIGNALS:
     void CharReceived(qint32 code);
+    // A character of the transmit buffer starts going out on the air.
+    void CharSent(qint32 code);
     void TransmitStateChanged(qint32 state);
     void FrequencyClicked(qint32 hz);
     void FrequencyChanged(qint32 hz);

@@ -2,12 +2,15 @@
 
 #include "psk/pskmodem.h"
 #include "psk/psksettings.h"
+#include "store/recordfile.h"
 
 #include <QColor>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
+
+#include <utility>
 
 namespace rollcall::psk {
 
@@ -34,6 +37,15 @@ PskTerminal::PskTerminal(
         Q_EMIT statusChanged();
     });
     connect(receive_, &ReceiveSide::textReceived, this, &PskTerminal::textReceived);
+    connect(modem_.get(), &PskModem::CharSent, this, [this](qint32 code) {
+        const bool lf = code == 10 && std::exchange(lastSentCr_, false);
+        lastSentCr_ = code == 13;
+        if (lf || code == 8)
+            return;
+        Q_EMIT textSent(code == 13 || code == 10
+                ? QStringLiteral("\n")
+                : store::fromWindows1252(QByteArray(1, char(code))));
+    });
     connect(modem_.get(), &PskModem::TransmitStateChanged, this, [this](qint32 state) {
         if (state == 0 || state == 1)
             transmitState_ = state;

@@ -62,6 +62,9 @@ public:
 
 Q_SIGNALS:
     void textReceived(const QString &text);
+    // What goes on the air, as the modem sends it, for the received text to
+    // show: a CR, an LF or both make one line break; a sent backspace shows nothing.
+    void textSent(const QString &text);
     // The received text turns blue when transmitting by hand, black on return.
     void receiveColourChanged(bool transmitColour);
     // Signal level, RX/TX frequency or IMD changed.
@@ -81,6 +84,7 @@ private:
     qint16 audioLevel_ = 0;
     QString imd_;
     quint64 abortCount_ = 0;
+    bool lastSentCr_ = false;
 };
 
 } // namespace rollcall::psk

@@ -79,7 +79,7 @@ void RemoteCheckinsWindow::showStatus()
 void RemoteCheckinsWindow::checkIn(const QString &callsign)
 {
     if (m_net)
-        m_net->checkInAsTyped(callsign);
+        m_net->checkInAsTyped(callsign, netlog::HeardFrom::Remote);
 }
 
 std::optional<QStringList> RemoteCheckinsWindow::profile(const QString &callsign)

@@ -402,10 +402,97 @@ private Q_SLOTS:
         QCOMPARE(edit(w, "locationa")->text(), QStringLiteral("Oakland"));
         w->StartNet();
         w->AddRecord();
+
+        // A check-in arriving while the operator picks from the list leaves
+        // the list open on the same row, and the typed text.
+        QTest::keyClicks(call, QStringLiteral("W6"));
+        QTest::keyClick(call, Qt::Key_PageDown);
+        QTest::keyClick(list, Qt::Key_Down);
+        QTRY_VERIFY(list->hasFocus());
+        QVERIFY(w->checkInAsTyped(QStringLiteral("Q7RMT"), netlog::HeardFrom::Remote));
+        QVERIFY(list->isVisible() && list->hasFocus());
+        QCOMPARE(list->currentIndex().row(), 1);
+        QCOMPARE(call->text(), QStringLiteral("W6"));
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(call->text(), QStringLiteral("W6CAR"));
         QSqlQuery q(w->netLog()->netDatabase().connection());
-        QVERIFY(q.exec(QStringLiteral("SELECT callsign, name FROM net")) && q.next());
+        QVERIFY(
+            q.exec(QStringLiteral("SELECT callsign, name FROM net ORDER BY recno")) && q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("W6CAR"));
         QCOMPARE(q.value(1).toString(), QStringLiteral("Carol"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("Q7RMT"));
+    }
+
+    // Check-ins that arrive (PSK31, the network) while the net takes none are
+    // not stored, but counted in the status bar; once the net starts the
+    // status line offers them (F11), each logged with the time it was heard,
+    // a station heard twice once, one typed by hand once, one that checked
+    // out before In/Out. Esc puts the offer away; the next start offers again.
+    void heardCheckInsWaitForTheNet()
+    {
+        using netlog::HeardFrom;
+        store::writeTimeFormat(m_net, true);
+        m_f->clock.set(QDateTime(QDate(2026, 12, 5), QTime(19, 0, 0), QTimeZone::utc()));
+        addStations({ { "Q1AW", "Hiram", "Newington", "CT", "" } });
+        NetWindow *w = openNetWindow(true);
+        auto *heard = child<QLabel>(w, "lblHeard");
+        QPushButton *offer = button(w, "cmdLogHeard");
+        QVERIFY(!heard->isVisible() && !offer->isVisible());
+        QVERIFY(!w->checkInAsTyped(QStringLiteral("Q1AW"), HeardFrom::Psk31));
+        m_f->clock.advance(30);
+        QVERIFY(!w->checkInAsTyped(QStringLiteral("q2bb "), HeardFrom::Remote));
+        QVERIFY(!w->checkInAsTyped(QStringLiteral("Q2BB"), HeardFrom::Psk31)); // the first stands
+        m_f->clock.advance(30);
+        w->checkInAsTyped(QStringLiteral("Q3CC"), HeardFrom::Psk31);
+        w->checkOutHeard(QStringLiteral("Q3CC"));
+        w->checkInAsTyped(QStringLiteral("Q4DD"), HeardFrom::Remote);
+        QCOMPARE(w->netLog()->checkInCount(), 0);
+        QVERIFY(heard->isVisible() && !offer->isVisible());
+        QCOMPARE(heard->text(), u"4 check-ins heard, not logged (PSK31 2, remote 2)"_s);
+        QVERIFY(heard->toolTip().contains(u"Q2BB  19:00:30  remote"_s));
+
+        // The operator types Q4DD and tabs into the name, which starts the net.
+        m_f->clock.advance(60);
+        QLineEdit *call = edit(w, "callsigna");
+        call->setFocus();
+        QTRY_VERIFY(call->hasFocus());
+        QTest::keyClicks(call, QStringLiteral("q4dd"));
+        QTest::keyClick(call, Qt::Key_Tab);
+        QTRY_VERIFY(edit(w, "fnamea")->hasFocus());
+        QVERIFY(offer->isVisible());
+        QTest::keyClick(edit(w, "fnamea"), Qt::Key_F11);
+        QCOMPARE(call->text(), u"Q4DD"_s); // the typed row is kept, and so is its caret
+        QVERIFY(edit(w, "fnamea")->hasFocus());
+        QCOMPARE(heard->text(), u"1 check-in heard, not logged (remote 1)"_s);
+        QVERIFY(!offer->isVisible());
+        QTest::keyClick(edit(w, "fnamea"), Qt::Key_Return);
+        QVERIFY(!heard->isVisible());
+        const auto rows = [w] {
+            QStringList all;
+            QSqlQuery q(w->netLog()->netDatabase().connection());
+            q.exec(u"SELECT callsign, name, logtime, inout, out FROM net ORDER BY recno"_s);
+            while (q.next())
+                all << QStringList { q.value(0).toString(), q.value(1).toString(),
+                    q.value(2).toString(), q.value(3).toString(), q.value(4).toString() }
+                           .join(u' ');
+            return all;
+        };
+        QCOMPARE(rows(),
+            (QStringList { u"Q1AW Hiram 19:00:00 0 0"_s, u"Q2BB  19:00:30 0 0"_s,
+                u"Q3CC  19:01:00 1 1"_s, u"Q4DD  19:02:00 0 0"_s }));
+
+        // Ended, heard, started again: offered again; Esc leaves them counted.
+        button(w, "cmdEndNet")->click();
+        w->checkInAsTyped(QStringLiteral("Q5EE"), HeardFrom::Remote);
+        button(w, "cmdStartNet")->click();
+        QVERIFY(offer->isVisible());
+        QTest::keyClick(call, Qt::Key_Escape);
+        QVERIFY(!offer->isVisible() && heard->isVisible());
+        QVERIFY(windows().isFormLoaded(QStringLiteral("rollcall")));
+        child<QAction>(w, "mnuLogHeard")->trigger();
+        QCOMPARE(rows().size(), 5);
+        QVERIFY(!heard->isVisible() && !child<QAction>(w, "mnuLogHeard")->isEnabled());
     }
 
     // A helper program that is missing is reported in full from the net window too.

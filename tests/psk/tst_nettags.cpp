@@ -129,74 +129,91 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("after");
         QTest::addColumn<QStringList>("logged");
         QTest::addColumn<QStringList>("traffic");
+        QTest::addColumn<int>("ignored"); // frames whose call is no call
         const QStringList none;
         QTest::newRow("y twice: listed and logged once")
             << none << "^yQ1ABC|^yQ1ABC|de Q1ABC" << QStringList { "Q1ABC" }
-            << QStringList { "Q1ABC" } << none;
-        QTest::newRow("y already listed")
-            << QStringList { "Q1ABC" } << "^yQ1ABC|" << QStringList { "Q1ABC" } << none << none;
+            << QStringList { "Q1ABC" } << none << 0;
+        QTest::newRow("y already listed") << QStringList { "Q1ABC" } << "^yQ1ABC|"
+                                          << QStringList { "Q1ABC" } << none << none << 0;
         QTest::newRow("comparison is case-sensitive")
             << QStringList { "Q1ABC" } << "^yq1abc|" << QStringList { "Q1ABC", "q1abc" }
-            << QStringList { "q1abc" } << none;
-        QTest::newRow("o marks the entry") << QStringList { "Q1ABC", "Q2B" } << "^oQ1ABC|^oQ1ABC|"
-                                           << QStringList { "**Q1ABC**", "Q2B" } << none << none;
+            << QStringList { "q1abc" } << none << 0;
+        QTest::newRow("o marks the entry")
+            << QStringList { "Q1ABC", "Q2B" } << "^oQ1ABC|^oQ1ABC|"
+            << QStringList { "**Q1ABC**", "Q2B" } << none << none << 0;
         QTest::newRow("o for a call not listed")
-            << QStringList { "Q2B" } << "^oQ1ABC|" << QStringList { "Q2B" } << none << none;
-        QTest::newRow("r listed once")
-            << none << "^rNCS1_Q1XYZ|^rNCS1_Q1XYZ|" << none << none << QStringList { "NCS1_Q1XYZ" };
+            << QStringList { "Q2B" } << "^oQ1ABC|" << QStringList { "Q2B" } << none << none << 0;
+        QTest::newRow("r listed once") << none << "^rNCS1_Q1XYZ|^rNCS1_Q1XYZ|" << none << none
+                                       << QStringList { "NCS1_Q1XYZ" } << 0;
         QTest::newRow("first ETB lost: the repeat is still read")
             << none << "^yQ1ABC^yQ1ABC|" << QStringList { "Q1ABC" } << QStringList { "Q1ABC" }
-            << none;
-        QTest::newRow("ETB with no tag open") << none << "|de Q1ABC |" << none << none << none;
+            << none << 0;
+        QTest::newRow("ETB with no tag open") << none << "|de Q1ABC |" << none << none << none << 0;
         QTest::newRow("other letters only shown")
-            << none << "^aQST net|^kCheckins: Q1,|" << none << none << none;
+            << none << "^aQST net|^kCheckins: Q1,|" << none << none << none << 0;
         QTest::newRow("backspace is not parsed")
-            << none << "^y\bQ1\bABC|" << QStringList { "Q1ABC" } << QStringList { "Q1ABC" } << none;
+            << none << "^y\bQ1\bABC|" << QStringList { "Q1ABC" } << QStringList { "Q1ABC" } << none
+            << 0;
         QTest::newRow("another tag letter ends nothing but replaces y")
-            << none << "^yQ1^ax|^yQ2|" << QStringList { "Q2" } << QStringList { "Q2" } << none;
+            << none << "^yQ1^ax|^yQ2|" << QStringList { "Q2" } << QStringList { "Q2" } << none << 0;
         QTest::newRow("control characters in a call: not logged") << none
                                                                   << "^yQ1\x01"
                                                                      "ABC|"
-                                                                  << none << none << none;
+                                                                  << none << none << none << 1;
         QTest::newRow("call longer than the field: not logged")
-            << none << "^yQ1ABCDEFGHIJKLMNOP|" << none << none << none;
-        QTest::newRow("empty y body") << none << "^y|" << none << none << none;
+            << none << "^yQ1ABCDEFGHIJKLMNOP|" << none << none << none << 1;
+        QTest::newRow("empty y body") << none << "^y|" << none << none << none << 1;
         QTest::newRow("CR inside a body: not logged")
-            << none << "^yQ1\rABC|" << none << none << none;
+            << none << "^yQ1\rABC|" << none << none << none << 1;
         // The two copies of one check-in frame, one of them damaged.
         QTest::newRow("damaged second copy, not a call's shape")
             << none << "^yQ1ABC|^yQ1AeC|de Q1ABC" << QStringList { "Q1ABC" }
-            << QStringList { "Q1ABC" } << none;
+            << QStringList { "Q1ABC" } << none << 0;
         QTest::newRow("damaged first copy, not a call's shape")
             << none << "^yQ1;BC|^yQ1ABC|" << QStringList { "Q1ABC" } << QStringList { "Q1ABC" }
-            << none;
+            << none << 1;
         QTest::newRow("copies that differ and both look right: both kept")
             << none << "^yQ1ABC|^yQ1ABD|" << QStringList { "Q1ABC", "Q1ABD" }
-            << QStringList { "Q1ABC", "Q1ABD" } << none;
+            << QStringList { "Q1ABC", "Q1ABD" } << none << 0;
         QTest::newRow("copies that differ, the text after names one")
             << none << "^yQ1ABC|^yQ1ABD|de Q1ABC" << QStringList { "Q1ABC" }
-            << QStringList { "Q1ABC" } << none;
+            << QStringList { "Q1ABC" } << none << 0;
         QTest::newRow("named only as a whole word")
             << none << "^yQ1SFK|^ySFK|de Q1SFKo" << QStringList { "Q1SFK" }
-            << QStringList { "Q1SFK" } << none;
+            << QStringList { "Q1SFK" } << none << 0;
         QTest::newRow("the text after names neither")
             << none << "^yNCS1|^yNCS7|de Q1AW" << QStringList { "NCS1", "NCS7" }
-            << QStringList { "NCS1", "NCS7" } << none;
+            << QStringList { "NCS1", "NCS7" } << none << 0;
         QTest::newRow("a lower-case tactical whose copies agree")
-            << none << "^yncs1|^yncs1|" << QStringList { "ncs1" } << QStringList { "ncs1" } << none;
+            << none << "^yncs1|^yncs1|" << QStringList { "ncs1" } << QStringList { "ncs1" } << none
+            << 0;
         QTest::newRow("ETB and ENQ between the copies lost")
             << none << "^yQ1ABCyQ1ABC|de Q1ABC" << QStringList { "Q1ABC" }
-            << QStringList { "Q1ABC" } << none;
+            << QStringList { "Q1ABC" } << none << 0;
         QTest::newRow("second copy unusable: the first is logged")
             << none
             << "^yQ1ABC|^yQ1\x01"
                "BC|"
-            << QStringList { "Q1ABC" } << QStringList { "Q1ABC" } << none;
+            << QStringList { "Q1ABC" } << QStringList { "Q1ABC" } << none << 1;
         QTest::newRow("single copies of two stations, text between")
             << none << "^yQ1A|de Q1A ^yQ2B|" << QStringList { "Q1A", "Q2B" }
-            << QStringList { "Q1A", "Q2B" } << none;
+            << QStringList { "Q1A", "Q2B" } << none << 0;
         QTest::newRow("a check-out right after a single check-in copy")
-            << none << "^yQ1A|^oQ1A|" << QStringList { "**Q1A**" } << QStringList { "Q1A" } << none;
+            << none << "^yQ1A|^oQ1A|" << QStringList { "**Q1A**" } << QStringList { "Q1A" } << none
+            << 0;
+        // A call from the air goes into the net log and the master database:
+        // only letters, digits, / - . and inner blanks make one.
+        QTest::newRow("a formula for a call: ignored, counted")
+            << none << "^y=1+2'A'!B|^y=1+2'A'!B|de Q1ABC" << none << none << none << 2;
+        QTest::newRow("a tactical call with a dot and a blank")
+            << none << "^yEOC 3.1|^yEOC 3.1|" << QStringList { "EOC 3.1" }
+            << QStringList { "EOC 3.1" } << none << 0;
+        QTest::newRow("check-out and traffic from no call")
+            << QStringList { "<b>" } << "^o<b>|^r@A_NH|" << QStringList { "<b>" } << none << none
+            << 2;
+        QTest::newRow("DEL in a traffic request")
+            << none << "^rQ1A_N\x7fH|" << none << none << none << 1;
     }
     void receiving()
     {
@@ -205,6 +222,7 @@ private Q_SLOTS:
         QFETCH(QStringList, after);
         QFETCH(QStringList, logged);
         QFETCH(QStringList, traffic);
+        QFETCH(int, ignored);
         NetLists lists;
         lists.checkIns()->setStringList(before);
         ReceiveSide side(&lists);
@@ -215,18 +233,20 @@ private Q_SLOTS:
         QCOMPARE(lists.checkInList(), after);
         QCOMPARE(got, logged);
         QCOMPARE(lists.trafficList(), traffic);
+        QCOMPARE(lists.ignoredFrames(), ignored);
     }
 
     void bodyBound()
     {
-        // Noise opens a tag whose ETB never comes: 64 characters pass, 65 do not.
+        // A long traffic listing is listed; noise opens a tag whose ETB never
+        // comes: 1,000 characters pass, 1,001 do not.
         NetLists lists;
         ReceiveSide side(&lists);
         QSignalSpy traffic(&side, &ReceiveSide::trafficListed);
-        const QString body64 = QStringLiteral("NCS1_") + QString(59, u'X');
-        feed(side, QStringLiteral("^r") + body64 + u'|');
+        const QString body = QStringLiteral("NCS1_") + QString(995, u'X');
+        feed(side, QStringLiteral("^r") + body + u'|');
         QCOMPARE(traffic.count(), 1);
-        feed(side, QStringLiteral("^r") + body64 + QStringLiteral("Y|"));
+        feed(side, QStringLiteral("^r") + body + QStringLiteral("Y|"));
         QCOMPARE(traffic.count(), 1);
         // And the machine is ready for the next frame at once.
         feed(side, QStringLiteral("^rNCS1_NH|"));

@@ -134,17 +134,26 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("net.wav"));
         // Two copies of each tag, as member stations send them; a check-out of
-        // a station never checked in changes nothing.
-        const QByteArray sent("\x05yQ1AW\x17\x05yQ1AW\x17"
-                              "de Q1AW\r\n"
-                              "\x05rQ1AW_NH\x17\x05rQ1AW_NH\x17"
-                              "\x05oQ2XX\x17\x05oQ1AW\x17\x05oQ1AW\x17"
-                              "de Q1AW");
+        // a station never checked in changes nothing; a traffic listing longer
+        // than 64 characters is listed; a check-in whose call is a formula is
+        // ignored (and only its tag letter printed).
+        const QByteArray sent(
+            "\x05yQ1AW\x17\x05yQ1AW\x17"
+            "de Q1AW\r\n"
+            "\x05rQ1AW_NH\x17\x05rQ1AW_NH\x17"
+            "\x05oQ2XX\x17\x05oQ1AW\x17\x05oQ1AW\x17"
+            "de Q1AW\r\n"
+            "\x05rEOC3_2 ROUTINE HARTFORD CT, 1 PRIORITY BOSTON MA, 1 WELFARE KEENE\x17"
+            "\x05y=1+2|'A'!B\x17");
         QCOMPARE(
             runCaptured(QStringLiteral("encode --mode qpsk63 -o @ -"), path, nullptr, sent), 0);
         QByteArray out;
         QCOMPARE(runCaptured(QStringLiteral("decode --mode qpsk63 --events @"), path, &out), 0);
-        QCOMPARE(out, sent + "\ncheckin Q1AW\ntraffic Q1AW_NH\ncheckout Q1AW\n");
+        QCOMPARE(out,
+            sent
+                + "\ncheckin Q1AW\ntraffic Q1AW_NH\ncheckout Q1AW\n"
+                  "traffic EOC3_2 ROUTINE HARTFORD CT, 1 PRIORITY BOSTON MA, 1 WELFARE KEENE\n"
+                  "ignored y\n");
     }
 
     void encodedSignalSitsAtTheChosenFrequency()

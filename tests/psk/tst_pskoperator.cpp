@@ -25,6 +25,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QStringListModel>
+#include <QTextCursor>
 
 #include <cmath>
 
@@ -54,6 +55,14 @@ void typeKeys(QWidget *w, const QString &keys)
 QColor receivedColour(PskDeskWindow *desk)
 {
     return child<QPlainTextEdit>(desk, "txtrxdata")->palette().color(QPalette::Text);
+}
+
+// Whether the received text's character at `at` shows as this station's own.
+bool shownAsSent(PskDeskWindow *desk, int at)
+{
+    QTextCursor c(child<QPlainTextEdit>(desk, "txtrxdata")->document());
+    c.setPosition(at + 1); // the format of the character before the cursor
+    return c.charFormat().foreground().color() == QColor(PskDeskWindow::kSentColour);
 }
 
 // Mean absolute value of each block of the audio: a steady tone keeps it level,
@@ -161,6 +170,15 @@ private Q_SLOTS:
         QCOMPARE(d.modem()->TransmitPending(), waiting);
         QCOMPARE(d.desk->terminal()->transmitState(), 0);
         QCOMPARE(d.typing()->toPlainText(), box);
+        // What went out shows among the received text, in a colour of its own.
+        QString shown = QString::fromLatin1(sent).replace(u'\r', u'\n');
+        shown.remove(u'\b');
+        auto *received = child<QPlainTextEdit>(d.desk, "txtrxdata");
+        QCOMPARE(received->toPlainText(), shown);
+        for (int i = 0; i < shown.size(); ++i)
+            QVERIFY2(shown[i] == u'\n' || shownAsSent(d.desk, i), qPrintable(QString::number(i)));
+        d.desk->terminal()->receiveSide()->feed('k');
+        QVERIFY(!shownAsSent(d.desk, int(shown.size())));
     }
 
     // Keys typed while a line is still going out join that transmission, and

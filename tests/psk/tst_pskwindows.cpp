@@ -24,6 +24,7 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QColor>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -39,6 +40,7 @@
 
 using namespace rollcall;
 using namespace rollcall::psk;
+using namespace Qt::StringLiterals;
 using rollcall::test::BackToBack;
 using rollcall::test::child;
 using rollcall::test::Desk;
@@ -129,6 +131,51 @@ private Q_SLOTS:
         desk->close();
         QCOMPARE(netLists()->checkInList(), QStringList { QStringLiteral("Q1AW") });
         QCOMPARE(net->netLog()->checkInCount(), 1);
+    }
+
+    // Check-ins heard before Start Net are listed as received, marked as not
+    // logged, and counted in the net window; a check-out heard then is kept.
+    // Start Net and the offer log them, and the marks go. A frame whose call
+    // is no call is neither listed nor logged, and Net Control counts it.
+    void heardBeforeTheNetStarts()
+    {
+        test::WindowFixture f;
+        BackToBack link;
+        NetWindow *net = openNet(f);
+        auto *desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
+        desk->show();
+        ReceiveSide *rx = desk->terminal()->receiveSide();
+        const QString crlf = QStringLiteral("\r\n");
+        const QString heard = memberCheckInFrame(u"Q1AW"_s, u"Q1AW"_s) + crlf
+            + memberCheckInFrame(u"Q2BB"_s, u"Q2BB"_s) + crlf
+            + memberCheckOutFrame(u"Q2BB"_s, u"Q2BB"_s) + crlf
+            + memberCheckInFrame(u"=1+2'A'!B"_s, u"Q3CC"_s) + crlf;
+        for (const QChar c : heard)
+            rx->feed(c.unicode());
+        QStringListModel *list = netLists()->checkIns();
+        QCOMPARE(netLists()->checkInList(), (QStringList { u"Q1AW"_s, u"**Q2BB**"_s }));
+        for (int row : { 0, 1 }) {
+            QVERIFY(list->index(row).data(NetLists::NotLoggedRole).toBool());
+            QVERIFY(list->index(row).data(Qt::ForegroundRole).canConvert<QColor>());
+        }
+        QCOMPARE(net->netLog()->checkInCount(), 0);
+        QCOMPARE(
+            child<QLabel>(net, "lblHeard")->text(), u"2 check-ins heard, not logged (PSK31 2)"_s);
+        auto *ignored = child<QLabel>(windows().loaded(u"Netcheckin"_s), "lblIgnored");
+        QVERIFY(ignored && ignored->isVisible());
+        QCOMPARE(ignored->text(), u"Frames ignored: 2"_s);
+
+        child<QPushButton>(net, "cmdStartNet")->click();
+        QVERIFY(child<QPushButton>(net, "cmdLogHeard")->isVisible());
+        child<QAction>(net, "mnuLogHeard")->trigger();
+        QCOMPARE(net->netLog()->checkInCount(), 2);
+        for (int row : { 0, 1 }) {
+            QVERIFY(!list->index(row).data(NetLists::NotLoggedRole).toBool());
+            QVERIFY(!list->index(row).data(Qt::ForegroundRole).isValid());
+        }
+        QCOMPARE(net->grid()->gridModel()->text(1, 0), u"Q2BB"_s);
+        QCOMPARE(net->grid()->gridModel()->text(1, 16), u"X"_s); // out
+        QVERIFY(!child<QLabel>(net, "lblHeard")->isVisible());
     }
 
     void scriptPanel()

@@ -264,6 +264,10 @@ private Q_SLOTS:
         QCOMPARE(n.replies(22).size(), 22);
         QCOMPARE(n.net->netLog()->checkInCount(), 0);
         QCOMPARE(n.net->entry().callsign, QString());
+        // Not stored, but not dropped without a word either.
+        auto *heard = n.net->findChild<QLabel *>(QStringLiteral("lblHeard"));
+        QVERIFY(heard && heard->isVisible());
+        QCOMPARE(heard->text(), QStringLiteral("1 check-in heard, not logged (remote 1)"));
     }
 
     void profile()

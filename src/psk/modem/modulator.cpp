@@ -125,8 +125,11 @@ int Modulator::nextBit()
         && (!finishing_ || beforeEnd_ > 0)) {
         if (finishing_)
             --beforeEnd_;
-        const VaricodeEntry &e = varicode(queue_.front());
+        const std::uint8_t code = queue_.front();
+        const VaricodeEntry &e = varicode(code);
         queue_.pop_front();
+        if (onCharSent)
+            onCharSent(code);
         charActive_ = true;
         charBits_ = e.bits;
         charLength_ = e.length;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,9 @@ public:
     // Writes n samples; returns how many of them are signal (the rest are zero
     // once the transmission has ended).
     std::size_t generate(float *out, std::size_t n);
+
+    // Called with each character as its first bit goes out.
+    std::function<void(std::uint8_t)> onCharSent;
 
     double symbolSeconds() const { return 1.0 / mode_.baud; }
     int preambleSymbols() const { return mode_.baud > 40 ? 64 : 32; }
