@@ -15,9 +15,9 @@
 #include "netlog/trafficheldwindow.h"
 #include "remote/remotecheckinswindow.h"
 #include "reports/reportswindows.h"
+#include "store/keyedrowsmodel.h"
 #include "store/netfiles.h"
 #include "store/recordfile.h"
-#include "store/recordsource.h"
 #include "store/schema.h"
 
 #include <QAction>
@@ -463,8 +463,15 @@ void NetWindow::openNet()
     error.clear();
     m_store = netlog::NetLogStore::open(netpath, &error);
     if (m_store) {
-        m_checkIns = new store::RecordSourceModel(m_store->netDatabase(), this);
+        // Rows are read by key as the grid shows them, and a check-in reads
+        // its own row alone: its cost does not grow with the net.
+        m_checkIns = new store::KeyedRowsModel(m_store->netDatabase(), store::names::netTable,
+            QStringLiteral("recno"), store::fields::net(), this);
         m_checkIns->setRecordSource(store::names::netView);
+        netlog::NetLogStore *log = m_store.get();
+        m_checkIns->setEditHook([log](qint64 recno, const QString &field, const QVariant &value) {
+            return log->setField(recno, field, value);
+        });
     } else {
         s.prompts->exclamation(QStringLiteral("Rollcall"),
             QStringLiteral("The net in %1 could not be opened: %2").arg(netpath, error));
@@ -628,12 +635,12 @@ void NetWindow::setEntry(const netlog::CheckInEntry &e)
     m_nameEdited = e.nameEdited;
 }
 
-void NetWindow::checkInAsTyped(const QString &callsign)
+NetWindow::OutsideCheckIn NetWindow::checkInAsTyped(const QString &callsign, QString *failure)
 {
     auto *field = findChild<QLineEdit *>(QStringLiteral("callsigna"));
     auto *add = findChild<QPushButton *>(QStringLiteral("cmdAddRecord"));
     if (!field || !add || !add->isEnabled())
-        return;
+        return OutsideCheckIn::NotTaken;
 
     const netlog::CheckInEntry typed = entry();
     QWidget *focus = focusWidget();
@@ -645,10 +652,19 @@ void NetWindow::checkInAsTyped(const QString &callsign)
     setEntry(netlog::CheckInEntry {});
     field->setText(callsign);
     QPointer<NetWindow> self(this); // a message box inside Add Record may close the net
+    OutsideAdd outcome;
+    outcome.quiet = failure != nullptr;
+    m_outside = &outcome;
     add->click();
 
+    const OutsideCheckIn done = !outcome.added ? OutsideCheckIn::NotTaken
+        : outcome.stored                       ? OutsideCheckIn::Logged
+                                               : OutsideCheckIn::Failed;
+    if (failure)
+        *failure = outcome.error;
     if (!self)
-        return;
+        return done;
+    m_outside = nullptr;
     if (focus && focusWidget() != focus)
         focus->setFocus(Qt::OtherFocusReason);
     setEntry(typed);
@@ -658,6 +674,7 @@ void NetWindow::checkInAsTyped(const QString &callsign)
         else
             line->setCursorPosition(caret);
     }
+    return done;
 }
 
 void NetWindow::AddRecord()
@@ -672,22 +689,33 @@ void NetWindow::AddRecord()
     setEntry(e);
     if (result.trafficStored > 0)
         refreshHeldTraffic();
+    if (m_outside) {
+        m_outside->added = true;
+        m_outside->stored = result.stored;
+        m_outside->error = result.error;
+    }
     if (!result.stored || !result.error.isEmpty()) {
-        session().prompts->exclamation(QStringLiteral("Add Record"), result.error);
+        if (!m_outside || !m_outside->quiet)
+            session().prompts->exclamation(QStringLiteral("Add Record"), result.error);
         if (!result.stored)
             return;
     }
     m_suggestions->hide();
-    refreshGrid();
+    if (m_checkIns)
+        m_checkIns->readNewRows();
+    m_grid->setCurrentRow(m_grid->gridModel()->rowCount() - 1);
     // The caret goes back to the callsign, which starts the next station with clear boxes.
     for (QCheckBox *box : m_boxes)
         box->setChecked(false);
-    m_callsign->setFocus();
+    // A check-in from outside leaves the caret where the operator has it.
+    if (!m_outside)
+        m_callsign->setFocus();
 }
 
 void NetWindow::refreshGrid()
 {
-    m_grid->reread();
+    if (m_checkIns)
+        m_checkIns->refresh();
     m_grid->setCurrentRow(m_grid->gridModel()->rowCount() - 1);
 }
 
@@ -1074,14 +1102,7 @@ void NetWindow::gridEdited(int row)
     if (!m_checkIns)
         return;
     if (row >= 0 && m_checkIns->value(row, QStringLiteral("inout")).toInt() != 0)
-        m_checkIns->setValue(row, QStringLiteral("out"), 1);
-    // Re-read after the edit, staying on the edited row.
-    QTimer::singleShot(0, this, [this, row] {
-        if (!m_checkIns)
-            return;
-        m_grid->reread();
-        m_grid->setCurrentRow(row);
-    });
+        m_checkIns->setValue(row, QStringLiteral("out"), 1); // the model reads the row again
 }
 
 void NetWindow::commentButton(int row)

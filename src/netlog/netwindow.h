@@ -21,7 +21,7 @@ class QTimer;
 namespace rollcall {
 class DataGrid;
 namespace store {
-class RecordSourceModel;
+class KeyedRowsModel;
 }
 namespace callsigns {
 class MasterCallsignDb;
@@ -58,7 +58,10 @@ public:
     // callsign goes in on a clear row and Add Record is pressed, exactly as if
     // typed; the operator's half-typed row, focus and caret come back after.
     // A net that takes no check-ins (not started, ended, locked) takes none.
-    void checkInAsTyped(const QString &callsign);
+    // With failure given, a check-in that cannot be stored leaves its message
+    // there rather than in a message box, so the caller can tell it once.
+    enum class OutsideCheckIn { Logged, NotTaken, Failed };
+    OutsideCheckIn checkInAsTyped(const QString &callsign, QString *failure = nullptr);
 
 public Q_SLOTS:
     // Stores the entry row as a check-in (the one way check-ins are added).
@@ -121,7 +124,16 @@ private:
 
     std::unique_ptr<netlog::NetLogStore> m_store;
     std::unique_ptr<callsigns::MasterCallsignDb> m_master;
-    store::RecordSourceModel *m_checkIns = nullptr;
+    store::KeyedRowsModel *m_checkIns = nullptr;
+    // While a check-in from outside is added: what became of it.
+    struct OutsideAdd
+    {
+        bool added = false;
+        bool stored = false;
+        bool quiet = false;
+        QString error;
+    };
+    OutsideAdd *m_outside = nullptr;
     DataGrid *m_grid = nullptr;
 
     QLabel *m_ncs = nullptr;
