@@ -2,10 +2,12 @@
 
 #include "netlog/checkin.h"
 #include "store/netfiles.h"
+#include "store/recordsource.h"
 #include "store/schema.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 
 namespace rollcall::netlog {
 
@@ -71,6 +73,27 @@ bool NetLogStore::setOut(qint64 recno, bool out)
     QSqlQuery q(m_net->connection());
     q.prepare(QStringLiteral("UPDATE \"net\" SET \"out\" = ? WHERE \"recno\" = ?"));
     q.addBindValue(out ? 1 : 0);
+    q.addBindValue(recno);
+    if (!q.exec()) {
+        m_error = q.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool NetLogStore::setField(qint64 recno, const QString &field, const QVariant &value)
+{
+    const QStringList &fields = store::fields::net();
+    const auto known = std::find_if(fields.begin(), fields.end(),
+        [&](const QString &f) { return f.compare(field, Qt::CaseInsensitive) == 0; });
+    if (known == fields.end()) {
+        m_error = QStringLiteral("no field %1 in the net log").arg(field);
+        return false;
+    }
+    QSqlQuery q(m_net->connection());
+    q.prepare(QStringLiteral("UPDATE \"net\" SET %1 = ? WHERE \"recno\" = ?")
+                  .arg(store::quotedName(*known)));
+    q.addBindValue(value);
     q.addBindValue(recno);
     if (!q.exec()) {
         m_error = q.lastError().text();

@@ -3,6 +3,7 @@
 #include "store/database.h"
 
 #include <QString>
+#include <QVariant>
 #include <memory>
 
 namespace rollcall::netlog {
@@ -26,6 +27,9 @@ public:
     bool addHeldTraffic(const HeldTrafficRow &row);
     // Sets the out flag of a check-in (the grid's I/O rule).
     bool setOut(qint64 recno, bool out);
+    // Writes one field of a check-in, as an edit in the grid does; false for a
+    // field the table does not have.
+    bool setField(qint64 recno, const QString &field, const QVariant &value);
     int checkInCount() const;
 
     QString lastError() const { return m_error; }

@@ -14,9 +14,9 @@
 #include "netlog/netlogstore.h"
 #include "netlog/trafficheldwindow.h"
 #include "reports/reportswindows.h"
+#include "store/keyedrowsmodel.h"
 #include "store/netfiles.h"
 #include "store/recordfile.h"
-#include "store/recordsource.h"
 #include "store/schema.h"
 
 #include <QAction>
@@ -495,8 +495,15 @@ void NetWindow::openNet()
     error.clear();
     m_store = netlog::NetLogStore::open(netpath, &error);
     if (m_store) {
-        m_checkIns = new store::RecordSourceModel(m_store->netDatabase(), this);
+        // Rows are read by key as the grid shows them, and a check-in reads
+        // its own row alone: its cost does not grow with the net.
+        m_checkIns = new store::KeyedRowsModel(m_store->netDatabase(), store::names::netTable,
+            QStringLiteral("recno"), store::fields::net(), this);
         m_checkIns->setRecordSource(store::names::netView);
+        netlog::NetLogStore *log = m_store.get();
+        m_checkIns->setEditHook([log](qint64 recno, const QString &field, const QVariant &value) {
+            return log->setField(recno, field, value);
+        });
     } else {
         s.prompts->exclamation(QStringLiteral("Rollcall"),
             QStringLiteral("The net in %1 could not be opened: %2").arg(netpath, error));
@@ -685,7 +692,7 @@ void NetWindow::setEntry(const netlog::CheckInEntry &e)
     m_nameEdited = e.nameEdited;
 }
 
-bool NetWindow::checkInAsTyped(const QString &callsign, netlog::HeardFrom from)
+bool NetWindow::checkInAsTyped(const QString &callsign, netlog::HeardFrom from, QString *failure)
 {
     if (!m_add->isEnabled()) {
         if (m_heard.add(callsign, from, session().clock->now()))
@@ -694,7 +701,7 @@ bool NetWindow::checkInAsTyped(const QString &callsign, netlog::HeardFrom from)
     }
     netlog::CheckInEntry e;
     e.callsign = callsign;
-    return addAsTyped(e, session().clock->now());
+    return addAsTyped(e, session().clock->now(), failure);
 }
 
 void NetWindow::checkOutHeard(const QString &callsign)
@@ -703,7 +710,7 @@ void NetWindow::checkOutHeard(const QString &callsign)
     showHeard();
 }
 
-bool NetWindow::addAsTyped(const netlog::CheckInEntry &add, const QDateTime &when)
+bool NetWindow::addAsTyped(const netlog::CheckInEntry &add, const QDateTime &when, QString *failure)
 {
     const netlog::CheckInEntry typed = entry();
     QWidget *focus = focusWidget();
@@ -717,10 +724,16 @@ bool NetWindow::addAsTyped(const netlog::CheckInEntry &add, const QDateTime &whe
 
     setEntry(add);
     QPointer<NetWindow> self(this); // a message box inside Add Record may close the net
+    OutsideAdd outcome;
+    outcome.quiet = failure != nullptr;
+    m_outside = &outcome;
     const bool stored = storeEntry(when);
 
+    if (failure)
+        *failure = outcome.error;
     if (!self)
         return stored;
+    m_outside = nullptr;
     if (listShown) {
         placeSuggestions();
         m_suggestions->show();
@@ -777,9 +790,14 @@ bool NetWindow::storeEntry(const QDateTime &when)
     setEntry(e);
     if (result.trafficStored > 0)
         refreshHeldTraffic();
+    if (m_outside) {
+        m_outside->stored = result.stored;
+        m_outside->error = result.error;
+    }
     QPointer<NetWindow> self(this); // a message box may close the net
     if (!result.stored || !result.error.isEmpty()) {
-        session().prompts->exclamation(QStringLiteral("Add Record"), result.error);
+        if (!m_outside || !m_outside->quiet)
+            session().prompts->exclamation(QStringLiteral("Add Record"), result.error);
         if (!result.stored || !self)
             return result.stored;
     }
@@ -791,17 +809,22 @@ bool NetWindow::storeEntry(const QDateTime &when)
     if (!self)
         return true;
     m_suggestions->hide();
-    refreshGrid();
+    if (m_checkIns)
+        m_checkIns->readNewRows();
+    m_grid->setCurrentRow(m_grid->gridModel()->rowCount() - 1);
     // The caret goes back to the callsign, which starts the next station with clear boxes.
     for (QCheckBox *box : m_boxes)
         box->setChecked(false);
-    m_callsign->setFocus();
+    // A check-in from outside leaves the caret where the operator has it.
+    if (!m_outside)
+        m_callsign->setFocus();
     return true;
 }
 
 void NetWindow::refreshGrid()
 {
-    m_grid->reread();
+    if (m_checkIns)
+        m_checkIns->refresh();
     m_grid->setCurrentRow(m_grid->gridModel()->rowCount() - 1);
 }
 
@@ -1192,14 +1215,7 @@ void NetWindow::gridEdited(int row)
     if (!m_checkIns)
         return;
     if (row >= 0 && m_checkIns->value(row, QStringLiteral("inout")).toInt() != 0)
-        m_checkIns->setValue(row, QStringLiteral("out"), 1);
-    // Re-read after the edit, staying on the edited row.
-    QTimer::singleShot(0, this, [this, row] {
-        if (!m_checkIns)
-            return;
-        m_grid->reread();
-        m_grid->setCurrentRow(row);
-    });
+        m_checkIns->setValue(row, QStringLiteral("out"), 1); // the model reads the row again
 }
 
 void NetWindow::commentButton(int row)

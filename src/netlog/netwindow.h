@@ -22,7 +22,7 @@ class QTimer;
 namespace rollcall {
 class DataGrid;
 namespace store {
-class RecordSourceModel;
+class KeyedRowsModel;
 }
 namespace callsigns {
 class MasterCallsignDb;
@@ -61,22 +61,25 @@ public:
     // list come back after. True when it was logged. A net that takes no
     // check-ins (not started, ended, locked) stores none: the check-in is kept
     // as heard, counted in the status bar and offered for logging, with the
-    // time it was heard, once the net starts.
-    bool checkInAsTyped(const QString &callsign, netlog::HeardFrom from);
+    // time it was heard, once the net starts. With failure given, a check-in
+    // that cannot be stored leaves its message there rather than in a message
+    // box, so the caller can tell it once (a check-in kept as heard leaves it empty).
+    bool checkInAsTyped(
+        const QString &callsign, netlog::HeardFrom from, QString *failure = nullptr);
     // A check-out heard over PSK31: a station still waiting to be logged is
     // logged In/Out.
     void checkOutHeard(const QString &callsign);
     const netlog::HeardCheckIns &heardCheckIns() const { return m_heard; }
-
-Q_SIGNALS:
-    // A check-in row was stored for this callsign (typed, remote, PSK31).
-    void checkInLogged(const QString &callsign);
 
     // What a subsystem above this one adds to every net as it opens (the remote
     // check-in listener attaches itself), under a name so that registering it
     // again replaces it. Called once the net is claimed, before its data are opened.
     using NetOpenedHook = std::function<void(NetWindow *)>;
     static void setNetOpenedHook(const QString &name, NetOpenedHook hook);
+
+Q_SIGNALS:
+    // A check-in row was stored for this callsign (typed, remote, PSK31).
+    void checkInLogged(const QString &callsign);
 
 public Q_SLOTS:
     // Stores the entry row as a check-in (the one way check-ins are added).
@@ -136,7 +139,8 @@ private:
     bool storeEntry(const QDateTime &when);
     // The entry goes in on a clear row and is stored as typed; everything of
     // the operator's row comes back after (see checkInAsTyped).
-    bool addAsTyped(const netlog::CheckInEntry &entry, const QDateTime &when);
+    bool addAsTyped(
+        const netlog::CheckInEntry &entry, const QDateTime &when, QString *failure = nullptr);
     // The status bar's count of heard check-ins and, once the net runs, the offer.
     void showHeard();
     void refreshHeldTraffic();
@@ -149,7 +153,15 @@ private:
 
     std::unique_ptr<netlog::NetLogStore> m_store;
     std::unique_ptr<callsigns::MasterCallsignDb> m_master;
-    store::RecordSourceModel *m_checkIns = nullptr;
+    store::KeyedRowsModel *m_checkIns = nullptr;
+    // While a check-in from outside is added: what became of it.
+    struct OutsideAdd
+    {
+        bool stored = false;
+        bool quiet = false;
+        QString error;
+    };
+    OutsideAdd *m_outside = nullptr;
     DataGrid *m_grid = nullptr;
 
     QLabel *m_ncs = nullptr;

@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QStatusBar>
 
 namespace rollcall {
@@ -63,23 +64,69 @@ QString RemoteCheckinsWindow::statusText() const
     return text;
 }
 
+QString RemoteCheckinsWindow::droppedText() const
+{
+    const remote::DroppedRequests d = m_listener->droppedBy();
+    QStringList parts;
+    auto part = [&](qint64 count, const QString &why) {
+        if (count > 0)
+            parts << QStringLiteral("%1 %2").arg(count).arg(why);
+    };
+    part(d.waiting, QStringLiteral("arrived while %1 requests waited").arg(remote::kMaxWaiting));
+    part(d.unread,
+        QStringLiteral("were lost before they could be read (receive buffer of %1 KB full)")
+            .arg(m_listener->receiveBuffer() / 1024));
+    part(d.notCall, QStringLiteral("carried no callsign (only letters, digits, / - . are taken)"));
+    part(d.tooSoon,
+        QStringLiteral("asked for a profile within %1 s of the last reply to that address")
+            .arg(remote::kProfileInterval / 1000));
+    part(d.notStored, QStringLiteral("could not be logged (the net could not store a check-in)"));
+    return parts.isEmpty() ? QString()
+                           : QStringLiteral("Dropped: ") + parts.join(QStringLiteral("; "));
+}
+
 void RemoteCheckinsWindow::showStatus()
 {
     if (!m_status)
         return;
     m_status->setText(statusText());
     m_status->setVisible(!m_status->text().isEmpty());
-    m_status->setToolTip(m_listener->isListening()
-            ? QStringLiteral("Stations on the network check in with: rollcall remote checkin "
-                             "CALL --host THIS-HOST --port %1")
-                  .arg(m_listener->port())
-            : m_bindError);
+    QString tip = m_listener->isListening()
+        ? QStringLiteral("Stations on the network check in with: rollcall remote checkin "
+                         "CALL --host THIS-HOST --port %1")
+              .arg(m_listener->port())
+        : m_bindError;
+    const QString dropped = droppedText();
+    if (!dropped.isEmpty())
+        tip += u'\n' + dropped;
+    m_status->setToolTip(tip);
 }
 
 void RemoteCheckinsWindow::checkIn(const QString &callsign)
 {
-    if (m_net)
-        m_net->checkInAsTyped(callsign, netlog::HeardFrom::Remote);
+    if (!m_net)
+        return;
+    QString failure;
+    if (m_net->checkInAsTyped(callsign, netlog::HeardFrom::Remote, &failure)) {
+        m_failing = false;
+        return;
+    }
+    if (failure.isEmpty())
+        return; // kept as heard, for when the net takes check-ins
+    // A full disk fails every check-in in the queue alike: one message, and the
+    // requests waiting are dropped and counted rather than each failing again.
+    m_listener->notStored(1);
+    if (m_failing)
+        return;
+    m_failing = true;
+    const QPointer<RemoteCheckinsWindow> self(this);
+    session().prompts->exclamation(QStringLiteral("Remote Check-In"),
+        QStringLiteral("A remote check-in could not be logged: %1\n\nThe requests waiting were "
+                       "dropped. Until a check-in is logged again, the ones that fail are only "
+                       "counted in the status bar.")
+            .arg(failure));
+    if (self)
+        m_listener->notStored(0); // those that came while the message was shown
 }
 
 std::optional<QStringList> RemoteCheckinsWindow::profile(const QString &callsign)

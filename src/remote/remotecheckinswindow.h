@@ -35,6 +35,8 @@ public:
     remote::RemoteListener *listener() const { return m_listener; }
     // What the net window's status bar shows ("Remote check-ins: UDP 1080").
     QString statusText() const;
+    // What the dropped requests were, by cause; empty when none were.
+    QString droppedText() const;
     // Why the port could not be had; empty when listening or turned off.
     QString bindError() const { return m_bindError; }
 
@@ -49,6 +51,9 @@ private:
     QPointer<QLabel> m_status;
     QString m_bindError;
     bool m_reported = false;
+    // A check-in could not be stored and none has been since: the operator was
+    // told once, and further failures are only counted.
+    bool m_failing = false;
 };
 
 } // namespace rollcall

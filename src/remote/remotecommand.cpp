@@ -2,6 +2,7 @@
 
 #include "remote/remoterequest.h"
 #include "store/recordfile.h"
+#include "store/textrules.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -82,9 +83,10 @@ int runRemoteCommand(const QStringList &args)
     const bool checkIn = action == QLatin1String("checkin");
     const QByteArray request = checkIn ? checkInDatagram(call) : profileRequestDatagram(call);
     const Request parsed = parseRequest(request);
-    if (parsed.kind == RequestKind::Ignored || parsed.callsign != call.trimmed())
-        return fail(QStringLiteral("not a callsign the net takes: \"%1\" (1 to %2 characters, no "
-                                   "comma or control characters)")
+    if ((parsed.kind != RequestKind::CheckIn && parsed.kind != RequestKind::Profile)
+        || parsed.callsign != call.trimmed())
+        return fail(QStringLiteral("not a callsign the net takes: \"%1\" (1 to %2 letters, "
+                                   "digits, /, - or ., blanks only between them)")
                         .arg(call)
                         .arg(kMaxCallsignLength));
 
@@ -113,14 +115,18 @@ int runRemoteCommand(const QStringList &args)
         return 0;
     }
 
-    // Every reply is "key=value" for one of the profile's keys, in order.
+    // Every reply is "key=value" for one of the profile's keys, in order. The
+    // time-out is for the whole wait: datagrams that are no reply do not extend it.
     QList<QByteArray> replies;
     QEventLoop loop;
-    QTimer quiet;
-    quiet.setSingleShot(true);
-    QObject::connect(&quiet, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     QObject::connect(&socket, &QUdpSocket::readyRead, &loop, [&] {
-        while (socket.hasPendingDatagrams() && replies.size() < kProfileDatagrams) {
+        // A few at a time, so a flood cannot keep the deadline from firing.
+        for (int read = 0;
+             read < 64 && socket.hasPendingDatagrams() && replies.size() < kProfileDatagrams;
+             ++read) {
             const QByteArray d = socket.receiveDatagram(kMaxDatagram * 128).data();
             const QByteArray key = profileFields()[replies.size()].toLatin1() + '=';
             if (d.startsWith(key))
@@ -128,14 +134,13 @@ int runRemoteCommand(const QStringList &args)
         }
         if (replies.size() >= kProfileDatagrams)
             loop.quit();
-        else
-            quiet.start(); // the rest follows at once, or not at all
     });
-    quiet.start(int(timeout * 1000));
+    deadline.start(int(timeout * 1000));
     loop.exec();
 
+    // The peer's text must not steer this terminal.
     for (const QByteArray &d : replies)
-        out << store::fromWindows1252(d) << '\n';
+        out << store::dropControlCharacters(store::fromWindows1252(d)) << '\n';
     out.flush();
     if (replies.isEmpty())
         return fail(QStringLiteral("no profile of %1 from %2 port %3 within %4 s (no net open "

@@ -1,13 +1,13 @@
 #include "remote/remoterequest.h"
 
 #include "store/recordfile.h"
+#include "store/textrules.h"
 
 namespace rollcall::remote {
 
 namespace {
-// A callsign as it arrives: blanks around it are no part of it; control
-// characters (C0, DEL, and the C1 range undefined bytes decode to) make it no callsign.
-std::optional<QString> acceptCallsign(const QString &raw, int maxCallsign)
+// What a request makes of the callsign it carries: blanks around it are no part of it.
+Request withCallsign(RequestKind kind, const QString &raw, int maxCallsign)
 {
     qsizetype begin = 0;
     qsizetype end = raw.size();
@@ -16,14 +16,9 @@ std::optional<QString> acceptCallsign(const QString &raw, int maxCallsign)
     while (end > begin && raw[end - 1] == u' ')
         --end;
     const QString call = raw.mid(begin, end - begin);
-    if (call.isEmpty() || call.size() > maxCallsign)
-        return std::nullopt;
-    for (const QChar ch : call) {
-        const char16_t u = ch.unicode();
-        if (u < 0x20 || (u >= 0x7F && u < 0xA0))
-            return std::nullopt;
-    }
-    return call;
+    if (!store::isCallFromOutside(call, maxCallsign))
+        return { RequestKind::Refused, QString() };
+    return { kind, call };
 }
 } // namespace
 
@@ -36,11 +31,9 @@ Request parseRequest(const QByteArray &datagram, int maxCallsign)
         const qsizetype comma = rest.indexOf(u',');
         if (comma < 0)
             return r;
-        if (const auto call = acceptCallsign(rest.left(comma), maxCallsign))
-            r = { RequestKind::CheckIn, *call };
+        r = withCallsign(RequestKind::CheckIn, rest.left(comma), maxCallsign);
     } else if (code == "css") {
-        if (const auto call = acceptCallsign(rest, maxCallsign))
-            r = { RequestKind::Profile, *call };
+        r = withCallsign(RequestKind::Profile, rest, maxCallsign);
     } else if (code == "rqp") {
         r.kind = RequestKind::Rqp;
     }
@@ -76,7 +69,8 @@ QList<QByteArray> profileReply(const QStringList &values)
     const QStringList &fields = profileFields();
     for (qsizetype i = 0; i < fields.size(); ++i)
         datagrams.append(fields[i].toLatin1() + '='
-            + store::toWindows1252(i < values.size() ? values[i] : QString()));
+            + store::toWindows1252(
+                store::dropControlCharacters(i < values.size() ? values[i] : QString())));
     return datagrams;
 }
 
@@ -88,6 +82,13 @@ bool RequestQueue::push(PendingRequest request)
     }
     m_items.push_back(std::move(request));
     return true;
+}
+
+int RequestQueue::clear()
+{
+    const int count = int(m_items.size());
+    m_items.clear();
+    return count;
 }
 
 std::optional<PendingRequest> RequestQueue::pop()

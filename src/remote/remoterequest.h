@@ -22,7 +22,10 @@ inline constexpr int kMaxDatagram = 512;
 // Longest callsign taken from the network, as wide as the widest callsign field we keep.
 inline constexpr int kMaxCallsignLength = 20;
 
-enum class RequestKind { Ignored, CheckIn, Profile, Rqp };
+// Refused: a check-in or profile request whose callsign is no call (empty,
+// too long, or holding anything but letters, digits, '/', '-', '.' and inner
+// blanks). It is not acted on, but counted.
+enum class RequestKind { Ignored, CheckIn, Profile, Rqp, Refused };
 
 struct Request
 {
@@ -33,8 +36,7 @@ struct Request
 };
 
 // Reads one datagram. Codes are compared exactly (lower case). A check-in needs
-// the comma after the callsign; a callsign that is empty, longer than
-// maxCallsign or holds a control character makes the request Ignored.
+// the comma after the callsign. Blanks around the callsign are no part of it.
 Request parseRequest(const QByteArray &datagram, int maxCallsign = kMaxCallsignLength);
 
 // The datagrams a client sends.
@@ -43,7 +45,8 @@ QByteArray profileRequestDatagram(const QString &callsign);
 
 // The 22 master fields of a profile reply, in reply order ("fname" ... "base").
 const QStringList &profileFields();
-// One datagram per field: field name, "=", value. Missing values are empty.
+// One datagram per field: field name, "=", value. Missing values are empty;
+// control characters are left out.
 QList<QByteArray> profileReply(const QStringList &values);
 
 // A request with the endpoint that sent it (profile replies go back there).
@@ -65,6 +68,8 @@ public:
     int size() const { return int(m_items.size()); }
     bool isEmpty() const { return m_items.empty(); }
     qint64 dropped() const { return m_dropped; }
+    // Empties the queue; the requests taken out are not counted here. Returns how many.
+    int clear();
 
 private:
     int m_capacity;

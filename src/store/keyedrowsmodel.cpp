@@ -53,6 +53,34 @@ bool KeyedRowsModel::refresh()
     return !m_source.isEmpty() && setRecordSource(m_source);
 }
 
+bool KeyedRowsModel::readNewRows()
+{
+    if (m_source.isEmpty())
+        return false;
+    if (m_keys.empty())
+        return refresh();
+    QSqlQuery q(m_database.connection());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %1 > ?").arg(m_key, quotedName(m_source)));
+    q.addBindValue(m_keys.back());
+    if (!q.exec()) {
+        qCWarning(lcStore) << "reading" << m_source << "failed:" << q.lastError().text();
+        return false;
+    }
+    std::vector<qint64> added;
+    while (q.next())
+        added.push_back(q.value(0).toLongLong());
+    if (added.empty())
+        return true;
+    const int first = int(m_keys.size());
+    beginInsertRows({}, first, first + int(added.size()) - 1);
+    // The last page was read short; it is read again with its new rows.
+    m_pages.remove(first / kPageRows);
+    m_keys.insert(m_keys.end(), added.begin(), added.end());
+    endInsertRows();
+    return true;
+}
+
 void KeyedRowsModel::setKeys(std::vector<qint64> keys)
 {
     reset(std::move(keys), QString());
@@ -123,6 +151,14 @@ QVariant KeyedRowsModel::value(int r, const QString &field) const
         if (m_fields[c].compare(field, Qt::CaseInsensitive) == 0)
             return data(index(r, int(c)), Qt::EditRole);
     return {};
+}
+
+bool KeyedRowsModel::setValue(int r, const QString &field, const QVariant &value)
+{
+    for (qsizetype c = 0; c < m_fields.size(); ++c)
+        if (m_fields[c].compare(field, Qt::CaseInsensitive) == 0)
+            return setData(index(r, int(c)), value, Qt::EditRole);
+    return false;
 }
 
 int KeyedRowsModel::rowCount(const QModelIndex &parent) const

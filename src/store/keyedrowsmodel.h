@@ -35,6 +35,10 @@ public:
     const QString &recordSource() const { return m_source; }
     // Reads the record source's keys again (after other writers changed it).
     bool refresh();
+    // Appends the records whose keys come after the last row's, as a source in
+    // the order of its keys gains them: only the new keys are read, so the cost
+    // does not grow with the rows already shown. False when it cannot be read.
+    bool readNewRows();
     // Rows for keys the owner read itself, in their order.
     void setKeys(std::vector<qint64> keys);
 
@@ -44,6 +48,8 @@ public:
     int rowOf(qint64 key) const;
     // Field compared without regard to case.
     QVariant value(int row, const QString &field) const;
+    // Writes a field through the edit hook, as an edit in the grid does.
+    bool setValue(int row, const QString &field, const QVariant &value);
     // Makes the cells editable: the hook writes them, then the row is read again.
     void setEditHook(EditHook hook) { m_edit = std::move(hook); }
 

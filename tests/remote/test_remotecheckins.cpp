@@ -7,6 +7,7 @@
 #include "netlog/netwindow.h"
 #include "remote/remotecheckinswindow.h"
 #include "remote/remotelistener.h"
+#include "remote/remoterequest.h"
 #include "store/netfiles.h"
 #include "testmain.h"
 #include "windowfixture.h"
@@ -185,25 +186,27 @@ private Q_SLOTS:
     {
         QTest::addColumn<QList<QByteArray>>("datagrams");
         QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<int>("refused"); // no callsign: counted, never logged nor added
         const QString hiram = QStringLiteral("Q1AW/Hiram");
-        QTest::newRow("lower case") << QList<QByteArray> { "acsq1aw," } << QStringList { hiram };
+        QTest::newRow("lower case")
+            << QList<QByteArray> { "acsq1aw," } << QStringList { hiram } << 0;
         QTest::newRow("no comma, capitals, rqp, empty, control characters, too long")
             << QList<QByteArray> { "acsQ1AW", "ACSQ1AW,", "rqp", "rqpQ1AW,", "acs,", "acs  ,",
                    "acsQ1\tAW,", "acsQ1AW\r\n,", QByteArray("acsQ1\0AW,", 9),
                    "acs" + QByteArray(21, 'Q') + "," }
-            << QStringList {};
-        QTest::newRow("apostrophe and percent, unknown station")
-            << QList<QByteArray> { "acsq2'x%,", "acsQ3_%,", "acs" + QByteArray(20, 'Q') + "," }
-            << QStringList { QStringLiteral("Q2'X%/"), QStringLiteral("Q3_%/"),
-                   QString(20, u'Q') + u'/' };
+            << QStringList {} << 6;
+        QTest::newRow("formula, apostrophe, percent; unknown station") << QList<QByteArray> {
+            "acs=cmd|' /C calc'!A0,", "acsq2'x%,", "acsQ3_%,", "acs" + QByteArray(20, 'Q') + ","
+        } << QStringList { QString(20, u'Q') + u'/' } << 3;
         QTest::newRow("in arrival order; blanks around, text after the comma")
             << QList<QByteArray> { "acs q4a  ,", "acsQ1AW,x", "acsq4b," }
-            << QStringList { QStringLiteral("Q4A/"), hiram, QStringLiteral("Q4B/") };
+            << QStringList { QStringLiteral("Q4A/"), hiram, QStringLiteral("Q4B/") } << 0;
     }
     void checkIns()
     {
         QFETCH(QList<QByteArray>, datagrams);
         QFETCH(QStringList, expected);
+        QFETCH(int, refused);
         RemoteNet n;
         QVERIFY(n.remote && n.remote->listener()->isListening());
         QCOMPARE(n.statusLabel(), QStringLiteral("Remote check-ins: UDP %1").arg(n.port));
@@ -211,6 +214,33 @@ private Q_SLOTS:
             n.send(d);
         QVERIFY(n.sendEndMarker());
         QCOMPARE(n.logged(), expected + QStringList { QStringLiteral("Q9END/Ender") });
+        QCOMPARE(n.remote->listener()->droppedBy().notCall, refused);
+        QCOMPARE(n.net->master()->exists(QStringLiteral("=CMD|' /C CALC'!A0")), false);
+    }
+
+    // A full disk fails every waiting check-in alike: one message, not a box each.
+    void checkInsThatCannotBeStored()
+    {
+        RemoteNet n;
+        QSqlQuery q(n.net->netLog()->netDatabase().connection());
+        const QString full = QStringLiteral("CREATE TEMP TRIGGER full BEFORE INSERT ON net BEGIN "
+                                            "SELECT RAISE(ABORT, 'database or disk is full'); END");
+        QVERIFY(q.exec(full));
+        for (int i = 0; i < 6; ++i)
+            n.send("acsQ1AW,");
+        QVERIFY(QTest::qWaitFor([&] { return n.remote->listener()->dropped() == 6; }));
+        QCOMPARE(n.f.prompts.messages().size(), 1);
+        QVERIFY(n.f.prompts.messages()[0].contains(QStringLiteral("disk is full")));
+        QCOMPARE(
+            n.statusLabel(), QStringLiteral("Remote check-ins: UDP %1, 6 dropped").arg(n.port));
+        // Logged again once there is room; the next failure is told again.
+        QVERIFY(q.exec(QStringLiteral("DROP TRIGGER temp.full")));
+        QVERIFY(n.sendEndMarker());
+        QVERIFY(q.exec(full));
+        n.send("acsQ1AW,");
+        QVERIFY(QTest::qWaitFor([&] { return n.remote->listener()->dropped() == 7; }));
+        QCOMPARE(n.f.prompts.messages().size(), 2);
+        QCOMPARE(n.logged(), QStringList { QStringLiteral("Q9END/Ender") });
     }
 
     void operatorRowSurvives()
@@ -273,18 +303,32 @@ private Q_SLOTS:
     void profile()
     {
         RemoteNet n;
+        qint64 now = 0;
+        remote::RemoteListener *listener = n.remote->listener();
+        listener->setClock([&] { return now; });
         n.send("cssq1aw");
         QCOMPARE(n.replies(22), kHiramProfile);
+        // One reply per address in five seconds: a forged source gets no flood.
+        now = 4999;
+        n.send("cssQ1AW");
+        QVERIFY(QTest::qWaitFor([&] { return listener->droppedBy().tooSoon == 1; }));
+        QUdpSocket other; // another address is answered meanwhile
+        QVERIFY(other.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+        other.writeDatagram("cssQ1AW", QHostAddress::LocalHost, n.port);
+        QVERIFY(QTest::qWaitFor([&] { return other.hasPendingDatagrams(); }));
         // Nothing for an unknown station or an empty callsign, so the next
         // reply is Hiram's again, and nothing more follows.
+        now = 5000;
         n.send("cssQ0NONE");
+        QVERIFY(n.sendEndMarker()); // handled in order: the request above was too
+        now = 10000;
         n.send("css");
         n.send("css   ");
         n.send("cssQ1AW");
         QCOMPARE(n.replies(22), kHiramProfile);
         QTest::qWait(100);
         QVERIFY(!n.client.hasPendingDatagrams());
-        QCOMPARE(n.net->netLog()->checkInCount(), 0);
+        QCOMPARE(listener->dropped(), 3);
     }
 
     void portInUseAndOff()
@@ -340,6 +384,15 @@ private Q_SLOTS:
         QCOMPARE(n.statusLabel(),
             QStringLiteral("Remote check-ins: UDP %1, %2 dropped").arg(n.port).arg(dropped));
         QCOMPARE(n.net->netLog()->checkInCount(), 0);
+
+        // More than the receive buffer holds, sent while the window reads
+        // nothing: what the system dropped unread is counted too.
+        const int burst = n.remote->listener()->receiveBuffer() / 256 + 2000;
+        int sent = 0;
+        for (int i = 0; i < burst; ++i)
+            sent += n.client.writeDatagram("acs=x,", QHostAddress::LocalHost, n.port) == 6;
+        QVERIFY(QTest::qWaitFor([&] { return n.remote->listener()->dropped() == dropped + sent; }));
+        QVERIFY(n.remote->listener()->droppedBy().unread > 0);
     }
 
     void garbageFloodKeepsWindowResponsive()
@@ -368,7 +421,7 @@ private Q_SLOTS:
         beat.stop();
         QVERIFY(n.sendEndMarker());
         QCOMPARE(n.logged(), QStringList { QStringLiteral("Q9END/Ender") });
-        QCOMPARE(n.remote->listener()->dropped(), 0);
+        QCOMPARE(n.remote->listener()->droppedBy().waiting, 0);
         qInfo("longest event-loop pause during 10000 garbage datagrams: %lld ms", longest);
         QVERIFY2(longest < 200, qPrintable(QString::number(longest)));
     }
@@ -416,7 +469,7 @@ private Q_SLOTS:
         QVERIFY2(r.err.contains(QStringLiteral("no profile of Q0NONE")), qPrintable(r.err));
 
         // Refused before sending: the net would drop them, or log "Q1" for "Q1,AW".
-        for (const char *bad : { "Q1,AW", "", "Q1\tAW", "QQQQQQQQQQQQQQQQQQQQQ" }) {
+        for (const char *bad : { "Q1,AW", "", "Q1\tAW", "QQQQQQQQQQQQQQQQQQQQQ", "=1+2" }) {
             r = rollcallRemote({ "checkin", QString::fromLatin1(bad), "--port", port });
             QCOMPARE(r.code, 2);
             QVERIFY(r.err.contains(QStringLiteral("not a callsign")));
@@ -429,6 +482,44 @@ private Q_SLOTS:
             QCOMPARE(r.code, 2);
         }
         QCOMPARE(n.net->netLog()->checkInCount(), 1);
+    }
+
+    // A peer that answers with control characters, or with junk every 50 ms:
+    // the terminal gets no control character, and the time-out ends the wait.
+    void clientAgainstOddPeer_data()
+    {
+        QTest::addColumn<bool>("answers");
+        QTest::newRow("reply with control characters") << true;
+        QTest::newRow("junk, never a reply") << false;
+    }
+    void clientAgainstOddPeer()
+    {
+        QFETCH(bool, answers);
+        QUdpSocket peer;
+        QVERIFY(peer.bind(QHostAddress::LocalHost, 0));
+        QHostAddress client;
+        quint16 clientPort = 0;
+        connect(&peer, &QUdpSocket::readyRead, [&] {
+            while (peer.hasPendingDatagrams()) {
+                const QNetworkDatagram d = peer.receiveDatagram();
+                client = d.senderAddress();
+                clientPort = quint16(d.senderPort());
+                for (const QString &key : remote::profileFields())
+                    if (answers)
+                        peer.writeDatagram(
+                            key.toLatin1() + "=A\x1b]0;x\x07\rB", client, clientPort);
+            }
+        });
+        QTimer junk;
+        connect(&junk, &QTimer::timeout, [&] {
+            if (clientPort)
+                peer.writeDatagram("junk", client, clientPort);
+        });
+        junk.start(50);
+        const Run r = rollcallRemote(
+            { "profile", "Q1AW", "--port", QString::number(peer.localPort()), "--timeout", "0.5" });
+        QCOMPARE(r.code, answers ? 0 : 1);
+        QCOMPARE(r.out.count(QStringLiteral("=A]0;xB\n")), answers ? 22 : 0);
     }
 };
 
