@@ -111,7 +111,8 @@ private Q_SLOTS:
         const char *texts[] = { "springfield", "SPRINGFIELD", "Springfield Center", "SPRINGFIELDS",
             "springfiel", "", "a", "A", "_x", "Zed", "abcdefgh", "abcdefghi", "ABCDEFGH",
             "abcdefgg", "Ãmile", "Emile", "b b", "b", "bb", "abcdefghÃ©", "abcdefghI", "12", "1",
-            "~" };
+            "~", "Springfield Center Tower", "SPRINGFIELD CENTER TOWER", "springfield center tow",
+            "Springfield Center Town" };
         int i = 0;
         for (const char *text : texts) {
             const QString v = QString::fromUtf8(text);
