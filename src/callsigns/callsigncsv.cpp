@@ -1,6 +1,7 @@
 #include "callsigns/callsigncsv.h"
 
 #include "store/recordfile.h"
+#include "store/textrules.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -204,11 +205,10 @@ bool CsvImport::open(const QString &path, QString *error)
 
 QString CsvImport::decode(const QByteArray &item)
 {
-    QString text = m_utf8 ? QString::fromUtf8(item) : store::fromWindows1252(item);
     // NUL and other control characters have no place in a station's record; an
     // item made only of them is empty, so a callsign of NULs is no callsign.
-    text.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
-    return text;
+    return store::dropControlCharacters(
+        m_utf8 ? QString::fromUtf8(item) : store::fromWindows1252(item));
 }
 
 bool CsvImport::atEnd() const

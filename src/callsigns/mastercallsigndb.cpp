@@ -1,10 +1,13 @@
 #include "callsigns/mastercallsigndb.h"
 
+#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 namespace rollcall::callsigns {
 
@@ -39,6 +42,60 @@ QByteArray indexText(const QString &callsign)
 }
 
 } // namespace
+
+// The copy of the callsigns in stored order, read on a thread of its own
+// through a read-only connection of its own.
+struct MasterCallsignDb::Loader
+{
+    Loader(const QString &path, qint64 dataVersion, qint64 writes)
+        : dataVersion(dataVersion), writes(writes)
+    {
+        thread = std::thread([this, path] { read(path); });
+    }
+    ~Loader()
+    {
+        cancel = true;
+        if (thread.joinable())
+            thread.join();
+    }
+
+    void read(const QString &path)
+    {
+        const QString name = QStringLiteral("callmast-lookup-%1").arg(quintptr(this));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(path);
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+            if (db.open()) {
+                QSqlQuery q(db);
+                q.setForwardOnly(true);
+                q.exec(QStringLiteral("PRAGMA mmap_size = 268435456"));
+                index.starts.push_back(0);
+                if (q.exec(QStringLiteral("SELECT rowid, \"callsign\" FROM \"Callmast\" "
+                                          "ORDER BY rowid"))) {
+                    for (qint64 n = 1; q.next(); ++n) {
+                        if ((n & 4095) == 0 && cancel)
+                            break;
+                        index.append(q.value(0).toLongLong(), q.value(1).toString());
+                    }
+                    if (!cancel && !q.lastError().isValid()) {
+                        index.buildPairs();
+                        index.valid = true;
+                    }
+                }
+            }
+        }
+        QSqlDatabase::removeDatabase(name);
+        done = true;
+    }
+
+    const qint64 dataVersion; // of the owner's connection when the reading began
+    const qint64 writes; // the owner's count of its writes then
+    CallIndex index;
+    std::atomic<bool> cancel = false;
+    std::atomic<bool> done = false;
+    std::thread thread;
+};
 
 std::unique_ptr<MasterCallsignDb> MasterCallsignDb::open(const QString &path, QString *error)
 {
@@ -184,6 +241,9 @@ qint64 MasterCallsignDb::dataVersion() const
 
 MasterCallsignDb::CallIndex &MasterCallsignDb::callIndex()
 {
+    if (m_loader && !m_storedOrder)
+        m_loader.reset(); // a sorted view is read here, from the sort fields
+    settleLoader(true);
     // data_version moves only when another connection commits; this object's
     // own writes keep the index in step themselves.
     const qint64 version = dataVersion();
@@ -212,7 +272,7 @@ MasterCallsignDb::CallIndex &MasterCallsignDb::callIndex()
     if (q.exec(QStringLiteral("SELECT rowid, \"callsign\" FROM \"Callmast\" ORDER BY %1")
                    .arg(m_orderBy))) {
         while (q.next())
-            fresh.append(q.value(0).toLongLong(), indexText(q.value(1).toString()));
+            fresh.append(q.value(0).toLongLong(), q.value(1).toString());
         fresh.valid = true;
     } else {
         fail(q);
@@ -239,6 +299,28 @@ MasterCallsignDb::CallIndex &MasterCallsignDb::callText()
         index.textPending = false;
     }
     return index;
+}
+
+void MasterCallsignDb::CallIndex::append(qint64 rowid, const QString &callsign)
+{
+    // Callsigns are ASCII: copied straight in, upper-cased on the way.
+    const qsizetype at = text.size();
+    text.resize(at + callsign.size());
+    char *out = text.data() + at;
+    for (qsizetype i = 0; i < callsign.size(); ++i) {
+        const char16_t c = callsign[i].unicode();
+        if (c == 0 || c >= 0x80) {
+            text.truncate(at);
+            append(rowid, indexText(callsign));
+            return;
+        }
+        out[i] = c >= u'a' && c <= u'z' ? char(c - (u'a' - u'A')) : char(c);
+    }
+    rowids.push_back(rowid);
+    text.append('\0');
+    starts.push_back(text.size());
+    if (!pairs.empty())
+        addPairs(size() - 1);
 }
 
 void MasterCallsignDb::CallIndex::append(qint64 rowid, const QByteArray &upper)
@@ -365,9 +447,66 @@ void MasterCallsignDb::indexChanged(qint64 rowid, const QString &callsign, bool 
 
 void MasterCallsignDb::warmUp()
 {
-    CallIndex &index = callText();
-    if (index.pairs.empty())
-        index.buildPairs();
+    if (m_loader
+        || (m_index.valid && !m_index.pairs.empty() && m_index.dataVersion == dataVersion()))
+        return;
+    if (!m_storedOrder) {
+        CallIndex &index = callText();
+        if (index.pairs.empty())
+            index.buildPairs();
+        return;
+    }
+    m_loader = std::make_unique<Loader>(m_db->path(), dataVersion(), m_writes);
+}
+
+bool MasterCallsignDb::isWarm()
+{
+    return settleLoader(false);
+}
+
+bool MasterCallsignDb::settleLoader(bool wait)
+{
+    if (!m_loader)
+        return true;
+    if (!wait && !m_loader->done)
+        return false;
+    m_loader->thread.join();
+    const bool current = m_loader->index.valid && m_loader->writes == m_writes
+        && m_loader->dataVersion == dataVersion() && m_storedOrder;
+    if (current) {
+        m_index = std::move(m_loader->index);
+        m_index.dataVersion = m_loader->dataVersion;
+    }
+    m_loader.reset();
+    if (current || wait)
+        return true;
+    // Written meanwhile, here or by another connection: read it again.
+    warmUp();
+    return false;
+}
+
+QStringList MasterCallsignDb::lookupInDatabase(const QByteArray &needle, int limit)
+{
+    QSqlQuery q(m_db->connection());
+    q.setForwardOnly(true);
+    // LIKE ignores the case of ASCII letters as the copy does, at a third of
+    // the cost of upper(); its own characters are taken literally.
+    q.prepare(QStringLiteral("SELECT \"callsign\" FROM \"Callmast\" WHERE \"callsign\" LIKE ? "
+                             "ESCAPE '\\' ORDER BY rowid LIMIT ?"));
+    QString pattern = QString::fromUtf8(needle);
+    pattern.replace(u'\\', QStringLiteral("\\\\"))
+        .replace(u'%', QStringLiteral("\\%"))
+        .replace(u'_', QStringLiteral("\\_"));
+    q.addBindValue(QString(u'%' + pattern + u'%'));
+    q.addBindValue(limit);
+    QStringList result;
+    if (!q.exec()) {
+        fail(q);
+        return result;
+    }
+    while (q.next())
+        result.append(QString::fromUtf8(indexText(q.value(0).toString())));
+    return result;
 }
 
 QStringList MasterCallsignDb::lookupContaining(const QString &text, int limit)
@@ -375,8 +514,11 @@ QStringList MasterCallsignDb::lookupContaining(const QString &text, int limit)
     QStringList result;
     if (limit == 0)
         return result;
-    CallIndex &index = callText();
     const QByteArray needle = indexText(text);
+    // While the copy is read, a short answer comes from the database.
+    if (limit > 0 && !needle.isEmpty() && m_loader && !settleLoader(false))
+        return lookupInDatabase(needle, limit);
+    CallIndex &index = callText();
     if (needle.size() >= 2 && index.pairs.empty())
         index.buildPairs();
     if (needle.isEmpty()) {
@@ -503,6 +645,7 @@ bool MasterCallsignDb::appendRecord(const MasterRecord &r)
     const QString callsign = bindFields(q, r);
     if (!q.exec())
         return fail(q);
+    ++m_writes;
     m_current = q.lastInsertId().toLongLong();
     indexChanged(m_current, callsign, true);
     columnsChanged(m_current, { callsign, r.fname, r.location, r.state, {} }, true);
@@ -520,6 +663,7 @@ bool MasterCallsignDb::editRecord(const MasterRecord &r)
     q.addBindValue(m_current);
     if (!q.exec())
         return fail(q);
+    ++m_writes;
     if (q.numRowsAffected() < 1)
         return false;
     indexChanged(m_current, callsign, false);
@@ -554,6 +698,7 @@ bool MasterCallsignDb::updateStation(
     q.addBindValue(rowid);
     if (!q.exec())
         return fail(q);
+    ++m_writes;
     m_columns.valid = false; // batches of these end with reread()
     if (!m_storedOrder)
         m_index.valid = false; // the record may move in a sorted view
@@ -575,6 +720,7 @@ bool MasterCallsignDb::deleteAll()
         || !q.exec(QStringLiteral("INSERT INTO \"Callmast\" DEFAULT VALUES")))
         return fail(q);
     const qint64 empty = q.lastInsertId().toLongLong();
+    ++m_writes;
     if (!t.commit())
         return false;
     m_current = empty;

@@ -42,6 +42,8 @@ struct MasterRecord
 // order (a few megabytes for a million stations): scanning that is far faster
 // than any SQL plan for one- and two-letter needles. The copy follows this
 // object's own writes and is read again when another connection has committed.
+// warmUp() reads it on another thread, so a window that opens on a large table
+// answers at once; lookups meanwhile go to the database.
 class MasterCallsignDb
 {
 public:
@@ -70,9 +72,13 @@ public:
     // empty text gives every callsign up to the first record without one.
     // limit < 0: all of them.
     QStringList lookupContaining(const QString &text, int limit = -1);
-    // Reads the in-memory copy now rather than on the first lookup (about half
-    // a second for a million stations), e.g. when a window opens.
+    // Starts reading the in-memory copy on another thread (about a second for
+    // a million stations), e.g. when a window opens. Until it is there, a
+    // lookup with a limit asks the database (a full scan at worst, but no
+    // wait for the copy); any other use of the copy waits for it.
     void warmUp();
+    // Whether the copy warmUp() started is in place.
+    bool isWarm();
     // Like lookupContaining but only the first match, which becomes current
     // (the callmaster search). An empty text finds the first record that has a
     // callsign. False when nothing matches; the current record then stays.
@@ -143,6 +149,7 @@ private:
             return text.mid(starts[i], starts[i + 1] - starts[i] - 1);
         }
         void append(qint64 rowid, const QByteArray &upper);
+        void append(qint64 rowid, const QString &callsign); // any case
         void buildPairs();
         void addPairs(qsizetype i);
         void removePairs(qsizetype i);
@@ -160,6 +167,11 @@ private:
     void columnsChanged(qint64 rowid, const MasterRecord &record, bool appended);
     qint64 dataVersion() const;
     void indexChanged(qint64 rowid, const QString &callsign, bool appended);
+    // Takes the copy warmUp() started once it is read (wait: until then), when
+    // nothing was written since it began; otherwise it is read again. True
+    // when no copy is being read any more.
+    bool settleLoader(bool wait);
+    QStringList lookupInDatabase(const QByteArray &needle, int limit);
 
     std::unique_ptr<store::Database> m_db;
     QString m_source;
@@ -171,6 +183,9 @@ private:
     qint64 m_current = -1;
     QString m_error;
     CallIndex m_index;
+    struct Loader;
+    std::unique_ptr<Loader> m_loader;
+    qint64 m_writes = 0; // this object's writes, so a copy read meanwhile is known stale
     // Prepared once: the import calls these a million times.
     std::unique_ptr<QSqlQuery> m_existsQuery;
     std::unique_ptr<QSqlQuery> m_insertQuery;

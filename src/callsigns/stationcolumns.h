@@ -9,7 +9,8 @@ namespace rollcall::callsigns {
 // The four sortable fields (callsign, fname, location, state) of every record,
 // in stored order, as UTF-8. Sorting them here rather than in SQL lets the
 // callmaster grid change its order over a million stations at once: a radix
-// sort on the first eight bytes, then only the ties that are longer than that.
+// sort on the first eight bytes (sixteen when a text is longer), then only the
+// ties that go on past them.
 // Text compares as the table's NOCASE collation does: bytes, with A-Z as a-z,
 // a shorter text before a longer one that starts with it.
 class StationColumns
@@ -44,8 +45,11 @@ private:
         QByteArray text;
         std::vector<quint32> start;
         std::vector<quint32> length;
+        quint32 maxLength = 0; // of any text it ever held
     };
     void store(Column &c, size_t row, const QByteArray &text);
+    template<int Words>
+    std::vector<quint32> sortRows(int field, bool ascending, std::vector<qint64> *rowids) const;
 
     std::vector<qint64> m_rowids;
     Column m_columns[kFields];

@@ -1,16 +1,19 @@
 #include "callsigns/ulsimport.h"
 
+#include "store/recordfile.h"
+#include "store/textrules.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlError>
 #include <QStringDecoder>
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 #include <zip.h>
 
@@ -36,8 +39,62 @@ constexpr int kMaxFields = 96;
 // The layout (number of fields) of a file is the one most of its first lines
 // hold; the FCC adds fields now and then, and a stray line must not decide it.
 constexpr size_t kLayoutSample = 1000;
-constexpr qint64 kChunk = 1 << 20;
+// A zip member's size as its directory states it only drives the progress bar;
+// a claim beyond this is no licence file and counts as unknown.
+constexpr quint64 kMaxStatedSize = quint64(1) << 40;
 } // namespace
+
+UlsLineReader::UlsLineReader(
+    std::function<qint64(char *, qint64)> read, qsizetype maxLine, qint64 piece)
+    : m_read(std::move(read)),
+      m_maxLine(std::max<qsizetype>(maxLine, 1)),
+      m_piece(std::max<qint64>(piece, 1))
+{
+}
+
+UlsLineReader::Result UlsLineReader::next(QByteArray &line)
+{
+    for (;;) {
+        const qsizetype nl = m_buffer.indexOf('\n', m_pos);
+        if (nl >= 0) {
+            const bool tooLong = m_skipping || nl - m_pos > m_maxLine;
+            if (!tooLong)
+                line = m_buffer.sliced(m_pos, nl - m_pos);
+            m_pos = nl + 1;
+            m_skipping = false;
+            return tooLong ? Result::TooLong : Result::Line;
+        }
+        if (m_buffer.size() - m_pos > m_maxLine)
+            m_skipping = true;
+        if (m_skipping) {
+            m_buffer.truncate(0); // the rest of this line is not kept
+            m_pos = 0;
+        } else if (m_pos > 0) {
+            m_buffer.remove(0, m_pos);
+            m_pos = 0;
+        }
+        if (m_end) {
+            if (m_skipping) {
+                m_skipping = false;
+                return Result::TooLong;
+            }
+            if (m_buffer.isEmpty())
+                return Result::End;
+            line = m_buffer;
+            m_buffer.truncate(0);
+            return Result::Line;
+        }
+        const qsizetype had = m_buffer.size();
+        m_buffer.resize(had + m_piece);
+        const qint64 n = m_read(m_buffer.data() + had, m_piece);
+        m_buffer.resize(had + std::max<qint64>(n, 0));
+        if (n < 0)
+            return Result::Failed;
+        m_bytesRead += n;
+        if (n == 0)
+            m_end = true;
+    }
+}
 
 // One member file: EN.dat or HD.dat, in a folder or inside the zip.
 class UlsSource
@@ -48,7 +105,7 @@ public:
     virtual qint64 read(char *data, qint64 max) = 0;
     virtual QString errorString() const = 0;
     qint64 size = 0;
-    QString name;
+    QString name; // as messages name it: the path, or the member and its zip
 };
 
 namespace {
@@ -59,7 +116,7 @@ public:
     bool open(const QString &path)
     {
         m_file.setFileName(path);
-        name = QFileInfo(path).fileName();
+        name = path;
         size = m_file.size();
         return m_file.open(QIODevice::ReadOnly);
     }
@@ -172,6 +229,25 @@ bool hasHighBytes(QByteArrayView text)
     return false;
 }
 
+// A field as the database gets it: control characters dropped (an ESC or a
+// NUL in a name must reach neither a terminal nor a page, nor cut the name),
+// blanks around it trimmed. Most fields hold none and keep their bytes.
+QByteArrayView cleanField(QByteArrayView raw, bool latin1, QByteArray &storage)
+{
+    bool plain = !latin1;
+    for (qsizetype i = 0; plain && i < raw.size(); ++i) {
+        const auto c = uchar(raw[i]);
+        plain = c >= 0x20 && c != 0x7F && c != 0xC2; // 0xC2 leads the C1 controls in UTF-8
+    }
+    if (plain)
+        return trimmed(raw);
+    storage
+        = store::dropControlCharacters(latin1 ? QString::fromLatin1(raw) : QString::fromUtf8(raw))
+              .trimmed()
+              .toUtf8();
+    return storage;
+}
+
 // Splits at '|'; the number of fields, or kMaxFields + 1 when there are more.
 int splitFields(QByteArrayView line, std::array<QByteArrayView, kMaxFields> &fields)
 {
@@ -200,14 +276,16 @@ struct UlsWork
     std::shared_ptr<zip_t> archive;
     std::unique_ptr<UlsSource> headers, entities;
     qint64 totalBytes = 0;
-    qint64 doneBytes = 0;
+    qint64 doneBefore = 0; // bytes of the files read to their end
 
     // Reading the current file.
-    QByteArray buffer;
-    qsizetype pos = 0;
-    bool sourceEnd = false;
+    std::unique_ptr<UlsLineReader> reader;
     int layout = 0; // fields per line; 0 until known, -1 when no line qualifies
     std::vector<QByteArray> sample;
+    qint64 lines = 0; // of this file
+    qint64 records = 0; // lines of this file that are records of its type
+    bool firstLine = true;
+    bool utf16 = false; // its first line looks like UTF-16 text
 
     // Active licences: unique system identifier and grant date, sorted.
     std::vector<std::pair<qint64, qint32>> active;
@@ -219,50 +297,23 @@ struct UlsWork
     size_t writePos = 0;
     std::unique_ptr<store::Transaction> transaction;
 
-    // The next line of the current file without its line end; false at the end.
-    bool nextLine(UlsSource &source, QByteArray &line, QString *error, bool *failed)
+    void startFile(UlsSource *source)
     {
-        for (;;) {
-            const qsizetype nl = buffer.indexOf('\n', pos);
-            if (nl >= 0) {
-                line = buffer.sliced(pos, nl - pos);
-                pos = nl + 1;
-                return true;
-            }
-            if (sourceEnd) {
-                if (pos >= buffer.size())
-                    return false;
-                line = buffer.sliced(pos);
-                pos = buffer.size();
-                return true;
-            }
-            buffer.remove(0, pos);
-            pos = 0;
-            const qsizetype had = buffer.size();
-            buffer.resize(had + kChunk);
-            const qint64 n = source.read(buffer.data() + had, kChunk);
-            if (n < 0) {
-                *failed = true;
-                if (error)
-                    *error = QStringLiteral("Cannot read %1: %2")
-                                 .arg(source.name, source.errorString());
-                return false;
-            }
-            buffer.resize(had + n);
-            doneBytes += n;
-            if (n == 0)
-                sourceEnd = true;
-        }
-    }
-
-    void startFile()
-    {
-        buffer.clear();
-        pos = 0;
-        sourceEnd = false;
+        if (reader)
+            doneBefore += reader->bytesRead();
+        reader.reset();
+        if (source)
+            reader = std::make_unique<UlsLineReader>(
+                [source](char *data, qint64 max) { return source->read(data, max); });
         layout = 0;
         sample.clear();
+        lines = 0;
+        records = 0;
+        firstLine = true;
+        utf16 = false;
     }
+
+    qint64 doneBytes() const { return doneBefore + (reader ? reader->bytesRead() : 0); }
 
     // The most common field count among the sample lines of the right type.
     void decideLayout(QByteArrayView type, int minFields)
@@ -331,16 +382,28 @@ bool UlsImport::open(const QString &path, QString *error)
     auto sameName = [](const QString &a, const char *b) {
         return a.compare(QLatin1String(b), Qt::CaseInsensitive) == 0;
     };
+    // Which of two is the one meant cannot be told; taking either could give no stations.
+    auto twice = [](const QString &path, const QString &first, const QString &second) {
+        return QStringLiteral("%1 holds %2 and %3: only one EN.dat and one HD.dat can be read")
+            .arg(path, first, second);
+    };
     if (info.isDir()) {
         const QDir dir(path);
-        for (const QString &entry : dir.entryList(QDir::Files)) {
+        for (const QString &entry : dir.entryList(QDir::Files | QDir::System)) {
             std::unique_ptr<UlsSource> *target = sameName(entry, "HD.dat") ? &w.headers
                 : sameName(entry, "EN.dat")                                ? &w.entities
                                                                            : nullptr;
             if (!target)
                 continue;
+            const QString filePath = dir.filePath(entry);
+            if (*target)
+                return failed(error, twice(path, (*target)->name, filePath));
+            // A FIFO would block the import for good and a device never ends.
+            if (!store::isRegularFile(filePath))
+                return failed(
+                    error, QStringLiteral("Cannot read %1: not a regular file").arg(filePath));
             auto file = std::make_unique<FileSource>();
-            if (!file->open(dir.filePath(entry)))
+            if (!file->open(filePath))
                 return failed(error,
                     QStringLiteral("Cannot read %1: %2")
                         .arg(dir.filePath(entry), file->errorString()));
@@ -362,20 +425,25 @@ bool UlsImport::open(const QString &path, QString *error)
             zip_stat_t st;
             if (zip_stat_index(z, zip_uint64_t(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME))
                 continue;
-            const QString entry = QFileInfo(QString::fromUtf8(st.name)).fileName();
+            const QString member = QString::fromUtf8(st.name);
+            const QString entry = QFileInfo(member).fileName();
             std::unique_ptr<UlsSource> *target = sameName(entry, "HD.dat") ? &w.headers
                 : sameName(entry, "EN.dat")                                ? &w.entities
                                                                            : nullptr;
             if (!target)
                 continue;
+            const QString name = QStringLiteral("%1 in %2").arg(member, path);
+            if (*target)
+                return failed(error, twice(path, (*target)->name, name));
             zip_file_t *f = zip_fopen_index(z, zip_uint64_t(i), 0);
             if (!f)
                 return failed(error,
                     QStringLiteral("Cannot read %1 in %2: %3")
                         .arg(entry, path, QString::fromLocal8Bit(zip_strerror(z))));
             auto source = std::make_unique<ZipSource>(w.archive, f);
-            source->name = entry;
-            source->size = (st.valid & ZIP_STAT_SIZE) ? qint64(st.size) : 0;
+            source->name = name;
+            source->size
+                = (st.valid & ZIP_STAT_SIZE) && st.size <= kMaxStatedSize ? qint64(st.size) : 0;
             *target = std::move(source);
         }
     }
@@ -384,7 +452,7 @@ bool UlsImport::open(const QString &path, QString *error)
             QStringLiteral("%1 holds no %2: the FCC amateur licence files are EN.dat and HD.dat")
                 .arg(path, !w.entities ? QStringLiteral("EN.dat") : QStringLiteral("HD.dat")));
     w.totalBytes = w.headers->size + w.entities->size;
-    w.startFile();
+    w.startFile(w.headers.get());
     return true;
 }
 
@@ -408,7 +476,8 @@ int UlsImport::percentDone() const
     const UlsWork &w = *m_work;
     using S = UlsWork::Stage;
     if (w.stage == S::Headers || w.stage == S::Entities)
-        return w.totalBytes > 0 ? int(w.doneBytes * 80 / w.totalBytes) : 0;
+        return w.totalBytes > 0 ? int(std::min(w.doneBytes(), w.totalBytes) * 80 / w.totalBytes)
+                                : 0;
     const size_t writes = w.updates.size() + (w.candidates.size() - size_t(m_counts.updated));
     const size_t done
         = size_t(m_counts.added) + (w.stage == S::Update ? w.writePos : w.updates.size());
@@ -447,6 +516,7 @@ bool UlsImport::readLines(UlsSource &source, int maxMillis, bool headers, QStrin
             line.chop(1);
         if (line.isEmpty())
             return;
+        ++w.lines;
         ++(headers ? m_counts.hdLines : m_counts.enLines);
         const int n = splitFields(line, fields);
         bool usiOk = false;
@@ -455,6 +525,7 @@ bool UlsImport::readLines(UlsSource &source, int maxMillis, bool headers, QStrin
             ++m_counts.malformed;
             return;
         }
+        ++w.records;
         if (headers) {
             if (trimmed(fields[kHdStatus]) == "A") {
                 w.active.emplace_back(usi, parseDate(fields[kHdGrantDate]));
@@ -473,23 +544,20 @@ bool UlsImport::readLines(UlsSource &source, int maxMillis, bool headers, QStrin
         qint32 grantDate = 0;
         if (!w.isActive(usi, &grantDate))
             return;
-        QByteArrayView name = trimmed(fields[kEnFirstName]);
-        if (name.isEmpty())
-            name = trimmed(fields[kEnEntityName]); // a club, or a licensee without a first name
-        QByteArrayView parts[] = { name, trimmed(fields[kEnCity]), trimmed(fields[kEnState]) };
-        QByteArray recoded[3];
+        // The files are ASCII; a line that is not UTF-8 carries Latin-1 names.
+        bool latin1 = false;
         if (hasHighBytes(line)) {
-            // The files are ASCII; a line that is not UTF-8 carries Latin-1 names.
             utf8.resetState();
             const QString decoded = utf8.decode(line);
-            if (utf8.hasError()) {
-                ++m_counts.latin1;
-                for (int i = 0; i < 3; ++i) {
-                    recoded[i] = QString::fromLatin1(parts[i]).toUtf8();
-                    parts[i] = recoded[i];
-                }
-            }
+            latin1 = utf8.hasError();
+            m_counts.latin1 += latin1;
         }
+        QByteArray storage[3];
+        QByteArrayView name = cleanField(fields[kEnFirstName], latin1, storage[0]);
+        if (name.isEmpty()) // a club, or a licensee without a first name
+            name = cleanField(fields[kEnEntityName], latin1, storage[0]);
+        const QByteArrayView city = cleanField(fields[kEnCity], latin1, storage[1]);
+        const QByteArrayView state = cleanField(fields[kEnState], latin1, storage[2]);
         const QByteArray upper = callsign.toByteArray().toUpper();
         const auto it = w.byCallsign.find(view(upper));
         Candidate *c = nullptr;
@@ -507,21 +575,33 @@ bool UlsImport::readLines(UlsSource &source, int maxMillis, bool headers, QStrin
         }
         c->usi = usi;
         c->grantDate = grantDate;
-        c->name = w.arena.store(view(parts[0]));
-        c->city = w.arena.store(view(parts[1]));
-        c->state = w.arena.store(view(parts[2]));
+        c->name = w.arena.store(view(name));
+        c->city = w.arena.store(view(city));
+        c->state = w.arena.store(view(state));
     };
 
     QByteArray line;
-    bool readFailed = false;
     for (int k = 0;; ++k) {
         if (maxMillis >= 0 && (k & 255) == 255 && clock.elapsed() >= maxMillis)
             return true;
-        if (!w.nextLine(source, line, error, &readFailed)) {
-            if (readFailed)
-                return false;
-            break;
+        const UlsLineReader::Result got = w.reader->next(line);
+        if (got == UlsLineReader::Result::Failed) {
+            if (error)
+                *error
+                    = QStringLiteral("Cannot read %1: %2").arg(source.name, source.errorString());
+            return false;
         }
+        if (got == UlsLineReader::Result::End)
+            break;
+        if (got == UlsLineReader::Result::TooLong) {
+            ++w.lines;
+            ++(headers ? m_counts.hdLines : m_counts.enLines);
+            ++m_counts.malformed;
+            continue;
+        }
+        if (std::exchange(w.firstLine, false))
+            w.utf16
+                = line.startsWith("\xFF\xFE") || line.startsWith("\xFE\xFF") || line.contains('\0');
         if (w.layout == 0) {
             w.sample.push_back(line);
             if (w.sample.size() >= kLayoutSample) {
@@ -541,13 +621,32 @@ bool UlsImport::readLines(UlsSource &source, int maxMillis, bool headers, QStrin
             process(s);
         w.sample.clear();
     }
+    if (w.records == 0) {
+        // Nothing of it could be read: an import of no stations would look like success.
+        if (error) {
+            const QString kind = headers ? QStringLiteral("licence") : QStringLiteral("entity");
+            *error = w.lines == 0
+                ? QStringLiteral("%1 holds no %2 records: it is empty").arg(source.name, kind)
+                : QStringLiteral("%1 holds no %2 records: none of its %3 lines starts with "
+                                 "%4| and has %5 or more fields")
+                      .arg(source.name, kind)
+                      .arg(w.lines)
+                      .arg(QLatin1String(type))
+                      .arg(minFields);
+            if (w.utf16)
+                *error += QStringLiteral(
+                    ". It is UTF-16 text; the FCC's files are plain text (ASCII)");
+        }
+        return false;
+    }
     if (headers) {
         std::sort(w.active.begin(), w.active.end());
         w.stage = UlsWork::Stage::Entities;
+        w.startFile(w.entities.get());
     } else {
         w.stage = UlsWork::Stage::Scan;
+        w.startFile(nullptr);
     }
-    w.startFile();
     return true;
 }
 
@@ -564,7 +663,7 @@ bool UlsImport::write(int maxMillis, QString *error)
         if (!w.transaction->isActive())
             return failed(error,
                 QStringLiteral("Cannot write the master callsign database: %1")
-                    .arg(m_db.database().connection().lastError().text()));
+                    .arg(m_db.database().lastError()));
         // Every record holding a call sign of the files is updated, duplicates included.
         const bool read = m_db.forEachCallsign([&](qint64 rowid, const QString &callsign) {
             const QByteArray key = callsign.trimmed().toUpper().toUtf8();
@@ -618,10 +717,12 @@ bool UlsImport::write(int maxMillis, QString *error)
     w.transaction.reset();
     m_db.setBulkCache(false);
     m_db.reread();
+    // The reason COMMIT gave (a full disk: "database or disk is full"); the
+    // connection's own last error would be that of the rollback after it.
     if (!committed)
         return failed(error,
-            QStringLiteral("Cannot store the stations: %1")
-                .arg(m_db.database().connection().lastError().text()));
+            QStringLiteral("Cannot store the stations in %1: %2. The database is as it was.")
+                .arg(m_db.database().path(), m_db.database().lastError()));
     w.stage = S::Done;
     // The text and the maps are not needed any more.
     w.candidates = {};

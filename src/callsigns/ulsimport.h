@@ -2,7 +2,9 @@
 
 #include "callsigns/mastercallsigndb.h"
 
+#include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace rollcall::callsigns {
@@ -12,12 +14,41 @@ struct UlsCounts
 {
     qint64 hdLines = 0; // licence header lines read (HD.dat)
     qint64 enLines = 0; // entity lines read (EN.dat)
-    qint64 malformed = 0; // lines skipped: wrong field count (an embedded pipe too), no call sign
+    qint64 malformed = 0; // lines skipped: wrong field count (an embedded pipe too), no call
+                          // sign, too long
     qint64 latin1 = 0; // lines that were not UTF-8, read as Latin-1 and kept
     qint64 active = 0; // licence headers with status A
     qint64 stations = 0; // distinct call signs of active licences
     qint64 added = 0; // stations appended to the master database
     qint64 updated = 0; // stations already there: name, location and state replaced
+};
+
+// The lines of one licence file, read a piece at a time through read (bytes
+// read, 0 at the end, -1 on an error). The FCC's lines are a few hundred bytes;
+// one longer than maxLine is passed over whole and reported as TooLong, so the
+// memory held stays small whatever the input: a file without a line end, or
+// one that never ends.
+class UlsLineReader
+{
+public:
+    static constexpr qsizetype kMaxLineBytes = 16 * 1024;
+    enum class Result { Line, TooLong, End, Failed };
+
+    explicit UlsLineReader(std::function<qint64(char *data, qint64 max)> read,
+        qsizetype maxLine = kMaxLineBytes, qint64 piece = 1 << 20);
+    // The next line without its '\n' (a CR before it stays).
+    Result next(QByteArray &line);
+    qint64 bytesRead() const { return m_bytesRead; }
+
+private:
+    std::function<qint64(char *, qint64)> m_read;
+    qsizetype m_maxLine;
+    qint64 m_piece;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    qint64 m_bytesRead = 0;
+    bool m_end = false;
+    bool m_skipping = false; // inside a line that is too long
 };
 
 class UlsSource;

@@ -482,12 +482,10 @@ void NetWindow::openNet()
     if (!m_master && !error.isEmpty())
         statusBar()->showMessage(
             QStringLiteral("The master callsign database could not be opened: %1").arg(error));
-    // Load the lookup copy of a large master database once the window is up,
-    // so the operator's first keystroke does not pay for it.
-    QTimer::singleShot(0, this, [this] {
-        if (m_master)
-            m_master->warmUp();
-    });
+    // The lookup copy of a large master database is read on another thread;
+    // a callsign typed before it is there is looked up in the database.
+    if (m_master)
+        m_master->warmUp();
     if (m_grid)
         m_grid->setSource(nullptr);
     delete m_checkIns;
@@ -1080,6 +1078,10 @@ void NetWindow::fillSuggestions()
 {
     if (!m_master || m_callsign->text().isEmpty())
         return;
+    if (!m_master->isWarm()) {
+        m_fillRest->start(); // the complete list waits for the lookup copy
+        return;
+    }
     const int row = m_suggestions->currentIndex().row();
     m_suggestionModel->setStringList(m_master->lookupContaining(m_callsign->text(), -1));
     if (m_suggestionModel->rowCount() == 0) {

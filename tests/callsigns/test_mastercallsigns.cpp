@@ -103,6 +103,39 @@ private Q_SLOTS:
         QCOMPARE(t.db->count(), 1);
     }
 
+    // warmUp() reads the copy on another thread; a lookup meanwhile asks the
+    // database and answers as the copy does (case, pattern characters, order,
+    // limit), and a station written meanwhile is in the copy taken after.
+    void lookupsWhileTheCopyIsRead()
+    {
+        TempDb t;
+        t.add({ "O'NEIL", "W1%", "W_1" });
+        {
+            // Enough stations that reading them takes longer than the first lookups.
+            store::Transaction transaction(t.db->database());
+            QSqlQuery q(t.db->database().connection());
+            q.prepare(QStringLiteral("INSERT INTO \"Callmast\" (\"callsign\") VALUES (?)"));
+            for (int i = 0; i < 20000; ++i) {
+                q.addBindValue(i == 5000 ? QStringLiteral("k1upd") : QStringLiteral("Q%1X").arg(i));
+                QVERIFY(q.exec());
+            }
+            QVERIFY(transaction.commit());
+        }
+        auto db = MasterCallsignDb::open(t.path());
+        db->warmUp();
+        const QStringList texts = { "%", "_", "o'n", "1x", "k1u", "99" };
+        QList<QStringList> early;
+        for (const QString &text : texts)
+            early << db->lookupContaining(text, 3);
+        QVERIFY(db->appendRecord({ QStringLiteral("ZZ1XQ"), {}, {}, {}, {} }));
+        // A lookup without a limit waits for the copy.
+        for (qsizetype i = 0; i < texts.size(); ++i)
+            QCOMPARE(early[i], db->lookupContaining(texts[i]).mid(0, 3));
+        QCOMPARE(early[4], QStringList { "K1UPD" });
+        QVERIFY(db->isWarm());
+        QCOMPARE(db->lookupContaining(QStringLiteral("1xq"), 3), QStringList { "ZZ1XQ" });
+    }
+
     // The in-memory sort gives exactly the saved views' order (NOCASE, ties in
     // stored order both ways), also after own writes and another connection's.
     void sortedViewsMatchTheDatabase()
@@ -111,7 +144,8 @@ private Q_SLOTS:
         const char *texts[] = { "springfield", "SPRINGFIELD", "Springfield Center", "SPRINGFIELDS",
             "springfiel", "", "a", "A", "_x", "Zed", "abcdefgh", "abcdefghi", "ABCDEFGH",
             "abcdefgg", "Ãmile", "Emile", "b b", "b", "bb", "abcdefghÃ©", "abcdefghI", "12", "1",
-            "~" };
+            "~", "Springfield Center Tower", "SPRINGFIELD CENTER TOWER", "springfield center tow",
+            "Springfield Center Town" };
         int i = 0;
         for (const char *text : texts) {
             const QString v = QString::fromUtf8(text);
