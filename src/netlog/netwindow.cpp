@@ -700,7 +700,10 @@ void NetWindow::refreshHeldTraffic()
 
 void NetWindow::StartNet()
 {
-    const QString first = netlog::startNet(session().netpath, session().clock->now());
+    QString error;
+    const QString first
+        = netlog::startNet(session().netpath, session().clock->now(), QLocale::system(), &error);
+    tellWriteFailure(QStringLiteral("Start Net"), error);
     if (!first.isEmpty())
         m_startLine = first;
     updateCaption();
@@ -710,7 +713,9 @@ void NetWindow::StartNet()
 
 void NetWindow::EndNet()
 {
-    netlog::endNet(session().netpath, session().clock->now());
+    QString error;
+    netlog::endNet(session().netpath, session().clock->now(), QLocale::system(), &error);
+    tellWriteFailure(QStringLiteral("End Net"), error);
     applyState(NetState::Ended);
 }
 
@@ -719,15 +724,25 @@ void NetWindow::LockNet()
     // A running net is ended first, so its reports show when it ended.
     if (m_state == NetState::Started)
         EndNet();
-    store::writeLocked(session().netpath, true);
+    QString error;
+    store::writeLocked(session().netpath, true, &error);
+    tellWriteFailure(QStringLiteral("Lock Net"), error);
     // The window opens again, and its opening reads the lock.
     openNet();
 }
 
 void NetWindow::UnlockNet()
 {
-    store::writeLocked(session().netpath, false);
+    QString error;
+    store::writeLocked(session().netpath, false, &error);
+    tellWriteFailure(QStringLiteral("Unlock Net"), error);
     openNet();
+}
+
+void NetWindow::tellWriteFailure(const QString &title, const QString &error)
+{
+    if (!error.isEmpty())
+        session().prompts->exclamation(title, error);
 }
 
 void NetWindow::CloseNet()
@@ -833,7 +848,10 @@ void NetWindow::NetControl()
         : m_ncs->text();
     const QString answer = s.prompts->input(
         QStringLiteral("Enter Callsign of New Net Control:"), QStringLiteral("Set NCS"), offered);
-    m_ncs->setText(netlog::changeNcs(s.netpath, answer, m_ncs->text(), s.clock->now(), m_utc));
+    QString error;
+    m_ncs->setText(netlog::changeNcs(
+        s.netpath, answer, m_ncs->text(), s.clock->now(), m_utc, QLocale::system(), &error));
+    tellWriteFailure(QStringLiteral("Set NCS"), error);
 }
 
 void NetWindow::UpdateCall()
@@ -885,7 +903,10 @@ void NetWindow::nameEntered()
     m_fillRest->stop();
     if (m_start->isEnabled()) {
         // Starting keeps the caret here: the operator is on the way to the name.
-        const QString first = netlog::startNet(session().netpath, session().clock->now());
+        QString error;
+        const QString first = netlog::startNet(
+            session().netpath, session().clock->now(), QLocale::system(), &error);
+        tellWriteFailure(QStringLiteral("Start Net"), error);
         if (!first.isEmpty())
             m_startLine = first;
         updateCaption();

@@ -115,6 +115,8 @@ private:
     void shutDown();
     // True (after telling the operator) when the net is locked against writing.
     bool refuseWhenLocked(const QString &title);
+    // A per-net file that could not be written (a full disk): the operator is told.
+    void tellWriteFailure(const QString &title, const QString &error);
 
     QAction *addAction(
         QMenu *menu, const QString &text, const QString &objectName, const QKeySequence &key = {});

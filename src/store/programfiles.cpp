@@ -32,7 +32,7 @@ bool readPrefs(const QString &path, PrefsRecord &prefs)
     return true;
 }
 
-bool writePrefs(const QString &path, const PrefsRecord &prefs)
+bool writePrefs(const QString &path, const PrefsRecord &prefs, QString *error)
 {
     RecordWriter w;
     w.text(prefs.splash, PrefsRecord::kSplashWidth)
@@ -41,7 +41,7 @@ bool writePrefs(const QString &path, const PrefsRecord &prefs)
         .text(prefs.location, PrefsRecord::kLocationWidth)
         .int16(prefs.optionCheckboxes)
         .int16(prefs.spaceBarTab);
-    return RecordFile(path).write(1, w.bytes());
+    return RecordFile(path).write(1, w.bytes(), error);
 }
 
 bool releaseNotesSeen(const QString &path)
