@@ -434,10 +434,23 @@ void NetWindow::openNet()
 
     // One copy per net: a net another running copy has open is not opened here.
     QString held;
-    if (!claimNet(netpath, &held)) {
+    if (!claimNet(netpath, &held, s.prompts)) {
         s.prompts->exclamation(QStringLiteral("Rollcall"), held);
         QTimer::singleShot(0, this, &QWidget::close);
         return;
+    }
+    // Copies on other machines, or of other users, see the net open only through
+    // the lock in its folder: the operator is told when it could not be made there.
+    const QString localOnly = claimedOnThisComputerOnly();
+    if (!localOnly.isEmpty() && !m_lockStatus) {
+        m_lockStatus = new QLabel(this);
+        m_lockStatus->setObjectName(QStringLiteral("netLockStatus"));
+        statusBar()->addPermanentWidget(m_lockStatus);
+    }
+    if (m_lockStatus) {
+        m_lockStatus->setText(QStringLiteral("Net locked on this computer only"));
+        m_lockStatus->setToolTip(localOnly);
+        m_lockStatus->setVisible(!localOnly.isEmpty());
     }
 
     // 1. The remote check-in window keeps itself hidden.

@@ -130,6 +130,7 @@ private:
     QLabel *m_frequency = nullptr;
     QLabel *m_clockCaption = nullptr;
     QLabel *m_clock = nullptr;
+    QLabel *m_lockStatus = nullptr; // shown when the net folder could not hold the lock
     QLineEdit *m_callsign = nullptr;
     QLineEdit *m_name = nullptr;
     QLineEdit *m_location = nullptr;

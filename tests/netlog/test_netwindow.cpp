@@ -361,6 +361,18 @@ private Q_SLOTS:
         QCOMPARE(store::readFrequency(m_net), QStringLiteral("3.940"));
     }
 
+    // A net folder that cannot hold the open-net lock: the net opens, guarded on
+    // this computer only, and the status bar says so.
+    void lockOnThisComputerOnlyIsShown()
+    {
+        QVERIFY(QDir().mkdir(m_net + QStringLiteral(".netopen.lock"))); // no file can go there
+        NetWindow *w = openNetWindow();
+        auto *status = child<QLabel>(w, "netLockStatus");
+        QVERIFY(status->isVisible());
+        QCOMPARE(status->text(), QStringLiteral("Net locked on this computer only"));
+        QVERIFY(status->toolTip().contains(QStringLiteral(".netopen.lock")));
+    }
+
     void suggestionsAndMasterLookups()
     {
         QList<callsigns::MasterRecord> stations;

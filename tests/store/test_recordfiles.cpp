@@ -1,4 +1,5 @@
 #include "store/netfiles.h"
+#include "store/processlock.h"
 #include "store/programfiles.h"
 #include "store/recordfile.h"
 #include "testfiles.h"
@@ -8,7 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <QLockFile>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -25,6 +26,17 @@ namespace {
 QByteArray blanks(int n)
 {
     return QByteArray(n, ' ');
+}
+
+// The id of a process that has ended.
+qint64 deadPid()
+{
+    QProcess gone;
+    gone.start(QStringLiteral("true"), {});
+    gone.waitForStarted();
+    const qint64 pid = gone.processId();
+    gone.waitForFinished();
+    return pid;
 }
 } // namespace
 
@@ -433,21 +445,47 @@ private Q_SLOTS:
         QCOMPARE(*counter.consume(), qint16(1));
     }
 
-    // The lock of a running holder is never taken over, however old it is.
-    void messageNumberLockOfALiveHolderIsKept()
+    // The lock of a running holder is never taken over, however old it is. One
+    // that no live process here holds is free, whatever its file holds; one
+    // from another machine is waited on while its copy may still be at it.
+    void messageNumberLock_data()
     {
+        QTest::addColumn<QByteArray>("content"); // "live": held by this process
+        QTest::addColumn<int>("ageSeconds");
+        QTest::addColumn<bool>("free");
+        QTest::newRow("live holder, old") << QByteArray("live") << 600 << false;
+        QTest::newRow("empty, a day old") << QByteArray() << 86400 << true;
+        QTest::newRow("empty, new") << QByteArray() << 0 << true;
+        QTest::newRow("damaged") << QByteArray("\xff\x00garbage") << 5 << true;
+        QTest::newRow("crashed copy here") << (QByteArray::number(deadPid()) + "\nrollcall\n"
+            + QSysInfo::machineHostName().toUtf8() + '\n' + QSysInfo::machineUniqueId() + '\n')
+                                           << 5 << true;
+        QTest::newRow("another machine, long ago")
+            << QByteArray("4242\nrollcall\nfar-away\n0123456789abcdef\n") << 120 << true;
+    }
+    void messageNumberLock()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, ageSeconds);
+        QFETCH(bool, free);
         const QString path = file("traffic.num");
-        QLockFile holder(path + ".lock");
-        QVERIFY(holder.lock());
-        QFile lockFile(path + ".lock");
+        const QString lockPath = path + ".lock";
+        ProcessLock holder(lockPath);
+        if (content == "live")
+            QCOMPARE(holder.tryLock(), ProcessLock::Result::Taken);
+        else
+            QVERIFY(writeFileBytes(lockPath, content));
+        QFile lockFile(lockPath);
         QVERIFY(lockFile.open(QIODevice::ReadWrite));
-        QVERIFY(lockFile.setFileTime(
-            QDateTime::currentDateTimeUtc().addSecs(-600), QFileDevice::FileModificationTime));
+        QVERIFY(lockFile.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-ageSeconds),
+            QFileDevice::FileModificationTime));
         lockFile.close();
         const MessageNumberFile numbers(path);
-        QVERIFY(!numbers.consume().has_value());
+        QVERIFY(numbers.write(0));
+        QCOMPARE(numbers.consume(), free ? std::optional<qint16>(1) : std::nullopt);
+        QVERIFY(!QFile::exists(lockPath) || holder.isLocked()); // let go behind it
         holder.unlock();
-        QCOMPARE(numbers.consume(), std::optional<qint16>(1));
+        QVERIFY(!QFile::exists(lockPath));
     }
 
     void concurrentConsumersNeverShareANumber()
