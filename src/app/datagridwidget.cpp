@@ -413,12 +413,12 @@ PrintTable DataGrid::printTable(const QString &pageHeader, const QString &pageFo
     return table;
 }
 
-bool DataGrid::exportHtml(const QString &file) const
+bool DataGrid::exportHtml(const QString &file, QString *error) const
 {
     store::HtmlTable table;
     table.caption = caption();
     shownRows(table.headers, table.rows);
-    return store::writeWholeFile(file, table.toDocument(caption()).toUtf8());
+    return store::writeWholeFile(file, table.toDocument(caption()).toUtf8(), error);
 }
 
 bool DataGrid::eventFilter(QObject *watched, QEvent *event)

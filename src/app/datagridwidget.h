@@ -123,7 +123,7 @@ public:
     // All rows in the current order with the column captions, in column display order.
     PrintTable printTable(const QString &pageHeader, const QString &pageFooter) const;
     // Writes the rows as an HTML table; false when the file cannot be written.
-    bool exportHtml(const QString &file) const;
+    bool exportHtml(const QString &file, QString *error = nullptr) const;
 
 Q_SIGNALS:
     void headerClicked(int column);

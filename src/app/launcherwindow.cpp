@@ -198,7 +198,7 @@ void LauncherWindow::openNet()
         return;
     }
     QString held;
-    if (!claimNet(netpath, &held)) {
+    if (!claimNet(netpath, &held, session().prompts)) {
         session().prompts->exclamation(QStringLiteral("Open Net"), held);
         show();
         return;

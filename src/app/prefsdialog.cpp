@@ -129,9 +129,10 @@ void PrefsDialog::save()
     p.spaceBarTab = m_spaceTab->isChecked() ? 1 : 0;
     p.name = m_name->text();
     p.location = m_location->text();
-    if (!store::writePrefs(s.prefsPath(), p))
+    QString error;
+    if (!store::writePrefs(s.prefsPath(), p, &error))
         s.prompts->exclamation(QStringLiteral("Preferences"),
-            QStringLiteral("The preferences could not be saved to %1.").arg(s.prefsPath()));
+            QStringLiteral("The preferences could not be saved: %1").arg(error));
 
     // An open net makes its option boxes usable (or not) at once.
     if (QWidget *net = windows().loaded(QStringLiteral("rollcall")))

@@ -63,9 +63,11 @@ void ChangeOptionsWindow::save()
     o.end = m_end->text();
     o.comments = m_comments->text();
     o.frequency = m_frequency->text();
-    if (!netlog::saveNetOptions(s.netpath, o))
+    QString error;
+    if (!netlog::saveNetOptions(s.netpath, o, &error))
         s.prompts->exclamation(QStringLiteral("Change options for current Net"),
-            QStringLiteral("The net's options could not all be written to %1.").arg(s.netpath));
+            QStringLiteral("The net's options could not all be written to %1: %2")
+                .arg(s.netpath, error));
     if (auto *net = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall"))))
         net->setFrequencyText(o.frequency);
     close();

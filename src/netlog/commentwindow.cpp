@@ -57,9 +57,10 @@ void CommentWindow::save()
     }
     QString text = m_text->toPlainText();
     text.replace(u'\n', QStringLiteral("\r\n"));
-    if (!netlog::saveStationComments(session().netpath, m_call, text)) {
+    QString error;
+    if (!netlog::saveStationComments(session().netpath, m_call, text, &error)) {
         session().prompts->exclamation(QStringLiteral("Enter Comments"),
-            QStringLiteral("The comments of %1 could not be saved.").arg(m_call));
+            QStringLiteral("The comments of %1 could not be saved: %2").arg(m_call, error));
         return;
     }
     close();

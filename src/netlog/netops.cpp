@@ -59,20 +59,21 @@ NetButtons buttonsFor(NetState state)
     return {};
 }
 
-QString startNet(const QString &netpath, const QDateTime &local, const QLocale &locale)
+QString startNet(
+    const QString &netpath, const QDateTime &local, const QLocale &locale, QString *error)
 {
     const QString line
         = store::formatStartLine(fieldDateText(local, locale), localTimeText(local, locale));
-    if (store::appendStartNetLine(netpath, line) == 0)
+    if (store::appendStartNetLine(netpath, line, error) == 0)
         return QString();
     return store::readStartLine(netpath).value_or(QString());
 }
 
-bool endNet(const QString &netpath, const QDateTime &local, const QLocale &locale)
+bool endNet(const QString &netpath, const QDateTime &local, const QLocale &locale, QString *error)
 {
     const QString line
         = store::formatEndLine(fieldDateText(local, locale), localTimeText(local, locale));
-    return store::appendStartNetLine(netpath, line) != 0;
+    return store::appendStartNetLine(netpath, line, error) != 0;
 }
 
 bool netLocked(const QString &netpath)
@@ -96,7 +97,7 @@ QString currentNcs(const QString &netpath, const QString &prefsCallsign)
 }
 
 QString changeNcs(const QString &netpath, const QString &answer, const QString &shown,
-    const QDateTime &local, bool utc, const QLocale &locale)
+    const QDateTime &local, bool utc, const QLocale &locale, QString *error)
 {
     const store::NcsHistory history = store::readNcsHistory(netpath);
     QString call
@@ -107,35 +108,46 @@ QString changeNcs(const QString &netpath, const QString &answer, const QString &
         return store::trimTrailingBlanks(call);
     if (!answer.isEmpty())
         call = answer.toUpper().left(store::NcsRecord::kCallWidth);
-    store::appendNcs(netpath, call, ncsTimeStamp(local, utc, locale));
+    store::appendNcs(netpath, call, ncsTimeStamp(local, utc, locale), error);
     return store::trimTrailingBlanks(call);
 }
 
 bool setUpNet(const QString &netpath, const QString &ncs, const QString &frequency, bool utc,
-    const QDateTime &local, const QLocale &locale)
+    const QDateTime &local, const QLocale &locale, QString *error)
 {
-    bool ok = store::writeTimeFormat(netpath, utc);
-    ok = store::writeFirstNcs(netpath, ncs.toUpper(), ncsTimeStamp(local, utc, locale)) && ok;
-    ok = store::writeFrequency(netpath, frequency) && ok;
+    // Each file is tried, whatever the one before did; the first failure is told.
+    QString first, next;
+    const auto keep = [&](bool written) {
+        if (!written && first.isEmpty())
+            first = next;
+        return written;
+    };
+    bool ok = keep(store::writeTimeFormat(netpath, utc, &next));
+    ok = keep(store::writeFirstNcs(netpath, ncs.toUpper(), ncsTimeStamp(local, utc, locale), &next))
+        && ok;
+    ok = keep(store::writeFrequency(netpath, frequency, &next)) && ok;
+    if (error)
+        *error = first;
     return ok;
 }
 
 QString openStationComments(const QString &netpath, const QString &callsign, const QDateTime &local,
-    bool utc, const QLocale &locale)
+    bool utc, const QLocale &locale, QString *error)
 {
     const QString call = store::trimTrailingBlanks(callsign);
     if (!netLocked(netpath))
-        store::ensureStationCommentFile(netpath, call);
+        store::ensureStationCommentFile(netpath, call, error);
     return store::readStationComments(netpath, call) + QStringLiteral("\r\n")
         + store::trimTrailingBlanks(commentStamp(local, utc, locale)) + QStringLiteral(": ");
 }
 
-bool saveStationComments(const QString &netpath, const QString &callsign, const QString &text)
+bool saveStationComments(
+    const QString &netpath, const QString &callsign, const QString &text, QString *error)
 {
     if (netLocked(netpath))
         return false;
     return store::writeStationComments(
-        netpath, store::trimTrailingBlanks(callsign), store::trimTrailingBlanks(text));
+        netpath, store::trimTrailingBlanks(callsign), store::trimTrailingBlanks(text), error);
 }
 
 NetOptions readNetOptions(const QString &netpath)
@@ -148,14 +160,23 @@ NetOptions readNetOptions(const QString &netpath)
     return o;
 }
 
-bool saveNetOptions(const QString &netpath, const NetOptions &o)
+bool saveNetOptions(const QString &netpath, const NetOptions &o, QString *error)
 {
     if (netLocked(netpath))
         return false;
-    bool ok = store::writeNetComments(netpath, o.comments.left(store::kNetCommentWidth));
-    ok = store::writeStartNetLine(netpath, 1, o.start) && ok;
-    ok = store::appendStartNetLine(netpath, o.end) != 0 && ok;
-    ok = store::writeFrequency(netpath, o.frequency) && ok;
+    QString first, next;
+    const auto keep = [&](bool written) {
+        if (!written && first.isEmpty())
+            first = next;
+        return written;
+    };
+    bool ok
+        = keep(store::writeNetComments(netpath, o.comments.left(store::kNetCommentWidth), &next));
+    ok = keep(store::writeStartNetLine(netpath, 1, o.start, &next)) && ok;
+    ok = keep(store::appendStartNetLine(netpath, o.end, &next) != 0) && ok;
+    ok = keep(store::writeFrequency(netpath, o.frequency, &next)) && ok;
+    if (error)
+        *error = first;
     return ok;
 }
 

@@ -43,13 +43,16 @@ struct NetButtons
 };
 NetButtons buttonsFor(NetState state);
 
+// Every write below that fails (a full disk) sets *error to a line naming the
+// file and the reason, for the operator.
+
 // Appends a start line (local date and time) to start.net; returns record 1,
 // the net's first start, for the caption. Empty on failure.
-QString startNet(
-    const QString &netpath, const QDateTime &local, const QLocale &locale = QLocale::system());
+QString startNet(const QString &netpath, const QDateTime &local,
+    const QLocale &locale = QLocale::system(), QString *error = nullptr);
 // Appends an end line; false when start.net could not be written.
-bool endNet(
-    const QString &netpath, const QDateTime &local, const QLocale &locale = QLocale::system());
+bool endNet(const QString &netpath, const QDateTime &local,
+    const QLocale &locale = QLocale::system(), QString *error = nullptr);
 
 // A locked net's files are written by nothing until it is unlocked: the NCS
 // change, option changes and station comments below refuse (no write).
@@ -63,17 +66,19 @@ QString currentNcs(const QString &netpath, const QString &prefsCallsign);
 // `shown` when the net has no record yet). Always appends a record with a new
 // stamp; returns the NCS now in charge. A locked net keeps its NCS unwritten.
 QString changeNcs(const QString &netpath, const QString &answer, const QString &shown,
-    const QDateTime &local, bool utc, const QLocale &locale = QLocale::system());
+    const QDateTime &local, bool utc, const QLocale &locale = QLocale::system(),
+    QString *error = nullptr);
 // The set-up dialog's Ok: net.inf, the first NCS record (record 2) and freq.inf.
 bool setUpNet(const QString &netpath, const QString &ncs, const QString &frequency, bool utc,
-    const QDateTime &local, const QLocale &locale = QLocale::system());
+    const QDateTime &local, const QLocale &locale = QLocale::system(), QString *error = nullptr);
 
 // The comment window's text for a station: the stored history (a new file
 // holds "."), CR LF, the stamp and ": ". Creates the file when missing (not
 // on a locked net).
 QString openStationComments(const QString &netpath, const QString &callsign, const QDateTime &local,
-    bool utc, const QLocale &locale = QLocale::system());
-bool saveStationComments(const QString &netpath, const QString &callsign, const QString &text);
+    bool utc, const QLocale &locale = QLocale::system(), QString *error = nullptr);
+bool saveStationComments(
+    const QString &netpath, const QString &callsign, const QString &text, QString *error = nullptr);
 
 // What the change-options window shows and saves.
 struct NetOptions
@@ -85,6 +90,6 @@ struct NetOptions
 };
 NetOptions readNetOptions(const QString &netpath);
 // Writes net.cmt, start.net record 1, the end line as a new last record and freq.inf.
-bool saveNetOptions(const QString &netpath, const NetOptions &options);
+bool saveNetOptions(const QString &netpath, const NetOptions &options, QString *error = nullptr);
 
 } // namespace rollcall::netlog

@@ -64,10 +64,12 @@ NetSetupDialog::NetSetupDialog(QWidget *parent) : QDialog(parent)
 void NetSetupDialog::ok()
 {
     const Session &s = session();
+    QString error;
     if (!netlog::setUpNet(s.netpath, m_call->text().toUpper(), m_frequency->text(),
-            m_utc->isChecked(), s.clock->now()))
+            m_utc->isChecked(), s.clock->now(), QLocale::system(), &error))
         s.prompts->exclamation(QStringLiteral("NCS"),
-            QStringLiteral("The net's settings could not be written to %1.").arg(s.netpath));
+            QStringLiteral("The net's settings could not be written to %1: %2")
+                .arg(s.netpath, error));
     m_done = true;
     showWindow(QStringLiteral("rollcall"));
     close();

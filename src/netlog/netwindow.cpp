@@ -466,10 +466,23 @@ void NetWindow::openNet()
 
     // One copy per net: a net another running copy has open is not opened here.
     QString held;
-    if (!claimNet(netpath, &held)) {
+    if (!claimNet(netpath, &held, s.prompts)) {
         s.prompts->exclamation(QStringLiteral("Rollcall"), held);
         QTimer::singleShot(0, this, &QWidget::close);
         return;
+    }
+    // Copies on other machines, or of other users, see the net open only through
+    // the lock in its folder: the operator is told when it could not be made there.
+    const QString localOnly = claimedOnThisComputerOnly();
+    if (!localOnly.isEmpty() && !m_lockStatus) {
+        m_lockStatus = new QLabel(this);
+        m_lockStatus->setObjectName(QStringLiteral("netLockStatus"));
+        statusBar()->addPermanentWidget(m_lockStatus);
+    }
+    if (m_lockStatus) {
+        m_lockStatus->setText(QStringLiteral("Net locked on this computer only"));
+        m_lockStatus->setToolTip(localOnly);
+        m_lockStatus->setVisible(!localOnly.isEmpty());
     }
 
     // 1. What other subsystems hang on an open net (the hidden remote check-in window).
@@ -835,7 +848,10 @@ void NetWindow::refreshHeldTraffic()
 
 void NetWindow::StartNet()
 {
-    const QString first = netlog::startNet(session().netpath, session().clock->now());
+    QString error;
+    const QString first
+        = netlog::startNet(session().netpath, session().clock->now(), QLocale::system(), &error);
+    tellWriteFailure(QStringLiteral("Start Net"), error);
     if (!first.isEmpty())
         m_startLine = first;
     updateCaption();
@@ -845,7 +861,9 @@ void NetWindow::StartNet()
 
 void NetWindow::EndNet()
 {
-    netlog::endNet(session().netpath, session().clock->now());
+    QString error;
+    netlog::endNet(session().netpath, session().clock->now(), QLocale::system(), &error);
+    tellWriteFailure(QStringLiteral("End Net"), error);
     applyState(NetState::Ended);
 }
 
@@ -854,15 +872,25 @@ void NetWindow::LockNet()
     // A running net is ended first, so its reports show when it ended.
     if (m_state == NetState::Started)
         EndNet();
-    store::writeLocked(session().netpath, true);
+    QString error;
+    store::writeLocked(session().netpath, true, &error);
+    tellWriteFailure(QStringLiteral("Lock Net"), error);
     // The window opens again, and its opening reads the lock.
     openNet();
 }
 
 void NetWindow::UnlockNet()
 {
-    store::writeLocked(session().netpath, false);
+    QString error;
+    store::writeLocked(session().netpath, false, &error);
+    tellWriteFailure(QStringLiteral("Unlock Net"), error);
     openNet();
+}
+
+void NetWindow::tellWriteFailure(const QString &title, const QString &error)
+{
+    if (!error.isEmpty())
+        session().prompts->exclamation(title, error);
 }
 
 void NetWindow::CloseNet()
@@ -972,7 +1000,10 @@ void NetWindow::NetControl()
         : m_ncs->text();
     const QString answer = s.prompts->input(
         QStringLiteral("Enter Callsign of New Net Control:"), QStringLiteral("Set NCS"), offered);
-    m_ncs->setText(netlog::changeNcs(s.netpath, answer, m_ncs->text(), s.clock->now(), m_utc));
+    QString error;
+    m_ncs->setText(netlog::changeNcs(
+        s.netpath, answer, m_ncs->text(), s.clock->now(), m_utc, QLocale::system(), &error));
+    tellWriteFailure(QStringLiteral("Set NCS"), error);
 }
 
 void NetWindow::UpdateCall()
@@ -1024,7 +1055,10 @@ void NetWindow::nameEntered()
     m_fillRest->stop();
     if (m_start->isEnabled()) {
         // Starting keeps the caret here: the operator is on the way to the name.
-        const QString first = netlog::startNet(session().netpath, session().clock->now());
+        QString error;
+        const QString first = netlog::startNet(
+            session().netpath, session().clock->now(), QLocale::system(), &error);
+        tellWriteFailure(QStringLiteral("Start Net"), error);
         if (!first.isEmpty())
             m_startLine = first;
         updateCaption();

@@ -147,6 +147,8 @@ private:
     void shutDown();
     // True (after telling the operator) when the net is locked against writing.
     bool refuseWhenLocked(const QString &title);
+    // A per-net file that could not be written (a full disk): the operator is told.
+    void tellWriteFailure(const QString &title, const QString &error);
 
     QAction *addAction(
         QMenu *menu, const QString &text, const QString &objectName, const QKeySequence &key = {});
@@ -168,6 +170,7 @@ private:
     QLabel *m_frequency = nullptr;
     QLabel *m_clockCaption = nullptr;
     QLabel *m_clock = nullptr;
+    QLabel *m_lockStatus = nullptr; // shown when the net folder could not hold the lock
     QLineEdit *m_callsign = nullptr;
     QLineEdit *m_name = nullptr;
     QLineEdit *m_location = nullptr;

@@ -11,7 +11,10 @@
 #include <QTextStream>
 
 #include <sndfile.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -170,20 +173,25 @@ int encode(const Options &o)
     mod.queue(std::string_view(text.constData(), std::size_t(text.size())));
     mod.start();
     mod.finish();
-    if (store::isDatabaseFile(o.output)) {
-        QTextStream(stderr) << "rollcall psk: cannot write " << o.output
-                            << ": it is a database; it was left unchanged\n";
-        return 1;
-    }
     const bool flac = o.output.endsWith(QLatin1String(".flac"), Qt::CaseInsensitive);
     SF_INFO info {};
     info.samplerate = o.rate;
     info.channels = 1;
     info.format = (flac ? SF_FORMAT_FLAC : SF_FORMAT_WAV) | SF_FORMAT_PCM_16;
-    SNDFILE *f = sf_open(QFile::encodeName(o.output).constData(), SFM_WRITE, &info);
+    // Written beside the old file and put in its place only when complete, like
+    // every other save: a full disk, a kill or the size limit keeps the old one.
+    store::WholeFileWriter out(o.output);
+    const bool opened = out.open();
+    // libsndfile gets a descriptor of its own: a failed open closes the one it
+    // was given, whatever it was told.
+    const int fd = opened ? ::dup(out.handle()) : -1;
+    SNDFILE *f = fd >= 0 ? sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE) : nullptr;
     if (!f) {
-        QTextStream(stderr) << "rollcall psk: cannot write " << o.output << ": "
-                            << sf_strerror(nullptr) << "\n";
+        const QString reason = !opened ? out.errorString()
+            : fd < 0                   ? QString::fromLocal8Bit(std::strerror(errno))
+                                       : QString::fromLocal8Bit(sf_strerror(nullptr));
+        out.cancel();
+        QTextStream(stderr) << "rollcall psk: cannot write " << o.output << ": " << reason << "\n";
         return 1;
     }
     // The signal goes to the file a block at a time, so memory stays small
@@ -193,8 +201,8 @@ int encode(const Options &o)
     std::vector<float> block(4096);
     std::vector<float> signal;
     modem::Resampler resampler(modem::kModemRate, o.rate);
-    const char *problem = nullptr;
-    for (bool last = false; !last && !problem;) {
+    QString problem;
+    for (bool last = false; !last && problem.isEmpty();) {
         const std::size_t got = mod.generate(block.data(), block.size());
         last = got < block.size();
         signal.clear();
@@ -202,14 +210,21 @@ int encode(const Options &o)
         if (last)
             resampler.flush(signal);
         if (!flac && total + sf_count_t(signal.size()) > kWavFrameLimit)
-            problem = "the signal passes the WAV size limit of 4 GB; write .flac instead";
+            problem = QStringLiteral(
+                "the signal passes the WAV size limit of 4 GB; write .flac instead");
         else if (sf_writef_float(f, signal.data(), sf_count_t(signal.size()))
             != sf_count_t(signal.size()))
-            problem = sf_strerror(f);
+            problem = QString::fromLocal8Bit(sf_strerror(f));
         total += sf_count_t(signal.size());
     }
-    sf_close(f);
-    if (problem) {
+    // Closing writes the header (and the last of a FLAC stream): it can fail too.
+    const int closed = sf_close(f);
+    if (problem.isEmpty() && closed != 0)
+        problem = QString::fromLocal8Bit(sf_error_number(closed));
+    if (problem.isEmpty() && !out.commit())
+        problem = out.errorString();
+    if (!problem.isEmpty()) {
+        out.cancel();
         QTextStream(stderr) << "rollcall psk: writing " << o.output << " failed: " << problem
                             << "\n";
         return 1;
@@ -222,7 +237,14 @@ int decode(const Options &o)
     if (o.rest.size() != 1)
         return usage(QStringLiteral("decode needs one input file"));
     SF_INFO info {};
-    SNDFILE *f = sf_open(QFile::encodeName(o.rest.first()).constData(), SFM_READ, &info);
+    // A FIFO with no writer is not waited on for good.
+    QString error;
+    const int fd = store::openForReading(o.rest.first(), &error);
+    if (fd < 0) {
+        QTextStream(stderr) << "rollcall psk: " << error << "\n";
+        return 1;
+    }
+    SNDFILE *f = sf_open_fd(fd, SFM_READ, &info, SF_TRUE); // closes fd when it fails
     if (!f) {
         QTextStream(stderr) << "rollcall psk: cannot read " << o.rest.first() << ": "
                             << sf_strerror(nullptr) << "\n";

@@ -355,8 +355,9 @@ void PskDeskWindow::saveSettingsThrottled()
     }
     savePending_ = false;
     lastSave_.start();
-    if (!savePskSettings(pskSettings()))
-        showProblem(tr("The PSK settings could not be written to %1.").arg(pskSettingsPath()));
+    QString error;
+    if (!savePskSettings(pskSettings(), pskSettingsPath(), &error))
+        showProblem(tr("The PSK settings could not be saved: %1").arg(error));
 }
 
 void PskDeskWindow::appendReceived(const QString &text, bool sent)

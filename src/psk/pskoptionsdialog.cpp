@@ -228,9 +228,10 @@ bool PskOptionsDialog::closeDialog()
     s.pttPort = qint16(port);
     s.pttControl = qint16(line);
     t->modem()->setSquelchThreshold(s.squelch);
-    if (!savePskSettings(s))
-        session().prompts->exclamation(QStringLiteral("Preferences"),
-            tr("The settings could not be written to %1.").arg(pskSettingsPath()));
+    QString error;
+    if (!savePskSettings(s, pskSettingsPath(), &error))
+        session().prompts->exclamation(
+            QStringLiteral("Preferences"), tr("The settings could not be saved: %1").arg(error));
     // Reading back applies mode, squelch, AFC and docking.
     loadPskSettings(s);
     t->applySettings();

@@ -121,9 +121,9 @@ bool loadPskSettings(PskSettings &settings, const QString &path)
     return true;
 }
 
-bool savePskSettings(const PskSettings &settings, const QString &path)
+bool savePskSettings(const PskSettings &settings, const QString &path, QString *error)
 {
-    return store::RecordFile(path, PskSettings::kRecordLength).write(1, settings.toRecord());
+    return store::RecordFile(path, PskSettings::kRecordLength).write(1, settings.toRecord(), error);
 }
 
 qint16 leadingNumber(const QString &text)

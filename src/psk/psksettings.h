@@ -68,7 +68,8 @@ QString pskSettingsPath();
 bool loadPskSettings(PskSettings &settings, const QString &path = pskSettingsPath());
 // Writes the whole record as record 1 (the file is created when missing; any
 // bytes after the record are left alone).
-bool savePskSettings(const PskSettings &settings, const QString &path = pskSettingsPath());
+bool savePskSettings(
+    const PskSettings &settings, const QString &path = pskSettingsPath(), QString *error = nullptr);
 
 // The number the text starts with (after leading blanks, an optional sign),
 // 0 when it starts with none; limited to the 16-bit range.

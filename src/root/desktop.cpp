@@ -96,7 +96,7 @@ int runDesktop(const CommandLine &cl)
             return 2;
         }
         QString held;
-        if (!claimNet(netpath, &held)) {
+        if (!claimNet(netpath, &held, s.prompts)) {
             // Another copy has it: say so, and offer the launcher instead.
             QTextStream(stderr) << "rollcall: " << held << '\n';
             s.prompts->exclamation(QStringLiteral("Rollcall"), held);

@@ -122,10 +122,12 @@ void ScriptEditorWindow::saveScriptFile()
             Prompts::Icon::Information))
         return;
     QString error;
-    if (saveScript(path, *m_edit->document(), &error))
+    if (saveScript(path, *m_edit->document(), &error)) {
         statusBar()->showMessage(QStringLiteral("Saved ") + path, 5000);
-    else // a script thought saved and then lost on the air is worse than a line of text
-        statusBar()->showMessage(QStringLiteral("Not saved: ") + path + QStringLiteral(": ") + error);
+    } else { // a script thought saved and then missing on the air is worse than a message
+        statusBar()->showMessage(QStringLiteral("Not saved: ") + path);
+        prompts.exclamation(QStringLiteral("Save Script"), error);
+    }
 }
 
 void ScriptEditorWindow::clearEditor()

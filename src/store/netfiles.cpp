@@ -70,9 +70,10 @@ bool netLogsUtc(const QString &netpath)
     return readTimeFormat(netpath) == QLatin1String("1");
 }
 
-bool writeTimeFormat(const QString &netpath, bool utc)
+bool writeTimeFormat(const QString &netpath, bool utc, QString *error)
 {
-    return file(netpath, kNetInf).writeText(1, utc ? QStringLiteral("1") : QStringLiteral("0"), 1);
+    return file(netpath, kNetInf)
+        .writeText(1, utc ? QStringLiteral("1") : QStringLiteral("0"), 1, error);
 }
 
 NcsHistory readNcsHistory(const QString &netpath)
@@ -90,16 +91,16 @@ NcsHistory readNcsHistory(const QString &netpath)
     return history;
 }
 
-bool writeFirstNcs(const QString &netpath, const QString &call, const QString &time)
+bool writeFirstNcs(const QString &netpath, const QString &call, const QString &time, QString *error)
 {
-    return file(netpath, kNcsNet).write(2, ncsBytes(call, time));
+    return file(netpath, kNcsNet).write(2, ncsBytes(call, time), error);
 }
 
-int appendNcs(const QString &netpath, const QString &call, const QString &time)
+int appendNcs(const QString &netpath, const QString &call, const QString &time, QString *error)
 {
     const RecordFile ncs = file(netpath, kNcsNet);
     const int n = ncs.firstUnreadable(NcsRecord::kSize);
-    return ncs.write(n, ncsBytes(call, time)) ? n : 0;
+    return ncs.write(n, ncsBytes(call, time), error) ? n : 0;
 }
 
 QString formatStartLine(const QString &dateText, const QString &timeText)
@@ -137,16 +138,16 @@ QList<QString> readStartNetLines(const QString &netpath)
     return lines;
 }
 
-int appendStartNetLine(const QString &netpath, const QString &line)
+int appendStartNetLine(const QString &netpath, const QString &line, QString *error)
 {
     const RecordFile start = file(netpath, kStartNet);
     const int n = start.firstUnreadable(kStartLineWidth);
-    return writeStartNetLine(netpath, n, line) ? n : 0;
+    return writeStartNetLine(netpath, n, line, error) ? n : 0;
 }
 
-bool writeStartNetLine(const QString &netpath, int record, const QString &line)
+bool writeStartNetLine(const QString &netpath, int record, const QString &line, QString *error)
 {
-    return file(netpath, kStartNet).writeText(record, line, kStartLineWidth);
+    return file(netpath, kStartNet).writeText(record, line, kStartLineWidth, error);
 }
 
 QString firstDelimitedField(const QString &line)
@@ -178,10 +179,10 @@ QString readFrequency(const QString &netpath)
     return firstDelimitedField(fromWindows1252(line)).left(kFrequencyWidth);
 }
 
-bool writeFrequency(const QString &netpath, const QString &frequency)
+bool writeFrequency(const QString &netpath, const QString &frequency, QString *error)
 {
     return writeWholeFile(
-        netFile(netpath, QString::fromLatin1(kFreqInf)), toWindows1252(frequency) + "\r\n");
+        netFile(netpath, QString::fromLatin1(kFreqInf)), toWindows1252(frequency) + "\r\n", error);
 }
 
 bool readLocked(const QString &netpath)
@@ -189,9 +190,9 @@ bool readLocked(const QString &netpath)
     return file(netpath, kNetLck).readInt16(1).value_or(0) == -1;
 }
 
-bool writeLocked(const QString &netpath, bool locked)
+bool writeLocked(const QString &netpath, bool locked, QString *error)
 {
-    return file(netpath, kNetLck).writeInt16(1, locked ? -1 : 0);
+    return file(netpath, kNetLck).writeInt16(1, locked ? -1 : 0, error);
 }
 
 QString readNetComments(const QString &netpath)
@@ -202,9 +203,9 @@ QString readNetComments(const QString &netpath)
     return RecordFile(path, kNetCommentWidth).readText(1, kNetCommentWidth).value_or(QString());
 }
 
-bool writeNetComments(const QString &netpath, const QString &text)
+bool writeNetComments(const QString &netpath, const QString &text, QString *error)
 {
-    return file(netpath, kNetCmt, kNetCommentWidth).writeText(1, text, kNetCommentWidth);
+    return file(netpath, kNetCmt, kNetCommentWidth).writeText(1, text, kNetCommentWidth, error);
 }
 
 QString stationCommentFileName(const QString &callsign)
@@ -240,17 +241,23 @@ QString readStationComments(const QString &netpath, const QString &callsign)
         .value_or(QString());
 }
 
-bool writeStationComments(const QString &netpath, const QString &callsign, const QString &text)
+bool writeStationComments(
+    const QString &netpath, const QString &callsign, const QString &text, QString *error)
 {
     return RecordFile(stationCommentPath(netpath, callsign), kStationCommentWidth)
-        .writeText(1, text, kStationCommentWidth);
+        .writeText(1, text, kStationCommentWidth, error);
 }
 
-bool ensureStationCommentFile(const QString &netpath, const QString &callsign)
+bool ensureStationCommentFile(const QString &netpath, const QString &callsign, QString *error)
 {
     if (stationCommentExists(netpath, callsign))
         return true;
-    return writeStationComments(netpath, callsign, QStringLiteral("."));
+    // A new file that the disk has no room for goes again: a file cut short
+    // would stand for a station with no comments at all.
+    if (writeStationComments(netpath, callsign, QStringLiteral("."), error))
+        return true;
+    QFile::remove(stationCommentPath(netpath, callsign));
+    return false;
 }
 
 } // namespace rollcall::store

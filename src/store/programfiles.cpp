@@ -1,11 +1,13 @@
 #include "store/programfiles.h"
 
+#include "store/processlock.h"
 #include "store/recordfile.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
+#include <QThread>
 #include <algorithm>
 #include <cmath>
 
@@ -32,7 +34,7 @@ bool readPrefs(const QString &path, PrefsRecord &prefs)
     return true;
 }
 
-bool writePrefs(const QString &path, const PrefsRecord &prefs)
+bool writePrefs(const QString &path, const PrefsRecord &prefs, QString *error)
 {
     RecordWriter w;
     w.text(prefs.splash, PrefsRecord::kSplashWidth)
@@ -41,7 +43,7 @@ bool writePrefs(const QString &path, const PrefsRecord &prefs)
         .text(prefs.location, PrefsRecord::kLocationWidth)
         .int16(prefs.optionCheckboxes)
         .int16(prefs.spaceBarTab);
-    return RecordFile(path).write(1, w.bytes());
+    return RecordFile(path).write(1, w.bytes(), error);
 }
 
 bool releaseNotesSeen(const QString &path)
@@ -66,22 +68,32 @@ bool writeReleaseNotes(const QString &path, const QString &text)
 
 namespace {
 // Held around every read-increment-write so two windows or two running copies
-// never hand out the same number.
+// never hand out the same number. A lock that no live process on this machine
+// holds is free whatever its file says (empty, damaged, left by a crash). One
+// that names another machine (a home shared over the network) is waited on:
+// the number is held for a moment only, so past a minute its copy is gone.
 class CounterLock
 {
 public:
     explicit CounterLock(const QString &path) : m_lock(path + QStringLiteral(".lock"))
     {
-        // Taken over only when its holder's process is gone, never for its age:
-        // a holder that stalls must not let another copy hand out its number.
-        m_lock.setStaleLockTime(0);
-        m_locked = m_lock.tryLock(5000);
+        constexpr qint64 kGoneAfterSeconds = 60;
+        const QDeadlineTimer deadline(5000);
+        while (true) {
+            const LockHolder &holder = m_lock.holder();
+            const bool gone = holder.since.isValid()
+                && holder.since.secsTo(QDateTime::currentDateTimeUtc()) > kGoneAfterSeconds;
+            const ProcessLock::Result result = m_lock.tryLock(gone);
+            if (result == ProcessLock::Result::Taken || result == ProcessLock::Result::Failed
+                || deadline.hasExpired())
+                return;
+            QThread::msleep(2);
+        }
     }
-    bool locked() const { return m_locked; }
+    bool locked() const { return m_lock.isLocked(); }
 
 private:
-    QLockFile m_lock;
-    bool m_locked = false;
+    ProcessLock m_lock;
 };
 } // namespace
 

@@ -34,7 +34,7 @@ struct PrefsRecord
 // Reads record 1 into `prefs`. A missing file is created empty; a file too
 // short to hold the record leaves `prefs` unchanged. False when nothing was read.
 bool readPrefs(const QString &path, PrefsRecord &prefs);
-bool writePrefs(const QString &path, const PrefsRecord &prefs);
+bool writePrefs(const QString &path, const PrefsRecord &prefs, QString *error = nullptr);
 
 // Release-notes flag (dbfiles/<major><minor><revision>.inf): -1 once shown.
 bool releaseNotesSeen(const QString &path);

@@ -1,9 +1,19 @@
 #include "store/recordfile.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QThread>
 #include <QtEndian>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace rollcall::store {
 
@@ -65,14 +75,129 @@ QString trimTrailingBlanks(const QString &text)
     return text.left(end);
 }
 
+namespace {
+QString cannotWrite(const QString &path, const QString &reason)
+{
+    return QStringLiteral("%1 cannot be written (%2).").arg(path, reason);
+}
+
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+bool isFifo(const QString &path)
+{
+    struct stat st = {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
+}
+
+void setBlocking(int fd)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+}
+
+// A device or FIFO opened for writing as it is. Without O_NONBLOCK, opening a
+// FIFO that nobody reads would block for good; with it the open fails at once
+// (ENXIO), and is tried again until a reader comes or the wait is over.
+int openDirect(const QString &path, QString *reason)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const bool fifo = isFifo(path);
+    const QDeadlineTimer deadline(kFifoWaitMs);
+    while (true) {
+        const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd >= 0) {
+            setBlocking(fd);
+            return fd;
+        }
+        const int code = errno;
+        if (code == EINTR)
+            continue;
+        if (!fifo || code != ENXIO) {
+            *reason = systemError(code);
+            return -1;
+        }
+        if (deadline.hasExpired()) {
+            *reason = QStringLiteral("no program read from the FIFO within %1 seconds")
+                          .arg(kFifoWaitMs / 1000);
+            return -1;
+        }
+        QThread::msleep(20);
+    }
+}
+
+// Writes all of bytes. A write the disk cuts short reports no reason; the next
+// one, which writes nothing, does ("No space left on device"), so writing goes on
+// until everything is written or a write fails outright.
+bool writeAll(QFileDevice &file, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const qint64 written = file.write(data, size);
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+// After a rename the directory entry is what has to reach the disk for the new
+// file to survive a power cut; a file system that cannot sync a directory
+// loses nothing it had before, so a failure here is not one of the write.
+void syncDirectoryOf(const QString &path)
+{
+    const QString dir = QFileInfo(QFileInfo(path).canonicalFilePath()).absolutePath();
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+} // namespace
+
 bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error)
 {
     WholeFileWriter file(path);
     if (file.open() && file.write(bytes) && file.commit())
         return true;
     if (error)
-        *error = QStringLiteral("%1 cannot be written (%2).").arg(path, file.errorString());
+        *error = cannotWrite(path, file.errorString());
     return false;
+}
+
+int openForReading(const QString &path, QString *error)
+{
+    const bool fifo = isFifo(path);
+    const int fd = ::open(QFile::encodeName(path).constData(),
+        O_RDONLY | O_NOCTTY | O_CLOEXEC | (fifo ? O_NONBLOCK : 0));
+    if (fd < 0) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be read (%2).").arg(path, systemError(errno));
+        return -1;
+    }
+    if (fifo) {
+        // Opened without a writer the FIFO reports nothing until one has written
+        // (or has come and gone): that is what is waited for.
+        pollfd p = { fd, POLLIN, 0 };
+        int ready;
+        do
+            ready = ::poll(&p, 1, kFifoWaitMs);
+        while (ready < 0 && errno == EINTR);
+        if (ready <= 0) {
+            ::close(fd);
+            if (error)
+                *error = QStringLiteral("%1 cannot be read (no program wrote to the FIFO "
+                                        "within %2 seconds).")
+                             .arg(path)
+                             .arg(kFifoWaitMs / 1000);
+            return -1;
+        }
+        setBlocking(fd);
+    }
+    return fd;
 }
 
 bool isRegularFile(const QString &path)
@@ -88,57 +213,108 @@ bool isDatabaseFile(const QString &path)
     return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3\0", 16);
 }
 
-WholeFileWriter::WholeFileWriter(const QString &path)
+WholeFileWriter::WholeFileWriter(const QString &path) : m_path(path)
 {
     if (isDatabaseFile(path))
-        m_refusal = QStringLiteral("it is a database; it was left unchanged");
+        m_error = QStringLiteral("it is a database; it was left unchanged");
     // QFileInfo follows symbolic links, so a link to a device counts as the device.
     const QFileInfo info(path);
     m_direct = info.exists() && !info.isFile() && !info.isDir();
     if (m_direct)
-        m_file = std::make_unique<QFile>(path);
+        m_file = std::make_unique<QFile>();
     else
         m_file = std::make_unique<QSaveFile>(path);
 }
 
 WholeFileWriter::~WholeFileWriter() = default;
 
+bool WholeFileWriter::fail(const QString &reason)
+{
+    if (m_error.isEmpty())
+        m_error = reason.isEmpty() ? QStringLiteral("unknown error") : reason;
+    return false;
+}
+
 bool WholeFileWriter::open()
 {
-    if (!m_refusal.isEmpty())
+    if (!m_error.isEmpty())
         return false;
+    // Unbuffered: each write reaches the file at once and fails at once, with
+    // nothing left in a buffer to fail later unseen.
+    if (!m_direct)
+        return m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+            || fail(m_file->errorString());
     // A device is opened as it is (truncation means nothing to it) and written to.
-    return m_file->open(
-        m_direct ? QIODevice::WriteOnly | QIODevice::ExistingOnly : QIODevice::WriteOnly);
+    QString reason;
+    const int fd = openDirect(m_path, &reason);
+    if (fd < 0)
+        return fail(reason);
+    if (!static_cast<QFile *>(m_file.get())
+             ->open(
+                 fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(m_file->errorString());
+    }
+    return true;
 }
 
 bool WholeFileWriter::write(const QByteArray &bytes)
 {
-    return m_file->write(bytes) == bytes.size();
+    if (!m_error.isEmpty())
+        return false;
+    return writeAll(*m_file, bytes.constData(), bytes.size()) || fail(m_file->errorString());
 }
 
 bool WholeFileWriter::commit()
 {
-    if (!m_direct)
-        return static_cast<QSaveFile *>(m_file.get())->commit();
-    const bool flushed = m_file->flush();
-    m_file->close();
-    return flushed && m_file->error() == QFileDevice::NoError;
+    if (m_error.isEmpty() && !m_file->isOpen())
+        fail(QStringLiteral("it was not opened"));
+    // QSaveFile::commit() flushes its buffer while closing but never looks at the
+    // result: an output small enough to sit in the buffer, cut off by a full disk,
+    // would replace the old file with an empty one. Nothing is buffered here, and
+    // the flush and the sync are still done and checked before the commit, where a
+    // failure leaves the old file in place.
+    if (m_error.isEmpty() && !m_file->flush())
+        fail(m_file->errorString());
+    if (m_error.isEmpty() && !m_direct && ::fsync(m_file->handle()) != 0)
+        fail(systemError(errno));
+    if (!m_error.isEmpty()) {
+        cancel();
+        return false;
+    }
+    if (m_direct) {
+        m_file->close();
+        return m_file->error() == QFileDevice::NoError || fail(m_file->errorString());
+    }
+    auto *save = static_cast<QSaveFile *>(m_file.get());
+    if (!save->commit())
+        return fail(save->errorString());
+    syncDirectoryOf(m_path);
+    return true;
 }
 
 void WholeFileWriter::cancel()
 {
-    if (!m_direct)
-        static_cast<QSaveFile *>(m_file.get())->cancelWriting();
-    else
+    if (!m_file->isOpen())
+        return;
+    if (m_direct) {
         m_file->close();
+        return;
+    }
+    // Committing a cancelled file removes it at once, the old file untouched.
+    auto *save = static_cast<QSaveFile *>(m_file.get());
+    save->cancelWriting();
+    save->commit();
 }
 
 QString WholeFileWriter::errorString() const
 {
-    if (!m_refusal.isEmpty())
-        return m_refusal;
-    return m_file->errorString();
+    return m_error.isEmpty() ? m_file->errorString() : m_error;
+}
+
+int WholeFileWriter::handle() const
+{
+    return m_file->isOpen() ? m_file->handle() : -1;
 }
 
 QString trimFixed(const QByteArray &field)
@@ -236,17 +412,36 @@ QList<QByteArray> RecordFile::readAll(int size) const
     return records;
 }
 
-bool RecordFile::write(int n, const QByteArray &data) const
+bool RecordFile::write(int n, const QByteArray &data, QString *error) const
 {
-    if (n < 1 || (QFileInfo::exists(m_path) && !isRegularFile(m_path)))
+    const auto failed = [&](const QString &reason) {
+        if (error)
+            *error = cannotWrite(m_path, reason);
         return false;
+    };
+    if (n < 1)
+        return failed(QStringLiteral("there is no record %1").arg(n));
+    if (QFileInfo::exists(m_path) && !isRegularFile(m_path))
+        return failed(QStringLiteral("it is not a regular file"));
     QFile file(m_path);
-    if (!file.open(QIODevice::ReadWrite))
-        return false;
+    // Unbuffered: a write the disk refuses fails here, with nothing left in a
+    // buffer to land after the size is put back.
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        return failed(file.errorString());
+    const qint64 oldSize = file.size();
     const qint64 offset = qint64(n - 1) * m_length;
-    if (file.size() < offset && !file.resize(offset)) // the gap reads as zero bytes
-        return false;
-    return file.seek(offset) && file.write(data) == data.size() && file.flush();
+    // The gap before the record reads as zero bytes.
+    if ((oldSize < offset && !file.resize(offset)) || !file.seek(offset)
+        || !writeAll(file, data.constData(), data.size())) {
+        const QString reason = file.errorString();
+        // What a full disk let through past the old end goes again: no record
+        // reads back half written, and the file keeps the records it had.
+        if (offset + data.size() > oldSize)
+            file.resize(oldSize);
+        return failed(reason);
+    }
+    file.close();
+    return file.error() == QFileDevice::NoError || failed(file.errorString());
 }
 
 int RecordFile::firstUnreadable(int size) const
@@ -265,9 +460,9 @@ std::optional<qint16> RecordFile::readInt16(int n) const
     return RecordReader(*bytes).int16();
 }
 
-bool RecordFile::writeInt16(int n, qint16 value) const
+bool RecordFile::writeInt16(int n, qint16 value, QString *error) const
 {
-    return write(n, RecordWriter().int16(value).bytes());
+    return write(n, RecordWriter().int16(value).bytes(), error);
 }
 
 std::optional<QString> RecordFile::readText(int n, int width) const
@@ -278,9 +473,9 @@ std::optional<QString> RecordFile::readText(int n, int width) const
     return trimFixed(*bytes);
 }
 
-bool RecordFile::writeText(int n, const QString &value, int width) const
+bool RecordFile::writeText(int n, const QString &value, int width, QString *error) const
 {
-    return write(n, fixedText(value, width));
+    return write(n, fixedText(value, width), error);
 }
 
 } // namespace rollcall::store

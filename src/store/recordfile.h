@@ -20,9 +20,21 @@ QByteArray fixedText(const QString &text, int width);
 QString trimTrailingBlanks(const QString &text);
 
 // Replaces a whole file (through QSaveFile: the old file stays until the new one is
-// complete). On failure *error reads "<path> cannot be written (<reason>)."
-// A device or FIFO at path is written to directly, never replaced.
+// complete, flushed and synced). On failure *error reads "<path> cannot be written
+// (<reason>)." and the old file is as it was. A device or FIFO at path is written to
+// directly, never replaced.
 bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+// How long a FIFO given as an input or output is waited on for the program at its
+// other end (a writer's first bytes, a reader) before it is refused: long enough
+// for the two ends of a pipeline to start in either order, short enough that no
+// command hangs on a FIFO nobody opens.
+inline constexpr int kFifoWaitMs = 3000;
+
+// Opens path for reading and returns the descriptor (-1 with *error set). A FIFO
+// is opened without blocking and waited on for at most kFifoWaitMs for its first
+// bytes, then read as usual.
+int openForReading(const QString &path, QString *error);
 
 // Whether path names a regular file (links followed). Data files are opened only
 // when they are: a FIFO in their place would block a read for good, a device
@@ -42,21 +54,30 @@ class WholeFileWriter
 public:
     explicit WholeFileWriter(const QString &path);
     ~WholeFileWriter();
+    // A FIFO with no reader is waited on for kFifoWaitMs, then refused.
     bool open();
     bool write(const QByteArray &bytes);
+    // Flushes, syncs and only then puts the new file in place. False (and the old
+    // file kept) when any of it failed, however small the output.
     bool commit();
     // Leaves a regular file as it was; nothing can be taken back from a device.
     void cancel();
-    // The reason of the last failure, in words ("No space left on device").
+    // The reason of the first failure, in words ("No space left on device").
     QString errorString() const;
+    // The open descriptor, for a library that writes by itself (libsndfile): what
+    // it writes is committed or cancelled like the rest. -1 before open().
+    int handle() const;
 
     WholeFileWriter(const WholeFileWriter &) = delete;
     WholeFileWriter &operator=(const WholeFileWriter &) = delete;
 
 private:
+    bool fail(const QString &reason);
+
+    QString m_path;
     std::unique_ptr<QFileDevice> m_file;
     bool m_direct = false;
-    QString m_refusal; // why the target may not be written, when it may not
+    QString m_error; // the first failure, or why the target may not be written
 };
 // Reads a fixed-width field back without its trailing blanks. Trailing zero
 // bytes (a slot that was never written) count as blanks too.
@@ -111,7 +132,9 @@ public:
     // opened once (a long file is not opened again for every record).
     QList<QByteArray> readAll(int size) const;
     // Writes data at the start of record n; the file grows with zero bytes as needed.
-    bool write(int n, const QByteArray &data) const;
+    // A write that fails (a full disk) leaves the file at its old size and sets
+    // *error to "<path> cannot be written (<reason>)."
+    bool write(int n, const QByteArray &data, QString *error = nullptr) const;
 
     // Reading records 1, 2, ... in turn, the number of the first one that
     // cannot be read whole (1 for an empty file). Appends go there.
@@ -121,9 +144,9 @@ public:
 
     // Convenience for the common one-int16 and one-text records.
     std::optional<qint16> readInt16(int n) const;
-    bool writeInt16(int n, qint16 value) const;
+    bool writeInt16(int n, qint16 value, QString *error = nullptr) const;
     std::optional<QString> readText(int n, int width) const;
-    bool writeText(int n, const QString &value, int width) const;
+    bool writeText(int n, const QString &value, int width, QString *error = nullptr) const;
 
 private:
     // The file's size, creating it empty when missing (-1 when it cannot be).

@@ -158,9 +158,9 @@ void TrafficListWindow::exportHtml()
     const QString file = prompts.saveFileReplacing(dialog, QStringLiteral("Summary save as"));
     if (file.isEmpty())
         return;
-    if (!m_grid->exportHtml(file))
-        prompts.exclamation(QStringLiteral("Save/Export Database to HTML"),
-            QStringLiteral("%1 could not be written.").arg(QFileInfo(file).fileName()));
+    QString error;
+    if (!m_grid->exportHtml(file, &error))
+        prompts.exclamation(QStringLiteral("Save/Export Database to HTML"), error);
 }
 
 void TrafficListWindow::changeEvent(QEvent *event)

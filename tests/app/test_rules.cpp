@@ -4,14 +4,16 @@
 #include "app/newnet.h"
 #include "app/screenplacement.h"
 #include "app/startup.h"
+#include "scriptedprompts.h"
+#include "store/processlock.h"
 #include "store/programfiles.h"
 #include "temphome.h"
 #include "testfiles.h"
 #include "testmain.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QLockFile>
 #include <QProcess>
 #include <QSysInfo>
 #include <QTest>
@@ -138,44 +140,117 @@ private Q_SLOTS:
 class NetLockTest : public QObject
 {
     Q_OBJECT
+private:
+    static QByteArray firstLine(const QString &path)
+    {
+        return test::fileBytes(path).split('\n')[0];
+    }
+
 private Q_SLOTS:
+    // A lock a live copy holds (in the runtime directory or in the net folder)
+    // is never taken; one no live process here holds is taken over, whatever
+    // its file holds and however old it is.
+    void secondCopyRefusedStaleLockTakenOver_data()
+    {
+        QTest::addColumn<bool>("inFolder");
+        QTest::addColumn<QByteArray>("content"); // "live": a lock this process holds
+        QTest::addColumn<bool>("free");
+        QProcess gone;
+        gone.start(u"true"_s);
+        gone.waitForStarted();
+        const qint64 pid = gone.processId();
+        gone.waitForFinished();
+        QTest::newRow("live copy, runtime directory") << false << QByteArray("live") << false;
+        QTest::newRow("live copy, net folder") << true << QByteArray("live") << false;
+        QTest::newRow("empty, net folder") << true << QByteArray() << true;
+        QTest::newRow("damaged, runtime directory") << false << QByteArray("\xfe\x00x\n") << true;
+        QTest::newRow("crashed copy, net folder") << true
+                                                  << QByteArray::number(pid) + "\nrollcall\n"
+                + QSysInfo::machineHostName().toUtf8() + '\n' + QSysInfo::machineUniqueId() + '\n'
+                                                  << true;
+    }
     void secondCopyRefusedStaleLockTakenOver()
+    {
+        QFETCH(bool, inFolder);
+        QFETCH(QByteArray, content);
+        QFETCH(bool, free);
+        test::TempHome home;
+        const QString net = createNetFolder(home.nets(), u"Evening Net"_s, home.dbfiles()).netpath;
+        QVERIFY(!netLockPath(net).startsWith(net));
+        QCOMPARE(netFolderLockPath(net), net + u".netopen.lock"_s);
+        const QString path = inFolder ? netFolderLockPath(net) : netLockPath(net);
+        store::ProcessLock other(path);
+        if (content == "live")
+            QCOMPARE(other.tryLock(), store::ProcessLock::Result::Taken);
+        else
+            QVERIFY(test::writeFileBytes(path, content));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(
+            QDateTime::currentDateTimeUtc().addDays(-1), QFileDevice::FileModificationTime));
+        file.close();
+
+        QString message;
+        QCOMPARE(claimNet(net, &message), free);
+        const QByteArray pid = QByteArray::number(QCoreApplication::applicationPid());
+        if (!free) {
+            QVERIFY(message.contains(u"\"Evening Net\""_s));
+            QVERIFY(message.contains(QString::fromLatin1(pid)));
+            // The same folder written another way is the same net.
+            QVERIFY(!claimNet(home.nets() + u"/x/../Evening Net"_s));
+            QVERIFY(claimedNet().isEmpty());
+            other.unlock();
+            QVERIFY(claimNet(net, &message));
+        }
+        QVERIFY(claimNet(net)); // the net this copy already holds
+        QCOMPARE(claimedNet(), net);
+        QVERIFY(claimedOnThisComputerOnly().isEmpty());
+        QCOMPARE(firstLine(netLockPath(net)), pid);
+        QCOMPARE(firstLine(netFolderLockPath(net)), pid);
+        releaseNet();
+        QVERIFY(!QFile::exists(netLockPath(net)));
+        QVERIFY(!QFile::exists(netFolderLockPath(net)));
+    }
+
+    // A lock that names another machine is put to the operator with its
+    // machine, process and age; without an operator to ask, the net is refused.
+    // Where the net folder cannot hold the lock, the runtime directory's alone
+    // guards the net, and the copy knows it.
+    void anotherMachineAskedFolderFallback()
     {
         test::TempHome home;
         const QString net = createNetFolder(home.nets(), u"Evening Net"_s, home.dbfiles()).netpath;
-        QVERIFY(!netLockPath(net).startsWith(net)); // never inside the net folder
+        const QString lock = netFolderLockPath(net);
+        QVERIFY(test::writeFileBytes(lock, "4242\nrollcall\nfar-away\n0123456789abcdef\n"));
+        QFile file(lock);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(
+            QDateTime::currentDateTimeUtc().addSecs(-3 * 3600), QFileDevice::FileModificationTime));
+        file.close();
 
-        // Another running copy holds the net (a live process's lock file).
-        QLockFile other(netLockPath(net));
-        QVERIFY(other.tryLock(0));
         QString message;
         QVERIFY(!claimNet(net, &message));
-        QVERIFY(message.contains(u"\"Evening Net\""_s));
-        QVERIFY(message.contains(QString::number(QCoreApplication::applicationPid())));
-        // The same folder written another way is the same net.
-        QVERIFY(!claimNet(home.nets() + u"/x/../Evening Net"_s));
+        QVERIFY2(message.contains(u"process 4242 on far-away, taken 3 hours ago"_s),
+            qPrintable(message));
+        test::ScriptedPrompts prompts;
+        prompts.answerNo().answerYes();
+        QVERIFY(!claimNet(net, &message, &prompts));
         QVERIFY(claimedNet().isEmpty());
-        other.unlock();
-
-        QVERIFY(claimNet(net, &message));
-        QVERIFY(claimNet(net)); // the net this copy already holds
-        QCOMPARE(claimedNet(), net);
-        QLockFile second(netLockPath(net));
-        QVERIFY(!second.tryLock(0));
+        QCOMPARE(test::fileBytes(lock).left(5), QByteArray("4242\n"));
+        QVERIFY(claimNet(net, &message, &prompts));
+        QCOMPARE(prompts.shown().size(), 2);
+        QCOMPARE(prompts.shown()[0].defaultAnswer, Prompts::Default::No);
+        QVERIFY(prompts.shown()[0].text.contains(u"far-away"_s));
+        QCOMPARE(firstLine(lock), QByteArray::number(QCoreApplication::applicationPid()));
         releaseNet();
-        QVERIFY(!QFile::exists(netLockPath(net)));
 
-        // A crashed copy left its lock behind: its process is gone, the lock is taken over.
-        QProcess gone;
-        gone.start(u"true"_s);
-        QVERIFY(gone.waitForStarted());
-        const qint64 pid = gone.processId();
-        QVERIFY(gone.waitForFinished());
-        QVERIFY(test::writeFileBytes(netLockPath(net),
-            QByteArray::number(pid) + "\nrollcall\n" + QSysInfo::machineHostName().toUtf8()
-                + '\n'));
+        QVERIFY(QDir().mkdir(lock)); // no lock file can be made there
         QVERIFY2(claimNet(net, &message), qPrintable(message));
+        QVERIFY2(
+            claimedOnThisComputerOnly().contains(lock), qPrintable(claimedOnThisComputerOnly()));
+        QVERIFY(QFile::exists(netLockPath(net)));
         releaseNet();
+        QVERIFY(claimedOnThisComputerOnly().isEmpty());
     }
 };
 

@@ -8,6 +8,7 @@
 #include "app/qtprompts.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
+#include "store/processlock.h"
 #include "store/programfiles.h"
 #include "testmain.h"
 #include "windowfixture.h"
@@ -18,7 +19,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLockFile>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTest>
@@ -101,8 +101,8 @@ private Q_SLOTS:
 
         // A net another running copy has open is refused, by name.
         QVERIFY(createNetFolder(f.home.nets(), u"ARES"_s, f.home.dbfiles()).ok);
-        QLockFile other(netLockPath(f.home.nets() + u"/ARES/"_s));
-        QVERIFY(other.tryLock(0));
+        store::ProcessLock other(netFolderLockPath(f.home.nets() + u"/ARES/"_s));
+        QCOMPARE(other.tryLock(), store::ProcessLock::Result::Taken);
         f.prompts.answer(f.home.nets() + u"/ARES/net.mdb"_s);
         launcher->openNet();
         QCOMPARE(session().netpath, f.home.nets() + u"/GSPN/"_s);

@@ -415,6 +415,15 @@ private Q_SLOTS:
                        "\"Sample station added by the first import\"\r\n"
                        "\"K2AB\",\"ANN\",\"ALBANY\",NY,\"\"\r\n"
                        "\"Q1AW\",\"JOHN\",\"SPRINGFIELD\",MA,\"NET CONTROL\"\r\n"));
+        // A full disk keeps the file exported before whole.
+        const QByteArray exported = test::fileBytes(out);
+        int code = 0;
+        {
+            const test::FileSizeLimit full(16);
+            code = runCallsignsCommand({ "export", out, "--home", home.path() });
+        }
+        QCOMPARE(code, 1);
+        QCOMPARE(test::fileBytes(out), exported);
         QVERIFY(runCallsignsCommand({ "import", home.filePath("none.csv"), "--home", home.path() })
             != 0);
         QVERIFY(runCallsignsCommand(

@@ -8,6 +8,7 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace rollcall;
@@ -37,9 +38,14 @@ struct Lines
     }
 };
 
-void startLoop(
-    QProcess &p, const QString &home, const QString &netpath, const QString &prefix, int count)
+// The loop runs as another copy would that has a runtime directory of its own
+// (another user's, or one started with sudo): only the net folder is shared.
+void startLoop(QProcess &p, const QString &home, const QString &netpath, const QString &prefix,
+    int count, const QString &runtimeDir)
 {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+    p.setProcessEnvironment(env);
     p.start(QStringLiteral(ADDCHECKINS_BINARY), { home, netpath, prefix, QString::number(count) });
 }
 
@@ -115,12 +121,19 @@ private Q_SLOTS:
 
         QProcess child;
         Lines out;
-        startLoop(child, home.path(), net.netpath, prefix, 1000000);
+        const QTemporaryDir runtime;
+        startLoop(child, home.path(), net.netpath, prefix, 1000000, runtime.path());
         QVERIFY(child.waitForStarted(30000));
         QVERIFY(test::waitForChild(child, [&] {
             out.read(child);
             return out.lines.size() >= 1 + killAfter;
         }));
+        // This copy sees the net open through the lock in the net folder.
+        QString message;
+        const bool claimed = claimNet(net.netpath, &message);
+        releaseNet();
+        QVERIFY(!claimed);
+        QVERIFY2(message.contains(QString::number(child.processId())), qPrintable(message));
         QVERIFY2(test::killHard(child), child.readAllStandardError().constData());
         out.read(child); // what it printed before it died counts too
         QVERIFY2(!out.lines.isEmpty() && out.lines.first() == QLatin1String("open"),
@@ -156,10 +169,10 @@ private Q_SLOTS:
 
         // The next run opens the same net, past the lock the killed run left,
         // and stores all it is given.
-        QVERIFY(QFile::exists(netLockPath(net.netpath)));
+        QVERIFY(QFile::exists(netFolderLockPath(net.netpath)));
         const QString next = QStringLiteral("K8B");
         QProcess again;
-        startLoop(again, home.path(), net.netpath, next, 5);
+        startLoop(again, home.path(), net.netpath, next, 5, runtime.path());
         QVERIFY(again.waitForStarted(30000));
         QVERIFY(again.waitForFinished(120000));
         QVERIFY2(again.exitStatus() == QProcess::NormalExit && again.exitCode() == 0,
@@ -167,6 +180,7 @@ private Q_SLOTS:
         Lines nextOut;
         nextOut.read(again);
         QCOMPARE(nextOut.lines.size(), 6);
+        QVERIFY(!QFile::exists(netFolderLockPath(net.netpath))); // gone with the copy
         for (const QString &file : { netDb, trafficDb, masterDb })
             QCOMPARE(test::integrityCheck(file), QStringLiteral("ok"));
         const QStringList after = test::columnTexts(netDb, kNetRows);

@@ -10,6 +10,7 @@
 #include "netlog/netwindow.h"
 #include "netlog/trafficheldwindow.h"
 #include "store/netfiles.h"
+#include "testfiles.h"
 #include "testmain.h"
 #include "windowfixture.h"
 
@@ -328,6 +329,48 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines[2], lines[1]);
         QCOMPARE(child<QLabel>(w, "lblFrequency")->text(), QStringLiteral("7.255"));
+    }
+
+    // A full disk: the net goes on, and the operator is told which file could not
+    // be written and why; a whole file kept on the disk keeps what it held.
+    void fullDiskIsTold()
+    {
+        QVERIFY(store::writeFrequency(m_net, QStringLiteral("3.940")));
+        NetWindow *w = openNetWindow();
+        const auto told = [&](const char *file) {
+            const QStringList messages = m_f->prompts.messages();
+            return !messages.isEmpty() && messages.last().contains(QLatin1String(file))
+                && messages.last().contains(QLatin1String("File too large"));
+        };
+        {
+            const test::FileSizeLimit full(4);
+            button(w, "cmdStartNet")->click();
+        }
+        QVERIFY2(told("start.net"), qPrintable(m_f->prompts.messages().join(u'\n')));
+        QVERIFY(!store::readStartLine(m_net));
+        QVERIFY(button(w, "cmdEndNet")->isEnabled());
+
+        child<QAction>(w, "mnuChangeOptions")->trigger();
+        auto *o = windows().window<ChangeOptionsWindow>(QStringLiteral("changeoptions"));
+        edit(o, "txtFrequency")->setText(QStringLiteral("7.255"));
+        {
+            const test::FileSizeLimit full(4);
+            button(o, "cmdSave")->click();
+        }
+        QVERIFY2(told("net.cmt"), qPrintable(m_f->prompts.messages().join(u'\n')));
+        QCOMPARE(store::readFrequency(m_net), QStringLiteral("3.940"));
+    }
+
+    // A net folder that cannot hold the open-net lock: the net opens, guarded on
+    // this computer only, and the status bar says so.
+    void lockOnThisComputerOnlyIsShown()
+    {
+        QVERIFY(QDir().mkdir(m_net + QStringLiteral(".netopen.lock"))); // no file can go there
+        NetWindow *w = openNetWindow();
+        auto *status = child<QLabel>(w, "netLockStatus");
+        QVERIFY(status->isVisible());
+        QCOMPARE(status->text(), QStringLiteral("Net locked on this computer only"));
+        QVERIFY(status->toolTip().contains(QStringLiteral(".netopen.lock")));
     }
 
     void suggestionsAndMasterLookups()

@@ -2,9 +2,14 @@
 
 #include "modem/dsp.h"
 #include "psk/pskcommand.h"
+#include "store/recordfile.h"
+#include "testfiles.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
@@ -14,6 +19,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <unistd.h>
 
 using rollcall::psk::runPskCommand;
@@ -251,6 +257,87 @@ private Q_SLOTS:
         QVERIFY2(decoded.contains("QX0ZZZ de QX0AAA"), decoded.constData());
         QCOMPARE(errors.count('\n'), 1);
         QVERIFY2(errors.contains("warning: 10 samples"), errors.constData());
+    }
+
+    // A recording is replaced only once the new one is complete: a full disk
+    // keeps the old one whole and leaves nothing beside it. A FIFO with nobody
+    // at the other end is refused after a while instead of being waited on for good.
+    void filesNeverLostNorWaitedOnForGood_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("fifo");
+        QTest::addColumn<int>("limit"); // bytes a file may grow to; 0: no limit
+        QTest::addColumn<QString>("error");
+        QTest::newRow("encode over a recording, disk full")
+            << "encode -o @ CQCQCQCQ" << false << 20000 << "File too large";
+        QTest::newRow("encode into a FIFO nobody reads")
+            << "encode -o @ CQ" << true << 0 << "no program read";
+        QTest::newRow("decode a FIFO nobody writes")
+            << "decode @" << true << 0 << "no program wrote";
+    }
+    void filesNeverLostNorWaitedOnForGood()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, fifo);
+        QFETCH(int, limit);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("net.wav"));
+        if (fifo)
+            QVERIFY(rollcall::test::makeFifo(path));
+        else
+            QCOMPARE(runCaptured(QStringLiteral("encode -o @ hi"), path), 0);
+        const QByteArray old = fifo ? QByteArray() : rollcall::test::fileBytes(path);
+        QByteArray errors;
+        int rc = 0;
+        {
+            // Frees a command stuck on the FIFO, so the test fails instead of hanging.
+            using Release = rollcall::test::FifoRelease;
+            const Release release({ path }, rollcall::store::kFifoWaitMs + 5000, {},
+                command.startsWith(QLatin1String("decode")) ? Release::As::Writer
+                                                            : Release::As::Reader);
+            std::optional<rollcall::test::FileSizeLimit> full;
+            if (limit > 0)
+                full.emplace(rlim_t(limit));
+            rc = runCaptured(command, path, nullptr, {}, &errors);
+        }
+        QCOMPARE(rc, 1);
+        QCOMPARE(errors.count('\n'), 1);
+        QFETCH(QString, error);
+        QVERIFY2(errors.contains(error.toUtf8()), errors.constData());
+        if (!fifo) {
+            QCOMPARE(rollcall::test::fileBytes(path), old);
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                QStringList { QStringLiteral("net.wav") });
+        }
+    }
+
+    // Killed part-way, an encode leaves the old recording as it was.
+    void killedEncodeKeepsTheOldRecording()
+    {
+        QTemporaryDir dir;
+        const QString wav = dir.filePath(QStringLiteral("net.wav"));
+        QCOMPARE(runCaptured(QStringLiteral("encode -o @ hi"), wav), 0);
+        const QByteArray old = rollcall::test::fileBytes(wav);
+        QProcess child;
+        child.start(QStringLiteral(ROLLCALL_BINARY),
+            { QStringLiteral("psk"), QStringLiteral("encode"), QStringLiteral("--rate"),
+                QStringLiteral("192000"), QStringLiteral("-o"), wav, QString(400, u'Q') });
+        // Until the new recording is on its way: the child has written a good
+        // part of it (the new file has no name before it is complete), or the
+        // old file itself changes.
+        const auto writing = [&] {
+            QFile io(QStringLiteral("/proc/%1/io").arg(child.processId()));
+            const QByteArray counts = io.open(QIODevice::ReadOnly) ? io.readAll() : QByteArray();
+            const qsizetype at = counts.indexOf("wchar: ");
+            return QFileInfo(wav).size() != old.size()
+                || (at >= 0 && counts.mid(at + 7).split('\n').value(0).toLongLong() > 1000000);
+        };
+        QVERIFY(QTest::qWaitFor(
+            [&] { return writing() || child.state() == QProcess::NotRunning; }, 120000));
+        QVERIFY(writing());
+        child.kill();
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(rollcall::test::fileBytes(wav), old);
     }
 
     void badArgumentsAreRefused_data()

@@ -8,6 +8,7 @@
 #include "reportsfixture.h"
 #include "store/recordfile.h"
 #include "store/recordsource.h"
+#include "testfiles.h"
 #include "testmain.h"
 #include "windowfixture.h"
 
@@ -167,6 +168,20 @@ private Q_SLOTS:
         for (qsizetype i = 0; i < marks.size(); ++i)
             QVERIFY2(bytes.count(marks[i]) == times[i], marks[i].constData());
         QVERIFY(prompts.messages().isEmpty());
+
+        // A full disk: the file saved before stays whole, the window says why and
+        // the subcommand fails, however small the output.
+        int code = 0;
+        {
+            const test::FileSizeLimit full(16);
+            run(out, true);
+            code = command(QStringList { net.netpath, u"-o"_s, out } + input.mid(2));
+        }
+        QCOMPARE(code, 1);
+        QCOMPARE(test::fileBytes(out), bytes);
+        QVERIFY2(prompts.messages().size() == 1
+                && prompts.messages().constFirst().contains(u"File too large"_s),
+            qPrintable(prompts.messages().join(u'\n')));
     }
 
     // From a shell with no display and no Qt platform chosen, the program

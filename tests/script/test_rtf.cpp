@@ -388,6 +388,16 @@ private Q_SLOTS:
         QVERIFY(html.contains(u"text-decoration: line-through"_s));
         QVERIFY(html.contains(u"\u201cQNI\u201d"_s));
 
+        // A full disk keeps the page written before whole.
+        const QByteArray written = test::fileBytes(page);
+        int code = 0;
+        {
+            const test::FileSizeLimit full(16);
+            code = script::runScriptCommand({ u"html"_s, sample(u"word.rtf"_s), u"-o"_s, page });
+        }
+        QCOMPARE(code, 1);
+        QCOMPARE(test::fileBytes(page), written);
+
         const QString text = dir.filePath(u"plain.rcs"_s);
         QVERIFY(test::writeFileBytes(text, "just text"));
         QCOMPARE(script::runScriptCommand({ u"text"_s, text, u"-o"_s, out }), 1);

@@ -1,4 +1,5 @@
 #include "store/netfiles.h"
+#include "store/processlock.h"
 #include "store/programfiles.h"
 #include "store/recordfile.h"
 #include "testfiles.h"
@@ -7,8 +8,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -26,6 +27,17 @@ QByteArray blanks(int n)
 {
     return QByteArray(n, ' ');
 }
+
+// The id of a process that has ended.
+qint64 deadPid()
+{
+    QProcess gone;
+    gone.start(QStringLiteral("true"), {});
+    gone.waitForStarted();
+    const qint64 pid = gone.processId();
+    gone.waitForFinished();
+    return pid;
+}
 } // namespace
 
 // The generic record rules: slots, partial records, text and integers.
@@ -39,36 +51,99 @@ private:
 private Q_SLOTS:
     // A FIFO given as the output (or a link to one) is written into and stays a
     // FIFO; replacing it with a regular file would, for /dev/null run as root,
-    // replace the system's device.
+    // replace the system's device. One that nobody reads is refused after a
+    // while instead of blocking for good.
     void wholeFileWriteKeepsAFifo_data()
     {
         QTest::addColumn<bool>("throughLink");
-        QTest::newRow("fifo") << false;
-        QTest::newRow("link to a fifo") << true;
+        QTest::addColumn<bool>("reader");
+        QTest::newRow("fifo") << false << true;
+        QTest::newRow("link to a fifo") << true << true;
+        QTest::newRow("fifo nobody reads") << false << false;
     }
     void wholeFileWriteKeepsAFifo()
     {
         QFETCH(bool, throughLink);
-        const QString fifo = file(throughLink ? "linked.fifo" : "out.fifo");
+        QFETCH(bool, reader);
+        const QString fifo = file(throughLink ? "linked.fifo" : reader ? "out.fifo" : "lone.fifo");
         QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
         const QString target = throughLink ? file("link") : fifo;
         if (throughLink)
             QVERIFY(QFile::link(fifo, target));
-        QProcess reader;
-        reader.start(
-            QStringLiteral("timeout"), { QStringLiteral("20"), QStringLiteral("cat"), fifo });
-        QVERIFY(reader.waitForStarted());
+        QProcess cat;
+        if (reader) {
+            cat.start(
+                QStringLiteral("timeout"), { QStringLiteral("20"), QStringLiteral("cat"), fifo });
+            QVERIFY(cat.waitForStarted());
+        }
         QString error;
-        const bool written = writeWholeFile(target, "one line\n", &error);
+        bool written = false;
+        {
+            // Frees a writer that waits for ever, so the test fails instead of hanging.
+            const rollcall::test::FifoRelease release(
+                { fifo }, kFifoWaitMs + 5000, {}, rollcall::test::FifoRelease::As::Reader);
+            written = writeWholeFile(target, "one line\n", &error);
+        }
         struct stat st = {};
         const bool stillFifo
             = ::lstat(QFile::encodeName(fifo).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
+        if (!reader) {
+            QVERIFY(!written);
+            QVERIFY2(error.contains(fifo) && error.contains("no program read"), qPrintable(error));
+            QVERIFY(stillFifo);
+            return;
+        }
         if (!stillFifo)
-            reader.kill();
-        QVERIFY(reader.waitForFinished(25000));
+            cat.kill();
+        QVERIFY(cat.waitForFinished(25000));
         QVERIFY2(written, qPrintable(error));
         QVERIFY(stillFifo);
-        QCOMPARE(reader.readAllStandardOutput(), QByteArray("one line\n"));
+        QCOMPARE(cat.readAllStandardOutput(), QByteArray("one line\n"));
+    }
+
+    // A full disk in the middle of a save leaves the old file whole and says
+    // why, however small the output: one that fits the write buffer is cut off
+    // only when the buffer is flushed at the end.
+    void fullDiskKeepsTheOldFile_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("size");
+        QTest::newRow("small whole file") << "whole" << 100;
+        QTest::newRow("large whole file") << "whole" << 100000;
+        QTest::newRow("in pieces") << "pieces" << 3000;
+        QTest::newRow("record appended") << "record" << 30;
+    }
+    void fullDiskKeepsTheOldFile()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, size);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("out.txt"));
+        const QByteArray old("the old file\n");
+        QVERIFY(writeFileBytes(path, old));
+        const QByteArray bytes(size, 'n');
+        bool written = true;
+        QString error;
+        {
+            const rollcall::test::FileSizeLimit full(16);
+            QVERIFY(full.isSet());
+            if (how == QLatin1String("whole")) {
+                written = writeWholeFile(path, bytes, &error);
+            } else if (how == QLatin1String("pieces")) {
+                WholeFileWriter writer(path);
+                written = writer.open();
+                for (int i = 0; i < 3; ++i)
+                    written = writer.write(bytes) && written;
+                written = writer.commit() && written;
+                error = writer.errorString();
+            } else {
+                written = RecordFile(path).write(2, bytes, &error);
+            }
+        }
+        QVERIFY(!written);
+        QCOMPARE(fileBytes(path), old);
+        QVERIFY2(error.contains("File too large"), qPrintable(error));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "out.txt" });
     }
 
     // A full disk is named as such, not as an unknown error.
@@ -370,21 +445,47 @@ private Q_SLOTS:
         QCOMPARE(*counter.consume(), qint16(1));
     }
 
-    // The lock of a running holder is never taken over, however old it is.
-    void messageNumberLockOfALiveHolderIsKept()
+    // The lock of a running holder is never taken over, however old it is. One
+    // that no live process here holds is free, whatever its file holds; one
+    // from another machine is waited on while its copy may still be at it.
+    void messageNumberLock_data()
     {
+        QTest::addColumn<QByteArray>("content"); // "live": held by this process
+        QTest::addColumn<int>("ageSeconds");
+        QTest::addColumn<bool>("free");
+        QTest::newRow("live holder, old") << QByteArray("live") << 600 << false;
+        QTest::newRow("empty, a day old") << QByteArray() << 86400 << true;
+        QTest::newRow("empty, new") << QByteArray() << 0 << true;
+        QTest::newRow("damaged") << QByteArray("\xff\x00garbage") << 5 << true;
+        QTest::newRow("crashed copy here") << (QByteArray::number(deadPid()) + "\nrollcall\n"
+            + QSysInfo::machineHostName().toUtf8() + '\n' + QSysInfo::machineUniqueId() + '\n')
+                                           << 5 << true;
+        QTest::newRow("another machine, long ago")
+            << QByteArray("4242\nrollcall\nfar-away\n0123456789abcdef\n") << 120 << true;
+    }
+    void messageNumberLock()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, ageSeconds);
+        QFETCH(bool, free);
         const QString path = file("traffic.num");
-        QLockFile holder(path + ".lock");
-        QVERIFY(holder.lock());
-        QFile lockFile(path + ".lock");
+        const QString lockPath = path + ".lock";
+        ProcessLock holder(lockPath);
+        if (content == "live")
+            QCOMPARE(holder.tryLock(), ProcessLock::Result::Taken);
+        else
+            QVERIFY(writeFileBytes(lockPath, content));
+        QFile lockFile(lockPath);
         QVERIFY(lockFile.open(QIODevice::ReadWrite));
-        QVERIFY(lockFile.setFileTime(
-            QDateTime::currentDateTimeUtc().addSecs(-600), QFileDevice::FileModificationTime));
+        QVERIFY(lockFile.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-ageSeconds),
+            QFileDevice::FileModificationTime));
         lockFile.close();
         const MessageNumberFile numbers(path);
-        QVERIFY(!numbers.consume().has_value());
+        QVERIFY(numbers.write(0));
+        QCOMPARE(numbers.consume(), free ? std::optional<qint16>(1) : std::nullopt);
+        QVERIFY(!QFile::exists(lockPath) || holder.isLocked()); // let go behind it
         holder.unlock();
-        QCOMPARE(numbers.consume(), std::optional<qint16>(1));
+        QVERIFY(!QFile::exists(lockPath));
     }
 
     void concurrentConsumersNeverShareANumber()
