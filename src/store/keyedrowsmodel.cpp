@@ -57,12 +57,14 @@ bool KeyedRowsModel::readNewRows()
 {
     if (m_source.isEmpty())
         return false;
-    if (m_keys.empty())
-        return refresh();
     QSqlQuery q(m_database.connection());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %1 > ?").arg(m_key, quotedName(m_source)));
-    q.addBindValue(m_keys.back());
+    QString select = QStringLiteral("SELECT %1 FROM %2").arg(m_key, quotedName(m_source));
+    if (!m_keys.empty())
+        select += QStringLiteral(" WHERE %1 > ?").arg(m_key);
+    q.prepare(select);
+    if (!m_keys.empty())
+        q.addBindValue(m_keys.back());
     if (!q.exec()) {
         qCWarning(lcStore) << "reading" << m_source << "failed:" << q.lastError().text();
         return false;

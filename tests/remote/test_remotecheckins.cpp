@@ -1,3 +1,4 @@
+#include "app/datagridwidget.h"
 #include "root/commandline.h"
 #include "app/newnet.h"
 #include "app/session.h"
@@ -208,6 +209,13 @@ private Q_SLOTS:
         QFETCH(QStringList, expected);
         QFETCH(int, refused);
         RemoteNet n;
+        // Each check-in adds its own row to the grid: a reset would read the whole net again.
+        // (Entering the callsign field, as the window becomes active, re-reads it once.)
+        QVERIFY(QTest::qWaitForWindowActive(n.net));
+        int resets = 0;
+        QObject watch;
+        connect(
+            n.net->grid()->gridModel(), &QAbstractItemModel::modelReset, &watch, [&] { ++resets; });
         QVERIFY(n.remote && n.remote->listener()->isListening());
         QCOMPARE(n.statusLabel(), QStringLiteral("Remote check-ins: UDP %1").arg(n.port));
         for (const QByteArray &d : datagrams)
@@ -215,6 +223,8 @@ private Q_SLOTS:
         QVERIFY(n.sendEndMarker());
         QCOMPARE(n.logged(), expected + QStringList { QStringLiteral("Q9END/Ender") });
         QCOMPARE(n.remote->listener()->droppedBy().notCall, refused);
+        QCOMPARE(resets, 0);
+        QCOMPARE(n.net->grid()->gridModel()->rowCount(), expected.size() + 1);
         QCOMPARE(n.net->master()->exists(QStringLiteral("=CMD|' /C CALC'!A0")), false);
     }
 
