@@ -37,6 +37,8 @@ NetCheckinWindow::NetCheckinWindow(NetLists *lists, PskTerminal *terminal, QWidg
         v->setContextMenuPolicy(Qt::CustomContextMenu);
     }
     list1_->setModel(lists_->checkIns());
+    // A check-in heard but not logged shows a small coloured square.
+    list1_->setIconSize(QSize(9, 9));
     list2_->setModel(lists_->traffic());
     layout->addWidget(list1_, 1, 0);
     layout->addWidget(list2_, 1, 1);
