@@ -307,6 +307,7 @@ struct UlsWork
     int layout = 0; // fields per line; 0 until known, -1 when no line qualifies
     std::vector<QByteArray> sample;
     qint64 lines = 0; // of this file
+    qint64 tooLong = 0; // of them, longer than a line can be
     qint64 records = 0; // lines of this file that are records of its type
     bool firstLine = true;
     bool utf16 = false; // its first line looks like UTF-16 text
@@ -334,6 +335,7 @@ struct UlsWork
         layout = 0;
         sample.clear();
         lines = 0;
+        tooLong = 0;
         records = 0;
         firstLine = true;
         utf16 = false;
@@ -657,6 +659,7 @@ bool UlsImport::readLines(UlsSource &source, int maxMillis, bool headers, QStrin
             break;
         if (got == UlsLineReader::Result::TooLong) {
             ++w.lines;
+            ++w.tooLong;
             ++(headers ? m_counts.hdLines : m_counts.enLines);
             ++m_counts.malformed;
             continue;
@@ -695,6 +698,10 @@ bool UlsImport::readLines(UlsSource &source, int maxMillis, bool headers, QStrin
                       .arg(w.lines)
                       .arg(QLatin1String(type))
                       .arg(minFields);
+            if (w.tooLong > 0)
+                *error += QStringLiteral(" (%1 longer than %2 bytes)")
+                              .arg(w.tooLong)
+                              .arg(UlsLineReader::kMaxLineBytes);
             if (w.utf16)
                 *error += QStringLiteral(
                     ". It is UTF-16 text; the FCC's files are plain text (ASCII)");
