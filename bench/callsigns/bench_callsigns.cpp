@@ -3,7 +3,8 @@
 // a net window's first suggestions on 1,500,000 licence-file stations.
 // Prints one "NAME: VALUE ms" line per figure (medians over several needles).
 // Usage: bench_callsigns [ROWS]  or  bench_callsigns uls [COUNT]  (the licence
-// import, the callmaster sorts and the net window only)
+// import, the callmaster sorts and the net window only)  or  bench_callsigns net
+// FILE  (the net window on that master database)
 
 #include "app/newnet.h"
 #include "app/session.h"
@@ -24,6 +25,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListView>
 #include <QSet>
@@ -47,6 +49,14 @@ QTextStream out(stdout);
 double ms(const QElapsedTimer &t)
 {
     return double(t.nsecsElapsed()) / 1e6;
+}
+
+// Processor time of the calling thread alone.
+double threadMs()
+{
+    timespec ts {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
 double median(std::vector<double> v)
@@ -129,6 +139,78 @@ bool writeUlsFiles(const QString &folder, const QStringList &calls)
     return en.write(enBuffer) == enBuffer.size() && hd.write(hdBuffer) == hdBuffer.size();
 }
 
+// A net window opened on the master database at path (moved into a test home,
+// or linked there when move is false), the callsign field given a callsign of
+// it as fast as keys go: from the window's creation until the suggestions are
+// shown. Its lookup copy is read meanwhile.
+int benchNetWindow(const QString &path, bool move)
+{
+    test::WindowFixture f;
+    const QString master = f.home.dbfiles() + QStringLiteral("/callmast.mdb");
+    QFile::remove(master);
+    if (!(move ? QFile::rename(path, master)
+               : QFile::link(QFileInfo(path).absoluteFilePath(), master)))
+        return 1;
+    QStringList calls;
+    qint64 count = 0;
+    {
+        auto db = MasterCallsignDb::open(master);
+        count = db->count();
+        db->forEachRecord([&](const MasterRecord &r) {
+            if (!r.callsign.isEmpty() && calls.size() < 100000)
+                calls << r.callsign;
+            return calls.size() < 100000;
+        });
+    }
+    if (calls.isEmpty())
+        return 1;
+    std::mt19937 rng(20261208);
+    session().netpath
+        = createNetFolder(f.home.nets(), QStringLiteral("Bench Net"), f.home.dbfiles()).netpath;
+    QElapsedTimer t;
+    std::vector<double> ready;
+    QStringList runs;
+    for (int run = 0; run < 5; ++run) {
+        const QString call
+            = calls[std::uniform_int_distribution<int>(0, int(calls.size()) - 1)(rng)];
+        t.start();
+        const double cpu = threadMs();
+        auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
+        net->show();
+        QApplication::processEvents();
+        const double shown = ms(t);
+        const double shownCpu = threadMs() - cpu;
+        auto *field = net->findChild<QLineEdit *>(QStringLiteral("callsigna"));
+        auto *list = net->findChild<QListView *>(QStringLiteral("lstCallsigns"));
+        field->setFocus();
+        QTest::keyClicks(field, call);
+        while (!(list->isVisible() && list->model()->rowCount() > 0) && t.elapsed() < 60000)
+            QApplication::processEvents();
+        ready.push_back(ms(t));
+        const double readyCpu = threadMs() - cpu;
+        const bool fromCopy = net->master()->isWarm();
+        while (!net->master()->isWarm() && t.elapsed() < 60000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        runs << QStringLiteral("%1 (window's thread %2; shown %3, its thread %4; %5 letters%6; "
+                               "copy read %7)")
+                    .arg(ready.back(), 0, 'f', 0)
+                    .arg(readyCpu, 0, 'f', 0)
+                    .arg(shown, 0, 'f', 0)
+                    .arg(shownCpu, 0, 'f', 0)
+                    .arg(call.size())
+                    .arg(fromCopy ? QStringLiteral(", from the copy") : QString())
+                    .arg(ms(t), 0, 'f', 0);
+        windows().reset();
+        QApplication::processEvents();
+    }
+    figure("net_window_ready", *std::min_element(ready.begin(), ready.end()),
+        QStringLiteral("best of %1, %2 stations; each run ms: %3")
+            .arg(ready.size())
+            .arg(count)
+            .arg(runs.join(QStringLiteral("; "))));
+    return 0;
+}
+
 // Imports generated licence files of count stations into an empty master
 // database, times the net window's lookups afterwards, and sorts the callmaster
 // window by every column each way.
@@ -207,51 +289,7 @@ int benchUls(int count)
     }
     windows().reset();
     QApplication::processEvents();
-
-    // A net window opened on this master database, the callsign field given a
-    // callsign of it as fast as keys go: from the window's creation until the
-    // suggestions are shown. Its lookup copy is read meanwhile.
-    test::WindowFixture f;
-    const QString master = f.home.dbfiles() + QStringLiteral("/callmast.mdb");
-    QFile::remove(master);
-    if (!QFile::rename(dbPath, master))
-        return 1;
-    session().netpath
-        = createNetFolder(f.home.nets(), QStringLiteral("Bench Net"), f.home.dbfiles()).netpath;
-    std::vector<double> ready;
-    QStringList runs;
-    for (int run = 0; run < 5; ++run) {
-        const QString call = calls[std::uniform_int_distribution<int>(0, count - 1)(rng)];
-        t.start();
-        auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
-        net->show();
-        QApplication::processEvents();
-        const double shown = ms(t);
-        auto *field = net->findChild<QLineEdit *>(QStringLiteral("callsigna"));
-        auto *list = net->findChild<QListView *>(QStringLiteral("lstCallsigns"));
-        field->setFocus();
-        QTest::keyClicks(field, call);
-        while (!(list->isVisible() && list->model()->rowCount() > 0) && t.elapsed() < 60000)
-            QApplication::processEvents();
-        ready.push_back(ms(t));
-        const bool fromCopy = net->master()->isWarm();
-        while (!net->master()->isWarm() && t.elapsed() < 60000)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        runs << QStringLiteral("%1 (shown %2, %3 letters%4, copy read %5)")
-                    .arg(ready.back(), 0, 'f', 0)
-                    .arg(shown, 0, 'f', 0)
-                    .arg(call.size())
-                    .arg(fromCopy ? QStringLiteral(", from the copy") : QString())
-                    .arg(ms(t), 0, 'f', 0);
-        windows().reset();
-        QApplication::processEvents();
-    }
-    figure("net_window_ready", *std::min_element(ready.begin(), ready.end()),
-        QStringLiteral("best of %1, %2 stations; each run ms: %3")
-            .arg(ready.size())
-            .arg(count)
-            .arg(runs.join(QStringLiteral("; "))));
-    return 0;
+    return benchNetWindow(dbPath, true);
 }
 
 } // namespace
@@ -261,7 +299,10 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    // "bench_callsigns uls [COUNT]": the licence import and the window's sorts only.
+    // "bench_callsigns net FILE": the net window on that master database only.
+    if (argc > 2 && qstrcmp(argv[1], "net") == 0)
+        return benchNetWindow(QString::fromLocal8Bit(argv[2]), false);
+    // "bench_callsigns uls [COUNT]": the licence import and the windows on its result only.
     if (argc > 1 && qstrcmp(argv[1], "uls") == 0)
         return benchUls(argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1500000);
     const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000000;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <limits>
 #include <thread>
 
 namespace rollcall::callsigns {
@@ -43,6 +44,9 @@ QByteArray indexText(const QString &callsign)
 
 } // namespace
 
+// Tables up to this many records have their lookup copy read at once.
+constexpr qint64 kReadAtOnce = 10000;
+
 // The copy of the callsigns in stored order, read on a thread of its own
 // through a read-only connection of its own.
 struct MasterCallsignDb::Loader
@@ -65,23 +69,33 @@ struct MasterCallsignDb::Loader
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
             db.setDatabaseName(path);
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY"));
             if (db.open()) {
                 QSqlQuery q(db);
                 q.setForwardOnly(true);
                 q.exec(QStringLiteral("PRAGMA mmap_size = 268435456"));
                 index.starts.push_back(0);
-                if (q.exec(QStringLiteral("SELECT rowid, \"callsign\" FROM \"Callmast\" "
-                                          "ORDER BY rowid"))) {
-                    for (qint64 n = 1; q.next(); ++n) {
-                        if ((n & 4095) == 0 && cancel)
-                            break;
-                        index.append(q.value(0).toLongLong(), q.value(1).toString());
+                // In pieces, each its own statement: a write waits for the
+                // read lock of one piece at most, never for the whole reading
+                // (it makes this copy stale, and it is read again).
+                constexpr int kPiece = 50000;
+                q.prepare(QStringLiteral("SELECT rowid, \"callsign\" FROM \"Callmast\" "
+                                         "WHERE rowid > ? ORDER BY rowid LIMIT %1")
+                              .arg(kPiece));
+                qint64 last = std::numeric_limits<qint64>::min();
+                bool ok = true;
+                for (int got = kPiece; ok && got == kPiece && !cancel;) {
+                    q.addBindValue(last);
+                    ok = q.exec();
+                    for (got = 0; ok && q.next(); ++got) {
+                        last = q.value(0).toLongLong();
+                        index.append(last, q.value(1).toString());
                     }
-                    if (!cancel && !q.lastError().isValid()) {
-                        index.buildPairs();
-                        index.valid = true;
-                    }
+                    q.finish();
+                }
+                if (ok && !cancel) {
+                    index.buildPairs();
+                    index.valid = true;
                 }
             }
         }
@@ -450,7 +464,13 @@ void MasterCallsignDb::warmUp()
     if (m_loader
         || (m_index.valid && !m_index.pairs.empty() && m_index.dataVersion == dataVersion()))
         return;
-    if (!m_storedOrder) {
+    // A small table is read at once (a few milliseconds; lookups then never
+    // depend on the other thread); the largest rowid tells without a count.
+    QSqlQuery q(m_db->connection());
+    const bool small = q.exec(QStringLiteral("SELECT max(rowid) FROM \"Callmast\"")) && q.next()
+        && q.value(0).toLongLong() < kReadAtOnce;
+    q.finish();
+    if (!m_storedOrder || small) {
         CallIndex &index = callText();
         if (index.pairs.empty())
             index.buildPairs();
@@ -487,25 +507,37 @@ bool MasterCallsignDb::settleLoader(bool wait)
 
 QStringList MasterCallsignDb::lookupInDatabase(const QByteArray &needle, int limit)
 {
-    QSqlQuery q(m_db->connection());
-    q.setForwardOnly(true);
-    // LIKE ignores the case of ASCII letters as the copy does, at a third of
-    // the cost of upper(); its own characters are taken literally.
-    q.prepare(QStringLiteral("SELECT \"callsign\" FROM \"Callmast\" WHERE \"callsign\" LIKE ? "
-                             "ESCAPE '\\' ORDER BY rowid LIMIT ?"));
+    // The callsign index finds the callsigns that begin with the text at once
+    // (its collation and LIKE ignore the case of ASCII letters, as the copy
+    // does); a search for it anywhere would read every record. A text that
+    // begins many callsigns (one letter, say) has its first ones among the
+    // first records, which are read in order before the index is asked.
     QString pattern = QString::fromUtf8(needle);
     pattern.replace(u'\\', QStringLiteral("\\\\"))
         .replace(u'%', QStringLiteral("\\%"))
         .replace(u'_', QStringLiteral("\\_"));
-    q.addBindValue(QString(u'%' + pattern + u'%'));
-    q.addBindValue(limit);
+    pattern += u'%';
     QStringList result;
-    if (!q.exec()) {
-        fail(q);
-        return result;
+    for (const char *from :
+        { "(SELECT rowid, \"callsign\" FROM \"Callmast\" ORDER BY rowid LIMIT 5000)",
+            "\"Callmast\"" }) {
+        QSqlQuery q(m_db->connection());
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("SELECT \"callsign\" FROM %1 WHERE \"callsign\" LIKE ? ESCAPE "
+                                 "'\\' ORDER BY rowid LIMIT ?")
+                      .arg(QLatin1String(from)));
+        q.addBindValue(pattern);
+        q.addBindValue(limit);
+        if (!q.exec()) {
+            fail(q);
+            return {};
+        }
+        result.clear();
+        while (q.next())
+            result.append(QString::fromUtf8(indexText(q.value(0).toString())));
+        if (result.size() >= limit)
+            break;
     }
-    while (q.next())
-        result.append(QString::fromUtf8(indexText(q.value(0).toString())));
     return result;
 }
 
@@ -616,7 +648,7 @@ std::optional<QStringList> MasterCallsignDb::currentValues(const QStringList &fi
     }
     QSqlQuery q(m_db->connection());
     q.prepare(QStringLiteral("SELECT %1 FROM \"Callmast\" WHERE rowid = ?")
-            .arg(quoted.join(QStringLiteral(", "))));
+                  .arg(quoted.join(QStringLiteral(", "))));
     q.addBindValue(m_current);
     if (!q.exec() || !q.next())
         return std::nullopt;

@@ -43,7 +43,7 @@ struct MasterRecord
 // than any SQL plan for one- and two-letter needles. The copy follows this
 // object's own writes and is read again when another connection has committed.
 // warmUp() reads it on another thread, so a window that opens on a large table
-// answers at once; lookups meanwhile go to the database.
+// answers at once; lookups meanwhile go to the database's index.
 class MasterCallsignDb
 {
 public:
@@ -73,9 +73,11 @@ public:
     // limit < 0: all of them.
     QStringList lookupContaining(const QString &text, int limit = -1);
     // Starts reading the in-memory copy on another thread (about a second for
-    // a million stations), e.g. when a window opens. Until it is there, a
-    // lookup with a limit asks the database (a full scan at worst, but no
-    // wait for the copy); any other use of the copy waits for it.
+    // a million stations; a table of a few thousand is read at once), e.g.
+    // when a window opens. Until it is there, a
+    // lookup with a limit gets the callsigns that BEGIN with the text, found
+    // at once through the database's index (a search anywhere in them would
+    // read every record); any other use of the copy waits for it.
     void warmUp();
     // Whether the copy warmUp() started is in place.
     bool isWarm();

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <initializer_list>
+#include <new>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -155,38 +157,60 @@ private:
     zip_file_t *m_file;
 };
 
-// Text kept for the stations found, in blocks that never move, so views into
-// it stay valid while it grows.
+// Text kept for the stations found, in blocks of 1 MB; a text is known by its
+// block and offset packed in 32 bits (a line, and so any text, is far shorter
+// than a block).
 class Arena
 {
 public:
-    std::string_view store(std::string_view text)
+    // The texts one after another in one block.
+    quint32 store(std::initializer_list<std::string_view> texts)
     {
-        if (m_blocks.empty() || m_used + text.size() > m_blockSize) {
-            const size_t size = std::max(m_blockSize, text.size());
-            m_blocks.push_back(std::make_unique<char[]>(size));
+        size_t length = 0;
+        for (std::string_view t : texts)
+            length += t.size();
+        if (m_blocks.empty() || m_used + length > kBlockSize) {
+            if (m_blocks.size() >= kMaxBlocks)
+                throw std::bad_alloc(); // 4 GB of names: no licence file holds that
+            m_blocks.push_back(std::make_unique<char[]>(kBlockSize));
             m_used = 0;
         }
-        char *at = m_blocks.back().get() + m_used;
-        std::memcpy(at, text.data(), text.size());
-        m_used += text.size();
-        return { at, text.size() };
+        const auto at = quint32(((m_blocks.size() - 1) << kOffsetBits) | m_used);
+        for (std::string_view t : texts) {
+            std::memcpy(m_blocks.back().get() + m_used, t.data(), t.size());
+            m_used += t.size();
+        }
+        return at;
+    }
+    std::string_view view(quint32 at, size_t length) const
+    {
+        if (length == 0)
+            return {}; // at may then point just past its block
+        return { m_blocks[at >> kOffsetBits].get() + (at & (kBlockSize - 1)), length };
     }
 
 private:
-    static constexpr size_t m_blockSize = 1 << 20;
+    static constexpr int kOffsetBits = 20;
+    static constexpr size_t kBlockSize = size_t(1) << kOffsetBits;
+    static constexpr size_t kMaxBlocks = size_t(1) << (32 - kOffsetBits);
     std::vector<std::unique_ptr<char[]>> m_blocks;
     size_t m_used = 0;
 };
 
-// One station: the latest active licence seen for its call sign.
+// One station: the latest active licence seen for its call sign. Small, as
+// there are a million and a half of them.
 struct Candidate
 {
-    std::string_view callsign, name, city, state; // UTF-8
     qint64 usi = 0;
     qint32 grantDate = 0; // yyyymmdd, 0 when missing
+    quint32 callsign = 0; // in the arena, UTF-8
+    quint32 details = 0; // name, city and state one after another
+    quint16 nameLength = 0, cityLength = 0, stateLength = 0;
+    quint8 callsignLength = 0;
     bool present = false; // the master database holds the call sign
 };
+static_assert(sizeof(Candidate) <= 32);
+static_assert(UlsLineReader::kMaxLineBytes <= 0xFFFF, "a field's length is kept in 16 bits");
 
 QByteArrayView trimmed(QByteArrayView v)
 {
@@ -283,6 +307,7 @@ struct UlsWork
     int layout = 0; // fields per line; 0 until known, -1 when no line qualifies
     std::vector<QByteArray> sample;
     qint64 lines = 0; // of this file
+    qint64 tooLong = 0; // of them, longer than a line can be
     qint64 records = 0; // lines of this file that are records of its type
     bool firstLine = true;
     bool utf16 = false; // its first line looks like UTF-16 text
@@ -291,7 +316,9 @@ struct UlsWork
     std::vector<std::pair<qint64, qint32>> active;
     Arena arena;
     std::vector<Candidate> candidates;
-    std::unordered_map<std::string_view, quint32> byCallsign;
+    // Candidates by call sign, open addressing: each slot is a candidate's
+    // index + 1, or 0 when free (four bytes a station, not a map node's fifty).
+    std::vector<quint32> table;
 
     std::vector<std::pair<qint64, quint32>> updates; // rowid, candidate
     size_t writePos = 0;
@@ -308,12 +335,55 @@ struct UlsWork
         layout = 0;
         sample.clear();
         lines = 0;
+        tooLong = 0;
         records = 0;
         firstLine = true;
         utf16 = false;
     }
 
     qint64 doneBytes() const { return doneBefore + (reader ? reader->bytesRead() : 0); }
+
+    std::string_view callsignOf(const Candidate &c) const
+    {
+        return arena.view(c.callsign, c.callsignLength);
+    }
+    QString text(quint32 at, size_t length) const
+    {
+        const std::string_view v = arena.view(at, length);
+        return QString::fromUtf8(v.data(), qsizetype(v.size()));
+    }
+
+    // The slot of this call sign: its candidate's, or the free one where it goes.
+    quint32 &slotOf(std::string_view callsign)
+    {
+        const size_t mask = table.size() - 1;
+        for (size_t i = std::hash<std::string_view>()(callsign) & mask;; i = (i + 1) & mask)
+            if (table[i] == 0 || callsignOf(candidates[table[i] - 1]) == callsign)
+                return table[i];
+    }
+    // The candidate with this call sign, if any.
+    Candidate *find(std::string_view callsign)
+    {
+        if (table.empty())
+            return nullptr;
+        const quint32 slot = slotOf(callsign);
+        return slot ? &candidates[slot - 1] : nullptr;
+    }
+    // A new candidate for this call sign, not held yet.
+    Candidate &add(std::string_view callsign)
+    {
+        if ((candidates.size() + 1) * 10 > table.size() * 7) {
+            // Under seven tenths full, so a probe ends soon.
+            table.assign(std::max<size_t>(table.size() * 2, 1 << 16), 0);
+            for (size_t k = 0; k < candidates.size(); ++k)
+                slotOf(callsignOf(candidates[k])) = quint32(k + 1);
+        }
+        Candidate &c = candidates.emplace_back();
+        c.callsign = arena.store({ callsign });
+        c.callsignLength = quint8(callsign.size());
+        slotOf(callsign) = quint32(candidates.size());
+        return c;
+    }
 
     // The most common field count among the sample lines of the right type.
     void decideLayout(QByteArrayView type, int minFields)
@@ -559,25 +629,19 @@ bool UlsImport::readLines(UlsSource &source, int maxMillis, bool headers, QStrin
         const QByteArrayView city = cleanField(fields[kEnCity], latin1, storage[1]);
         const QByteArrayView state = cleanField(fields[kEnState], latin1, storage[2]);
         const QByteArray upper = callsign.toByteArray().toUpper();
-        const auto it = w.byCallsign.find(view(upper));
-        Candidate *c = nullptr;
-        if (it == w.byCallsign.end()) {
-            w.candidates.emplace_back();
-            c = &w.candidates.back();
-            c->callsign = w.arena.store(view(upper));
-            w.byCallsign.emplace(c->callsign, quint32(w.candidates.size() - 1));
+        Candidate *c = w.find(view(upper));
+        if (!c) {
+            c = &w.add(view(upper));
             ++m_counts.stations;
-        } else {
-            c = &w.candidates[it->second];
-            // The latest licence wins: granted later, or the later record of the same day.
-            if (std::pair(grantDate, usi) < std::pair(c->grantDate, c->usi))
-                return;
+        } else if (std::pair(grantDate, usi) < std::pair(c->grantDate, c->usi)) {
+            return; // the latest licence wins: granted later, or the later record of the same day
         }
         c->usi = usi;
         c->grantDate = grantDate;
-        c->name = w.arena.store(view(name));
-        c->city = w.arena.store(view(city));
-        c->state = w.arena.store(view(state));
+        c->details = w.arena.store({ view(name), view(city), view(state) });
+        c->nameLength = quint16(name.size());
+        c->cityLength = quint16(city.size());
+        c->stateLength = quint16(state.size());
     };
 
     QByteArray line;
@@ -595,6 +659,7 @@ bool UlsImport::readLines(UlsSource &source, int maxMillis, bool headers, QStrin
             break;
         if (got == UlsLineReader::Result::TooLong) {
             ++w.lines;
+            ++w.tooLong;
             ++(headers ? m_counts.hdLines : m_counts.enLines);
             ++m_counts.malformed;
             continue;
@@ -633,6 +698,10 @@ bool UlsImport::readLines(UlsSource &source, int maxMillis, bool headers, QStrin
                       .arg(w.lines)
                       .arg(QLatin1String(type))
                       .arg(minFields);
+            if (w.tooLong > 0)
+                *error += QStringLiteral(" (%1 longer than %2 bytes)")
+                              .arg(w.tooLong)
+                              .arg(UlsLineReader::kMaxLineBytes);
             if (w.utf16)
                 *error += QStringLiteral(
                     ". It is UTF-16 text; the FCC's files are plain text (ASCII)");
@@ -644,6 +713,7 @@ bool UlsImport::readLines(UlsSource &source, int maxMillis, bool headers, QStrin
         w.stage = UlsWork::Stage::Entities;
         w.startFile(w.entities.get());
     } else {
+        w.active = {}; // only the entities needed it
         w.stage = UlsWork::Stage::Scan;
         w.startFile(nullptr);
     }
@@ -656,7 +726,6 @@ bool UlsImport::write(int maxMillis, QString *error)
     using S = UlsWork::Stage;
     QElapsedTimer clock;
     clock.start();
-    auto text = [](std::string_view v) { return QString::fromUtf8(v.data(), qsizetype(v.size())); };
     if (w.stage == S::Scan) {
         m_db.setBulkCache(true);
         w.transaction = std::make_unique<store::Transaction>(m_db.database());
@@ -667,16 +736,15 @@ bool UlsImport::write(int maxMillis, QString *error)
         // Every record holding a call sign of the files is updated, duplicates included.
         const bool read = m_db.forEachCallsign([&](qint64 rowid, const QString &callsign) {
             const QByteArray key = callsign.trimmed().toUpper().toUtf8();
-            const auto it = w.byCallsign.find(view(key));
-            if (it != w.byCallsign.end()) {
-                w.updates.emplace_back(rowid, it->second);
-                Candidate &c = w.candidates[it->second];
-                if (!c.present) {
-                    c.present = true;
+            if (Candidate *c = w.find(view(key))) {
+                w.updates.emplace_back(rowid, quint32(c - w.candidates.data()));
+                if (!c->present) {
+                    c->present = true;
                     ++m_counts.updated;
                 }
             }
         });
+        w.table = {}; // the call signs are not looked up any more
         if (!read)
             return failed(error,
                 QStringLiteral("Cannot read the master callsign database: %1")
@@ -695,7 +763,9 @@ bool UlsImport::write(int maxMillis, QString *error)
             }
             const auto &[rowid, index] = w.updates[w.writePos++];
             const Candidate &c = w.candidates[index];
-            if (!m_db.updateStation(rowid, text(c.name), text(c.city), text(c.state)))
+            if (!m_db.updateStation(rowid, w.text(c.details, c.nameLength),
+                    w.text(c.details + c.nameLength, c.cityLength),
+                    w.text(c.details + c.nameLength + c.cityLength, c.stateLength)))
                 return failed(error,
                     QStringLiteral("Cannot write the master callsign database: %1")
                         .arg(m_db.lastError()));
@@ -705,8 +775,10 @@ bool UlsImport::write(int maxMillis, QString *error)
             const Candidate &c = w.candidates[w.writePos++];
             if (c.present)
                 continue;
-            if (!m_db.appendRecord(
-                    { text(c.callsign), text(c.name), text(c.city), text(c.state), QString() }))
+            const MasterRecord record { w.text(c.callsign, c.callsignLength),
+                w.text(c.details, c.nameLength), w.text(c.details + c.nameLength, c.cityLength),
+                w.text(c.details + c.nameLength + c.cityLength, c.stateLength), QString() };
+            if (!m_db.appendRecord(record))
                 return failed(error,
                     QStringLiteral("Cannot write the master callsign database: %1")
                         .arg(m_db.lastError()));
@@ -726,7 +798,7 @@ bool UlsImport::write(int maxMillis, QString *error)
     w.stage = S::Done;
     // The text and the maps are not needed any more.
     w.candidates = {};
-    w.byCallsign = {};
+    w.table = {};
     w.updates = {};
     w.active = {};
     w.arena = {};

@@ -928,6 +928,7 @@ void NetWindow::keyPressEvent(QKeyEvent *event)
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         if (m_suggestions->isVisible()) {
             m_suggestions->hide();
+            m_fillRest->stop();
             m_callsign->setFocus();
         } else if (m_offerHeard) {
             m_offerHeard = false;
@@ -1085,6 +1086,11 @@ void NetWindow::callsignEdited(const QString &text)
     }
     const QStringList first = m_master->lookupContaining(text, kFirstSuggestions);
     m_suggestionModel->setStringList(first);
+    // The complete list follows when typing pauses; another keystroke cancels it.
+    // Until the lookup copy is read, the first list holds only the callsigns
+    // that begin with the text, so the complete one follows then in any case.
+    if (first.size() >= kFirstSuggestions || !m_master->isWarm())
+        m_fillRest->start();
     // An empty list would only be a blank box over the option headings.
     if (first.isEmpty()) {
         m_suggestions->hide();
@@ -1093,9 +1099,6 @@ void NetWindow::callsignEdited(const QString &text)
     placeSuggestions();
     m_suggestions->show();
     m_suggestions->raise();
-    // The complete list follows when typing pauses; another keystroke cancels it.
-    if (first.size() >= kFirstSuggestions)
-        m_fillRest->start();
 }
 
 void NetWindow::placeSuggestions()
@@ -1123,6 +1126,8 @@ void NetWindow::fillSuggestions()
         return;
     }
     placeSuggestions();
+    m_suggestions->show(); // hidden when the first list was empty
+    m_suggestions->raise();
     if (row >= 0)
         m_suggestions->setCurrentIndex(m_suggestionModel->index(row));
 }
@@ -1217,6 +1222,7 @@ bool NetWindow::eventFilter(QObject *watched, QEvent *event)
         }
         if (key->key() == Qt::Key_Escape) {
             m_suggestions->hide();
+            m_fillRest->stop();
             m_callsign->setFocus();
             return true;
         }
