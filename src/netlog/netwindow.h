@@ -65,7 +65,6 @@ public:
     // A check-out heard over PSK31: a station still waiting to be logged is
     // logged In/Out.
     void checkOutHeard(const QString &callsign);
-    const netlog::HeardCheckIns &heardCheckIns() const { return m_heard; }
 
 Q_SIGNALS:
     // A check-in row was stored for this callsign (typed, remote, PSK31).
