@@ -189,6 +189,10 @@ bool HeardCheckIns::add(const QString &callsign, HeardFrom from, const QDateTime
     const QString call = heardKey(callsign);
     if (call.isEmpty() || contains(call))
         return false;
+    if (heard_.size() >= kMaxKept) {
+        ++notKept_;
+        return false;
+    }
     heard_.append({ call, from, at, false });
     return true;
 }
@@ -235,12 +239,16 @@ QString HeardCheckIns::statusText() const
 {
     const int all = count();
     if (all == 0)
-        return {};
+        return notKept_ == 0
+            ? QString()
+            : QStringLiteral("%1 more check-ins heard were not kept").arg(notKept_);
     QStringList from;
     if (const int n = count(HeardFrom::Psk31))
         from << QStringLiteral("PSK31 %1").arg(n);
     if (const int n = count(HeardFrom::Remote))
         from << QStringLiteral("remote %1").arg(n);
+    if (notKept_ > 0)
+        from << QStringLiteral("%1 more not kept").arg(notKept_);
     return QStringLiteral("%1 check-in%2 heard, not logged (%3)")
         .arg(all)
         .arg(all == 1 ? QString() : QStringLiteral("s"))

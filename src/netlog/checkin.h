@@ -137,7 +137,11 @@ struct HeardCheckIn
 class HeardCheckIns
 {
 public:
-    // False when the callsign already waits: its first hearing stands.
+    // A flood from the network keeps at most this many; the rest are counted.
+    static constexpr int kMaxKept = 500;
+
+    // False when the callsign already waits (its first hearing stands), or
+    // kMaxKept wait already (counted in notKept()).
     bool add(const QString &callsign, HeardFrom from, const QDateTime &at);
     // A check-out heard for a waiting station.
     void checkOut(const QString &callsign);
@@ -149,15 +153,18 @@ public:
     const QList<HeardCheckIn> &all() const { return heard_; }
     bool isEmpty() const { return heard_.isEmpty(); }
     int count(std::optional<HeardFrom> from = std::nullopt) const;
+    int notKept() const { return notKept_; }
 
     // The entry that logs a waiting check-in as if typed: its callsign, and
     // the In/Out option when it checked out before it could be logged.
     static CheckInEntry entryFor(const HeardCheckIn &heard);
-    // "3 check-ins heard, not logged (PSK31 2, remote 1)"; empty when none.
+    // "3 check-ins heard, not logged (PSK31 2, remote 1)", and how many more
+    // were not kept; empty when none.
     QString statusText() const;
 
 private:
     QList<HeardCheckIn> heard_;
+    int notKept_ = 0;
 };
 
 } // namespace rollcall::netlog

@@ -616,15 +616,17 @@ void NetWindow::showHeard()
     const bool offer = m_offerHeard && running && !count.isEmpty();
     m_heardLabel->setText(count);
     m_heardLabel->setVisible(!count.isEmpty());
-    m_logHeard->setVisible(offer);
-    m_logHeardItem->setEnabled(running && !count.isEmpty());
+    m_logHeard->setVisible(offer && !m_heard.isEmpty());
+    m_logHeardItem->setEnabled(running && !m_heard.isEmpty());
     QStringList lines;
-    for (const netlog::HeardCheckIn &h : m_heard.all())
+    for (const netlog::HeardCheckIn &h : m_heard.all().mid(0, 40))
         lines << QStringLiteral("%1  %2  %3%4")
                      .arg(h.callsign.toHtmlEscaped(), netlog::logTimeText(h.heardAt, m_utc),
                          h.from == netlog::HeardFrom::Psk31 ? QStringLiteral("PSK31")
                                                             : QStringLiteral("remote"),
                          h.checkedOut ? QStringLiteral(", checked out") : QString());
+    if (m_heard.count() > lines.size())
+        lines << QStringLiteral("...");
     m_heardLabel->setToolTip(lines.isEmpty()
             ? QString()
             : QStringLiteral("<qt>Heard while the net was not started, not logged:<br>")

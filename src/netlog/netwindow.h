@@ -69,7 +69,6 @@ public:
     // A check-out heard over PSK31: a station still waiting to be logged is
     // logged In/Out.
     void checkOutHeard(const QString &callsign);
-    const netlog::HeardCheckIns &heardCheckIns() const { return m_heard; }
 
     // What a subsystem above this one adds to every net as it opens (the remote
     // check-in listener attaches itself), under a name so that registering it

@@ -276,11 +276,6 @@ void NetLists::setLogged(const QString &call, bool logged)
             Q_EMIT checkIns_->dataChanged(checkIns_->index(i), checkIns_->index(i));
 }
 
-bool NetLists::isLogged(const QString &entry) const
-{
-    return !notLogged_.contains(entryCall(entry));
-}
-
 void NetLists::countIgnoredFrame()
 {
     Q_EMIT ignoredFramesChanged(++ignoredFrames_);

@@ -112,8 +112,6 @@ public:
     // NotLoggedRole. Calls compare without the "**" marks and case.
     static constexpr int NotLoggedRole = Qt::UserRole + 1;
     void setLogged(const QString &call, bool logged);
-    bool isLogged(const QString &entry) const;
-    int notLoggedCount() const { return int(notLogged_.size()); }
 
     // Frames whose call is no callsign or tactical call (see ReceiveSide):
     // ignored, and counted here for the Net Control window.

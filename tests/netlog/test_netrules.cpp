@@ -61,6 +61,26 @@ private Q_SLOTS:
         }
     }
 
+    // Check-ins heard while the net takes none: one per callsign, the first
+    // hearing kept; a flood keeps a bounded number and counts the rest.
+    void heardCheckInsAreBounded()
+    {
+        HeardCheckIns heard;
+        QVERIFY(heard.add(QStringLiteral(" q1aw"), HeardFrom::Remote, kEvening));
+        QVERIFY(!heard.add(QStringLiteral("Q1AW"), HeardFrom::Psk31, kEvening.addSecs(5)));
+        QVERIFY(!heard.add(QString(), HeardFrom::Psk31, kEvening));
+        for (int i = 1; i <= HeardCheckIns::kMaxKept + 2; ++i)
+            heard.add(QStringLiteral("Q%1").arg(i), HeardFrom::Psk31, kEvening);
+        QCOMPARE(heard.count(), HeardCheckIns::kMaxKept);
+        QCOMPARE(heard.all().first().heardAt, kEvening);
+        QCOMPARE(heard.statusText(),
+            QStringLiteral(
+                "500 check-ins heard, not logged (PSK31 499, remote 1, 3 more not kept)"));
+        for (const HeardCheckIn &h : QList<HeardCheckIn>(heard.all()))
+            heard.remove(h.callsign);
+        QCOMPARE(heard.statusText(), QStringLiteral("3 more check-ins heard were not kept"));
+    }
+
     void stamps()
     {
         QCOMPARE(commentStamp(kEvening, true, kUs), QStringLiteral("12/05/2026 - 17:40:09(UTC)"));
