@@ -69,10 +69,6 @@ PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
     setWindowTitle(QStringLiteral("QX0ZZZ'S PSKconsole"));
     QString problem;
     auto audio = makeTerminalAudio(&problem);
-    if (auto *files = qobject_cast<FileAudioIo *>(audio.get())) {
-        inputFile_ = files->inputName();
-        outputFile_ = files->outputName();
-    }
     terminal_ = new PskTerminal(std::move(audio), makeTerminalPtt(), nullptr, this);
     buildWindow();
     buildMenus();
@@ -235,21 +231,25 @@ void PskDeskWindow::buildMenus()
         }
     });
     options->addSeparator();
-    QAction *play = options->addAction(QStringLiteral("Play &Recording as Receive Audio..."), this,
+    // Each recording is started and stopped by its own item (checked while it runs).
+    play_ = options->addAction(QStringLiteral("Play &Recording as Receive Audio..."), this,
         &PskDeskWindow::chooseRecording);
-    play->setObjectName(QStringLiteral("mnuPlayRecording"));
-    QAction *record = options->addAction(
+    play_->setObjectName(QStringLiteral("mnuPlayRecording"));
+    play_->setCheckable(true);
+    record_ = options->addAction(
         QStringLiteral("Record &Transmissions to File..."), this, &PskDeskWindow::chooseRecordFile);
-    record->setObjectName(QStringLiteral("mnuRecordTransmit"));
+    record_->setObjectName(QStringLiteral("mnuRecordTransmit"));
+    record_->setCheckable(true);
     options->addAction(QStringLiteral("Use the &Sound Card"), this, [this] {
-        inputFile_.clear();
-        outputFile_.clear();
         QSettings stored;
         terminal_->modem()->setAudioDevices(
             stored.value(QStringLiteral("PskModem/inputDevice")).toString(),
             stored.value(QStringLiteral("PskModem/outputDevice")).toString());
+        showRecordings();
         statusBar()->showMessage(tr("Receiving from and sending to the sound card."), 8000);
     });
+    connect(options, &QMenu::aboutToShow, this, &PskDeskWindow::showRecordings);
+    showRecordings();
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("&Help"), this, [this] {
         if (!openUserGuide())
@@ -283,8 +283,8 @@ void PskDeskWindow::showEvent(QShowEvent *event)
     activateWindow();
     lastSave_.start();
     layout_->start();
-    if (!inputFile_.isEmpty())
-        statusBar()->showMessage(tr("Receive audio: the recording %1").arg(inputFile_));
+    if (const FileAudioIo *files = audioFiles(); files && files->hasInput())
+        statusBar()->showMessage(tr("Receive audio: the recording %1").arg(files->inputName()));
 }
 
 void PskDeskWindow::placeMember()
@@ -491,38 +491,72 @@ void PskDeskWindow::showProblem(const QString &message)
     statusBar()->showMessage(message, 15000);
 }
 
-void PskDeskWindow::useAudioFiles(const QString &inputFile, const QString &outputFile)
+FileAudioIo *PskDeskWindow::audioFiles() const
 {
-    auto files = std::make_unique<FileAudioIo>(inputFile, outputFile);
-    if (!files->isValid())
-        showProblem(files->errorString());
-    inputFile_ = files->inputName();
-    outputFile_ = files->outputName();
+    return qobject_cast<FileAudioIo *>(terminal_->modem()->audio());
+}
+
+FileAudioIo *PskDeskWindow::useAudioFiles()
+{
+    if (FileAudioIo *files = audioFiles())
+        return files;
+    // From the sound card to files: nothing played, nothing written yet.
+    auto files = std::make_unique<FileAudioIo>(QString(), QString());
+    FileAudioIo *raw = files.get();
     terminal_->modem()->setAudio(std::move(files));
-    statusBar()->showMessage(
-        inputFile_.isEmpty() ? tr("No receive audio.") : tr("Receive audio: %1").arg(inputFile_),
-        8000);
+    return raw;
+}
+
+void PskDeskWindow::showRecordings()
+{
+    const FileAudioIo *files = audioFiles();
+    play_->setChecked(files && files->hasInput());
+    record_->setChecked(files && files->hasOutput());
 }
 
 void PskDeskWindow::chooseRecording()
 {
-    Prompts::FileDialog d;
-    d.title = tr("Play a Recording as Receive Audio");
-    d.filter = QStringLiteral("Sound files (*.wav;*.flac)|*.wav;*.flac|All Files (*.*)|*.*");
-    const QString path = session().prompts->openFile(d);
-    if (!path.isEmpty())
-        useAudioFiles(path, outputFile_);
+    if (FileAudioIo *files = audioFiles(); files && files->hasInput()) {
+        const QString was = files->inputName();
+        files->play(QString());
+        statusBar()->showMessage(tr("The recording %1 is no longer played.").arg(was), 8000);
+    } else {
+        Prompts::FileDialog d;
+        d.title = tr("Play a Recording as Receive Audio");
+        d.filter = QStringLiteral("Sound files (*.wav;*.flac)|*.wav;*.flac|All Files (*.*)|*.*");
+        const QString path = session().prompts->openFile(d);
+        if (!path.isEmpty()) {
+            FileAudioIo *files = useAudioFiles();
+            if (files->play(path))
+                statusBar()->showMessage(tr("Receive audio: %1").arg(path), 8000);
+            else
+                showProblem(files->errorString());
+        }
+    }
+    showRecordings();
 }
 
 void PskDeskWindow::chooseRecordFile()
 {
-    Prompts::FileDialog d;
-    d.title = tr("Record What Is Sent");
-    d.filter = QStringLiteral("WAV (*.wav)|*.wav|FLAC (*.flac)|*.flac");
-    d.defaultExtension = QStringLiteral(".wav");
-    const QString path = session().prompts->saveFile(d);
-    if (!path.isEmpty())
-        useAudioFiles(inputFile_, path);
+    if (FileAudioIo *files = audioFiles(); files && files->hasOutput()) {
+        const QString was = files->outputName();
+        files->record(QString());
+        statusBar()->showMessage(tr("Transmissions are no longer written to %1.").arg(was), 8000);
+    } else {
+        Prompts::FileDialog d;
+        d.title = tr("Record What Is Sent");
+        d.filter = QStringLiteral("WAV (*.wav)|*.wav|FLAC (*.flac)|*.flac");
+        d.defaultExtension = QStringLiteral(".wav");
+        const QString path = session().prompts->saveFile(d);
+        if (!path.isEmpty()) {
+            FileAudioIo *files = useAudioFiles();
+            if (files->record(path))
+                statusBar()->showMessage(tr("Transmissions are written to %1.").arg(path), 8000);
+            else
+                showProblem(files->errorString());
+        }
+    }
+    showRecordings();
 }
 
 } // namespace rollcall::psk

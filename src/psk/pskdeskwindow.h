@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+class QAction;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -11,6 +12,7 @@ class QTimer;
 
 namespace rollcall::psk {
 
+class FileAudioIo;
 class PskTerminal;
 class WaterfallWidget;
 
@@ -32,8 +34,6 @@ public:
     void unpauseReceived();
     void layoutTick(); // the 500 ms layout timer
     void placeMember();
-    // Plays a recording as the receive audio and/or records the transmission.
-    void useAudioFiles(const QString &inputFile, const QString &outputFile);
 
     // Longest received text kept (older text is dropped).
     static constexpr int kMaxReceived = 100000;
@@ -55,6 +55,10 @@ private:
     void showProblem(const QString &message);
     void chooseRecording();
     void chooseRecordFile();
+    // The recordings, when the modem is on audio files.
+    FileAudioIo *audioFiles() const;
+    FileAudioIo *useAudioFiles();
+    void showRecordings();
 
     PskTerminal *terminal_ = nullptr;
     WaterfallWidget *waterfall_ = nullptr;
@@ -73,8 +77,8 @@ private:
     QElapsedTimer lastSave_;
     bool savePending_ = false;
     bool started_ = false;
-    QString inputFile_;
-    QString outputFile_;
+    QAction *play_ = nullptr; // mnuPlayRecording
+    QAction *record_ = nullptr; // mnuRecordTransmit
 };
 
 } // namespace rollcall::psk
