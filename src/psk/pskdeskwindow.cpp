@@ -1,11 +1,14 @@
 #include "psk/pskdeskwindow.h"
 
 #include "app/external.h"
+#include "app/placementwidget.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
 #include "netlog/netwindow.h"
+#include "netlog/trafficheldwindow.h"
 #include "psk/fileaudio.h"
 #include "psk/pskmodem.h"
+#include "psk/pskplacement.h"
 #include "psk/psksettings.h"
 #include "psk/pskterminal.h"
 #include "psk/pskwindows.h"
@@ -19,8 +22,8 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
-#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTextBlock>
@@ -35,16 +38,6 @@ QWidget *loadedWindow(const char *name)
     return windows().loaded(QLatin1String(name));
 }
 
-// A docked window that would leave the screen stays at its right edge.
-QPoint onScreen(QWidget *w, QPoint at)
-{
-    const QScreen *screen = w->screen();
-    if (!screen)
-        return at;
-    const QRect room = screen->availableGeometry();
-    at.setX(std::min(at.x(), room.right() - w->frameGeometry().width()));
-    return at;
-}
 // The typing box: text pasted or dropped into it is shown and typed, key by
 // key, through the typing rule, so what the box shows is what is sent.
 class TypingBox : public QPlainTextEdit
@@ -135,7 +128,8 @@ void PskDeskWindow::buildWindow()
     received_ = new QPlainTextEdit(central);
     received_->setObjectName(QStringLiteral("txtrxdata"));
     received_->setReadOnly(true);
-    received_->setMinimumHeight(150);
+    // Low enough that it fits under the net window's entry rows on a 768-high screen.
+    received_->setMinimumHeight(100);
     received_->viewport()->installEventFilter(this);
     frozen_ = new QPlainTextEdit(central);
     frozen_->setObjectName(QStringLiteral("Text3"));
@@ -209,8 +203,8 @@ void PskDeskWindow::buildWindow()
 
     setCentralWidget(central);
     statusBar();
-    // Small enough that the docked Net Control window fits beside it on a 1024-wide screen.
-    resize(620, 470);
+    letButtonsNarrow(this);
+    resize(kSize);
 
     layout_ = new QTimer(this);
     layout_->setObjectName(QStringLiteral("Timer1"));
@@ -264,22 +258,20 @@ void PskDeskWindow::showEvent(QShowEvent *event)
         return;
     started_ = true;
     // Start-up: the Net Control and member windows, the modem, the settings,
-    // the saved position, the script panel.
+    // the script panel, then the places of them all.
     showWindow(QStringLiteral("Netcheckin"));
     showWindow(QStringLiteral("net_member"));
-    placeMember();
     loadPskSettings(pskSettings());
     terminal_->startUp();
-    const PskSettings &s = pskSettings();
-    if (QWidget *net = loadedWindow("Netcheckin"); net && net->isVisible()) {
-        if (s.dockNetWindow != 0)
-            net->move(onScreen(net, QPoint(x() + frameGeometry().width() + 1, y())));
-        else
-            net->move(s.netWindowLeft, s.netWindowTop);
-    }
-    move(s.pskLeft, s.pskTop);
-    placeMember();
     showWindow(QStringLiteral("netcommands"));
+    // Nothing else of the program may cover them (Traffic Held, the traffic panel).
+    setKeepClear(this, [this] { return frameRect(this); });
+    for (const char *name : { "Netcheckin", "net_member", "netcommands" })
+        if (QWidget *w = loadedWindow(name))
+            setKeepClear(w, [w] { return frameRect(w); });
+    arrangeWindows();
+    // Again once the window manager has framed them, with their real frames.
+    QTimer::singleShot(400, this, &PskDeskWindow::arrangeWindows);
     activateWindow();
     lastSave_.start();
     layout_->start();
@@ -287,10 +279,78 @@ void PskDeskWindow::showEvent(QShowEvent *event)
         statusBar()->showMessage(tr("Receive audio: the recording %1").arg(files->inputName()));
 }
 
+PskWindowSizes PskDeskWindow::windowSizes(bool asTheyAre) const
+{
+    // Client sizes to frame sizes, with the frames the window manager gives.
+    const auto framed
+        = [](const QWidget *w, QSize client) { return client + (frameRect(w).size() - w->size()); };
+    PskWindowSizes s;
+    s.console = framed(this, asTheyAre ? size() : kSize.expandedTo(minimumSizeHint()));
+    s.consoleMinimum = framed(this, minimumSizeHint());
+    if (const QWidget *member = loadedWindow("net_member")) {
+        s.member = framed(member, asTheyAre ? member->size() : member->sizeHint());
+        s.memberMinimum = framed(member, member->minimumSizeHint());
+    }
+    if (const QWidget *net = loadedWindow("Netcheckin")) {
+        s.netControl = framed(net, net->size());
+        s.netControlMinimum = framed(net, net->minimumSizeHint().expandedTo(kNetControlMinimum));
+    }
+    if (const QWidget *commands = loadedWindow("netcommands"))
+        s.commands = framed(commands, asTheyAre ? commands->size() : commands->sizeHint());
+    // Traffic Held with a title bar like the others.
+    s.reserve = framed(this, TrafficHeldWindow::kMinimumSize).height();
+    return s;
+}
+
+std::optional<QPoint> PskDeskWindow::netControlPlace() const
+{
+    const PskSettings &s = pskSettings();
+    if (s.dockNetWindow == 1)
+        return std::nullopt;
+    return QPoint(s.netWindowLeft, s.netWindowTop);
+}
+
+void PskDeskWindow::arrangeWindows()
+{
+    QWidget *net = loadedWindow("Netcheckin");
+    QWidget *member = loadedWindow("net_member");
+    QWidget *commands = loadedWindow("netcommands");
+    const PskSettings &s = pskSettings();
+    const PskWindowFrames f = arrangePskWindows(windowSizes(false), availableArea(this),
+        keepClearAreas({ this, net, member, commands }), QPoint(s.pskLeft, s.pskTop),
+        netControlPlace());
+    setFrameRect(this, f.console);
+    placed_ = f.console;
+    if (member && member->isVisible())
+        setFrameRect(member, f.member);
+    if (net && net->isVisible())
+        setFrameRect(net, f.netControl);
+    if (commands && commands->isVisible())
+        setFrameRect(commands, f.commands);
+    arrangeNetCompanions();
+}
+
+void PskDeskWindow::arrangeNetCompanions()
+{
+    // Traffic Held and the traffic panel make room for these windows, or take it back.
+    QPointer<NetWindow> net
+        = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall")));
+    QTimer::singleShot(0, net, [net] {
+        if (net && net->isVisible())
+            net->arrangeCompanions();
+    });
+}
+
 void PskDeskWindow::placeMember()
 {
-    if (QWidget *member = loadedWindow("net_member"))
-        member->move(x(), y() + frameGeometry().height());
+    QWidget *member = loadedWindow("net_member");
+    if (!member)
+        return;
+    const PskWindowFrames f
+        = followConsole(frameRect(this), windowSizes(true), availableArea(this), netControlPlace());
+    if (f.member != frameRect(member))
+        setFrameRect(member, f.member);
+    placed_ = frameRect(this);
 }
 
 void PskDeskWindow::toggleNetWindows()
@@ -302,21 +362,27 @@ void PskDeskWindow::toggleNetWindows()
         ncsButton_->setText(QStringLiteral("&NCS/Hide"));
         showWindow(QStringLiteral("net_member"));
         placeMember();
+        layoutTick();
         update();
+        arrangeNetCompanions();
         return;
     }
     for (const char *name : { "Netcheckin", "netcommands", "net_member" })
         if (QWidget *w = loadedWindow(name))
             w->hide();
     ncsButton_->setText(QStringLiteral("&NCS/Show"));
+    arrangeNetCompanions();
 }
 
 void PskDeskWindow::layoutTick()
 {
     PskSettings &s = pskSettings();
     QWidget *net = loadedWindow("Netcheckin");
+    const PskWindowFrames f
+        = followConsole(frameRect(this), windowSizes(true), availableArea(this), netControlPlace());
     if (net && net->isVisible() && s.dockNetWindow == 1 && !net->isMinimized()) {
-        net->move(onScreen(net, QPoint(x() + frameGeometry().width() + 2, y())));
+        if (frameRect(net) != f.netControl)
+            setFrameRect(net, f.netControl);
     } else if (net && (net->x() != s.netWindowLeft || net->y() != s.netWindowTop)) {
         s.netWindowLeft = qint16(net->x());
         s.netWindowTop = qint16(net->y());
@@ -331,10 +397,18 @@ void PskDeskWindow::layoutTick()
         s.pskTop = qint16(y());
         placeMember();
         saveSettingsThrottled();
+    } else if (frameRect(this) != placed_) {
+        // Resized, or framed by the window manager: the member window stays right under it.
+        placeMember();
     }
     if (!isMinimized() && net) {
-        if (QWidget *panel = loadedWindow("netcommands"))
-            panel->move(net->x(), net->y() + net->frameGeometry().height() + 1);
+        if (QWidget *panel = loadedWindow("netcommands")) {
+            const QRect under = followConsole(
+                frameRect(this), windowSizes(true), availableArea(this), frameRect(net).topLeft())
+                                    .commands;
+            if (frameRect(panel) != under)
+                setFrameRect(panel, under);
+        }
     }
     if (savePending_ && lastSave_.elapsed() >= 1000)
         saveSettingsThrottled();

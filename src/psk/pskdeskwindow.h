@@ -4,6 +4,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <optional>
+
 class QAction;
 class QLabel;
 class QPlainTextEdit;
@@ -13,6 +15,7 @@ class QTimer;
 namespace rollcall::psk {
 
 class FileAudioIo;
+struct PskWindowSizes;
 class PskTerminal;
 class WaterfallWidget;
 
@@ -34,9 +37,15 @@ public:
     void unpauseReceived();
     void layoutTick(); // the 500 ms layout timer
     void placeMember();
+    // Places it and its companions clear of the net window's entry rows.
+    void arrangeWindows();
 
     // Longest received text kept (older text is dropped).
     static constexpr int kMaxReceived = 100000;
+    // The size it opens with where the screen has room (smaller on a small one).
+    static constexpr QSize kSize { 760, 470 };
+    // The least the Net Control window is shrunk to, so its lists still show a few entries.
+    static constexpr QSize kNetControlMinimum { 200, 150 };
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -59,6 +68,10 @@ private:
     FileAudioIo *audioFiles() const;
     FileAudioIo *useAudioFiles();
     void showRecordings();
+    // The frame sizes of the windows: as they are, or as they open.
+    PskWindowSizes windowSizes(bool asTheyAre) const;
+    std::optional<QPoint> netControlPlace() const; // none when docked
+    void arrangeNetCompanions();
 
     PskTerminal *terminal_ = nullptr;
     WaterfallWidget *waterfall_ = nullptr;
@@ -77,6 +90,7 @@ private:
     QElapsedTimer lastSave_;
     bool savePending_ = false;
     bool started_ = false;
+    QRect placed_; // its frame when the member window was last put under it
     QAction *play_ = nullptr; // mnuPlayRecording
     QAction *record_ = nullptr; // mnuRecordTransmit
 };
