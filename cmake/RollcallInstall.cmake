@@ -2,8 +2,8 @@
 #
 # cmake --install (CMAKE_INSTALL_PREFIX and DESTDIR are honoured) lays the program out
 # like any desktop program: bin/rollcall, the desktop entry, the icon in the hicolor
-# theme, AppStream metainfo, the manual page and the user guide. Nothing installed
-# refers back to the source or build folder. scripts/package turns the same install
+# theme, AppStream metainfo, the manual page and the user guide with its pictures.
+# Nothing installed refers back to the source or build folder. scripts/package turns the same install
 # into a .deb with CPack.
 
 # The desktop entry and metainfo are named after this id.
@@ -19,6 +19,11 @@ set(rollcall_docdir ${CMAKE_INSTALL_DATADIR}/doc/rollcall)
 # A build folder is a development install of its own: the program finds the user
 # guide beside itself (configure_file re-copies it when the source changes).
 configure_file(docs/user-guide.html ${CMAKE_BINARY_DIR}/docs/user-guide.html COPYONLY)
+file(GLOB rollcall_guide_images CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/images/*.png)
+foreach(image ${rollcall_guide_images})
+    cmake_path(GET image FILENAME name)
+    configure_file(${image} ${CMAKE_BINARY_DIR}/docs/images/${name} COPYONLY)
+endforeach()
 
 execute_process(COMMAND date -u -R -d "${ROLLCALL_RELEASE_DATE} 12:00:00"
     OUTPUT_VARIABLE ROLLCALL_RELEASE_DATE_RFC2822 OUTPUT_STRIP_TRAILING_WHITESPACE
@@ -43,9 +48,11 @@ foreach(pair "${rollcall_out}/rollcall.1|rollcall.1.gz" "${rollcall_out}/changel
 endforeach()
 add_custom_target(rollcall_install_data ALL DEPENDS ${rollcall_gzipped})
 
-# The guide lives in share/rollcall (the program must not need share/doc, which
-# minimal systems leave out); share/doc/rollcall links to it.
+# The guide and its pictures live in share/rollcall (the program must not need
+# share/doc, which minimal systems leave out); share/doc/rollcall links to both,
+# so the pictures show whichever way the guide is opened.
 file(CREATE_LINK ../../rollcall/user-guide.html ${rollcall_out}/user-guide.html SYMBOLIC)
+file(CREATE_LINK ../../rollcall/images ${rollcall_out}/images SYMBOLIC)
 
 install(TARGETS rollcall RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES data/${ROLLCALL_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -58,8 +65,9 @@ foreach(size 16 32 48 128 256)
 endforeach()
 install(FILES ${rollcall_out}/rollcall.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES docs/user-guide.html DESTINATION ${CMAKE_INSTALL_DATADIR}/rollcall)
-install(FILES ${rollcall_out}/user-guide.html data/debian/copyright ${rollcall_out}/changelog.gz
-    DESTINATION ${rollcall_docdir})
+install(FILES ${rollcall_guide_images} DESTINATION ${CMAKE_INSTALL_DATADIR}/rollcall/images)
+install(FILES ${rollcall_out}/user-guide.html ${rollcall_out}/images data/debian/copyright
+    ${rollcall_out}/changelog.gz DESTINATION ${rollcall_docdir})
 
 # The Debian package (scripts/package).
 set(CPACK_GENERATOR DEB)

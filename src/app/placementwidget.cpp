@@ -5,7 +5,9 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -114,6 +116,16 @@ void setFrameRect(QWidget *window, const QRect &frame)
     window->move(framed(window) ? frame.topLeft() : inner.topLeft());
 }
 
+void letButtonsNarrow(QWidget *window)
+{
+    for (QPushButton *b : window->findChildren<QPushButton *>()) {
+        const QString caption = QString(b->text()).remove(u'&');
+        const int margin = b->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, b);
+        b->setMinimumWidth(b->fontMetrics().horizontalAdvance(caption) + 2 * margin + 4);
+        b->setSizePolicy(QSizePolicy::Preferred, b->sizePolicy().verticalPolicy());
+    }
+}
+
 void keepAbove(QWidget *tool, QWidget *owner)
 {
     if (!tool || !owner || !tool->isVisible())
@@ -145,11 +157,16 @@ void setKeepClear(QWidget *window, std::function<QRect()> area)
 
 QList<QRect> keepClearAreas(const QWidget *except)
 {
+    return keepClearAreas(QList<const QWidget *> { except });
+}
+
+QList<QRect> keepClearAreas(const QList<const QWidget *> &except)
+{
     QList<QRect> areas;
     QList<KeepClear> &list = keepClearList();
     list.removeIf([](const KeepClear &k) { return k.window.isNull(); });
     for (const KeepClear &k : std::as_const(list))
-        if (k.window != except && k.window->isVisible())
+        if (!except.contains(k.window.data()) && k.window->isVisible() && !k.window->isMinimized())
             areas << k.area();
     return areas;
 }

@@ -24,12 +24,19 @@ QRect availableArea(const QWidget *window);
 QRect frameRect(const QWidget *window);
 // Moves and sizes a window so that its frame is frame.
 void setFrameRect(QWidget *window, const QRect &frame);
+// Lets the push buttons of a window grow narrower than the style's usual
+// minimum, down to what their captions need, so that a row of buttons fits a
+// small screen.
+void letButtonsNarrow(QWidget *window);
+
 // Keeps a small tool window (the traffic panel, Traffic Held) above owner: the
 // window manager stacks a transient window above the one it belongs to.
 void keepAbove(QWidget *tool, QWidget *owner);
 
 // Parts of windows that no other window of the program may cover while they
-// are showing (the net window's entry rows and buttons, the launcher).
+// are showing (the net window's entry rows and buttons, the launcher, the
+// windows of a PSK31 net).
 void setKeepClear(QWidget *window, std::function<QRect()> area);
 QList<QRect> keepClearAreas(const QWidget *except = nullptr);
+QList<QRect> keepClearAreas(const QList<const QWidget *> &except);
 } // namespace rollcall

@@ -3,6 +3,7 @@
 #include "app/fontdialog.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -105,16 +106,26 @@ QString QtPrompts::chooseFolder(const QString &title, const QString &initialFold
     return QFileDialog::getExistingDirectory(owner(), title, initialFolder);
 }
 
-void QtPrompts::fitTitle(QMessageBox &box)
+void QtPrompts::fitTitle(QDialog &dialog)
 {
     // Title bars use a bolder, often larger font than the window and keep room
     // for their buttons: allow for both.
-    QFont font = box.font();
+    QFont font = dialog.font();
     font.setBold(true);
-    const int wanted = QFontMetrics(font).horizontalAdvance(box.windowTitle()) * 5 / 4 + 140;
-    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
-        grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
-            grid->rowCount(), 0, 1, grid->columnCount());
+    const int wanted = QFontMetrics(font).horizontalAdvance(dialog.windowTitle()) * 5 / 4 + 140;
+    // A spacer in the dialog's own layout: its size constraint would undo a
+    // minimum width. (An input dialog builds its layout when first asked its size.)
+    if (!dialog.layout())
+        (void)dialog.sizeHint();
+    auto *spacer = new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Expanding);
+    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout()))
+        grid->addItem(spacer, grid->rowCount(), 0, 1, grid->columnCount());
+    else if (auto *box = qobject_cast<QBoxLayout *>(dialog.layout()))
+        box->addSpacerItem(spacer);
+    else {
+        delete spacer;
+        dialog.setMinimumWidth(wanted);
+    }
 }
 
 namespace {
@@ -150,10 +161,12 @@ void QtPrompts::exclamation(const QString &title, const QString &text)
 
 QString QtPrompts::input(const QString &prompt, const QString &title, const QString &proposed)
 {
-    bool ok = false;
-    const QString answer
-        = QInputDialog::getText(owner(), title, prompt, QLineEdit::Normal, proposed, &ok);
-    return ok ? answer : QString();
+    QInputDialog dialog(owner());
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(proposed);
+    fitTitle(dialog);
+    return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
 Prompts::Button QtPrompts::ask(
@@ -165,6 +178,7 @@ Prompts::Button QtPrompts::ask(
         QMessageBox::Cancel, QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore,
         QMessageBox::Yes, QMessageBox::No };
     QMessageBox box(icons[int(icon)], title, text, QMessageBox::NoButton, owner());
+    fitTitle(box);
     for (Button b : buttons)
         box.addButton(standard[int(b)]);
     if (!buttons.isEmpty()) {

@@ -2,7 +2,7 @@
 
 #include "app/prompts.h"
 
-class QMessageBox;
+class QDialog;
 class QWidget;
 
 namespace rollcall {
@@ -29,9 +29,9 @@ public:
 
     // "Access Database (*.mdb)|*.mdb|All files|*" -> "Access Database (*.mdb);;All files (*)"
     static QString qtFilter(const QString &pipeFilter);
-    // Widens a message box so the window manager can show its whole title (a
-    // short text would otherwise make it too narrow, cutting the title).
-    static void fitTitle(QMessageBox &box);
+    // Widens a dialog so the window manager can show its whole title (a short
+    // text would otherwise make it too narrow, cutting the title).
+    static void fitTitle(QDialog &dialog);
 };
 
 } // namespace rollcall

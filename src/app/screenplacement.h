@@ -13,7 +13,10 @@ QRect fitInside(const QRect &frame, const QRect &area);
 // A place for a small window: `wanted` (fitted inside area) when it covers none
 // of keepClear; else the first place beside one of them (to its right, below it
 // at the right or at the left edge of the area, to its left) that lies inside
-// area and covers none; else the area's bottom-right corner.
-QRect placeClear(const QRect &wanted, const QRect &area, const QList<QRect> &keepClear);
+// area and covers none; else, when `minimum` allows the window to shrink, the
+// largest clear room beside them of at least that size; else the area's
+// bottom-right corner.
+QRect placeClear(
+    const QRect &wanted, const QRect &area, const QList<QRect> &keepClear, QSize minimum = {});
 
 } // namespace rollcall

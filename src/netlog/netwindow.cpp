@@ -42,6 +42,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace rollcall {
 
 using netlog::NetState;
@@ -973,7 +975,20 @@ void NetWindow::arrangeCompanions()
     QList<QRect> clear = keepClearAreas(held);
     if (panel && panel->isVisible())
         clear << frameRect(panel);
-    const QRect placed = placeClear(frameRect(held), availableArea(this), clear);
+    const QRect area = availableArea(this);
+    const QSize frame = frameRect(held).size() - held->size();
+    QRect wanted(QPoint(), TrafficHeldWindow::kSize + frame);
+    // Beside the net window when the screen has room; else at the bottom
+    // right, over the grid's last columns rather than its first check-ins.
+    const QRect net = frameRect(this);
+    wanted.moveTopLeft(QPoint(net.right() + 1, net.top()));
+    QRect placed = placeClear(wanted, area, clear + QList<QRect> { net });
+    if (!area.contains(placed) || net.intersects(placed)
+        || std::any_of(
+            clear.cbegin(), clear.cend(), [&](const QRect &k) { return k.intersects(placed); })) {
+        wanted.moveBottomRight(area.bottomRight());
+        placed = placeClear(wanted, area, clear, TrafficHeldWindow::kMinimumSize + frame);
+    }
     if (placed != frameRect(held))
         setFrameRect(held, placed);
 }

@@ -107,6 +107,9 @@ public Q_SLOTS:
     // The part no other window of the program may cover, in screen
     // coordinates: the frame from its title bar down to the check-in grid.
     QRect entryArea() const;
+    // Traffic Held and the traffic panel clear of the entry rows and of the
+    // other windows that must stay clear, Traffic Held in front.
+    void arrangeCompanions();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -117,8 +120,6 @@ protected:
 private:
     void buildWindow();
     void buildMenus();
-    // Traffic Held and the traffic panel beside the entry rows, Traffic Held in front.
-    void arrangeCompanions();
     void openNet();
     void applyState(netlog::NetState state);
     void updateClock();

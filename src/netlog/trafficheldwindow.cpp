@@ -63,7 +63,7 @@ TrafficHeldWindow::TrafficHeldWindow(QWidget *parent) : QWidget(parent, Qt::Tool
     const int widths[] = { 100, 60, 90, 130, 100, 56 };
     for (int c = 0; c < int(std::size(widths)); ++c)
         m_grid->view()->setColumnWidth(c, widths[c]);
-    resize(580, 220);
+    resize(kSize);
     if (session().screenwidth >= 1024)
         move(0, 0);
 }

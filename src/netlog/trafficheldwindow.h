@@ -21,6 +21,11 @@ public:
 
     DataGrid *grid() const { return m_grid; }
 
+    // Its size as it opens, and the least it is shrunk to when the windows of
+    // a PSK31 net leave it less room.
+    static constexpr QSize kSize { 580, 220 };
+    static constexpr QSize kMinimumSize { 180, 110 };
+
 public Q_SLOTS:
     // Re-reads the list (after the net window stored traffic).
     void refresh();

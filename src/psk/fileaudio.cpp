@@ -1,6 +1,8 @@
 #include "psk/fileaudio.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QStringList>
 
 #include <sndfile.h>
 
@@ -9,48 +11,80 @@
 namespace rollcall::psk {
 
 FileAudioIo::FileAudioIo(const QString &inputFile, const QString &outputFile, QObject *parent)
-    : AudioIo(parent), inputFile_(inputFile), outputFile_(outputFile)
+    : AudioIo(parent)
 {
-    if (!inputFile_.isEmpty()) {
+    QStringList errors;
+    if (!play(inputFile))
+        errors << error_;
+    if (!record(outputFile))
+        errors << error_;
+    error_ = errors.join(u' ');
+}
+
+bool FileAudioIo::play(const QString &file)
+{
+    error_.clear();
+    std::vector<float> recording;
+    int rate = inputRate_;
+    if (!file.isEmpty()) {
         SF_INFO info {};
-        SNDFILE *f = sf_open(QFile::encodeName(inputFile_).constData(), SFM_READ, &info);
+        SNDFILE *f = sf_open(QFile::encodeName(file).constData(), SFM_READ, &info);
         if (!f) {
             error_ = tr("The recording %1 cannot be read (%2).")
-                         .arg(inputFile_, QString::fromLocal8Bit(sf_strerror(nullptr)));
-            inputFile_.clear();
-        } else {
-            inputRate_ = info.samplerate > 0 ? info.samplerate : 8000;
-            const int channels = std::max(1, info.channels);
-            std::vector<float> frames(std::size_t(4096 * channels));
-            while (true) {
-                const sf_count_t n = sf_readf_float(f, frames.data(), 4096);
-                if (n <= 0)
-                    break;
-                for (sf_count_t i = 0; i < n; ++i) // the first channel
-                    recording_.push_back(frames[std::size_t(i * channels)]);
-            }
-            sf_close(f);
+                         .arg(file, QString::fromLocal8Bit(sf_strerror(nullptr)));
+            return false;
         }
+        rate = info.samplerate > 0 ? info.samplerate : 8000;
+        const int channels = std::max(1, info.channels);
+        std::vector<float> frames(std::size_t(4096 * channels));
+        while (true) {
+            const sf_count_t n = sf_readf_float(f, frames.data(), 4096);
+            if (n <= 0)
+                break;
+            for (sf_count_t i = 0; i < n; ++i) // the first channel
+                recording.push_back(frames[std::size_t(i * channels)]);
+        }
+        sf_close(f);
     }
-    if (!outputFile_.isEmpty()) {
+    inputFile_ = file;
+    inputRate_ = rate;
+    recording_ = std::move(recording);
+    position_ = 0;
+    if (inputClock_.isValid()) { // the new recording starts now
+        inputClock_.start();
+        delivered_ = 0;
+    }
+    return true;
+}
+
+bool FileAudioIo::record(const QString &file)
+{
+    error_.clear();
+    // Opened again, the file would be emptied.
+    if (output_ && !file.isEmpty() && QFileInfo(file) == QFileInfo(outputFile_))
+        return true;
+    SNDFILE *output = nullptr;
+    if (!file.isEmpty()) {
         SF_INFO info {};
         info.samplerate = kOutputRate;
         info.channels = 1;
-        info.format
-            = (outputFile_.endsWith(QLatin1String(".flac"), Qt::CaseInsensitive) ? SF_FORMAT_FLAC
-                                                                                 : SF_FORMAT_WAV)
+        info.format = (file.endsWith(QLatin1String(".flac"), Qt::CaseInsensitive) ? SF_FORMAT_FLAC
+                                                                                  : SF_FORMAT_WAV)
             | SF_FORMAT_PCM_16;
-        output_ = sf_open(QFile::encodeName(outputFile_).constData(), SFM_WRITE, &info);
-        if (output_) // a file cut short by a crash still reads back
-            sf_command(
-                static_cast<SNDFILE *>(output_), SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
-        else {
-            const QString e = tr("The file %1 cannot be written (%2).")
-                                  .arg(outputFile_, QString::fromLocal8Bit(sf_strerror(nullptr)));
-            error_ = error_.isEmpty() ? e : error_ + u' ' + e;
-            outputFile_.clear();
+        output = sf_open(QFile::encodeName(file).constData(), SFM_WRITE, &info);
+        if (!output) {
+            error_ = tr("The file %1 cannot be written (%2).")
+                         .arg(file, QString::fromLocal8Bit(sf_strerror(nullptr)));
+            return false;
         }
+        // A file cut short by a crash still reads back.
+        sf_command(output, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
     }
+    if (output_)
+        sf_close(static_cast<SNDFILE *>(output_));
+    output_ = output;
+    outputFile_ = file;
+    return true;
 }
 
 FileAudioIo::~FileAudioIo()

@@ -12,7 +12,9 @@ namespace rollcall::psk {
 // Audio files in place of the sound card: a WAV or FLAC recording played as
 // the receive audio in real time (silence once it has ended), and a file that
 // takes the transmitted audio. Either side may be left out (empty name): no
-// input then, or output paced by the clock and thrown away.
+// input then, or output paced by the clock and thrown away. Each side is
+// started and stopped on its own: a new recording leaves the file being
+// written as it is, and the other way round.
 class FileAudioIo : public AudioIo
 {
     Q_OBJECT
@@ -24,6 +26,12 @@ public:
 
     // False (with errorString) when a named file could not be opened.
     bool isValid() const { return error_.isEmpty(); }
+    // Plays file from its start (empty: no input). False when it cannot be
+    // read; nothing is played then.
+    bool play(const QString &file);
+    // Writes the transmitted audio to file from now on (empty: the file being
+    // written is closed). False when it cannot be written; nothing is written then.
+    bool record(const QString &file);
     QString errorString() const { return error_; }
     // Plays the recording this many times faster than real time (tests).
     void setSpeed(double factor) { speed_ = factor; }

@@ -1,5 +1,6 @@
 #include "psk/netcommandswindow.h"
 
+#include "app/placementwidget.h"
 #include "app/session.h"
 #include "psk/psksettings.h"
 #include "psk/pskterminal.h"
@@ -88,6 +89,7 @@ NetCommandsWindow::NetCommandsWindow(PskTerminal *terminal, QWidget *parent)
     test_ = make("Command9", "Test/open", nullptr);
     connect(test_, &QPushButton::clicked, this, &NetCommandsWindow::sendTestOpen);
     place(test_);
+    letButtonsNarrow(this);
 }
 
 PskTerminal *NetCommandsWindow::terminal() const

@@ -1,5 +1,6 @@
 #include "psk/netmemberwindow.h"
 
+#include "app/placementwidget.h"
 #include "psk/nettags.h"
 #include "psk/psksettings.h"
 #include "psk/pskterminal.h"
@@ -54,6 +55,7 @@ NetMemberWindow::NetMemberWindow(PskTerminal *terminal, QWidget *parent)
     text_->setToolTip(tr("The station to call, or what the traffic is for."));
     text_->installEventFilter(new SelectAllOnFocus(text_));
     row->addWidget(text_);
+    letButtonsNarrow(this);
 }
 
 PskTerminal *NetMemberWindow::terminal() const

@@ -1,11 +1,14 @@
 #include "psk/pskdeskwindow.h"
 
 #include "app/external.h"
+#include "app/placementwidget.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
 #include "netlog/netwindow.h"
+#include "netlog/trafficheldwindow.h"
 #include "psk/fileaudio.h"
 #include "psk/pskmodem.h"
+#include "psk/pskplacement.h"
 #include "psk/psksettings.h"
 #include "psk/pskterminal.h"
 #include "psk/pskwindows.h"
@@ -19,8 +22,8 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
-#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTextBlock>
@@ -36,16 +39,6 @@ QWidget *loadedWindow(const char *name)
     return windows().loaded(QLatin1String(name));
 }
 
-// A docked window that would leave the screen stays at its right edge.
-QPoint onScreen(QWidget *w, QPoint at)
-{
-    const QScreen *screen = w->screen();
-    if (!screen)
-        return at;
-    const QRect room = screen->availableGeometry();
-    at.setX(std::min(at.x(), room.right() - w->frameGeometry().width()));
-    return at;
-}
 // The typing box: text pasted or dropped into it is shown and typed, key by
 // key, through the typing rule, so what the box shows is what is sent.
 class TypingBox : public QPlainTextEdit
@@ -70,10 +63,6 @@ PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
     setWindowTitle(QStringLiteral("QX0ZZZ'S PSKconsole"));
     QString problem;
     auto audio = makeTerminalAudio(&problem);
-    if (auto *files = qobject_cast<FileAudioIo *>(audio.get())) {
-        inputFile_ = files->inputName();
-        outputFile_ = files->outputName();
-    }
     terminal_ = new PskTerminal(std::move(audio), makeTerminalPtt(), nullptr, this);
     buildWindow();
     buildMenus();
@@ -145,7 +134,8 @@ void PskDeskWindow::buildWindow()
     received_ = new QPlainTextEdit(central);
     received_->setObjectName(QStringLiteral("txtrxdata"));
     received_->setReadOnly(true);
-    received_->setMinimumHeight(150);
+    // Low enough that it fits under the net window's entry rows on a 768-high screen.
+    received_->setMinimumHeight(100);
     received_->viewport()->installEventFilter(this);
     frozen_ = new QPlainTextEdit(central);
     frozen_->setObjectName(QStringLiteral("Text3"));
@@ -219,8 +209,8 @@ void PskDeskWindow::buildWindow()
 
     setCentralWidget(central);
     statusBar();
-    // Small enough that the docked Net Control window fits beside it on a 1024-wide screen.
-    resize(620, 470);
+    letButtonsNarrow(this);
+    resize(kSize);
 
     layout_ = new QTimer(this);
     layout_->setObjectName(QStringLiteral("Timer1"));
@@ -241,21 +231,25 @@ void PskDeskWindow::buildMenus()
         }
     });
     options->addSeparator();
-    QAction *play = options->addAction(QStringLiteral("Play &Recording as Receive Audio..."), this,
+    // Each recording is started and stopped by its own item (checked while it runs).
+    play_ = options->addAction(QStringLiteral("Play &Recording as Receive Audio..."), this,
         &PskDeskWindow::chooseRecording);
-    play->setObjectName(QStringLiteral("mnuPlayRecording"));
-    QAction *record = options->addAction(
+    play_->setObjectName(QStringLiteral("mnuPlayRecording"));
+    play_->setCheckable(true);
+    record_ = options->addAction(
         QStringLiteral("Record &Transmissions to File..."), this, &PskDeskWindow::chooseRecordFile);
-    record->setObjectName(QStringLiteral("mnuRecordTransmit"));
+    record_->setObjectName(QStringLiteral("mnuRecordTransmit"));
+    record_->setCheckable(true);
     options->addAction(QStringLiteral("Use the &Sound Card"), this, [this] {
-        inputFile_.clear();
-        outputFile_.clear();
         QSettings stored;
         terminal_->modem()->setAudioDevices(
             stored.value(QStringLiteral("PskModem/inputDevice")).toString(),
             stored.value(QStringLiteral("PskModem/outputDevice")).toString());
+        showRecordings();
         statusBar()->showMessage(tr("Receiving from and sending to the sound card."), 8000);
     });
+    connect(options, &QMenu::aboutToShow, this, &PskDeskWindow::showRecordings);
+    showRecordings();
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("&Help"), this, [this] {
         if (!openUserGuide())
@@ -270,33 +264,99 @@ void PskDeskWindow::showEvent(QShowEvent *event)
         return;
     started_ = true;
     // Start-up: the Net Control and member windows, the modem, the settings,
-    // the saved position, the script panel.
+    // the script panel, then the places of them all.
     showWindow(QStringLiteral("Netcheckin"));
     showWindow(QStringLiteral("net_member"));
-    placeMember();
     loadPskSettings(pskSettings());
     terminal_->startUp();
-    const PskSettings &s = pskSettings();
-    if (QWidget *net = loadedWindow("Netcheckin"); net && net->isVisible()) {
-        if (s.dockNetWindow != 0)
-            net->move(onScreen(net, QPoint(x() + frameGeometry().width() + 1, y())));
-        else
-            net->move(s.netWindowLeft, s.netWindowTop);
-    }
-    move(s.pskLeft, s.pskTop);
-    placeMember();
     showWindow(QStringLiteral("netcommands"));
+    // Nothing else of the program may cover them (Traffic Held, the traffic panel).
+    setKeepClear(this, [this] { return frameRect(this); });
+    for (const char *name : { "Netcheckin", "net_member", "netcommands" })
+        if (QWidget *w = loadedWindow(name))
+            setKeepClear(w, [w] { return frameRect(w); });
+    arrangeWindows();
+    // Again once the window manager has framed them, with their real frames.
+    QTimer::singleShot(400, this, &PskDeskWindow::arrangeWindows);
     activateWindow();
     lastSave_.start();
     layout_->start();
-    if (!inputFile_.isEmpty())
-        statusBar()->showMessage(tr("Receive audio: the recording %1").arg(inputFile_));
+    if (const FileAudioIo *files = audioFiles(); files && files->hasInput())
+        statusBar()->showMessage(tr("Receive audio: the recording %1").arg(files->inputName()));
+}
+
+PskWindowSizes PskDeskWindow::windowSizes(bool asTheyAre) const
+{
+    // Client sizes to frame sizes, with the frames the window manager gives.
+    const auto framed
+        = [](const QWidget *w, QSize client) { return client + (frameRect(w).size() - w->size()); };
+    PskWindowSizes s;
+    s.console = framed(this, asTheyAre ? size() : kSize.expandedTo(minimumSizeHint()));
+    s.consoleMinimum = framed(this, minimumSizeHint());
+    if (const QWidget *member = loadedWindow("net_member")) {
+        s.member = framed(member, asTheyAre ? member->size() : member->sizeHint());
+        s.memberMinimum = framed(member, member->minimumSizeHint());
+    }
+    if (const QWidget *net = loadedWindow("Netcheckin")) {
+        s.netControl = framed(net, net->size());
+        s.netControlMinimum = framed(net, net->minimumSizeHint().expandedTo(kNetControlMinimum));
+    }
+    if (const QWidget *commands = loadedWindow("netcommands"))
+        s.commands = framed(commands, asTheyAre ? commands->size() : commands->sizeHint());
+    // Traffic Held with a title bar like the others.
+    s.reserve = framed(this, TrafficHeldWindow::kMinimumSize).height();
+    return s;
+}
+
+std::optional<QPoint> PskDeskWindow::netControlPlace() const
+{
+    const PskSettings &s = pskSettings();
+    if (s.dockNetWindow == 1)
+        return std::nullopt;
+    return QPoint(s.netWindowLeft, s.netWindowTop);
+}
+
+void PskDeskWindow::arrangeWindows()
+{
+    QWidget *net = loadedWindow("Netcheckin");
+    QWidget *member = loadedWindow("net_member");
+    QWidget *commands = loadedWindow("netcommands");
+    const PskSettings &s = pskSettings();
+    const PskWindowFrames f = arrangePskWindows(windowSizes(false), availableArea(this),
+        keepClearAreas({ this, net, member, commands }), QPoint(s.pskLeft, s.pskTop),
+        netControlPlace());
+    setFrameRect(this, f.console);
+    placed_ = f.console;
+    if (member && member->isVisible())
+        setFrameRect(member, f.member);
+    if (net && net->isVisible())
+        setFrameRect(net, f.netControl);
+    if (commands && commands->isVisible())
+        setFrameRect(commands, f.commands);
+    arrangeNetCompanions();
+}
+
+void PskDeskWindow::arrangeNetCompanions()
+{
+    // Traffic Held and the traffic panel make room for these windows, or take it back.
+    QPointer<NetWindow> net
+        = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall")));
+    QTimer::singleShot(0, net, [net] {
+        if (net && net->isVisible())
+            net->arrangeCompanions();
+    });
 }
 
 void PskDeskWindow::placeMember()
 {
-    if (QWidget *member = loadedWindow("net_member"))
-        member->move(x(), y() + frameGeometry().height());
+    QWidget *member = loadedWindow("net_member");
+    if (!member)
+        return;
+    const PskWindowFrames f
+        = followConsole(frameRect(this), windowSizes(true), availableArea(this), netControlPlace());
+    if (f.member != frameRect(member))
+        setFrameRect(member, f.member);
+    placed_ = frameRect(this);
 }
 
 void PskDeskWindow::toggleNetWindows()
@@ -308,21 +368,27 @@ void PskDeskWindow::toggleNetWindows()
         ncsButton_->setText(QStringLiteral("&NCS/Hide"));
         showWindow(QStringLiteral("net_member"));
         placeMember();
+        layoutTick();
         update();
+        arrangeNetCompanions();
         return;
     }
     for (const char *name : { "Netcheckin", "netcommands", "net_member" })
         if (QWidget *w = loadedWindow(name))
             w->hide();
     ncsButton_->setText(QStringLiteral("&NCS/Show"));
+    arrangeNetCompanions();
 }
 
 void PskDeskWindow::layoutTick()
 {
     PskSettings &s = pskSettings();
     QWidget *net = loadedWindow("Netcheckin");
+    const PskWindowFrames f
+        = followConsole(frameRect(this), windowSizes(true), availableArea(this), netControlPlace());
     if (net && net->isVisible() && s.dockNetWindow == 1 && !net->isMinimized()) {
-        net->move(onScreen(net, QPoint(x() + frameGeometry().width() + 2, y())));
+        if (frameRect(net) != f.netControl)
+            setFrameRect(net, f.netControl);
     } else if (net && (net->x() != s.netWindowLeft || net->y() != s.netWindowTop)) {
         s.netWindowLeft = qint16(net->x());
         s.netWindowTop = qint16(net->y());
@@ -337,10 +403,18 @@ void PskDeskWindow::layoutTick()
         s.pskTop = qint16(y());
         placeMember();
         saveSettingsThrottled();
+    } else if (frameRect(this) != placed_) {
+        // Resized, or framed by the window manager: the member window stays right under it.
+        placeMember();
     }
     if (!isMinimized() && net) {
-        if (QWidget *panel = loadedWindow("netcommands"))
-            panel->move(net->x(), net->y() + net->frameGeometry().height() + 1);
+        if (QWidget *panel = loadedWindow("netcommands")) {
+            const QRect under = followConsole(
+                frameRect(this), windowSizes(true), availableArea(this), frameRect(net).topLeft())
+                                    .commands;
+            if (frameRect(panel) != under)
+                setFrameRect(panel, under);
+        }
     }
     if (savePending_ && lastSave_.elapsed() >= 1000)
         saveSettingsThrottled();
@@ -517,38 +591,72 @@ void PskDeskWindow::showProblem(const QString &message)
     statusBar()->showMessage(message, 15000);
 }
 
-void PskDeskWindow::useAudioFiles(const QString &inputFile, const QString &outputFile)
+FileAudioIo *PskDeskWindow::audioFiles() const
 {
-    auto files = std::make_unique<FileAudioIo>(inputFile, outputFile);
-    if (!files->isValid())
-        showProblem(files->errorString());
-    inputFile_ = files->inputName();
-    outputFile_ = files->outputName();
+    return qobject_cast<FileAudioIo *>(terminal_->modem()->audio());
+}
+
+FileAudioIo *PskDeskWindow::useAudioFiles()
+{
+    if (FileAudioIo *files = audioFiles())
+        return files;
+    // From the sound card to files: nothing played, nothing written yet.
+    auto files = std::make_unique<FileAudioIo>(QString(), QString());
+    FileAudioIo *raw = files.get();
     terminal_->modem()->setAudio(std::move(files));
-    statusBar()->showMessage(
-        inputFile_.isEmpty() ? tr("No receive audio.") : tr("Receive audio: %1").arg(inputFile_),
-        8000);
+    return raw;
+}
+
+void PskDeskWindow::showRecordings()
+{
+    const FileAudioIo *files = audioFiles();
+    play_->setChecked(files && files->hasInput());
+    record_->setChecked(files && files->hasOutput());
 }
 
 void PskDeskWindow::chooseRecording()
 {
-    Prompts::FileDialog d;
-    d.title = tr("Play a Recording as Receive Audio");
-    d.filter = QStringLiteral("Sound files (*.wav;*.flac)|*.wav;*.flac|All Files (*.*)|*.*");
-    const QString path = session().prompts->openFile(d);
-    if (!path.isEmpty())
-        useAudioFiles(path, outputFile_);
+    if (FileAudioIo *files = audioFiles(); files && files->hasInput()) {
+        const QString was = files->inputName();
+        files->play(QString());
+        statusBar()->showMessage(tr("The recording %1 is no longer played.").arg(was), 8000);
+    } else {
+        Prompts::FileDialog d;
+        d.title = tr("Play a Recording as Receive Audio");
+        d.filter = QStringLiteral("Sound files (*.wav;*.flac)|*.wav;*.flac|All Files (*.*)|*.*");
+        const QString path = session().prompts->openFile(d);
+        if (!path.isEmpty()) {
+            FileAudioIo *files = useAudioFiles();
+            if (files->play(path))
+                statusBar()->showMessage(tr("Receive audio: %1").arg(path), 8000);
+            else
+                showProblem(files->errorString());
+        }
+    }
+    showRecordings();
 }
 
 void PskDeskWindow::chooseRecordFile()
 {
-    Prompts::FileDialog d;
-    d.title = tr("Record What Is Sent");
-    d.filter = QStringLiteral("WAV (*.wav)|*.wav|FLAC (*.flac)|*.flac");
-    d.defaultExtension = QStringLiteral(".wav");
-    const QString path = session().prompts->saveFile(d);
-    if (!path.isEmpty())
-        useAudioFiles(inputFile_, path);
+    if (FileAudioIo *files = audioFiles(); files && files->hasOutput()) {
+        const QString was = files->outputName();
+        files->record(QString());
+        statusBar()->showMessage(tr("Transmissions are no longer written to %1.").arg(was), 8000);
+    } else {
+        Prompts::FileDialog d;
+        d.title = tr("Record What Is Sent");
+        d.filter = QStringLiteral("WAV (*.wav)|*.wav|FLAC (*.flac)|*.flac");
+        d.defaultExtension = QStringLiteral(".wav");
+        const QString path = session().prompts->saveFile(d);
+        if (!path.isEmpty()) {
+            FileAudioIo *files = useAudioFiles();
+            if (files->record(path))
+                statusBar()->showMessage(tr("Transmissions are written to %1.").arg(path), 8000);
+            else
+                showProblem(files->errorString());
+        }
+    }
+    showRecordings();
 }
 
 } // namespace rollcall::psk

@@ -5,6 +5,9 @@
 #include <QPointer>
 #include <QRgb>
 
+#include <optional>
+
+class QAction;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -12,6 +15,8 @@ class QTimer;
 
 namespace rollcall::psk {
 
+class FileAudioIo;
+struct PskWindowSizes;
 class PskTerminal;
 class WaterfallWidget;
 
@@ -33,13 +38,17 @@ public:
     void unpauseReceived();
     void layoutTick(); // the 500 ms layout timer
     void placeMember();
-    // Plays a recording as the receive audio and/or records the transmission.
-    void useAudioFiles(const QString &inputFile, const QString &outputFile);
+    // Places it and its companions clear of the net window's entry rows.
+    void arrangeWindows();
 
     // Longest received text kept (older text is dropped).
     static constexpr int kMaxReceived = 100000;
     // The colour of this station's own transmitted text among the received text.
     static constexpr QRgb kSentColour = 0xffb22222;
+    // The size it opens with where the screen has room (smaller on a small one).
+    static constexpr QSize kSize { 760, 470 };
+    // The least the Net Control window is shrunk to, so its lists still show a few entries.
+    static constexpr QSize kNetControlMinimum { 200, 150 };
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -61,6 +70,14 @@ private:
     void showProblem(const QString &message);
     void chooseRecording();
     void chooseRecordFile();
+    // The recordings, when the modem is on audio files.
+    FileAudioIo *audioFiles() const;
+    FileAudioIo *useAudioFiles();
+    void showRecordings();
+    // The frame sizes of the windows: as they are, or as they open.
+    PskWindowSizes windowSizes(bool asTheyAre) const;
+    std::optional<QPoint> netControlPlace() const; // none when docked
+    void arrangeNetCompanions();
 
     PskTerminal *terminal_ = nullptr;
     WaterfallWidget *waterfall_ = nullptr;
@@ -79,8 +96,9 @@ private:
     QElapsedTimer lastSave_;
     bool savePending_ = false;
     bool started_ = false;
-    QString inputFile_;
-    QString outputFile_;
+    QRect placed_; // its frame when the member window was last put under it
+    QAction *play_ = nullptr; // mnuPlayRecording
+    QAction *record_ = nullptr; // mnuRecordTransmit
 };
 
 } // namespace rollcall::psk

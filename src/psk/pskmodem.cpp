@@ -434,6 +434,9 @@ void PskModem::readInput()
     constexpr qint64 kChunk = 4096;
     scratch_.resize(std::size_t(kChunk));
     std::vector<float> resampled;
+    // Another recording may be played at another rate on the same audio.
+    if (rxResampler_->inRate() != audio_->inputRate())
+        rxResampler_ = std::make_unique<modem::Resampler>(audio_->inputRate(), modem::kModemRate);
     while (true) {
         const qint64 n = audio_->readInput(scratch_.data(), kChunk);
         if (n <= 0)

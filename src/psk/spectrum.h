@@ -13,10 +13,24 @@ class Spectrum
 public:
     static constexpr int kSize = 1024; // 7.8 Hz per bin at 8000 Hz
 
+    // The colour scale of a line in dB: `bottom` is shown dark, `top` white.
+    struct Scale
+    {
+        float bottom;
+        float top;
+    };
+    // The scale for a band whose noise floor and strongest signal are at these
+    // levels (dB): the noise sits just above the dark end and a weak signal
+    // shows bright; a strong signal sets the top, so that only its own core is
+    // white and not the skirts it spreads far down into the noise.
+    static Scale scaleFor(float floorDb, float peakDb);
+    // A level 0..255 on that scale.
+    static unsigned char levelOf(float db, Scale scale);
+
     explicit Spectrum(int sampleRate = 8000);
     void push(const float *samples, std::size_t n);
-    // `width` levels from lowHz to highHz, each 0..255 (about 60 dB of range
-    // above the line's own noise floor, so the picture adapts to the input level).
+    // `width` levels from lowHz to highHz, each 0..255, on the scale of the
+    // band's noise floor and strongest signal, smoothed over lines.
     void line(double lowHz, double highHz, int width, std::vector<unsigned char> &out);
     int sampleRate() const { return rate_; }
 
@@ -27,7 +41,9 @@ private:
     std::vector<float> window_;
     std::vector<std::complex<double>> buffer_;
     std::vector<float> power_;
-    float floor_ = -1;
+    float floor_ = 0;
+    float peak_ = 0;
+    bool started_ = false;
 };
 
 } // namespace rollcall::psk

@@ -289,30 +289,41 @@ private Q_SLOTS:
         QTest::addColumn<QRect>("wanted");
         QTest::addColumn<QRect>("area");
         QTest::addColumn<QList<QRect>>("keepClear");
+        QTest::addColumn<QSize>("minimum"); // none: it keeps its size
         QTest::addColumn<QRect>("placed");
         const QRect xga(0, 0, 1024, 768);
         const QRect hd(0, 0, 1920, 1080);
         const QRect entry(0, 0, 1024, 300); // the net window's top part at 1024x768
         const QRect wideEntry(0, 0, 1062, 300);
-        QTest::newRow("clear already")
-            << QRect(795, 227, 150, 100) << xga << QList<QRect> {} << QRect(795, 227, 150, 100);
-        QTest::newRow("over the entry rows: below them, at the right") << QRect(
-            795, 227, 150, 100) << xga << QList<QRect> { entry } << QRect(874, 300, 150, 100);
+        QTest::newRow("clear already") << QRect(795, 227, 150, 100) << xga << QList<QRect> {}
+                                       << QSize() << QRect(795, 227, 150, 100);
+        QTest::newRow("over the entry rows: below them, at the right") << QRect(795, 227, 150,
+            100) << xga << QList<QRect> { entry } << QSize() << QRect(874, 300, 150, 100);
         QTest::newRow("beside the net window on a wide screen") << QRect(795, 227, 150,
-            100) << hd << QList<QRect> { wideEntry } << QRect(1062, 0, 150, 100);
+            100) << hd << QList<QRect> { wideEntry } << QSize() << QRect(1062, 0, 150, 100);
         QTest::newRow("held traffic below the rows, at the left")
             << QRect(0, 0, 582, 250) << xga << QList<QRect> { entry, QRect(874, 300, 150, 100) }
-            << QRect(0, 300, 582, 250);
+            << QSize() << QRect(0, 300, 582, 250);
+        const QRect svga(0, 0, 800, 600);
+        const QList<QRect> full { QRect(0, 0, 800, 400), QRect(700, 400, 100, 200) };
         QTest::newRow("no room anywhere: bottom right corner")
-            << QRect(0, 0, 300, 300) << QRect(0, 0, 800, 600)
-            << QList<QRect> { QRect(0, 0, 800, 400) } << QRect(500, 300, 300, 300);
+            << QRect(0, 0, 300, 300) << svga << QList<QRect> { QRect(0, 0, 800, 400) } << QSize()
+            << QRect(500, 300, 300, 300);
+        QTest::newRow("no room at its size: shrunk into the largest room")
+            << QRect(0, 0, 300, 300) << svga << full << QSize(100, 100) << QRect(0, 400, 300, 200);
+        QTest::newRow("cut short of a window beside the room")
+            << QRect(0, 0, 300, 300) << svga << (full + QList<QRect> { QRect(150, 500, 100, 100) })
+            << QSize(100, 100) << QRect(0, 400, 150, 200);
+        QTest::newRow("no room even shrunk: bottom right corner") << QRect(
+            0, 0, 300, 300) << svga << full << QSize(350, 100) << QRect(500, 300, 300, 300);
     }
     void placeClear()
     {
         QFETCH(QRect, wanted);
         QFETCH(QRect, area);
         QFETCH(QList<QRect>, keepClear);
-        QTEST(rollcall::placeClear(wanted, area, keepClear), "placed");
+        QFETCH(QSize, minimum);
+        QTEST(rollcall::placeClear(wanted, area, keepClear, minimum), "placed");
     }
 };
 

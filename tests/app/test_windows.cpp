@@ -14,6 +14,7 @@
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -22,6 +23,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <tuple>
 
 using namespace rollcall;
@@ -111,16 +113,41 @@ private Q_SLOTS:
         QVERIFY(launcher->isVisible());
     }
 
-    // A short text must not make the box so narrow that its title is cut.
-    void messageBoxShowsWholeTitle()
+    // A short text must not make a box so narrow that its title is cut.
+    void boxesShowWholeTitle_data()
     {
-        QMessageBox box(QMessageBox::Information, u".CSV Import to Master Callsign Database"_s,
-            u"Importing Callsign Records Complete!"_s, QMessageBox::Ok);
-        QtPrompts::fitTitle(box);
-        box.show();
-        QFont bold = box.font();
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("message") << u"message"_s << u".CSV Import to Master Callsign Database"_s;
+        QTest::newRow("input, script") << u"input"_s << u"Edit New Check in Script"_s;
+        QTest::newRow("input, ADIF") << u"input"_s << u"Export Check-ins as ADIF"_s;
+        QTest::newRow("buttons") << u"buttons"_s << u"Click Cancel to quit, OK to ignore"_s;
+    }
+    void boxesShowWholeTitle()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, title);
+        int width = 0;
+        QFont bold;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            QCOMPARE(box->windowTitle(), title);
+            width = box->width();
+            bold = box->font();
+            box->reject();
+        });
+        QtPrompts prompts;
+        if (kind == u"message"_s)
+            prompts.information(title, u"Importing Callsign Records Complete!"_s);
+        else if (kind == u"input"_s)
+            prompts.input(u"Mode:"_s, title, u"FM"_s);
+        else
+            prompts.ask(title, u"Port closed."_s, Prompts::Icon::Exclamation,
+                { Prompts::Button::Ok, Prompts::Button::Cancel });
         bold.setBold(true);
-        QVERIFY(box.width() > QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + 100);
+        QVERIFY2(width > QFontMetrics(bold).horizontalAdvance(title) + 100,
+            qPrintable(QString::number(width)));
     }
 
     void quitUnloadsNewestFirst()

@@ -3,6 +3,8 @@
 #include "modem/demodulator.h"
 #include "modem/modulator.h"
 
+#include <sndfile.h>
+
 #include <algorithm>
 #include <cmath>
 #include <random>
@@ -73,6 +75,39 @@ std::size_t editDistance(const std::string &a, const std::string &b)
         std::swap(prev, cur);
     }
     return prev[b.size()];
+}
+
+bool writeSoundFile(const std::string &path, const std::vector<float> &frames, int rate)
+{
+    SF_INFO info {};
+    info.samplerate = rate;
+    info.channels = 1;
+    const bool flac = path.size() > 5 && path.compare(path.size() - 5, 5, ".flac") == 0;
+    info.format = (flac ? SF_FORMAT_FLAC : SF_FORMAT_WAV) | SF_FORMAT_PCM_16;
+    SNDFILE *f = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!f)
+        return false;
+    const bool whole
+        = sf_writef_float(f, frames.data(), sf_count_t(frames.size())) == sf_count_t(frames.size());
+    return sf_close(f) == 0 && whole;
+}
+
+std::vector<float> readSoundFile(const std::string &path, bool *flac)
+{
+    SF_INFO info {};
+    SNDFILE *f = sf_open(path.c_str(), SFM_READ, &info);
+    if (!f)
+        return {};
+    if (flac)
+        *flac = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC;
+    std::vector<float> all(std::size_t(info.frames * std::max(1, info.channels)));
+    all.resize(
+        std::size_t(sf_readf_float(f, all.data(), info.frames) * std::max(1, info.channels)));
+    sf_close(f);
+    std::vector<float> first;
+    for (std::size_t i = 0; i < all.size(); i += std::size_t(std::max(1, info.channels)))
+        first.push_back(all[i]);
+    return first;
 }
 
 } // namespace rollcall::test

@@ -25,6 +25,12 @@ struct DecodeOptions
 std::string demodulate(const modem::ModeParams &mode, const std::vector<float> &signal,
     const DecodeOptions &options = {});
 
+// Writes a mono 16-bit sound file, FLAC when the name ends in .flac, else WAV.
+bool writeSoundFile(const std::string &path, const std::vector<float> &frames, int rate = 8000);
+// The first channel of a sound file (empty when it cannot be read); *flac says
+// whether it is a FLAC file.
+std::vector<float> readSoundFile(const std::string &path, bool *flac = nullptr);
+
 // Characters inserted, deleted or changed between what was sent and what came back.
 std::size_t editDistance(const std::string &sent, const std::string &received);
 

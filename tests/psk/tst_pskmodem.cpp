@@ -1,10 +1,15 @@
 #include "testmain.h"
 
+#include "modemsignal.h"
 #include "psk/audioio.h"
 #include "psk/pskmodem.h"
+#include "psk/spectrum.h"
 
 #include <QSignalSpy>
 #include <QTest>
+
+#include <algorithm>
+#include <cmath>
 
 #include <pty.h>
 #include <unistd.h>
@@ -355,6 +360,55 @@ private Q_SLOTS:
         // Carrier, then about 3.5 s of Morse.
         QVERIFY(st.audio->written().size() > std::size_t(3 * 8000));
         QCOMPARE(st.modem->TransmitPending(), 5);
+    }
+
+    // The waterfall's colours: the noise near the dark end, a weak signal
+    // bright, a strong one white at its own core only, not across the skirts
+    // it spreads far down into the noise.
+    void waterfallShowsSignalsAboveTheNoise_data()
+    {
+        QTest::addColumn<double>("amplitude"); // of a QPSK63 signal at 1500 Hz
+        QTest::addColumn<double>("snrDb"); // of the noise added (in 3 kHz); 0: none
+        QTest::addColumn<int>("signalLevel"); // at 1500 Hz, at least
+        QTest::addColumn<int>("whiteHz"); // the widest white band, at most
+        QTest::newRow("full scale, clean recording") << 1.0 << 0.0 << 230 << 120;
+        QTest::newRow("full scale, in noise") << 1.0 << 40.0 << 230 << 120;
+        QTest::newRow("weak, in noise") << 0.05 << 10.0 << 150 << 120;
+        QTest::newRow("silence") << 0.0 << 0.0 << 0 << 0;
+    }
+    void waterfallShowsSignalsAboveTheNoise()
+    {
+        QFETCH(double, amplitude);
+        QFETCH(double, snrDb);
+        QFETCH(int, signalLevel);
+        QFETCH(int, whiteHz);
+        std::vector<float> audio = rollcall::test::modulateText(rollcall::modem::qpsk63(),
+            "cq cq de q1aw q1aw 0123456789 the quick brown fox jumps", 1500, amplitude);
+        if (snrDb > 0)
+            rollcall::test::addNoise(audio, snrDb, 7);
+        for (float &a : audio) // as a 16-bit recording holds it
+            a = std::round(std::clamp(a, -1.0f, 1.0f) * 32767.0f) / 32767.0f;
+        Spectrum spectrum;
+        constexpr int kWidth = 600; // 5 Hz a pixel
+        std::vector<unsigned char> line;
+        int widest = 0, strongest = 0, noisiest = 0;
+        for (std::size_t at = 0; at + 800 <= audio.size(); at += 800) { // 10 lines a second
+            spectrum.push(audio.data() + at, 800);
+            spectrum.line(0, 3000, kWidth, line);
+            if (at < 8000)
+                continue; // the scale settles
+            strongest = std::max<int>(strongest, line[kWidth / 2]);
+            std::vector<unsigned char> sorted = line;
+            std::sort(sorted.begin(), sorted.end());
+            noisiest = std::max<int>(noisiest, sorted[kWidth / 2]);
+            for (int x = 0, run = 0; x < kWidth; ++x) {
+                run = line[std::size_t(x)] >= 217 ? run + 1 : 0; // white from there up
+                widest = std::max(widest, run * 3000 / kWidth);
+            }
+        }
+        QVERIFY2(strongest >= signalLevel, QByteArray::number(strongest));
+        QVERIFY2(widest <= whiteHz, QByteArray(QByteArray::number(widest) + " Hz white"));
+        QVERIFY2(noisiest <= 80, QByteArray::number(noisiest)); // the band's median
     }
 
     void textMapsToModemCodes_data()

@@ -7,6 +7,7 @@
 #include "app/external.h"
 #include "modem/modes.h"
 #include "modemsignal.h"
+#include "psk/fileaudio.h"
 #include "psk/netcheckinwindow.h"
 #include "psk/netcommandswindow.h"
 #include "psk/nettags.h"
@@ -25,6 +26,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QStringListModel>
+#include <QTemporaryDir>
 #include <QTextCursor>
 
 #include <cmath>
@@ -712,11 +714,62 @@ private Q_SLOTS:
         QWidget *member = windows().loaded(QStringLiteral("net_member"));
         QCOMPARE(
             member->pos(), QPoint(d.desk->x(), d.desk->y() + d.desk->frameGeometry().height()));
+        // Made shorter (as a window manager fits it to the screen), it keeps
+        // the member window right under it, not over its buttons.
+        d.desk->resize(d.desk->width(), d.desk->height() - 40);
+        d.desk->layoutTick();
+        QCOMPARE(member->pos(), d.desk->frameGeometry().bottomLeft() + QPoint(0, 1));
         // Closed by its own window button, the Net Control window comes back with one press.
         windows().loaded(QStringLiteral("Netcheckin"))->close();
         QTest::mouseClick(ncs, Qt::LeftButton);
         for (const char *name : companions)
             QVERIFY2(windows().loaded(QLatin1String(name))->isVisible(), name);
+    }
+
+    // Options > Play Recording and Record Transmissions each start and stop
+    // their own recording only: a new recording leaves the file being written
+    // whole, and recording the transmissions does not play the recording again.
+    void recordingsEachByItsOwnItem()
+    {
+        Desk d;
+        QTemporaryDir dir;
+        const QString in = dir.filePath(QStringLiteral("in.wav"));
+        const QString out = dir.filePath(QStringLiteral("out.wav"));
+        QVERIFY(test::writeSoundFile(QFile::encodeName(in).toStdString(),
+            std::vector<float>(800, 0.1f))); // a tenth of a second
+        auto *play = d.desk->findChild<QAction *>(QStringLiteral("mnuPlayRecording"));
+        auto *record = d.desk->findChild<QAction *>(QStringLiteral("mnuRecordTransmit"));
+        QVERIFY(play && record);
+        const auto files = [&] { return qobject_cast<FileAudioIo *>(d.modem()->audio()); };
+        const auto sentSoFar = [&] {
+            return QByteArray::fromStdString(test::demodulate(
+                modem::qpsk63(), test::readSoundFile(QFile::encodeName(out).toStdString())));
+        };
+
+        d.f.prompts.answer(in);
+        play->trigger();
+        QVERIFY(files() && files()->inputName() == in);
+        QTRY_VERIFY_WITH_TIMEOUT(files()->inputFinished(), 5000);
+        d.f.prompts.answer(out);
+        record->trigger();
+        QCOMPARE(files()->outputName(), out);
+        QVERIFY2(files()->inputFinished(), "the recording plays again from its start");
+        QVERIFY(play->isChecked() && record->isChecked());
+
+        QVERIFY(d.desk->terminal()->sendPskText(idText(QStringLiteral("N0CALL")), 9));
+        QTRY_VERIFY_WITH_TIMEOUT(!d.modem()->isTransmitting(), 10000);
+        QCOMPARE(sentSoFar(), QByteArray("de n0call\r\n"));
+        play->trigger(); // stops playing
+        QVERIFY(!play->isChecked() && !files()->hasInput());
+        d.f.prompts.answer(in);
+        play->trigger(); // plays again
+        QVERIFY(play->isChecked() && !files()->inputFinished());
+        QCOMPARE(sentSoFar(), QByteArray("de n0call\r\n"));
+        record->trigger(); // stops recording and closes the file
+        QVERIFY(!record->isChecked() && !files()->hasOutput());
+        QCOMPARE(files()->inputName(), in);
+        QCOMPARE(sentSoFar(), QByteArray("de n0call\r\n"));
+        QCOMPARE(d.f.prompts.shown().size(), 3); // the stops asked nothing
     }
 
     // Help > Help shows the program's user guide; without one the operator is told.

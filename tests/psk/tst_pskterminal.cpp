@@ -15,8 +15,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <sndfile.h>
-
 #include <random>
 
 using namespace rollcall;
@@ -216,16 +214,8 @@ private Q_SLOTS:
         const QString in = dir.filePath(QStringLiteral("checkin.wav"));
         const QString out = dir.filePath(QStringLiteral("sent.flac"));
         const QString frame = memberCheckInFrame(QStringLiteral("Q1AW"), QStringLiteral("Q1AW"));
-        std::vector<float> signal
-            = test::modulateText(modem::qpsk63(), frame.toStdString(), 1510, 0.5);
-        SF_INFO info {};
-        info.samplerate = 8000;
-        info.channels = 1;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        SNDFILE *f = sf_open(QFile::encodeName(in).constData(), SFM_WRITE, &info);
-        QVERIFY(f);
-        sf_writef_float(f, signal.data(), sf_count_t(signal.size()));
-        sf_close(f);
+        QVERIFY(test::writeSoundFile(QFile::encodeName(in).toStdString(),
+            test::modulateText(modem::qpsk63(), frame.toStdString(), 1510, 0.5)));
 
         auto files = std::make_unique<FileAudioIo>(in, out);
         QVERIFY2(files->isValid(), qPrintable(files->errorString()));
@@ -242,13 +232,10 @@ private Q_SLOTS:
         QVERIFY(t.sendPskText(idText(QStringLiteral("N0CALL")), 9));
         QTRY_VERIFY_WITH_TIMEOUT(!t.modem()->isTransmitting(), 10000);
         t.modem()->setAudio(std::make_unique<NullAudioIo>()); // closes the file
-        SF_INFO back {};
-        SNDFILE *g = sf_open(QFile::encodeName(out).constData(), SFM_READ, &back);
-        QVERIFY(g);
-        QCOMPARE(back.format & SF_FORMAT_TYPEMASK, SF_FORMAT_FLAC);
-        std::vector<float> sent(std::size_t(back.frames));
-        sf_readf_float(g, sent.data(), back.frames);
-        sf_close(g);
+        bool flac = false;
+        const std::vector<float> sent
+            = test::readSoundFile(QFile::encodeName(out).toStdString(), &flac);
+        QVERIFY(flac);
         QCOMPARE(QByteArray::fromStdString(test::demodulate(modem::qpsk63(), sent)),
             QByteArray("de n0call\r\n"));
     }

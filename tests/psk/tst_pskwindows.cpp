@@ -3,6 +3,7 @@
 
 #include "app/datagridwidget.h"
 #include "app/newnet.h"
+#include "app/screenplacement.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
 #include "modem/modes.h"
@@ -16,6 +17,7 @@
 #include "psk/pskdeskwindow.h"
 #include "psk/pskmodem.h"
 #include "psk/pskoptionsdialog.h"
+#include "psk/pskplacement.h"
 #include "psk/psksettings.h"
 #include "psk/pskterminal.h"
 #include "psk/waterfallwidget.h"
@@ -263,6 +265,76 @@ private Q_SLOTS:
         QFile::remove(pskSettingsPath());
         desk->layoutTick(); // nothing moved: nothing written
         QVERIFY(!QFile::exists(pskSettingsPath()));
+    }
+
+    // The windows of a running PSK31 net on screens of many sizes: on the
+    // screen, title bars included, and none over another or over the net
+    // window's entry rows; the member window right under the console, the Net
+    // Control window docked beside it, the script panel under that one.
+    void windowsOfANetOnTheScreen_data()
+    {
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QRect>("entry"); // the net window's entry rows and buttons
+        QTest::addColumn<QPoint>("saved"); // where the console was left
+        QTest::addColumn<QPoint>("console"); // where it opens
+        QTest::addColumn<bool>("room"); // for all of them, clear of one another
+        const QPoint none(0, 0);
+        QTest::newRow("1024x768") << QRect(0, 0, 1024, 768) << QRect(0, 0, 1024, 233) << none
+                                  << QPoint(0, 233) << true;
+        QTest::newRow("1024x768, entry rows a little taller")
+            << QRect(0, 0, 1024, 768) << QRect(0, 4, 1024, 250) << none << QPoint(0, 254) << true;
+        QTest::newRow("1280x800") << QRect(0, 0, 1280, 800) << QRect(0, 0, 1062, 233) << none
+                                  << QPoint(0, 233) << true;
+        QTest::newRow("1366x768 under a panel")
+            << QRect(0, 28, 1366, 740) << QRect(0, 28, 1062, 233) << none << QPoint(0, 261) << true;
+        QTest::newRow("1920x1080")
+            << QRect(0, 0, 1920, 1080) << QRect(0, 20, 1062, 233) << none << QPoint(0, 253) << true;
+        QTest::newRow("1920x1080, left where the operator put it")
+            << QRect(0, 0, 1920, 1080) << QRect(0, 20, 1062, 233) << QPoint(1000, 500)
+            << QPoint(1000, 500) << true;
+        QTest::newRow("1024x768, left over the entry rows")
+            << QRect(0, 0, 1024, 768) << QRect(0, 0, 1024, 233) << QPoint(100, 100)
+            << QPoint(0, 233) << true;
+        QTest::newRow("800x600: on the screen at least")
+            << QRect(0, 0, 800, 600) << QRect(0, 0, 800, 233) << none << QPoint(0, 184) << false;
+    }
+    void windowsOfANetOnTheScreen()
+    {
+        QFETCH(QRect, area);
+        QFETCH(QRect, entry);
+        QFETCH(QPoint, saved);
+        QFETCH(bool, room);
+        // Frame sizes as openbox frames the windows at 1024x768.
+        PskWindowSizes sizes;
+        sizes.console = { 762, 495 };
+        sizes.consoleMinimum = { 557, 416 };
+        sizes.member = { 498, 69 };
+        sizes.memberMinimum = { 379, 69 };
+        sizes.netControl = { 302, 285 };
+        sizes.netControlMinimum = { 202, 175 };
+        sizes.commands = { 302, 125 };
+        sizes.reserve = 135;
+        const PskWindowFrames f = arrangePskWindows(sizes, area, { entry }, saved);
+        QTEST(f.console.topLeft(), "console");
+        if (room) {
+            QCOMPARE(f.member.topLeft(), f.console.bottomLeft() + QPoint(0, 1));
+            QCOMPARE(f.member.width(), f.console.width());
+            QCOMPARE(f.netControl.topLeft(), f.console.topRight() + QPoint(1 + kDockGap, 0));
+            QCOMPARE(f.commands.topLeft(), f.netControl.bottomLeft() + QPoint(0, 1 + kDockGap));
+        }
+        // Then the traffic panel and Traffic Held find room, as the net window places them.
+        QList<QRect> clear { entry, f.console, f.member, f.netControl, f.commands };
+        const QRect panel = placeClear(QRect(795, 227, 92, 121), area, clear);
+        clear << panel;
+        const QRect held = placeClear(QRect(area.bottomRight() - QPoint(581, 244), QSize(582, 245)),
+            area, clear, QSize(182, 135));
+        clear << held;
+        for (qsizetype i = 0; i < clear.size(); ++i) {
+            QVERIFY2(area.contains(clear[i]), qPrintable(QString::number(i)));
+            for (qsizetype j = i + 1; j < clear.size() && room; ++j)
+                QVERIFY2(!clear[i].intersects(clear[j]),
+                    qPrintable(QStringLiteral("%1 %2").arg(i).arg(j)));
+        }
     }
 
     void receivedTextAndWaterfall()
