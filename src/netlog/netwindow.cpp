@@ -41,6 +41,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <utility>
 
 #include <algorithm>
 
@@ -748,7 +749,7 @@ bool NetWindow::addAsTyped(const netlog::CheckInEntry &add, const QDateTime &whe
         *failure = outcome.error;
     if (!self)
         return stored;
-    m_outside = nullptr;
+    m_outside = nullptr; // when Add Record did not run
     if (listShown) {
         placeSuggestions();
         m_suggestions->show();
@@ -799,19 +800,21 @@ bool NetWindow::storeEntry(const QDateTime &when)
     // check-ins (not started, locked) takes none from them either.
     if (!m_add->isEnabled() || !m_store)
         return false;
+    // Taken here, so an Add Record pressed in a message box below is the operator's own.
+    OutsideAdd *const outside = std::exchange(m_outside, nullptr);
     netlog::CheckInEntry e = entry();
     const netlog::AddRecordResult result
         = netlog::addRecord(e, m_master.get(), *m_store, netlog::logTimeText(when, m_utc));
     setEntry(e);
     if (result.trafficStored > 0)
         refreshHeldTraffic();
-    if (m_outside) {
-        m_outside->stored = result.stored;
-        m_outside->error = result.error;
+    if (outside) {
+        outside->stored = result.stored;
+        outside->error = result.error;
     }
     QPointer<NetWindow> self(this); // a message box may close the net
     if (!result.stored || !result.error.isEmpty()) {
-        if (!m_outside || !m_outside->quiet)
+        if (!outside || !outside->quiet)
             session().prompts->exclamation(QStringLiteral("Add Record"), result.error);
         if (!result.stored || !self)
             return result.stored;
@@ -831,7 +834,7 @@ bool NetWindow::storeEntry(const QDateTime &when)
     for (QCheckBox *box : m_boxes)
         box->setChecked(false);
     // A check-in from outside leaves the caret where the operator has it.
-    if (!m_outside)
+    if (!outside)
         m_callsign->setFocus();
     return true;
 }
