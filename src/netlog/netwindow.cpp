@@ -41,6 +41,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace rollcall {
 
@@ -664,7 +665,7 @@ NetWindow::OutsideCheckIn NetWindow::checkInAsTyped(const QString &callsign, QSt
         *failure = outcome.error;
     if (!self)
         return done;
-    m_outside = nullptr;
+    m_outside = nullptr; // when Add Record did not run
     if (focus && focusWidget() != focus)
         focus->setFocus(Qt::OtherFocusReason);
     setEntry(typed);
@@ -683,19 +684,21 @@ void NetWindow::AddRecord()
     // check-ins (not started, locked) takes none from them either.
     if (!m_add->isEnabled() || !m_store)
         return;
+    // Taken here, so an Add Record pressed in a message box below is the operator's own.
+    OutsideAdd *const outside = std::exchange(m_outside, nullptr);
     netlog::CheckInEntry e = entry();
     const netlog::AddRecordResult result = netlog::addRecord(
         e, m_master.get(), *m_store, netlog::logTimeText(session().clock->now(), m_utc));
     setEntry(e);
     if (result.trafficStored > 0)
         refreshHeldTraffic();
-    if (m_outside) {
-        m_outside->added = true;
-        m_outside->stored = result.stored;
-        m_outside->error = result.error;
+    if (outside) {
+        outside->added = true;
+        outside->stored = result.stored;
+        outside->error = result.error;
     }
     if (!result.stored || !result.error.isEmpty()) {
-        if (!m_outside || !m_outside->quiet)
+        if (!outside || !outside->quiet)
             session().prompts->exclamation(QStringLiteral("Add Record"), result.error);
         if (!result.stored)
             return;
@@ -708,7 +711,7 @@ void NetWindow::AddRecord()
     for (QCheckBox *box : m_boxes)
         box->setChecked(false);
     // A check-in from outside leaves the caret where the operator has it.
-    if (!m_outside)
+    if (!outside)
         m_callsign->setFocus();
 }
 
