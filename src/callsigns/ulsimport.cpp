@@ -108,6 +108,7 @@ public:
     virtual QString errorString() const = 0;
     qint64 size = 0;
     QString name; // as messages name it: the path, or the member and its zip
+    QString member; // its name in its folder or zip
 };
 
 namespace {
@@ -467,7 +468,7 @@ bool UlsImport::open(const QString &path, QString *error)
                 continue;
             const QString filePath = dir.filePath(entry);
             if (*target)
-                return failed(error, twice(path, (*target)->name, filePath));
+                return failed(error, twice(path, (*target)->member, entry));
             // A FIFO would block the import for good and a device never ends.
             if (!store::isRegularFile(filePath))
                 return failed(
@@ -477,6 +478,7 @@ bool UlsImport::open(const QString &path, QString *error)
                 return failed(error,
                     QStringLiteral("Cannot read %1: %2")
                         .arg(dir.filePath(entry), file->errorString()));
+            file->member = entry;
             *target = std::move(file);
         }
     } else {
@@ -502,16 +504,16 @@ bool UlsImport::open(const QString &path, QString *error)
                                                                            : nullptr;
             if (!target)
                 continue;
-            const QString name = QStringLiteral("%1 in %2").arg(member, path);
             if (*target)
-                return failed(error, twice(path, (*target)->name, name));
+                return failed(error, twice(path, (*target)->member, member));
             zip_file_t *f = zip_fopen_index(z, zip_uint64_t(i), 0);
             if (!f)
                 return failed(error,
                     QStringLiteral("Cannot read %1 in %2: %3")
                         .arg(entry, path, QString::fromLocal8Bit(zip_strerror(z))));
             auto source = std::make_unique<ZipSource>(w.archive, f);
-            source->name = name;
+            source->name = QStringLiteral("%1 in %2").arg(member, path);
+            source->member = member;
             source->size
                 = (st.valid & ZIP_STAT_SIZE) && st.size <= kMaxStatedSize ? qint64(st.size) : 0;
             *target = std::move(source);

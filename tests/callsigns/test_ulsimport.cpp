@@ -329,7 +329,8 @@ private Q_SLOTS:
         QTest::newRow("EN.dat a link to /dev/zero") << QByteArray("devzero") << "not a regular";
         QTest::newRow("HD.dat a FIFO") << QByteArray("fifo") << "not a regular";
         // Before, the later one won and gave no stations.
-        QTest::newRow("EN.dat twice in the zip") << QByteArray("twice") << "sub/EN.dat in";
+        QTest::newRow("EN.dat twice in the zip")
+            << QByteArray("twice") << "holds EN.dat and sub/EN.dat";
         // Before, these gave no stations and said nothing.
         QTest::newRow("UTF-16 files") << QByteArray("utf16") << "UTF-16";
         QTest::newRow("no entity records") << QByteArray("norecords") << "of its 2 lines";
