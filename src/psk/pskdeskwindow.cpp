@@ -578,6 +578,7 @@ void PskDeskWindow::closeEvent(QCloseEvent *event)
     layout_->stop();
     if (savePending_)
         savePskSettings(pskSettings());
+    arrangeNetCompanions(); // Traffic Held takes its room back
     QMainWindow::closeEvent(event);
 }
 
