@@ -33,9 +33,13 @@ QMargins frameMargins(const QWidget *window)
 {
     const QRect frame = window->frameGeometry();
     const QRect inner = window->geometry();
-    if (frame != inner)
-        return QMargins(inner.left() - frame.left(), inner.top() - frame.top(),
-            frame.right() - inner.right(), frame.bottom() - inner.bottom());
+    const QMargins m(inner.left() - frame.left(), inner.top() - frame.top(),
+        frame.right() - inner.right(), frame.bottom() - inner.bottom());
+    // While the window manager frames or moves a window, the frame Qt knows may
+    // lag behind the window for a moment; such a frame is not taken.
+    const auto sane = [](int margin) { return margin >= 0 && margin <= 64; };
+    if (frame != inner && sane(m.left()) && sane(m.top()) && sane(m.right()) && sane(m.bottom()))
+        return m;
     // Not framed yet: a title bar and thin borders as most window managers draw them.
     if (QGuiApplication::platformName() == QLatin1String("xcb"))
         return QMargins(1, 24, 1, 1);

@@ -270,11 +270,21 @@ void PskDeskWindow::showEvent(QShowEvent *event)
     loadPskSettings(pskSettings());
     terminal_->startUp();
     showWindow(QStringLiteral("netcommands"));
-    // Nothing else of the program may cover them (Traffic Held, the traffic panel).
+    // Nothing else of the program may cover them (Traffic Held, the traffic
+    // panel), and a click in the net window, which fills a small screen, must
+    // not bury them: they stay in front of it. (Window managers keep tool
+    // windows in front of their owner; the terminal, a main window, is raised.)
     setKeepClear(this, [this] { return frameRect(this); });
-    for (const char *name : { "Netcheckin", "net_member", "netcommands" })
-        if (QWidget *w = loadedWindow(name))
+    QWidget *net = loadedWindow("rollcall");
+    if (net)
+        net->installEventFilter(this);
+    for (const char *name : { "Netcheckin", "net_member", "netcommands" }) {
+        if (QWidget *w = loadedWindow(name)) {
             setKeepClear(w, [w] { return frameRect(w); });
+            if (net && net->isVisible())
+                keepAbove(w, net);
+        }
+    }
     arrangeWindows();
     // Again once the window manager has framed them, with their real frames.
     QTimer::singleShot(400, this, &PskDeskWindow::arrangeWindows);
@@ -322,9 +332,15 @@ void PskDeskWindow::arrangeWindows()
     QWidget *member = loadedWindow("net_member");
     QWidget *commands = loadedWindow("netcommands");
     const PskSettings &s = pskSettings();
-    const PskWindowFrames f = arrangePskWindows(windowSizes(false), availableArea(this),
-        keepClearAreas({ this, net, member, commands }), QPoint(s.pskLeft, s.pskTop),
-        netControlPlace());
+    const QList<const QWidget *> own { this, net, member, commands };
+    PskWindowFrames f = arrangePskWindows(windowSizes(false), availableArea(this),
+        keepClearAreas(own), QPoint(s.pskLeft, s.pskTop), netControlPlace());
+    // A member station with no net open: on a small screen they go over the
+    // launcher rather than over one another.
+    if (!f.clear)
+        f = arrangePskWindows(windowSizes(false), availableArea(this),
+            keepClearAreas(own + QList<const QWidget *> { loadedWindow("Form1") }),
+            QPoint(s.pskLeft, s.pskTop), netControlPlace());
     setFrameRect(this, f.console);
     placed_ = f.console;
     if (member && member->isVisible())
@@ -517,6 +533,11 @@ void PskDeskWindow::unpauseReceived()
 
 bool PskDeskWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::WindowActivate && watched == loadedWindow("rollcall")
+        && isVisible() && !isMinimized()) {
+        raise();
+        return false;
+    }
     if (watched == typing_ && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->matches(QKeySequence::Paste))
@@ -583,6 +604,7 @@ void PskDeskWindow::closeEvent(QCloseEvent *event)
     layout_->stop();
     if (savePending_)
         savePskSettings(pskSettings());
+    arrangeNetCompanions(); // Traffic Held takes its room back
     QMainWindow::closeEvent(event);
 }
 

@@ -96,7 +96,9 @@ PskWindowFrames arrangePskWindows(const PskWindowSizes &sizes, const QRect &area
     const PskWindowFrames f = buildAt(QPoint(area.left(), top), sizes, area, netControlAt);
     PskWindowSizes shrunk = sizes;
     shrunk.netControl = f.netControl.size();
-    return followConsole(f.console, shrunk, area, netControlAt);
+    PskWindowFrames fitted = followConsole(f.console, shrunk, area, netControlAt);
+    fitted.clear = false;
+    return fitted;
 }
 
 } // namespace rollcall::psk

@@ -30,6 +30,7 @@ struct PskWindowFrames
     QRect member; // right under the console, as wide
     QRect netControl; // docked: right of the console, at its top
     QRect commands; // under the Net Control window
+    bool clear = true; // false: no room for them all clear of what must stay clear
 };
 
 // The gap between the console and the docked Net Control window, and between
@@ -48,8 +49,8 @@ PskWindowFrames followConsole(const QRect &console, const PskWindowSizes &sizes,
 // rows, the launcher), the console and the Net Control window shrunk towards
 // their minimum when that makes them fit: `saved` (where the operator left
 // it), right of each keep-clear rectangle, below each at the area's left
-// edge, the area's top left corner. With no such place, below the keep-clear
-// rectangles, on the area.
+// edge, the area's top left corner. With no such place (not `clear`), below
+// the keep-clear rectangles, on the area.
 PskWindowFrames arrangePskWindows(const PskWindowSizes &sizes, const QRect &area,
     const QList<QRect> &keepClear, std::optional<QPoint> saved = std::nullopt,
     std::optional<QPoint> netControlAt = std::nullopt);

@@ -316,6 +316,7 @@ private Q_SLOTS:
         sizes.reserve = 135;
         const PskWindowFrames f = arrangePskWindows(sizes, area, { entry }, saved);
         QTEST(f.console.topLeft(), "console");
+        QCOMPARE(f.clear, room);
         if (room) {
             QCOMPARE(f.member.topLeft(), f.console.bottomLeft() + QPoint(0, 1));
             QCOMPARE(f.member.width(), f.console.width());
