@@ -2,22 +2,15 @@
 
 #include "netlog/checkin.h"
 #include "netlog/netops.h"
+#include "netlog/netwindowmenus.h"
 
 #include <QMainWindow>
 #include <array>
 #include <functional>
 #include <memory>
 
-class QAction;
-class QCheckBox;
-class QComboBox;
 class QLabel;
-class QLineEdit;
-class QListView;
-class QModelIndex;
 class QPushButton;
-class QStringListModel;
-class QTimer;
 
 namespace rollcall {
 class DataGrid;
@@ -30,8 +23,11 @@ struct MasterRecord;
 } // namespace callsigns
 
 namespace netlog {
+class EntryRowWidgets;
+class NetHeaderWidget;
+class NetStatusWidget;
 class NetLogStore;
-}
+} // namespace netlog
 
 // The net window `rollcall`: runs the net in session().netpath. Other windows
 // fill its entry fields (callsigna, fnamea, locationa, statea, options) and
@@ -112,29 +108,16 @@ public Q_SLOTS:
     void arrangeCompanions();
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
     void buildWindow();
-    void buildMenus();
     void openNet();
     void applyState(netlog::NetState state);
     void updateClock();
     void updateCaption();
-    void callsignEdited(const QString &text);
-    void fillSuggestions();
-    void placeSuggestions();
-    void suggestionChosen(const QModelIndex &index);
-    void suggestionClicked(const QModelIndex &index);
-    void optionsEdited(const QString &text);
-    void firstLetterUpper(QLineEdit *edit, const QString &text);
-    bool spaceMoves(QObject *watched, Qt::KeyboardModifiers modifiers) const;
-    void gridEdited(int row);
-    void commentButton(int row);
-    void toggleWindow(const QString &name, bool unloadWhenShown);
     // Add Record with the log time of `when`; true when the row was stored.
     bool storeEntry(const QDateTime &when);
     // The entry goes in on a clear row and is stored as typed; everything of
@@ -150,9 +133,6 @@ private:
     // A per-net file that could not be written (a full disk): the operator is told.
     void tellWriteFailure(const QString &title, const QString &error);
 
-    QAction *addAction(
-        QMenu *menu, const QString &text, const QString &objectName, const QKeySequence &key = {});
-
     std::unique_ptr<netlog::NetLogStore> m_store;
     std::unique_ptr<callsigns::MasterCallsignDb> m_master;
     store::KeyedRowsModel *m_checkIns = nullptr;
@@ -166,50 +146,21 @@ private:
     OutsideAdd *m_outside = nullptr;
     DataGrid *m_grid = nullptr;
 
-    QLabel *m_ncs = nullptr;
-    QLabel *m_frequency = nullptr;
-    QLabel *m_clockCaption = nullptr;
-    QLabel *m_clock = nullptr;
-    QLabel *m_lockStatus = nullptr; // shown when the net folder could not hold the lock
-    QLineEdit *m_callsign = nullptr;
-    QLineEdit *m_name = nullptr;
-    QLineEdit *m_location = nullptr;
-    QLineEdit *m_stateField = nullptr;
-    QLineEdit *m_options = nullptr;
-    QLineEdit *m_comments = nullptr;
-    std::array<QCheckBox *, netlog::kOptionCount> m_boxes {};
-    std::array<QComboBox *, netlog::kTrafficRows> m_precedence {};
-    std::array<QLineEdit *, netlog::kTrafficRows> m_count {};
-    std::array<QLineEdit *, netlog::kTrafficRows> m_destination {};
-    QListView *m_suggestions = nullptr;
-    QStringListModel *m_suggestionModel = nullptr;
-    QTimer *m_fillRest = nullptr;
+    netlog::NetHeaderWidget *m_header = nullptr;
+    netlog::EntryRowWidgets *m_row = nullptr;
 
-    QPushButton *m_add = nullptr;
-    QPushButton *m_update = nullptr;
-    QPushButton *m_traffic = nullptr;
-    QPushButton *m_start = nullptr;
-    QPushButton *m_end = nullptr;
-    QPushButton *m_lock = nullptr;
-    QPushButton *m_close = nullptr;
-    QAction *m_unlockItem = nullptr;
-    QAction *m_closeItem = nullptr;
-    QAction *m_netControlItem = nullptr;
-    QAction *m_changeOptionsItem = nullptr;
-    QAction *m_logHeardItem = nullptr;
-    QLabel *m_heardLabel = nullptr;
-    QPushButton *m_logHeard = nullptr;
+    netlog::NetButtonRow m_buttons;
+    netlog::NetMenuItems m_menu;
+    netlog::NetStatusWidget *m_status = nullptr;
 
     netlog::NetState m_state = netlog::NetState::Opened;
     bool m_utc = false;
-    bool m_nameEdited = false;
     bool m_closing = false;
     netlog::HeardCheckIns m_heard;
     // The status line offers to log the heard check-ins (from Start Net until
     // they are logged or the operator presses Esc).
     bool m_offerHeard = false;
     QString m_startLine;
-    QString m_lastClock;
 };
 
 } // namespace rollcall

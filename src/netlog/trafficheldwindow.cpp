@@ -1,6 +1,9 @@
 #include "netlog/trafficheldwindow.h"
 
 #include "app/datagridwidget.h"
+#include "app/placementwidget.h"
+#include "app/screenplacement.h"
+#include "app/windowregistry.h"
 #include "app/session.h"
 #include "store/database.h"
 #include "store/netfiles.h"
@@ -10,6 +13,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace rollcall {
 
@@ -80,6 +84,38 @@ void TrafficHeldWindow::refresh()
     const int row = m_grid->currentRow();
     m_grid->reread();
     m_grid->setCurrentRow(row);
+}
+
+void placeNetCompanions(QWidget *netWindow)
+{
+    QWidget *panel = windows().loaded(QStringLiteral("trafficlist"));
+    if (panel && panel->isVisible()) {
+        keepAbove(panel, netWindow);
+        QMetaObject::invokeMethod(panel, "place");
+    }
+    QWidget *held = windows().loaded(QStringLiteral("curtraffic"));
+    if (!held || !held->isVisible())
+        return;
+    keepAbove(held, netWindow);
+    QList<QRect> clear = keepClearAreas(held);
+    if (panel && panel->isVisible())
+        clear << frameRect(panel);
+    const QRect area = availableArea(netWindow);
+    const QSize frame = frameRect(held).size() - held->size();
+    QRect wanted(QPoint(), TrafficHeldWindow::kSize + frame);
+    // Beside the net window when the screen has room; else at the bottom
+    // right, over the grid's last columns rather than its first check-ins.
+    const QRect net = frameRect(netWindow);
+    wanted.moveTopLeft(QPoint(net.right() + 1, net.top()));
+    QRect placed = placeClear(wanted, area, clear + QList<QRect> { net });
+    if (!area.contains(placed) || net.intersects(placed)
+        || std::any_of(
+            clear.cbegin(), clear.cend(), [&](const QRect &k) { return k.intersects(placed); })) {
+        wanted.moveBottomRight(area.bottomRight());
+        placed = placeClear(wanted, area, clear, TrafficHeldWindow::kMinimumSize + frame);
+    }
+    if (placed != frameRect(held))
+        setFrameRect(held, placed);
 }
 
 } // namespace rollcall

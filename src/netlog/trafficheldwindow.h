@@ -36,4 +36,9 @@ private:
     DataGrid *m_grid;
 };
 
+// Traffic Held and the traffic panel placed for the net window: in front of
+// it, clear of its entry rows and of the other windows that must stay clear;
+// Traffic Held beside it when the screen has room, else at its bottom right.
+void placeNetCompanions(QWidget *netWindow);
+
 } // namespace rollcall
