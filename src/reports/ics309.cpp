@@ -247,13 +247,28 @@ QByteArray ics309Pdf(const Ics309Log &log)
         pdf.setTitle(QStringLiteral("ICS 309 ") + log.incidentName);
         pdf.setCreator(QStringLiteral("Rollcall"));
         const qreal left = 36, right = 576, top = 36, bottom = 756, row = 14;
-        const qreal columns[] = { left, left + 100, left + 164, left + 228, right };
         QFont plain(QStringLiteral("Helvetica"));
         plain.setPixelSize(10);
         QFont bold = plain;
         bold.setBold(true);
         QFont title = bold;
         title.setPixelSize(14);
+        // Date/time, From and To as wide as their widest entry in the font this
+        // machine has for Helvetica (a date and time is never cut short); the
+        // message has the rest.
+        const QFontMetricsF metrics(plain, &pdf);
+        const auto width = [&](qreal least, qreal most, const QString &heading,
+                               QString Ics309Line::*field) {
+            qreal w = QFontMetricsF(bold, &pdf).horizontalAdvance(heading);
+            for (const Ics309Line &l : log.lines)
+                w = std::max(w, metrics.horizontalAdvance(l.*field));
+            return std::clamp(w + 6, least, most);
+        };
+        const qreal dateWidth = width(100, 160, dateTimeHeading(log), &Ics309Line::dateTime);
+        const qreal fromWidth = width(64, 100, QStringLiteral("From"), &Ics309Line::from);
+        const qreal toWidth = width(64, 100, QStringLiteral("To"), &Ics309Line::to);
+        const qreal columns[] = { left, left + dateWidth, left + dateWidth + fromWidth,
+            left + dateWidth + fromWidth + toWidth, right };
         const qreal tableTop = top + 24 + 4 * row + 8;
         const int perPage = int((bottom - row - tableTop - row) / row);
         const int pages = std::max<int>(1, int((log.lines.size() + perPage - 1) / perPage));
@@ -285,7 +300,6 @@ QByteArray ics309Pdf(const Ics309Log &log)
             p.drawLine(QPointF(left, y + row), QPointF(right, y + row));
             y += row;
             p.setFont(plain);
-            const QFontMetricsF metrics(plain);
             for (qsizetype i = qsizetype(page) * perPage;
                  i < log.lines.size() && i < qsizetype(page + 1) * perPage; ++i) {
                 const Ics309Line &l = log.lines[i];
