@@ -2,6 +2,7 @@
 
 #include "netlog/checkin.h"
 #include "store/netfiles.h"
+#include "store/netlogreader.h"
 #include "store/recordsource.h"
 #include "store/schema.h"
 
@@ -104,10 +105,14 @@ bool NetLogStore::setField(qint64 recno, const QString &field, const QVariant &v
 
 int NetLogStore::checkInCount() const
 {
-    QSqlQuery q(m_net->connection());
-    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM \"net\"")) || !q.next())
-        return 0;
-    return q.value(0).toInt();
+    return store::countNetLog(*m_net);
+}
+
+QList<store::LoggedCheckIn> NetLogStore::checkIns(QString *error) const
+{
+    QList<store::LoggedCheckIn> rows;
+    store::readNetLog(*m_net, rows, error);
+    return rows;
 }
 
 } // namespace rollcall::netlog

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/database.h"
+#include "store/netlogreader.h"
 
 #include <QString>
 #include <QVariant>
@@ -31,6 +32,8 @@ public:
     // field the table does not have.
     bool setField(qint64 recno, const QString &field, const QVariant &value);
     int checkInCount() const;
+    // Every check-in, first logged first (the net window's grid reads its rows by key).
+    QList<store::LoggedCheckIn> checkIns(QString *error = nullptr) const;
 
     QString lastError() const { return m_error; }
 

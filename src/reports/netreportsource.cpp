@@ -13,53 +13,15 @@ namespace rollcall::reports {
 
 namespace {
 
+// A report reads: it never creates, sets up or brings a file up to date.
 bool readCheckIns(const QString &netpath, QList<CheckIn> &rows, QString *error)
 {
-    const QString path = store::netFile(netpath, QStringLiteral("net.mdb"));
-    // A report reads: it never creates, sets up or brings a file up to date.
-    QString openError;
-    const auto db = store::Database::openReadOnly(path, store::DatabaseKind::NetLog, &openError);
-    if (!db) {
-        if (error)
-            *error = openError;
+    QList<store::LoggedCheckIn> logged;
+    if (!store::readNetLogFile(store::netFile(netpath, QStringLiteral("net.mdb")), logged, error))
         return false;
-    }
-    QSqlQuery q(db->connection());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral(
-            "SELECT CALLSIGN, NAME, LOCATION, state, QRP, MOBILE, MM, LOGTIME, EMERGENCY, "
-            "priority, welfare, TRAFFIC, INFORMAL, INOUT, comment, hadturn, out "
-            "FROM net ORDER BY recno"))) {
-        if (error)
-            *error = QStringLiteral("%1 cannot be read (%2).").arg(path, q.lastError().text());
-        return false;
-    }
-    while (q.next()) {
-        CheckIn c;
-        c.callsign = q.value(0).toString();
-        c.name = q.value(1).toString();
-        c.location = q.value(2).toString();
-        c.state = q.value(3).toString();
-        c.qrp = q.value(4).toInt() != 0;
-        c.mobile = q.value(5).toInt() != 0;
-        c.mm = q.value(6).toInt() != 0;
-        c.logtime = q.value(7).toString();
-        c.emergency = q.value(8).toInt() != 0;
-        c.priority = q.value(9).toInt() != 0;
-        c.welfare = q.value(10).toInt() != 0;
-        c.traffic = q.value(11).toInt() != 0;
-        c.informal = q.value(12).toInt() != 0;
-        c.inout = q.value(13).toInt() != 0;
-        c.comment = q.value(14).toString();
-        c.hadturn = q.value(15);
-        c.out = q.value(16);
-        rows.append(c);
-    }
-    if (q.lastError().isValid()) {
-        if (error)
-            *error = QStringLiteral("%1 cannot be read (%2).").arg(path, q.lastError().text());
-        return false;
-    }
+    rows.reserve(logged.size());
+    for (const store::LoggedCheckIn &c : std::as_const(logged))
+        rows.append(CheckIn { c, {} });
     return true;
 }
 

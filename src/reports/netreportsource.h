@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/netfiles.h"
+#include "store/netlogreader.h"
 
 #include <QList>
 #include <QString>
@@ -12,13 +13,9 @@
 // nettrfc.mdb. Nothing is written.
 namespace rollcall::reports {
 
-struct CheckIn
+// A check-in as the log holds it, with its station's comment file.
+struct CheckIn : store::LoggedCheckIn
 {
-    QString callsign, name, location, state, logtime, comment;
-    bool qrp = false, mobile = false, mm = false;
-    bool emergency = false, priority = false, welfare = false, traffic = false;
-    bool informal = false, inout = false;
-    QVariant hadturn, out; // as stored; a null value exports as nothing
     QString stationComments; // the station's comment file, empty when there is none
 };
 

@@ -81,10 +81,8 @@ struct RemoteNet
     QStringList logged() const
     {
         QStringList calls;
-        QSqlQuery q(net->netLog()->netDatabase().connection());
-        q.exec(QStringLiteral("SELECT CALLSIGN, NAME FROM net ORDER BY recno"));
-        while (q.next())
-            calls << q.value(0).toString() + u'/' + q.value(1).toString();
+        for (const store::LoggedCheckIn &c : net->netLog()->checkIns())
+            calls << c.callsign + u'/' + c.name;
         return calls;
     }
     // Sends the end marker and waits until it is logged: everything sent
