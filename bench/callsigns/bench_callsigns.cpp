@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Master callsign database figures on a table of realistic stations: lookups,
 // a check-in append, CSV import and export, opening the callmaster window, and
 // a net window's first suggestions on 1,500,000 licence-file stations.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Modem figures: decoding speed against real time, and character error rate
 // against SNR (3 kHz noise bandwidth, white Gaussian noise, +/-20 Hz offset,
 // AFC on) beside the theoretical DBPSK bound at the same Eb/N0.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Check-in entry costs: the suggestion lookups one keystroke makes and one
 // AddRecord, against a master callsign database of N rows (argument, default
 // 100000). Usage: bench_netlog [ROWS]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The PSK31 terminal's waterfall: CPU per line (spectrum, scroll, repaint) and
 // the share of one core at 10 lines per second, the rate the terminal runs at.
 //

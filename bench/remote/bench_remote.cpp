@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Remote check-ins through a real net window (offscreen) on the loopback.
 // checkins_per_s_at_N: check-ins logged per second into a net that already
 // holds N check-ins, each a full Add Record committed, half of them stations

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening and sorting the traffic lists over a large Traffic.mdb.
 //
 //   bench_traffic [rows] [undelivered-percent]

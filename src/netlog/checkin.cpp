@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "netlog/checkin.h"
 
 #include "callsigns/mastercallsigndb.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "netlog/netsetupdialog.h"
 
 #include "app/session.h"

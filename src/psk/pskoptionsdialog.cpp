@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "psk/pskoptionsdialog.h"
 
 #include "app/session.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "reports/ics309.h"
 
 #include "reports/netreports.h"

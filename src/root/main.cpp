@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/startup.h"
 #include "root/commandline.h"
 #include "root/desktop.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "terminal/portlink.h"
 
 #include "terminal/commevents.h"

@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The source folders form layers: store/ at the bottom, the foundation app/ above it,
 // the subsystems above that, and the composition root root/ on top. An include may
 // only run downward; no two folders may reach each other, however long the way round.
+// And every source file says its licence in its first lines.
 
 #include "testmain.h"
 
@@ -110,6 +112,24 @@ private Q_SLOTS:
         }
         if (!faults.isEmpty())
             QFAIL(qPrintable(faults.join(u'\n')));
+    }
+
+    void everySourceFileNamesItsLicence()
+    {
+        QStringList missing;
+        for (const char *folder : { "/src", "/tests", "/bench" }) {
+            QDirIterator it(QStringLiteral(ROLLCALL_SOURCE_DIR) + QLatin1String(folder),
+                { QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.h.in"),
+                    QStringLiteral("CMakeLists.txt") },
+                QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                QFile file(it.next());
+                if (!file.open(QIODevice::ReadOnly)
+                    || !file.read(200).contains("SPDX-License-Identifier: GPL-3.0-or-later"))
+                    missing << file.fileName();
+            }
+        }
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u'\n')));
     }
 };
 

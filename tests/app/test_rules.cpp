@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "root/commandline.h"
 #include "app/home.h"
 #include "app/netlock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "callsigns/callsignscommand.h"
 #include "callsigns/mastercallsigndb.h"
 #include "callsigns/ulsimport.h"

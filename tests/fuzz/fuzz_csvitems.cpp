@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: CSV items of the callsign import, read from memory and
 // streamed from a device; both ways must give the same items, none too long.
 #include "callsigns/callsigncsv.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: opening a damaged or hostile database file, read-only as a
 // report does and read-write as the net window does, then reading it.
 #include "fuzzsupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: the record files of a net folder. The input is split at
 // "\n--\n" into freq.inf, ncs.net, start.net, net.inf, net.cmt and a station's
 // comment file; then every reader a report uses runs over the folder.

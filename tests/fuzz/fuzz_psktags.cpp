@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: characters the PSK31 receiver decoded off the air, through
 // the tag state machine and the Net Control lists. Every frame that ends is
 // bounded, and nothing unfit reaches the lists or the net log.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: data a TNC sends to the packet terminal, in pieces as the
 // serial port delivers them (the first byte sets the piece size). The screen
 // text stays within its limit whatever the pieces, and never holds a bare LF

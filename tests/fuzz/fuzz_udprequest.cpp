@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: one remote check-in datagram as it arrives from the network.
 // Whatever the bytes, a check-in or profile request carries a callsign of the
 // shape a call from outside may have (letters, digits, / - . and inner blanks,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: the line reader of the FCC licence import. The first byte
 // picks the longest line kept and the size of the pieces read, so line ends
 // fall on every boundary; the lines must be those of a plain split at '\n',

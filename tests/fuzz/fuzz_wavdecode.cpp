@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: `psk decode` over any file: WAV or FLAC headers, odd rates
 // and channel counts, NaN samples. Decoded text goes to /dev/null.
 // Standard error stays: libFuzzer reports there.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Shared by the libFuzzer targets: a scratch folder that lives as long as the

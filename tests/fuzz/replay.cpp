@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs every file under the folders given through one fuzz target's entry point,
 // so the normal test run replays the seed corpus and every input that once
 // crashed a target. The same target sources build the libFuzzer executables.

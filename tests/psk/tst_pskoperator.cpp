@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The PSK31 windows driven as the operator drives them: keys typed into the
 // terminal's typing box, right clicks that pop up menus, the terminal's buttons
 // and menu items. What goes on the air is read back from the modem's audio.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "netlog/netops.h"
 #include "reports/netreports.h"
 #include "reportsfixture.h"

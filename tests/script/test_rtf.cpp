@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "script/rtfreader.h"
 #include "script/rtfwriter.h"
 #include "script/scriptfiles.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening database files: creating them, bringing old ones up to date, refusing
 // what must not be touched, and separate connections on one file.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Grids that read their rows as they are shown, over a table of many records.
 
 #include "store/database.h"

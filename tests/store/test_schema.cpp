@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tables and views of every database file: names, fields, defaults, the row
 // set and order of each view, and writing through the views the grids edit.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rules for text that enters from outside: controls, calls, spreadsheet cells.
 
 #include "store/textrules.h"

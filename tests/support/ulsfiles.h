@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Lines of the FCC's amateur licence files as the weekly l_amat.zip holds them:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The check-ins the AddRecord loop stores, shared by the loop program and the

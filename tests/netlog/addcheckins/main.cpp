@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stores check-ins in a net through the net log's AddRecord, as the net window's
 // Add Record button does, and prints each callsign on standard output once its
 // row is stored. A test kills it part-way and checks what the net kept.
