@@ -70,7 +70,7 @@ LauncherWindow::LauncherWindow(QWidget *parent) : QMainWindow(parent)
     QAction *prefs = file->addAction(QStringLiteral("&Preferernces"));
     prefs->setObjectName(QStringLiteral("mnuPreferences"));
     prefs->setEnabled(windows().isAvailable(QStringLiteral("prefs")));
-    connect(prefs, &QAction::triggered, this, [this] { showModal(QStringLiteral("prefs")); });
+    connect(prefs, &QAction::triggered, this, [this] { showDialogOver(this, QStringLiteral("prefs")); });
 
     QMenu *tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("mnuTools"));
@@ -108,7 +108,7 @@ LauncherWindow::LauncherWindow(QWidget *parent) : QMainWindow(parent)
     QAction *about = help->addAction(QStringLiteral("&About"));
     about->setObjectName(QStringLiteral("mnuAbout"));
     about->setEnabled(windows().isAvailable(QStringLiteral("frmAbout")));
-    connect(about, &QAction::triggered, this, [this] { showModal(QStringLiteral("frmAbout")); });
+    connect(about, &QAction::triggered, this, [this] { showDialogOver(this, QStringLiteral("frmAbout")); });
     QAction *guide = help->addAction(QStringLiteral("&Rollcall Help"));
     guide->setObjectName(QStringLiteral("mnuRollcallHelp"));
     guide->setShortcut(Qt::Key_F1);
@@ -242,16 +242,6 @@ void LauncherWindow::toggleWindow(const QString &name)
 void LauncherWindow::startProgram(const QString &program, const QString &what)
 {
     startHelperProgram(program, what);
-}
-
-void LauncherWindow::showModal(const QString &name)
-{
-    auto *dialog = qobject_cast<QDialog *>(windows().window(name));
-    if (!dialog)
-        return;
-    dialog->setParent(this, dialog->windowFlags() | Qt::Dialog);
-    dialog->setWindowModality(Qt::ApplicationModal);
-    dialog->show();
 }
 
 void LauncherWindow::closeEvent(QCloseEvent *event)

@@ -35,7 +35,6 @@ private:
         const QString &window, const QString &objectName, std::function<void()> action = {});
     void toggleWindow(const QString &name);
     void startProgram(const QString &program, const QString &what);
-    void showModal(const QString &name);
 
     bool m_loaded = false;
 };

@@ -4,6 +4,7 @@
 #include "app/placementwidget.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 
 namespace rollcall {
 
@@ -122,6 +123,16 @@ void WindowRegistry::reset()
         e.widget->hide();
         delete e.widget.data();
     }
+}
+
+void showDialogOver(QWidget *owner, const QString &name)
+{
+    auto *dialog = qobject_cast<QDialog *>(windows().window(name));
+    if (!dialog)
+        return;
+    dialog->setParent(owner, dialog->windowFlags() | Qt::Dialog);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->show();
 }
 
 } // namespace rollcall

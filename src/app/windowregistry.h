@@ -82,4 +82,8 @@ inline bool showWindow(const QString &name)
     return w != nullptr;
 }
 
+// Loads a registered dialog and shows it application-modal over owner (the
+// Preferences and About boxes); nothing when this build has none of that name.
+void showDialogOver(QWidget *owner, const QString &name);
+
 } // namespace rollcall

@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QShortcut>
@@ -46,16 +45,6 @@ void toggleWindow(const QString &name, bool unloadWhenShown)
     showWindow(name);
 }
 
-// A registered dialog shown modal over the net window.
-void showDialogOver(QWidget *owner, const QString &name)
-{
-    auto *dialog = qobject_cast<QDialog *>(windows().window(name));
-    if (!dialog)
-        return;
-    dialog->setParent(owner, dialog->windowFlags() | Qt::Dialog);
-    dialog->setWindowModality(Qt::ApplicationModal);
-    dialog->show();
-}
 } // namespace
 
 NetMenuItems buildNetWindowMenus(NetWindow *w)
