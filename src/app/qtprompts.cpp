@@ -64,7 +64,8 @@ QString QtPrompts::qtFilter(const QString &pipeFilter)
     const QStringList parts = pipeFilter.split(u'|');
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString label = parts[i];
+        // Qt reads the patterns in a label's brackets split at blanks only.
+        const QString label = QString(parts[i]).replace(u';', u' ');
         const QString patterns = QString(parts[i + 1]).replace(u';', u' ');
         filters << (label.contains(u'(') ? label : label + QStringLiteral(" (") + patterns + u')');
     }

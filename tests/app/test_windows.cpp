@@ -151,6 +151,17 @@ private Q_SLOTS:
             qPrintable(QString::number(width)));
     }
 
+    // Qt's file dialog splits a filter's patterns at blanks only: a label
+    // "(*.wav;*.flac)" taken as it is would list no file at all.
+    void fileDialogFiltersSplitTheirPatterns()
+    {
+        QCOMPARE(QtPrompts::qtFilter(
+                     u"Sound files (*.wav;*.flac)|*.wav;*.flac|All Files (*.*)|*.*"_s),
+            u"Sound files (*.wav *.flac);;All Files (*.*)"_s);
+        QCOMPARE(QtPrompts::qtFilter(u"Access Database (*.mdb)|*.mdb|All files|*"_s),
+            u"Access Database (*.mdb);;All files (*)"_s);
+    }
+
     void quitUnloadsNewestFirst()
     {
         test::WindowFixture f;
