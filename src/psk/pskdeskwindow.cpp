@@ -271,29 +271,36 @@ void PskDeskWindow::showEvent(QShowEvent *event)
     loadPskSettings(pskSettings());
     terminal_->startUp();
     showWindow(QStringLiteral("netcommands"));
-    // Nothing else of the program may cover them (Traffic Held, the traffic
-    // panel), and a click in the net window, which fills a small screen, must
-    // not bury them: they stay in front of it. (Window managers keep tool
-    // windows in front of their owner; the terminal, a main window, is raised.)
+    // Nothing else of the program may cover them (Traffic Held, the traffic panel).
     setKeepClear(this, [this] { return frameRect(this); });
-    QWidget *net = loadedWindow("rollcall");
-    if (net)
-        net->installEventFilter(this);
-    for (const char *name : { "Netcheckin", "net_member", "netcommands" }) {
-        if (QWidget *w = loadedWindow(name)) {
+    for (const char *name : { "Netcheckin", "net_member", "netcommands" })
+        if (QWidget *w = loadedWindow(name))
             setKeepClear(w, [w] { return frameRect(w); });
-            if (net && net->isVisible())
-                keepAbove(w, net);
-        }
-    }
-    arrangeWindows();
-    // Again once the window manager has framed them, with their real frames.
-    QTimer::singleShot(400, this, &PskDeskWindow::arrangeWindows);
+    keepInFrontOfNetWindow();
     activateWindow();
     lastSave_.start();
     layout_->start();
     if (const FileAudioIo *files = audioFiles(); files && files->hasInput())
         statusBar()->showMessage(tr("Receive audio: the recording %1").arg(files->inputName()));
+}
+
+void PskDeskWindow::keepInFrontOfNetWindow()
+{
+    // A click in the net window, which fills a small screen, must not bury
+    // the PSK31 windows. The window manager keeps the three tool windows in
+    // front of it; the terminal, a main window, is raised again whenever the
+    // net window is activated or clicked (a click in the active window raises
+    // it without a new activation).
+    QWidget *net = loadedWindow("rollcall");
+    if (net && net->isVisible()) {
+        net->installEventFilter(this);
+        qApp->installEventFilter(this);
+        for (const char *name : { "Netcheckin", "net_member", "netcommands" })
+            keepAbove(loadedWindow(name), net);
+    }
+    arrangeWindows();
+    // Again once the window manager has framed them, with their real frames.
+    QTimer::singleShot(400, this, &PskDeskWindow::arrangeWindows);
 }
 
 PskWindowSizes PskDeskWindow::windowSizes(bool asTheyAre) const
@@ -534,10 +541,13 @@ void PskDeskWindow::unpauseReceived()
 
 bool PskDeskWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::WindowActivate && watched == loadedWindow("rollcall")
-        && isVisible() && !isMinimized()) {
-        raise();
-        return false;
+    if ((event->type() == QEvent::WindowActivate || event->type() == QEvent::MouseButtonPress)
+        && watched->isWidgetType() && isVisible() && !isMinimized()) {
+        const QWidget *net = loadedWindow("rollcall");
+        if (net && static_cast<QWidget *>(watched)->window() == net) {
+            raise();
+            return false;
+        }
     }
     if (watched == typing_ && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);

@@ -34,6 +34,9 @@ public:
 
     // Button actions (public for the other windows and tests).
     void toggleNetWindows(); // NCS/Hide
+    // The PSK31 windows kept in front of the net window and placed around it:
+    // when the terminal opens, and again when a net opens while it is open.
+    void keepInFrontOfNetWindow();
     void pasteClipboard();
     void pauseReceived();
     void unpauseReceived();

@@ -2,12 +2,15 @@
 #include "psk/pskwindows.h"
 
 #include "app/windowregistry.h"
+#include "netlog/netwindow.h"
 #include "psk/netcheckinwindow.h"
 #include "psk/netcommandswindow.h"
 #include "psk/netmemberwindow.h"
 #include "psk/passtrafficwindow.h"
 #include "psk/pskdeskwindow.h"
 #include "psk/pskoptionsdialog.h"
+
+#include <QTimer>
 
 namespace rollcall::psk {
 
@@ -22,6 +25,13 @@ void registerPskWindows()
     r.registerWindow(QStringLiteral("pskOptions"), [] { return new PskOptionsDialog; });
     r.registerWindow(QStringLiteral("addtraffic"), [] { return new AddTrafficDialog; });
     r.registerWindow(QStringLiteral("form_passtraffic"), [] { return new PassTrafficWindow; });
+    // A net opened while the terminal is open (it opens first when started with
+    // a recording): its windows go in front of the new net window, once shown.
+    NetWindow::setNetOpenedHook(QStringLiteral("PSK_Desk"), [](NetWindow *) {
+        auto *desk = qobject_cast<PskDeskWindow *>(windows().loaded(QStringLiteral("PSK_Desk")));
+        if (desk && desk->isVisible())
+            QTimer::singleShot(0, desk, &PskDeskWindow::keepInFrontOfNetWindow);
+    });
 }
 
 PskTerminal *pskTerminal()

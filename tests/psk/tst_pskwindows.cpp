@@ -119,6 +119,21 @@ private Q_SLOTS:
             QVERIFY2(windows().isFormLoaded(QLatin1String(name)), name);
     }
 
+    // A net opened while the terminal is open (it opens first when started
+    // with a recording): the terminal's three companions are kept in front of
+    // the new net window, which a click would otherwise raise over them.
+    void netOpenedAfterTheTerminalStaysBehindIt()
+    {
+        Desk d;
+        NetWindow *net = openNet(d.f);
+        QVERIFY(QTest::qWaitForWindowExposed(net));
+        for (const char *name : { "Netcheckin", "net_member", "netcommands" }) {
+            QWidget *w = windows().loaded(QLatin1String(name));
+            QVERIFY2(w && w->isVisible(), name);
+            QTRY_VERIFY2(w->windowHandle()->transientParent() == net->windowHandle(), name);
+        }
+    }
+
     // Closing the terminal while a check-in waits for its repeat logs it.
     void closingKeepsAHeldCheckIn()
     {
