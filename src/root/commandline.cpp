@@ -9,6 +9,7 @@
 #include "reports/ics309.h"
 #include "reports/reportscommand.h"
 #include "script/scriptfiles.h"
+#include "stats/statscommand.h"
 #include "store/database.h"
 #include "terminal/tnccommand.h"
 
@@ -55,6 +56,12 @@ const Subcommand kSubcommands[] = {
         "ics309 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]\n"
         "      Writes the net's ICS-309 communications log as PDF or CSV.",
         &reports::runIcs309Command, true },
+    { "stats",
+        "stats [NETSDIR] [--net PATTERN] [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--stations]\n"
+        "        [-o FILE.csv|FILE.html|FILE.pdf]\n"
+        "      Prints the figures of the nets below NETSDIR (default: the home folder's nets/):\n"
+        "      per session, or per station with --stations; totals; skipped folders.",
+        &stats::runStatsCommand, true },
     { "callsigns",
         "callsigns import FILE.csv [--home DIR]\n"
         "      Adds the stations of a CSV file to the master callsign database.\n"
