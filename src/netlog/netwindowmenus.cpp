@@ -124,6 +124,11 @@ NetMenuItems buildNetWindowMenus(NetWindow *w)
         QStringLiteral("mnuExportAdif"), reports::ReportAction::Adif);
     reportItem(reportsMenu, QStringLiteral("&ICS-309 Communications Log"),
         QStringLiteral("mnuIcs309"), reports::ReportAction::Ics309);
+    QAction *statistics
+        = addItem(reportsMenu, QStringLiteral("Net S&tatistics"), QStringLiteral("mnuNetStatistics"));
+    statistics->setEnabled(available("netstats"));
+    QObject::connect(
+        statistics, &QAction::triggered, w, [] { showWindow(QStringLiteral("netstats")); });
 
     QMenu *view = bar->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("mnuView"));
@@ -131,6 +136,8 @@ NetMenuItems buildNetWindowMenus(NetWindow *w)
         QStringLiteral("scripteditormenu"), "textedit", false);
     windowItem(view, QStringLiteral("&Traffic Held 4 this Net"), QStringLiteral("mnuTrafficHeld"),
         "curtraffic", false);
+    windowItem(view, QStringLiteral("&Regulars Not Yet Heard"), QStringLiteral("mnuRegulars"),
+        "regulars", false);
     windowItem(view, QStringLiteral("&PSK Terminal"), QStringLiteral("mnuPskTerminal"), "PSK_Desk",
         true, Qt::SHIFT | Qt::Key_F12);
 

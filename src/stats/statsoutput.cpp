@@ -235,4 +235,13 @@ QString monthReports(const QList<SessionFigures> &sessions)
     return reports.join(u'\n');
 }
 
+QString radiogramText(const QString &report)
+{
+    QString text = report.toUpper();
+    for (QChar &c : text)
+        if (!(c.isLetterOrNumber() || c == u'/' || c == u'-'))
+            c = u' ';
+    return text.simplified();
+}
+
 } // namespace rollcall::stats

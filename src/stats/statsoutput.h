@@ -39,5 +39,8 @@ QByteArray tablePdf(const QString &title, const store::HtmlTable &table);
 QString monthReport(const QString &net, int year, int month, const QList<SessionFigures> &sessions);
 // A report for every net and month the sessions cover, one after another.
 QString monthReports(const QList<SessionFigures> &sessions);
+// Report text as a radiogram's text: upper case, one line, blanks between
+// words, no punctuation but what a radiogram carries ("/" and "-").
+QString radiogramText(const QString &report);
 
 } // namespace rollcall::stats
