@@ -24,7 +24,18 @@ struct Subcommand
     const char *usage;
     int (*run)(const QStringList &args);
     bool paints = false; // lays out text with fonts: needs a GUI application
+    // Paints only for some of its arguments (a PDF among other outputs).
+    bool (*paintsFor)(const QStringList &args) = nullptr;
 };
+
+// stats paints only for a PDF: text, CSV and HTML need no fonts.
+bool statsPaints(const QStringList &args)
+{
+    const qsizetype o = args.indexOf(QStringLiteral("-o")) >= 0 ? args.indexOf(QStringLiteral("-o"))
+                                                                 : args.indexOf(QStringLiteral("--output"));
+    return o >= 0 && o + 1 < args.size()
+        && args[o + 1].endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+}
 
 // Headless jobs; each subsystem adds its own here.
 const Subcommand kSubcommands[] = {
@@ -61,7 +72,7 @@ const Subcommand kSubcommands[] = {
         "        [-o FILE.csv|FILE.html|FILE.pdf]\n"
         "      Prints the figures of the nets below NETSDIR (default: the home folder's nets/):\n"
         "      per session, or per station with --stations; totals; skipped folders.",
-        &stats::runStatsCommand, true },
+        &stats::runStatsCommand, false, &statsPaints },
     { "callsigns",
         "callsigns import FILE.csv [--home DIR]\n"
         "      Adds the stations of a CSV file to the master callsign database.\n"
@@ -200,11 +211,11 @@ QString helpText()
     return text;
 }
 
-bool subcommandPaints(const QString &word)
+bool subcommandPaints(const QString &word, const QStringList &args)
 {
     for (const Subcommand &s : kSubcommands)
         if (word == QLatin1String(s.name))
-            return s.paints;
+            return s.paints || (s.paintsFor && s.paintsFor(args));
     return false;
 }
 
