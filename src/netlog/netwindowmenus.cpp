@@ -109,6 +109,12 @@ NetMenuItems buildNetWindowMenus(NetWindow *w)
         net, QStringLiteral("Log &Heard Check-Ins"), QStringLiteral("mnuLogHeard"), Qt::Key_F11);
     items.logHeard->setEnabled(false);
     QObject::connect(items.logHeard, &QAction::triggered, w, &NetWindow::logHeardCheckIns);
+    items.afterwards = addItem(
+        net, QStringLiteral("Net Entered &Afterwards"), QStringLiteral("mnuEnteredAfterwards"));
+    items.afterwards->setCheckable(true);
+    items.afterwards->setToolTip(QStringLiteral(
+        "A net run on paper: Start Net, each check-in and End Net take the times you type."));
+    QObject::connect(items.afterwards, &QAction::toggled, w, &NetWindow::setEnteredAfterwards);
     items.close = addItem(net, QStringLiteral("&Close Net"), QStringLiteral("mnuCloseNet"));
     QObject::connect(items.close, &QAction::triggered, w, &NetWindow::CloseNet);
 

@@ -7,10 +7,14 @@
 #include "stats/regularswindow.h"
 #include "stats/statswindow.h"
 #include "statsfixture.h"
+#include "store/netfiles.h"
+#include "store/netlogreader.h"
+#include "netlog/netlogstore.h"
 #include "testmain.h"
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QDir>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -164,5 +168,73 @@ private Q_SLOTS:
     }
 };
 
+// A net run on paper, entered the week after: its times as typed, its files
+// those of a live net, and it counts like any other.
+class EnteredAfterwardsTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void paperNetCounts()
+    {
+        test::WindowFixture f;
+        QVERIFY(QDir().mkpath(f.home.nets() + u"/ARES"_s));
+        const NetCreation made
+            = createNetFolder(f.home.nets() + u"/ARES"_s, u"ARES - 11-28-2026"_s, f.home.dbfiles());
+        QVERIFY(made.ok);
+        netlog::setUpNet(made.netpath, u"Q0NC"_s, u"146.52"_s, false, QDateTime::currentDateTime());
+        session().netpath = made.netpath;
+        auto *net = windows().window<NetWindow>(u"rollcall"_s);
+        net->show();
+        QVERIFY(QTest::qWaitForWindowExposed(net));
+        menuItem(net, "mnuEnteredAfterwards")->trigger();
+        QVERIFY(net->enteredAfterwards());
+        auto *logTime = net->findChild<QLineEdit *>(u"logtimea"_s);
+        QVERIFY(logTime && logTime->isVisibleTo(net));
+
+        f.prompts.answer(u"2026-11-28 19:00"_s);
+        net->StartNet();
+        QCOMPARE(logTime->text(), u"19:00"_s); // the next row's time starts at the start
+        logTime->setText(u"19:05"_s);
+        checkIn(net, u"Q1AW"_s);
+        logTime->setText(u"1912"_s);
+        checkIn(net, u"Q2BB"_s);
+        logTime->setText(u"later"_s);
+        checkIn(net, u"Q3CC"_s); // refused: no time
+        QCOMPARE(f.prompts.messages().size(), 1);
+        QCOMPARE(net->netLog()->checkInCount(), 2);
+        f.prompts.answer(u"20:00"_s);
+        net->EndNet();
+
+        const QList<QString> lines = store::readStartNetLines(made.netpath);
+        QCOMPARE(lines.size(), 2);
+        QList<store::LoggedCheckIn> rows = net->netLog()->checkIns();
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].logtime, u"19:05:00"_s);
+        QCOMPARE(rows[1].logtime, u"19:12:00"_s);
+
+        QString reason;
+        const auto s = stats::readSession(made.netpath, f.home.nets(), QLocale::system(), &reason);
+        QVERIFY2(s, qPrintable(reason));
+        QCOMPARE(s->date, QDate(2026, 11, 28));
+        QCOMPARE(s->start, QTime(19, 0));
+        QCOMPARE(s->end, QTime(20, 0));
+        QCOMPARE(s->minutes, 60);
+        QCOMPARE(s->checkins, 2);
+        // The same files as a live net's: nothing of its own beside them.
+        QStringList files = QDir(made.netpath).entryList(QDir::Files);
+        files.removeAll(u".netopen.lock"_s);
+        QCOMPARE(files,
+            (QStringList { u"freq.inf"_s, u"ncs.net"_s, u"net.inf"_s, u"net.lck"_s, u"net.mdb"_s,
+                u"nettrfc.mdb"_s, u"start.net"_s }));
+
+        // Started again, but the time asked for is cancelled: nothing is written.
+        f.prompts.answer(u""_s);
+        net->StartNet();
+        QCOMPARE(store::readStartNetLines(made.netpath).size(), 2);
+        net->close();
+    }
+};
+
 RC_TEST_CLASS(StatsWindowsTest)
+RC_TEST_CLASS(EnteredAfterwardsTest)
 #include "test_statswindows.moc"
