@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTextStream>
@@ -67,6 +68,9 @@ bool makeSession(const QString &parent, const QString &name, const QDateTime &st
             held.count = QStringLiteral("2");
             held.callsignfrom = call(1);
             store->addHeldTraffic(held);
+            // Passed, as ticking Passed in Traffic Held stores it.
+            QSqlQuery(store->trafficDatabase().connection())
+                .exec(QStringLiteral("UPDATE query1 SET passed = 1"));
         }
     }
     netlog::changeNcs(made.netpath, call(seed % 5), QString(), start.addSecs(600), false, locale);

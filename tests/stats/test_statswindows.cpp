@@ -129,6 +129,24 @@ private Q_SLOTS:
         QVERIFY(stats::readRegularsShown());
     }
 
+    // Shown with the last net: shown with the next one as it opens, already filled.
+    void regularsComeBackWithTheNextNet()
+    {
+        test::WindowFixture f;
+        QVERIFY(!makeAresNets(f).isEmpty());
+        stats::writeRegularsRule({ 3, 8 });
+        stats::writeRegularsShown(true);
+        QElapsedTimer opened;
+        opened.start();
+        auto *net = windows().window<NetWindow>(u"rollcall"_s);
+        net->show();
+        QTRY_VERIFY(windows().loaded(u"regulars"_s) && windows().loaded(u"regulars"_s)->isVisible());
+        auto *list = qobject_cast<RegularsWindow *>(windows().loaded(u"regulars"_s));
+        QTRY_COMPARE(list->listed().size(), 3);
+        qInfo("regulars listed %lld ms after the net window was made", qint64(opened.elapsed()));
+        net->close();
+    }
+
     // Net Statistics: the figures of the nets chosen, the month's report, the
     // table saved as the operator sorted it, a radiogram with the report.
     void statisticsWindow()
