@@ -13,6 +13,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <QThread>
 #include <algorithm>
 #include <cmath>
 
@@ -123,6 +124,18 @@ std::optional<SessionFigures> readSession(
         return skip(QStringLiteral("the date of the start line \"%1\" cannot be read")
                         .arg(store::dropControlCharacters(lines.first().trimmed())));
 
+    // A database left half-written by a program that stopped is put back by the
+    // next open with write access: that is the net window's to do, not a count's.
+    for (const char *db : { "net.mdb", "nettrfc.mdb" }) {
+        const QString journal = store::netFile(netpath, QLatin1String(db) + QStringLiteral("-journal"));
+        if (QFileInfo::exists(journal)) {
+            QThread::msleep(100); // a running net's write, over in a moment
+            if (QFileInfo::exists(journal))
+                return skip(QStringLiteral("%1 was left half-written (%1-journal is there); "
+                                           "opening the net once puts it back")
+                                .arg(QLatin1String(db)));
+        }
+    }
     QString error;
     const auto data = reports::loadNetReportData(netpath, &error, reports::NetParts::Counts);
     if (!data)

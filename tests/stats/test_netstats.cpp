@@ -236,10 +236,20 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(netpath + u"net.inf"_s));
         QVERIFY(QFile::remove(netpath + u"freq.inf"_s));
         QVERIFY(createNetFolder(home.nets(), u"Unused"_s, home.dbfiles()).ok);
+        // A log a program left half-written: put back only by the net window.
+        test::NetPlan stopped(home.nets() + u"/ARES"_s, u"ARES - 2"_s, local(2026, 12, 12, 19, 0));
+        const QString stoppedPath = test::makeSession(stopped, home.dbfiles());
+        QVERIFY(!stoppedPath.isEmpty());
+        {
+            QFile journal(stoppedPath + u"net.mdb-journal"_s);
+            QVERIFY(journal.open(QIODevice::WriteOnly));
+            journal.write(QByteArray(512, '\x5a'));
+        }
         const QStringList before = snapshot(home.nets());
         const StatsResult r = collectStats(home.nets(), {}, kUs);
         QCOMPARE(r.sessions.size(), 1);
-        QCOMPARE(r.skipped.size(), 1);
+        QCOMPARE(r.skipped.size(), 2);
+        QVERIFY(r.skipped[0].reason.contains(u"half-written"_s));
         QCOMPARE(r.sessions.first().ncs, QStringList());
         QCOMPARE(snapshot(home.nets()), before);
     }
