@@ -86,7 +86,6 @@ QTableWidget *newTable(const QString &name, QWidget *parent)
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->hide();
-    table->horizontalHeader()->setStretchLastSection(true);
     return table;
 }
 
