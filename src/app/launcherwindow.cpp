@@ -97,6 +97,8 @@ LauncherWindow::LauncherWindow(QWidget *parent) : QMainWindow(parent)
         QStringLiteral("frmTerminal"), QStringLiteral("mnuTncTerminal"));
     addWindowItem(tools, QStringLiteral("&Master Callsign Database"), Qt::SHIFT | Qt::Key_F1,
         QStringLiteral("callmaster"), QStringLiteral("mnuMasterCallsigns"));
+    addWindowItem(tools, QStringLiteral("Net &Statistics"), QKeySequence(),
+        QStringLiteral("netstats"), QStringLiteral("mnuNetStatistics"));
     QAction *reports = tools->addAction(QStringLiteral("Zephyr &Reports"));
     reports->setObjectName(QStringLiteral("mnuZephyrReports"));
     reports->setShortcut(Qt::SHIFT | Qt::Key_F5);

@@ -8,6 +8,7 @@
 #include "app/version.h"
 #include "app/windowregistry.h"
 #include "callsigns/mastercallsigndb.h"
+#include "netlog/afterwards.h"
 #include "netlog/checkingridwidget.h"
 #include "netlog/commentwindow.h"
 #include "netlog/entryrowwidgets.h"
@@ -17,12 +18,14 @@
 #include "netlog/trafficheldwindow.h"
 #include "store/keyedrowsmodel.h"
 #include "store/netfiles.h"
+#include "reports/netreports.h"
 #include "store/recordfile.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMap>
 #include <QPointer>
@@ -117,6 +120,21 @@ void NetWindow::buildWindow()
     connect(m_status, &netlog::NetStatusWidget::logPressed, this,
         &NetWindow::logHeardCheckIns);
     statusBar()->addPermanentWidget(m_status);
+    // A net entered afterwards: the log time of the next row, as the paper log has it.
+    m_logTimeBox = new QWidget(statusBar());
+    auto *logTimeLayout = new QHBoxLayout(m_logTimeBox);
+    logTimeLayout->setContentsMargins(0, 0, 0, 0);
+    auto *logTimeLabel = new QLabel(QStringLiteral("Log ti&me:"), m_logTimeBox);
+    m_logTime = new QLineEdit(m_logTimeBox);
+    m_logTime->setObjectName(QStringLiteral("logtimea"));
+    m_logTime->setToolTip(QStringLiteral(
+        "The log time of the next check-in, as the paper log has it (19:05, 1905, 7:05 PM)."));
+    m_logTime->setMaximumWidth(90);
+    logTimeLabel->setBuddy(m_logTime);
+    logTimeLayout->addWidget(logTimeLabel);
+    logTimeLayout->addWidget(m_logTime);
+    statusBar()->addPermanentWidget(m_logTimeBox);
+    m_logTimeBox->hide();
     resize(1060, 720);
     // Top left, so the companions find room beside it on a wide screen; the
     // window registry keeps it on the screen (shrunk on a small one).
@@ -344,7 +362,56 @@ void NetWindow::logHeardCheckIns()
 
 void NetWindow::AddRecord()
 {
-    storeEntry(session().clock->now());
+    if (!m_afterwards) {
+        storeEntry(session().clock->now());
+        return;
+    }
+    if (!m_buttons.add->isEnabled())
+        return;
+    // The row's time as typed; the next row's box keeps it until it is changed.
+    const QDateTime previous = m_lastTyped.isValid() ? m_lastTyped : session().clock->now();
+    const auto typed = netlog::readTypedTime(m_logTime->text(), netlog::onLogClock(previous, m_utc));
+    if (!typed) {
+        session().prompts->exclamation(QStringLiteral("Add Record"),
+            QStringLiteral("Type the check-in's log time in the Log time box (as 19:05)."));
+        m_logTime->setFocus();
+        return;
+    }
+    const QDateTime local = netlog::typedLogTimeAsLocal(*typed, m_utc);
+    if (storeEntry(local))
+        m_lastTyped = local;
+}
+
+void NetWindow::setEnteredAfterwards(bool on)
+{
+    m_afterwards = on;
+    if (m_menu.afterwards && m_menu.afterwards->isChecked() != on)
+        m_menu.afterwards->setChecked(on);
+    m_logTimeBox->setVisible(on);
+    m_lastTyped = {};
+    // Entered after a start: the rows follow the net's own start.
+    if (on && !m_startLine.trimmed().isEmpty())
+        if (const auto start = reports::lineDateTime(m_startLine, QLocale::system()))
+            m_lastTyped = *start;
+    if (on && m_lastTyped.isValid() && m_logTime->text().isEmpty())
+        m_logTime->setText(netlog::typedTimeText(netlog::onLogClock(m_lastTyped, m_utc), false));
+}
+
+std::optional<QDateTime> NetWindow::askTime(
+    const QString &title, const QString &prompt, bool withDate)
+{
+    Session &s = session();
+    const QDateTime proposed = m_lastTyped.isValid() ? m_lastTyped : s.clock->now();
+    const QString answer
+        = s.prompts->input(prompt, title, netlog::typedTimeText(proposed, withDate));
+    if (answer.trimmed().isEmpty())
+        return std::nullopt;
+    const auto typed = netlog::readTypedTime(answer, proposed);
+    if (!typed)
+        s.prompts->exclamation(title,
+            QStringLiteral("\"%1\" is no date and time (type it as %2).")
+                .arg(answer, netlog::typedTimeText(proposed, withDate)));
+    return typed;
 }
 
 bool NetWindow::storeEntry(const QDateTime &when)
@@ -407,9 +474,19 @@ void NetWindow::refreshHeldTraffic()
 
 void NetWindow::StartNet()
 {
+    QDateTime when = session().clock->now();
+    if (m_afterwards) {
+        const auto typed = askTime(QStringLiteral("Start Net"),
+            QStringLiteral("Date and time the net started (local time):"), true);
+        if (!typed)
+            return;
+        when = *typed;
+        m_lastTyped = when;
+        m_logTime->setText(netlog::typedTimeText(netlog::onLogClock(when, m_utc), false));
+    }
     QString error;
     const QString first
-        = netlog::startNet(session().netpath, session().clock->now(), QLocale::system(), &error);
+        = netlog::startNet(session().netpath, when, QLocale::system(), &error);
     tellWriteFailure(QStringLiteral("Start Net"), error);
     if (!first.isEmpty())
         m_startLine = first;
@@ -420,8 +497,17 @@ void NetWindow::StartNet()
 
 void NetWindow::EndNet()
 {
+    QDateTime when = session().clock->now();
+    if (m_afterwards) {
+        const auto typed = askTime(QStringLiteral("End Net"),
+            QStringLiteral("Time the net ended (local time):"), false);
+        if (!typed)
+            return;
+        when = *typed;
+        m_lastTyped = when;
+    }
     QString error;
-    netlog::endNet(session().netpath, session().clock->now(), QLocale::system(), &error);
+    netlog::endNet(session().netpath, when, QLocale::system(), &error);
     tellWriteFailure(QStringLiteral("End Net"), error);
     applyState(NetState::Ended);
 }

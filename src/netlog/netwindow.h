@@ -9,8 +9,10 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLabel;
+class QLineEdit;
 class QPushButton;
 
 namespace rollcall {
@@ -46,6 +48,7 @@ public:
     QString ncsCall() const;
     QString frequencyText() const;
     netlog::NetLogStore *netLog() const { return m_store.get(); }
+    bool enteredAfterwards() const { return m_afterwards; }
     callsigns::MasterCallsignDb *master() const { return m_master.get(); }
 
     // The entry row as the window holds it, and back.
@@ -101,6 +104,10 @@ public Q_SLOTS:
     void nameEntered();
     // Re-reads the check-ins and shows the last one.
     void refreshGrid();
+    // A net entered afterwards from a paper log: Start Net and End Net ask for
+    // their date and time, and Add Record takes the log time typed in the
+    // status bar's "Log time" box instead of the clock's.
+    void setEnteredAfterwards(bool on);
     // The part no other window of the program may cover, in screen
     // coordinates: the frame from its title bar down to the check-in grid.
     QRect entryArea() const;
@@ -162,6 +169,14 @@ private:
     // they are logged or the operator presses Esc).
     bool m_offerHeard = false;
     QString m_startLine;
+    // A net entered afterwards: the time of the last line written, and the
+    // box the next row's log time is typed in.
+    bool m_afterwards = false;
+    QDateTime m_lastTyped;
+    QLineEdit *m_logTime = nullptr;
+    QWidget *m_logTimeBox = nullptr;
+    // The time typed for Start Net or End Net; nothing when cancelled or unreadable.
+    std::optional<QDateTime> askTime(const QString &title, const QString &prompt, bool withDate);
 };
 
 } // namespace rollcall

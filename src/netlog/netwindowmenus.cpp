@@ -98,6 +98,12 @@ NetMenuItems buildNetWindowMenus(NetWindow *w)
         net, QStringLiteral("Log &Heard Check-Ins"), QStringLiteral("mnuLogHeard"), Qt::Key_F11);
     items.logHeard->setEnabled(false);
     QObject::connect(items.logHeard, &QAction::triggered, w, &NetWindow::logHeardCheckIns);
+    items.afterwards = addItem(
+        net, QStringLiteral("Net Entered &Afterwards"), QStringLiteral("mnuEnteredAfterwards"));
+    items.afterwards->setCheckable(true);
+    items.afterwards->setToolTip(QStringLiteral(
+        "A net run on paper: Start Net, each check-in and End Net take the times you type."));
+    QObject::connect(items.afterwards, &QAction::toggled, w, &NetWindow::setEnteredAfterwards);
     items.close = addItem(net, QStringLiteral("&Close Net"), QStringLiteral("mnuCloseNet"));
     QObject::connect(items.close, &QAction::triggered, w, &NetWindow::CloseNet);
 
@@ -113,6 +119,11 @@ NetMenuItems buildNetWindowMenus(NetWindow *w)
         QStringLiteral("mnuExportAdif"), reports::ReportAction::Adif);
     reportItem(reportsMenu, QStringLiteral("&ICS-309 Communications Log"),
         QStringLiteral("mnuIcs309"), reports::ReportAction::Ics309);
+    QAction *statistics
+        = addItem(reportsMenu, QStringLiteral("Net S&tatistics"), QStringLiteral("mnuNetStatistics"));
+    statistics->setEnabled(available("netstats"));
+    QObject::connect(
+        statistics, &QAction::triggered, w, [] { showWindow(QStringLiteral("netstats")); });
 
     QMenu *view = bar->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("mnuView"));
@@ -120,6 +131,8 @@ NetMenuItems buildNetWindowMenus(NetWindow *w)
         QStringLiteral("scripteditormenu"), "textedit", false);
     windowItem(view, QStringLiteral("&Traffic Held 4 this Net"), QStringLiteral("mnuTrafficHeld"),
         "curtraffic", false);
+    windowItem(view, QStringLiteral("&Regulars Not Yet Heard"), QStringLiteral("mnuRegulars"),
+        "regulars", false);
     windowItem(view, QStringLiteral("&PSK Terminal"), QStringLiteral("mnuPskTerminal"), "PSK_Desk",
         true, Qt::SHIFT | Qt::Key_F12);
 

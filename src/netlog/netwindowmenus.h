@@ -18,6 +18,7 @@ struct NetMenuItems
     QAction *unlock = nullptr;
     QAction *changeOptions = nullptr;
     QAction *logHeard = nullptr;
+    QAction *afterwards = nullptr; // checkable: times typed from a paper log
     QAction *close = nullptr;
 };
 

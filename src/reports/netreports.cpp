@@ -128,8 +128,27 @@ std::optional<QTime> readTime(const QString &text, const QLocale &locale)
     static const QRegularExpression re(
         QStringLiteral("^\\s*(\\d{1,2})[:.](\\d{2})(?:[:.](\\d{2}))?\\s*(\\S*)"));
     const QRegularExpressionMatch m = re.match(text);
-    if (!m.hasMatch())
-        return std::nullopt;
+    if (!m.hasMatch()) {
+        // The locale's own long form without its zone, as the net window
+        // writes it where hours and minutes are no digits and a colon
+        // ("19時05分00秒", "오후 7시 5분 0초").
+        static const QRegularExpression zone(QStringLiteral("\\s*\\bt+\\b\\s*"));
+        QString format = locale.timeFormat(QLocale::LongFormat);
+        format.replace(zone, QStringLiteral(" "));
+        QTime t = locale.toTime(text.trimmed(), format.trimmed());
+        if (!t.isValid()) {
+            // Record files hold Windows-1252: such a form comes back with '?'
+            // for its signs ("19?05?00?"), and its numbers are what is left.
+            static const QRegularExpression numbers(
+                QStringLiteral("^\\D{0,4}?(\\d{1,2})\\D{1,3}(\\d{1,2})(?:\\D{1,3}(\\d{1,2}))?"));
+            const QRegularExpressionMatch n = numbers.match(text.trimmed());
+            if (n.hasMatch())
+                t = QTime(n.captured(1).toInt(), n.captured(2).toInt(), n.captured(3).toInt());
+        }
+        if (!t.isValid())
+            return std::nullopt;
+        return t;
+    }
     int h = m.captured(1).toInt();
     const QString marker = m.captured(4).toUpper();
     const auto isMarker = [&](const QString &localName, const char *english) {

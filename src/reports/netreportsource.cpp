@@ -55,7 +55,8 @@ void readHeldTraffic(const QString &netpath, QList<HeldTraffic> &rows)
 
 } // namespace
 
-std::optional<NetReportData> loadNetReportData(const QString &netpath, QString *error)
+std::optional<NetReportData> loadNetReportData(
+    const QString &netpath, QString *error, NetParts parts)
 {
     NetReportData d;
     d.netpath = netpath.endsWith(u'/') ? netpath : netpath + u'/';
@@ -81,6 +82,8 @@ std::optional<NetReportData> loadNetReportData(const QString &netpath, QString *
             d.ncscall = history.current->ncscall;
     }
     d.utc = has("net.inf") && store::netLogsUtc(d.netpath);
+    if (parts == NetParts::Counts)
+        return d;
     d.frequency = store::readFrequency(d.netpath);
     d.netComments = store::readNetComments(d.netpath);
 

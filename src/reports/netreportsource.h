@@ -42,10 +42,17 @@ struct NetReportData
     QList<HeldTraffic> heldTraffic; // query1 in its order; what could be read
 };
 
+// What of a net folder is read beside the check-ins and the record files.
+enum class NetParts {
+    Everything, // station comments, net comments and frequency too (the reports)
+    Counts, // what the net's figures need: check-ins, held traffic, start.net, ncs.net
+};
+
 // Reads a net folder. Fails (nothing, with a message) only when the check-ins
 // cannot be read; held traffic that cannot be read is simply missing, since
-// the reports go on without it.
-std::optional<NetReportData> loadNetReportData(const QString &netpath, QString *error = nullptr);
+// the reports go on without it. Nothing in the folder is created or written.
+std::optional<NetReportData> loadNetReportData(
+    const QString &netpath, QString *error = nullptr, NetParts parts = NetParts::Everything);
 
 // The same from a folder named on the command line: a net's folder or its
 // net.mdb. Fails, with a message, when there is no such net.

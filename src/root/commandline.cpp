@@ -9,6 +9,7 @@
 #include "reports/ics309.h"
 #include "reports/reportscommand.h"
 #include "script/scriptfiles.h"
+#include "stats/statscommand.h"
 #include "store/database.h"
 #include "terminal/tnccommand.h"
 
@@ -23,7 +24,18 @@ struct Subcommand
     const char *usage;
     int (*run)(const QStringList &args);
     bool paints = false; // lays out text with fonts: needs a GUI application
+    // Paints only for some of its arguments (a PDF among other outputs).
+    bool (*paintsFor)(const QStringList &args) = nullptr;
 };
+
+// stats paints only for a PDF: text, CSV and HTML need no fonts.
+bool statsPaints(const QStringList &args)
+{
+    const qsizetype o = args.indexOf(QStringLiteral("-o")) >= 0 ? args.indexOf(QStringLiteral("-o"))
+                                                                 : args.indexOf(QStringLiteral("--output"));
+    return o >= 0 && o + 1 < args.size()
+        && args[o + 1].endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+}
 
 // Headless jobs; each subsystem adds its own here.
 const Subcommand kSubcommands[] = {
@@ -55,6 +67,12 @@ const Subcommand kSubcommands[] = {
         "ics309 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]\n"
         "      Writes the net's ICS-309 communications log as PDF or CSV.",
         &reports::runIcs309Command, true },
+    { "stats",
+        "stats [NETSDIR] [--net PATTERN] [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--stations]\n"
+        "        [-o FILE.csv|FILE.html|FILE.pdf]\n"
+        "      Prints the figures of the nets below NETSDIR (default: the home folder's nets/):\n"
+        "      per session, or per station with --stations; totals; skipped folders.",
+        &stats::runStatsCommand, false, &statsPaints },
     { "callsigns",
         "callsigns import FILE.csv [--home DIR]\n"
         "      Adds the stations of a CSV file to the master callsign database.\n"
@@ -193,11 +211,11 @@ QString helpText()
     return text;
 }
 
-bool subcommandPaints(const QString &word)
+bool subcommandPaints(const QString &word, const QStringList &args)
 {
     for (const Subcommand &s : kSubcommands)
         if (word == QLatin1String(s.name))
-            return s.paints;
+            return s.paints || (s.paintsFor && s.paintsFor(args));
     return false;
 }
 

@@ -32,7 +32,7 @@ QString versionReport();
 bool isSubcommand(const QString &word);
 // True for a job that paints (a PDF): it needs a QGuiApplication, the others a
 // QCoreApplication.
-bool subcommandPaints(const QString &word);
+bool subcommandPaints(const QString &word, const QStringList &args = {});
 // Runs a headless job; needs a QCoreApplication. Returns the exit code.
 int runSubcommand(const CommandLine &commandLine);
 

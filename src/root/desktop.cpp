@@ -19,6 +19,7 @@
 #include "remote/remotewindows.h"
 #include "reports/reportswindows.h"
 #include "script/scripteditorwindow.h"
+#include "stats/statswindows.h"
 #include "terminal/terminalwindows.h"
 #include "traffic/trafficwindows.h"
 #include "weather/weatherwindows.h"
@@ -49,6 +50,7 @@ void registerWindows()
     psk::registerPskWindows();
     registerRemoteWindows();
     registerTerminalWindows();
+    registerStatsWindows();
 }
 
 void beginStartup()

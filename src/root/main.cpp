@@ -31,7 +31,7 @@ int main(int argc, char **argv)
         return 0;
     }
     if (!cl.subcommand.isEmpty()) {
-        if (subcommandPaints(cl.subcommand)) {
+        if (subcommandPaints(cl.subcommand, cl.subcommandArgs)) {
             // Painting needs a GUI application, and a job shows no window: the
             // offscreen platform has the same fonts and wants no display.
             if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

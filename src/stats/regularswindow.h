@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "stats/regulars.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QLabel;
+class QSpinBox;
+class QTableWidget;
+
+namespace rollcall {
+
+class NetWindow;
+
+// "Regulars Not Yet Heard" beside the net window: the stations heard in at
+// least K of the net's last M sessions that are not in tonight's log yet. A
+// station leaves the list as it checks in; a double click puts its callsign in
+// the entry row. Toggled from the net window's View menu; whether it shows
+// with the next net is kept in the settings file, with K and M.
+class RegularsWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr QSize kSize { 300, 260 };
+    static constexpr QSize kMinimumSize { 220, 140 };
+
+    explicit RegularsWindow(QWidget *parent = nullptr);
+
+    // Follows this net window (the one of the net just opened).
+    void attach(NetWindow *net);
+    // Reads the net's earlier sessions again and shows who is missing.
+    void reload();
+    // The callsigns listed, top first.
+    QStringList listed() const;
+
+public Q_SLOTS:
+    // Beside the net window, clear of its entry rows, of Traffic Held and of
+    // the windows that must stay clear; small screens: over the grid's last columns.
+    void place();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void fill();
+    void heard(const QString &callsign);
+    void pick(int row);
+
+    QPointer<NetWindow> m_net;
+    QTableWidget *m_table = nullptr;
+    QSpinBox *m_atLeast = nullptr;
+    QSpinBox *m_ofLast = nullptr;
+    QLabel *m_note = nullptr;
+    QList<stats::Regular> m_regulars;
+    QStringList m_tonight;
+    bool m_stale = true;
+    bool m_quiet = false; // hidden with the net, not by the operator
+};
+
+} // namespace rollcall

@@ -1,0 +1,247 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "stats/statsoutput.h"
+
+#include "store/textrules.h"
+
+#include <QBuffer>
+#include <QFontMetricsF>
+#include <QMap>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <algorithm>
+
+namespace rollcall::stats {
+
+namespace {
+
+QString dateText(const QDate &d)
+{
+    return d.isValid() ? d.toString(QStringLiteral("yyyy-MM-dd")) : QString();
+}
+
+QString timeText(const std::optional<QTime> &t)
+{
+    return t ? t->toString(QStringLiteral("HH:mm")) : QString();
+}
+
+// Names and callsigns come from logs fed over the air: no control characters
+// reach a file or a terminal.
+QString clean(const QString &text)
+{
+    return store::dropControlCharacters(text);
+}
+
+QString csvField(const QString &text)
+{
+    const QString cell = store::spreadsheetSafe(text);
+    if (cell.contains(u',') || cell.contains(u'"') || cell.contains(u'\n') || cell.contains(u'\r'))
+        return u'"' + QString(cell).replace(u'"', QStringLiteral("\"\"")) + u'"';
+    return cell;
+}
+
+bool numeric(const QString &text)
+{
+    bool ok = false;
+    text.toDouble(&ok);
+    return ok;
+}
+
+} // namespace
+
+store::HtmlTable sessionsTable(const QList<SessionFigures> &sessions)
+{
+    store::HtmlTable t;
+    t.headers = QString::fromLatin1(kSessionsCsvHeader).split(u',');
+    for (const SessionFigures &s : sessions)
+        t.rows << QStringList { dateText(s.date), clean(s.net), clean(s.ncs.join(u' ')),
+            timeText(s.start), timeText(s.end), QString::number(s.minutes),
+            QString::number(s.checkins), QString::number(s.stations), QString::number(s.traffic) };
+    return t;
+}
+
+store::HtmlTable stationsTable(const QList<StationFigures> &stations)
+{
+    store::HtmlTable t;
+    t.headers = QString::fromLatin1(kStationsCsvHeader).split(u',');
+    for (const StationFigures &s : stations)
+        t.rows << QStringList { clean(s.callsign), clean(s.name), QString::number(s.sessions),
+            dateText(s.first), dateText(s.last), QString::number(s.percent, 'f', 1) };
+    return t;
+}
+
+QByteArray tableCsv(const store::HtmlTable &table)
+{
+    QString out = table.headers.join(u',') + QStringLiteral("\r\n");
+    for (const QStringList &row : table.rows) {
+        QStringList cells;
+        for (const QString &c : row)
+            cells << csvField(c);
+        out += cells.join(u',') + QStringLiteral("\r\n");
+    }
+    return out.toUtf8();
+}
+
+QString tableText(const store::HtmlTable &table)
+{
+    const qsizetype columns = table.headers.size();
+    QList<qsizetype> width(columns, 0);
+    QList<bool> right(columns, true);
+    for (qsizetype c = 0; c < columns; ++c)
+        width[c] = table.headers[c].size();
+    for (const QStringList &row : table.rows)
+        for (qsizetype c = 0; c < columns && c < row.size(); ++c) {
+            width[c] = std::max(width[c], row[c].size());
+            if (!row[c].isEmpty() && !numeric(row[c]))
+                right[c] = false;
+        }
+    const auto line = [&](const QStringList &cells) -> QString {
+        QString out;
+        for (qsizetype c = 0; c < columns; ++c) {
+            const QString cell = c < cells.size() ? cells[c] : QString();
+            if (c > 0)
+                out += QStringLiteral("  ");
+            out += right[c] ? cell.rightJustified(width[c]) : cell.leftJustified(width[c]);
+        }
+        while (out.endsWith(u' '))
+            out.chop(1);
+        return out + u'\n';
+    };
+    QString out = line(table.headers);
+    for (const QStringList &row : table.rows)
+        out += line(row);
+    return out;
+}
+
+QString totalsLine(const Totals &t)
+{
+    return QStringLiteral("Totals: %1 sessions, %2 minutes, %3 check-ins (QNI %4), %5 different "
+                          "stations, traffic %6")
+        .arg(t.sessions)
+        .arg(t.minutes)
+        .arg(t.checkins)
+        .arg(t.qni)
+        .arg(t.stations)
+        .arg(t.traffic);
+}
+
+QStringList skippedLines(const QList<SkippedNet> &skipped)
+{
+    QStringList lines;
+    for (const SkippedNet &s : skipped)
+        lines << QStringLiteral("skipped %1: %2").arg(clean(s.folder), clean(s.reason));
+    return lines;
+}
+
+QByteArray tablePdf(const QString &title, const store::HtmlTable &table)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter pdf(&buffer);
+        pdf.setPageSize(QPageSize(QPageSize::Letter));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setResolution(72); // one unit is one point
+        pdf.setTitle(title);
+        pdf.setCreator(QStringLiteral("Rollcall"));
+        const qreal left = 36, right = 576, top = 36, bottom = 756, row = 14;
+        QFont plain(QStringLiteral("Helvetica"));
+        plain.setPixelSize(9);
+        QFont bold = plain;
+        bold.setBold(true);
+        QFont heading = bold;
+        heading.setPixelSize(14);
+        const QFontMetricsF metrics(plain, &pdf);
+        const QFontMetricsF boldMetrics(bold, &pdf);
+        // Each column as wide as its widest cell; a table wider than the page
+        // shares the width out in proportion and cuts cells short.
+        const qsizetype columns = table.headers.size();
+        QList<qreal> widths(columns, 0);
+        for (qsizetype c = 0; c < columns; ++c)
+            widths[c] = boldMetrics.horizontalAdvance(table.headers[c]) + 8;
+        for (const QStringList &r : table.rows)
+            for (qsizetype c = 0; c < columns && c < r.size(); ++c)
+                widths[c] = std::max(widths[c], metrics.horizontalAdvance(r[c]) + 8);
+        qreal total = 0;
+        for (qreal w : widths)
+            total += w;
+        const qreal scale = total > right - left ? (right - left) / total : 1.0;
+        for (qreal &w : widths)
+            w *= scale;
+        const qreal tableTop = top + 30;
+        const int perPage = std::max(1, int((bottom - row - tableTop - row) / row));
+        const int pages = std::max(1, int((table.rows.size() + perPage - 1) / perPage));
+        QPainter p(&pdf);
+        for (int page = 0; page < pages; ++page) {
+            if (page > 0)
+                pdf.newPage();
+            p.setFont(heading);
+            p.drawText(QPointF(left, top + 14), title);
+            qreal y = tableTop;
+            const auto drawRow = [&](const QStringList &cells, const QFontMetricsF &m) {
+                qreal x = left;
+                for (qsizetype c = 0; c < columns; ++c) {
+                    const QString cell = c < cells.size() ? cells[c] : QString();
+                    const Qt::Alignment align = numeric(cell) ? Qt::AlignRight : Qt::AlignLeft;
+                    p.drawText(QRectF(x + 3, y, widths[c] - 6, row), align | Qt::AlignVCenter,
+                        m.elidedText(cell, Qt::ElideRight, widths[c] - 6));
+                    x += widths[c];
+                }
+                y += row;
+            };
+            p.setFont(bold);
+            drawRow(table.headers, boldMetrics);
+            p.drawLine(QPointF(left, y), QPointF(left + total * scale, y));
+            p.setFont(plain);
+            for (qsizetype i = qsizetype(page) * perPage;
+                 i < table.rows.size() && i < qsizetype(page + 1) * perPage; ++i)
+                drawRow(table.rows[i], metrics);
+            p.drawText(QRectF(left, bottom - row, right - left, row), Qt::AlignCenter,
+                QStringLiteral("Page %1 of %2").arg(page + 1).arg(pages));
+        }
+    }
+    return buffer.data();
+}
+
+QString monthReport(const QString &net, int year, int month, const QList<SessionFigures> &sessions)
+{
+    Totals t = totals(sessions);
+    QStringList ncs;
+    for (const SessionFigures &s : sessions)
+        for (const QString &call : s.ncs)
+            if (!ncs.contains(call))
+                ncs << call;
+    const QString monthName = QLocale::c().monthName(month, QLocale::LongFormat).toUpper();
+    QString out;
+    out += QStringLiteral("NET %1\n").arg(clean(net).toUpper());
+    out += QStringLiteral("MONTH %1 %2\n").arg(monthName).arg(year);
+    out += QStringLiteral("SESSIONS %1\n").arg(t.sessions);
+    out += QStringLiteral("QNI %1\n").arg(t.qni);
+    out += QStringLiteral("QTC %1\n").arg(t.traffic);
+    out += QStringLiteral("TOTAL MINUTES %1\n").arg(t.minutes);
+    out += QStringLiteral("NCS %1\n").arg(ncs.isEmpty() ? QStringLiteral("NONE") : clean(ncs.join(u' ')));
+    return out;
+}
+
+QString monthReports(const QList<SessionFigures> &sessions)
+{
+    // Net, then month, in order.
+    QMap<std::pair<QString, int>, QList<SessionFigures>> groups;
+    for (const SessionFigures &s : sessions)
+        groups[{ s.net, s.date.year() * 100 + s.date.month() }].append(s);
+    QStringList reports;
+    for (auto it = groups.cbegin(); it != groups.cend(); ++it)
+        reports << monthReport(it.key().first, it.key().second / 100, it.key().second % 100, *it);
+    return reports.join(u'\n');
+}
+
+QString radiogramText(const QString &report)
+{
+    QString text = report.toUpper();
+    for (QChar &c : text)
+        if (!(c.isLetterOrNumber() || c == u'/' || c == u'-'))
+            c = u' ';
+    return text.simplified();
+}
+
+} // namespace rollcall::stats

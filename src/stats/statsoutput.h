@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "stats/netstats.h"
+#include "store/htmltable.h"
+
+#include <QByteArray>
+#include <QString>
+
+// The figures as files and text: CSV (one line per session or per station),
+// an aligned text table, an HTML page, a PDF, and the month's net report.
+namespace rollcall::stats {
+
+inline constexpr auto kSessionsCsvHeader = "date,net,ncs,start,end,minutes,checkins,stations,traffic";
+inline constexpr auto kStationsCsvHeader = "callsign,name,sessions,first,last,percent";
+
+// The session and station tables (column captions as the CSV headers), cells as text.
+store::HtmlTable sessionsTable(const QList<SessionFigures> &sessions);
+store::HtmlTable stationsTable(const QList<StationFigures> &stations);
+
+// CSV, UTF-8, CR LF line ends; dates YYYY-MM-DD, times HH:MM; a cell a
+// spreadsheet would take for a formula gets a leading apostrophe.
+QByteArray tableCsv(const store::HtmlTable &table);
+
+// A table as aligned text, numbers to the right.
+QString tableText(const store::HtmlTable &table);
+// "Totals: ..." over the sessions.
+QString totalsLine(const Totals &t);
+// One line per skipped folder: "skipped FOLDER: REASON".
+QStringList skippedLines(const QList<SkippedNet> &skipped);
+
+// The table on Letter pages with a title and page numbers. Needs a GUI
+// application (fonts).
+QByteArray tablePdf(const QString &title, const store::HtmlTable &table);
+
+// The month's net report of one net, as a net manager sends it to the
+// section: net, month, sessions, QNI, QTC, total minutes and the NCS list.
+// sessions are those of the net in that month.
+QString monthReport(const QString &net, int year, int month, const QList<SessionFigures> &sessions);
+// A report for every net and month the sessions cover, one after another.
+QString monthReports(const QList<SessionFigures> &sessions);
+// Report text as a radiogram's text: upper case, one line, blanks between
+// words, no punctuation but what a radiogram carries ("/" and "-").
+QString radiogramText(const QString &report);
+
+} // namespace rollcall::stats

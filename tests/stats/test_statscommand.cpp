@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "statsfixture.h"
+#include "temphome.h"
+#include "testmain.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace rollcall;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Run
+{
+    int code = -1;
+    QByteArray out, err;
+};
+
+// The program as run from a shell with no display.
+Run rollcallStats(const QStringList &args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" })
+        env.remove(QLatin1String(name));
+    env.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(ROLLCALL_BINARY), QStringList { u"stats"_s } + args);
+    if (!p.waitForFinished(60000))
+        return {};
+    return { p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError() };
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class StatsCommandTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        // Start lines in ISO, as a C locale writes them: read alike under any setting.
+        const QLocale c = QLocale::c();
+        const auto make = [&](const QString &name, QDate date, QList<test::Station> stations) {
+            test::NetPlan plan(m_home.nets() + u"/ARES"_s, name, QDateTime(date, QTime(19, 0)));
+            plan.locale = c;
+            plan.minutes = 50;
+            plan.stations = stations;
+            plan.traffic = { { u"1"_s, true } };
+            QVERIFY(!test::makeSession(plan, m_home.dbfiles()).isEmpty());
+        };
+        make(u"ARES - 5-6-2026"_s, QDate(2026, 5, 6), { { u"Q1AW"_s, u"Ann"_s }, { u"Q2BB"_s, u"Bob"_s } });
+        make(u"ARES - 5-13-2026"_s, QDate(2026, 5, 13), { { u"Q1AW"_s, u"Ann"_s } });
+        make(u"ARES - 6-3-2026"_s, QDate(2026, 6, 3), { { u"Q3CC"_s, u"=HYPERLINK()"_s } });
+        QVERIFY(createNetFolder(m_home.nets(), u"Unused"_s, m_home.dbfiles()).ok);
+    }
+
+    void csvFiles_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("sessions in May") << QStringList { u"--from"_s, u"2026-05-01"_s, u"--to"_s, u"2026-05-31"_s }
+                                         << QByteArray("date,net,ncs,start,end,minutes,checkins,stations,traffic\r\n"
+                                                       "2026-05-06,ARES,Q0NC,19:00,19:50,50,2,2,1\r\n"
+                                                       "2026-05-13,ARES,Q0NC,19:00,19:50,50,1,1,1\r\n");
+        QTest::newRow("stations") << QStringList { u"--stations"_s, u"--net"_s, u"ares*"_s }
+                                  << QByteArray("callsign,name,sessions,first,last,percent\r\n"
+                                                "Q1AW,Ann,2,2026-05-06,2026-05-13,66.7\r\n"
+                                                "Q2BB,Bob,1,2026-05-06,2026-05-06,33.3\r\n"
+                                                "Q3CC,'=HYPERLINK(),1,2026-06-03,2026-06-03,33.3\r\n");
+        QTest::newRow("no net of that name") << QStringList { u"--net"_s, u"Weather"_s }
+                                             << QByteArray("date,net,ncs,start,end,minutes,checkins,stations,traffic\r\n");
+    }
+    void csvFiles()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, expected);
+        QTemporaryDir out;
+        const QString csv = out.filePath(u"figures.csv"_s);
+        const Run r = rollcallStats(QStringList { m_home.nets() } + args + QStringList { u"-o"_s, csv });
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(readFile(csv), expected);
+    }
+
+    void textHtmlPdfAndSkipped()
+    {
+        Run r = rollcallStats({ m_home.nets() });
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(r.out.startsWith("date        net   ncs   start  end    minutes  checkins  stations  traffic\n"
+                                 "2026-05-06  ARES  Q0NC  19:00  19:50       50         2         2        1\n"));
+        QVERIFY(r.out.contains("Totals: 3 sessions, 150 minutes, 4 check-ins (QNI 7), 3 different stations, traffic 3\n"));
+        QVERIFY(r.out.contains(QByteArray("skipped " + m_home.nets().toUtf8() + "/Unused: never started")));
+
+        QTemporaryDir out;
+        r = rollcallStats({ m_home.nets(), u"-o"_s, out.filePath(u"s.html"_s) });
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.err.contains("skipped")); // told on standard error when writing a file
+        const QByteArray html = readFile(out.filePath(u"s.html"_s));
+        QVERIFY(html.contains("<table"));
+        QVERIFY(html.contains("=HYPERLINK") == false); // sessions, not stations
+        r = rollcallStats({ m_home.nets(), u"--stations"_s, u"-o"_s, out.filePath(u"s.html"_s) });
+        QVERIFY(readFile(out.filePath(u"s.html"_s)).contains("Q3CC"));
+
+        r = rollcallStats({ m_home.nets(), u"-o"_s, out.filePath(u"s.pdf"_s) });
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(readFile(out.filePath(u"s.pdf"_s)).startsWith("%PDF-"));
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::newRow("bad date") << QStringList { u"--from"_s, u"5/1/2026"_s } << 2;
+        QTest::newRow("from after to") << QStringList { u"--from"_s, u"2026-06-01"_s, u"--to"_s, u"2026-05-01"_s } << 2;
+        QTest::newRow("unknown option") << QStringList { u"--weekly"_s } << 2;
+        QTest::newRow("other output") << QStringList { u"-o"_s, u"x.txt"_s } << 2;
+        QTest::newRow("missing value") << QStringList { u"--net"_s } << 2;
+        QTest::newRow("no such folder") << QStringList { u"/nonexistent/nets"_s } << 1;
+    }
+    void failures()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        if (!args.first().startsWith(u'/'))
+            args.prepend(m_home.nets());
+        const Run r = rollcallStats(args);
+        QCOMPARE(r.code, code);
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY(r.err.startsWith("rollcall stats: "));
+    }
+
+private:
+    test::TempHome m_home;
+};
+
+RC_TEST_CLASS(StatsCommandTest)
+#include "test_statscommand.moc"
