@@ -22,6 +22,8 @@
 #include "terminal/terminalwindows.h"
 #include "traffic/trafficwindows.h"
 #include "weather/weatherwindows.h"
+#include "web/websettings.h"
+#include "web/webwindows.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -49,6 +51,7 @@ void registerWindows()
     psk::registerPskWindows();
     registerRemoteWindows();
     registerTerminalWindows();
+    registerWebWindows();
 }
 
 void beginStartup()
@@ -77,6 +80,7 @@ int runDesktop(const CommandLine &cl)
     s.clock = &clock;
     s.prompts = &prompts;
     s.remotePort = cl.remotePort;
+    web::setWebOverrides({ cl.webPort, cl.webBind, cl.webPin });
 
     QString error;
     if (!initSession(cl.home, QCoreApplication::applicationDirPath(), &error)) {
