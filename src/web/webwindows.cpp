@@ -2,9 +2,11 @@
 #include "web/webwindows.h"
 
 #include "app/session.h"
+#include "app/windowregistry.h"
 #include "callsigns/mastercallsigndb.h"
 #include "netlog/netwindow.h"
 #include "reports/netreportsource.h"
+#include "web/webserverdialog.h"
 #include "web/websettings.h"
 
 #include <QDateTime>
@@ -18,6 +20,8 @@ namespace rollcall {
 
 void registerWebWindows()
 {
+    windows().registerWindow(
+        QStringLiteral("webserver"), [] { return new web::WebServerDialog; });
     NetWindow::setNetOpenedHook(QStringLiteral("web"), [](NetWindow *net) {
         const web::WebSettings settings = web::effectiveWebSettings();
         if (settings.enabled && net)

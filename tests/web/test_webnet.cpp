@@ -190,6 +190,68 @@ private Q_SLOTS:
                        "{\"callsign\":\"Q1XYZ\",\"name\":\"<b>Bold</b>\"}]"));
     }
 
+    void settingsAndTheCommandLine()
+    {
+        web::setWebOverrides({ -1, {}, {} });
+        QVERIFY(!web::effectiveWebSettings().enabled); // off until switched on
+        web::saveWebSettings({ true, 8090, QStringLiteral("127.0.0.1"), {} });
+        web::WebSettings s = web::effectiveWebSettings();
+        QVERIFY(s.enabled);
+        QCOMPARE(s.port, 8090);
+        QCOMPARE(s.address(), QHostAddress(QHostAddress::LocalHost));
+        QVERIFY(s.pin.isEmpty());
+        web::setWebOverrides({ 0, {}, {} }); // --web-port 0 turns it off for the run
+        QVERIFY(!web::effectiveWebSettings().enabled);
+        web::saveWebSettings({ false, 8080, {}, {} });
+        web::setWebOverrides({ 9000, QStringLiteral("::1"), QStringLiteral("abcd") });
+        s = web::effectiveWebSettings();
+        QVERIFY(s.enabled);
+        QCOMPARE(s.port, 9000);
+        QCOMPARE(s.address(), QHostAddress(QHostAddress::LocalHostIPv6));
+        QCOMPARE(s.pin, QStringLiteral("abcd"));
+        web::setWebOverrides({ 0, {}, {} });
+        QCOMPARE(web::WebSettings {}.address(), QHostAddress(QHostAddress::Any));
+    }
+
+    void aPortInUseLeavesTheNetRunning()
+    {
+        QTcpServer taken;
+        QVERIFY(taken.listen(QHostAddress::LocalHost, 0));
+        test::WindowFixture f;
+        session().netpath
+            = createNetFolder(f.home.nets(), QStringLiteral("Busy"), f.home.dbfiles()).netpath;
+        web::setWebOverrides({ taken.serverPort(), QStringLiteral("127.0.0.1"), {} });
+        auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
+        net->show();
+        web::setWebOverrides({ 0, {}, {} });
+        auto *link = net->findChild<web::NetWebLink *>();
+        QVERIFY(link);
+        QVERIFY(link->bindError().contains(QStringLiteral("in use")));
+        QCOMPARE(link->statusText(), QStringLiteral("Web: off"));
+        net->StartNet();
+        net->findChild<QLineEdit *>(QStringLiteral("callsigna"))->setText(QStringLiteral("Q1AW"));
+        net->AddRecord();
+        QCOMPARE(net->netLog()->checkIns().size(), 1);
+    }
+
+    void aNewPinEachOpening()
+    {
+        QStringList pins;
+        for (int i = 0; i < 2; ++i) {
+            test::WindowFixture f;
+            session().netpath
+                = createNetFolder(f.home.nets(), QStringLiteral("Pins"), f.home.dbfiles()).netpath;
+            web::setWebOverrides({ freeTcpPort(), QStringLiteral("127.0.0.1"), {} });
+            auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
+            net->show();
+            web::setWebOverrides({ 0, {}, {} });
+            auto *link = net->findChild<web::NetWebLink *>();
+            QVERIFY(link);
+            pins << link->pin();
+        }
+        QVERIFY(pins[0] != pins[1]); // one in a million to fail
+    }
+
     void commandLineOptions_data()
     {
         QTest::addColumn<QStringList>("args");
