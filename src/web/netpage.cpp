@@ -38,9 +38,10 @@ QString optionLetters(const store::LoggedCheckIn &c)
 // The look of every page: one column under 600 px, large type with ?big.
 const char kStyle[] = R"(<style>
 body{font-family:sans-serif;margin:0.6em;color:#111;background:#fff}
-body.big{font-size:200%}
+body.big{font-size:150%}
 h1{font-size:1.4em;margin:0.2em 0}
-.facts span{margin-right:1.2em;white-space:nowrap}
+.facts{display:flex;flex-wrap:wrap;gap:0 1.2em;align-items:baseline}
+.facts>span{white-space:nowrap}
 .facts b{color:#1a3d8f}
 #live{font-size:0.8em;color:#666}
 table{border-collapse:collapse;width:100%;margin:0.5em 0 1em}
@@ -54,8 +55,9 @@ input{font-size:1.2em;padding:0.2em;text-transform:uppercase;max-width:100%}
  thead{display:none}
  tr{border:1px solid #ccc;margin:0 0 0.5em;padding:0.2em}
  td{border:none;padding:0.1em 0.3em}
+ td:empty{display:none}
  td:before{content:attr(data-label) ": ";color:#1a3d8f;font-weight:bold}
- .facts span{display:block}
+ .facts{flex-direction:column}
 }
 </style>)";
 
