@@ -2,6 +2,7 @@
 #include "web/httpserver.h"
 
 #include <QDeadlineTimer>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -32,6 +33,9 @@ bool HttpServer::listen(const QHostAddress &address, quint16 port, QString *erro
     // Connections waiting in the system to be accepted; each turn of the
     // event loop takes what is there.
     m_server->setMaxPendingConnections(64);
+    // A burst of browsers (every page reconnecting after a drop) waits in the
+    // system rather than having its connection attempts dropped and repeated.
+    m_server->setListenBacklogSize(m_limits.maxConnections);
     if (!m_server->listen(address, port)) {
         if (error) {
             *error = m_server->serverError() == QAbstractSocket::AddressInUseError
@@ -131,11 +135,18 @@ void HttpServer::readFrom(QTcpSocket *socket)
     }
     it->buffer.clear();
     const QHostAddress peer = socket->peerAddress();
-    const HttpReply reply = m_handler(request, peer);
-    it = m_connections.find(socket); // the handler may have run the event loop
+    // A check-in may run the event loop (a message box), and the net may close
+    // and take this server with it meanwhile.
+    const QPointer<HttpServer> self(this);
+    HttpReply reply = m_handler(request, peer);
+    if (!self)
+        return;
+    it = m_connections.find(socket);
     if (it == m_connections.end())
         return;
     if (!reply.stream) {
+        if (request.method == "HEAD")
+            reply.bytes.truncate(reply.bytes.indexOf("\r\n\r\n") + 4);
         finish(socket, reply.bytes);
         return;
     }

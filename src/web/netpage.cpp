@@ -42,6 +42,7 @@ body.big{font-size:150%}
 h1{font-size:1.4em;margin:0.2em 0}
 .facts{display:flex;flex-wrap:wrap;gap:0 1.2em;align-items:baseline}
 .facts>span{white-space:nowrap}
+.facts>span:has(span:empty){display:none}
 .facts b{color:#1a3d8f}
 #live{font-size:0.8em;color:#666}
 table{border-collapse:collapse;width:100%;margin:0.5em 0 1em}
