@@ -55,7 +55,8 @@ void readHeldTraffic(const QString &netpath, QList<HeldTraffic> &rows)
 
 } // namespace
 
-std::optional<NetReportData> loadNetReportData(const QString &netpath, QString *error)
+std::optional<NetReportData> loadNetReportData(
+    const QString &netpath, QString *error, bool stationComments)
 {
     NetReportData d;
     d.netpath = netpath.endsWith(u'/') ? netpath : netpath + u'/';
@@ -84,6 +85,8 @@ std::optional<NetReportData> loadNetReportData(const QString &netpath, QString *
     d.frequency = store::readFrequency(d.netpath);
     d.netComments = store::readNetComments(d.netpath);
 
+    if (!stationComments)
+        return d;
     QHash<QString, QString> comments; // a station may check in more than once
     for (CheckIn &c : d.checkIns) {
         const QString call = store::trimTrailingBlanks(c.callsign);

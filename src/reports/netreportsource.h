@@ -45,7 +45,10 @@ struct NetReportData
 // Reads a net folder. Fails (nothing, with a message) only when the check-ins
 // cannot be read; held traffic that cannot be read is simply missing, since
 // the reports go on without it.
-std::optional<NetReportData> loadNetReportData(const QString &netpath, QString *error = nullptr);
+// Without stationComments the stations' comment files are not read (a page that
+// shows none of them need not open one file per station).
+std::optional<NetReportData> loadNetReportData(
+    const QString &netpath, QString *error = nullptr, bool stationComments = true);
 
 // The same from a folder named on the command line: a net's folder or its
 // net.mdb. Fails, with a message, when there is no such net.

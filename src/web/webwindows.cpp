@@ -10,6 +10,7 @@
 #include "web/websettings.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +31,13 @@ void registerWebWindows()
 }
 
 namespace web {
+
+namespace {
+// After a check-in the net is read at once, unless it was read less than this
+// long ago: then once at the end of that time, with every check-in since (a
+// burst from the network costs a few readings a second, not one each).
+constexpr int kMinRefreshMs = 100;
+} // namespace
 
 NetWebLink::NetWebLink(NetWindow *net, const WebSettings &settings) : QObject(net), m_net(net)
 {
@@ -54,7 +62,11 @@ NetWebLink::NetWebLink(NetWindow *net, const WebSettings &settings) : QObject(ne
     if (!m_bindError.isEmpty())
         net->statusBar()->showMessage(QStringLiteral("The web server is off: %1.").arg(m_bindError));
 
-    connect(net, &NetWindow::checkInLogged, this, [this] { refresh(); });
+    m_soon = new QTimer(this);
+    m_soon->setSingleShot(true);
+    m_soon->setTimerType(Qt::PreciseTimer);
+    connect(m_soon, &QTimer::timeout, this, &NetWebLink::refresh);
+    connect(net, &NetWindow::checkInLogged, this, &NetWebLink::refreshSoon);
     m_poll = new QTimer(this);
     connect(m_poll, &QTimer::timeout, this, &NetWebLink::poll);
     m_poll->start(1000);
@@ -100,15 +112,31 @@ void NetWebLink::poll()
     refresh();
 }
 
+void NetWebLink::refreshSoon()
+{
+    if (m_soon->isActive())
+        return;
+    const qint64 since = m_lastRefresh.isValid() ? m_lastRefresh.elapsed() : kMinRefreshMs;
+    if (since >= kMinRefreshMs)
+        refresh();
+    else
+        m_soon->start(int(kMinRefreshMs - since));
+}
+
 void NetWebLink::refresh()
 {
+    m_soon->stop();
     if (!m_net || !m_net->netLog())
         return;
+    m_lastRefresh.start();
+    QElapsedTimer clock;
+    clock.start();
     const std::optional<reports::NetReportData> data
-        = reports::loadNetReportData(session().netpath);
+        = reports::loadNetReportData(session().netpath, nullptr, false);
     if (!data)
         return; // read again at the next change
     m_service->setNet(webNetFrom(*data, m_net->netState()));
+    m_refreshMs = clock.elapsed();
 }
 
 CheckInOutcome NetWebLink::checkIn(const QString &callsign)

@@ -4,6 +4,7 @@
 #include "web/netpage.h"
 #include "web/webservice.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <memory>
@@ -42,6 +43,10 @@ public:
 
     // Reads the net again and sends a change to the pages.
     void refresh();
+    // After a check-in: at once, or with the others of a burst (see kMinRefreshMs).
+    void refreshSoon();
+    // Milliseconds the last reading of the net took.
+    qint64 lastRefreshMs() const { return m_refreshMs; }
 
 private:
     CheckInOutcome checkIn(const QString &callsign);
@@ -53,6 +58,9 @@ private:
     WebService *m_service = nullptr;
     std::unique_ptr<callsigns::MasterCallsignDb> m_master;
     QTimer *m_poll = nullptr;
+    QTimer *m_soon = nullptr;
+    qint64 m_refreshMs = 0;
+    QElapsedTimer m_lastRefresh;
     QPointer<QLabel> m_status;
     QString m_seen;
     QString m_bindError;
