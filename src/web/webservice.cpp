@@ -50,16 +50,21 @@ WebService::WebService(const QString &pin, QObject *parent)
     m_steady.start();
     m_msecs = [this] { return m_steady.elapsed(); };
     m_json = netJson(m_net);
+    m_event = serverSentEvent("net", m_json);
 }
 
-void WebService::setNet(const WebNet &net)
+void WebService::setNet(const WebNet &net, const QByteArray &json)
 {
     if (net == m_net)
         return;
     m_net = net;
-    m_json = netJson(m_net);
+    m_json = json.isEmpty() ? netJson(m_net) : json;
+    m_event = serverSentEvent("net", m_json);
+    m_livePage.clear();
+    m_bigPage.clear();
+    m_loggerPage.clear();
     ++m_eventsSent;
-    m_server->broadcast(serverSentEvent("net", m_json));
+    m_server->broadcast(m_event);
 }
 
 bool WebService::hasSession(const HttpRequest &request) const
@@ -79,21 +84,28 @@ HttpReply WebService::handle(const HttpRequest &r, const QHostAddress &peer)
         if (!get)
             return wrongMethod();
         const bool big = r.hasQuery && r.query.split('&').contains("big");
-        return answer(html(200, livePage(m_net, big)));
+        QByteArray &page = big ? m_bigPage : m_livePage;
+        if (page.isEmpty())
+            page = html(200, livePage(m_net, big));
+        return answer(page);
     }
     if (r.path == "/net.json")
         return get ? answer(json(m_json)) : wrongMethod();
     if (r.path == "/events") {
         if (!get)
             return wrongMethod();
-        return { serverSentEvent("net", m_json), true };
+        return { m_event, true };
     }
     if (r.path == "/log") {
         if (post)
             return logCheckIn(r, peer);
         if (!get)
             return wrongMethod();
-        return answer(hasSession(r) ? html(200, loggerPage(m_net)) : html(200, pinPage({})));
+        if (!hasSession(r))
+            return answer(html(200, pinPage({})));
+        if (m_loggerPage.isEmpty())
+            m_loggerPage = html(200, loggerPage(m_net));
+        return answer(m_loggerPage);
     }
     if (r.path == "/log/pin")
         return post ? openSession(r, peer) : wrongMethod();

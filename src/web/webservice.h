@@ -53,7 +53,8 @@ public:
     void setClock(std::function<qint64()> msecs) { m_msecs = std::move(msecs); }
 
     // The net as it is now; a change goes out to every event stream at once.
-    void setNet(const WebNet &net);
+    // json: netJson(net) when the caller made it already (on another thread).
+    void setNet(const WebNet &net, const QByteArray &json = {});
     const WebNet &net() const { return m_net; }
     qint64 eventsSent() const { return m_eventsSent; }
 
@@ -70,6 +71,10 @@ private:
     Suggest m_suggest;
     WebNet m_net;
     QByteArray m_json;
+    QByteArray m_event; // m_json as an event
+    // The pages of the current net, made when first asked for: a flood of
+    // requests for a large net renders each once.
+    QByteArray m_livePage, m_bigPage, m_loggerPage;
     QElapsedTimer m_steady;
     std::function<qint64()> m_msecs;
     int m_maxCallsign = 20;

@@ -74,7 +74,11 @@ NetWebLink::NetWebLink(NetWindow *net, const WebSettings &settings) : QObject(ne
     QTimer::singleShot(0, this, &NetWebLink::poll);
 }
 
-NetWebLink::~NetWebLink() = default;
+NetWebLink::~NetWebLink()
+{
+    if (m_reader.joinable())
+        m_reader.join();
+}
 
 QString NetWebLink::pin() const
 {
@@ -128,15 +132,42 @@ void NetWebLink::refresh()
     m_soon->stop();
     if (!m_net || !m_net->netLog())
         return;
+    if (m_reading) {
+        m_again = true;
+        return;
+    }
     m_lastRefresh.start();
-    QElapsedTimer clock;
-    clock.start();
-    const std::optional<reports::NetReportData> data
-        = reports::loadNetReportData(session().netpath, nullptr, false);
-    if (!data)
-        return; // read again at the next change
-    m_service->setNet(webNetFrom(*data, m_net->netState()));
-    m_refreshMs = clock.elapsed();
+    m_reading = true;
+    if (m_reader.joinable())
+        m_reader.join(); // done: it has posted its result
+    // A large net takes a while to read; the windows go on meanwhile. The
+    // reader opens its own read-only connections.
+    m_reader = std::thread([this, netpath = session().netpath, state = m_net->netState()] {
+        QElapsedTimer clock;
+        clock.start();
+        const std::optional<reports::NetReportData> data
+            = reports::loadNetReportData(netpath, nullptr, false);
+        const WebNet net = data ? webNetFrom(*data, state) : WebNet {};
+        const QByteArray json = data ? netJson(net) : QByteArray();
+        const qint64 ms = clock.elapsed();
+        // Delivered unless this object is gone by then (its destructor waits for
+        // this thread, so it is alive while the call is posted).
+        QMetaObject::invokeMethod(
+            this, [this, net, json, ms, ok = bool(data)] { read(net, json, ms, ok); },
+            Qt::QueuedConnection);
+    });
+}
+
+void NetWebLink::read(const WebNet &net, const QByteArray &json, qint64 ms, bool ok)
+{
+    m_reading = false;
+    m_refreshMs = ms;
+    if (ok)
+        m_service->setNet(net, json);
+    else
+        m_seen.clear(); // the log was busy or damaged: the next look reads it again
+    if (std::exchange(m_again, false))
+        refresh();
 }
 
 CheckInOutcome NetWebLink::checkIn(const QString &callsign)

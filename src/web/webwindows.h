@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 #include <memory>
+#include <thread>
 
 class QLabel;
 class QTimer;
@@ -41,16 +42,19 @@ public:
     QString statusText() const;
     QString bindError() const { return m_bindError; }
 
-    // Reads the net again and sends a change to the pages.
+    // Reads the net again, on a thread of its own, and sends a change to the pages.
     void refresh();
+    // A reading is under way.
+    bool reading() const { return m_reading; }
     // After a check-in: at once, or with the others of a burst (see kMinRefreshMs).
     void refreshSoon();
-    // Milliseconds the last reading of the net took.
+    // Milliseconds the last reading of the net took (on its thread).
     qint64 lastRefreshMs() const { return m_refreshMs; }
 
 private:
     CheckInOutcome checkIn(const QString &callsign);
     QList<Suggestion> suggest(const QString &text);
+    void read(const WebNet &net, const QByteArray &json, qint64 ms, bool ok);
     void poll();
     QString fingerprint() const;
 
@@ -61,6 +65,9 @@ private:
     QTimer *m_soon = nullptr;
     qint64 m_refreshMs = 0;
     QElapsedTimer m_lastRefresh;
+    std::thread m_reader;
+    bool m_reading = false;
+    bool m_again = false; // a change came while reading: read once more after
     QPointer<QLabel> m_status;
     QString m_seen;
     QString m_bindError;
