@@ -174,7 +174,10 @@ int main(int argc, char **argv)
         }
         allMs << (clock.nsecsElapsed() - start) / 1e6;
         if (qEnvironmentVariableIsSet("BENCH_WEB_TRACE"))
-            out << QStringLiteral("round %1: %2 ms, reading %3 ms\n").arg(r).arg(allMs.last()).arg(link->lastRefreshMs());
+            out << QStringLiteral("round %1: %2 ms, reading %3 ms\n")
+                       .arg(r)
+                       .arg(allMs.last())
+                       .arg(link->lastRefreshMs());
     }
     stop = true;
     reader.join();
@@ -202,7 +205,8 @@ int main(int argc, char **argv)
     QElapsedTimer beatClock;
     QTimer beat;
     beat.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&beat, &QTimer::timeout, [&] { longest = qMax(longest, beatClock.restart()); });
+    QObject::connect(
+        &beat, &QTimer::timeout, [&] { longest = qMax(longest, beatClock.restart()); });
     std::atomic<int> answered = 0, refused = 0;
     constexpr int kThreads = 4, kEach = 2500;
     QElapsedTimer floodClock;
@@ -215,7 +219,7 @@ int main(int argc, char **argv)
             for (int n = 0; n < kEach; ++n) {
                 const int kind = (n + t) % 4;
                 const QByteArray request = kind == 0 ? QByteArray("GET / HTTP/1.1\r\n\r\n")
-                    : kind == 1 ? QByteArray("GET /net.json HTTP/1.1\r\n\r\n")
+                    : kind == 1                      ? QByteArray("GET /net.json HTTP/1.1\r\n\r\n")
                     : kind == 2 ? QByteArray("POST /log HTTP/1.1\r\nContent-Type: "
                                              "application/x-www-form-urlencoded\r\n"
                                              "Content-Length: 20\r\n\r\ncallsign=Q1AW&pin=00")
@@ -260,7 +264,8 @@ int main(int argc, char **argv)
         QElapsedTimer beatClock;
         QTimer beat;
         beat.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&beat, &QTimer::timeout, [&] { pause = qMax(pause, beatClock.restart()); });
+        QObject::connect(
+            &beat, &QTimer::timeout, [&] { pause = qMax(pause, beatClock.restart()); });
         beatClock.start();
         beat.start(5);
         for (int i = 0; i < 5; ++i) {

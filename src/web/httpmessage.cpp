@@ -10,8 +10,8 @@ bool isToken(const QByteArray &word)
     if (word.isEmpty())
         return false;
     for (const char c : word)
-        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')
-                || c == '-' || c == '_' || c == '.'))
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'
+                || c == '_' || c == '.'))
             return false;
     return true;
 }
@@ -133,22 +133,38 @@ QByteArray cookieValue(const QByteArray &cookieHeader, const QByteArray &name)
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 303: return "See Other";
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 409: return "Conflict";
-    case 413: return "Content Too Large";
-    case 415: return "Unsupported Media Type";
-    case 422: return "Unprocessable Content";
-    case 429: return "Too Many Requests";
-    case 500: return "Internal Server Error";
-    case 501: return "Not Implemented";
-    case 503: return "Service Unavailable";
-    default: return "Unknown";
+    case 200:
+        return "OK";
+    case 303:
+        return "See Other";
+    case 400:
+        return "Bad Request";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 408:
+        return "Request Timeout";
+    case 409:
+        return "Conflict";
+    case 413:
+        return "Content Too Large";
+    case 415:
+        return "Unsupported Media Type";
+    case 422:
+        return "Unprocessable Content";
+    case 429:
+        return "Too Many Requests";
+    case 500:
+        return "Internal Server Error";
+    case 501:
+        return "Not Implemented";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Unknown";
     }
 }
 

@@ -37,8 +37,8 @@ enum class ParseState {
 
 // Reads the bytes received so far. Bytes beyond maxBytes are never looked at:
 // a buffer longer than that is TooLarge unless a whole request fits before it.
-ParseState parseRequest(const QByteArray &buffer, HttpRequest *request,
-    int maxBytes = kMaxRequestBytes);
+ParseState parseRequest(
+    const QByteArray &buffer, HttpRequest *request, int maxBytes = kMaxRequestBytes);
 
 // application/x-www-form-urlencoded: '+' is a blank, %XX a byte, the bytes
 // UTF-8. A name given twice keeps its first value.

@@ -99,7 +99,8 @@ QString cells(const QStringList &values, const QStringList &labels)
 {
     QString out;
     for (int i = 0; i < values.size(); ++i)
-        out += QStringLiteral("<td data-label=\"%1\">%2</td>").arg(labels[i], htmlEscape(values[i]));
+        out += QStringLiteral("<td data-label=\"%1\">%2</td>")
+                   .arg(labels[i], htmlEscape(values[i]));
     return out;
 }
 
@@ -139,7 +140,8 @@ QString head(const QString &title, bool big)
                           "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
                           "<title>")
         + htmlEscape(title) + QStringLiteral("</title>") + QString::fromLatin1(kStyle)
-        + QStringLiteral("</head><body") + (big ? QStringLiteral(" class=\"big\">") : QStringLiteral(">"));
+        + QStringLiteral("</head><body")
+        + (big ? QStringLiteral(" class=\"big\">") : QStringLiteral(">"));
 }
 
 QString netFacts(const WebNet &net)
@@ -149,9 +151,10 @@ QString netFacts(const WebNet &net)
             .arg(QLatin1String(label), QLatin1String(id), htmlEscape(value));
     };
     return QStringLiteral("<h1 id=\"net-name\">") + htmlEscape(net.name)
-        + QStringLiteral("</h1><div class=\"facts\">") + fact("frequency", "Frequency", net.frequency)
-        + fact("ncs", "NCS", net.ncs) + fact("started", "Started", net.started)
-        + fact("ended", "Ended", net.ended) + fact("state", "Net", net.state)
+        + QStringLiteral("</h1><div class=\"facts\">")
+        + fact("frequency", "Frequency", net.frequency) + fact("ncs", "NCS", net.ncs)
+        + fact("started", "Started", net.started) + fact("ended", "Ended", net.ended)
+        + fact("state", "Net", net.state)
         + fact("count", "Check-ins", QString::number(net.checkIns.size()))
         + QStringLiteral("<span id=\"live\"></span></div>");
 }
@@ -169,10 +172,14 @@ QString checkInTable(const WebNet &net)
 QString stateText(netlog::NetState state)
 {
     switch (state) {
-    case netlog::NetState::Opened: return QStringLiteral("not started");
-    case netlog::NetState::Started: return QStringLiteral("running");
-    case netlog::NetState::Ended: return QStringLiteral("ended");
-    case netlog::NetState::Locked: return QStringLiteral("locked");
+    case netlog::NetState::Opened:
+        return QStringLiteral("not started");
+    case netlog::NetState::Started:
+        return QStringLiteral("running");
+    case netlog::NetState::Ended:
+        return QStringLiteral("ended");
+    case netlog::NetState::Locked:
+        return QStringLiteral("locked");
     }
     return {};
 }
@@ -269,8 +276,7 @@ QByteArray loggerPage(const WebNet &net)
             "<input id=\"callsign\" name=\"callsign\" list=\"calls\" maxlength=\"20\" autofocus>"
             "</label> <span id=\"name\"></span> <button>Log</button>"
             "<datalist id=\"calls\"></datalist></form><p class=\"msg\" id=\"answer\"></p>")
-        + QStringLiteral("<h2>Check-ins</h2>") + checkInTable(net)
-        + QString::fromLatin1(kScript)
+        + QStringLiteral("<h2>Check-ins</h2>") + checkInTable(net) + QString::fromLatin1(kScript)
         + QStringLiteral(R"(<script>
 "use strict";
 const box=document.getElementById("callsign"),names=new Map();

@@ -8,7 +8,8 @@ namespace rollcall::web {
 
 QString newPin()
 {
-    return QStringLiteral("%1").arg(qint64(QRandomGenerator::system()->bounded(1000000)), 6, 10, QChar(u'0'));
+    return QStringLiteral("%1").arg(
+        qint64(QRandomGenerator::system()->bounded(1000000)), 6, 10, QChar(u'0'));
 }
 
 bool sameSecret(const QByteArray &a, const QByteArray &b)

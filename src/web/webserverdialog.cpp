@@ -27,11 +27,13 @@ WebServerDialog::WebServerDialog(QWidget *parent) : QDialog(parent)
     m_bind = new QLineEdit(this);
     m_bind->setObjectName(QStringLiteral("txtWebBind"));
     m_bind->setPlaceholderText(QStringLiteral("every address"));
-    auto *note = new QLabel(QStringLiteral(
-        "While a net is open, browsers on the station's network show it live at "
-        "http://THIS-HOST:PORT/ and a second operator logs check-ins at /log with the PIN "
-        "shown in the net window's status bar. Plain HTTP: keep it on the local network. "
-        "Takes effect when a net is next opened."), this);
+    auto *note = new QLabel(
+        QStringLiteral(
+            "While a net is open, browsers on the station's network show it live at "
+            "http://THIS-HOST:PORT/ and a second operator logs check-ins at /log with the PIN "
+            "shown in the net window's status bar. Plain HTTP: keep it on the local network. "
+            "Takes effect when a net is next opened."),
+        this);
     note->setWordWrap(true);
 
     auto *form = new QFormLayout;

@@ -12,8 +12,8 @@ namespace {
 
 constexpr char kCookie[] = "rollcall_logger";
 
-QByteArray html(int status, const QByteArray &page,
-    const QList<QPair<QByteArray, QByteArray>> &headers = {})
+QByteArray html(
+    int status, const QByteArray &page, const QList<QPair<QByteArray, QByteArray>> &headers = {})
 {
     return httpResponse(status, "text/html; charset=utf-8", page, headers);
 }
@@ -25,9 +25,7 @@ QByteArray json(const QByteArray &body)
 
 bool isForm(const HttpRequest &r)
 {
-    return r.header("content-type")
-        .toLower()
-        .startsWith("application/x-www-form-urlencoded");
+    return r.header("content-type").toLower().startsWith("application/x-www-form-urlencoded");
 }
 
 // A browser says where a form was sent from; one from a page of another site
@@ -42,8 +40,7 @@ bool fromOtherSite(const HttpRequest &r)
 
 } // namespace
 
-WebService::WebService(const QString &pin, QObject *parent)
-    : QObject(parent), m_gate(pin)
+WebService::WebService(const QString &pin, QObject *parent) : QObject(parent), m_gate(pin)
 {
     m_server = new HttpServer(
         [this](const HttpRequest &r, const QHostAddress &peer) { return handle(r, peer); }, this);
@@ -77,9 +74,8 @@ HttpReply WebService::handle(const HttpRequest &r, const QHostAddress &peer)
     const bool get = r.method == "GET" || r.method == "HEAD";
     const bool post = r.method == "POST";
     auto answer = [](QByteArray bytes) { return HttpReply { std::move(bytes), false }; };
-    auto wrongMethod = [&] {
-        return answer(textResponse(405, QStringLiteral("Method not allowed here")));
-    };
+    auto wrongMethod
+        = [&] { return answer(textResponse(405, QStringLiteral("Method not allowed here"))); };
     if (r.path == "/") {
         if (!get)
             return wrongMethod();
@@ -139,8 +135,8 @@ HttpReply WebService::openSession(const HttpRequest &r, const QHostAddress &peer
     case PinGate::Verdict::Accepted:
         break;
     }
-    const QByteArray cookie = QByteArray(kCookie) + '=' + m_gate.openSession()
-        + "; Path=/; HttpOnly; SameSite=Strict";
+    const QByteArray cookie
+        = QByteArray(kCookie) + '=' + m_gate.openSession() + "; Path=/; HttpOnly; SameSite=Strict";
     return { httpResponse(303, "text/plain; charset=utf-8", "Logger opened\n",
                  { { "Location", "/log" }, { "Set-Cookie", cookie } }),
         false };
@@ -159,7 +155,8 @@ HttpReply WebService::logCheckIn(const HttpRequest &r, const QHostAddress &peer)
     if (!hasSession(r)) {
         switch (m_gate.check(peer, form.value(QStringLiteral("pin")), m_msecs())) {
         case PinGate::Verdict::LockedOut:
-            return answer(429, QStringLiteral("Too many wrong PINs from this address: wait a minute"));
+            return answer(
+                429, QStringLiteral("Too many wrong PINs from this address: wait a minute"));
         case PinGate::Verdict::Wrong:
             return answer(403, QStringLiteral("Wrong PIN"));
         case PinGate::Verdict::Accepted:

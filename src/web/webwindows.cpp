@@ -10,8 +10,8 @@
 #include "web/websettings.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStatusBar>
@@ -21,8 +21,7 @@ namespace rollcall {
 
 void registerWebWindows()
 {
-    windows().registerWindow(
-        QStringLiteral("webserver"), [] { return new web::WebServerDialog; });
+    windows().registerWindow(QStringLiteral("webserver"), [] { return new web::WebServerDialog; });
     NetWindow::setNetOpenedHook(QStringLiteral("web"), [](NetWindow *net) {
         const web::WebSettings settings = web::effectiveWebSettings();
         if (settings.enabled && net)
@@ -60,7 +59,8 @@ NetWebLink::NetWebLink(NetWindow *net, const WebSettings &settings) : QObject(ne
             : m_bindError);
     net->statusBar()->addPermanentWidget(m_status);
     if (!m_bindError.isEmpty())
-        net->statusBar()->showMessage(QStringLiteral("The web server is off: %1.").arg(m_bindError));
+        net->statusBar()->showMessage(
+            QStringLiteral("The web server is off: %1.").arg(m_bindError));
 
     m_soon = new QTimer(this);
     m_soon->setSingleShot(true);

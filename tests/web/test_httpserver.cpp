@@ -31,9 +31,9 @@ WebNet sampleNet()
     net.frequency = QStringLiteral("146.520");
     net.ncs = QStringLiteral("Q1NCS");
     net.state = QStringLiteral("running");
-    net.checkIns.append({ QStringLiteral("Q1AW"), QStringLiteral("Hiram"),
-        QStringLiteral("Newington"), QStringLiteral("CT"), QStringLiteral("R"),
-        QStringLiteral("19:02:03"), false });
+    net.checkIns.append(
+        { QStringLiteral("Q1AW"), QStringLiteral("Hiram"), QStringLiteral("Newington"),
+            QStringLiteral("CT"), QStringLiteral("R"), QStringLiteral("19:02:03"), false });
     return net;
 }
 
@@ -87,29 +87,28 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("query");
         QTest::addColumn<QByteArray>("body");
         const int complete = int(ParseState::Complete), incomplete = int(ParseState::Incomplete);
-        QTest::newRow("get") << QByteArray("GET /net.json HTTP/1.1\r\nHost: a\r\n\r\n")
-                             << complete << QByteArray("/net.json") << QByteArray() << QByteArray();
+        QTest::newRow("get") << QByteArray("GET /net.json HTTP/1.1\r\nHost: a\r\n\r\n") << complete
+                             << QByteArray("/net.json") << QByteArray() << QByteArray();
         QTest::newRow("query") << QByteArray("GET /?big HTTP/1.0\r\n\r\n") << complete
                                << QByteArray("/") << QByteArray("big") << QByteArray();
-        QTest::newRow("head not ended") << QByteArray("GET / HTTP/1.1\r\nHost: a\r\n")
-                                        << incomplete << QByteArray() << QByteArray()
-                                        << QByteArray();
+        QTest::newRow("head not ended") << QByteArray("GET / HTTP/1.1\r\nHost: a\r\n") << incomplete
+                                        << QByteArray() << QByteArray() << QByteArray();
         QTest::newRow("body") << logRequest("callsign=Q1AW&pin=1") << complete << QByteArray("/log")
                               << QByteArray() << QByteArray("callsign=Q1AW&pin=1");
         QTest::newRow("body short") << logRequest("callsign=Q1AW").chopped(3) << incomplete
                                     << QByteArray() << QByteArray() << QByteArray();
         QTest::newRow("bytes after the body ignored")
-            << logRequest("a=1") + "GET / HTTP/1.1\r\n\r\n" << complete << QByteArray("/log")
-            << QByteArray() << QByteArray("a=1");
+            << logRequest("a=1") + "GET / HTTP/1.1\r\n\r\n"
+            << complete << QByteArray("/log") << QByteArray() << QByteArray("a=1");
         QTest::newRow("no http") << QByteArray("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03")
                                  << int(ParseState::Bad) << QByteArray() << QByteArray()
                                  << QByteArray();
-        QTest::newRow("bad target") << QByteArray("GET http://x/ HTTP/1.1\r\n\r\n")
-                                    << int(ParseState::Bad) << QByteArray() << QByteArray()
-                                    << QByteArray();
-        QTest::newRow("bad header") << QByteArray("GET / HTTP/1.1\r\nno colon\r\n\r\n")
-                                    << int(ParseState::Bad) << QByteArray() << QByteArray()
-                                    << QByteArray();
+        QTest::newRow("bad target")
+            << QByteArray("GET http://x/ HTTP/1.1\r\n\r\n") << int(ParseState::Bad) << QByteArray()
+            << QByteArray() << QByteArray();
+        QTest::newRow("bad header")
+            << QByteArray("GET / HTTP/1.1\r\nno colon\r\n\r\n") << int(ParseState::Bad)
+            << QByteArray() << QByteArray() << QByteArray();
         QTest::newRow("bad length")
             << QByteArray("POST /log HTTP/1.1\r\nContent-Length: -4\r\n\r\n")
             << int(ParseState::Bad) << QByteArray() << QByteArray() << QByteArray();
@@ -119,9 +118,10 @@ private Q_SLOTS:
         QTest::newRow("body announced past 8 KB")
             << QByteArray("POST /log HTTP/1.1\r\nContent-Length: 9000\r\n\r\n")
             << int(ParseState::TooLarge) << QByteArray() << QByteArray() << QByteArray();
-        QTest::newRow("chunked")
-            << QByteArray("POST /log HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n")
-            << int(ParseState::NotImplemented) << QByteArray() << QByteArray() << QByteArray();
+        QTest::newRow("chunked") << QByteArray(
+            "POST /log HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n")
+                                 << int(ParseState::NotImplemented) << QByteArray() << QByteArray()
+                                 << QByteArray();
     }
     void parsesRequests()
     {
@@ -141,12 +141,16 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("callsign");
         QTest::addColumn<QString>("pin");
-        QTest::newRow("plain") << QByteArray("callsign=Q1AW&pin=1234") << "Q1AW" << "1234";
+        QTest::newRow("plain") << QByteArray("callsign=Q1AW&pin=1234") << "Q1AW"
+                               << "1234";
         QTest::newRow("escapes") << QByteArray("pin=12%2634&callsign=Q1AW%2FP+x") << "Q1AW/P x"
                                  << "12&34";
-        QTest::newRow("utf-8") << QByteArray("callsign=Jos%C3%A9") << "José" << "";
-        QTest::newRow("first wins") << QByteArray("callsign=A&callsign=B&pin") << "A" << "";
-        QTest::newRow("broken escape") << QByteArray("callsign=%zz") << "%zz" << "";
+        QTest::newRow("utf-8") << QByteArray("callsign=Jos%C3%A9") << "José"
+                               << "";
+        QTest::newRow("first wins") << QByteArray("callsign=A&callsign=B&pin") << "A"
+                                    << "";
+        QTest::newRow("broken escape") << QByteArray("callsign=%zz") << "%zz"
+                                       << "";
     }
     void decodesForms()
     {
@@ -158,11 +162,13 @@ private Q_SLOTS:
 
     void framesEvents()
     {
-        QCOMPARE(serverSentEvent("net", "{\"a\":1}"), QByteArray("event: net\ndata: {\"a\":1}\n\n"));
+        QCOMPARE(
+            serverSentEvent("net", "{\"a\":1}"), QByteArray("event: net\ndata: {\"a\":1}\n\n"));
         // A line end in the data can never end the event early.
         QCOMPARE(serverSentEvent("net", "a\r\nb\rc\n"),
             QByteArray("event: net\ndata: a\ndata: b\ndata: c\ndata: \n\n"));
-        QCOMPARE(cookieValue("a=1; rollcall_logger=abc; b=2", "rollcall_logger"), QByteArray("abc"));
+        QCOMPARE(
+            cookieValue("a=1; rollcall_logger=abc; b=2", "rollcall_logger"), QByteArray("abc"));
         QVERIFY(cookieValue("xrollcall_logger=abc", "rollcall_logger").isEmpty());
     }
 
@@ -178,7 +184,8 @@ private Q_SLOTS:
         QCOMPARE(gate.check(b, QStringLiteral("482916"), t + 1), PinGate::Verdict::Accepted);
         QCOMPARE(gate.check(a, QStringLiteral("482916"), t + kLockoutMs - 1),
             PinGate::Verdict::LockedOut);
-        QCOMPARE(gate.check(a, QStringLiteral("482916"), t + kLockoutMs), PinGate::Verdict::Accepted);
+        QCOMPARE(
+            gate.check(a, QStringLiteral("482916"), t + kLockoutMs), PinGate::Verdict::Accepted);
         // A right PIN starts the count again.
         for (int i = 0; i < kMaxWrongPins - 1; ++i)
             QCOMPARE(gate.check(a, QStringLiteral("1"), t += 1), PinGate::Verdict::Wrong);
@@ -205,21 +212,20 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("reason");
         QTest::newRow("taken") << logRequest("callsign=q1aw&pin=482916") << 200
                                << QByteArray("Logged Q1AW");
-        QTest::newRow("wrong pin") << logRequest("callsign=Q1AW&pin=482917") << 403
-                                   << QByteArray("Wrong PIN");
+        QTest::newRow("wrong pin")
+            << logRequest("callsign=Q1AW&pin=482917") << 403 << QByteArray("Wrong PIN");
         QTest::newRow("no pin") << logRequest("callsign=Q1AW") << 403 << QByteArray("Wrong PIN");
         QTest::newRow("net not taking") << logRequest("callsign=NOT1&pin=482916") << 409
                                         << QByteArray("The net has not started");
-        QTest::newRow("markup for a call") << logRequest("callsign=%3Cb%3E&pin=482916") << 422
-                                           << QByteArray("Not a callsign");
+        QTest::newRow("markup for a call")
+            << logRequest("callsign=%3Cb%3E&pin=482916") << 422 << QByteArray("Not a callsign");
         QTest::newRow("too long a call")
             << logRequest("callsign=" + QByteArray(21, 'A') + "&pin=482916") << 422
             << QByteArray("Not a callsign");
-        QTest::newRow("empty call") << logRequest("callsign=+&pin=482916") << 422
-                                    << QByteArray("Not a callsign");
-        QTest::newRow("not a form")
-            << QByteArray("POST /log HTTP/1.1\r\nContent-Length: 0\r\n\r\n") << 415
-            << QByteArray("application/x-www-form-urlencoded");
+        QTest::newRow("empty call")
+            << logRequest("callsign=+&pin=482916") << 422 << QByteArray("Not a callsign");
+        QTest::newRow("not a form") << QByteArray("POST /log HTTP/1.1\r\nContent-Length: 0\r\n\r\n")
+                                    << 415 << QByteArray("application/x-www-form-urlencoded");
         QTest::newRow("from another site")
             << logRequest("callsign=Q1AW&pin=482916", "Origin: http://evil.example\r\n") << 403
             << QByteArray("Not a form");
@@ -230,13 +236,13 @@ private Q_SLOTS:
                               << QByteArray();
         QTest::newRow("no page") << QByteArray("GET /etc/passwd HTTP/1.1\r\n\r\n") << 404
                                  << QByteArray("No such page");
-        QTest::newRow("wrong method") << QByteArray("DELETE / HTTP/1.1\r\n\r\n") << 405
-                                      << QByteArray("not allowed");
+        QTest::newRow("wrong method")
+            << QByteArray("DELETE / HTTP/1.1\r\n\r\n") << 405 << QByteArray("not allowed");
         QTest::newRow("no http") << QByteArray("HELLO\r\n\r\n") << 400
                                  << QByteArray("Not an HTTP request");
         QTest::newRow("9 KB request")
-            << QByteArray("GET / HTTP/1.1\r\nX: ") + QByteArray(9 * 1024, 'x') + "\r\n\r\n" << 413
-            << QByteArray("8192 bytes");
+            << QByteArray("GET / HTTP/1.1\r\nX: ") + QByteArray(9 * 1024, 'x') + "\r\n\r\n"
+            << 413 << QByteArray("8192 bytes");
     }
     void answersWithStatusCodes()
     {
@@ -275,7 +281,7 @@ private Q_SLOTS:
         QVERIFY(!r.body.contains("id=\"callsign\""));
         const QByteArray form = "pin=482916";
         r = s.client.ask("POST /log/pin HTTP/1.1\r\nContent-Type: "
-                              "application/x-www-form-urlencoded\r\nContent-Length: 10\r\n\r\n"
+                         "application/x-www-form-urlencoded\r\nContent-Length: 10\r\n\r\n"
             + form);
         QCOMPARE(r.status, 303);
         const QByteArray cookie = r.header("set-cookie");
@@ -297,7 +303,7 @@ private Q_SLOTS:
         QCOMPARE(s.logged, QStringList { QStringLiteral("Q3AW") });
         // A wrong PIN at the form says so on the page.
         r = s.client.ask("POST /log/pin HTTP/1.1\r\nContent-Type: "
-                              "application/x-www-form-urlencoded\r\nContent-Length: 5\r\n\r\npin=1");
+                         "application/x-www-form-urlencoded\r\nContent-Length: 5\r\n\r\npin=1");
         QCOMPARE(r.status, 403);
         QVERIFY(r.body.contains("Wrong PIN"));
     }
@@ -346,7 +352,8 @@ private Q_SLOTS:
         QCOMPARE(s.service.server()->refusedConnections(), 1);
         for (int fd : held)
             WebClient::closeSocket(fd);
-        QVERIFY(rollcall::test::spinUntil([&] { return s.service.server()->connections() == 0; }, 5000));
+        QVERIFY(rollcall::test::spinUntil(
+            [&] { return s.service.server()->connections() == 0; }, 5000));
         QCOMPARE(s.client.ask("GET / HTTP/1.1\r\n\r\n").status, 200);
     }
 
@@ -374,7 +381,8 @@ private Q_SLOTS:
         QVERIFY2(slowClosedAfter >= 250 && slowClosedAfter < 1000,
             qPrintable(QString::number(slowClosedAfter)));
         QCOMPARE(s.service.server()->droppedRequests(), 2);
-        QVERIFY(rollcall::test::spinUntil([&] { return s.service.server()->connections() == 0; }, 2000));
+        QVERIFY(rollcall::test::spinUntil(
+            [&] { return s.service.server()->connections() == 0; }, 2000));
     }
 
     void eventsDeliverAChangeWithinASecond()
@@ -423,9 +431,8 @@ private Q_SLOTS:
         QElapsedTimer beatClock;
         QTimer beat;
         beat.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&beat, &QTimer::timeout, [&] {
-            longest = qMax(longest, beatClock.restart());
-        });
+        QObject::connect(
+            &beat, &QTimer::timeout, [&] { longest = qMax(longest, beatClock.restart()); });
         std::atomic<int> answered = 0, ok = 0;
         constexpr int kThreads = 4, kEach = 2500;
         QList<std::thread *> threads;
@@ -445,7 +452,8 @@ private Q_SLOTS:
                         ++ok;
                 }
             });
-        QVERIFY(rollcall::test::spinUntil([&] { return answered.load() == kThreads * kEach; }, 120000));
+        QVERIFY(
+            rollcall::test::spinUntil([&] { return answered.load() == kThreads * kEach; }, 120000));
         beat.stop();
         for (std::thread *t : threads) {
             t->join();
@@ -456,7 +464,8 @@ private Q_SLOTS:
         QCOMPARE(ok.load(), kThreads * kEach);
         QCOMPARE(messages.load(), 0);
         QVERIFY2(longest < 50, qPrintable(QString::number(longest)));
-        QVERIFY(rollcall::test::spinUntil([&] { return s.service.server()->connections() == 0; }, 5000));
+        QVERIFY(rollcall::test::spinUntil(
+            [&] { return s.service.server()->connections() == 0; }, 5000));
     }
 };
 

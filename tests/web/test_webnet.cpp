@@ -59,7 +59,8 @@ struct ServedNet
         QSqlQuery q(master->database().connection());
         q.exec(QStringLiteral("UPDATE Callmast SET emailaddress = 'q1aw@example.org', "
                               "cellphonenumber = '555-0100' WHERE callsign = 'Q1AW'"));
-        web::setWebOverrides({ freeTcpPort(), QStringLiteral("127.0.0.1"), QStringLiteral("4321") });
+        web::setWebOverrides(
+            { freeTcpPort(), QStringLiteral("127.0.0.1"), QStringLiteral("4321") });
         net = windows().window<NetWindow>(QStringLiteral("rollcall"));
         net->show();
         link = net->findChild<web::NetWebLink *>();
@@ -167,8 +168,8 @@ private Q_SLOTS:
 
         // An NCS change or an end is no check-in: the page follows it through the files.
         n.net->EndNet();
-        QVERIFY(spinUntil([&] { return n.link->service()->net().state == QLatin1String("ended"); },
-            2500));
+        QVERIFY(spinUntil(
+            [&] { return n.link->service()->net().state == QLatin1String("ended"); }, 2500));
     }
 
     void suggestionsNeedThePin()
@@ -176,9 +177,9 @@ private Q_SLOTS:
         ServedNet n;
         QVERIFY(n.link);
         QCOMPARE(n.client.ask("GET /log/suggest?q=Q1 HTTP/1.1\r\n\r\n").status, 403);
-        const WebClient::Response opened
-            = n.client.ask("POST /log/pin HTTP/1.1\r\nContent-Type: "
-                           "application/x-www-form-urlencoded\r\nContent-Length: 8\r\n\r\npin=4321");
+        const WebClient::Response opened = n.client.ask(
+            "POST /log/pin HTTP/1.1\r\nContent-Type: "
+            "application/x-www-form-urlencoded\r\nContent-Length: 8\r\n\r\npin=4321");
         QCOMPARE(opened.status, 303);
         const QByteArray cookie = opened.header("set-cookie");
         const QByteArray jar = "Cookie: " + cookie.left(cookie.indexOf(';')) + "\r\n";
@@ -259,16 +260,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("bind");
         QTest::addColumn<QString>("pin");
         QTest::addColumn<bool>("error");
-        QTest::newRow("none") << QStringList {} << -1 << "" << "" << false;
+        QTest::newRow("none") << QStringList {} << -1 << ""
+                              << "" << false;
         QTest::newRow("all") << QStringList { "--web-port", "8081", "--web-bind=192.0.2.5",
-            "--web-pin", "2468" } << 8081 << "192.0.2.5" << "2468" << false;
-        QTest::newRow("off") << QStringList { "--web-port=0" } << 0 << "" << "" << false;
-        QTest::newRow("port too big") << QStringList { "--web-port", "70000" } << 0 << "" << ""
-                                      << true;
+            "--web-pin", "2468" }
+                             << 8081 << "192.0.2.5"
+                             << "2468" << false;
+        QTest::newRow("off") << QStringList { "--web-port=0" } << 0 << ""
+                             << "" << false;
+        QTest::newRow("port too big") << QStringList { "--web-port", "70000" } << 0 << ""
+                                      << "" << true;
         QTest::newRow("bind no address") << QStringList { "--web-bind", "somewhere" } << -1 << ""
                                          << "" << true;
-        QTest::newRow("pin too short") << QStringList { "--web-pin", "12" } << -1 << "" << ""
-                                       << true;
+        QTest::newRow("pin too short") << QStringList { "--web-pin", "12" } << -1 << ""
+                                       << "" << true;
         QTest::newRow("pin with a blank") << QStringList { "--web-pin", "12 34" } << -1 << ""
                                           << "" << true;
     }

@@ -5,25 +5,24 @@
 // server's event loop runs in the test's thread.
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QHash>
 #include <QString>
-#include <QEventLoop>
 #include <QTimer>
-#include <atomic>
-#include <thread>
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace rollcall::test {
 
 // Runs the event loop until pred holds or ms have passed; unlike
 // QTest::qWaitFor it never sleeps, so the loop answers as the program's does.
-template<typename Pred>
-bool spinUntil(Pred pred, int ms)
+template<typename Pred> bool spinUntil(Pred pred, int ms)
 {
     QEventLoop loop;
     QTimer check;
@@ -79,7 +78,8 @@ struct WebClient
     {
         qsizetype done = 0;
         while (done < bytes.size()) {
-            const ssize_t n = ::send(fd, bytes.constData() + done, bytes.size() - done, MSG_NOSIGNAL);
+            const ssize_t n
+                = ::send(fd, bytes.constData() + done, bytes.size() - done, MSG_NOSIGNAL);
             if (n <= 0)
                 return false;
             done += n;

@@ -34,9 +34,9 @@ int main(int argc, char **argv)
         return 2;
     }
     test::WindowFixture f;
-    session().netpath = createNetFolder(f.home.nets(), QStringLiteral("Tuesday Evening Net"),
-        f.home.dbfiles())
-                            .netpath;
+    session().netpath
+        = createNetFolder(f.home.nets(), QStringLiteral("Tuesday Evening Net"), f.home.dbfiles())
+              .netpath;
     {
         auto master
             = callsigns::MasterCallsignDb::open(session().dbfile(QStringLiteral("callmast.mdb")));
@@ -44,8 +44,9 @@ int main(int argc, char **argv)
             QStringLiteral("Newington"), QStringLiteral("CT"), QString() });
         master->appendRecord({ QStringLiteral("Q4LOG"), QStringLiteral("Lois"),
             QStringLiteral("Springfield"), QStringLiteral("IL"), QString() });
-        master->appendRecord({ QStringLiteral("Q5EVL"), QStringLiteral("<img src=x onerror=alert(1)>"),
-            QStringLiteral("\"Quoted\" & <b>bold</b>"), QStringLiteral("NY"), QString() });
+        master->appendRecord(
+            { QStringLiteral("Q5EVL"), QStringLiteral("<img src=x onerror=alert(1)>"),
+                QStringLiteral("\"Quoted\" & <b>bold</b>"), QStringLiteral("NY"), QString() });
     }
     // A net as the operator sets one up: its NCS and frequency.
     store::writeFirstNcs(session().netpath, QStringLiteral("Q9NCS"), QStringLiteral("18:00:00"));
