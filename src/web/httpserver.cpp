@@ -62,9 +62,8 @@ void HttpServer::close()
     for (QTcpSocket *s : sockets) {
         s->disconnect(this);
         s->abort();
-        s->deleteLater();
     }
-    delete m_server;
+    delete m_server; // and with it every connection it accepted
     m_server = nullptr;
 }
 
@@ -81,8 +80,7 @@ quint16 HttpServer::port() const
 void HttpServer::acceptConnections()
 {
     while (m_server && m_server->hasPendingConnections()) {
-        QTcpSocket *socket = m_server->nextPendingConnection();
-        socket->setParent(nullptr);
+        QTcpSocket *socket = m_server->nextPendingConnection(); // a child of m_server
         const bool full = m_connections.size() >= m_limits.maxConnections;
         Connection c;
         c.deadline = now() + m_limits.requestMs;
