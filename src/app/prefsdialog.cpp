@@ -90,6 +90,15 @@ PrefsDialog::PrefsDialog(QWidget *parent) : QDialog(parent)
     layout->addWidget(m_options);
     layout->addWidget(m_spaceTab);
     auto *buttons = new QHBoxLayout;
+    // The web server keeps its own settings in its own window, when the build has one.
+    if (windows().isAvailable(QStringLiteral("webserver"))) {
+        auto *web = new QPushButton(QStringLiteral("&Web Server..."), this);
+        web->setObjectName(QStringLiteral("cmdWebServer"));
+        web->setToolTip(QStringLiteral("Serve the open net's live page and logger page on the "
+                                       "station's network"));
+        connect(web, &QPushButton::clicked, this, [] { showWindow(QStringLiteral("webserver")); });
+        buttons->addWidget(web);
+    }
     buttons->addStretch();
     buttons->addWidget(saveButton);
     layout->addLayout(buttons);

@@ -46,6 +46,7 @@ struct NetReportData
 enum class NetParts {
     Everything, // station comments, net comments and frequency too (the reports)
     Counts, // what the net's figures need: check-ins, held traffic, start.net, ncs.net
+    Page, // everything but the stations' comment files (a page that shows none of them)
 };
 
 // Reads a net folder. Fails (nothing, with a message) only when the check-ins

@@ -12,6 +12,9 @@
 #include "stats/statscommand.h"
 #include "store/database.h"
 #include "terminal/tnccommand.h"
+#include "web/websettings.h"
+
+#include <QHostAddress>
 
 #include <iterator>
 
@@ -144,6 +147,21 @@ CommandLine parseCommandLine(const QStringList &args)
             cl.remotePort = port.toInt(&ok);
             if (cl.error.isEmpty() && (!ok || cl.remotePort < 0 || cl.remotePort > 65535))
                 cl.error = QStringLiteral("--remote-port needs a port number from 0 to 65535");
+        } else if (a == QLatin1String("--web-port") || a.startsWith(QLatin1String("--web-port="))) {
+            QString port;
+            value(port);
+            bool ok = false;
+            cl.webPort = port.toInt(&ok);
+            if (cl.error.isEmpty() && (!ok || cl.webPort < 0 || cl.webPort > 65535))
+                cl.error = QStringLiteral("--web-port needs a port number from 0 to 65535");
+        } else if (a == QLatin1String("--web-bind") || a.startsWith(QLatin1String("--web-bind="))) {
+            value(cl.webBind);
+            if (cl.error.isEmpty() && QHostAddress(cl.webBind).isNull())
+                cl.error = QStringLiteral("--web-bind needs an IP address of this machine");
+        } else if (a == QLatin1String("--web-pin") || a.startsWith(QLatin1String("--web-pin="))) {
+            value(cl.webPin);
+            if (cl.error.isEmpty() && !web::isUsablePin(cl.webPin))
+                cl.error = QStringLiteral("--web-pin needs 4 to 32 letters or digits");
         } else if (cl.subcommand.isEmpty() && isSubcommand(a)) {
             cl.subcommand = a;
             cl.subcommandArgs = args.mid(i + 1);
@@ -178,6 +196,7 @@ QString helpText()
 {
     QString text = QStringLiteral(
         "Usage: rollcall [--home DIR] [--open NETFOLDER] [--remote-port N]\n"
+        "                [--web-port N] [--web-bind ADDR] [--web-pin PIN]\n"
         "       rollcall SUBCOMMAND [ARGUMENT...]\n"
         "       rollcall --version | --help\n"
         "\n"
@@ -194,6 +213,10 @@ QString helpText()
         "                        (opens the PSK31 terminal)\n"
         "  --psk-audio-out FILE  write the PSK31 transmit audio to a WAV/FLAC file\n"
         "  --remote-port N    UDP port for remote check-ins (default 1080, 0: off)\n"
+        "  --web-port N       serve the open net's live page and logger page on TCP\n"
+        "                     port N (0: not served; default: File > Preferences)\n"
+        "  --web-bind ADDR    serve on this address only (default: every address)\n"
+        "  --web-pin PIN      the logger page's PIN (default: a new one per net)\n"
         "  -v, --version      print the version and the Qt and SQLite versions in use\n"
         "  -h, --help         print this help\n"
         "\n"

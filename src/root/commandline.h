@@ -15,6 +15,9 @@ struct CommandLine
     QString pskAudioIn; // --psk-audio-in FILE: a recording as the PSK31 receive audio
     QString pskAudioOut; // --psk-audio-out FILE: the PSK31 transmit audio to a file
     int remotePort = 1080; // --remote-port N, 0 turns remote check-ins off
+    int webPort = -1; // --web-port N: serve open nets on TCP port N (0: not); -1: as set
+    QString webBind; // --web-bind ADDR: the address to serve on; empty: as set
+    QString webPin; // --web-pin PIN: the logger's PIN; empty: a new one per net
     QString subcommand; // a headless job ("psk", ...), empty for the desktop program
     QStringList subcommandArgs;
     QString error; // not empty when the command line could not be understood

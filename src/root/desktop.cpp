@@ -23,6 +23,8 @@
 #include "terminal/terminalwindows.h"
 #include "traffic/trafficwindows.h"
 #include "weather/weatherwindows.h"
+#include "web/websettings.h"
+#include "web/webwindows.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -51,6 +53,7 @@ void registerWindows()
     registerRemoteWindows();
     registerTerminalWindows();
     registerStatsWindows();
+    registerWebWindows();
 }
 
 void beginStartup()
@@ -79,6 +82,7 @@ int runDesktop(const CommandLine &cl)
     s.clock = &clock;
     s.prompts = &prompts;
     s.remotePort = cl.remotePort;
+    web::setWebOverrides({ cl.webPort, cl.webBind, cl.webPin });
 
     QString error;
     if (!initSession(cl.home, QCoreApplication::applicationDirPath(), &error)) {

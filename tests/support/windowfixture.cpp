@@ -4,6 +4,7 @@
 #include "root/desktop.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
+#include "web/websettings.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,6 +18,7 @@ WindowFixture::WindowFixture()
     s.prompts = &prompts;
     s.clock = &clock;
     s.remotePort = 0; // a test that wants remote check-ins picks a free port
+    web::setWebOverrides({ 0, {}, {} }); // nor is a net served unless a test asks
     registerWindows();
     windows().setEndProgram([this] { ++endRequests; });
 }

@@ -1,0 +1,307 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "web/netpage.h"
+
+#include "store/htmltable.h"
+
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace rollcall::web {
+
+using store::htmlEscape;
+
+namespace {
+
+QString afterLabel(const QString &line, QLatin1String label)
+{
+    const QString text = line.trimmed();
+    const qsizetype colon = text.indexOf(u':');
+    if (colon < 0 || !text.left(colon).startsWith(label, Qt::CaseInsensitive))
+        return {};
+    return text.mid(colon + 1).trimmed();
+}
+
+QString optionLetters(const store::LoggedCheckIn &c)
+{
+    QString letters;
+    const std::pair<bool, QChar> flags[] = { { c.emergency, u'E' }, { c.priority, u'P' },
+        { c.traffic, u'R' }, { c.welfare, u'W' }, { c.informal, u'I' }, { c.inout, u'O' },
+        { c.mm, u'F' }, { c.mobile, u'M' }, { c.qrp, u'T' } };
+    for (const auto &[set, letter] : flags)
+        if (set)
+            letters += letter;
+    return letters;
+}
+
+// The look of every page: one column under 600 px, large type with ?big.
+const char kStyle[] = R"(<style>
+body{font-family:sans-serif;margin:0.6em;color:#111;background:#fff}
+body.big{font-size:150%}
+h1{font-size:1.4em;margin:0.2em 0}
+.facts{display:flex;flex-wrap:wrap;gap:0 1.2em;align-items:baseline}
+.facts>span{white-space:nowrap}
+.facts>span:has(span:empty){display:none}
+.facts b{color:#1a3d8f}
+#live{font-size:0.8em;color:#666}
+table{border-collapse:collapse;width:100%;margin:0.5em 0 1em}
+th,td{border-bottom:1px solid #ccc;padding:0.2em 0.4em;text-align:left;vertical-align:top}
+th{background:#e8eefc}
+tr.out td{color:#888;text-decoration:line-through}
+.msg{font-weight:bold;margin:0.5em 0}
+input{font-size:1.2em;padding:0.2em;text-transform:uppercase;max-width:100%}
+@media (max-width:600px){
+ table,thead,tbody,tr,th,td{display:block;width:auto}
+ thead{display:none}
+ tr{border:1px solid #ccc;margin:0 0 0.5em;padding:0.2em}
+ td{border:none;padding:0.1em 0.3em}
+ td:empty{display:none}
+ td:before{content:attr(data-label) ": ";color:#1a3d8f;font-weight:bold}
+ .facts{flex-direction:column}
+}
+</style>)";
+
+// Builds the rows from the JSON with textContent only, so no text from the
+// net becomes markup; reconnects the event stream when the browser gives up.
+const char kScript[] = R"(<script>
+"use strict";
+const checkInCols=[["callsign","Callsign"],["name","Name"],["location","Location"],["state","State"],["options","Options"],["logTime","Logged"],["out","Out"]];
+const trafficCols=[["from","From"],["count","Count"],["precedence","Precedence"],["destination","Destination"],["passedTo","Passed to"],["passed","Passed"]];
+function cell(v){return v===true?"yes":v===false?"":String(v);}
+function fill(id,rows,cols){
+ const body=document.getElementById(id);if(!body)return;
+ const fresh=document.createElement("tbody");fresh.id=id;
+ for(const r of rows){const tr=document.createElement("tr");if(r.out===true)tr.className="out";
+  for(const [k,label] of cols){const td=document.createElement("td");td.dataset.label=label;td.textContent=cell(r[k]);tr.appendChild(td);}
+  fresh.appendChild(tr);}
+ body.replaceWith(fresh);
+}
+function show(net){
+ for(const k of ["name","frequency","ncs","started","ended","state"]){const e=document.getElementById("net-"+k);if(e)e.textContent=net[k];}
+ const n=document.getElementById("net-count");if(n)n.textContent=net.checkIns.length;
+ fill("checkins",net.checkIns,checkInCols);fill("traffic",net.traffic,trafficCols);
+ document.title=net.name;
+}
+function live(text){const e=document.getElementById("live");if(e)e.textContent=text;}
+let source=null;
+function connect(){
+ source=new EventSource("/events");
+ source.addEventListener("net",e=>{show(JSON.parse(e.data));live("live");});
+ source.onopen=()=>live("live");
+ source.onerror=()=>{live("reconnecting...");
+  if(source.readyState===EventSource.CLOSED){source=null;setTimeout(connect,2000);}};
+}
+connect();
+</script>)";
+
+QString cells(const QStringList &values, const QStringList &labels)
+{
+    QString out;
+    for (int i = 0; i < values.size(); ++i)
+        out += QStringLiteral("<td data-label=\"%1\">%2</td>")
+                   .arg(labels[i], htmlEscape(values[i]));
+    return out;
+}
+
+QString checkInRows(const WebNet &net)
+{
+    static const QStringList labels = { QStringLiteral("Callsign"), QStringLiteral("Name"),
+        QStringLiteral("Location"), QStringLiteral("State"), QStringLiteral("Options"),
+        QStringLiteral("Logged"), QStringLiteral("Out") };
+    QString out;
+    for (const WebCheckIn &c : net.checkIns)
+        out += (c.out ? QStringLiteral("<tr class=\"out\">") : QStringLiteral("<tr>"))
+            + cells({ c.callsign, c.name, c.location, c.state, c.options, c.logTime,
+                        c.out ? QStringLiteral("yes") : QString() },
+                labels)
+            + QStringLiteral("</tr>");
+    return out;
+}
+
+QString trafficRows(const WebNet &net)
+{
+    static const QStringList labels = { QStringLiteral("From"), QStringLiteral("Count"),
+        QStringLiteral("Precedence"), QStringLiteral("Destination"), QStringLiteral("Passed to"),
+        QStringLiteral("Passed") };
+    QString out;
+    for (const WebTraffic &t : net.traffic)
+        out += QStringLiteral("<tr>")
+            + cells({ t.from, t.count, t.precedence, t.destination, t.passedTo,
+                        t.passed ? QStringLiteral("yes") : QString() },
+                labels)
+            + QStringLiteral("</tr>");
+    return out;
+}
+
+QString head(const QString &title, bool big)
+{
+    return QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+                          "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
+                          "<title>")
+        + htmlEscape(title) + QStringLiteral("</title>") + QString::fromLatin1(kStyle)
+        + QStringLiteral("</head><body")
+        + (big ? QStringLiteral(" class=\"big\">") : QStringLiteral(">"));
+}
+
+QString netFacts(const WebNet &net)
+{
+    auto fact = [](const char *id, const char *label, const QString &value) {
+        return QStringLiteral("<span><b>%1</b> <span id=\"net-%2\">%3</span></span>")
+            .arg(QLatin1String(label), QLatin1String(id), htmlEscape(value));
+    };
+    return QStringLiteral("<h1 id=\"net-name\">") + htmlEscape(net.name)
+        + QStringLiteral("</h1><div class=\"facts\">")
+        + fact("frequency", "Frequency", net.frequency) + fact("ncs", "NCS", net.ncs)
+        + fact("started", "Started", net.started) + fact("ended", "Ended", net.ended)
+        + fact("state", "Net", net.state)
+        + fact("count", "Check-ins", QString::number(net.checkIns.size()))
+        + QStringLiteral("<span id=\"live\"></span></div>");
+}
+
+QString checkInTable(const WebNet &net)
+{
+    return QStringLiteral("<table><thead><tr><th>Callsign</th><th>Name</th><th>Location</th>"
+                          "<th>State</th><th>Options</th><th>Logged</th><th>Out</th></tr></thead>"
+                          "<tbody id=\"checkins\">")
+        + checkInRows(net) + QStringLiteral("</tbody></table>");
+}
+
+} // namespace
+
+QString stateText(netlog::NetState state)
+{
+    switch (state) {
+    case netlog::NetState::Opened:
+        return QStringLiteral("not started");
+    case netlog::NetState::Started:
+        return QStringLiteral("running");
+    case netlog::NetState::Ended:
+        return QStringLiteral("ended");
+    case netlog::NetState::Locked:
+        return QStringLiteral("locked");
+    }
+    return {};
+}
+
+WebNet webNetFrom(const reports::NetReportData &data, netlog::NetState state)
+{
+    static const QHash<QString, QString> precedence
+        = { { QStringLiteral("1"), QStringLiteral("EMERGENCY") },
+              { QStringLiteral("2"), QStringLiteral("Priority") },
+              { QStringLiteral("3"), QStringLiteral("Welfare") },
+              { QStringLiteral("4"), QStringLiteral("Routine") } };
+    WebNet net;
+    net.name = data.netname.trimmed();
+    net.frequency = data.frequency.trimmed();
+    net.ncs = data.ncscall.trimmed();
+    net.started = afterLabel(data.startLine, QLatin1String("Start"));
+    net.ended = afterLabel(data.endLine, QLatin1String("End"));
+    net.state = stateText(state);
+    for (const reports::CheckIn &c : data.checkIns) {
+        if (c.callsign.trimmed().isEmpty())
+            continue;
+        net.checkIns.append({ c.callsign.trimmed(), c.name.trimmed(), c.location.trimmed(),
+            c.state.trimmed(), optionLetters(c), c.logtime.trimmed(), c.out.toInt() != 0 });
+    }
+    for (const reports::HeldTraffic &t : data.heldTraffic) {
+        const QString p = t.precedenceNumber.trimmed();
+        net.traffic.append({ t.callsignfrom.trimmed(), t.count.trimmed(), precedence.value(p, p),
+            t.goingto.trimmed(), t.passedto.trimmed(), t.passed });
+    }
+    return net;
+}
+
+QByteArray netJson(const WebNet &net)
+{
+    QJsonArray checkIns;
+    for (const WebCheckIn &c : net.checkIns)
+        checkIns.append(QJsonObject { { QStringLiteral("callsign"), c.callsign },
+            { QStringLiteral("name"), c.name }, { QStringLiteral("location"), c.location },
+            { QStringLiteral("state"), c.state }, { QStringLiteral("options"), c.options },
+            { QStringLiteral("logTime"), c.logTime }, { QStringLiteral("out"), c.out } });
+    QJsonArray traffic;
+    for (const WebTraffic &t : net.traffic)
+        traffic.append(QJsonObject { { QStringLiteral("from"), t.from },
+            { QStringLiteral("count"), t.count }, { QStringLiteral("precedence"), t.precedence },
+            { QStringLiteral("destination"), t.destination },
+            { QStringLiteral("passedTo"), t.passedTo }, { QStringLiteral("passed"), t.passed } });
+    const QJsonObject root { { QStringLiteral("name"), net.name },
+        { QStringLiteral("frequency"), net.frequency }, { QStringLiteral("ncs"), net.ncs },
+        { QStringLiteral("started"), net.started }, { QStringLiteral("ended"), net.ended },
+        { QStringLiteral("state"), net.state }, { QStringLiteral("checkIns"), checkIns },
+        { QStringLiteral("traffic"), traffic } };
+    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+}
+
+QByteArray suggestionsJson(const QList<Suggestion> &suggestions)
+{
+    QJsonArray list;
+    for (const Suggestion &s : suggestions.first(qMin(suggestions.size(), kMaxSuggestions)))
+        list.append(QJsonObject {
+            { QStringLiteral("callsign"), s.callsign }, { QStringLiteral("name"), s.name } });
+    return QJsonDocument(list).toJson(QJsonDocument::Compact);
+}
+
+QByteArray livePage(const WebNet &net, bool big)
+{
+    QString html = head(net.name, big) + netFacts(net) + QStringLiteral("<h2>Check-ins</h2>")
+        + checkInTable(net)
+        + QStringLiteral("<h2>Traffic held</h2><table><thead><tr><th>From</th><th>Count</th>"
+                         "<th>Precedence</th><th>Destination</th><th>Passed to</th>"
+                         "<th>Passed</th></tr></thead><tbody id=\"traffic\">")
+        + trafficRows(net) + QStringLiteral("</tbody></table>") + QString::fromLatin1(kScript)
+        + QStringLiteral("</body></html>\n");
+    return html.toUtf8();
+}
+
+QByteArray pinPage(const QString &message)
+{
+    QString html = head(QStringLiteral("Logger"), false)
+        + QStringLiteral("<h1>Logger</h1><p>The PIN is shown in the net window's status bar.</p>");
+    if (!message.isEmpty())
+        html += QStringLiteral("<p class=\"msg\">") + htmlEscape(message) + QStringLiteral("</p>");
+    html += QStringLiteral("<form method=\"post\" action=\"/log/pin\"><label>PIN "
+                           "<input name=\"pin\" type=\"password\" inputmode=\"numeric\" "
+                           "autocomplete=\"off\" autofocus></label> <button>Open</button></form>"
+                           "</body></html>\n");
+    return html.toUtf8();
+}
+
+QByteArray loggerPage(const WebNet &net)
+{
+    QString html = head(QStringLiteral("Logger: ") + net.name, false) + netFacts(net)
+        + QStringLiteral(
+            "<form id=\"logform\" autocomplete=\"off\"><label>Callsign "
+            "<input id=\"callsign\" name=\"callsign\" list=\"calls\" maxlength=\"20\" autofocus>"
+            "</label> <span id=\"name\"></span> <button>Log</button>"
+            "<datalist id=\"calls\"></datalist></form><p class=\"msg\" id=\"answer\"></p>")
+        + QStringLiteral("<h2>Check-ins</h2>") + checkInTable(net) + QString::fromLatin1(kScript)
+        + QStringLiteral(R"(<script>
+"use strict";
+const box=document.getElementById("callsign"),names=new Map();
+let asked="";
+box.addEventListener("input",async()=>{
+ const q=box.value.trim().toUpperCase();
+ document.getElementById("name").textContent=names.get(q)||"";
+ if(!q||q===asked)return;asked=q;
+ const r=await fetch("/log/suggest?q="+encodeURIComponent(q));if(!r.ok)return;
+ const list=document.getElementById("calls");list.replaceChildren();
+ for(const s of await r.json()){names.set(s.callsign,s.name);
+  const o=document.createElement("option");o.value=s.callsign;o.textContent=s.name;list.appendChild(o);}
+ document.getElementById("name").textContent=names.get(q)||"";
+});
+document.getElementById("logform").addEventListener("submit",async e=>{
+ e.preventDefault();
+ const r=await fetch("/log",{method:"POST",headers:{"Content-Type":"application/x-www-form-urlencoded"},
+  body:"callsign="+encodeURIComponent(box.value)});
+ document.getElementById("answer").textContent=(await r.text()).trim();
+ if(r.ok){box.value="";document.getElementById("name").textContent="";}
+ box.focus();
+});
+</script></body></html>
+)");
+    return html.toUtf8();
+}
+
+} // namespace rollcall::web

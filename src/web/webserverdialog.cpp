@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "web/webserverdialog.h"
+
+#include "web/websettings.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHostAddress>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace rollcall::web {
+
+WebServerDialog::WebServerDialog(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("webserver"));
+    setWindowTitle(QStringLiteral("Web Server"));
+    m_enabled = new QCheckBox(QStringLiteral("&Serve the open net on the station's network"), this);
+    m_enabled->setObjectName(QStringLiteral("chkWebEnabled"));
+    m_port = new QSpinBox(this);
+    m_port->setObjectName(QStringLiteral("spnWebPort"));
+    m_port->setRange(1, 65535);
+    m_bind = new QLineEdit(this);
+    m_bind->setObjectName(QStringLiteral("txtWebBind"));
+    m_bind->setPlaceholderText(QStringLiteral("every address"));
+    auto *note = new QLabel(
+        QStringLiteral(
+            "While a net is open, browsers on the station's network show it live at "
+            "http://THIS-HOST:PORT/ and a second operator logs check-ins at /log with the PIN "
+            "shown in the net window's status bar. Plain HTTP: keep it on the local network. "
+            "Takes effect when a net is next opened."),
+        this);
+    note->setWordWrap(true);
+
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("&Port:"), m_port);
+    form->addRow(QStringLiteral("&Address:"), m_bind);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &WebServerDialog::save);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_enabled);
+    layout->addLayout(form);
+    layout->addWidget(note);
+    layout->addWidget(buttons);
+
+    const WebSettings s = loadWebSettings();
+    m_enabled->setChecked(s.enabled);
+    m_port->setValue(s.port);
+    m_bind->setText(s.bind);
+}
+
+void WebServerDialog::save()
+{
+    const QString bind = m_bind->text().trimmed();
+    if (!bind.isEmpty() && QHostAddress(bind).isNull()) {
+        QMessageBox::warning(this, windowTitle(),
+            QStringLiteral("The address must be an IP address of this computer, or empty for "
+                           "every address."));
+        return;
+    }
+    WebSettings s;
+    s.enabled = m_enabled->isChecked();
+    s.port = quint16(m_port->value());
+    s.bind = bind;
+    saveWebSettings(s);
+    accept();
+}
+
+} // namespace rollcall::web

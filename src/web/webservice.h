@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "web/httpserver.h"
+#include "web/netpage.h"
+#include "web/pingate.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <functional>
+
+namespace rollcall::web {
+
+// What became of a check-in from the logger page.
+struct CheckInOutcome
+{
+    enum Kind { Taken, NotTaking, Failed };
+    Kind kind = Taken;
+    QString reason; // one line, for the logger
+};
+
+// The station's web pages over an HttpServer:
+//   GET  /            the live net page (/?big: large type)
+//   GET  /net.json    the net as JSON
+//   GET  /events      the event stream: an event "net" with the JSON at once and on every change
+//   GET  /log         the logger page, or the PIN form without a session
+//   POST /log/pin     field pin: opens a session (a cookie) and goes to /log
+//   GET  /log/suggest?q=TEXT   up to 20 stations {callsign, name}, with a session only
+//   POST /log         fields callsign and pin (or a session): logs a check-in
+// POST /log answers 200 taken, 403 wrong PIN, 429 too many wrong PINs, 409 the
+// net takes no check-ins, 422 no callsign, each with a one-line reason.
+class WebService : public QObject
+{
+    Q_OBJECT
+public:
+    using CheckIn = std::function<CheckInOutcome(const QString &callsign)>;
+    using Suggest = std::function<QList<Suggestion>(const QString &text)>;
+
+    WebService(const QString &pin, QObject *parent = nullptr);
+
+    HttpServer *server() const { return m_server; }
+    PinGate &gate() { return m_gate; }
+    bool listen(const QHostAddress &address, quint16 port, QString *error = nullptr)
+    {
+        return m_server->listen(address, port, error);
+    }
+
+    void setCheckIn(CheckIn checkIn) { m_checkIn = std::move(checkIn); }
+    void setSuggest(Suggest suggest) { m_suggest = std::move(suggest); }
+    // Longest callsign the net takes (the net window's field).
+    void setMaxCallsignLength(int length) { m_maxCallsign = length; }
+    // Milliseconds of a steady clock, for the PIN wait (tests set their own).
+    void setClock(std::function<qint64()> msecs) { m_msecs = std::move(msecs); }
+
+    // The net as it is now; a change goes out to every event stream at once.
+    // json: netJson(net) when the caller made it already (on another thread).
+    void setNet(const WebNet &net, const QByteArray &json = {});
+    const WebNet &net() const { return m_net; }
+    qint64 eventsSent() const { return m_eventsSent; }
+
+    HttpReply handle(const HttpRequest &request, const QHostAddress &peer);
+
+private:
+    HttpReply logCheckIn(const HttpRequest &request, const QHostAddress &peer);
+    HttpReply openSession(const HttpRequest &request, const QHostAddress &peer);
+    bool hasSession(const HttpRequest &request) const;
+
+    HttpServer *m_server = nullptr;
+    PinGate m_gate;
+    CheckIn m_checkIn;
+    Suggest m_suggest;
+    WebNet m_net;
+    QByteArray m_json;
+    QByteArray m_event; // m_json as an event
+    // The pages of the current net, made when first asked for: a flood of
+    // requests for a large net renders each once.
+    QByteArray m_livePage, m_bigPage, m_loggerPage;
+    QElapsedTimer m_steady;
+    std::function<qint64()> m_msecs;
+    int m_maxCallsign = 20;
+    qint64 m_eventsSent = 0;
+};
+
+} // namespace rollcall::web

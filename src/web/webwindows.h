@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "web/netpage.h"
+#include "web/webservice.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <memory>
+#include <thread>
+
+class QLabel;
+class QTimer;
+
+namespace rollcall {
+class NetWindow;
+namespace callsigns {
+class MasterCallsignDb;
+}
+
+// Every net that opens is served on the station's network while the web
+// server is switched on (web/websettings.h).
+void registerWebWindows();
+
+namespace web {
+
+// Serves one open net: a child of its net window, gone with it. Check-ins
+// from the logger page go through the net window as typed ones do; the pages
+// follow the net's files (read again within a second of a change, at once
+// after a check-in).
+class NetWebLink : public QObject
+{
+    Q_OBJECT
+public:
+    NetWebLink(NetWindow *net, const struct WebSettings &settings);
+    ~NetWebLink() override;
+
+    WebService *service() const { return m_service; }
+    QString pin() const;
+    // What the net window's status bar shows: "Web: port 8080, PIN 123456".
+    QString statusText() const;
+    QString bindError() const { return m_bindError; }
+
+    // Reads the net again, on a thread of its own, and sends a change to the pages.
+    void refresh();
+    // A reading is under way.
+    bool reading() const { return m_reading; }
+    // After a check-in: at once, or with the others of a burst (see kMinRefreshMs).
+    void refreshSoon();
+    // Milliseconds the last reading of the net took (on its thread).
+    qint64 lastRefreshMs() const { return m_refreshMs; }
+
+private:
+    CheckInOutcome checkIn(const QString &callsign);
+    QList<Suggestion> suggest(const QString &text);
+    void read(const WebNet &net, const QByteArray &json, qint64 ms, bool ok);
+    void poll();
+    QString fingerprint() const;
+
+    QPointer<NetWindow> m_net;
+    WebService *m_service = nullptr;
+    std::unique_ptr<callsigns::MasterCallsignDb> m_master;
+    QTimer *m_poll = nullptr;
+    QTimer *m_soon = nullptr;
+    qint64 m_refreshMs = 0;
+    QElapsedTimer m_lastRefresh;
+    std::thread m_reader;
+    bool m_reading = false;
+    bool m_again = false; // a change came while reading: read once more after
+    QPointer<QLabel> m_status;
+    QString m_seen;
+    QString m_bindError;
+};
+
+} // namespace web
+} // namespace rollcall

@@ -1,0 +1,267 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""The station's web pages in a real browser: headless Chromium driven over its
+DevTools protocol, against a served net window (web_browser_fixture).
+
+Checks: the live page lists the check-ins, escaped; a check-in typed in the net
+window and one arriving over UDP appear within 1 s without a reload; the
+logger page refuses a check-in without the PIN, and with it logs one that the
+logger then sees. Saves screenshots at 1024x768 and at phone size.
+
+Exit 77 (skipped) when Chromium or python3-websocket is missing."""
+import argparse
+import base64
+import json
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.request
+
+SKIP = 77
+PIN = "4321"
+
+
+def free_port(kind):
+    with socket.socket(socket.AF_INET, kind) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Fail(Exception):
+    pass
+
+
+def check(condition, what):
+    if not condition:
+        raise Fail(what)
+    print("ok:", what, flush=True)
+
+
+class DevTools:
+    """One page target over the DevTools protocol."""
+
+    def __init__(self, websocket_module, url):
+        self.ws = websocket_module.create_connection(url, timeout=10, suppress_origin=True)
+        self.next_id = 0
+
+    def call(self, method, **params):
+        self.next_id += 1
+        self.ws.send(json.dumps({"id": self.next_id, "method": method, "params": params}))
+        while True:
+            message = json.loads(self.ws.recv())
+            if message.get("id") == self.next_id:
+                if "error" in message:
+                    raise Fail(f"{method}: {message['error']}")
+                return message.get("result", {})
+
+    def evaluate(self, expression):
+        result = self.call("Runtime.evaluate", expression=expression, awaitPromise=True,
+                           returnByValue=True)
+        if "exceptionDetails" in result:
+            raise Fail(f"script failed: {expression}: {result['exceptionDetails']}")
+        return result["result"].get("value")
+
+    def wait_for(self, expression, timeout):
+        """Seconds until the expression is true, or None after timeout."""
+        start = time.monotonic()
+        while time.monotonic() - start < timeout:
+            if self.evaluate(expression):
+                return time.monotonic() - start
+            time.sleep(0.02)
+        return None
+
+    def navigate(self, url):
+        self.call("Page.navigate", url=url)
+        if self.wait_for("document.readyState === 'complete' && location.href === "
+                         + json.dumps(url), 10) is None:
+            raise Fail(f"{url} did not load")
+
+    def size(self, width, height, mobile):
+        self.call("Emulation.setDeviceMetricsOverride", width=width, height=height,
+                  deviceScaleFactor=1, mobile=mobile)
+
+    def screenshot(self, path):
+        data = self.call("Page.captureScreenshot", format="png")["data"]
+        with open(path, "wb") as f:
+            f.write(base64.b64decode(data))
+        print("screenshot:", path, flush=True)
+
+    def type_text(self, text):
+        self.call("Input.insertText", text=text)
+
+    def press_enter(self):
+        for kind in ("keyDown", "keyUp"):
+            self.call("Input.dispatchKeyEvent", type=kind, key="Enter", code="Enter",
+                      windowsVirtualKeyCode=13, nativeVirtualKeyCode=13,
+                      **({"text": "\r"} if kind == "keyDown" else {}))
+
+
+def start_chromium(chromium, profile):
+    process = subprocess.Popen(
+        [chromium, "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
+         "--disable-extensions", "--disable-background-networking", "--disable-sync",
+         "--remote-debugging-address=127.0.0.1", "--remote-debugging-port=0",
+         f"--user-data-dir={profile}", "about:blank"],
+        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    deadline = time.monotonic() + 30
+    while time.monotonic() < deadline:
+        line = process.stderr.readline()
+        if not line:
+            break
+        if "DevTools listening on ws://" in line:
+            port = int(line.split("ws://")[1].split("/")[0].split(":")[1])
+            return process, port
+    process.kill()
+    raise Fail("Chromium did not open its DevTools port")
+
+
+def page_target(port):
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline:
+        with urllib.request.urlopen(f"http://127.0.0.1:{port}/json/list", timeout=5) as r:
+            for target in json.load(r):
+                if target.get("type") == "page":
+                    return target["webSocketDebuggerUrl"]
+        time.sleep(0.1)
+    raise Fail("Chromium has no page")
+
+
+def rows_contain(call):
+    return f"document.getElementById('checkins').textContent.includes({json.dumps(call)})"
+
+
+def run(args, websocket_module, chromium):
+    os.makedirs(args.screenshots, exist_ok=True)
+    udp_port = free_port(socket.SOCK_DGRAM)
+    fixture = subprocess.Popen([args.fixture, str(free_port(socket.SOCK_STREAM)), str(udp_port),
+                                PIN], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    profile = tempfile.mkdtemp(prefix="rollcall-chromium-")
+    browser = None
+    try:
+        line = fixture.stdout.readline().split()
+        check(len(line) == 2 and line[0] == "ready", "the net window serves its net")
+        base = f"http://127.0.0.1:{line[1]}"
+        browser, devtools_port = start_chromium(chromium, profile)
+        page = DevTools(websocket_module, page_target(devtools_port))
+        page.call("Page.enable")
+        page.call("Runtime.enable")
+
+        # The live page at 1024x768.
+        page.size(1024, 768, False)
+        page.navigate(base + "/")
+        check(page.evaluate("document.querySelectorAll('#checkins tr').length") == 2,
+              "the live page lists the two check-ins")
+        check(page.evaluate("document.getElementById('net-name').textContent")
+              == "Tuesday Evening Net", "the net's name is shown")
+        check(page.evaluate("document.querySelectorAll('#checkins img, #checkins b').length") == 0
+              and page.evaluate(rows_contain("<img src=x onerror=alert(1)>")),
+              "a hostile name is shown as text, not markup")
+        check(page.wait_for("document.getElementById('live').textContent === 'live'", 5)
+              is not None, "the event stream is open")
+
+        fixture.stdin.write("type Q2TYP\n")
+        fixture.stdin.flush()
+        took = page.wait_for(rows_contain("Q2TYP"), 3)
+        check(took is not None and took < 1.0,
+              f"a check-in typed in the net window appears in {took:.3f} s" if took else
+              "a check-in typed in the net window appears")
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as udp:
+            udp.sendto(b"acsQ3UDP,", ("127.0.0.1", udp_port))
+        took = page.wait_for(rows_contain("Q3UDP"), 3)
+        check(took is not None and took < 1.0,
+              f"a check-in over UDP appears in {took:.3f} s" if took else
+              "a check-in over UDP appears")
+        page.screenshot(os.path.join(args.screenshots, "web-live-1024.png"))
+
+        # A wall display: large type.
+        page.navigate(base + "/?big")
+        check(page.evaluate("document.body.classList.contains('big')"), "/?big sets large type")
+        page.screenshot(os.path.join(args.screenshots, "web-live-big.png"))
+
+        # Phone size: one column.
+        page.size(390, 844, True)
+        page.navigate(base + "/")
+        check(page.evaluate("getComputedStyle(document.querySelector('#checkins td')).display")
+              == "block", "under 600 px the check-ins are one column")
+        page.screenshot(os.path.join(args.screenshots, "web-live-phone.png"))
+
+        # The logger: without the PIN nothing is taken.
+        page.size(1024, 768, False)
+        page.navigate(base + "/log")
+        check(page.evaluate("!!document.querySelector('input[name=pin]') && "
+                            "!document.getElementById('callsign')"),
+              "the logger page asks for the PIN first")
+        status = page.evaluate("fetch('/log', {method: 'POST', headers: {'Content-Type': "
+                               "'application/x-www-form-urlencoded'}, body: 'callsign=Q6NOP'})"
+                               ".then(r => r.status)")
+        check(status == 403, "a check-in without the PIN is refused (403)")
+        status = page.evaluate("fetch('/log/suggest?q=Q1').then(r => r.status)")
+        check(status == 403, "suggestions without the PIN are refused (403)")
+
+        page.evaluate(f"document.querySelector('input[name=pin]').value = {json.dumps(PIN)};"
+                      "document.querySelector('form').submit(); true")
+        check(page.wait_for("!!document.getElementById('callsign')", 5) is not None,
+              "the PIN opens the logger page")
+        page.evaluate("document.getElementById('callsign').focus(); true")
+        page.type_text("<b>")
+        page.press_enter()
+        check(page.wait_for("document.getElementById('answer').textContent"
+                            ".startsWith('Not a callsign')", 3) is not None,
+              "markup for a callsign is refused (422)")
+        page.evaluate("document.getElementById('callsign').value = ''; true")
+        page.evaluate("document.getElementById('callsign').focus(); true")
+        page.type_text("q4lo")
+        check(page.wait_for("document.querySelectorAll('#calls option').length > 0", 3)
+              is not None, "suggestions come from the master database")
+        page.type_text("g")
+        check(page.wait_for("document.getElementById('name').textContent === 'Lois'", 3)
+              is not None, "the name is filled in")
+        page.press_enter()
+        check(page.wait_for("document.getElementById('answer').textContent === 'Logged Q4LOG'", 3)
+              is not None, "Enter logs the check-in (200)")
+        check(page.wait_for(rows_contain("Q4LOG"), 2) is not None,
+              "the logger sees the check-in appear")
+        page.screenshot(os.path.join(args.screenshots, "web-logger.png"))
+        print("1 passed, 0 failed", flush=True)
+        return 0
+    finally:
+        if browser:
+            browser.kill()
+            browser.wait()
+        try:
+            fixture.stdin.write("quit\n")
+            fixture.stdin.flush()
+            fixture.wait(timeout=10)
+        except Exception:
+            fixture.kill()
+        shutil.rmtree(profile, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--fixture", required=True)
+    parser.add_argument("--screenshots", required=True)
+    args = parser.parse_args()
+    chromium = shutil.which("chromium")
+    if not chromium:
+        print("SKIP: chromium is not installed (scripts/install-deps installs it)")
+        return SKIP
+    try:
+        import websocket
+    except ImportError:
+        print("SKIP: python3-websocket is not installed (scripts/install-deps installs it)")
+        return SKIP
+    try:
+        return run(args, websocket, chromium)
+    except Fail as failure:
+        print("FAIL:", failure, flush=True)
+        print("0 passed, 1 failed", flush=True)
+        return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A net window (offscreen) served on the loopback for the browser test: it
+// opens a started net with one check-in, serves it on the given web port,
+// listens for remote check-ins on the given UDP port, prints "ready", and
+// then reads commands from standard input: "type CALL" types a check-in in
+// the net window; "quit" ends it.
+// Usage: web_browser_fixture WEB_PORT UDP_PORT PIN
+#include "app/newnet.h"
+#include "app/session.h"
+#include "app/windowregistry.h"
+#include "callsigns/mastercallsigndb.h"
+#include "netlog/netwindow.h"
+#include "store/netfiles.h"
+#include "web/websettings.h"
+#include "web/webwindows.h"
+#include "windowfixture.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QSocketNotifier>
+#include <QTextStream>
+#include <unistd.h>
+
+using namespace rollcall;
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTextStream out(stdout);
+    if (argc != 4) {
+        QTextStream(stderr) << "usage: web_browser_fixture WEB_PORT UDP_PORT PIN\n";
+        return 2;
+    }
+    test::WindowFixture f;
+    session().netpath
+        = createNetFolder(f.home.nets(), QStringLiteral("Tuesday Evening Net"), f.home.dbfiles())
+              .netpath;
+    {
+        auto master
+            = callsigns::MasterCallsignDb::open(session().dbfile(QStringLiteral("callmast.mdb")));
+        master->appendRecord({ QStringLiteral("Q1AW"), QStringLiteral("Hiram"),
+            QStringLiteral("Newington"), QStringLiteral("CT"), QString() });
+        master->appendRecord({ QStringLiteral("Q4LOG"), QStringLiteral("Lois"),
+            QStringLiteral("Springfield"), QStringLiteral("IL"), QString() });
+        master->appendRecord(
+            { QStringLiteral("Q5EVL"), QStringLiteral("<img src=x onerror=alert(1)>"),
+                QStringLiteral("\"Quoted\" & <b>bold</b>"), QStringLiteral("NY"), QString() });
+    }
+    // A net as the operator sets one up: its NCS and frequency.
+    store::writeFirstNcs(session().netpath, QStringLiteral("Q9NCS"), QStringLiteral("18:00:00"));
+    store::writeFrequency(session().netpath, QStringLiteral("146.520 MHz"));
+    session().remotePort = QString::fromLocal8Bit(argv[2]).toInt();
+    web::setWebOverrides({ QString::fromLocal8Bit(argv[1]).toInt(), QStringLiteral("127.0.0.1"),
+        QString::fromLocal8Bit(argv[3]) });
+    auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
+    net->show();
+    net->StartNet();
+    auto *callsign = net->findChild<QLineEdit *>(QStringLiteral("callsigna"));
+    auto type = [&](const QString &call) {
+        callsign->setText(call);
+        net->AddRecord();
+    };
+    type(QStringLiteral("Q1AW"));
+    type(QStringLiteral("Q5EVL"));
+    auto *link = net->findChild<web::NetWebLink *>();
+    if (!link || !link->bindError().isEmpty()) {
+        QTextStream(stderr) << "web_browser_fixture: no web server: "
+                            << (link ? link->bindError() : QStringLiteral("not attached")) << '\n';
+        return 1;
+    }
+    out << "ready " << link->service()->server()->port() << Qt::endl;
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[1024];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            QApplication::exit(0);
+            return;
+        }
+        pending.append(buffer, n);
+        qsizetype end;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            const QString line = QString::fromUtf8(pending.left(end)).trimmed();
+            pending.remove(0, end + 1);
+            if (line.startsWith(QLatin1String("type "))) {
+                type(line.mid(5));
+                out << "typed " << line.mid(5) << Qt::endl;
+            } else if (line == QLatin1String("quit")) {
+                QApplication::exit(0);
+            }
+        }
+    });
+    const int code = QApplication::exec();
+    web::setWebOverrides({ 0, {}, {} });
+    return code;
+}

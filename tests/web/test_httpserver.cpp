@@ -1,0 +1,474 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The web server's rules: request parsing, forms, events, the PIN, and the
+// server itself driven over real loopback sockets.
+#include "testmain.h"
+#include "web/httpmessage.h"
+#include "web/httpserver.h"
+#include "web/pingate.h"
+#include "web/webservice.h"
+#include "webclient.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <thread>
+
+using namespace rollcall;
+using namespace rollcall::web;
+using rollcall::test::WebClient;
+
+namespace {
+
+WebNet sampleNet()
+{
+    WebNet net;
+    net.name = QStringLiteral("Tuesday Net");
+    net.frequency = QStringLiteral("146.520");
+    net.ncs = QStringLiteral("Q1NCS");
+    net.state = QStringLiteral("running");
+    net.checkIns.append(
+        { QStringLiteral("Q1AW"), QStringLiteral("Hiram"), QStringLiteral("Newington"),
+            QStringLiteral("CT"), QStringLiteral("R"), QStringLiteral("19:02:03"), false });
+    return net;
+}
+
+// A service on a free loopback port whose check-ins go to a list; a callsign
+// starting with "NOT" finds the net not taking any.
+struct Served
+{
+    Served()
+    {
+        service.setClock([this] { return now; });
+        service.setNet(sampleNet());
+        service.setCheckIn([this](const QString &call) -> CheckInOutcome {
+            if (call.startsWith(QLatin1String("NOT")))
+                return { CheckInOutcome::NotTaking, QStringLiteral("The net has not started") };
+            logged << call;
+            return { CheckInOutcome::Taken, {} };
+        });
+        service.setSuggest([](const QString &text) {
+            QList<Suggestion> list;
+            for (int i = 0; i < 30; ++i)
+                list.append({ text + QString::number(i), QStringLiteral("Name %1").arg(i) });
+            return list;
+        });
+        QVERIFY(service.listen(QHostAddress::LocalHost, 0));
+        client.port = service.server()->port();
+    }
+    WebService service { QStringLiteral("482916") };
+    WebClient client;
+    QStringList logged;
+    qint64 now = 1000000;
+};
+
+QByteArray logRequest(const QByteArray &form, const QByteArray &extra = {})
+{
+    return "POST /log HTTP/1.1\r\nHost: x\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+           "Content-Length: "
+        + QByteArray::number(form.size()) + "\r\n" + extra + "\r\n" + form;
+}
+
+} // namespace
+
+class HttpServerTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void parsesRequests_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QByteArray>("query");
+        QTest::addColumn<QByteArray>("body");
+        const int complete = int(ParseState::Complete), incomplete = int(ParseState::Incomplete);
+        QTest::newRow("get") << QByteArray("GET /net.json HTTP/1.1\r\nHost: a\r\n\r\n") << complete
+                             << QByteArray("/net.json") << QByteArray() << QByteArray();
+        QTest::newRow("query") << QByteArray("GET /?big HTTP/1.0\r\n\r\n") << complete
+                               << QByteArray("/") << QByteArray("big") << QByteArray();
+        QTest::newRow("head not ended") << QByteArray("GET / HTTP/1.1\r\nHost: a\r\n") << incomplete
+                                        << QByteArray() << QByteArray() << QByteArray();
+        QTest::newRow("body") << logRequest("callsign=Q1AW&pin=1") << complete << QByteArray("/log")
+                              << QByteArray() << QByteArray("callsign=Q1AW&pin=1");
+        QTest::newRow("body short") << logRequest("callsign=Q1AW").chopped(3) << incomplete
+                                    << QByteArray() << QByteArray() << QByteArray();
+        QTest::newRow("bytes after the body ignored")
+            << logRequest("a=1") + "GET / HTTP/1.1\r\n\r\n"
+            << complete << QByteArray("/log") << QByteArray() << QByteArray("a=1");
+        QTest::newRow("no http") << QByteArray("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03")
+                                 << int(ParseState::Bad) << QByteArray() << QByteArray()
+                                 << QByteArray();
+        QTest::newRow("bad target")
+            << QByteArray("GET http://x/ HTTP/1.1\r\n\r\n") << int(ParseState::Bad) << QByteArray()
+            << QByteArray() << QByteArray();
+        QTest::newRow("bad header")
+            << QByteArray("GET / HTTP/1.1\r\nno colon\r\n\r\n") << int(ParseState::Bad)
+            << QByteArray() << QByteArray() << QByteArray();
+        QTest::newRow("bad length")
+            << QByteArray("POST /log HTTP/1.1\r\nContent-Length: -4\r\n\r\n")
+            << int(ParseState::Bad) << QByteArray() << QByteArray() << QByteArray();
+        QTest::newRow("head past 8 KB")
+            << QByteArray("GET / HTTP/1.1\r\nX: ") + QByteArray(9000, 'a')
+            << int(ParseState::TooLarge) << QByteArray() << QByteArray() << QByteArray();
+        QTest::newRow("body announced past 8 KB")
+            << QByteArray("POST /log HTTP/1.1\r\nContent-Length: 9000\r\n\r\n")
+            << int(ParseState::TooLarge) << QByteArray() << QByteArray() << QByteArray();
+        QTest::newRow("chunked") << QByteArray(
+            "POST /log HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n")
+                                 << int(ParseState::NotImplemented) << QByteArray() << QByteArray()
+                                 << QByteArray();
+    }
+    void parsesRequests()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, state);
+        HttpRequest r;
+        QCOMPARE(int(parseRequest(bytes, &r)), state);
+        if (state != int(ParseState::Complete))
+            return;
+        QTEST(r.path, "path");
+        QTEST(r.query, "query");
+        QTEST(r.body, "body");
+    }
+
+    void decodesForms_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("callsign");
+        QTest::addColumn<QString>("pin");
+        QTest::newRow("plain") << QByteArray("callsign=Q1AW&pin=1234") << "Q1AW"
+                               << "1234";
+        QTest::newRow("escapes") << QByteArray("pin=12%2634&callsign=Q1AW%2FP+x") << "Q1AW/P x"
+                                 << "12&34";
+        QTest::newRow("utf-8") << QByteArray("callsign=Jos%C3%A9") << "José"
+                               << "";
+        QTest::newRow("first wins") << QByteArray("callsign=A&callsign=B&pin") << "A"
+                                    << "";
+        QTest::newRow("broken escape") << QByteArray("callsign=%zz") << "%zz"
+                                       << "";
+    }
+    void decodesForms()
+    {
+        QFETCH(QByteArray, body);
+        const QHash<QString, QString> form = decodeForm(body);
+        QTEST(form.value(QStringLiteral("callsign")), "callsign");
+        QTEST(form.value(QStringLiteral("pin")), "pin");
+    }
+
+    void framesEvents()
+    {
+        QCOMPARE(
+            serverSentEvent("net", "{\"a\":1}"), QByteArray("event: net\ndata: {\"a\":1}\n\n"));
+        // A line end in the data can never end the event early.
+        QCOMPARE(serverSentEvent("net", "a\r\nb\rc\n"),
+            QByteArray("event: net\ndata: a\ndata: b\ndata: c\ndata: \n\n"));
+        QCOMPARE(
+            cookieValue("a=1; rollcall_logger=abc; b=2", "rollcall_logger"), QByteArray("abc"));
+        QVERIFY(cookieValue("xrollcall_logger=abc", "rollcall_logger").isEmpty());
+    }
+
+    void pinLocksAnAddressOut()
+    {
+        PinGate gate(QStringLiteral("482916"));
+        const QHostAddress a(QStringLiteral("192.0.2.1")), b(QStringLiteral("192.0.2.2"));
+        qint64 t = 0;
+        for (int i = 0; i < kMaxWrongPins; ++i)
+            QCOMPARE(gate.check(a, QStringLiteral("000000"), t += 1000), PinGate::Verdict::Wrong);
+        // The right PIN waits too, and another address is not held up.
+        QCOMPARE(gate.check(a, QStringLiteral("482916"), t + 1), PinGate::Verdict::LockedOut);
+        QCOMPARE(gate.check(b, QStringLiteral("482916"), t + 1), PinGate::Verdict::Accepted);
+        QCOMPARE(gate.check(a, QStringLiteral("482916"), t + kLockoutMs - 1),
+            PinGate::Verdict::LockedOut);
+        QCOMPARE(
+            gate.check(a, QStringLiteral("482916"), t + kLockoutMs), PinGate::Verdict::Accepted);
+        // A right PIN starts the count again.
+        for (int i = 0; i < kMaxWrongPins - 1; ++i)
+            QCOMPARE(gate.check(a, QStringLiteral("1"), t += 1), PinGate::Verdict::Wrong);
+        QCOMPARE(gate.check(a, QStringLiteral("482916"), ++t), PinGate::Verdict::Accepted);
+        QCOMPARE(gate.check(a, QStringLiteral("1"), ++t), PinGate::Verdict::Wrong);
+        QCOMPARE(gate.check(a, QStringLiteral("482916"), ++t), PinGate::Verdict::Accepted);
+        // An empty PIN opens nothing.
+        PinGate none { QString() };
+        QCOMPARE(none.check(a, QString(), 0), PinGate::Verdict::Wrong);
+        QVERIFY(sameSecret("482916", "482916"));
+        QVERIFY(!sameSecret("482916", "482917"));
+        QVERIFY(!sameSecret("482916", "4829160"));
+        QVERIFY(newPin().contains(QRegularExpression(QStringLiteral("^[0-9]{6}$"))));
+        const QByteArray token = gate.openSession();
+        QVERIFY(gate.hasSession(token));
+        QVERIFY(!gate.hasSession(token.chopped(1)));
+        QVERIFY(!gate.hasSession({}));
+    }
+
+    void answersWithStatusCodes_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("reason");
+        QTest::newRow("taken") << logRequest("callsign=q1aw&pin=482916") << 200
+                               << QByteArray("Logged Q1AW");
+        QTest::newRow("wrong pin")
+            << logRequest("callsign=Q1AW&pin=482917") << 403 << QByteArray("Wrong PIN");
+        QTest::newRow("no pin") << logRequest("callsign=Q1AW") << 403 << QByteArray("Wrong PIN");
+        QTest::newRow("net not taking") << logRequest("callsign=NOT1&pin=482916") << 409
+                                        << QByteArray("The net has not started");
+        QTest::newRow("markup for a call")
+            << logRequest("callsign=%3Cb%3E&pin=482916") << 422 << QByteArray("Not a callsign");
+        QTest::newRow("too long a call")
+            << logRequest("callsign=" + QByteArray(21, 'A') + "&pin=482916") << 422
+            << QByteArray("Not a callsign");
+        QTest::newRow("empty call")
+            << logRequest("callsign=+&pin=482916") << 422 << QByteArray("Not a callsign");
+        QTest::newRow("not a form") << QByteArray("POST /log HTTP/1.1\r\nContent-Length: 0\r\n\r\n")
+                                    << 415 << QByteArray("application/x-www-form-urlencoded");
+        QTest::newRow("from another site")
+            << logRequest("callsign=Q1AW&pin=482916", "Origin: http://evil.example\r\n") << 403
+            << QByteArray("Not a form");
+        QTest::newRow("suggestions need the pin")
+            << QByteArray("GET /log/suggest?q=Q1 HTTP/1.1\r\n\r\n") << 403
+            << QByteArray("PIN is needed");
+        QTest::newRow("head") << QByteArray("HEAD /nothing HTTP/1.1\r\n\r\n") << 404
+                              << QByteArray();
+        QTest::newRow("no page") << QByteArray("GET /etc/passwd HTTP/1.1\r\n\r\n") << 404
+                                 << QByteArray("No such page");
+        QTest::newRow("wrong method")
+            << QByteArray("DELETE / HTTP/1.1\r\n\r\n") << 405 << QByteArray("not allowed");
+        QTest::newRow("no http") << QByteArray("HELLO\r\n\r\n") << 400
+                                 << QByteArray("Not an HTTP request");
+        QTest::newRow("9 KB request")
+            << QByteArray("GET / HTTP/1.1\r\nX: ") + QByteArray(9 * 1024, 'x') + "\r\n\r\n"
+            << 413 << QByteArray("8192 bytes");
+    }
+    void answersWithStatusCodes()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(int, status);
+        QFETCH(QByteArray, reason);
+        Served s;
+        const WebClient::Response r = s.client.ask(request);
+        QCOMPARE(r.status, status);
+        QVERIFY2(r.body.contains(reason), r.body.constData());
+        QCOMPARE(r.body.count('\n'), request.startsWith("HEAD") ? 0 : 1); // one line
+        QCOMPARE(s.logged, status == 200 ? QStringList { QStringLiteral("Q1AW") } : QStringList {});
+    }
+
+    void tooManyWrongPinsAnswer429()
+    {
+        Served s;
+        for (int i = 0; i < kMaxWrongPins; ++i)
+            QCOMPARE(s.client.ask(logRequest("callsign=Q1AW&pin=1")).status, 403);
+        QCOMPARE(s.client.ask(logRequest("callsign=Q1AW&pin=482916")).status, 429);
+        // Another address of this machine is not held up.
+        s.client.from = QStringLiteral("127.0.0.2");
+        QCOMPARE(s.client.ask(logRequest("callsign=Q1AW&pin=482916")).status, 200);
+        s.client.from.clear();
+        s.now += kLockoutMs;
+        QCOMPARE(s.client.ask(logRequest("callsign=Q2AW&pin=482916")).status, 200);
+        QCOMPARE(s.logged, QStringList({ QStringLiteral("Q1AW"), QStringLiteral("Q2AW") }));
+    }
+
+    void theLoggerNeedsASession()
+    {
+        Served s;
+        WebClient::Response r = s.client.ask("GET /log HTTP/1.1\r\n\r\n");
+        QCOMPARE(r.status, 200);
+        QVERIFY(r.body.contains("name=\"pin\""));
+        QVERIFY(!r.body.contains("id=\"callsign\""));
+        const QByteArray form = "pin=482916";
+        r = s.client.ask("POST /log/pin HTTP/1.1\r\nContent-Type: "
+                         "application/x-www-form-urlencoded\r\nContent-Length: 10\r\n\r\n"
+            + form);
+        QCOMPARE(r.status, 303);
+        const QByteArray cookie = r.header("set-cookie");
+        QVERIFY(cookie.contains("HttpOnly"));
+        QVERIFY(cookie.contains("SameSite=Strict"));
+        const QByteArray jar = "Cookie: " + cookie.left(cookie.indexOf(';')) + "\r\n";
+        r = s.client.ask("GET /log HTTP/1.1\r\n" + jar + "\r\n");
+        QVERIFY(r.body.contains("id=\"callsign\""));
+        r = s.client.ask("GET /log/suggest?q=q1 HTTP/1.1\r\n" + jar + "\r\n");
+        QCOMPARE(r.status, 200);
+        QCOMPARE(r.header("content-type"), QByteArray("application/json"));
+        const QJsonArray list = QJsonDocument::fromJson(r.body).array();
+        QCOMPARE(list.size(), kMaxSuggestions);
+        QCOMPARE(list.first().toObject().value("callsign").toString(), QStringLiteral("Q10"));
+        QCOMPARE(list.first().toObject().value("name").toString(), QStringLiteral("Name 0"));
+        // With the session a form needs no PIN.
+        r = s.client.ask(logRequest("callsign=Q3AW", jar));
+        QCOMPARE(r.status, 200);
+        QCOMPARE(s.logged, QStringList { QStringLiteral("Q3AW") });
+        // A wrong PIN at the form says so on the page.
+        r = s.client.ask("POST /log/pin HTTP/1.1\r\nContent-Type: "
+                         "application/x-www-form-urlencoded\r\nContent-Length: 5\r\n\r\npin=1");
+        QCOMPARE(r.status, 403);
+        QVERIFY(r.body.contains("Wrong PIN"));
+    }
+
+    void escapesHostileText()
+    {
+        Served s;
+        WebNet net = sampleNet();
+        net.name = QStringLiteral("</title><script>alert(1)</script>");
+        net.checkIns[0].name = QStringLiteral("<img src=x onerror=alert(2)>");
+        net.checkIns[0].location = QStringLiteral("\"quoted\" & 'single'\n</script>");
+        s.service.setNet(net);
+        WebClient::Response r = s.client.ask("GET /?big HTTP/1.1\r\n\r\n");
+        QCOMPARE(r.status, 200);
+        QVERIFY(r.body.contains("class=\"big\""));
+        QVERIFY(!r.body.contains("<img"));
+        QVERIFY(!r.body.contains("alert(1)</script>"));
+        QVERIFY(r.body.contains("&lt;img src=x onerror=alert(2)&gt;"));
+        QVERIFY(r.body.contains("&lt;/title&gt;&lt;script&gt;"));
+        r = s.client.ask("GET /net.json HTTP/1.1\r\n\r\n");
+        const QJsonObject json = QJsonDocument::fromJson(r.body).object();
+        QCOMPARE(json.value("name").toString(), net.name);
+        QCOMPARE(json.value("checkIns").toArray().first().toObject().value("location").toString(),
+            net.checkIns[0].location);
+        QVERIFY(!r.body.contains('\n') || r.body.indexOf('\n') == r.body.size() - 1);
+    }
+
+    void refusesTheConnectionPastTheLimit()
+    {
+        Served s;
+        const int limit = s.service.server()->limits().maxConnections;
+        QList<int> held;
+        std::atomic<bool> done = false;
+        WebClient::Response refused;
+        std::thread t([&] {
+            for (int i = 0; i < limit; ++i)
+                held << s.client.open();
+            // Let the server accept them all before the next.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            refused = s.client.exchange("GET / HTTP/1.1\r\n\r\n");
+            done = true;
+        });
+        QVERIFY(rollcall::test::spinUntil([&] { return done.load(); }, 20000));
+        t.join();
+        QCOMPARE(refused.status, 503);
+        QCOMPARE(s.service.server()->refusedConnections(), 1);
+        for (int fd : held)
+            WebClient::closeSocket(fd);
+        QVERIFY(rollcall::test::spinUntil(
+            [&] { return s.service.server()->connections() == 0; }, 5000));
+        QCOMPARE(s.client.ask("GET / HTTP/1.1\r\n\r\n").status, 200);
+    }
+
+    void dropsIdleAndSlowClients()
+    {
+        Served s;
+        ServerLimits limits;
+        limits.requestMs = 300;
+        limits.sweepMs = 50;
+        s.service.server()->setLimits(limits);
+        QVERIFY(s.service.listen(QHostAddress::LocalHost, 0));
+        s.client.port = s.service.server()->port();
+        std::atomic<bool> done = false;
+        qint64 idleClosedAfter = -1, slowClosedAfter = -1;
+        std::thread t([&] {
+            idleClosedAfter = s.client.msUntilClosed(s.client.open(), {});
+            // One byte every 100 ms never makes a request in time.
+            slowClosedAfter = s.client.msUntilClosed(s.client.open(), "GET / HTTP/1.1\r\n", 100);
+            done = true;
+        });
+        QVERIFY(rollcall::test::spinUntil([&] { return done.load(); }, 10000));
+        t.join();
+        QVERIFY2(idleClosedAfter >= 250 && idleClosedAfter < 1000,
+            qPrintable(QString::number(idleClosedAfter)));
+        QVERIFY2(slowClosedAfter >= 250 && slowClosedAfter < 1000,
+            qPrintable(QString::number(slowClosedAfter)));
+        QCOMPARE(s.service.server()->droppedRequests(), 2);
+        QVERIFY(rollcall::test::spinUntil(
+            [&] { return s.service.server()->connections() == 0; }, 2000));
+    }
+
+    void eventsDeliverAChangeWithinASecond()
+    {
+        Served s;
+        std::atomic<bool> done = false, first = false;
+        QByteArray seen;
+        qint64 ms = -1;
+        std::thread t([&] {
+            const int fd = s.client.open();
+            WebClient::sendAll(fd, "GET /events HTTP/1.1\r\n\r\n");
+            seen = s.client.readUntil(fd, "Q1AW", 3000);
+            first = true;
+            QElapsedTimer clock;
+            clock.start();
+            seen += s.client.readUntil(fd, "Q5NEW", 3000);
+            ms = clock.elapsed();
+            WebClient::closeSocket(fd);
+            done = true;
+        });
+        QVERIFY(rollcall::test::spinUntil([&] { return first.load(); }, 5000));
+        WebNet net = sampleNet();
+        net.checkIns.append({ QStringLiteral("Q5NEW"), QStringLiteral("New"), {}, {}, {},
+            QStringLiteral("19:05:00"), false });
+        s.service.setNet(net);
+        QVERIFY(rollcall::test::spinUntil([&] { return done.load(); }, 5000));
+        t.join();
+        QVERIFY(seen.startsWith("HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\n"));
+        QVERIFY(seen.contains("retry: 1000\n"));
+        QVERIFY(seen.contains("event: net\ndata: {"));
+        QVERIFY2(ms >= 0 && ms < 1000, qPrintable(QString::number(ms)));
+        // The same net again sends nothing.
+        const qint64 sent = s.service.eventsSent();
+        s.service.setNet(net);
+        QCOMPARE(s.service.eventsSent(), sent);
+    }
+
+    void aFloodLeavesTheLoopResponsiveAndLogsNothing()
+    {
+        Served s;
+        static std::atomic<int> messages;
+        messages = 0;
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &) { ++messages; });
+        qint64 longest = 0;
+        QElapsedTimer beatClock;
+        QTimer beat;
+        beat.setTimerType(Qt::PreciseTimer);
+        QObject::connect(
+            &beat, &QTimer::timeout, [&] { longest = qMax(longest, beatClock.restart()); });
+        std::atomic<int> answered = 0, ok = 0;
+        constexpr int kThreads = 4, kEach = 2500;
+        QList<std::thread *> threads;
+        beatClock.start();
+        beat.start(5);
+        for (int i = 0; i < kThreads; ++i)
+            threads << new std::thread([&, i] {
+                WebClient c = s.client;
+                for (int n = 0; n < kEach; ++n) {
+                    const QByteArray request = (n + i) % 3 == 0
+                        ? QByteArray("GET /net.json HTTP/1.1\r\n\r\n")
+                        : (n + i) % 3 == 1 ? QByteArray("GARBAGE\r\n\r\n")
+                                           : QByteArray("GET / HTTP/1.1\r\n\r\n");
+                    const int status = c.exchange(request).status;
+                    ++answered;
+                    if (status == 200 || status == 400)
+                        ++ok;
+                }
+            });
+        QVERIFY(
+            rollcall::test::spinUntil([&] { return answered.load() == kThreads * kEach; }, 120000));
+        beat.stop();
+        for (std::thread *t : threads) {
+            t->join();
+            delete t;
+        }
+        qInstallMessageHandler(previous);
+        qInfo("longest event-loop pause during %d requests: %lld ms", kThreads * kEach, longest);
+        QCOMPARE(ok.load(), kThreads * kEach);
+        QCOMPARE(messages.load(), 0);
+        QVERIFY2(longest < 50, qPrintable(QString::number(longest)));
+        QVERIFY(rollcall::test::spinUntil(
+            [&] { return s.service.server()->connections() == 0; }, 5000));
+    }
+};
+
+RC_TEST_CLASS(HttpServerTest)
+
+#include "test_httpserver.moc"

@@ -1,0 +1,296 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The web server attached to a real net window (offscreen): check-ins from the
+// logger go through the window as typed ones do, and the pages follow the net.
+#include "app/newnet.h"
+#include "app/session.h"
+#include "app/windowregistry.h"
+#include "callsigns/mastercallsigndb.h"
+#include "netlog/netlogstore.h"
+#include "netlog/netwindow.h"
+#include "root/commandline.h"
+#include "testmain.h"
+#include "web/websettings.h"
+#include "web/webwindows.h"
+#include "webclient.h"
+#include "windowfixture.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSqlQuery>
+#include <QTcpServer>
+#include <QTest>
+#include <atomic>
+#include <thread>
+
+using namespace rollcall;
+using rollcall::test::spinUntil;
+using rollcall::test::WebClient;
+
+namespace {
+
+quint16 freeTcpPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+QByteArray logRequest(const QString &callsign, const QByteArray &pin = "4321")
+{
+    const QByteArray form = "callsign=" + QUrl::toPercentEncoding(callsign) + "&pin=" + pin;
+    return "POST /log HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+           "Content-Length: "
+        + QByteArray::number(form.size()) + "\r\n\r\n" + form;
+}
+
+struct ServedNet
+{
+    ServedNet()
+    {
+        session().netpath
+            = createNetFolder(f.home.nets(), QStringLiteral("Web Net"), f.home.dbfiles()).netpath;
+        auto master
+            = callsigns::MasterCallsignDb::open(session().dbfile(QStringLiteral("callmast.mdb")));
+        master->appendRecord({ QStringLiteral("Q1AW"), QStringLiteral("Hiram"),
+            QStringLiteral("Newington"), QStringLiteral("CT"), QString() });
+        master->appendRecord({ QStringLiteral("Q1XYZ"), QStringLiteral("<b>Bold</b>"), QString(),
+            QString(), QString() });
+        QSqlQuery q(master->database().connection());
+        q.exec(QStringLiteral("UPDATE Callmast SET emailaddress = 'q1aw@example.org', "
+                              "cellphonenumber = '555-0100' WHERE callsign = 'Q1AW'"));
+        web::setWebOverrides(
+            { freeTcpPort(), QStringLiteral("127.0.0.1"), QStringLiteral("4321") });
+        net = windows().window<NetWindow>(QStringLiteral("rollcall"));
+        net->show();
+        link = net->findChild<web::NetWebLink *>();
+        if (link)
+            client.port = link->service()->server()->port();
+    }
+    ~ServedNet() { web::setWebOverrides({ 0, {}, {} }); }
+    QStringList logged() const
+    {
+        QStringList calls;
+        for (const store::LoggedCheckIn &c : net->netLog()->checkIns())
+            calls << c.callsign + u'/' + c.name;
+        return calls;
+    }
+    QLineEdit *field(const char *name) const
+    {
+        return net->findChild<QLineEdit *>(QLatin1String(name));
+    }
+
+    test::WindowFixture f;
+    NetWindow *net = nullptr;
+    web::NetWebLink *link = nullptr;
+    WebClient client;
+};
+
+} // namespace
+
+class WebNetTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void logsThroughTheNetWindow()
+    {
+        ServedNet n;
+        QVERIFY(n.link);
+        QVERIFY(n.link->bindError().isEmpty());
+        auto *label = n.net->findChild<QLabel *>(QStringLiteral("lblWebServer"));
+        QVERIFY(label);
+        QVERIFY2(label->text().contains(QStringLiteral("PIN 4321")), qPrintable(label->text()));
+
+        // Before Start Net: refused, and nothing kept to log later.
+        WebClient::Response r = n.client.ask(logRequest(QStringLiteral("Q1AW")));
+        QCOMPARE(r.status, 409);
+        QCOMPARE(r.body, QByteArray("The net has not started\n"));
+        n.net->StartNet();
+        QVERIFY(n.logged().isEmpty());
+
+        // The operator's half-typed row stays as it was.
+        n.field("callsigna")->setText(QStringLiteral("Q7HA"));
+        n.field("callsigna")->setFocus();
+        r = n.client.ask(logRequest(QStringLiteral("q1aw")));
+        QCOMPARE(r.status, 200);
+        QCOMPARE(r.body, QByteArray("Logged Q1AW\n"));
+        QCOMPARE(n.logged(), QStringList { QStringLiteral("Q1AW/Hiram") });
+        QCOMPARE(n.field("callsigna")->text(), QStringLiteral("Q7HA"));
+
+        QCOMPARE(n.client.ask(logRequest(QStringLiteral("Q1AW"), "0000")).status, 403);
+        QCOMPARE(n.client.ask(logRequest(QStringLiteral("Q1AW\"><script>"))).status, 422);
+
+        n.net->EndNet();
+        r = n.client.ask(logRequest(QStringLiteral("Q2AW")));
+        QCOMPARE(r.status, 409);
+        QCOMPARE(r.body, QByteArray("The net has ended\n"));
+        QCOMPARE(n.logged().size(), 1);
+    }
+
+    void pagesFollowTheNetWithinASecond()
+    {
+        ServedNet n;
+        QVERIFY(n.link);
+        n.net->StartNet();
+        std::atomic<bool> opened = false, done = false;
+        QByteArray seen;
+        qint64 ms = -1;
+        std::thread t([&] {
+            const int fd = n.client.open();
+            WebClient::sendAll(fd, "GET /events HTTP/1.1\r\n\r\n");
+            seen = n.client.readUntil(fd, "\"running\"", 3000);
+            opened = true;
+            QElapsedTimer clock;
+            clock.start();
+            seen += n.client.readUntil(fd, "Q1AW", 3000);
+            ms = clock.elapsed();
+            WebClient::closeSocket(fd);
+            done = true;
+        });
+        QVERIFY(spinUntil([&] { return opened.load(); }, 5000));
+        // Typed in the window, as the operator does.
+        n.field("callsigna")->setText(QStringLiteral("Q1AW"));
+        n.net->AddRecord();
+        QVERIFY(spinUntil([&] { return done.load(); }, 5000));
+        t.join();
+        QVERIFY2(seen.contains("\"callsign\":\"Q1AW\""), seen.constData());
+        QVERIFY2(ms >= 0 && ms < 1000, qPrintable(QString::number(ms)));
+
+        // Only what the net's page shows: no profile field of the master database.
+        const QByteArray json = n.client.ask("GET /net.json HTTP/1.1\r\n\r\n").body;
+        const QByteArray page = n.client.ask("GET / HTTP/1.1\r\n\r\n").body;
+        for (const QByteArray &body : { json, page, seen }) {
+            QVERIFY(body.contains("Q1AW"));
+            QVERIFY(!body.contains("example.org"));
+            QVERIFY(!body.contains("555-0100"));
+        }
+        QVERIFY(json.contains("\"name\":\"Web Net\""));
+
+        // An NCS change or an end is no check-in: the page follows it through the files.
+        n.net->EndNet();
+        QVERIFY(spinUntil(
+            [&] { return n.link->service()->net().state == QLatin1String("ended"); }, 2500));
+    }
+
+    void suggestionsNeedThePin()
+    {
+        ServedNet n;
+        QVERIFY(n.link);
+        QCOMPARE(n.client.ask("GET /log/suggest?q=Q1 HTTP/1.1\r\n\r\n").status, 403);
+        const WebClient::Response opened = n.client.ask(
+            "POST /log/pin HTTP/1.1\r\nContent-Type: "
+            "application/x-www-form-urlencoded\r\nContent-Length: 8\r\n\r\npin=4321");
+        QCOMPARE(opened.status, 303);
+        const QByteArray cookie = opened.header("set-cookie");
+        const QByteArray jar = "Cookie: " + cookie.left(cookie.indexOf(';')) + "\r\n";
+        const WebClient::Response r
+            = n.client.ask("GET /log/suggest?q=q1 HTTP/1.1\r\n" + jar + "\r\n");
+        QCOMPARE(r.status, 200);
+        QCOMPARE(r.body,
+            QByteArray("[{\"callsign\":\"Q1AW\",\"name\":\"Hiram\"},"
+                       "{\"callsign\":\"Q1XYZ\",\"name\":\"<b>Bold</b>\"}]"));
+    }
+
+    void settingsAndTheCommandLine()
+    {
+        web::setWebOverrides({ -1, {}, {} });
+        QVERIFY(!web::effectiveWebSettings().enabled); // off until switched on
+        web::saveWebSettings({ true, 8090, QStringLiteral("127.0.0.1"), {} });
+        web::WebSettings s = web::effectiveWebSettings();
+        QVERIFY(s.enabled);
+        QCOMPARE(s.port, 8090);
+        QCOMPARE(s.address(), QHostAddress(QHostAddress::LocalHost));
+        QVERIFY(s.pin.isEmpty());
+        web::setWebOverrides({ 0, {}, {} }); // --web-port 0 turns it off for the run
+        QVERIFY(!web::effectiveWebSettings().enabled);
+        web::saveWebSettings({ false, 8080, {}, {} });
+        web::setWebOverrides({ 9000, QStringLiteral("::1"), QStringLiteral("abcd") });
+        s = web::effectiveWebSettings();
+        QVERIFY(s.enabled);
+        QCOMPARE(s.port, 9000);
+        QCOMPARE(s.address(), QHostAddress(QHostAddress::LocalHostIPv6));
+        QCOMPARE(s.pin, QStringLiteral("abcd"));
+        web::setWebOverrides({ 0, {}, {} });
+        QCOMPARE(web::WebSettings {}.address(), QHostAddress(QHostAddress::Any));
+    }
+
+    void aPortInUseLeavesTheNetRunning()
+    {
+        QTcpServer taken;
+        QVERIFY(taken.listen(QHostAddress::LocalHost, 0));
+        test::WindowFixture f;
+        session().netpath
+            = createNetFolder(f.home.nets(), QStringLiteral("Busy"), f.home.dbfiles()).netpath;
+        web::setWebOverrides({ taken.serverPort(), QStringLiteral("127.0.0.1"), {} });
+        auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
+        net->show();
+        web::setWebOverrides({ 0, {}, {} });
+        auto *link = net->findChild<web::NetWebLink *>();
+        QVERIFY(link);
+        QVERIFY(link->bindError().contains(QStringLiteral("in use")));
+        QCOMPARE(link->statusText(), QStringLiteral("Web: off"));
+        net->StartNet();
+        net->findChild<QLineEdit *>(QStringLiteral("callsigna"))->setText(QStringLiteral("Q1AW"));
+        net->AddRecord();
+        QCOMPARE(net->netLog()->checkIns().size(), 1);
+    }
+
+    void aNewPinEachOpening()
+    {
+        QStringList pins;
+        for (int i = 0; i < 2; ++i) {
+            test::WindowFixture f;
+            session().netpath
+                = createNetFolder(f.home.nets(), QStringLiteral("Pins"), f.home.dbfiles()).netpath;
+            web::setWebOverrides({ freeTcpPort(), QStringLiteral("127.0.0.1"), {} });
+            auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
+            net->show();
+            web::setWebOverrides({ 0, {}, {} });
+            auto *link = net->findChild<web::NetWebLink *>();
+            QVERIFY(link);
+            pins << link->pin();
+        }
+        QVERIFY(pins[0] != pins[1]); // one in a million to fail
+    }
+
+    void commandLineOptions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("bind");
+        QTest::addColumn<QString>("pin");
+        QTest::addColumn<bool>("error");
+        QTest::newRow("none") << QStringList {} << -1 << ""
+                              << "" << false;
+        QTest::newRow("all") << QStringList { "--web-port", "8081", "--web-bind=192.0.2.5",
+            "--web-pin", "2468" }
+                             << 8081 << "192.0.2.5"
+                             << "2468" << false;
+        QTest::newRow("off") << QStringList { "--web-port=0" } << 0 << ""
+                             << "" << false;
+        QTest::newRow("port too big") << QStringList { "--web-port", "70000" } << 0 << ""
+                                      << "" << true;
+        QTest::newRow("bind no address") << QStringList { "--web-bind", "somewhere" } << -1 << ""
+                                         << "" << true;
+        QTest::newRow("pin too short") << QStringList { "--web-pin", "12" } << -1 << ""
+                                       << "" << true;
+        QTest::newRow("pin with a blank") << QStringList { "--web-pin", "12 34" } << -1 << ""
+                                          << "" << true;
+    }
+    void commandLineOptions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, error);
+        const CommandLine cl = parseCommandLine(args);
+        QCOMPARE(!cl.error.isEmpty(), error);
+        if (error)
+            return;
+        QTEST(cl.webPort, "port");
+        QTEST(cl.webBind, "bind");
+        QTEST(cl.webPin, "pin");
+    }
+};
+
+RC_TEST_CLASS(WebNetTest)
+
+#include "test_webnet.moc"
