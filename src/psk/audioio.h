@@ -50,6 +50,9 @@ public:
 Q_SIGNALS:
     // A device problem, worded for the operator (each reported once).
     void problem(const QString &message);
+    // The output stopped working (an error, or its device went away): what
+    // is being sent is lost, and the transmission must end.
+    void outputFailed(const QString &message);
 };
 
 // Output paced by the wall clock, for when there is no output device: a
@@ -135,12 +138,19 @@ class QtAudioIo : public AudioIo
 {
     Q_OBJECT
 public:
-    // Empty names pick the system's default devices.
-    QtAudioIo(const QString &inputName, const QString &outputName, QObject *parent = nullptr);
+    enum Directions { Both, InputOnly, OutputOnly };
+    // Empty names pick the system's default devices; a name is a device's id
+    // or its description.
+    QtAudioIo(const QString &inputName, const QString &outputName, QObject *parent = nullptr,
+        Directions directions = Both);
     ~QtAudioIo() override;
 
     static QStringList inputDevices();
     static QStringList outputDevices();
+    // "in ID DESCRIPTION" / "out ID DESCRIPTION", one a device.
+    static QStringList deviceLines();
+    // A device of that id or description is there now.
+    static bool hasDevice(bool input, const QString &name);
 
     bool hasInput() const override;
     bool hasOutput() const override;
@@ -161,6 +171,9 @@ public:
     void reportProblems();
 
 private:
+    void devicesChanged();
+    void sinkStateChanged();
+
     struct Private;
     std::unique_ptr<Private> d;
     QString inputName_;

@@ -16,6 +16,7 @@
 #include "netlog/netlogwindows.h"
 #include "psk/pskterminal.h"
 #include "psk/pskwindows.h"
+#include "psk/signalrelease.h"
 #include "remote/remotewindows.h"
 #include "reports/reportswindows.h"
 #include "script/scripteditorwindow.h"
@@ -71,6 +72,8 @@ int runDesktop(const CommandLine &cl)
 {
     QApplication::setQuitOnLastWindowClosed(false); // the program ends through UnloadAllForms
     QApplication::setWindowIcon(programIcon());
+    // SIGTERM, SIGINT and SIGHUP drop PTT before the program ends.
+    psk::installTransmitterRelease();
     static SystemClock clock;
     static QtPrompts prompts;
     Session &s = session();
