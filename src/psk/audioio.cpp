@@ -170,6 +170,9 @@ struct QtAudioIo::Private
     QStringList problems;
     QByteArray bytes;
     QMediaDevices *devices = nullptr; // tells when devices come and go
+    // The device lists are also looked at now and then: the sound server does
+    // not always say that a device went.
+    QElapsedTimer lastLook;
     bool inputWanted = false;
     bool inputGone = false;
 };
@@ -242,6 +245,7 @@ void QtAudioIo::devicesChanged()
 
 void QtAudioIo::sinkStateChanged()
 {
+    qCDebug(lcPskAudio) << "sink state" << d->sink->state() << "error" << d->sink->error();
     if (d->sink && d->sink->state() == QAudio::StoppedState && d->sink->error() != QAudio::NoError
         && d->sink->error() != QAudio::UnderrunError) {
         stopOutput();
@@ -346,6 +350,7 @@ void QtAudioIo::stopInput()
 
 qint64 QtAudioIo::readInput(float *frames, qint64 maxFrames)
 {
+    lookAtDevices();
     if (!d->inIo)
         return 0;
     const int bpf = d->inFormat.bytesPerFrame();
@@ -394,8 +399,17 @@ void QtAudioIo::stopOutput()
     d->outIo = nullptr;
 }
 
+void QtAudioIo::lookAtDevices()
+{
+    if (d->lastLook.isValid() && d->lastLook.elapsed() < 500)
+        return;
+    d->lastLook.start();
+    devicesChanged();
+}
+
 qint64 QtAudioIo::outputRoom()
 {
+    lookAtDevices();
     if (!d->outIo)
         return d->pacer.room(outputRate());
     const int bpf = d->outFormat.bytesPerFrame();

@@ -172,6 +172,7 @@ public:
 
 private:
     void devicesChanged();
+    void lookAtDevices();
     void sinkStateChanged();
 
     struct Private;

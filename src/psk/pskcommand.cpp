@@ -490,8 +490,10 @@ int listen(const Options &o)
     modem.setAfcLimit(o.afc);
     modem.setSquelchThreshold(o.squelch);
 
+    // Straight to the descriptor: what is heard is seen as it arrives, even
+    // through a pipe.
     QFile out;
-    if (!out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered))
+    if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered))
         return 1;
     NetLists lists;
     ReceiveSide side(&lists);

@@ -1,0 +1,174 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The sound-card path on a real sound server: a PulseAudio of the test's own
+// with a null sink as a virtual audio cable.
+#include "testmain.h"
+
+#include "radiofixtures.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+using rollcall::test::DummyRigctld;
+using rollcall::test::PrivatePulseAudio;
+
+namespace {
+
+const QByteArray kCheckIn("\x05yQ1AW\x17\x05yQ1AW\x17");
+
+QStringList lines(const QByteArray &bytes)
+{
+    return QString::fromUtf8(bytes).split(u'\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class SoundCableTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<PrivatePulseAudio> pulse_;
+
+    void rollcall(QProcess &p, const QStringList &args)
+    {
+        p.setProcessEnvironment(pulse_->environment());
+        p.start(QStringLiteral(ROLLCALL_BINARY), args);
+    }
+
+    int runRollcall(const QStringList &args, QByteArray *out = nullptr, QByteArray *input = nullptr,
+        QByteArray *err = nullptr)
+    {
+        QProcess p;
+        rollcall(p, args);
+        if (input) {
+            p.write(*input);
+            p.closeWriteChannel();
+        }
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            p.waitForFinished();
+            return -1;
+        }
+        if (out)
+            *out = p.readAllStandardOutput();
+        if (err)
+            *err = p.readAllStandardError();
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        if (!PrivatePulseAudio::available())
+            QSKIP("pulseaudio/pactl (Debian pulseaudio, pulseaudio-utils) are not installed");
+        pulse_ = std::make_unique<PrivatePulseAudio>();
+        QVERIFY2(pulse_->start(), "the private PulseAudio did not start");
+    }
+    void cleanup() { pulse_.reset(); }
+
+    void devicesAreListed()
+    {
+        QByteArray out;
+        QCOMPARE(runRollcall({ QStringLiteral("audio"), QStringLiteral("devices") }, &out), 0);
+        const QStringList l = lines(out);
+        QVERIFY2(l.filter(QRegularExpression(QStringLiteral("^out cable \\S"))).size() == 1,
+            out.constData());
+        QVERIFY2(l.filter(QRegularExpression(QStringLiteral("^in cable_in \\S"))).size() == 1,
+            out.constData());
+        for (const QString &line : l)
+            QVERIFY(line.startsWith(QLatin1String("in ")) || line.startsWith(QLatin1String("out ")));
+    }
+
+    // psk send plays a check-in into the cable; psk listen hears it on the
+    // cable's other end and prints the check-in as it arrives.
+    void checkInOverTheCable_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("BPSK31") << QStringLiteral("bpsk31");
+        QTest::newRow("QPSK31") << QStringLiteral("qpsk31");
+    }
+    void checkInOverTheCable()
+    {
+        QFETCH(QString, mode);
+        QProcess listen;
+        listen.setReadChannel(QProcess::StandardOutput);
+        rollcall(listen,
+            { QStringLiteral("psk"), QStringLiteral("listen"), QStringLiteral("--device"),
+                QStringLiteral("cable_in"), QStringLiteral("--mode"), mode,
+                QStringLiteral("--events"), QStringLiteral("--seconds"), QStringLiteral("40") });
+        QVERIFY(listen.waitForStarted());
+        QTest::qWait(1500); // the listener is recording
+        QByteArray text = kCheckIn + "de Q1AW\r\n";
+        QByteArray err;
+        QCOMPARE(runRollcall({ QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--device"),
+                                 QStringLiteral("cable"), QStringLiteral("--mode"), mode,
+                                 QStringLiteral("-") },
+                     nullptr, &text, &err),
+            0);
+        QByteArray heard;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (heard += listen.readAllStandardOutput()).contains("checkin Q1AW\n"), 15000);
+        QVERIFY2(heard.contains("de Q1AW"), heard.constData());
+        listen.terminate();
+        QVERIFY(listen.waitForFinished(5000));
+    }
+
+    // The cable goes away in the middle of a transmission: PTT drops, the
+    // operator is told once, nothing crashes; a listener hears again once the
+    // cable is back.
+    void cableUnpluggedWhileSending()
+    {
+        if (!DummyRigctld::available())
+            QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
+        DummyRigctld rigctld;
+        QVERIFY(rigctld.start());
+        QProcess listen;
+        rollcall(listen,
+            { QStringLiteral("psk"), QStringLiteral("listen"), QStringLiteral("--device"),
+                QStringLiteral("cable_in"), QStringLiteral("--events"), QStringLiteral("--seconds"),
+                QStringLiteral("60") });
+        QVERIFY(listen.waitForStarted());
+        QProcess send;
+        rollcall(send,
+            { QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--device"),
+                QStringLiteral("cable"), QStringLiteral("--rig"), rigctld.rig(),
+                QString(300, u'e') });
+        QVERIFY(send.waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(rigctld.ptt(), std::optional(true), 10000);
+        QTest::qWait(1000);
+        const QString sink = pulse_->moduleOf(QStringLiteral("cable"));
+        const QString source = pulse_->moduleOf(QStringLiteral("cable_in"));
+        QVERIFY(!sink.isEmpty() && !source.isEmpty());
+        pulse_->pactl({ QStringLiteral("unload-module"), source });
+        pulse_->pactl({ QStringLiteral("unload-module"), sink });
+        QVERIFY2(send.waitForFinished(10000), "the transmission did not end");
+        QCOMPARE(rigctld.ptt(), std::optional(false));
+        QCOMPARE(send.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(send.exitCode(), 1);
+        const QString told = QString::fromUtf8(send.readAllStandardError());
+        QCOMPARE(told.count(QLatin1String("rollcall psk:")), 1);
+        QVERIFY2(told.contains(QLatin1String("went away")) || told.contains(QLatin1String("failed")),
+            qPrintable(told));
+
+        // Plugged in again: the listener, still running, hears the next check-in.
+        pulse_->pactl({ QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
+            QStringLiteral("sink_name=cable") });
+        pulse_->pactl({ QStringLiteral("load-module"), QStringLiteral("module-remap-source"),
+            QStringLiteral("master=cable.monitor"), QStringLiteral("source_name=cable_in") });
+        QTest::qWait(1500);
+        QCOMPARE(listen.state(), QProcess::Running);
+        QByteArray text = kCheckIn;
+        QCOMPARE(runRollcall({ QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--device"),
+                                 QStringLiteral("cable"), QStringLiteral("-") },
+                     nullptr, &text),
+            0);
+        QByteArray heard;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (heard += listen.readAllStandardOutput()).contains("checkin Q1AW\n"), 15000);
+        listen.terminate();
+        QVERIFY(listen.waitForFinished(5000));
+    }
+};
+
+RC_TEST_CLASS(SoundCableTest)
+#include "tst_soundcable.moc"
