@@ -112,7 +112,12 @@ PskModem::PskModem(std::unique_ptr<AudioIo> audio, std::unique_ptr<PttLine> ptt,
 PskModem::~PskModem()
 {
     liveModems().erase(this);
-    key(false);
+    // Whoever listened may be going too: a failure now is not reported. A
+    // keyer is asked only when it keyed (a rig that went away costs its
+    // time-out).
+    blockSignals(true);
+    if (!keyer_ || transmitting_)
+        key(false);
     ptt_->close();
 }
 
@@ -154,7 +159,8 @@ void PskModem::transmitTimedOut()
 
 void PskModem::setPtt(std::unique_ptr<Ptt> ptt)
 {
-    key(false);
+    if (transmitting_ || !keyer_)
+        key(false);
     keyer_ = std::move(ptt);
     pttFailureReported_ = false;
     if (keyer_) {

@@ -3,6 +3,7 @@
 
 #include <hamlib/rig.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace rollcall::psk {
@@ -163,6 +164,27 @@ bool HamlibRig::setPtt(bool on, QString *error)
             QStringLiteral("%1 did not take PTT %2: %3")
                 .arg(name(), on ? QStringLiteral("on") : QStringLiteral("off"), hamlibError(rc)));
     return true;
+}
+
+QList<RigModel> hamlibModels()
+{
+    static const QList<RigModel> models = [] {
+        rig_set_debug(RIG_DEBUG_NONE);
+        rig_load_all_backends();
+        QList<RigModel> list;
+        rig_list_foreach(
+            [](const rig_caps *caps, rig_ptr_t data) -> int {
+                auto *out = static_cast<QList<RigModel> *>(data);
+                out->append({ int(caps->rig_model),
+                    QString::fromLatin1(caps->mfg_name) + u' ' + QString::fromLatin1(caps->model_name) });
+                return 1; // go on
+            },
+            &list);
+        std::sort(list.begin(), list.end(),
+            [](const RigModel &a, const RigModel &b) { return a.number < b.number; });
+        return list;
+    }();
+    return models;
 }
 
 std::shared_ptr<Rig> makeRig(const RigSpec &spec)

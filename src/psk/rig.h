@@ -5,6 +5,7 @@
 #include "psk/radiospec.h"
 
 #include <QObject>
+#include <QList>
 #include <QString>
 
 #include <atomic>
@@ -60,6 +61,15 @@ private:
     mutable std::mutex mutex_;
     std::unique_ptr<Handle> h_;
 };
+
+// A model hamlib knows, for the settings' searchable list.
+struct RigModel
+{
+    int number;
+    QString name; // "Manufacturer Model"
+};
+// Every model of the installed hamlib, by number.
+QList<RigModel> hamlibModels();
 
 // A rig for the spec; nullptr for none.
 std::shared_ptr<Rig> makeRig(const RigSpec &spec);
