@@ -204,8 +204,9 @@ QString helpText()
         "job fails; 2 for a command line that cannot be understood.\n"
         "\n"
         "Files: the home folder (see --home); ~/.config/hammessagenumber.ini, the next\n"
-        "NTS message number; ~/.config/rollcall.conf, the PSK31 sound devices and PTT\n"
-        "port. The manual page rollcall(1) and the user guide say more.\n");
+        "NTS message number; ~/.config/rollcall.conf, the PSK31 sound devices, PTT,\n"
+        "rig, transmit time-out and level. The manual page rollcall(1) and the user guide\n"
+        "say more.\n");
     return text;
 }
 
