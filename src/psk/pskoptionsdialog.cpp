@@ -252,6 +252,8 @@ void PskOptionsDialog::fill()
 
     const RadioSettings radio = loadRadioSettings();
     rig_->setText(radio.rig.toString());
+    rigModel_->setCurrentIndex(
+        radio.rig.kind == RigSpec::Hamlib ? std::max(0, rigModel_->findData(radio.rig.model)) : 0);
     ptt_->setText(radio.ptt.toString());
     timeout_->setValue(radio.transmitTimeoutSeconds);
     level_->setValue(radio.transmitLevel);

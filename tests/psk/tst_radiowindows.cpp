@@ -109,6 +109,15 @@ private Q_SLOTS:
         QCOMPARE(loadRadioSettings().transmitTimeoutSeconds, 45);
         QCOMPARE(loadRadioSettings().transmitLevel, 50);
         QCOMPARE(d.modem()->transmitTimeout(), 45);
+
+        // As the user guide shows it: a rigctld shared with other programs, PTT by CAT.
+        dialog->show(); // fills the fields from the settings
+        child<QLineEdit>(dialog, "Text1")->setText(QStringLiteral("N0CALL"));
+        child<QLineEdit>(dialog, "rig")->setText(QStringLiteral("rigctld:127.0.0.1:4532"));
+        child<QLineEdit>(dialog, "ptt")->setText(QStringLiteral("cat"));
+        child<QSpinBox>(dialog, "transmitTimeout")->setValue(300);
+        child<QSpinBox>(dialog, "transmitLevel")->setValue(80);
+        test::WindowFixture::snapshot(dialog, QStringLiteral("psk-preferences"));
     }
 
     // The transmit level scales everything sent, the Audio button's tones too.
