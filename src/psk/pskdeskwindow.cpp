@@ -9,6 +9,7 @@
 #include "netlog/trafficheldwindow.h"
 #include "psk/fileaudio.h"
 #include "psk/pskmodem.h"
+#include "psk/radiosettings.h"
 #include "psk/pskplacement.h"
 #include "psk/psksettings.h"
 #include "psk/pskterminal.h"
@@ -269,7 +270,7 @@ void PskDeskWindow::buildMenus()
     record_->setObjectName(QStringLiteral("mnuRecordTransmit"));
     record_->setCheckable(true);
     options->addAction(QStringLiteral("Use the &Sound Card"), this, [this] {
-        QSettings stored;
+        QSettings stored(programSettingsPath(), QSettings::IniFormat);
         terminal_->modem()->setAudioDevices(
             stored.value(QStringLiteral("PskModem/inputDevice")).toString(),
             stored.value(QStringLiteral("PskModem/outputDevice")).toString());

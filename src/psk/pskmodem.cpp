@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "psk/pskmodem.h"
+#include "psk/radiosettings.h"
 
 #include "modem/demodulator.h"
 #include "modem/dsp.h"
@@ -88,7 +89,7 @@ PskModem::PskModem(std::unique_ptr<AudioIo> audio, std::unique_ptr<PttLine> ptt,
     liveModems().insert(this);
 
     if (!audio) {
-        QSettings settings;
+        QSettings settings(programSettingsPath(), QSettings::IniFormat);
         settings.beginGroup(QLatin1String(kSettingsGroup));
         const QString in = settings.value(QStringLiteral("inputDevice")).toString();
         const QString out = settings.value(QStringLiteral("outputDevice")).toString();
@@ -424,7 +425,7 @@ void PskModem::setControlValue(int dispatchId, const QVariantList &arguments)
 
 QString PskModem::comPortDevice(int port)
 {
-    QSettings settings;
+    QSettings settings(programSettingsPath(), QSettings::IniFormat);
     settings.beginGroup(QLatin1String(kSettingsGroup));
     return settings
         .value(QStringLiteral("com%1").arg(port), QStringLiteral("/dev/ttyS%1").arg(port - 1))
@@ -508,7 +509,7 @@ QStringList PskModem::outputDevices()
 
 void PskModem::setAudioDevices(const QString &input, const QString &output)
 {
-    QSettings settings;
+    QSettings settings(programSettingsPath(), QSettings::IniFormat);
     settings.beginGroup(QLatin1String(kSettingsGroup));
     settings.setValue(QStringLiteral("inputDevice"), input);
     settings.setValue(QStringLiteral("outputDevice"), output);

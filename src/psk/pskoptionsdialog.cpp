@@ -317,7 +317,7 @@ bool PskOptionsDialog::closeDialog()
             line = i;
     s.dockNetWindow = dock_->isChecked() ? 1 : 0;
     if (port > 0 && !device_->currentText().trimmed().isEmpty()) {
-        QSettings store;
+        QSettings store(programSettingsPath(), QSettings::IniFormat);
         store.setValue(
             QStringLiteral("PskModem/com%1").arg(port), device_->currentText().trimmed());
     }

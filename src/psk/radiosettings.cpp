@@ -2,15 +2,22 @@
 #include "psk/radiosettings.h"
 
 #include <QSettings>
+#include <QStandardPaths>
 
 #include <algorithm>
 
 namespace rollcall::psk {
 
+QString programSettingsPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/rollcall.conf");
+}
+
 RadioSettings loadRadioSettings()
 {
     RadioSettings r;
-    QSettings s;
+    QSettings s(programSettingsPath(), QSettings::IniFormat);
     s.beginGroup(QStringLiteral("Radio"));
     if (const auto rig = RigSpec::parse(s.value(QStringLiteral("rig")).toString()))
         r.rig = *rig;
@@ -32,7 +39,7 @@ RadioSettings loadRadioSettings()
 
 void saveRadioSettings(const RadioSettings &r)
 {
-    QSettings s;
+    QSettings s(programSettingsPath(), QSettings::IniFormat);
     s.beginGroup(QStringLiteral("Radio"));
     s.setValue(QStringLiteral("rig"), r.rig.toString());
     s.setValue(QStringLiteral("ptt"), r.ptt.toString());

@@ -22,6 +22,11 @@ struct RadioSettings
     bool operator==(const RadioSettings &) const = default;
 };
 
+// The program's settings file, ~/.config/rollcall.conf (following
+// XDG_CONFIG_HOME), shared with the TNC Terminal's port settings; read it as
+// QSettings(programSettingsPath(), QSettings::IniFormat).
+QString programSettingsPath();
+
 // A stored value that does not parse is left at its default.
 RadioSettings loadRadioSettings();
 void saveRadioSettings(const RadioSettings &settings);

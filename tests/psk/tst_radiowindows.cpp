@@ -45,9 +45,9 @@ private Q_SLOTS:
     {
         netLists()->clear();
         pskSettings() = PskSettings();
-        QSettings().remove(QStringLiteral("Radio"));
+        QSettings(programSettingsPath(), QSettings::IniFormat).remove(QStringLiteral("Radio"));
     }
-    void cleanup() { QSettings().remove(QStringLiteral("Radio")); }
+    void cleanup() { QSettings(programSettingsPath(), QSettings::IniFormat).remove(QStringLiteral("Radio")); }
 
     void settingsKeptInTheSettingsStore()
     {
@@ -62,7 +62,7 @@ private Q_SLOTS:
         saveRadioSettings(r);
         QCOMPARE(loadRadioSettings(), r);
         // Damaged values fall back to their defaults, each on its own.
-        QSettings s;
+        QSettings s(programSettingsPath(), QSettings::IniFormat);
         s.setValue(QStringLiteral("Radio/rig"), QStringLiteral("rigctld:nowhere"));
         s.setValue(QStringLiteral("Radio/transmitTimeout"), QStringLiteral("-5"));
         s.setValue(QStringLiteral("Radio/transmitLevel"), 250);
@@ -72,7 +72,7 @@ private Q_SLOTS:
         QCOMPARE(back.ptt, r.ptt);
         QCOMPARE(back.transmitTimeoutSeconds, 300);
         QCOMPARE(back.transmitLevel, 100);
-        QSettings().remove(QStringLiteral("PskModem/inputDevice"));
+        QSettings(programSettingsPath(), QSettings::IniFormat).remove(QStringLiteral("PskModem/inputDevice"));
     }
 
     void optionsDialogRadioFields()

@@ -3,11 +3,18 @@
 // with a null sink as a virtual audio cable.
 #include "testmain.h"
 
+#include "modem/modes.h"
+#include "modemsignal.h"
 #include "radiofixtures.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+
+#include <cmath>
+#include <random>
 
 using rollcall::test::DummyRigctld;
 using rollcall::test::PrivatePulseAudio;
@@ -15,6 +22,30 @@ using rollcall::test::PrivatePulseAudio;
 namespace {
 
 const QByteArray kCheckIn("\x05yQ1AW\x17\x05yQ1AW\x17");
+
+// The transmit level the noisy runs send at (per cent): low enough that the
+// noise beside it is not clipped by the 16-bit cable.
+constexpr int kQuietLevel = 8;
+
+// Gaussian noise lasting `seconds` at 8000 Hz, `snrDb` below the mean power of
+// `text` sent in `mode` at the quiet level, in a 3 kHz bandwidth.
+std::vector<float> noiseFor(
+    const rollcall::modem::ModeParams &mode, const QByteArray &text, double snrDb, int seconds)
+{
+    const std::vector<float> reference
+        = rollcall::test::modulateText(mode, text.toStdString(), 1500, 0.8 * kQuietLevel / 100);
+    double power = 0;
+    for (float v : reference)
+        power += double(v) * v;
+    power /= double(reference.size());
+    const double sigma = std::sqrt(power / std::pow(10.0, snrDb / 10) * 4000.0 / 3000.0);
+    std::mt19937 rng(11);
+    std::normal_distribution<float> gauss(0.0f, float(sigma));
+    std::vector<float> noise(std::size_t(seconds) * 8000);
+    for (float &v : noise)
+        v = gauss(rng);
+    return noise;
+}
 
 QStringList lines(const QByteArray &bytes)
 {
@@ -79,8 +110,9 @@ private Q_SLOTS:
             QVERIFY(line.startsWith(QLatin1String("in ")) || line.startsWith(QLatin1String("out ")));
     }
 
-    // psk send plays a check-in into the cable; psk listen hears it on the
-    // cable's other end and prints the check-in as it arrives.
+    // psk send plays a check-in into the cable with noise played beside it at
+    // -10 dB; psk listen hears it on the cable's other end and prints the
+    // check-in as it arrives.
     void checkInOverTheCable_data()
     {
         QTest::addColumn<QString>("mode");
@@ -90,27 +122,49 @@ private Q_SLOTS:
     void checkInOverTheCable()
     {
         QFETCH(QString, mode);
+        if (QStandardPaths::findExecutable(QStringLiteral("paplay")).isEmpty())
+            QSKIP("paplay (Debian pulseaudio-utils) is not installed");
+        const QByteArray text = kCheckIn + "de Q1AW\r\n";
+        QTemporaryDir dir;
+        const QString noiseFile = dir.filePath(QStringLiteral("noise.wav"));
+        QVERIFY(rollcall::test::writeSoundFile(noiseFile.toStdString(),
+            noiseFor(mode == QLatin1String("bpsk31") ? rollcall::modem::bpsk31()
+                                                     : rollcall::modem::qpsk31(),
+                text, -10, 20)));
+        // The sender's settings: the quiet level.
+        const QString config
+            = pulse_->environment().value(QStringLiteral("XDG_CONFIG_HOME"));
+        QVERIFY(QDir().mkpath(config));
+        QFile conf(config + QStringLiteral("/rollcall.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write(QStringLiteral("[Radio]\ntransmitLevel=%1\n").arg(kQuietLevel).toLatin1());
+        conf.close();
+
         QProcess listen;
-        listen.setReadChannel(QProcess::StandardOutput);
         rollcall(listen,
             { QStringLiteral("psk"), QStringLiteral("listen"), QStringLiteral("--device"),
                 QStringLiteral("cable_in"), QStringLiteral("--mode"), mode,
                 QStringLiteral("--events"), QStringLiteral("--seconds"), QStringLiteral("40") });
         QVERIFY(listen.waitForStarted());
-        QTest::qWait(1500); // the listener is recording
-        QByteArray text = kCheckIn + "de Q1AW\r\n";
-        QByteArray err;
+        QProcess noise;
+        noise.setProcessEnvironment(pulse_->environment());
+        noise.start(QStringLiteral("paplay"), { QStringLiteral("--device=cable"), noiseFile });
+        QVERIFY(noise.waitForStarted());
+        QTest::qWait(1500); // the listener is recording, the noise playing
+        QByteArray input = text;
         QCOMPARE(runRollcall({ QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--device"),
                                  QStringLiteral("cable"), QStringLiteral("--mode"), mode,
                                  QStringLiteral("-") },
-                     nullptr, &text, &err),
+                     nullptr, &input),
             0);
         QByteArray heard;
         QTRY_VERIFY_WITH_TIMEOUT(
             (heard += listen.readAllStandardOutput()).contains("checkin Q1AW\n"), 15000);
-        QVERIFY2(heard.contains("de Q1AW"), heard.constData());
+        QCOMPARE(heard.count("checkin "), 1);
         listen.terminate();
         QVERIFY(listen.waitForFinished(5000));
+        noise.kill();
+        noise.waitForFinished();
     }
 
     // The cable goes away in the middle of a transmission: PTT drops, the
