@@ -291,10 +291,16 @@ void DialWatcher::run(int intervalMs)
             if (std::exchange(failing, false))
                 Q_EMIT answering();
             Q_EMIT frequencyRead(*hz);
-        } else if (!std::exchange(failing, true)) {
-            lastFrequency_ = 0;
-            Q_EMIT problem(tr("The rig does not answer (%1); carrying on without rig control.")
-                               .arg(error));
+        } else {
+            // Opened afresh at the next try: a rigctld that was restarted, a
+            // radio switched off and on again.
+            rig_->close();
+            if (!std::exchange(failing, true)) {
+                lastFrequency_ = 0;
+                Q_EMIT problem(
+                    tr("The rig does not answer (%1); carrying on without rig control.")
+                        .arg(error));
+            }
         }
         // A rig that stopped answering is asked less often.
         lock.lock();

@@ -374,6 +374,26 @@ private Q_SLOTS:
         if (code == 1)
             QCOMPARE(ownLines(r.err), 1);
     }
+
+    void listenRefusals_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::newRow("a file") << QStringList { "in.wav" } << 2;
+        QTest::newRow("seconds zero") << QStringList { "--seconds", "0" } << 2;
+        QTest::newRow("squelch too high") << QStringList { "--squelch", "100" } << 2;
+        QTest::newRow("bad mode") << QStringList { "--mode", "rtty" } << 2;
+        QTest::newRow("no such device") << QStringList { "--device", "no-such-card" } << 1;
+    }
+    void listenRefusals()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        const Run r
+            = runRollcall(QStringList { QStringLiteral("psk"), QStringLiteral("listen") } + args);
+        QCOMPARE(r.code, code);
+        QVERIFY(r.out.isEmpty());
+    }
 };
 
 RC_TEST_CLASS(RadioTest)

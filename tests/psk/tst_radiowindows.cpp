@@ -191,6 +191,24 @@ private Q_SLOTS:
         QTest::qWait(50);
         QVERIFY(clock.elapsed() < 500);
     }
+
+    // Keyed by hand (TX), then the terminal is closed: PTT is released.
+    void closingTheTerminalReleasesPtt()
+    {
+        if (!DummyRigctld::available())
+            QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
+        DummyRigctld rigctld;
+        QVERIFY(rigctld.start());
+        Desk d;
+        RadioSettings r;
+        r.rig = *RigSpec::parse(rigctld.rig());
+        r.ptt.kind = PttSpec::Cat;
+        d.desk->terminal()->applyRadioSettings(r);
+        d.desk->terminal()->transmit();
+        QCOMPARE(rigctld.ptt(), std::optional(true));
+        d.desk->close();
+        QCOMPARE(rigctld.ptt(), std::optional(false));
+    }
 };
 
 RC_TEST_CLASS(RadioWindowsTest)
