@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 Q_DECLARE_LOGGING_CATEGORY(lcPskAudio)
 Q_LOGGING_CATEGORY(lcPskAudio, "rollcall.psk.audio", QtCriticalMsg)
@@ -175,6 +176,11 @@ struct QtAudioIo::Private
     QElapsedTimer lastLook;
     bool inputWanted = false;
     bool inputGone = false;
+    // The sink ran dry; when more is written after that, it was an underrun
+    // (at the end of a transmission it is not).
+    bool ranDry = false;
+    bool wroteAny = false;
+    int underruns = 0;
 };
 
 namespace {
@@ -246,6 +252,8 @@ void QtAudioIo::devicesChanged()
 void QtAudioIo::sinkStateChanged()
 {
     qCDebug(lcPskAudio) << "sink state" << d->sink->state() << "error" << d->sink->error();
+    if (d->sink && d->sink->state() == QAudio::IdleState)
+        d->ranDry = true;
     if (d->sink && d->sink->state() == QAudio::StoppedState && d->sink->error() != QAudio::NoError
         && d->sink->error() != QAudio::UnderrunError) {
         stopOutput();
@@ -374,6 +382,8 @@ void QtAudioIo::startOutput()
     if (d->sink)
         return;
     d->sink = std::make_unique<QAudioSink>(d->outDevice, d->outFormat);
+    d->ranDry = false;
+    d->wroteAny = false;
     // A short buffer keeps TransmitPending close to what is on the air.
     d->sink->setBufferSize(d->outFormat.bytesForDuration(250000));
     d->outIo = d->sink->start();
@@ -413,11 +423,23 @@ qint64 QtAudioIo::outputRoom()
     if (!d->outIo)
         return d->pacer.room(outputRate());
     const int bpf = d->outFormat.bytesPerFrame();
-    return bpf > 0 ? d->sink->bytesFree() / bpf : 0;
+    const qsizetype free = d->sink->bytesFree();
+    // Nothing left to play since the last tick: the output ran dry.
+    if (d->wroteAny && free >= d->sink->bufferSize())
+        d->ranDry = true;
+    return bpf > 0 ? free / bpf : 0;
+}
+
+int QtAudioIo::underruns() const
+{
+    return d->underruns;
 }
 
 void QtAudioIo::writeOutput(const float *frames, qint64 count)
 {
+    if (count > 0 && std::exchange(d->ranDry, false))
+        ++d->underruns;
+    d->wroteAny = d->wroteAny || count > 0;
     if (!d->outIo) {
         d->pacer.consumed(count);
         return;

@@ -46,6 +46,9 @@ public:
     virtual void writeOutput(const float *frames, qint64 count) = 0;
     // Everything written has been played.
     virtual bool outputIdle() = 0;
+    // Times the output ran dry in the middle of what was sent (0 when the
+    // backend cannot tell).
+    virtual int underruns() const { return 0; }
 
 Q_SIGNALS:
     // A device problem, worded for the operator (each reported once).
@@ -166,6 +169,7 @@ public:
     qint64 outputRoom() override;
     void writeOutput(const float *frames, qint64 count) override;
     bool outputIdle() override;
+    int underruns() const override;
 
     // Reports the problems found while opening (after signals are connected).
     void reportProblems();

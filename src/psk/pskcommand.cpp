@@ -11,6 +11,7 @@
 #include "store/recordfile.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTextStream>
 #include <QTimer>
@@ -36,13 +37,14 @@ const char *const kUsage
       "       --events: after the text, one line per action of the terminal's receive side:\n"
       "       checkin CALL, checkout CALL, traffic BODY\n"
       "       rollcall psk send [--device NAME] [--mode MODE] [--freq HZ] [--rig RIG] [--ptt PTT]"
-      " [--timeout SECONDS] TEXT|-\n"
+      " [--timeout SECONDS] [--stats] TEXT|-\n"
       "       rollcall psk listen [--device NAME] [--mode MODE] [--freq HZ] [--afc HZ]"
       " [--squelch 0..99] [--events] [--seconds N]\n"
       "       NAME: a sound device's id or description (rollcall audio devices);\n"
       "       RIG: none, hamlib:MODEL:DEVICE[:SPEED] or rigctld:HOST:PORT;\n"
       "       PTT: none, cat, rts:DEVICE, dtr:DEVICE or rtsdtr:DEVICE (cat when --rig is"
-      " given)\n";
+      " given)\n"
+      "       --stats: at the end, the seconds sent and the underruns of the sound output\n";
 
 int usage(const QString &problem = {})
 {
@@ -95,6 +97,7 @@ struct Options
     QString ptt;
     int timeout = -1; // -1: the setting
     int seconds = 0; // 0: until stopped
+    bool stats = false;
     double freq = 1500;
     int rate = 8000;
     int afc = 100;
@@ -182,6 +185,8 @@ std::optional<Options> parse(const QStringList &args, QString &problem)
             option->store(o, *n);
         } else if (a == QLatin1String("--events")) {
             o.events = true;
+        } else if (a == QLatin1String("--stats")) {
+            o.stats = true;
         } else if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
             const auto v = value();
             if (!v)
@@ -465,7 +470,13 @@ int send(const Options &o)
     if (!modem.isTransmitting())
         return 1;
     modem.EndTransmit();
-    return QCoreApplication::exec();
+    QElapsedTimer clock;
+    clock.start();
+    const int rc = QCoreApplication::exec();
+    if (o.stats)
+        QTextStream(stderr) << "seconds " << clock.elapsed() / 1000.0 << "\nunderruns "
+                            << rawAudio->underruns() << "\n";
+    return rc;
 }
 
 int listen(const Options &o)
