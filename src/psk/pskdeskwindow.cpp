@@ -9,11 +9,11 @@
 #include "netlog/trafficheldwindow.h"
 #include "psk/fileaudio.h"
 #include "psk/pskmodem.h"
-#include "psk/radiosettings.h"
 #include "psk/pskplacement.h"
 #include "psk/psksettings.h"
 #include "psk/pskterminal.h"
 #include "psk/pskwindows.h"
+#include "psk/radiosettings.h"
 #include "psk/waterfallwidget.h"
 
 #include <QApplication>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "psk/pskmodem.h"
-#include "psk/radiosettings.h"
 
 #include "modem/demodulator.h"
 #include "modem/dsp.h"
 #include "modem/modulator.h"
+#include "psk/radiosettings.h"
 
 #include <QAudioDevice>
 #include <QElapsedTimer>
