@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "netlog/netheaderwidget.h"
 
+#include "netlog/dialsource.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QTimer>
 
 namespace rollcall::netlog {
 
@@ -29,6 +32,18 @@ NetHeaderWidget::NetHeaderWidget(QWidget *parent) : QWidget(parent)
     top->addWidget(m_ncs);
     top->addSpacing(30);
     top->addWidget(m_frequency);
+    // The rig's dial, when a rig is read: the net's frequency is what was set
+    // up, the dial what the radio is on now.
+    m_dial = new QLabel(this);
+    m_dial->setObjectName(QStringLiteral("lblDial"));
+    m_dial->setToolTip(tr("The radio's dial frequency (MHz), read from the rig."));
+    top->addSpacing(20);
+    top->addWidget(m_dial);
+    auto *dialTimer = new QTimer(this);
+    dialTimer->setInterval(1000);
+    connect(dialTimer, &QTimer::timeout, this, &NetHeaderWidget::showDial);
+    dialTimer->start();
+    showDial();
     top->addStretch(1);
     top->addWidget(m_clockCaption);
     top->addWidget(m_clock);
@@ -52,6 +67,12 @@ QString NetHeaderWidget::frequency() const
 void NetHeaderWidget::setFrequency(const QString &frequency)
 {
     m_frequency->setText(frequency);
+}
+
+void NetHeaderWidget::showDial()
+{
+    const qint64 hz = dialFrequency();
+    m_dial->setText(hz > 0 ? tr("Dial: %1").arg(dialFrequencyText(hz)) : QString());
 }
 
 void NetHeaderWidget::showClock(const QString &caption, const QString &time)

@@ -20,8 +20,11 @@ public:
     QString frequency() const;
     void setFrequency(const QString &frequency);
     void showClock(const QString &caption, const QString &time);
+    // The rig's dial (read through the dial source), blank without one.
+    void showDial();
 
 private:
+    QLabel *m_dial = nullptr;
     QLabel *m_ncs = nullptr;
     QLabel *m_frequency = nullptr;
     QLabel *m_clockCaption = nullptr;

@@ -4,6 +4,7 @@
 #include "app/session.h"
 #include "app/uppercasewidget.h"
 #include "app/windowregistry.h"
+#include "netlog/dialsource.h"
 #include "netlog/netops.h"
 #include "store/recordfile.h"
 
@@ -36,6 +37,8 @@ NetSetupDialog::NetSetupDialog(QWidget *parent) : QDialog(parent)
             QStringLiteral("Red Coss Net"), QStringLiteral("PSK Net!") });
     m_frequency = new QLineEdit(this);
     m_frequency->setObjectName(QStringLiteral("txtFrequency"));
+    // The radio's dial is offered; the operator may write another.
+    m_frequency->setText(netlog::dialFrequencyText(netlog::dialFrequency()));
     form->addRow(QStringLiteral("NCS for this Net:"), m_call);
     form->addRow(QStringLiteral("Type of Net:"), m_type);
     form->addRow(QStringLiteral("Frequency:"), m_frequency);

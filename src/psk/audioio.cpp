@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 Q_DECLARE_LOGGING_CATEGORY(lcPskAudio)
 Q_LOGGING_CATEGORY(lcPskAudio, "rollcall.psk.audio", QtCriticalMsg)
@@ -139,6 +140,11 @@ QAudioDevice findDevice(const QList<QAudioDevice> &devices, const QAudioDevice &
 {
     if (name.isEmpty())
         return fallback;
+    // The id first: two devices may share a description.
+    for (const QAudioDevice &d : devices) {
+        if (QString::fromUtf8(d.id()) == name)
+            return d;
+    }
     for (const QAudioDevice &d : devices) {
         if (d.description() == name)
             return d;
@@ -164,28 +170,115 @@ struct QtAudioIo::Private
     RealtimePacer pacer; // stands in when there is no output device
     QStringList problems;
     QByteArray bytes;
+    QMediaDevices *devices = nullptr; // tells when devices come and go
+    // The device lists are also looked at now and then: the sound server does
+    // not always say that a device went.
+    QElapsedTimer lastLook;
+    bool inputWanted = false;
+    bool inputGone = false;
+    // The sink ran dry; when more is written after that, it was an underrun
+    // (at the end of a transmission it is not).
+    bool ranDry = false;
+    bool wroteAny = false;
+    int underruns = 0;
 };
 
-QtAudioIo::QtAudioIo(const QString &inputName, const QString &outputName, QObject *parent)
+namespace {
+bool listed(const QList<QAudioDevice> &devices, const QAudioDevice &device)
+{
+    return std::any_of(devices.begin(), devices.end(),
+        [&](const QAudioDevice &d) { return d.id() == device.id(); });
+}
+} // namespace
+
+QtAudioIo::QtAudioIo(
+    const QString &inputName, const QString &outputName, QObject *parent, Directions directions)
     : AudioIo(parent), d(std::make_unique<Private>())
 {
-    d->inDevice = findDevice(QMediaDevices::audioInputs(), QMediaDevices::defaultAudioInput(),
-        inputName, d->problems, "input");
-    d->outDevice = findDevice(QMediaDevices::audioOutputs(), QMediaDevices::defaultAudioOutput(),
-        outputName, d->problems, "output");
-    if (d->inDevice.isNull()) {
+    if (directions != OutputOnly)
+        d->inDevice = findDevice(QMediaDevices::audioInputs(), QMediaDevices::defaultAudioInput(),
+            inputName, d->problems, "input");
+    if (directions != InputOnly)
+        d->outDevice = findDevice(QMediaDevices::audioOutputs(),
+            QMediaDevices::defaultAudioOutput(), outputName, d->problems, "output");
+    if (directions == OutputOnly) {
+    } else if (d->inDevice.isNull()) {
         d->problems << tr("No sound input device: the PSK31 receiver hears nothing.");
     } else {
         d->inFormat = chooseFormat(d->inDevice);
         inputName_ = d->inDevice.description();
     }
-    if (d->outDevice.isNull()) {
+    if (directions == InputOnly) {
+    } else if (d->outDevice.isNull()) {
         d->problems << tr("No sound output device: transmissions key the radio but send no "
                           "audio.");
     } else {
         d->outFormat = chooseFormat(d->outDevice);
         outputName_ = d->outDevice.description();
     }
+    // PulseAudio moves a stream whose device is gone to a null device without
+    // an error: the device list tells.
+    d->devices = new QMediaDevices(this);
+    connect(d->devices, &QMediaDevices::audioInputsChanged, this, &QtAudioIo::devicesChanged);
+    connect(d->devices, &QMediaDevices::audioOutputsChanged, this, &QtAudioIo::devicesChanged);
+}
+
+void QtAudioIo::devicesChanged()
+{
+    if (!d->outDevice.isNull() && d->sink && !listed(QMediaDevices::audioOutputs(), d->outDevice)) {
+        stopOutput();
+        d->pacer.start(); // the rest of the transmission runs out on the clock
+        Q_EMIT outputFailed(tr("The sound output \"%1\" went away.").arg(outputName_));
+    }
+    if (d->inDevice.isNull())
+        return;
+    const bool present = listed(QMediaDevices::audioInputs(), d->inDevice);
+    if (!present && d->source) {
+        d->source->stop();
+        d->source.reset();
+        d->inIo = nullptr;
+        d->inputGone = true;
+        const QString msg = tr("The sound input \"%1\" went away; receiving resumes when it is "
+                               "back.")
+                                .arg(inputName_);
+        qCWarning(lcPskAudio).noquote() << msg;
+        Q_EMIT problem(msg);
+    } else if (present && d->inputGone && d->inputWanted) {
+        d->inputGone = false;
+        startInput();
+    }
+}
+
+void QtAudioIo::sinkStateChanged()
+{
+    qCDebug(lcPskAudio) << "sink state" << d->sink->state() << "error" << d->sink->error();
+    if (d->sink && d->sink->state() == QAudio::IdleState)
+        d->ranDry = true;
+    if (d->sink && d->sink->state() == QAudio::StoppedState && d->sink->error() != QAudio::NoError
+        && d->sink->error() != QAudio::UnderrunError) {
+        stopOutput();
+        d->pacer.start();
+        Q_EMIT outputFailed(tr("The sound output \"%1\" failed.").arg(outputName_));
+    }
+}
+
+bool QtAudioIo::hasDevice(bool input, const QString &name)
+{
+    const QList<QAudioDevice> devices
+        = input ? QMediaDevices::audioInputs() : QMediaDevices::audioOutputs();
+    return std::any_of(devices.begin(), devices.end(), [&](const QAudioDevice &d) {
+        return QString::fromUtf8(d.id()) == name || d.description() == name;
+    });
+}
+
+QStringList QtAudioIo::deviceLines()
+{
+    QStringList lines;
+    for (const QAudioDevice &dev : QMediaDevices::audioInputs())
+        lines << QStringLiteral("in %1 %2").arg(QString::fromUtf8(dev.id()), dev.description());
+    for (const QAudioDevice &dev : QMediaDevices::audioOutputs())
+        lines << QStringLiteral("out %1 %2").arg(QString::fromUtf8(dev.id()), dev.description());
+    return lines;
 }
 
 QtAudioIo::~QtAudioIo()
@@ -241,7 +334,8 @@ int QtAudioIo::outputRate() const
 
 void QtAudioIo::startInput()
 {
-    if (!hasInput() || d->source)
+    d->inputWanted = true;
+    if (!hasInput() || d->source || d->inputGone)
         return;
     d->source = std::make_unique<QAudioSource>(d->inDevice, d->inFormat);
     d->inIo = d->source->start();
@@ -255,6 +349,7 @@ void QtAudioIo::startInput()
 
 void QtAudioIo::stopInput()
 {
+    d->inputWanted = false;
     if (d->source)
         d->source->stop();
     d->source.reset();
@@ -263,6 +358,7 @@ void QtAudioIo::stopInput()
 
 qint64 QtAudioIo::readInput(float *frames, qint64 maxFrames)
 {
+    lookAtDevices();
     if (!d->inIo)
         return 0;
     const int bpf = d->inFormat.bytesPerFrame();
@@ -286,9 +382,12 @@ void QtAudioIo::startOutput()
     if (d->sink)
         return;
     d->sink = std::make_unique<QAudioSink>(d->outDevice, d->outFormat);
+    d->ranDry = false;
+    d->wroteAny = false;
     // A short buffer keeps TransmitPending close to what is on the air.
     d->sink->setBufferSize(d->outFormat.bytesForDuration(250000));
     d->outIo = d->sink->start();
+    connect(d->sink.get(), &QAudioSink::stateChanged, this, &QtAudioIo::sinkStateChanged);
     if (!d->outIo) {
         const QString msg = tr("The sound output \"%1\" could not be started.").arg(outputName_);
         qCWarning(lcPskAudio).noquote() << msg;
@@ -302,6 +401,7 @@ void QtAudioIo::stopOutput()
 {
     d->pacer.stop();
     if (d->sink) {
+        d->sink->disconnect(this);
         d->sink->reset();
         d->sink->stop();
     }
@@ -309,16 +409,37 @@ void QtAudioIo::stopOutput()
     d->outIo = nullptr;
 }
 
+void QtAudioIo::lookAtDevices()
+{
+    if (d->lastLook.isValid() && d->lastLook.elapsed() < 500)
+        return;
+    d->lastLook.start();
+    devicesChanged();
+}
+
 qint64 QtAudioIo::outputRoom()
 {
+    lookAtDevices();
     if (!d->outIo)
         return d->pacer.room(outputRate());
     const int bpf = d->outFormat.bytesPerFrame();
-    return bpf > 0 ? d->sink->bytesFree() / bpf : 0;
+    const qsizetype free = d->sink->bytesFree();
+    // Nothing left to play since the last tick: the output ran dry.
+    if (d->wroteAny && free >= d->sink->bufferSize())
+        d->ranDry = true;
+    return bpf > 0 ? free / bpf : 0;
+}
+
+int QtAudioIo::underruns() const
+{
+    return d->underruns;
 }
 
 void QtAudioIo::writeOutput(const float *frames, qint64 count)
 {
+    if (count > 0 && std::exchange(d->ranDry, false))
+        ++d->underruns;
+    d->wroteAny = d->wroteAny || count > 0;
     if (!d->outIo) {
         d->pacer.consumed(count);
         return;

@@ -46,10 +46,16 @@ public:
     virtual void writeOutput(const float *frames, qint64 count) = 0;
     // Everything written has been played.
     virtual bool outputIdle() = 0;
+    // Times the output ran dry in the middle of what was sent (0 when the
+    // backend cannot tell).
+    virtual int underruns() const { return 0; }
 
 Q_SIGNALS:
     // A device problem, worded for the operator (each reported once).
     void problem(const QString &message);
+    // The output stopped working (an error, or its device went away): what
+    // is being sent is lost, and the transmission must end.
+    void outputFailed(const QString &message);
 };
 
 // Output paced by the wall clock, for when there is no output device: a
@@ -135,12 +141,19 @@ class QtAudioIo : public AudioIo
 {
     Q_OBJECT
 public:
-    // Empty names pick the system's default devices.
-    QtAudioIo(const QString &inputName, const QString &outputName, QObject *parent = nullptr);
+    enum Directions { Both, InputOnly, OutputOnly };
+    // Empty names pick the system's default devices; a name is a device's id
+    // or its description.
+    QtAudioIo(const QString &inputName, const QString &outputName, QObject *parent = nullptr,
+        Directions directions = Both);
     ~QtAudioIo() override;
 
     static QStringList inputDevices();
     static QStringList outputDevices();
+    // "in ID DESCRIPTION" / "out ID DESCRIPTION", one a device.
+    static QStringList deviceLines();
+    // A device of that id or description is there now.
+    static bool hasDevice(bool input, const QString &name);
 
     bool hasInput() const override;
     bool hasOutput() const override;
@@ -156,11 +169,16 @@ public:
     qint64 outputRoom() override;
     void writeOutput(const float *frames, qint64 count) override;
     bool outputIdle() override;
+    int underruns() const override;
 
     // Reports the problems found while opening (after signals are connected).
     void reportProblems();
 
 private:
+    void devicesChanged();
+    void lookAtDevices();
+    void sinkStateChanged();
+
     struct Private;
     std::unique_ptr<Private> d;
     QString inputName_;

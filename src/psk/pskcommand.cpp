@@ -6,16 +6,22 @@
 #include "modem/modulator.h"
 #include "psk/nettags.h"
 #include "psk/pskmodem.h"
+#include "psk/radiosettings.h"
+#include "psk/signalrelease.h"
 #include "store/recordfile.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTextStream>
+#include <QTimer>
 
 #include <sndfile.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -29,7 +35,16 @@ const char *const kUsage
       "       rollcall psk decode [--mode bpsk31|qpsk31|bpsk63|qpsk63] [--freq HZ] [--afc HZ]"
       " [--squelch 0..99] [--events] IN.wav|IN.flac\n"
       "       --events: after the text, one line per action of the terminal's receive side:\n"
-      "       checkin CALL, checkout CALL, traffic BODY\n";
+      "       checkin CALL, checkout CALL, traffic BODY\n"
+      "       rollcall psk send [--device NAME] [--mode MODE] [--freq HZ] [--rig RIG] [--ptt PTT]"
+      " [--timeout SECONDS] [--stats] TEXT|-\n"
+      "       rollcall psk listen [--device NAME] [--mode MODE] [--freq HZ] [--afc HZ]"
+      " [--squelch 0..99] [--events] [--seconds N]\n"
+      "       NAME: a sound device's id or description (rollcall audio devices);\n"
+      "       RIG: none, hamlib:MODEL:DEVICE[:SPEED] or rigctld:HOST:PORT;\n"
+      "       PTT: none, cat, rts:DEVICE, dtr:DEVICE or rtsdtr:DEVICE (cat when --rig is"
+      " given)\n"
+      "       --stats: at the end, the seconds sent and the underruns of the sound output\n";
 
 int usage(const QString &problem = {})
 {
@@ -38,6 +53,21 @@ int usage(const QString &problem = {})
         err << "rollcall psk: " << problem << "\n";
     err << kUsage;
     return 2;
+}
+
+// The modem's mode code for a mode name (bpsk31 0, qpsk31 1, bpsk63 8, qpsk63 9).
+std::optional<qint32> modeCode(const QString &name)
+{
+    const QString n = name.toLower();
+    if (n == QLatin1String("bpsk31"))
+        return 0;
+    if (n == QLatin1String("qpsk31"))
+        return 1;
+    if (n == QLatin1String("bpsk63"))
+        return 8;
+    if (n == QLatin1String("qpsk63"))
+        return 9;
+    return std::nullopt;
 }
 
 std::optional<modem::ModeParams> parseMode(const QString &name)
@@ -61,6 +91,13 @@ constexpr int kHighestFileRate = 384000;
 struct Options
 {
     modem::ModeParams mode = modem::bpsk31();
+    qint32 modeCode = 0; // the terminal's code of the mode
+    QString device;
+    QString rig;
+    QString ptt;
+    int timeout = -1; // -1: the setting
+    int seconds = 0; // 0: until stopped
+    bool stats = false;
     double freq = 1500;
     int rate = 8000;
     int afc = 100;
@@ -83,6 +120,8 @@ const NumberOption kNumberOptions[] = {
     { "--rate", 8000, 192000, [](Options &o, int n) { o.rate = n; } },
     { "--afc", 0, 3000, [](Options &o, int n) { o.afc = n; } },
     { "--squelch", 0, 99, [](Options &o, int n) { o.squelch = n; } },
+    { "--timeout", 0, 86400, [](Options &o, int n) { o.timeout = n; } },
+    { "--seconds", 1, 86400 * 365, [](Options &o, int n) { o.seconds = n; } },
 };
 
 const NumberOption *numberOption(const QString &arg)
@@ -131,6 +170,14 @@ std::optional<Options> parse(const QStringList &args, QString &problem)
                 return std::nullopt;
             }
             o.mode = *m;
+            o.modeCode = *modeCode(*v);
+        } else if (a == QLatin1String("--device") || a == QLatin1String("--rig")
+            || a == QLatin1String("--ptt")) {
+            const auto v = value();
+            if (!v)
+                return std::nullopt;
+            (a == QLatin1String("--device") ? o.device : a == QLatin1String("--rig") ? o.rig : o.ptt)
+                = *v;
         } else if (const NumberOption *option = numberOption(a)) {
             const auto n = number(option->low, option->high);
             if (!n)
@@ -138,6 +185,8 @@ std::optional<Options> parse(const QStringList &args, QString &problem)
             option->store(o, *n);
         } else if (a == QLatin1String("--events")) {
             o.events = true;
+        } else if (a == QLatin1String("--stats")) {
+            o.stats = true;
         } else if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
             const auto v = value();
             if (!v)
@@ -153,19 +202,40 @@ std::optional<Options> parse(const QStringList &args, QString &problem)
     return o;
 }
 
+// TEXT as the bytes sent on air, or standard input's for "-".
+std::optional<QByteArray> textToSend(const QString &arg)
+{
+    if (arg != QLatin1String("-"))
+        return PskModem::toModemBytes(arg);
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly))
+        return std::nullopt;
+    return in.readAll();
+}
+
+// One line per action of the receive side: checkin CALL, checkout CALL,
+// traffic BODY, ignored LETTER.
+void connectEventLines(ReceiveSide &side, const std::function<void(const QString &)> &line)
+{
+    QObject::connect(&side, &ReceiveSide::checkedIn,
+        [line](const QString &call) { line(QStringLiteral("checkin ") + call); });
+    QObject::connect(&side, &ReceiveSide::checkedOut,
+        [line](const QString &call) { line(QStringLiteral("checkout ") + call); });
+    QObject::connect(&side, &ReceiveSide::trafficListed,
+        [line](const QString &body) { line(QStringLiteral("traffic ") + body); });
+    // The frame's body is not printed: it is no call, and may be anything.
+    QObject::connect(&side, &ReceiveSide::frameIgnored,
+        [line](char16_t letter) { line(QStringLiteral("ignored ") + QChar(letter)); });
+}
+
 int encode(const Options &o)
 {
     if (o.output.isEmpty() || o.rest.size() != 1)
         return usage(QStringLiteral("encode needs -o OUT and one TEXT (or - for standard input)"));
-    QByteArray text;
-    if (o.rest.first() == QLatin1String("-")) {
-        QFile in;
-        if (!in.open(stdin, QIODevice::ReadOnly))
-            return usage(QStringLiteral("cannot read standard input"));
-        text = in.readAll();
-    } else {
-        text = PskModem::toModemBytes(o.rest.first());
-    }
+    const auto read = textToSend(o.rest.first());
+    if (!read)
+        return usage(QStringLiteral("cannot read standard input"));
+    const QByteArray &text = *read;
 
     modem::Modulator mod;
     mod.setMode(o.mode);
@@ -271,15 +341,7 @@ int decode(const Options &o)
     NetLists lists;
     ReceiveSide side(&lists);
     QStringList actions;
-    QObject::connect(&side, &ReceiveSide::checkedIn,
-        [&](const QString &call) { actions << QStringLiteral("checkin ") + call; });
-    QObject::connect(&side, &ReceiveSide::checkedOut,
-        [&](const QString &call) { actions << QStringLiteral("checkout ") + call; });
-    QObject::connect(&side, &ReceiveSide::trafficListed,
-        [&](const QString &body) { actions << QStringLiteral("traffic ") + body; });
-    // The frame's body is not printed: it is no call, and may be anything.
-    QObject::connect(&side, &ReceiveSide::frameIgnored,
-        [&](char16_t letter) { actions << QStringLiteral("ignored ") + QChar(letter); });
+    connectEventLines(side, [&](const QString &line) { actions << line; });
     bool endsLine = true;
     // Time in samples, to the block: a check-in waiting for its repeat is acted
     // on once the characters stop, as the terminal's timer does.
@@ -346,6 +408,137 @@ int decode(const Options &o)
     return 0;
 }
 
+int failed(const QString &message)
+{
+    QTextStream(stderr) << "rollcall psk: " << message << "\n";
+    return 1;
+}
+
+int send(const Options &o)
+{
+    if (o.rest.size() != 1)
+        return usage(QStringLiteral("send needs one TEXT (or - for standard input)"));
+    const RadioSettings stored = loadRadioSettings();
+    QString problem;
+    const auto rigSpec = o.rig.isEmpty() ? std::optional(RigSpec()) : RigSpec::parse(o.rig, &problem);
+    if (!rigSpec)
+        return usage(problem);
+    const auto pttSpec = !o.ptt.isEmpty() ? PttSpec::parse(o.ptt, &problem)
+        : rigSpec->isNone()               ? std::optional(PttSpec())
+                                          : std::optional(PttSpec { PttSpec::Cat, {} });
+    if (!pttSpec)
+        return usage(problem);
+    if (pttSpec->kind == PttSpec::Cat && rigSpec->isNone())
+        return usage(QStringLiteral("--ptt cat needs --rig"));
+    if (!o.device.isEmpty() && !QtAudioIo::hasDevice(false, o.device))
+        return failed(QStringLiteral("no sound output device \"%1\" (see rollcall audio devices)")
+                          .arg(o.device));
+    const auto text = textToSend(o.rest.first());
+    if (!text)
+        return usage(QStringLiteral("cannot read standard input"));
+
+    const std::shared_ptr<Rig> rig = makeRig(*rigSpec);
+    if (rig && !rig->open(&problem))
+        return failed(problem);
+    std::unique_ptr<Ptt> ptt = makePtt(*pttSpec, rig, &problem);
+    if (!ptt || !ptt->open(&problem))
+        return failed(problem);
+
+    installTransmitterRelease();
+    auto audio = std::make_unique<QtAudioIo>(QString(), o.device, nullptr, QtAudioIo::OutputOnly);
+    QtAudioIo *rawAudio = audio.get();
+    PskModem modem(std::move(audio));
+    bool troubled = false;
+    QObject::connect(&modem, &PskModem::problemReported, [&](const QString &message) {
+        troubled = true;
+        QTextStream(stderr) << "rollcall psk: " << message << "\n";
+    });
+    rawAudio->reportProblems();
+    troubled = false; // a default used for a missing device is no failure
+    modem.setPtt(std::move(ptt));
+    modem.setTransmitTimeout(o.timeout >= 0 ? o.timeout : stored.transmitTimeoutSeconds);
+    modem.setTxLevel(qint16(stored.transmitLevel * 10));
+    modem.setTxFrequency(qint32(o.freq));
+    // Queued: the reason a transmission was cut short is told after it ends.
+    QObject::connect(&modem, &PskModem::TransmitStateChanged, [&](qint32 state) {
+        if (state == 0)
+            QTimer::singleShot(0, [&] { QCoreApplication::exit(troubled ? 1 : 0); });
+    });
+    // Bytes as they are (Latin-1 maps each to itself): control characters pass.
+    modem.QueueText(QString::fromLatin1(*text));
+    modem.StartTransmit(o.modeCode);
+    if (!modem.isTransmitting())
+        return 1;
+    modem.EndTransmit();
+    QElapsedTimer clock;
+    clock.start();
+    const int rc = QCoreApplication::exec();
+    if (o.stats)
+        QTextStream(stderr) << "seconds " << clock.elapsed() / 1000.0 << "\nunderruns "
+                            << rawAudio->underruns() << "\n";
+    return rc;
+}
+
+int listen(const Options &o)
+{
+    if (!o.rest.isEmpty())
+        return usage(QStringLiteral("listen takes no file; it hears the sound device"));
+    if (!o.device.isEmpty() && !QtAudioIo::hasDevice(true, o.device))
+        return failed(QStringLiteral("no sound input device \"%1\" (see rollcall audio devices)")
+                          .arg(o.device));
+    installTransmitterRelease();
+    auto audio = std::make_unique<QtAudioIo>(o.device, QString(), nullptr, QtAudioIo::InputOnly);
+    QtAudioIo *rawAudio = audio.get();
+    if (!rawAudio->hasInput())
+        return failed(QStringLiteral("no sound input device"));
+    PskModem modem(std::move(audio));
+    QObject::connect(&modem, &PskModem::problemReported,
+        [](const QString &message) { QTextStream(stderr) << "rollcall psk: " << message << "\n"; });
+    rawAudio->reportProblems();
+    modem.setPskMode(o.modeCode);
+    modem.SetFrequencyLimits(100, 3900);
+    modem.setRxFrequency(qint32(o.freq));
+    modem.setAfcLimit(o.afc);
+    modem.setSquelchThreshold(o.squelch);
+
+    // Straight to the descriptor: what is heard is seen as it arrives, even
+    // through a pipe.
+    QFile out;
+    if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return 1;
+    NetLists lists;
+    ReceiveSide side(&lists);
+    bool endsLine = true;
+    connectEventLines(side, [&](const QString &line) {
+        if (!endsLine)
+            out.write("\n");
+        out.write(line.toUtf8() + '\n');
+        endsLine = true;
+    });
+    // A check-in read once waits for its repeat until the characters stop,
+    // as in the terminal.
+    QTimer repeatWait;
+    repeatWait.setSingleShot(true);
+    repeatWait.setInterval(ReceiveSide::kRepeatWaitMs);
+    QObject::connect(&repeatWait, &QTimer::timeout, &side, &ReceiveSide::flush);
+    QObject::connect(&modem, &PskModem::CharReceived, [&](qint32 code) {
+        out.write(QByteArray(1, char(code)));
+        endsLine = code == '\n';
+        if (!o.events)
+            return;
+        side.feed(code);
+        if (side.holding())
+            repeatWait.start();
+    });
+    if (o.seconds > 0)
+        QTimer::singleShot(qint64(o.seconds) * 1000, [] { QCoreApplication::exit(0); });
+    const int rc = QCoreApplication::exec();
+    side.flush();
+    if (!endsLine)
+        out.write("\n");
+    return rc;
+}
+
 } // namespace
 
 int runPskCommand(const QStringList &args)
@@ -363,6 +556,10 @@ int runPskCommand(const QStringList &args)
         return encode(*options);
     if (args.first() == QLatin1String("decode"))
         return decode(*options);
+    if (args.first() == QLatin1String("send"))
+        return send(*options);
+    if (args.first() == QLatin1String("listen"))
+        return listen(*options);
     return usage(QStringLiteral("unknown command \"%1\"").arg(args.first()));
 }
 

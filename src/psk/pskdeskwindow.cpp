@@ -13,6 +13,7 @@
 #include "psk/psksettings.h"
 #include "psk/pskterminal.h"
 #include "psk/pskwindows.h"
+#include "psk/radiosettings.h"
 #include "psk/waterfallwidget.h"
 
 #include <QApplication>
@@ -26,11 +27,15 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSettings>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace rollcall::psk {
 
@@ -81,6 +86,9 @@ PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
         received_->setPalette(p);
     });
     connect(terminal_, &PskTerminal::problem, this, &PskDeskWindow::showProblem);
+    connect(terminal_, &PskTerminal::dialFrequencyChanged, this, [this](qint64 hz) {
+        dial_->setText(hz > 0 ? dialText(hz) : QString());
+    });
     connect(terminal_->receiveSide(), &ReceiveSide::checkedIn, this, &PskDeskWindow::logCheckIn);
     connect(
         terminal_->receiveSide(), &ReceiveSide::checkedOut, this, &PskDeskWindow::checkOutHeard);
@@ -125,6 +133,26 @@ void PskDeskWindow::buildWindow()
     mode_->setText(QStringLiteral("QPSK63"));
     mode_->setToolTip(tr("Double-click to switch between BPSK31 and QPSK63."));
     mode_->installEventFilter(this);
+    dial_ = label("dialFrequency", tr("Dial:"));
+    dial_->setMinimumWidth(90);
+    dial_->setToolTip(tr("The rig's dial frequency (MHz), read about once a second."));
+    status->addWidget(new QLabel(tr("Input:"), central));
+    inputLevel_ = new QProgressBar(central);
+    inputLevel_->setObjectName(QStringLiteral("inputLevel"));
+    inputLevel_->setRange(0, 60);
+    inputLevel_->setTextVisible(false);
+    inputLevel_->setMaximumWidth(90);
+    inputLevel_->setToolTip(tr("The receive audio's level, -60 to 0 dB of full scale: set the "
+                               "radio's audio so that signals stay well below the top."));
+    status->addWidget(inputLevel_);
+    auto *meter = new QTimer(this);
+    meter->setInterval(200);
+    connect(meter, &QTimer::timeout, this, [this] {
+        const float peak = terminal_->modem()->inputPeak();
+        const double db = peak > 0 ? 20 * std::log10(double(peak)) : -60;
+        inputLevel_->setValue(int(std::clamp(db + 60, 0.0, 60.0)));
+    });
+    meter->start();
     status->addStretch();
     column->addLayout(status);
 
@@ -242,7 +270,7 @@ void PskDeskWindow::buildMenus()
     record_->setObjectName(QStringLiteral("mnuRecordTransmit"));
     record_->setCheckable(true);
     options->addAction(QStringLiteral("Use the &Sound Card"), this, [this] {
-        QSettings stored;
+        QSettings stored(programSettingsPath(), QSettings::IniFormat);
         terminal_->modem()->setAudioDevices(
             stored.value(QStringLiteral("PskModem/inputDevice")).toString(),
             stored.value(QStringLiteral("PskModem/outputDevice")).toString());
@@ -478,6 +506,11 @@ void PskDeskWindow::appendReceived(const QString &text, bool sent)
     }
     if (received_->isVisible())
         received_->moveCursor(QTextCursor::End);
+}
+
+QString PskDeskWindow::dialText(qint64 hz)
+{
+    return QString::number(double(hz) / 1e6, 'f', 6);
 }
 
 void PskDeskWindow::updateStatus()

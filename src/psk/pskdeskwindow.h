@@ -11,6 +11,7 @@
 class QAction;
 class QLabel;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QTimer;
 
@@ -66,6 +67,7 @@ private:
     // Received text, or (sent) what this station transmits, in kSentColour.
     void appendReceived(const QString &text, bool sent);
     void updateStatus();
+    static QString dialText(qint64 hz);
     void logCheckIn(const QString &call);
     void checkInLogged(const QString &call);
     void checkOutHeard(const QString &call);
@@ -95,6 +97,8 @@ private:
     QLabel *tx_ = nullptr; // Label13
     QLabel *buffer_ = nullptr; // Label14
     QLabel *mode_ = nullptr; // Label1
+    QLabel *dial_ = nullptr;
+    QProgressBar *inputLevel_ = nullptr;
     QPushButton *ncsButton_ = nullptr; // Command9
     QTimer *layout_ = nullptr; // Timer1
     QElapsedTimer lastSave_;

@@ -4,6 +4,7 @@
 #include "modem/demodulator.h"
 #include "modem/dsp.h"
 #include "modem/modulator.h"
+#include "psk/radiosettings.h"
 
 #include <QAudioDevice>
 #include <QElapsedTimer>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <set>
 
 Q_LOGGING_CATEGORY(lcPsk, "rollcall.psk", QtCriticalMsg)
 
@@ -48,6 +50,13 @@ std::optional<modem::ModeParams> modeForCode(qint32 code)
 
 constexpr qint32 kTuneMode = 4;
 
+// Every modem alive, for releasing PTT when a signal ends the program.
+std::set<PskModem *> &liveModems()
+{
+    static std::set<PskModem *> modems;
+    return modems;
+}
+
 } // namespace
 
 PskModem::PskModem(std::unique_ptr<AudioIo> audio, std::unique_ptr<PttLine> ptt, QObject *parent)
@@ -75,9 +84,12 @@ PskModem::PskModem(std::unique_ptr<AudioIo> audio, std::unique_ptr<PttLine> ptt,
     tick_.setInterval(20);
     tick_.setTimerType(Qt::PreciseTimer);
     connect(&tick_, &QTimer::timeout, this, &PskModem::processAudio);
+    transmitLimit_.setSingleShot(true);
+    connect(&transmitLimit_, &QTimer::timeout, this, &PskModem::transmitTimedOut);
+    liveModems().insert(this);
 
     if (!audio) {
-        QSettings settings;
+        QSettings settings(programSettingsPath(), QSettings::IniFormat);
         settings.beginGroup(QLatin1String(kSettingsGroup));
         const QString in = settings.value(QStringLiteral("inputDevice")).toString();
         const QString out = settings.value(QStringLiteral("outputDevice")).toString();
@@ -100,8 +112,67 @@ PskModem::PskModem(std::unique_ptr<AudioIo> audio, std::unique_ptr<PttLine> ptt,
 
 PskModem::~PskModem()
 {
-    key(false);
+    liveModems().erase(this);
+    // Whoever listened may be going too: a failure now is not reported. A
+    // keyer is asked only when it keyed (a rig that went away costs its
+    // time-out).
+    blockSignals(true);
+    if (!keyer_ || transmitting_)
+        key(false);
     ptt_->close();
+}
+
+void PskModem::releaseAllTransmitters()
+{
+    // Copied: a slot reached from the abort may delete a modem.
+    const std::set<PskModem *> modems = liveModems();
+    for (PskModem *m : modems)
+        if (liveModems().count(m)) {
+            if (m->transmitting_)
+                m->AbortTransmit();
+            else
+                m->key(false);
+        }
+}
+
+void PskModem::setTransmitTimeout(int seconds)
+{
+    transmitTimeoutSeconds_ = std::max(0, seconds);
+    if (transmitting_ && transmitTimeoutSeconds_ > 0)
+        transmitLimit_.start(transmitTimeoutSeconds_ * 1000);
+    else if (transmitTimeoutSeconds_ == 0)
+        transmitLimit_.stop();
+}
+
+void PskModem::transmitTimedOut()
+{
+    if (!transmitting_)
+        return;
+    AbortTransmit();
+    const int s = transmitTimeoutSeconds_;
+    report(s % 60 == 0
+            ? tr("Transmit time-out: the transmitter was on for %n minute(s); PTT released.",
+                  nullptr, s / 60)
+            : tr("Transmit time-out: the transmitter was on for %n second(s); PTT released.",
+                  nullptr, s),
+        false);
+}
+
+void PskModem::setPtt(std::unique_ptr<Ptt> ptt)
+{
+    if (transmitting_ || !keyer_)
+        key(false);
+    keyer_ = std::move(ptt);
+    pttFailureReported_ = false;
+    if (keyer_) {
+        QString error;
+        if (!keyer_->open(&error))
+            report(tr("PTT %1 cannot be used (%2); it is tried again at the next transmission.")
+                       .arg(keyer_->name(), error),
+                false);
+    }
+    if (transmitting_ && !key(true))
+        AbortTransmit();
 }
 
 void PskModem::useAudio(std::unique_ptr<AudioIo> audio)
@@ -110,6 +181,14 @@ void PskModem::useAudio(std::unique_ptr<AudioIo> audio)
         audio_->stopInput();
     audio_ = std::move(audio);
     connect(audio_.get(), &AudioIo::problem, this, [this](const QString &m) { report(m); });
+    connect(audio_.get(), &AudioIo::outputFailed, this, [this](const QString &m) {
+        if (!transmitting_) {
+            report(m);
+            return;
+        }
+        AbortTransmit();
+        report(m + u' ' + tr("The transmission was stopped and PTT released."));
+    });
     rxResampler_ = std::make_unique<modem::Resampler>(audio_->inputRate(), modem::kModemRate);
     txResampler_ = std::make_unique<modem::Resampler>(modem::kModemRate, audio_->outputRate());
     audio_->startInput();
@@ -187,11 +266,16 @@ void PskModem::StartTransmit(qint32 mode)
         tuning_ = false;
     }
     audio_->startOutput();
-    key(true);
     if (!transmitting_) {
         transmitting_ = true;
+        if (transmitTimeoutSeconds_ > 0)
+            transmitLimit_.start(transmitTimeoutSeconds_ * 1000);
         Q_EMIT TransmitStateChanged(1);
     }
+    // A transmitter that cannot be keyed sends nothing: no audio into a
+    // radio that is receiving, and the operator is told.
+    if (!key(true) && keyer_)
+        AbortTransmit();
 }
 
 bool PskModem::isEnding() const
@@ -230,6 +314,7 @@ void PskModem::AbortTransmit()
 
 void PskModem::finishTransmit()
 {
+    transmitLimit_.stop();
     audio_->stopOutput();
     key(false);
     transmitting_ = false;
@@ -315,7 +400,14 @@ void PskModem::setTxLevel(qint16 level)
 {
     txLevel_ = level;
     // 1000 is full drive; leave headroom for the resampler's overshoot.
-    modulator_->setAmplitude(0.8 * std::clamp<int>(level, 0, 1000) / 1000.0);
+    modulator_->setAmplitude(
+        0.8 * std::clamp<int>(level, 0, 1000) / 1000.0 * std::clamp(transmitScale_, 0, 100) / 100.0);
+}
+
+void PskModem::setTransmitScale(int percent)
+{
+    transmitScale_ = std::clamp(percent, 0, 100);
+    setTxLevel(txLevel_);
 }
 
 void PskModem::SetFrequencyLimits(qint32 low, qint32 high)
@@ -333,7 +425,7 @@ void PskModem::setControlValue(int dispatchId, const QVariantList &arguments)
 
 QString PskModem::comPortDevice(int port)
 {
-    QSettings settings;
+    QSettings settings(programSettingsPath(), QSettings::IniFormat);
     settings.beginGroup(QLatin1String(kSettingsGroup));
     return settings
         .value(QStringLiteral("com%1").arg(port), QStringLiteral("/dev/ttyS%1").arg(port - 1))
@@ -371,10 +463,22 @@ void PskModem::setPttDevice(const QString &device, qint32 line)
         key(true);
 }
 
-void PskModem::key(bool on)
+bool PskModem::key(bool on)
 {
+    if (keyer_) {
+        QString error;
+        if (keyer_->key(on, &error))
+            return true;
+        report(on ? tr("PTT (%1) could not be keyed: %2. The transmission was stopped.")
+                        .arg(keyer_->name(), error)
+                  : tr("PTT (%1) could not be released: %2. Check the radio is not "
+                       "transmitting.")
+                        .arg(keyer_->name(), error),
+            false);
+        return false;
+    }
     if (pttLineChoice_ == PttNone || !ptt_->isOpen())
-        return;
+        return true;
     const bool rts = on && (pttLineChoice_ == PttRtsAndDtr || pttLineChoice_ == PttRts);
     const bool dtr = on && (pttLineChoice_ == PttRtsAndDtr || pttLineChoice_ == PttDtr);
     QString error;
@@ -383,7 +487,9 @@ void PskModem::key(bool on)
         report(
             tr("The PTT port %1 does not accept the RTS/DTR change (%2).").arg(pttDevice_, error),
             false);
+        return false;
     }
+    return true;
 }
 
 void PskModem::ClickFrequency(qint32 hz)
@@ -403,7 +509,7 @@ QStringList PskModem::outputDevices()
 
 void PskModem::setAudioDevices(const QString &input, const QString &output)
 {
-    QSettings settings;
+    QSettings settings(programSettingsPath(), QSettings::IniFormat);
     settings.beginGroup(QLatin1String(kSettingsGroup));
     settings.setValue(QStringLiteral("inputDevice"), input);
     settings.setValue(QStringLiteral("outputDevice"), output);
@@ -442,6 +548,12 @@ void PskModem::readInput()
         const qint64 n = audio_->readInput(scratch_.data(), kChunk);
         if (n <= 0)
             break;
+        // The meter falls back slowly and jumps to a new peak.
+        float peak = inputPeak_ * 0.9f;
+        for (qint64 i = 0; i < n; ++i)
+            if (std::isfinite(scratch_[std::size_t(i)]))
+                peak = std::max(peak, std::abs(scratch_[std::size_t(i)]));
+        inputPeak_ = std::min(peak, 1.0f);
         // Our own transmission is not decoded.
         if (!transmitting_) {
             modem::zeroNonFinite(scratch_.data(), std::size_t(n));

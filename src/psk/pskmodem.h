@@ -3,6 +3,7 @@
 
 #include "psk/audioio.h"
 #include "psk/pttline.h"
+#include "psk/rig.h"
 
 #include <QByteArray>
 #include <QList>
@@ -70,6 +71,11 @@ public:
     void setSquelchSpeed(qint32 value);
     qint16 TxLevel() const { return txLevel_; }
     void setTxLevel(qint16 level);
+    // The transmit level setting (per cent), scaling everything sent.
+    void setTransmitScale(int percent);
+    // The peak of the received audio over the last few blocks, 0..1 (the
+    // console's level meter).
+    float inputPeak() const { return inputPeak_; }
     QString StationCallsign() const { return callsign_; }
     void setStationCallsign(const QString &callsign) { callsign_ = callsign; }
     // port 0 none, 1..4 COM1..COM4 (mapped to devices in the settings);
@@ -92,6 +98,18 @@ public:
     bool isEnding() const;
     // PTT on a named device (tests use pseudo-terminals).
     void setPttDevice(const QString &device, qint32 line);
+    // Keys through `ptt` (none, CAT or a serial line of its own) instead of the
+    // COM port choice; nullptr returns to that choice.
+    void setPtt(std::unique_ptr<Ptt> ptt);
+    Ptt *ptt() const { return keyer_.get(); }
+    // The longest a transmission may last: then PTT is dropped and the operator
+    // told. 0 never times out.
+    static constexpr int kDefaultTransmitTimeoutSeconds = 300;
+    void setTransmitTimeout(int seconds);
+    int transmitTimeout() const { return transmitTimeoutSeconds_; }
+    // Every modem of the program drops its transmission and PTT (a signal
+    // ends the program).
+    static void releaseAllTransmitters();
     // A frequency picked by the operator (a spectrum display, say).
     void ClickFrequency(qint32 hz);
     QString errorString() const { return lastError_; }
@@ -130,7 +148,8 @@ Q_SIGNALS:
 private:
     void useAudio(std::unique_ptr<AudioIo> audio);
     void report(const QString &message, bool once = true);
-    void key(bool on);
+    bool key(bool on);
+    void transmitTimedOut();
     void finishTransmit();
     void fillOutput();
     void readInput();
@@ -145,6 +164,9 @@ private:
     std::vector<float> txBuffer_;
     std::vector<float> scratch_;
     QTimer tick_;
+    QTimer transmitLimit_;
+    int transmitTimeoutSeconds_ = kDefaultTransmitTimeoutSeconds;
+    std::unique_ptr<Ptt> keyer_;
 
     qint32 pskMode_ = 0;
     qint32 txFrequency_ = 1500;
@@ -152,6 +174,8 @@ private:
     qint32 squelchThreshold_ = 50;
     qint32 squelchSpeed_ = 0;
     qint16 txLevel_ = 1000;
+    int transmitScale_ = 100;
+    float inputPeak_ = 0;
     QString callsign_;
     qint32 lowLimit_ = 200;
     qint32 highLimit_ = 3500;

@@ -5,11 +5,15 @@
 #include "psk/pskdeskwindow.h"
 #include "psk/pskmodem.h"
 #include "psk/psksettings.h"
+#include "psk/radiosettings.h"
+#include "psk/rig.h"
 #include "psk/pskterminal.h"
 #include "psk/pskwindows.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCompleter>
+#include <QSpinBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QFormLayout>
@@ -143,6 +147,65 @@ PskOptionsDialog::PskOptionsDialog(PskTerminal *terminal, QWidget *parent)
             QDialog::close();
     });
 
+    auto *radioBox = new QGroupBox(tr("Radio and sound"), this);
+    auto *radioForm = new QFormLayout(radioBox);
+    rig_ = new QLineEdit(radioBox);
+    rig_->setObjectName(QStringLiteral("rig"));
+    rig_->setPlaceholderText(QStringLiteral("none, hamlib:MODEL:DEVICE[:SPEED], rigctld:HOST:PORT"));
+    rig_->setToolTip(tr("The rig whose dial is read and which PTT by CAT keys: none; a hamlib "
+                        "model number with its serial device and speed; or a rigctld shared "
+                        "with other programs (rigctld:localhost:4532)."));
+    rigModel_ = new QComboBox(radioBox);
+    rigModel_->setObjectName(QStringLiteral("rigModel"));
+    rigModel_->setEditable(true);
+    rigModel_->setInsertPolicy(QComboBox::NoInsert);
+    rigModel_->addItem(QString());
+    for (const RigModel &m : hamlibModels())
+        rigModel_->addItem(QStringLiteral("%1  %2").arg(m.number).arg(m.name), m.number);
+    rigModel_->completer()->setFilterMode(Qt::MatchContains);
+    rigModel_->completer()->setCaseSensitivity(Qt::CaseInsensitive);
+    rigModel_->setToolTip(tr("Type part of the radio's name; the model number goes into the rig "
+                             "setting."));
+    connect(rigModel_, &QComboBox::activated, this, [this](int index) {
+        const int model = rigModel_->itemData(index).toInt();
+        if (model <= 0)
+            return;
+        const auto now = RigSpec::parse(rig_->text());
+        RigSpec spec;
+        spec.kind = RigSpec::Hamlib;
+        spec.model = model;
+        spec.device = now && now->kind == RigSpec::Hamlib ? now->device : QStringLiteral("/dev/ttyUSB0");
+        spec.speed = now && now->kind == RigSpec::Hamlib ? now->speed : 0;
+        rig_->setText(spec.toString());
+    });
+    ptt_ = new QLineEdit(radioBox);
+    ptt_->setObjectName(QStringLiteral("ptt"));
+    ptt_->setPlaceholderText(QStringLiteral("none, cat, rts:DEVICE, dtr:DEVICE, rtsdtr:DEVICE"));
+    ptt_->setToolTip(tr("none keeps the PTT PORT and PTT CONTROL choice above (or the radio's "
+                        "VOX); cat keys through the rig; rts:, dtr: or rtsdtr: a serial line."));
+    timeout_ = new QSpinBox(radioBox);
+    timeout_->setObjectName(QStringLiteral("transmitTimeout"));
+    timeout_->setRange(0, RadioSettings::kLongestTimeoutSeconds);
+    timeout_->setSuffix(tr(" s"));
+    timeout_->setSpecialValueText(tr("never"));
+    timeout_->setToolTip(tr("The longest a transmission may last; then PTT is dropped."));
+    level_ = new QSpinBox(radioBox);
+    level_->setObjectName(QStringLiteral("transmitLevel"));
+    level_->setRange(0, 100);
+    level_->setSuffix(QStringLiteral(" %"));
+    level_->setToolTip(tr("Scales everything sent, the Audio button's tones included."));
+    input_ = new QComboBox(radioBox);
+    input_->setObjectName(QStringLiteral("inputDevice"));
+    output_ = new QComboBox(radioBox);
+    output_->setObjectName(QStringLiteral("outputDevice"));
+    radioForm->addRow(tr("Rig:"), rig_);
+    radioForm->addRow(tr("Hamlib model:"), rigModel_);
+    radioForm->addRow(tr("PTT:"), ptt_);
+    radioForm->addRow(tr("Transmit time-out:"), timeout_);
+    radioForm->addRow(tr("Transmit level:"), level_);
+    radioForm->addRow(tr("Sound input:"), input_);
+    radioForm->addRow(tr("Sound output:"), output_);
+
     auto *groups = new QHBoxLayout;
     groups->addWidget(modeBox);
     groups->addWidget(portBox);
@@ -150,6 +213,7 @@ PskOptionsDialog::PskOptionsDialog(PskTerminal *terminal, QWidget *parent)
     auto *column = new QVBoxLayout(this);
     column->addLayout(form);
     column->addLayout(groups);
+    column->addWidget(radioBox);
     column->addWidget(dock_);
     column->addWidget(close, 0, Qt::AlignRight);
 }
@@ -185,6 +249,27 @@ void PskOptionsDialog::fill()
     if (s.pttPort >= 1 && s.pttPort <= 4)
         ports_[std::size_t(s.pttPort)]->setChecked(true);
     dock_->setChecked(s.dockNetWindow == 1);
+
+    const RadioSettings radio = loadRadioSettings();
+    rig_->setText(radio.rig.toString());
+    rigModel_->setCurrentIndex(
+        radio.rig.kind == RigSpec::Hamlib ? std::max(0, rigModel_->findData(radio.rig.model)) : 0);
+    ptt_->setText(radio.ptt.toString());
+    timeout_->setValue(radio.transmitTimeoutSeconds);
+    level_->setValue(radio.transmitLevel);
+    // The system's default first; a chosen device that is not there now stays
+    // listed, so that saving keeps the choice.
+    const auto fillDevices = [](QComboBox *box, const QStringList &names, const QString &chosen) {
+        box->clear();
+        box->addItem(tr("System default"), QString());
+        for (const QString &n : names)
+            box->addItem(n, n);
+        if (!chosen.isEmpty() && box->findData(chosen) < 0)
+            box->addItem(tr("%1 (not there now)").arg(chosen), chosen);
+        box->setCurrentIndex(std::max(0, box->findData(chosen)));
+    };
+    fillDevices(input_, PskModem::inputDevices(), radio.inputDevice);
+    fillDevices(output_, PskModem::outputDevices(), radio.outputDevice);
 }
 
 bool PskOptionsDialog::closeDialog()
@@ -198,8 +283,27 @@ bool PskOptionsDialog::closeDialog()
         afc_->setFocus();
         return false;
     }
+    QString problem;
+    const auto rig = RigSpec::parse(rig_->text(), &problem);
+    const auto ptt = rig ? PttSpec::parse(ptt_->text(), &problem) : std::nullopt;
+    if (!rig || !ptt || (ptt->kind == PttSpec::Cat && rig->isNone())) {
+        session().prompts->exclamation(QStringLiteral("Preferences"),
+            problem.isEmpty() ? tr("PTT by CAT needs a rig.") : problem);
+        (rig ? ptt_ : rig_)->setFocus();
+        return false;
+    }
     PskSettings &s = pskSettings();
     PskTerminal *t = terminal();
+    RadioSettings radio = loadRadioSettings();
+    const bool devicesChanged = radio.inputDevice != input_->currentData().toString()
+        || radio.outputDevice != output_->currentData().toString();
+    radio.rig = *rig;
+    radio.ptt = *ptt;
+    radio.transmitTimeoutSeconds = timeout_->value();
+    radio.transmitLevel = level_->value();
+    radio.inputDevice = input_->currentData().toString();
+    radio.outputDevice = output_->currentData().toString();
+    saveRadioSettings(radio);
     if (bpsk_->isChecked())
         s.mode = 0;
     else if (qpsk_->isChecked())
@@ -213,7 +317,7 @@ bool PskOptionsDialog::closeDialog()
             line = i;
     s.dockNetWindow = dock_->isChecked() ? 1 : 0;
     if (port > 0 && !device_->currentText().trimmed().isEmpty()) {
-        QSettings store;
+        QSettings store(programSettingsPath(), QSettings::IniFormat);
         store.setValue(
             QStringLiteral("PskModem/com%1").arg(port), device_->currentText().trimmed());
     }
@@ -236,6 +340,10 @@ bool PskOptionsDialog::closeDialog()
     // Reading back applies mode, squelch, AFC and docking.
     loadPskSettings(s);
     t->applySettings();
+    t->applyRadioSettings(radio);
+    // Recordings played as the receive audio stay until stopped.
+    if (devicesChanged && qobject_cast<QtAudioIo *>(t->modem()->audio()))
+        t->modem()->setAudioDevices(radio.inputDevice, radio.outputDevice);
     if (auto *desk = qobject_cast<PskDeskWindow *>(parentWidget()))
         desk->layoutTick();
     return true;

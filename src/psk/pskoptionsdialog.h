@@ -9,6 +9,7 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QRadioButton;
+class QSpinBox;
 
 namespace rollcall::psk {
 
@@ -44,6 +45,14 @@ private:
     std::array<QRadioButton *, 4> lines_ {}; // Option7..Option10
     QComboBox *device_ = nullptr; // the Linux device of the chosen COM port
     QCheckBox *dock_ = nullptr; // Check1
+    // The radio connection, kept in the program's settings store.
+    QLineEdit *rig_ = nullptr;
+    QComboBox *rigModel_ = nullptr;
+    QLineEdit *ptt_ = nullptr;
+    QSpinBox *timeout_ = nullptr;
+    QSpinBox *level_ = nullptr;
+    QComboBox *input_ = nullptr;
+    QComboBox *output_ = nullptr;
 };
 
 } // namespace rollcall::psk

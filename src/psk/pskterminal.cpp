@@ -17,6 +17,16 @@ namespace rollcall::psk {
 
 namespace {
 constexpr qint32 kTuneMode = 4;
+qint64 &lastDialFrequency()
+{
+    static qint64 hz = 0;
+    return hz;
+}
+} // namespace
+
+qint64 currentDialFrequency()
+{
+    return lastDialFrequency();
 }
 
 PskTerminal::PskTerminal(
@@ -69,7 +79,49 @@ PskTerminal::PskTerminal(
     connect(modem_.get(), &PskModem::problemReported, this, &PskTerminal::problem);
 }
 
-PskTerminal::~PskTerminal() = default;
+PskTerminal::~PskTerminal()
+{
+    // The modem releases PTT (possibly through the rig) before the rig goes.
+    dial_.reset();
+    modem_.reset();
+    lastDialFrequency() = 0;
+}
+
+void PskTerminal::applyRadioSettings(const RadioSettings &radio)
+{
+    modem_->setTransmitTimeout(radio.transmitTimeoutSeconds);
+    transmitLevel_ = radio.transmitLevel;
+    modem_->setTransmitScale(transmitLevel_);
+    modem_->setPtt(nullptr);
+    dial_.reset();
+    rig_ = makeRig(radio.rig);
+    if (dialFrequency_ != 0) {
+        dialFrequency_ = lastDialFrequency() = 0;
+        Q_EMIT dialFrequencyChanged(0);
+    }
+    if (rig_) {
+        dial_ = std::make_unique<DialWatcher>(rig_);
+        connect(dial_.get(), &DialWatcher::frequencyRead, this, [this](qint64 hz) {
+            if (hz == dialFrequency_)
+                return;
+            dialFrequency_ = lastDialFrequency() = hz;
+            Q_EMIT dialFrequencyChanged(hz);
+        });
+        connect(dial_.get(), &DialWatcher::problem, this, [this](const QString &message) {
+            dialFrequency_ = lastDialFrequency() = 0;
+            Q_EMIT dialFrequencyChanged(0);
+            Q_EMIT problem(message);
+        });
+    }
+    if (radio.ptt.kind == PttSpec::None)
+        return;
+    QString error;
+    auto ptt = makePtt(radio.ptt, rig_, &error);
+    if (ptt)
+        modem_->setPtt(std::move(ptt));
+    else
+        Q_EMIT problem(tr("PTT %1: %2").arg(radio.ptt.toString(), error));
+}
 
 QString PskTerminal::modeName(qint32 mode)
 {
@@ -98,6 +150,7 @@ void PskTerminal::startUp()
     m.setTxLevel(1000);
     Q_EMIT modeChanged(9);
     applySettings();
+    applyRadioSettings(loadRadioSettings());
     m.setStationCallsign(
         pskSettings().myCallsign.leftJustified(PskSettings::kCallWidth, u' ', true));
     Q_EMIT statusChanged();

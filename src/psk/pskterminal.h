@@ -4,6 +4,8 @@
 #include "psk/audioio.h"
 #include "psk/nettags.h"
 #include "psk/pttline.h"
+#include "psk/radiosettings.h"
+#include "psk/rig.h"
 
 #include <QObject>
 #include <QString>
@@ -35,6 +37,11 @@ public:
     void startUp();
     // Mode, squelch, squelch speed and AFC limit of the settings to the modem.
     void applySettings();
+    // The rig, PTT, transmit time-out and level of the program's settings.
+    // A PTT of none keeps the COM port choice of the PSK31 settings.
+    void applyRadioSettings(const RadioSettings &radio);
+    // The rig's dial as last read (0 while no rig answers).
+    qint64 dialFrequency() const { return dialFrequency_; }
 
     // Queues the text, transmits it, waits (events keep running) until it has
     // gone, returns to receive. False when the modem stalled (reported) or
@@ -72,6 +79,8 @@ Q_SIGNALS:
     void statusChanged();
     void modeChanged(qint32 mode);
     void problem(const QString &message);
+    // The rig's dial, read about once a second; 0 when the rig stopped answering.
+    void dialFrequencyChanged(qint64 hz);
 
 private:
     void waitDrained();
@@ -86,6 +95,10 @@ private:
     QString imd_;
     quint64 abortCount_ = 0;
     bool lastSentCr_ = false;
+    std::shared_ptr<Rig> rig_;
+    std::unique_ptr<DialWatcher> dial_;
+    qint64 dialFrequency_ = 0;
+    int transmitLevel_ = 100; // per cent, scales every level the terminal sets
 };
 
 } // namespace rollcall::psk
@@ -94,6 +107,10 @@ namespace rollcall::psk {
 
 // The Net Control window's lists for the whole program run.
 NetLists *netLists();
+
+// The dial frequency of the terminal's rig for windows outside this folder
+// (the net window): 0 while no rig answers.
+qint64 currentDialFrequency();
 
 // Where the terminal's audio comes from: a factory (tests), else the files
 // named on the command line (--psk-audio-in/--psk-audio-out), else the sound

@@ -87,8 +87,6 @@ std::optional<NetReportData> loadNetReportData(
     d.frequency = store::readFrequency(d.netpath);
     d.netComments = store::readNetComments(d.netpath);
 
-    if (!stationComments)
-        return d;
     if (parts == NetParts::Page)
         return d;
     QHash<QString, QString> comments; // a station may check in more than once

@@ -4,6 +4,7 @@
 #include "app/version.h"
 #include "callsigns/callsignscommand.h"
 #include "psk/pskcommand.h"
+#include "psk/radiocommand.h"
 #include "remote/remotecommand.h"
 #include "reports/adif.h"
 #include "reports/ics309.h"
@@ -47,8 +48,23 @@ const Subcommand kSubcommands[] = {
         "      Writes TEXT (- reads standard input) as a PSK31 signal.\n"
         "  psk decode [--mode ...] [--freq HZ] [--afc HZ] [--squelch 0..99] [--events] IN.wav\n"
         "      Prints the characters decoded from a WAV or FLAC recording; with --events,\n"
-        "      the check-ins, check-outs and traffic the PSK31 terminal would take.",
+        "      the check-ins, check-outs and traffic the PSK31 terminal would take.\n"
+        "  psk send [--device NAME] [--mode ...] [--freq HZ] [--rig RIG] [--ptt PTT]\n"
+        "      [--timeout SECONDS] TEXT\n"
+        "      Transmits TEXT on the sound device and keys PTT around it (a radio check).\n"
+        "  psk listen [--device NAME] [--mode ...] [--freq HZ] [--afc HZ] [--squelch N]\n"
+        "      [--events] [--seconds N]\n"
+        "      Prints what the sound device hears; --events adds the check-in lines.",
         &psk::runPskCommand },
+    { "rig",
+        "rig [--rig RIG] status|ptt on|off|freq HZ\n"
+        "      Prints the rig's frequency, mode and PTT (freq HZ, mode MODE, ptt on|off), or\n"
+        "      sets PTT or the frequency. RIG: hamlib:MODEL:DEVICE[:SPEED] or rigctld:HOST:PORT.",
+        &psk::runRigCommand },
+    { "audio",
+        "audio devices\n"
+        "      Lists the sound devices, one a line: in ID DESCRIPTION, out ID DESCRIPTION.",
+        &psk::runAudioCommand },
     { "summary",
         "summary NETFOLDER [-o FILE]\n"
         "      Writes the net's summary (standard output without -o).",
@@ -229,8 +245,9 @@ QString helpText()
         "job fails; 2 for a command line that cannot be understood.\n"
         "\n"
         "Files: the home folder (see --home); ~/.config/hammessagenumber.ini, the next\n"
-        "NTS message number; ~/.config/rollcall.conf, the PSK31 sound devices and PTT\n"
-        "port. The manual page rollcall(1) and the user guide say more.\n");
+        "NTS message number; ~/.config/rollcall.conf, the PSK31 sound devices, PTT,\n"
+        "rig, transmit time-out and level. The manual page rollcall(1) and the user guide\n"
+        "say more.\n");
     return text;
 }
 

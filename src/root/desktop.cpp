@@ -13,9 +13,11 @@
 #include "app/startup.h"
 #include "app/windowregistry.h"
 #include "callsigns/callsignswindows.h"
+#include "netlog/dialsource.h"
 #include "netlog/netlogwindows.h"
 #include "psk/pskterminal.h"
 #include "psk/pskwindows.h"
+#include "psk/signalrelease.h"
 #include "remote/remotewindows.h"
 #include "reports/reportswindows.h"
 #include "script/scripteditorwindow.h"
@@ -76,6 +78,10 @@ int runDesktop(const CommandLine &cl)
 {
     QApplication::setQuitOnLastWindowClosed(false); // the program ends through UnloadAllForms
     QApplication::setWindowIcon(programIcon());
+    // SIGTERM, SIGINT and SIGHUP drop PTT before the program ends.
+    psk::installTransmitterRelease();
+    // The net windows show (and New Net offers) the dial the PSK31 side reads.
+    netlog::setDialSource([] { return psk::currentDialFrequency(); });
     static SystemClock clock;
     static QtPrompts prompts;
     Session &s = session();

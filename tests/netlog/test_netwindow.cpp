@@ -7,6 +7,8 @@
 #include "callsigns/mastercallsigndb.h"
 #include "netlog/changeoptionswindow.h"
 #include "netlog/commentwindow.h"
+#include "netlog/dialsource.h"
+#include "netlog/netheaderwidget.h"
 #include "netlog/netlogstore.h"
 #include "netlog/netwindow.h"
 #include "netlog/trafficheldwindow.h"
@@ -639,6 +641,47 @@ private Q_SLOTS:
         }
         QCOMPARE(row, 3);
         test::WindowFixture::snapshot(w, QStringLiteral("rollcall-three"));
+    }
+
+    void dialFrequencyText_data()
+    {
+        QTest::addColumn<qint64>("hz");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("none") << qint64(0) << QString();
+        QTest::newRow("2 m") << qint64(146520000) << QStringLiteral("146.520");
+        QTest::newRow("20 m psk") << qint64(14070500) << QStringLiteral("14.0705");
+        QTest::newRow("to the hertz") << qint64(7035123) << QStringLiteral("7.035123");
+        QTest::newRow("below 1 MHz") << qint64(475000) << QStringLiteral("0.475");
+        QTest::newRow("10 GHz") << qint64(10368100000) << QStringLiteral("10368.100");
+    }
+    void dialFrequencyText()
+    {
+        QFETCH(qint64, hz);
+        QFETCH(QString, text);
+        QCOMPARE(netlog::dialFrequencyText(hz), text);
+    }
+
+    // With a rig read, New Net offers its dial as the net's frequency, and the
+    // net window shows the dial; without one, nothing is offered.
+    void setUpOffersTheDial()
+    {
+        qint64 dial = 14070500;
+        netlog::setDialSource([&dial] { return dial; });
+        const QString net = makeNet(*m_f, QStringLiteral("PSK - 12-5-2026"));
+        windows().window(QStringLiteral("Form1"))->hide();
+        QWidget *setup = windows().window(QStringLiteral("ncs"));
+        setup->show();
+        QCOMPARE(edit(setup, "txtFrequency")->text(), QStringLiteral("14.0705"));
+        button(setup, "cmdOk")->click();
+        auto *w = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall")));
+        QVERIFY(w);
+        auto *dialLabel = w->findChild<QLabel *>(QStringLiteral("lblDial"));
+        QVERIFY(dialLabel);
+        QTRY_COMPARE(dialLabel->text(), QStringLiteral("Dial: 14.0705"));
+        dial = 0; // the rig stopped answering
+        QTRY_COMPARE(dialLabel->text(), QString());
+        netlog::setDialSource({});
+        QCOMPARE(netlog::dialFrequency(), 0);
     }
 
     // Create, set up, start, ten check-ins with traffic, end, close, reopen.

@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace rollcall::psk {
+
+// The rig the station reads its dial from and may key through, as written in
+// the settings, on the command line and in the user guide:
+//   none
+//   hamlib:MODEL:DEVICE[:SPEED]   a hamlib model number on a serial device
+//   rigctld:HOST:PORT             a rigctld shared with other programs
+struct RigSpec
+{
+    enum Kind { None, Hamlib, Rigctld };
+    Kind kind = None;
+    int model = 0; // hamlib model number (Hamlib)
+    QString device; // serial device (Hamlib)
+    int speed = 0; // serial speed, 0 for the model's default (Hamlib)
+    QString host; // (Rigctld)
+    int port = 0; // (Rigctld)
+
+    // hamlib's model number for the network client of rigctld.
+    static constexpr int kNetRigctlModel = 2;
+
+    static std::optional<RigSpec> parse(const QString &text, QString *problem = nullptr);
+    QString toString() const;
+    bool isNone() const { return kind == None; }
+    bool operator==(const RigSpec &) const = default;
+};
+
+// How the transmitter is keyed:
+//   none            the radio's VOX keys on the audio
+//   cat             through the rig
+//   rts:DEVICE, dtr:DEVICE, rtsdtr:DEVICE   a serial line of its own
+struct PttSpec
+{
+    enum Kind { None, Cat, Rts, Dtr, RtsDtr };
+    Kind kind = None;
+    QString device;
+
+    static std::optional<PttSpec> parse(const QString &text, QString *problem = nullptr);
+    QString toString() const;
+    bool usesSerialLine() const { return kind == Rts || kind == Dtr || kind == RtsDtr; }
+    bool operator==(const PttSpec &) const = default;
+};
+
+} // namespace rollcall::psk

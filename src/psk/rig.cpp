@@ -1,0 +1,312 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "psk/rig.h"
+
+#include <hamlib/rig.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace rollcall::psk {
+
+namespace {
+
+QString hamlibError(int code)
+{
+    // rigerror() carries hamlib's whole debug log with it; rigerror2() only the message.
+    return QString::fromLocal8Bit(rigerror2(code)).trimmed();
+}
+
+bool setConf(RIG *rig, const char *name, const QByteArray &value)
+{
+    const token_t token = rig_token_lookup(rig, name);
+    return token != RIG_CONF_END && rig_set_conf(rig, token, value.constData()) == RIG_OK;
+}
+
+bool fail(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+} // namespace
+
+struct HamlibRig::Handle
+{
+    RIG *rig = nullptr;
+    bool open = false;
+};
+
+HamlibRig::HamlibRig(const RigSpec &spec) : spec_(spec), h_(std::make_unique<Handle>())
+{
+    // hamlib writes its chatter to standard error unless told not to.
+    static const bool quiet = [] {
+        rig_set_debug(RIG_DEBUG_NONE);
+        return true;
+    }();
+    Q_UNUSED(quiet);
+}
+
+HamlibRig::~HamlibRig()
+{
+    close();
+}
+
+bool HamlibRig::open(QString *error)
+{
+    std::lock_guard lock(mutex_);
+    if (h_->open)
+        return true;
+    if (!h_->rig) {
+        const rig_model_t model
+            = spec_.kind == RigSpec::Rigctld ? RigSpec::kNetRigctlModel : rig_model_t(spec_.model);
+        h_->rig = rig_init(model);
+        if (!h_->rig)
+            return fail(error, QStringLiteral("hamlib has no rig model %1").arg(model));
+        const QByteArray path = spec_.kind == RigSpec::Rigctld
+            ? (spec_.host.contains(u':') ? u'[' + spec_.host + u']' : spec_.host).toUtf8() + ':'
+                + QByteArray::number(spec_.port)
+            : spec_.device.toLocal8Bit();
+        setConf(h_->rig, "rig_pathname", path);
+        if (spec_.speed > 0)
+            setConf(h_->rig, "serial_speed", QByteArray::number(spec_.speed));
+        setConf(h_->rig, "timeout", QByteArray::number(kAnswerTimeoutMs));
+        setConf(h_->rig, "retry", "0");
+    }
+    const int rc = rig_open(h_->rig);
+    if (rc != RIG_OK)
+        return fail(error, QStringLiteral("%1 cannot be opened: %2").arg(name(), hamlibError(rc)));
+    h_->open = true;
+    return true;
+}
+
+void HamlibRig::close()
+{
+    std::lock_guard lock(mutex_);
+    if (h_->rig) {
+        if (h_->open)
+            rig_close(h_->rig);
+        rig_cleanup(h_->rig);
+    }
+    h_->rig = nullptr;
+    h_->open = false;
+}
+
+bool HamlibRig::isOpen() const
+{
+    std::lock_guard lock(mutex_);
+    return h_->open;
+}
+
+std::optional<qint64> HamlibRig::frequency(QString *error)
+{
+    std::lock_guard lock(mutex_);
+    if (!h_->open)
+        return fail(error, QStringLiteral("%1 is not open").arg(name())), std::nullopt;
+    freq_t hz = 0;
+    const int rc = rig_get_freq(h_->rig, RIG_VFO_CURR, &hz);
+    if (rc != RIG_OK) {
+        fail(error, QStringLiteral("%1 did not give its frequency: %2").arg(name(), hamlibError(rc)));
+        return std::nullopt;
+    }
+    return qint64(hz + 0.5);
+}
+
+bool HamlibRig::setFrequency(qint64 hz, QString *error)
+{
+    std::lock_guard lock(mutex_);
+    if (!h_->open)
+        return fail(error, QStringLiteral("%1 is not open").arg(name()));
+    const int rc = rig_set_freq(h_->rig, RIG_VFO_CURR, freq_t(hz));
+    if (rc != RIG_OK)
+        return fail(error,
+            QStringLiteral("%1 did not take the frequency: %2").arg(name(), hamlibError(rc)));
+    return true;
+}
+
+std::optional<QString> HamlibRig::mode(QString *error)
+{
+    std::lock_guard lock(mutex_);
+    if (!h_->open)
+        return fail(error, QStringLiteral("%1 is not open").arg(name())), std::nullopt;
+    rmode_t mode = RIG_MODE_NONE;
+    pbwidth_t width = 0;
+    const int rc = rig_get_mode(h_->rig, RIG_VFO_CURR, &mode, &width);
+    if (rc != RIG_OK) {
+        fail(error, QStringLiteral("%1 did not give its mode: %2").arg(name(), hamlibError(rc)));
+        return std::nullopt;
+    }
+    return QString::fromLatin1(rig_strrmode(mode));
+}
+
+std::optional<bool> HamlibRig::ptt(QString *error)
+{
+    std::lock_guard lock(mutex_);
+    if (!h_->open)
+        return fail(error, QStringLiteral("%1 is not open").arg(name())), std::nullopt;
+    ptt_t ptt = RIG_PTT_OFF;
+    const int rc = rig_get_ptt(h_->rig, RIG_VFO_CURR, &ptt);
+    if (rc != RIG_OK) {
+        fail(error, QStringLiteral("%1 did not give its PTT: %2").arg(name(), hamlibError(rc)));
+        return std::nullopt;
+    }
+    return ptt != RIG_PTT_OFF;
+}
+
+bool HamlibRig::setPtt(bool on, QString *error)
+{
+    std::lock_guard lock(mutex_);
+    if (!h_->open)
+        return fail(error, QStringLiteral("%1 is not open").arg(name()));
+    const int rc = rig_set_ptt(h_->rig, RIG_VFO_CURR, on ? RIG_PTT_ON : RIG_PTT_OFF);
+    if (rc != RIG_OK)
+        return fail(error,
+            QStringLiteral("%1 did not take PTT %2: %3")
+                .arg(name(), on ? QStringLiteral("on") : QStringLiteral("off"), hamlibError(rc)));
+    return true;
+}
+
+QList<RigModel> hamlibModels()
+{
+    static const QList<RigModel> models = [] {
+        rig_set_debug(RIG_DEBUG_NONE);
+        rig_load_all_backends();
+        QList<RigModel> list;
+        rig_list_foreach(
+            [](const rig_caps *caps, rig_ptr_t data) -> int {
+                auto *out = static_cast<QList<RigModel> *>(data);
+                out->append({ int(caps->rig_model),
+                    QString::fromLatin1(caps->mfg_name) + u' ' + QString::fromLatin1(caps->model_name) });
+                return 1; // go on
+            },
+            &list);
+        std::sort(list.begin(), list.end(),
+            [](const RigModel &a, const RigModel &b) { return a.number < b.number; });
+        return list;
+    }();
+    return models;
+}
+
+std::shared_ptr<Rig> makeRig(const RigSpec &spec)
+{
+    if (spec.isNone())
+        return {};
+    return std::make_shared<HamlibRig>(spec);
+}
+
+bool CatPtt::open(QString *error)
+{
+    // The rig is opened when first keyed (or by whoever reads its dial): a rig
+    // that does not answer holds up no window while it is set up.
+    return rig_ || fail(error, QStringLiteral("PTT by CAT needs a rig"));
+}
+
+bool CatPtt::key(bool on, QString *error)
+{
+    if (!rig_)
+        return fail(error, QStringLiteral("PTT by CAT needs a rig"));
+    // A rig that went away (rigctld restarted) is opened again for the next try.
+    if (!rig_->isOpen() && !rig_->open(error))
+        return false;
+    return rig_->setPtt(on, error);
+}
+
+SerialPtt::SerialPtt(const PttSpec &spec, std::unique_ptr<PttLine> line)
+    : spec_(spec), line_(line ? std::move(line) : std::make_unique<SerialPttLine>())
+{
+}
+
+SerialPtt::~SerialPtt()
+{
+    if (line_->isOpen())
+        line_->setLines(false, false, nullptr);
+    line_->close();
+}
+
+bool SerialPtt::open(QString *error)
+{
+    if (line_->isOpen())
+        return true;
+    return line_->open(spec_.device, error);
+}
+
+bool SerialPtt::key(bool on, QString *error)
+{
+    if (!line_->isOpen() && !open(error))
+        return false;
+    const bool rts = on && (spec_.kind == PttSpec::Rts || spec_.kind == PttSpec::RtsDtr);
+    const bool dtr = on && (spec_.kind == PttSpec::Dtr || spec_.kind == PttSpec::RtsDtr);
+    return line_->setLines(rts, dtr, error);
+}
+
+std::unique_ptr<Ptt> makePtt(const PttSpec &spec, std::shared_ptr<Rig> rig, QString *error)
+{
+    switch (spec.kind) {
+    case PttSpec::None:
+        return std::make_unique<VoxPtt>();
+    case PttSpec::Cat:
+        if (!rig) {
+            fail(error, QStringLiteral("PTT by CAT needs a rig (--rig, or the rig setting)"));
+            return {};
+        }
+        return std::make_unique<CatPtt>(std::move(rig));
+    case PttSpec::Rts:
+    case PttSpec::Dtr:
+    case PttSpec::RtsDtr:
+        return std::make_unique<SerialPtt>(spec);
+    }
+    return {};
+}
+
+DialWatcher::DialWatcher(std::shared_ptr<Rig> rig, int intervalMs, QObject *parent)
+    : QObject(parent), rig_(std::move(rig))
+{
+    if (rig_)
+        thread_ = std::thread([this, intervalMs] { run(intervalMs); });
+}
+
+DialWatcher::~DialWatcher()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void DialWatcher::run(int intervalMs)
+{
+    bool failing = false;
+    std::unique_lock lock(mutex_);
+    while (!stop_) {
+        lock.unlock();
+        QString error;
+        std::optional<qint64> hz;
+        if (rig_->isOpen() || rig_->open(&error))
+            hz = rig_->frequency(&error);
+        if (hz) {
+            lastFrequency_ = *hz;
+            if (std::exchange(failing, false))
+                Q_EMIT answering();
+            Q_EMIT frequencyRead(*hz);
+        } else {
+            // Opened afresh at the next try: a rigctld that was restarted, a
+            // radio switched off and on again.
+            rig_->close();
+            if (!std::exchange(failing, true)) {
+                lastFrequency_ = 0;
+                Q_EMIT problem(
+                    tr("The rig does not answer (%1); carrying on without rig control.")
+                        .arg(error));
+            }
+        }
+        // A rig that stopped answering is asked less often.
+        lock.lock();
+        wake_.wait_for(lock, std::chrono::milliseconds(failing ? 5 * intervalMs : intervalMs),
+            [this] { return stop_; });
+    }
+}
+
+} // namespace rollcall::psk

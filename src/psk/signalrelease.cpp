@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "psk/signalrelease.h"
+
+#include "psk/pskmodem.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace rollcall::psk {
+
+namespace {
+
+int signalPipe[2] = { -1, -1 };
+
+void onSignal(int number)
+{
+    const int saved = errno;
+    const unsigned char byte = static_cast<unsigned char>(number);
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+} // namespace
+
+void installTransmitterRelease()
+{
+    if (signalPipe[0] >= 0 || !QCoreApplication::instance())
+        return;
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        signalPipe[0] = signalPipe[1] = -1;
+        return;
+    }
+    auto *notifier
+        = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+        unsigned char byte = 0;
+        int number = 0;
+        while (::read(signalPipe[0], &byte, 1) == 1)
+            number = byte;
+        if (number == 0)
+            return;
+        PskModem::releaseAllTransmitters();
+        // Every event loop of the main thread ends, and no new one starts.
+        QCoreApplication::exit(128 + number);
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int number : { SIGTERM, SIGINT, SIGHUP })
+        ::sigaction(number, &action, nullptr);
+}
+
+} // namespace rollcall::psk

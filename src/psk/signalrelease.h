@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+namespace rollcall::psk {
+
+// SIGTERM, SIGINT and SIGHUP release every transmitter's PTT, then end the
+// program through its event loop with the status 128 + the signal. The
+// handler only writes to a pipe (async-signal-safe); the rest runs in the
+// main thread. Call once the application object exists; calling again does
+// nothing.
+void installTransmitterRelease();
+
+} // namespace rollcall::psk

@@ -1,0 +1,400 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "testmain.h"
+
+#include "psk/audioio.h"
+#include "psk/pskmodem.h"
+#include "psk/radiospec.h"
+#include "psk/rig.h"
+#include "radiofixtures.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <csignal>
+
+using namespace rollcall::psk;
+using rollcall::test::DummyRigctld;
+
+Q_DECLARE_METATYPE(rollcall::psk::RigSpec)
+Q_DECLARE_METATYPE(rollcall::psk::PttSpec)
+
+namespace {
+
+struct Run
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Run runRollcall(const QStringList &args, int timeoutMs = 20000)
+{
+    QProcess p;
+    p.start(QStringLiteral(ROLLCALL_BINARY), args);
+    Run r;
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+// The program's own lines on standard error (Qt Multimedia may add its own
+// when there is no sound server).
+int ownLines(const QString &err)
+{
+    int n = 0;
+    for (const QString &line : err.split(u'\n', Qt::SkipEmptyParts))
+        n += line.startsWith(QLatin1String("rollcall")) ? 1 : 0;
+    return n;
+}
+
+// A text that takes about `seconds` to send in BPSK31.
+QString textLasting(int seconds)
+{
+    // "e" is two bits and a gap: about 4 bits, 31.25 baud.
+    return QString(seconds * 8, u'e');
+}
+
+} // namespace
+
+class RadioTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void rigForms_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("printed"); // the text written back
+        auto row = [](const char *name, const char *text, bool valid, const char *printed = "") {
+            QTest::newRow(name) << QString::fromUtf8(text) << valid << QString::fromUtf8(printed);
+        };
+        row("empty is none", "", true, "none");
+        row("none", "NONE", true, "none");
+        row("hamlib", "hamlib:3073:/dev/ttyUSB0", true, "hamlib:3073:/dev/ttyUSB0");
+        row("hamlib speed", "hamlib:3073:/dev/ttyUSB0:38400", true, "hamlib:3073:/dev/ttyUSB0:38400");
+        row("device path with colons", "hamlib:1035:/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0",
+            true, "hamlib:1035:/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0");
+        row("device with colons and speed", "hamlib:1035:/dev/by-path/a:b:9600", true,
+            "hamlib:1035:/dev/by-path/a:b:9600");
+        row("rigctld", "rigctld:localhost:4532", true, "rigctld:localhost:4532");
+        row("rigctld case", " Rigctld:127.0.0.1:4532 ", true, "rigctld:127.0.0.1:4532");
+        row("rigctld ipv6", "rigctld:[::1]:4532", true, "rigctld:[::1]:4532");
+        row("hamlib no device", "hamlib:3073", false);
+        row("hamlib empty device", "hamlib:3073:", false);
+        row("hamlib only speed", "hamlib:3073::9600", false);
+        row("hamlib model not a number", "hamlib:ic7300:/dev/ttyUSB0", false);
+        row("hamlib model zero", "hamlib:0:/dev/ttyUSB0", false);
+        row("hamlib model signed", "hamlib:+3073:/dev/ttyUSB0", false);
+        row("hamlib odd speed", "hamlib:3073:/dev/ttyUSB0:96000", false);
+        row("hamlib device blank", "hamlib:3073:/dev/tty USB0", false);
+        row("rigctld no port", "rigctld:localhost", false);
+        row("rigctld port zero", "rigctld:localhost:0", false);
+        row("rigctld port too big", "rigctld:localhost:65536", false);
+        row("rigctld port words", "rigctld:localhost:http", false);
+        row("rigctld no host", "rigctld::4532", false);
+        row("unknown kind", "flrig:localhost:12345", false);
+        row("bare model", "3073", false);
+        row("control character", "rigctld:local\thost:4532", false);
+    }
+    void rigForms()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QFETCH(QString, printed);
+        QString problem;
+        const auto spec = RigSpec::parse(text, &problem);
+        QCOMPARE(spec.has_value(), valid);
+        if (!valid) {
+            QVERIFY(!problem.isEmpty());
+            return;
+        }
+        QCOMPARE(spec->toString(), printed);
+        QCOMPARE(RigSpec::parse(printed), spec); // printed back, read the same
+    }
+
+    void pttForms_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("printed");
+        auto row = [](const char *name, const char *text, bool valid, const char *printed = "") {
+            QTest::newRow(name) << QString::fromUtf8(text) << valid << QString::fromUtf8(printed);
+        };
+        row("empty is none", "", true, "none");
+        row("none", "none", true, "none");
+        row("cat", "CAT", true, "cat");
+        row("rts", "rts:/dev/ttyUSB1", true, "rts:/dev/ttyUSB1");
+        row("dtr", "DTR:/dev/ttyS0", true, "dtr:/dev/ttyS0");
+        row("both", "rtsdtr:/dev/ttyACM0", true, "rtsdtr:/dev/ttyACM0");
+        row("rts without device", "rts", false);
+        row("rts empty device", "rts:", false);
+        row("cat with device", "cat:/dev/ttyUSB0", false);
+        row("vox", "vox", false);
+        row("both the other way", "dtrrts:/dev/ttyS0", false);
+        row("device with blank", "dtr:/dev/tty S0", false);
+    }
+    void pttForms()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QFETCH(QString, printed);
+        QString problem;
+        const auto spec = PttSpec::parse(text, &problem);
+        QCOMPARE(spec.has_value(), valid);
+        if (!valid) {
+            QVERIFY(!problem.isEmpty());
+            return;
+        }
+        QCOMPARE(spec->toString(), printed);
+        QCOMPARE(PttSpec::parse(printed), spec);
+    }
+
+    void rigCommandOnTheDummyRig()
+    {
+        if (!DummyRigctld::available())
+            QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
+        DummyRigctld rigctld;
+        QVERIFY(rigctld.start());
+        const QStringList rig { QStringLiteral("rig"), QStringLiteral("--rig"), rigctld.rig() };
+
+        Run r = runRollcall(rig + QStringList { QStringLiteral("status") });
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral("freq 145000000\nmode FM\nptt off\n"));
+
+        QCOMPARE(runRollcall(rig + QStringList { QStringLiteral("ptt"), QStringLiteral("on") }).code, 0);
+        QCOMPARE(rigctld.ptt(), std::optional(true));
+        QCOMPARE(runRollcall(rig + QStringList { QStringLiteral("freq"), QStringLiteral("14070000") }).code,
+            0);
+        QCOMPARE(rigctld.rigctl({ QStringLiteral("f") }), QStringList { QStringLiteral("14070000") });
+        r = runRollcall(rig + QStringList { QStringLiteral("status") });
+        QCOMPARE(r.out, QStringLiteral("freq 14070000\nmode FM\nptt on\n"));
+        QCOMPARE(runRollcall(rig + QStringList { QStringLiteral("ptt"), QStringLiteral("off") }).code, 0);
+        QCOMPARE(rigctld.ptt(), std::optional(false));
+    }
+
+    void rigCommandRefusals_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        const int closed = rollcall::test::freeLoopbackPort();
+        const QString nobody = QStringLiteral("rigctld:127.0.0.1:%1").arg(closed);
+        QTest::newRow("bad rig") << QStringList { "rig", "--rig", "rigctld:x", "status" } << 2;
+        QTest::newRow("no verb") << QStringList { "rig", "--rig", nobody } << 2;
+        QTest::newRow("ptt maybe") << QStringList { "rig", "--rig", nobody, "ptt", "maybe" } << 2;
+        QTest::newRow("freq words") << QStringList { "rig", "--rig", nobody, "freq", "20m" } << 2;
+        QTest::newRow("freq negative") << QStringList { "rig", "--rig", nobody, "freq", "-5" } << 2;
+        QTest::newRow("unknown verb") << QStringList { "rig", "--rig", nobody, "tune" } << 2;
+        QTest::newRow("unknown option") << QStringList { "rig", "--host", "x", "status" } << 2;
+        QTest::newRow("nobody answers") << QStringList { "rig", "--rig", nobody, "status" } << 1;
+        QTest::newRow("no such model")
+            << QStringList { "rig", "--rig", "hamlib:999999:/dev/null", "status" } << 1;
+    }
+    void rigCommandRefusals()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QElapsedTimer clock;
+        clock.start();
+        const Run r = runRollcall(args);
+        QCOMPARE(r.code, code);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(r.err.startsWith(QLatin1String("rollcall rig: ")) || code == 2);
+        QVERIFY2(clock.elapsed() < 10000, "a rig that does not answer must not hang the command");
+    }
+
+    // PTT by CAT on the dummy rig: on while sending, off at once however the
+    // transmission ends.
+    void pttFollowsTheTransmission_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("end of text") << QStringLiteral("end");
+        QTest::newRow("abort") << QStringLiteral("abort");
+        QTest::newRow("time-out") << QStringLiteral("timeout");
+        QTest::newRow("all released (signal)") << QStringLiteral("release");
+    }
+    void pttFollowsTheTransmission()
+    {
+        QFETCH(QString, ending);
+        if (!DummyRigctld::available())
+            QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
+        DummyRigctld rigctld;
+        QVERIFY(rigctld.start());
+        auto rig = makeRig(*RigSpec::parse(rigctld.rig()));
+        QString error;
+        QVERIFY2(rig->open(&error), qPrintable(error));
+        // The wall clock paces the audio, as a sound card would.
+        PskModem modem(std::make_unique<NullAudioIo>());
+        modem.setPtt(std::make_unique<CatPtt>(rig));
+        QSignalSpy problems(&modem, &PskModem::problemReported);
+        QSignalSpy states(&modem, &PskModem::TransmitStateChanged);
+        QElapsedTimer ended;
+        connect(&modem, &PskModem::TransmitStateChanged, this, [&](qint32 state) {
+            if (state == 0)
+                ended.start();
+        });
+        const bool timesOut = ending == QLatin1String("timeout");
+        if (timesOut)
+            modem.setTransmitTimeout(1);
+        modem.QueueText(ending == QLatin1String("end") ? textLasting(1) : textLasting(10));
+        modem.StartTransmit(0);
+        modem.EndTransmit();
+        QTest::qWait(500);
+        QCOMPARE(rigctld.ptt(), std::optional(true));
+        if (ending == QLatin1String("abort"))
+            modem.AbortTransmit();
+        else if (ending == QLatin1String("release"))
+            PskModem::releaseAllTransmitters();
+        QElapsedTimer waited;
+        waited.start();
+        while (!ended.isValid() && waited.elapsed() < 8000)
+            states.wait(100);
+        QVERIFY(ended.isValid());
+        const qint64 askedAt = ended.elapsed();
+        QCOMPARE(rigctld.ptt(), std::optional(false));
+        QVERIFY2(askedAt < 100, qPrintable(QString::number(askedAt)));
+        if (timesOut) {
+            QCOMPARE(problems.size(), 1);
+            QVERIFY(problems.first().first().toString().contains(QLatin1String("time-out")));
+        } else {
+            QCOMPARE(problems.size(), 0);
+        }
+    }
+
+    // The rig goes away while transmitting: the next keying reports it once,
+    // and a transmission that cannot be keyed sends nothing.
+    void unkeyableTransmitterSendsNothing()
+    {
+        if (!DummyRigctld::available())
+            QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
+        DummyRigctld rigctld;
+        QVERIFY(rigctld.start());
+        auto rig = makeRig(*RigSpec::parse(rigctld.rig()));
+        QVERIFY(rig->open(nullptr));
+        rigctld.stop();
+        auto audio = std::make_unique<MemoryAudioIo>();
+        MemoryAudioIo *memory = audio.get();
+        PskModem modem(std::move(audio));
+        modem.setPtt(std::make_unique<CatPtt>(rig));
+        QSignalSpy problems(&modem, &PskModem::problemReported);
+        QElapsedTimer clock;
+        clock.start();
+        modem.QueueText(QStringLiteral("CQ CQ"));
+        modem.StartTransmit(0);
+        QVERIFY(!modem.isTransmitting());
+        QVERIFY(clock.elapsed() < 3 * HamlibRig::kAnswerTimeoutMs + 1000);
+        modem.processAudio();
+        QVERIFY(memory->written().empty());
+        QVERIFY(!problems.isEmpty());
+        QVERIFY(problems.first().first().toString().contains(QLatin1String("could not be keyed")));
+    }
+
+    // `psk send` keyed by CAT: SIGTERM (and SIGINT, SIGHUP) release PTT, then
+    // the program ends with 128 + the signal.
+    void signalsReleaseThePtt_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGHUP") << SIGHUP;
+    }
+    void signalsReleaseThePtt()
+    {
+        QFETCH(int, signal);
+        if (!DummyRigctld::available())
+            QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
+        DummyRigctld rigctld;
+        QVERIFY(rigctld.start());
+        QProcess send;
+        send.start(QStringLiteral(ROLLCALL_BINARY),
+            { QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--rig"), rigctld.rig(),
+                textLasting(30) });
+        QVERIFY(send.waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(rigctld.ptt(), std::optional(true), 10000);
+        ::kill(pid_t(send.processId()), signal);
+        QVERIFY(send.waitForFinished(5000));
+        QElapsedTimer sinceExit;
+        sinceExit.start();
+        QCOMPARE(rigctld.ptt(), std::optional(false));
+        QVERIFY(sinceExit.elapsed() < 100);
+        QCOMPARE(send.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(send.exitCode(), 128 + signal);
+    }
+
+    void sendTimesOutAndSaysSo()
+    {
+        if (!DummyRigctld::available())
+            QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
+        DummyRigctld rigctld;
+        QVERIFY(rigctld.start());
+        QElapsedTimer clock;
+        clock.start();
+        const Run r = runRollcall({ QStringLiteral("psk"), QStringLiteral("send"),
+            QStringLiteral("--rig"), rigctld.rig(), QStringLiteral("--timeout"), QStringLiteral("1"),
+            textLasting(30) });
+        QCOMPARE(r.code, 1);
+        QVERIFY(clock.elapsed() < 10000);
+        // Said once (a machine without sound adds a line saying so).
+        QVERIFY2(r.err.count(QLatin1String("time-out")) == 1, qPrintable(r.err));
+        QCOMPARE(rigctld.ptt(), std::optional(false));
+    }
+
+    void sendRefusals_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        const QString nobody
+            = QStringLiteral("rigctld:127.0.0.1:%1").arg(rollcall::test::freeLoopbackPort());
+        QTest::newRow("cat without rig") << QStringList { "--ptt", "cat", "hi" } << 2;
+        QTest::newRow("bad ptt") << QStringList { "--ptt", "rts", "hi" } << 2;
+        QTest::newRow("bad rig") << QStringList { "--rig", "hamlib:x:y", "hi" } << 2;
+        QTest::newRow("no text") << QStringList {} << 2;
+        QTest::newRow("two texts") << QStringList { "a", "b" } << 2;
+        QTest::newRow("bad timeout") << QStringList { "--timeout", "-1", "hi" } << 2;
+        QTest::newRow("rig not answering") << QStringList { "--rig", nobody, "hi" } << 1;
+        QTest::newRow("no such device") << QStringList { "--device", "no-such-card", "hi" } << 1;
+        QTest::newRow("ptt port missing")
+            << QStringList { "--ptt", "rts:/dev/rollcall-no-such-port", "hi" } << 1;
+    }
+    void sendRefusals()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        const Run r = runRollcall(QStringList { QStringLiteral("psk"), QStringLiteral("send") } + args);
+        QCOMPARE(r.code, code);
+        QVERIFY(r.out.isEmpty());
+        if (code == 1)
+            QCOMPARE(ownLines(r.err), 1);
+    }
+
+    void listenRefusals_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::newRow("a file") << QStringList { "in.wav" } << 2;
+        QTest::newRow("seconds zero") << QStringList { "--seconds", "0" } << 2;
+        QTest::newRow("squelch too high") << QStringList { "--squelch", "100" } << 2;
+        QTest::newRow("bad mode") << QStringList { "--mode", "rtty" } << 2;
+        QTest::newRow("no such device") << QStringList { "--device", "no-such-card" } << 1;
+    }
+    void listenRefusals()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        const Run r
+            = runRollcall(QStringList { QStringLiteral("psk"), QStringLiteral("listen") } + args);
+        QCOMPARE(r.code, code);
+        QVERIFY(r.out.isEmpty());
+    }
+};
+
+RC_TEST_CLASS(RadioTest)
+#include "tst_radio.moc"

@@ -1,0 +1,215 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The radio settings in the PSK31 windows: the options dialog, the dial and
+// the input level in the console, the transmit level.
+#include "testmain.h"
+
+#include "psk/pskoptionsdialog.h"
+#include "psk/psksettings.h"
+#include "psk/radiosettings.h"
+#include "pskwindowfixture.h"
+#include "radiofixtures.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QStatusBar>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace rollcall;
+using namespace rollcall::psk;
+using rollcall::test::child;
+using rollcall::test::Desk;
+using rollcall::test::DummyRigctld;
+
+namespace {
+float peakOf(const std::vector<float> &samples)
+{
+    float peak = 0;
+    for (float s : samples)
+        peak = std::max(peak, std::abs(s));
+    return peak;
+}
+} // namespace
+
+class RadioWindowsTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        netLists()->clear();
+        pskSettings() = PskSettings();
+        QSettings(programSettingsPath(), QSettings::IniFormat).remove(QStringLiteral("Radio"));
+    }
+    void cleanup() { QSettings(programSettingsPath(), QSettings::IniFormat).remove(QStringLiteral("Radio")); }
+
+    void settingsKeptInTheSettingsStore()
+    {
+        RadioSettings r;
+        QCOMPARE(loadRadioSettings(), r); // defaults: no rig, VOX, five minutes, full level
+        QCOMPARE(r.transmitTimeoutSeconds, 300);
+        r.rig = *RigSpec::parse(QStringLiteral("rigctld:localhost:4532"));
+        r.ptt = *PttSpec::parse(QStringLiteral("rtsdtr:/dev/ttyUSB1"));
+        r.transmitTimeoutSeconds = 90;
+        r.transmitLevel = 40;
+        r.inputDevice = QStringLiteral("cable_in");
+        saveRadioSettings(r);
+        QCOMPARE(loadRadioSettings(), r);
+        // Damaged values fall back to their defaults, each on its own.
+        QSettings s(programSettingsPath(), QSettings::IniFormat);
+        s.setValue(QStringLiteral("Radio/rig"), QStringLiteral("rigctld:nowhere"));
+        s.setValue(QStringLiteral("Radio/transmitTimeout"), QStringLiteral("-5"));
+        s.setValue(QStringLiteral("Radio/transmitLevel"), 250);
+        s.sync();
+        const RadioSettings back = loadRadioSettings();
+        QVERIFY(back.rig.isNone());
+        QCOMPARE(back.ptt, r.ptt);
+        QCOMPARE(back.transmitTimeoutSeconds, 300);
+        QCOMPARE(back.transmitLevel, 100);
+        QSettings(programSettingsPath(), QSettings::IniFormat).remove(QStringLiteral("PskModem/inputDevice"));
+    }
+
+    void optionsDialogRadioFields()
+    {
+        Desk d;
+        auto *dialog = windows().window<PskOptionsDialog>(QStringLiteral("pskOptions"));
+        dialog->fill();
+        QCOMPARE(child<QLineEdit>(dialog, "rig")->text(), QStringLiteral("none"));
+        QCOMPARE(child<QSpinBox>(dialog, "transmitTimeout")->value(), 300);
+        // The hamlib model list, searchable, fills in the model number.
+        auto *models = child<QComboBox>(dialog, "rigModel");
+        QVERIFY(models->count() > 100);
+        const int dummy = models->findData(1);
+        QVERIFY(dummy > 0);
+        QVERIFY(models->itemText(dummy).contains(QLatin1String("Dummy")));
+        models->setCurrentIndex(dummy);
+        Q_EMIT models->activated(dummy);
+        QCOMPARE(child<QLineEdit>(dialog, "rig")->text(), QStringLiteral("hamlib:1:/dev/ttyUSB0"));
+
+        // A form that does not parse is refused, and nothing is stored.
+        const int before = int(d.f.prompts.messages().size());
+        child<QLineEdit>(dialog, "rig")->setText(QStringLiteral("rigctld:localhost"));
+        QVERIFY(!dialog->closeDialog());
+        child<QLineEdit>(dialog, "rig")->setText(QStringLiteral("none"));
+        child<QLineEdit>(dialog, "ptt")->setText(QStringLiteral("cat"));
+        QVERIFY(!dialog->closeDialog()); // CAT without a rig
+        QCOMPARE(int(d.f.prompts.messages().size()), before + 2);
+        QVERIFY(loadRadioSettings().ptt.kind == PttSpec::None);
+
+        child<QLineEdit>(dialog, "ptt")->setText(QStringLiteral("none"));
+        child<QSpinBox>(dialog, "transmitTimeout")->setValue(45);
+        child<QSpinBox>(dialog, "transmitLevel")->setValue(50);
+        QVERIFY(dialog->closeDialog());
+        QCOMPARE(loadRadioSettings().transmitTimeoutSeconds, 45);
+        QCOMPARE(loadRadioSettings().transmitLevel, 50);
+        QCOMPARE(d.modem()->transmitTimeout(), 45);
+
+        // As the user guide shows it: a rigctld shared with other programs, PTT by CAT.
+        dialog->show(); // fills the fields from the settings
+        child<QLineEdit>(dialog, "Text1")->setText(QStringLiteral("N0CALL"));
+        child<QLineEdit>(dialog, "rig")->setText(QStringLiteral("rigctld:127.0.0.1:4532"));
+        child<QLineEdit>(dialog, "ptt")->setText(QStringLiteral("cat"));
+        child<QSpinBox>(dialog, "transmitTimeout")->setValue(300);
+        child<QSpinBox>(dialog, "transmitLevel")->setValue(80);
+        test::WindowFixture::snapshot(dialog, QStringLiteral("psk-preferences"));
+    }
+
+    // The transmit level scales everything sent, the Audio button's tones too.
+    void transmitLevelScalesWhatIsSent()
+    {
+        Desk d;
+        PskModem *m = d.modem();
+        auto sendPeak = [&] {
+            d.link.ncsAudio->clearWritten();
+            d.desk->terminal()->sendPskText(QStringLiteral("eee"), 0);
+            if (!QTest::qWaitFor([m] { return !m->isTransmitting(); }, 10000))
+                return -1.0f;
+            return peakOf(d.link.ncsAudio->written());
+        };
+        const float full = sendPeak();
+        QVERIFY(full > 0.5f);
+        RadioSettings r;
+        r.transmitLevel = 50;
+        d.desk->terminal()->applyRadioSettings(r);
+        const float half = sendPeak();
+        QVERIFY2(std::abs(half / full - 0.5f) < 0.05f, qPrintable(QString::number(half / full)));
+        m->setTxLevel(400); // the Audio button's low level, scaled as well
+        QVERIFY(std::abs(sendPeak() / full - 0.2f) < 0.05f);
+    }
+
+    void inputLevelMeterFollowsTheAudio()
+    {
+        Desk d;
+        auto *meter = child<QProgressBar>(d.desk, "inputLevel");
+        QVERIFY(meter);
+        std::vector<float> tone(8000);
+        for (std::size_t i = 0; i < tone.size(); ++i)
+            tone[i] = 0.1f * float(std::sin(double(i) * 0.3)); // -20 dB of full scale
+        d.link.ncsAudio->feed(tone);
+        QTRY_VERIFY(meter->value() >= 35 && meter->value() <= 45);
+    }
+
+    // The console shows the rig's dial as it is read; a rig that does not
+    // answer gives one status line and the console goes on.
+    void consoleShowsTheDial()
+    {
+        if (!DummyRigctld::available())
+            QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
+        DummyRigctld rigctld;
+        QVERIFY(rigctld.start());
+        Desk d;
+        RadioSettings r;
+        r.rig = *RigSpec::parse(rigctld.rig());
+        r.ptt.kind = PttSpec::Cat;
+        d.desk->terminal()->applyRadioSettings(r);
+        auto *dial = child<QLabel>(d.desk, "dialFrequency");
+        QTRY_COMPARE(dial->text(), QStringLiteral("145.000000"));
+        QCOMPARE(currentDialFrequency(), qint64(145000000));
+        rigctld.rigctl({ QStringLiteral("F"), QStringLiteral("14070500") });
+        QTRY_COMPARE_WITH_TIMEOUT(dial->text(), QStringLiteral("14.070500"), 3000);
+        // Keyed by CAT while sending (the postamble follows the text).
+        QVERIFY(d.desk->terminal()->sendPskText(QStringLiteral("eee"), 0));
+        QCOMPARE(rigctld.ptt(), std::optional(true));
+        QTRY_VERIFY(!d.modem()->isTransmitting());
+        QCOMPARE(rigctld.ptt(), std::optional(false));
+
+        QSignalSpy problems(d.desk->terminal(), &PskTerminal::problem);
+        rigctld.stop();
+        QTRY_COMPARE_WITH_TIMEOUT(dial->text(), QString(), 5000);
+        QCOMPARE(problems.size(), 1);
+        QVERIFY(problems.first().first().toString().contains(QLatin1String("does not answer")));
+        QCOMPARE(currentDialFrequency(), qint64(0));
+        // Nothing waits on the rig: the console answers at once.
+        QElapsedTimer clock;
+        clock.start();
+        QTest::qWait(50);
+        QVERIFY(clock.elapsed() < 500);
+    }
+
+    // Keyed by hand (TX), then the terminal is closed: PTT is released.
+    void closingTheTerminalReleasesPtt()
+    {
+        if (!DummyRigctld::available())
+            QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
+        DummyRigctld rigctld;
+        QVERIFY(rigctld.start());
+        Desk d;
+        RadioSettings r;
+        r.rig = *RigSpec::parse(rigctld.rig());
+        r.ptt.kind = PttSpec::Cat;
+        d.desk->terminal()->applyRadioSettings(r);
+        d.desk->terminal()->transmit();
+        QCOMPARE(rigctld.ptt(), std::optional(true));
+        d.desk->close();
+        QCOMPARE(rigctld.ptt(), std::optional(false));
+    }
+};
+
+RC_TEST_CLASS(RadioWindowsTest)
+#include "tst_radiowindows.moc"

@@ -1,0 +1,228 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The sound-card path on a real sound server: a PulseAudio of the test's own
+// with a null sink as a virtual audio cable.
+#include "testmain.h"
+
+#include "modem/modes.h"
+#include "modemsignal.h"
+#include "radiofixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <cmath>
+#include <random>
+
+using rollcall::test::DummyRigctld;
+using rollcall::test::PrivatePulseAudio;
+
+namespace {
+
+const QByteArray kCheckIn("\x05yQ1AW\x17\x05yQ1AW\x17");
+
+// The transmit level the noisy runs send at (per cent): low enough that the
+// noise beside it is not clipped by the 16-bit cable.
+constexpr int kQuietLevel = 8;
+
+// Gaussian noise lasting `seconds` at 8000 Hz, `snrDb` below the mean power of
+// `text` sent in `mode` at the quiet level, in a 3 kHz bandwidth.
+std::vector<float> noiseFor(
+    const rollcall::modem::ModeParams &mode, const QByteArray &text, double snrDb, int seconds)
+{
+    const std::vector<float> reference
+        = rollcall::test::modulateText(mode, text.toStdString(), 1500, 0.8 * kQuietLevel / 100);
+    double power = 0;
+    for (float v : reference)
+        power += double(v) * v;
+    power /= double(reference.size());
+    const double sigma = std::sqrt(power / std::pow(10.0, snrDb / 10) * 4000.0 / 3000.0);
+    std::mt19937 rng(11);
+    std::normal_distribution<float> gauss(0.0f, float(sigma));
+    std::vector<float> noise(std::size_t(seconds) * 8000);
+    for (float &v : noise)
+        v = gauss(rng);
+    return noise;
+}
+
+QStringList lines(const QByteArray &bytes)
+{
+    return QString::fromUtf8(bytes).split(u'\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class SoundCableTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<PrivatePulseAudio> pulse_;
+
+    void rollcall(QProcess &p, const QStringList &args)
+    {
+        p.setProcessEnvironment(pulse_->environment());
+        p.start(QStringLiteral(ROLLCALL_BINARY), args);
+    }
+
+    int runRollcall(const QStringList &args, QByteArray *out = nullptr, QByteArray *input = nullptr,
+        QByteArray *err = nullptr)
+    {
+        QProcess p;
+        rollcall(p, args);
+        if (input) {
+            p.write(*input);
+            p.closeWriteChannel();
+        }
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            p.waitForFinished();
+            return -1;
+        }
+        if (out)
+            *out = p.readAllStandardOutput();
+        if (err)
+            *err = p.readAllStandardError();
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        if (!PrivatePulseAudio::available())
+            QSKIP("pulseaudio/pactl (Debian pulseaudio, pulseaudio-utils) are not installed");
+        pulse_ = std::make_unique<PrivatePulseAudio>();
+        QVERIFY2(pulse_->start(), "the private PulseAudio did not start");
+    }
+    void cleanup() { pulse_.reset(); }
+
+    void devicesAreListed()
+    {
+        QByteArray out;
+        QCOMPARE(runRollcall({ QStringLiteral("audio"), QStringLiteral("devices") }, &out), 0);
+        const QStringList l = lines(out);
+        QVERIFY2(l.filter(QRegularExpression(QStringLiteral("^out cable \\S"))).size() == 1,
+            out.constData());
+        QVERIFY2(l.filter(QRegularExpression(QStringLiteral("^in cable_in \\S"))).size() == 1,
+            out.constData());
+        for (const QString &line : l)
+            QVERIFY(line.startsWith(QLatin1String("in ")) || line.startsWith(QLatin1String("out ")));
+    }
+
+    // psk send plays a check-in into the cable with noise played beside it at
+    // -10 dB; psk listen hears it on the cable's other end and prints the
+    // check-in as it arrives.
+    void checkInOverTheCable_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("BPSK31") << QStringLiteral("bpsk31");
+        QTest::newRow("QPSK31") << QStringLiteral("qpsk31");
+    }
+    void checkInOverTheCable()
+    {
+        QFETCH(QString, mode);
+        if (QStandardPaths::findExecutable(QStringLiteral("paplay")).isEmpty())
+            QSKIP("paplay (Debian pulseaudio-utils) is not installed");
+        const QByteArray text = kCheckIn + "de Q1AW\r\n";
+        QTemporaryDir dir;
+        const QString noiseFile = dir.filePath(QStringLiteral("noise.wav"));
+        QVERIFY(rollcall::test::writeSoundFile(noiseFile.toStdString(),
+            noiseFor(mode == QLatin1String("bpsk31") ? rollcall::modem::bpsk31()
+                                                     : rollcall::modem::qpsk31(),
+                text, -10, 20)));
+        // The sender's settings: the quiet level.
+        const QString config
+            = pulse_->environment().value(QStringLiteral("XDG_CONFIG_HOME"));
+        QVERIFY(QDir().mkpath(config));
+        QFile conf(config + QStringLiteral("/rollcall.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write(QStringLiteral("[Radio]\ntransmitLevel=%1\n").arg(kQuietLevel).toLatin1());
+        conf.close();
+
+        QProcess listen;
+        rollcall(listen,
+            { QStringLiteral("psk"), QStringLiteral("listen"), QStringLiteral("--device"),
+                QStringLiteral("cable_in"), QStringLiteral("--mode"), mode,
+                QStringLiteral("--events"), QStringLiteral("--seconds"), QStringLiteral("40") });
+        QVERIFY(listen.waitForStarted());
+        QProcess noise;
+        noise.setProcessEnvironment(pulse_->environment());
+        noise.start(QStringLiteral("paplay"), { QStringLiteral("--device=cable"), noiseFile });
+        QVERIFY(noise.waitForStarted());
+        QTest::qWait(1500); // the listener is recording, the noise playing
+        QByteArray input = text;
+        QCOMPARE(runRollcall({ QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--device"),
+                                 QStringLiteral("cable"), QStringLiteral("--mode"), mode,
+                                 QStringLiteral("-") },
+                     nullptr, &input),
+            0);
+        QByteArray heard;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (heard += listen.readAllStandardOutput()).contains("checkin Q1AW\n"), 15000);
+        QCOMPARE(heard.count("checkin "), 1);
+        listen.terminate();
+        QVERIFY(listen.waitForFinished(5000));
+        noise.kill();
+        noise.waitForFinished();
+    }
+
+    // The cable goes away in the middle of a transmission: PTT drops, the
+    // operator is told once, nothing crashes; a listener hears again once the
+    // cable is back.
+    void cableUnpluggedWhileSending()
+    {
+        if (!DummyRigctld::available())
+            QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
+        DummyRigctld rigctld;
+        QVERIFY(rigctld.start());
+        QProcess listen;
+        rollcall(listen,
+            { QStringLiteral("psk"), QStringLiteral("listen"), QStringLiteral("--device"),
+                QStringLiteral("cable_in"), QStringLiteral("--events"), QStringLiteral("--seconds"),
+                QStringLiteral("60") });
+        QVERIFY(listen.waitForStarted());
+        QProcess send;
+        rollcall(send,
+            { QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--device"),
+                QStringLiteral("cable"), QStringLiteral("--rig"), rigctld.rig(),
+                QString(300, u'e') });
+        QVERIFY(send.waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(rigctld.ptt(), std::optional(true), 10000);
+        QTest::qWait(1000);
+        const QString sink = pulse_->moduleOf(QStringLiteral("cable"));
+        const QString source = pulse_->moduleOf(QStringLiteral("cable_in"));
+        QVERIFY(!sink.isEmpty() && !source.isEmpty());
+        pulse_->pactl({ QStringLiteral("unload-module"), source });
+        pulse_->pactl({ QStringLiteral("unload-module"), sink });
+        QVERIFY2(send.waitForFinished(10000), "the transmission did not end");
+        QCOMPARE(rigctld.ptt(), std::optional(false));
+        QCOMPARE(send.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(send.exitCode(), 1);
+        const QString told = QString::fromUtf8(send.readAllStandardError());
+        QCOMPARE(told.count(QLatin1String("rollcall psk:")), 1);
+        QVERIFY2(told.contains(QLatin1String("went away")) || told.contains(QLatin1String("failed")),
+            qPrintable(told));
+
+        // Plugged in again: the listener, still running, hears the next check-in.
+        pulse_->pactl({ QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
+            QStringLiteral("sink_name=cable") });
+        pulse_->pactl({ QStringLiteral("load-module"), QStringLiteral("module-remap-source"),
+            QStringLiteral("master=cable.monitor"), QStringLiteral("source_name=cable_in") });
+        QTest::qWait(1500);
+        QCOMPARE(listen.state(), QProcess::Running);
+        QByteArray text = kCheckIn;
+        QCOMPARE(runRollcall({ QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--device"),
+                                 QStringLiteral("cable"), QStringLiteral("-") },
+                     nullptr, &text),
+            0);
+        QByteArray heard;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (heard += listen.readAllStandardOutput()).contains("checkin Q1AW\n"), 15000);
+        listen.terminate();
+        QVERIFY(listen.waitForFinished(5000));
+    }
+};
+
+RC_TEST_CLASS(SoundCableTest)
+#include "tst_soundcable.moc"
