@@ -84,6 +84,7 @@ void RegularsWindow::attach(NetWindow *net)
         disconnect(m_net, nullptr, this, nullptr);
     }
     m_net = net;
+    m_netEvents = net;
     m_stale = true;
     m_regulars.clear();
     m_tonight.clear();
@@ -220,12 +221,13 @@ void RegularsWindow::closeEvent(QCloseEvent *event)
 
 bool RegularsWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_net && (event->type() == QEvent::Hide || event->type() == QEvent::Close)
+    if (watched == m_netEvents && (event->type() == QEvent::Hide || event->type() == QEvent::Close)
         && isVisible()) {
         m_quiet = true;
         hide();
     }
-    if (watched == m_net && (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+    if (watched == m_netEvents
+        && (event->type() == QEvent::Move || event->type() == QEvent::Resize)
         && isVisible())
         QTimer::singleShot(0, this, &RegularsWindow::place);
     return QWidget::eventFilter(watched, event);

@@ -52,6 +52,9 @@ private:
     void pick(int row);
 
     QPointer<NetWindow> m_net;
+    // The same window, for telling its events apart: compared only, never used,
+    // so it stays sound while the window is being destroyed.
+    const QObject *m_netEvents = nullptr;
     QTableWidget *m_table = nullptr;
     QSpinBox *m_atLeast = nullptr;
     QSpinBox *m_ofLast = nullptr;
