@@ -420,15 +420,15 @@ int send(const Options &o)
         return usage(QStringLiteral("send needs one TEXT (or - for standard input)"));
     const RadioSettings stored = loadRadioSettings();
     QString problem;
-    const auto rigSpec = o.rig.isEmpty() ? std::optional(RigSpec()) : RigSpec::parse(o.rig, &problem);
-    if (!rigSpec)
+    const auto rigForm = o.rig.isEmpty() ? std::optional(RigForm()) : RigForm::parse(o.rig, &problem);
+    if (!rigForm)
         return usage(problem);
-    const auto pttSpec = !o.ptt.isEmpty() ? PttSpec::parse(o.ptt, &problem)
-        : rigSpec->isNone()               ? std::optional(PttSpec())
-                                          : std::optional(PttSpec { PttSpec::Cat, {} });
-    if (!pttSpec)
+    const auto pttForm = !o.ptt.isEmpty() ? PttForm::parse(o.ptt, &problem)
+        : rigForm->isNone()               ? std::optional(PttForm())
+                                          : std::optional(PttForm { PttForm::Cat, {} });
+    if (!pttForm)
         return usage(problem);
-    if (pttSpec->kind == PttSpec::Cat && rigSpec->isNone())
+    if (pttForm->kind == PttForm::Cat && rigForm->isNone())
         return usage(QStringLiteral("--ptt cat needs --rig"));
     if (!o.device.isEmpty() && !QtAudioIo::hasDevice(false, o.device))
         return failed(QStringLiteral("no sound output device \"%1\" (see rollcall audio devices)")
@@ -437,10 +437,10 @@ int send(const Options &o)
     if (!text)
         return usage(QStringLiteral("cannot read standard input"));
 
-    const std::shared_ptr<Rig> rig = makeRig(*rigSpec);
+    const std::shared_ptr<Rig> rig = makeRig(*rigForm);
     if (rig && !rig->open(&problem))
         return failed(problem);
-    std::unique_ptr<Ptt> ptt = makePtt(*pttSpec, rig, &problem);
+    std::unique_ptr<Ptt> ptt = makePtt(*pttForm, rig, &problem);
     if (!ptt || !ptt->open(&problem))
         return failed(problem);
 

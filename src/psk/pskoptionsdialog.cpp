@@ -170,13 +170,13 @@ PskOptionsDialog::PskOptionsDialog(PskTerminal *terminal, QWidget *parent)
         const int model = rigModel_->itemData(index).toInt();
         if (model <= 0)
             return;
-        const auto now = RigSpec::parse(rig_->text());
-        RigSpec spec;
-        spec.kind = RigSpec::Hamlib;
-        spec.model = model;
-        spec.device = now && now->kind == RigSpec::Hamlib ? now->device : QStringLiteral("/dev/ttyUSB0");
-        spec.speed = now && now->kind == RigSpec::Hamlib ? now->speed : 0;
-        rig_->setText(spec.toString());
+        const auto now = RigForm::parse(rig_->text());
+        RigForm form;
+        form.kind = RigForm::Hamlib;
+        form.model = model;
+        form.device = now && now->kind == RigForm::Hamlib ? now->device : QStringLiteral("/dev/ttyUSB0");
+        form.speed = now && now->kind == RigForm::Hamlib ? now->speed : 0;
+        rig_->setText(form.toString());
     });
     ptt_ = new QLineEdit(radioBox);
     ptt_->setObjectName(QStringLiteral("ptt"));
@@ -253,7 +253,7 @@ void PskOptionsDialog::fill()
     const RadioSettings radio = loadRadioSettings();
     rig_->setText(radio.rig.toString());
     rigModel_->setCurrentIndex(
-        radio.rig.kind == RigSpec::Hamlib ? std::max(0, rigModel_->findData(radio.rig.model)) : 0);
+        radio.rig.kind == RigForm::Hamlib ? std::max(0, rigModel_->findData(radio.rig.model)) : 0);
     ptt_->setText(radio.ptt.toString());
     timeout_->setValue(radio.transmitTimeoutSeconds);
     level_->setValue(radio.transmitLevel);
@@ -284,9 +284,9 @@ bool PskOptionsDialog::closeDialog()
         return false;
     }
     QString problem;
-    const auto rig = RigSpec::parse(rig_->text(), &problem);
-    const auto ptt = rig ? PttSpec::parse(ptt_->text(), &problem) : std::nullopt;
-    if (!rig || !ptt || (ptt->kind == PttSpec::Cat && rig->isNone())) {
+    const auto rig = RigForm::parse(rig_->text(), &problem);
+    const auto ptt = rig ? PttForm::parse(ptt_->text(), &problem) : std::nullopt;
+    if (!rig || !ptt || (ptt->kind == PttForm::Cat && rig->isNone())) {
         session().prompts->exclamation(QStringLiteral("Preferences"),
             problem.isEmpty() ? tr("PTT by CAT needs a rig.") : problem);
         (rig ? ptt_ : rig_)->setFocus();

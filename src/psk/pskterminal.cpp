@@ -113,7 +113,7 @@ void PskTerminal::applyRadioSettings(const RadioSettings &radio)
             Q_EMIT problem(message);
         });
     }
-    if (radio.ptt.kind == PttSpec::None)
+    if (radio.ptt.kind == PttForm::None)
         return;
     QString error;
     auto ptt = makePtt(radio.ptt, rig_, &error);

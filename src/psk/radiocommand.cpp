@@ -54,11 +54,11 @@ int runRigCommand(const QStringList &args)
         }
     }
     QString problem;
-    const auto spec = rigText.isEmpty() ? std::optional(loadRadioSettings().rig)
-                                        : RigSpec::parse(rigText, &problem);
-    if (!spec)
+    const auto form = rigText.isEmpty() ? std::optional(loadRadioSettings().rig)
+                                        : RigForm::parse(rigText, &problem);
+    if (!form)
         return rigUsage(problem);
-    if (spec->isNone())
+    if (form->isNone())
         return rigUsage(QStringLiteral("no rig: give --rig or set the rig in the PSK31 options"));
     const QString verb = words.value(0);
     std::optional<bool> pttOn;
@@ -79,7 +79,7 @@ int runRigCommand(const QStringList &args)
         return rigUsage(verb.isEmpty() ? QString() : QStringLiteral("unknown command \"%1\"").arg(verb));
     }
 
-    HamlibRig rig(*spec);
+    HamlibRig rig(*form);
     if (!rig.open(&problem))
         return rigFailed(problem);
     if (pttOn)

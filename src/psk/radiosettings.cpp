@@ -19,9 +19,9 @@ RadioSettings loadRadioSettings()
     RadioSettings r;
     QSettings s(programSettingsPath(), QSettings::IniFormat);
     s.beginGroup(QStringLiteral("Radio"));
-    if (const auto rig = RigSpec::parse(s.value(QStringLiteral("rig")).toString()))
+    if (const auto rig = RigForm::parse(s.value(QStringLiteral("rig")).toString()))
         r.rig = *rig;
-    if (const auto ptt = PttSpec::parse(s.value(QStringLiteral("ptt")).toString()))
+    if (const auto ptt = PttForm::parse(s.value(QStringLiteral("ptt")).toString()))
         r.ptt = *ptt;
     bool ok = false;
     const int timeout = s.value(QStringLiteral("transmitTimeout")).toInt(&ok);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "psk/radiospec.h"
+#include "psk/radioforms.h"
 
 #include <QString>
 
@@ -11,8 +11,8 @@ namespace rollcall::psk {
 // file (group "Radio"); the sound devices stay in group "PskModem".
 struct RadioSettings
 {
-    RigSpec rig;
-    PttSpec ptt;
+    RigForm rig;
+    PttForm ptt;
     int transmitTimeoutSeconds = 300; // 0: never
     int transmitLevel = 100; // per cent of full drive, everything sent
     QString inputDevice; // empty: the system's default

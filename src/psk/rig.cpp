@@ -37,7 +37,7 @@ struct HamlibRig::Handle
     bool open = false;
 };
 
-HamlibRig::HamlibRig(const RigSpec &spec) : spec_(spec), h_(std::make_unique<Handle>())
+HamlibRig::HamlibRig(const RigForm &form) : form_(form), h_(std::make_unique<Handle>())
 {
     // hamlib writes its chatter to standard error unless told not to.
     static const bool quiet = [] {
@@ -59,17 +59,17 @@ bool HamlibRig::open(QString *error)
         return true;
     if (!h_->rig) {
         const rig_model_t model
-            = spec_.kind == RigSpec::Rigctld ? RigSpec::kNetRigctlModel : rig_model_t(spec_.model);
+            = form_.kind == RigForm::Rigctld ? RigForm::kNetRigctlModel : rig_model_t(form_.model);
         h_->rig = rig_init(model);
         if (!h_->rig)
             return fail(error, QStringLiteral("hamlib has no rig model %1").arg(model));
-        const QByteArray path = spec_.kind == RigSpec::Rigctld
-            ? (spec_.host.contains(u':') ? u'[' + spec_.host + u']' : spec_.host).toUtf8() + ':'
-                + QByteArray::number(spec_.port)
-            : spec_.device.toLocal8Bit();
+        const QByteArray path = form_.kind == RigForm::Rigctld
+            ? (form_.host.contains(u':') ? u'[' + form_.host + u']' : form_.host).toUtf8() + ':'
+                + QByteArray::number(form_.port)
+            : form_.device.toLocal8Bit();
         setConf(h_->rig, "rig_pathname", path);
-        if (spec_.speed > 0)
-            setConf(h_->rig, "serial_speed", QByteArray::number(spec_.speed));
+        if (form_.speed > 0)
+            setConf(h_->rig, "serial_speed", QByteArray::number(form_.speed));
         setConf(h_->rig, "timeout", QByteArray::number(kAnswerTimeoutMs));
         setConf(h_->rig, "retry", "0");
     }
@@ -187,11 +187,11 @@ QList<RigModel> hamlibModels()
     return models;
 }
 
-std::shared_ptr<Rig> makeRig(const RigSpec &spec)
+std::shared_ptr<Rig> makeRig(const RigForm &form)
 {
-    if (spec.isNone())
+    if (form.isNone())
         return {};
-    return std::make_shared<HamlibRig>(spec);
+    return std::make_shared<HamlibRig>(form);
 }
 
 bool CatPtt::open(QString *error)
@@ -211,8 +211,8 @@ bool CatPtt::key(bool on, QString *error)
     return rig_->setPtt(on, error);
 }
 
-SerialPtt::SerialPtt(const PttSpec &spec, std::unique_ptr<PttLine> line)
-    : spec_(spec), line_(line ? std::move(line) : std::make_unique<SerialPttLine>())
+SerialPtt::SerialPtt(const PttForm &form, std::unique_ptr<PttLine> line)
+    : form_(form), line_(line ? std::move(line) : std::make_unique<SerialPttLine>())
 {
 }
 
@@ -227,33 +227,33 @@ bool SerialPtt::open(QString *error)
 {
     if (line_->isOpen())
         return true;
-    return line_->open(spec_.device, error);
+    return line_->open(form_.device, error);
 }
 
 bool SerialPtt::key(bool on, QString *error)
 {
     if (!line_->isOpen() && !open(error))
         return false;
-    const bool rts = on && (spec_.kind == PttSpec::Rts || spec_.kind == PttSpec::RtsDtr);
-    const bool dtr = on && (spec_.kind == PttSpec::Dtr || spec_.kind == PttSpec::RtsDtr);
+    const bool rts = on && (form_.kind == PttForm::Rts || form_.kind == PttForm::RtsDtr);
+    const bool dtr = on && (form_.kind == PttForm::Dtr || form_.kind == PttForm::RtsDtr);
     return line_->setLines(rts, dtr, error);
 }
 
-std::unique_ptr<Ptt> makePtt(const PttSpec &spec, std::shared_ptr<Rig> rig, QString *error)
+std::unique_ptr<Ptt> makePtt(const PttForm &form, std::shared_ptr<Rig> rig, QString *error)
 {
-    switch (spec.kind) {
-    case PttSpec::None:
+    switch (form.kind) {
+    case PttForm::None:
         return std::make_unique<VoxPtt>();
-    case PttSpec::Cat:
+    case PttForm::Cat:
         if (!rig) {
             fail(error, QStringLiteral("PTT by CAT needs a rig (--rig, or the rig setting)"));
             return {};
         }
         return std::make_unique<CatPtt>(std::move(rig));
-    case PttSpec::Rts:
-    case PttSpec::Dtr:
-    case PttSpec::RtsDtr:
-        return std::make_unique<SerialPtt>(spec);
+    case PttForm::Rts:
+    case PttForm::Dtr:
+    case PttForm::RtsDtr:
+        return std::make_unique<SerialPtt>(form);
     }
     return {};
 }

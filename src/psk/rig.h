@@ -2,7 +2,7 @@
 #pragma once
 
 #include "psk/pttline.h"
-#include "psk/radiospec.h"
+#include "psk/radioforms.h"
 
 #include <QObject>
 #include <QList>
@@ -43,7 +43,7 @@ public:
     // Milliseconds hamlib waits for an answer; one try only.
     static constexpr int kAnswerTimeoutMs = 1000;
 
-    explicit HamlibRig(const RigSpec &spec);
+    explicit HamlibRig(const RigForm &form);
     ~HamlibRig() override;
     bool open(QString *error) override;
     void close() override;
@@ -53,11 +53,11 @@ public:
     std::optional<QString> mode(QString *error) override;
     std::optional<bool> ptt(QString *error) override;
     bool setPtt(bool on, QString *error) override;
-    QString name() const override { return spec_.toString(); }
+    QString name() const override { return form_.toString(); }
 
 private:
     struct Handle;
-    RigSpec spec_;
+    RigForm form_;
     mutable std::mutex mutex_;
     std::unique_ptr<Handle> h_;
 };
@@ -71,8 +71,8 @@ struct RigModel
 // Every model of the installed hamlib, by number.
 QList<RigModel> hamlibModels();
 
-// A rig for the spec; nullptr for none.
-std::shared_ptr<Rig> makeRig(const RigSpec &spec);
+// A rig for the form; nullptr for none.
+std::shared_ptr<Rig> makeRig(const RigForm &form);
 
 // Keys the transmitter.
 class Ptt
@@ -111,19 +111,19 @@ private:
 class SerialPtt : public Ptt
 {
 public:
-    SerialPtt(const PttSpec &spec, std::unique_ptr<PttLine> line = {});
+    SerialPtt(const PttForm &form, std::unique_ptr<PttLine> line = {});
     ~SerialPtt() override;
     bool open(QString *error) override;
     bool key(bool on, QString *error) override;
-    QString name() const override { return spec_.toString(); }
+    QString name() const override { return form_.toString(); }
 
 private:
-    PttSpec spec_;
+    PttForm form_;
     std::unique_ptr<PttLine> line_;
 };
 
-// The PTT for the spec; CAT keys `rig` (an error when there is none).
-std::unique_ptr<Ptt> makePtt(const PttSpec &spec, std::shared_ptr<Rig> rig, QString *error);
+// The PTT for the form; CAT keys `rig` (an error when there is none).
+std::unique_ptr<Ptt> makePtt(const PttForm &form, std::shared_ptr<Rig> rig, QString *error);
 
 // Reads the rig's dial about once a second on a thread of its own, so a rig
 // that does not answer holds up nothing; tells of the first failure once, and

@@ -3,7 +3,7 @@
 
 #include "psk/audioio.h"
 #include "psk/pskmodem.h"
-#include "psk/radiospec.h"
+#include "psk/radioforms.h"
 #include "psk/rig.h"
 #include "radiofixtures.h"
 
@@ -17,8 +17,8 @@
 using namespace rollcall::psk;
 using rollcall::test::DummyRigctld;
 
-Q_DECLARE_METATYPE(rollcall::psk::RigSpec)
-Q_DECLARE_METATYPE(rollcall::psk::PttSpec)
+Q_DECLARE_METATYPE(rollcall::psk::RigForm)
+Q_DECLARE_METATYPE(rollcall::psk::PttForm)
 
 namespace {
 
@@ -111,14 +111,14 @@ private Q_SLOTS:
         QFETCH(bool, valid);
         QFETCH(QString, printed);
         QString problem;
-        const auto spec = RigSpec::parse(text, &problem);
-        QCOMPARE(spec.has_value(), valid);
+        const auto form = RigForm::parse(text, &problem);
+        QCOMPARE(form.has_value(), valid);
         if (!valid) {
             QVERIFY(!problem.isEmpty());
             return;
         }
-        QCOMPARE(spec->toString(), printed);
-        QCOMPARE(RigSpec::parse(printed), spec); // printed back, read the same
+        QCOMPARE(form->toString(), printed);
+        QCOMPARE(RigForm::parse(printed), form); // printed back, read the same
     }
 
     void pttForms_data()
@@ -148,14 +148,14 @@ private Q_SLOTS:
         QFETCH(bool, valid);
         QFETCH(QString, printed);
         QString problem;
-        const auto spec = PttSpec::parse(text, &problem);
-        QCOMPARE(spec.has_value(), valid);
+        const auto form = PttForm::parse(text, &problem);
+        QCOMPARE(form.has_value(), valid);
         if (!valid) {
             QVERIFY(!problem.isEmpty());
             return;
         }
-        QCOMPARE(spec->toString(), printed);
-        QCOMPARE(PttSpec::parse(printed), spec);
+        QCOMPARE(form->toString(), printed);
+        QCOMPARE(PttForm::parse(printed), form);
     }
 
     void rigCommandOnTheDummyRig()
@@ -228,7 +228,7 @@ private Q_SLOTS:
             QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
         DummyRigctld rigctld;
         QVERIFY(rigctld.start());
-        auto rig = makeRig(*RigSpec::parse(rigctld.rig()));
+        auto rig = makeRig(*RigForm::parse(rigctld.rig()));
         QString error;
         QVERIFY2(rig->open(&error), qPrintable(error));
         // The wall clock paces the audio, as a sound card would.
@@ -277,7 +277,7 @@ private Q_SLOTS:
             QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
         DummyRigctld rigctld;
         QVERIFY(rigctld.start());
-        auto rig = makeRig(*RigSpec::parse(rigctld.rig()));
+        auto rig = makeRig(*RigForm::parse(rigctld.rig()));
         QVERIFY(rig->open(nullptr));
         rigctld.stop();
         auto audio = std::make_unique<MemoryAudioIo>();

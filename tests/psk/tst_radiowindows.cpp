@@ -54,8 +54,8 @@ private Q_SLOTS:
         RadioSettings r;
         QCOMPARE(loadRadioSettings(), r); // defaults: no rig, VOX, five minutes, full level
         QCOMPARE(r.transmitTimeoutSeconds, 300);
-        r.rig = *RigSpec::parse(QStringLiteral("rigctld:localhost:4532"));
-        r.ptt = *PttSpec::parse(QStringLiteral("rtsdtr:/dev/ttyUSB1"));
+        r.rig = *RigForm::parse(QStringLiteral("rigctld:localhost:4532"));
+        r.ptt = *PttForm::parse(QStringLiteral("rtsdtr:/dev/ttyUSB1"));
         r.transmitTimeoutSeconds = 90;
         r.transmitLevel = 40;
         r.inputDevice = QStringLiteral("cable_in");
@@ -100,7 +100,7 @@ private Q_SLOTS:
         child<QLineEdit>(dialog, "ptt")->setText(QStringLiteral("cat"));
         QVERIFY(!dialog->closeDialog()); // CAT without a rig
         QCOMPARE(int(d.f.prompts.messages().size()), before + 2);
-        QVERIFY(loadRadioSettings().ptt.kind == PttSpec::None);
+        QVERIFY(loadRadioSettings().ptt.kind == PttForm::None);
 
         child<QLineEdit>(dialog, "ptt")->setText(QStringLiteral("none"));
         child<QSpinBox>(dialog, "transmitTimeout")->setValue(45);
@@ -165,8 +165,8 @@ private Q_SLOTS:
         QVERIFY(rigctld.start());
         Desk d;
         RadioSettings r;
-        r.rig = *RigSpec::parse(rigctld.rig());
-        r.ptt.kind = PttSpec::Cat;
+        r.rig = *RigForm::parse(rigctld.rig());
+        r.ptt.kind = PttForm::Cat;
         d.desk->terminal()->applyRadioSettings(r);
         auto *dial = child<QLabel>(d.desk, "dialFrequency");
         QTRY_COMPARE(dial->text(), QStringLiteral("145.000000"));
@@ -201,8 +201,8 @@ private Q_SLOTS:
         QVERIFY(rigctld.start());
         Desk d;
         RadioSettings r;
-        r.rig = *RigSpec::parse(rigctld.rig());
-        r.ptt.kind = PttSpec::Cat;
+        r.rig = *RigForm::parse(rigctld.rig());
+        r.ptt.kind = PttForm::Cat;
         d.desk->terminal()->applyRadioSettings(r);
         d.desk->terminal()->transmit();
         QCOMPARE(rigctld.ptt(), std::optional(true));

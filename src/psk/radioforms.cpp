@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "psk/radiospec.h"
+#include "psk/radioforms.h"
 
 #include <QStringList>
 
@@ -42,12 +42,12 @@ bool validName(const QString &name)
 
 } // namespace
 
-std::optional<RigSpec> RigSpec::parse(const QString &text, QString *problem)
+std::optional<RigForm> RigForm::parse(const QString &text, QString *problem)
 {
     const QString t = text.trimmed();
-    RigSpec spec;
+    RigForm form;
     if (t.isEmpty() || t.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0)
-        return spec;
+        return form;
     const qsizetype colon = t.indexOf(u':');
     const QString kind = t.left(colon).toLower();
     const QString rest = colon < 0 ? QString() : t.mid(colon + 1);
@@ -73,7 +73,7 @@ std::optional<RigSpec> RigSpec::parse(const QString &text, QString *problem)
                     fail(problem, QStringLiteral("%1 is not a serial speed").arg(tail));
                     return std::nullopt;
                 }
-                spec.speed = *speed;
+                form.speed = *speed;
                 device.truncate(last);
             }
         }
@@ -81,10 +81,10 @@ std::optional<RigSpec> RigSpec::parse(const QString &text, QString *problem)
             fail(problem, QStringLiteral("a hamlib rig needs its serial device: \"%1\"").arg(t));
             return std::nullopt;
         }
-        spec.kind = Hamlib;
-        spec.model = *model;
-        spec.device = device;
-        return spec;
+        form.kind = Hamlib;
+        form.model = *model;
+        form.device = device;
+        return form;
     }
     if (kind == QLatin1String("rigctld")) {
         const qsizetype c = rest.lastIndexOf(u':');
@@ -98,10 +98,10 @@ std::optional<RigSpec> RigSpec::parse(const QString &text, QString *problem)
                 QStringLiteral("a rigctld address is rigctld:HOST:PORT, not \"%1\"").arg(t));
             return std::nullopt;
         }
-        spec.kind = Rigctld;
-        spec.host = host;
-        spec.port = *port;
-        return spec;
+        form.kind = Rigctld;
+        form.host = host;
+        form.port = *port;
+        return form;
     }
     fail(problem,
         QStringLiteral("a rig is none, hamlib:MODEL:DEVICE[:SPEED] or rigctld:HOST:PORT, not \"%1\"")
@@ -109,7 +109,7 @@ std::optional<RigSpec> RigSpec::parse(const QString &text, QString *problem)
     return std::nullopt;
 }
 
-QString RigSpec::toString() const
+QString RigForm::toString() const
 {
     switch (kind) {
     case Hamlib:
@@ -125,31 +125,31 @@ QString RigSpec::toString() const
     return QStringLiteral("none");
 }
 
-std::optional<PttSpec> PttSpec::parse(const QString &text, QString *problem)
+std::optional<PttForm> PttForm::parse(const QString &text, QString *problem)
 {
     const QString t = text.trimmed();
-    PttSpec spec;
+    PttForm form;
     const qsizetype colon = t.indexOf(u':');
     const QString kind = t.left(colon).toLower();
     if (colon < 0) {
         if (kind.isEmpty() || kind == QLatin1String("none"))
-            return spec;
+            return form;
         if (kind == QLatin1String("cat")) {
-            spec.kind = Cat;
-            return spec;
+            form.kind = Cat;
+            return form;
         }
     } else {
         const QString device = t.mid(colon + 1);
         if (kind == QLatin1String("rts"))
-            spec.kind = Rts;
+            form.kind = Rts;
         else if (kind == QLatin1String("dtr"))
-            spec.kind = Dtr;
+            form.kind = Dtr;
         else if (kind == QLatin1String("rtsdtr"))
-            spec.kind = RtsDtr;
-        if (spec.kind != None) {
+            form.kind = RtsDtr;
+        if (form.kind != None) {
             if (validName(device)) {
-                spec.device = device;
-                return spec;
+                form.device = device;
+                return form;
             }
             fail(problem, QStringLiteral("%1 needs the serial device keying the radio, as in "
                                          "%1:/dev/ttyUSB0")
@@ -164,7 +164,7 @@ std::optional<PttSpec> PttSpec::parse(const QString &text, QString *problem)
     return std::nullopt;
 }
 
-QString PttSpec::toString() const
+QString PttForm::toString() const
 {
     switch (kind) {
     case Cat:

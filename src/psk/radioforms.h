@@ -12,7 +12,7 @@ namespace rollcall::psk {
 //   none
 //   hamlib:MODEL:DEVICE[:SPEED]   a hamlib model number on a serial device
 //   rigctld:HOST:PORT             a rigctld shared with other programs
-struct RigSpec
+struct RigForm
 {
     enum Kind { None, Hamlib, Rigctld };
     Kind kind = None;
@@ -25,26 +25,26 @@ struct RigSpec
     // hamlib's model number for the network client of rigctld.
     static constexpr int kNetRigctlModel = 2;
 
-    static std::optional<RigSpec> parse(const QString &text, QString *problem = nullptr);
+    static std::optional<RigForm> parse(const QString &text, QString *problem = nullptr);
     QString toString() const;
     bool isNone() const { return kind == None; }
-    bool operator==(const RigSpec &) const = default;
+    bool operator==(const RigForm &) const = default;
 };
 
 // How the transmitter is keyed:
 //   none            the radio's VOX keys on the audio
 //   cat             through the rig
 //   rts:DEVICE, dtr:DEVICE, rtsdtr:DEVICE   a serial line of its own
-struct PttSpec
+struct PttForm
 {
     enum Kind { None, Cat, Rts, Dtr, RtsDtr };
     Kind kind = None;
     QString device;
 
-    static std::optional<PttSpec> parse(const QString &text, QString *problem = nullptr);
+    static std::optional<PttForm> parse(const QString &text, QString *problem = nullptr);
     QString toString() const;
     bool usesSerialLine() const { return kind == Rts || kind == Dtr || kind == RtsDtr; }
-    bool operator==(const PttSpec &) const = default;
+    bool operator==(const PttForm &) const = default;
 };
 
 } // namespace rollcall::psk
