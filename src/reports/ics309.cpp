@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "reports/ics309.h"
 
+#include "reports/letterpdf.h"
 #include "reports/netreports.h"
 #include "store/recordfile.h"
 #include "store/textrules.h"
 
-#include <QBuffer>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QHash>
-#include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRegularExpression>
@@ -238,15 +237,7 @@ QByteArray ics309Csv(const Ics309Log &log)
 
 QByteArray ics309Pdf(const Ics309Log &log)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter pdf(&buffer);
-        pdf.setPageSize(QPageSize(QPageSize::Letter));
-        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-        pdf.setResolution(72); // one unit is one point
-        pdf.setTitle(QStringLiteral("ICS 309 ") + log.incidentName);
-        pdf.setCreator(QStringLiteral("Rollcall"));
+    return letterPdf(QStringLiteral("ICS 309 ") + log.incidentName, [&](QPdfWriter &pdf) {
         const qreal left = 36, right = 576, top = 36, bottom = 756, row = 14;
         QFont plain(QStringLiteral("Helvetica"));
         plain.setPixelSize(10);
@@ -318,8 +309,7 @@ QByteArray ics309Pdf(const Ics309Log &log)
             p.drawText(QRectF(left, bottom - row, right - left, row), Qt::AlignCenter,
                 QStringLiteral("Page %1 of %2").arg(page + 1).arg(pages));
         }
-    }
-    return buffer.data();
+    });
 }
 
 int runIcs309Command(const QStringList &args)

@@ -49,12 +49,7 @@ int runReport(const QString &command, const QStringList &args, Format format)
         return fail(command, error);
 
     const QByteArray bytes = format(*net);
-    if (!output.isEmpty())
-        return store::writeWholeFile(output, bytes, &error) ? 0 : fail(command, error);
-    QFile out;
-    if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
-        return fail(command, QStringLiteral("standard output cannot be written"));
-    return 0;
+    return store::writeOutput(output, bytes, &error) ? 0 : fail(command, error);
 }
 
 } // namespace

@@ -166,12 +166,7 @@ int runScriptCommand(const QStringList &args)
     const QByteArray bytes = mode == QLatin1String("html")
         ? scriptHtml(doc, QFileInfo(input).completeBaseName())
         : scriptText(doc);
-    if (!output.isEmpty())
-        return store::writeWholeFile(output, bytes, &error) ? 0 : fail(error);
-    QFile out;
-    if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
-        return fail(QStringLiteral("standard output cannot be written"));
-    return 0;
+    return store::writeOutput(output, bytes, &error) ? 0 : fail(error);
 }
 
 } // namespace rollcall::script

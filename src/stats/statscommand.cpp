@@ -140,12 +140,7 @@ int runStatsCommand(const QStringList &args)
             QTextStream(stderr) << "rollcall stats: " << line << '\n';
 
     QString error;
-    if (!output.isEmpty())
-        return store::writeWholeFile(output, bytes, &error) ? 0 : fail(error);
-    QFile out;
-    if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
-        return fail(QStringLiteral("standard output cannot be written"));
-    return 0;
+    return store::writeOutput(output, bytes, &error) ? 0 : fail(error);
 }
 
 } // namespace rollcall::stats

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "stats/statsoutput.h"
 
+#include "reports/letterpdf.h"
 #include "store/textrules.h"
 
-#include <QBuffer>
 #include <QFontMetricsF>
 #include <QMap>
-#include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <algorithm>
@@ -135,15 +134,7 @@ QStringList skippedLines(const QList<SkippedNet> &skipped)
 
 QByteArray tablePdf(const QString &title, const store::HtmlTable &table)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter pdf(&buffer);
-        pdf.setPageSize(QPageSize(QPageSize::Letter));
-        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-        pdf.setResolution(72); // one unit is one point
-        pdf.setTitle(title);
-        pdf.setCreator(QStringLiteral("Rollcall"));
+    return reports::letterPdf(title, [&](QPdfWriter &pdf) {
         const qreal left = 36, right = 576, top = 36, bottom = 756, row = 14;
         QFont plain(QStringLiteral("Helvetica"));
         plain.setPixelSize(9);
@@ -199,8 +190,7 @@ QByteArray tablePdf(const QString &title, const store::HtmlTable &table)
             p.drawText(QRectF(left, bottom - row, right - left, row), Qt::AlignCenter,
                 QStringLiteral("Page %1 of %2").arg(page + 1).arg(pages));
         }
-    }
-    return buffer.data();
+    });
 }
 
 QString monthReport(const QString &net, int year, int month, const QList<SessionFigures> &sessions)

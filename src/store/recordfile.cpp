@@ -169,6 +169,18 @@ bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error
     return false;
 }
 
+bool writeOutput(const QString &path, const QByteArray &bytes, QString *error)
+{
+    if (!path.isEmpty())
+        return writeWholeFile(path, bytes, error);
+    QFile out;
+    if (out.open(stdout, QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.flush())
+        return true;
+    if (error)
+        *error = QStringLiteral("standard output cannot be written");
+    return false;
+}
+
 int openForReading(const QString &path, QString *error)
 {
     const bool fifo = isFifo(path);

@@ -25,6 +25,9 @@ QString trimTrailingBlanks(const QString &text);
 // (<reason>)." and the old file is as it was. A device or FIFO at path is written to
 // directly, never replaced.
 bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+// What a subcommand writes: the whole file at path as above, or standard output
+// when path is empty ("standard output cannot be written" when that fails).
+bool writeOutput(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
 // How long a FIFO given as an input or output is waited on for the program at its
 // other end (a writer's first bytes, a reader) before it is refused: long enough
