@@ -18,9 +18,18 @@ void setDialSource(DialSource s)
     source() = std::move(s);
 }
 
+DialReading dialReading()
+{
+    if (!source())
+        return {};
+    DialReading r = source()();
+    r.hz = std::max<qint64>(0, r.hz);
+    return r;
+}
+
 qint64 dialFrequency()
 {
-    return source() ? std::max<qint64>(0, source()()) : 0;
+    return dialReading().hz;
 }
 
 QString dialFrequencyText(qint64 hz)

@@ -7,11 +7,18 @@
 
 namespace rollcall::netlog {
 
-// The radio's dial frequency in Hz for the net windows, 0 while unknown. The
-// composition root hands in who reads the rig (the PSK31 side); without one
-// the net runs without rig control.
-using DialSource = std::function<qint64()>;
+// The radio's dial frequency in Hz for the net windows, 0 while unknown, and
+// why the rig is not answering, empty while it answers. The composition root
+// hands in who reads the rig (the PSK31 side); without one the net runs
+// without rig control.
+struct DialReading
+{
+    qint64 hz = 0;
+    QString problem;
+};
+using DialSource = std::function<DialReading()>;
 void setDialSource(DialSource source);
+DialReading dialReading();
 qint64 dialFrequency();
 
 // A dial frequency as a net's frequency is written: MHz with at least three

@@ -36,7 +36,6 @@ NetHeaderWidget::NetHeaderWidget(QWidget *parent) : QWidget(parent)
     // up, the dial what the radio is on now.
     m_dial = new QLabel(this);
     m_dial->setObjectName(QStringLiteral("lblDial"));
-    m_dial->setToolTip(tr("The radio's dial frequency (MHz), read from the rig."));
     top->addSpacing(20);
     top->addWidget(m_dial);
     auto *dialTimer = new QTimer(this);
@@ -71,8 +70,15 @@ void NetHeaderWidget::setFrequency(const QString &frequency)
 
 void NetHeaderWidget::showDial()
 {
-    const qint64 hz = dialFrequency();
-    m_dial->setText(hz > 0 ? tr("Dial: %1").arg(dialFrequencyText(hz)) : QString());
+    // A rig that does not answer says so here, once, and the net goes on.
+    const DialReading r = dialReading();
+    if (r.hz > 0) {
+        m_dial->setText(tr("Dial: %1").arg(dialFrequencyText(r.hz)));
+        m_dial->setToolTip(tr("The radio's dial frequency (MHz), read from the rig."));
+    } else {
+        m_dial->setText(r.problem.isEmpty() ? QString() : tr("Rig not answering"));
+        m_dial->setToolTip(r.problem);
+    }
 }
 
 void NetHeaderWidget::showClock(const QString &caption, const QString &time)

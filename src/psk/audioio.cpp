@@ -349,11 +349,13 @@ void QtAudioIo::startInput()
 
 void QtAudioIo::stopInput()
 {
+    // Stopping a stream may run the event loop: the stream is let go of
+    // first, so a read meanwhile finds input stopped, not a stream half closed.
     d->inputWanted = false;
-    if (d->source)
-        d->source->stop();
-    d->source.reset();
     d->inIo = nullptr;
+    const std::unique_ptr<QAudioSource> source = std::move(d->source);
+    if (source)
+        source->stop();
 }
 
 qint64 QtAudioIo::readInput(float *frames, qint64 maxFrames)
@@ -400,13 +402,13 @@ void QtAudioIo::startOutput()
 void QtAudioIo::stopOutput()
 {
     d->pacer.stop();
-    if (d->sink) {
-        d->sink->disconnect(this);
-        d->sink->reset();
-        d->sink->stop();
-    }
-    d->sink.reset();
     d->outIo = nullptr;
+    const std::unique_ptr<QAudioSink> sink = std::move(d->sink);
+    if (sink) {
+        sink->disconnect(this);
+        sink->reset();
+        sink->stop();
+    }
 }
 
 void QtAudioIo::lookAtDevices()

@@ -86,9 +86,9 @@ PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
         received_->setPalette(p);
     });
     connect(terminal_, &PskTerminal::problem, this, &PskDeskWindow::showProblem);
-    connect(terminal_, &PskTerminal::dialFrequencyChanged, this, [this](qint64 hz) {
-        dial_->setText(hz > 0 ? dialText(hz) : QString());
-    });
+    const auto showDial = [this](qint64 hz) { dial_->setText(hz > 0 ? dialText(hz) : QString()); };
+    connect(terminal_, &PskTerminal::dialFrequencyChanged, this, showDial);
+    showDial(terminal_->dialFrequency()); // read before the terminal opened
     connect(terminal_->receiveSide(), &ReceiveSide::checkedIn, this, &PskDeskWindow::logCheckIn);
     connect(
         terminal_->receiveSide(), &ReceiveSide::checkedOut, this, &PskDeskWindow::checkOutHeard);
@@ -104,6 +104,9 @@ PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
 PskDeskWindow::~PskDeskWindow()
 {
     terminal_->modem()->onReceivedAudio = nullptr;
+    // The sound card is closed while the window is still whole: closing it
+    // may run the event loop, which must not reach widgets being taken down.
+    terminal_->modem()->setAudio(std::make_unique<NullAudioIo>());
 }
 
 void PskDeskWindow::buildWindow()

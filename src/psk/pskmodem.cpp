@@ -177,9 +177,13 @@ void PskModem::setPtt(std::unique_ptr<Ptt> ptt)
 
 void PskModem::useAudio(std::unique_ptr<AudioIo> audio)
 {
-    if (audio_)
-        audio_->stopInput();
-    audio_ = std::move(audio);
+    // Closing a sound device may run the event loop (Qt's PulseAudio streams
+    // do): the old device goes only once the modem is whole on the new one.
+    std::unique_ptr<AudioIo> old = std::exchange(audio_, std::move(audio));
+    if (old) {
+        old->disconnect(this);
+        old->stopInput();
+    }
     connect(audio_.get(), &AudioIo::problem, this, [this](const QString &m) { report(m); });
     connect(audio_.get(), &AudioIo::outputFailed, this, [this](const QString &m) {
         if (!transmitting_) {

@@ -3,6 +3,7 @@
 
 #include "psk/pskmodem.h"
 #include "psk/psksettings.h"
+#include "psk/stationrig.h"
 #include "store/recordfile.h"
 
 #include <QColor>
@@ -17,17 +18,7 @@ namespace rollcall::psk {
 
 namespace {
 constexpr qint32 kTuneMode = 4;
-qint64 &lastDialFrequency()
-{
-    static qint64 hz = 0;
-    return hz;
-}
 } // namespace
-
-qint64 currentDialFrequency()
-{
-    return lastDialFrequency();
-}
 
 PskTerminal::PskTerminal(
     std::unique_ptr<AudioIo> audio, std::unique_ptr<PttLine> ptt, NetLists *lists, QObject *parent)
@@ -77,14 +68,20 @@ PskTerminal::PskTerminal(
         Q_EMIT statusChanged();
     });
     connect(modem_.get(), &PskModem::problemReported, this, &PskTerminal::problem);
+    connect(stationRig(), &StationRig::dialFrequencyChanged, this,
+        &PskTerminal::dialFrequencyChanged);
+    connect(stationRig(), &StationRig::problemReported, this, &PskTerminal::problem);
 }
 
 PskTerminal::~PskTerminal()
 {
-    // The modem releases PTT (possibly through the rig) before the rig goes.
-    dial_.reset();
+    // The modem releases PTT (possibly through the rig) while the rig is there.
     modem_.reset();
-    lastDialFrequency() = 0;
+}
+
+qint64 PskTerminal::dialFrequency() const
+{
+    return stationRig()->dialFrequency();
 }
 
 void PskTerminal::applyRadioSettings(const RadioSettings &radio)
@@ -93,26 +90,12 @@ void PskTerminal::applyRadioSettings(const RadioSettings &radio)
     transmitLevel_ = radio.transmitLevel;
     modem_->setTransmitScale(transmitLevel_);
     modem_->setPtt(nullptr);
-    dial_.reset();
-    rig_ = makeRig(radio.rig);
-    if (dialFrequency_ != 0) {
-        dialFrequency_ = lastDialFrequency() = 0;
-        Q_EMIT dialFrequencyChanged(0);
-    }
-    if (rig_) {
-        dial_ = std::make_unique<DialWatcher>(rig_);
-        connect(dial_.get(), &DialWatcher::frequencyRead, this, [this](qint64 hz) {
-            if (hz == dialFrequency_)
-                return;
-            dialFrequency_ = lastDialFrequency() = hz;
-            Q_EMIT dialFrequencyChanged(hz);
-        });
-        connect(dial_.get(), &DialWatcher::problem, this, [this](const QString &message) {
-            dialFrequency_ = lastDialFrequency() = 0;
-            Q_EMIT dialFrequencyChanged(0);
-            Q_EMIT problem(message);
-        });
-    }
+    // The station's one rig: one that is connected already stays so, and a
+    // rig found silent before the terminal opened is told of here.
+    stationRig()->use(radio.rig);
+    rig_ = stationRig()->rig();
+    if (!stationRig()->problem().isEmpty())
+        Q_EMIT problem(stationRig()->problem());
     if (radio.ptt.kind == PttForm::None)
         return;
     QString error;

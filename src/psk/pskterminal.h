@@ -40,8 +40,8 @@ public:
     // The rig, PTT, transmit time-out and level of the program's settings.
     // A PTT of none keeps the COM port choice of the PSK31 settings.
     void applyRadioSettings(const RadioSettings &radio);
-    // The rig's dial as last read (0 while no rig answers).
-    qint64 dialFrequency() const { return dialFrequency_; }
+    // The station rig's dial as last read (0 while no rig answers).
+    qint64 dialFrequency() const;
 
     // Queues the text, transmits it, waits (events keep running) until it has
     // gone, returns to receive. False when the modem stalled (reported) or
@@ -95,9 +95,7 @@ private:
     QString imd_;
     quint64 abortCount_ = 0;
     bool lastSentCr_ = false;
-    std::shared_ptr<Rig> rig_;
-    std::unique_ptr<DialWatcher> dial_;
-    qint64 dialFrequency_ = 0;
+    std::shared_ptr<Rig> rig_; // the station rig's, kept while the modem may key it
     int transmitLevel_ = 100; // per cent, scales every level the terminal sets
 };
 
@@ -107,10 +105,6 @@ namespace rollcall::psk {
 
 // The Net Control window's lists for the whole program run.
 NetLists *netLists();
-
-// The dial frequency of the terminal's rig for windows outside this folder
-// (the net window): 0 while no rig answers.
-qint64 currentDialFrequency();
 
 // Where the terminal's audio comes from: a factory (tests), else the files
 // named on the command line (--psk-audio-in/--psk-audio-out), else the sound

@@ -13,9 +13,9 @@
 #include "app/startup.h"
 #include "app/windowregistry.h"
 #include "callsigns/callsignswindows.h"
-#include "netlog/dialsource.h"
 #include "netlog/netlogwindows.h"
 #include "psk/pskterminal.h"
+#include "psk/stationrig.h"
 #include "psk/pskwindows.h"
 #include "psk/signalrelease.h"
 #include "remote/remotewindows.h"
@@ -80,8 +80,6 @@ int runDesktop(const CommandLine &cl)
     QApplication::setWindowIcon(programIcon());
     // SIGTERM, SIGINT and SIGHUP drop PTT before the program ends.
     psk::installTransmitterRelease();
-    // The net windows show (and New Net offers) the dial the PSK31 side reads.
-    netlog::setDialSource([] { return psk::currentDialFrequency(); });
     static SystemClock clock;
     static QtPrompts prompts;
     Session &s = session();
@@ -96,6 +94,8 @@ int runDesktop(const CommandLine &cl)
         return 1;
     }
     registerWindows();
+    // The rig's dial is read from the start, whether the PSK31 terminal opens or not.
+    psk::connectStationRig();
     if (!cl.pskAudioIn.isEmpty() || !cl.pskAudioOut.isEmpty()) {
         psk::setTerminalAudioFiles(cl.pskAudioIn, cl.pskAudioOut);
         // The terminal opens with the files once the first window is up.

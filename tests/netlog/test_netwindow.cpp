@@ -666,7 +666,8 @@ private Q_SLOTS:
     void setUpOffersTheDial()
     {
         qint64 dial = 14070500;
-        netlog::setDialSource([&dial] { return dial; });
+        QString problem;
+        netlog::setDialSource([&] { return netlog::DialReading { dial, problem }; });
         const QString net = makeNet(*m_f, QStringLiteral("PSK - 12-5-2026"));
         windows().window(QStringLiteral("Form1"))->hide();
         QWidget *setup = windows().window(QStringLiteral("ncs"));
@@ -678,7 +679,11 @@ private Q_SLOTS:
         auto *dialLabel = w->findChild<QLabel *>(QStringLiteral("lblDial"));
         QVERIFY(dialLabel);
         QTRY_COMPARE(dialLabel->text(), QStringLiteral("Dial: 14.0705"));
-        dial = 0; // the rig stopped answering
+        dial = 0; // the rig stopped answering: the header says so, the net goes on
+        problem = QStringLiteral("The rig does not answer (timed out); carrying on without rig control.");
+        QTRY_COMPARE(dialLabel->text(), QStringLiteral("Rig not answering"));
+        QCOMPARE(dialLabel->toolTip(), problem);
+        problem.clear(); // no rig at all: nothing shown
         QTRY_COMPARE(dialLabel->text(), QString());
         netlog::setDialSource({});
         QCOMPARE(netlog::dialFrequency(), 0);

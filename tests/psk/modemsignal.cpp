@@ -31,17 +31,36 @@ std::vector<float> modulateText(
     return out;
 }
 
-void addNoise(std::vector<float> &signal, double snrDb, unsigned seed)
+namespace {
+// The noise's standard deviation for `snrDb` in 3 kHz of the 4 kHz band.
+float noiseSigma(const std::vector<float> &signal, double snrDb)
 {
     double power = 0;
     for (float v : signal)
         power += double(v) * v;
     power /= double(signal.size());
-    const double sigma = std::sqrt(power / std::pow(10.0, snrDb / 10) * 4000.0 / 3000.0);
+    return float(std::sqrt(power / std::pow(10.0, snrDb / 10) * 4000.0 / 3000.0));
+}
+} // namespace
+
+void addNoise(std::vector<float> &signal, double snrDb, unsigned seed)
+{
     std::mt19937 rng(seed);
-    std::normal_distribution<float> gauss(0.0f, float(sigma));
+    std::normal_distribution<float> gauss(0.0f, noiseSigma(signal, snrDb));
     for (float &v : signal)
         v += gauss(rng);
+}
+
+std::vector<float> noiseBeside(const modem::ModeParams &mode, const std::string &text,
+    double amplitude, double snrDb, int seconds, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::normal_distribution<float> gauss(
+        0.0f, noiseSigma(modulateText(mode, text, 1500, amplitude), snrDb));
+    std::vector<float> noise(std::size_t(seconds) * 8000);
+    for (float &v : noise)
+        v = gauss(rng);
+    return noise;
 }
 
 std::string demodulate(

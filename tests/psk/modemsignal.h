@@ -16,6 +16,12 @@ std::vector<float> modulateText(const modem::ModeParams &mode, const std::string
 // the signal's own mean power.
 void addNoise(std::vector<float> &signal, double snrDb, unsigned seed);
 
+// Gaussian noise lasting `seconds` at 8000 Hz, `snrDb` below the mean power of
+// `text` sent in `mode` at `amplitude`, in a 3 kHz bandwidth: what is played
+// beside a transmission over a virtual audio cable.
+std::vector<float> noiseBeside(const modem::ModeParams &mode, const std::string &text,
+    double amplitude, double snrDb, int seconds, unsigned seed);
+
 struct DecodeOptions
 {
     double frequency = 1500;

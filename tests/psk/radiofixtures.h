@@ -105,6 +105,10 @@ private:
 
 namespace rollcall::test {
 
+// The transmit level the noisy runs over the cable send at (per cent): low
+// enough that the noise played beside it is not clipped by the 16-bit cable.
+constexpr int kQuietLevel = 8;
+
 // A PulseAudio daemon of its own (its own runtime folder and home) with a
 // null sink "cable" as a virtual audio cable and "cable_in" hearing what is
 // played into it; stopped when the object goes. Programs are pointed at it

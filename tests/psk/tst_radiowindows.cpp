@@ -6,6 +6,7 @@
 #include "psk/pskoptionsdialog.h"
 #include "psk/psksettings.h"
 #include "psk/radiosettings.h"
+#include "psk/stationrig.h"
 #include "pskwindowfixture.h"
 #include "radiofixtures.h"
 
@@ -47,7 +48,11 @@ private Q_SLOTS:
         pskSettings() = PskSettings();
         QSettings(programSettingsPath(), QSettings::IniFormat).remove(QStringLiteral("Radio"));
     }
-    void cleanup() { QSettings(programSettingsPath(), QSettings::IniFormat).remove(QStringLiteral("Radio")); }
+    void cleanup()
+    {
+        QSettings(programSettingsPath(), QSettings::IniFormat).remove(QStringLiteral("Radio"));
+        stationRig()->use({});
+    }
 
     void settingsKeptInTheSettingsStore()
     {
@@ -190,6 +195,49 @@ private Q_SLOTS:
         clock.start();
         QTest::qWait(50);
         QVERIFY(clock.elapsed() < 500);
+    }
+
+    // The station rig is read from the program's start: the net window shows
+    // the dial with the PSK31 terminal never opened; a terminal opened later
+    // shows the same dial at once and keys the same rig; closed again, the
+    // net window goes on reading it, and says so when the rig goes silent.
+    void netWindowReadsTheDialWithoutTheTerminal()
+    {
+        if (!DummyRigctld::available())
+            QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
+        DummyRigctld rigctld;
+        QVERIFY(rigctld.start());
+        rigctld.rigctl({ QStringLiteral("F"), QStringLiteral("7070000") });
+        test::WindowFixture f;
+        test::BackToBack link;
+        RadioSettings r;
+        r.rig = *RigForm::parse(rigctld.rig());
+        r.ptt.kind = PttForm::Cat;
+        saveRadioSettings(r);
+        connectStationRig();
+        NetWindow *net = test::openNet(f);
+        auto *header = child<QLabel>(net, "lblDial");
+        QVERIFY(header);
+        QTRY_COMPARE_WITH_TIMEOUT(header->text(), QStringLiteral("Dial: 7.070"), 3000);
+        QVERIFY(!windows().isFormLoaded(QStringLiteral("PSK_Desk")));
+
+        auto *desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
+        desk->show();
+        QCOMPARE(child<QLabel>(desk, "dialFrequency")->text(), QStringLiteral("7.070000"));
+        QVERIFY(desk->terminal()->sendPskText(QStringLiteral("eee"), 0));
+        QCOMPARE(rigctld.ptt(), std::optional(true));
+        QTRY_VERIFY(!desk->terminal()->modem()->isTransmitting());
+        QCOMPARE(rigctld.ptt(), std::optional(false));
+        desk->close();
+        windows().unload(QStringLiteral("PSK_Desk"));
+        QVERIFY(!windows().isFormLoaded(QStringLiteral("PSK_Desk")));
+
+        rigctld.rigctl({ QStringLiteral("F"), QStringLiteral("3573000") });
+        QTRY_COMPARE_WITH_TIMEOUT(header->text(), QStringLiteral("Dial: 3.573"), 3000);
+        rigctld.stop();
+        QTRY_COMPARE_WITH_TIMEOUT(header->text(), QStringLiteral("Rig not answering"), 5000);
+        QVERIFY2(header->toolTip().contains(QLatin1String("does not answer")),
+            qPrintable(header->toolTip()));
     }
 
     // Keyed by hand (TX), then the terminal is closed: PTT is released.

@@ -13,39 +13,13 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include <cmath>
-#include <random>
-
 using rollcall::test::DummyRigctld;
 using rollcall::test::PrivatePulseAudio;
+using rollcall::test::kQuietLevel;
 
 namespace {
 
 const QByteArray kCheckIn("\x05yQ1AW\x17\x05yQ1AW\x17");
-
-// The transmit level the noisy runs send at (per cent): low enough that the
-// noise beside it is not clipped by the 16-bit cable.
-constexpr int kQuietLevel = 8;
-
-// Gaussian noise lasting `seconds` at 8000 Hz, `snrDb` below the mean power of
-// `text` sent in `mode` at the quiet level, in a 3 kHz bandwidth.
-std::vector<float> noiseFor(
-    const rollcall::modem::ModeParams &mode, const QByteArray &text, double snrDb, int seconds)
-{
-    const std::vector<float> reference
-        = rollcall::test::modulateText(mode, text.toStdString(), 1500, 0.8 * kQuietLevel / 100);
-    double power = 0;
-    for (float v : reference)
-        power += double(v) * v;
-    power /= double(reference.size());
-    const double sigma = std::sqrt(power / std::pow(10.0, snrDb / 10) * 4000.0 / 3000.0);
-    std::mt19937 rng(11);
-    std::normal_distribution<float> gauss(0.0f, float(sigma));
-    std::vector<float> noise(std::size_t(seconds) * 8000);
-    for (float &v : noise)
-        v = gauss(rng);
-    return noise;
-}
 
 QStringList lines(const QByteArray &bytes)
 {
@@ -128,9 +102,9 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString noiseFile = dir.filePath(QStringLiteral("noise.wav"));
         QVERIFY(rollcall::test::writeSoundFile(noiseFile.toStdString(),
-            noiseFor(mode == QLatin1String("bpsk31") ? rollcall::modem::bpsk31()
-                                                     : rollcall::modem::qpsk31(),
-                text, -10, 20)));
+            rollcall::test::noiseBeside(mode == QLatin1String("bpsk31") ? rollcall::modem::bpsk31()
+                                                                        : rollcall::modem::qpsk31(),
+                text.toStdString(), 0.8 * kQuietLevel / 100, -10, 20, 11)));
         // The sender's settings: the quiet level.
         const QString config
             = pulse_->environment().value(QStringLiteral("XDG_CONFIG_HOME"));

@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "psk/radioforms.h"
+#include "psk/rig.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+namespace rollcall::psk {
+
+// The station's rig for the whole program run: connected from the radio
+// settings when the program starts and again whenever they change, keyed
+// through by the PSK31 terminal (PTT by CAT) and read for its dial about once
+// a second whether the terminal is open or not.
+class StationRig : public QObject
+{
+    Q_OBJECT
+public:
+    explicit StationRig(QObject *parent = nullptr);
+    ~StationRig() override;
+
+    // Connects to the rig of `form`: the rig it uses now keeps its connection
+    // and its dial, another one replaces it, none closes it.
+    void use(const RigForm &form);
+    RigForm form() const { return form_; }
+    std::shared_ptr<Rig> rig() const { return rig_; }
+    // The dial as last read; 0 while the rig does not answer, or without one.
+    qint64 dialFrequency() const { return dial_; }
+    // Why the rig is not answering; empty while it answers (or is not asked yet).
+    QString problem() const { return problem_; }
+
+Q_SIGNALS:
+    void dialFrequencyChanged(qint64 hz);
+    // The rig stopped answering: once, until it answers again.
+    void problemReported(const QString &message);
+
+private:
+    void setDial(qint64 hz);
+
+    RigForm form_;
+    std::shared_ptr<Rig> rig_;
+    std::unique_ptr<DialWatcher> watcher_;
+    qint64 dial_ = 0;
+    QString problem_;
+};
+
+// The program's station rig, made on first use; it lives as long as the application.
+StationRig *stationRig();
+// Connects the station rig of the stored radio settings (the program's start).
+void connectStationRig();
+
+// The dial and the rig's trouble for windows outside this folder (the net
+// window): 0 while no rig answers; empty while it answers.
+qint64 currentDialFrequency();
+QString currentRigProblem();
+
+} // namespace rollcall::psk

@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A PSK31 net over a virtual audio cable, in the windows the operators use: a
+// member station's Net Member window sends its check-in into the cable with
+// noise played beside it, the net control's terminal hears it on the cable's
+// other end, and the check-in is logged in the open net.
+//
+// This runs in a program of its own: the sound server of the test has to be
+// the one Qt Multimedia connects to when it is first used.
+#include "testmain.h"
+
+#include "app/datagridwidget.h"
+#include "modem/modes.h"
+#include "modemsignal.h"
+#include "netlog/netlogstore.h"
+#include "noptt.h"
+#include "psk/audioio.h"
+#include "psk/netmemberwindow.h"
+#include "psk/nettags.h"
+#include "psk/pskdeskwindow.h"
+#include "psk/pskmodem.h"
+#include "psk/psksettings.h"
+#include "psk/pskterminal.h"
+#include "psk/radiosettings.h"
+#include "pskwindowfixture.h"
+#include "radiofixtures.h"
+
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace rollcall;
+using namespace rollcall::psk;
+using rollcall::test::child;
+using rollcall::test::kQuietLevel;
+using rollcall::test::PrivatePulseAudio;
+
+class CableNetTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<PrivatePulseAudio> pulse_;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!PrivatePulseAudio::available()
+            || QStandardPaths::findExecutable(QStringLiteral("paplay")).isEmpty())
+            QSKIP("pulseaudio, pactl and paplay (Debian pulseaudio, pulseaudio-utils) are not "
+                  "installed");
+        pulse_ = std::make_unique<PrivatePulseAudio>();
+        QVERIFY2(pulse_->start(), "the private PulseAudio did not start");
+        qputenv("PULSE_SERVER", pulse_->environment().value(QStringLiteral("PULSE_SERVER")).toLocal8Bit());
+    }
+    void cleanupTestCase() { pulse_.reset(); }
+
+    // The terminal on the sound card closed as soon as it opened: closing a
+    // stream may run the event loop, which must not reach the window's
+    // widgets while they are being taken down.
+    void terminalClosedAsSoonAsOpened()
+    {
+        test::WindowFixture f;
+        RadioSettings radio;
+        radio.inputDevice = QStringLiteral("cable_in");
+        radio.outputDevice = QStringLiteral("cable");
+        saveRadioSettings(radio);
+        for (int i = 0; i < 3; ++i) {
+            auto *desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
+            desk->show();
+            QVERIFY(qobject_cast<QtAudioIo *>(desk->terminal()->modem()->audio()));
+            windows().unload(QStringLiteral("PSK_Desk"));
+            QVERIFY(!windows().isFormLoaded(QStringLiteral("PSK_Desk")));
+        }
+        windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"))->show();
+        // ... and the whole program going down with it open.
+    }
+
+    // Noise 10 dB over the check-in (RC_NOISE_SEED picks another noise, for
+    // counting how many of a run of check-ins are heard).
+    void memberChecksInOverTheCable_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("BPSK31") << 0;
+        QTest::newRow("QPSK63") << 9;
+    }
+    void memberChecksInOverTheCable()
+    {
+        QFETCH(int, mode);
+        test::WindowFixture f;
+        // The net control station hears the cable; nothing of the test's own
+        // feeds its audio.
+        RadioSettings radio;
+        radio.inputDevice = QStringLiteral("cable_in");
+        radio.outputDevice = QStringLiteral("cable");
+        saveRadioSettings(radio);
+        pskSettings() = PskSettings();
+        pskSettings().mode = qint16(mode);
+        NetWindow *net = test::openNet(f);
+        net->StartNet();
+        auto *desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
+        desk->show();
+        auto *ncsAudio = qobject_cast<QtAudioIo *>(desk->terminal()->modem()->audio());
+        QVERIFY2(ncsAudio && ncsAudio->hasInput(), "the terminal is not on the sound card");
+
+        // The member station: a terminal of its own sending into the cable at
+        // the quiet level, driven through its Net Member window.
+        NetLists memberLists;
+        PskTerminal member(std::make_unique<QtAudioIo>(QString(), QStringLiteral("cable"), nullptr,
+                               QtAudioIo::OutputOnly),
+            std::make_unique<test::NoPtt>(), &memberLists);
+        RadioSettings quiet;
+        quiet.transmitLevel = kQuietLevel;
+        member.applyRadioSettings(quiet);
+        pskSettings().myTactical = QStringLiteral("Q1AW");
+        pskSettings().myCallsign = QStringLiteral("Q1AW");
+        NetMemberWindow window(&member);
+        window.show();
+
+        QTemporaryDir dir;
+        const QString noiseFile = dir.filePath(QStringLiteral("noise.wav"));
+        const unsigned seed = qEnvironmentVariableIsSet("RC_NOISE_SEED")
+            ? qEnvironmentVariableIntValue("RC_NOISE_SEED")
+            : 11;
+        QVERIFY(test::writeSoundFile(noiseFile.toStdString(),
+            test::noiseBeside(mode == 0 ? modem::bpsk31() : modem::qpsk63(),
+                memberCheckInFrame(QStringLiteral("Q1AW"), QStringLiteral("Q1AW")).toStdString(),
+                0.8 * kQuietLevel / 100, -10, 25, seed)));
+        QProcess noise;
+        noise.setProcessEnvironment(pulse_->environment());
+        noise.start(QStringLiteral("paplay"), { QStringLiteral("--device=cable"), noiseFile });
+        QVERIFY(noise.waitForStarted());
+        QTest::qWait(1500); // the noise is playing, the net control hears it
+
+        child<QPushButton>(&window, "Command1")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!member.modem()->isTransmitting(), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(net->netLog()->checkInCount(), 1, 10000);
+        QCOMPARE(net->grid()->gridModel()->index(0, 0).data().toString(), QStringLiteral("Q1AW"));
+        QCOMPARE(netLists()->checkInList(), QStringList { QStringLiteral("Q1AW") });
+        // The noise alone, heard for a while longer, logs nothing more.
+        QTest::qWait(2000);
+        QCOMPARE(net->netLog()->checkInCount(), 1);
+        noise.kill();
+        noise.waitForFinished();
+        netLists()->clear();
+    }
+};
+
+RC_TEST_CLASS(CableNetTest)
+#include "tst_cablenet.moc"
