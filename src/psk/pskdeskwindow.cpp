@@ -134,6 +134,7 @@ void PskDeskWindow::buildWindow()
     buffer_->setMinimumWidth(90);
     mode_ = label("Label1", QString());
     mode_->setText(QStringLiteral("QPSK63"));
+    mode_->setMinimumWidth(mode_->sizeHint().width()); // the longer of the two names
     mode_->setToolTip(tr("Double-click to switch between BPSK31 and QPSK63."));
     mode_->installEventFilter(this);
     dial_ = label("dialFrequency", tr("Dial:"));

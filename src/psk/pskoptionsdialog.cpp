@@ -206,16 +206,35 @@ PskOptionsDialog::PskOptionsDialog(PskTerminal *terminal, QWidget *parent)
     radioForm->addRow(tr("Sound input:"), input_);
     radioForm->addRow(tr("Sound output:"), output_);
 
+    // Lists of models and devices hold long names: the boxes do not grow to them.
+    for (QComboBox *box : { rigModel_, input_, output_ }) {
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        box->setMinimumContentsLength(24);
+    }
+
+    // A callsign or group name shows whole (up to 16 characters).
+    const int fieldWidth = fontMetrics().horizontalAdvance(QString(PskSettings::kCallWidth, u'W'));
+    for (QLineEdit *e : texts_)
+        e->setMinimumWidth(fieldWidth);
+    for (QLineEdit *e : { squelch_, speed_, afc_ })
+        e->setMinimumWidth(fieldWidth / 2);
+
+    // Side by side, so the whole dialog fits a 1024x768 screen.
+    auto *top = new QHBoxLayout;
+    top->addLayout(form, 1);
+    top->addWidget(radioBox, 1, Qt::AlignTop);
     auto *groups = new QHBoxLayout;
     groups->addWidget(modeBox);
     groups->addWidget(portBox);
     groups->addWidget(lineBox);
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(dock_);
+    bottom->addStretch(1);
+    bottom->addWidget(close);
     auto *column = new QVBoxLayout(this);
-    column->addLayout(form);
+    column->addLayout(top);
     column->addLayout(groups);
-    column->addWidget(radioBox);
-    column->addWidget(dock_);
-    column->addWidget(close, 0, Qt::AlignRight);
+    column->addLayout(bottom);
 }
 
 PskTerminal *PskOptionsDialog::terminal() const

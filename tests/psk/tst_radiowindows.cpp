@@ -125,6 +125,22 @@ private Q_SLOTS:
         test::WindowFixture::snapshot(dialog, QStringLiteral("psk-preferences"));
     }
 
+    // The whole dialog, its Close button included, fits a 1024x768 screen
+    // under a title bar, however long the names of the devices and models.
+    void optionsDialogFitsASmallScreen()
+    {
+        Desk d;
+        RadioSettings r;
+        r.inputDevice = QStringLiteral(
+            "alsa_input.usb-Burr-Brown_from_TI_USB_AUDIO_CODEC-00.analog-stereo.monitor");
+        saveRadioSettings(r);
+        auto *dialog = windows().window<PskOptionsDialog>(QStringLiteral("pskOptions"));
+        dialog->show();
+        const QSize needed = dialog->sizeHint().expandedTo(dialog->minimumSizeHint());
+        QVERIFY2(needed.width() <= 1024 && needed.height() <= 768 - 40,
+            qPrintable(QStringLiteral("%1x%2").arg(needed.width()).arg(needed.height())));
+    }
+
     // The transmit level scales everything sent, the Audio button's tones too.
     void transmitLevelScalesWhatIsSent()
     {
