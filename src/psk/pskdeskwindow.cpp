@@ -395,11 +395,19 @@ void PskDeskWindow::arrangeWindows()
 void PskDeskWindow::arrangeNetCompanions()
 {
     // Traffic Held and the traffic panel make room for these windows, or take it back.
+    // Where the screen has no room for them (1024x768), they go under these
+    // windows: the PSK31 windows are raised again after them.
     QPointer<NetWindow> net
         = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall")));
     QTimer::singleShot(0, net, [net] {
-        if (net && net->isVisible())
-            net->arrangeCompanions();
+        if (!net || !net->isVisible())
+            return;
+        net->arrangeCompanions();
+        for (const char *name : { "Netcheckin", "net_member", "netcommands" })
+            if (QWidget *w = loadedWindow(name); w && w->isVisible())
+                w->raise();
+        if (QWidget *desk = loadedWindow("PSK_Desk"); desk && desk->isVisible())
+            desk->raise();
     });
 }
 
