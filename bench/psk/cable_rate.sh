@@ -3,7 +3,7 @@
 # Check-ins decoded over a virtual audio cable (a private PulseAudio's null
 # sink) with noise played beside them, against the same noisy signal decoded
 # from a file. Needs pulseaudio, pulseaudio-utils and python3.
-#   bench/psk/cable_rate.sh BUILD_DIR [TRIALS] [SNR_DB]
+#   [MODES="bpsk31 qpsk63"] bench/psk/cable_rate.sh BUILD_DIR [TRIALS] [SNR_DB]
 set -eu
 build=$(cd "${1:?build directory}" && pwd)
 trials=${2:-5}
@@ -44,7 +44,7 @@ put(mixed, [z[i] + (s[i - 8000] if 8000 <= i < 8000 + n else 0) for i in range(l
 PY
 }
 
-for mode in bpsk31 qpsk31; do
+for mode in ${MODES:-bpsk31 qpsk31}; do
     cable=0
     file=0
     for t in $(seq "$trials"); do
