@@ -54,6 +54,11 @@ private Q_SLOTS:
         qputenv("PULSE_SERVER", pulse_->environment().value(QStringLiteral("PULSE_SERVER")).toLocal8Bit());
     }
     void cleanupTestCase() { pulse_.reset(); }
+    void init()
+    {
+        netLists()->clear();
+        pskSettings() = PskSettings();
+    }
 
     // The terminal on the sound card closed as soon as it opened: closing a
     // stream may run the event loop, which must not reach the window's
@@ -94,7 +99,6 @@ private Q_SLOTS:
         radio.inputDevice = QStringLiteral("cable_in");
         radio.outputDevice = QStringLiteral("cable");
         saveRadioSettings(radio);
-        pskSettings() = PskSettings();
         pskSettings().mode = qint16(mode);
         NetWindow *net = test::openNet(f);
         net->StartNet();
@@ -142,7 +146,6 @@ private Q_SLOTS:
         QCOMPARE(net->netLog()->checkInCount(), 1);
         noise.kill();
         noise.waitForFinished();
-        netLists()->clear();
     }
 };
 
