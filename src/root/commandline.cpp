@@ -228,6 +228,7 @@ QString helpText()
         "  --psk-audio-in FILE   play a WAV/FLAC recording as the PSK31 receive audio\n"
         "                        (opens the PSK31 terminal)\n"
         "  --psk-audio-out FILE  write the PSK31 transmit audio to a WAV/FLAC file\n"
+        "                        (opens the PSK31 terminal)\n"
         "  --remote-port N    UDP port for remote check-ins (default 1080, 0: off)\n"
         "  --web-port N       serve the open net's live page and logger page on TCP\n"
         "                     port N (0: not served; default: File > Preferences)\n"
