@@ -6,8 +6,6 @@
 // Prints the seconds sent, the underruns of the sound output, the check-ins
 // logged meanwhile and the longest pause of the event loop.
 // Usage: bench_underruns [SECONDS] [TYPING_INTERVAL_MS]   (defaults 600, 3000)
-#include "app/newnet.h"
-#include "app/session.h"
 #include "app/windowregistry.h"
 #include "netlog/netlogstore.h"
 #include "netlog/netwindow.h"
@@ -17,8 +15,8 @@
 #include "psk/psksettings.h"
 #include "psk/pskterminal.h"
 #include "psk/radiosettings.h"
+#include "pskwindowfixture.h"
 #include "radiofixtures.h"
-#include "windowfixture.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -76,11 +74,8 @@ int main(int argc, char **argv)
     radio.transmitTimeoutSeconds = seconds + 60; // the time-out is not what is measured
     psk::saveRadioSettings(radio);
 
-    session().netpath
-        = createNetFolder(f.home.nets(), QStringLiteral("Underrun Net"), f.home.dbfiles()).netpath;
-    auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
+    NetWindow *net = test::openNet(f);
     net->resize(1024, 700);
-    net->show();
     net->StartNet();
     auto *desk = windows().window<psk::PskDeskWindow>(QStringLiteral("PSK_Desk"));
     desk->show();

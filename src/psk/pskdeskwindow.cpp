@@ -45,6 +45,9 @@ QWidget *loadedWindow(const char *name)
     return windows().loaded(QLatin1String(name));
 }
 
+// The windows that open with the terminal and stay in front with it.
+constexpr const char *kCompanions[] = { "Netcheckin", "net_member", "netcommands" };
+
 // The typing box: text pasted or dropped into it is shown and typed, key by
 // key, through the typing rule, so what the box shows is what is sent.
 class TypingBox : public QPlainTextEdit
@@ -305,7 +308,7 @@ void PskDeskWindow::showEvent(QShowEvent *event)
     showWindow(QStringLiteral("netcommands"));
     // Nothing else of the program may cover them (Traffic Held, the traffic panel).
     setKeepClear(this, [this] { return frameRect(this); });
-    for (const char *name : { "Netcheckin", "net_member", "netcommands" })
+    for (const char *name : kCompanions)
         if (QWidget *w = loadedWindow(name))
             setKeepClear(w, [w] { return frameRect(w); });
     keepInFrontOfNetWindow();
@@ -327,7 +330,7 @@ void PskDeskWindow::keepInFrontOfNetWindow()
     if (net && net->isVisible()) {
         net->installEventFilter(this);
         qApp->installEventFilter(this);
-        for (const char *name : { "Netcheckin", "net_member", "netcommands" })
+        for (const char *name : kCompanions)
             keepAbove(loadedWindow(name), net);
     }
     arrangeWindows();
@@ -399,15 +402,15 @@ void PskDeskWindow::arrangeNetCompanions()
     // windows: the PSK31 windows are raised again after them.
     QPointer<NetWindow> net
         = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall")));
-    QTimer::singleShot(0, net, [net] {
+    QTimer::singleShot(0, this, [this, net] {
         if (!net || !net->isVisible())
             return;
         net->arrangeCompanions();
-        for (const char *name : { "Netcheckin", "net_member", "netcommands" })
+        for (const char *name : kCompanions)
             if (QWidget *w = loadedWindow(name); w && w->isVisible())
                 w->raise();
-        if (QWidget *desk = loadedWindow("PSK_Desk"); desk && desk->isVisible())
-            desk->raise();
+        if (isVisible())
+            raise();
     });
 }
 
