@@ -64,6 +64,35 @@ protected:
             typed(source->text());
     }
 };
+
+// Watches every window for the net window being activated or clicked. It is
+// an object of its own, not the terminal: an application-wide filter sees the
+// typing box's keys as well, and the terminal's own filter would type each of
+// them a second time.
+class NetWindowWatch : public QObject
+{
+public:
+    NetWindowWatch(QObject *parent, std::function<void()> touched)
+        : QObject(parent), touched_(std::move(touched))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if ((event->type() == QEvent::WindowActivate
+                || event->type() == QEvent::MouseButtonPress)
+            && watched->isWidgetType()) {
+            const QWidget *net = loadedWindow("rollcall");
+            if (net && static_cast<QWidget *>(watched)->window() == net)
+                touched_();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> touched_;
+};
 } // namespace
 
 PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
@@ -328,8 +357,12 @@ void PskDeskWindow::keepInFrontOfNetWindow()
     // it without a new activation).
     QWidget *net = loadedWindow("rollcall");
     if (net && net->isVisible()) {
-        net->installEventFilter(this);
-        qApp->installEventFilter(this);
+        if (!netWindowWatch_)
+            netWindowWatch_ = new NetWindowWatch(this, [this] {
+                if (isVisible() && !isMinimized())
+                    raise();
+            });
+        qApp->installEventFilter(netWindowWatch_);
         for (const char *name : kCompanions)
             keepAbove(loadedWindow(name), net);
     }
@@ -589,14 +622,6 @@ void PskDeskWindow::unpauseReceived()
 
 bool PskDeskWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if ((event->type() == QEvent::WindowActivate || event->type() == QEvent::MouseButtonPress)
-        && watched->isWidgetType() && isVisible() && !isMinimized()) {
-        const QWidget *net = loadedWindow("rollcall");
-        if (net && static_cast<QWidget *>(watched)->window() == net) {
-            raise();
-            return false;
-        }
-    }
     if (watched == typing_ && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->matches(QKeySequence::Paste))

@@ -86,6 +86,7 @@ private:
     void arrangeNetCompanions();
 
     PskTerminal *terminal_ = nullptr;
+    QObject *netWindowWatch_ = nullptr; // raises the terminal over the net window
     WaterfallWidget *waterfall_ = nullptr;
     QPlainTextEdit *received_ = nullptr; // txtrxdata
     QPlainTextEdit *frozen_ = nullptr; // Text3

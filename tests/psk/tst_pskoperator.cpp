@@ -184,6 +184,36 @@ private Q_SLOTS:
         QVERIFY(!shownAsSent(d.desk, int(shown.size())));
     }
 
+    // With a net window open the terminal also watches every window, to stay
+    // in front of the net window; each key typed still goes out once.
+    void typedKeysGoOutOnceBesideTheNetWindow_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("afterTx");
+        QTest::newRow("line on Enter, BPSK31") << 0 << false;
+        QTest::newRow("after TX, QPSK63") << 9 << true;
+    }
+    void typedKeysGoOutOnceBesideTheNetWindow()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, afterTx);
+        Desk d;
+        pskSettings().mode = qint16(mode);
+        QWidget *net = rollcall::test::openNet(d.f);
+        QVERIFY(QTest::qWaitForWindowExposed(net));
+        QApplication::processEvents(); // the terminal takes its place in front of it
+        d.typing()->setFocus();
+        if (afterTx)
+            QTest::mouseClick(d.button("Command2"), Qt::LeftButton);
+        typeKeys(d.typing(), QStringLiteral("tnx all 73\n"));
+        if (afterTx)
+            QTest::mouseClick(d.button("Command3"), Qt::LeftButton);
+        QCOMPARE(d.onAir(mode), QByteArray("tnx all 73\r"));
+        QCOMPARE(d.typing()->toPlainText(), QStringLiteral("tnx all 73\n"));
+        QCOMPARE(child<QPlainTextEdit>(d.desk, "txtrxdata")->toPlainText(),
+            QStringLiteral("tnx all 73\n"));
+    }
+
     // Keys typed while a line is still going out join that transmission, and
     // the typing box shows them after the line they follow.
     void typingDuringTheEnterWait()
