@@ -1,11 +1,34 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/newnet.h"
 
+#include "app/session.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
 
 namespace rollcall {
+
+namespace {
+// Why `name` cannot name a folder inside `parent`; empty when it can.
+QString folderNameProblem(const QString &parent, const QString &name, const char *what)
+{
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty() || trimmed == u'.' || trimmed == QLatin1String("..")
+        || trimmed.contains(u'/') || trimmed.contains(QChar(0)))
+        return QStringLiteral("\"%1\" cannot be used as the name of a %2.\n"
+                              "Please choose a name without \"/\".")
+            .arg(name, QLatin1String(what));
+    if (QFileInfo::exists(QDir(parent).absoluteFilePath(name)))
+        return QStringLiteral("A folder named \"%1\" already exists in %2.\n"
+                              "Nothing was changed; please choose another name.")
+            .arg(name, QDir::toNativeSeparators(parent));
+    return {};
+}
+
+constexpr const char *kLastNetKey = "Nets/lastNet";
+} // namespace
 
 QString proposedNetName(const QString &highlightedFolder, const QDate &date, const QLocale &locale)
 {
@@ -22,21 +45,10 @@ QString proposedNetName(const QString &highlightedFolder, const QDate &date, con
 NetCreation createNetFolder(const QString &parent, const QString &name, const QString &dbfiles)
 {
     NetCreation result;
-    const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty() || trimmed == u'.' || trimmed == QLatin1String("..")
-        || trimmed.contains(u'/') || trimmed.contains(QChar(0))) {
-        result.error = QStringLiteral("\"%1\" cannot be used as the name of a net folder.\n"
-                                      "Please choose a name without \"/\".")
-                           .arg(name);
+    result.error = folderNameProblem(parent, name, "net folder");
+    if (!result.error.isEmpty())
         return result;
-    }
     const QString folder = QDir(parent).absoluteFilePath(name);
-    if (QFileInfo::exists(folder)) {
-        result.error = QStringLiteral("A folder named \"%1\" already exists in %2.\n"
-                                      "Nothing was changed; please choose another name.")
-                           .arg(name, QDir::toNativeSeparators(parent));
-        return result;
-    }
     const QString trafficTemplate = dbfiles + QStringLiteral("/nettrfc.mdb");
     const QString logTemplate = dbfiles + QStringLiteral("/blank.net");
     for (const QString &t : { trafficTemplate, logTemplate }) {
@@ -68,6 +80,45 @@ NetCreation createNetFolder(const QString &parent, const QString &name, const QS
     result.ok = true;
     result.netpath = folder + u'/';
     return result;
+}
+
+NetCreation createSessionsFolder(const QString &parent, const QString &name)
+{
+    NetCreation result;
+    result.error = folderNameProblem(parent, name, "folder");
+    if (!result.error.isEmpty())
+        return result;
+    const QString folder = QDir(parent).absoluteFilePath(name);
+    if (!QDir().mkdir(folder)) {
+        result.error = QStringLiteral("Cannot create the folder %1.").arg(folder);
+        return result;
+    }
+    result.ok = true;
+    result.netpath = folder + u'/';
+    return result;
+}
+
+QString lastNet()
+{
+    QString net = session().netpath;
+    if (net.isEmpty())
+        net = QSettings().value(QLatin1String(kLastNetKey)).toString();
+    return !net.isEmpty() && QFileInfo(net).isDir() ? net : QString();
+}
+
+void rememberLastNet(const QString &netpath)
+{
+    if (!netpath.isEmpty())
+        QSettings().setValue(QLatin1String(kLastNetKey), netpath);
+}
+
+QString folderOfLastNet(const QString &fallback)
+{
+    QString net = lastNet();
+    while (net.size() > 1 && net.endsWith(u'/'))
+        net.chop(1);
+    const QFileInfo folder(QFileInfo(net).absolutePath());
+    return !net.isEmpty() && folder.isDir() ? folder.absoluteFilePath() : fallback;
 }
 
 } // namespace rollcall

@@ -24,4 +24,17 @@ struct NetCreation
 // whatever this call made is removed again, so no half-built net is left.
 NetCreation createNetFolder(const QString &parent, const QString &name, const QString &dbfiles);
 
+// Creates an empty folder parent/name to keep a net's sessions together
+// ("Tuesday Net", whose sessions New Net then names "Tuesday Net - date").
+// Names are checked as a net's are; ok is false with the reason otherwise.
+NetCreation createSessionsFolder(const QString &parent, const QString &name);
+
+// The net opened last (this run or an earlier one), kept in the program's
+// settings; empty when none was, or its folder is gone.
+QString lastNet();
+void rememberLastNet(const QString &netpath);
+// The folder New Net highlights: the one holding the net opened last, so
+// that its next session is one Enter away; else `fallback`.
+QString folderOfLastNet(const QString &fallback);
+
 } // namespace rollcall

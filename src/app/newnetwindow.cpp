@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStorageInfo>
 #include <QTreeView>
@@ -52,7 +53,17 @@ NewNetWindow::NewNetWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     auto *backButton = new QPushButton(QStringLiteral("&Back"), this);
     backButton->setObjectName(QStringLiteral("Command2"));
     backButton->setToolTip(QStringLiteral("Back to previouse screen."));
+    auto *newFolder = new QPushButton(QStringLiteral("New Net &Folder"), this);
+    newFolder->setObjectName(QStringLiteral("Command3"));
+    newFolder->setToolTip(
+        QStringLiteral("Make a folder in the hilighted directory to keep a net's sessions in."));
     connect(create, &QPushButton::clicked, this, &NewNetWindow::createNewNet);
+    connect(newFolder, &QPushButton::clicked, this, &NewNetWindow::createFolder);
+    // Enter creates the net in the highlighted folder, as the button does.
+    create->setDefault(true);
+    for (const QKeySequence &key : { QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter) })
+        connect(new QShortcut(key, this), &QShortcut::activated, this,
+            &NewNetWindow::createNewNet);
     connect(backButton, &QPushButton::clicked, this, &NewNetWindow::back);
     connect(m_drives, &QComboBox::textActivated, this, &NewNetWindow::setDrive);
 
@@ -61,6 +72,7 @@ NewNetWindow::NewNetWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     layout->addWidget(m_folders, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(create);
+    buttons->addWidget(newFolder);
     buttons->addStretch();
     buttons->addWidget(backButton);
     layout->addLayout(buttons);
@@ -69,7 +81,8 @@ NewNetWindow::NewNetWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 
     m_folders->setRootIndex(m_model->index(session().home));
     m_fallback = session().netsFolder();
-    setHighlightedFolder(m_fallback);
+    setHighlightedFolder(folderOfLastNet(m_fallback));
+    m_folders->setFocus();
 }
 
 void NewNetWindow::setDrive(const QString &root)
@@ -117,6 +130,24 @@ void NewNetWindow::createNewNet()
             QStringLiteral("Net \"%1\" created in %2.").arg(name, parentFolder));
     }
     close();
+}
+
+void NewNetWindow::createFolder()
+{
+    const QString parentFolder = highlightedFolder();
+    const QString name = session().prompts->input(
+        QStringLiteral("Enter Name for the new folder (a net's sessions are kept in it)"),
+        QStringLiteral("New Net Folder"), QString());
+    if (name.isEmpty())
+        return;
+    const NetCreation made = createSessionsFolder(parentFolder, name);
+    if (!made.ok) {
+        session().prompts->exclamation(QStringLiteral("New Net Folder"), made.error);
+        return;
+    }
+    QString folder = made.netpath;
+    folder.chop(1);
+    setHighlightedFolder(folder);
 }
 
 void NewNetWindow::back()

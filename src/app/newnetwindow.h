@@ -21,6 +21,7 @@ public:
     void setHighlightedFolder(const QString &folder);
 
     void createNewNet(); // "&Create New Net"
+    void createFolder(); // "New Net &Folder"
     void back(); // "&Back"
 
 private:

@@ -6,6 +6,7 @@
 #include "app/introwindow.h"
 #include "app/launcherwindow.h"
 #include "app/netlock.h"
+#include "app/newnet.h"
 #include "app/newnetwindow.h"
 #include "app/prefsdialog.h"
 #include "app/qtprompts.h"
@@ -14,6 +15,7 @@
 #include "app/windowregistry.h"
 #include "callsigns/callsignswindows.h"
 #include "netlog/netlogwindows.h"
+#include "netlog/netwindow.h"
 #include "psk/pskterminal.h"
 #include "psk/stationrig.h"
 #include "psk/pskwindows.h"
@@ -56,6 +58,9 @@ void registerWindows()
     registerTerminalWindows();
     registerStatsWindows();
     registerWebWindows();
+    // New Net starts from the net opened last, in this run or the next.
+    NetWindow::setNetOpenedHook(QStringLiteral("lastNet"),
+        [](NetWindow *) { rememberLastNet(session().netpath); });
 }
 
 void beginStartup()

@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -242,6 +243,59 @@ private Q_SLOTS:
         QCOMPARE(session().netpath, f.home.nets() + u"/ARES Sunday/"_s);
         QVERIFY(QFile::exists(session().netpath + u"net.mdb"_s));
         QTRY_VERIFY(!windows().isFormLoaded(u"Form5"_s));
+    }
+
+    // A net's sessions kept in a folder of their own: New Net Folder makes
+    // it, the next New Net starts on it, and Enter creates the session.
+    void keepsANetsSessionsTogether()
+    {
+        test::WindowFixture f;
+        auto *chooser = windows().window<NewNetWindow>(u"Form5"_s);
+        chooser->show();
+        chooser->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(chooser));
+        QCOMPARE(chooser->highlightedFolder(), f.home.nets());
+
+        f.prompts.answer(u"Tuesday/Net"_s);
+        chooser->createFolder();
+        QCOMPARE(f.prompts.messages().size(), 1);
+        QVERIFY(f.prompts.messages().constLast().contains(u"without \"/\""_s));
+        f.prompts.answer(QString()); // cancelled
+        chooser->createFolder();
+        QCOMPARE(QDir(f.home.nets()).entryList(QDir::AllDirs | QDir::NoDotAndDotDot).size(), 0);
+
+        const QString folder = f.home.nets() + u"/Tuesday Net"_s;
+        f.prompts.answer(u"Tuesday Net"_s);
+        chooser->createFolder();
+        QVERIFY(QFileInfo(folder).isDir());
+        QVERIFY(QDir(folder).isEmpty());
+        QCOMPARE(chooser->highlightedFolder(), folder);
+        chooser->setHighlightedFolder(f.home.nets());
+        f.prompts.answer(u"Tuesday Net"_s); // a second copy of the same name
+        chooser->createFolder();
+        QCOMPARE(f.prompts.messages().size(), 2);
+        QVERIFY(f.prompts.messages().constLast().contains(u"already exists"_s));
+        QVERIFY(QDir(folder).isEmpty());
+        chooser->setHighlightedFolder(folder);
+
+        // Enter in the folder list creates the net in the highlighted folder.
+        f.prompts.answer(u"Tuesday Net - 12-1-2026"_s);
+        QTest::keyClick(chooser->findChild<QWidget *>(u"Dir1"_s), Qt::Key_Return);
+        QVERIFY(f.prompts.shown().constLast().proposed.startsWith(u"Tuesday Net - "_s));
+        QCOMPARE(session().netpath, folder + u"/Tuesday Net - 12-1-2026/"_s);
+        QTRY_VERIFY(!windows().isFormLoaded(u"Form5"_s));
+
+        // The next New Net, in this run or the next, starts on that net's folder.
+        rememberLastNet(session().netpath);
+        QCOMPARE(windows().window<NewNetWindow>(u"Form5"_s)->highlightedFolder(), folder);
+        windows().unload(u"Form5"_s);
+        session().netpath.clear(); // a new run
+        QCOMPARE(windows().window<NewNetWindow>(u"Form5"_s)->highlightedFolder(), folder);
+        windows().unload(u"Form5"_s);
+        // A last net whose folder is gone leaves the chooser on the nets folder.
+        QVERIFY(QDir(folder).removeRecursively());
+        QCOMPARE(windows().window<NewNetWindow>(u"Form5"_s)->highlightedFolder(), f.home.nets());
+        windows().unload(u"Form5"_s);
     }
 
     void backShowsTheLauncher()
