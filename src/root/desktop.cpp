@@ -14,6 +14,7 @@
 #include "app/startup.h"
 #include "app/windowregistry.h"
 #include "callsigns/callsignswindows.h"
+#include "incident/incidentwindows.h"
 #include "netlog/netlogwindows.h"
 #include "netlog/netwindow.h"
 #include "psk/pskterminal.h"
@@ -58,6 +59,7 @@ void registerWindows()
     registerTerminalWindows();
     registerStatsWindows();
     registerWebWindows();
+    registerIncidentWindows();
     // New Net starts from the net opened last, in this run or the next.
     NetWindow::setNetOpenedHook(QStringLiteral("lastNet"),
         [](NetWindow *) { rememberLastNet(session().netpath); });
