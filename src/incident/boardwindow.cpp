@@ -122,23 +122,27 @@ void BoardWindow::showEvent(QShowEvent *event)
 
 void BoardWindow::place()
 {
-    if (!m_net || !isVisible())
+    if (isVisible())
+        placeBesideNet(this, QSize(320, 160));
+}
+
+void BoardWindow::placeBesideNet(QWidget *window, QSize minimum)
+{
+    const QWidget *netWindow = windows().loaded(QStringLiteral("rollcall"));
+    if (!netWindow || !netWindow->isVisible())
         return;
-    // Beside the net window when the screen has room; else at the bottom
-    // right, clear of the net window's entry rows and the other windows
-    // that keep their place.
-    const QList<QRect> clear = keepClearAreas(this);
-    const QRect area = availableArea(m_net);
-    const QSize frame = frameRect(this).size() - size();
-    const QRect net = frameRect(m_net);
-    QRect wanted(QPoint(net.right() + 1, net.top()), size() + frame);
+    const QList<QRect> clear = keepClearAreas(window);
+    const QRect area = availableArea(netWindow);
+    const QSize frame = frameRect(window).size() - window->size();
+    const QRect net = frameRect(netWindow);
+    QRect wanted(QPoint(net.right() + 1, net.top()), window->size() + frame);
     QRect placed = placeClear(wanted, area, clear + QList<QRect> { net });
     if (!area.contains(placed) || net.intersects(placed)) {
         wanted.moveBottomRight(area.bottomRight());
-        placed = placeClear(wanted, area, clear, QSize(320, 160) + frame);
+        placed = placeClear(wanted, area, clear, minimum + frame);
     }
-    if (placed != frameRect(this))
-        setFrameRect(this, placed);
+    if (placed != frameRect(window))
+        setFrameRect(window, placed);
 }
 
 } // namespace rollcall

@@ -26,6 +26,10 @@ public:
     explicit BoardWindow(QWidget *parent = nullptr);
     void attach(NetWindow *net);
     void refresh();
+    // Puts a window of the posts beside the net window where the screen has
+    // room, else at the bottom right; never over the net window's entry rows
+    // or the other windows that keep their place.
+    static void placeBesideNet(QWidget *window, QSize minimum);
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -2,6 +2,8 @@
 #include "incident/postswindow.h"
 
 #include "app/session.h"
+#include "app/windowregistry.h"
+#include "incident/boardwindow.h"
 #include "incident/netposts.h"
 
 #include <QFormLayout>
@@ -10,8 +12,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace rollcall {
@@ -69,6 +73,7 @@ PostsWindow::PostsWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     connect(off, &QPushButton::clicked, this, &PostsWindow::signOff);
     connect(m_close, &QPushButton::clicked, this, &PostsWindow::closeOrReopen);
     connect(m_tactical, &QLineEdit::returnPressed, this, &PostsWindow::addPost);
+    connect(m_location, &QLineEdit::returnPressed, this, &PostsWindow::addPost);
     connect(m_operator, &QLineEdit::returnPressed, this, &PostsWindow::signOn);
 
     m_problem = new QLabel(this);
@@ -85,11 +90,16 @@ PostsWindow::PostsWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     postButtons->addWidget(save);
     postButtons->addWidget(m_close);
     postButtons->addStretch();
+    auto *board = button(this, QStringLiteral("Status &Board"), QStringLiteral("showboard"));
+    connect(board, &QPushButton::clicked, this, [] { showWindow(QStringLiteral("board")); });
+    postButtons->addWidget(board);
     auto *operatorRow = new QHBoxLayout;
     operatorRow->addWidget(m_operator, 1);
     operatorRow->addWidget(on);
     operatorRow->addWidget(off);
-    form->addRow(QStringLiteral("&Operator:"), operatorRow);
+    auto *operatorLabel = new QLabel(QStringLiteral("&Operator:"), this);
+    operatorLabel->setBuddy(m_operator);
+    form->addRow(operatorLabel, operatorRow);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_table, 1);
@@ -101,6 +111,14 @@ PostsWindow::PostsWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     connect(&NetPosts::instance(), &NetPosts::changed, this, &PostsWindow::fill);
     connect(m_table, &QTableWidget::itemSelectionChanged, this, &PostsWindow::selectionMoved);
     fill();
+}
+
+void PostsWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    m_tactical->setFocus();
+    QTimer::singleShot(0, this, [this] { BoardWindow::placeBesideNet(this, QSize(360, 240)); });
+    QTimer::singleShot(400, this, [this] { BoardWindow::placeBesideNet(this, QSize(360, 240)); });
 }
 
 int PostsWindow::selectedPost() const

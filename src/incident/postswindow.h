@@ -31,6 +31,9 @@ public:
     void closeOrReopen(); // "&Close Post" / "&Reopen Post"
     int selectedPost() const; // index in the net's posts, -1 when none
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void fill();
     void selectionMoved();
