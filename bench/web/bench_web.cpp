@@ -74,7 +74,7 @@ int main(int argc, char **argv)
     probe.listen(QHostAddress::LocalHost, 0);
     const quint16 port = probe.serverPort();
     probe.close();
-    web::setWebOverrides({ port, QStringLiteral("127.0.0.1"), QStringLiteral("4321") });
+    web::setWebOverrides({ port, QStringLiteral("127.0.0.1"), QStringLiteral("4321-8765-0912") });
     auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
     net->show();
     net->StartNet();

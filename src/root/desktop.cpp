@@ -86,7 +86,7 @@ int runDesktop(const CommandLine &cl)
     s.clock = &clock;
     s.prompts = &prompts;
     s.remotePort = cl.remotePort;
-    web::setWebOverrides({ cl.webPort, cl.webBind, cl.webPin });
+    web::setWebOverrides({ cl.webPort, cl.webBind, cl.webPin, cl.webHosts });
 
     QString error;
     if (!initSession(cl.home, QCoreApplication::applicationDirPath(), &error)) {
