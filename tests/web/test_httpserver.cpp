@@ -706,6 +706,73 @@ private Q_SLOTS:
         QCOMPARE(s.service.eventsSent(), sent);
     }
 
+    void changesAreOneSpliceEach()
+    {
+        WebNet before = sampleNet();
+        for (int i = 0; i < 5; ++i)
+            before.checkIns.append({ QStringLiteral("Q2B%1").arg(i), {}, {}, {}, {}, {}, false });
+        auto splice = [&](const WebNet &after) {
+            const QJsonObject o = QJsonDocument::fromJson(netChangeJson(before, after)).object();
+            const QJsonObject c = o.value("checkIns").toObject();
+            QStringList rows;
+            for (const QJsonValue &r : c.value("rows").toArray())
+                rows << r.toObject().value("callsign").toString();
+            return QStringLiteral("%1 %2 %3 %4")
+                .arg(o.value("state").toString())
+                .arg(c.value("at").toInt())
+                .arg(c.value("remove").toInt())
+                .arg(rows.join(u','));
+        };
+        WebNet after = before;
+        after.checkIns.append({ QStringLiteral("Q5NEW"), {}, {}, {}, {}, {}, false });
+        QCOMPARE(splice(after), QStringLiteral("running 6 0 Q5NEW"));
+        after = before;
+        after.checkIns[2].out = true;
+        after.state = QStringLiteral("ended");
+        QCOMPARE(splice(after), QStringLiteral("ended 2 1 Q2B1"));
+        after = before;
+        after.checkIns.removeAt(0);
+        QCOMPARE(splice(after), QStringLiteral("running 0 1 "));
+        QCOMPARE(splice(before), QStringLiteral("running 6 0 "));
+    }
+
+    // A net larger than the backlog limit: a stream is sent it whole first,
+    // then only what changed, and is never cut for the size of the net.
+    void aLargeNetGoesOutAsChanges()
+    {
+        Served s;
+        WebNet net = sampleNet();
+        for (int i = 0; i < 2600; ++i)
+            net.checkIns.append({ QStringLiteral("Q7B%1").arg(i, 4, 10, QChar(u'0')),
+                QStringLiteral("Bulk Station"), QStringLiteral("Somewhere Far"),
+                QStringLiteral("CT"), QStringLiteral("R"), QStringLiteral("18:10:00"), false });
+        s.service.setNet(net);
+        QVERIFY(netJson(net).size() > s.service.server()->limits().maxUnsent);
+        std::atomic<bool> first = false, done = false;
+        QByteArray seen, change;
+        std::thread t([&] {
+            const int fd = s.client.open();
+            WebClient::sendAll(fd, "GET /events HTTP/1.1\r\n\r\n");
+            seen = s.client.readUntil(fd, "\"traffic\":[]}\n\n", 5000);
+            first = true;
+            change = s.client.readUntil(fd, "Q5NEW", 5000);
+            WebClient::closeSocket(fd);
+            done = true;
+        });
+        QVERIFY(rollcall::test::spinUntil([&] { return first.load(); }, 10000));
+        net.checkIns.append({ QStringLiteral("Q5NEW"), {}, {}, {}, {}, {}, false });
+        s.service.setNet(net);
+        QVERIFY(rollcall::test::spinUntil([&] { return done.load(); }, 10000));
+        t.join();
+        QVERIFY(seen.contains("event: net\n"));
+        QVERIFY2(change.startsWith("event: change\ndata: {"), change.left(200).constData());
+        QVERIFY(change.contains("\"at\":2601,\"remove\":0,\"rows\":[{"));
+        QVERIFY(change.size() < 2000);
+        QCOMPARE(s.service.server()->droppedStreams(), 0);
+        // A new reader still gets the whole net first.
+        QVERIFY(s.client.ask("GET /net.json HTTP/1.1\r\n\r\n").body.contains("Q5NEW"));
+    }
+
     void aFloodLeavesTheLoopResponsiveAndLogsNothing()
     {
         Served s;

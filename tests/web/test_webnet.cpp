@@ -221,6 +221,35 @@ private Q_SLOTS:
         QVERIFY2(seen.contains("\"state\":\"closed\""), seen.right(300).constData());
     }
 
+    // The pages' reading of the net takes no lock in its database: while a
+    // writer holds net.mdb (a check-in being stored) the pages still follow
+    // the net, and the writer never waits for them.
+    void readingTheNetTakesNoLock()
+    {
+        ServedNet n;
+        QVERIFY(n.link);
+        QVERIFY(spinUntil(
+            [&] { return n.link->service()->net().state == QLatin1String("not started"); }, 3000));
+        {
+            QSqlDatabase writer = QSqlDatabase::addDatabase(
+                QStringLiteral("QSQLITE"), QStringLiteral("lockingWriter"));
+            writer.setDatabaseName(session().netpath + QStringLiteral("net.mdb"));
+            QVERIFY(writer.open());
+            QSqlQuery lock(writer);
+            QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+            QVERIFY(lock.exec(QStringLiteral("SELECT count(*) FROM net")));
+            n.net->StartNet();
+            n.link->refresh();
+            QVERIFY(spinUntil(
+                [&] { return n.link->service()->net().state == QLatin1String("running"); },
+                4000));
+            lock.exec(QStringLiteral("ROLLBACK"));
+            lock.finish();
+            writer.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("lockingWriter"));
+    }
+
     void suggestionsNeedThePin()
     {
         ServedNet n;

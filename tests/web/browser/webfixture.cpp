@@ -105,6 +105,7 @@ int main(int argc, char **argv)
                 }
                 out << "bulk " << n << Qt::endl;
             } else if (line == QLatin1String("close")) {
+                net->EndNet(); // a running net is ended before it can be closed
                 net->CloseNet();
                 out << "closed" << Qt::endl;
             } else if (line == QLatin1String("quit")) {
