@@ -304,10 +304,15 @@ void NetWebLink::read(const WebNet &net, const QByteArray &json, qint64 ms, bool
 {
     m_reading = false;
     m_refreshMs = ms;
-    if (ok)
+    if (ok) {
         m_service->setNet(net, json);
-    else
-        m_seen.clear(); // the log was busy or damaged: the next look reads it again
+    } else {
+        // A write was under way (or the log is damaged): read again shortly,
+        // and at the next look if that fails too.
+        m_seen.clear();
+        if (!m_soon->isActive())
+            m_soon->start(kMinRefreshMs);
+    }
     if (std::exchange(m_again, false))
         refresh();
 }
