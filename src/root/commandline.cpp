@@ -36,8 +36,9 @@ struct Subcommand
 // stats paints only for a PDF: text, CSV and HTML need no fonts.
 bool statsPaints(const QStringList &args)
 {
-    const qsizetype o = args.indexOf(QStringLiteral("-o")) >= 0 ? args.indexOf(QStringLiteral("-o"))
-                                                                 : args.indexOf(QStringLiteral("--output"));
+    const qsizetype o = args.indexOf(QStringLiteral("-o")) >= 0
+        ? args.indexOf(QStringLiteral("-o"))
+        : args.indexOf(QStringLiteral("--output"));
     return o >= 0 && o + 1 < args.size()
         && args[o + 1].endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
 }
@@ -184,7 +185,8 @@ CommandLine parseCommandLine(const QStringList &args)
             QString name;
             value(name);
             if (cl.error.isEmpty() && web::hostNameSetting(name).isEmpty())
-                cl.error = QStringLiteral("--web-host needs a host name (letters, digits, - and .)");
+                cl.error
+                    = QStringLiteral("--web-host needs a host name (letters, digits, - and .)");
             cl.webHosts << web::hostNameSetting(name);
         } else if (cl.subcommand.isEmpty() && isSubcommand(a)) {
             cl.subcommand = a;

@@ -114,8 +114,8 @@ void HttpServer::acceptConnections()
         QTcpSocket *socket = m_server->nextPendingConnection(); // a child of m_server
         const QHostAddress key = addressKey(socket->peerAddress());
         const bool full = m_connections.size() - m_refusing >= m_limits.maxConnections;
-        const bool crowded = !isProxy(socket->peerAddress())
-            && m_perAddress.value(key) >= m_limits.maxPerAddress;
+        const bool crowded
+            = !isProxy(socket->peerAddress()) && m_perAddress.value(key) >= m_limits.maxPerAddress;
         if ((full || crowded) && m_refusing >= m_limits.refusingMargin) {
             ++m_refused;
             socket->abort(); // no room even to say so
@@ -166,7 +166,8 @@ void HttpServer::readFrom(QTcpSocket *socket)
         return;
     case ParseState::Bad:
         ++m_dropped;
-        finish(socket, textResponse(400, QStringLiteral("Not an HTTP request")), m_limits.closingMs);
+        finish(
+            socket, textResponse(400, QStringLiteral("Not an HTTP request")), m_limits.closingMs);
         return;
     case ParseState::TooLarge:
         ++m_dropped;

@@ -242,8 +242,8 @@ QJsonObject trafficJson(const WebTraffic &t)
 {
     return { { QStringLiteral("from"), t.from }, { QStringLiteral("count"), t.count },
         { QStringLiteral("precedence"), t.precedence },
-        { QStringLiteral("destination"), t.destination }, { QStringLiteral("passedTo"), t.passedTo },
-        { QStringLiteral("passed"), t.passed } };
+        { QStringLiteral("destination"), t.destination },
+        { QStringLiteral("passedTo"), t.passedTo }, { QStringLiteral("passed"), t.passed } };
 }
 
 QJsonObject netFactsJson(const WebNet &net)
@@ -269,7 +269,8 @@ QJsonObject splice(const QList<Row> &before, const QList<Row> &after, ToJson toJ
     for (qsizetype i = head; i < after.size() - tail; ++i)
         rows.append(toJson(after[i]));
     return { { QStringLiteral("at"), head },
-        { QStringLiteral("remove"), before.size() - head - tail }, { QStringLiteral("rows"), rows } };
+        { QStringLiteral("remove"), before.size() - head - tail },
+        { QStringLiteral("rows"), rows } };
 }
 
 } // namespace

@@ -34,7 +34,8 @@ WebServerDialog::WebServerDialog(QWidget *parent) : QDialog(parent)
     m_pin->setPlaceholderText(QStringLiteral("a new one each time a net opens"));
     m_hosts = new QLineEdit(this);
     m_hosts->setObjectName(QStringLiteral("txtWebHosts"));
-    m_hosts->setPlaceholderText(QStringLiteral("e.g. net.example.org (this computer's own: always)"));
+    m_hosts->setPlaceholderText(
+        QStringLiteral("e.g. net.example.org (this computer's own: always)"));
     m_proxies = new QLineEdit(this);
     m_proxies->setObjectName(QStringLiteral("txtWebProxies"));
     auto *note = new QLabel(

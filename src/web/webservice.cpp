@@ -76,8 +76,8 @@ bool fromOtherSite(const HttpRequest &r)
         return true;
     const QUrl url(QString::fromLatin1(from));
     return !url.isValid()
-        || url.authority().compare(QString::fromLatin1(r.header("host")).trimmed(),
-               Qt::CaseInsensitive)
+        || url.authority().compare(
+               QString::fromLatin1(r.header("host")).trimmed(), Qt::CaseInsensitive)
         != 0;
 }
 
@@ -186,8 +186,8 @@ HttpReply WebService::handle(const HttpRequest &r, const QHostAddress &peer)
         qCWarning(lcWeb, "refused a request for host \"%s\" from %s (not a name of this machine)",
             r.header("host").left(100).toPercentEncoding(":[]").constData(),
             qPrintable(peer.toString()));
-        return answer(textResponse(421,
-            QStringLiteral("This server answers only to this machine's names and addresses")));
+        return answer(textResponse(
+            421, QStringLiteral("This server answers only to this machine's names and addresses")));
     }
     auto wrongMethod
         = [&] { return answer(textResponse(405, QStringLiteral("Method not allowed here"))); };
@@ -285,8 +285,8 @@ HttpReply WebService::logCheckIn(const HttpRequest &r, const QHostAddress &peer)
     if (!hasSession(r)) {
         switch (m_gate.check(peer, form.value(QStringLiteral("pin")), m_msecs())) {
         case PinGate::Verdict::LockedOut:
-            return answer(429,
-                QStringLiteral("Wrong PIN, and too many from this address: wait a minute"));
+            return answer(
+                429, QStringLiteral("Wrong PIN, and too many from this address: wait a minute"));
         case PinGate::Verdict::Wrong:
             return answer(403, QStringLiteral("Wrong PIN"));
         case PinGate::Verdict::Accepted:

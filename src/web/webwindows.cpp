@@ -149,8 +149,7 @@ NetWebLink::NetWebLink(NetWindow *net, const WebSettings &settings) : QObject(ne
     // or a script: where the pages are and the PIN they need.
     if (m_bindError.isEmpty())
         std::fprintf(stderr, "rollcall: the net is served at %s ; logger page %slog, PIN %s\n",
-            qPrintable(pageAddress()), qPrintable(pageAddress()),
-            qPrintable(groupedPin(pin())));
+            qPrintable(pageAddress()), qPrintable(pageAddress()), qPrintable(groupedPin(pin())));
 
     m_soon = new QTimer(this);
     m_soon->setSingleShot(true);
@@ -221,10 +220,9 @@ QString NetWebLink::pageAddress() const
                 break;
             }
     }
-    const QString host = shown.isNull() ? QStringLiteral("localhost")
-        : shown.protocol() == QAbstractSocket::IPv6Protocol
-        ? u'[' + shown.toString() + u']'
-        : shown.toString();
+    const QString host = shown.isNull()                     ? QStringLiteral("localhost")
+        : shown.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + shown.toString() + u']'
+                                                            : shown.toString();
     return QStringLiteral("http://%1:%2/").arg(host).arg(m_service->server()->port());
 }
 

@@ -68,7 +68,8 @@ struct Served
 
 QByteArray logRequest(const QByteArray &form, const QByteArray &extra = {})
 {
-    return "POST /log HTTP/1.1\r\nHost: localhost\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+    return "POST /log HTTP/1.1\r\nHost: localhost\r\nContent-Type: "
+           "application/x-www-form-urlencoded\r\n"
            "Content-Length: "
         + QByteArray::number(form.size()) + "\r\n" + extra + "\r\n" + form;
 }
@@ -120,28 +121,30 @@ private Q_SLOTS:
             << int(ParseState::TooLarge) << QByteArray() << QByteArray() << QByteArray();
         // A length past any sum: refused, never wrapped round to "whole".
         QTest::newRow("length 2^63-1")
-            << logRequest("callsign=Q1AW&pin=1").replace(
-                   "Content-Length: 19", "Content-Length: 9223372036854775807")
+            << logRequest("callsign=Q1AW&pin=1")
+                   .replace("Content-Length: 19", "Content-Length: 9223372036854775807")
             << int(ParseState::TooLarge) << QByteArray() << QByteArray() << QByteArray();
         QTest::newRow("length 2^64+19")
-            << logRequest("callsign=Q1AW&pin=1").replace(
-                   "Content-Length: 19", "Content-Length: 18446744073709551635")
+            << logRequest("callsign=Q1AW&pin=1")
+                   .replace("Content-Length: 19", "Content-Length: 18446744073709551635")
             << int(ParseState::TooLarge) << QByteArray() << QByteArray() << QByteArray();
         QTest::newRow("length with a sign")
             << logRequest("a=1").replace("Content-Length: 3", "Content-Length: +3")
             << int(ParseState::Bad) << QByteArray() << QByteArray() << QByteArray();
         QTest::newRow("two lengths")
-            << logRequest("a=1").replace("Content-Length: 3", "Content-Length: 3\r\nContent-Length: 0")
+            << logRequest("a=1").replace(
+                   "Content-Length: 3", "Content-Length: 3\r\nContent-Length: 0")
             << int(ParseState::Bad) << QByteArray() << QByteArray() << QByteArray();
         QTest::newRow("a length repeated")
-            << logRequest("a=1").replace("Content-Length: 3", "Content-Length: 3\r\nContent-Length: 3")
+            << logRequest("a=1").replace(
+                   "Content-Length: 3", "Content-Length: 3\r\nContent-Length: 3")
             << complete << QByteArray("/log") << QByteArray() << QByteArray("a=1");
         QTest::newRow("a length listed twice")
             << logRequest("a=1").replace("Content-Length: 3", "Content-Length: 3, 4")
             << int(ParseState::Bad) << QByteArray() << QByteArray() << QByteArray();
-        QTest::newRow("two hosts") << QByteArray("GET / HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n")
-                                   << int(ParseState::Bad) << QByteArray() << QByteArray()
-                                   << QByteArray();
+        QTest::newRow("two hosts")
+            << QByteArray("GET / HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n") << int(ParseState::Bad)
+            << QByteArray() << QByteArray() << QByteArray();
         QTest::newRow("http/1.9") << QByteArray("GET / HTTP/1.9\r\n\r\n")
                                   << int(ParseState::VersionNotSupported) << QByteArray()
                                   << QByteArray() << QByteArray();
@@ -150,12 +153,13 @@ private Q_SLOTS:
                                   << QByteArray() << QByteArray();
         QTest::newRow("http/1.1x") << QByteArray("GET / HTTP/1.1x\r\n\r\n") << int(ParseState::Bad)
                                    << QByteArray() << QByteArray() << QByteArray();
-        QTest::newRow("bare lf") << QByteArray("POST /log HTTP/1.1\nHost: a\nContent-Length: 3\n\na=1")
+        QTest::newRow("bare lf") << QByteArray(
+            "POST /log HTTP/1.1\nHost: a\nContent-Length: 3\n\na=1")
                                  << complete << QByteArray("/log") << QByteArray()
                                  << QByteArray("a=1");
         QTest::newRow("bare lf, head not ended")
-            << QByteArray("GET / HTTP/1.1\nHost: a\n") << incomplete << QByteArray()
-            << QByteArray() << QByteArray();
+            << QByteArray("GET / HTTP/1.1\nHost: a\n") << incomplete << QByteArray() << QByteArray()
+            << QByteArray();
         QTest::newRow("a blank line first")
             << QByteArray("\r\nGET / HTTP/1.1\r\n\r\n") << int(ParseState::Bad) << QByteArray()
             << QByteArray() << QByteArray();
@@ -226,7 +230,8 @@ private Q_SLOTS:
         QCOMPARE(gate.check(b, QStringLiteral("4829 1637 0255"), t), PinGate::Verdict::Accepted);
         // ... and clears nothing: the guesser behind that proxy is still refused.
         QCOMPARE(gate.check(a, QStringLiteral("1"), t += 1), PinGate::Verdict::LockedOut);
-        QCOMPARE(gate.check(a, QStringLiteral("1"), t + kLockoutMs - 1), PinGate::Verdict::LockedOut);
+        QCOMPARE(
+            gate.check(a, QStringLiteral("1"), t + kLockoutMs - 1), PinGate::Verdict::LockedOut);
         // A minute after the last wrong try the count starts again.
         t += 2 * kLockoutMs;
         for (int i = 0; i < kMaxWrongPins; ++i)
@@ -285,7 +290,8 @@ private Q_SLOTS:
         if (!usable)
             QVERIFY(!pinProblem(pin).isEmpty());
         const QString fresh = newPin();
-        QVERIFY2(fresh.contains(QRegularExpression(QStringLiteral("^[0-9]{12}$"))), qPrintable(fresh));
+        QVERIFY2(
+            fresh.contains(QRegularExpression(QStringLiteral("^[0-9]{12}$"))), qPrintable(fresh));
         QVERIFY(pinProblem(fresh).isEmpty());
         QCOMPARE(groupedPin(QStringLiteral("123456789012")), QStringLiteral("1234-5678-9012"));
         QCOMPARE(normalizedPin(QStringLiteral(" k7wx-9qrt b3 ")), QStringLiteral("K7WX9QRTB3"));
@@ -418,11 +424,10 @@ private Q_SLOTS:
         QTest::newRow("rebound events")
             << QByteArray("GET /events HTTP/1.1\r\nHost: rebind.evil.example\r\n\r\n") << 421;
         QTest::newRow("origin null")
-            << logRequest("callsign=Q1AW&pin=482916", "Origin: null\r\n")
-            << 403;
+            << logRequest("callsign=Q1AW&pin=482916", "Origin: null\r\n") << 403;
         QTest::newRow("referer of another site")
             << logRequest("callsign=Q1AW&pin=482916", "Referer: http://evil.example/a\r\n")
-                   
+
             << 403;
         QTest::newRow("own origin")
             << logRequest("callsign=Q1AW&pin=482916", "Origin: http://LOCALHOST:8080\r\n")
@@ -554,8 +559,8 @@ private Q_SLOTS:
             // Let the server accept them all before the next.
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
             // Sent whole at once: the 503 must still arrive, never a reset.
-            refused = s.client.exchange("GET / HTTP/1.1\r\nX-Padding: " + QByteArray(2000, 'x')
-                + "\r\n\r\n");
+            refused = s.client.exchange(
+                "GET / HTTP/1.1\r\nX-Padding: " + QByteArray(2000, 'x') + "\r\n\r\n");
             done = true;
         });
         QVERIFY(rollcall::test::spinUntil([&] { return done.load(); }, 20000));

@@ -120,7 +120,8 @@ private Q_SLOTS:
         r = n.client.ask(logRequest(QStringLiteral("q1aw"), "4321 8765 0912"));
         QCOMPARE(r.status, 200);
         QCOMPARE(r.body, QByteArray("Logged Q1AW\n"));
-        QCOMPARE(n.logged(), QStringList({ QStringLiteral("Q9HLD/"), QStringLiteral("Q1AW/Hiram") }));
+        QCOMPARE(
+            n.logged(), QStringList({ QStringLiteral("Q9HLD/"), QStringLiteral("Q1AW/Hiram") }));
         QCOMPARE(n.field("callsigna")->text(), QStringLiteral("Q7HA"));
 
         QCOMPARE(n.client.ask(logRequest(QStringLiteral("Q1AW"), "0000")).status, 403);
@@ -241,8 +242,7 @@ private Q_SLOTS:
             n.net->StartNet();
             n.link->refresh();
             QVERIFY(spinUntil(
-                [&] { return n.link->service()->net().state == QLatin1String("running"); },
-                4000));
+                [&] { return n.link->service()->net().state == QLatin1String("running"); }, 4000));
             lock.exec(QStringLiteral("ROLLBACK"));
             lock.finish();
             writer.close();
@@ -366,9 +366,9 @@ private Q_SLOTS:
                                     << "" << true;
         QTest::newRow("host") << QStringList { "--web-host", "Net.Example.org." } << -1 << ""
                               << "" << false;
-        QTest::newRow("host with a path") << QStringList { "--web-host=net.example.org/x" } << -1
-                                          << ""
-                                          << "" << true;
+        QTest::newRow("host with a path")
+            << QStringList { "--web-host=net.example.org/x" } << -1 << ""
+            << "" << true;
         QTest::newRow("pin with a blank") << QStringList { "--web-pin", "12 34" } << -1 << ""
                                           << "" << true;
     }
