@@ -20,9 +20,11 @@
 #include <QSqlQuery>
 #include <QStatusBar>
 #include <QTcpServer>
+#include <QTemporaryFile>
 #include <QTest>
 #include <atomic>
 #include <thread>
+#include <unistd.h>
 
 using namespace rollcall;
 using rollcall::test::spinUntil;
@@ -320,6 +322,31 @@ private Q_SLOTS:
         net->findChild<QLineEdit *>(QStringLiteral("callsigna"))->setText(QStringLiteral("Q1AW"));
         net->AddRecord();
         QCOMPARE(net->netLog()->checkIns().size(), 1);
+    }
+
+    // An operator who started the program from a shell gets the page's
+    // address and the PIN there, once per opening.
+    void printsTheAddressAndPinOnce()
+    {
+        QTemporaryFile capture;
+        QVERIFY(capture.open());
+        const int saved = ::dup(STDERR_FILENO);
+        ::fflush(stderr);
+        ::dup2(capture.handle(), STDERR_FILENO);
+        {
+            ServedNet n;
+            QVERIFY(n.link);
+            n.net->StartNet();
+            ::fflush(stderr);
+            ::dup2(saved, STDERR_FILENO);
+            ::close(saved);
+            capture.seek(0); // the file offset is shared with what stderr wrote
+            const QByteArray printed = capture.readAll();
+            const QByteArray line = "served at http://127.0.0.1:"
+                + QByteArray::number(n.client.port) + "/ ; logger page http://127.0.0.1:"
+                + QByteArray::number(n.client.port) + "/log, PIN 4321-8765-0912\n";
+            QVERIFY2(printed.count(line) == 1, printed.constData());
+        }
     }
 
     void aNewPinEachOpening()
