@@ -43,7 +43,8 @@ struct CheckInOutcome
 // The station's web pages over an HttpServer:
 //   GET  /            the live net page (/?big: large type)
 //   GET  /net.json    the net as JSON
-//   GET  /events      the event stream: an event "net" with the JSON at once and on every change
+//   GET  /events      the event stream: an event "net" with the JSON at once; on every change
+//                     "net" again, or "change" (netChangeJson) past kWholeNetEventBytes
 //   GET  /log         the logger page, or the PIN form without a session
 //   POST /log/pin     field pin: opens a session (a cookie) and goes to /log
 //   GET  /log/suggest?q=TEXT   up to 20 stations {callsign, name}, with a session only
