@@ -5,7 +5,10 @@
 // 99th percentile (and the worst) of those. The check-ins are 150 ms apart:
 // closer ones are read together, up to 100 ms later. Then the longest event-loop pause
 // while 10,000 requests arrive from 4 threads, and the memory each open event
-// stream costs the program (resident set before and after, divided).
+// stream costs the program (resident set before and after, divided), and the
+// event bytes each client got per change. Then the flood, the reading of
+// larger nets, and (at 3,000 rows, sent as change events) large_net_event_p99_ms:
+// the same streams and check-ins, with the event bytes per change.
 // Usage: bench_web [CLIENTS] [ROUNDS]   (defaults 200, 100)
 #include "app/newnet.h"
 #include "app/session.h"
@@ -36,6 +39,8 @@ using rollcall::test::WebClient;
 namespace {
 
 QTextStream out(stdout);
+// The rows of the large net measured last.
+constexpr int kLargeNet = 3000;
 
 qint64 residentKb()
 {
@@ -74,7 +79,7 @@ int main(int argc, char **argv)
     probe.listen(QHostAddress::LocalHost, 0);
     const quint16 port = probe.serverPort();
     probe.close();
-    web::setWebOverrides({ port, QStringLiteral("127.0.0.1"), QStringLiteral("4321") });
+    web::setWebOverrides({ port, QStringLiteral("127.0.0.1"), QStringLiteral("4321-8765-0912") });
     auto *net = windows().window<NetWindow>(QStringLiteral("rollcall"));
     net->show();
     net->StartNet();
@@ -94,110 +99,124 @@ int main(int argc, char **argv)
                .arg(clients)
                .arg(rounds);
 
-    // The clients: one thread reads every stream with poll().
-    const qint64 rssBefore = residentKb();
-    std::atomic<int> round = -1; // the callsign each client waits for
-    std::atomic<bool> stop = false, ready = false;
-    std::atomic<int> haveIt = 0;
-    QElapsedTimer clock;
-    clock.start();
-    QList<double> allMs, clientMs;
-    std::atomic<qint64> typedAt = 0;
-    std::thread reader([&] {
-        QList<int> fds;
-        for (int i = 0; i < clients; ++i) {
-            const int fd = client.open();
-            WebClient::sendAll(fd, "GET /events HTTP/1.1\r\n\r\n");
-            fds << fd;
-        }
-        QList<QByteArray> got(clients);
-        QList<int> seenRound(clients, -1);
-        int opened = 0;
-        QList<bool> isOpen(clients, false);
-        std::vector<pollfd> polls(clients);
-        char buffer[65536];
-        while (!stop) {
-            for (int i = 0; i < clients; ++i)
-                polls[i] = { fds[i], POLLIN, 0 };
-            if (::poll(polls.data(), polls.size(), 20) <= 0)
-                continue;
+    // The clients: one thread reads every stream with poll(). figure: the name
+    // of the line printed; tag: the callsigns' last letters (Q0BW, Q1BW...).
+    auto measure = [&](int rounds, const QString &figure, const QString &tag) {
+        const qint64 rssBefore = residentKb();
+        std::atomic<int> round = -1; // the callsign each client waits for
+        std::atomic<bool> stop = false, ready = false;
+        std::atomic<int> haveIt = 0;
+        QElapsedTimer clock;
+        clock.start();
+        QList<double> allMs, clientMs;
+        std::atomic<qint64> typedAt = 0, bytesAfterReady = 0;
+        std::thread reader([&] {
+            QList<int> fds;
             for (int i = 0; i < clients; ++i) {
-                if (!(polls[i].revents & POLLIN))
-                    continue;
-                const ssize_t n = ::recv(fds[i], buffer, sizeof buffer, 0);
-                if (n <= 0)
-                    continue;
-                got[i].append(buffer, n);
-                if (!isOpen[i] && got[i].contains("event: net")) {
-                    isOpen[i] = true;
-                    if (++opened == clients)
-                        ready = true;
-                }
-                const int r = round.load();
-                const QByteArray call = "\"Q" + QByteArray::number(r) + "BW\"";
-                if (r >= 0 && seenRound[i] != r && got[i].contains(call)) {
-                    seenRound[i] = r;
-                    clientMs << (clock.nsecsElapsed() - typedAt.load()) / 1e6;
-                    ++haveIt;
-                }
-                // Keep only the tail: a callsign never spans more than this.
-                if (got[i].size() > 4096)
-                    got[i] = got[i].right(64);
+                const int fd = client.open();
+                WebClient::sendAll(fd, "GET /events HTTP/1.1\r\n\r\n");
+                fds << fd;
             }
+            QList<QByteArray> got(clients);
+            QList<int> seenRound(clients, -1);
+            int opened = 0;
+            QList<bool> isOpen(clients, false);
+            std::vector<pollfd> polls(clients);
+            char buffer[65536];
+            while (!stop) {
+                for (int i = 0; i < clients; ++i)
+                    polls[i] = { fds[i], POLLIN, 0 };
+                if (::poll(polls.data(), polls.size(), 20) <= 0)
+                    continue;
+                for (int i = 0; i < clients; ++i) {
+                    if (!(polls[i].revents & POLLIN))
+                        continue;
+                    const ssize_t n = ::recv(fds[i], buffer, sizeof buffer, 0);
+                    if (n <= 0)
+                        continue;
+                    got[i].append(buffer, n);
+                    if (ready)
+                        bytesAfterReady += n;
+                    // Open once its first event is whole (its last key is "traffic").
+                    if (!isOpen[i] && got[i].contains("\"traffic\":")) {
+                        isOpen[i] = true;
+                        if (++opened == clients)
+                            ready = true;
+                    }
+                    const int r = round.load();
+                    const QByteArray call = "\"Q" + QByteArray::number(r) + tag.toLatin1() + "\"";
+                    if (r >= 0 && seenRound[i] != r && got[i].contains(call)) {
+                        seenRound[i] = r;
+                        clientMs << (clock.nsecsElapsed() - typedAt.load()) / 1e6;
+                        ++haveIt;
+                    }
+                    // Keep only the tail: a callsign never spans more than this.
+                    if (got[i].size() > 4096)
+                        got[i] = got[i].right(64);
+                }
+            }
+            for (int fd : fds)
+                WebClient::closeSocket(fd);
+        });
+        if (!spinUntil([&] { return ready.load(); }, 30000)) {
+            out << "bench_web: the event streams did not open\n";
+            stop = true;
+            reader.join();
+            return false;
         }
-        for (int fd : fds)
-            WebClient::closeSocket(fd);
-    });
-    if (!spinUntil([&] { return ready.load(); }, 30000)) {
-        out << "bench_web: the event streams did not open\n";
+        const qint64 rssAfter = residentKb();
+        auto *callsign = net->findChild<QLineEdit *>(QStringLiteral("callsigna"));
+        for (int r = 0; r < rounds; ++r) {
+            // As at a net: check-ins some time apart (a burst is read a few times a second).
+            (void)spinUntil([] { return false; }, 150);
+            haveIt = 0;
+            round = r;
+            typedAt = clock.nsecsElapsed();
+            const qint64 start = typedAt.load();
+            callsign->setText(QStringLiteral("Q%1").arg(r) + tag);
+            net->AddRecord();
+            if (!spinUntil([&] { return haveIt.load() == clients; }, 5000)) {
+                out << QStringLiteral("round %1: only %2 of %3 clients had it after 5 s\n")
+                           .arg(r)
+                           .arg(haveIt.load())
+                           .arg(clients);
+                continue;
+            }
+            allMs << (clock.nsecsElapsed() - start) / 1e6;
+            if (qEnvironmentVariableIsSet("BENCH_WEB_TRACE"))
+                out << QStringLiteral("round %1: %2 ms, reading %3 ms\n")
+                           .arg(r)
+                           .arg(allMs.last())
+                           .arg(link->lastRefreshMs());
+        }
         stop = true;
         reader.join();
+        out << QStringLiteral("%1 (until all %2 clients have a check-in): %3  (median %4, "
+                              "worst %5, %6 rounds)\n")
+                   .arg(figure)
+                   .arg(clients)
+                   .arg(percentile(allMs, 0.99), 0, 'f', 1)
+                   .arg(percentile(allMs, 0.5), 0, 'f', 1)
+                   .arg(percentile(allMs, 1.0), 0, 'f', 1)
+                   .arg(allMs.size());
+        out << QStringLiteral("per client: p99 %1 ms over %2 deliveries\n")
+                   .arg(percentile(clientMs, 0.99), 0, 'f', 1)
+                   .arg(clientMs.size());
+        out << QStringLiteral("event bytes per change: %1 (per client, %2 rows in /net.json)\n")
+                   .arg(double(bytesAfterReady.load()) / clients / qMax(1, rounds), 0, 'f', 0)
+                   .arg(link->service()->net().checkIns.size());
+        out << QStringLiteral("memory per event stream: %1 KB  (resident set %2 -> %3 KB with %4 "
+                              "streams, client sockets in the same process)\n")
+                   .arg(double(rssAfter - rssBefore) / clients, 0, 'f', 1)
+                   .arg(rssBefore)
+                   .arg(rssAfter)
+                   .arg(clients);
+        out.flush();
+        out.flush();
+        return true;
+    };
+    if (!measure(rounds, QStringLiteral("event_p99_ms"), QStringLiteral("BW")))
         return 1;
-    }
-    const qint64 rssAfter = residentKb();
-    auto *callsign = net->findChild<QLineEdit *>(QStringLiteral("callsigna"));
-    for (int r = 0; r < rounds; ++r) {
-        // As at a net: check-ins some time apart (a burst is read a few times a second).
-        (void)spinUntil([] { return false; }, 150);
-        haveIt = 0;
-        round = r;
-        typedAt = clock.nsecsElapsed();
-        const qint64 start = typedAt.load();
-        callsign->setText(QStringLiteral("Q%1BW").arg(r));
-        net->AddRecord();
-        if (!spinUntil([&] { return haveIt.load() == clients; }, 5000)) {
-            out << QStringLiteral("round %1: only %2 of %3 clients had it after 5 s\n")
-                       .arg(r)
-                       .arg(haveIt.load())
-                       .arg(clients);
-            continue;
-        }
-        allMs << (clock.nsecsElapsed() - start) / 1e6;
-        if (qEnvironmentVariableIsSet("BENCH_WEB_TRACE"))
-            out << QStringLiteral("round %1: %2 ms, reading %3 ms\n")
-                       .arg(r)
-                       .arg(allMs.last())
-                       .arg(link->lastRefreshMs());
-    }
-    stop = true;
-    reader.join();
-    out << QStringLiteral("event_p99_ms (until all %1 clients have a check-in): %2  (median %3, "
-                          "worst %4, %5 rounds)\n")
-               .arg(clients)
-               .arg(percentile(allMs, 0.99), 0, 'f', 1)
-               .arg(percentile(allMs, 0.5), 0, 'f', 1)
-               .arg(percentile(allMs, 1.0), 0, 'f', 1)
-               .arg(allMs.size());
-    out << QStringLiteral("per client: p99 %1 ms over %2 deliveries\n")
-               .arg(percentile(clientMs, 0.99), 0, 'f', 1)
-               .arg(clientMs.size());
-    out << QStringLiteral("memory per event stream: %1 KB  (resident set %2 -> %3 KB with %4 "
-                          "streams, client sockets in the same process)\n")
-               .arg(double(rssAfter - rssBefore) / clients, 0, 'f', 1)
-               .arg(rssBefore)
-               .arg(rssAfter)
-               .arg(clients);
-    out.flush();
 
     // The flood: 10,000 requests from 4 threads, a mix of pages and garbage.
     (void)spinUntil([&] { return link->service()->server()->connections() == 0; }, 5000);
@@ -243,7 +262,7 @@ int main(int argc, char **argv)
     out.flush();
 
     // What reading the net costs the event loop after a check-in, by its size.
-    for (const int rows : { 1000, 10000 }) {
+    for (const int rows : { 1000, kLargeNet, 10000 }) {
         {
             auto log = netlog::NetLogStore::open(session().netpath);
             store::Transaction t(log->netDatabase());
@@ -279,6 +298,14 @@ int main(int argc, char **argv)
                    .arg(rows)
                    .arg(worst)
                    .arg(pause);
+        // A large net: its JSON is far over what is sent whole at every change.
+        if (rows == kLargeNet) {
+            (void)spinUntil(
+                [&] { return link->service()->net().checkIns.size() >= kLargeNet; }, 30000);
+            if (!measure(qMin(rounds, 30), QStringLiteral("large_net_event_p99_ms"),
+                    QStringLiteral("BX")))
+                return 1;
+        }
     }
     web::setWebOverrides({ 0, {}, {} });
     return 0;

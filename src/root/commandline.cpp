@@ -13,6 +13,7 @@
 #include "stats/statscommand.h"
 #include "store/database.h"
 #include "terminal/tnccommand.h"
+#include "web/pingate.h"
 #include "web/websettings.h"
 
 #include <QHostAddress>
@@ -35,8 +36,9 @@ struct Subcommand
 // stats paints only for a PDF: text, CSV and HTML need no fonts.
 bool statsPaints(const QStringList &args)
 {
-    const qsizetype o = args.indexOf(QStringLiteral("-o")) >= 0 ? args.indexOf(QStringLiteral("-o"))
-                                                                 : args.indexOf(QStringLiteral("--output"));
+    const qsizetype o = args.indexOf(QStringLiteral("-o")) >= 0
+        ? args.indexOf(QStringLiteral("-o"))
+        : args.indexOf(QStringLiteral("--output"));
     return o >= 0 && o + 1 < args.size()
         && args[o + 1].endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
 }
@@ -176,8 +178,16 @@ CommandLine parseCommandLine(const QStringList &args)
                 cl.error = QStringLiteral("--web-bind needs an IP address of this machine");
         } else if (a == QLatin1String("--web-pin") || a.startsWith(QLatin1String("--web-pin="))) {
             value(cl.webPin);
-            if (cl.error.isEmpty() && !web::isUsablePin(cl.webPin))
-                cl.error = QStringLiteral("--web-pin needs 4 to 32 letters or digits");
+            if (cl.error.isEmpty())
+                if (const QString problem = web::pinProblem(cl.webPin); !problem.isEmpty())
+                    cl.error = QStringLiteral("--web-pin: %1").arg(problem);
+        } else if (a == QLatin1String("--web-host") || a.startsWith(QLatin1String("--web-host="))) {
+            QString name;
+            value(name);
+            if (cl.error.isEmpty() && web::hostNameSetting(name).isEmpty())
+                cl.error
+                    = QStringLiteral("--web-host needs a host name (letters, digits, - and .)");
+            cl.webHosts << web::hostNameSetting(name);
         } else if (cl.subcommand.isEmpty() && isSubcommand(a)) {
             cl.subcommand = a;
             cl.subcommandArgs = args.mid(i + 1);
@@ -212,7 +222,8 @@ QString helpText()
 {
     QString text = QStringLiteral(
         "Usage: rollcall [--home DIR] [--open NETFOLDER] [--remote-port N]\n"
-        "                [--web-port N] [--web-bind ADDR] [--web-pin PIN]\n"
+        "                [--web-port N] [--web-bind ADDR] [--web-host NAME]...\n"
+        "                [--web-pin PIN]\n"
         "       rollcall SUBCOMMAND [ARGUMENT...]\n"
         "       rollcall --version | --help\n"
         "\n"
@@ -233,7 +244,11 @@ QString helpText()
         "  --web-port N       serve the open net's live page and logger page on TCP\n"
         "                     port N (0: not served; default: File > Preferences)\n"
         "  --web-bind ADDR    serve on this address only (default: every address)\n"
-        "  --web-pin PIN      the logger page's PIN (default: a new one per net)\n"
+        "  --web-host NAME    a name the server also answers to (a proxy's, or a DNS\n"
+        "                     name of this machine); repeatable. Browsers that ask\n"
+        "                     for another name are refused (DNS rebinding)\n"
+        "  --web-pin PIN      the logger page's PIN: at least 12 digits, or 10 letters\n"
+        "                     and digits (default: a new 12-digit one per net)\n"
         "  -v, --version      print the version and the Qt and SQLite versions in use\n"
         "  -h, --help         print this help\n"
         "\n"

@@ -18,6 +18,7 @@ struct CommandLine
     int webPort = -1; // --web-port N: serve open nets on TCP port N (0: not); -1: as set
     QString webBind; // --web-bind ADDR: the address to serve on; empty: as set
     QString webPin; // --web-pin PIN: the logger's PIN; empty: a new one per net
+    QStringList webHosts; // --web-host NAME (repeatable): more names the server answers to
     QString subcommand; // a headless job ("psk", ...), empty for the desktop program
     QStringList subcommandArgs;
     QString error; // not empty when the command line could not be understood

@@ -18,9 +18,9 @@
 #include "netlog/netlogwindows.h"
 #include "netlog/netwindow.h"
 #include "psk/pskterminal.h"
-#include "psk/stationrig.h"
 #include "psk/pskwindows.h"
 #include "psk/signalrelease.h"
+#include "psk/stationrig.h"
 #include "remote/remotewindows.h"
 #include "reports/reportswindows.h"
 #include "script/scripteditorwindow.h"
@@ -93,7 +93,7 @@ int runDesktop(const CommandLine &cl)
     s.clock = &clock;
     s.prompts = &prompts;
     s.remotePort = cl.remotePort;
-    web::setWebOverrides({ cl.webPort, cl.webBind, cl.webPin });
+    web::setWebOverrides({ cl.webPort, cl.webBind, cl.webPin, cl.webHosts });
 
     QString error;
     if (!initSession(cl.home, QCoreApplication::applicationDirPath(), &error)) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "web/httpmessage.h"
 
+#include <cctype>
+
 namespace rollcall::web {
 
 namespace {
@@ -47,58 +49,120 @@ QByteArray percentDecoded(const QByteArray &text)
     return out;
 }
 
+// Where the head's last line ends (before the empty line that ends the head),
+// line ends CRLF or a bare LF as RFC 9112 lets a server take them; -1 while
+// there is no empty line yet.
+qsizetype findHeadEnd(const QByteArray &seen, qsizetype *bodyStart)
+{
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype lf = seen.indexOf('\n', from);
+        if (lf < 0)
+            return -1;
+        const qsizetype lineLength = lf - from;
+        if (from > 0 && (lineLength == 0 || (lineLength == 1 && seen[from] == '\r'))) {
+            *bodyStart = lf + 1;
+            return from - 1;
+        }
+        from = lf + 1;
+    }
+}
+
+// A Content-Length value: digits only. Longer than any body we take is
+// TooLarge without ever being converted, so no sum can overflow.
+ParseState contentLength(const QByteArray &value, qsizetype *length)
+{
+    if (value.isEmpty())
+        return ParseState::Bad;
+    for (const char c : value)
+        if (c < '0' || c > '9')
+            return ParseState::Bad;
+    qsizetype lead = 0;
+    while (lead + 1 < value.size() && value[lead] == '0')
+        ++lead;
+    if (value.size() - lead > 9)
+        return ParseState::TooLarge;
+    *length = value.mid(lead).toLongLong();
+    return ParseState::Complete;
+}
+
 } // namespace
 
 ParseState parseRequest(const QByteArray &buffer, HttpRequest *request, int maxBytes)
 {
     const QByteArray seen = buffer.left(maxBytes);
-    const qsizetype headEnd = seen.indexOf("\r\n\r\n");
+    qsizetype bodyStart = 0;
+    const qsizetype headEnd = findHeadEnd(seen, &bodyStart);
     if (headEnd < 0) {
         // A request line that is already no HTTP need not wait for the rest.
-        const qsizetype firstLine = seen.indexOf("\r\n");
+        const qsizetype firstLine = seen.indexOf('\n');
         const QByteArray line = firstLine < 0 ? seen : seen.left(firstLine);
         const qsizetype blank = line.indexOf(' ');
         const QByteArray method = blank < 0 ? line : line.left(blank);
-        if (blank == 0 || (!method.isEmpty() && !isToken(method)))
+        if (blank == 0 || (!method.isEmpty() && !isToken(method)) || firstLine == 0
+            || (firstLine == 1 && seen[0] == '\r'))
             return ParseState::Bad;
         return buffer.size() >= maxBytes ? ParseState::TooLarge : ParseState::Incomplete;
     }
     HttpRequest r;
     const QList<QByteArray> lines = seen.left(headEnd).split('\n');
-    const QList<QByteArray> words = lines.first().trimmed().split(' ');
-    if (words.size() != 3 || !isToken(words[0]) || !words[1].startsWith('/')
-        || !words[2].startsWith("HTTP/1."))
+    QByteArray requestLine = lines.first();
+    if (requestLine.endsWith('\r'))
+        requestLine.chop(1);
+    const QList<QByteArray> words = requestLine.split(' ');
+    if (words.size() != 3 || !isToken(words[0]) || !words[1].startsWith('/'))
         return ParseState::Bad;
+    const QByteArray &version = words[2];
+    if (version != "HTTP/1.1" && version != "HTTP/1.0") {
+        // HTTP/2.0 or HTTP/1.9 is HTTP we do not speak; anything else is none.
+        const bool http = version.size() == 8 && version.startsWith("HTTP/")
+            && std::isdigit(uchar(version[5])) && version[6] == '.'
+            && std::isdigit(uchar(version[7]));
+        return http ? ParseState::VersionNotSupported : ParseState::Bad;
+    }
     r.method = words[0];
     const QByteArray &target = words[1];
     const qsizetype question = target.indexOf('?');
     r.path = question < 0 ? target : target.left(question);
     r.hasQuery = question >= 0;
     r.query = question < 0 ? QByteArray() : target.mid(question + 1);
+    QByteArray length;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QByteArray line = lines[i].endsWith('\r') ? lines[i].chopped(1) : lines[i];
         const qsizetype colon = line.indexOf(':');
         if (colon <= 0 || !isToken(line.left(colon)))
             return ParseState::Bad;
         const QByteArray name = line.left(colon).toLower();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        if (name == "content-length") {
+            // Two lengths that differ leave the body's end in doubt (request
+            // smuggling); the same one repeated, or as a list, is one length.
+            for (const QByteArray &part : value.split(',')) {
+                const QByteArray one = part.trimmed();
+                if (!length.isNull() && one != length)
+                    return ParseState::Bad;
+                length = one;
+            }
+        } else if (name == "host" && r.headers.contains(name)) {
+            return ParseState::Bad; // which site is meant must be beyond doubt
+        }
         if (!r.headers.contains(name))
-            r.headers.insert(name, line.mid(colon + 1).trimmed());
+            r.headers.insert(name, value);
     }
     if (!r.header("transfer-encoding").isEmpty())
         return ParseState::NotImplemented;
-    qsizetype length = 0;
-    if (r.headers.contains("content-length")) {
-        bool ok = false;
-        length = r.header("content-length").toLongLong(&ok);
-        if (!ok || length < 0)
-            return ParseState::Bad;
+    qsizetype bodyLength = 0;
+    if (!length.isNull()) {
+        r.headers.insert("content-length", length);
+        const ParseState state = contentLength(length, &bodyLength);
+        if (state != ParseState::Complete)
+            return state;
     }
-    const qsizetype bodyStart = headEnd + 4;
-    if (bodyStart + length > maxBytes)
+    if (bodyLength > maxBytes - bodyStart)
         return ParseState::TooLarge;
-    if (buffer.size() < bodyStart + length)
+    if (buffer.size() - bodyStart < bodyLength)
         return ParseState::Incomplete;
-    r.body = buffer.mid(bodyStart, length);
+    r.body = buffer.mid(bodyStart, bodyLength);
     *request = std::move(r);
     return ParseState::Complete;
 }
@@ -135,12 +199,16 @@ QByteArray reasonPhrase(int status)
     switch (status) {
     case 200:
         return "OK";
+    case 202:
+        return "Accepted";
     case 303:
         return "See Other";
     case 400:
         return "Bad Request";
     case 403:
         return "Forbidden";
+    case 401:
+        return "Unauthorized";
     case 404:
         return "Not Found";
     case 405:
@@ -151,6 +219,8 @@ QByteArray reasonPhrase(int status)
         return "Conflict";
     case 413:
         return "Content Too Large";
+    case 421:
+        return "Misdirected Request";
     case 415:
         return "Unsupported Media Type";
     case 422:
@@ -163,6 +233,8 @@ QByteArray reasonPhrase(int status)
         return "Not Implemented";
     case 503:
         return "Service Unavailable";
+    case 505:
+        return "HTTP Version Not Supported";
     default:
         return "Unknown";
     }

@@ -33,10 +33,13 @@ enum class ParseState {
     Bad, // 400: no HTTP request
     TooLarge, // 413: more than kMaxRequestBytes, or a body announced beyond it
     NotImplemented, // 501: a body sent in chunks
+    VersionNotSupported, // 505: HTTP, but neither 1.0 nor 1.1
 };
 
 // Reads the bytes received so far. Bytes beyond maxBytes are never looked at:
 // a buffer longer than that is TooLarge unless a whole request fits before it.
+// Lines may end in CRLF or a bare LF. A Content-Length given twice with two
+// values, or a Host given twice, is Bad.
 ParseState parseRequest(
     const QByteArray &buffer, HttpRequest *request, int maxBytes = kMaxRequestBytes);
 

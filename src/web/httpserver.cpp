@@ -6,8 +6,36 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <sys/socket.h>
 
 namespace rollcall::web {
+
+QHostAddress HttpServer::plainAddress(const QHostAddress &peer)
+{
+    bool mapped = false;
+    const quint32 v4 = peer.toIPv4Address(&mapped);
+    return mapped ? QHostAddress(v4) : peer;
+}
+
+QHostAddress HttpServer::addressKey(const QHostAddress &peer)
+{
+    const QHostAddress plain = plainAddress(peer);
+    if (plain.protocol() != QAbstractSocket::IPv6Protocol)
+        return plain;
+    Q_IPV6ADDR bytes = plain.toIPv6Address();
+    for (int i = 8; i < 16; ++i)
+        bytes[i] = 0;
+    return QHostAddress(bytes);
+}
+
+bool HttpServer::isProxy(const QHostAddress &peer) const
+{
+    const QHostAddress plain = plainAddress(peer);
+    for (const QHostAddress &p : m_proxies)
+        if (plainAddress(p).isEqual(plain))
+            return true;
+    return false;
+}
 
 HttpServer::HttpServer(Handler handler, QObject *parent)
     : QObject(parent), m_handler(std::move(handler))
@@ -58,9 +86,12 @@ void HttpServer::close()
     m_sweep->stop();
     const QList<QTcpSocket *> sockets = m_connections.keys();
     m_connections.clear();
+    m_perAddress.clear();
+    m_refusing = 0;
     m_streams = 0;
     for (QTcpSocket *s : sockets) {
         s->disconnect(this);
+        s->flush(); // a stream's last event (the net closed) goes before the close
         s->abort();
     }
     delete m_server; // and with it every connection it accepted
@@ -81,17 +112,36 @@ void HttpServer::acceptConnections()
 {
     while (m_server && m_server->hasPendingConnections()) {
         QTcpSocket *socket = m_server->nextPendingConnection(); // a child of m_server
-        const bool full = m_connections.size() >= m_limits.maxConnections;
+        const QHostAddress key = addressKey(socket->peerAddress());
+        const bool full = m_connections.size() - m_refusing >= m_limits.maxConnections;
+        const bool crowded
+            = !isProxy(socket->peerAddress()) && m_perAddress.value(key) >= m_limits.maxPerAddress;
+        if ((full || crowded) && m_refusing >= m_limits.refusingMargin) {
+            ++m_refused;
+            socket->abort(); // no room even to say so
+            socket->deleteLater();
+            continue;
+        }
         Connection c;
+        c.key = key;
         c.deadline = now() + m_limits.requestMs;
+        c.refused = full || crowded;
         m_connections.insert(socket, c);
+        ++m_perAddress[key];
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { halfClose(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { drop(socket); });
         connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] { drop(socket); });
-        if (full) {
+        if (c.refused) {
             ++m_refused;
-            // Answered at once; it holds a place only until it is closed.
-            finish(socket, textResponse(503, QStringLiteral("Too many connections; try again")));
+            ++m_refusing;
+            // Answered at once, whatever the request; it holds a place in the
+            // margin only until the client has read it.
+            finish(socket,
+                textResponse(503,
+                    full ? QStringLiteral("Too many connections; try again")
+                         : QStringLiteral("Too many connections from your address; try again")),
+                m_limits.refusedMs);
         }
     }
 }
@@ -116,23 +166,31 @@ void HttpServer::readFrom(QTcpSocket *socket)
         return;
     case ParseState::Bad:
         ++m_dropped;
-        finish(socket, textResponse(400, QStringLiteral("Not an HTTP request")));
+        finish(
+            socket, textResponse(400, QStringLiteral("Not an HTTP request")), m_limits.closingMs);
         return;
     case ParseState::TooLarge:
         ++m_dropped;
         finish(socket,
             textResponse(413,
-                QStringLiteral("Requests are limited to %1 bytes").arg(m_limits.maxRequestBytes)));
+                QStringLiteral("Requests are limited to %1 bytes").arg(m_limits.maxRequestBytes)),
+            m_limits.closingMs);
         return;
     case ParseState::NotImplemented:
         ++m_dropped;
-        finish(socket, textResponse(501, QStringLiteral("Chunked request bodies are not taken")));
+        finish(socket, textResponse(501, QStringLiteral("Chunked request bodies are not taken")),
+            m_limits.closingMs);
+        return;
+    case ParseState::VersionNotSupported:
+        ++m_dropped;
+        finish(socket, textResponse(505, QStringLiteral("HTTP/1.1 and HTTP/1.0 only")),
+            m_limits.closingMs);
         return;
     case ParseState::Complete:
         break;
     }
     it->buffer.clear();
-    const QHostAddress peer = socket->peerAddress();
+    const QHostAddress peer = plainAddress(socket->peerAddress());
     // A check-in may run the event loop (a message box), and the net may close
     // and take this server with it meanwhile.
     const QPointer<HttpServer> self(this);
@@ -142,28 +200,45 @@ void HttpServer::readFrom(QTcpSocket *socket)
     it = m_connections.find(socket);
     if (it == m_connections.end())
         return;
+    if (request.method == "HEAD") {
+        // The head a GET would get, and no body: not even a stream's.
+        QByteArray head = reply.stream ? eventStreamHead() : reply.bytes;
+        head.truncate(head.indexOf("\r\n\r\n") + 4);
+        finish(socket, head, m_limits.closingMs);
+        return;
+    }
     if (!reply.stream) {
-        if (request.method == "HEAD")
-            reply.bytes.truncate(reply.bytes.indexOf("\r\n\r\n") + 4);
-        finish(socket, reply.bytes);
+        finish(socket, reply.bytes, m_limits.closingMs);
         return;
     }
     it->stream = true;
     it->lastWrite = now();
+    it->allowance = m_limits.maxUnsent + reply.bytes.size();
     ++m_streams;
     socket->write(eventStreamHead() + reply.bytes);
 }
 
-void HttpServer::finish(QTcpSocket *socket, const QByteArray &bytes)
+void HttpServer::finish(QTcpSocket *socket, const QByteArray &bytes, int lingerMs)
 {
     auto it = m_connections.find(socket);
     if (it == m_connections.end())
         return;
     it->closing = true;
     it->buffer.clear();
-    it->deadline = now() + m_limits.closingMs;
+    it->deadline = now() + lingerMs;
     socket->write(bytes);
-    socket->disconnectFromHost(); // after what was written has gone
+    halfClose(socket);
+}
+
+void HttpServer::halfClose(QTcpSocket *socket)
+{
+    const auto it = m_connections.find(socket);
+    if (it == m_connections.end() || !it->closing || it->halfClosed || socket->bytesToWrite() > 0)
+        return;
+    it->halfClosed = true;
+    // Our end is done; the client's request, read or not, is drained by
+    // readFrom until it closes (a close with unread bytes would reset it).
+    ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
 }
 
 void HttpServer::drop(QTcpSocket *socket)
@@ -173,6 +248,11 @@ void HttpServer::drop(QTcpSocket *socket)
         return;
     if (it->stream)
         --m_streams;
+    if (it->refused)
+        --m_refusing;
+    const auto count = m_perAddress.find(it->key);
+    if (count != m_perAddress.end() && --*count <= 0)
+        m_perAddress.erase(count);
     m_connections.erase(it);
     socket->disconnect(this);
     socket->abort();
@@ -186,7 +266,8 @@ void HttpServer::broadcast(const QByteArray &events)
     for (auto it = m_connections.begin(); it != m_connections.end(); ++it) {
         if (!it->stream)
             continue;
-        if (it.key()->bytesToWrite() + events.size() > m_limits.maxUnsent) {
+        // Only what the reader has not taken counts, never this event itself.
+        if (it.key()->bytesToWrite() > it->allowance) {
             behind << it.key();
             continue;
         }
@@ -201,7 +282,7 @@ void HttpServer::broadcast(const QByteArray &events)
 void HttpServer::sweep()
 {
     const qint64 t = now();
-    QList<QTcpSocket *> late;
+    QList<QTcpSocket *> late, unfinished;
     for (auto it = m_connections.begin(); it != m_connections.end(); ++it) {
         if (it->stream) {
             if (t - it->lastWrite >= m_limits.pingMs) {
@@ -209,18 +290,26 @@ void HttpServer::sweep()
                 it.key()->write(": ping\n\n");
                 it->lastWrite = t;
             }
-            if (it.key()->bytesToWrite() > m_limits.maxUnsent) {
+            if (it.key()->bytesToWrite() > it->allowance) {
                 ++m_droppedStreams;
                 late << it.key();
             }
         } else if (t >= it->deadline) {
-            if (!it->closing)
+            if (it->closing) {
+                late << it.key();
+            } else {
                 ++m_dropped;
-            late << it.key();
+                // A request begun but not finished is told why; a connection
+                // that sent nothing (a browser's spare one) is just closed.
+                (it->buffer.isEmpty() ? late : unfinished) << it.key();
+            }
         }
     }
     for (QTcpSocket *s : late)
         drop(s);
+    for (QTcpSocket *s : unfinished)
+        finish(s, textResponse(408, QStringLiteral("The request did not arrive in time")),
+            m_limits.closingMs);
 }
 
 } // namespace rollcall::web

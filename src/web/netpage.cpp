@@ -84,12 +84,24 @@ function show(net){
  document.title=net.name;
 }
 function live(text){const e=document.getElementById("live");if(e)e.textContent=text;}
+// A large net comes whole first ("net"), then as changes: one splice each of
+// check-ins and traffic, and the facts.
+let current=null;
+function splice(rows,c){return rows.slice(0,c.at).concat(c.rows,rows.slice(c.at+c.remove));}
+function applyChange(c){
+ if(!current)return;
+ for(const k of ["name","frequency","ncs","started","ended","state"])current[k]=c[k];
+ current.checkIns=splice(current.checkIns,c.checkIns);current.traffic=splice(current.traffic,c.traffic);
+ show(current);
+}
+function shown(){return current&&current.state==="closed"?"the net window is closed; this page follows the net when it opens again":"live";}
 let source=null;
 function connect(){
  source=new EventSource("/events");
- source.addEventListener("net",e=>{show(JSON.parse(e.data));live("live");});
- source.onopen=()=>live("live");
- source.onerror=()=>{live("reconnecting...");
+ source.addEventListener("net",e=>{current=JSON.parse(e.data);show(current);live(shown());});
+ source.addEventListener("change",e=>{applyChange(JSON.parse(e.data));live(shown());});
+ source.onopen=()=>live(shown());
+ source.onerror=()=>{live(current&&current.state==="closed"?shown():"reconnecting...");
   if(source.readyState===EventSource.CLOSED){source=null;setTimeout(connect,2000);}};
 }
 connect();
@@ -198,6 +210,10 @@ WebNet webNetFrom(const reports::NetReportData &data, netlog::NetState state)
     net.started = afterLabel(data.startLine, QLatin1String("Start"));
     net.ended = afterLabel(data.endLine, QLatin1String("End"));
     net.state = stateText(state);
+    // Opened again after it ended (or after Unlock): the net window offers
+    // Start Net, but the net has ended, as its end line says.
+    if (state == netlog::NetState::Opened && !net.ended.isEmpty())
+        net.state = stateText(netlog::NetState::Ended);
     for (const reports::CheckIn &c : data.checkIns) {
         if (c.callsign.trimmed().isEmpty())
             continue;
@@ -212,25 +228,72 @@ WebNet webNetFrom(const reports::NetReportData &data, netlog::NetState state)
     return net;
 }
 
+namespace {
+
+QJsonObject checkInJson(const WebCheckIn &c)
+{
+    return { { QStringLiteral("callsign"), c.callsign }, { QStringLiteral("name"), c.name },
+        { QStringLiteral("location"), c.location }, { QStringLiteral("state"), c.state },
+        { QStringLiteral("options"), c.options }, { QStringLiteral("logTime"), c.logTime },
+        { QStringLiteral("out"), c.out } };
+}
+
+QJsonObject trafficJson(const WebTraffic &t)
+{
+    return { { QStringLiteral("from"), t.from }, { QStringLiteral("count"), t.count },
+        { QStringLiteral("precedence"), t.precedence },
+        { QStringLiteral("destination"), t.destination },
+        { QStringLiteral("passedTo"), t.passedTo }, { QStringLiteral("passed"), t.passed } };
+}
+
+QJsonObject netFactsJson(const WebNet &net)
+{
+    return { { QStringLiteral("name"), net.name }, { QStringLiteral("frequency"), net.frequency },
+        { QStringLiteral("ncs"), net.ncs }, { QStringLiteral("started"), net.started },
+        { QStringLiteral("ended"), net.ended }, { QStringLiteral("state"), net.state } };
+}
+
+// One splice that turns before into after: the rows between their common
+// start and common end are replaced.
+template<typename Row, typename ToJson>
+QJsonObject splice(const QList<Row> &before, const QList<Row> &after, ToJson toJson)
+{
+    qsizetype head = 0;
+    while (head < before.size() && head < after.size() && before[head] == after[head])
+        ++head;
+    qsizetype tail = 0;
+    while (tail < before.size() - head && tail < after.size() - head
+        && before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
+        ++tail;
+    QJsonArray rows;
+    for (qsizetype i = head; i < after.size() - tail; ++i)
+        rows.append(toJson(after[i]));
+    return { { QStringLiteral("at"), head },
+        { QStringLiteral("remove"), before.size() - head - tail },
+        { QStringLiteral("rows"), rows } };
+}
+
+} // namespace
+
 QByteArray netJson(const WebNet &net)
 {
     QJsonArray checkIns;
     for (const WebCheckIn &c : net.checkIns)
-        checkIns.append(QJsonObject { { QStringLiteral("callsign"), c.callsign },
-            { QStringLiteral("name"), c.name }, { QStringLiteral("location"), c.location },
-            { QStringLiteral("state"), c.state }, { QStringLiteral("options"), c.options },
-            { QStringLiteral("logTime"), c.logTime }, { QStringLiteral("out"), c.out } });
+        checkIns.append(checkInJson(c));
     QJsonArray traffic;
     for (const WebTraffic &t : net.traffic)
-        traffic.append(QJsonObject { { QStringLiteral("from"), t.from },
-            { QStringLiteral("count"), t.count }, { QStringLiteral("precedence"), t.precedence },
-            { QStringLiteral("destination"), t.destination },
-            { QStringLiteral("passedTo"), t.passedTo }, { QStringLiteral("passed"), t.passed } });
-    const QJsonObject root { { QStringLiteral("name"), net.name },
-        { QStringLiteral("frequency"), net.frequency }, { QStringLiteral("ncs"), net.ncs },
-        { QStringLiteral("started"), net.started }, { QStringLiteral("ended"), net.ended },
-        { QStringLiteral("state"), net.state }, { QStringLiteral("checkIns"), checkIns },
-        { QStringLiteral("traffic"), traffic } };
+        traffic.append(trafficJson(t));
+    QJsonObject root = netFactsJson(net);
+    root.insert(QStringLiteral("checkIns"), checkIns);
+    root.insert(QStringLiteral("traffic"), traffic);
+    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+}
+
+QByteArray netChangeJson(const WebNet &before, const WebNet &after)
+{
+    QJsonObject root = netFactsJson(after);
+    root.insert(QStringLiteral("checkIns"), splice(before.checkIns, after.checkIns, checkInJson));
+    root.insert(QStringLiteral("traffic"), splice(before.traffic, after.traffic, trafficJson));
     return QJsonDocument(root).toJson(QJsonDocument::Compact);
 }
 
@@ -262,7 +325,7 @@ QByteArray pinPage(const QString &message)
     if (!message.isEmpty())
         html += QStringLiteral("<p class=\"msg\">") + htmlEscape(message) + QStringLiteral("</p>");
     html += QStringLiteral("<form method=\"post\" action=\"/log/pin\"><label>PIN "
-                           "<input name=\"pin\" type=\"password\" inputmode=\"numeric\" "
+                           "<input name=\"pin\" type=\"password\" placeholder=\"1234-5678-9012\" "
                            "autocomplete=\"off\" autofocus></label> <button>Open</button></form>"
                            "</body></html>\n");
     return html.toUtf8();
@@ -285,7 +348,9 @@ box.addEventListener("input",async()=>{
  const q=box.value.trim().toUpperCase();
  document.getElementById("name").textContent=names.get(q)||"";
  if(!q||q===asked)return;asked=q;
- const r=await fetch("/log/suggest?q="+encodeURIComponent(q));if(!r.ok)return;
+ let r;try{r=await fetch("/log/suggest?q="+encodeURIComponent(q));}catch(e){return;}
+ if(r.status===401){location.href="/log";return;}
+ if(!r.ok)return;
  const list=document.getElementById("calls");list.replaceChildren();
  for(const s of await r.json()){names.set(s.callsign,s.name);
   const o=document.createElement("option");o.value=s.callsign;o.textContent=s.name;list.appendChild(o);}
@@ -293,9 +358,14 @@ box.addEventListener("input",async()=>{
 });
 document.getElementById("logform").addEventListener("submit",async e=>{
  e.preventDefault();
- const r=await fetch("/log",{method:"POST",headers:{"Content-Type":"application/x-www-form-urlencoded"},
-  body:"callsign="+encodeURIComponent(box.value)});
- document.getElementById("answer").textContent=(await r.text()).trim();
+ const answer=document.getElementById("answer");answer.textContent="sending...";
+ let r;
+ try{r=await fetch("/log",{method:"POST",headers:{"Content-Type":"application/x-www-form-urlencoded"},
+  body:"callsign="+encodeURIComponent(box.value)});}
+ catch(err){answer.textContent="No answer from the station: its net window is closed or out of reach. Not logged.";box.focus();return;}
+ answer.textContent=(await r.text()).trim();
+ // A session of an earlier opening of the net: the PIN form, saying why.
+ if(r.status===401){setTimeout(()=>{location.href="/log";},1500);return;}
  if(r.ok){box.value="";document.getElementById("name").textContent="";}
  box.focus();
 });

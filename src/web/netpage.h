@@ -34,7 +34,7 @@ struct WebNet
 {
     QString name, frequency, ncs;
     QString started, ended; // the times of start.net's first start and last end, as written
-    QString state; // "not started", "running", "ended", "locked"
+    QString state; // "not started", "running", "ended", "locked"; "closed" when the window closes
     QList<WebCheckIn> checkIns; // those with a callsign, first logged first
     QList<WebTraffic> traffic;
     bool operator==(const WebNet &) const = default;
@@ -45,6 +45,16 @@ WebNet webNetFrom(const reports::NetReportData &data, netlog::NetState state);
 
 // The snapshot as compact JSON (one line, so it is also one event's data).
 QByteArray netJson(const WebNet &net);
+
+// A net whose JSON is larger than this goes to open pages as changes (event
+// "change") after the whole of it (event "net") first: every reader of a net
+// of thousands of rows is not sent all of them at every check-in.
+inline constexpr int kWholeNetEventBytes = 64 * 1024;
+// What changed from one snapshot to the next, as the page applies it: the
+// net's facts (as in netJson) whole, and for "checkIns" and "traffic" one
+// splice each, {"at":I,"remove":N,"rows":[...]}: remove N rows at I, insert
+// rows there.
+QByteArray netChangeJson(const WebNet &before, const WebNet &after);
 
 // A suggestion of the logger page: a station of the master database.
 struct Suggestion

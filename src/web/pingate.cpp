@@ -8,8 +8,51 @@ namespace rollcall::web {
 
 QString newPin()
 {
-    return QStringLiteral("%1").arg(
-        qint64(QRandomGenerator::system()->bounded(1000000)), 6, 10, QChar(u'0'));
+    QString pin;
+    for (int i = 0; i < kPinDigits; ++i)
+        pin += QChar(u'0' + QRandomGenerator::system()->bounded(10));
+    return pin;
+}
+
+QString normalizedPin(const QString &typed)
+{
+    QString pin;
+    for (const QChar c : typed)
+        if (c != u'-' && !c.isSpace())
+            pin += c.toUpper();
+    return pin;
+}
+
+QString groupedPin(const QString &pin)
+{
+    QStringList groups;
+    for (qsizetype i = 0; i < pin.size(); i += 4)
+        groups << pin.mid(i, 4);
+    return groups.join(u'-');
+}
+
+QString pinProblem(const QString &typed)
+{
+    const QString pin = normalizedPin(typed);
+    bool digitsOnly = true;
+    for (const QChar c : pin) {
+        if (c.unicode() >= 128 || !c.isLetterOrNumber())
+            return QStringLiteral("a PIN holds only letters and digits (dashes and blanks "
+                                  "may group them)");
+        digitsOnly = digitsOnly && c.isDigit();
+    }
+    if (pin.size() > kMaxPinLength)
+        return QStringLiteral("a PIN has at most %1 letters and digits").arg(kMaxPinLength);
+    // Short ones fall to a guesser in an evening (see kPinDigits).
+    if (digitsOnly && pin.size() < kPinDigits)
+        return QStringLiteral("a PIN of digits needs at least %1 of them, so that it cannot be "
+                              "guessed in an evening")
+            .arg(kPinDigits);
+    if (pin.size() < kMinPinSymbols)
+        return QStringLiteral("a PIN needs at least %1 letters and digits, so that it cannot be "
+                              "guessed in an evening")
+            .arg(kMinPinSymbols);
+    return {};
 }
 
 bool sameSecret(const QByteArray &a, const QByteArray &b)
@@ -22,37 +65,33 @@ bool sameSecret(const QByteArray &a, const QByteArray &b)
     return differ == 0;
 }
 
-bool PinGate::lockedOut(const QHostAddress &from, qint64 now) const
-{
-    const auto it = m_tries.constFind(from);
-    return it != m_tries.constEnd() && it->wrong >= kMaxWrongPins && now - it->last < kLockoutMs;
-}
-
 PinGate::Verdict PinGate::check(const QHostAddress &from, const QString &given, qint64 now)
 {
-    if (lockedOut(from, now))
-        return Verdict::LockedOut;
+    // The right PIN clears nothing: the address may be a proxy's, shared with a guesser.
+    if (!m_pin.isEmpty() && sameSecret(normalizedPin(given).toUtf8(), m_pin.toUtf8()))
+        return Verdict::Accepted;
     auto it = m_tries.find(from);
     if (it != m_tries.end() && now - it->last >= kLockoutMs)
         it->wrong = 0; // a minute without a wrong try starts the count again
-    if (!m_pin.isEmpty() && sameSecret(given.toUtf8(), m_pin.toUtf8())) {
-        if (it != m_tries.end())
-            m_tries.erase(it);
-        return Verdict::Accepted;
-    }
     if (it == m_tries.end()) {
         if (m_tries.size() >= kMaxTrackedAddresses) {
             m_tries.removeIf([now](const QHash<QHostAddress, Tries>::iterator &t) {
                 return now - t->last >= kLockoutMs;
             });
-            if (m_tries.size() >= kMaxTrackedAddresses)
-                m_tries.erase(m_tries.begin());
+        }
+        if (m_tries.size() >= kMaxTrackedAddresses) {
+            // Still full: the address whose last wrong try is oldest goes.
+            auto oldest = m_tries.begin();
+            for (auto t = m_tries.begin(); t != m_tries.end(); ++t)
+                if (t->last < oldest->last)
+                    oldest = t;
+            m_tries.erase(oldest);
         }
         it = m_tries.insert(from, {});
     }
     ++it->wrong;
     it->last = now;
-    return Verdict::Wrong;
+    return it->wrong > kMaxWrongPins ? Verdict::LockedOut : Verdict::Wrong;
 }
 
 QByteArray PinGate::openSession()

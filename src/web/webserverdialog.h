@@ -10,7 +10,8 @@ class QSpinBox;
 namespace rollcall::web {
 
 // File > Preferences > Web Server: whether an open net is served on the
-// station's network, on which port and address. Kept in the program's
+// station's network, on which port and address, with which PIN, under which
+// more names, behind which proxies. Kept in the program's
 // settings file; it takes effect when a net is next opened.
 class WebServerDialog : public QDialog
 {
@@ -24,6 +25,9 @@ private:
     QCheckBox *m_enabled = nullptr;
     QSpinBox *m_port = nullptr;
     QLineEdit *m_bind = nullptr;
+    QLineEdit *m_pin = nullptr;
+    QLineEdit *m_hosts = nullptr;
+    QLineEdit *m_proxies = nullptr;
 };
 
 } // namespace rollcall::web

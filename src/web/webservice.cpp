@@ -3,14 +3,48 @@
 
 #include "store/textrules.h"
 
+#include <QHostInfo>
+#include <QLoggingCategory>
+#include <QNetworkInterface>
 #include <QUrl>
 #include <QUrlQuery>
+
+Q_LOGGING_CATEGORY(lcWeb, "rollcall.web")
 
 namespace rollcall::web {
 
 namespace {
 
 constexpr char kCookie[] = "rollcall_logger";
+// Addresses of this machine are read again at most this often.
+constexpr qint64 kAddressesMs = 2000;
+
+// The host of a Host header or URL authority, lower case, without a port,
+// brackets or a final dot; empty when it is malformed.
+QString hostOf(const QByteArray &authority)
+{
+    QByteArray host = authority.trimmed().toLower();
+    QByteArray port;
+    if (host.startsWith('[')) {
+        const qsizetype close = host.indexOf(']');
+        if (close < 0)
+            return {};
+        port = host.mid(close + 1);
+        host = host.mid(1, close - 1);
+        if (!port.isEmpty() && !port.startsWith(':'))
+            return {};
+        port = port.mid(1);
+    } else if (const qsizetype colon = host.indexOf(':'); colon >= 0) {
+        port = host.mid(colon + 1);
+        host = host.left(colon);
+    }
+    for (const char c : port)
+        if (c < '0' || c > '9')
+            return {};
+    if (host.endsWith('.'))
+        host.chop(1);
+    return QString::fromLatin1(host);
+}
 
 QByteArray html(
     int status, const QByteArray &page, const QList<QPair<QByteArray, QByteArray>> &headers = {})
@@ -28,17 +62,81 @@ bool isForm(const HttpRequest &r)
     return r.header("content-type").toLower().startsWith("application/x-www-form-urlencoded");
 }
 
-// A browser says where a form was sent from; one from a page of another site
-// is not the logger's own.
+// A browser says where a form was sent from (Origin, or else Referer); one
+// from a page of another site is not the logger's own. "null" is an opaque
+// origin (a sandboxed frame, a file, a data: URL): another site.
 bool fromOtherSite(const HttpRequest &r)
 {
-    const QByteArray origin = r.header("origin");
-    if (origin.isEmpty() || origin == "null")
+    QByteArray from = r.header("origin");
+    if (from.isEmpty())
+        from = r.header("referer");
+    if (from.isEmpty())
         return false;
-    return QUrl(QString::fromLatin1(origin)).authority() != QString::fromLatin1(r.header("host"));
+    if (from == "null")
+        return true;
+    const QUrl url(QString::fromLatin1(from));
+    return !url.isValid()
+        || url.authority().compare(
+               QString::fromLatin1(r.header("host")).trimmed(), Qt::CaseInsensitive)
+        != 0;
 }
 
+QByteArray clearedCookie()
+{
+    return QByteArray(kCookie) + "=; Path=/; Max-Age=0; HttpOnly; SameSite=Strict";
+}
+
+const QString kReopened = QStringLiteral(
+    "The net was opened again since this page logged in: enter the new PIN, shown in the net "
+    "window's status bar");
+
 } // namespace
+
+HostCheck::HostCheck(const QStringList &names) : m_names(names)
+{
+    m_names << QStringLiteral("localhost");
+    const QString machine = QHostInfo::localHostName().toLower();
+    if (!machine.isEmpty()) {
+        m_names << machine << machine + QStringLiteral(".local"); // and as mDNS names it
+        const QString domain = QHostInfo::localDomainName().toLower();
+        if (!domain.isEmpty())
+            m_names << machine + u'.' + domain;
+    }
+}
+
+bool HostCheck::isOwnAddress(const QHostAddress &address)
+{
+    auto known = [&] {
+        for (const QHostAddress &a : std::as_const(m_addresses))
+            if (a.isEqual(address, QHostAddress::TolerantConversion))
+                return true;
+        return false;
+    };
+    if (known())
+        return true;
+    if (m_addressesRead.isValid() && m_addressesRead.elapsed() < kAddressesMs)
+        return false;
+    m_addressesRead.start();
+    m_addresses = QNetworkInterface::allAddresses();
+    for (QHostAddress &a : m_addresses)
+        a.setScopeId({});
+    return known();
+}
+
+bool HostCheck::accepts(const QByteArray &host)
+{
+    if (host.trimmed().isEmpty())
+        return true;
+    const QString name = hostOf(host);
+    if (name.isEmpty())
+        return false;
+    QHostAddress address;
+    if (address.setAddress(name)) {
+        address.setScopeId({});
+        return isOwnAddress(address);
+    }
+    return m_names.contains(name);
+}
 
 WebService::WebService(const QString &pin, QObject *parent) : QObject(parent), m_gate(pin)
 {
@@ -54,14 +152,18 @@ void WebService::setNet(const WebNet &net, const QByteArray &json)
 {
     if (net == m_net)
         return;
-    m_net = net;
+    const WebNet before = std::exchange(m_net, net);
     m_json = json.isEmpty() ? netJson(m_net) : json;
+    // A new stream starts with the whole net; those open already have the
+    // one before and, for a large net, get only what changed.
     m_event = serverSentEvent("net", m_json);
     m_livePage.clear();
     m_bigPage.clear();
     m_loggerPage.clear();
     ++m_eventsSent;
-    m_server->broadcast(m_event);
+    m_server->broadcast(m_json.size() > kWholeNetEventBytes
+            ? serverSentEvent("change", netChangeJson(before, m_net))
+            : m_event);
 }
 
 bool WebService::hasSession(const HttpRequest &request) const
@@ -69,11 +171,24 @@ bool WebService::hasSession(const HttpRequest &request) const
     return m_gate.hasSession(cookieValue(request.header("cookie"), kCookie));
 }
 
+bool WebService::hasStaleSession(const HttpRequest &request) const
+{
+    const QByteArray token = cookieValue(request.header("cookie"), kCookie);
+    return !token.isEmpty() && !m_gate.hasSession(token);
+}
+
 HttpReply WebService::handle(const HttpRequest &r, const QHostAddress &peer)
 {
     const bool get = r.method == "GET" || r.method == "HEAD";
     const bool post = r.method == "POST";
     auto answer = [](QByteArray bytes) { return HttpReply { std::move(bytes), false }; };
+    if (!m_hosts.accepts(r.header("host"))) {
+        qCWarning(lcWeb, "refused a request for host \"%s\" from %s (not a name of this machine)",
+            r.header("host").left(100).toPercentEncoding(":[]").constData(),
+            qPrintable(peer.toString()));
+        return answer(textResponse(
+            421, QStringLiteral("This server answers only to this machine's names and addresses")));
+    }
     auto wrongMethod
         = [&] { return answer(textResponse(405, QStringLiteral("Method not allowed here"))); };
     if (r.path == "/") {
@@ -97,8 +212,12 @@ HttpReply WebService::handle(const HttpRequest &r, const QHostAddress &peer)
             return logCheckIn(r, peer);
         if (!get)
             return wrongMethod();
-        if (!hasSession(r))
+        if (!hasSession(r)) {
+            if (hasStaleSession(r))
+                return answer(
+                    html(200, pinPage(kReopened + u'.'), { { "Set-Cookie", clearedCookie() } }));
             return answer(html(200, pinPage({})));
+        }
         if (m_loggerPage.isEmpty())
             m_loggerPage = html(200, loggerPage(m_net));
         return answer(m_loggerPage);
@@ -108,6 +227,8 @@ HttpReply WebService::handle(const HttpRequest &r, const QHostAddress &peer)
     if (r.path == "/log/suggest") {
         if (!get)
             return wrongMethod();
+        if (hasStaleSession(r))
+            return answer(textResponse(401, kReopened));
         if (!hasSession(r))
             return answer(textResponse(403, QStringLiteral("The logger's PIN is needed")));
         const QString text = QUrlQuery(QString::fromUtf8(r.query))
@@ -129,7 +250,10 @@ HttpReply WebService::openSession(const HttpRequest &r, const QHostAddress &peer
     const QString pin = decodeForm(r.body).value(QStringLiteral("pin"));
     switch (m_gate.check(peer, pin, m_msecs())) {
     case PinGate::Verdict::LockedOut:
-        return { html(429, pinPage(QStringLiteral("Too many wrong PINs: wait a minute."))), false };
+        return { html(429,
+                     pinPage(QStringLiteral("Too many wrong PINs from this address: wait a "
+                                            "minute."))),
+            false };
     case PinGate::Verdict::Wrong:
         return { html(403, pinPage(QStringLiteral("Wrong PIN."))), false };
     case PinGate::Verdict::Accepted:
@@ -152,11 +276,17 @@ HttpReply WebService::logCheckIn(const HttpRequest &r, const QHostAddress &peer)
     if (fromOtherSite(r))
         return answer(403, QStringLiteral("Not a form of this page"));
     const QHash<QString, QString> form = decodeForm(r.body);
+    // The page of an earlier opening sends its old session and no PIN: told,
+    // never counted as a wrong try.
+    if (!form.contains(QStringLiteral("pin")) && hasStaleSession(r))
+        return { httpResponse(401, "text/plain; charset=utf-8", kReopened.toUtf8() + '\n',
+                     { { "Set-Cookie", clearedCookie() } }),
+            false };
     if (!hasSession(r)) {
         switch (m_gate.check(peer, form.value(QStringLiteral("pin")), m_msecs())) {
         case PinGate::Verdict::LockedOut:
             return answer(
-                429, QStringLiteral("Too many wrong PINs from this address: wait a minute"));
+                429, QStringLiteral("Wrong PIN, and too many from this address: wait a minute"));
         case PinGate::Verdict::Wrong:
             return answer(403, QStringLiteral("Wrong PIN"));
         case PinGate::Verdict::Accepted:
@@ -174,6 +304,8 @@ HttpReply WebService::logCheckIn(const HttpRequest &r, const QHostAddress &peer)
     switch (outcome.kind) {
     case CheckInOutcome::Taken:
         return answer(200, QStringLiteral("Logged %1").arg(callsign));
+    case CheckInOutcome::Held:
+        return answer(202, outcome.reason);
     case CheckInOutcome::NotTaking:
         return answer(409, outcome.reason);
     case CheckInOutcome::Failed:

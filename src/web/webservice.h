@@ -11,10 +11,31 @@
 
 namespace rollcall::web {
 
+// The names a browser may ask this server for (its Host header). A page of
+// another site whose name is made to point at this machine (DNS rebinding)
+// asks for that site's name and is refused.
+class HostCheck
+{
+public:
+    // names: more names the operator gave (a proxy's, a DNS name), lower case.
+    explicit HostCheck(const QStringList &names = {});
+    // host: a Host header, "name", "name:port", "192.0.2.1:8080", "[::1]:8080".
+    // This machine's addresses and names and localhost pass; a request
+    // without a Host (no browser sends one) names no other site and passes.
+    bool accepts(const QByteArray &host);
+
+private:
+    bool isOwnAddress(const QHostAddress &address);
+
+    QStringList m_names;
+    QList<QHostAddress> m_addresses;
+    QElapsedTimer m_addressesRead; // addresses come and go (DHCP): read again when one is not known
+};
+
 // What became of a check-in from the logger page.
 struct CheckInOutcome
 {
-    enum Kind { Taken, NotTaking, Failed };
+    enum Kind { Taken, Held, NotTaking, Failed };
     Kind kind = Taken;
     QString reason; // one line, for the logger
 };
@@ -22,13 +43,17 @@ struct CheckInOutcome
 // The station's web pages over an HttpServer:
 //   GET  /            the live net page (/?big: large type)
 //   GET  /net.json    the net as JSON
-//   GET  /events      the event stream: an event "net" with the JSON at once and on every change
+//   GET  /events      the event stream: an event "net" with the JSON at once; on every change
+//                     "net" again, or "change" (netChangeJson) past kWholeNetEventBytes
 //   GET  /log         the logger page, or the PIN form without a session
 //   POST /log/pin     field pin: opens a session (a cookie) and goes to /log
 //   GET  /log/suggest?q=TEXT   up to 20 stations {callsign, name}, with a session only
 //   POST /log         fields callsign and pin (or a session): logs a check-in
-// POST /log answers 200 taken, 403 wrong PIN, 429 too many wrong PINs, 409 the
-// net takes no check-ins, 422 no callsign, each with a one-line reason.
+// POST /log answers 200 taken, 202 held until the net starts, 401 the session
+// is of an earlier opening of the net, 403 wrong PIN, 429 a wrong PIN after too
+// many, 409 the net takes no check-ins, 422 no callsign, each with a one-line
+// reason. Before any route the Host must be this machine's (HostCheck); a
+// POST from a page of another site (Origin or Referer) is refused.
 class WebService : public QObject
 {
     Q_OBJECT
@@ -46,6 +71,7 @@ public:
     }
 
     void setCheckIn(CheckIn checkIn) { m_checkIn = std::move(checkIn); }
+    void setHostNames(const QStringList &names) { m_hosts = HostCheck(names); }
     void setSuggest(Suggest suggest) { m_suggest = std::move(suggest); }
     // Longest callsign the net takes (the net window's field).
     void setMaxCallsignLength(int length) { m_maxCallsign = length; }
@@ -64,9 +90,12 @@ private:
     HttpReply logCheckIn(const HttpRequest &request, const QHostAddress &peer);
     HttpReply openSession(const HttpRequest &request, const QHostAddress &peer);
     bool hasSession(const HttpRequest &request) const;
+    // A session cookie this opening of the net did not give: an earlier one's.
+    bool hasStaleSession(const HttpRequest &request) const;
 
     HttpServer *m_server = nullptr;
     PinGate m_gate;
+    HostCheck m_hosts;
     CheckIn m_checkIn;
     Suggest m_suggest;
     WebNet m_net;

@@ -26,6 +26,12 @@ WebSettings loadWebSettings()
     const int port = store.value(QStringLiteral("web/port"), kDefaultWebPort).toInt();
     s.port = port > 0 && port <= 65535 ? quint16(port) : kDefaultWebPort;
     s.bind = store.value(QStringLiteral("web/bind")).toString().trimmed();
+    s.pin = store.value(QStringLiteral("web/pin")).toString().trimmed();
+    for (const QString &h : store.value(QStringLiteral("web/hosts")).toStringList())
+        if (const QString name = hostNameSetting(h); !name.isEmpty())
+            s.hosts << name;
+    if (store.contains(QStringLiteral("web/proxies")))
+        s.proxies = store.value(QStringLiteral("web/proxies")).toStringList();
     return s;
 }
 
@@ -35,6 +41,9 @@ void saveWebSettings(const WebSettings &settings)
     store.setValue(QStringLiteral("web/enabled"), settings.enabled);
     store.setValue(QStringLiteral("web/port"), settings.port);
     store.setValue(QStringLiteral("web/bind"), settings.bind);
+    store.setValue(QStringLiteral("web/pin"), settings.pin);
+    store.setValue(QStringLiteral("web/hosts"), settings.hosts);
+    store.setValue(QStringLiteral("web/proxies"), settings.proxies);
 }
 
 void setWebOverrides(const WebOverrides &o)
@@ -54,18 +63,25 @@ WebSettings effectiveWebSettings()
     }
     if (!o.bind.isEmpty())
         s.bind = o.bind;
-    s.pin = o.pin;
+    if (!o.pin.isEmpty())
+        s.pin = o.pin;
+    for (const QString &h : o.hosts)
+        if (!s.hosts.contains(h))
+            s.hosts << h;
     return s;
 }
 
-bool isUsablePin(const QString &pin)
+QString hostNameSetting(const QString &text)
 {
-    if (pin.size() < 4 || pin.size() > 32)
-        return false;
-    for (const QChar c : pin)
-        if (!(c.isDigit() || (c.unicode() < 128 && c.isLetter())))
-            return false;
-    return true;
+    QString name = text.trimmed().toLower();
+    if (name.endsWith(u'.'))
+        name.chop(1);
+    if (name.isEmpty() || name.size() > 253)
+        return {};
+    for (const QChar c : name)
+        if (!((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.'))
+            return {};
+    return name;
 }
 
 } // namespace rollcall::web

@@ -12,10 +12,15 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkInterface>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <chrono>
+#include <cstdio>
 
 namespace rollcall {
 
@@ -23,8 +28,16 @@ void registerWebWindows()
 {
     windows().registerWindow(QStringLiteral("webserver"), [] { return new web::WebServerDialog; });
     NetWindow::setNetOpenedHook(QStringLiteral("web"), [](NetWindow *net) {
+        if (!net)
+            return;
+        // Lock and Unlock open the same net again in its window: the server,
+        // its PIN and its sessions stay; the pages see the new state.
+        if (auto *link = net->findChild<web::NetWebLink *>()) {
+            QTimer::singleShot(0, link, &web::NetWebLink::refresh); // after the state is read
+            return;
+        }
         const web::WebSettings settings = web::effectiveWebSettings();
-        if (settings.enabled && net)
+        if (settings.enabled)
             new web::NetWebLink(net, settings);
     });
 }
@@ -36,37 +49,114 @@ namespace {
 // long ago: then once at the end of that time, with every check-in since (a
 // burst from the network costs a few readings a second, not one each).
 constexpr int kMinRefreshMs = 100;
+
+// The change counter in an SQLite file's header: every commit of a rollback
+// journal moves it. Empty when the file cannot be read.
+QByteArray changeCounter(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || !f.seek(24))
+        return {};
+    return f.read(4);
+}
+
+// A copy of the net's folder, read without taking any lock in it, so a
+// reading of a large net never holds up the next check-in's write (a reader
+// of the database itself would, for as long as it reads, with a rollback
+// journal). A database is copied whole only when no write was under way
+// (no journal) and none committed meanwhile (same change counter); else the
+// copy is tried again. The copy keeps the folder's name (the net's name).
+bool snapshotNetFolder(const QString &netpath, const QString &into, QString *copyPath)
+{
+    const QDir from(netpath);
+    const QString to = QDir(into).filePath(from.dirName());
+    if (!QDir().mkpath(to))
+        return false;
+    for (const QFileInfo &f : from.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name)) {
+        const QString name = f.fileName();
+        if (name.endsWith(QLatin1String("-journal")) || name.endsWith(QLatin1String("-wal"))
+            || name.endsWith(QLatin1String("-shm")))
+            continue;
+        const QString target = QDir(to).filePath(name);
+        const bool database = name.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive);
+        const QString journal = f.filePath() + QStringLiteral("-journal");
+        bool copied = false;
+        for (int attempt = 0; attempt < 5 && !copied; ++attempt) {
+            if (attempt > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            const QByteArray before = database ? changeCounter(f.filePath()) : QByteArray();
+            if (database && QFileInfo(journal).size() > 0)
+                continue;
+            QFile::remove(target);
+            if (!QFile::copy(f.filePath(), target))
+                continue;
+            copied = !database
+                || (!before.isEmpty() && QFileInfo(journal).size() <= 0
+                    && changeCounter(f.filePath()) == before && changeCounter(target) == before);
+        }
+        if (!copied)
+            return false;
+    }
+    *copyPath = to + u'/';
+    return true;
+}
 } // namespace
 
 NetWebLink::NetWebLink(NetWindow *net, const WebSettings &settings) : QObject(net), m_net(net)
 {
     setObjectName(QStringLiteral("webLink"));
-    m_service = new WebService(settings.pin.isEmpty() ? newPin() : settings.pin, this);
+    // A PIN too short to hold an evening is not used (the command line refuses
+    // it; the settings file may hold one from before): a new one, and why.
+    const QString pinTrouble = settings.pin.isEmpty() ? QString() : pinProblem(settings.pin);
+    m_service = new WebService(
+        settings.pin.isEmpty() || !pinTrouble.isEmpty() ? newPin() : settings.pin, this);
+    m_service->setHostNames(settings.hosts);
+    QList<QHostAddress> proxies;
+    for (const QString &p : settings.proxies)
+        if (const QHostAddress a(p.trimmed()); !a.isNull())
+            proxies << a;
+    m_service->server()->setProxies(proxies);
     m_service->setCheckIn([this](const QString &call) { return checkIn(call); });
     m_service->setSuggest([this](const QString &text) { return suggest(text); });
     if (auto *field = net->findChild<QLineEdit *>(QStringLiteral("callsigna")))
         m_service->setMaxCallsignLength(qMin(field->maxLength(), 20));
+    // The logger's suggestions search the master database's in-memory copy,
+    // read on another thread: until it is there, a suggestion is a prefix found
+    // through the index, so no request reads a large table on the window thread.
     m_master = callsigns::MasterCallsignDb::open(session().dbfile(QStringLiteral("callmast.mdb")));
-    m_service->listen(settings.address(), settings.port, &m_bindError);
+    if (m_master)
+        m_master->warmUp();
+    m_bind = settings.address();
+    m_service->listen(m_bind, settings.port, &m_bindError);
 
     m_status = new QLabel(net->statusBar());
     m_status->setObjectName(QStringLiteral("lblWebServer"));
     m_status->setText(statusText());
     m_status->setToolTip(m_bindError.isEmpty()
-            ? QStringLiteral("The net's live page: http://THIS-HOST:%1/ ; the logger page: "
-                             "http://THIS-HOST:%1/log with this PIN")
-                  .arg(m_service->server()->port())
+            ? QStringLiteral("The net's live page: %1 ; the logger page: %1log with this PIN")
+                  .arg(pageAddress())
             : m_bindError);
     net->statusBar()->addPermanentWidget(m_status);
     if (!m_bindError.isEmpty())
         net->statusBar()->showMessage(
             QStringLiteral("The web server is off: %1.").arg(m_bindError));
+    else if (!pinTrouble.isEmpty())
+        net->statusBar()->showMessage(
+            QStringLiteral("The web server's PIN from the settings is not used (%1): a new one "
+                           "is shown here.")
+                .arg(pinTrouble));
+    // Once per opening, for an operator who started the program from a shell
+    // or a script: where the pages are and the PIN they need.
+    if (m_bindError.isEmpty())
+        std::fprintf(stderr, "rollcall: the net is served at %s ; logger page %slog, PIN %s\n",
+            qPrintable(pageAddress()), qPrintable(pageAddress()), qPrintable(groupedPin(pin())));
 
     m_soon = new QTimer(this);
     m_soon->setSingleShot(true);
     m_soon->setTimerType(Qt::PreciseTimer);
     connect(m_soon, &QTimer::timeout, this, &NetWebLink::refresh);
     connect(net, &NetWindow::checkInLogged, this, &NetWebLink::refreshSoon);
+    net->installEventFilter(this);
     m_poll = new QTimer(this);
     connect(m_poll, &QTimer::timeout, this, &NetWebLink::poll);
     m_poll->start(1000);
@@ -78,6 +168,27 @@ NetWebLink::~NetWebLink()
 {
     if (m_reader.joinable())
         m_reader.join();
+    stopServing();
+}
+
+void NetWebLink::stopServing()
+{
+    if (!m_service->server()->isListening())
+        return;
+    // Open pages say the net window closed rather than "reconnecting", and the
+    // port is free at once for the net's next opening.
+    WebNet closed = m_service->net();
+    closed.state = QStringLiteral("closed");
+    m_service->setNet(closed);
+    m_service->server()->close();
+}
+
+bool NetWebLink::eventFilter(QObject *watched, QEvent *event)
+{
+    // The net window always closes when asked (it shuts the net down first).
+    if (watched == m_net && event->type() == QEvent::Close)
+        stopServing();
+    return QObject::eventFilter(watched, event);
 }
 
 QString NetWebLink::pin() const
@@ -89,7 +200,30 @@ QString NetWebLink::statusText() const
 {
     if (!m_service->server()->isListening())
         return QStringLiteral("Web: off");
-    return QStringLiteral("Web: port %1, PIN %2").arg(m_service->server()->port()).arg(pin());
+    return QStringLiteral("Web: port %1, PIN %2")
+        .arg(m_service->server()->port())
+        .arg(groupedPin(pin()));
+}
+
+QString NetWebLink::pageAddress() const
+{
+    // The address bound to, else the first of this machine's own that another
+    // machine can reach, else this machine's name.
+    QHostAddress shown = m_bind;
+    if (shown.isNull() || shown == QHostAddress(QHostAddress::Any)
+        || shown == QHostAddress(QHostAddress::AnyIPv4)
+        || shown == QHostAddress(QHostAddress::AnyIPv6)) {
+        shown = {};
+        for (const QHostAddress &a : QNetworkInterface::allAddresses())
+            if (!a.isLoopback() && a.protocol() == QAbstractSocket::IPv4Protocol) {
+                shown = a;
+                break;
+            }
+    }
+    const QString host = shown.isNull()                     ? QStringLiteral("localhost")
+        : shown.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + shown.toString() + u']'
+                                                            : shown.toString();
+    return QStringLiteral("http://%1:%2/").arg(host).arg(m_service->server()->port());
 }
 
 // What changes when anything of the net changes: its state and its files.
@@ -145,8 +279,14 @@ void NetWebLink::refresh()
     m_reader = std::thread([this, netpath = session().netpath, state = m_net->netState()] {
         QElapsedTimer clock;
         clock.start();
-        const std::optional<reports::NetReportData> data
-            = reports::loadNetReportData(netpath, nullptr, reports::NetParts::Page);
+        std::optional<reports::NetReportData> data;
+        QTemporaryDir copy;
+        QString copyPath;
+        if (copy.isValid() && snapshotNetFolder(netpath, copy.path(), &copyPath)) {
+            data = reports::loadNetReportData(copyPath, nullptr, reports::NetParts::Page);
+            if (data)
+                data->netpath = netpath;
+        }
         const WebNet net = data ? webNetFrom(*data, state) : WebNet {};
         const QByteArray json = data ? netJson(net) : QByteArray();
         const qint64 ms = clock.elapsed();
@@ -162,10 +302,15 @@ void NetWebLink::read(const WebNet &net, const QByteArray &json, qint64 ms, bool
 {
     m_reading = false;
     m_refreshMs = ms;
-    if (ok)
+    if (ok) {
         m_service->setNet(net, json);
-    else
-        m_seen.clear(); // the log was busy or damaged: the next look reads it again
+    } else {
+        // A write was under way (or the log is damaged): read again shortly,
+        // and at the next look if that fails too.
+        m_seen.clear();
+        if (!m_soon->isActive())
+            m_soon->start(kMinRefreshMs);
+    }
     if (std::exchange(m_again, false))
         refresh();
 }
@@ -174,11 +319,16 @@ CheckInOutcome NetWebLink::checkIn(const QString &callsign)
 {
     if (!m_net)
         return { CheckInOutcome::NotTaking, QStringLiteral("No net is open") };
-    // Asked first, so a net that takes none keeps nothing of it as heard: the
-    // logger is told and may send it again.
+    // Before the start it is kept as heard, as a UDP check-in is, and offered
+    // for logging (F11) once the net starts. An ended or locked net keeps
+    // nothing: the logger is told and may send it again.
     switch (m_net->netState()) {
     case netlog::NetState::Opened:
-        return { CheckInOutcome::NotTaking, QStringLiteral("The net has not started") };
+        m_net->checkInAsTyped(callsign, netlog::HeardFrom::Remote);
+        return { CheckInOutcome::Held,
+            QStringLiteral("%1 is held until the net starts: the net control station logs the "
+                           "held check-ins then")
+                .arg(callsign) };
     case netlog::NetState::Ended:
         return { CheckInOutcome::NotTaking, QStringLiteral("The net has ended") };
     case netlog::NetState::Locked:

@@ -5,6 +5,7 @@
 #include "web/webservice.h"
 
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 #include <memory>
@@ -38,8 +39,10 @@ public:
 
     WebService *service() const { return m_service; }
     QString pin() const;
-    // What the net window's status bar shows: "Web: port 8080, PIN 123456".
+    // What the net window's status bar shows: "Web: port 8080, PIN 1234-5678-9012".
     QString statusText() const;
+    // The live page's address for another machine: "http://192.0.2.7:8080/".
+    QString pageAddress() const;
     QString bindError() const { return m_bindError; }
 
     // Reads the net again, on a thread of its own, and sends a change to the pages.
@@ -51,7 +54,12 @@ public:
     // Milliseconds the last reading of the net took (on its thread).
     qint64 lastRefreshMs() const { return m_refreshMs; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // The last event to the pages (state "closed"), and the port let go.
+    void stopServing();
     CheckInOutcome checkIn(const QString &callsign);
     QList<Suggestion> suggest(const QString &text);
     void read(const WebNet &net, const QByteArray &json, qint64 ms, bool ok);
@@ -71,6 +79,7 @@ private:
     QPointer<QLabel> m_status;
     QString m_seen;
     QString m_bindError;
+    QHostAddress m_bind;
 };
 
 } // namespace web

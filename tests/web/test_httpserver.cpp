@@ -68,7 +68,8 @@ struct Served
 
 QByteArray logRequest(const QByteArray &form, const QByteArray &extra = {})
 {
-    return "POST /log HTTP/1.1\r\nHost: x\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+    return "POST /log HTTP/1.1\r\nHost: localhost\r\nContent-Type: "
+           "application/x-www-form-urlencoded\r\n"
            "Content-Length: "
         + QByteArray::number(form.size()) + "\r\n" + extra + "\r\n" + form;
 }
@@ -118,6 +119,50 @@ private Q_SLOTS:
         QTest::newRow("body announced past 8 KB")
             << QByteArray("POST /log HTTP/1.1\r\nContent-Length: 9000\r\n\r\n")
             << int(ParseState::TooLarge) << QByteArray() << QByteArray() << QByteArray();
+        // A length past any sum: refused, never wrapped round to "whole".
+        QTest::newRow("length 2^63-1")
+            << logRequest("callsign=Q1AW&pin=1")
+                   .replace("Content-Length: 19", "Content-Length: 9223372036854775807")
+            << int(ParseState::TooLarge) << QByteArray() << QByteArray() << QByteArray();
+        QTest::newRow("length 2^64+19")
+            << logRequest("callsign=Q1AW&pin=1")
+                   .replace("Content-Length: 19", "Content-Length: 18446744073709551635")
+            << int(ParseState::TooLarge) << QByteArray() << QByteArray() << QByteArray();
+        QTest::newRow("length with a sign")
+            << logRequest("a=1").replace("Content-Length: 3", "Content-Length: +3")
+            << int(ParseState::Bad) << QByteArray() << QByteArray() << QByteArray();
+        QTest::newRow("two lengths")
+            << logRequest("a=1").replace(
+                   "Content-Length: 3", "Content-Length: 3\r\nContent-Length: 0")
+            << int(ParseState::Bad) << QByteArray() << QByteArray() << QByteArray();
+        QTest::newRow("a length repeated")
+            << logRequest("a=1").replace(
+                   "Content-Length: 3", "Content-Length: 3\r\nContent-Length: 3")
+            << complete << QByteArray("/log") << QByteArray() << QByteArray("a=1");
+        QTest::newRow("a length listed twice")
+            << logRequest("a=1").replace("Content-Length: 3", "Content-Length: 3, 4")
+            << int(ParseState::Bad) << QByteArray() << QByteArray() << QByteArray();
+        QTest::newRow("two hosts")
+            << QByteArray("GET / HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n") << int(ParseState::Bad)
+            << QByteArray() << QByteArray() << QByteArray();
+        QTest::newRow("http/1.9") << QByteArray("GET / HTTP/1.9\r\n\r\n")
+                                  << int(ParseState::VersionNotSupported) << QByteArray()
+                                  << QByteArray() << QByteArray();
+        QTest::newRow("http/2.0") << QByteArray("GET / HTTP/2.0\r\n\r\n")
+                                  << int(ParseState::VersionNotSupported) << QByteArray()
+                                  << QByteArray() << QByteArray();
+        QTest::newRow("http/1.1x") << QByteArray("GET / HTTP/1.1x\r\n\r\n") << int(ParseState::Bad)
+                                   << QByteArray() << QByteArray() << QByteArray();
+        QTest::newRow("bare lf") << QByteArray(
+            "POST /log HTTP/1.1\nHost: a\nContent-Length: 3\n\na=1")
+                                 << complete << QByteArray("/log") << QByteArray()
+                                 << QByteArray("a=1");
+        QTest::newRow("bare lf, head not ended")
+            << QByteArray("GET / HTTP/1.1\nHost: a\n") << incomplete << QByteArray() << QByteArray()
+            << QByteArray();
+        QTest::newRow("a blank line first")
+            << QByteArray("\r\nGET / HTTP/1.1\r\n\r\n") << int(ParseState::Bad) << QByteArray()
+            << QByteArray() << QByteArray();
         QTest::newRow("chunked") << QByteArray(
             "POST /log HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n")
                                  << int(ParseState::NotImplemented) << QByteArray() << QByteArray()
@@ -172,37 +217,110 @@ private Q_SLOTS:
         QVERIFY(cookieValue("xrollcall_logger=abc", "rollcall_logger").isEmpty());
     }
 
-    void pinLocksAnAddressOut()
+    void wrongPinsAreAnswered429ButTheRightOneIsTaken()
     {
-        PinGate gate(QStringLiteral("482916"));
+        PinGate gate(QStringLiteral("4829-1637-0255"));
         const QHostAddress a(QStringLiteral("192.0.2.1")), b(QStringLiteral("192.0.2.2"));
         qint64 t = 0;
         for (int i = 0; i < kMaxWrongPins; ++i)
             QCOMPARE(gate.check(a, QStringLiteral("000000"), t += 1000), PinGate::Verdict::Wrong);
-        // The right PIN waits too, and another address is not held up.
-        QCOMPARE(gate.check(a, QStringLiteral("482916"), t + 1), PinGate::Verdict::LockedOut);
-        QCOMPARE(gate.check(b, QStringLiteral("482916"), t + 1), PinGate::Verdict::Accepted);
-        QCOMPARE(gate.check(a, QStringLiteral("482916"), t + kLockoutMs - 1),
-            PinGate::Verdict::LockedOut);
+        QCOMPARE(gate.check(a, QStringLiteral("000001"), t += 1), PinGate::Verdict::LockedOut);
+        // Behind a proxy every logger shares one address: the right PIN still opens.
+        QCOMPARE(gate.check(a, QStringLiteral("482916370255"), t += 1), PinGate::Verdict::Accepted);
+        QCOMPARE(gate.check(b, QStringLiteral("4829 1637 0255"), t), PinGate::Verdict::Accepted);
+        // ... and clears nothing: the guesser behind that proxy is still refused.
+        QCOMPARE(gate.check(a, QStringLiteral("1"), t += 1), PinGate::Verdict::LockedOut);
         QCOMPARE(
-            gate.check(a, QStringLiteral("482916"), t + kLockoutMs), PinGate::Verdict::Accepted);
-        // A right PIN starts the count again.
-        for (int i = 0; i < kMaxWrongPins - 1; ++i)
+            gate.check(a, QStringLiteral("1"), t + kLockoutMs - 1), PinGate::Verdict::LockedOut);
+        // A minute after the last wrong try the count starts again.
+        t += 2 * kLockoutMs;
+        for (int i = 0; i < kMaxWrongPins; ++i)
             QCOMPARE(gate.check(a, QStringLiteral("1"), t += 1), PinGate::Verdict::Wrong);
-        QCOMPARE(gate.check(a, QStringLiteral("482916"), ++t), PinGate::Verdict::Accepted);
-        QCOMPARE(gate.check(a, QStringLiteral("1"), ++t), PinGate::Verdict::Wrong);
-        QCOMPARE(gate.check(a, QStringLiteral("482916"), ++t), PinGate::Verdict::Accepted);
         // An empty PIN opens nothing.
         PinGate none { QString() };
         QCOMPARE(none.check(a, QString(), 0), PinGate::Verdict::Wrong);
         QVERIFY(sameSecret("482916", "482916"));
         QVERIFY(!sameSecret("482916", "482917"));
         QVERIFY(!sameSecret("482916", "4829160"));
-        QVERIFY(newPin().contains(QRegularExpression(QStringLiteral("^[0-9]{6}$"))));
         const QByteArray token = gate.openSession();
         QVERIFY(gate.hasSession(token));
         QVERIFY(!gate.hasSession(token.chopped(1)));
         QVERIFY(!gate.hasSession({}));
+    }
+
+    void forgetsTheOldestAddressWhenFull()
+    {
+        PinGate gate(QStringLiteral("482916370255"));
+        auto address = [](int i) { return QHostAddress(quint32(0x0a000000 + i)); };
+        // Every address at its limit within the same minute.
+        qint64 t = 0;
+        for (int i = 0; i < kMaxTrackedAddresses; ++i)
+            for (int n = 0; n < kMaxWrongPins; ++n)
+                gate.check(address(i), QStringLiteral("1"), ++t);
+        QCOMPARE(gate.trackedAddresses(), kMaxTrackedAddresses);
+        gate.check(address(kMaxTrackedAddresses), QStringLiteral("1"), ++t);
+        QCOMPARE(gate.trackedAddresses(), kMaxTrackedAddresses);
+        // The first is forgotten (its next wrong try is its first again), no other.
+        QCOMPARE(gate.check(address(1), QStringLiteral("1"), ++t), PinGate::Verdict::LockedOut);
+        QCOMPARE(gate.check(address(kMaxTrackedAddresses - 1), QStringLiteral("1"), ++t),
+            PinGate::Verdict::LockedOut);
+        QCOMPARE(gate.check(address(0), QStringLiteral("1"), ++t), PinGate::Verdict::Wrong);
+    }
+
+    void pinsAreLongEnoughForAnEvening_data()
+    {
+        QTest::addColumn<QString>("pin");
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("12 digits") << "123456789012" << true;
+        QTest::newRow("12 digits grouped") << "1234-5678-9012" << true;
+        QTest::newRow("12 digits with blanks") << "1234 5678 9012" << true;
+        QTest::newRow("11 digits") << "1234-5678-901" << false;
+        QTest::newRow("6 digits") << "123456" << false;
+        QTest::newRow("10 letters and digits") << "K7WX-9QRT-B3" << true;
+        QTest::newRow("9 letters and digits") << "K7WX9QRTB" << false;
+        QTest::newRow("punctuation") << "1234!5678#9012" << false;
+        QTest::newRow("not ascii") << QString::fromUtf8("1234567890é1") << false;
+        QTest::newRow("33 symbols") << QString(33, u'7') << false;
+    }
+    void pinsAreLongEnoughForAnEvening()
+    {
+        QFETCH(QString, pin);
+        QFETCH(bool, usable);
+        QCOMPARE(pinProblem(pin).isEmpty(), usable);
+        if (!usable)
+            QVERIFY(!pinProblem(pin).isEmpty());
+        const QString fresh = newPin();
+        QVERIFY2(
+            fresh.contains(QRegularExpression(QStringLiteral("^[0-9]{12}$"))), qPrintable(fresh));
+        QVERIFY(pinProblem(fresh).isEmpty());
+        QCOMPARE(groupedPin(QStringLiteral("123456789012")), QStringLiteral("1234-5678-9012"));
+        QCOMPARE(normalizedPin(QStringLiteral(" k7wx-9qrt b3 ")), QStringLiteral("K7WX9QRTB3"));
+    }
+
+    void acceptsOnlyThisMachinesNames_data()
+    {
+        QTest::addColumn<QByteArray>("host");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("localhost") << QByteArray("localhost:8080") << true;
+        QTest::newRow("localhost, any case, final dot") << QByteArray("LocalHost.:8080") << true;
+        QTest::newRow("loopback") << QByteArray("127.0.0.1:8080") << true;
+        QTest::newRow("loopback v6") << QByteArray("[::1]:8080") << true;
+        QTest::newRow("without a port") << QByteArray("127.0.0.1") << true;
+        QTest::newRow("configured") << QByteArray("net.example.org:443") << true;
+        QTest::newRow("no host: no browser") << QByteArray() << true;
+        QTest::newRow("rebound name") << QByteArray("rebind.evil.example:8080") << false;
+        QTest::newRow("an address in a name") << QByteArray("127.0.0.1.evil.example") << false;
+        QTest::newRow("a configured name's subdomain") << QByteArray("x.net.example.org") << false;
+        QTest::newRow("another machine") << QByteArray("192.0.2.55:8080") << false;
+        QTest::newRow("bracket not closed") << QByteArray("[::1:8080") << false;
+        QTest::newRow("bad port") << QByteArray("localhost:80x") << false;
+        QTest::newRow("user info") << QByteArray("evil@localhost") << false;
+    }
+    void acceptsOnlyThisMachinesNames()
+    {
+        QFETCH(QByteArray, host);
+        HostCheck check({ QStringLiteral("net.example.org") });
+        QTEST(check.accepts(host), "accepted");
     }
 
     void answersWithStatusCodes_data()
@@ -240,6 +358,21 @@ private Q_SLOTS:
             << QByteArray("DELETE / HTTP/1.1\r\n\r\n") << 405 << QByteArray("not allowed");
         QTest::newRow("no http") << QByteArray("HELLO\r\n\r\n") << 400
                                  << QByteArray("Not an HTTP request");
+        QTest::newRow("bare lf line ends")
+            << logRequest("callsign=q1aw&pin=482916").replace("\r\n", "\n") << 200
+            << QByteArray("Logged Q1AW");
+        QTest::newRow("huge length, short body")
+            << logRequest("callsign=Q1AW&pin=482916")
+                   .replace("Content-Length: 24", "Content-Length: 9223372036854775807")
+            << 413 << QByteArray("8192 bytes");
+        QTest::newRow("two lengths")
+            << logRequest("callsign=Q1AW&pin=482916")
+                   .replace("Content-Length: 24", "Content-Length: 24\r\nContent-Length: 13")
+            << 400 << QByteArray("Not an HTTP request");
+        QTest::newRow("http/1.9") << QByteArray("GET / HTTP/1.9\r\n\r\n") << 505
+                                  << QByteArray("HTTP/1.1 and HTTP/1.0 only");
+        QTest::newRow("head of the event stream")
+            << QByteArray("HEAD /events HTTP/1.1\r\n\r\n") << 200 << QByteArray();
         QTest::newRow("9 KB request")
             << QByteArray("GET / HTTP/1.1\r\nX: ") + QByteArray(9 * 1024, 'x') + "\r\n\r\n"
             << 413 << QByteArray("8192 bytes");
@@ -254,7 +387,9 @@ private Q_SLOTS:
         QCOMPARE(r.status, status);
         QVERIFY2(r.body.contains(reason), r.body.constData());
         QCOMPARE(r.body.count('\n'), request.startsWith("HEAD") ? 0 : 1); // one line
-        QCOMPARE(s.logged, status == 200 ? QStringList { QStringLiteral("Q1AW") } : QStringList {});
+        QCOMPARE(s.logged,
+            status == 200 && request.startsWith("POST") ? QStringList { QStringLiteral("Q1AW") }
+                                                        : QStringList {});
     }
 
     void tooManyWrongPinsAnswer429()
@@ -262,14 +397,94 @@ private Q_SLOTS:
         Served s;
         for (int i = 0; i < kMaxWrongPins; ++i)
             QCOMPARE(s.client.ask(logRequest("callsign=Q1AW&pin=1")).status, 403);
-        QCOMPARE(s.client.ask(logRequest("callsign=Q1AW&pin=482916")).status, 429);
-        // Another address of this machine is not held up.
-        s.client.from = QStringLiteral("127.0.0.2");
+        WebClient::Response r = s.client.ask(logRequest("callsign=Q1AW&pin=2"));
+        QCOMPARE(r.status, 429);
+        QVERIFY(r.body.contains("wait a minute"));
+        // The logger who has the PIN, behind the same address, is not held up.
         QCOMPARE(s.client.ask(logRequest("callsign=Q1AW&pin=482916")).status, 200);
-        s.client.from.clear();
-        s.now += kLockoutMs;
-        QCOMPARE(s.client.ask(logRequest("callsign=Q2AW&pin=482916")).status, 200);
-        QCOMPARE(s.logged, QStringList({ QStringLiteral("Q1AW"), QStringLiteral("Q2AW") }));
+        r = s.client.ask("POST /log/pin HTTP/1.1\r\nContent-Type: "
+                         "application/x-www-form-urlencoded\r\nContent-Length: 5\r\n\r\npin=3");
+        QCOMPARE(r.status, 429);
+        QVERIFY(r.body.contains("Too many wrong PINs"));
+        QCOMPARE(s.logged, QStringList({ QStringLiteral("Q1AW") }));
+    }
+
+    // Pages of another site, whose name points at this machine or which send
+    // from an opaque origin, get nothing from the net and log nothing.
+    void refusesOtherSites_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("status");
+        QTest::newRow("rebound log")
+            << logRequest("callsign=Q1AW&pin=482916", "Origin: http://rebind.evil.example:8080\r\n")
+                   .replace("Host: localhost", "Host: rebind.evil.example:8080")
+            << 421;
+        QTest::newRow("rebound json")
+            << QByteArray("GET /net.json HTTP/1.1\r\nHost: rebind.evil.example\r\n\r\n") << 421;
+        QTest::newRow("rebound events")
+            << QByteArray("GET /events HTTP/1.1\r\nHost: rebind.evil.example\r\n\r\n") << 421;
+        QTest::newRow("origin null")
+            << logRequest("callsign=Q1AW&pin=482916", "Origin: null\r\n") << 403;
+        QTest::newRow("referer of another site")
+            << logRequest("callsign=Q1AW&pin=482916", "Referer: http://evil.example/a\r\n")
+
+            << 403;
+        QTest::newRow("own origin")
+            << logRequest("callsign=Q1AW&pin=482916", "Origin: http://LOCALHOST:8080\r\n")
+                   .replace("Host: localhost", "Host: localhost:8080")
+            << 200;
+    }
+    void refusesOtherSites()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(int, status);
+        Served s;
+        static QStringList messages;
+        messages.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &m) { messages << m; });
+        const WebClient::Response r = s.client.ask(request);
+        qInstallMessageHandler(previous);
+        QCOMPARE(r.status, status);
+        QCOMPARE(s.logged.size(), status == 200 ? 1 : 0);
+        // Every refusal of a Host is logged with the peer.
+        if (status == 421) {
+            QCOMPARE(messages.size(), 1);
+            QVERIFY2(messages.first().contains(QStringLiteral("rebind.evil.example"))
+                    && messages.first().contains(QStringLiteral("127.0.0.1")),
+                qPrintable(messages.first()));
+        }
+    }
+
+    // A session of an earlier opening of the net (its server's gate is gone)
+    // is told so, never counted as a wrong try, and the new PIN is taken.
+    void aSessionOfAnEarlierOpeningIsAskedForTheNewPin()
+    {
+        QByteArray jar;
+        {
+            Served earlier;
+            const WebClient::Response r = earlier.client.ask(
+                "POST /log/pin HTTP/1.1\r\nContent-Type: "
+                "application/x-www-form-urlencoded\r\nContent-Length: 10\r\n\r\npin=482916");
+            QCOMPARE(r.status, 303);
+            const QByteArray cookie = r.header("set-cookie");
+            jar = "Cookie: " + cookie.left(cookie.indexOf(';')) + "\r\n";
+        }
+        Served s;
+        for (int i = 0; i < kMaxWrongPins + 2; ++i) {
+            const WebClient::Response r = s.client.ask(logRequest("callsign=Q1AW", jar));
+            QCOMPARE(r.status, 401);
+            QVERIFY(r.body.contains("opened again"));
+            QVERIFY(r.header("set-cookie").contains("Max-Age=0"));
+        }
+        WebClient::Response r = s.client.ask("GET /log/suggest?q=Q1 HTTP/1.1\r\n" + jar + "\r\n");
+        QCOMPARE(r.status, 401);
+        r = s.client.ask("GET /log HTTP/1.1\r\n" + jar + "\r\n");
+        QCOMPARE(r.status, 200);
+        QVERIFY(r.body.contains("opened again"));
+        QVERIFY(r.body.contains("name=\"pin\""));
+        QCOMPARE(s.client.ask(logRequest("callsign=Q1AW&pin=482916", jar)).status, 200);
+        QCOMPARE(s.logged, QStringList { QStringLiteral("Q1AW") });
     }
 
     void theLoggerNeedsASession()
@@ -343,7 +558,9 @@ private Q_SLOTS:
                 held << s.client.open();
             // Let the server accept them all before the next.
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            refused = s.client.exchange("GET / HTTP/1.1\r\n\r\n");
+            // Sent whole at once: the 503 must still arrive, never a reset.
+            refused = s.client.exchange(
+                "GET / HTTP/1.1\r\nX-Padding: " + QByteArray(2000, 'x') + "\r\n\r\n");
             done = true;
         });
         QVERIFY(rollcall::test::spinUntil([&] { return done.load(); }, 20000));
@@ -368,21 +585,95 @@ private Q_SLOTS:
         s.client.port = s.service.server()->port();
         std::atomic<bool> done = false;
         qint64 idleClosedAfter = -1, slowClosedAfter = -1;
+        QByteArray shortBody;
         std::thread t([&] {
             idleClosedAfter = s.client.msUntilClosed(s.client.open(), {});
-            // One byte every 100 ms never makes a request in time.
-            slowClosedAfter = s.client.msUntilClosed(s.client.open(), "GET / HTTP/1.1\r\n", 100);
+            // A byte every 10 ms: still trickling when the whole request is due.
+            slowClosedAfter = s.client.msUntilClosed(
+                s.client.open(), "GET / HTTP/1.1\r\nX-Padding: " + QByteArray(30, 'x'), 10);
+            // A body shorter than announced is told why when time is up.
+            const int fd = s.client.open();
+            WebClient::sendAll(fd, logRequest("callsign=Q1AW&pin=482916").chopped(4));
+            shortBody = s.client.readUntil(fd, {}, 3000);
+            WebClient::closeSocket(fd);
             done = true;
         });
-        QVERIFY(rollcall::test::spinUntil([&] { return done.load(); }, 10000));
+        QVERIFY(rollcall::test::spinUntil([&] { return done.load(); }, 15000));
         t.join();
-        QVERIFY2(idleClosedAfter >= 250 && idleClosedAfter < 1000,
+        QVERIFY2(idleClosedAfter >= 250 && idleClosedAfter < 1500,
             qPrintable(QString::number(idleClosedAfter)));
-        QVERIFY2(slowClosedAfter >= 250 && slowClosedAfter < 1000,
+        QVERIFY2(slowClosedAfter >= 250 && slowClosedAfter < 1500,
             qPrintable(QString::number(slowClosedAfter)));
-        QCOMPARE(s.service.server()->droppedRequests(), 2);
+        QCOMPARE(WebClient::parse(shortBody).status, 408);
+        QCOMPARE(s.service.server()->droppedRequests(), 3);
+        QVERIFY(s.logged.isEmpty());
         QVERIFY(rollcall::test::spinUntil(
             [&] { return s.service.server()->connections() == 0; }, 2000));
+    }
+
+    // A full server, or one address over its share, is answered 503 at once,
+    // even when the request was sent before the answer (no reset), and the
+    // open sockets stay within the limit plus the margin whatever comes.
+    void limitsConnectionsPerAddressAndInAll()
+    {
+        Served s;
+        ServerLimits limits;
+        limits.maxConnections = 40;
+        limits.maxPerAddress = 3;
+        limits.refusingMargin = 4;
+        s.service.server()->setLimits(limits);
+        QVERIFY(s.service.listen(QHostAddress::LocalHost, 0));
+        s.client.port = s.service.server()->port();
+        WebClient other = s.client, proxy = s.client;
+        s.client.from = QStringLiteral("127.0.0.2");
+        other.from = QStringLiteral("127.0.0.3");
+        QList<int> held;
+        std::atomic<bool> done = false;
+        WebClient::Response crowded, elsewhere, proxied;
+        int openAtMost = 0;
+        std::thread t([&] {
+            for (int i = 0; i < limits.maxPerAddress; ++i)
+                held << s.client.open();
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            crowded = s.client.exchange("GET / HTTP/1.1\r\n\r\n");
+            elsewhere = other.exchange("GET / HTTP/1.1\r\n\r\n");
+            for (int i = 0; i < limits.maxPerAddress; ++i)
+                held << proxy.open(); // 127.0.0.1: a proxy on this machine
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            proxied = proxy.exchange("GET / HTTP/1.1\r\n\r\n");
+            done = true;
+        });
+        QVERIFY(rollcall::test::spinUntil([&] { return done.load(); }, 20000));
+        t.join();
+        QCOMPARE(crowded.status, 503);
+        QVERIFY(crowded.body.contains("your address"));
+        QCOMPARE(elsewhere.status, 200);
+        QCOMPARE(proxied.status, 200);
+
+        // A flood from one address that never reads: at most its share plus the margin open.
+        done = false;
+        std::thread flood([&] {
+            for (int i = 0; i < 30; ++i) {
+                const int fd = other.open();
+                WebClient::sendAll(fd, "GET / HTTP/1.1\r\n\r\n");
+                held << fd;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            done = true;
+        });
+        QVERIFY(rollcall::test::spinUntil(
+            [&] {
+                openAtMost = qMax(openAtMost, s.service.server()->connections());
+                return done.load();
+            },
+            20000));
+        flood.join();
+        QVERIFY2(openAtMost <= 3 * limits.maxPerAddress + limits.refusingMargin,
+            qPrintable(QString::number(openAtMost)));
+        for (int fd : held)
+            WebClient::closeSocket(fd);
+        QVERIFY(rollcall::test::spinUntil(
+            [&] { return s.service.server()->connections() == 0; }, 5000));
     }
 
     void eventsDeliverAChangeWithinASecond()
@@ -418,6 +709,73 @@ private Q_SLOTS:
         const qint64 sent = s.service.eventsSent();
         s.service.setNet(net);
         QCOMPARE(s.service.eventsSent(), sent);
+    }
+
+    void changesAreOneSpliceEach()
+    {
+        WebNet before = sampleNet();
+        for (int i = 0; i < 5; ++i)
+            before.checkIns.append({ QStringLiteral("Q2B%1").arg(i), {}, {}, {}, {}, {}, false });
+        auto splice = [&](const WebNet &after) {
+            const QJsonObject o = QJsonDocument::fromJson(netChangeJson(before, after)).object();
+            const QJsonObject c = o.value("checkIns").toObject();
+            QStringList rows;
+            for (const QJsonValue &r : c.value("rows").toArray())
+                rows << r.toObject().value("callsign").toString();
+            return QStringLiteral("%1 %2 %3 %4")
+                .arg(o.value("state").toString())
+                .arg(c.value("at").toInt())
+                .arg(c.value("remove").toInt())
+                .arg(rows.join(u','));
+        };
+        WebNet after = before;
+        after.checkIns.append({ QStringLiteral("Q5NEW"), {}, {}, {}, {}, {}, false });
+        QCOMPARE(splice(after), QStringLiteral("running 6 0 Q5NEW"));
+        after = before;
+        after.checkIns[2].out = true;
+        after.state = QStringLiteral("ended");
+        QCOMPARE(splice(after), QStringLiteral("ended 2 1 Q2B1"));
+        after = before;
+        after.checkIns.removeAt(0);
+        QCOMPARE(splice(after), QStringLiteral("running 0 1 "));
+        QCOMPARE(splice(before), QStringLiteral("running 6 0 "));
+    }
+
+    // A net larger than the backlog limit: a stream is sent it whole first,
+    // then only what changed, and is never cut for the size of the net.
+    void aLargeNetGoesOutAsChanges()
+    {
+        Served s;
+        WebNet net = sampleNet();
+        for (int i = 0; i < 2600; ++i)
+            net.checkIns.append({ QStringLiteral("Q7B%1").arg(i, 4, 10, QChar(u'0')),
+                QStringLiteral("Bulk Station"), QStringLiteral("Somewhere Far"),
+                QStringLiteral("CT"), QStringLiteral("R"), QStringLiteral("18:10:00"), false });
+        s.service.setNet(net);
+        QVERIFY(netJson(net).size() > s.service.server()->limits().maxUnsent);
+        std::atomic<bool> first = false, done = false;
+        QByteArray seen, change;
+        std::thread t([&] {
+            const int fd = s.client.open();
+            WebClient::sendAll(fd, "GET /events HTTP/1.1\r\n\r\n");
+            seen = s.client.readUntil(fd, "\"traffic\":[]}\n\n", 5000);
+            first = true;
+            change = s.client.readUntil(fd, "Q5NEW", 5000);
+            WebClient::closeSocket(fd);
+            done = true;
+        });
+        QVERIFY(rollcall::test::spinUntil([&] { return first.load(); }, 10000));
+        net.checkIns.append({ QStringLiteral("Q5NEW"), {}, {}, {}, {}, {}, false });
+        s.service.setNet(net);
+        QVERIFY(rollcall::test::spinUntil([&] { return done.load(); }, 10000));
+        t.join();
+        QVERIFY(seen.contains("event: net\n"));
+        QVERIFY2(change.startsWith("event: change\ndata: {"), change.left(200).constData());
+        QVERIFY(change.contains("\"at\":2601,\"remove\":0,\"rows\":[{"));
+        QVERIFY(change.size() < 2000);
+        QCOMPARE(s.service.server()->droppedStreams(), 0);
+        // A new reader still gets the whole net first.
+        QVERIFY(s.client.ask("GET /net.json HTTP/1.1\r\n\r\n").body.contains("Q5NEW"));
     }
 
     void aFloodLeavesTheLoopResponsiveAndLogsNothing()

@@ -18,10 +18,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSqlQuery>
+#include <QStatusBar>
 #include <QTcpServer>
+#include <QTemporaryFile>
 #include <QTest>
 #include <atomic>
 #include <thread>
+#include <unistd.h>
 
 using namespace rollcall;
 using rollcall::test::spinUntil;
@@ -36,10 +39,11 @@ quint16 freeTcpPort()
     return probe.serverPort();
 }
 
-QByteArray logRequest(const QString &callsign, const QByteArray &pin = "4321")
+QByteArray logRequest(const QString &callsign, const QByteArray &pin = "4321-8765-0912")
 {
     const QByteArray form = "callsign=" + QUrl::toPercentEncoding(callsign) + "&pin=" + pin;
-    return "POST /log HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+    return "POST /log HTTP/1.1\r\nHost: localhost\r\n"
+           "Content-Type: application/x-www-form-urlencoded\r\n"
            "Content-Length: "
         + QByteArray::number(form.size()) + "\r\n\r\n" + form;
 }
@@ -60,7 +64,7 @@ struct ServedNet
         q.exec(QStringLiteral("UPDATE Callmast SET emailaddress = 'q1aw@example.org', "
                               "cellphonenumber = '555-0100' WHERE callsign = 'Q1AW'"));
         web::setWebOverrides(
-            { freeTcpPort(), QStringLiteral("127.0.0.1"), QStringLiteral("4321") });
+            { freeTcpPort(), QStringLiteral("127.0.0.1"), QStringLiteral("432187650912") });
         net = windows().window<NetWindow>(QStringLiteral("rollcall"));
         net->show();
         link = net->findChild<web::NetWebLink *>();
@@ -99,22 +103,27 @@ private Q_SLOTS:
         QVERIFY(n.link->bindError().isEmpty());
         auto *label = n.net->findChild<QLabel *>(QStringLiteral("lblWebServer"));
         QVERIFY(label);
-        QVERIFY2(label->text().contains(QStringLiteral("PIN 4321")), qPrintable(label->text()));
+        QVERIFY2(label->text().contains(QStringLiteral("PIN 4321-8765-0912")),
+            qPrintable(label->text()));
 
-        // Before Start Net: refused, and nothing kept to log later.
-        WebClient::Response r = n.client.ask(logRequest(QStringLiteral("Q1AW")));
-        QCOMPARE(r.status, 409);
-        QCOMPARE(r.body, QByteArray("The net has not started\n"));
+        // Before Start Net: held as a heard check-in, the logger told so, and
+        // logged when the NCS logs the held ones (F11) after the start.
+        WebClient::Response r = n.client.ask(logRequest(QStringLiteral("Q9HLD")));
+        QCOMPARE(r.status, 202);
+        QVERIFY2(r.body.contains("Q9HLD is held until the net starts"), r.body.constData());
         n.net->StartNet();
         QVERIFY(n.logged().isEmpty());
+        n.net->logHeardCheckIns();
+        QCOMPARE(n.logged(), QStringList { QStringLiteral("Q9HLD/") });
 
         // The operator's half-typed row stays as it was.
         n.field("callsigna")->setText(QStringLiteral("Q7HA"));
         n.field("callsigna")->setFocus();
-        r = n.client.ask(logRequest(QStringLiteral("q1aw")));
+        r = n.client.ask(logRequest(QStringLiteral("q1aw"), "4321 8765 0912"));
         QCOMPARE(r.status, 200);
         QCOMPARE(r.body, QByteArray("Logged Q1AW\n"));
-        QCOMPARE(n.logged(), QStringList { QStringLiteral("Q1AW/Hiram") });
+        QCOMPARE(
+            n.logged(), QStringList({ QStringLiteral("Q9HLD/"), QStringLiteral("Q1AW/Hiram") }));
         QCOMPARE(n.field("callsigna")->text(), QStringLiteral("Q7HA"));
 
         QCOMPARE(n.client.ask(logRequest(QStringLiteral("Q1AW"), "0000")).status, 403);
@@ -124,7 +133,7 @@ private Q_SLOTS:
         r = n.client.ask(logRequest(QStringLiteral("Q2AW")));
         QCOMPARE(r.status, 409);
         QCOMPARE(r.body, QByteArray("The net has ended\n"));
-        QCOMPARE(n.logged().size(), 1);
+        QCOMPARE(n.logged().size(), 2);
     }
 
     void pagesFollowTheNetWithinASecond()
@@ -172,6 +181,77 @@ private Q_SLOTS:
             [&] { return n.link->service()->net().state == QLatin1String("ended"); }, 2500));
     }
 
+    // Lock and Unlock open the net again in the same window: the same server
+    // goes on (never "off", one status label), and the pages show each state
+    // as the window does; a closed window says so on the open pages.
+    void lockUnlockAndCloseKeepThePagesTrue()
+    {
+        ServedNet n;
+        QVERIFY(n.link);
+        const QString pin = n.link->pin();
+        n.net->StartNet();
+        n.net->LockNet();
+        QCOMPARE(n.net->findChild<web::NetWebLink *>(), n.link);
+        QVERIFY(spinUntil(
+            [&] { return n.link->service()->net().state == QLatin1String("locked"); }, 3000));
+        n.net->UnlockNet();
+        // Unlocked, the net window offers Start Net again, but the net has ended.
+        QVERIFY(spinUntil(
+            [&] { return n.link->service()->net().state == QLatin1String("ended"); }, 3000));
+        QCOMPARE(n.net->findChildren<web::NetWebLink *>().size(), 1);
+        QCOMPARE(n.net->findChildren<QLabel *>(QStringLiteral("lblWebServer")).size(), 1);
+        QVERIFY(n.link->service()->server()->isListening());
+        QCOMPARE(n.link->pin(), pin);
+        QVERIFY2(!n.net->statusBar()->currentMessage().contains(QStringLiteral("off")),
+            qPrintable(n.net->statusBar()->currentMessage()));
+        QCOMPARE(n.client.ask("GET /net.json HTTP/1.1\r\nHost: localhost\r\n\r\n").status, 200);
+
+        std::atomic<bool> opened = false, done = false;
+        QByteArray seen;
+        std::thread t([&] {
+            const int fd = n.client.open();
+            WebClient::sendAll(fd, "GET /events HTTP/1.1\r\nHost: localhost\r\n\r\n");
+            seen = n.client.readUntil(fd, "\"state\":\"ended\"", 3000);
+            opened = true;
+            seen += n.client.readUntil(fd, "\"closed\"", 3000);
+            WebClient::closeSocket(fd);
+            done = true;
+        });
+        QVERIFY(spinUntil([&] { return opened.load(); }, 5000));
+        n.net->CloseNet();
+        QVERIFY(spinUntil([&] { return done.load(); }, 5000));
+        t.join();
+        QVERIFY2(seen.contains("\"state\":\"closed\""), seen.right(300).constData());
+    }
+
+    // The pages' reading of the net takes no lock in its database: while a
+    // writer holds net.mdb (a check-in being stored) the pages still follow
+    // the net, and the writer never waits for them.
+    void readingTheNetTakesNoLock()
+    {
+        ServedNet n;
+        QVERIFY(n.link);
+        QVERIFY(spinUntil(
+            [&] { return n.link->service()->net().state == QLatin1String("not started"); }, 3000));
+        {
+            QSqlDatabase writer = QSqlDatabase::addDatabase(
+                QStringLiteral("QSQLITE"), QStringLiteral("lockingWriter"));
+            writer.setDatabaseName(session().netpath + QStringLiteral("net.mdb"));
+            QVERIFY(writer.open());
+            QSqlQuery lock(writer);
+            QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+            QVERIFY(lock.exec(QStringLiteral("SELECT count(*) FROM net")));
+            n.net->StartNet();
+            n.link->refresh();
+            QVERIFY(spinUntil(
+                [&] { return n.link->service()->net().state == QLatin1String("running"); }, 4000));
+            lock.exec(QStringLiteral("ROLLBACK"));
+            lock.finish();
+            writer.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("lockingWriter"));
+    }
+
     void suggestionsNeedThePin()
     {
         ServedNet n;
@@ -179,7 +259,7 @@ private Q_SLOTS:
         QCOMPARE(n.client.ask("GET /log/suggest?q=Q1 HTTP/1.1\r\n\r\n").status, 403);
         const WebClient::Response opened = n.client.ask(
             "POST /log/pin HTTP/1.1\r\nContent-Type: "
-            "application/x-www-form-urlencoded\r\nContent-Length: 8\r\n\r\npin=4321");
+            "application/x-www-form-urlencoded\r\nContent-Length: 18\r\n\r\npin=4321-8765-0912");
         QCOMPARE(opened.status, 303);
         const QByteArray cookie = opened.header("set-cookie");
         const QByteArray jar = "Cookie: " + cookie.left(cookie.indexOf(';')) + "\r\n";
@@ -195,21 +275,30 @@ private Q_SLOTS:
     {
         web::setWebOverrides({ -1, {}, {} });
         QVERIFY(!web::effectiveWebSettings().enabled); // off until switched on
-        web::saveWebSettings({ true, 8090, QStringLiteral("127.0.0.1"), {} });
+        web::WebSettings stored;
+        stored.enabled = true;
+        stored.port = 8090;
+        stored.bind = QStringLiteral("127.0.0.1");
+        stored.hosts = QStringList { QStringLiteral("net.example.org") };
+        web::saveWebSettings(stored);
         web::WebSettings s = web::effectiveWebSettings();
         QVERIFY(s.enabled);
         QCOMPARE(s.port, 8090);
         QCOMPARE(s.address(), QHostAddress(QHostAddress::LocalHost));
         QVERIFY(s.pin.isEmpty());
+        QCOMPARE(s.hosts, QStringList { QStringLiteral("net.example.org") });
+        QCOMPARE(s.proxies, QStringList({ QStringLiteral("127.0.0.1"), QStringLiteral("::1") }));
         web::setWebOverrides({ 0, {}, {} }); // --web-port 0 turns it off for the run
         QVERIFY(!web::effectiveWebSettings().enabled);
-        web::saveWebSettings({ false, 8080, {}, {} });
-        web::setWebOverrides({ 9000, QStringLiteral("::1"), QStringLiteral("abcd") });
+        web::saveWebSettings(web::WebSettings {});
+        web::setWebOverrides({ 9000, QStringLiteral("::1"), QStringLiteral("abcd-efgh-jk"),
+            { QStringLiteral("proxy.example.org") } });
         s = web::effectiveWebSettings();
         QVERIFY(s.enabled);
         QCOMPARE(s.port, 9000);
         QCOMPARE(s.address(), QHostAddress(QHostAddress::LocalHostIPv6));
-        QCOMPARE(s.pin, QStringLiteral("abcd"));
+        QCOMPARE(s.pin, QStringLiteral("abcd-efgh-jk"));
+        QCOMPARE(s.hosts, QStringList { QStringLiteral("proxy.example.org") });
         web::setWebOverrides({ 0, {}, {} });
         QCOMPARE(web::WebSettings {}.address(), QHostAddress(QHostAddress::Any));
     }
@@ -233,6 +322,31 @@ private Q_SLOTS:
         net->findChild<QLineEdit *>(QStringLiteral("callsigna"))->setText(QStringLiteral("Q1AW"));
         net->AddRecord();
         QCOMPARE(net->netLog()->checkIns().size(), 1);
+    }
+
+    // An operator who started the program from a shell gets the page's
+    // address and the PIN there, once per opening.
+    void printsTheAddressAndPinOnce()
+    {
+        QTemporaryFile capture;
+        QVERIFY(capture.open());
+        const int saved = ::dup(STDERR_FILENO);
+        ::fflush(stderr);
+        ::dup2(capture.handle(), STDERR_FILENO);
+        {
+            ServedNet n;
+            QVERIFY(n.link);
+            n.net->StartNet();
+            ::fflush(stderr);
+            ::dup2(saved, STDERR_FILENO);
+            ::close(saved);
+            capture.seek(0); // the file offset is shared with what stderr wrote
+            const QByteArray printed = capture.readAll();
+            const QByteArray line = "served at http://127.0.0.1:"
+                + QByteArray::number(n.client.port) + "/ ; logger page http://127.0.0.1:"
+                + QByteArray::number(n.client.port) + "/log, PIN 4321-8765-0912\n";
+            QVERIFY2(printed.count(line) == 1, printed.constData());
+        }
     }
 
     void aNewPinEachOpening()
@@ -263,9 +377,9 @@ private Q_SLOTS:
         QTest::newRow("none") << QStringList {} << -1 << ""
                               << "" << false;
         QTest::newRow("all") << QStringList { "--web-port", "8081", "--web-bind=192.0.2.5",
-            "--web-pin", "2468" }
+            "--web-pin", "2468-1357-9024" }
                              << 8081 << "192.0.2.5"
-                             << "2468" << false;
+                             << "2468-1357-9024" << false;
         QTest::newRow("off") << QStringList { "--web-port=0" } << 0 << ""
                              << "" << false;
         QTest::newRow("port too big") << QStringList { "--web-port", "70000" } << 0 << ""
@@ -274,6 +388,14 @@ private Q_SLOTS:
                                          << "" << true;
         QTest::newRow("pin too short") << QStringList { "--web-pin", "12" } << -1 << ""
                                        << "" << true;
+        // What was the longest PIN before is now too short for an evening.
+        QTest::newRow("six digits") << QStringList { "--web-pin", "482916" } << -1 << ""
+                                    << "" << true;
+        QTest::newRow("host") << QStringList { "--web-host", "Net.Example.org." } << -1 << ""
+                              << "" << false;
+        QTest::newRow("host with a path")
+            << QStringList { "--web-host=net.example.org/x" } << -1 << ""
+            << "" << true;
         QTest::newRow("pin with a blank") << QStringList { "--web-pin", "12 34" } << -1 << ""
                                           << "" << true;
     }
@@ -283,11 +405,17 @@ private Q_SLOTS:
         QFETCH(bool, error);
         const CommandLine cl = parseCommandLine(args);
         QCOMPARE(!cl.error.isEmpty(), error);
-        if (error)
+        if (error) {
+            // A PIN refused says why.
+            if (args.contains(QStringLiteral("--web-pin")))
+                QVERIFY2(cl.error.contains(QStringLiteral("at least")), qPrintable(cl.error));
             return;
+        }
         QTEST(cl.webPort, "port");
         QTEST(cl.webBind, "bind");
         QTEST(cl.webPin, "pin");
+        if (args.contains(QStringLiteral("--web-host")))
+            QCOMPARE(cl.webHosts, QStringList { QStringLiteral("net.example.org") });
     }
 };
 

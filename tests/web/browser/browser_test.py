@@ -22,7 +22,7 @@ import time
 import urllib.request
 
 SKIP = 77
-PIN = "4321"
+PIN = "4321-8765-0912"
 
 
 def free_port(kind):
@@ -226,6 +226,40 @@ def run(args, websocket_module, chromium):
         check(page.wait_for(rows_contain("Q4LOG"), 2) is not None,
               "the logger sees the check-in appear")
         page.screenshot(os.path.join(args.screenshots, "web-logger.png"))
+
+        # A large net (JSON over 64 KB): after the whole net, changes only,
+        # which the page applies where they belong.
+        fixture.stdin.write("bulk 600\n")
+        fixture.stdin.flush()
+        while not fixture.stdout.readline().startswith("bulk"):
+            pass
+        count = "document.querySelectorAll('#checkins tr').length"
+        check(page.wait_for(f"{count} === 605", 10) is not None, "the page shows the large net")
+        page.evaluate("window.changes = 0; source.addEventListener('change', "
+                      "() => window.changes++); true")
+        fixture.stdin.write("type Q8CHG\n")
+        fixture.stdin.flush()
+        took = page.wait_for(rows_contain("Q8CHG"), 3)
+        check(took is not None and took < 1.0,
+              f"a check-in in a large net appears in {took:.3f} s" if took else
+              "a check-in in a large net appears")
+        check(page.evaluate("window.changes") >= 1 and page.evaluate(f"{count}") == 606
+              and page.evaluate("document.querySelector('#checkins tr:last-child td')"
+                                ".textContent") == "Q8CHG",
+              "it came as a change event, applied at the end of the list")
+
+        # The net window closes: the page says so, and a press of Log is answered.
+        fixture.stdin.write("close\n")
+        fixture.stdin.flush()
+        check(page.wait_for("document.getElementById('live').textContent"
+                            ".includes('closed')", 5) is not None,
+              "the page says the net window is closed")
+        page.evaluate("document.getElementById('callsign').focus(); true")
+        page.type_text("q9lat")
+        page.press_enter()
+        check(page.wait_for("document.getElementById('answer').textContent"
+                            ".startsWith('No answer from the station')", 5) is not None,
+              "Log is answered when the net window is closed")
         print("1 passed, 0 failed", flush=True)
         return 0
     finally:

@@ -9,6 +9,8 @@
 #include "app/session.h"
 #include "app/windowregistry.h"
 #include "callsigns/mastercallsigndb.h"
+#include "netlog/checkin.h"
+#include "netlog/netlogstore.h"
 #include "netlog/netwindow.h"
 #include "store/netfiles.h"
 #include "web/websettings.h"
@@ -89,6 +91,23 @@ int main(int argc, char **argv)
             if (line.startsWith(QLatin1String("type "))) {
                 type(line.mid(5));
                 out << "typed " << line.mid(5) << Qt::endl;
+            } else if (line.startsWith(QLatin1String("bulk "))) {
+                // A large net at once: straight into its log, as another copy would write it.
+                const int n = line.mid(5).toInt();
+                for (int i = 0; i < n; ++i) {
+                    netlog::CheckInRow row;
+                    row.callsign = QStringLiteral("Q7B%1").arg(i, 4, 10, QChar(u'0'));
+                    row.name = QStringLiteral("Bulk Station");
+                    row.location = QStringLiteral("Somewhere Far");
+                    row.state = QStringLiteral("CT");
+                    row.logtime = QStringLiteral("18:10:00");
+                    net->netLog()->addCheckIn(row);
+                }
+                out << "bulk " << n << Qt::endl;
+            } else if (line == QLatin1String("close")) {
+                net->EndNet(); // a running net is ended before it can be closed
+                net->CloseNet();
+                out << "closed" << Qt::endl;
             } else if (line == QLatin1String("quit")) {
                 QApplication::exit(0);
             }
