@@ -74,8 +74,10 @@ bool snapshotNetFolder(const QString &netpath, const QString &into, QString *cop
         return false;
     for (const QFileInfo &f : from.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name)) {
         const QString name = f.fileName();
+        // Journals are never read by the page; the TNC Terminal's log grows all
+        // evening and is none of the page's business either.
         if (name.endsWith(QLatin1String("-journal")) || name.endsWith(QLatin1String("-wal"))
-            || name.endsWith(QLatin1String("-shm")))
+            || name.endsWith(QLatin1String("-shm")) || name == QLatin1String("packet.log"))
             continue;
         const QString target = QDir(to).filePath(name);
         const bool database = name.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive);
