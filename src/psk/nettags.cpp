@@ -534,9 +534,12 @@ void ReceiveSide::feed(qint32 code)
     if (held_ && !step.tag && !tags_.afterEnq() && tags_.letter() != u'y' && code != 8)
         pending_ = { *std::exchange(held_, std::nullopt) };
     // Copies not confirmed by their repeat wait for the text after them up to
-    // the end of its line, the next frame, or kMaxAfter characters.
+    // the end of its line, the next frame, or kMaxAfter characters. A line
+    // break among the first few characters is a damaged ENQ or ETB: the
+    // frame's own text runs on without one.
     if (!pending_.isEmpty()) {
-        if (step.tag || tags_.afterEnq() || code == 13 || code == 10)
+        if (step.tag || tags_.afterEnq()
+            || ((code == 13 || code == 10) && after_.trimmed().size() >= 3))
             settle();
         else if ((after_ += step.display).size() >= kMaxAfter)
             settle();

@@ -210,6 +210,9 @@ private Q_SLOTS:
         QTest::newRow("the first copy's ENQ lost: two agree")
             << none << "#yQ3MQJ|^yQ3MQJ|de Q3MQ" << QStringList { "Q3MQJ" }
             << QStringList { "Q3MQJ" } << none << none << 0;
+        QTest::newRow("the repeat's ENQ damaged into a line break")
+            << none << "^yQ0FJA|e\r\nyQ0FJA|de Q0FJA" << QStringList { "Q0FJA" }
+            << QStringList { "Q0FJA" } << none << none << 0;
         QTest::newRow("the repeat's letter damaged, de confirms")
             << none << "^yQ5KMW|^Xy5KFW|de Q5KMW" << QStringList { "Q5KMW" }
             << QStringList { "Q5KMW" } << none << none << 0;
