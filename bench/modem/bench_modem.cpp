@@ -8,7 +8,8 @@
 // (AFC 100 Hz, squelch 50, as the terminal starts); and noise alone, which must
 // never give a check-in. The tactical call is the callsign, unless --tactical
 // gives the frames a "de" callsign of their own (the damaged-copy rule then has
-// no "de CALL" to go by).
+// no "de CALL" to go by). Each SNR line gives the share logged, the damaged
+// calls logged, and the calls listed unconfirmed (not logged) for the operator.
 //
 //   bench_modem [--quick] [--mode bpsk31|qpsk31|bpsk63|qpsk63] [--squelch 0..99]
 //               [--checkins-only] [--frames N] [--tactical]
@@ -21,6 +22,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -192,15 +194,19 @@ std::vector<float> inNoise(const std::vector<float> &signal, double snr, std::mt
     return out;
 }
 
-// The calls the receive side logs from one recording.
-std::vector<QString> checkInsRead(
-    const ModeParams &mode, const std::vector<float> &audio, std::string *text = nullptr)
+// The calls the receive side logs from one recording (and, given `unconfirmed`,
+// those it lists apart unlogged).
+std::vector<QString> checkInsRead(const ModeParams &mode, const std::vector<float> &audio,
+    std::string *text = nullptr, std::vector<QString> *unconfirmed = nullptr)
 {
     rollcall::psk::NetLists lists;
     rollcall::psk::ReceiveSide side(&lists);
     std::vector<QString> calls;
     QObject::connect(&side, &rollcall::psk::ReceiveSide::checkedIn,
         [&](const QString &call) { calls.push_back(call); });
+    if (unconfirmed)
+        QObject::connect(&side, &rollcall::psk::ReceiveSide::unconfirmedHeard,
+            [unconfirmed](const QString &call) { unconfirmed->push_back(call); });
     Demodulator demod;
     demod.setMode(mode);
     demod.setFrequencyLimits(100, 3900);
@@ -230,7 +236,7 @@ void checkins(const NamedMode &m, int frames, bool tactical)
     for (int snr : { -12, -10, -8 }) {
         std::mt19937 rng(unsigned(4242 + snr));
         std::uniform_real_distribution<double> offset(-20.0, 20.0);
-        int read = 0, wrong = 0;
+        int read = 0, wrong = 0, held = 0, heldWrong = 0;
         for (int i = 0; i < frames; ++i) {
             std::string call = "Q";
             call += char('0' + rng() % 10);
@@ -241,14 +247,18 @@ void checkins(const NamedMode &m, int frames, bool tactical)
             const std::vector<float> audio
                 = inNoise(modulate(m.params, frame.toStdString(), 1500 + offset(rng)), snr, rng);
             std::string text;
-            const std::vector<QString> got = checkInsRead(m.params, audio, &text);
-            // Read: the station's call is logged. A copy damaged into something
-            // that still looks like a call is logged too (nothing tells which
-            // copy is right): counted apart; RC_BENCH_WRONG=1 lists them.
+            std::vector<QString> unconfirmed;
+            const std::vector<QString> got = checkInsRead(m.params, audio, &text, &unconfirmed);
+            // Read: the station's call is logged. A damaged call logged is
+            // counted apart (RC_BENCH_WRONG=1 lists them), as are the calls
+            // listed unconfirmed for the operator, and the damaged ones among them.
             const QString want = QString::fromStdString(call);
             const bool found = std::find(got.begin(), got.end(), want) != got.end();
             read += found ? 1 : 0;
             wrong += int(got.size()) - (found ? 1 : 0);
+            held += int(unconfirmed.size());
+            heldWrong += int(std::count_if(unconfirmed.begin(), unconfirmed.end(),
+                [&want](const QString &c) { return c != want; }));
             if (std::getenv("RC_BENCH_WRONG") && int(got.size()) > (found ? 1 : 0)) {
                 std::string g;
                 for (const QString &c : got)
@@ -258,8 +268,9 @@ void checkins(const NamedMode &m, int frames, bool tactical)
             if (!found && std::getenv("RC_BENCH_MISSED")) // what the receiver made of a missed one
                 std::printf("#   missed %s: %s\n", call.c_str(), text.c_str());
         }
-        std::printf("checkin_%s_snr_%d: %.1f %%   (%d of %d; %d damaged calls logged besides)\n",
-            m.name, snr, 100.0 * read / frames, read, frames, wrong);
+        std::printf("checkin_%s_snr_%d: %.1f %%   (%d of %d; %d damaged calls logged besides; "
+                    "%d unconfirmed, not logged, %d of them damaged)\n",
+            m.name, snr, 100.0 * read / frames, read, frames, wrong, held, heldWrong);
         std::fflush(stdout);
     }
     // Noise alone, as long as all the frames above together.

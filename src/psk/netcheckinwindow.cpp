@@ -2,11 +2,15 @@
 #include "psk/netcheckinwindow.h"
 
 #include "app/windowregistry.h"
+#include "callsigns/mastercallsigndb.h"
+#include "netlog/netlogstore.h"
+#include "netlog/netwindow.h"
 #include "psk/nettags.h"
 #include "psk/passtrafficwindow.h"
 #include "psk/pskterminal.h"
 #include "psk/pskwindows.h"
 
+#include <QAction>
 #include <QGridLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -43,13 +47,49 @@ NetCheckinWindow::NetCheckinWindow(NetLists *lists, PskTerminal *terminal, QWidg
     list2_->setModel(lists_->traffic());
     layout->addWidget(list1_, 1, 0);
     layout->addWidget(list2_, 1, 1);
+    // Calls read but not confirmed, apart from the Check-Ins list (Send
+    // Checkins sends that one); shown only while there are some.
+    auto *unconfirmedLabel = new QLabel(QStringLiteral("Unconfirmed (Ctrl+L logs)"), this);
+    unconfirmed_ = new QListView(this);
+    unconfirmed_->setObjectName(QStringLiteral("lstUnconfirmed"));
+    unconfirmed_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    unconfirmed_->setContextMenuPolicy(Qt::CustomContextMenu);
+    unconfirmed_->setModel(lists_->unconfirmed());
+    unconfirmed_->setMaximumHeight(72);
+    unconfirmed_->setToolTip(QStringLiteral("Calls read from a single or damaged copy of a "
+                                            "check-in, not confirmed: not logged. Double-click "
+                                            "one, or select it and press Ctrl+L, to log it."));
+    layout->addWidget(unconfirmedLabel, 2, 0, 1, 2);
+    layout->addWidget(unconfirmed_, 3, 0, 1, 2);
+    const auto showUnconfirmed = [this, unconfirmedLabel] {
+        const bool any = lists_->unconfirmed()->rowCount() > 0;
+        unconfirmedLabel->setVisible(any);
+        unconfirmed_->setVisible(any);
+    };
+    showUnconfirmed();
+    connect(lists_->unconfirmed(), &QAbstractItemModel::rowsInserted, this, showUnconfirmed);
+    connect(lists_->unconfirmed(), &QAbstractItemModel::rowsRemoved, this, showUnconfirmed);
+    connect(lists_->unconfirmed(), &QAbstractItemModel::modelReset, this, showUnconfirmed);
+    connect(unconfirmed_, &QListView::doubleClicked, this, &NetCheckinWindow::logUnconfirmed);
+    auto *logKey = new QAction(QStringLiteral("Log Unconfirmed Call"), this);
+    logKey->setObjectName(QStringLiteral("actLogUnconfirmed"));
+    logKey->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    logKey->setShortcutContext(Qt::WindowShortcut);
+    addAction(logKey);
+    connect(logKey, &QAction::triggered, this, &NetCheckinWindow::logUnconfirmed);
+    connect(
+        unconfirmed_, &QWidget::customContextMenuRequested, this, [this, logKey](const QPoint &at) {
+            QMenu menu(this);
+            menu.addAction(logKey);
+            menu.exec(unconfirmed_->viewport()->mapToGlobal(at));
+        });
     // Frames whose call was no call: nothing of them was listed or logged.
     auto *ignored = new QLabel(this);
     ignored->setObjectName(QStringLiteral("lblIgnored"));
     ignored->setToolTip(QStringLiteral("Check-in, check-out and traffic frames whose call held "
                                        "more than letters, digits, / - . and blanks, or whose "
                                        "text held control characters: not listed, not logged."));
-    layout->addWidget(ignored, 2, 0, 1, 2);
+    layout->addWidget(ignored, 4, 0, 1, 2);
     const auto showIgnored = [ignored](int count) {
         ignored->setText(QStringLiteral("Frames ignored: %1").arg(count));
         ignored->setVisible(count > 0);
@@ -112,6 +152,12 @@ void NetCheckinWindow::checkOutStation()
     // The entry leaves the list as the notice goes out.
     lists_->removeCheckIn(row);
     t->sendPskText(checkOutNotice(entry));
+}
+
+void NetCheckinWindow::logUnconfirmed()
+{
+    if (const QModelIndex at = selectedIndex(unconfirmed_); at.isValid())
+        lists_->logUnconfirmed(at.row());
 }
 
 void NetCheckinWindow::deleteCheckin()
@@ -177,6 +223,21 @@ void NetCheckinWindow::manuallyPassTraffic()
         pass->clearBoxes();
         pass->show();
     }
+}
+
+bool knownStation(const QString &call)
+{
+    auto *net = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall")));
+    if (!net || call.trimmed().isEmpty())
+        return false;
+    const QString upper = call.trimmed().toUpper();
+    if (net->master() && net->master()->exists(upper))
+        return true;
+    if (net->netLog())
+        for (const store::LoggedCheckIn &row : net->netLog()->checkIns())
+            if (row.callsign.trimmed().toUpper() == upper)
+                return true;
+    return false;
 }
 
 AddStuffDialog::AddStuffDialog(NetLists *lists, QWidget *parent)

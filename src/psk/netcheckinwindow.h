@@ -25,6 +25,7 @@ public:
     NetLists *lists() const { return lists_; }
     QListView *checkInView() const { return list1_; }
     QListView *trafficView() const { return list2_; }
+    QListView *unconfirmedView() const { return unconfirmed_; }
 
     // The pop-up menus' items.
     void checkOutStation();
@@ -35,6 +36,9 @@ public:
     void deleteTrafficRequest();
     void addTrafficRequest();
     void manuallyPassTraffic();
+    // The selected unconfirmed call (double click, Ctrl+L): the operator vouches
+    // for it, so it is listed and logged as a check-in.
+    void logUnconfirmed();
 
     // The selected check-in without its leading "**".
     QString selectedEntry() const;
@@ -47,7 +51,12 @@ private:
     PskTerminal *terminal_;
     QListView *list1_;
     QListView *list2_;
+    QListView *unconfirmed_;
 };
+
+// Whether the open net knows the station: in the master database or already
+// in tonight's log. A check-in read once is confirmed by it.
+bool knownStation(const QString &call);
 
 // `addstuff`: one callsign added to the Check-Ins list by hand.
 class AddStuffDialog : public QDialog

@@ -255,12 +255,29 @@ public:
 private:
     const QSet<QString> &notLogged_;
 };
+
+// Unconfirmed calls: a colour of their own, apart from the heard-not-logged one.
+class UnconfirmedModel : public QStringListModel
+{
+public:
+    using QStringListModel::QStringListModel;
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role == Qt::ForegroundRole)
+            return QColor(150, 0, 150);
+        if (role == Qt::ToolTipRole)
+            return QStringLiteral("Read once or damaged, not confirmed: not logged. Double-click "
+                                  "or Ctrl+L logs it.");
+        return QStringListModel::data(index, role);
+    }
+};
 } // namespace
 
 NetLists::NetLists(QObject *parent)
     : QObject(parent),
       checkIns_(new CheckInModel(notLogged_, this)),
-      traffic_(new QStringListModel(this))
+      traffic_(new QStringListModel(this)),
+      unconfirmed_(new UnconfirmedModel(this))
 {
 }
 
@@ -301,8 +318,34 @@ void append(QStringListModel *model, const QString &text)
 }
 } // namespace
 
+QStringList NetLists::unconfirmedList() const
+{
+    return unconfirmed_->stringList();
+}
+
+bool NetLists::receiveUnconfirmed(const QString &call)
+{
+    if (checkInList().contains(call) || unconfirmedList().contains(call))
+        return false;
+    append(unconfirmed_, call);
+    return true;
+}
+
+QString NetLists::logUnconfirmed(int row)
+{
+    if (row < 0 || row >= unconfirmed_->rowCount())
+        return {};
+    const QString call = unconfirmed_->index(row).data().toString();
+    unconfirmed_->removeRows(row, 1);
+    if (receiveCheckIn(call))
+        Q_EMIT unconfirmedLogged(call);
+    return call;
+}
+
 bool NetLists::receiveCheckIn(const QString &call)
 {
+    if (const qsizetype at = unconfirmedList().indexOf(call); at >= 0)
+        unconfirmed_->removeRows(int(at), 1);
     if (checkInList().contains(call))
         return false;
     append(checkIns_, call);
@@ -362,13 +405,18 @@ void NetLists::clear()
     notLogged_.clear();
     checkIns_->setStringList({});
     traffic_->setStringList({});
+    unconfirmed_->setStringList({});
     if (std::exchange(ignoredFrames_, 0) != 0)
         Q_EMIT ignoredFramesChanged(0);
 }
 
 // ---- ReceiveSide
 
-ReceiveSide::ReceiveSide(NetLists *lists, QObject *parent) : QObject(parent), lists_(lists) { }
+ReceiveSide::ReceiveSide(NetLists *lists, QObject *parent) : QObject(parent), lists_(lists)
+{
+    // A call the operator vouches for is logged as one confirmed on the air.
+    connect(lists_, &NetLists::unconfirmedLogged, this, &ReceiveSide::checkedIn);
+}
 
 bool ReceiveSide::acceptableCall(const QString &call)
 {
@@ -385,8 +433,11 @@ bool ReceiveSide::looksLikeCall(const QString &call)
     return true;
 }
 
-QStringList ReceiveSide::callsFromCopies(const QStringList &copies, const QString &after)
+ReceiveSide::Reading ReceiveSide::readCopies(
+    const QStringList &copies, const QString &after, const KnownStation &known)
 {
+    if (copies.isEmpty())
+        return {};
     if (copies.size() == 1) {
         // Both copies read as one when the ETB and ENQ between them were lost:
         // CALL y CALL.
@@ -394,65 +445,105 @@ QStringList ReceiveSide::callsFromCopies(const QStringList &copies, const QStrin
         const qsizetype half = (c.size() - 1) / 2;
         if (c.size() % 2 == 1 && half > 0 && c.at(half) == u'y' && c.left(half) == c.mid(half + 1)
             && looksLikeCall(c.left(half)))
-            return { c.left(half) };
-        return copies;
+            return { { c.left(half) }, {} };
+    } else if (copies.at(0) == copies.at(1)) {
+        return { copies.mid(0, 1), {} };
     }
-    if (copies.size() != 2 || copies.at(0) == copies.at(1))
-        return copies.mid(0, 1);
-    const bool first = looksLikeCall(copies.at(0));
-    const bool second = looksLikeCall(copies.at(1));
-    if (first != second)
-        return { first ? copies.at(0) : copies.at(1) };
-    if (first) {
-        // A copy named as a whole word in the text after the frame.
-        const auto named = [&after](const QString &call) {
-            for (qsizetype at = after.indexOf(call); at >= 0; at = after.indexOf(call, at + 1)) {
-                const qsizetype end = at + call.size();
-                if ((at == 0 || !looksLikeCall(after.mid(at - 1, 1)))
-                    && (end == after.size() || !looksLikeCall(after.mid(end, 1))))
-                    return true;
-            }
-            return false;
-        };
-        const bool firstNamed = named(copies.at(0));
-        if (firstNamed != named(copies.at(1)))
-            return { firstNamed ? copies.at(0) : copies.at(1) };
+    QStringList read = copies;
+    QString rest = after;
+    if (read.size() == 1 && rest.startsWith(u'y')) {
+        // The repeat whose ENQ was lost: y, the call, ETB.
+        const qsizetype etb = rest.indexOf(QChar(kEtb));
+        if (etb > 1 && etb <= kMaxCall + 1) {
+            read << rest.mid(1, etb - 1);
+            rest = rest.mid(etb + 1);
+            if (read.at(0) == read.at(1))
+                return { read.mid(0, 1), {} };
+        }
     }
-    return copies;
+    QStringList candidates;
+    for (const QString &c : read)
+        if (looksLikeCall(c) && !candidates.contains(c))
+            candidates << c;
+    if (candidates.isEmpty())
+        candidates = read;
+    // A candidate named as a whole word in the text after the frame. One that
+    // begins another candidate may be a reading cut short, like the text
+    // naming it: that names nothing.
+    const auto named = [&rest, &candidates](const QString &call) {
+        for (const QString &other : candidates)
+            if (other.size() > call.size() && other.startsWith(call))
+                return false;
+        for (qsizetype at = rest.indexOf(call); at >= 0; at = rest.indexOf(call, at + 1)) {
+            const qsizetype end = at + call.size();
+            if ((at == 0 || !looksLikeCall(rest.mid(at - 1, 1)))
+                && (end == rest.size() || !looksLikeCall(rest.mid(end, 1))))
+                return true;
+        }
+        return false;
+    };
+    QStringList confirmed;
+    for (const QString &c : candidates)
+        if (named(c))
+            confirmed << c;
+    // The text on the air outweighs the records: a damaged copy may still be
+    // some known station's call.
+    if (confirmed.isEmpty() && known)
+        for (const QString &c : candidates)
+            if (known(c))
+                confirmed << c;
+    if (confirmed.size() == 1)
+        return { confirmed, {} };
+    return { {}, candidates };
 }
 
-void ReceiveSide::checkIn(const QStringList &copies, const QString &after)
+void ReceiveSide::settle()
 {
-    for (const QString &call : callsFromCopies(copies, after))
+    const Reading reading
+        = readCopies(std::exchange(pending_, {}), std::exchange(after_, {}), known_);
+    for (const QString &call : reading.confirmed)
         if (lists_->receiveCheckIn(call))
             Q_EMIT checkedIn(call);
+    for (const QString &call : reading.unconfirmed)
+        if (lists_->receiveUnconfirmed(call))
+            Q_EMIT unconfirmedHeard(call);
 }
 
 void ReceiveSide::flush()
 {
-    if (held_)
-        checkIn({ *std::exchange(held_, std::nullopt) });
-    if (!pair_.isEmpty())
-        checkIn(std::exchange(pair_, {}), std::exchange(after_, {}));
+    if (held_) {
+        pending_ = { *std::exchange(held_, std::nullopt) };
+        // A repeat whose ETB never came: its text may name the call.
+        after_ = tags_.openCheckIn();
+    }
+    settle();
 }
 
 void ReceiveSide::feed(qint32 code)
 {
+    if (code == kEnq)
+        beforeEnq_ = recent_;
     const TagReceiver::Step step = tags_.feed(code);
-    if (!step.display.isEmpty())
+    if (!step.display.isEmpty()) {
         Q_EMIT textReceived(step.display);
-    // Two differing copies wait for the text after them up to the end of its
-    // line, the next frame, or kMaxAfter characters.
-    if (!pair_.isEmpty()) {
-        if (step.tag || tags_.afterEnq() || code == 13 || code == 10)
-            flush();
-        else if ((after_ += step.display).size() >= kMaxAfter)
-            flush();
+        recent_ = QString(recent_ + step.display).right(kMaxCall + 2);
     }
-    // A held check-in waits only while the next frame can still be its repeat:
-    // ENQ, then y, then that frame's body.
+    // A held check-in waits for its repeat only while the next frame can
+    // still be it: ENQ, then y, then that frame's body. Then it waits for the
+    // text after it (a repeat damaged into another tag letter is part of it).
     if (held_ && !step.tag && !tags_.afterEnq() && tags_.letter() != u'y' && code != 8)
-        flush();
+        pending_ = { *std::exchange(held_, std::nullopt) };
+    // Copies not confirmed by their repeat wait for the text after them up to
+    // the end of its line, the next frame, or kMaxAfter characters. A line
+    // break among the first few characters is a damaged ENQ or ETB: the
+    // frame's own text runs on without one.
+    if (!pending_.isEmpty()) {
+        if (step.tag || tags_.afterEnq()
+            || ((code == 13 || code == 10) && after_.trimmed().size() >= 3))
+            settle();
+        else if ((after_ += step.display).size() >= kMaxAfter)
+            settle();
+    }
     if (!step.tag)
         return;
     const QString &payload = step.tag->payload;
@@ -462,7 +553,11 @@ void ReceiveSide::feed(qint32 code)
         || (step.tag->letter != u'r' && !acceptableCall(payload))) {
         qCInfo(lcPskTags) << "ignored a" << QChar(step.tag->letter)
                           << "frame with an unusable body";
-        flush();
+        // A held copy whose repeat is unusable still waits for the "de CALL".
+        if (held_ && step.tag->letter == u'y')
+            pending_ = { *std::exchange(held_, std::nullopt) };
+        else
+            flush();
         lists_->countIgnoredFrame();
         Q_EMIT frameIgnored(step.tag->letter);
         return;
@@ -473,14 +568,20 @@ void ReceiveSide::feed(qint32 code)
         // copy waits for the second so that a damaged copy is not logged as a
         // station of its own.
         if (!held_) {
+            // The first copy lost its ENQ and shows just before: two agree.
+            if (beforeEnq_.endsWith(QString(u'y' + payload + QChar(kEtb)))) {
+                pending_ = { payload, payload };
+                settle();
+                break;
+            }
             held_ = payload;
             break;
         }
-        if (const QStringList copies { *std::exchange(held_, std::nullopt), payload };
-            callsFromCopies(copies).size() == 2)
-            pair_ = copies; // the text after the frame may tell which is right
-        else
-            checkIn(copies);
+        pending_ = { *std::exchange(held_, std::nullopt), payload };
+        // Copies that agree need nothing more; others wait for the text after
+        // them, which may name the right one.
+        if (pending_.at(0) == pending_.at(1))
+            settle();
         break;
     case u'o':
         flush();

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 QT_BEGIN_NAMESPACE
@@ -82,6 +83,8 @@ public:
     Step feed(qint32 code);
     void reset() { *this = TagReceiver(); }
     char16_t letter() const { return letter_; }
+    // The body of a y frame still open (its ETB not yet come), without its letter.
+    QString openCheckIn() const { return letter_ == u'y' ? y_.mid(1) : QString(); }
     // The last character was ENQ: the next one names a tag.
     bool afterEnq() const { return afterEnq_; }
 
@@ -119,7 +122,20 @@ public:
     int ignoredFrames() const { return ignoredFrames_; }
     void countIgnoredFrame();
 
-    // Received frames; each returns whether the list changed.
+    // Calls read from a check-in frame but not confirmed (one copy, or copies
+    // that differ, with nothing on the air or in the records to vouch for
+    // them): listed apart so that Send Checkins never sends them and the
+    // exact-duplicate test never blocks the confirmed call. Shown in colour.
+    QStringListModel *unconfirmed() const { return unconfirmed_; }
+    QStringList unconfirmedList() const;
+    // False when the call is listed already, here or as a check-in.
+    bool receiveUnconfirmed(const QString &call);
+    // The operator vouches for the call in this row: it moves to the Check-Ins
+    // list and unconfirmedLogged is emitted. Empty when the row is no row.
+    QString logUnconfirmed(int row);
+
+    // Received frames; each returns whether the list changed. A check-in also
+    // takes the call off the unconfirmed list.
     bool receiveCheckIn(const QString &call);
     bool receiveCheckOut(const QString &call);
     bool receiveTraffic(const QString &body);
@@ -133,10 +149,12 @@ public:
 
 Q_SIGNALS:
     void ignoredFramesChanged(int count);
+    void unconfirmedLogged(const QString &call);
 
 private:
     QStringListModel *checkIns_;
     QStringListModel *traffic_;
+    QStringListModel *unconfirmed_;
     QSet<QString> notLogged_;
     int ignoredFrames_ = 0;
 };
@@ -160,7 +178,7 @@ public:
     // recording): a check-in still waiting for its repeat is acted on.
     void flush();
     // A check-in is waiting for its repeat.
-    bool holding() const { return held_.has_value() || !pair_.isEmpty(); }
+    bool holding() const { return held_.has_value() || !pending_.isEmpty(); }
     NetLists *lists() const { return lists_; }
 
     // A call fit to be logged: a callsign or tactical call as text from outside
@@ -168,16 +186,33 @@ public:
     static bool acceptableCall(const QString &call);
     // Capitals, digits, "/" and "-" only: the shape of a callsign or tactical call.
     static bool looksLikeCall(const QString &call);
-    // The calls to log for the copies of one check-in frame: one copy, or two
-    // read back to back. Copies that differ are a damaged reading; when only one
-    // of them looks like a call, that one is taken; when both do, the one the
-    // text after the frame ("de CALL") names, else both.
-    static QStringList callsFromCopies(const QStringList &copies, const QString &after = {});
+    // Whether the station is known here (the master database, tonight's log):
+    // a call read once is confirmed by it.
+    using KnownStation = std::function<bool(const QString &call)>;
+    void setKnownStation(KnownStation known) { known_ = std::move(known); }
+
+    // What the copies of one check-in frame (one copy, or two read back to
+    // back) and the text after them give. Two copies that agree confirm their
+    // call. Otherwise the candidates are the copies, or only those that look
+    // like a call when some do; a candidate is confirmed when the text after
+    // the frame names it ("de CALL") or the station is known. Exactly one
+    // confirmed candidate is logged (the others are damaged readings of it);
+    // with none or several, every candidate is unconfirmed.
+    struct Reading
+    {
+        QStringList confirmed;
+        QStringList unconfirmed;
+        bool operator==(const Reading &) const = default;
+    };
+    static Reading readCopies(
+        const QStringList &copies, const QString &after = {}, const KnownStation &known = {});
 
 Q_SIGNALS:
     void textReceived(const QString &text);
     // A new station on the list: the terminal logs it in the net window.
     void checkedIn(const QString &call);
+    // A call read but not confirmed: on the unconfirmed list, not logged.
+    void unconfirmedHeard(const QString &call);
     void checkedOut(const QString &call);
     void trafficListed(const QString &body);
     // A y, o or r frame that was ignored: its call is no call, or its body
@@ -185,17 +220,22 @@ Q_SIGNALS:
     void frameIgnored(char16_t letter);
 
 private:
-    // Lists and hands on the calls the copies of one frame give.
-    void checkIn(const QStringList &copies, const QString &after = {});
+    // Lists and hands on what the copies waiting for their text give.
+    void settle();
 
     TagReceiver tags_;
     NetLists *lists_;
+    KnownStation known_;
     // A y frame's call waiting to be compared with the repeat that follows it.
     std::optional<QString> held_;
-    // Two copies that differ and both look like calls, and the text read after
-    // them so far, which may name the right one.
-    QStringList pair_;
+    // Copies not confirmed by a repeat, and the text read after them so far,
+    // which may name the right one.
+    QStringList pending_;
     QString after_;
+    // The last characters shown, and those as they stood at the last ENQ: a
+    // copy whose ENQ was lost shows there as "y", the call and ETB.
+    QString recent_;
+    QString beforeEnq_;
 };
 
 } // namespace rollcall::psk

@@ -213,12 +213,14 @@ std::optional<QByteArray> textToSend(const QString &arg)
     return in.readAll();
 }
 
-// One line per action of the receive side: checkin CALL, checkout CALL,
-// traffic BODY, ignored LETTER.
+// One line per action of the receive side: checkin CALL, unconfirmed CALL,
+// checkout CALL, traffic BODY, ignored LETTER.
 void connectEventLines(ReceiveSide &side, const std::function<void(const QString &)> &line)
 {
     QObject::connect(&side, &ReceiveSide::checkedIn,
         [line](const QString &call) { line(QStringLiteral("checkin ") + call); });
+    QObject::connect(&side, &ReceiveSide::unconfirmedHeard,
+        [line](const QString &call) { line(QStringLiteral("unconfirmed ") + call); });
     QObject::connect(&side, &ReceiveSide::checkedOut,
         [line](const QString &call) { line(QStringLiteral("checkout ") + call); });
     QObject::connect(&side, &ReceiveSide::trafficListed,

@@ -8,6 +8,7 @@
 #include "netlog/netwindow.h"
 #include "netlog/trafficheldwindow.h"
 #include "psk/fileaudio.h"
+#include "psk/netcheckinwindow.h"
 #include "psk/pskmodem.h"
 #include "psk/pskplacement.h"
 #include "psk/psksettings.h"
@@ -121,6 +122,7 @@ PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
     const auto showDial = [this](qint64 hz) { dial_->setText(hz > 0 ? dialText(hz) : QString()); };
     connect(terminal_, &PskTerminal::dialFrequencyChanged, this, showDial);
     showDial(terminal_->dialFrequency()); // read before the terminal opened
+    terminal_->receiveSide()->setKnownStation(&knownStation);
     connect(terminal_->receiveSide(), &ReceiveSide::checkedIn, this, &PskDeskWindow::logCheckIn);
     connect(
         terminal_->receiveSide(), &ReceiveSide::checkedOut, this, &PskDeskWindow::checkOutHeard);

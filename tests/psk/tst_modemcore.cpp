@@ -134,6 +134,67 @@ private Q_SLOTS:
         QVERIFY(std::equal(decoded.begin(), decoded.end(), bits.begin()));
     }
 
+    // The end of a transmission as a standard receiver meets it: its Viterbi
+    // decoder gives each bit only ViterbiDecoder::kDelay symbols later, and
+    // its squelch closes once the steady carrier starts. Everything sent
+    // before the steady carrier must be out of the decoder by then; BPSK has
+    // no decoder and ends with its steady carrier at once.
+    void tailBeforeTheSteadyCarrier_data()
+    {
+        QTest::addColumn<ModeParams>("mode");
+        QTest::newRow("QPSK31") << qpsk31();
+        QTest::newRow("QPSK63") << qpsk63();
+        QTest::newRow("BPSK31") << bpsk31();
+        QTest::newRow("BPSK63") << bpsk63();
+    }
+    void tailBeforeTheSteadyCarrier()
+    {
+        QFETCH(ModeParams, mode);
+        const std::string text = "de Q1FLD";
+        const std::vector<float> signal = test::modulateText(mode, text, 1000, 0.8);
+        // Each symbol's phasor where its shaping has settled: the last eight
+        // samples mixed down (eight samples cancel the 2 kHz image).
+        const int n = mode.samplesPerSymbol(kModemRate);
+        std::vector<std::complex<float>> diffs;
+        std::complex<float> previous;
+        for (std::size_t end = std::size_t(n); end <= signal.size(); end += std::size_t(n)) {
+            std::complex<float> b;
+            for (std::size_t i = end - 8; i < end; ++i)
+                b += signal[i] * std::polar(1.0f, -float(2 * kPi * 1000 * double(i) / kModemRate));
+            if (std::abs(b) < 0.1f) // before the first symbol, after the ramp down
+                continue;
+            if (std::abs(previous) > 0.1f)
+                diffs.push_back(b * std::conj(previous) / (std::abs(b) * std::abs(previous)));
+            previous = b;
+        }
+        // The steady carrier at the end, and the reversals (idle) before it;
+        // between them, QPSK's encoder takes a few symbols to fill with ones.
+        std::size_t steadyFrom = diffs.size();
+        while (steadyFrom > 0 && diffs[steadyFrom - 1].real() > 0.9f)
+            --steadyFrom;
+        const std::size_t idleTo
+            = mode.isQpsk() ? std::max<std::size_t>(steadyFrom, 4) - 4 : steadyFrom;
+        std::size_t idleFrom = idleTo;
+        while (idleFrom > 0 && diffs[idleFrom - 1].real() < -0.9f)
+            --idleFrom;
+        QVERIFY(diffs.size() - steadyFrom >= 24); // long enough to close a squelch
+        if (!mode.isQpsk()) {
+            QVERIFY(idleTo - idleFrom <= 2); // the last character's gap
+            return;
+        }
+        QVERIFY(idleTo - idleFrom > std::size_t(ViterbiDecoder::kDelay));
+        // What a decoder gives until the squelch closes.
+        ViterbiDecoder viterbi;
+        VaricodeDecoder varicodes;
+        std::string read;
+        for (std::size_t i = 0; i < steadyFrom; ++i) {
+            if (const int bit = viterbi.push(diffs[i]); bit >= 0)
+                if (const int c = varicodes.push(bit); c >= 0)
+                    read += char(c);
+        }
+        QCOMPARE(QByteArray::fromStdString(read), QByteArray::fromStdString(text));
+    }
+
     void textSurvivesNoiseAndOffset_data()
     {
         QTest::addColumn<ModeParams>("mode");

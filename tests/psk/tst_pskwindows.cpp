@@ -7,6 +7,7 @@
 #include "app/screenplacement.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
+#include "callsigns/mastercallsigndb.h"
 #include "modem/modes.h"
 #include "modemsignal.h"
 #include "netlog/netlogstore.h"
@@ -27,6 +28,7 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QApplication>
 #include <QColor>
 #include <QComboBox>
 #include <QFile>
@@ -134,13 +136,15 @@ private Q_SLOTS:
         }
     }
 
-    // Closing the terminal while a check-in waits for its repeat logs it.
+    // Closing the terminal while a check-in waits for its repeat acts on it:
+    // a single copy of a station the master database knows is logged.
     void closingKeepsAHeldCheckIn()
     {
         test::WindowFixture f;
         BackToBack link;
         NetWindow *net = openNet(f);
         net->StartNet();
+        QVERIFY(net->master()->appendRecord({ u"Q1AW"_s, u"Al"_s, {}, {}, {} }));
         auto *desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
         desk->show();
         for (const QChar c : memberCheckInFrame(QStringLiteral("Q1AW"), QString()).left(7))
@@ -194,6 +198,71 @@ private Q_SLOTS:
         QCOMPARE(net->grid()->gridModel()->text(1, 0), u"Q2BB"_s);
         QCOMPARE(net->grid()->gridModel()->text(1, 16), u"X"_s); // out
         QVERIFY(!child<QLabel>(net, "lblHeard")->isVisible());
+    }
+
+    // A damaged lone copy of a check-in is listed apart in its own colour,
+    // neither logged nor put into the master database nor sent by Send
+    // Checkins; the operator logs one by a double click or Ctrl+L, and a
+    // later confirmed check-in takes its call off the list by itself.
+    void unconfirmedCalls()
+    {
+        test::WindowFixture f;
+        BackToBack link;
+        NetWindow *net = openNet(f);
+        net->StartNet();
+        auto *desk = windows().window<PskDeskWindow>(u"PSK_Desk"_s);
+        desk->show();
+        auto *control = windows().window<NetCheckinWindow>(u"Netcheckin"_s);
+        QVERIFY(QTest::qWaitForWindowExposed(control));
+        QListView *view = control->unconfirmedView();
+        QVERIFY(!view->isVisible());
+        ReceiveSide *rx = desk->terminal()->receiveSide();
+        const auto hear = [rx](const QString &text) {
+            for (const QChar c : text)
+                rx->feed(c.unicode());
+            rx->flush();
+        };
+        // The first copy damaged, the repeat lost; then two single copies.
+        const QString enq { QChar(kEnq) }, etb { QChar(kEtb) };
+        hear(enq + u"yQ1FLX"_s + etb + u"de Q1FLD\r\n"_s);
+        hear(enq + u"yQ2BB"_s + etb + u"\r\n"_s);
+        hear(enq + u"yQ3CC"_s + etb + u"\r\n"_s);
+        QVERIFY(netLists()->checkInList().isEmpty());
+        QCOMPARE(netLists()->unconfirmedList(), (QStringList { u"Q1FLX"_s, u"Q2BB"_s, u"Q3CC"_s }));
+        QCOMPARE(net->netLog()->checkInCount(), 0);
+        QVERIFY(!net->master()->exists(u"Q1FLX"_s));
+        QVERIFY(view->isVisible());
+        QVERIFY(view->model()->index(0, 0).data(Qt::ForegroundRole).canConvert<QColor>());
+        QVERIFY(!sendCheckinsFrame(u"N0CALL"_s, netLists()->checkInList()).contains(u"Q2BB"_s));
+
+        // A double click logs the call as if typed.
+        const QRect second = view->visualRect(view->model()->index(1, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, second.center());
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, second.center());
+        QCOMPARE(netLists()->checkInList(), QStringList { u"Q2BB"_s });
+        QCOMPARE(net->netLog()->checkInCount(), 1);
+        QCOMPARE(net->grid()->gridModel()->index(0, 0).data().toString(), u"Q2BB"_s);
+        // Ctrl+L logs the selected one.
+        QApplication::setActiveWindow(control);
+        QVERIFY(QTest::qWaitForWindowActive(control));
+        view->setFocus();
+        view->setCurrentIndex(view->model()->index(1, 0));
+        QCOMPARE(view->currentIndex().data().toString(), u"Q3CC"_s);
+        QTest::keyClick(view, Qt::Key_L, Qt::ControlModifier);
+        QCOMPARE(netLists()->checkInList(), (QStringList { u"Q2BB"_s, u"Q3CC"_s }));
+        QCOMPARE(net->netLog()->checkInCount(), 2);
+        // The station's confirmed check-in arrives: the damaged call stays
+        // unlogged, the right one is logged.
+        hear(memberCheckInFrame(u"Q1FLD"_s, u"Q1FLD"_s) + u"\r\n"_s);
+        QCOMPARE(netLists()->checkInList(), (QStringList { u"Q2BB"_s, u"Q3CC"_s, u"Q1FLD"_s }));
+        QCOMPARE(netLists()->unconfirmedList(), QStringList { u"Q1FLX"_s });
+        QCOMPARE(net->netLog()->checkInCount(), 3);
+        QVERIFY(!net->master()->exists(u"Q1FLX"_s));
+        // A single copy of a station the net knows now is confirmed.
+        netLists()->removeCheckIn(0);
+        hear(enq + u"yQ2BB"_s + etb + u"\r\n"_s);
+        QCOMPARE(netLists()->checkInList().last(), u"Q2BB"_s);
+        QCOMPARE(netLists()->unconfirmedList(), QStringList { u"Q1FLX"_s });
     }
 
     void scriptPanel()

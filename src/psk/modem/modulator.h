@@ -16,8 +16,9 @@ namespace rollcall::modem {
 
 // Turns queued bytes into a PSK31 audio signal at the modem rate: a preamble of
 // reversals, each character's Varicode followed by "00", idle reversals while
-// the queue is empty, and on finish a postamble of steady carrier and a
-// cosine ramp down. Tune sends steady carrier and, on finish, a Morse ID.
+// the queue is empty, and on finish a postamble (QPSK: idle, then steady
+// carrier; BPSK: steady carrier) and a cosine ramp down. Tune sends steady
+// carrier and, on finish, a Morse ID.
 class Modulator
 {
 public:
@@ -64,6 +65,11 @@ public:
 
     double symbolSeconds() const { return 1.0 / mode_.baud; }
     int preambleSymbols() const { return mode_.baud > 40 ? 64 : 32; }
+    // QPSK ends with idle before its steady carrier: a receiver's Viterbi
+    // decoder holds the last bits until later symbols push them out, and a
+    // steady carrier closes its squelch first, so idle (zeros through the
+    // encoder, still read as signal) pushes the last character out.
+    int flushSymbols() const;
 
 private:
     int nextBit();
