@@ -28,6 +28,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -604,6 +606,68 @@ private Q_SLOTS:
         QVERIFY(!child<QCheckBox>(w, "chkEmer")->isEnabled());
         QVERIFY(QMetaObject::invokeMethod(w, "setOptionCheckboxesEnabled", Q_ARG(bool, true)));
         QVERIFY(child<QCheckBox>(w, "chkEmer")->isEnabled());
+    }
+
+    // A name the operator corrects over the master record's stays when the
+    // focus comes back to it with the window, a menu or a dialog; Tab, Backtab
+    // or a click into the field reads the master record again.
+    void correctedNameSurvivesFocusComingBack_data()
+    {
+        QTest::addColumn<QString>("away");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("another window, back") << u"window"_s << u"Danny"_s;
+        QTest::newRow("File menu, Esc") << u"menu"_s << u"Danny"_s;
+        QTest::newRow("focus handed back") << u"other"_s << u"Danny"_s;
+        QTest::newRow("Backtab, Tab") << u"tab"_s << u"Dave"_s;
+        QTest::newRow("click into the name") << u"click"_s << u"Dave"_s;
+    }
+    void correctedNameSurvivesFocusComingBack()
+    {
+        QFETCH(QString, away);
+        QFETCH(QString, logged);
+        addStations({ { "W1JKL", "Dave", "Hartford", "CT", "" } });
+        NetWindow *w = openNetWindow(true);
+        QLineEdit *call = edit(w, "callsigna");
+        QLineEdit *name = edit(w, "fnamea");
+        QTest::mouseClick(call, Qt::LeftButton);
+        QTRY_VERIFY(call->hasFocus());
+        QTest::keyClicks(call, u"w1jkl"_s);
+        QTest::keyClick(call, Qt::Key_Tab);
+        QTRY_VERIFY(name->hasFocus());
+        QCOMPARE(name->text(), u"Dave"_s);
+        QTest::keyClicks(name, u"Danny"_s); // over the selected name
+        QCOMPARE(name->text(), u"Danny"_s);
+
+        if (away == u"window"_s) {
+            QWidget other;
+            other.show();
+            QApplication::setActiveWindow(&other);
+            QVERIFY(QTest::qWaitForWindowActive(&other));
+            QApplication::setActiveWindow(w);
+            QVERIFY(QTest::qWaitForWindowActive(w));
+        } else if (away == u"menu"_s) {
+            QMenu *file = w->menuBar()->actions().first()->menu();
+            file->popup(w->mapToGlobal(QPoint(10, 10)));
+            QTRY_VERIFY(file->isVisible());
+            QTest::keyClick(file, Qt::Key_Escape);
+            QTRY_VERIFY(!file->isVisible());
+        } else if (away == u"other"_s) {
+            name->clearFocus();
+            name->setFocus(Qt::OtherFocusReason);
+        } else if (away == u"tab"_s) {
+            QTest::keyClick(name, Qt::Key_Backtab);
+            QTRY_VERIFY(call->hasFocus());
+            QTest::keyClick(call, Qt::Key_Tab);
+        } else {
+            QTest::mouseClick(edit(w, "locationa"), Qt::LeftButton);
+            QTest::mouseClick(name, Qt::LeftButton);
+        }
+        QTRY_VERIFY(name->hasFocus());
+        QCOMPARE(name->text(), logged);
+        QTest::keyClick(name, Qt::Key_Return);
+        const QList<store::LoggedCheckIn> rows = w->netLog()->checkIns();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].name, logged);
     }
 
     // Three Tab-typed check-ins: every flag column shows what the table holds.
