@@ -52,6 +52,27 @@ std::optional<QDateTime> readTypedTime(
     return reports::DayFinder(previous).place(*time);
 }
 
+std::optional<QDate> netNameDate(const QString &netname, const QLocale &locale)
+{
+    const qsizetype dash = netname.lastIndexOf(QLatin1String(" - "));
+    const QString text = (dash >= 0 ? netname.mid(dash + 3) : netname).trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    // New Net's form first: the short date with its "/" turned to "-".
+    QString slashed = text;
+    slashed.replace(u'-', u'/');
+    if (const auto date = reports::readDateText(slashed, locale))
+        return date;
+    return reports::readDateText(text, locale);
+}
+
+QDateTime proposedStart(const QString &netname, const QDateTime &now, const QLocale &locale)
+{
+    if (const auto date = netNameDate(netname, locale))
+        return QDateTime(*date, now.time());
+    return now;
+}
+
 QDateTime typedLogTimeAsLocal(const QDateTime &typed, bool utc)
 {
     if (!utc)

@@ -27,6 +27,17 @@ QDateTime typedLogTimeAsLocal(const QDateTime &typed, bool utc);
 // net), without a zone, to place and propose typed log times against.
 QDateTime onLogClock(const QDateTime &local, bool utc);
 
+// The date a net's name carries: New Net names a session after the short
+// date with "-" for "/" ("ARES - 12-5-2026"), and an operator may type any
+// date the date reader takes ("Tuesday Net - 6 Oct 2026", "... - 2026-10-06")
+// after the last " - ". Nothing when the name holds none.
+std::optional<QDate> netNameDate(const QString &netname, const QLocale &locale = QLocale::system());
+
+// What Start Net proposes for a net entered afterwards: the day in the net's
+// name at the clock's time of day, else the clock's date and time.
+QDateTime proposedStart(
+    const QString &netname, const QDateTime &now, const QLocale &locale = QLocale::system());
+
 // How the prompts propose a time: "2026-12-05 19:05", or "19:05".
 QString typedTimeText(const QDateTime &when, bool withDate);
 

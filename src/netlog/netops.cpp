@@ -132,6 +132,16 @@ bool setUpNet(const QString &netpath, const QString &ncs, const QString &frequen
     return ok;
 }
 
+bool stampFirstNcs(
+    const QString &netpath, const QDateTime &local, bool utc, const QLocale &locale, QString *error)
+{
+    const store::NcsHistory history = store::readNcsHistory(netpath);
+    if (history.records.isEmpty())
+        return true;
+    return store::writeFirstNcs(
+        netpath, history.records.first().ncscall, ncsTimeStamp(local, utc, locale), error);
+}
+
 QString openStationComments(const QString &netpath, const QString &callsign, const QDateTime &local,
     bool utc, const QLocale &locale, QString *error)
 {

@@ -73,6 +73,13 @@ QString changeNcs(const QString &netpath, const QString &answer, const QString &
 bool setUpNet(const QString &netpath, const QString &ncs, const QString &frequency, bool utc,
     const QDateTime &local, const QLocale &locale = QLocale::system(), QString *error = nullptr);
 
+// A net entered afterwards, started for the first time at the time typed:
+// its first NCS record (the set-up's, stamped when the folder was made) takes
+// that time, as the NCS time stamp writes it, so the reports show the NCS
+// from the net's start. The callsign stays; nothing else is written.
+bool stampFirstNcs(const QString &netpath, const QDateTime &local, bool utc,
+    const QLocale &locale = QLocale::system(), QString *error = nullptr);
+
 // The comment window's text for a station: the stored history (a new file
 // holds "."), CR LF, the stamp and ": ". Creates the file when missing (not
 // on a locked net).

@@ -12,13 +12,13 @@
 #include "netlog/checkingridwidget.h"
 #include "netlog/commentwindow.h"
 #include "netlog/entryrowwidgets.h"
-#include "netlog/netstatuswidget.h"
 #include "netlog/netheaderwidget.h"
 #include "netlog/netlogstore.h"
+#include "netlog/netstatuswidget.h"
 #include "netlog/trafficheldwindow.h"
+#include "reports/netreports.h"
 #include "store/keyedrowsmodel.h"
 #include "store/netfiles.h"
-#include "reports/netreports.h"
 #include "store/recordfile.h"
 
 #include <QCloseEvent>
@@ -117,8 +117,7 @@ void NetWindow::buildWindow()
     setCentralWidget(central);
     // Check-ins heard while the net took none: counted, and offered once it runs.
     m_status = new netlog::NetStatusWidget(statusBar());
-    connect(m_status, &netlog::NetStatusWidget::logPressed, this,
-        &NetWindow::logHeardCheckIns);
+    connect(m_status, &netlog::NetStatusWidget::logPressed, this, &NetWindow::logHeardCheckIns);
     statusBar()->addPermanentWidget(m_status);
     // A net entered afterwards: the log time of the next row, as the paper log has it.
     m_logTimeBox = new QWidget(statusBar());
@@ -401,7 +400,10 @@ std::optional<QDateTime> NetWindow::askTime(
     const QString &title, const QString &prompt, bool withDate)
 {
     Session &s = session();
-    const QDateTime proposed = m_lastTyped.isValid() ? m_lastTyped : s.clock->now();
+    // A paper net's start is proposed on the day its name carries.
+    const QDateTime proposed = m_lastTyped.isValid() ? m_lastTyped
+        : withDate ? netlog::proposedStart(store::netname(s.netpath), s.clock->now())
+                   : s.clock->now();
     const QString answer
         = s.prompts->input(prompt, title, netlog::typedTimeText(proposed, withDate));
     if (answer.trimmed().isEmpty())
@@ -474,25 +476,34 @@ void NetWindow::refreshHeldTraffic()
 
 void NetWindow::StartNet()
 {
+    if (startNetHere())
+        m_row->callsign()->setFocus();
+}
+
+bool NetWindow::startNetHere()
+{
     QDateTime when = session().clock->now();
+    // The net's first start: a paper net's set-up NCS record moves to it.
+    const bool first = m_startLine.trimmed().isEmpty();
     if (m_afterwards) {
         const auto typed = askTime(QStringLiteral("Start Net"),
             QStringLiteral("Date and time the net started (local time):"), true);
         if (!typed)
-            return;
+            return false;
         when = *typed;
         m_lastTyped = when;
         m_logTime->setText(netlog::typedTimeText(netlog::onLogClock(when, m_utc), false));
     }
     QString error;
-    const QString first
-        = netlog::startNet(session().netpath, when, QLocale::system(), &error);
+    const QString line = netlog::startNet(session().netpath, when, QLocale::system(), &error);
+    if (!line.isEmpty() && m_afterwards && first)
+        netlog::stampFirstNcs(session().netpath, when, m_utc, QLocale::system(), &error);
     tellWriteFailure(QStringLiteral("Start Net"), error);
-    if (!first.isEmpty())
-        m_startLine = first;
+    if (!line.isEmpty())
+        m_startLine = line;
     updateCaption();
     applyState(NetState::Started);
-    m_row->callsign()->setFocus();
+    return true;
 }
 
 void NetWindow::EndNet()
@@ -502,7 +513,7 @@ void NetWindow::EndNet()
         const auto typed = askTime(QStringLiteral("End Net"),
             QStringLiteral("Time the net ended (local time):"), false);
         if (!typed)
-            return;
+            return false;
         when = *typed;
         m_lastTyped = when;
     }
@@ -668,17 +679,9 @@ void NetWindow::callsignEntered()
 
 void NetWindow::nameEntered()
 {
-    if (m_buttons.start->isEnabled()) {
-        // Starting keeps the caret here: the operator is on the way to the name.
-        QString error;
-        const QString first = netlog::startNet(
-            session().netpath, session().clock->now(), QLocale::system(), &error);
-        tellWriteFailure(QStringLiteral("Start Net"), error);
-        if (!first.isEmpty())
-            m_startLine = first;
-        updateCaption();
-        applyState(NetState::Started);
-    }
+    // Starting keeps the caret here: the operator is on the way to the name.
+    if (m_buttons.start->isEnabled())
+        startNetHere();
     m_row->fillFromMaster();
 }
 

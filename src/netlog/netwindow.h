@@ -126,6 +126,9 @@ private:
     void applyState(netlog::NetState state);
     void updateClock();
     void updateCaption();
+    // Start Net without moving the caret (a paper net asks its time first);
+    // false when that question was cancelled.
+    bool startNetHere();
     // Add Record with the log time of `when`; true when the row was stored.
     bool storeEntry(const QDateTime &when);
     // The entry goes in on a clear row and is stored as typed; everything of

@@ -10,8 +10,10 @@
 #include "netlog/dialsource.h"
 #include "netlog/netheaderwidget.h"
 #include "netlog/netlogstore.h"
+#include "netlog/netops.h"
 #include "netlog/netwindow.h"
 #include "netlog/trafficheldwindow.h"
+#include "reports/netreports.h"
 #include "store/netfiles.h"
 #include "testfiles.h"
 #include "testmain.h"
@@ -34,6 +36,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSqlQuery>
 #include <QTest>
@@ -751,6 +754,75 @@ private Q_SLOTS:
         QTRY_COMPARE(dialLabel->text(), QString());
         netlog::setDialSource({});
         QCOMPARE(netlog::dialFrequency(), 0);
+    }
+
+    // A net entered afterwards from a paper log: New Net leaves the rig's dial
+    // out of it, Start Net proposes the day in its name, and the first NCS
+    // record takes the start typed, not the time the folder was made.
+    void paperNetStartsAtTheTimeTyped_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("utc");
+        QTest::addColumn<bool>("tickedByName"); // else the operator ticks it
+        QTest::addColumn<QString>("proposed");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QDateTime>("start");
+        const QDateTime oct6(QDate(2026, 10, 6), QTime(19, 0));
+        QTest::newRow("day written out, local") << u"Tuesday Net - 6 Oct 2026"_s << false << true
+                                                << u"2026-10-06 18:05"_s << u"19:00"_s << oct6;
+        QTest::newRow("New Net's form, UTC") << u"Tuesday Net - 10-6-2026"_s << true << true
+                                             << u"2026-10-06 18:05"_s << u"7:00 PM"_s << oct6;
+        QTest::newRow("no date in the name")
+            << u"Tuesday Net"_s << false << false << u"2026-12-05 18:05"_s << u"2026-10-06 19:00"_s
+            << oct6;
+    }
+    void paperNetStartsAtTheTimeTyped()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, utc);
+        QFETCH(bool, tickedByName);
+        QFETCH(QString, proposed);
+        QFETCH(QString, typed);
+        QFETCH(QDateTime, start);
+        netlog::setDialSource([] { return netlog::DialReading { 14070500, {} }; });
+        const auto noDial = qScopeGuard([] { netlog::setDialSource({}); });
+        const QString net = makeNet(*m_f, name);
+        windows().window(QStringLiteral("Form1"))->hide();
+        QWidget *setup = windows().window(QStringLiteral("ncs"));
+        setup->show();
+        auto *paper = child<QCheckBox>(setup, "chkAfterwards");
+        QCOMPARE(paper->isChecked(), tickedByName);
+        QCOMPARE(edit(setup, "txtFrequency")->text(), tickedByName ? QString() : u"14.0705"_s);
+        paper->setChecked(true);
+        QCOMPARE(edit(setup, "txtFrequency")->text(), QString()); // the dial is not this net's
+        edit(setup, "txtFrequency")->setText(u"3.940"_s);
+        edit(setup, "txtNcs")->setText(u"K1NCS"_s);
+        child<QRadioButton>(setup, utc ? "optUtc" : "optLocal")->setChecked(true);
+        button(setup, "cmdOk")->click();
+        auto *w = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall")));
+        QVERIFY(w && w->enteredAfterwards());
+        QCOMPARE(store::readFrequency(net), u"3.940"_s);
+
+        m_f->prompts.answer(typed);
+        button(w, "cmdStartNet")->click();
+        QCOMPARE(m_f->prompts.shown().last().proposed, proposed);
+        QCOMPARE(
+            reports::lineDateTime(store::readStartLine(net).value_or(QString()), QLocale::system())
+                .value_or(QDateTime()),
+            start);
+        const store::NcsHistory ncs = store::readNcsHistory(net);
+        QCOMPARE(ncs.records.size(), 1);
+        QCOMPARE(ncs.records[0].ncscall, u"K1NCS"_s);
+        QCOMPARE(ncs.records[0].ncstime, netlog::ncsTimeStamp(start, utc).trimmed());
+        QCOMPARE(QFileInfo(store::netFile(net, u"ncs.net"_s)).size(), 170);
+
+        // Started again after an end: the NCS record keeps the first start.
+        m_f->prompts.answer(u"20:00"_s);
+        button(w, "cmdEndNet")->click();
+        m_f->prompts.answer(u"20:30"_s);
+        button(w, "cmdStartNet")->click();
+        QCOMPARE(store::readNcsHistory(net).records[0].ncstime,
+            netlog::ncsTimeStamp(start, utc).trimmed());
     }
 
     // Create, set up, start, ten check-ins with traffic, end, close, reopen.
