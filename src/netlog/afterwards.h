@@ -16,9 +16,11 @@ namespace rollcall::netlog {
 // date). A time without a date goes on the day that brings it nearest to
 // `previous` (the start, or the row before): a step back of more than twelve
 // hours has passed midnight, a small one (a row noted out of order) stays on
-// its day. Nothing when it cannot be read.
-std::optional<QDateTime> readTypedTime(
-    const QString &text, const QDateTime &previous, const QLocale &locale = QLocale::system());
+// its day. The text is read whole or not at all ("7:30 tomorrow", "12:345"
+// and "12.31 19:05" are refused): nothing, with the reason in *reason.
+// Stored files are read by the reports' own, more forgiving readers.
+std::optional<QDateTime> readTypedTime(const QString &text, const QDateTime &previous,
+    const QLocale &locale = QLocale::system(), QString *reason = nullptr);
 
 // A log time typed for a UTC net is UTC, as the paper log has it; the net's
 // clock works in local time.

@@ -369,10 +369,14 @@ void NetWindow::AddRecord()
         return;
     // The row's time as typed; the next row's box keeps it until it is changed.
     const QDateTime previous = m_lastTyped.isValid() ? m_lastTyped : session().clock->now();
-    const auto typed = netlog::readTypedTime(m_logTime->text(), netlog::onLogClock(previous, m_utc));
+    QString reason;
+    const auto typed = netlog::readTypedTime(
+        m_logTime->text(), netlog::onLogClock(previous, m_utc), QLocale::system(), &reason);
     if (!typed) {
         session().prompts->exclamation(QStringLiteral("Add Record"),
-            QStringLiteral("Type the check-in's log time in the Log time box (as 19:05)."));
+            QStringLiteral("\"%1\" is no log time: %2. Type the check-in's log time in the Log "
+                           "time box (as 19:05).")
+                .arg(m_logTime->text(), reason));
         m_logTime->setFocus();
         return;
     }
@@ -408,11 +412,12 @@ std::optional<QDateTime> NetWindow::askTime(
         = s.prompts->input(prompt, title, netlog::typedTimeText(proposed, withDate));
     if (answer.trimmed().isEmpty())
         return std::nullopt;
-    const auto typed = netlog::readTypedTime(answer, proposed);
+    QString reason;
+    const auto typed = netlog::readTypedTime(answer, proposed, QLocale::system(), &reason);
     if (!typed)
         s.prompts->exclamation(title,
-            QStringLiteral("\"%1\" is no date and time (type it as %2).")
-                .arg(answer, netlog::typedTimeText(proposed, withDate)));
+            QStringLiteral("\"%1\" is no date and time: %2 (type it as %3).")
+                .arg(answer, reason, netlog::typedTimeText(proposed, withDate)));
     return typed;
 }
 
