@@ -55,6 +55,12 @@ QString startNet(const QString &netpath, const QDateTime &local,
 bool endNet(const QString &netpath, const QDateTime &local,
     const QLocale &locale = QLocale::system(), QString *error = nullptr);
 
+// A net whose program stopped while it ran (killed, a power cut): the last
+// line of start.net is a start line, with no end after it.
+bool leftRunning(const QString &netpath);
+// The question the net window asks when it opens such a net.
+QString continueNetQuestion(const QString &startLine);
+
 // A locked net's files are written by nothing until it is unlocked: the NCS
 // change, option changes and station comments below refuse (no write).
 bool netLocked(const QString &netpath);

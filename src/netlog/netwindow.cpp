@@ -209,11 +209,18 @@ void NetWindow::openNet()
     // 5. Net control.
     m_header->setNcs(netlog::currentNcs(netpath, s.prefsrec.callsign));
 
-    // 6, 7. Lock and the buttons.
-    applyState(store::readLocked(netpath) ? NetState::Locked : NetState::Opened);
-
-    // 8. Start line, captions, traffic panel.
+    // 6, 7. Lock and the buttons. A net its program left running (killed, a
+    // power cut) runs on if the operator wants: nothing is written, so it keeps
+    // its one start line.
     m_startLine = store::readStartLine(netpath).value_or(QString());
+    NetState state = store::readLocked(netpath) ? NetState::Locked : NetState::Opened;
+    if (state == NetState::Opened && netlog::leftRunning(netpath)
+        && s.prompts->askYesNo(
+            QStringLiteral("Continue Net"), netlog::continueNetQuestion(m_startLine)))
+        state = NetState::Started;
+    applyState(state);
+
+    // 8. Captions, traffic panel.
     m_grid->setCaption(store::netname(netpath));
     showWindow(QStringLiteral("trafficlist"));
     updateCaption();

@@ -256,6 +256,45 @@ private Q_SLOTS:
         QCOMPARE(w->grid()->caption(), QStringLiteral("Evening Net")); // the net's name
     }
 
+    // A net whose program was killed while it ran offers, as it opens, to go
+    // on: Yes runs it on and writes nothing, No opens it not started. An ended
+    // net asks nothing.
+    void killedNetOffersToContinue_data()
+    {
+        QTest::addColumn<bool>("ended");
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("killed, continued") << false << true;
+        QTest::newRow("killed, not continued") << false << false;
+        QTest::newRow("ended") << true << true;
+    }
+    void killedNetOffersToContinue()
+    {
+        QFETCH(bool, ended);
+        QFETCH(bool, yes);
+        const QDateTime start(QDate(2026, 12, 5), QTime(19, 0));
+        QVERIFY(!netlog::startNet(m_net, start).isEmpty());
+        if (ended)
+            QVERIFY(netlog::endNet(m_net, start.addSecs(3600)));
+        const QList<QString> before = store::readStartNetLines(m_net);
+        yes ? m_f->prompts.answerYes() : m_f->prompts.answerNo();
+        NetWindow *w = openNetWindow(true);
+        QCOMPARE(m_f->prompts.pending(), ended ? 1 : 0);
+        if (!ended)
+            QVERIFY(m_f->prompts.shown().last().text.contains(u"Continue it?"_s));
+        const bool running = !ended && yes;
+        QCOMPARE(w->netState(), running ? netlog::NetState::Started : netlog::NetState::Opened);
+        QCOMPARE(button(w, "cmdAddRecord")->isEnabled(), running);
+        QCOMPARE(button(w, "cmdEndNet")->isEnabled(), running);
+        QCOMPARE(store::readStartNetLines(m_net), before); // nothing written twice
+        if (!running)
+            return;
+        checkIn(w, u"Q1AW"_s, u"Ann"_s, QString());
+        QCOMPARE(w->netLog()->checkInCount(), 1);
+        QCOMPARE(store::readStartNetLines(m_net), before); // the name field did not start it again
+        button(w, "cmdEndNet")->click();
+        QCOMPARE(store::readStartNetLines(m_net).size(), 2);
+    }
+
     // Start, end, start again, lock.
     void startEndAndClose()
     {
