@@ -370,7 +370,7 @@ void EntryRowWidgets::suggestionChosen(const QModelIndex &index)
         return;
     m_callsign->setText(index.data().toString());
     m_suggestions->hide();
-    m_name->setFocus();
+    m_name->setFocus(Qt::TabFocusReason); // on to the name, as Tab would
 }
 
 void EntryRowWidgets::suggestionClicked(const QModelIndex &index)
@@ -409,12 +409,25 @@ bool EntryRowWidgets::spaceMoves(QObject *watched, Qt::KeyboardModifiers modifie
         || watched == m_state || watched == m_options;
 }
 
-bool EntryRowWidgets::focusEntered(QObject *watched)
+namespace {
+// The operator's own move into a field, as opposed to the focus coming back to
+// where it was (window activation, a menu or pop-up closing, a dialog gone).
+bool operatorMovedIn(Qt::FocusReason reason)
+{
+    return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
+        || reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason;
+}
+} // namespace
+
+bool EntryRowWidgets::focusEntered(QObject *watched, Qt::FocusReason reason)
 {
     if (watched == m_callsign) {
-        Q_EMIT callsignEntered();
+        if (operatorMovedIn(reason))
+            Q_EMIT callsignEntered();
     } else if (watched == m_name) {
-        Q_EMIT nameEntered();
+        // A name corrected by the operator is not put back from the master record.
+        if (operatorMovedIn(reason))
+            Q_EMIT nameEntered();
     } else if (watched == m_location || watched == m_state) {
         auto *edit = static_cast<QLineEdit *>(watched);
         QTimer::singleShot(0, edit, [edit] { edit->selectAll(); });
@@ -451,7 +464,7 @@ bool EntryRowWidgets::suggestionKey(QKeyEvent *key)
 bool EntryRowWidgets::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::FocusIn)
-        return focusEntered(watched);
+        return focusEntered(watched, static_cast<QFocusEvent *>(event)->reason());
     if (event->type() != QEvent::KeyPress)
         return false;
 

@@ -89,7 +89,9 @@ public:
 Q_SIGNALS:
     // Enter in a field of the row (not in a precedence list).
     void enterPressed();
-    // The caret entered the callsign or the name field.
+    // The operator moved into the callsign or the name field (Tab, Backtab, a
+    // click, an access key); focus coming back with the window, a menu or a
+    // pop-up is no entering, so what was typed there stays.
     void callsignEntered();
     void nameEntered();
 
@@ -107,7 +109,7 @@ private:
     void suggestionClicked(const QModelIndex &index);
     void optionsEdited(const QString &text);
     bool spaceMoves(QObject *watched, Qt::KeyboardModifiers modifiers) const;
-    bool focusEntered(QObject *watched);
+    bool focusEntered(QObject *watched, Qt::FocusReason reason);
     bool suggestionKey(QKeyEvent *key);
 
     callsigns::MasterCallsignDb *m_master = nullptr;

@@ -77,6 +77,20 @@ bool endNet(const QString &netpath, const QDateTime &local, const QLocale &local
     return store::appendStartNetLine(netpath, line, error) != 0;
 }
 
+bool leftRunning(const QString &netpath)
+{
+    const QList<QString> lines = store::readStartNetLines(netpath);
+    return !lines.isEmpty() && lines.last().startsWith(QLatin1String("Start:"));
+}
+
+QString continueNetQuestion(const QString &startLine)
+{
+    return QStringLiteral("This net was started (%1) and never ended: Rollcall stopped while it "
+                          "ran. Continue it?\n\nYes: the net runs on from its start, nothing is "
+                          "written. No: it opens as not started.")
+        .arg(store::trimTrailingBlanks(startLine).simplified());
+}
+
 bool netLocked(const QString &netpath)
 {
     return store::readLocked(netpath);
@@ -130,6 +144,16 @@ bool setUpNet(const QString &netpath, const QString &ncs, const QString &frequen
     if (error)
         *error = first;
     return ok;
+}
+
+bool stampFirstNcs(
+    const QString &netpath, const QDateTime &local, bool utc, const QLocale &locale, QString *error)
+{
+    const store::NcsHistory history = store::readNcsHistory(netpath);
+    if (history.records.isEmpty())
+        return true;
+    return store::writeFirstNcs(
+        netpath, history.records.first().ncscall, ncsTimeStamp(local, utc, locale), error);
 }
 
 QString openStationComments(const QString &netpath, const QString &callsign, const QDateTime &local,

@@ -55,6 +55,12 @@ QString startNet(const QString &netpath, const QDateTime &local,
 bool endNet(const QString &netpath, const QDateTime &local,
     const QLocale &locale = QLocale::system(), QString *error = nullptr);
 
+// A net whose program stopped while it ran (killed, a power cut): the last
+// line of start.net is a start line, with no end after it.
+bool leftRunning(const QString &netpath);
+// The question the net window asks when it opens such a net.
+QString continueNetQuestion(const QString &startLine);
+
 // A locked net's files are written by nothing until it is unlocked: the NCS
 // change, option changes and station comments below refuse (no write).
 bool netLocked(const QString &netpath);
@@ -72,6 +78,13 @@ QString changeNcs(const QString &netpath, const QString &answer, const QString &
 // The set-up dialog's Ok: net.inf, the first NCS record (record 2) and freq.inf.
 bool setUpNet(const QString &netpath, const QString &ncs, const QString &frequency, bool utc,
     const QDateTime &local, const QLocale &locale = QLocale::system(), QString *error = nullptr);
+
+// A net entered afterwards, started for the first time at the time typed:
+// its first NCS record (the set-up's, stamped when the folder was made) takes
+// that time, as the NCS time stamp writes it, so the reports show the NCS
+// from the net's start. The callsign stays; nothing else is written.
+bool stampFirstNcs(const QString &netpath, const QDateTime &local, bool utc,
+    const QLocale &locale = QLocale::system(), QString *error = nullptr);
 
 // The comment window's text for a station: the stored history (a new file
 // holds "."), CR LF, the stamp and ": ". Creates the file when missing (not

@@ -4,10 +4,14 @@
 #include "app/session.h"
 #include "app/uppercasewidget.h"
 #include "app/windowregistry.h"
+#include "netlog/afterwards.h"
 #include "netlog/dialsource.h"
 #include "netlog/netops.h"
+#include "netlog/netwindow.h"
+#include "store/netfiles.h"
 #include "store/recordfile.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFormLayout>
@@ -37,12 +41,28 @@ NetSetupDialog::NetSetupDialog(QWidget *parent) : QDialog(parent)
             QStringLiteral("Red Coss Net"), QStringLiteral("PSK Net!") });
     m_frequency = new QLineEdit(this);
     m_frequency->setObjectName(QStringLiteral("txtFrequency"));
-    // The radio's dial is offered; the operator may write another.
-    m_frequency->setText(netlog::dialFrequencyText(netlog::dialFrequency()));
     form->addRow(QStringLiteral("NCS for this Net:"), m_call);
     form->addRow(QStringLiteral("Type of Net:"), m_type);
     form->addRow(QStringLiteral("Frequency:"), m_frequency);
     layout->addLayout(form);
+    // A net typed in from a paper log ran on a frequency the rig is not
+    // necessarily on now: its dial is offered for a live net only. A net named
+    // after a day before today is taken for such a net.
+    m_afterwards
+        = new QCheckBox(QStringLiteral("Net entered &afterwards (from a paper log)"), this);
+    m_afterwards->setObjectName(QStringLiteral("chkAfterwards"));
+    layout->addWidget(m_afterwards);
+    m_dialOffered = netlog::dialFrequencyText(netlog::dialFrequency());
+    const auto named = netlog::netNameDate(store::netname(session().netpath));
+    m_afterwards->setChecked(named && *named < session().clock->now().date());
+    if (!m_afterwards->isChecked())
+        m_frequency->setText(m_dialOffered);
+    connect(m_afterwards, &QCheckBox::toggled, this, [this](bool paper) {
+        if (paper && m_frequency->text() == m_dialOffered)
+            m_frequency->clear();
+        else if (!paper && m_frequency->text().isEmpty())
+            m_frequency->setText(m_dialOffered);
+    });
 
     auto *time = new QGroupBox(QStringLiteral("Time Format:"), this);
     auto *timeLayout = new QHBoxLayout(time);
@@ -76,6 +96,9 @@ void NetSetupDialog::ok()
                 .arg(s.netpath, error));
     m_done = true;
     showWindow(QStringLiteral("rollcall"));
+    if (m_afterwards->isChecked())
+        if (auto *net = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall"))))
+            net->setEnteredAfterwards(true);
     close();
 }
 

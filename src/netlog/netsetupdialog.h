@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QRadioButton;
@@ -29,6 +30,8 @@ private:
     QLineEdit *m_frequency;
     QRadioButton *m_local;
     QRadioButton *m_utc;
+    QCheckBox *m_afterwards;
+    QString m_dialOffered; // the rig's dial as offered, for a live net only
     bool m_done = false;
 };
 

@@ -12,20 +12,20 @@
 #include "netlog/checkingridwidget.h"
 #include "netlog/commentwindow.h"
 #include "netlog/entryrowwidgets.h"
-#include "netlog/netstatuswidget.h"
 #include "netlog/netheaderwidget.h"
 #include "netlog/netlogstore.h"
+#include "netlog/netstatuswidget.h"
+#include "netlog/paperlogwidget.h"
 #include "netlog/trafficheldwindow.h"
+#include "reports/netreports.h"
 #include "store/keyedrowsmodel.h"
 #include "store/netfiles.h"
-#include "reports/netreports.h"
 #include "store/recordfile.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMap>
 #include <QPointer>
@@ -117,24 +117,12 @@ void NetWindow::buildWindow()
     setCentralWidget(central);
     // Check-ins heard while the net took none: counted, and offered once it runs.
     m_status = new netlog::NetStatusWidget(statusBar());
-    connect(m_status, &netlog::NetStatusWidget::logPressed, this,
-        &NetWindow::logHeardCheckIns);
+    connect(m_status, &netlog::NetStatusWidget::logPressed, this, &NetWindow::logHeardCheckIns);
     statusBar()->addPermanentWidget(m_status);
     // A net entered afterwards: the log time of the next row, as the paper log has it.
-    m_logTimeBox = new QWidget(statusBar());
-    auto *logTimeLayout = new QHBoxLayout(m_logTimeBox);
-    logTimeLayout->setContentsMargins(0, 0, 0, 0);
-    auto *logTimeLabel = new QLabel(QStringLiteral("Log ti&me:"), m_logTimeBox);
-    m_logTime = new QLineEdit(m_logTimeBox);
-    m_logTime->setObjectName(QStringLiteral("logtimea"));
-    m_logTime->setToolTip(QStringLiteral(
-        "The log time of the next check-in, as the paper log has it (19:05, 1905, 7:05 PM)."));
-    m_logTime->setMaximumWidth(90);
-    logTimeLabel->setBuddy(m_logTime);
-    logTimeLayout->addWidget(logTimeLabel);
-    logTimeLayout->addWidget(m_logTime);
-    statusBar()->addPermanentWidget(m_logTimeBox);
-    m_logTimeBox->hide();
+    m_paper = new netlog::PaperLogWidget(statusBar());
+    statusBar()->addPermanentWidget(m_paper);
+    m_paper->hide();
     resize(1060, 720);
     // Top left, so the companions find room beside it on a wide screen; the
     // window registry keeps it on the screen (shrunk on a small one).
@@ -210,11 +198,18 @@ void NetWindow::openNet()
     // 5. Net control.
     m_header->setNcs(netlog::currentNcs(netpath, s.prefsrec.callsign));
 
-    // 6, 7. Lock and the buttons.
-    applyState(store::readLocked(netpath) ? NetState::Locked : NetState::Opened);
-
-    // 8. Start line, captions, traffic panel.
+    // 6, 7. Lock and the buttons. A net its program left running (killed, a
+    // power cut) runs on if the operator wants: nothing is written, so it keeps
+    // its one start line.
     m_startLine = store::readStartLine(netpath).value_or(QString());
+    NetState state = store::readLocked(netpath) ? NetState::Locked : NetState::Opened;
+    if (state == NetState::Opened && netlog::leftRunning(netpath)
+        && s.prompts->askYesNo(
+            QStringLiteral("Continue Net"), netlog::continueNetQuestion(m_startLine)))
+        state = NetState::Started;
+    applyState(state);
+
+    // 8. Captions, traffic panel.
     m_grid->setCaption(store::netname(netpath));
     showWindow(QStringLiteral("trafficlist"));
     updateCaption();
@@ -253,13 +248,6 @@ void NetWindow::applyState(NetState state)
     // Starting (Start Net, or the caret entering the name) offers the heard ones.
     m_offerHeard = state == NetState::Started && !m_heard.isEmpty();
     showHeard();
-}
-
-void NetWindow::showHeard()
-{
-    const bool running = m_state == NetState::Started;
-    m_status->showHeard(m_heard, m_utc, m_offerHeard && running);
-    m_menu.logHeard->setEnabled(running && !m_heard.isEmpty());
 }
 
 void NetWindow::updateCaption()
@@ -303,115 +291,29 @@ void NetWindow::setEntry(const netlog::CheckInEntry &e)
     m_row->setEntry(e);
 }
 
-bool NetWindow::checkInAsTyped(const QString &callsign, netlog::HeardFrom from, QString *failure)
-{
-    if (!m_buttons.add->isEnabled()) {
-        if (m_heard.add(callsign, from, session().clock->now()))
-            showHeard();
-        return false;
-    }
-    netlog::CheckInEntry e;
-    e.callsign = callsign;
-    return addAsTyped(e, session().clock->now(), failure);
-}
-
-void NetWindow::checkOutHeard(const QString &callsign)
-{
-    m_heard.checkOut(callsign);
-    showHeard();
-}
-
-bool NetWindow::addAsTyped(const netlog::CheckInEntry &add, const QDateTime &when, QString *failure)
-{
-    const netlog::EntryRowWidgets::Typing typed = m_row->typing(focusWidget());
-    m_row->setEntry(add);
-    QPointer<NetWindow> self(this); // a message box inside Add Record may close the net
-    OutsideAdd outcome;
-    outcome.quiet = failure != nullptr;
-    m_outside = &outcome;
-    const bool stored = storeEntry(when);
-
-    if (failure)
-        *failure = outcome.error;
-    if (!self)
-        return stored;
-    m_outside = nullptr; // when Add Record did not run
-    m_row->restore(typed);
-    return stored;
-}
-
-void NetWindow::logHeardCheckIns()
-{
-    if (!m_buttons.add->isEnabled())
-        return;
-    m_offerHeard = false;
-    // The station being typed right now is logged by that entry, once.
-    const QString typing = callsigns::normalizedCallsign(m_row->callsign()->text());
-    QPointer<NetWindow> self(this);
-    const QList<netlog::HeardCheckIn> waiting = m_heard.all();
-    for (const netlog::HeardCheckIn &h : waiting) {
-        if (h.callsign == typing)
-            continue;
-        // A failure has been reported; the rest keep waiting.
-        if (!addAsTyped(netlog::HeardCheckIns::entryFor(h), h.heardAt) || !self)
-            break;
-    }
-    if (self)
-        showHeard();
-}
-
 void NetWindow::AddRecord()
 {
-    if (!m_afterwards) {
+    if (!m_paper->isOn()) {
         storeEntry(session().clock->now());
         return;
     }
     if (!m_buttons.add->isEnabled())
         return;
-    // The row's time as typed; the next row's box keeps it until it is changed.
-    const QDateTime previous = m_lastTyped.isValid() ? m_lastTyped : session().clock->now();
-    const auto typed = netlog::readTypedTime(m_logTime->text(), netlog::onLogClock(previous, m_utc));
-    if (!typed) {
-        session().prompts->exclamation(QStringLiteral("Add Record"),
-            QStringLiteral("Type the check-in's log time in the Log time box (as 19:05)."));
-        m_logTime->setFocus();
-        return;
-    }
-    const QDateTime local = netlog::typedLogTimeAsLocal(*typed, m_utc);
-    if (storeEntry(local))
-        m_lastTyped = local;
+    const auto when = m_paper->rowTime(m_utc);
+    if (when && storeEntry(*when))
+        m_paper->rowStored(*when);
 }
 
 void NetWindow::setEnteredAfterwards(bool on)
 {
-    m_afterwards = on;
     if (m_menu.afterwards && m_menu.afterwards->isChecked() != on)
         m_menu.afterwards->setChecked(on);
-    m_logTimeBox->setVisible(on);
-    m_lastTyped = {};
-    // Entered after a start: the rows follow the net's own start.
-    if (on && !m_startLine.trimmed().isEmpty())
-        if (const auto start = reports::lineDateTime(m_startLine, QLocale::system()))
-            m_lastTyped = *start;
-    if (on && m_lastTyped.isValid() && m_logTime->text().isEmpty())
-        m_logTime->setText(netlog::typedTimeText(netlog::onLogClock(m_lastTyped, m_utc), false));
+    m_paper->setOn(on, m_startLine, m_utc);
 }
 
-std::optional<QDateTime> NetWindow::askTime(
-    const QString &title, const QString &prompt, bool withDate)
+bool NetWindow::enteredAfterwards() const
 {
-    Session &s = session();
-    const QDateTime proposed = m_lastTyped.isValid() ? m_lastTyped : s.clock->now();
-    const QString answer
-        = s.prompts->input(prompt, title, netlog::typedTimeText(proposed, withDate));
-    if (answer.trimmed().isEmpty())
-        return std::nullopt;
-    const auto typed = netlog::readTypedTime(answer, proposed);
-    if (!typed)
-        s.prompts->exclamation(title,
-            QStringLiteral("\"%1\" is no date and time (type it as %2).")
-                .arg(answer, netlog::typedTimeText(proposed, withDate)));
-    return typed;
+    return m_paper->isOn();
 }
 
 bool NetWindow::storeEntry(const QDateTime &when)
@@ -474,37 +376,42 @@ void NetWindow::refreshHeldTraffic()
 
 void NetWindow::StartNet()
 {
+    if (startNetHere())
+        m_row->callsign()->setFocus();
+}
+
+bool NetWindow::startNetHere()
+{
     QDateTime when = session().clock->now();
-    if (m_afterwards) {
-        const auto typed = askTime(QStringLiteral("Start Net"),
-            QStringLiteral("Date and time the net started (local time):"), true);
+    // The net's first start: a paper net's set-up NCS record moves to it.
+    const bool first = m_startLine.trimmed().isEmpty();
+    const bool paper = m_paper->isOn();
+    if (paper) {
+        const auto typed = m_paper->askStart(store::netname(session().netpath), m_utc);
         if (!typed)
-            return;
+            return false;
         when = *typed;
-        m_lastTyped = when;
-        m_logTime->setText(netlog::typedTimeText(netlog::onLogClock(when, m_utc), false));
     }
     QString error;
-    const QString first
-        = netlog::startNet(session().netpath, when, QLocale::system(), &error);
+    const QString line = netlog::startNet(session().netpath, when, QLocale::system(), &error);
+    if (!line.isEmpty() && paper && first)
+        netlog::stampFirstNcs(session().netpath, when, m_utc, QLocale::system(), &error);
     tellWriteFailure(QStringLiteral("Start Net"), error);
-    if (!first.isEmpty())
-        m_startLine = first;
+    if (!line.isEmpty())
+        m_startLine = line;
     updateCaption();
     applyState(NetState::Started);
-    m_row->callsign()->setFocus();
+    return true;
 }
 
 void NetWindow::EndNet()
 {
     QDateTime when = session().clock->now();
-    if (m_afterwards) {
-        const auto typed = askTime(QStringLiteral("End Net"),
-            QStringLiteral("Time the net ended (local time):"), false);
+    if (m_paper->isOn()) {
+        const auto typed = m_paper->askEnd();
         if (!typed)
             return;
         when = *typed;
-        m_lastTyped = when;
     }
     QString error;
     netlog::endNet(session().netpath, when, QLocale::system(), &error);
@@ -668,17 +575,9 @@ void NetWindow::callsignEntered()
 
 void NetWindow::nameEntered()
 {
-    if (m_buttons.start->isEnabled()) {
-        // Starting keeps the caret here: the operator is on the way to the name.
-        QString error;
-        const QString first = netlog::startNet(
-            session().netpath, session().clock->now(), QLocale::system(), &error);
-        tellWriteFailure(QStringLiteral("Start Net"), error);
-        if (!first.isEmpty())
-            m_startLine = first;
-        updateCaption();
-        applyState(NetState::Started);
-    }
+    // Starting keeps the caret here: the operator is on the way to the name.
+    if (m_buttons.start->isEnabled())
+        startNetHere();
     m_row->fillFromMaster();
 }
 

@@ -29,6 +29,7 @@ namespace netlog {
 class EntryRowWidgets;
 class NetHeaderWidget;
 class NetStatusWidget;
+class PaperLogWidget;
 class NetLogStore;
 } // namespace netlog
 
@@ -48,7 +49,7 @@ public:
     QString ncsCall() const;
     QString frequencyText() const;
     netlog::NetLogStore *netLog() const { return m_store.get(); }
-    bool enteredAfterwards() const { return m_afterwards; }
+    bool enteredAfterwards() const;
     callsigns::MasterCallsignDb *master() const { return m_master.get(); }
 
     // The entry row as the window holds it, and back.
@@ -126,6 +127,9 @@ private:
     void applyState(netlog::NetState state);
     void updateClock();
     void updateCaption();
+    // Start Net without moving the caret (a paper net asks its time first);
+    // false when that question was cancelled.
+    bool startNetHere();
     // Add Record with the log time of `when`; true when the row was stored.
     bool storeEntry(const QDateTime &when);
     // The entry goes in on a clear row and is stored as typed; everything of
@@ -169,14 +173,8 @@ private:
     // they are logged or the operator presses Esc).
     bool m_offerHeard = false;
     QString m_startLine;
-    // A net entered afterwards: the time of the last line written, and the
-    // box the next row's log time is typed in.
-    bool m_afterwards = false;
-    QDateTime m_lastTyped;
-    QLineEdit *m_logTime = nullptr;
-    QWidget *m_logTimeBox = nullptr;
-    // The time typed for Start Net or End Net; nothing when cancelled or unreadable.
-    std::optional<QDateTime> askTime(const QString &title, const QString &prompt, bool withDate);
+    // A net entered afterwards: its times typed from the paper log.
+    netlog::PaperLogWidget *m_paper = nullptr;
 };
 
 } // namespace rollcall

@@ -368,7 +368,13 @@ std::optional<QDate> readDateText(
     const QString text = dateText.trimmed();
     if (text.isEmpty())
         return std::nullopt;
-    QDate date = locale.toDate(text, locale.dateFormat(QLocale::ShortFormat));
+    // A two-digit year is read as 19yy; only such a year moves to 20yy below.
+    const auto twoDigitYear = [](const QString &format) {
+        return !format.contains(QLatin1String("yyyy")) && format.contains(QLatin1String("yy"));
+    };
+    const QString shortFormat = locale.dateFormat(QLocale::ShortFormat);
+    QDate date = locale.toDate(text, shortFormat);
+    bool shortYear = date.isValid() && twoDigitYear(shortFormat);
     // Lines written under another date format: the numeric form written when the
     // short date does not fit, the common numeric forms and the C locale's form.
     for (const char *format : { "yyyy-MM-dd", "M/d/yyyy", "M/d/yy", "d/M/yyyy", "d/M/yy",
@@ -376,6 +382,7 @@ std::optional<QDate> readDateText(
         if (date.isValid())
             break;
         date = QLocale::c().toDate(text, QLatin1String(format));
+        shortYear = date.isValid() && twoDigitYear(QLatin1String(format));
     }
     if (!date.isValid()) {
         // Earlier versions cut the C locale's "17 Dec 2026" to "17 Dec 202": the
@@ -391,7 +398,7 @@ std::optional<QDate> readDateText(
     }
     if (!date.isValid())
         return std::nullopt;
-    if (date.year() < 1950) // a two-digit year is read as 19yy
+    if (shortYear && date.year() < 1950)
         date = date.addYears(100);
     return date;
 }

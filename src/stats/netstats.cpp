@@ -21,6 +21,9 @@ namespace rollcall::stats {
 
 namespace {
 
+// No net runs longer: two days in minutes.
+constexpr int kLongestSession = 48 * 60;
+
 // The files that make a folder a net's: its log, or the record files a net
 // window leaves (a folder holding those without its log is listed as skipped).
 bool holdsNetFiles(const QString &dir)
@@ -47,6 +50,25 @@ std::optional<QTime> lineTime(const QString &line, const QLocale &locale)
     if (!when)
         return std::nullopt;
     return when->time();
+}
+
+// A net still running: from its first start to its latest log time (log
+// times carry no date; each goes on the day nearest the one before it).
+int minutesToLastLog(
+    const QString &startLine, const reports::NetReportData &net, const QLocale &locale)
+{
+    const auto start = reports::lineDateTime(startLine, locale);
+    if (!start)
+        return 0;
+    // A UTC net's log times are UTC; its start line is local.
+    const QDateTime u = start->toUTC();
+    const QDateTime from = net.utc ? QDateTime(u.date(), u.time()) : *start;
+    reports::DayFinder days(from);
+    qint64 latest = 0;
+    for (const reports::CheckIn &c : net.checkIns)
+        if (const auto t = reports::readLogTime(c.logtime, locale))
+            latest = std::max(latest, from.secsTo(days.place(*t)));
+    return int((latest + 30) / 60);
 }
 
 } // namespace
@@ -77,10 +99,11 @@ QStringList findSessionFolders(const QString &netsDir)
 QString netNameOf(const QString &sessionFolder, const QString &netsDir)
 {
     const QString session = cleanDir(sessionFolder);
-    const QString parent = QFileInfo(session).absolutePath();
-    if (parent == cleanDir(netsDir) || session == cleanDir(netsDir))
+    const QString root = cleanDir(netsDir);
+    const QString below = QDir(root).relativeFilePath(session);
+    if (session == root || below.startsWith(QLatin1String("..")))
         return QFileInfo(session).fileName();
-    return QFileInfo(parent).fileName();
+    return below.section(u'/', 0, 0);
 }
 
 bool matchesNet(const QString &pattern, const QString &sessionName, const QString &netName)
@@ -124,6 +147,17 @@ std::optional<SessionFigures> readSession(
         return skip(QStringLiteral("the date of the start line \"%1\" cannot be read")
                         .arg(store::dropControlCharacters(lines.first().trimmed())));
 
+    // A date or a length no net has: a start line typed wrong in the options,
+    // which would swamp the totals.
+    if (date->year() < 1900 || date->year() > QDate::currentDate().year() + 1)
+        return skip(QStringLiteral("dated %1, before 1900 or after next year")
+                        .arg(date->toString(QStringLiteral("yyyy-MM-dd"))));
+    const int minutes = reports::netMinutes(lines, locale);
+    if (minutes > kLongestSession)
+        return skip(QStringLiteral("runs %1 hours from its start to its end, more than %2")
+                        .arg(minutes / 60)
+                        .arg(kLongestSession / 60));
+
     // A database left half-written by a program that stopped is put back by the
     // next open with write access: that is the net window's to do, not a count's.
     for (const char *db : { "net.mdb", "nettrfc.mdb" }) {
@@ -151,7 +185,10 @@ std::optional<SessionFigures> readSession(
         [](const QString &l) { return l.startsWith(QLatin1String("End:")); });
     if (lastEnd != lines.rend())
         s.end = lineTime(*lastEnd, locale);
-    s.minutes = reports::netMinutes(lines, locale);
+    s.minutes = minutes;
+    s.running = lines.last().startsWith(QLatin1String("Start:"));
+    if (s.running)
+        s.minutes = std::max(minutes, minutesToLastLog(lines.first(), *data, locale));
     for (const store::NcsRecord &rec : data->ncs) {
         const QString call = store::trimTrailingBlanks(rec.ncscall).trimmed().toUpper();
         if (!call.isEmpty() && !s.ncs.contains(call))
@@ -186,6 +223,7 @@ StatsResult collectStats(const QString &netsDir, const Selection &selection, con
         const QString sessionName = QFileInfo(folder).fileName();
         if (!matchesNet(selection.netPattern, sessionName, netNameOf(folder, netsDir)))
             continue;
+        ++result.netMatches;
         // The date range is settled from the start line before the log is opened.
         if (selection.from.isValid() || selection.to.isValid()) {
             const QString netpath = withSlash(folder);

@@ -10,8 +10,9 @@
 #include <optional>
 
 // The figures of a set of nets, read from the net folders below a nets folder.
-// A session is a folder holding a net's log (net.mdb); its net is the folder
-// that holds it (nets/ARES/ARES - 12-5-2026 belongs to the net ARES), or the
+// A session is a folder holding a net's log (net.mdb); its net is the first
+// folder below the nets folder on its way (nets/ARES/ARES - 12-5-2026 and
+// nets/ARES/late entries/ARES - 12-9-2026 belong to the net ARES), or the
 // session itself when it lies straight in the nets folder. Nothing in any
 // folder is created or written while the figures are read.
 namespace rollcall::stats {
@@ -30,7 +31,10 @@ struct SessionFigures
     QString net; // the net folder's name
     QDate date; // the start line's date
     std::optional<QTime> start, end; // first start line, last end line
-    int minutes = 0; // first start to last end, 0 when never ended
+    // First start to last end; for a net still running (its last line a start,
+    // as a net whose program was stopped leaves it) up to its last log time.
+    int minutes = 0;
+    bool running = false;
     QStringList ncs; // every NCS recorded, first first, each once
     int checkins = 0; // rows of the log with a callsign
     int stations = 0; // different callsigns among them
@@ -75,6 +79,7 @@ struct StatsResult
 {
     QList<SessionFigures> sessions; // by date and start time
     QList<SkippedNet> skipped; // folders that could not be read, with the reason
+    int netMatches = 0; // session folders the net pattern took, whatever their dates
 };
 
 // Every folder below netsDir (any depth) that holds a net's files, sorted.

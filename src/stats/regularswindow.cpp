@@ -200,6 +200,15 @@ void RegularsWindow::showEvent(QShowEvent *event)
         QTimer::singleShot(0, this, &RegularsWindow::reload);
     QTimer::singleShot(0, this, &RegularsWindow::place);
     QTimer::singleShot(400, this, &RegularsWindow::place);
+    // In front of the net window, like Traffic Held: the owner can be set only
+    // on a shown window, so attaching to a net while hidden did not do it.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_net || !isVisible())
+            return;
+        m_quiet = true; // the hide and show it may take are not the operator's
+        keepAbove(this, m_net);
+        m_quiet = false;
+    });
 }
 
 void RegularsWindow::hideEvent(QHideEvent *event)

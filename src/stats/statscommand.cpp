@@ -33,15 +33,6 @@ std::optional<QDate> isoDate(const QString &text)
     return d;
 }
 
-QString rangeText(const Selection &sel)
-{
-    if (!sel.from.isValid() && !sel.to.isValid())
-        return QString();
-    return QStringLiteral(" %1 to %2")
-        .arg(sel.from.isValid() ? sel.from.toString(Qt::ISODate) : QStringLiteral("the first"),
-            sel.to.isValid() ? sel.to.toString(Qt::ISODate) : QStringLiteral("the last"));
-}
-
 } // namespace
 
 int runStatsCommand(const QStringList &args)
@@ -105,34 +96,40 @@ int runStatsCommand(const QStringList &args)
         return fail(QStringLiteral("no such folder: %1").arg(netsDir));
 
     const StatsResult result = collectStats(netsDir, sel);
-    const store::HtmlTable table
-        = stations ? stationsTable(stationFigures(result.sessions)) : sessionsTable(result.sessions);
+    // A pattern that takes no folder at all is a mistyped net, not an empty month.
+    if (!sel.netPattern.isEmpty() && result.netMatches == 0)
+        return fail(
+            QStringLiteral("no net or session in %1 matches \"%2\"").arg(netsDir, sel.netPattern));
+    const Totals sums = totals(result.sessions);
+    store::HtmlTable table = stations ? stationsTable(stationFigures(result.sessions))
+                                      : sessionsTable(result.sessions);
     const QStringList skipped = skippedLines(result.skipped);
-    const QString title = (stations ? QStringLiteral("Stations of the nets")
-                                    : QStringLiteral("Net sessions"))
-        + (sel.netPattern.isEmpty() ? QString() : QStringLiteral(" matching ") + sel.netPattern)
-        + rangeText(sel);
+    const QString title
+        = (stations ? QStringLiteral("Stations of the nets: ") : QStringLiteral("Net sessions: "))
+        + selectionText(sel);
 
     QByteArray bytes;
     switch (kind) {
     case Kind::Text: {
-        QString text = tableText(table) + u'\n' + totalsLine(totals(result.sessions)) + u'\n';
+        QString text = tableText(table) + u'\n' + totalsLine(sums) + u'\n';
         for (const QString &line : skipped)
             text += line + u'\n';
         bytes = text.toUtf8();
         break;
     }
     case Kind::Csv:
+        if (!stations)
+            appendTotalsRow(table, sums);
         bytes = tableCsv(table);
         break;
     case Kind::Html: {
         store::HtmlTable page = table;
-        page.caption = title + QStringLiteral(". ") + totalsLine(totals(result.sessions));
+        page.caption = title + QStringLiteral(". ") + totalsLine(sums);
         bytes = page.toDocument(title).toUtf8();
         break;
     }
     case Kind::Pdf:
-        bytes = tablePdf(title, table);
+        bytes = tablePdf(title, table, totalsLine(sums));
         break;
     }
     if (kind != Kind::Text)

@@ -54,9 +54,31 @@ store::HtmlTable sessionsTable(const QList<SessionFigures> &sessions)
     t.headers = QString::fromLatin1(kSessionsCsvHeader).split(u',');
     for (const SessionFigures &s : sessions)
         t.rows << QStringList { dateText(s.date), clean(s.net), clean(s.ncs.join(u' ')),
-            timeText(s.start), timeText(s.end), QString::number(s.minutes),
-            QString::number(s.checkins), QString::number(s.stations), QString::number(s.traffic) };
+            timeText(s.start), s.running ? QStringLiteral("running") : timeText(s.end),
+            QString::number(s.minutes), QString::number(s.checkins), QString::number(s.stations),
+            QString::number(s.traffic) };
     return t;
+}
+
+void appendTotalsRow(store::HtmlTable &sessions, const Totals &t)
+{
+    sessions.rows << QStringList { QStringLiteral("TOTAL"), QString(), QString(), QString(),
+        QString(), QString::number(t.minutes), QString::number(t.checkins),
+        QString::number(t.stations), QString::number(t.traffic) };
+}
+
+QString selectionText(const Selection &selection)
+{
+    const QString nets = selection.netPattern.isEmpty()
+        ? QStringLiteral("all nets")
+        : QStringLiteral("nets matching %1").arg(clean(selection.netPattern));
+    const QDate &from = selection.from, &to = selection.to;
+    const QString dates = from.isValid() && to.isValid()
+        ? QStringLiteral("%1 to %2").arg(dateText(from), dateText(to))
+        : from.isValid() ? QStringLiteral("from %1").arg(dateText(from))
+        : to.isValid()   ? QStringLiteral("up to %1").arg(dateText(to))
+                         : QStringLiteral("all dates");
+    return nets + QStringLiteral(", ") + dates;
 }
 
 store::HtmlTable stationsTable(const QList<StationFigures> &stations)
@@ -132,7 +154,7 @@ QStringList skippedLines(const QList<SkippedNet> &skipped)
     return lines;
 }
 
-QByteArray tablePdf(const QString &title, const store::HtmlTable &table)
+QByteArray tablePdf(const QString &title, const store::HtmlTable &table, const QString &note)
 {
     return reports::letterPdf(title, [&](QPdfWriter &pdf) {
         const qreal left = 36, right = 576, top = 36, bottom = 756, row = 14;
@@ -160,7 +182,8 @@ QByteArray tablePdf(const QString &title, const store::HtmlTable &table)
         for (qreal &w : widths)
             w *= scale;
         const qreal tableTop = top + 30;
-        const int perPage = std::max(1, int((bottom - row - tableTop - row) / row));
+        const qreal noteRow = note.isEmpty() ? 0 : row;
+        const int perPage = std::max(1, int((bottom - row - tableTop - row - noteRow) / row));
         const int pages = std::max(1, int((table.rows.size() + perPage - 1) / perPage));
         QPainter p(&pdf);
         for (int page = 0; page < pages; ++page) {
@@ -187,6 +210,11 @@ QByteArray tablePdf(const QString &title, const store::HtmlTable &table)
             for (qsizetype i = qsizetype(page) * perPage;
                  i < table.rows.size() && i < qsizetype(page + 1) * perPage; ++i)
                 drawRow(table.rows[i], metrics);
+            if (page == pages - 1 && !note.isEmpty()) {
+                p.drawLine(QPointF(left, y), QPointF(left + total * scale, y));
+                p.drawText(QRectF(left, y + 2, right - left, row), Qt::AlignLeft | Qt::AlignVCenter,
+                    metrics.elidedText(note, Qt::ElideRight, right - left));
+            }
             p.drawText(QRectF(left, bottom - row, right - left, row), Qt::AlignCenter,
                 QStringLiteral("Page %1 of %2").arg(page + 1).arg(pages));
         }

@@ -18,6 +18,14 @@ inline constexpr auto kStationsCsvHeader = "callsign,name,sessions,first,last,pe
 store::HtmlTable sessionsTable(const QList<SessionFigures> &sessions);
 store::HtmlTable stationsTable(const QList<StationFigures> &stations);
 
+// The sessions table's last row: "TOTAL" in the date column, the sums in
+// the columns of minutes, check-ins and traffic, and the different stations.
+void appendTotalsRow(store::HtmlTable &sessions, const Totals &t);
+
+// What a saved table shows it holds: "all nets, all dates", "nets matching
+// ARES*, 2026-05-01 to 2026-05-31", "..., from 2026-05-01".
+QString selectionText(const Selection &selection);
+
 // CSV, UTF-8, CR LF line ends; dates YYYY-MM-DD, times HH:MM; a cell a
 // spreadsheet would take for a formula gets a leading apostrophe.
 QByteArray tableCsv(const store::HtmlTable &table);
@@ -29,9 +37,10 @@ QString totalsLine(const Totals &t);
 // One line per skipped folder: "skipped FOLDER: REASON".
 QStringList skippedLines(const QList<SkippedNet> &skipped);
 
-// The table on Letter pages with a title and page numbers. Needs a GUI
-// application (fonts).
-QByteArray tablePdf(const QString &title, const store::HtmlTable &table);
+// The table on Letter pages with a title and page numbers, and the note (the
+// totals) under its last row. Needs a GUI application (fonts).
+QByteArray tablePdf(
+    const QString &title, const store::HtmlTable &table, const QString &note = QString());
 
 // The month's net report of one net, as a net manager sends it to the
 // section: net, month, sessions, QNI, QTC, total minutes and the NCS list.

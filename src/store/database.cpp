@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <atomic>
 #include <optional>
 
@@ -62,6 +63,20 @@ FileState inspect(const QString &path)
         return FileState::Empty;
     static const QByteArray header("SQLite format 3\0", 16);
     return file.read(header.size()) == header ? FileState::SQLite : FileState::NotSQLite;
+}
+
+// A file in write-ahead-log mode (header bytes 18 and 19 both 2) that no
+// connection holds open: it has no -wal file, so the file alone is the whole
+// database. Read-only connections to it would still create -wal and -shm
+// beside it; it is read as immutable instead, which creates nothing.
+bool walFileAtRest(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(18))
+        return false;
+    const QByteArray versions = file.read(2);
+    return versions == QByteArray("\x02\x02", 2)
+        && !QFileInfo::exists(path + QStringLiteral("-wal"));
 }
 
 struct Header
@@ -151,6 +166,13 @@ Database::Database(QString path, DatabaseKind kind, bool readOnly)
     : m_path(std::move(path)), m_kind(kind), m_connectionName(nextConnectionName(kind))
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    if (readOnly && walFileAtRest(m_path)) {
+        QUrl uri = QUrl::fromLocalFile(QFileInfo(m_path).absoluteFilePath());
+        uri.setQuery(QStringLiteral("mode=ro&immutable=1"));
+        db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY"));
+        return;
+    }
     db.setDatabaseName(m_path);
     db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY")
                                   : QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));

@@ -10,8 +10,10 @@
 #include "netlog/dialsource.h"
 #include "netlog/netheaderwidget.h"
 #include "netlog/netlogstore.h"
+#include "netlog/netops.h"
 #include "netlog/netwindow.h"
 #include "netlog/trafficheldwindow.h"
+#include "reports/netreports.h"
 #include "store/netfiles.h"
 #include "testfiles.h"
 #include "testmain.h"
@@ -28,10 +30,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSqlQuery>
 #include <QTest>
@@ -249,6 +254,45 @@ private Q_SLOTS:
         QCOMPARE(child<QLabel>(w, "lblClock")->text(),
             utc ? QStringLiteral("17:40:09") : QStringLiteral("12:40:09"));
         QCOMPARE(w->grid()->caption(), QStringLiteral("Evening Net")); // the net's name
+    }
+
+    // A net whose program was killed while it ran offers, as it opens, to go
+    // on: Yes runs it on and writes nothing, No opens it not started. An ended
+    // net asks nothing.
+    void killedNetOffersToContinue_data()
+    {
+        QTest::addColumn<bool>("ended");
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("killed, continued") << false << true;
+        QTest::newRow("killed, not continued") << false << false;
+        QTest::newRow("ended") << true << true;
+    }
+    void killedNetOffersToContinue()
+    {
+        QFETCH(bool, ended);
+        QFETCH(bool, yes);
+        const QDateTime start(QDate(2026, 12, 5), QTime(19, 0));
+        QVERIFY(!netlog::startNet(m_net, start).isEmpty());
+        if (ended)
+            QVERIFY(netlog::endNet(m_net, start.addSecs(3600)));
+        const QList<QString> before = store::readStartNetLines(m_net);
+        yes ? m_f->prompts.answerYes() : m_f->prompts.answerNo();
+        NetWindow *w = openNetWindow(true);
+        QCOMPARE(m_f->prompts.pending(), ended ? 1 : 0);
+        if (!ended)
+            QVERIFY(m_f->prompts.shown().last().text.contains(u"Continue it?"_s));
+        const bool running = !ended && yes;
+        QCOMPARE(w->netState(), running ? netlog::NetState::Started : netlog::NetState::Opened);
+        QCOMPARE(button(w, "cmdAddRecord")->isEnabled(), running);
+        QCOMPARE(button(w, "cmdEndNet")->isEnabled(), running);
+        QCOMPARE(store::readStartNetLines(m_net), before); // nothing written twice
+        if (!running)
+            return;
+        checkIn(w, u"Q1AW"_s, u"Ann"_s, QString());
+        QCOMPARE(w->netLog()->checkInCount(), 1);
+        QCOMPARE(store::readStartNetLines(m_net), before); // the name field did not start it again
+        button(w, "cmdEndNet")->click();
+        QCOMPARE(store::readStartNetLines(m_net).size(), 2);
     }
 
     // Start, end, start again, lock.
@@ -606,6 +650,68 @@ private Q_SLOTS:
         QVERIFY(child<QCheckBox>(w, "chkEmer")->isEnabled());
     }
 
+    // A name the operator corrects over the master record's stays when the
+    // focus comes back to it with the window, a menu or a dialog; Tab, Backtab
+    // or a click into the field reads the master record again.
+    void correctedNameSurvivesFocusComingBack_data()
+    {
+        QTest::addColumn<QString>("away");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("another window, back") << u"window"_s << u"Danny"_s;
+        QTest::newRow("File menu, Esc") << u"menu"_s << u"Danny"_s;
+        QTest::newRow("focus handed back") << u"other"_s << u"Danny"_s;
+        QTest::newRow("Backtab, Tab") << u"tab"_s << u"Dave"_s;
+        QTest::newRow("click into the name") << u"click"_s << u"Dave"_s;
+    }
+    void correctedNameSurvivesFocusComingBack()
+    {
+        QFETCH(QString, away);
+        QFETCH(QString, logged);
+        addStations({ { "W1JKL", "Dave", "Hartford", "CT", "" } });
+        NetWindow *w = openNetWindow(true);
+        QLineEdit *call = edit(w, "callsigna");
+        QLineEdit *name = edit(w, "fnamea");
+        QTest::mouseClick(call, Qt::LeftButton);
+        QTRY_VERIFY(call->hasFocus());
+        QTest::keyClicks(call, u"w1jkl"_s);
+        QTest::keyClick(call, Qt::Key_Tab);
+        QTRY_VERIFY(name->hasFocus());
+        QCOMPARE(name->text(), u"Dave"_s);
+        QTest::keyClicks(name, u"Danny"_s); // over the selected name
+        QCOMPARE(name->text(), u"Danny"_s);
+
+        if (away == u"window"_s) {
+            QWidget other;
+            other.show();
+            QApplication::setActiveWindow(&other);
+            QVERIFY(QTest::qWaitForWindowActive(&other));
+            QApplication::setActiveWindow(w);
+            QVERIFY(QTest::qWaitForWindowActive(w));
+        } else if (away == u"menu"_s) {
+            QMenu *file = w->menuBar()->actions().first()->menu();
+            file->popup(w->mapToGlobal(QPoint(10, 10)));
+            QTRY_VERIFY(file->isVisible());
+            QTest::keyClick(file, Qt::Key_Escape);
+            QTRY_VERIFY(!file->isVisible());
+        } else if (away == u"other"_s) {
+            name->clearFocus();
+            name->setFocus(Qt::OtherFocusReason);
+        } else if (away == u"tab"_s) {
+            QTest::keyClick(name, Qt::Key_Backtab);
+            QTRY_VERIFY(call->hasFocus());
+            QTest::keyClick(call, Qt::Key_Tab);
+        } else {
+            QTest::mouseClick(edit(w, "locationa"), Qt::LeftButton);
+            QTest::mouseClick(name, Qt::LeftButton);
+        }
+        QTRY_VERIFY(name->hasFocus());
+        QCOMPARE(name->text(), logged);
+        QTest::keyClick(name, Qt::Key_Return);
+        const QList<store::LoggedCheckIn> rows = w->netLog()->checkIns();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].name, logged);
+    }
+
     // Three Tab-typed check-ins: every flag column shows what the table holds.
     void gridShowsEveryFlagAfterKeyboardCheckIns()
     {
@@ -687,6 +793,75 @@ private Q_SLOTS:
         QTRY_COMPARE(dialLabel->text(), QString());
         netlog::setDialSource({});
         QCOMPARE(netlog::dialFrequency(), 0);
+    }
+
+    // A net entered afterwards from a paper log: New Net leaves the rig's dial
+    // out of it, Start Net proposes the day in its name, and the first NCS
+    // record takes the start typed, not the time the folder was made.
+    void paperNetStartsAtTheTimeTyped_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("utc");
+        QTest::addColumn<bool>("tickedByName"); // else the operator ticks it
+        QTest::addColumn<QString>("proposed");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QDateTime>("start");
+        const QDateTime oct6(QDate(2026, 10, 6), QTime(19, 0));
+        QTest::newRow("day written out, local") << u"Tuesday Net - 6 Oct 2026"_s << false << true
+                                                << u"2026-10-06 18:05"_s << u"19:00"_s << oct6;
+        QTest::newRow("New Net's form, UTC") << u"Tuesday Net - 10-6-2026"_s << true << true
+                                             << u"2026-10-06 18:05"_s << u"7:00 PM"_s << oct6;
+        QTest::newRow("no date in the name")
+            << u"Tuesday Net"_s << false << false << u"2026-12-05 18:05"_s << u"2026-10-06 19:00"_s
+            << oct6;
+    }
+    void paperNetStartsAtTheTimeTyped()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, utc);
+        QFETCH(bool, tickedByName);
+        QFETCH(QString, proposed);
+        QFETCH(QString, typed);
+        QFETCH(QDateTime, start);
+        netlog::setDialSource([] { return netlog::DialReading { 14070500, {} }; });
+        const auto noDial = qScopeGuard([] { netlog::setDialSource({}); });
+        const QString net = makeNet(*m_f, name);
+        windows().window(QStringLiteral("Form1"))->hide();
+        QWidget *setup = windows().window(QStringLiteral("ncs"));
+        setup->show();
+        auto *paper = child<QCheckBox>(setup, "chkAfterwards");
+        QCOMPARE(paper->isChecked(), tickedByName);
+        QCOMPARE(edit(setup, "txtFrequency")->text(), tickedByName ? QString() : u"14.0705"_s);
+        paper->setChecked(true);
+        QCOMPARE(edit(setup, "txtFrequency")->text(), QString()); // the dial is not this net's
+        edit(setup, "txtFrequency")->setText(u"3.940"_s);
+        edit(setup, "txtNcs")->setText(u"K1NCS"_s);
+        child<QRadioButton>(setup, utc ? "optUtc" : "optLocal")->setChecked(true);
+        button(setup, "cmdOk")->click();
+        auto *w = qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall")));
+        QVERIFY(w && w->enteredAfterwards());
+        QCOMPARE(store::readFrequency(net), u"3.940"_s);
+
+        m_f->prompts.answer(typed);
+        button(w, "cmdStartNet")->click();
+        QCOMPARE(m_f->prompts.shown().last().proposed, proposed);
+        QCOMPARE(
+            reports::lineDateTime(store::readStartLine(net).value_or(QString()), QLocale::system())
+                .value_or(QDateTime()),
+            start);
+        const store::NcsHistory ncs = store::readNcsHistory(net);
+        QCOMPARE(ncs.records.size(), 1);
+        QCOMPARE(ncs.records[0].ncscall, u"K1NCS"_s);
+        QCOMPARE(ncs.records[0].ncstime, netlog::ncsTimeStamp(start, utc).trimmed());
+        QCOMPARE(QFileInfo(store::netFile(net, u"ncs.net"_s)).size(), 170);
+
+        // Started again after an end: the NCS record keeps the first start.
+        m_f->prompts.answer(u"20:00"_s);
+        button(w, "cmdEndNet")->click();
+        m_f->prompts.answer(u"20:30"_s);
+        button(w, "cmdStartNet")->click();
+        QCOMPARE(store::readNcsHistory(net).records[0].ncstime,
+            netlog::ncsTimeStamp(start, utc).trimmed());
     }
 
     // Create, set up, start, ten check-ins with traffic, end, close, reopen.

@@ -96,6 +96,13 @@ private Q_SLOTS:
         QTest::newRow("no date") << kUs << u"hello"_s << QDate();
         QTest::newRow("blank") << kUs << u""_s << QDate();
         QTest::newRow("month 13") << kUs << u"13/13/2026"_s << QDate();
+        // Only a two-digit year moves to this century.
+        QTest::newRow("four-digit 1900 stays") << kUs << u"1/1/1900"_s << QDate(1900, 1, 1);
+        QTest::newRow("four-digit 1949 stays") << kUs << u"1/1/1949"_s << QDate(1949, 1, 1);
+        QTest::newRow("ISO year 1 stays") << kUs << u"0001-01-01"_s << QDate(1, 1, 1);
+        QTest::newRow("German four-digit 1926") << de << u"05.12.1926"_s << QDate(1926, 12, 5);
+        QTest::newRow("two-digit 49 is 2049") << kUs << u"1/1/49"_s << QDate(2049, 1, 1);
+        QTest::newRow("two-digit 50 is 1950") << kUs << u"1/1/50"_s << QDate(1950, 1, 1);
     }
     void startLineForms()
     {
@@ -107,6 +114,76 @@ private Q_SLOTS:
         QCOMPARE(date.value_or(QDate()), expected);
         // An end line is no start line.
         QVERIFY(!startLineDate(store::formatEndLine(dateText, u"7:05:00 PM"_s), locale));
+    }
+
+    // A session with a date or a length no net has is listed with the reason
+    // and left out of the totals; an old date written in full is kept as written.
+    void impossibleSessionsLeftOut_data()
+    {
+        QTest::addColumn<QString>("startDate");
+        QTest::addColumn<QString>("startTime");
+        QTest::addColumn<QString>("endDate");
+        QTest::addColumn<QString>("endTime");
+        QTest::addColumn<QString>("reason"); // empty: counted
+        QTest::newRow("year 1, ended 2026") << u"0001-01-01"_s << u"19:00:00"_s << u"12/5/2026"_s
+                                            << u"8:00:00 PM"_s << u"before 1900"_s;
+        QTest::newRow("1899") << u"1899-12-05"_s << u"19:00:00"_s << u"1899-12-05"_s
+                              << u"20:00:00"_s << u"before 1900"_s;
+        QTest::newRow("2999") << u"2999-12-05"_s << u"19:00:00"_s << u"2999-12-05"_s
+                              << u"20:00:00"_s << u"after next year"_s;
+        QTest::newRow("50 hours") << u"12/5/26"_s << u"7:00:00 PM"_s << u"12/7/26"_s
+                                  << u"9:00:00 PM"_s << u"more than 48"_s;
+        QTest::newRow("1/1/1900 counts as 1900")
+            << u"1/1/1900"_s << u"10:00:00 AM"_s << u"1/1/1900"_s << u"11:00:00 AM"_s << QString();
+    }
+    void impossibleSessionsLeftOut()
+    {
+        QFETCH(QString, startDate);
+        QFETCH(QString, startTime);
+        QFETCH(QString, endDate);
+        QFETCH(QString, endTime);
+        QFETCH(QString, reason);
+        test::TempHome home;
+        test::NetPlan plan(home.nets(), u"Good"_s, local(2026, 12, 5, 19, 0));
+        QVERIFY(!test::makeSession(plan, home.dbfiles()).isEmpty());
+        const NetCreation odd = createNetFolder(home.nets(), u"Odd"_s, home.dbfiles());
+        QVERIFY(odd.ok);
+        QVERIFY(
+            store::appendStartNetLine(odd.netpath, store::formatStartLine(startDate, startTime)));
+        QVERIFY(store::appendStartNetLine(odd.netpath, store::formatEndLine(endDate, endTime)));
+
+        const StatsResult r = collectStats(home.nets(), {}, kUs);
+        if (reason.isEmpty()) {
+            QCOMPARE(r.sessions.size(), 2);
+            QCOMPARE(r.sessions.first().date, QDate(1900, 1, 1));
+            QCOMPARE(totals(r.sessions).minutes, 120);
+            return;
+        }
+        QCOMPARE(r.sessions.size(), 1);
+        QCOMPARE(r.skipped.size(), 1);
+        QVERIFY2(r.skipped.first().reason.contains(reason), qPrintable(r.skipped.first().reason));
+        QCOMPARE(totals(r.sessions).minutes, 60);
+    }
+
+    // A net whose program stopped while it ran (a start line, no end) is
+    // listed as running, its minutes up to its last log time.
+    void runningSessionCountsToItsLastLogTime()
+    {
+        test::TempHome home;
+        test::NetPlan plan(home.nets(), u"Killed"_s, local(2026, 12, 5, 19, 0));
+        plan.minutes = 0; // never ended
+        for (int i = 0; i < 10; ++i)
+            plan.stations << test::Station { u"Q%1AW"_s.arg(i), u"Ann"_s };
+        QVERIFY(!test::makeSession(plan, home.dbfiles()).isEmpty());
+        const StatsResult r = collectStats(home.nets(), {}, kUs);
+        QCOMPARE(r.sessions.size(), 1);
+        const SessionFigures &s = r.sessions.first();
+        QVERIFY(s.running);
+        QCOMPARE(s.minutes, 5); // ten check-ins, thirty seconds apart
+        const QStringList row = sessionsTable(r.sessions).rows.first();
+        QCOMPARE(row[4], u"running"_s);
+        QCOMPARE(row[5], u"5"_s);
+        QCOMPARE(totals(r.sessions).minutes, 5);
     }
 
     // The counting rules, on a net run through the program's own writers, and
@@ -188,7 +265,7 @@ private Q_SLOTS:
         for (const SessionFigures &s : all.sessions)
             got << s.net + u" | "_s + s.session;
         QCOMPARE(got,
-            (QStringList { u"2026 | Wx - 10-3-2026"_s, u"Solo - 11-1-2026 | Solo - 11-1-2026"_s,
+            (QStringList { u"Weather | Wx - 10-3-2026"_s, u"Solo - 11-1-2026 | Solo - 11-1-2026"_s,
                 u"ARES | ARES - 12-5-2026"_s, u"ARES | ARES - 12-12-2026"_s }));
         QMap<QString, QString> skipped;
         for (const SkippedNet &s : all.skipped)
@@ -209,7 +286,8 @@ private Q_SLOTS:
             { { u"ARES"_s, {}, {} }, 2 }, // the net folder's name
             { { u"ares - 12-1?-2026"_s, {}, {} }, 1 }, // the session's name, case ignored
             { { u"solo*"_s, {}, {} }, 1 },
-            { { u"2026"_s, {}, {} }, 1 },
+            { { u"Weather"_s, {}, {} }, 1 }, // the first folder below nets, a level up
+            { { u"2026"_s, {}, {} }, 0 },
             { { u"*"_s, QDate(2026, 11, 1), QDate(2026, 12, 5) }, 2 }, // both ends count
             { { {}, QDate(2026, 12, 6), {} }, 1 },
             { { {}, {}, QDate(2026, 10, 2) }, 0 },

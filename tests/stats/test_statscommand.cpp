@@ -3,8 +3,12 @@
 #include "temphome.h"
 #include "testmain.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -59,7 +63,8 @@ private Q_SLOTS:
             plan.traffic = { { u"1"_s, true } };
             QVERIFY(!test::makeSession(plan, m_home.dbfiles()).isEmpty());
         };
-        make(u"ARES - 5-6-2026"_s, QDate(2026, 5, 6), { { u"Q1AW"_s, u"Ann"_s }, { u"Q2BB"_s, u"Bob"_s } });
+        make(u"ARES - 5-6-2026"_s, QDate(2026, 5, 6),
+            { { u"Q1AW"_s, u"Ann"_s }, { u"Q2BB"_s, u"Bob"_s } });
         make(u"ARES - 5-13-2026"_s, QDate(2026, 5, 13), { { u"Q1AW"_s, u"Ann"_s } });
         make(u"ARES - 6-3-2026"_s, QDate(2026, 6, 3), { { u"Q3CC"_s, u"=HYPERLINK()"_s } });
         QVERIFY(createNetFolder(m_home.nets(), u"Unused"_s, m_home.dbfiles()).ok);
@@ -69,17 +74,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("sessions in May") << QStringList { u"--from"_s, u"2026-05-01"_s, u"--to"_s, u"2026-05-31"_s }
-                                         << QByteArray("date,net,ncs,start,end,minutes,checkins,stations,traffic\r\n"
-                                                       "2026-05-06,ARES,Q0NC,19:00,19:50,50,2,2,1\r\n"
-                                                       "2026-05-13,ARES,Q0NC,19:00,19:50,50,1,1,1\r\n");
+        QTest::newRow("sessions in May")
+            << QStringList { u"--from"_s, u"2026-05-01"_s, u"--to"_s, u"2026-05-31"_s }
+            << QByteArray("date,net,ncs,start,end,minutes,checkins,stations,traffic\r\n"
+                          "2026-05-06,ARES,Q0NC,19:00,19:50,50,2,2,1\r\n"
+                          "2026-05-13,ARES,Q0NC,19:00,19:50,50,1,1,1\r\n"
+                          "TOTAL,,,,,100,3,2,2\r\n");
         QTest::newRow("stations") << QStringList { u"--stations"_s, u"--net"_s, u"ares*"_s }
-                                  << QByteArray("callsign,name,sessions,first,last,percent\r\n"
-                                                "Q1AW,Ann,2,2026-05-06,2026-05-13,66.7\r\n"
-                                                "Q2BB,Bob,1,2026-05-06,2026-05-06,33.3\r\n"
-                                                "Q3CC,'=HYPERLINK(),1,2026-06-03,2026-06-03,33.3\r\n");
-        QTest::newRow("no net of that name") << QStringList { u"--net"_s, u"Weather"_s }
-                                             << QByteArray("date,net,ncs,start,end,minutes,checkins,stations,traffic\r\n");
+                                  << QByteArray(
+                                         "callsign,name,sessions,first,last,percent\r\n"
+                                         "Q1AW,Ann,2,2026-05-06,2026-05-13,66.7\r\n"
+                                         "Q2BB,Bob,1,2026-05-06,2026-05-06,33.3\r\n"
+                                         "Q3CC,'=HYPERLINK(),1,2026-06-03,2026-06-03,33.3\r\n");
+        QTest::newRow("a net, no session in the dates")
+            << QStringList { u"--net"_s, u"ARES"_s, u"--from"_s, u"2027-01-01"_s }
+            << QByteArray("date,net,ncs,start,end,minutes,checkins,stations,traffic\r\n"
+                          "TOTAL,,,,,0,0,0,0\r\n");
     }
     void csvFiles()
     {
@@ -87,7 +97,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, expected);
         QTemporaryDir out;
         const QString csv = out.filePath(u"figures.csv"_s);
-        const Run r = rollcallStats(QStringList { m_home.nets() } + args + QStringList { u"-o"_s, csv });
+        const Run r
+            = rollcallStats(QStringList { m_home.nets() } + args + QStringList { u"-o"_s, csv });
         QVERIFY2(r.code == 0, r.err.constData());
         QCOMPARE(readFile(csv), expected);
     }
@@ -96,10 +107,13 @@ private Q_SLOTS:
     {
         Run r = rollcallStats({ m_home.nets() });
         QVERIFY2(r.code == 0, r.err.constData());
-        QVERIFY(r.out.startsWith("date        net   ncs   start  end    minutes  checkins  stations  traffic\n"
-                                 "2026-05-06  ARES  Q0NC  19:00  19:50       50         2         2        1\n"));
-        QVERIFY(r.out.contains("Totals: 3 sessions, 150 minutes, 4 check-ins (QNI 7), 3 different stations, traffic 3\n"));
-        QVERIFY(r.out.contains(QByteArray("skipped " + m_home.nets().toUtf8() + "/Unused: never started")));
+        QVERIFY(r.out.startsWith(
+            "date        net   ncs   start  end    minutes  checkins  stations  traffic\n"
+            "2026-05-06  ARES  Q0NC  19:00  19:50       50         2         2        1\n"));
+        QVERIFY(r.out.contains("Totals: 3 sessions, 150 minutes, 4 check-ins (QNI 7), 3 different "
+                               "stations, traffic 3\n"));
+        QVERIFY(r.out.contains(
+            QByteArray("skipped " + m_home.nets().toUtf8() + "/Unused: never started")));
 
         QTemporaryDir out;
         r = rollcallStats({ m_home.nets(), u"-o"_s, out.filePath(u"s.html"_s) });
@@ -116,16 +130,105 @@ private Q_SLOTS:
         QVERIFY(readFile(out.filePath(u"s.pdf"_s)).startsWith("%PDF-"));
     }
 
+    // A net whose log is in write-ahead-log mode is counted, and nothing is
+    // created or changed in its folder: no -wal, no -shm, the folder's time kept.
+    void walLogLeftAlone()
+    {
+        test::TempHome home;
+        test::NetPlan plan(
+            home.nets(), u"WAL - 5-6-2026"_s, QDateTime(QDate(2026, 5, 6), QTime(19, 0)));
+        plan.locale = QLocale::c();
+        plan.stations = { { u"Q1AW"_s, u"Ann"_s } };
+        const QString netpath = test::makeSession(plan, home.dbfiles());
+        QVERIFY(!netpath.isEmpty());
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"wal"_s);
+            db.setDatabaseName(netpath + u"net.mdb"_s);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec(u"PRAGMA journal_mode=WAL"_s) && q.next());
+            QCOMPARE(q.value(0).toString(), u"wal"_s);
+            q.finish();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(u"wal"_s);
+        const auto state = [&] {
+            QStringList files = QDir(netpath).entryList(QDir::Files | QDir::Hidden);
+            files << QString::number(QFileInfo(netpath).lastModified().toMSecsSinceEpoch());
+            return files;
+        };
+        const QStringList before = state();
+        QVERIFY(!before.contains(u"net.mdb-wal"_s));
+
+        const Run r = rollcallStats({ home.nets() });
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY2(r.out.contains("Totals: 1 sessions, 60 minutes, 1 check-ins"), r.out.constData());
+        QCOMPARE(state(), before);
+    }
+
+    // A net's sessions kept a level deeper in its folder are the net's; a
+    // session straight in the nets folder is a net of its own. The files
+    // carry the totals, and their titles what was chosen.
+    void netsFoldersTotalsAndTitles()
+    {
+        test::TempHome home;
+        const auto make = [&](const QString &parent, const QString &name, QDate date) {
+            test::NetPlan plan(parent, name, QDateTime(date, QTime(19, 0)));
+            plan.locale = QLocale::c();
+            plan.minutes = 30;
+            plan.stations = { { u"Q1AW"_s, u"Ann"_s } };
+            plan.traffic = { { u"2"_s, true } };
+            QVERIFY(!test::makeSession(plan, home.dbfiles()).isEmpty());
+        };
+        const QString tuesday = home.nets() + u"/Tuesday Net"_s;
+        make(tuesday, u"Tuesday Net - 11-10-2026"_s, QDate(2026, 11, 10));
+        make(tuesday + u"/late entries"_s, u"Tuesday Net - 11-17-2026"_s, QDate(2026, 11, 17));
+        make(home.nets(), u"Solo - 11-1-2026"_s, QDate(2026, 11, 1));
+
+        QTemporaryDir out;
+        const QString csv = out.filePath(u"t.csv"_s);
+        Run r = rollcallStats({ home.nets(), u"--net"_s, u"Tuesday Net"_s, u"-o"_s, csv });
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(readFile(csv),
+            QByteArray("date,net,ncs,start,end,minutes,checkins,stations,traffic\r\n"
+                       "2026-11-10,Tuesday Net,Q0NC,19:00,19:30,30,1,1,2\r\n"
+                       "2026-11-17,Tuesday Net,Q0NC,19:00,19:30,30,1,1,2\r\n"
+                       "TOTAL,,,,,60,2,1,4\r\n"));
+        r = rollcallStats({ home.nets(), u"--net"_s, u"Solo*"_s, u"-o"_s, csv });
+        QVERIFY(readFile(csv).contains("2026-11-01,Solo - 11-1-2026,"));
+
+        r = rollcallStats({ home.nets(), u"-o"_s, out.filePath(u"s.html"_s) });
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(readFile(out.filePath(u"s.html"_s)).contains("Net sessions: all nets, all dates"));
+
+        const QString pdf = out.filePath(u"s.pdf"_s);
+        r = rollcallStats(
+            { home.nets(), u"--net"_s, u"Tuesday*"_s, u"--from"_s, u"2026-11-01"_s, u"-o"_s, pdf });
+        QVERIFY2(r.code == 0, r.err.constData());
+        QProcess text;
+        text.start(u"pdftotext"_s, { u"-layout"_s, pdf, u"-"_s });
+        if (!text.waitForFinished(30000) || text.exitCode() != 0)
+            QSKIP("pdftotext (poppler-utils) is needed");
+        const QString page = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+        QVERIFY2(page.contains(u"Net sessions: nets matching Tuesday*, from 2026-11-01"_s),
+            qPrintable(page));
+        QVERIFY2(page.contains(u"Totals: 2 sessions, 60 minutes, 2 check-ins (QNI 4), 1 different "
+                               "stations, traffic 4"_s),
+            qPrintable(page));
+    }
+
     void failures_data()
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("code");
         QTest::newRow("bad date") << QStringList { u"--from"_s, u"5/1/2026"_s } << 2;
-        QTest::newRow("from after to") << QStringList { u"--from"_s, u"2026-06-01"_s, u"--to"_s, u"2026-05-01"_s } << 2;
+        QTest::newRow("from after to")
+            << QStringList { u"--from"_s, u"2026-06-01"_s, u"--to"_s, u"2026-05-01"_s } << 2;
         QTest::newRow("unknown option") << QStringList { u"--weekly"_s } << 2;
         QTest::newRow("other output") << QStringList { u"-o"_s, u"x.txt"_s } << 2;
         QTest::newRow("missing value") << QStringList { u"--net"_s } << 2;
         QTest::newRow("no such folder") << QStringList { u"/nonexistent/nets"_s } << 1;
+        QTest::newRow("no net of that name") << QStringList { u"--net"_s, u"Weather"_s } << 1;
     }
     void failures()
     {

@@ -22,6 +22,7 @@
 #include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTest>
+#include <QWindow>
 
 using namespace rollcall;
 using namespace Qt::StringLiterals;
@@ -93,6 +94,10 @@ private Q_SLOTS:
         toggle->trigger();
         auto *list = qobject_cast<RegularsWindow *>(windows().loaded(u"regulars"_s));
         QVERIFY(list && list->isVisible());
+        // Stacked in front of the net window, as the window manager keeps a
+        // window above the one it belongs to.
+        QTRY_VERIFY(list->windowHandle() && net->windowHandle()
+            && list->windowHandle()->transientParent() == net->windowHandle());
         QTRY_COMPARE(list->listed(), (QStringList { u"Q1AW"_s, u"Q2BB"_s, u"Q4DD"_s }));
         qInfo("regulars listed %lld ms after View > Regulars", qint64(shown.elapsed()));
         QVERIFY(stats::readRegularsShown());
