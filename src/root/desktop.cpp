@@ -15,9 +15,9 @@
 #include "callsigns/callsignswindows.h"
 #include "netlog/netlogwindows.h"
 #include "psk/pskterminal.h"
-#include "psk/stationrig.h"
+#include "radio/stationrig.h"
 #include "psk/pskwindows.h"
-#include "psk/signalrelease.h"
+#include "radio/signalrelease.h"
 #include "remote/remotewindows.h"
 #include "reports/reportswindows.h"
 #include "script/scripteditorwindow.h"
@@ -79,7 +79,7 @@ int runDesktop(const CommandLine &cl)
     QApplication::setQuitOnLastWindowClosed(false); // the program ends through UnloadAllForms
     QApplication::setWindowIcon(programIcon());
     // SIGTERM, SIGINT and SIGHUP drop PTT before the program ends.
-    psk::installTransmitterRelease();
+    radio::installTransmitterRelease();
     static SystemClock clock;
     static QtPrompts prompts;
     Session &s = session();
@@ -95,7 +95,7 @@ int runDesktop(const CommandLine &cl)
     }
     registerWindows();
     // The rig's dial is read from the start, whether the PSK31 terminal opens or not.
-    psk::connectStationRig();
+    radio::connectStationRig();
     if (!cl.pskAudioIn.isEmpty() || !cl.pskAudioOut.isEmpty()) {
         psk::setTerminalAudioFiles(cl.pskAudioIn, cl.pskAudioOut);
         // The terminal opens with the files once the first window is up.

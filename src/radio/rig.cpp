@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "psk/rig.h"
+#include "radio/rig.h"
 
 #include <hamlib/rig.h>
 
 #include <algorithm>
 #include <chrono>
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 
 namespace {
 
@@ -309,4 +309,4 @@ void DialWatcher::run(int intervalMs)
     }
 }
 
-} // namespace rollcall::psk
+} // namespace rollcall::radio

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "psk/pttline.h"
-#include "psk/radioforms.h"
+#include "radio/pttline.h"
+#include "radio/radioforms.h"
 
 #include <QObject>
 #include <QList>
@@ -15,7 +15,7 @@
 #include <optional>
 #include <thread>
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 
 // The radio's CAT control. Every call may be made from any thread (the dial is
 // read on a thread of its own) and returns within a few seconds whatever the
@@ -154,4 +154,4 @@ private:
     std::thread thread_;
 };
 
-} // namespace rollcall::psk
+} // namespace rollcall::radio

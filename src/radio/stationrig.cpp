@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "psk/stationrig.h"
+#include "radio/stationrig.h"
 
-#include "psk/radiosettings.h"
+#include "radio/radiosettings.h"
 
 #include <QCoreApplication>
 #include <QPointer>
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 
 StationRig::StationRig(QObject *parent) : QObject(parent) { }
 
@@ -63,14 +63,4 @@ void connectStationRig()
     stationRig()->use(loadRadioSettings().rig);
 }
 
-qint64 currentDialFrequency()
-{
-    return stationRig()->dialFrequency();
-}
-
-QString currentRigProblem()
-{
-    return stationRig()->problem();
-}
-
-} // namespace rollcall::psk
+} // namespace rollcall::radio

@@ -1,7 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-namespace rollcall::psk {
+#include <functional>
+
+namespace rollcall::radio {
+
+// Drops the PTT and stops the sound of the transmitters it knows of; the
+// modems above this folder register theirs once.
+void addTransmitterRelease(std::function<void()> release);
 
 // SIGTERM, SIGINT and SIGHUP release every transmitter's PTT, then end the
 // program through its event loop with the status 128 + the signal. The
@@ -10,4 +16,5 @@ namespace rollcall::psk {
 // nothing.
 void installTransmitterRelease();
 
-} // namespace rollcall::psk
+
+} // namespace rollcall::radio

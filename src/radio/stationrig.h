@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "psk/radioforms.h"
-#include "psk/rig.h"
+#include "radio/radioforms.h"
+#include "radio/rig.h"
 
 #include <QObject>
 #include <QString>
 
 #include <memory>
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 
 // The station's rig for the whole program run: connected from the radio
 // settings when the program starts and again whenever they change, keyed
@@ -52,9 +52,4 @@ StationRig *stationRig();
 // Connects the station rig of the stored radio settings (the program's start).
 void connectStationRig();
 
-// The dial and the rig's trouble for windows outside this folder (the net
-// window): 0 while no rig answers; empty while it answers.
-qint64 currentDialFrequency();
-QString currentRigProblem();
-
-} // namespace rollcall::psk
+} // namespace rollcall::radio

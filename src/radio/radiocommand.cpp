@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "psk/radiocommand.h"
+#include "radio/radiocommand.h"
 
-#include "psk/audioio.h"
-#include "psk/radiosettings.h"
-#include "psk/rig.h"
+#include "radio/audioio.h"
+#include "radio/radiosettings.h"
+#include "radio/rig.h"
 
 #include <QTextStream>
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 
 namespace {
 
@@ -112,4 +112,4 @@ int runAudioCommand(const QStringList &args)
     return 0;
 }
 
-} // namespace rollcall::psk
+} // namespace rollcall::radio

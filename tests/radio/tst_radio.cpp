@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "testmain.h"
 
-#include "psk/audioio.h"
+#include "radio/audioio.h"
 #include "psk/pskmodem.h"
-#include "psk/radioforms.h"
-#include "psk/rig.h"
+#include "radio/radioforms.h"
+#include "radio/rig.h"
 #include "radiofixtures.h"
 
 #include <QElapsedTimer>
@@ -14,11 +14,12 @@
 
 #include <csignal>
 
+using namespace rollcall;
 using namespace rollcall::psk;
 using rollcall::test::DummyRigctld;
 
-Q_DECLARE_METATYPE(rollcall::psk::RigForm)
-Q_DECLARE_METATYPE(rollcall::psk::PttForm)
+Q_DECLARE_METATYPE(rollcall::radio::RigForm)
+Q_DECLARE_METATYPE(rollcall::radio::PttForm)
 
 namespace {
 
@@ -111,14 +112,14 @@ private Q_SLOTS:
         QFETCH(bool, valid);
         QFETCH(QString, printed);
         QString problem;
-        const auto form = RigForm::parse(text, &problem);
+        const auto form = radio::RigForm::parse(text, &problem);
         QCOMPARE(form.has_value(), valid);
         if (!valid) {
             QVERIFY(!problem.isEmpty());
             return;
         }
         QCOMPARE(form->toString(), printed);
-        QCOMPARE(RigForm::parse(printed), form); // printed back, read the same
+        QCOMPARE(radio::RigForm::parse(printed), form); // printed back, read the same
     }
 
     void pttForms_data()
@@ -148,14 +149,14 @@ private Q_SLOTS:
         QFETCH(bool, valid);
         QFETCH(QString, printed);
         QString problem;
-        const auto form = PttForm::parse(text, &problem);
+        const auto form = radio::PttForm::parse(text, &problem);
         QCOMPARE(form.has_value(), valid);
         if (!valid) {
             QVERIFY(!problem.isEmpty());
             return;
         }
         QCOMPARE(form->toString(), printed);
-        QCOMPARE(PttForm::parse(printed), form);
+        QCOMPARE(radio::PttForm::parse(printed), form);
     }
 
     void rigCommandOnTheDummyRig()
@@ -228,12 +229,12 @@ private Q_SLOTS:
             QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
         DummyRigctld rigctld;
         QVERIFY(rigctld.start());
-        auto rig = makeRig(*RigForm::parse(rigctld.rig()));
+        auto rig = radio::makeRig(*radio::RigForm::parse(rigctld.rig()));
         QString error;
         QVERIFY2(rig->open(&error), qPrintable(error));
         // The wall clock paces the audio, as a sound card would.
-        PskModem modem(std::make_unique<NullAudioIo>());
-        modem.setPtt(std::make_unique<CatPtt>(rig));
+        PskModem modem(std::make_unique<radio::NullAudioIo>());
+        modem.setPtt(std::make_unique<radio::CatPtt>(rig));
         QSignalSpy problems(&modem, &PskModem::problemReported);
         QSignalSpy states(&modem, &PskModem::TransmitStateChanged);
         QElapsedTimer ended;
@@ -277,20 +278,20 @@ private Q_SLOTS:
             QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
         DummyRigctld rigctld;
         QVERIFY(rigctld.start());
-        auto rig = makeRig(*RigForm::parse(rigctld.rig()));
+        auto rig = radio::makeRig(*radio::RigForm::parse(rigctld.rig()));
         QVERIFY(rig->open(nullptr));
         rigctld.stop();
-        auto audio = std::make_unique<MemoryAudioIo>();
-        MemoryAudioIo *memory = audio.get();
+        auto audio = std::make_unique<radio::MemoryAudioIo>();
+        radio::MemoryAudioIo *memory = audio.get();
         PskModem modem(std::move(audio));
-        modem.setPtt(std::make_unique<CatPtt>(rig));
+        modem.setPtt(std::make_unique<radio::CatPtt>(rig));
         QSignalSpy problems(&modem, &PskModem::problemReported);
         QElapsedTimer clock;
         clock.start();
         modem.QueueText(QStringLiteral("CQ CQ"));
         modem.StartTransmit(0);
         QVERIFY(!modem.isTransmitting());
-        QVERIFY(clock.elapsed() < 3 * HamlibRig::kAnswerTimeoutMs + 1000);
+        QVERIFY(clock.elapsed() < 3 * radio::HamlibRig::kAnswerTimeoutMs + 1000);
         modem.processAudio();
         QVERIFY(memory->written().empty());
         QVERIFY(!problems.isEmpty());

@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "psk/signalrelease.h"
-
-#include "psk/pskmodem.h"
+#include "radio/signalrelease.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -11,11 +9,19 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace rollcall::psk {
+#include <vector>
+
+namespace rollcall::radio {
 
 namespace {
 
 int signalPipe[2] = { -1, -1 };
+
+std::vector<std::function<void()>> &releases()
+{
+    static std::vector<std::function<void()>> list;
+    return list;
+}
 
 void onSignal(int number)
 {
@@ -26,6 +32,11 @@ void onSignal(int number)
 }
 
 } // namespace
+
+void addTransmitterRelease(std::function<void()> release)
+{
+    releases().push_back(std::move(release));
+}
 
 void installTransmitterRelease()
 {
@@ -44,7 +55,8 @@ void installTransmitterRelease()
             number = byte;
         if (number == 0)
             return;
-        PskModem::releaseAllTransmitters();
+        for (const auto &release : releases())
+            release();
         // Every event loop of the main thread ends, and no new one starts.
         QCoreApplication::exit(128 + number);
     });
@@ -56,4 +68,4 @@ void installTransmitterRelease()
         ::sigaction(number, &action, nullptr);
 }
 
-} // namespace rollcall::psk
+} // namespace rollcall::radio
