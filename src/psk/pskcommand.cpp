@@ -7,6 +7,8 @@
 #include "psk/nettags.h"
 #include "psk/pskmodem.h"
 #include "radio/radiosettings.h"
+#include "radio/rig.h"
+#include "radio/rigthread.h"
 #include "radio/signalrelease.h"
 #include "store/recordfile.h"
 
@@ -437,18 +439,30 @@ int send(const Options &o)
     if (!text)
         return usage(QStringLiteral("cannot read standard input"));
 
-    const std::shared_ptr<radio::Rig> rig = radio::makeRig(*rigForm);
-    if (rig && !rig->open(&problem))
-        return failed(problem);
-    std::unique_ptr<radio::Ptt> ptt = radio::makePtt(*pttForm, rig, &problem);
+    // Before the rig is asked anything: a signal while it is opened ends the
+    // program too.
+    radio::installTransmitterRelease();
+    bool troubled = false;
+    std::unique_ptr<radio::RigThread> rig;
+    if (!rigForm->isNone()) {
+        rig = std::make_unique<radio::RigThread>(*rigForm);
+        QObject::connect(rig.get(), &radio::RigThread::releaseUnconfirmed, [&](const QString &m) {
+            troubled = true;
+            QTextStream(stderr) << "rollcall psk: " << m << "\n";
+        });
+        const radio::RigAnswer opened = rig->callAndWait(radio::RigThread::Open);
+        if (radio::endingSignal())
+            return 128 + radio::endingSignal();
+        if (!opened.ok)
+            return failed(opened.error);
+    }
+    std::unique_ptr<radio::Ptt> ptt = radio::makePtt(*pttForm, rig.get(), &problem);
     if (!ptt || !ptt->open(&problem))
         return failed(problem);
 
-    radio::installTransmitterRelease();
     auto audio = std::make_unique<radio::QtAudioIo>(QString(), o.device, nullptr, radio::QtAudioIo::OutputOnly);
     radio::QtAudioIo *rawAudio = audio.get();
     PskModem modem(std::move(audio));
-    bool troubled = false;
     QObject::connect(&modem, &PskModem::problemReported, [&](const QString &message) {
         troubled = true;
         QTextStream(stderr) << "rollcall psk: " << message << "\n";
@@ -472,7 +486,11 @@ int send(const Options &o)
     modem.EndTransmit();
     QElapsedTimer clock;
     clock.start();
-    const int rc = QCoreApplication::exec();
+    int rc = QCoreApplication::exec();
+    // The last release is answered (or found unanswered) before the end; a
+    // release not confirmed fails the command.
+    if (!radio::settleTransmitterReleases() || troubled)
+        rc = rc != 0 ? rc : 1;
     if (o.stats)
         QTextStream(stderr) << "seconds " << clock.elapsed() / 1000.0 << "\nunderruns "
                             << rawAudio->underruns() << "\n";

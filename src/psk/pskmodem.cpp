@@ -171,6 +171,9 @@ void PskModem::setPtt(std::unique_ptr<radio::Ptt> ptt)
         key(false);
     keyer_ = std::move(ptt);
     pttFailureReported_ = false;
+    awaitingKey_ = false;
+    if (keyer_)
+        connect(keyer_.get(), &radio::Ptt::keyed, this, &PskModem::keyAnswered);
     if (keyer_) {
         QString error;
         if (!keyer_->open(&error))
@@ -474,12 +477,30 @@ void PskModem::setPttDevice(const QString &device, qint32 line)
         key(true);
 }
 
+void PskModem::keyAnswered(bool on, bool ok, const QString &error)
+{
+    if (!on || !transmitting_)
+        return; // a failed release is told loudly by the rig's side
+    if (ok) {
+        awaitingKey_ = false;
+        return;
+    }
+    AbortTransmit();
+    report(tr("PTT (%1) could not be keyed: %2. The transmission was stopped.")
+               .arg(keyer_ ? keyer_->name() : QString(), error),
+        false);
+}
+
 bool PskModem::key(bool on)
 {
     if (keyer_) {
         QString error;
+        // A keyer that asks the rig answers later: nothing is sent until the
+        // rig says it keyed, and a release never waits.
+        awaitingKey_ = on && keyer_->answersLater();
         if (keyer_->key(on, &error))
             return true;
+        awaitingKey_ = false;
         report(on ? tr("PTT (%1) could not be keyed: %2. The transmission was stopped.")
                         .arg(keyer_->name(), error)
                   : tr("PTT (%1) could not be released: %2. Check the radio is not "
@@ -581,6 +602,8 @@ void PskModem::readInput()
 
 void PskModem::fillOutput()
 {
+    if (awaitingKey_)
+        return; // no audio into a radio that may still be receiving
     qint64 room = audio_->outputRoom();
     std::vector<float> block(256);
     while (room > 0) {

@@ -149,6 +149,7 @@ private:
     void useAudio(std::unique_ptr<radio::AudioIo> audio);
     void report(const QString &message, bool once = true);
     bool key(bool on);
+    void keyAnswered(bool on, bool ok, const QString &error);
     void transmitTimedOut();
     void finishTransmit();
     void fillOutput();
@@ -186,6 +187,7 @@ private:
     qint32 pttLineChoice_ = PttNone;
     QString pttDevice_;
     bool pttFailureReported_ = false;
+    bool awaitingKey_ = false; // keyed through the rig, not confirmed yet
     QString lastError_;
     QSet<QString> reported_;
     QList<QPair<int, QVariantList>> controlValues_;

@@ -75,7 +75,8 @@ PskTerminal::PskTerminal(
 
 PskTerminal::~PskTerminal()
 {
-    // The modem releases PTT (possibly through the rig) while the rig is there.
+    // The modem asks for PTT to be released (through the rig's own thread:
+    // closing the terminal never waits for the rig).
     modem_.reset();
 }
 
@@ -93,13 +94,12 @@ void PskTerminal::applyRadioSettings(const radio::RadioSettings &radio)
     // The station's one rig: one that is connected already stays so, and a
     // rig found silent before the terminal opened is told of here.
     radio::stationRig()->use(radio.rig);
-    rig_ = radio::stationRig()->rig();
     if (!radio::stationRig()->problem().isEmpty())
         Q_EMIT problem(radio::stationRig()->problem());
     if (radio.ptt.kind == radio::PttForm::None)
         return;
     QString error;
-    auto ptt = radio::makePtt(radio.ptt, rig_, &error);
+    auto ptt = radio::makePtt(radio.ptt, radio::stationRig()->rig(), &error);
     if (ptt)
         modem_->setPtt(std::move(ptt));
     else

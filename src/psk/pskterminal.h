@@ -95,7 +95,6 @@ private:
     QString imd_;
     quint64 abortCount_ = 0;
     bool lastSentCr_ = false;
-    std::shared_ptr<radio::Rig> rig_; // the station rig's, kept while the modem may key it
     int transmitLevel_ = 100; // per cent, scales every level the terminal sets
 };
 

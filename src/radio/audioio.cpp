@@ -10,6 +10,7 @@
 #include <QMediaDevices>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -191,10 +192,35 @@ bool listed(const QList<QAudioDevice> &devices, const QAudioDevice &device)
 }
 } // namespace
 
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+// Qt's PulseAudio backend tells of a lost stream with a warning of its own
+// ("Stream error: Entity killed") before our one line, which says what it means.
+void withoutStreamErrors(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg
+        && (message.startsWith(QLatin1String("Stream error: "))
+            || message.startsWith(QLatin1String("\"Stream error: "))))
+        return;
+    if (previousHandler)
+        previousHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+} // namespace
+
 QtAudioIo::QtAudioIo(
     const QString &inputName, const QString &outputName, QObject *parent, Directions directions)
     : AudioIo(parent), d(std::make_unique<Private>())
 {
+    static const bool filtered = [] {
+        previousHandler = qInstallMessageHandler(withoutStreamErrors);
+        return true;
+    }();
+    Q_UNUSED(filtered);
     if (directions != OutputOnly)
         d->inDevice = findDevice(QMediaDevices::audioInputs(), QMediaDevices::defaultAudioInput(),
             inputName, d->problems, "input");

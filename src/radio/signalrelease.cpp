@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "radio/signalrelease.h"
 
+#include "radio/rigthread.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -9,6 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <utility>
 #include <vector>
 
 namespace rollcall::radio {
@@ -16,6 +19,9 @@ namespace rollcall::radio {
 namespace {
 
 int signalPipe[2] = { -1, -1 };
+int endingWith = 0;
+// Below the rig threads' own bound, so that the whole end stays within 2 s.
+constexpr int kSettleMs = 1900;
 
 std::vector<std::function<void()>> &releases()
 {
@@ -38,6 +44,19 @@ void addTransmitterRelease(std::function<void()> release)
     releases().push_back(std::move(release));
 }
 
+bool settleTransmitterReleases()
+{
+    const int before = RigThread::unconfirmedReleases();
+    // A release given up is said by the rig's owner, like one that failed.
+    RigThread::settleReleases(kSettleMs);
+    return RigThread::unconfirmedReleases() == before;
+}
+
+int endingSignal()
+{
+    return endingWith;
+}
+
 void installTransmitterRelease()
 {
     if (signalPipe[0] >= 0 || !QCoreApplication::instance())
@@ -55,8 +74,13 @@ void installTransmitterRelease()
             number = byte;
         if (number == 0)
             return;
+        static bool ending = false;
+        if (std::exchange(ending, true))
+            return; // a second signal while the first is handled
+        endingWith = number;
         for (const auto &release : releases())
             release();
+        settleTransmitterReleases();
         // Every event loop of the main thread ends, and no new one starts.
         QCoreApplication::exit(128 + number);
     });

@@ -16,5 +16,12 @@ void addTransmitterRelease(std::function<void()> release);
 // nothing.
 void installTransmitterRelease();
 
+// Lets events run until the PTT releases asked of the rigs are answered (at
+// most about 2 s, so that ending the program always ends). False when one was
+// not confirmed; the rig's owner says so.
+bool settleTransmitterReleases();
+
+// The signal that is ending the program, 0 for none.
+int endingSignal();
 
 } // namespace rollcall::radio

@@ -74,6 +74,15 @@ void beginStartup()
     intro->show();
 }
 
+namespace {
+// The PTT releases asked while the windows closed are answered before the
+// program ends, within the rig's bound; one not confirmed fails the run.
+int ended(int rc)
+{
+    return radio::settleTransmitterReleases() || rc != 0 ? rc : 1;
+}
+} // namespace
+
 int runDesktop(const CommandLine &cl)
 {
     QApplication::setQuitOnLastWindowClosed(false); // the program ends through UnloadAllForms
@@ -117,12 +126,12 @@ int runDesktop(const CommandLine &cl)
             s.netpath = netpath;
             if (QWidget *net = windows().window(QStringLiteral("rollcall"))) {
                 net->show();
-                return QApplication::exec();
+                return ended(QApplication::exec());
             }
         }
     }
     beginStartup();
-    return QApplication::exec();
+    return ended(QApplication::exec());
 }
 
 } // namespace rollcall

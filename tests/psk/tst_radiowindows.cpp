@@ -196,9 +196,9 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(dial->text(), QStringLiteral("14.070500"), 3000);
         // Keyed by CAT while sending (the postamble follows the text).
         QVERIFY(d.desk->terminal()->sendPskText(QStringLiteral("eee"), 0));
-        QCOMPARE(rigctld.ptt(), std::optional(true));
+        QTRY_COMPARE(rigctld.ptt(), std::optional(true));
         QTRY_VERIFY(!d.modem()->isTransmitting());
-        QCOMPARE(rigctld.ptt(), std::optional(false));
+        QTRY_COMPARE(rigctld.ptt(), std::optional(false));
 
         QSignalSpy problems(d.desk->terminal(), &PskTerminal::problem);
         rigctld.stop();
@@ -241,9 +241,9 @@ private Q_SLOTS:
         desk->show();
         QCOMPARE(child<QLabel>(desk, "dialFrequency")->text(), QStringLiteral("7.070000"));
         QVERIFY(desk->terminal()->sendPskText(QStringLiteral("eee"), 0));
-        QCOMPARE(rigctld.ptt(), std::optional(true));
+        QTRY_COMPARE(rigctld.ptt(), std::optional(true));
         QTRY_VERIFY(!desk->terminal()->modem()->isTransmitting());
-        QCOMPARE(rigctld.ptt(), std::optional(false));
+        QTRY_COMPARE(rigctld.ptt(), std::optional(false));
         desk->close();
         windows().unload(QStringLiteral("PSK_Desk"));
         QVERIFY(!windows().isFormLoaded(QStringLiteral("PSK_Desk")));
@@ -269,9 +269,9 @@ private Q_SLOTS:
         r.ptt.kind = radio::PttForm::Cat;
         d.desk->terminal()->applyRadioSettings(r);
         d.desk->terminal()->transmit();
-        QCOMPARE(rigctld.ptt(), std::optional(true));
+        QTRY_COMPARE(rigctld.ptt(), std::optional(true));
         d.desk->close();
-        QCOMPARE(rigctld.ptt(), std::optional(false));
+        QTRY_COMPARE(rigctld.ptt(), std::optional(false));
     }
 };
 
