@@ -9,12 +9,12 @@
 #include "app/windowregistry.h"
 #include "netlog/netlogstore.h"
 #include "netlog/netwindow.h"
-#include "psk/audioio.h"
+#include "radio/audioio.h"
 #include "psk/pskdeskwindow.h"
 #include "psk/pskmodem.h"
 #include "psk/psksettings.h"
 #include "psk/pskterminal.h"
-#include "psk/radiosettings.h"
+#include "radio/radiosettings.h"
 #include "pskwindowfixture.h"
 #include "radiofixtures.h"
 
@@ -51,7 +51,7 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     const int seconds = args.size() > 1 ? args[1].toInt() : 600;
     const int typingMs = args.size() > 2 ? args[2].toInt() : 3000;
-    if (seconds <= 0 || seconds > psk::RadioSettings::kLongestTimeoutSeconds - 60 || typingMs <= 0) {
+    if (seconds <= 0 || seconds > radio::RadioSettings::kLongestTimeoutSeconds - 60 || typingMs <= 0) {
         QTextStream(stderr) << "usage: bench_underruns [SECONDS up to 3540] [TYPING_INTERVAL_MS]\n";
         return 2;
     }
@@ -68,11 +68,11 @@ int main(int argc, char **argv)
     qputenv("PULSE_SERVER", pulse.environment().value(QStringLiteral("PULSE_SERVER")).toLocal8Bit());
 
     test::WindowFixture f;
-    psk::RadioSettings radio;
+    radio::RadioSettings radio;
     radio.inputDevice = QStringLiteral("cable_in");
     radio.outputDevice = QStringLiteral("cable");
     radio.transmitTimeoutSeconds = seconds + 60; // the time-out is not what is measured
-    psk::saveRadioSettings(radio);
+    radio::saveRadioSettings(radio);
 
     NetWindow *net = test::openNet(f);
     net->resize(1024, 700);
@@ -80,7 +80,7 @@ int main(int argc, char **argv)
     auto *desk = windows().window<psk::PskDeskWindow>(QStringLiteral("PSK_Desk"));
     desk->show();
     psk::PskTerminal *terminal = desk->terminal();
-    auto *audio = qobject_cast<psk::QtAudioIo *>(terminal->modem()->audio());
+    auto *audio = qobject_cast<radio::QtAudioIo *>(terminal->modem()->audio());
     if (!audio || !audio->hasOutput()) {
         QTextStream(stderr) << "bench_underruns: the terminal is not on the cable\n";
         return 1;

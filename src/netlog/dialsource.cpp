@@ -1,30 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "netlog/dialsource.h"
 
+#include "radio/stationrig.h"
+
 #include <algorithm>
 
 namespace rollcall::netlog {
 
-namespace {
-DialSource &source()
-{
-    static DialSource s;
-    return s;
-}
-} // namespace
-
-void setDialSource(DialSource s)
-{
-    source() = std::move(s);
-}
-
 DialReading dialReading()
 {
-    if (!source())
-        return {};
-    DialReading r = source()();
-    r.hz = std::max<qint64>(0, r.hz);
-    return r;
+    const radio::StationRig *rig = radio::stationRig();
+    return { std::max<qint64>(0, rig->dialFrequency()), rig->problem() };
 }
 
 qint64 dialFrequency()

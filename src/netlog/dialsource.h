@@ -3,21 +3,16 @@
 
 #include <QString>
 
-#include <functional>
-
 namespace rollcall::netlog {
 
-// The radio's dial frequency in Hz for the net windows, 0 while unknown, and
-// why the rig is not answering, empty while it answers. The composition root
-// hands in who reads the rig (the PSK31 side); without one the net runs
-// without rig control.
+// The station rig's dial frequency in Hz for the net windows, 0 while
+// unknown, and why the rig is not answering, empty while it answers. Without
+// a rig the net runs without rig control.
 struct DialReading
 {
     qint64 hz = 0;
     QString problem;
 };
-using DialSource = std::function<DialReading()>;
-void setDialSource(DialSource source);
 DialReading dialReading();
 qint64 dialFrequency();
 

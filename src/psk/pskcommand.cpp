@@ -6,8 +6,10 @@
 #include "modem/modulator.h"
 #include "psk/nettags.h"
 #include "psk/pskmodem.h"
-#include "psk/radiosettings.h"
-#include "psk/signalrelease.h"
+#include "radio/radiosettings.h"
+#include "radio/rig.h"
+#include "radio/rigthread.h"
+#include "radio/signalrelease.h"
 #include "store/recordfile.h"
 
 #include <QCoreApplication>
@@ -420,37 +422,49 @@ int send(const Options &o)
 {
     if (o.rest.size() != 1)
         return usage(QStringLiteral("send needs one TEXT (or - for standard input)"));
-    const RadioSettings stored = loadRadioSettings();
+    const radio::RadioSettings stored = radio::loadRadioSettings();
     QString problem;
-    const auto rigForm = o.rig.isEmpty() ? std::optional(RigForm()) : RigForm::parse(o.rig, &problem);
+    const auto rigForm = o.rig.isEmpty() ? std::optional(radio::RigForm()) : radio::RigForm::parse(o.rig, &problem);
     if (!rigForm)
         return usage(problem);
-    const auto pttForm = !o.ptt.isEmpty() ? PttForm::parse(o.ptt, &problem)
-        : rigForm->isNone()               ? std::optional(PttForm())
-                                          : std::optional(PttForm { PttForm::Cat, {} });
+    const auto pttForm = !o.ptt.isEmpty() ? radio::PttForm::parse(o.ptt, &problem)
+        : rigForm->isNone()               ? std::optional(radio::PttForm())
+                                          : std::optional(radio::PttForm { radio::PttForm::Cat, {} });
     if (!pttForm)
         return usage(problem);
-    if (pttForm->kind == PttForm::Cat && rigForm->isNone())
+    if (pttForm->kind == radio::PttForm::Cat && rigForm->isNone())
         return usage(QStringLiteral("--ptt cat needs --rig"));
-    if (!o.device.isEmpty() && !QtAudioIo::hasDevice(false, o.device))
+    if (!o.device.isEmpty() && !radio::QtAudioIo::hasDevice(false, o.device))
         return failed(QStringLiteral("no sound output device \"%1\" (see rollcall audio devices)")
                           .arg(o.device));
     const auto text = textToSend(o.rest.first());
     if (!text)
         return usage(QStringLiteral("cannot read standard input"));
 
-    const std::shared_ptr<Rig> rig = makeRig(*rigForm);
-    if (rig && !rig->open(&problem))
-        return failed(problem);
-    std::unique_ptr<Ptt> ptt = makePtt(*pttForm, rig, &problem);
+    // Before the rig is asked anything: a signal while it is opened ends the
+    // program too.
+    radio::installTransmitterRelease();
+    bool troubled = false;
+    std::unique_ptr<radio::RigThread> rig;
+    if (!rigForm->isNone()) {
+        rig = std::make_unique<radio::RigThread>(*rigForm);
+        QObject::connect(rig.get(), &radio::RigThread::releaseUnconfirmed, [&](const QString &m) {
+            troubled = true;
+            QTextStream(stderr) << "rollcall psk: " << m << "\n";
+        });
+        const radio::RigAnswer opened = rig->callAndWait(radio::RigThread::Open);
+        if (radio::endingSignal())
+            return 128 + radio::endingSignal();
+        if (!opened.ok)
+            return failed(opened.error);
+    }
+    std::unique_ptr<radio::Ptt> ptt = radio::makePtt(*pttForm, rig.get(), &problem);
     if (!ptt || !ptt->open(&problem))
         return failed(problem);
 
-    installTransmitterRelease();
-    auto audio = std::make_unique<QtAudioIo>(QString(), o.device, nullptr, QtAudioIo::OutputOnly);
-    QtAudioIo *rawAudio = audio.get();
+    auto audio = std::make_unique<radio::QtAudioIo>(QString(), o.device, nullptr, radio::QtAudioIo::OutputOnly);
+    radio::QtAudioIo *rawAudio = audio.get();
     PskModem modem(std::move(audio));
-    bool troubled = false;
     QObject::connect(&modem, &PskModem::problemReported, [&](const QString &message) {
         troubled = true;
         QTextStream(stderr) << "rollcall psk: " << message << "\n";
@@ -474,7 +488,11 @@ int send(const Options &o)
     modem.EndTransmit();
     QElapsedTimer clock;
     clock.start();
-    const int rc = QCoreApplication::exec();
+    int rc = QCoreApplication::exec();
+    // The last release is answered (or found unanswered) before the end; a
+    // release not confirmed fails the command.
+    if (!radio::settleTransmitterReleases() || troubled)
+        rc = rc != 0 ? rc : 1;
     if (o.stats)
         QTextStream(stderr) << "seconds " << clock.elapsed() / 1000.0 << "\nunderruns "
                             << rawAudio->underruns() << "\n";
@@ -485,12 +503,12 @@ int listen(const Options &o)
 {
     if (!o.rest.isEmpty())
         return usage(QStringLiteral("listen takes no file; it hears the sound device"));
-    if (!o.device.isEmpty() && !QtAudioIo::hasDevice(true, o.device))
+    if (!o.device.isEmpty() && !radio::QtAudioIo::hasDevice(true, o.device))
         return failed(QStringLiteral("no sound input device \"%1\" (see rollcall audio devices)")
                           .arg(o.device));
-    installTransmitterRelease();
-    auto audio = std::make_unique<QtAudioIo>(o.device, QString(), nullptr, QtAudioIo::InputOnly);
-    QtAudioIo *rawAudio = audio.get();
+    radio::installTransmitterRelease();
+    auto audio = std::make_unique<radio::QtAudioIo>(o.device, QString(), nullptr, radio::QtAudioIo::InputOnly);
+    radio::QtAudioIo *rawAudio = audio.get();
     if (!rawAudio->hasInput())
         return failed(QStringLiteral("no sound input device"));
     PskModem modem(std::move(audio));

@@ -7,15 +7,15 @@
 #include "app/windowregistry.h"
 #include "netlog/netwindow.h"
 #include "netlog/trafficheldwindow.h"
-#include "psk/fileaudio.h"
 #include "psk/netcheckinwindow.h"
 #include "psk/pskmodem.h"
 #include "psk/pskplacement.h"
 #include "psk/psksettings.h"
 #include "psk/pskterminal.h"
 #include "psk/pskwindows.h"
-#include "psk/radiosettings.h"
 #include "psk/waterfallwidget.h"
+#include "radio/fileaudio.h"
+#include "radio/radiosettings.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -140,7 +140,7 @@ PskDeskWindow::~PskDeskWindow()
     terminal_->modem()->onReceivedAudio = nullptr;
     // The sound card is closed while the window is still whole: closing it
     // may run the event loop, which must not reach widgets being taken down.
-    terminal_->modem()->setAudio(std::make_unique<NullAudioIo>());
+    terminal_->modem()->setAudio(std::make_unique<radio::NullAudioIo>());
 }
 
 void PskDeskWindow::buildWindow()
@@ -308,7 +308,7 @@ void PskDeskWindow::buildMenus()
     record_->setObjectName(QStringLiteral("mnuRecordTransmit"));
     record_->setCheckable(true);
     options->addAction(QStringLiteral("Use the &Sound Card"), this, [this] {
-        QSettings stored(programSettingsPath(), QSettings::IniFormat);
+        QSettings stored(radio::programSettingsPath(), QSettings::IniFormat);
         terminal_->modem()->setAudioDevices(
             stored.value(QStringLiteral("PskModem/inputDevice")).toString(),
             stored.value(QStringLiteral("PskModem/outputDevice")).toString());
@@ -346,7 +346,7 @@ void PskDeskWindow::showEvent(QShowEvent *event)
     activateWindow();
     lastSave_.start();
     layout_->start();
-    if (const FileAudioIo *files = audioFiles(); files && files->hasInput())
+    if (const radio::FileAudioIo *files = audioFiles(); files && files->hasInput())
         statusBar()->showMessage(tr("Receive audio: the recording %1").arg(files->inputName()));
 }
 
@@ -699,32 +699,32 @@ void PskDeskWindow::showProblem(const QString &message)
     statusBar()->showMessage(message, 15000);
 }
 
-FileAudioIo *PskDeskWindow::audioFiles() const
+radio::FileAudioIo *PskDeskWindow::audioFiles() const
 {
-    return qobject_cast<FileAudioIo *>(terminal_->modem()->audio());
+    return qobject_cast<radio::FileAudioIo *>(terminal_->modem()->audio());
 }
 
-FileAudioIo *PskDeskWindow::useAudioFiles()
+radio::FileAudioIo *PskDeskWindow::useAudioFiles()
 {
-    if (FileAudioIo *files = audioFiles())
+    if (radio::FileAudioIo *files = audioFiles())
         return files;
     // From the sound card to files: nothing played, nothing written yet.
-    auto files = std::make_unique<FileAudioIo>(QString(), QString());
-    FileAudioIo *raw = files.get();
+    auto files = std::make_unique<radio::FileAudioIo>(QString(), QString());
+    radio::FileAudioIo *raw = files.get();
     terminal_->modem()->setAudio(std::move(files));
     return raw;
 }
 
 void PskDeskWindow::showRecordings()
 {
-    const FileAudioIo *files = audioFiles();
+    const radio::FileAudioIo *files = audioFiles();
     play_->setChecked(files && files->hasInput());
     record_->setChecked(files && files->hasOutput());
 }
 
 void PskDeskWindow::chooseRecording()
 {
-    if (FileAudioIo *files = audioFiles(); files && files->hasInput()) {
+    if (radio::FileAudioIo *files = audioFiles(); files && files->hasInput()) {
         const QString was = files->inputName();
         files->play(QString());
         statusBar()->showMessage(tr("The recording %1 is no longer played.").arg(was), 8000);
@@ -734,7 +734,7 @@ void PskDeskWindow::chooseRecording()
         d.filter = QStringLiteral("Sound files (*.wav;*.flac)|*.wav;*.flac|All Files (*.*)|*.*");
         const QString path = session().prompts->openFile(d);
         if (!path.isEmpty()) {
-            FileAudioIo *files = useAudioFiles();
+            radio::FileAudioIo *files = useAudioFiles();
             if (files->play(path))
                 statusBar()->showMessage(tr("Receive audio: %1").arg(path), 8000);
             else
@@ -746,7 +746,7 @@ void PskDeskWindow::chooseRecording()
 
 void PskDeskWindow::chooseRecordFile()
 {
-    if (FileAudioIo *files = audioFiles(); files && files->hasOutput()) {
+    if (radio::FileAudioIo *files = audioFiles(); files && files->hasOutput()) {
         const QString was = files->outputName();
         files->record(QString());
         statusBar()->showMessage(tr("Transmissions are no longer written to %1.").arg(was), 8000);
@@ -757,7 +757,7 @@ void PskDeskWindow::chooseRecordFile()
         d.defaultExtension = QStringLiteral(".wav");
         const QString path = session().prompts->saveFile(d);
         if (!path.isEmpty()) {
-            FileAudioIo *files = useAudioFiles();
+            radio::FileAudioIo *files = useAudioFiles();
             if (files->record(path))
                 statusBar()->showMessage(tr("Transmissions are written to %1.").arg(path), 8000);
             else

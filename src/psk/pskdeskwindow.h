@@ -15,9 +15,12 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 
+namespace rollcall::radio {
+class FileAudioIo;
+}
+
 namespace rollcall::psk {
 
-class FileAudioIo;
 struct PskWindowSizes;
 class PskTerminal;
 class WaterfallWidget;
@@ -77,8 +80,8 @@ private:
     void chooseRecording();
     void chooseRecordFile();
     // The recordings, when the modem is on audio files.
-    FileAudioIo *audioFiles() const;
-    FileAudioIo *useAudioFiles();
+    radio::FileAudioIo *audioFiles() const;
+    radio::FileAudioIo *useAudioFiles();
     void showRecordings();
     // The frame sizes of the windows: as they are, or as they open.
     PskWindowSizes windowSizes(bool asTheyAre) const;

@@ -4,7 +4,8 @@
 #include "modem/demodulator.h"
 #include "modem/dsp.h"
 #include "modem/modulator.h"
-#include "psk/radiosettings.h"
+#include "radio/radiosettings.h"
+#include "radio/signalrelease.h"
 
 #include <QAudioDevice>
 #include <QElapsedTimer>
@@ -59,9 +60,9 @@ std::set<PskModem *> &liveModems()
 
 } // namespace
 
-PskModem::PskModem(std::unique_ptr<AudioIo> audio, std::unique_ptr<PttLine> ptt, QObject *parent)
+PskModem::PskModem(std::unique_ptr<radio::AudioIo> audio, std::unique_ptr<radio::PttLine> ptt, QObject *parent)
     : QObject(parent),
-      ptt_(ptt ? std::move(ptt) : std::make_unique<SerialPttLine>()),
+      ptt_(ptt ? std::move(ptt) : std::make_unique<radio::SerialPttLine>()),
       modulator_(std::make_unique<modem::Modulator>()),
       demodulator_(std::make_unique<modem::Demodulator>())
 {
@@ -87,22 +88,28 @@ PskModem::PskModem(std::unique_ptr<AudioIo> audio, std::unique_ptr<PttLine> ptt,
     transmitLimit_.setSingleShot(true);
     connect(&transmitLimit_, &QTimer::timeout, this, &PskModem::transmitTimedOut);
     liveModems().insert(this);
+    // A signal that ends the program drops every modem's transmission first.
+    static const bool releasable = [] {
+        radio::addTransmitterRelease(&PskModem::releaseAllTransmitters);
+        return true;
+    }();
+    Q_UNUSED(releasable);
 
     if (!audio) {
-        QSettings settings(programSettingsPath(), QSettings::IniFormat);
+        QSettings settings(radio::programSettingsPath(), QSettings::IniFormat);
         settings.beginGroup(QLatin1String(kSettingsGroup));
         const QString in = settings.value(QStringLiteral("inputDevice")).toString();
         const QString out = settings.value(QStringLiteral("outputDevice")).toString();
         if (QMediaDevices::audioInputs().isEmpty() && QMediaDevices::audioOutputs().isEmpty()) {
-            audio = std::make_unique<NullAudioIo>();
+            audio = std::make_unique<radio::NullAudioIo>();
             // Reported once the caller had a chance to connect.
             QTimer::singleShot(0, this, [this] {
                 report(tr("No sound device: the PSK31 modem neither receives nor sends "
                           "audio."));
             });
         } else {
-            auto qt = std::make_unique<QtAudioIo>(in, out);
-            QtAudioIo *raw = qt.get();
+            auto qt = std::make_unique<radio::QtAudioIo>(in, out);
+            radio::QtAudioIo *raw = qt.get();
             audio = std::move(qt);
             QTimer::singleShot(0, raw, [raw] { raw->reportProblems(); });
         }
@@ -158,12 +165,15 @@ void PskModem::transmitTimedOut()
         false);
 }
 
-void PskModem::setPtt(std::unique_ptr<Ptt> ptt)
+void PskModem::setPtt(std::unique_ptr<radio::Ptt> ptt)
 {
     if (transmitting_ || !keyer_)
         key(false);
     keyer_ = std::move(ptt);
     pttFailureReported_ = false;
+    awaitingKey_ = false;
+    if (keyer_)
+        connect(keyer_.get(), &radio::Ptt::keyed, this, &PskModem::keyAnswered);
     if (keyer_) {
         QString error;
         if (!keyer_->open(&error))
@@ -175,17 +185,17 @@ void PskModem::setPtt(std::unique_ptr<Ptt> ptt)
         AbortTransmit();
 }
 
-void PskModem::useAudio(std::unique_ptr<AudioIo> audio)
+void PskModem::useAudio(std::unique_ptr<radio::AudioIo> audio)
 {
     // Closing a sound device may run the event loop (Qt's PulseAudio streams
     // do): the old device goes only once the modem is whole on the new one.
-    std::unique_ptr<AudioIo> old = std::exchange(audio_, std::move(audio));
+    std::unique_ptr<radio::AudioIo> old = std::exchange(audio_, std::move(audio));
     if (old) {
         old->disconnect(this);
         old->stopInput();
     }
-    connect(audio_.get(), &AudioIo::problem, this, [this](const QString &m) { report(m); });
-    connect(audio_.get(), &AudioIo::outputFailed, this, [this](const QString &m) {
+    connect(audio_.get(), &radio::AudioIo::problem, this, [this](const QString &m) { report(m); });
+    connect(audio_.get(), &radio::AudioIo::outputFailed, this, [this](const QString &m) {
         if (!transmitting_) {
             report(m);
             return;
@@ -429,7 +439,7 @@ void PskModem::setControlValue(int dispatchId, const QVariantList &arguments)
 
 QString PskModem::comPortDevice(int port)
 {
-    QSettings settings(programSettingsPath(), QSettings::IniFormat);
+    QSettings settings(radio::programSettingsPath(), QSettings::IniFormat);
     settings.beginGroup(QLatin1String(kSettingsGroup));
     return settings
         .value(QStringLiteral("com%1").arg(port), QStringLiteral("/dev/ttyS%1").arg(port - 1))
@@ -467,12 +477,30 @@ void PskModem::setPttDevice(const QString &device, qint32 line)
         key(true);
 }
 
+void PskModem::keyAnswered(bool on, bool ok, const QString &error)
+{
+    if (!on || !transmitting_)
+        return; // a failed release is told loudly by the rig's side
+    if (ok) {
+        awaitingKey_ = false;
+        return;
+    }
+    AbortTransmit();
+    report(tr("PTT (%1) could not be keyed: %2. The transmission was stopped.")
+               .arg(keyer_ ? keyer_->name() : QString(), error),
+        false);
+}
+
 bool PskModem::key(bool on)
 {
     if (keyer_) {
         QString error;
+        // A keyer that asks the rig answers later: nothing is sent until the
+        // rig says it keyed, and a release never waits.
+        awaitingKey_ = on && keyer_->answersLater();
         if (keyer_->key(on, &error))
             return true;
+        awaitingKey_ = false;
         report(on ? tr("PTT (%1) could not be keyed: %2. The transmission was stopped.")
                         .arg(keyer_->name(), error)
                   : tr("PTT (%1) could not be released: %2. Check the radio is not "
@@ -503,28 +531,28 @@ void PskModem::ClickFrequency(qint32 hz)
 
 QStringList PskModem::inputDevices()
 {
-    return QtAudioIo::inputDevices();
+    return radio::QtAudioIo::inputDevices();
 }
 
 QStringList PskModem::outputDevices()
 {
-    return QtAudioIo::outputDevices();
+    return radio::QtAudioIo::outputDevices();
 }
 
 void PskModem::setAudioDevices(const QString &input, const QString &output)
 {
-    QSettings settings(programSettingsPath(), QSettings::IniFormat);
+    QSettings settings(radio::programSettingsPath(), QSettings::IniFormat);
     settings.beginGroup(QLatin1String(kSettingsGroup));
     settings.setValue(QStringLiteral("inputDevice"), input);
     settings.setValue(QStringLiteral("outputDevice"), output);
     AbortTransmit();
-    auto qt = std::make_unique<QtAudioIo>(input, output);
-    QtAudioIo *raw = qt.get();
+    auto qt = std::make_unique<radio::QtAudioIo>(input, output);
+    radio::QtAudioIo *raw = qt.get();
     useAudio(std::move(qt));
     raw->reportProblems();
 }
 
-void PskModem::setAudio(std::unique_ptr<AudioIo> audio)
+void PskModem::setAudio(std::unique_ptr<radio::AudioIo> audio)
 {
     AbortTransmit();
     useAudio(std::move(audio));
@@ -574,6 +602,8 @@ void PskModem::readInput()
 
 void PskModem::fillOutput()
 {
+    if (awaitingKey_)
+        return; // no audio into a radio that may still be receiving
     qint64 room = audio_->outputRoom();
     std::vector<float> block(256);
     while (room > 0) {

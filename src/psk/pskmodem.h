@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "psk/audioio.h"
-#include "psk/pttline.h"
-#include "psk/rig.h"
+#include "radio/audioio.h"
+#include "radio/pttline.h"
+#include "radio/rig.h"
 
 #include <QByteArray>
 #include <QList>
@@ -41,7 +41,7 @@ public:
     // Without an audio backend the sound card chosen in the settings is used
     // (or none when the machine has no sound device); without a PTT line a
     // serial port is used.
-    explicit PskModem(std::unique_ptr<AudioIo> audio = {}, std::unique_ptr<PttLine> ptt = {},
+    explicit PskModem(std::unique_ptr<radio::AudioIo> audio = {}, std::unique_ptr<radio::PttLine> ptt = {},
         QObject *parent = nullptr);
     ~PskModem() override;
 
@@ -100,8 +100,8 @@ public:
     void setPttDevice(const QString &device, qint32 line);
     // Keys through `ptt` (none, CAT or a serial line of its own) instead of the
     // COM port choice; nullptr returns to that choice.
-    void setPtt(std::unique_ptr<Ptt> ptt);
-    Ptt *ptt() const { return keyer_.get(); }
+    void setPtt(std::unique_ptr<radio::Ptt> ptt);
+    radio::Ptt *ptt() const { return keyer_.get(); }
     // The longest a transmission may last: then PTT is dropped and the operator
     // told. 0 never times out.
     static constexpr int kDefaultTransmitTimeoutSeconds = 300;
@@ -122,8 +122,8 @@ public:
     void setAudioDevices(const QString &input, const QString &output);
     // Another audio backend (a recording played as the receive audio, say);
     // a transmission in progress is aborted.
-    void setAudio(std::unique_ptr<AudioIo> audio);
-    AudioIo *audio() const { return audio_.get(); }
+    void setAudio(std::unique_ptr<radio::AudioIo> audio);
+    radio::AudioIo *audio() const { return audio_.get(); }
     // Every block of received audio at the modem rate, while receiving (the
     // terminal's waterfall listens here).
     std::function<void(const float *, std::size_t)> onReceivedAudio;
@@ -146,17 +146,18 @@ Q_SIGNALS:
     void problemReported(const QString &message);
 
 private:
-    void useAudio(std::unique_ptr<AudioIo> audio);
+    void useAudio(std::unique_ptr<radio::AudioIo> audio);
     void report(const QString &message, bool once = true);
     bool key(bool on);
+    void keyAnswered(bool on, bool ok, const QString &error);
     void transmitTimedOut();
     void finishTransmit();
     void fillOutput();
     void readInput();
     qint64 millisecondsFor(std::size_t symbols) const;
 
-    std::unique_ptr<AudioIo> audio_;
-    std::unique_ptr<PttLine> ptt_;
+    std::unique_ptr<radio::AudioIo> audio_;
+    std::unique_ptr<radio::PttLine> ptt_;
     std::unique_ptr<modem::Modulator> modulator_;
     std::unique_ptr<modem::Demodulator> demodulator_;
     std::unique_ptr<modem::Resampler> rxResampler_;
@@ -166,7 +167,7 @@ private:
     QTimer tick_;
     QTimer transmitLimit_;
     int transmitTimeoutSeconds_ = kDefaultTransmitTimeoutSeconds;
-    std::unique_ptr<Ptt> keyer_;
+    std::unique_ptr<radio::Ptt> keyer_;
 
     qint32 pskMode_ = 0;
     qint32 txFrequency_ = 1500;
@@ -186,6 +187,7 @@ private:
     qint32 pttLineChoice_ = PttNone;
     QString pttDevice_;
     bool pttFailureReported_ = false;
+    bool awaitingKey_ = false; // keyed through the rig, not confirmed yet
     QString lastError_;
     QSet<QString> reported_;
     QList<QPair<int, QVariantList>> controlValues_;

@@ -5,8 +5,8 @@
 #include "psk/pskdeskwindow.h"
 #include "psk/pskmodem.h"
 #include "psk/psksettings.h"
-#include "psk/radiosettings.h"
-#include "psk/rig.h"
+#include "radio/radiosettings.h"
+#include "radio/rig.h"
 #include "psk/pskterminal.h"
 #include "psk/pskwindows.h"
 
@@ -160,7 +160,7 @@ PskOptionsDialog::PskOptionsDialog(PskTerminal *terminal, QWidget *parent)
     rigModel_->setEditable(true);
     rigModel_->setInsertPolicy(QComboBox::NoInsert);
     rigModel_->addItem(QString());
-    for (const RigModel &m : hamlibModels())
+    for (const radio::RigModel &m : radio::hamlibModels())
         rigModel_->addItem(QStringLiteral("%1  %2").arg(m.number).arg(m.name), m.number);
     rigModel_->completer()->setFilterMode(Qt::MatchContains);
     rigModel_->completer()->setCaseSensitivity(Qt::CaseInsensitive);
@@ -170,12 +170,12 @@ PskOptionsDialog::PskOptionsDialog(PskTerminal *terminal, QWidget *parent)
         const int model = rigModel_->itemData(index).toInt();
         if (model <= 0)
             return;
-        const auto now = RigForm::parse(rig_->text());
-        RigForm form;
-        form.kind = RigForm::Hamlib;
+        const auto now = radio::RigForm::parse(rig_->text());
+        radio::RigForm form;
+        form.kind = radio::RigForm::Hamlib;
         form.model = model;
-        form.device = now && now->kind == RigForm::Hamlib ? now->device : QStringLiteral("/dev/ttyUSB0");
-        form.speed = now && now->kind == RigForm::Hamlib ? now->speed : 0;
+        form.device = now && now->kind == radio::RigForm::Hamlib ? now->device : QStringLiteral("/dev/ttyUSB0");
+        form.speed = now && now->kind == radio::RigForm::Hamlib ? now->speed : 0;
         rig_->setText(form.toString());
     });
     ptt_ = new QLineEdit(radioBox);
@@ -185,7 +185,7 @@ PskOptionsDialog::PskOptionsDialog(PskTerminal *terminal, QWidget *parent)
                         "VOX); cat keys through the rig; rts:, dtr: or rtsdtr: a serial line."));
     timeout_ = new QSpinBox(radioBox);
     timeout_->setObjectName(QStringLiteral("transmitTimeout"));
-    timeout_->setRange(0, RadioSettings::kLongestTimeoutSeconds);
+    timeout_->setRange(0, radio::RadioSettings::kLongestTimeoutSeconds);
     timeout_->setSuffix(tr(" s"));
     timeout_->setSpecialValueText(tr("never"));
     timeout_->setToolTip(tr("The longest a transmission may last; then PTT is dropped."));
@@ -269,10 +269,10 @@ void PskOptionsDialog::fill()
         ports_[std::size_t(s.pttPort)]->setChecked(true);
     dock_->setChecked(s.dockNetWindow == 1);
 
-    const RadioSettings radio = loadRadioSettings();
+    const radio::RadioSettings radio = radio::loadRadioSettings();
     rig_->setText(radio.rig.toString());
     rigModel_->setCurrentIndex(
-        radio.rig.kind == RigForm::Hamlib ? std::max(0, rigModel_->findData(radio.rig.model)) : 0);
+        radio.rig.kind == radio::RigForm::Hamlib ? std::max(0, rigModel_->findData(radio.rig.model)) : 0);
     ptt_->setText(radio.ptt.toString());
     timeout_->setValue(radio.transmitTimeoutSeconds);
     level_->setValue(radio.transmitLevel);
@@ -303,9 +303,9 @@ bool PskOptionsDialog::closeDialog()
         return false;
     }
     QString problem;
-    const auto rig = RigForm::parse(rig_->text(), &problem);
-    const auto ptt = rig ? PttForm::parse(ptt_->text(), &problem) : std::nullopt;
-    if (!rig || !ptt || (ptt->kind == PttForm::Cat && rig->isNone())) {
+    const auto rig = radio::RigForm::parse(rig_->text(), &problem);
+    const auto ptt = rig ? radio::PttForm::parse(ptt_->text(), &problem) : std::nullopt;
+    if (!rig || !ptt || (ptt->kind == radio::PttForm::Cat && rig->isNone())) {
         session().prompts->exclamation(QStringLiteral("Preferences"),
             problem.isEmpty() ? tr("PTT by CAT needs a rig.") : problem);
         (rig ? ptt_ : rig_)->setFocus();
@@ -313,7 +313,7 @@ bool PskOptionsDialog::closeDialog()
     }
     PskSettings &s = pskSettings();
     PskTerminal *t = terminal();
-    RadioSettings radio = loadRadioSettings();
+    radio::RadioSettings radio = radio::loadRadioSettings();
     const bool devicesChanged = radio.inputDevice != input_->currentData().toString()
         || radio.outputDevice != output_->currentData().toString();
     radio.rig = *rig;
@@ -322,7 +322,7 @@ bool PskOptionsDialog::closeDialog()
     radio.transmitLevel = level_->value();
     radio.inputDevice = input_->currentData().toString();
     radio.outputDevice = output_->currentData().toString();
-    saveRadioSettings(radio);
+    radio::saveRadioSettings(radio);
     if (bpsk_->isChecked())
         s.mode = 0;
     else if (qpsk_->isChecked())
@@ -336,7 +336,7 @@ bool PskOptionsDialog::closeDialog()
             line = i;
     s.dockNetWindow = dock_->isChecked() ? 1 : 0;
     if (port > 0 && !device_->currentText().trimmed().isEmpty()) {
-        QSettings store(programSettingsPath(), QSettings::IniFormat);
+        QSettings store(radio::programSettingsPath(), QSettings::IniFormat);
         store.setValue(
             QStringLiteral("PskModem/com%1").arg(port), device_->currentText().trimmed());
     }
@@ -361,7 +361,7 @@ bool PskOptionsDialog::closeDialog()
     t->applySettings();
     t->applyRadioSettings(radio);
     // Recordings played as the receive audio stay until stopped.
-    if (devicesChanged && qobject_cast<QtAudioIo *>(t->modem()->audio()))
+    if (devicesChanged && qobject_cast<radio::QtAudioIo *>(t->modem()->audio()))
         t->modem()->setAudioDevices(radio.inputDevice, radio.outputDevice);
     if (auto *desk = qobject_cast<PskDeskWindow *>(parentWidget()))
         desk->layoutTick();

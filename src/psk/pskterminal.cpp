@@ -3,7 +3,7 @@
 
 #include "psk/pskmodem.h"
 #include "psk/psksettings.h"
-#include "psk/stationrig.h"
+#include "radio/stationrig.h"
 #include "store/recordfile.h"
 
 #include <QColor>
@@ -21,7 +21,7 @@ constexpr qint32 kTuneMode = 4;
 } // namespace
 
 PskTerminal::PskTerminal(
-    std::unique_ptr<AudioIo> audio, std::unique_ptr<PttLine> ptt, NetLists *lists, QObject *parent)
+    std::unique_ptr<radio::AudioIo> audio, std::unique_ptr<radio::PttLine> ptt, NetLists *lists, QObject *parent)
     : QObject(parent),
       modem_(std::make_unique<PskModem>(std::move(audio), std::move(ptt))),
       lists_(lists ? lists : netLists()),
@@ -68,23 +68,24 @@ PskTerminal::PskTerminal(
         Q_EMIT statusChanged();
     });
     connect(modem_.get(), &PskModem::problemReported, this, &PskTerminal::problem);
-    connect(stationRig(), &StationRig::dialFrequencyChanged, this,
+    connect(radio::stationRig(), &radio::StationRig::dialFrequencyChanged, this,
         &PskTerminal::dialFrequencyChanged);
-    connect(stationRig(), &StationRig::problemReported, this, &PskTerminal::problem);
+    connect(radio::stationRig(), &radio::StationRig::problemReported, this, &PskTerminal::problem);
 }
 
 PskTerminal::~PskTerminal()
 {
-    // The modem releases PTT (possibly through the rig) while the rig is there.
+    // The modem asks for PTT to be released (through the rig's own thread:
+    // closing the terminal never waits for the rig).
     modem_.reset();
 }
 
 qint64 PskTerminal::dialFrequency() const
 {
-    return stationRig()->dialFrequency();
+    return radio::stationRig()->dialFrequency();
 }
 
-void PskTerminal::applyRadioSettings(const RadioSettings &radio)
+void PskTerminal::applyRadioSettings(const radio::RadioSettings &radio)
 {
     modem_->setTransmitTimeout(radio.transmitTimeoutSeconds);
     transmitLevel_ = radio.transmitLevel;
@@ -92,14 +93,13 @@ void PskTerminal::applyRadioSettings(const RadioSettings &radio)
     modem_->setPtt(nullptr);
     // The station's one rig: one that is connected already stays so, and a
     // rig found silent before the terminal opened is told of here.
-    stationRig()->use(radio.rig);
-    rig_ = stationRig()->rig();
-    if (!stationRig()->problem().isEmpty())
-        Q_EMIT problem(stationRig()->problem());
-    if (radio.ptt.kind == PttForm::None)
+    radio::stationRig()->use(radio.rig);
+    if (!radio::stationRig()->problem().isEmpty())
+        Q_EMIT problem(radio::stationRig()->problem());
+    if (radio.ptt.kind == radio::PttForm::None)
         return;
     QString error;
-    auto ptt = makePtt(radio.ptt, rig_, &error);
+    auto ptt = radio::makePtt(radio.ptt, radio::stationRig()->rig(), &error);
     if (ptt)
         modem_->setPtt(std::move(ptt));
     else
@@ -133,7 +133,7 @@ void PskTerminal::startUp()
     m.setTxLevel(1000);
     Q_EMIT modeChanged(9);
     applySettings();
-    applyRadioSettings(loadRadioSettings());
+    applyRadioSettings(radio::loadRadioSettings());
     m.setStationCallsign(
         pskSettings().myCallsign.leftJustified(PskSettings::kCallWidth, u' ', true));
     Q_EMIT statusChanged();
@@ -262,7 +262,7 @@ qint32 PskTerminal::toggleMode()
 
 } // namespace rollcall::psk
 
-#include "psk/fileaudio.h"
+#include "radio/fileaudio.h"
 
 namespace rollcall::psk {
 
@@ -310,21 +310,21 @@ QString terminalAudioInputFile()
     return sources().inputFile;
 }
 
-std::unique_ptr<AudioIo> makeTerminalAudio(QString *problem)
+std::unique_ptr<radio::AudioIo> makeTerminalAudio(QString *problem)
 {
     if (sources().audio)
         return sources().audio();
     if (sources().inputFile.isEmpty() && sources().outputFile.isEmpty())
         return {};
-    auto files = std::make_unique<FileAudioIo>(sources().inputFile, sources().outputFile);
+    auto files = std::make_unique<radio::FileAudioIo>(sources().inputFile, sources().outputFile);
     if (!files->isValid() && problem)
         *problem = files->errorString();
     return files;
 }
 
-std::unique_ptr<PttLine> makeTerminalPtt()
+std::unique_ptr<radio::PttLine> makeTerminalPtt()
 {
-    return sources().ptt ? sources().ptt() : std::unique_ptr<PttLine>();
+    return sources().ptt ? sources().ptt() : std::unique_ptr<radio::PttLine>();
 }
 
 } // namespace rollcall::psk

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "psk/audioio.h"
+#include "radio/audioio.h"
 #include "psk/nettags.h"
-#include "psk/pttline.h"
-#include "psk/radiosettings.h"
-#include "psk/rig.h"
+#include "radio/pttline.h"
+#include "radio/radiosettings.h"
+#include "radio/rig.h"
 
 #include <QObject>
 #include <QString>
@@ -25,7 +25,7 @@ class PskTerminal : public QObject
     Q_OBJECT
 public:
     // Without lists the program-wide Net Control lists are fed.
-    explicit PskTerminal(std::unique_ptr<AudioIo> audio = {}, std::unique_ptr<PttLine> ptt = {},
+    explicit PskTerminal(std::unique_ptr<radio::AudioIo> audio = {}, std::unique_ptr<radio::PttLine> ptt = {},
         NetLists *lists = nullptr, QObject *parent = nullptr);
     ~PskTerminal() override;
 
@@ -39,7 +39,7 @@ public:
     void applySettings();
     // The rig, PTT, transmit time-out and level of the program's settings.
     // A PTT of none keeps the COM port choice of the PSK31 settings.
-    void applyRadioSettings(const RadioSettings &radio);
+    void applyRadioSettings(const radio::RadioSettings &radio);
     // The station rig's dial as last read (0 while no rig answers).
     qint64 dialFrequency() const;
 
@@ -95,7 +95,6 @@ private:
     QString imd_;
     quint64 abortCount_ = 0;
     bool lastSentCr_ = false;
-    std::shared_ptr<Rig> rig_; // the station rig's, kept while the modem may key it
     int transmitLevel_ = 100; // per cent, scales every level the terminal sets
 };
 
@@ -109,13 +108,13 @@ NetLists *netLists();
 // Where the terminal's audio comes from: a factory (tests), else the files
 // named on the command line (--psk-audio-in/--psk-audio-out), else the sound
 // card of the settings (nullptr).
-using AudioFactory = std::function<std::unique_ptr<AudioIo>()>;
-using PttFactory = std::function<std::unique_ptr<PttLine>()>;
+using AudioFactory = std::function<std::unique_ptr<radio::AudioIo>()>;
+using PttFactory = std::function<std::unique_ptr<radio::PttLine>()>;
 void setTerminalAudioFactory(AudioFactory factory);
 void setTerminalPttFactory(PttFactory factory);
 void setTerminalAudioFiles(const QString &inputFile, const QString &outputFile);
 QString terminalAudioInputFile();
-std::unique_ptr<AudioIo> makeTerminalAudio(QString *problem = nullptr);
-std::unique_ptr<PttLine> makeTerminalPtt();
+std::unique_ptr<radio::AudioIo> makeTerminalAudio(QString *problem = nullptr);
+std::unique_ptr<radio::PttLine> makeTerminalPtt();
 
 } // namespace rollcall::psk

@@ -2,7 +2,6 @@
 #include "psk/pskwindows.h"
 
 #include "app/windowregistry.h"
-#include "netlog/dialsource.h"
 #include "netlog/netwindow.h"
 #include "psk/netcheckinwindow.h"
 #include "psk/netcommandswindow.h"
@@ -10,7 +9,7 @@
 #include "psk/passtrafficwindow.h"
 #include "psk/pskdeskwindow.h"
 #include "psk/pskoptionsdialog.h"
-#include "psk/stationrig.h"
+#include "radio/stationrig.h"
 
 #include <QTimer>
 
@@ -27,9 +26,6 @@ void registerPskWindows()
     r.registerWindow(QStringLiteral("pskOptions"), [] { return new PskOptionsDialog; });
     r.registerWindow(QStringLiteral("addtraffic"), [] { return new AddTrafficDialog; });
     r.registerWindow(QStringLiteral("form_passtraffic"), [] { return new PassTrafficWindow; });
-    // The net windows show (and New Net offers) the station rig's dial.
-    netlog::setDialSource(
-        [] { return netlog::DialReading { currentDialFrequency(), currentRigProblem() }; });
     // A net opened while the terminal is open (it opens first when started with
     // a recording): its windows go in front of the new net window, once shown.
     NetWindow::setNetOpenedHook(QStringLiteral("PSK_Desk"), [](NetWindow *) {

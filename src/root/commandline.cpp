@@ -4,7 +4,7 @@
 #include "app/version.h"
 #include "callsigns/callsignscommand.h"
 #include "psk/pskcommand.h"
-#include "psk/radiocommand.h"
+#include "radio/radiocommand.h"
 #include "remote/remotecommand.h"
 #include "reports/adif.h"
 #include "reports/ics309.h"
@@ -62,11 +62,11 @@ const Subcommand kSubcommands[] = {
         "rig [--rig RIG] status|ptt on|off|freq HZ\n"
         "      Prints the rig's frequency, mode and PTT (freq HZ, mode MODE, ptt on|off), or\n"
         "      sets PTT or the frequency. RIG: hamlib:MODEL:DEVICE[:SPEED] or rigctld:HOST:PORT.",
-        &psk::runRigCommand },
+        &radio::runRigCommand },
     { "audio",
         "audio devices\n"
         "      Lists the sound devices, one a line: in ID DESCRIPTION, out ID DESCRIPTION.",
-        &psk::runAudioCommand },
+        &radio::runAudioCommand },
     { "summary",
         "summary NETFOLDER [-o FILE]\n"
         "      Writes the net's summary (standard output without -o).",

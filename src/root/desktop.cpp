@@ -19,8 +19,8 @@
 #include "netlog/netwindow.h"
 #include "psk/pskterminal.h"
 #include "psk/pskwindows.h"
-#include "psk/signalrelease.h"
-#include "psk/stationrig.h"
+#include "radio/signalrelease.h"
+#include "radio/stationrig.h"
 #include "remote/remotewindows.h"
 #include "reports/reportswindows.h"
 #include "script/scripteditorwindow.h"
@@ -81,12 +81,21 @@ void beginStartup()
     intro->show();
 }
 
+namespace {
+// The PTT releases asked while the windows closed are answered before the
+// program ends, within the rig's bound; one not confirmed fails the run.
+int ended(int rc)
+{
+    return radio::settleTransmitterReleases() || rc != 0 ? rc : 1;
+}
+} // namespace
+
 int runDesktop(const CommandLine &cl)
 {
     QApplication::setQuitOnLastWindowClosed(false); // the program ends through UnloadAllForms
     QApplication::setWindowIcon(programIcon());
     // SIGTERM, SIGINT and SIGHUP drop PTT before the program ends.
-    psk::installTransmitterRelease();
+    radio::installTransmitterRelease();
     static SystemClock clock;
     static QtPrompts prompts;
     Session &s = session();
@@ -102,7 +111,7 @@ int runDesktop(const CommandLine &cl)
     }
     registerWindows();
     // The rig's dial is read from the start, whether the PSK31 terminal opens or not.
-    psk::connectStationRig();
+    radio::connectStationRig();
     if (!cl.pskAudioIn.isEmpty() || !cl.pskAudioOut.isEmpty()) {
         psk::setTerminalAudioFiles(cl.pskAudioIn, cl.pskAudioOut);
         // The terminal opens with the files once the first window is up.
@@ -124,12 +133,12 @@ int runDesktop(const CommandLine &cl)
             s.netpath = netpath;
             if (QWidget *net = windows().window(QStringLiteral("rollcall"))) {
                 net->show();
-                return QApplication::exec();
+                return ended(QApplication::exec());
             }
         }
     }
     beginStartup();
-    return QApplication::exec();
+    return ended(QApplication::exec());
 }
 
 } // namespace rollcall

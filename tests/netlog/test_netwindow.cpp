@@ -13,6 +13,9 @@
 #include "netlog/netops.h"
 #include "netlog/netwindow.h"
 #include "netlog/trafficheldwindow.h"
+#include "radio/radioforms.h"
+#include "radio/stationrig.h"
+#include "radiofixtures.h"
 #include "reports/netreports.h"
 #include "store/netfiles.h"
 #include "testfiles.h"
@@ -767,13 +770,18 @@ private Q_SLOTS:
         QCOMPARE(netlog::dialFrequencyText(hz), text);
     }
 
-    // With a rig read, New Net offers its dial as the net's frequency, and the
-    // net window shows the dial; without one, nothing is offered.
+    // With a rig read (hamlib's dummy rig), New Net offers its dial as the
+    // net's frequency, and the net window shows the dial; a rig gone silent
+    // is said in the header; without one, nothing is offered.
     void setUpOffersTheDial()
     {
-        qint64 dial = 14070500;
-        QString problem;
-        netlog::setDialSource([&] { return netlog::DialReading { dial, problem }; });
+        if (!test::DummyRigctld::available())
+            QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
+        test::DummyRigctld rigctld;
+        QVERIFY(rigctld.start());
+        rigctld.rigctl({ QStringLiteral("F"), QStringLiteral("14070500") });
+        radio::stationRig()->use(*radio::RigForm::parse(rigctld.rig()));
+        QTRY_COMPARE(netlog::dialFrequency(), qint64(14070500));
         const QString net = makeNet(*m_f, QStringLiteral("PSK - 12-5-2026"));
         windows().window(QStringLiteral("Form1"))->hide();
         QWidget *setup = windows().window(QStringLiteral("ncs"));
@@ -785,13 +793,12 @@ private Q_SLOTS:
         auto *dialLabel = w->findChild<QLabel *>(QStringLiteral("lblDial"));
         QVERIFY(dialLabel);
         QTRY_COMPARE(dialLabel->text(), QStringLiteral("Dial: 14.0705"));
-        dial = 0; // the rig stopped answering: the header says so, the net goes on
-        problem = QStringLiteral("The rig does not answer (timed out); carrying on without rig control.");
-        QTRY_COMPARE(dialLabel->text(), QStringLiteral("Rig not answering"));
-        QCOMPARE(dialLabel->toolTip(), problem);
-        problem.clear(); // no rig at all: nothing shown
+        rigctld.stop(); // the rig stopped answering: the header says so, the net goes on
+        QTRY_COMPARE_WITH_TIMEOUT(dialLabel->text(), QStringLiteral("Rig not answering"), 15000);
+        QVERIFY2(dialLabel->toolTip().contains(QLatin1String("does not answer")),
+            qPrintable(dialLabel->toolTip()));
+        radio::stationRig()->use({}); // no rig at all: nothing shown
         QTRY_COMPARE(dialLabel->text(), QString());
-        netlog::setDialSource({});
         QCOMPARE(netlog::dialFrequency(), 0);
     }
 
@@ -823,8 +830,14 @@ private Q_SLOTS:
         QFETCH(QString, proposed);
         QFETCH(QString, typed);
         QFETCH(QDateTime, start);
-        netlog::setDialSource([] { return netlog::DialReading { 14070500, {} }; });
-        const auto noDial = qScopeGuard([] { netlog::setDialSource({}); });
+        if (!test::DummyRigctld::available())
+            QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
+        test::DummyRigctld rigctld;
+        QVERIFY(rigctld.start());
+        rigctld.rigctl({ QStringLiteral("F"), QStringLiteral("14070500") });
+        radio::stationRig()->use(*radio::RigForm::parse(rigctld.rig()));
+        const auto noDial = qScopeGuard([] { radio::stationRig()->use({}); });
+        QTRY_COMPARE(netlog::dialFrequency(), qint64(14070500));
         const QString net = makeNet(*m_f, name);
         windows().window(QStringLiteral("Form1"))->hide();
         QWidget *setup = windows().window(QStringLiteral("ncs"));

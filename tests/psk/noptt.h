@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "psk/pttline.h"
+#include "radio/pttline.h"
 
 #include <memory>
 #include <vector>
@@ -11,7 +11,7 @@ namespace rollcall::test {
 // A PTT line that keys nothing: the terminal tests run without a serial port.
 // With a log it records every change of the lines (true = keyed); the log is
 // shared, as the line may be closed after the test's own objects are gone.
-class NoPtt : public psk::PttLine
+class NoPtt : public radio::PttLine
 {
 public:
     using Log = std::shared_ptr<std::vector<bool>>;

@@ -8,7 +8,7 @@
 #include "modemsignal.h"
 #include "netlog/netwindow.h"
 #include "noptt.h"
-#include "psk/audioio.h"
+#include "radio/audioio.h"
 #include "psk/nettags.h"
 #include "psk/pskdeskwindow.h"
 #include "psk/pskmodem.h"
@@ -33,8 +33,8 @@ namespace rollcall::test {
 // The NCS's PTT line records every key-up and key-down in `keyed`.
 struct BackToBack
 {
-    psk::MemoryAudioIo *ncsAudio = nullptr;
-    psk::MemoryAudioIo *memberAudio = nullptr;
+    radio::MemoryAudioIo *ncsAudio = nullptr;
+    radio::MemoryAudioIo *memberAudio = nullptr;
     psk::NetLists memberLists;
     std::unique_ptr<psk::PskTerminal> member;
     NoPtt::Log keyed = std::make_shared<std::vector<bool>>();
@@ -44,12 +44,12 @@ struct BackToBack
     BackToBack()
     {
         psk::setTerminalAudioFactory([this] {
-            auto a = std::make_unique<psk::MemoryAudioIo>();
+            auto a = std::make_unique<radio::MemoryAudioIo>();
             ncsAudio = a.get();
             return a;
         });
         psk::setTerminalPttFactory([this] { return std::make_unique<NoPtt>(keyed); });
-        auto a = std::make_unique<psk::MemoryAudioIo>();
+        auto a = std::make_unique<radio::MemoryAudioIo>();
         memberAudio = a.get();
         member = std::make_unique<psk::PskTerminal>(
             std::move(a), std::make_unique<NoPtt>(), &memberLists);

@@ -13,14 +13,14 @@
 #include "modemsignal.h"
 #include "netlog/netlogstore.h"
 #include "noptt.h"
-#include "psk/audioio.h"
+#include "radio/audioio.h"
 #include "psk/netmemberwindow.h"
 #include "psk/nettags.h"
 #include "psk/pskdeskwindow.h"
 #include "psk/pskmodem.h"
 #include "psk/psksettings.h"
 #include "psk/pskterminal.h"
-#include "psk/radiosettings.h"
+#include "radio/radiosettings.h"
 #include "pskwindowfixture.h"
 #include "radiofixtures.h"
 
@@ -66,14 +66,14 @@ private Q_SLOTS:
     void terminalClosedAsSoonAsOpened()
     {
         test::WindowFixture f;
-        RadioSettings radio;
+        radio::RadioSettings radio;
         radio.inputDevice = QStringLiteral("cable_in");
         radio.outputDevice = QStringLiteral("cable");
-        saveRadioSettings(radio);
+        radio::saveRadioSettings(radio);
         for (int i = 0; i < 3; ++i) {
             auto *desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
             desk->show();
-            QVERIFY(qobject_cast<QtAudioIo *>(desk->terminal()->modem()->audio()));
+            QVERIFY(qobject_cast<radio::QtAudioIo *>(desk->terminal()->modem()->audio()));
             windows().unload(QStringLiteral("PSK_Desk"));
             QVERIFY(!windows().isFormLoaded(QStringLiteral("PSK_Desk")));
         }
@@ -95,25 +95,25 @@ private Q_SLOTS:
         test::WindowFixture f;
         // The net control station hears the cable; nothing of the test's own
         // feeds its audio.
-        RadioSettings radio;
+        radio::RadioSettings radio;
         radio.inputDevice = QStringLiteral("cable_in");
         radio.outputDevice = QStringLiteral("cable");
-        saveRadioSettings(radio);
+        radio::saveRadioSettings(radio);
         pskSettings().mode = qint16(mode);
         NetWindow *net = test::openNet(f);
         net->StartNet();
         auto *desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
         desk->show();
-        auto *ncsAudio = qobject_cast<QtAudioIo *>(desk->terminal()->modem()->audio());
+        auto *ncsAudio = qobject_cast<radio::QtAudioIo *>(desk->terminal()->modem()->audio());
         QVERIFY2(ncsAudio && ncsAudio->hasInput(), "the terminal is not on the sound card");
 
         // The member station: a terminal of its own sending into the cable at
         // the quiet level, driven through its Net Member window.
         NetLists memberLists;
-        PskTerminal member(std::make_unique<QtAudioIo>(QString(), QStringLiteral("cable"), nullptr,
-                               QtAudioIo::OutputOnly),
+        PskTerminal member(std::make_unique<radio::QtAudioIo>(QString(), QStringLiteral("cable"), nullptr,
+                               radio::QtAudioIo::OutputOnly),
             std::make_unique<test::NoPtt>(), &memberLists);
-        RadioSettings quiet;
+        radio::RadioSettings quiet;
         quiet.transmitLevel = kQuietLevel;
         member.applyRadioSettings(quiet);
         pskSettings().myTactical = QStringLiteral("Q1AW");

@@ -2,7 +2,7 @@
 #include "testmain.h"
 
 #include "modemsignal.h"
-#include "psk/audioio.h"
+#include "radio/audioio.h"
 #include "psk/pskmodem.h"
 #include "psk/spectrum.h"
 
@@ -15,6 +15,7 @@
 #include <pty.h>
 #include <unistd.h>
 
+using namespace rollcall;
 using namespace rollcall::psk;
 
 using LineLog = std::vector<std::pair<bool, bool>>; // RTS, DTR per change
@@ -22,7 +23,7 @@ Q_DECLARE_METATYPE(LineLog)
 
 namespace {
 
-class FakePtt : public PttLine
+class FakePtt : public radio::PttLine
 {
 public:
     explicit FakePtt(LineLog *log) : log_(log) { }
@@ -67,13 +68,13 @@ bool send(PskModem &m, const QString &text, int mode = 0)
 
 struct Station
 {
-    MemoryAudioIo *audio;
+    radio::MemoryAudioIo *audio;
     std::unique_ptr<PskModem> modem;
     LineLog ptt;
 
     explicit Station(int inRate = 8000, int outRate = 8000)
     {
-        auto a = std::make_unique<MemoryAudioIo>(inRate, outRate);
+        auto a = std::make_unique<radio::MemoryAudioIo>(inRate, outRate);
         audio = a.get();
         modem = std::make_unique<PskModem>(std::move(a), std::make_unique<FakePtt>(&ptt));
     }
@@ -332,7 +333,7 @@ private Q_SLOTS:
         int master = -1, slave = -1;
         char name[256] = {};
         QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
-        PskModem modem(std::make_unique<MemoryAudioIo>());
+        PskModem modem(std::make_unique<radio::MemoryAudioIo>());
         QSignalSpy problems(&modem, &PskModem::problemReported);
         modem.setPttDevice(QString::fromLocal8Bit(name), 1);
         QVERIFY(send(modem, QStringLiteral("pty")));

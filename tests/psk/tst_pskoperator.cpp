@@ -8,7 +8,7 @@
 #include "app/external.h"
 #include "modem/modes.h"
 #include "modemsignal.h"
-#include "psk/fileaudio.h"
+#include "radio/fileaudio.h"
 #include "psk/netcheckinwindow.h"
 #include "psk/netcommandswindow.h"
 #include "psk/nettags.h"
@@ -771,7 +771,7 @@ private Q_SLOTS:
         auto *play = d.desk->findChild<QAction *>(QStringLiteral("mnuPlayRecording"));
         auto *record = d.desk->findChild<QAction *>(QStringLiteral("mnuRecordTransmit"));
         QVERIFY(play && record);
-        const auto files = [&] { return qobject_cast<FileAudioIo *>(d.modem()->audio()); };
+        const auto files = [&] { return qobject_cast<radio::FileAudioIo *>(d.modem()->audio()); };
         const auto sentSoFar = [&] {
             return QByteArray::fromStdString(test::demodulate(
                 modem::qpsk63(), test::readSoundFile(QFile::encodeName(out).toStdString())));

@@ -4,8 +4,8 @@
 #include "modem/modes.h"
 #include "modemsignal.h"
 #include "noptt.h"
-#include "psk/audioio.h"
-#include "psk/fileaudio.h"
+#include "radio/audioio.h"
+#include "radio/fileaudio.h"
 #include "psk/nettags.h"
 #include "psk/pskmodem.h"
 #include "psk/psksettings.h"
@@ -26,12 +26,12 @@ namespace {
 
 struct Terminal
 {
-    MemoryAudioIo *audio;
+    radio::MemoryAudioIo *audio;
     NetLists lists;
     std::unique_ptr<PskTerminal> terminal;
     Terminal()
     {
-        auto a = std::make_unique<MemoryAudioIo>();
+        auto a = std::make_unique<radio::MemoryAudioIo>();
         audio = a.get();
         terminal = std::make_unique<PskTerminal>(std::move(a), std::make_unique<NoPtt>(), &lists);
     }
@@ -222,10 +222,10 @@ private Q_SLOTS:
         QVERIFY(test::writeSoundFile(QFile::encodeName(in).toStdString(),
             test::modulateText(modem::qpsk63(), frame.toStdString(), 1510, 0.5)));
 
-        auto files = std::make_unique<FileAudioIo>(in, out);
+        auto files = std::make_unique<radio::FileAudioIo>(in, out);
         QVERIFY2(files->isValid(), qPrintable(files->errorString()));
         files->setSpeed(20);
-        FileAudioIo *raw = files.get();
+        radio::FileAudioIo *raw = files.get();
         NetLists lists;
         PskTerminal t(std::move(files), std::make_unique<NoPtt>(), &lists);
         t.startUp();
@@ -236,7 +236,7 @@ private Q_SLOTS:
 
         QVERIFY(t.sendPskText(idText(QStringLiteral("N0CALL")), 9));
         QTRY_VERIFY_WITH_TIMEOUT(!t.modem()->isTransmitting(), 10000);
-        t.modem()->setAudio(std::make_unique<NullAudioIo>()); // closes the file
+        t.modem()->setAudio(std::make_unique<radio::NullAudioIo>()); // closes the file
         bool flac = false;
         const std::vector<float> sent
             = test::readSoundFile(QFile::encodeName(out).toStdString(), &flac);

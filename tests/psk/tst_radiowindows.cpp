@@ -5,8 +5,8 @@
 
 #include "psk/pskoptionsdialog.h"
 #include "psk/psksettings.h"
-#include "psk/radiosettings.h"
-#include "psk/stationrig.h"
+#include "radio/radiosettings.h"
+#include "radio/stationrig.h"
 #include "pskwindowfixture.h"
 #include "radiofixtures.h"
 
@@ -46,38 +46,38 @@ private Q_SLOTS:
     {
         netLists()->clear();
         pskSettings() = PskSettings();
-        QSettings(programSettingsPath(), QSettings::IniFormat).remove(QStringLiteral("Radio"));
+        QSettings(radio::programSettingsPath(), QSettings::IniFormat).remove(QStringLiteral("Radio"));
     }
     void cleanup()
     {
-        QSettings(programSettingsPath(), QSettings::IniFormat).remove(QStringLiteral("Radio"));
-        stationRig()->use({});
+        QSettings(radio::programSettingsPath(), QSettings::IniFormat).remove(QStringLiteral("Radio"));
+        radio::stationRig()->use({});
     }
 
     void settingsKeptInTheSettingsStore()
     {
-        RadioSettings r;
-        QCOMPARE(loadRadioSettings(), r); // defaults: no rig, VOX, five minutes, full level
+        radio::RadioSettings r;
+        QCOMPARE(radio::loadRadioSettings(), r); // defaults: no rig, VOX, five minutes, full level
         QCOMPARE(r.transmitTimeoutSeconds, 300);
-        r.rig = *RigForm::parse(QStringLiteral("rigctld:localhost:4532"));
-        r.ptt = *PttForm::parse(QStringLiteral("rtsdtr:/dev/ttyUSB1"));
+        r.rig = *radio::RigForm::parse(QStringLiteral("rigctld:localhost:4532"));
+        r.ptt = *radio::PttForm::parse(QStringLiteral("rtsdtr:/dev/ttyUSB1"));
         r.transmitTimeoutSeconds = 90;
         r.transmitLevel = 40;
         r.inputDevice = QStringLiteral("cable_in");
-        saveRadioSettings(r);
-        QCOMPARE(loadRadioSettings(), r);
+        radio::saveRadioSettings(r);
+        QCOMPARE(radio::loadRadioSettings(), r);
         // Damaged values fall back to their defaults, each on its own.
-        QSettings s(programSettingsPath(), QSettings::IniFormat);
+        QSettings s(radio::programSettingsPath(), QSettings::IniFormat);
         s.setValue(QStringLiteral("Radio/rig"), QStringLiteral("rigctld:nowhere"));
         s.setValue(QStringLiteral("Radio/transmitTimeout"), QStringLiteral("-5"));
         s.setValue(QStringLiteral("Radio/transmitLevel"), 250);
         s.sync();
-        const RadioSettings back = loadRadioSettings();
+        const radio::RadioSettings back = radio::loadRadioSettings();
         QVERIFY(back.rig.isNone());
         QCOMPARE(back.ptt, r.ptt);
         QCOMPARE(back.transmitTimeoutSeconds, 300);
         QCOMPARE(back.transmitLevel, 100);
-        QSettings(programSettingsPath(), QSettings::IniFormat).remove(QStringLiteral("PskModem/inputDevice"));
+        QSettings(radio::programSettingsPath(), QSettings::IniFormat).remove(QStringLiteral("PskModem/inputDevice"));
     }
 
     void optionsDialogRadioFields()
@@ -105,14 +105,14 @@ private Q_SLOTS:
         child<QLineEdit>(dialog, "ptt")->setText(QStringLiteral("cat"));
         QVERIFY(!dialog->closeDialog()); // CAT without a rig
         QCOMPARE(int(d.f.prompts.messages().size()), before + 2);
-        QVERIFY(loadRadioSettings().ptt.kind == PttForm::None);
+        QVERIFY(radio::loadRadioSettings().ptt.kind == radio::PttForm::None);
 
         child<QLineEdit>(dialog, "ptt")->setText(QStringLiteral("none"));
         child<QSpinBox>(dialog, "transmitTimeout")->setValue(45);
         child<QSpinBox>(dialog, "transmitLevel")->setValue(50);
         QVERIFY(dialog->closeDialog());
-        QCOMPARE(loadRadioSettings().transmitTimeoutSeconds, 45);
-        QCOMPARE(loadRadioSettings().transmitLevel, 50);
+        QCOMPARE(radio::loadRadioSettings().transmitTimeoutSeconds, 45);
+        QCOMPARE(radio::loadRadioSettings().transmitLevel, 50);
         QCOMPARE(d.modem()->transmitTimeout(), 45);
 
         // As the user guide shows it: a rigctld shared with other programs, PTT by CAT.
@@ -130,10 +130,10 @@ private Q_SLOTS:
     void optionsDialogFitsASmallScreen()
     {
         Desk d;
-        RadioSettings r;
+        radio::RadioSettings r;
         r.inputDevice = QStringLiteral(
             "alsa_input.usb-Burr-Brown_from_TI_USB_AUDIO_CODEC-00.analog-stereo.monitor");
-        saveRadioSettings(r);
+        radio::saveRadioSettings(r);
         auto *dialog = windows().window<PskOptionsDialog>(QStringLiteral("pskOptions"));
         dialog->show();
         const QSize needed = dialog->sizeHint().expandedTo(dialog->minimumSizeHint());
@@ -155,7 +155,7 @@ private Q_SLOTS:
         };
         const float full = sendPeak();
         QVERIFY(full > 0.5f);
-        RadioSettings r;
+        radio::RadioSettings r;
         r.transmitLevel = 50;
         d.desk->terminal()->applyRadioSettings(r);
         const float half = sendPeak();
@@ -185,27 +185,27 @@ private Q_SLOTS:
         DummyRigctld rigctld;
         QVERIFY(rigctld.start());
         Desk d;
-        RadioSettings r;
-        r.rig = *RigForm::parse(rigctld.rig());
-        r.ptt.kind = PttForm::Cat;
+        radio::RadioSettings r;
+        r.rig = *radio::RigForm::parse(rigctld.rig());
+        r.ptt.kind = radio::PttForm::Cat;
         d.desk->terminal()->applyRadioSettings(r);
         auto *dial = child<QLabel>(d.desk, "dialFrequency");
         QTRY_COMPARE(dial->text(), QStringLiteral("145.000000"));
-        QCOMPARE(currentDialFrequency(), qint64(145000000));
+        QCOMPARE(radio::stationRig()->dialFrequency(), qint64(145000000));
         rigctld.rigctl({ QStringLiteral("F"), QStringLiteral("14070500") });
         QTRY_COMPARE_WITH_TIMEOUT(dial->text(), QStringLiteral("14.070500"), 3000);
         // Keyed by CAT while sending (the postamble follows the text).
         QVERIFY(d.desk->terminal()->sendPskText(QStringLiteral("eee"), 0));
-        QCOMPARE(rigctld.ptt(), std::optional(true));
+        QTRY_COMPARE(rigctld.ptt(), std::optional(true));
         QTRY_VERIFY(!d.modem()->isTransmitting());
-        QCOMPARE(rigctld.ptt(), std::optional(false));
+        QTRY_COMPARE(rigctld.ptt(), std::optional(false));
 
         QSignalSpy problems(d.desk->terminal(), &PskTerminal::problem);
         rigctld.stop();
         QTRY_COMPARE_WITH_TIMEOUT(dial->text(), QString(), 5000);
         QCOMPARE(problems.size(), 1);
         QVERIFY(problems.first().first().toString().contains(QLatin1String("does not answer")));
-        QCOMPARE(currentDialFrequency(), qint64(0));
+        QCOMPARE(radio::stationRig()->dialFrequency(), qint64(0));
         // Nothing waits on the rig: the console answers at once.
         QElapsedTimer clock;
         clock.start();
@@ -226,11 +226,11 @@ private Q_SLOTS:
         rigctld.rigctl({ QStringLiteral("F"), QStringLiteral("7070000") });
         test::WindowFixture f;
         test::BackToBack link;
-        RadioSettings r;
-        r.rig = *RigForm::parse(rigctld.rig());
-        r.ptt.kind = PttForm::Cat;
-        saveRadioSettings(r);
-        connectStationRig();
+        radio::RadioSettings r;
+        r.rig = *radio::RigForm::parse(rigctld.rig());
+        r.ptt.kind = radio::PttForm::Cat;
+        radio::saveRadioSettings(r);
+        radio::connectStationRig();
         NetWindow *net = test::openNet(f);
         auto *header = child<QLabel>(net, "lblDial");
         QVERIFY(header);
@@ -241,9 +241,9 @@ private Q_SLOTS:
         desk->show();
         QCOMPARE(child<QLabel>(desk, "dialFrequency")->text(), QStringLiteral("7.070000"));
         QVERIFY(desk->terminal()->sendPskText(QStringLiteral("eee"), 0));
-        QCOMPARE(rigctld.ptt(), std::optional(true));
+        QTRY_COMPARE(rigctld.ptt(), std::optional(true));
         QTRY_VERIFY(!desk->terminal()->modem()->isTransmitting());
-        QCOMPARE(rigctld.ptt(), std::optional(false));
+        QTRY_COMPARE(rigctld.ptt(), std::optional(false));
         desk->close();
         windows().unload(QStringLiteral("PSK_Desk"));
         QVERIFY(!windows().isFormLoaded(QStringLiteral("PSK_Desk")));
@@ -264,14 +264,14 @@ private Q_SLOTS:
         DummyRigctld rigctld;
         QVERIFY(rigctld.start());
         Desk d;
-        RadioSettings r;
-        r.rig = *RigForm::parse(rigctld.rig());
-        r.ptt.kind = PttForm::Cat;
+        radio::RadioSettings r;
+        r.rig = *radio::RigForm::parse(rigctld.rig());
+        r.ptt.kind = radio::PttForm::Cat;
         d.desk->terminal()->applyRadioSettings(r);
         d.desk->terminal()->transmit();
-        QCOMPARE(rigctld.ptt(), std::optional(true));
+        QTRY_COMPARE(rigctld.ptt(), std::optional(true));
         d.desk->close();
-        QCOMPARE(rigctld.ptt(), std::optional(false));
+        QTRY_COMPARE(rigctld.ptt(), std::optional(false));
     }
 };
 

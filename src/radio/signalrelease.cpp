@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "psk/signalrelease.h"
+#include "radio/signalrelease.h"
 
-#include "psk/pskmodem.h"
+#include "radio/rigthread.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -11,11 +11,23 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace rollcall::psk {
+#include <utility>
+#include <vector>
+
+namespace rollcall::radio {
 
 namespace {
 
 int signalPipe[2] = { -1, -1 };
+int endingWith = 0;
+// Below the rig threads' own bound, so that the whole end stays within 2 s.
+constexpr int kSettleMs = 1900;
+
+std::vector<std::function<void()>> &releases()
+{
+    static std::vector<std::function<void()>> list;
+    return list;
+}
 
 void onSignal(int number)
 {
@@ -26,6 +38,24 @@ void onSignal(int number)
 }
 
 } // namespace
+
+void addTransmitterRelease(std::function<void()> release)
+{
+    releases().push_back(std::move(release));
+}
+
+bool settleTransmitterReleases()
+{
+    const int before = RigThread::unconfirmedReleases();
+    // A release given up is said by the rig's owner, like one that failed.
+    RigThread::settleReleases(kSettleMs);
+    return RigThread::unconfirmedReleases() == before;
+}
+
+int endingSignal()
+{
+    return endingWith;
+}
 
 void installTransmitterRelease()
 {
@@ -44,7 +74,13 @@ void installTransmitterRelease()
             number = byte;
         if (number == 0)
             return;
-        PskModem::releaseAllTransmitters();
+        static bool ending = false;
+        if (std::exchange(ending, true))
+            return; // a second signal while the first is handled
+        endingWith = number;
+        for (const auto &release : releases())
+            release();
+        settleTransmitterReleases();
         // Every event loop of the main thread ends, and no new one starts.
         QCoreApplication::exit(128 + number);
     });
@@ -56,4 +92,4 @@ void installTransmitterRelease()
         ::sigaction(number, &action, nullptr);
 }
 
-} // namespace rollcall::psk
+} // namespace rollcall::radio

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "psk/audioio.h"
+#include "radio/audioio.h"
 
 #include <QString>
 
 #include <memory>
 #include <vector>
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 
 // Audio files in place of the sound card: a WAV or FLAC recording played as
 // the receive audio in real time (silence once it has ended), and a file that
@@ -68,4 +68,4 @@ private:
     RealtimePacer pacer_;
 };
 
-} // namespace rollcall::psk
+} // namespace rollcall::radio

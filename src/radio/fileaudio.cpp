@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "psk/fileaudio.h"
+#include "radio/fileaudio.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 
 FileAudioIo::FileAudioIo(const QString &inputFile, const QString &outputFile, QObject *parent)
     : AudioIo(parent)
@@ -127,4 +127,4 @@ void FileAudioIo::writeOutput(const float *frames, qint64 count)
     }
 }
 
-} // namespace rollcall::psk
+} // namespace rollcall::radio

@@ -1,25 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "psk/pttline.h"
-#include "psk/radioforms.h"
+#include "radio/pttline.h"
+#include "radio/radioforms.h"
 
-#include <QObject>
 #include <QList>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 
-#include <atomic>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 
-// The radio's CAT control. Every call may be made from any thread (the dial is
-// read on a thread of its own) and returns within a few seconds whatever the
-// rig does: a rig that does not answer fails its calls, it never hangs them.
+// The frequencies a rig may give or be set to (1 kHz to 100 GHz): anything
+// else, or a frequency that is not a number, is a rig not answering sensibly.
+constexpr qint64 kLowestRigHz = 1'000;
+constexpr qint64 kHighestRigHz = 100'000'000'000LL;
+
+// The radio's CAT control. Calls are made on the station's rig thread (see
+// RigThread), one at a time; a slow rig may hold a call up for long (hamlib
+// waits afresh after every byte), which is why that thread bounds each call.
+// Every answer is checked: a frequency out of range, a mode or PTT state that
+// does not parse fails the call.
 class Rig
 {
 public:
@@ -33,7 +38,12 @@ public:
     virtual std::optional<QString> mode(QString *error) = 0;
     virtual std::optional<bool> ptt(QString *error) = 0;
     virtual bool setPtt(bool on, QString *error) = 0;
+    // False for a rig that has no way to report its PTT.
+    virtual bool canReadPtt() const { return true; }
     virtual QString name() const = 0;
+    // From another thread, while a call is stuck: ends the wait for the rig
+    // (a network rig's socket is shut down) so the stuck call fails soon.
+    virtual void interrupt() { }
 };
 
 // A rig through hamlib: a model on a serial device, or rigctld over the network.
@@ -53,7 +63,9 @@ public:
     std::optional<QString> mode(QString *error) override;
     std::optional<bool> ptt(QString *error) override;
     bool setPtt(bool on, QString *error) override;
+    bool canReadPtt() const override;
     QString name() const override { return form_.toString(); }
+    void interrupt() override;
 
 private:
     struct Handle;
@@ -74,42 +86,56 @@ QList<RigModel> hamlibModels();
 // A rig for the form; nullptr for none.
 std::shared_ptr<Rig> makeRig(const RigForm &form);
 
+class RigThread;
+
 // Keys the transmitter.
-class Ptt
+class Ptt : public QObject
 {
+    Q_OBJECT
 public:
-    virtual ~Ptt() = default;
     // Opens what keying needs; false (with the reason) when it cannot.
     virtual bool open(QString *error) = 0;
+    // Keys or releases. A kind that asks the rig queues the change and returns
+    // true at once; how it went comes later through keyed(). The others are
+    // done when this returns and never emit keyed().
     virtual bool key(bool on, QString *error) = 0;
+    virtual bool answersLater() const { return false; }
     virtual QString name() const = 0;
+
+Q_SIGNALS:
+    void keyed(bool on, bool ok, const QString &error);
 };
 
 // The radio's VOX keys itself on the audio.
 class VoxPtt : public Ptt
 {
+    Q_OBJECT
 public:
     bool open(QString *) override { return true; }
     bool key(bool, QString *) override { return true; }
     QString name() const override { return QStringLiteral("none"); }
 };
 
-// Through the rig's CAT control.
+// Through the rig's CAT control, on the rig's own thread: keying never waits
+// for the rig.
 class CatPtt : public Ptt
 {
+    Q_OBJECT
 public:
-    explicit CatPtt(std::shared_ptr<Rig> rig) : rig_(std::move(rig)) { }
+    explicit CatPtt(RigThread *rig);
     bool open(QString *error) override;
     bool key(bool on, QString *error) override;
+    bool answersLater() const override { return true; }
     QString name() const override { return QStringLiteral("cat"); }
 
 private:
-    std::shared_ptr<Rig> rig_;
+    QPointer<RigThread> rig_;
 };
 
 // RTS, DTR or both on a serial device of its own.
 class SerialPtt : public Ptt
 {
+    Q_OBJECT
 public:
     SerialPtt(const PttForm &form, std::unique_ptr<PttLine> line = {});
     ~SerialPtt() override;
@@ -123,35 +149,6 @@ private:
 };
 
 // The PTT for the form; CAT keys `rig` (an error when there is none).
-std::unique_ptr<Ptt> makePtt(const PttForm &form, std::shared_ptr<Rig> rig, QString *error);
+std::unique_ptr<Ptt> makePtt(const PttForm &form, RigThread *rig, QString *error);
 
-// Reads the rig's dial about once a second on a thread of its own, so a rig
-// that does not answer holds up nothing; tells of the first failure once, and
-// of the rig answering again.
-class DialWatcher : public QObject
-{
-    Q_OBJECT
-public:
-    explicit DialWatcher(std::shared_ptr<Rig> rig, int intervalMs = 1000, QObject *parent = nullptr);
-    ~DialWatcher() override;
-    // The last frequency read, 0 while the rig has not answered.
-    qint64 lastFrequency() const { return lastFrequency_; }
-
-Q_SIGNALS:
-    // Emitted from the reading thread (queued to receivers elsewhere).
-    void frequencyRead(qint64 hz);
-    void problem(const QString &message);
-    void answering();
-
-private:
-    void run(int intervalMs);
-
-    std::shared_ptr<Rig> rig_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stop_ = false;
-    std::atomic<qint64> lastFrequency_ { 0 };
-    std::thread thread_;
-};
-
-} // namespace rollcall::psk
+} // namespace rollcall::radio

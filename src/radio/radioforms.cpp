@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "psk/radioforms.h"
+#include "radio/radioforms.h"
 
 #include <QStringList>
 
 #include <algorithm>
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 
 namespace {
 
@@ -181,4 +181,4 @@ QString PttForm::toString() const
     return QStringLiteral("none");
 }
 
-} // namespace rollcall::psk
+} // namespace rollcall::radio

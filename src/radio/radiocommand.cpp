@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "psk/radiocommand.h"
+#include "radio/radiocommand.h"
 
-#include "psk/audioio.h"
-#include "psk/radiosettings.h"
-#include "psk/rig.h"
+#include "radio/audioio.h"
+#include "radio/radiosettings.h"
+#include "radio/rig.h"
+#include "radio/rigthread.h"
 
 #include <QTextStream>
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 
 namespace {
 
@@ -73,30 +74,40 @@ int runRigCommand(const QStringList &args)
     } else if (verb == QLatin1String("freq")) {
         bool ok = false;
         hz = words.value(1).toLongLong(&ok);
-        if (words.size() != 2 || !ok || hz <= 0 || hz > 1'000'000'000'000LL)
-            return rigUsage(QStringLiteral("freq needs a frequency in Hz"));
+        if (words.size() != 2 || !ok || hz < kLowestRigHz || hz > kHighestRigHz)
+            return rigUsage(QStringLiteral("freq needs a frequency in Hz, %1 to %2")
+                                .arg(kLowestRigHz)
+                                .arg(kHighestRigHz));
     } else {
         return rigUsage(verb.isEmpty() ? QString() : QStringLiteral("unknown command \"%1\"").arg(verb));
     }
 
-    HamlibRig rig(*form);
-    if (!rig.open(&problem))
-        return rigFailed(problem);
-    if (pttOn)
-        return rig.setPtt(*pttOn, &problem) ? 0 : rigFailed(problem);
-    if (hz > 0)
-        return rig.setFrequency(hz, &problem) ? 0 : rigFailed(problem);
-    const auto freq = rig.frequency(&problem);
-    if (!freq)
-        return rigFailed(problem);
-    const auto mode = rig.mode(&problem);
-    if (!mode)
-        return rigFailed(problem);
-    const auto ptt = rig.ptt(&problem);
-    if (!ptt)
-        return rigFailed(problem);
-    QTextStream(stdout) << "freq " << *freq << "\nmode " << *mode << "\nptt "
-                        << (*ptt ? "on" : "off") << "\n";
+    // Each call opens the rig when it must and is bounded in time on the
+    // rig's own thread: a rig that trickles or floods its answers cannot hold
+    // the command up.
+    RigThread rig(*form);
+    if (pttOn) {
+        const RigAnswer a = rig.callAndWait(RigThread::SetPtt, *pttOn ? 1 : 0);
+        return a.ok ? 0 : rigFailed(a.error);
+    }
+    if (hz > 0) {
+        const RigAnswer a = rig.callAndWait(RigThread::SetFrequency, hz);
+        return a.ok ? 0 : rigFailed(a.error);
+    }
+    const RigAnswer a = rig.callAndWait(RigThread::Status);
+    if (!a.ok)
+        return rigFailed(a.error);
+    QTextStream out(stdout);
+    out << "freq " << *a.hz << "\nmode " << *a.mode << "\n";
+    out.flush();
+    // Asked on its own: what the rig gave is printed even when its PTT is not.
+    const RigAnswer p = rig.callAndWait(RigThread::Ptt);
+    if (p.ok)
+        out << "ptt " << (*p.ptt ? "on" : "off") << "\n";
+    else if (p.pttUnreadable)
+        out << "ptt unknown\n";
+    else
+        return rigFailed(p.error);
     return 0;
 }
 
@@ -112,4 +123,4 @@ int runAudioCommand(const QStringList &args)
     return 0;
 }
 
-} // namespace rollcall::psk
+} // namespace rollcall::radio

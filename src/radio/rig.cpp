@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "psk/rig.h"
+#include "radio/rig.h"
+
+#include "radio/rigthread.h"
 
 #include <hamlib/rig.h>
 
 #include <algorithm>
-#include <chrono>
+#include <atomic>
+#include <cmath>
 
-namespace rollcall::psk {
+#include <sys/socket.h>
+
+namespace rollcall::radio {
 
 namespace {
 
@@ -35,6 +40,8 @@ struct HamlibRig::Handle
 {
     RIG *rig = nullptr;
     bool open = false;
+    // For interrupt(), which must not wait for the mutex a stuck call holds.
+    std::atomic<RIG *> reachable { nullptr };
 };
 
 HamlibRig::HamlibRig(const RigForm &form) : form_(form), h_(std::make_unique<Handle>())
@@ -72,6 +79,7 @@ bool HamlibRig::open(QString *error)
             setConf(h_->rig, "serial_speed", QByteArray::number(form_.speed));
         setConf(h_->rig, "timeout", QByteArray::number(kAnswerTimeoutMs));
         setConf(h_->rig, "retry", "0");
+        h_->reachable = h_->rig;
     }
     const int rc = rig_open(h_->rig);
     if (rc != RIG_OK)
@@ -83,6 +91,7 @@ bool HamlibRig::open(QString *error)
 void HamlibRig::close()
 {
     std::lock_guard lock(mutex_);
+    h_->reachable = nullptr;
     if (h_->rig) {
         if (h_->open)
             rig_close(h_->rig);
@@ -109,6 +118,12 @@ std::optional<qint64> HamlibRig::frequency(QString *error)
         fail(error, QStringLiteral("%1 did not give its frequency: %2").arg(name(), hamlibError(rc)));
         return std::nullopt;
     }
+    // A flood of digits reads as infinity; a rig that sends it is not answering.
+    if (!std::isfinite(hz) || hz < double(kLowestRigHz) || hz > double(kHighestRigHz)) {
+        fail(error,
+            QStringLiteral("%1 gave a frequency that is none (%2 Hz)").arg(name()).arg(hz, 0, 'g', 6));
+        return std::nullopt;
+    }
     return qint64(hz + 0.5);
 }
 
@@ -117,6 +132,8 @@ bool HamlibRig::setFrequency(qint64 hz, QString *error)
     std::lock_guard lock(mutex_);
     if (!h_->open)
         return fail(error, QStringLiteral("%1 is not open").arg(name()));
+    if (hz < kLowestRigHz || hz > kHighestRigHz)
+        return fail(error, QStringLiteral("%1 Hz is no frequency for a rig").arg(hz));
     const int rc = rig_set_freq(h_->rig, RIG_VFO_CURR, freq_t(hz));
     if (rc != RIG_OK)
         return fail(error,
@@ -136,7 +153,12 @@ std::optional<QString> HamlibRig::mode(QString *error)
         fail(error, QStringLiteral("%1 did not give its mode: %2").arg(name(), hamlibError(rc)));
         return std::nullopt;
     }
-    return QString::fromLatin1(rig_strrmode(mode));
+    const QString text = QString::fromLatin1(rig_strrmode(mode));
+    if (mode == RIG_MODE_NONE || text.isEmpty()) {
+        fail(error, QStringLiteral("%1 gave a mode it does not name").arg(name()));
+        return std::nullopt;
+    }
+    return text;
 }
 
 std::optional<bool> HamlibRig::ptt(QString *error)
@@ -150,7 +172,29 @@ std::optional<bool> HamlibRig::ptt(QString *error)
         fail(error, QStringLiteral("%1 did not give its PTT: %2").arg(name(), hamlibError(rc)));
         return std::nullopt;
     }
+    if (ptt != RIG_PTT_OFF && ptt != RIG_PTT_ON && ptt != RIG_PTT_ON_MIC && ptt != RIG_PTT_ON_DATA) {
+        fail(error, QStringLiteral("%1 gave a PTT state that is none (%2)").arg(name()).arg(int(ptt)));
+        return std::nullopt;
+    }
     return ptt != RIG_PTT_OFF;
+}
+
+bool HamlibRig::canReadPtt() const
+{
+    std::lock_guard lock(mutex_);
+    return !h_->rig || h_->rig->caps->get_ptt != nullptr;
+}
+
+void HamlibRig::interrupt()
+{
+    // Only a rigctld's socket: shutting it down makes hamlib's read return at
+    // once. A serial rig's call ends at its next byte or time-out.
+    RIG *rig = h_->reachable;
+    if (!rig || form_.kind != RigForm::Rigctld)
+        return;
+    const int fd = rig->state.rigport.fd;
+    if (fd > 2)
+        ::shutdown(fd, SHUT_RDWR);
 }
 
 bool HamlibRig::setPtt(bool on, QString *error)
@@ -194,10 +238,12 @@ std::shared_ptr<Rig> makeRig(const RigForm &form)
     return std::make_shared<HamlibRig>(form);
 }
 
+CatPtt::CatPtt(RigThread *rig) : rig_(rig) { }
+
 bool CatPtt::open(QString *error)
 {
-    // The rig is opened when first keyed (or by whoever reads its dial): a rig
-    // that does not answer holds up no window while it is set up.
+    // The rig is opened by its thread when first asked: a rig that does not
+    // answer holds up no window while it is set up.
     return rig_ || fail(error, QStringLiteral("PTT by CAT needs a rig"));
 }
 
@@ -205,10 +251,9 @@ bool CatPtt::key(bool on, QString *error)
 {
     if (!rig_)
         return fail(error, QStringLiteral("PTT by CAT needs a rig"));
-    // A rig that went away (rigctld restarted) is opened again for the next try.
-    if (!rig_->isOpen() && !rig_->open(error))
-        return false;
-    return rig_->setPtt(on, error);
+    rig_->call(RigThread::SetPtt, on ? 1 : 0, this,
+        [this, on](const RigAnswer &a) { Q_EMIT keyed(on, a.ok, a.error); });
+    return true;
 }
 
 SerialPtt::SerialPtt(const PttForm &form, std::unique_ptr<PttLine> line)
@@ -227,7 +272,12 @@ bool SerialPtt::open(QString *error)
 {
     if (line_->isOpen())
         return true;
-    return line_->open(form_.device, error);
+    QString why;
+    if (line_->open(form_.device, &why))
+        return true;
+    // The device's own error ("Inappropriate ioctl for device") says little
+    // without the device and what it was meant for.
+    return fail(error, QStringLiteral("the PTT line %1 cannot be used: %2").arg(form_.device, why));
 }
 
 bool SerialPtt::key(bool on, QString *error)
@@ -239,7 +289,7 @@ bool SerialPtt::key(bool on, QString *error)
     return line_->setLines(rts, dtr, error);
 }
 
-std::unique_ptr<Ptt> makePtt(const PttForm &form, std::shared_ptr<Rig> rig, QString *error)
+std::unique_ptr<Ptt> makePtt(const PttForm &form, RigThread *rig, QString *error)
 {
     switch (form.kind) {
     case PttForm::None:
@@ -249,7 +299,7 @@ std::unique_ptr<Ptt> makePtt(const PttForm &form, std::shared_ptr<Rig> rig, QStr
             fail(error, QStringLiteral("PTT by CAT needs a rig (--rig, or the rig setting)"));
             return {};
         }
-        return std::make_unique<CatPtt>(std::move(rig));
+        return std::make_unique<CatPtt>(rig);
     case PttForm::Rts:
     case PttForm::Dtr:
     case PttForm::RtsDtr:
@@ -258,55 +308,4 @@ std::unique_ptr<Ptt> makePtt(const PttForm &form, std::shared_ptr<Rig> rig, QStr
     return {};
 }
 
-DialWatcher::DialWatcher(std::shared_ptr<Rig> rig, int intervalMs, QObject *parent)
-    : QObject(parent), rig_(std::move(rig))
-{
-    if (rig_)
-        thread_ = std::thread([this, intervalMs] { run(intervalMs); });
-}
-
-DialWatcher::~DialWatcher()
-{
-    {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
-    }
-    wake_.notify_all();
-    if (thread_.joinable())
-        thread_.join();
-}
-
-void DialWatcher::run(int intervalMs)
-{
-    bool failing = false;
-    std::unique_lock lock(mutex_);
-    while (!stop_) {
-        lock.unlock();
-        QString error;
-        std::optional<qint64> hz;
-        if (rig_->isOpen() || rig_->open(&error))
-            hz = rig_->frequency(&error);
-        if (hz) {
-            lastFrequency_ = *hz;
-            if (std::exchange(failing, false))
-                Q_EMIT answering();
-            Q_EMIT frequencyRead(*hz);
-        } else {
-            // Opened afresh at the next try: a rigctld that was restarted, a
-            // radio switched off and on again.
-            rig_->close();
-            if (!std::exchange(failing, true)) {
-                lastFrequency_ = 0;
-                Q_EMIT problem(
-                    tr("The rig does not answer (%1); carrying on without rig control.")
-                        .arg(error));
-            }
-        }
-        // A rig that stopped answering is asked less often.
-        lock.lock();
-        wake_.wait_for(lock, std::chrono::milliseconds(failing ? 5 * intervalMs : intervalMs),
-            [this] { return stop_; });
-    }
-}
-
-} // namespace rollcall::psk
+} // namespace rollcall::radio

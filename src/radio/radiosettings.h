@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "psk/radioforms.h"
+#include "radio/radioforms.h"
 
 #include <QString>
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 
 // The station's connection to its radio, kept in the program's QSettings
 // file (group "Radio"); the sound devices stay in group "PskModem".
@@ -31,4 +31,4 @@ QString programSettingsPath();
 RadioSettings loadRadioSettings();
 void saveRadioSettings(const RadioSettings &settings);
 
-} // namespace rollcall::psk
+} // namespace rollcall::radio

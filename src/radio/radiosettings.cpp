@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "psk/radiosettings.h"
+#include "radio/radiosettings.h"
 
 #include <QSettings>
 #include <QStandardPaths>
 
 #include <algorithm>
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 
 QString programSettingsPath()
 {
@@ -51,4 +51,4 @@ void saveRadioSettings(const RadioSettings &r)
     s.setValue(QStringLiteral("outputDevice"), r.outputDevice);
 }
 
-} // namespace rollcall::psk
+} // namespace rollcall::radio

@@ -3,9 +3,9 @@
 
 #include <QStringList>
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 // `rollcall rig [--rig RIG] status|ptt on|off|freq HZ`. Returns the exit code.
 int runRigCommand(const QStringList &args);
 // `rollcall audio devices`.
 int runAudioCommand(const QStringList &args);
-} // namespace rollcall::psk
+} // namespace rollcall::radio

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 
 // The rig the station reads its dial from and may key through, as written in
 // the settings, on the command line and in the user guide:
@@ -47,4 +47,4 @@ struct PttForm
     bool operator==(const PttForm &) const = default;
 };
 
-} // namespace rollcall::psk
+} // namespace rollcall::radio

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "psk/audioio.h"
+#include "radio/audioio.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
@@ -10,13 +10,14 @@
 #include <QMediaDevices>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
-Q_DECLARE_LOGGING_CATEGORY(lcPskAudio)
-Q_LOGGING_CATEGORY(lcPskAudio, "rollcall.psk.audio", QtCriticalMsg)
+Q_DECLARE_LOGGING_CATEGORY(lcRadioAudio)
+Q_LOGGING_CATEGORY(lcRadioAudio, "rollcall.radio.audio", QtCriticalMsg)
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 
 void RealtimePacer::start()
 {
@@ -191,10 +192,35 @@ bool listed(const QList<QAudioDevice> &devices, const QAudioDevice &device)
 }
 } // namespace
 
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+// Qt's PulseAudio backend tells of a lost stream with a warning of its own
+// ("Stream error: Entity killed") before our one line, which says what it means.
+void withoutStreamErrors(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg
+        && (message.startsWith(QLatin1String("Stream error: "))
+            || message.startsWith(QLatin1String("\"Stream error: "))))
+        return;
+    if (previousHandler)
+        previousHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+} // namespace
+
 QtAudioIo::QtAudioIo(
     const QString &inputName, const QString &outputName, QObject *parent, Directions directions)
     : AudioIo(parent), d(std::make_unique<Private>())
 {
+    static const bool filtered = [] {
+        previousHandler = qInstallMessageHandler(withoutStreamErrors);
+        return true;
+    }();
+    Q_UNUSED(filtered);
     if (directions != OutputOnly)
         d->inDevice = findDevice(QMediaDevices::audioInputs(), QMediaDevices::defaultAudioInput(),
             inputName, d->problems, "input");
@@ -241,7 +267,7 @@ void QtAudioIo::devicesChanged()
         const QString msg = tr("The sound input \"%1\" went away; receiving resumes when it is "
                                "back.")
                                 .arg(inputName_);
-        qCWarning(lcPskAudio).noquote() << msg;
+        qCWarning(lcRadioAudio).noquote() << msg;
         Q_EMIT problem(msg);
     } else if (present && d->inputGone && d->inputWanted) {
         d->inputGone = false;
@@ -251,7 +277,7 @@ void QtAudioIo::devicesChanged()
 
 void QtAudioIo::sinkStateChanged()
 {
-    qCDebug(lcPskAudio) << "sink state" << d->sink->state() << "error" << d->sink->error();
+    qCDebug(lcRadioAudio) << "sink state" << d->sink->state() << "error" << d->sink->error();
     if (d->sink && d->sink->state() == QAudio::IdleState)
         d->ranDry = true;
     if (d->sink && d->sink->state() == QAudio::StoppedState && d->sink->error() != QAudio::NoError
@@ -290,7 +316,7 @@ QtAudioIo::~QtAudioIo()
 void QtAudioIo::reportProblems()
 {
     for (const QString &p : std::as_const(d->problems)) {
-        qCWarning(lcPskAudio).noquote() << p;
+        qCWarning(lcRadioAudio).noquote() << p;
         Q_EMIT problem(p);
     }
     d->problems.clear();
@@ -341,7 +367,7 @@ void QtAudioIo::startInput()
     d->inIo = d->source->start();
     if (!d->inIo) {
         const QString msg = tr("The sound input \"%1\" could not be started.").arg(inputName_);
-        qCWarning(lcPskAudio).noquote() << msg;
+        qCWarning(lcRadioAudio).noquote() << msg;
         Q_EMIT problem(msg);
         d->source.reset();
     }
@@ -392,7 +418,7 @@ void QtAudioIo::startOutput()
     connect(d->sink.get(), &QAudioSink::stateChanged, this, &QtAudioIo::sinkStateChanged);
     if (!d->outIo) {
         const QString msg = tr("The sound output \"%1\" could not be started.").arg(outputName_);
-        qCWarning(lcPskAudio).noquote() << msg;
+        qCWarning(lcRadioAudio).noquote() << msg;
         Q_EMIT problem(msg);
         d->sink.reset();
         d->pacer.start();
@@ -464,4 +490,4 @@ bool QtAudioIo::outputIdle()
     return d->sink->bytesFree() >= d->sink->bufferSize() || d->sink->state() == QAudio::IdleState;
 }
 
-} // namespace rollcall::psk
+} // namespace rollcall::radio

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "psk/pttline.h"
+#include "radio/pttline.h"
 
 #include <QSerialPort>
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 
 SerialPttLine::SerialPttLine() : port_(std::make_unique<QSerialPort>()) { }
 
@@ -58,4 +58,4 @@ bool SerialPttLine::setLines(bool rts, bool dtr, QString *error)
     return ok;
 }
 
-} // namespace rollcall::psk
+} // namespace rollcall::radio

@@ -16,7 +16,7 @@ class QAudioSource;
 class QIODevice;
 QT_END_NAMESPACE
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 
 // The sound card as the modem sees it: mono float frames in and out at the
 // device's own rates, polled by the modem's audio tick.
@@ -185,4 +185,4 @@ private:
     QString outputName_;
 };
 
-} // namespace rollcall::psk
+} // namespace rollcall::radio

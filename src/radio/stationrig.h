@@ -1,20 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "psk/radioforms.h"
-#include "psk/rig.h"
+#include "radio/radioforms.h"
+#include "radio/rigthread.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QTimer>
 
-#include <memory>
-
-namespace rollcall::psk {
+namespace rollcall::radio {
 
 // The station's rig for the whole program run: connected from the radio
 // settings when the program starts and again whenever they change, keyed
 // through by the PSK31 terminal (PTT by CAT) and read for its dial about once
-// a second whether the terminal is open or not.
+// a second whether the terminal is open or not. Every call goes to the rig's
+// own thread; nothing here waits for the rig.
 class StationRig : public QObject
 {
     Q_OBJECT
@@ -26,7 +27,8 @@ public:
     // and its dial, another one replaces it, none closes it.
     void use(const RigForm &form);
     RigForm form() const { return form_; }
-    std::shared_ptr<Rig> rig() const { return rig_; }
+    // The thread that owns the rig; nullptr without one.
+    RigThread *rig() const { return thread_; }
     // The dial as last read; 0 while the rig does not answer, or without one.
     qint64 dialFrequency() const { return dial_; }
     // Why the rig is not answering; empty while it answers (or is not asked yet).
@@ -34,15 +36,19 @@ public:
 
 Q_SIGNALS:
     void dialFrequencyChanged(qint64 hz);
-    // The rig stopped answering: once, until it answers again.
+    // The rig stopped answering (once, until it answers again), or a PTT
+    // release was not confirmed.
     void problemReported(const QString &message);
 
 private:
+    void readDial();
     void setDial(qint64 hz);
+    void releaseUnconfirmed(const QString &message);
 
     RigForm form_;
-    std::shared_ptr<Rig> rig_;
-    std::unique_ptr<DialWatcher> watcher_;
+    QPointer<RigThread> thread_;
+    QTimer poll_;
+    bool reading_ = false;
     qint64 dial_ = 0;
     QString problem_;
 };
@@ -52,9 +58,4 @@ StationRig *stationRig();
 // Connects the station rig of the stored radio settings (the program's start).
 void connectStationRig();
 
-// The dial and the rig's trouble for windows outside this folder (the net
-// window): 0 while no rig answers; empty while it answers.
-qint64 currentDialFrequency();
-QString currentRigProblem();
-
-} // namespace rollcall::psk
+} // namespace rollcall::radio

@@ -9,7 +9,7 @@ QT_BEGIN_NAMESPACE
 class QSerialPort;
 QT_END_NAMESPACE
 
-namespace rollcall::psk {
+namespace rollcall::radio {
 
 // The serial line that keys the transmitter.
 class PttLine
@@ -36,4 +36,4 @@ private:
     std::unique_ptr<QSerialPort> port_;
 };
 
-} // namespace rollcall::psk
+} // namespace rollcall::radio
