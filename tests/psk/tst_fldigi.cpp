@@ -67,13 +67,7 @@ public:
     }
     void stop()
     {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(3000)) {
-                process_.kill();
-                process_.waitForFinished(3000);
-            }
-        }
+        rollcall::test::endProcess(process_);
     }
     ~OwnXvfb() { stop(); }
     QString display() const { return display_; }

@@ -16,6 +16,18 @@
 namespace rollcall::test {
 
 // A loopback port nobody listens on now.
+// Asks a helper program to end, and kills it when it does not within 3 s.
+inline void endProcess(QProcess &process)
+{
+    if (process.state() != QProcess::NotRunning) {
+        process.terminate();
+        if (!process.waitForFinished(3000)) {
+            process.kill();
+            process.waitForFinished(3000);
+        }
+    }
+}
+
 inline int freeLoopbackPort()
 {
     QTcpServer server;
@@ -61,13 +73,7 @@ public:
 
     void stop()
     {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(3000)) {
-                process_.kill();
-                process_.waitForFinished(3000);
-            }
-        }
+        endProcess(process_);
     }
 
     ~DummyRigctld() { stop(); }
