@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 
 #include <sys/socket.h>
 
@@ -172,11 +173,17 @@ std::optional<bool> HamlibRig::ptt(QString *error)
         fail(error, QStringLiteral("%1 did not give its PTT: %2").arg(name(), hamlibError(rc)));
         return std::nullopt;
     }
-    if (ptt != RIG_PTT_OFF && ptt != RIG_PTT_ON && ptt != RIG_PTT_ON_MIC && ptt != RIG_PTT_ON_DATA) {
-        fail(error, QStringLiteral("%1 gave a PTT state that is none (%2)").arg(name()).arg(int(ptt)));
+    // hamlib stores whatever number the rig sent, which may be no state at
+    // all: its bits are looked at as a number, never loaded as the enum.
+    int state = 0;
+    static_assert(sizeof state == sizeof ptt);
+    std::memcpy(&state, &ptt, sizeof state);
+    if (state != RIG_PTT_OFF && state != RIG_PTT_ON && state != RIG_PTT_ON_MIC
+        && state != RIG_PTT_ON_DATA) {
+        fail(error, QStringLiteral("%1 gave a PTT state that is none (%2)").arg(name()).arg(state));
         return std::nullopt;
     }
-    return ptt != RIG_PTT_OFF;
+    return state != RIG_PTT_OFF;
 }
 
 bool HamlibRig::canReadPtt() const

@@ -188,7 +188,9 @@ void NetWebLink::stopServing()
 bool NetWebLink::eventFilter(QObject *watched, QEvent *event)
 {
     // The net window always closes when asked (it shuts the net down first).
-    if (watched == m_net && event->type() == QEvent::Close)
+    // Compared as objects: the net window may be part-way through its
+    // destructor here, no longer a NetWindow.
+    if (watched == static_cast<QObject *>(parent()) && event->type() == QEvent::Close)
         stopServing();
     return QObject::eventFilter(watched, event);
 }
