@@ -111,6 +111,15 @@ void checkIn(NetWindow *net, const QString &call, const QString &name, const QSt
     }
     QTest::keyClick(edit(net, "options"), Qt::Key_Return);
 }
+// The station rig reads hamlib's dummy rig, its dial at 14.0705 MHz.
+bool readDialFrom(test::DummyRigctld &rigctld)
+{
+    if (!rigctld.start())
+        return false;
+    rigctld.rigctl({ QStringLiteral("F"), QStringLiteral("14070500") });
+    radio::stationRig()->use(*radio::RigForm::parse(rigctld.rig()));
+    return true;
+}
 } // namespace
 
 // The net window: opening, entry, start/end/close, NCS, comments and options.
@@ -778,9 +787,7 @@ private Q_SLOTS:
         if (!test::DummyRigctld::available())
             QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
         test::DummyRigctld rigctld;
-        QVERIFY(rigctld.start());
-        rigctld.rigctl({ QStringLiteral("F"), QStringLiteral("14070500") });
-        radio::stationRig()->use(*radio::RigForm::parse(rigctld.rig()));
+        QVERIFY(readDialFrom(rigctld));
         QTRY_COMPARE(netlog::dialFrequency(), qint64(14070500));
         const QString net = makeNet(*m_f, QStringLiteral("PSK - 12-5-2026"));
         windows().window(QStringLiteral("Form1"))->hide();
@@ -833,9 +840,7 @@ private Q_SLOTS:
         if (!test::DummyRigctld::available())
             QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
         test::DummyRigctld rigctld;
-        QVERIFY(rigctld.start());
-        rigctld.rigctl({ QStringLiteral("F"), QStringLiteral("14070500") });
-        radio::stationRig()->use(*radio::RigForm::parse(rigctld.rig()));
+        QVERIFY(readDialFrom(rigctld));
         const auto noDial = qScopeGuard([] { radio::stationRig()->use({}); });
         QTRY_COMPARE(netlog::dialFrequency(), qint64(14070500));
         const QString net = makeNet(*m_f, name);
