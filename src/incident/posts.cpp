@@ -43,6 +43,14 @@ bool readTime(const QByteArray &text, QDateTime *t)
     return t->isValid();
 }
 
+// A post never heard counts from when it was added.
+QDateTime silentSince(const Post &post, const QDateTime &now)
+{
+    return post.lastHeard.isValid() ? post.lastHeard
+        : post.opened.isValid()     ? post.opened
+                                    : now;
+}
+
 constexpr const char *kHeader = "Rollcall posts 1";
 constexpr qsizetype kLongestField = 200;
 constexpr qsizetype kLongestFile = 4 * 1024 * 1024;
@@ -66,10 +74,7 @@ PostStatus postStatus(const Post &post, const QDateTime &now)
 {
     PostStatus s;
     s.operatorCall = post.operatorAt(now);
-    const QDateTime since = post.lastHeard.isValid() ? post.lastHeard
-        : post.opened.isValid()                      ? post.opened
-                                                     : now;
-    const qint64 seconds = std::max<qint64>(0, since.secsTo(now));
+    const qint64 seconds = std::max<qint64>(0, silentSince(post, now).secsTo(now));
     s.silentMinutes = seconds / 60;
     const qint64 interval = qint64(std::max(1, post.intervalMinutes)) * 60;
     s.state = seconds > 2 * interval ? PostState::Silent
@@ -91,11 +96,7 @@ QList<int> boardOrder(const QList<Post> &posts, const QDateTime &now)
         if (!posts[i].open)
             continue;
         rows << i;
-        const Post &p = posts[i];
-        const QDateTime since = p.lastHeard.isValid() ? p.lastHeard
-            : p.opened.isValid()                      ? p.opened
-                                                      : now;
-        silent[i] = since.secsTo(now);
+        silent[i] = silentSince(posts[i], now).secsTo(now);
     }
     std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) {
         if (silent[a] != silent[b])
