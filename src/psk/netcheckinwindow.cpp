@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "psk/netcheckinwindow.h"
 
+#include "app/prompts.h"
+#include "app/session.h"
 #include "app/windowregistry.h"
 #include "callsigns/mastercallsigndb.h"
+#include "netlog/checkin.h"
 #include "netlog/netlogstore.h"
 #include "netlog/netwindow.h"
 #include "psk/nettags.h"
@@ -17,9 +20,13 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QStringListModel>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace rollcall::psk {
@@ -83,6 +90,40 @@ NetCheckinWindow::NetCheckinWindow(NetLists *lists, PskTerminal *terminal, QWidg
             menu.addAction(logKey);
             menu.exec(unconfirmed_->viewport()->mapToGlobal(at));
         });
+    // Calls read in plain text (stations on other programs type their
+    // check-in): a click puts one in the net window's entry row.
+    auto *textLabel = new QLabel(QStringLiteral("Calls in text"), this);
+    textCalls_ = new QListView(this);
+    textCalls_->setObjectName(QStringLiteral("lstTextCalls"));
+    textCalls_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    textCalls_->setContextMenuPolicy(Qt::CustomContextMenu);
+    textCalls_->setModel(lists_->textCalls());
+    textCalls_->setMaximumHeight(90);
+    textCalls_->setToolTip(QStringLiteral("Calls read in the text of the last %1 minutes, newest "
+                                          "first: click one to put it in the net window's "
+                                          "entry row; right-click to check it in or out.")
+                               .arg(CallsInText::kKeepMinutes));
+    layout->addWidget(textLabel, 5, 0, 1, 2);
+    layout->addWidget(textCalls_, 6, 0, 1, 2);
+    const auto showTextCalls = [this, textLabel] {
+        const bool any = lists_->textCalls()->rowCount() > 0;
+        textLabel->setVisible(any);
+        textCalls_->setVisible(any);
+    };
+    showTextCalls();
+    connect(lists_->textCalls(), &QAbstractItemModel::modelReset, this, showTextCalls);
+    connect(textCalls_, &QListView::clicked, this, &NetCheckinWindow::enterTextCall);
+    connect(textCalls_, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        const QString call = lists_->textCallAt(textCalls_->indexAt(at).row());
+        if (!call.isEmpty())
+            execCallMenu(lists_, call, textCalls_->viewport()->mapToGlobal(at), this, {});
+    });
+    // Calls older than the list keeps fall off it while nothing is heard.
+    auto *expiry = new QTimer(this);
+    expiry->setInterval(30000);
+    connect(expiry, &QTimer::timeout, this,
+        [this] { lists_->refreshTextCalls(QDateTime::currentDateTime()); });
+    expiry->start();
     // Frames whose call was no call: nothing of them was listed or logged.
     auto *ignored = new QLabel(this);
     ignored->setObjectName(QStringLiteral("lblIgnored"));
@@ -152,6 +193,14 @@ void NetCheckinWindow::checkOutStation()
     // The entry leaves the list as the notice goes out.
     lists_->removeCheckIn(row);
     t->sendPskText(checkOutNotice(entry));
+}
+
+void NetCheckinWindow::enterTextCall(const QModelIndex &row)
+{
+    const QString call = lists_->textCallAt(row.row());
+    QString why;
+    if (!call.isEmpty() && !enterCallInNetWindow(call, &why))
+        session().prompts->information(QStringLiteral("Calls in text"), why);
 }
 
 void NetCheckinWindow::logUnconfirmed()
@@ -238,6 +287,126 @@ bool knownStation(const QString &call)
             if (row.callsign.trimmed().toUpper() == upper)
                 return true;
     return false;
+}
+
+namespace {
+constexpr auto kLinkScheme = "call:";
+
+NetWindow *openNetWindow()
+{
+    return qobject_cast<NetWindow *>(windows().loaded(QStringLiteral("rollcall")));
+}
+
+// The master record of a call: the open net's database, else the program's.
+std::optional<callsigns::MasterRecord> masterRecord(const QString &call)
+{
+    if (NetWindow *net = openNetWindow(); net && net->master())
+        return net->master()->lookupExact(call) ? net->master()->current() : std::nullopt;
+    auto db = callsigns::MasterCallsignDb::open(session().dbfile(QStringLiteral("callmast.mdb")));
+    return db && db->lookupExact(call) ? db->current() : std::nullopt;
+}
+} // namespace
+
+bool enterCallInNetWindow(const QString &call, QString *why)
+{
+    NetWindow *net = openNetWindow();
+    if (!net) {
+        if (why)
+            *why = QStringLiteral("Open a net to log %1.").arg(call);
+        return false;
+    }
+    netlog::CheckInEntry entry;
+    entry.callsign = call;
+    if (const auto rec = masterRecord(call)) {
+        entry.name = rec->fname;
+        entry.location = rec->location;
+        entry.state = rec->state;
+        entry.comments = rec->comments;
+    }
+    net->setEntry(entry);
+    net->show();
+    net->raise();
+    net->activateWindow();
+    if (auto *name = net->findChild<QLineEdit *>(QStringLiteral("fnamea"))) {
+        // Not the operator's Tab: the name just filled is not read again, and
+        // the net is not started by it.
+        name->setFocus(Qt::OtherFocusReason);
+        name->selectAll();
+    }
+    return true;
+}
+
+bool checkInCall(NetLists *lists, const QString &call)
+{
+    return lists->logByOperator(call);
+}
+
+void checkOutCall(NetLists *lists, const QString &call)
+{
+    lists->receiveCheckOut(call);
+    if (NetWindow *net = openNetWindow())
+        net->checkOutHeard(call);
+}
+
+void lookUpCall(const QString &call)
+{
+    const QString title = QStringLiteral("Look Up %1").arg(call);
+    const auto rec = masterRecord(call);
+    if (!rec) {
+        session().prompts->information(
+            title, QStringLiteral("%1 is not in the master callsign database.").arg(call));
+        return;
+    }
+    QStringList lines { rec->callsign };
+    for (const QString &field : { rec->fname, rec->location, rec->state, rec->comments })
+        if (!field.trimmed().isEmpty())
+            lines << field.trimmed();
+    session().prompts->information(title, lines.join(u'\n'));
+}
+
+void execCallMenu(NetLists *lists, const QString &call, const QPoint &globalPos, QWidget *parent,
+    const std::function<void(const QString &)> &status)
+{
+    QMenu menu(parent);
+    menu.setObjectName(QStringLiteral("mnuCall"));
+    menu.addSection(call);
+    QAction *in = menu.addAction(QStringLiteral("Check &In"));
+    QAction *out = menu.addAction(QStringLiteral("Check &Out"));
+    QAction *look = menu.addAction(QStringLiteral("&Look Up"));
+    QAction *picked = menu.exec(globalPos);
+    if (picked == in) {
+        if (!checkInCall(lists, call) && status)
+            status(QStringLiteral("%1 is on the Check-Ins list already.").arg(call));
+    } else if (picked == out) {
+        checkOutCall(lists, call);
+    } else if (picked == look) {
+        lookUpCall(call);
+    }
+}
+
+void markCallLink(QTextDocument *document, const QString &call)
+{
+    // The word just ended: at most a line break and a separator stand after it.
+    const int tail = int(call.size()) + 4;
+    QTextCursor end(document);
+    end.movePosition(QTextCursor::End);
+    const int from = std::max(0, end.position() - tail);
+    QTextCursor found = document->find(call, end.position(), QTextDocument::FindBackward);
+    if (found.isNull() || found.selectionStart() < from)
+        return;
+    QTextCharFormat link;
+    link.setAnchor(true);
+    link.setAnchorHref(QLatin1String(kLinkScheme) + call);
+    link.setFontUnderline(true);
+    link.setForeground(QColor(0, 0, 160));
+    found.mergeCharFormat(link);
+}
+
+QString callLinkAt(const QPlainTextEdit *box, const QPoint &viewportPoint)
+{
+    const QString href = box->anchorAt(viewportPoint);
+    return href.startsWith(QLatin1String(kLinkScheme)) ? href.mid(int(qstrlen(kLinkScheme)))
+                                                       : QString();
 }
 
 AddStuffDialog::AddStuffDialog(NetLists *lists, QWidget *parent)

@@ -277,7 +277,8 @@ NetLists::NetLists(QObject *parent)
     : QObject(parent),
       checkIns_(new CheckInModel(notLogged_, this)),
       traffic_(new QStringListModel(this)),
-      unconfirmed_(new UnconfirmedModel(this))
+      unconfirmed_(new UnconfirmedModel(this)),
+      textCalls_(new QStringListModel(this))
 {
 }
 
@@ -337,9 +338,57 @@ QString NetLists::logUnconfirmed(int row)
         return {};
     const QString call = unconfirmed_->index(row).data().toString();
     unconfirmed_->removeRows(row, 1);
-    if (receiveCheckIn(call))
-        Q_EMIT unconfirmedLogged(call);
+    logByOperator(call);
     return call;
+}
+
+bool NetLists::logByOperator(const QString &call)
+{
+    if (!receiveCheckIn(call))
+        return false;
+    Q_EMIT operatorLogged(call);
+    return true;
+}
+
+QString NetLists::textCallAt(int row) const
+{
+    return textCallsShown_.value(row);
+}
+
+std::optional<QString> NetLists::readText(const QString &shown, const QDateTime &at)
+{
+    std::optional<QString> call;
+    for (const QChar c : shown)
+        if (auto completed = textReader_.read(c, at))
+            call = completed;
+    if (call)
+        showTextCalls(at);
+    return call;
+}
+
+std::optional<QString> NetLists::endText(const QDateTime &at)
+{
+    std::optional<QString> call = textReader_.flush(at);
+    if (call)
+        showTextCalls(at);
+    return call;
+}
+
+void NetLists::refreshTextCalls(const QDateTime &now)
+{
+    if (textReader_.heard(now).size() != textCallsShown_.size())
+        showTextCalls(now);
+}
+
+void NetLists::showTextCalls(const QDateTime &now)
+{
+    QStringList rows;
+    textCallsShown_.clear();
+    for (const CallsInText::Heard &h : textReader_.heard(now)) {
+        rows << QStringLiteral("%1  %2").arg(h.at.toString(QStringLiteral("hh:mm")), h.call);
+        textCallsShown_ << h.call;
+    }
+    textCalls_->setStringList(rows);
 }
 
 bool NetLists::receiveCheckIn(const QString &call)
@@ -406,6 +455,9 @@ void NetLists::clear()
     checkIns_->setStringList({});
     traffic_->setStringList({});
     unconfirmed_->setStringList({});
+    textReader_.clear();
+    textCallsShown_.clear();
+    textCalls_->setStringList({});
     if (std::exchange(ignoredFrames_, 0) != 0)
         Q_EMIT ignoredFramesChanged(0);
 }
@@ -415,7 +467,7 @@ void NetLists::clear()
 ReceiveSide::ReceiveSide(NetLists *lists, QObject *parent) : QObject(parent), lists_(lists)
 {
     // A call the operator vouches for is logged as one confirmed on the air.
-    connect(lists_, &NetLists::unconfirmedLogged, this, &ReceiveSide::checkedIn);
+    connect(lists_, &NetLists::operatorLogged, this, &ReceiveSide::checkedIn);
 }
 
 bool ReceiveSide::acceptableCall(const QString &call)
@@ -517,6 +569,8 @@ void ReceiveSide::flush()
         after_ = tags_.openCheckIn();
     }
     settle();
+    if (const auto call = lists_->endText(QDateTime::currentDateTime()))
+        Q_EMIT callInText(*call);
 }
 
 void ReceiveSide::feed(qint32 code)
@@ -527,6 +581,8 @@ void ReceiveSide::feed(qint32 code)
     if (!step.display.isEmpty()) {
         Q_EMIT textReceived(step.display);
         recent_ = QString(recent_ + step.display).right(kMaxCall + 2);
+        if (const auto call = lists_->readText(step.display, QDateTime::currentDateTime()))
+            Q_EMIT callInText(*call);
     }
     // A held check-in waits for its repeat only while the next frame can
     // still be it: ENQ, then y, then that frame's body. Then it waits for the

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "psk/textcalls.h"
+
+#include <QDateTime>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -131,8 +134,26 @@ public:
     // False when the call is listed already, here or as a check-in.
     bool receiveUnconfirmed(const QString &call);
     // The operator vouches for the call in this row: it moves to the Check-Ins
-    // list and unconfirmedLogged is emitted. Empty when the row is no row.
+    // list and operatorLogged is emitted. Empty when the row is no row.
     QString logUnconfirmed(int row);
+    // The operator logs a call read in plain text (a link in the received
+    // text, a row of the calls in text): listed as a check-in, operatorLogged
+    // emitted. False when it was listed already.
+    bool logByOperator(const QString &call);
+
+    // Calls read in plain text over the last minutes (stations that type their
+    // check-in: "QNI Q1ABC"), newest first, shown "hh:mm  CALL". A list to
+    // pick from: nothing on it is logged by itself.
+    QStringListModel *textCalls() const { return textCalls_; }
+    QString textCallAt(int row) const;
+    // One character of received text as shown; the call its word completed, if any.
+    std::optional<QString> readText(const QString &shown, const QDateTime &at);
+    // The text ended (the transmission is over): the last word counts.
+    std::optional<QString> endText(const QDateTime &at);
+    // Drops the calls older than the list keeps.
+    void refreshTextCalls(const QDateTime &now);
+    // This station's own calls: never listed from the text.
+    void setOwnCalls(const QSet<QString> &calls) { textReader_.setIgnored(calls); }
 
     // Received frames; each returns whether the list changed. A check-in also
     // takes the call off the unconfirmed list.
@@ -149,12 +170,17 @@ public:
 
 Q_SIGNALS:
     void ignoredFramesChanged(int count);
-    void unconfirmedLogged(const QString &call);
+    void operatorLogged(const QString &call);
 
 private:
+    void showTextCalls(const QDateTime &now);
+
     QStringListModel *checkIns_;
     QStringListModel *traffic_;
     QStringListModel *unconfirmed_;
+    QStringListModel *textCalls_;
+    CallsInText textReader_;
+    QStringList textCallsShown_; // the calls of the rows of textCalls_
     QSet<QString> notLogged_;
     int ignoredFrames_ = 0;
 };
@@ -214,6 +240,8 @@ Q_SIGNALS:
     // A call read but not confirmed: on the unconfirmed list, not logged.
     void unconfirmedHeard(const QString &call);
     void checkedOut(const QString &call);
+    // A call read in plain text, its word just shown whole (see NetLists::textCalls).
+    void callInText(const QString &call);
     void trafficListed(const QString &body);
     // A y, o or r frame that was ignored: its call is no call, or its body
     // holds control characters.

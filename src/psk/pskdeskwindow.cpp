@@ -32,6 +32,7 @@
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCharFormat>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -124,6 +125,10 @@ PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
     showDial(terminal_->dialFrequency()); // read before the terminal opened
     terminal_->receiveSide()->setKnownStation(&knownStation);
     connect(terminal_->receiveSide(), &ReceiveSide::checkedIn, this, &PskDeskWindow::logCheckIn);
+    // Calls typed by stations on other programs become links in the text.
+    terminal_->lists()->setOwnCalls({ pskSettings().call().toUpper() });
+    connect(terminal_->receiveSide(), &ReceiveSide::callInText, this,
+        [this](const QString &call) { markCallLink(received_->document(), call); });
     connect(
         terminal_->receiveSide(), &ReceiveSide::checkedOut, this, &PskDeskWindow::checkOutHeard);
     Spectrum *spectrum = &waterfall_->spectrum();
@@ -603,9 +608,23 @@ void PskDeskWindow::pasteClipboard()
     typing_->paste(); // typed as it is inserted
 }
 
+void PskDeskWindow::openCallLink(const QString &call, Qt::MouseButton button, QPoint at)
+{
+    const auto status = [this](const QString &text) { showProblem(text); };
+    if (button == Qt::RightButton) {
+        execCallMenu(terminal_->lists(), call, at, this, status);
+        return;
+    }
+    QString why;
+    if (!enterCallInNetWindow(call, &why))
+        status(why);
+}
+
 void PskDeskWindow::pauseReceived()
 {
-    frozen_->setPlainText(received_->toPlainText());
+    // The frozen copy keeps the colours and the links of the calls.
+    frozen_->clear();
+    QTextCursor(frozen_->document()).insertFragment(QTextDocumentFragment(received_->document()));
     received_->hide();
     unpause_->show();
     frozen_->show();
@@ -642,7 +661,16 @@ bool PskDeskWindow::eventFilter(QObject *watched, QEvent *event)
                 terminal_->typeKey(qint32(u));
         return false;
     }
-    if (watched == received_->viewport() && event->type() == QEvent::MouseButtonPress) {
+    if ((watched == received_->viewport() || watched == frozen_->viewport())
+        && event->type() == QEvent::MouseButtonPress) {
+        auto *box = watched == received_->viewport() ? received_ : frozen_;
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (const QString call = callLinkAt(box, mouse->position().toPoint()); !call.isEmpty()) {
+            openCallLink(call, mouse->button(), mouse->globalPosition().toPoint());
+            return true;
+        }
+        if (box == frozen_)
+            return false;
         pauseReceived();
         return true;
     }

@@ -69,6 +69,9 @@ private:
     void buildMenus();
     // Received text, or (sent) what this station transmits, in kSentColour.
     void appendReceived(const QString &text, bool sent);
+    // A click on a call in the received text: the net window's entry row;
+    // a right click: its menu.
+    void openCallLink(const QString &call, Qt::MouseButton button, QPoint at);
     void updateStatus();
     static QString dialText(qint64 hz);
     void logCheckIn(const QString &call);

@@ -364,6 +364,49 @@ private Q_SLOTS:
         QVERIFY(lists.unconfirmedList().isEmpty());
     }
 
+    // Calls typed in plain text are listed newest first with the time last
+    // read, each once, this station's own never, those inside a frame never;
+    // they fall off after the minutes kept. The operator logs one as a
+    // check-in once.
+    void callsReadInText()
+    {
+        NetLists lists;
+        lists.setOwnCalls({ QStringLiteral("N0NCS") });
+        const QDateTime t0(QDate(2026, 12, 8), QTime(19, 5), Qt::UTC);
+        const auto read = [&lists](const QString &text, const QDateTime &at) {
+            QStringList got;
+            for (const QChar c : ctl(text))
+                if (auto call = lists.readText(QString(c), at))
+                    got << *call;
+            return got;
+        };
+        QCOMPARE(read(QStringLiteral("N0NCS de qni q1abc "), t0), QStringList { "Q1ABC" });
+        QCOMPARE(read(QStringLiteral("^yQ2BB|de Q3CC\r\n"), t0.addSecs(60)), QStringList { "Q3CC" });
+        QCOMPARE(read(QStringLiteral("Q1ABC again 73 "), t0.addSecs(120)), QStringList { "Q1ABC" });
+        QVERIFY(!lists.readText(QStringLiteral("Q4DD"), t0.addSecs(180))); // word still open
+        QCOMPARE(lists.endText(t0.addSecs(180)), std::optional<QString>(QStringLiteral("Q4DD")));
+        QCOMPARE(lists.textCalls()->stringList(),
+            (QStringList { "19:08  Q4DD", "19:07  Q1ABC", "19:06  Q3CC" }));
+        QCOMPARE(lists.textCallAt(1), QStringLiteral("Q1ABC"));
+        QCOMPARE(lists.textCallAt(3), QString());
+        // Ten minutes after Q3CC was read it is gone; the others follow.
+        lists.refreshTextCalls(t0.addSecs(60 + 600 + 1));
+        QCOMPARE(lists.textCalls()->rowCount(), 2);
+        lists.refreshTextCalls(t0.addSecs(3600));
+        QCOMPARE(lists.textCalls()->rowCount(), 0);
+
+        QStringList logged;
+        connect(&lists, &NetLists::operatorLogged, this, [&](const QString &c) { logged << c; });
+        QVERIFY(lists.logByOperator(QStringLiteral("Q1ABC")));
+        QVERIFY(!lists.logByOperator(QStringLiteral("Q1ABC")));
+        QCOMPARE(logged, QStringList { "Q1ABC" });
+        QCOMPARE(lists.checkInList(), QStringList { "Q1ABC" });
+        read(QStringLiteral("Q5EE "), t0);
+        lists.clear();
+        QCOMPARE(lists.textCalls()->rowCount(), 0);
+        QCOMPARE(lists.textCallAt(0), QString());
+    }
+
     void bodyBound()
     {
         // A long traffic listing is listed; noise opens a tag whose ETB never

@@ -265,6 +265,99 @@ private Q_SLOTS:
         QCOMPARE(netLists()->unconfirmedList(), QStringList { u"Q1FLX"_s });
     }
 
+    // A station on another program types its check-in. Its call becomes a
+    // link in the received text and a row of the calls in text; a click puts
+    // it in the net window's entry row with the master's name, nothing logged;
+    // the pop-up menu checks it in. This station's own call is no link.
+    void callsTypedInText()
+    {
+        test::WindowFixture f;
+        BackToBack link;
+        pskSettings().myCallsign = u"n0ncs"_s;
+        NetWindow *net = openNet(f);
+        net->StartNet();
+        QVERIFY(net->master()->appendRecord({ u"Q1ABC"_s, u"Alice"_s, u"Salem"_s, u"OR"_s, {} }));
+        auto *desk = windows().window<PskDeskWindow>(u"PSK_Desk"_s);
+        desk->show();
+        auto *control = windows().window<NetCheckinWindow>(u"Netcheckin"_s);
+        QVERIFY(QTest::qWaitForWindowExposed(control));
+        QListView *calls = control->textCallsView();
+        QVERIFY(!calls->isVisible());
+        ReceiveSide *rx = desk->terminal()->receiveSide();
+        for (const QChar c : u"n0ncs de qni q1abc/p 73, Q2XY\r\n"_s)
+            rx->feed(c.unicode());
+        rx->flush();
+
+        QCOMPARE(netLists()->textCalls()->rowCount(), 2);
+        QCOMPARE(netLists()->textCallAt(0), u"Q2XY"_s);
+        QCOMPARE(netLists()->textCallAt(1), u"Q1ABC/P"_s);
+        QVERIFY(calls->isVisible());
+        QVERIFY(netLists()->checkInList().isEmpty());
+        QCOMPARE(net->netLog()->checkInCount(), 0);
+
+        auto *received = child<QPlainTextEdit>(desk, "txtrxdata");
+        const QString text = received->toPlainText();
+        const auto pointAt = [received, &text](const QString &word) {
+            QTextCursor at(received->document());
+            at.setPosition(int(text.indexOf(word)) + 1);
+            return received->cursorRect(at).center();
+        };
+        QCOMPARE(received->anchorAt(pointAt(u"n0ncs"_s)), QString());
+        QCOMPARE(received->anchorAt(pointAt(u"de"_s)), QString());
+        QCOMPARE(received->anchorAt(pointAt(u"q1abc"_s)), u"call:Q1ABC/P"_s);
+        QCOMPARE(received->anchorAt(pointAt(u"Q2XY"_s)), u"call:Q2XY"_s);
+
+        // A click on a link fills the entry row; the text is not paused.
+        QTest::mouseClick(received->viewport(), Qt::LeftButton, {}, pointAt(u"Q2XY"_s));
+        QVERIFY(received->isVisible());
+        QCOMPARE(net->entry().callsign, u"Q2XY"_s);
+        QCOMPARE(net->entry().name, QString());
+        // A click on a row of the list does the same, with the master's record.
+        const QRect second = calls->visualRect(calls->model()->index(1, 0));
+        QTest::mouseClick(calls->viewport(), Qt::LeftButton, {}, second.center());
+        QCOMPARE(net->entry().callsign, u"Q1ABC/P"_s);
+        QCOMPARE(net->entry().name, QString()); // Q1ABC/P is not Q1ABC
+        QCOMPARE(net->netLog()->checkInCount(), 0);
+        // A click beside the links still pauses the text.
+        QTest::mouseClick(received->viewport(), Qt::LeftButton, {}, pointAt(u"de"_s));
+        QVERIFY(!received->isVisible());
+        desk->unpauseReceived();
+
+        // Check In from the pop-up menu logs it once.
+        const test::PopUp in = test::rightClickAndPick(received->viewport(), pointAt(u"Q2XY"_s), u"Check &In"_s);
+        QVERIFY(in.picked);
+        QCOMPARE(netLists()->checkInList(), QStringList { u"Q2XY"_s });
+        QTRY_COMPARE(net->netLog()->checkInCount(), 1);
+        QVERIFY(test::rightClickAndPick(received->viewport(), pointAt(u"Q2XY"_s), u"Check &In"_s).picked);
+        QCOMPARE(net->netLog()->checkInCount(), 1);
+        // Check Out marks it on the Check-Ins list, as a check-out heard does.
+        QVERIFY(test::rightClickAndPick(received->viewport(), pointAt(u"Q2XY"_s), u"Check &Out"_s).picked);
+        QCOMPARE(netLists()->checkInList(), QStringList { u"**Q2XY**"_s });
+    }
+
+    // The master's record fills the entry row for a plain call typed.
+    void typedCallTakesTheMastersName()
+    {
+        test::WindowFixture f;
+        BackToBack link;
+        NetWindow *net = openNet(f);
+        QVERIFY(net->master()->appendRecord({ u"Q1ABC"_s, u"Alice"_s, u"Salem"_s, u"OR"_s, {} }));
+        auto *desk = windows().window<PskDeskWindow>(u"PSK_Desk"_s);
+        desk->show();
+        for (const QChar c : u"QNI q1abc\r\n"_s)
+            desk->terminal()->receiveSide()->feed(c.unicode());
+        QVERIFY(enterCallInNetWindow(netLists()->textCallAt(0)));
+        QCOMPARE(net->entry().callsign, u"Q1ABC"_s);
+        QCOMPARE(net->entry().name, u"Alice"_s);
+        QCOMPARE(net->entry().location, u"Salem"_s);
+        // Not the operator's Tab: the net is not started by it.
+        QCOMPARE(net->netState(), netlog::NetState::Opened);
+        windows().unload(u"rollcall"_s);
+        QString why;
+        QVERIFY(!enterCallInNetWindow(u"Q1ABC"_s, &why));
+        QVERIFY(why.contains(u"Open a net"_s));
+    }
+
     void scriptPanel()
     {
         Desk d;
