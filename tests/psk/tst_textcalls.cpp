@@ -7,6 +7,8 @@
 #include "psk/nettags.h"
 #include "psk/textcalls.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace rollcall::psk;
@@ -83,6 +85,31 @@ private Q_SLOTS:
 
     // The list the operator picks from: newest first, each call once, the
     // station's own call never, nothing older than the kept minutes.
+    // The macro file for members on fldigi sends what this program reads: the
+    // QNI text names the call, the frames are the member window's own.
+    void fldigiMacroFile()
+    {
+        QFile file(QStringLiteral(ROLLCALL_SOURCE_DIR "/docs/fldigi/rollcall-member.mdf"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromLatin1(file.readAll());
+        QVERIFY(text.startsWith(QStringLiteral("//fldigi macro definition file extended\n")));
+        // What a macro sends: between <TX> and <RX>, MYCALL filled in, the
+        // line break before <RX> sent as one.
+        const auto sent = [&text](const QString &label) {
+            const QRegularExpression macro(QStringLiteral("\n/\\$ \\d+ %1\n<TX>(.*)\n<RX>")
+                                               .arg(QRegularExpression::escape(label)),
+                QRegularExpression::DotMatchesEverythingOption
+                    | QRegularExpression::InvertedGreedinessOption);
+            const QRegularExpressionMatch m = macro.match(text);
+            return m.hasMatch() ? m.captured(1).replace(QStringLiteral("<MYCALL>"), u"Q1FLD"_qs)
+                                : QStringLiteral("(no macro %1)").arg(label);
+        };
+        QCOMPARE(sent(QStringLiteral("CHECK IN")), memberCheckInFrame(u"Q1FLD"_qs, u"Q1FLD"_qs));
+        QCOMPARE(sent(QStringLiteral("CHECK OUT")), memberCheckOutFrame(u"Q1FLD"_qs, u"Q1FLD"_qs));
+        QCOMPARE(callsInText(sent(QStringLiteral("QNI"))),
+            (QStringList { u"Q1FLD"_qs, u"Q1FLD"_qs, u"Q1FLD"_qs }));
+    }
+
     void heardList()
     {
         CallsInText reader;
