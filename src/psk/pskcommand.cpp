@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "psk/pskcommand.h"
 
+#include "modem/channelbank.h"
 #include "modem/demodulator.h"
 #include "modem/dsp.h"
 #include "modem/modulator.h"
@@ -23,6 +24,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -35,9 +38,11 @@ const char *const kUsage
     = "usage: rollcall psk encode [--mode bpsk31|qpsk31|bpsk63|qpsk63] [--freq HZ] [--rate HZ]"
       " -o OUT.wav|OUT.flac TEXT|-\n"
       "       rollcall psk decode [--mode bpsk31|qpsk31|bpsk63|qpsk63] [--freq HZ] [--afc HZ]"
-      " [--squelch 0..99] [--events] IN.wav|IN.flac\n"
+      " [--squelch 0..99] [--events] [--all] IN.wav|IN.flac\n"
       "       --events: after the text, one line per action of the terminal's receive side:\n"
       "       checkin CALL, checkout CALL, traffic BODY\n"
+      "       --all: every signal from 500 to 2500 Hz, each line FREQ<TAB>TEXT (FREQ the\n"
+      "       carrier in whole Hz), with --events also FREQ<TAB>checkin CALL and the like\n"
       "       rollcall psk send [--device NAME] [--mode MODE] [--freq HZ] [--rig RIG] [--ptt PTT]"
       " [--timeout SECONDS] [--stats] TEXT|-\n"
       "       rollcall psk listen [--device NAME] [--mode MODE] [--freq HZ] [--afc HZ]"
@@ -105,6 +110,7 @@ struct Options
     int afc = 100;
     int squelch = 50;
     bool events = false;
+    bool all = false; // every signal of the passband
     QString output;
     QStringList rest;
 };
@@ -187,6 +193,8 @@ std::optional<Options> parse(const QStringList &args, QString &problem)
             option->store(o, *n);
         } else if (a == QLatin1String("--events")) {
             o.events = true;
+        } else if (a == QLatin1String("--all")) {
+            o.all = true;
         } else if (a == QLatin1String("--stats")) {
             o.stats = true;
         } else if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
@@ -307,6 +315,104 @@ int encode(const Options &o)
     return 0;
 }
 
+// Every signal of the passband: one line per channel and piece of text
+// (ended by a line break, by the channel closing or by the recording's end),
+// FREQ<TAB>TEXT; with events, each channel's receive side's lines the same way.
+class AllChannels
+{
+public:
+    AllChannels(const Options &o, QFile &out) : o_(o), out_(out)
+    {
+        bank_.setMode(o.mode);
+        bank_.setSquelch(o.squelch);
+        bank_.onChar = [this](int id, double hz, std::uint8_t c) { character(id, hz, c); };
+        bank_.onClosed = [this](int id, double) { end(id); };
+    }
+    void process(const float *samples, std::size_t n, std::size_t decoded)
+    {
+        decoded_ = decoded;
+        bank_.process(samples, n);
+    }
+    void finish()
+    {
+        std::vector<int> ids;
+        for (const auto &[id, ch] : channels_)
+            ids.push_back(id);
+        for (const int id : ids)
+            end(id);
+    }
+
+private:
+    struct Channel
+    {
+        QByteArray piece;
+        qint64 hz = 0;
+        std::unique_ptr<NetLists> lists = std::make_unique<NetLists>();
+        std::unique_ptr<ReceiveSide> side;
+        std::size_t lastChar = 0;
+    };
+    Channel &channel(int id, double hz)
+    {
+        Channel &ch = channels_[id];
+        ch.hz = std::llround(hz);
+        if (o_.events && !ch.side) {
+            ch.side = std::make_unique<ReceiveSide>(ch.lists.get());
+            connectEventLines(*ch.side, [this, &ch](const QString &line) {
+                out_.write(QByteArray::number(ch.hz) + '\t' + line.toUtf8() + '\n');
+            });
+        }
+        return ch;
+    }
+    void character(int id, double hz, std::uint8_t c)
+    {
+        Channel &ch = channel(id, hz);
+        if (ch.side) {
+            if (decoded_ - ch.lastChar > repeatWait())
+                ch.side->flush();
+            ch.lastChar = decoded_;
+            ch.side->feed(c);
+        }
+        if (c == '\r' || c == '\n') {
+            writePiece(ch);
+            return;
+        }
+        // A piece no longer than a line a terminal shows.
+        ch.piece.append(char(c));
+        if (ch.piece.size() >= 200)
+            writePiece(ch);
+    }
+    void writePiece(Channel &ch)
+    {
+        if (ch.piece.trimmed().isEmpty()) {
+            ch.piece.clear();
+            return;
+        }
+        out_.write(QByteArray::number(ch.hz) + '\t' + ch.piece + '\n');
+        out_.flush();
+        ch.piece.clear();
+    }
+    void end(int id)
+    {
+        const auto it = channels_.find(id);
+        if (it == channels_.end())
+            return;
+        if (it->second.side)
+            it->second.side->flush();
+        writePiece(it->second);
+        channels_.erase(it);
+    }
+    static std::size_t repeatWait()
+    {
+        return std::size_t(ReceiveSide::kRepeatWaitMs) * modem::kModemRate / 1000;
+    }
+
+    const Options &o_;
+    QFile &out_;
+    modem::ChannelBank bank_;
+    std::map<int, Channel> channels_;
+    std::size_t decoded_ = 0;
+};
+
 int decode(const Options &o)
 {
     if (o.rest.size() != 1)
@@ -334,12 +440,20 @@ int decode(const Options &o)
                             << kHighestFileRate << " Hz can be decoded\n";
         return 1;
     }
+    QFile stdoutFile;
+    if (!stdoutFile.open(stdout, QIODevice::WriteOnly)) {
+        sf_close(f);
+        return 1;
+    }
     modem::Demodulator demod;
     demod.setMode(o.mode);
     demod.setFrequencyLimits(100, 3900);
     demod.setFrequency(o.freq);
     demod.setAfcLimit(o.afc);
     demod.setSquelch(o.squelch, 0);
+    std::optional<AllChannels> all;
+    if (o.all)
+        all.emplace(o, stdoutFile);
     QByteArray out;
     // The terminal's own receive side, on lists of its own.
     NetLists lists;
@@ -363,15 +477,19 @@ int decode(const Options &o)
         lastChar = decoded;
         side.feed(c);
     };
+    const auto process = [&](const std::vector<float> &samples) {
+        if (all)
+            all->process(samples.data(), samples.size(), decoded);
+        else
+            demod.process(samples.data(), samples.size());
+        decoded += samples.size();
+    };
 
     modem::Resampler resampler(info.samplerate, modem::kModemRate);
     const int channels = std::max(1, info.channels);
     std::vector<float> frames(std::size_t(4096 * channels));
     std::vector<float> mono;
     std::vector<float> resampled;
-    QFile stdoutFile;
-    if (!stdoutFile.open(stdout, QIODevice::WriteOnly))
-        return 1;
     std::size_t nonFinite = 0;
     while (true) {
         const sf_count_t n = sf_readf_float(f, frames.data(), 4096);
@@ -383,8 +501,7 @@ int decode(const Options &o)
         nonFinite += modem::zeroNonFinite(mono.data(), mono.size());
         resampled.clear();
         resampler.process(mono.data(), mono.size(), resampled);
-        demod.process(resampled.data(), resampled.size());
-        decoded += resampled.size();
+        process(resampled);
         stdoutFile.write(out);
         stdoutFile.flush();
         out.clear();
@@ -395,14 +512,18 @@ int decode(const Options &o)
     resampled.clear();
     resampler.flush(resampled);
     resampled.resize(resampled.size() + 2 * modem::kModemRate, 0.0f);
-    demod.process(resampled.data(), resampled.size());
-    side.flush();
-    stdoutFile.write(out);
-    if (o.events) {
-        if (!endsLine)
-            stdoutFile.write("\n");
-        for (const QString &action : actions)
-            stdoutFile.write(action.toUtf8() + '\n');
+    process(resampled);
+    if (all) {
+        all->finish();
+    } else {
+        side.flush();
+        stdoutFile.write(out);
+        if (o.events) {
+            if (!endsLine)
+                stdoutFile.write("\n");
+            for (const QString &action : actions)
+                stdoutFile.write(action.toUtf8() + '\n');
+        }
     }
     stdoutFile.flush();
     if (nonFinite > 0) {

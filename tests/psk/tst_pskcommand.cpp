@@ -2,6 +2,7 @@
 #include "testmain.h"
 
 #include "modem/dsp.h"
+#include "modemsignal.h"
 #include "psk/pskcommand.h"
 #include "store/recordfile.h"
 #include "testfiles.h"
@@ -161,6 +162,42 @@ private Q_SLOTS:
                 + "\ncheckin Q1AW\ntraffic Q1AW_NH\ncheckout Q1AW\n"
                   "traffic EOC3_2 ROUTINE HARTFORD CT, 1 PRIORITY BOSTON MA, 1 WELFARE KEENE\n"
                   "ignored y\n");
+    }
+
+    // Two stations at once, 100 Hz apart in BPSK31: --all reads each on its
+    // own line with its carrier, and with --events hands each channel's
+    // check-in on with the carrier it came from.
+    void decodeEveryChannel()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("both.wav"));
+        std::vector<float> a = rollcall::test::modulateText(rollcall::modem::bpsk31(),
+            "   \x05yQ1AB\x17\x05yQ1AB\x17" "de Q1AB\r\n", 1000, 0.3);
+        const std::vector<float> b
+            = rollcall::test::modulateText(rollcall::modem::bpsk31(), "   qni Q2CD de Q2CD\r\n", 1100, 0.3);
+        const std::size_t offset = std::size_t(1.5 * rollcall::modem::kModemRate);
+        a.resize(std::max(a.size(), offset + b.size()) + rollcall::modem::kModemRate, 0.0f);
+        for (std::size_t i = 0; i < b.size(); ++i)
+            a[offset + i] += b[i];
+        QVERIFY(rollcall::test::writeSoundFile(path.toStdString(), a));
+        QByteArray out;
+        QCOMPARE(runCaptured(QStringLiteral("decode --all --mode bpsk31 --events @"), path, &out), 0);
+        const QList<QByteArray> lines = out.split('\n');
+        const auto line = [&lines](const QByteArray &text) {
+            for (const QByteArray &l : lines)
+                if (l.contains(text))
+                    return l;
+            return QByteArray();
+        };
+        // The carrier in whole hertz before a tab, within a few hertz of the station.
+        const auto carrier = [](const QByteArray &l) {
+            const qsizetype tab = l.indexOf('\t');
+            return tab > 0 ? l.left(tab).toInt() : -1;
+        };
+        QVERIFY2(std::abs(carrier(line("qni Q2CD de Q2CD")) - 1100) <= 5, out.constData());
+        QVERIFY2(std::abs(carrier(line("\tcheckin Q1AB")) - 1000) <= 5, out.constData());
+        QVERIFY2(line("checkin Q2CD").isEmpty(), out.constData()); // typed text logs nothing
+        QVERIFY2(carrier(line("de Q1AB")) == carrier(line("\tcheckin Q1AB")), out.constData());
     }
 
     void encodedSignalSitsAtTheChosenFrequency()
