@@ -231,22 +231,32 @@ QString entryCall(const QString &entry)
 class CheckInModel : public QStringListModel
 {
 public:
-    CheckInModel(const QSet<QString> &notLogged, QObject *parent)
-        : QStringListModel(parent), notLogged_(notLogged)
+    CheckInModel(
+        const QSet<QString> &notLogged, const QHash<QString, qint64> &carriers, QObject *parent)
+        : QStringListModel(parent), notLogged_(notLogged), carriers_(carriers)
     {
     }
     QVariant data(const QModelIndex &index, int role) const override
     {
         if (role == Qt::ForegroundRole || role == Qt::DecorationRole || role == Qt::ToolTipRole
-            || role == NetLists::NotLoggedRole) {
-            const bool notLogged
-                = !notLogged_.isEmpty() && notLogged_.contains(entryCall(index.data().toString()));
+            || role == NetLists::NotLoggedRole || role == NetLists::CarrierRole) {
+            const QString call = entryCall(index.data().toString());
+            const qint64 carrier = carriers_.value(call);
+            if (role == NetLists::CarrierRole)
+                return carrier;
+            const bool notLogged = !notLogged_.isEmpty() && notLogged_.contains(call);
             if (role == NetLists::NotLoggedRole)
                 return notLogged;
+            if (role == Qt::ToolTipRole) {
+                QStringList tip;
+                if (carrier > 0)
+                    tip << QStringLiteral("Heard at %1 Hz").arg(carrier);
+                if (notLogged)
+                    tip << QStringLiteral("Heard while the net was not started: not logged yet");
+                return tip.isEmpty() ? QVariant() : QVariant(tip.join(u'\n'));
+            }
             if (!notLogged)
                 return {};
-            if (role == Qt::ToolTipRole)
-                return QStringLiteral("Heard while the net was not started: not logged yet");
             return QColor(196, 96, 0); // the text and a square before it
         }
         return QStringListModel::data(index, role);
@@ -254,6 +264,7 @@ public:
 
 private:
     const QSet<QString> &notLogged_;
+    const QHash<QString, qint64> &carriers_;
 };
 
 // Unconfirmed calls: a colour of their own, apart from the heard-not-logged one.
@@ -275,7 +286,7 @@ public:
 
 NetLists::NetLists(QObject *parent)
     : QObject(parent),
-      checkIns_(new CheckInModel(notLogged_, this)),
+      checkIns_(new CheckInModel(notLogged_, carriers_, this)),
       traffic_(new QStringListModel(this)),
       unconfirmed_(new UnconfirmedModel(this)),
       textCalls_(new QStringListModel(this))
@@ -292,6 +303,15 @@ void NetLists::setLogged(const QString &call, bool logged)
     const QStringList list = checkInList();
     for (int i = 0; i < list.size(); ++i)
         if (entryCall(list[i]) == key)
+            Q_EMIT checkIns_->dataChanged(checkIns_->index(i), checkIns_->index(i));
+}
+
+void NetLists::setCarrier(const QString &call, qint64 hz)
+{
+    carriers_.insert(entryCall(call), hz);
+    const QStringList list = checkInList();
+    for (int i = 0; i < list.size(); ++i)
+        if (entryCall(list[i]) == entryCall(call))
             Q_EMIT checkIns_->dataChanged(checkIns_->index(i), checkIns_->index(i));
 }
 
@@ -452,6 +472,7 @@ void NetLists::removeTraffic(int row)
 void NetLists::clear()
 {
     notLogged_.clear();
+    carriers_.clear();
     checkIns_->setStringList({});
     traffic_->setStringList({});
     unconfirmed_->setStringList({});
@@ -569,6 +590,8 @@ void ReceiveSide::flush()
         after_ = tags_.openCheckIn();
     }
     settle();
+    if (!readsTextCalls_)
+        return;
     if (const auto call = lists_->endText(QDateTime::currentDateTime()))
         Q_EMIT callInText(*call);
 }
@@ -581,7 +604,10 @@ void ReceiveSide::feed(qint32 code)
     if (!step.display.isEmpty()) {
         Q_EMIT textReceived(step.display);
         recent_ = QString(recent_ + step.display).right(kMaxCall + 2);
-        if (const auto call = lists_->readText(step.display, QDateTime::currentDateTime()))
+        const auto call = readsTextCalls_
+            ? lists_->readText(step.display, QDateTime::currentDateTime())
+            : std::nullopt;
+        if (call)
             Q_EMIT callInText(*call);
     }
     // A held check-in waits for its repeat only while the next frame can

@@ -4,6 +4,7 @@
 #include "psk/textcalls.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -119,6 +120,10 @@ public:
     // NotLoggedRole. Calls compare without the "**" marks and case.
     static constexpr int NotLoggedRole = Qt::UserRole + 1;
     void setLogged(const QString &call, bool logged);
+    // The carrier a check-in was read at (off the tuned signal, so the NCS can
+    // say "you are 200 Hz high"): the entry's tooltip and CarrierRole.
+    static constexpr int CarrierRole = Qt::UserRole + 2;
+    void setCarrier(const QString &call, qint64 hz);
 
     // Frames whose call is no callsign or tactical call (see ReceiveSide):
     // ignored, and counted here for the Net Control window.
@@ -182,6 +187,7 @@ private:
     CallsInText textReader_;
     QStringList textCallsShown_; // the calls of the rows of textCalls_
     QSet<QString> notLogged_;
+    QHash<QString, qint64> carriers_;
     int ignoredFrames_ = 0;
 };
 
@@ -216,6 +222,9 @@ public:
     // a call read once is confirmed by it.
     using KnownStation = std::function<bool(const QString &call)>;
     void setKnownStation(KnownStation known) { known_ = std::move(known); }
+    // Whether its plain text feeds the lists' calls in text (the tuned
+    // signal's does; a passband channel's would interleave with it).
+    void setReadsTextCalls(bool on) { readsTextCalls_ = on; }
 
     // What the copies of one check-in frame (one copy, or two read back to
     // back) and the text after them give. Two copies that agree confirm their
@@ -254,6 +263,7 @@ private:
     TagReceiver tags_;
     NetLists *lists_;
     KnownStation known_;
+    bool readsTextCalls_ = true;
     // A y frame's call waiting to be compared with the repeat that follows it.
     std::optional<QString> held_;
     // Copies not confirmed by a repeat, and the text read after them so far,

@@ -8,6 +8,8 @@
 #include "netlog/netwindow.h"
 #include "netlog/trafficheldwindow.h"
 #include "psk/netcheckinwindow.h"
+#include "psk/passband.h"
+#include "psk/passbandwidget.h"
 #include "psk/pskmodem.h"
 #include "psk/pskplacement.h"
 #include "psk/psksettings.h"
@@ -19,6 +21,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -105,6 +108,7 @@ PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
     auto audio = makeTerminalAudio(&problem);
     terminal_ = new PskTerminal(std::move(audio), makeTerminalPtt(), nullptr, this);
     buildWindow();
+    PassbandReader *passband = buildPassband();
     buildMenus();
 
     connect(terminal_, &PskTerminal::textReceived, this,
@@ -132,8 +136,10 @@ PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
     connect(
         terminal_->receiveSide(), &ReceiveSide::checkedOut, this, &PskDeskWindow::checkOutHeard);
     Spectrum *spectrum = &waterfall_->spectrum();
-    terminal_->modem()->onReceivedAudio
-        = [spectrum](const float *samples, std::size_t n) { spectrum->push(samples, n); };
+    terminal_->modem()->onReceivedAudio = [spectrum, passband](const float *samples, std::size_t n) {
+        spectrum->push(samples, n);
+        passband->push(samples, n);
+    };
     connect(waterfall_, &WaterfallWidget::frequencyClicked, this,
         [this](int hz) { terminal_->modem()->ClickFrequency(hz); });
     if (!problem.isEmpty())
@@ -290,6 +296,33 @@ void PskDeskWindow::buildWindow()
     connect(layout_, &QTimer::timeout, this, &PskDeskWindow::layoutTick);
 }
 
+PassbandReader *PskDeskWindow::buildPassband()
+{
+    // Every signal of the passband is read beside the tuned one: a check-in
+    // on any of them is listed and logged, with the carrier it came from.
+    auto *reader = new PassbandReader(terminal_->lists(), this);
+    const auto followMode = [reader](qint32 mode) {
+        if (const auto params = PskModem::modeForCode(mode))
+            reader->setMode(*params);
+    };
+    connect(terminal_, &PskTerminal::modeChanged, reader, followMode);
+    followMode(terminal_->modem()->PskMode());
+    connect(reader, &PassbandReader::checkedIn, this,
+        [this](const QString &call) { logCheckIn(call); });
+    connect(reader, &PassbandReader::checkedOut, this, &PskDeskWindow::checkOutHeard);
+    // The browser: a pane that folds away (Options > Passband Browser).
+    auto *pane = new PassbandWidget(reader, this);
+    connect(pane, &PassbandWidget::tuneTo, this,
+        [this](int hz) { terminal_->modem()->ClickFrequency(hz); });
+    passbandDock_ = new QDockWidget(tr("Passband"), this);
+    passbandDock_->setObjectName(QStringLiteral("dockPassband"));
+    passbandDock_->setWidget(pane);
+    passbandDock_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
+    addDockWidget(Qt::BottomDockWidgetArea, passbandDock_);
+    passbandDock_->hide();
+    return reader;
+}
+
 void PskDeskWindow::buildMenus()
 {
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
@@ -320,6 +353,12 @@ void PskDeskWindow::buildMenus()
         showRecordings();
         statusBar()->showMessage(tr("Receiving from and sending to the sound card."), 8000);
     });
+    options->addSeparator();
+    QAction *browser = passbandDock_->toggleViewAction();
+    browser->setText(QStringLiteral("Passband &Browser"));
+    browser->setObjectName(QStringLiteral("mnuPassband"));
+    browser->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    options->addAction(browser);
     connect(options, &QMenu::aboutToShow, this, &PskDeskWindow::showRecordings);
     showRecordings();
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));

@@ -9,6 +9,7 @@
 #include <optional>
 
 class QAction;
+class QDockWidget;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
@@ -21,6 +22,7 @@ class FileAudioIo;
 
 namespace rollcall::psk {
 
+class PassbandReader;
 struct PskWindowSizes;
 class PskTerminal;
 class WaterfallWidget;
@@ -67,6 +69,7 @@ protected:
 private:
     void buildWindow();
     void buildMenus();
+    PassbandReader *buildPassband();
     // Received text, or (sent) what this station transmits, in kSentColour.
     void appendReceived(const QString &text, bool sent);
     // A click on a call in the received text: the net window's entry row;
@@ -113,6 +116,7 @@ private:
     bool started_ = false;
     QRect placed_; // its frame when the member window was last put under it
     QAction *play_ = nullptr; // mnuPlayRecording
+    QDockWidget *passbandDock_ = nullptr;
     QAction *record_ = nullptr; // mnuRecordTransmit
 };
 

@@ -27,7 +27,18 @@ namespace {
 
 const char *const kSettingsGroup = "PskModem";
 
-std::optional<modem::ModeParams> modeForCode(qint32 code)
+constexpr qint32 kTuneMode = 4;
+
+// Every modem alive, for releasing PTT when a signal ends the program.
+std::set<PskModem *> &liveModems()
+{
+    static std::set<PskModem *> modems;
+    return modems;
+}
+
+} // namespace
+
+std::optional<modem::ModeParams> PskModem::modeForCode(qint32 code)
 {
     modem::ModeParams m;
     switch (code & ~8) {
@@ -48,17 +59,6 @@ std::optional<modem::ModeParams> modeForCode(qint32 code)
         m.baud = 62.5;
     return m;
 }
-
-constexpr qint32 kTuneMode = 4;
-
-// Every modem alive, for releasing PTT when a signal ends the program.
-std::set<PskModem *> &liveModems()
-{
-    static std::set<PskModem *> modems;
-    return modems;
-}
-
-} // namespace
 
 PskModem::PskModem(std::unique_ptr<radio::AudioIo> audio, std::unique_ptr<radio::PttLine> ptt, QObject *parent)
     : QObject(parent),
@@ -271,10 +271,10 @@ void PskModem::StartTransmit(qint32 mode)
         modulator_->startTune();
         tuning_ = true;
     } else {
-        const auto params = modeForCode(mode);
+        const auto params = PskModem::modeForCode(mode);
         if (!params)
             qCWarning(lcPsk) << "unknown transmit mode" << mode << "- using" << pskMode_;
-        modulator_->setMode(params ? *params : *modeForCode(pskMode_));
+        modulator_->setMode(params ? *params : *PskModem::modeForCode(pskMode_));
         modulator_->setFrequency(txFrequency_);
         modulator_->start();
         tuning_ = false;
@@ -345,7 +345,7 @@ qint32 PskModem::PskMode(int) const
 
 void PskModem::setPskMode(qint32 mode, int channel)
 {
-    const auto params = modeForCode(mode);
+    const auto params = PskModem::modeForCode(mode);
     if (channel != 0 || !params)
         return;
     pskMode_ = mode;

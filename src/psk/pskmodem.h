@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "modem/modes.h"
 #include "radio/audioio.h"
 #include "radio/pttline.h"
 #include "radio/rig.h"
@@ -16,6 +17,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace rollcall::modem {
@@ -110,6 +112,8 @@ public:
     // Every modem of the program drops its transmission and PTT (a signal
     // ends the program).
     static void releaseAllTransmitters();
+    // The modem's parameters of a mode code (0 BPSK31, 1 QPSK31, 8 BPSK63, 9 QPSK63).
+    static std::optional<modem::ModeParams> modeForCode(qint32 code);
     // A frequency picked by the operator (a spectrum display, say).
     void ClickFrequency(qint32 hz);
     QString errorString() const { return lastError_; }

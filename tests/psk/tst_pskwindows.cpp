@@ -15,6 +15,8 @@
 #include "psk/netcheckinwindow.h"
 #include "psk/netcommandswindow.h"
 #include "psk/netmemberwindow.h"
+#include "psk/passband.h"
+#include "psk/passbandwidget.h"
 #include "psk/passtrafficwindow.h"
 #include "psk/pskdeskwindow.h"
 #include "psk/pskmodem.h"
@@ -42,6 +44,7 @@
 #include <QStringListModel>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 using namespace rollcall;
 using namespace rollcall::psk;
@@ -333,6 +336,67 @@ private Q_SLOTS:
         // Check Out marks it on the Check-Ins list, as a check-out heard does.
         QVERIFY(test::rightClickAndPick(received->viewport(), pointAt(u"Q2XY"_s), u"Check &Out"_s).picked);
         QCOMPARE(netLists()->checkInList(), QStringList { u"**Q2XY**"_s });
+    }
+
+    // Stations away from the tuned frequency: a check-in frame 400 Hz off is
+    // listed and logged once with the carrier it came from; the browser shows
+    // each signal with its carrier and last call, and a click tunes to it.
+    void passbandBrowser()
+    {
+        test::WindowFixture f;
+        BackToBack link;
+        NetWindow *net = openNet(f);
+        net->StartNet();
+        auto *desk = windows().window<PskDeskWindow>(u"PSK_Desk"_s);
+        desk->show();
+        PskModem *m = desk->terminal()->modem();
+        m->setRxFrequency(1500);
+        const modem::ModeParams mode = *PskModem::modeForCode(m->PskMode());
+        std::vector<float> air
+            = test::modulateText(mode, "   " + memberCheckInFrame(u"Q1FAR"_s, u"Q1FAR"_s).toStdString() + "\r\n", 1100, 0.3);
+        const std::vector<float> other
+            = test::modulateText(mode, "   cq cq de Q2TXT Q2TXT k\r\n", 1900, 0.3);
+        air.resize(std::max(air.size(), other.size()) + 8000, 0.0f);
+        for (std::size_t i = 0; i < other.size(); ++i)
+            air[i] += other[i];
+        // As a sound card gives it, a piece at a time: the browser's thread
+        // drops audio it is seconds behind on, as it must with a real card.
+        auto *reader = desk->findChild<PassbandReader *>();
+        QVERIFY(reader);
+        for (std::size_t at = 0; at < air.size(); at += 4000) {
+            link.ncsAudio->feed(std::vector<float>(air.begin() + long(at),
+                air.begin() + long(std::min(air.size(), at + 4000))));
+            QTest::qWait(20);
+            QTRY_VERIFY_WITH_TIMEOUT(!reader->busy(), 20000);
+        }
+        QCOMPARE(reader->droppedSamples(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(netLists()->checkInList().contains(u"Q1FAR"_s), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(net->netLog()->checkInCount(), 1, 10000);
+        const QModelIndex entry = netLists()->checkIns()->index(0, 0);
+        QVERIFY(std::abs(entry.data(NetLists::CarrierRole).toLongLong() - 1100) <= 5);
+        QVERIFY(entry.data(Qt::ToolTipRole).toString().startsWith(u"Heard at 1"_s));
+
+        auto *browser = desk->findChild<QAction *>(u"mnuPassband"_s);
+        QVERIFY(browser);
+        browser->trigger();
+        auto *pane = desk->findChild<PassbandWidget *>(u"passband"_s);
+        QVERIFY(pane && pane->isVisible());
+        QTreeWidget *list = pane->list();
+        const auto lineOf = [list](const QString &call) -> QTreeWidgetItem * {
+            for (int i = 0; i < list->topLevelItemCount(); ++i)
+                if (list->topLevelItem(i)->text(1) == call)
+                    return list->topLevelItem(i);
+            return nullptr;
+        };
+        // Opened, it shows what was read while it was folded away.
+        QTRY_VERIFY_WITH_TIMEOUT(lineOf(u"Q1FAR"_s) && lineOf(u"Q2TXT"_s), 20000);
+        QVERIFY(std::abs(lineOf(u"Q2TXT"_s)->text(0).toInt() - 1900) <= 5);
+        QVERIFY(lineOf(u"Q2TXT"_s)->text(2).contains(u"cq cq de Q2TXT"_s));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+            list->visualItemRect(lineOf(u"Q2TXT"_s)).center());
+        QVERIFY(std::abs(m->RxFrequency() - 1900) <= 5);
+        // Heard on the tuned signal and a channel alike, a call is logged once.
+        QCOMPARE(net->netLog()->checkInCount(), 1);
     }
 
     // The master's record fills the entry row for a plain call typed.
