@@ -89,10 +89,13 @@ const Subcommand kSubcommands[] = {
         "      Writes the net's ICS-309 communications log as PDF or CSV.",
         &reports::runIcs309Command, true },
     { "stats",
-        "stats [NETSDIR] [--net PATTERN] [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--stations]\n"
-        "        [-o FILE.csv|FILE.html|FILE.pdf]\n"
+        "stats [NETSDIR] [--net PATTERN] [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
+        "        [--stations | --month YYYY-MM | --trends | --lapsed WEEKS]\n"
+        "        [-o FILE.txt|FILE.csv|FILE.html|FILE.pdf]\n"
         "      Prints the figures of the nets below NETSDIR (default: the home folder's nets/):\n"
-        "      per session, or per station with --stations; totals; skipped folders.",
+        "      per session, or per station with --stations; totals; skipped folders.\n"
+        "      --month: the month's net report; --trends: each station's sessions in each of\n"
+        "      the last 12 months; --lapsed: regulars not heard for WEEKS weeks.",
         &stats::runStatsCommand, false, &statsPaints },
     { "callsigns",
         "callsigns import FILE.csv [--home DIR]\n"

@@ -85,8 +85,8 @@ QStringList findSessionFolders(const QString &netsDir)
     if (holdsNetFiles(root))
         found << root;
     // Links are not followed: a link back up the tree would never end.
-    QDirIterator it(root, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-        QDirIterator::Subdirectories);
+    QDirIterator it(
+        root, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString dir = it.next();
         if (holdsNetFiles(dir))
@@ -161,7 +161,8 @@ std::optional<SessionFigures> readSession(
     // A database left half-written by a program that stopped is put back by the
     // next open with write access: that is the net window's to do, not a count's.
     for (const char *db : { "net.mdb", "nettrfc.mdb" }) {
-        const QString journal = store::netFile(netpath, QLatin1String(db) + QStringLiteral("-journal"));
+        const QString journal
+            = store::netFile(netpath, QLatin1String(db) + QStringLiteral("-journal"));
         if (QFileInfo::exists(journal)) {
             QThread::msleep(100); // a running net's write, over in a moment
             if (QFileInfo::exists(journal))
@@ -212,14 +213,28 @@ std::optional<SessionFigures> readSession(
     s.stations = int(s.heard.size());
     s.traffic = reports::trafficPassedWhole(data->heldTraffic);
     s.qni = s.checkins + 1;
+    s.frequency = store::readFrequency(netpath).trimmed();
     return s;
 }
 
-StatsResult collectStats(const QString &netsDir, const Selection &selection, const QLocale &locale)
+StatsResult collectStats(const QString &netsDir, const Selection &selection, const QLocale &locale,
+    const ReadProgress &progress)
 {
     StatsResult result;
     const QDate today = QDate::currentDate();
-    for (const QString &folder : findSessionFolders(netsDir)) {
+    const QStringList folders = findSessionFolders(netsDir);
+    QSet<QString> nets;
+    for (const QString &folder : folders)
+        nets.insert(netNameOf(folder, netsDir));
+    result.nets = QStringList(nets.cbegin(), nets.cend());
+    result.nets.sort(Qt::CaseInsensitive);
+    const int total = int(folders.size());
+    for (int done = 0; done < total; ++done) {
+        if (progress && !progress(done, total)) {
+            result.cancelled = true;
+            break;
+        }
+        const QString &folder = folders[done];
         const QString sessionName = QFileInfo(folder).fileName();
         if (!matchesNet(selection.netPattern, sessionName, netNameOf(folder, netsDir)))
             continue;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTime>
+#include <functional>
 #include <optional>
 
 // The figures of a set of nets, read from the net folders below a nets folder.
@@ -40,6 +41,7 @@ struct SessionFigures
     int stations = 0; // different callsigns among them
     int traffic = 0; // held traffic marked passed: the sum of its counts
     int qni = 0; // the net report's station count: checkins + 1 (the NCS)
+    QString frequency; // freq.inf as typed; may be empty
     QList<HeardStation> heard; // each station once, in the order first logged
 };
 
@@ -80,7 +82,13 @@ struct StatsResult
     QList<SessionFigures> sessions; // by date and start time
     QList<SkippedNet> skipped; // folders that could not be read, with the reason
     int netMatches = 0; // session folders the net pattern took, whatever their dates
+    QStringList nets; // every net below the nets folder, sorted (case ignored)
+    bool cancelled = false; // stopped before every session was read
 };
+
+// Told before each session folder is read (done of total); returning false
+// stops the reading. Called on the thread that reads.
+using ReadProgress = std::function<bool(int done, int total)>;
 
 // Every folder below netsDir (any depth) that holds a net's files, sorted.
 QStringList findSessionFolders(const QString &netsDir);
@@ -96,12 +104,12 @@ std::optional<QDate> startLineDate(
 
 // One session's figures; nothing, with the reason, when it cannot be read or
 // was never started.
-std::optional<SessionFigures> readSession(const QString &folder, const QString &netsDir,
-    const QLocale &locale, QString *reason);
+std::optional<SessionFigures> readSession(
+    const QString &folder, const QString &netsDir, const QLocale &locale, QString *reason);
 
 // The sessions below netsDir that the selection takes.
-StatsResult collectStats(
-    const QString &netsDir, const Selection &selection, const QLocale &locale = QLocale::system());
+StatsResult collectStats(const QString &netsDir, const Selection &selection,
+    const QLocale &locale = QLocale::system(), const ReadProgress &progress = {});
 
 Totals totals(const QList<SessionFigures> &sessions);
 // Per station, by sessions attended (most first), then callsign.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "stats/regulars.h"
 
+#include "radio/radiosettings.h"
 #include "store/netfiles.h"
 #include "store/recordfile.h"
 
@@ -15,6 +16,13 @@ namespace rollcall::stats {
 
 namespace {
 const QString kGroup = QStringLiteral("Regulars");
+
+// The program's settings file, ~/.config/rollcall.conf (a QSettings made
+// without a path would look under an organization the program does not name).
+QSettings programSettings()
+{
+    return QSettings(radio::programSettingsPath(), QSettings::IniFormat);
+}
 
 QString normalCall(const QString &call)
 {
@@ -32,7 +40,7 @@ RegularsRule RegularsRule::bounded() const
 
 RegularsRule readRegularsRule()
 {
-    QSettings settings;
+    QSettings settings = programSettings();
     settings.beginGroup(kGroup);
     RegularsRule rule;
     rule.atLeast = settings.value(QStringLiteral("atLeast"), RegularsRule::kDefaultAtLeast).toInt();
@@ -43,7 +51,7 @@ RegularsRule readRegularsRule()
 void writeRegularsRule(const RegularsRule &rule)
 {
     const RegularsRule r = rule.bounded();
-    QSettings settings;
+    QSettings settings = programSettings();
     settings.beginGroup(kGroup);
     settings.setValue(QStringLiteral("atLeast"), r.atLeast);
     settings.setValue(QStringLiteral("ofLast"), r.ofLast);
@@ -51,13 +59,13 @@ void writeRegularsRule(const RegularsRule &rule)
 
 bool readRegularsShown()
 {
-    QSettings settings;
+    QSettings settings = programSettings();
     return settings.value(kGroup + QStringLiteral("/shown"), false).toBool();
 }
 
 void writeRegularsShown(bool shown)
 {
-    QSettings settings;
+    QSettings settings = programSettings();
     settings.setValue(kGroup + QStringLiteral("/shown"), shown);
 }
 
@@ -152,11 +160,21 @@ QStringList earlierSessions(const QString &netpath, const QString &netsDir, int 
 }
 
 QList<Regular> regularsOf(const QString &netpath, const QString &netsDir, const RegularsRule &rule,
-    const QLocale &locale, QList<SkippedNet> *skipped)
+    const QLocale &locale, QList<SkippedNet> *skipped, const ReadProgress &progress,
+    bool *cancelled)
 {
     const RegularsRule r = rule.bounded();
     QList<SessionFigures> sessions;
-    for (const QString &folder : earlierSessions(netpath, netsDir, r.ofLast, locale)) {
+    const QStringList folders = earlierSessions(netpath, netsDir, r.ofLast, locale);
+    if (cancelled)
+        *cancelled = false;
+    for (int done = 0; done < int(folders.size()); ++done) {
+        if (progress && !progress(done, int(folders.size()))) {
+            if (cancelled)
+                *cancelled = true;
+            return {};
+        }
+        const QString &folder = folders[done];
         QString reason;
         auto s = readSession(folder, netsDir, locale, &reason);
         if (s)

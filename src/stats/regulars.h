@@ -54,8 +54,10 @@ QStringList earlierSessions(const QString &netpath, const QString &netsDir, int 
     const QLocale &locale = QLocale::system(), const QDate &today = QDate::currentDate());
 
 // The regulars of the net of the session at netpath. Sessions that cannot be
-// read are left out and listed in *skipped.
+// read are left out and listed in *skipped. A progress that returns false
+// stops the reading: *cancelled is set and the list is empty.
 QList<Regular> regularsOf(const QString &netpath, const QString &netsDir, const RegularsRule &rule,
-    const QLocale &locale = QLocale::system(), QList<SkippedNet> *skipped = nullptr);
+    const QLocale &locale = QLocale::system(), QList<SkippedNet> *skipped = nullptr,
+    const ReadProgress &progress = {}, bool *cancelled = nullptr);
 
 } // namespace rollcall::stats

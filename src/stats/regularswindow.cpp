@@ -7,12 +7,14 @@
 #include "app/windowregistry.h"
 #include "netlog/netlogstore.h"
 #include "netlog/netwindow.h"
+#include "stats/statsreader.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTimer>
@@ -57,10 +59,31 @@ RegularsWindow::RegularsWindow(QWidget *parent) : QWidget(parent, Qt::Tool)
     rule->addWidget(new QLabel(QStringLiteral("nets"), this));
     rule->addStretch();
     layout->addLayout(rule);
+    auto *noteRow = new QHBoxLayout;
     m_note = new QLabel(this);
     m_note->setObjectName(QStringLiteral("regularsNote"));
     m_note->setWordWrap(true);
-    layout->addWidget(m_note);
+    noteRow->addWidget(m_note, 1);
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cancel->setObjectName(QStringLiteral("regularsCancel"));
+    m_cancel->setToolTip(QStringLiteral("Stop reading the earlier sessions."));
+    m_cancel->hide();
+    noteRow->addWidget(m_cancel);
+    layout->addLayout(noteRow);
+    m_reader = new stats::StatsReader(this);
+    connect(m_reader, &stats::StatsReader::progress, this, [this](int done, int total) {
+        m_note->setText(
+            QStringLiteral("Reading the earlier sessions: %1 of %2").arg(done).arg(total));
+    });
+    connect(m_reader, &stats::StatsReader::regularsRead, this, &RegularsWindow::read);
+    connect(m_reader, &stats::StatsReader::finished, this, [this](bool cancelled) {
+        m_cancel->hide();
+        if (cancelled) {
+            m_stale = true; // read again when next shown
+            m_note->setText(QStringLiteral("Reading cancelled"));
+        }
+    });
+    connect(m_cancel, &QPushButton::clicked, this, &RegularsWindow::cancelReading);
     const auto ruleChanged = [this] {
         if (m_atLeast->value() > m_ofLast->value())
             m_atLeast->setValue(m_ofLast->value());
@@ -83,6 +106,7 @@ void RegularsWindow::attach(NetWindow *net)
         m_net->removeEventFilter(this);
         disconnect(m_net, nullptr, this, nullptr);
     }
+    m_reader->cancel(); // the last net's sessions are of no use here
     m_net = net;
     m_netEvents = net;
     m_stale = true;
@@ -102,13 +126,30 @@ void RegularsWindow::reload()
 {
     m_stale = false;
     const Session &s = session();
-    QList<stats::SkippedNet> skipped;
-    m_regulars = stats::regularsOf(s.netpath, s.netsFolder(),
-        { m_atLeast->value(), m_ofLast->value() }, QLocale::system(), &skipped);
     m_tonight.clear();
     if (m_net && m_net->netLog())
         for (const store::LoggedCheckIn &c : m_net->netLog()->checkIns())
             m_tonight << c.callsign;
+    m_note->setText(QStringLiteral("Reading the earlier sessions..."));
+    m_cancel->show();
+    m_reader->readRegulars(s.netpath, s.netsFolder(), { m_atLeast->value(), m_ofLast->value() });
+}
+
+bool RegularsWindow::isReading() const
+{
+    return m_reader->isReading();
+}
+
+void RegularsWindow::cancelReading()
+{
+    m_reader->cancel();
+}
+
+void RegularsWindow::read(
+    const QList<stats::Regular> &regulars, const QList<stats::SkippedNet> &skipped)
+{
+    const Session &s = session();
+    m_regulars = regulars;
     QString note = QStringLiteral("Net: %1").arg(stats::netNameOf(s.netpath, s.netsFolder()));
     if (!skipped.isEmpty())
         note += QStringLiteral("; %1 earlier net(s) could not be read (%2)")

@@ -7,12 +7,16 @@
 #include <QWidget>
 
 class QLabel;
+class QPushButton;
 class QSpinBox;
 class QTableWidget;
 
 namespace rollcall {
 
 class NetWindow;
+namespace stats {
+class StatsReader;
+}
 
 // "Regulars Not Yet Heard" beside the net window: the stations heard in at
 // least K of the net's last M sessions that are not in tonight's log yet. A
@@ -30,8 +34,12 @@ public:
 
     // Follows this net window (the one of the net just opened).
     void attach(NetWindow *net);
-    // Reads the net's earlier sessions again and shows who is missing.
+    // Reads the net's earlier sessions again (on a thread of their own) and
+    // then shows who is missing.
     void reload();
+    bool isReading() const;
+    // Stops the reading under way; the list keeps what it showed.
+    void cancelReading();
     // The callsigns listed, top first.
     QStringList listed() const;
 
@@ -48,6 +56,7 @@ protected:
 
 private:
     void fill();
+    void read(const QList<stats::Regular> &regulars, const QList<stats::SkippedNet> &skipped);
     void heard(const QString &callsign);
     void pick(int row);
 
@@ -59,6 +68,8 @@ private:
     QSpinBox *m_atLeast = nullptr;
     QSpinBox *m_ofLast = nullptr;
     QLabel *m_note = nullptr;
+    QPushButton *m_cancel = nullptr;
+    stats::StatsReader *m_reader = nullptr;
     QList<stats::Regular> m_regulars;
     QStringList m_tonight;
     bool m_stale = true;

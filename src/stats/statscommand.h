@@ -6,7 +6,8 @@
 namespace rollcall::stats {
 
 // rollcall stats [NETSDIR] [--net PATTERN] [--from YYYY-MM-DD] [--to YYYY-MM-DD]
-// [--stations] [-o FILE.csv|FILE.html|FILE.pdf]: the figures of the nets below
+// [--stations | --month YYYY-MM | --trends | --lapsed WEEKS]
+// [-o FILE.txt|FILE.csv|FILE.html|FILE.pdf]: the figures of the nets below
 // NETSDIR (the home folder's nets/ by default), as text on standard output
 // without -o. Skipped folders are named on standard error (in the text too).
 int runStatsCommand(const QStringList &args);

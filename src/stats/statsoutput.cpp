@@ -5,7 +5,6 @@
 #include "store/textrules.h"
 
 #include <QFontMetricsF>
-#include <QMap>
 #include <QPainter>
 #include <QPdfWriter>
 #include <algorithm>
@@ -221,44 +220,17 @@ QByteArray tablePdf(const QString &title, const store::HtmlTable &table, const Q
     });
 }
 
-QString monthReport(const QString &net, int year, int month, const QList<SessionFigures> &sessions)
-{
-    Totals t = totals(sessions);
-    QStringList ncs;
-    for (const SessionFigures &s : sessions)
-        for (const QString &call : s.ncs)
-            if (!ncs.contains(call))
-                ncs << call;
-    const QString monthName = QLocale::c().monthName(month, QLocale::LongFormat).toUpper();
-    QString out;
-    out += QStringLiteral("NET %1\n").arg(clean(net).toUpper());
-    out += QStringLiteral("MONTH %1 %2\n").arg(monthName).arg(year);
-    out += QStringLiteral("SESSIONS %1\n").arg(t.sessions);
-    out += QStringLiteral("QNI %1\n").arg(t.qni);
-    out += QStringLiteral("QTC %1\n").arg(t.traffic);
-    out += QStringLiteral("TOTAL MINUTES %1\n").arg(t.minutes);
-    out += QStringLiteral("NCS %1\n").arg(ncs.isEmpty() ? QStringLiteral("NONE") : clean(ncs.join(u' ')));
-    return out;
-}
-
-QString monthReports(const QList<SessionFigures> &sessions)
-{
-    // Net, then month, in order.
-    QMap<std::pair<QString, int>, QList<SessionFigures>> groups;
-    for (const SessionFigures &s : sessions)
-        groups[{ s.net, s.date.year() * 100 + s.date.month() }].append(s);
-    QStringList reports;
-    for (auto it = groups.cbegin(); it != groups.cend(); ++it)
-        reports << monthReport(it.key().first, it.key().second / 100, it.key().second % 100, *it);
-    return reports.join(u'\n');
-}
-
 QString radiogramText(const QString &report)
 {
     QString text = report.toUpper();
-    for (QChar &c : text)
-        if (!(c.isLetterOrNumber() || c == u'/' || c == u'-'))
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QChar &c = text[i];
+        if (c == u'.' && i > 0 && i + 1 < text.size() && text[i - 1].isDigit()
+            && text[i + 1].isDigit())
+            c = u'R';
+        else if (!(c.isLetterOrNumber() || c == u'/' || c == u'-'))
             c = u' ';
+    }
     return text.simplified();
 }
 

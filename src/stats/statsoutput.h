@@ -8,10 +8,11 @@
 #include <QString>
 
 // The figures as files and text: CSV (one line per session or per station),
-// an aligned text table, an HTML page, a PDF, and the month's net report.
+// an aligned text table, an HTML page and a PDF (the month's report: monthreport.h).
 namespace rollcall::stats {
 
-inline constexpr auto kSessionsCsvHeader = "date,net,ncs,start,end,minutes,checkins,stations,traffic";
+inline constexpr auto kSessionsCsvHeader
+    = "date,net,ncs,start,end,minutes,checkins,stations,traffic";
 inline constexpr auto kStationsCsvHeader = "callsign,name,sessions,first,last,percent";
 
 // The session and station tables (column captions as the CSV headers), cells as text.
@@ -42,14 +43,9 @@ QStringList skippedLines(const QList<SkippedNet> &skipped);
 QByteArray tablePdf(
     const QString &title, const store::HtmlTable &table, const QString &note = QString());
 
-// The month's net report of one net, as a net manager sends it to the
-// section: net, month, sessions, QNI, QTC, total minutes and the NCS list.
-// sessions are those of the net in that month.
-QString monthReport(const QString &net, int year, int month, const QList<SessionFigures> &sessions);
-// A report for every net and month the sessions cover, one after another.
-QString monthReports(const QList<SessionFigures> &sessions);
 // Report text as a radiogram's text: upper case, one line, blanks between
-// words, no punctuation but what a radiogram carries ("/" and "-").
+// words, no punctuation but what a radiogram carries ("/" and "-"); a decimal
+// point between digits is the letter R (5.8 is 5R8).
 QString radiogramText(const QString &report);
 
 } // namespace rollcall::stats

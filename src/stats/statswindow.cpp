@@ -4,7 +4,12 @@
 #include "app/prompts.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
+#include "stats/monthreport.h"
+#include "stats/monthreportwidget.h"
+#include "stats/regulars.h"
 #include "stats/statsoutput.h"
+#include "stats/statsreader.h"
+#include "stats/trends.h"
 #include "store/recordfile.h"
 
 #include <QComboBox>
@@ -17,8 +22,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -72,7 +79,7 @@ store::HtmlTable shownTable(const QTableWidget *table)
             const QTableWidgetItem *item = table->item(r, c);
             const QVariant v = item ? item->data(Qt::DisplayRole) : QVariant();
             row << (v.typeId() == QMetaType::Double ? QString::number(v.toDouble(), 'f', 1)
-                                                     : v.toString());
+                                                    : v.toString());
         }
         t.rows << row;
     }
@@ -114,38 +121,73 @@ StatsWindow::StatsWindow(QWidget *parent) : QWidget(parent, Qt::Window)
         d->setCalendarPopup(true);
         d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     }
-    auto *show = new QPushButton(QStringLiteral("&Show"), this);
-    show->setObjectName(QStringLiteral("statsShow"));
-    show->setDefault(true);
-    choice->addWidget(new QLabel(QStringLiteral("&Net:"), this));
-    choice->addWidget(m_nets, 1);
-    choice->addWidget(new QLabel(QStringLiteral("&From:"), this));
-    choice->addWidget(m_from);
-    choice->addWidget(new QLabel(QStringLiteral("&To:"), this));
-    choice->addWidget(m_to);
-    choice->addWidget(show);
+    m_show = new QPushButton(QStringLiteral("&Show"), this);
+    m_show->setObjectName(QStringLiteral("statsShow"));
+    m_show->setDefault(true);
+    const auto labelled = [&](const QString &text, QWidget *buddy, int stretch = 0) {
+        auto *label = new QLabel(text, this);
+        label->setBuddy(buddy);
+        choice->addWidget(label);
+        choice->addWidget(buddy, stretch);
+    };
+    labelled(QStringLiteral("&Net:"), m_nets, 1);
+    labelled(QStringLiteral("&From:"), m_from);
+    labelled(QStringLiteral("&To:"), m_to);
+    choice->addWidget(m_show);
     layout->addLayout(choice);
-    const auto labels = findChildren<QLabel *>();
-    labels[0]->setBuddy(m_nets);
-    labels[1]->setBuddy(m_from);
-    labels[2]->setBuddy(m_to);
 
     m_tabs = new QTabWidget(this);
     m_sessions = newTable(QStringLiteral("statsSessions"), this);
     m_stations = newTable(QStringLiteral("statsStations"), this);
-    m_report = new QPlainTextEdit(this);
-    m_report->setObjectName(QStringLiteral("statsMonthReport"));
-    m_report->setReadOnly(true);
-    m_report->setFont(QFont(QStringLiteral("Monospace")));
+    m_month = new MonthReportWidget(this);
+    m_trends = newTable(QStringLiteral("statsTrends"), this);
+    m_trends->setToolTip(QStringLiteral("Sessions attended in each of the 12 months that end with "
+                                        "the To date's month; the first row: sessions held."));
+    m_lapsedPage = new QWidget(this);
+    auto *lapsedLayout = new QVBoxLayout(m_lapsedPage);
+    lapsedLayout->setContentsMargins(4, 4, 4, 4);
+    auto *weeksRow = new QHBoxLayout;
+    m_weeks = new QSpinBox(m_lapsedPage);
+    m_weeks->setObjectName(QStringLiteral("statsLapsedWeeks"));
+    m_weeks->setRange(1, 520);
+    m_weeks->setValue(4);
+    auto *weeksLabel = new QLabel(QStringLiteral("Regulars not heard for &at least"), m_lapsedPage);
+    weeksLabel->setBuddy(m_weeks);
+    weeksRow->addWidget(weeksLabel);
+    weeksRow->addWidget(m_weeks);
+    weeksRow->addWidget(new QLabel(QStringLiteral("weeks before the To date"), m_lapsedPage));
+    weeksRow->addStretch();
+    lapsedLayout->addLayout(weeksRow);
+    m_lapsed = newTable(QStringLiteral("statsLapsed"), m_lapsedPage);
+    m_lapsed->setToolTip(QStringLiteral(
+        "Stations that were regulars of a net (heard in as many of its sessions running as the "
+        "Regulars Not Yet Heard list asks) and have not been heard in it since, while the net "
+        "met."));
+    lapsedLayout->addWidget(m_lapsed, 1);
     m_tabs->addTab(m_sessions, QStringLiteral("Sessions"));
     m_tabs->addTab(m_stations, QStringLiteral("Stations"));
-    m_tabs->addTab(m_report, QStringLiteral("Month report"));
+    m_tabs->addTab(m_month, QStringLiteral("Month report"));
+    m_tabs->addTab(m_trends, QStringLiteral("Trends"));
+    m_tabs->addTab(m_lapsedPage, QStringLiteral("Not heard"));
     layout->addWidget(m_tabs, 1);
 
+    auto *status = new QHBoxLayout;
     m_totals = new QLabel(this);
     m_totals->setObjectName(QStringLiteral("statsTotals"));
     m_totals->setWordWrap(true);
-    layout->addWidget(m_totals);
+    status->addWidget(m_totals, 1);
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("statsProgress"));
+    m_progress->setFormat(QStringLiteral("%v of %m sessions"));
+    m_progress->hide();
+    status->addWidget(m_progress);
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cancel->setObjectName(QStringLiteral("statsCancel"));
+    m_cancel->setToolTip(
+        QStringLiteral("Stop reading the nets; the tables keep what they showed."));
+    m_cancel->hide();
+    status->addWidget(m_cancel);
+    layout->addLayout(status);
     m_skipped = new QPlainTextEdit(this);
     m_skipped->setObjectName(QStringLiteral("statsSkipped"));
     m_skipped->setReadOnly(true);
@@ -156,11 +198,13 @@ StatsWindow::StatsWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     auto *buttons = new QHBoxLayout;
     auto *save = new QPushButton(QStringLiteral("Save &As..."), this);
     save->setObjectName(QStringLiteral("statsSave"));
-    save->setToolTip(QStringLiteral("Save the table shown as CSV, HTML or PDF."));
+    save->setToolTip(QStringLiteral(
+        "Save the table shown as CSV, HTML or PDF, or the month report as text too."));
     auto *radiogram = new QPushButton(QStringLiteral("&Radiogram"), this);
     radiogram->setObjectName(QStringLiteral("statsRadiogram"));
-    radiogram->setToolTip(QStringLiteral("Start a radiogram with the month's net report."));
-    radiogram->setEnabled(windows().isAvailable(QStringLiteral("trafficform")));
+    radiogram->setToolTip(QStringLiteral(
+        "Store the month report picked as a radiogram with the next message number and open it."));
+    radiogram->setEnabled(windows().isAvailable(QStringLiteral("trafficformview")));
     auto *close = new QPushButton(QStringLiteral("&Close"), this);
     buttons->addStretch();
     buttons->addWidget(save);
@@ -168,37 +212,28 @@ StatsWindow::StatsWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     buttons->addWidget(close);
     layout->addLayout(buttons);
 
-    connect(show, &QPushButton::clicked, this, &StatsWindow::refresh);
+    m_reader = new stats::StatsReader(this);
+    connect(m_reader, &stats::StatsReader::progress, this, [this](int done, int total) {
+        m_progress->setRange(0, total);
+        m_progress->setValue(done);
+    });
+    connect(m_reader, &stats::StatsReader::statsRead, this, &StatsWindow::read);
+    connect(m_reader, &stats::StatsReader::finished, this, &StatsWindow::readingEnded);
+    connect(m_cancel, &QPushButton::clicked, this, &StatsWindow::cancelReading);
+    connect(m_show, &QPushButton::clicked, this, &StatsWindow::refresh);
     connect(m_nets->lineEdit(), &QLineEdit::returnPressed, this, &StatsWindow::refresh);
+    connect(m_weeks, &QSpinBox::valueChanged, this, &StatsWindow::showLapsed);
     connect(save, &QPushButton::clicked, this, &StatsWindow::saveAs);
     connect(radiogram, &QPushButton::clicked, this, &StatsWindow::startRadiogram);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
     resize(820, 520);
-    fillNets();
+    m_nets->addItem(kAllNets);
     // The net open now, or the one last opened, to start with.
     const QString netpath = session().netpath;
     if (!netpath.isEmpty() && QFileInfo::exists(netpath))
         m_nets->setCurrentText(stats::netNameOf(netpath, session().netsFolder()));
     refresh();
-}
-
-void StatsWindow::fillNets()
-{
-    QStringList names;
-    QSet<QString> seen;
-    const QString nets = session().netsFolder();
-    for (const QString &folder : stats::findSessionFolders(nets)) {
-        const QString name = stats::netNameOf(folder, nets);
-        if (!seen.contains(name)) {
-            seen.insert(name);
-            names << name;
-        }
-    }
-    names.sort(Qt::CaseInsensitive);
-    m_nets->clear();
-    m_nets->addItem(kAllNets);
-    m_nets->addItems(names);
 }
 
 void StatsWindow::setSelection(const stats::Selection &selection)
@@ -218,50 +253,120 @@ void StatsWindow::refresh()
     sel.netPattern = net == kAllNets ? QString() : net;
     sel.from = m_from->date();
     sel.to = m_to->date();
-    m_result = stats::collectStats(session().netsFolder(), sel);
+    m_chosen = sel;
+    // A year back from the To date as well, for the trends and the regulars who stopped.
+    sel.from = std::min(sel.from, stats::trendStart(sel.to));
+    m_progress->setRange(0, 0); // busy until the sessions are counted
+    m_progress->show();
+    m_cancel->show();
+    m_reader->readStats(session().netsFolder(), sel);
+}
+
+bool StatsWindow::isReading() const
+{
+    return m_reader->isReading();
+}
+
+void StatsWindow::cancelReading()
+{
+    m_reader->cancel();
+}
+
+void StatsWindow::read(const stats::StatsResult &all)
+{
+    m_all = all;
+    m_result = all;
+    m_result.sessions.clear();
+    for (const stats::SessionFigures &s : all.sessions)
+        if (s.date >= m_chosen.from && s.date <= m_chosen.to)
+            m_result.sessions.append(s);
+    // The nets found, for the choice; what is typed there stays.
+    const QString typed = m_nets->currentText();
+    const QSignalBlocker quiet(m_nets);
+    m_nets->clear();
+    m_nets->addItem(kAllNets);
+    m_nets->addItems(all.nets);
+    m_nets->setCurrentText(typed);
     showResult();
+}
+
+void StatsWindow::readingEnded(bool cancelled)
+{
+    m_progress->hide();
+    m_cancel->hide();
+    if (cancelled)
+        m_totals->setText(
+            QStringLiteral("Reading cancelled; the tables show the last figures read."));
 }
 
 void StatsWindow::showResult()
 {
     fillTable(m_sessions, stats::sessionsTable(m_result.sessions));
     fillTable(m_stations, stats::stationsTable(stats::stationFigures(m_result.sessions)));
-    m_report->setPlainText(stats::monthReports(m_result.sessions));
+    m_month->setSessions(m_result.sessions);
+    fillTable(m_trends, stats::trendsTable(stats::attendanceTrends(m_all.sessions, m_chosen.to)));
+    m_trends->setSortingEnabled(false); // the sessions held stay on top
+    showLapsed();
     m_totals->setText(stats::totalsLine(stats::totals(m_result.sessions)));
     const QStringList skipped = stats::skippedLines(m_result.skipped);
     m_skipped->setPlainText(skipped.join(u'\n'));
     m_skipped->setVisible(!skipped.isEmpty());
 }
 
+void StatsWindow::showLapsed()
+{
+    fillTable(m_lapsed,
+        stats::lapsedTable(stats::lapsedStations(
+            m_all.sessions, stats::readRegularsRule(), m_weeks->value(), m_chosen.to)));
+}
+
 QString StatsWindow::monthReportText() const
 {
-    return m_report->toPlainText();
+    return m_month->text();
 }
 
 void StatsWindow::saveAs()
 {
-    const bool stations = m_tabs->currentWidget() == m_stations;
+    QWidget *page = m_tabs->currentWidget();
+    const bool month = page == m_month;
+    QTableWidget *shown = page == m_stations ? m_stations
+        : page == m_trends                   ? m_trends
+        : page == m_lapsedPage               ? m_lapsed
+                                             : m_sessions;
+    const QString name = month ? QStringLiteral("month report")
+        : shown == m_stations  ? QStringLiteral("stations")
+        : shown == m_trends    ? QStringLiteral("attendance")
+        : shown == m_lapsed    ? QStringLiteral("not heard")
+                               : QStringLiteral("sessions");
+    const QString tables
+        = QStringLiteral("CSV (*.csv)|*.csv|Web page (*.html)|*.html|PDF (*.pdf)|*.pdf");
     const QString file = session().prompts->saveFileReplacing(
         { .title = QStringLiteral("Save Net Statistics"),
-            .filter = QStringLiteral("CSV (*.csv)|*.csv|Web page (*.html)|*.html|PDF (*.pdf)|*.pdf"),
-            .defaultExtension = QStringLiteral(".csv"),
+            .filter = month ? QStringLiteral("Text (*.txt)|*.txt|") + tables : tables,
+            .defaultExtension = month ? QStringLiteral(".txt") : QStringLiteral(".csv"),
             .initialFolder = session().netsFolder(),
-            .proposedName = stations ? QStringLiteral("stations") : QStringLiteral("sessions") },
+            .proposedName = name },
         QStringLiteral("Summary save as"));
     if (file.isEmpty())
         return;
-    const store::HtmlTable table = shownTable(stations ? m_stations : m_sessions);
+    const store::HtmlTable table
+        = month ? stats::monthReportTable(m_month->reports()) : shownTable(shown);
     const QString suffix = QFileInfo(file).suffix().toLower();
     const QString title = kTitle + QStringLiteral(": ") + m_nets->currentText() + u' '
         + m_from->date().toString(Qt::ISODate) + QStringLiteral(" to ")
         + m_to->date().toString(Qt::ISODate);
+    const QString note
+        = month || shown == m_trends || shown == m_lapsed ? QString() : m_totals->text();
     QByteArray bytes;
     if (suffix == QLatin1String("pdf")) {
-        bytes = stats::tablePdf(title, table);
+        bytes = stats::tablePdf(title, table, note);
     } else if (suffix == QLatin1String("html") || suffix == QLatin1String("htm")) {
         store::HtmlTable page = table;
-        page.caption = title + QStringLiteral(". ") + m_totals->text();
+        page.caption = note.isEmpty() ? title : title + QStringLiteral(". ") + note;
         bytes = page.toDocument(title).toUtf8();
+    } else if (suffix == QLatin1String("txt")) {
+        bytes = (month ? stats::monthReportsText(m_month->reports()) : stats::tableText(table))
+                    .toUtf8();
     } else {
         bytes = stats::tableCsv(table);
     }
@@ -272,14 +377,7 @@ void StatsWindow::saveAs()
 
 void StatsWindow::startRadiogram()
 {
-    session().trafficsource = QStringLiteral("0");
-    QWidget *entry = windows().window(QStringLiteral("trafficform"));
-    if (!entry)
-        return;
-    entry->show();
-    entry->raise();
-    if (auto *text = entry->findChild<QPlainTextEdit *>(QStringLiteral("messagetext")))
-        text->setPlainText(stats::radiogramText(monthReportText()));
+    m_month->makeRadiogram();
 }
 
 } // namespace rollcall

@@ -366,7 +366,7 @@ private Q_SLOTS:
         QVERIFY(stationFigures({}).isEmpty());
     }
 
-    void csvAndMonthReport()
+    void csvFiles()
     {
         SessionFigures s;
         s.date = QDate(2026, 5, 3);
@@ -393,13 +393,6 @@ private Q_SLOTS:
         QCOMPARE(tableCsv(stationsTable({ st })),
             QByteArray("callsign,name,sessions,first,last,percent\r\n"
                        "Q1AW,'=1+1,2,2026-05-03,2026-05-10,66.7\r\n"));
-        QCOMPARE(monthReport(u"ARES, North"_s, 2026, 5, { s, t }),
-            u"NET ARES, NORTH\nMONTH MAY 2026\nSESSIONS 2\nQNI 26\nQTC 4\nTOTAL MINUTES 55\n"
-            "NCS Q1AW =Q2BB Q3CC\n"_s);
-        // One report per net and month.
-        SessionFigures june = s;
-        june.date = QDate(2026, 6, 1);
-        QCOMPARE(monthReports({ s, june, t }).count(u"NET ARES"_s), 2);
     }
 };
 

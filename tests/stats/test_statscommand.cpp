@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "stats/monthreport.h"
+#include "stats/regulars.h"
 #include "statsfixture.h"
 #include "temphome.h"
 #include "testmain.h"
@@ -217,6 +219,93 @@ private Q_SLOTS:
             qPrintable(page));
     }
 
+    // The month's report of a net: text on the terminal or in a .txt file, and
+    // the same figures as CSV; the net manager comes from the settings file.
+    void monthReport()
+    {
+        stats::writeMonthReportSettings({ u"K1NM Jo Example"_s, u"Routine"_s, QString() });
+        QTemporaryDir out;
+        const QString csv = out.filePath(u"may.csv"_s);
+        Run r = rollcallStats(
+            { m_home.nets(), u"--month"_s, u"2026-05"_s, u"--net"_s, u"ARES"_s, u"-o"_s, csv });
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(readFile(csv),
+            QByteArray("net,month,item,value\r\n"
+                       "ARES,2026-05,net manager,K1NM Jo Example\r\n"
+                       "ARES,2026-05,frequency,146.520\r\n"
+                       "ARES,2026-05,band,2m\r\n"
+                       "ARES,2026-05,sessions,2\r\n"
+                       "ARES,2026-05,qni,5\r\n"
+                       "ARES,2026-05,average qni per session,2.5\r\n"
+                       "ARES,2026-05,different stations,2\r\n"
+                       "ARES,2026-05,qtc,2\r\n"
+                       "ARES,2026-05,traffic per session,1.0\r\n"
+                       "ARES,2026-05,total minutes,100\r\n"
+                       "ARES,2026-05,ncs Q0NC,2\r\n"));
+        const QByteArray expected = "NET ARES\nMONTH MAY 2026\nNET MANAGER K1NM JO EXAMPLE\n"
+                                    "FREQUENCY 146.520\nBAND 2M\nSESSIONS 2\nQNI 5\n"
+                                    "AVERAGE QNI 2.5\nSTATIONS 2\nQTC 2\nQTC PER SESSION 1.0\n"
+                                    "TOTAL MINUTES 100\nNCS Q0NC 2\n";
+        r = rollcallStats({ m_home.nets(), u"--month"_s, u"2026-05"_s });
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(r.out, expected);
+        QVERIFY(r.err.contains("skipped")); // the unused net, on standard error
+        const QString txt = out.filePath(u"may.txt"_s);
+        r = rollcallStats({ m_home.nets(), u"--month"_s, u"2026-05"_s, u"-o"_s, txt });
+        QCOMPARE(r.code, 0);
+        QCOMPARE(readFile(txt), expected);
+        r = rollcallStats({ m_home.nets(), u"--month"_s, u"2026-05"_s, u"-o"_s,
+            out.filePath(u"may.html"_s) });
+        QCOMPARE(r.code, 0);
+        QVERIFY(readFile(out.filePath(u"may.html"_s))
+                    .contains("Month report: all nets, 2026-05-01 to 2026-05-31"));
+        // A month without sessions says so.
+        r = rollcallStats({ m_home.nets(), u"--month"_s, u"2026-07"_s });
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.startsWith("No sessions in all nets, 2026-07-01 to 2026-07-31"));
+    }
+
+    // The regulars who stopped, by the rule of the regulars list, and each
+    // station's sessions month by month.
+    void lapsedAndTrends()
+    {
+        test::TempHome home;
+        stats::writeRegularsRule({ 3, 8 });
+        QDate date(2026, 1, 7);
+        for (int week = 0; week < 5; ++week, date = date.addDays(7)) {
+            test::NetPlan plan(home.nets() + u"/Wx"_s, u"Wx - "_s + date.toString(u"M-d-yyyy"_s),
+                QDateTime(date, QTime(19, 0)));
+            plan.locale = QLocale::c();
+            plan.stations = { { u"Q2BB"_s, u"Bob"_s } };
+            if (week < 3)
+                plan.stations.append({ u"Q1AW"_s, u"Ann"_s });
+            QVERIFY(!test::makeSession(plan, home.dbfiles()).isEmpty());
+        }
+        QTemporaryDir out;
+        const QString csv = out.filePath(u"lapsed.csv"_s);
+        Run r = rollcallStats(
+            { home.nets(), u"--lapsed"_s, u"2"_s, u"--to"_s, u"2026-02-11"_s, u"-o"_s, csv });
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(readFile(csv),
+            QByteArray("callsign,name,net,last,weeks,missed,sessions\r\n"
+                       "Q1AW,Ann,Wx,2026-01-21,3,2,3\r\n"));
+        r = rollcallStats({ home.nets(), u"--lapsed"_s, u"4"_s, u"--to"_s, u"2026-02-11"_s });
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.startsWith("Regulars not heard for 4 weeks (heard in 3 of 8 sessions "
+                                  "running) as of 2026-02-11: all nets"),
+            r.out.constData());
+        QVERIFY(!r.out.contains("Q1AW"));
+
+        r = rollcallStats({ home.nets(), u"--trends"_s, u"--to"_s, u"2026-02-11"_s, u"-o"_s, csv });
+        QVERIFY2(r.code == 0, r.err.constData());
+        const QList<QByteArray> lines = readFile(csv).split('\n');
+        QVERIFY(lines[0].startsWith("callsign,name,2025-03,2025-04,"));
+        QVERIFY(lines[0].endsWith(",2026-01,2026-02,total\r"));
+        QCOMPARE(lines[1], QByteArray("(sessions),,0,0,0,0,0,0,0,0,0,0,4,1,5\r"));
+        QCOMPARE(lines[2], QByteArray("Q2BB,Bob,0,0,0,0,0,0,0,0,0,0,4,1,5\r"));
+        QCOMPARE(lines[3], QByteArray("Q1AW,Ann,0,0,0,0,0,0,0,0,0,0,3,0,3\r"));
+    }
+
     void failures_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -225,7 +314,15 @@ private Q_SLOTS:
         QTest::newRow("from after to")
             << QStringList { u"--from"_s, u"2026-06-01"_s, u"--to"_s, u"2026-05-01"_s } << 2;
         QTest::newRow("unknown option") << QStringList { u"--weekly"_s } << 2;
-        QTest::newRow("other output") << QStringList { u"-o"_s, u"x.txt"_s } << 2;
+        QTest::newRow("other output") << QStringList { u"-o"_s, u"x.doc"_s } << 2;
+        QTest::newRow("no month") << QStringList { u"--month"_s, u"2026-13"_s } << 2;
+        QTest::newRow("a day is no month") << QStringList { u"--month"_s, u"2026-05-01"_s } << 2;
+        QTest::newRow("month and dates")
+            << QStringList { u"--month"_s, u"2026-05"_s, u"--from"_s, u"2026-05-02"_s } << 2;
+        QTest::newRow("two reports") << QStringList { u"--month"_s, u"2026-05"_s, u"--trends"_s } << 2;
+        QTest::newRow("no weeks") << QStringList { u"--lapsed"_s, u"0"_s } << 2;
+        QTest::newRow("month of no net")
+            << QStringList { u"--month"_s, u"2026-05"_s, u"--net"_s, u"Weather"_s } << 1;
         QTest::newRow("missing value") << QStringList { u"--net"_s } << 2;
         QTest::newRow("no such folder") << QStringList { u"/nonexistent/nets"_s } << 1;
         QTest::newRow("no net of that name") << QStringList { u"--net"_s, u"Weather"_s } << 1;

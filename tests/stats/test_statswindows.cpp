@@ -5,6 +5,9 @@
 #include "netlog/netwindow.h"
 #include "stats/regulars.h"
 #include "stats/regularswindow.h"
+#include "stats/monthreport.h"
+#include "stats/monthreportwidget.h"
+#include "stats/statsreader.h"
 #include "stats/statswindow.h"
 #include "statsfixture.h"
 #include "store/netfiles.h"
@@ -19,7 +22,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSemaphore>
+#include <QTabWidget>
+#include <QTimer>
 #include <QTableWidget>
 #include <QTest>
 #include <QWindow>
@@ -153,22 +163,36 @@ private Q_SLOTS:
     }
 
     // Net Statistics: the figures of the nets chosen, the month's report, the
-    // table saved as the operator sorted it, a radiogram with the report.
+    // table saved as the operator sorted it, the report stored as a radiogram.
     void statisticsWindow()
     {
         test::WindowFixture f;
         QVERIFY(!makeAresNets(f).isEmpty());
+        session().prefsrec.callsign = u"Q0NC"_s;
+        session().prefsrec.location = u"Newington, CT"_s;
+        QVERIFY(session().messageNumbers().write(41));
+        stats::writeMonthReportSettings({ u"K1NM"_s, u"Routine"_s, u"STM"_s });
         auto *w = windows().window<StatsWindow>(u"netstats"_s);
         QVERIFY(w);
         w->show();
         const QDate today = QDate::currentDate();
         w->setSelection({ u"ARES"_s, today.addDays(-60), today });
+        QTRY_VERIFY(!w->isReading());
         QCOMPARE(w->result().sessions.size(), 4);
         QCOMPARE(w->result().skipped.size(), 1); // tonight's, not started
         auto *sessions = w->findChild<QTableWidget *>(u"statsSessions"_s);
         QCOMPARE(sessions->rowCount(), 4);
-        QVERIFY(w->monthReportText().contains(u"NET ARES\n"_s));
+        QVERIFY(w->monthReportText().startsWith(u"NET ARES\n"_s));
+        QVERIFY2(w->monthReportText().contains(u"NET MANAGER K1NM\nFREQUENCY 146.520\nBAND 2M\n"_s),
+            qPrintable(w->monthReportText()));
         QVERIFY(w->findChild<QPlainTextEdit *>(u"statsSkipped"_s)->isVisibleTo(w));
+        // The trends: four sessions held, Q1AW at all of them.
+        auto *trends = w->findChild<QTableWidget *>(u"statsTrends"_s);
+        QCOMPARE(trends->item(0, 0)->text(), u"(sessions)"_s);
+        QCOMPARE(trends->item(0, trends->columnCount() - 1)->text(), u"4"_s);
+        QCOMPARE(trends->item(1, 0)->text(), u"Q1AW"_s);
+        // Q3CC, Q5EE and Q6FF came once: never regulars, so not on the follow-up list.
+        QCOMPARE(w->findChild<QTableWidget *>(u"statsLapsed"_s)->rowCount(), 0);
 
         // Sorted by check-ins, most first, and saved so.
         sessions->sortByColumn(6, Qt::DescendingOrder);
@@ -182,12 +206,125 @@ private Q_SLOTS:
         QVERIFY(lines[1].contains(",5,5,0\r")); // the first week's five check-ins first
         test::WindowFixture::snapshot(w, u"netstats"_s);
 
+        // The month report saved as text, from its own page.
+        auto *tabs = w->findChild<QTabWidget *>();
+        tabs->setCurrentWidget(w->monthReport());
+        test::WindowFixture::snapshot(w, u"netstats-month"_s);
+        const QString txt = f.home.path() + u"/month.txt"_s;
+        f.prompts.answer(txt);
+        w->saveAs();
+        QFile report(txt);
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        QVERIFY(report.readAll().startsWith("NET ARES\nMONTH "));
+
+        // The radiogram: stored with the next message number, opened to look at.
         w->startRadiogram();
-        QWidget *entry = windows().loaded(u"trafficform"_s);
-        QVERIFY(entry && entry->isVisible());
-        const QString text = entry->findChild<QPlainTextEdit *>(u"messagetext"_s)->toPlainText();
+        QWidget *view = windows().loaded(u"trafficformview"_s);
+        QVERIFY(view && view->isVisible());
+        QCOMPARE(session().messageNumbers().read(), qint16(42));
+        QCOMPARE(view->findChild<QLineEdit *>(u"originmessagenumber"_s)->text(), u"41"_s);
+        QCOMPARE(view->findChild<QLineEdit *>(u"originsation"_s)->text(), u"Q0NC"_s);
+        QCOMPARE(view->findChild<QLineEdit *>(u"originplace"_s)->text(), u"Newington, CT"_s);
+        QCOMPARE(view->findChild<QLineEdit *>(u"toname"_s)->text(), u"STM"_s);
+        const QString text = view->findChild<QPlainTextEdit *>(u"messagetext"_s)->toPlainText();
         QVERIFY2(text.startsWith(u"NET ARES MONTH "_s), qPrintable(text));
         QVERIFY(!text.contains(u'\n'));
+    }
+
+    // The nets are read on a thread of their own: the window thread runs its
+    // events while a reading is held at a session, and Cancel ends the reading
+    // with nothing of it shown; the next reading shows everything.
+    void readingWithProgressAndCancel()
+    {
+        test::WindowFixture f;
+        QVERIFY(!makeAresNets(f).isEmpty());
+        QSemaphore held, go;
+        stats::StatsReader::setSessionHook([&](int done) {
+            if (done == 1) {
+                held.release();
+                go.acquire();
+            }
+        });
+        const auto cleanup = qScopeGuard([&] {
+            stats::StatsReader::setSessionHook({});
+            go.release(100);
+        });
+        auto *w = windows().window<StatsWindow>(u"netstats"_s); // starts reading
+        w->show();
+        QTRY_VERIFY_WITH_TIMEOUT(held.available() > 0, 60000); // a bound against a hang only
+        held.acquire();
+        QVERIFY(w->isReading());
+        auto *cancel = w->findChild<QPushButton *>(u"statsCancel"_s);
+        QVERIFY(cancel->isVisible());
+        QVERIFY(w->findChild<QProgressBar *>(u"statsProgress"_s)->isVisible());
+        bool ran = false;
+        QTimer::singleShot(0, w, [&] { ran = true; });
+        QTRY_VERIFY(ran);
+        QVERIFY(w->isReading()); // the events ran while the reading was held
+
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QVERIFY(!w->isReading());
+        QVERIFY(!cancel->isVisible());
+        QVERIFY(w->findChild<QLabel *>(u"statsTotals"_s)->text().contains(u"cancelled"_s));
+        QCOMPARE(w->findChild<QTableWidget *>(u"statsSessions"_s)->rowCount(), 0);
+
+        stats::StatsReader::setSessionHook({});
+        go.release(100);
+        const QDate today = QDate::currentDate();
+        w->setSelection({ u"ARES"_s, today.addDays(-60), today });
+        QTRY_VERIFY(!w->isReading());
+        QCOMPARE(w->result().sessions.size(), 4);
+        QCOMPARE(w->findChild<QTableWidget *>(u"statsSessions"_s)->rowCount(), 4);
+    }
+
+    // The regulars are read on a thread of their own too: the net window logs
+    // a check-in while the reading is held, and the list, when it comes,
+    // leaves that station out. Cancel leaves the list to be read again.
+    void regularsReadWhileTheNetGoesOn()
+    {
+        test::WindowFixture f;
+        QVERIFY(!makeAresNets(f).isEmpty());
+        stats::writeRegularsRule({ 3, 8 });
+        stats::writeRegularsShown(true);
+        QSemaphore held, go;
+        stats::StatsReader::setSessionHook([&](int done) {
+            if (done == 0) {
+                held.release();
+                go.acquire();
+            }
+        });
+        const auto cleanup = qScopeGuard([&] {
+            stats::StatsReader::setSessionHook({});
+            go.release(100);
+        });
+        auto *net = windows().window<NetWindow>(u"rollcall"_s);
+        net->show();
+        QVERIFY(QTest::qWaitForWindowExposed(net));
+        QTRY_VERIFY_WITH_TIMEOUT(held.available() > 0, 60000);
+        held.acquire();
+        auto *list = qobject_cast<RegularsWindow *>(windows().loaded(u"regulars"_s));
+        QVERIFY(list && list->isReading());
+        checkIn(net, u"Q2BB"_s);
+        QCOMPARE(net->netLog()->checkInCount(), 1);
+        QVERIFY(list->isReading());
+        go.release();
+        QTRY_VERIFY(!list->isReading());
+        QCOMPARE(list->listed(), (QStringList { u"Q1AW"_s, u"Q4DD"_s }));
+
+        // Cancelled while held: the list is read again the next time it shows.
+        list->reload();
+        QTRY_VERIFY_WITH_TIMEOUT(held.available() > 0, 60000);
+        held.acquire();
+        list->findChild<QPushButton *>(u"regularsCancel"_s)->click();
+        QVERIFY(!list->isReading());
+        QCOMPARE(list->findChild<QLabel *>(u"regularsNote"_s)->text(), u"Reading cancelled"_s);
+        stats::StatsReader::setSessionHook({});
+        go.release(100);
+        list->hide();
+        list->show();
+        QTRY_COMPARE(list->findChild<QLabel *>(u"regularsNote"_s)->text(), u"Net: ARES"_s);
+        QCOMPARE(list->listed(), (QStringList { u"Q1AW"_s, u"Q4DD"_s }));
+        net->close();
     }
 };
 
