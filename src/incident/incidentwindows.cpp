@@ -6,6 +6,7 @@
 #include "incident/boardwindow.h"
 #include "incident/netposts.h"
 #include "incident/postswindow.h"
+#include "incident/tacticalcalls.h"
 #include "netlog/netwindow.h"
 
 #include <QMenu>
@@ -41,6 +42,7 @@ void addPostsMenu(NetWindow *net)
 
 void registerIncidentWindows()
 {
+    incident::provideTacticalCalls();
     WindowRegistry &r = windows();
     r.registerWindow(QStringLiteral("posts"), [] { return new PostsWindow; });
     r.registerWindow(QStringLiteral("board"), [] { return new BoardWindow; });
