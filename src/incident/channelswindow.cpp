@@ -2,6 +2,7 @@
 #include "incident/channelswindow.h"
 
 #include "app/session.h"
+#include "incident/netposts.h"
 #include "reports/ics309.h"
 #include "reports/netreportsource.h"
 #include "store/netfiles.h"
@@ -116,6 +117,7 @@ bool ChannelsWindow::save()
     }
     m_problem->clear();
     fill();
+    Q_EMIT incident::NetPosts::instance().planChanged();
     return true;
 }
 
