@@ -2,6 +2,7 @@
 #include "incident/channelswindow.h"
 
 #include "app/session.h"
+#include "incident/boardwindow.h"
 #include "incident/netposts.h"
 #include "reports/ics309.h"
 #include "reports/netreportsource.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace rollcall {
@@ -60,6 +62,8 @@ ChannelsWindow::ChannelsWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 void ChannelsWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    // Beside the net window, clear of its entry rows, as the board is.
+    QTimer::singleShot(0, this, [this] { BoardWindow::placeBesideNet(this, QSize(400, 160)); });
     fill();
 }
 

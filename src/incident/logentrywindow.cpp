@@ -2,6 +2,7 @@
 #include "incident/logentrywindow.h"
 
 #include "app/session.h"
+#include "incident/boardwindow.h"
 #include "incident/ics214.h"
 #include "store/netfiles.h"
 
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace rollcall {
@@ -51,6 +53,8 @@ LogEntryWindow::LogEntryWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 void LogEntryWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    // Beside the net window, clear of its entry rows, as the board is.
+    QTimer::singleShot(0, this, [this] { BoardWindow::placeBesideNet(this, QSize(300, 120)); });
     fill();
     m_text->setFocus();
 }

@@ -2,6 +2,7 @@
 #include "incident/messagewindow.h"
 
 #include "app/session.h"
+#include "incident/boardwindow.h"
 #include "app/windowregistry.h"
 #include "psk/pskdeskwindow.h"
 #include "psk/pskterminal.h"
@@ -18,6 +19,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace rollcall {
@@ -68,16 +70,25 @@ MessageWindow::MessageWindow(QWidget *parent) : QWidget(parent, Qt::Window)
         return row;
     };
     auto *form = new QFormLayout;
-    form->addRow(QStringLiteral("&Incident:"), m_incident);
-    form->addRow(QStringLiteral("&To:"), pair(m_to, m_toPosition));
-    form->addRow(QStringLiteral("&From:"), pair(m_from, m_fromPosition));
-    form->addRow(QStringLiteral("&Subject:"), m_subject);
-    form->addRow(QStringLiteral("Date/Ti&me:"), pair(m_date, m_time));
-    form->addRow(QStringLiteral("Messa&ge:"), m_message);
-    form->addRow(QStringLiteral("&Approved by:"), pair(m_approvedBy, m_approvedPosition));
-    form->addRow(QStringLiteral("&Reply:"), m_reply);
-    form->addRow(QStringLiteral("Replied &by:"), pair(m_repliedBy, m_repliedPosition));
-    form->addRow(QStringLiteral("Reply date/time:"), pair(m_replyDate, m_replyTime));
+    // A row of two fields: its label's key goes to the first.
+    const auto row = [&](const QString &label, QWidget *first, QWidget *second = nullptr) {
+        auto *l = new QLabel(label, this);
+        l->setBuddy(first);
+        if (second)
+            form->addRow(l, pair(first, second));
+        else
+            form->addRow(l, first);
+    };
+    row(QStringLiteral("&Incident:"), m_incident);
+    row(QStringLiteral("&To:"), m_to, m_toPosition);
+    row(QStringLiteral("&From:"), m_from, m_fromPosition);
+    row(QStringLiteral("&Subject:"), m_subject);
+    row(QStringLiteral("Date/Ti&me:"), m_date, m_time);
+    row(QStringLiteral("Messa&ge:"), m_message);
+    row(QStringLiteral("&Approved by:"), m_approvedBy, m_approvedPosition);
+    row(QStringLiteral("&Reply:"), m_reply);
+    row(QStringLiteral("Replied &by:"), m_repliedBy, m_repliedPosition);
+    row(QStringLiteral("Reply date/time:"), m_replyDate, m_replyTime);
 
     auto *buttons = new QHBoxLayout;
     const auto addButton = [&](const QString &text, const QString &name, auto slot) {
@@ -87,7 +98,7 @@ MessageWindow::MessageWindow(QWidget *parent) : QWidget(parent, Qt::Window)
         buttons->addWidget(b);
     };
     addButton(QStringLiteral("&New"), QStringLiteral("new"), &MessageWindow::newMessage);
-    addButton(QStringLiteral("&Save"), QStringLiteral("save"), &MessageWindow::save);
+    addButton(QStringLiteral("Sa&ve"), QStringLiteral("save"), &MessageWindow::save);
     addButton(QStringLiteral("&Open .213..."), QStringLiteral("open"), &MessageWindow::openFile);
     addButton(QStringLiteral("&Print..."), QStringLiteral("print"), &MessageWindow::saveForm);
     addButton(QStringLiteral("Sen&d"), QStringLiteral("send"), &MessageWindow::send);
@@ -107,7 +118,12 @@ MessageWindow::MessageWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 void MessageWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    // Beside the net window, clear of its entry rows, as the board is.
+    QTimer::singleShot(0, this, [this] { BoardWindow::placeBesideNet(this, QSize(500, 400)); });
     fill();
+    // Opened to write one: a new message, dated now, the cursor in To.
+    if (m_path.isEmpty() && message() == incident::cleanMessage(GeneralMessage {}))
+        newMessage();
 }
 
 void MessageWindow::fill()
