@@ -42,7 +42,8 @@ ChannelsWindow::ChannelsWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     };
     for (const auto &[text, slot] : actions) {
         auto *b = new QPushButton(QString::fromLatin1(text), this);
-        b->setObjectName(QString::fromLatin1(text).remove(u'&').remove(QStringLiteral("...")).remove(u' '));
+        b->setObjectName(
+            QString::fromLatin1(text).remove(u'&').remove(QStringLiteral("...")).remove(u' '));
         connect(b, &QPushButton::clicked, this, slot);
         buttons->addWidget(b);
     }
@@ -71,7 +72,8 @@ void ChannelsWindow::fill()
 {
     QList<Channel> list;
     QString error;
-    m_problem->setText(incident::loadChannels(session().netpath, &list, &error) ? QString() : error);
+    m_problem->setText(
+        incident::loadChannels(session().netpath, &list, &error) ? QString() : error);
     m_table->setRowCount(0);
     for (const Channel &c : list) {
         const int row = m_table->rowCount();
@@ -130,9 +132,10 @@ void ChannelsWindow::saveForm()
     if (!save())
         return;
     const QString netpath = session().netpath;
-    const QString file = session().prompts->saveFile({ QStringLiteral("ICS-205 Radio Communications Plan"),
-        QStringLiteral("PDF (*.pdf)|*.pdf|CSV (*.csv)|*.csv"), QStringLiteral(".pdf"), netpath,
-        netpath + store::netname(netpath) + QStringLiteral(" ICS-205.pdf") });
+    const QString file
+        = session().prompts->saveFile({ QStringLiteral("ICS-205 Radio Communications Plan"),
+            QStringLiteral("PDF (*.pdf)|*.pdf|CSV (*.csv)|*.csv"), QStringLiteral(".pdf"), netpath,
+            netpath + store::netname(netpath) + QStringLiteral(" ICS-205.pdf") });
     if (file.isEmpty())
         return;
     incident::Ics205Plan plan;
@@ -145,9 +148,11 @@ void ChannelsWindow::saveForm()
         plan.periodTo = log.periodTo;
         plan.preparedBy = net->ncscall;
     }
-    plan.prepared = session().clock->now().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    plan.prepared
+        = session().clock->now().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     const bool csv = file.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
-    if (!store::writeWholeFile(file, csv ? incident::ics205Csv(plan) : incident::ics205Pdf(plan), &error))
+    if (!store::writeWholeFile(
+            file, csv ? incident::ics205Csv(plan) : incident::ics205Pdf(plan), &error))
         session().prompts->exclamation(windowTitle(), error);
 }
 

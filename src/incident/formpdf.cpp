@@ -43,10 +43,7 @@ public:
     }
 
 private:
-    qreal footerTop() const
-    {
-        return kBottom - kLine * (1 + qreal(form_.footer.size()));
-    }
+    qreal footerTop() const { return kBottom - kLine * (1 + qreal(form_.footer.size())); }
 
     QList<qreal> columns(const FormTable &t) const
     {
@@ -79,8 +76,9 @@ private:
         y_ += 24;
         const QFontMetricsF m(plain_, pdf_);
         for (const QString &h : form_.header) {
-            text(QRectF(kLeft, y_, kRight - kLeft, kLine), m.elidedText(h, Qt::ElideRight, kRight - kLeft),
-                plain_, Qt::AlignLeft | Qt::AlignVCenter);
+            text(QRectF(kLeft, y_, kRight - kLeft, kLine),
+                m.elidedText(h, Qt::ElideRight, kRight - kLeft), plain_,
+                Qt::AlignLeft | Qt::AlignVCenter);
             y_ += kLine;
         }
         y_ += 8;
@@ -92,7 +90,8 @@ private:
         if (p_)
             p_->drawLine(QPointF(kLeft, y), QPointF(kRight, y));
         for (const QString &f : form_.footer) {
-            text(QRectF(kLeft, y, kRight - kLeft, kLine), f, plain_, Qt::AlignLeft | Qt::AlignVCenter);
+            text(QRectF(kLeft, y, kRight - kLeft, kLine), f, plain_,
+                Qt::AlignLeft | Qt::AlignVCenter);
             y += kLine;
         }
         text(QRectF(kLeft, kBottom - kLine, kRight - kLeft, kLine),

@@ -38,8 +38,8 @@ QStringList Channel::fields() const
 Channel Channel::fromFields(const QStringList &f)
 {
     Channel c;
-    QString *const targets[] = { &c.function, &c.name, &c.assignment, &c.rxFrequency, &c.txFrequency,
-        &c.mode, &c.tone, &c.remarks };
+    QString *const targets[] = { &c.function, &c.name, &c.assignment, &c.rxFrequency,
+        &c.txFrequency, &c.mode, &c.tone, &c.remarks };
     for (int i = 0; i < kFieldCount && i < f.size(); ++i)
         *targets[i] = f[i];
     return c;
@@ -164,7 +164,8 @@ QByteArray ics205Pdf(const Ics205Plan &plan)
     for (const Channel &c : plan.channels)
         table.rows << c.fields();
     form.tables = { table };
-    form.footer = { QStringLiteral("6. Prepared by (Communications Unit Leader): ") + plan.preparedBy };
+    form.footer
+        = { QStringLiteral("6. Prepared by (Communications Unit Leader): ") + plan.preparedBy };
     return formPdf(form);
 }
 
@@ -177,7 +178,8 @@ int runIcs205Command(const QStringList &args)
         if ((a == QLatin1String("-o") || a == QLatin1String("--incident")) && i + 1 < args.size())
             (a == QLatin1String("-o") ? output : incident) = args[++i];
         else if (a.startsWith(u'-'))
-            return commandFailure(command, QStringLiteral("unknown option or missing value: %1").arg(a), 2);
+            return commandFailure(
+                command, QStringLiteral("unknown option or missing value: %1").arg(a), 2);
         else if (folder.isEmpty())
             folder = a;
         else
@@ -186,7 +188,8 @@ int runIcs205Command(const QStringList &args)
     const bool pdf = output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
     if (folder.isEmpty() || (!pdf && !output.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)))
         return commandFailure(command,
-            QStringLiteral("usage: rollcall ics205 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]"),
+            QStringLiteral(
+                "usage: rollcall ics205 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]"),
             2);
     if (pdf && !canPaint())
         return commandFailure(command, QStringLiteral("a PDF needs the program's GUI application"));

@@ -44,7 +44,8 @@ Channel cleanChannel(const Channel &c);
 QByteArray writeChannels(const QList<Channel> &channels);
 QList<Channel> readChannels(const QByteArray &text, int *skipped = nullptr);
 bool loadChannels(const QString &netFolder, QList<Channel> *channels, QString *error = nullptr);
-bool saveChannels(const QString &netFolder, const QList<Channel> &channels, QString *error = nullptr);
+bool saveChannels(
+    const QString &netFolder, const QList<Channel> &channels, QString *error = nullptr);
 
 struct Ics205Plan
 {

@@ -210,10 +210,12 @@ QByteArray messagePdf(const GeneralMessage &message)
         { QStringLiteral("Name"), QStringLiteral("Position/Title") }, { 1, 1 },
         { { m.approvedBy, m.approvedPosition } } };
     form.tables << FormTable { QStringLiteral("9. Reply:"), { QString() }, { 1 }, { { m.reply } } };
-    form.tables << FormTable { QStringLiteral("10. Replied by:"),
+    form.tables << FormTable {
+        QStringLiteral("10. Replied by:"),
         { QStringLiteral("Name"), QStringLiteral("Position/Title"), QStringLiteral("Date/Time") },
         { 2, 2, 1 },
-        { { m.repliedBy, m.repliedPosition, QString(m.replyDate + u' ' + m.replyTime).trimmed() } } };
+        { { m.repliedBy, m.repliedPosition, QString(m.replyDate + u' ' + m.replyTime).trimmed() } }
+    };
     return formPdf(form);
 }
 
@@ -248,7 +250,8 @@ bool saveMessage(const QString &netFolder, const GeneralMessage &m, QString *pat
     }
     const QDir dir(folder);
     QString target = path ? *path : QString();
-    if (target.isEmpty() || QFileInfo(target).absolutePath() != QFileInfo(folder).absoluteFilePath()) {
+    if (target.isEmpty()
+        || QFileInfo(target).absolutePath() != QFileInfo(folder).absoluteFilePath()) {
         static const QRegularExpression numbered(QStringLiteral("^(\\d{1,6})\\.213$"));
         int next = 1;
         for (const QString &name : dir.entryList({ QStringLiteral("*.213") }, QDir::Files)) {
@@ -279,7 +282,8 @@ int runIcs213Command(const QStringList &args)
         if (a == QLatin1String("-o") && i + 1 < args.size())
             output = args[++i];
         else if (a.startsWith(u'-'))
-            return commandFailure(command, QStringLiteral("unknown option or missing value: %1").arg(a), 2);
+            return commandFailure(
+                command, QStringLiteral("unknown option or missing value: %1").arg(a), 2);
         else if (input.isEmpty())
             input = a;
         else
@@ -287,7 +291,8 @@ int runIcs213Command(const QStringList &args)
     }
     const bool pdf = output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
     if (input.isEmpty() || (!pdf && !output.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive)))
-        return commandFailure(command, QStringLiteral("usage: rollcall ics213 FILE.213 -o FILE.pdf|FILE.txt"), 2);
+        return commandFailure(
+            command, QStringLiteral("usage: rollcall ics213 FILE.213 -o FILE.pdf|FILE.txt"), 2);
     if (pdf && !canPaint())
         return commandFailure(command, QStringLiteral("a PDF needs the program's GUI application"));
     GeneralMessage m;

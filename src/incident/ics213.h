@@ -61,8 +61,8 @@ struct StoredMessage
 QList<StoredMessage> listMessages(const QString &netFolder, int *unreadable = nullptr);
 // Writes a message: over path when it names one of the net's messages, else
 // as the next free number. The path written comes back in *path.
-bool saveMessage(const QString &netFolder, const GeneralMessage &m, QString *path,
-    QString *error = nullptr);
+bool saveMessage(
+    const QString &netFolder, const GeneralMessage &m, QString *path, QString *error = nullptr);
 
 // rollcall ics213 FILE.213 -o FILE.pdf|FILE.txt
 int runIcs213Command(const QStringList &args);

@@ -21,9 +21,8 @@ constexpr qsizetype kLongestWho = 40;
 
 QString oneLine(const QString &text, qsizetype longest)
 {
-    QString t = store::dropControlCharacters(QString(text).replace(u'\t', u' ')
-                                                 .replace(u'\r', u' ')
-                                                 .replace(u'\n', u' '))
+    QString t = store::dropControlCharacters(
+        QString(text).replace(u'\t', u' ').replace(u'\r', u' ').replace(u'\n', u' '))
                     .trimmed();
     t.truncate(longest);
     return t;
@@ -195,11 +194,10 @@ Ics214Log ics214Log(const reports::NetReportData &net, const QList<Post> &posts,
         for (const Shift &s : p.shifts) {
             if (!s.on.isValid() || s.on > now)
                 continue; // a shift still to come is no event yet
-            events.append({ s.on, 1 << 20,
-                QStringLiteral("%1 on at %2").arg(s.call, p.tactical) });
+            events.append({ s.on, 1 << 20, QStringLiteral("%1 on at %2").arg(s.call, p.tactical) });
             if (s.off.isValid() && s.off <= now)
-                events.append({ s.off, 1 << 20,
-                    QStringLiteral("%1 off at %2").arg(s.call, p.tactical) });
+                events.append(
+                    { s.off, 1 << 20, QStringLiteral("%1 off at %2").arg(s.call, p.tactical) });
             auto it = std::find_if(operators.begin(), operators.end(),
                 [&](const auto &o) { return o.first == s.call; });
             if (it == operators.end())
@@ -218,7 +216,8 @@ Ics214Log ics214Log(const reports::NetReportData &net, const QList<Post> &posts,
     });
     // Dated as the 309 dates its lines: with the start line's day, or times alone.
     const bool dated = base.lines.isEmpty() || base.lines.first().dateTime.size() > 8;
-    const QString format = dated ? QStringLiteral("yyyy-MM-dd HH:mm:ss") : QStringLiteral("HH:mm:ss");
+    const QString format
+        = dated ? QStringLiteral("yyyy-MM-dd HH:mm:ss") : QStringLiteral("HH:mm:ss");
     for (const Event &e : events)
         log.lines.append({ e.at, e.at.toTimeZone(zone).toString(format), e.text });
     return log;
@@ -282,7 +281,8 @@ int runIcs214Command(const QStringList &args)
         if ((a == QLatin1String("-o") || a == QLatin1String("--incident")) && i + 1 < args.size())
             (a == QLatin1String("-o") ? output : incident) = args[++i];
         else if (a.startsWith(u'-'))
-            return commandFailure(command, QStringLiteral("unknown option or missing value: %1").arg(a), 2);
+            return commandFailure(
+                command, QStringLiteral("unknown option or missing value: %1").arg(a), 2);
         else if (folder.isEmpty())
             folder = a;
         else
@@ -291,7 +291,8 @@ int runIcs214Command(const QStringList &args)
     const bool pdf = output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
     if (folder.isEmpty() || (!pdf && !output.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)))
         return commandFailure(command,
-            QStringLiteral("usage: rollcall ics214 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]"),
+            QStringLiteral(
+                "usage: rollcall ics214 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]"),
             2);
     if (pdf && !canPaint())
         return commandFailure(command, QStringLiteral("a PDF needs the program's GUI application"));

@@ -28,11 +28,13 @@ void saveActivityLog()
     const QString title = QStringLiteral("ICS-214 Activity Log");
     const QString netpath = session().netpath;
     Prompts &prompts = *session().prompts;
-    const QString incidentName = prompts.input(QStringLiteral("Incident name:"), title, store::netname(netpath));
+    const QString incidentName
+        = prompts.input(QStringLiteral("Incident name:"), title, store::netname(netpath));
     if (incidentName.trimmed().isEmpty())
         return;
-    const QString file = prompts.saveFile({ title, QStringLiteral("PDF (*.pdf)|*.pdf|CSV (*.csv)|*.csv"),
-        QStringLiteral(".pdf"), netpath, netpath + store::netname(netpath) + QStringLiteral(" ICS-214.pdf") });
+    const QString file = prompts.saveFile(
+        { title, QStringLiteral("PDF (*.pdf)|*.pdf|CSV (*.csv)|*.csv"), QStringLiteral(".pdf"),
+            netpath, netpath + store::netname(netpath) + QStringLiteral(" ICS-214.pdf") });
     if (file.isEmpty())
         return;
     QString error;
@@ -43,11 +45,12 @@ void saveActivityLog()
     }
     QList<incident::ActivityEntry> journal;
     incident::loadActivity(netpath, &journal); // what can be read of a damaged one
-    const incident::Ics214Log log = incident::ics214Log(*net,
-        incident::NetPosts::instance().list().posts(), journal, incidentName,
-        session().clock->now());
+    const incident::Ics214Log log
+        = incident::ics214Log(*net, incident::NetPosts::instance().list().posts(), journal,
+            incidentName, session().clock->now());
     const bool csv = file.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
-    if (!store::writeWholeFile(file, csv ? incident::ics214Csv(log) : incident::ics214Pdf(log), &error))
+    if (!store::writeWholeFile(
+            file, csv ? incident::ics214Csv(log) : incident::ics214Pdf(log), &error))
         prompts.exclamation(title, error);
 }
 

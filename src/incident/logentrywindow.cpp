@@ -68,8 +68,8 @@ void LogEntryWindow::fill()
     m_recent->clear();
     // Newest first: what was just typed is in sight.
     for (qsizetype i = entries.size() - 1; i >= 0 && m_recent->count() < kRecentShown; --i)
-        m_recent->addItem(entries[i].at.toUTC().toString(QStringLiteral("HH:mm")) + QStringLiteral("Z  ")
-            + entries[i].text);
+        m_recent->addItem(entries[i].at.toUTC().toString(QStringLiteral("HH:mm"))
+            + QStringLiteral("Z  ") + entries[i].text);
 }
 
 bool LogEntryWindow::logEntry()

@@ -2,8 +2,8 @@
 #include "incident/messagewindow.h"
 
 #include "app/session.h"
-#include "incident/boardwindow.h"
 #include "app/windowregistry.h"
+#include "incident/boardwindow.h"
 #include "psk/pskdeskwindow.h"
 #include "psk/pskterminal.h"
 #include "store/recordfile.h"
@@ -136,11 +136,14 @@ void MessageWindow::fill()
     for (const incident::StoredMessage &s : m_stored) {
         if (s.path == m_path)
             current = m_list->count();
-        m_list->addItem(QStringLiteral("%1 %2  %3").arg(s.message.date, s.message.time, s.message.subject).trimmed());
+        m_list->addItem(QStringLiteral("%1 %2  %3")
+                            .arg(s.message.date, s.message.time, s.message.subject)
+                            .trimmed());
     }
     m_list->setCurrentRow(current);
     if (unreadable > 0)
-        m_status->setText(QStringLiteral("%1 message file(s) of the net cannot be read.").arg(unreadable));
+        m_status->setText(
+            QStringLiteral("%1 message file(s) of the net cannot be read.").arg(unreadable));
 }
 
 void MessageWindow::choose(int row)
@@ -250,7 +253,7 @@ void MessageWindow::saveForm()
     const QByteArray bytes = file.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive)
         ? incident::messageText(m).toUtf8()
         : file.endsWith(QLatin1String(".213"), Qt::CaseInsensitive) ? incident::write213(m)
-                                                                     : incident::messagePdf(m);
+                                                                    : incident::messagePdf(m);
     QString error;
     if (!store::writeWholeFile(file, bytes, &error))
         session().prompts->exclamation(windowTitle(), error);
@@ -261,10 +264,12 @@ QString MessageWindow::send()
     const QString text = incident::messageText(message());
     QString done;
     auto *desk = qobject_cast<psk::PskDeskWindow *>(windows().loaded(QStringLiteral("PSK_Desk")));
-    auto *tnc = qobject_cast<terminal::TerminalWindow *>(windows().loaded(QStringLiteral("frmTerminal")));
+    auto *tnc
+        = qobject_cast<terminal::TerminalWindow *>(windows().loaded(QStringLiteral("frmTerminal")));
     if (desk && desk->terminal()) {
-        done = desk->terminal()->sendPskText(text) ? QStringLiteral("Sent over PSK31.")
-                                                   : QStringLiteral("The PSK31 send did not finish.");
+        done = desk->terminal()->sendPskText(text)
+            ? QStringLiteral("Sent over PSK31.")
+            : QStringLiteral("The PSK31 send did not finish.");
     } else if (tnc && tnc->isOpen()) {
         QStringList lines = text.split(QStringLiteral("\r\n"));
         for (QString &l : lines)

@@ -45,8 +45,8 @@ private:
 
     QListWidget *m_list;
     QLineEdit *m_incident, *m_to, *m_toPosition, *m_from, *m_fromPosition, *m_subject, *m_date,
-        *m_time, *m_approvedBy, *m_approvedPosition, *m_repliedBy, *m_repliedPosition,
-        *m_replyDate, *m_replyTime;
+        *m_time, *m_approvedBy, *m_approvedPosition, *m_repliedBy, *m_repliedPosition, *m_replyDate,
+        *m_replyTime;
     QPlainTextEdit *m_message, *m_reply;
     QLabel *m_status;
     QString m_path; // the net's file shown; empty for a new message

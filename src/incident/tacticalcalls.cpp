@@ -14,9 +14,8 @@ void provideTacticalCalls()
         loadPosts(netFolder, &posts);
         if (posts.isEmpty())
             return {};
-        return [list = posts.posts()](const QString &call, const QDateTime &at) {
-            return tacticalOf(list, call, at);
-        };
+        return [list = posts.posts()](
+                   const QString &call, const QDateTime &at) { return tacticalOf(list, call, at); };
     });
 }
 

@@ -89,11 +89,10 @@ QByteArray boardJson(const QString &netName, const QList<incident::Post> &posts,
             { QStringLiteral("rx"), c.rxFrequency }, { QStringLiteral("tx"), c.txFrequency },
             { QStringLiteral("mode"), c.mode }, { QStringLiteral("tone"), c.tone },
             { QStringLiteral("remarks"), c.remarks } });
-    return QJsonDocument(QJsonObject { { QStringLiteral("net"), netName },
-                             { QStringLiteral("now"),
-                                 now.toLocalTime().toString(QStringLiteral("HH:mm")) },
-                             { QStringLiteral("posts"), rows },
-                             { QStringLiteral("channels"), plan } })
+    return QJsonDocument(
+        QJsonObject { { QStringLiteral("net"), netName },
+            { QStringLiteral("now"), now.toLocalTime().toString(QStringLiteral("HH:mm")) },
+            { QStringLiteral("posts"), rows }, { QStringLiteral("channels"), plan } })
         .toJson(QJsonDocument::Compact);
 }
 

@@ -135,8 +135,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QVERIFY(!QFile::exists(dir.filePath(QLatin1String(kActivityFileName))));
         QVERIFY(appendActivity(dir.path(), { t0, u"K1NCS"_s, u"Shelter 2 at capacity"_s }));
-        QVERIFY(appendActivity(
-            dir.path(), { t0.addSecs(60), QString(), u"tab\there\nand\x01 break"_s + QString(2000, u'x') }));
+        QVERIFY(appendActivity(dir.path(),
+            { t0.addSecs(60), QString(), u"tab\there\nand\x01 break"_s + QString(2000, u'x') }));
         QVERIFY(!appendActivity(dir.path(), { t0, QString(), u"  "_s }));
         const QByteArray bytes = test::fileBytes(dir.filePath(QLatin1String(kActivityFileName)));
         QVERIFY(bytes.startsWith("Rollcall activity 1\n2026-12-08T14:00:00Z\tK1NCS\tShelter 2 at "
@@ -147,10 +147,10 @@ private Q_SLOTS:
         QCOMPARE(read[1].text.size(), kLongestActivityText);
 
         int skipped = 0;
-        const QList<ActivityEntry> some = readActivity(
-            "Rollcall activity 1\nnot a time\tx\ty\n2026-12-08T14:00:00Z\tonly two\n"
-            "2026-12-08T14:00:00Z\t\t\n2026-12-08T14:02:00Z\tW1AW\tkept\r\n",
-            &skipped);
+        const QList<ActivityEntry> some
+            = readActivity("Rollcall activity 1\nnot a time\tx\ty\n2026-12-08T14:00:00Z\tonly two\n"
+                           "2026-12-08T14:00:00Z\t\t\n2026-12-08T14:02:00Z\tW1AW\tkept\r\n",
+                &skipped);
         QCOMPARE(skipped, 3);
         QCOMPARE(some.size(), 1);
         QCOMPARE(some[0].text, u"kept"_s);
@@ -168,11 +168,11 @@ private Q_SLOTS:
     // shift still to come left out, an unmarked comment left out.
     void ics214Csv()
     {
-        const QList<ActivityEntry> journal = { { t0.addSecs(30 * 60), u"K1NCS"_s,
-            u"=Shelter 2 opened"_s } };
-        const Ics214Log log = ics214Log(marathonNet(), marathonPosts(), journal, QString(),
-            t0.addSecs(5 * 3600), QLocale(QLocale::English, QLocale::UnitedStates),
-            QTimeZone::utc());
+        const QList<ActivityEntry> journal
+            = { { t0.addSecs(30 * 60), u"K1NCS"_s, u"=Shelter 2 opened"_s } };
+        const Ics214Log log
+            = ics214Log(marathonNet(), marathonPosts(), journal, QString(), t0.addSecs(5 * 3600),
+                QLocale(QLocale::English, QLocale::UnitedStates), QTimeZone::utc());
         QCOMPARE(QString::fromUtf8(incident::ics214Csv(log)),
             u"\"ACTIVITY LOG (ICS 214)\"\r\n"
             "\"Incident Name\",\"Marathon\"\r\n"
@@ -208,7 +208,8 @@ private Q_SLOTS:
         QList<ActivityEntry> journal;
         for (int i = 0; i < 90; ++i)
             journal.append({ t0.addSecs(60 * (i + 1)), QString(),
-                u"Entry %1 "_s.arg(i, 2, 10, QLatin1Char('0')) + (i == 7 ? QString(300, u'w') : QString()) });
+                u"Entry %1 "_s.arg(i, 2, 10, QLatin1Char('0'))
+                    + (i == 7 ? QString(300, u'w') : QString()) });
         const QByteArray pdf = incident::ics214Pdf(ics214Log(
             marathonNet(), marathonPosts(), journal, u"Marathon 2026"_s, t0.addSecs(5 * 3600)));
         const QStringList pages = pdfPages(pdf);
@@ -255,9 +256,9 @@ private Q_SLOTS:
         QCOMPARE(read[1].assignment.size(), kLongestChannelField);
         QCOMPARE(read[1].remarks, u"line break"_s);
         int skipped = 0;
-        QCOMPARE(readChannels("Rollcall channels 1\na\tb\n\t\t\t\t\t\t\t\nx\t\t\t\t\t\t\t\n",
-                     &skipped)
-                     .size(),
+        QCOMPARE(
+            readChannels("Rollcall channels 1\na\tb\n\t\t\t\t\t\t\t\nx\t\t\t\t\t\t\t\n", &skipped)
+                .size(),
             1);
         QCOMPARE(skipped, 1); // the line of blanks is passed over as blank
     }
@@ -270,8 +271,8 @@ private Q_SLOTS:
         plan.prepared = u"2026-12-08 13:00"_s;
         plan.periodFrom = u"2026-12-08 14:00 UTC"_s;
         plan.preparedBy = u"K1NCS"_s;
-        plan.channels = { { u"Command"_s, u"ARES 1"_s, u"NCS"_s, u"146.940"_s, u"146.340"_s,
-                              u"A"_s, u"100.0"_s, u"+cross band"_s },
+        plan.channels = { { u"Command"_s, u"ARES 1"_s, u"NCS"_s, u"146.940"_s, u"146.340"_s, u"A"_s,
+                              u"100.0"_s, u"+cross band"_s },
             { u"Tactical"_s, u"Simplex 2"_s, u"Aid posts"_s, u"147.555"_s, u"147.555"_s, u"A"_s,
                 QString(), QString() } };
         QCOMPARE(ics205Csv(plan),
@@ -304,8 +305,8 @@ private Q_SLOTS:
     // file flmsg wrote reads back to it; an empty field is left out.
     void flmsgFileBytes()
     {
-        const QByteArray flmsgWrote
-            = test::fileBytes(QStringLiteral(ROLLCALL_SOURCE_DIR "/tests/incident/data/flmsg-written.213"));
+        const QByteArray flmsgWrote = test::fileBytes(
+            QStringLiteral(ROLLCALL_SOURCE_DIR "/tests/incident/data/flmsg-written.213"));
         QVERIFY(!flmsgWrote.isEmpty());
         QCOMPARE(write213(sampleMessage()), flmsgWrote);
         GeneralMessage read;
@@ -335,11 +336,15 @@ private Q_SLOTS:
         QTest::newRow("not flmsg") << QByteArray("hello\n:to:2 Al\n") << false;
         QTest::newRow("another form") << QByteArray("<flmsg>4.0.20\n<ics214>\n:to:2 Al\n") << false;
         QTest::newRow("length past end") << QByteArray("<flmsg>4\n<ics213>\n:to:99 Al\n") << false;
-        QTest::newRow("huge length") << QByteArray("<flmsg>4\n<ics213>\n:to:99999999999 Al\n") << false;
+        QTest::newRow("huge length")
+            << QByteArray("<flmsg>4\n<ics213>\n:to:99999999999 Al\n") << false;
         QTest::newRow("no length") << QByteArray("<flmsg>4\n<ics213>\n:to: Al\n") << false;
         QTest::newRow("garbage") << QByteArray("<flmsg>4\n<ics213>\nxx\n") << false;
-        QTest::newRow("unknown tag") << QByteArray("<flmsg>4\n<ics213>\n:zz:3 abc\n:to:2 Al\n") << true;
-        QTest::newRow("too big") << (QByteArray("<flmsg>4\n<ics213>\n:mg:70000 ") + QByteArray(70000, 'a') + '\n') << false;
+        QTest::newRow("unknown tag")
+            << QByteArray("<flmsg>4\n<ics213>\n:zz:3 abc\n:to:2 Al\n") << true;
+        QTest::newRow("too big") << (QByteArray("<flmsg>4\n<ics213>\n:mg:70000 ")
+            + QByteArray(70000, 'a') + '\n')
+                                 << false;
         QTest::newRow("control characters")
             << QByteArray("<flmsg>4\n<ics213>\n:to:4 A\x1b[m\n:mg:4 a\x07\nb\n") << true;
     }
@@ -416,13 +421,18 @@ private Q_SLOTS:
         int display = 0;
         QProcess xvfb;
         for (int n = 150; n < 200 && !display; ++n) {
-            if (QFile::exists(u"/tmp/.X%1-lock"_s.arg(n)) || QFile::exists(u"/tmp/.X11-unix/X%1"_s.arg(n)))
+            if (QFile::exists(u"/tmp/.X%1-lock"_s.arg(n))
+                || QFile::exists(u"/tmp/.X11-unix/X%1"_s.arg(n)))
                 continue;
             xvfb.start(u"Xvfb"_s, { u":%1"_s.arg(n), u"-nolisten"_s, u"tcp"_s });
             if (!xvfb.waitForStarted(5000))
                 break;
-            if (QTest::qWaitFor([&] { return QFile::exists(u"/tmp/.X11-unix/X%1"_s.arg(n))
-                                          || xvfb.state() != QProcess::Running; }, 10000)
+            if (QTest::qWaitFor(
+                    [&] {
+                        return QFile::exists(u"/tmp/.X11-unix/X%1"_s.arg(n))
+                            || xvfb.state() != QProcess::Running;
+                    },
+                    10000)
                 && xvfb.state() == QProcess::Running)
                 display = n;
         }
@@ -477,8 +487,9 @@ private Q_SLOTS:
         QVERIFY(posts.add(aid));
         QVERIFY(savePosts(netpath, posts));
         QVERIFY(appendActivity(netpath, { t0, u"K1NCS"_s, u"Water low at Aid 3"_s }));
-        QVERIFY(saveChannels(netpath, { { u"Command"_s, u"ARES 1"_s, u"NCS"_s, u"146.940"_s,
-                                          u"146.340"_s, u"A"_s, u"100.0"_s, QString() } }));
+        QVERIFY(saveChannels(netpath,
+            { { u"Command"_s, u"ARES 1"_s, u"NCS"_s, u"146.940"_s, u"146.340"_s, u"A"_s, u"100.0"_s,
+                QString() } }));
         QTemporaryDir out;
         const QString message = out.filePath(u"m.213"_s);
         QVERIFY(test::writeFileBytes(message, write213(sampleMessage())));
@@ -499,7 +510,8 @@ private Q_SLOTS:
             QString expect;
         };
         const QList<Case> cases = {
-            { { u"ics214"_s, netpath, u"-o"_s, out.filePath(u"a.csv"_s), u"--incident"_s, u"Run"_s },
+            { { u"ics214"_s, netpath, u"-o"_s, out.filePath(u"a.csv"_s), u"--incident"_s,
+                  u"Run"_s },
                 out.filePath(u"a.csv"_s), u"Water low at Aid 3"_s },
             { { u"ics214"_s, netpath, u"-o"_s, out.filePath(u"a.pdf"_s) }, out.filePath(u"a.pdf"_s),
                 QString() },
@@ -526,7 +538,9 @@ private Q_SLOTS:
         QVERIFY(test::fileBytes(out.filePath(u"a.csv"_s)).contains("\"Incident Name\",\"Run\""));
         // Refusals: a file that is no .213, and an output of no known kind.
         QVERIFY(test::writeFileBytes(out.filePath(u"bad.213"_s), "<html>"));
-        QCOMPARE(run({ u"ics213"_s, out.filePath(u"bad.213"_s), u"-o"_s, out.filePath(u"x.txt"_s) }).first, 1);
+        QCOMPARE(run({ u"ics213"_s, out.filePath(u"bad.213"_s), u"-o"_s, out.filePath(u"x.txt"_s) })
+                     .first,
+            1);
         QCOMPARE(run({ u"ics205"_s, netpath, u"-o"_s, out.filePath(u"x.doc"_s) }).first, 2);
         QVERIFY(!QFile::exists(out.filePath(u"x.txt"_s)));
     }

@@ -54,8 +54,7 @@ private Q_SLOTS:
     void formsOfARunningNet()
     {
         test::WindowFixture f;
-        session().netpath
-            = createNetFolder(f.home.nets(), u"Marathon"_s, f.home.dbfiles()).netpath;
+        session().netpath = createNetFolder(f.home.nets(), u"Marathon"_s, f.home.dbfiles()).netpath;
         auto *net = windows().window<NetWindow>(u"rollcall"_s);
         net->show();
         QVERIFY(QTest::qWaitForWindowExposed(net));
@@ -88,7 +87,8 @@ private Q_SLOTS:
         aid.opened = f.clock.now();
         QVERIFY(posts.change([&](incident::PostList &l, QString *e) { return l.add(aid, e); }));
         f.clock.advance(600);
-        QVERIFY(posts.change([](incident::PostList &l, QString *) { return l.close(0, session().clock->now()); }));
+        QVERIFY(posts.change(
+            [](incident::PostList &l, QString *) { return l.close(0, session().clock->now()); }));
         QVERIFY(incident::loadActivity(session().netpath, &journal));
         QCOMPARE(journal.size(), 2);
         QCOMPARE(journal[1].text, u"Post Aid 3 closed"_s);
@@ -99,8 +99,9 @@ private Q_SLOTS:
         auto *channels = qobject_cast<ChannelsWindow *>(windows().loaded(u"channels"_s));
         QVERIFY(channels && channels->isVisible());
         auto *table = child<QTableWidget>(channels, "channellist");
-        for (const QStringList &row : { QStringList { u"Command"_s, u"ARES 1"_s, u"NCS"_s, u"146.940"_s },
-                 QStringList {}, QStringList { u"Tactical"_s, u"Simplex"_s } }) {
+        for (const QStringList &row :
+            { QStringList { u"Command"_s, u"ARES 1"_s, u"NCS"_s, u"146.940"_s }, QStringList {},
+                QStringList { u"Tactical"_s, u"Simplex"_s } }) {
             channels->addChannel();
             for (int c = 0; c < row.size(); ++c)
                 table->setItem(table->rowCount() - 1, c, new QTableWidgetItem(row[c]));
@@ -114,7 +115,8 @@ private Q_SLOTS:
         const QString planPdf = f.home.path() + u"/plan.pdf"_s;
         f.prompts.answer(planPdf);
         channels->saveForm();
-        QVERIFY2(test::fileBytes(planPdf).startsWith("%PDF"), qPrintable(f.prompts.messages().join(u'\n')));
+        QVERIFY2(test::fileBytes(planPdf).startsWith("%PDF"),
+            qPrintable(f.prompts.messages().join(u'\n')));
 
         // A message typed and saved into the net; a .213 from flmsg opened and
         // added; with no terminal open the text goes to the clipboard.
@@ -122,13 +124,15 @@ private Q_SLOTS:
         auto *messages = qobject_cast<MessageWindow *>(windows().loaded(u"ics213"_s));
         QVERIFY(messages && messages->isVisible());
         QTest::mouseClick(child<QPushButton>(messages, "new"), Qt::LeftButton);
-        QCOMPARE(child<QLineEdit>(messages, "date")->text(), f.clock.now().toString(u"yyyy-MM-dd"_s));
+        QCOMPARE(
+            child<QLineEdit>(messages, "date")->text(), f.clock.now().toString(u"yyyy-MM-dd"_s));
         typeInto(messages, "to", u"Logistics"_s);
         typeInto(messages, "subject", u"Cots"_s);
         QTest::keyClicks(child<QPlainTextEdit>(messages, "message"), u"Forty cots to Shelter 2"_s);
         QTest::mouseClick(child<QPushButton>(messages, "save"), Qt::LeftButton);
         QVERIFY(QFile::exists(session().netpath + u"ics213/0001.213"_s));
-        f.prompts.answer(QStringLiteral(ROLLCALL_SOURCE_DIR "/tests/incident/data/flmsg-written.213"));
+        f.prompts.answer(
+            QStringLiteral(ROLLCALL_SOURCE_DIR "/tests/incident/data/flmsg-written.213"));
         QTest::mouseClick(child<QPushButton>(messages, "open"), Qt::LeftButton);
         auto *list = child<QListWidget>(messages, "messagelist");
         QCOMPARE(list->count(), 2);

@@ -53,10 +53,9 @@ private Q_SLOTS:
         closed.open = false;
         const incident::Channel command { u"Command"_s, u"ARES 1"_s, u"NCS"_s, u"146.940"_s,
             u"146.340"_s, u"A"_s, u"100.0"_s, u"\"quoted\""_s };
-        const QJsonObject board
-            = QJsonDocument::fromJson(web::boardJson(u"Marathon"_s, { fine, closed, late, quiet },
-                                          { command }, t0))
-                  .object();
+        const QJsonObject board = QJsonDocument::fromJson(
+            web::boardJson(u"Marathon"_s, { fine, closed, late, quiet }, { command }, t0))
+                                      .object();
         QCOMPARE(board[u"net"_s].toString(), u"Marathon"_s);
         const QJsonArray rows = board[u"posts"_s].toArray();
         QCOMPARE(rows.size(), 3);
@@ -71,7 +70,8 @@ private Q_SLOTS:
         QCOMPARE(rows[0][u"unstaffed"_s].toBool(), true);
         QCOMPARE(rows[2][u"operator"_s].toString(), u"K1ABC"_s);
         QCOMPARE(rows[2][u"unstaffed"_s].toBool(), false);
-        QCOMPARE(rows[2][u"heard"_s].toString(), t0.addSecs(-300).toLocalTime().toString(u"HH:mm"_s));
+        QCOMPARE(
+            rows[2][u"heard"_s].toString(), t0.addSecs(-300).toLocalTime().toString(u"HH:mm"_s));
         const QJsonArray plan = board[u"channels"_s].toArray();
         QCOMPARE(plan.size(), 1);
         QCOMPARE(plan[0][u"rx"_s].toString(), u"146.940"_s);
@@ -119,10 +119,12 @@ private Q_SLOTS:
         QVERIFY(spinUntil([&] { return done.load(); }, 6000));
         t.join();
         QVERIFY2(seen.contains("event: board"), seen.constData());
-        QVERIFY(client.ask("GET /board.json HTTP/1.1\r\n\r\n").body.contains("\"tactical\":\"Aid 3\""));
+        QVERIFY(
+            client.ask("GET /board.json HTTP/1.1\r\n\r\n").body.contains("\"tactical\":\"Aid 3\""));
 
         // The plan is read again once it is saved.
-        QVERIFY(incident::saveChannels(net.path(), { { u"Tactical"_s, u"Simplex"_s, {}, u"147.555"_s, {}, {}, {}, {} } }));
+        QVERIFY(incident::saveChannels(
+            net.path(), { { u"Tactical"_s, u"Simplex"_s, {}, u"147.555"_s, {}, {}, {}, {} } }));
         Q_EMIT posts.planChanged();
         QVERIFY(client.ask("GET /board.json HTTP/1.1\r\n\r\n").body.contains("\"rx\":\"147.555\""));
         posts.open(QString());
