@@ -4,9 +4,16 @@
 #include "app/session.h"
 #include "app/windowregistry.h"
 #include "incident/boardwindow.h"
+#include "incident/channelswindow.h"
+#include "incident/ics214.h"
+#include "incident/logentrywindow.h"
+#include "incident/messagewindow.h"
 #include "incident/netposts.h"
 #include "incident/postswindow.h"
+#include "incident/tacticalcalls.h"
 #include "netlog/netwindow.h"
+#include "store/netfiles.h"
+#include "store/recordfile.h"
 
 #include <QMenu>
 #include <QMenuBar>
@@ -15,6 +22,48 @@
 namespace rollcall {
 
 namespace {
+// Posts > Activity Log (ICS-214): the form as PDF or CSV where the operator says.
+void saveActivityLog()
+{
+    const QString title = QStringLiteral("ICS-214 Activity Log");
+    const QString netpath = session().netpath;
+    Prompts &prompts = *session().prompts;
+    const QString incidentName
+        = prompts.input(QStringLiteral("Incident name:"), title, store::netname(netpath));
+    if (incidentName.trimmed().isEmpty())
+        return;
+    const QString file = prompts.saveFile(
+        { title, QStringLiteral("PDF (*.pdf)|*.pdf|CSV (*.csv)|*.csv"), QStringLiteral(".pdf"),
+            netpath, netpath + store::netname(netpath) + QStringLiteral(" ICS-214.pdf") });
+    if (file.isEmpty())
+        return;
+    QString error;
+    const auto net = reports::loadNetReportData(netpath, &error);
+    if (!net) {
+        prompts.exclamation(title, error);
+        return;
+    }
+    QList<incident::ActivityEntry> journal;
+    incident::loadActivity(netpath, &journal); // what can be read of a damaged one
+    const incident::Ics214Log log
+        = incident::ics214Log(*net, incident::NetPosts::instance().list().posts(), journal,
+            incidentName, session().clock->now());
+    const bool csv = file.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
+    if (!store::writeWholeFile(
+            file, csv ? incident::ics214Csv(log) : incident::ics214Pdf(log), &error))
+        prompts.exclamation(title, error);
+}
+
+QAction *addItem(QMenu *menu, const QString &text, const QString &name, const QKeySequence &key,
+    const std::function<void()> &run)
+{
+    QAction *a = menu->addAction(text);
+    a->setObjectName(name);
+    a->setShortcut(key);
+    QObject::connect(a, &QAction::triggered, menu, run);
+    return a;
+}
+
 // The net window's Posts menu, put in once, before Help.
 void addPostsMenu(NetWindow *net)
 {
@@ -31,6 +80,16 @@ void addPostsMenu(NetWindow *net)
     board->setObjectName(QStringLiteral("mnuBoard"));
     board->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
     QObject::connect(board, &QAction::triggered, net, [] { showWindow(QStringLiteral("board")); });
+    menu->addSeparator();
+    // The Log Entry box takes a line for the activity log from anywhere in the net window.
+    addItem(menu, QStringLiteral("&Log Entry..."), QStringLiteral("mnuLogEntry"),
+        QKeySequence(Qt::CTRL | Qt::Key_L), [] { showWindow(QStringLiteral("logentry")); });
+    addItem(menu, QStringLiteral("Radio &Channels (ICS-205)..."), QStringLiteral("mnuChannels"),
+        QKeySequence(), [] { showWindow(QStringLiteral("channels")); });
+    addItem(menu, QStringLiteral("General &Messages (ICS-213)..."), QStringLiteral("mnuMessages"),
+        QKeySequence(), [] { showWindow(QStringLiteral("ics213")); });
+    addItem(menu, QStringLiteral("&Activity Log (ICS-214)..."), QStringLiteral("mnuIcs214"),
+        QKeySequence(), saveActivityLog);
     QAction *help = nullptr;
     for (QAction *a : bar->actions())
         if (a->menu() && a->menu()->objectName() == QLatin1String("mnuHelp"))
@@ -41,9 +100,13 @@ void addPostsMenu(NetWindow *net)
 
 void registerIncidentWindows()
 {
+    incident::provideTacticalCalls();
     WindowRegistry &r = windows();
     r.registerWindow(QStringLiteral("posts"), [] { return new PostsWindow; });
     r.registerWindow(QStringLiteral("board"), [] { return new BoardWindow; });
+    r.registerWindow(QStringLiteral("logentry"), [] { return new LogEntryWindow; });
+    r.registerWindow(QStringLiteral("channels"), [] { return new ChannelsWindow; });
+    r.registerWindow(QStringLiteral("ics213"), [] { return new MessageWindow; });
     NetWindow::setNetOpenedHook(QStringLiteral("posts"), [](NetWindow *net) {
         QString error;
         if (!incident::NetPosts::instance().open(session().netpath, &error))

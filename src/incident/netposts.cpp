@@ -2,6 +2,7 @@
 #include "incident/netposts.h"
 
 #include "app/session.h"
+#include "incident/ics214.h"
 
 namespace rollcall::incident {
 
@@ -31,8 +32,15 @@ bool NetPosts::change(const std::function<bool(PostList &, QString *)> &edit, QS
         return false;
     if (!savePosts(folder_, edited, error))
         return false;
+    // The posts file keeps no time for a post closed or opened again: the journal does.
+    const QStringList events = postChanges(posts_.posts(), edited.posts());
     posts_ = edited;
     Q_EMIT changed();
+    for (const QString &text : events) {
+        QString why;
+        if (!appendActivity(folder_, { session().clock->now(), QString(), text }, &why))
+            Q_EMIT writeFailed(why);
+    }
     return true;
 }
 

@@ -36,6 +36,8 @@ public:
 
 Q_SIGNALS:
     void changed();
+    // The net's radio channel plan was saved (its own file; the board shows it).
+    void planChanged();
     // A change could not be written (the disk is full, the folder went away).
     void writeFailed(const QString &reason);
 

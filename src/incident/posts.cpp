@@ -62,6 +62,17 @@ bool sameCall(const QString &a, const QString &b)
     return !x.isEmpty() && x == normalCall(b);
 }
 
+QString tacticalOf(const QList<Post> &posts, const QString &call, const QDateTime &at)
+{
+    for (const Post &p : posts)
+        if (sameCall(p.tactical, call))
+            return {};
+    for (const Post &p : posts)
+        if (sameCall(p.operatorAt(at), call))
+            return p.tactical;
+    return {};
+}
+
 QString Post::operatorAt(const QDateTime &at) const
 {
     for (qsizetype i = shifts.size() - 1; i >= 0; --i)

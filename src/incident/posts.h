@@ -65,6 +65,10 @@ PostStatus postStatus(const Post &post, const QDateTime &now);
 // tactical call, so the order holds still between refreshes).
 QList<int> boardOrder(const QList<Post> &posts, const QDateTime &now);
 
+// The tactical call of the post `call` staffs at `at` (on shift there); empty
+// when it staffs none, or when `call` is itself a post's tactical call.
+QString tacticalOf(const QList<Post> &posts, const QString &call, const QDateTime &at);
+
 // Whether a tactical call or callsign names a post (blanks and case ignored).
 bool sameCall(const QString &a, const QString &b);
 

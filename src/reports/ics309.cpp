@@ -58,8 +58,42 @@ const QRegularExpression &stampPattern()
 enum Rank { kNcs, kStart, kCheckIn, kComment, kEnd };
 } // namespace
 
+namespace {
+std::function<TacticalLookup(const QString &)> &tacticalSource()
+{
+    static std::function<TacticalLookup(const QString &)> source;
+    return source;
+}
+
+// "W1ABC Aid 3; K1XYZ Net" for the stations of a line that staff a post.
+QString tacticalCell(const Ics309Line &l)
+{
+    QStringList cells;
+    if (!l.fromTactical.isEmpty())
+        cells << l.from + u' ' + l.fromTactical;
+    if (!l.toTactical.isEmpty())
+        cells << l.to + u' ' + l.toTactical;
+    return cells.join(QStringLiteral("; "));
+}
+
+QString withTactical(const QString &call, const QString &tactical)
+{
+    return tactical.isEmpty() ? call : call + QStringLiteral(" (") + tactical + u')';
+}
+} // namespace
+
+void setTacticalSource(std::function<TacticalLookup(const QString &netFolder)> source)
+{
+    tacticalSource() = std::move(source);
+}
+
+TacticalLookup tacticalLookupFor(const QString &netFolder)
+{
+    return tacticalSource() ? tacticalSource()(netFolder) : TacticalLookup();
+}
+
 Ics309Log ics309Log(const NetReportData &net, const QString &incidentName, const QLocale &locale,
-    const QTimeZone &localZone)
+    const QTimeZone &localZone, const TacticalLookup &tactical)
 {
     Ics309Log log;
     log.incidentName = incidentName.trimmed().isEmpty() ? net.netname : incidentName.trimmed();
@@ -85,7 +119,9 @@ Ics309Log ics309Log(const NetReportData &net, const QString &incidentName, const
     };
     QList<Event> events;
     auto add = [&](const QDateTime &at, Rank rank, const QString &from, const QString &text) {
-        events.append({ at, rank, { QString(), from, QString(), text } });
+        Ics309Line line { QString(), from, QString(), text };
+        line.kind = Ics309Kind(rank);
+        events.append({ at, rank, line });
         return &events.last().line;
     };
 
@@ -168,7 +204,9 @@ Ics309Log ics309Log(const NetReportData &net, const QString &incidentName, const
         if (!traffic.isEmpty())
             text += QStringLiteral("; traffic: ") + traffic.join(QStringLiteral(", "));
         const QDateTime at = checkInDays.place(*t);
-        add(at, kCheckIn, call, text)->to = ncsAt(at);
+        Ics309Line *line = add(at, kCheckIn, call, text);
+        line->to = ncsAt(at);
+        line->hasTraffic = !traffic.isEmpty();
         if (!firstCheckIn.contains(call))
             firstCheckIn.insert(call, at);
     }
@@ -207,8 +245,15 @@ Ics309Log ics309Log(const NetReportData &net, const QString &incidentName, const
         = dated ? QStringLiteral("yyyy-MM-dd HH:mm:ss") : QStringLiteral("HH:mm:ss");
     for (Event &e : events) {
         e.line.dateTime = e.at.toString(lineFormat);
+        e.line.at = e.at;
         if (e.rank == kStart || e.rank == kEnd)
             e.line.from = ncsAt(e.at);
+        if (tactical) {
+            if (!e.line.from.isEmpty())
+                e.line.fromTactical = tactical(e.line.from, e.at);
+            if (!e.line.to.isEmpty())
+                e.line.toTactical = tactical(e.line.to, e.at);
+        }
         log.lines << e.line;
     }
     return log;
@@ -229,9 +274,9 @@ QByteArray ics309Csv(const Ics309Log &log)
     row({ QStringLiteral("Operational Period To"), log.periodTo });
     row({ QStringLiteral("Radio Operator"), log.radioOperators });
     row({ dateTimeHeading(log), QStringLiteral("From"), QStringLiteral("To"),
-        QStringLiteral("Message") });
+        QStringLiteral("Message"), QStringLiteral("Tactical") });
     for (const Ics309Line &l : log.lines)
-        row({ l.dateTime, l.from, l.to, l.message });
+        row({ l.dateTime, l.from, l.to, l.message, tacticalCell(l) });
     return out.toUtf8();
 }
 
@@ -249,16 +294,20 @@ QByteArray ics309Pdf(const Ics309Log &log)
         // machine has for Helvetica (a date and time is never cut short); the
         // message has the rest.
         const QFontMetricsF metrics(plain, &pdf);
+        // A station that staffs a post shows its tactical call beside its own.
+        const auto fromCell = [](const Ics309Line &l) { return withTactical(l.from, l.fromTactical); };
+        const auto toCell = [](const Ics309Line &l) { return withTactical(l.to, l.toTactical); };
         const auto width = [&](qreal least, qreal most, const QString &heading,
-                               QString Ics309Line::*field) {
+                               const std::function<QString(const Ics309Line &)> &field) {
             qreal w = QFontMetricsF(bold, &pdf).horizontalAdvance(heading);
             for (const Ics309Line &l : log.lines)
-                w = std::max(w, metrics.horizontalAdvance(l.*field));
+                w = std::max(w, metrics.horizontalAdvance(field(l)));
             return std::clamp(w + 6, least, most);
         };
-        const qreal dateWidth = width(100, 160, dateTimeHeading(log), &Ics309Line::dateTime);
-        const qreal fromWidth = width(64, 100, QStringLiteral("From"), &Ics309Line::from);
-        const qreal toWidth = width(64, 100, QStringLiteral("To"), &Ics309Line::to);
+        const qreal dateWidth = width(100, 160, dateTimeHeading(log),
+            [](const Ics309Line &l) { return l.dateTime; });
+        const qreal fromWidth = width(64, 130, QStringLiteral("From"), fromCell);
+        const qreal toWidth = width(64, 130, QStringLiteral("To"), toCell);
         const qreal columns[] = { left, left + dateWidth, left + dateWidth + fromWidth,
             left + dateWidth + fromWidth + toWidth, right };
         const qreal tableTop = top + 24 + 4 * row + 8;
@@ -295,7 +344,7 @@ QByteArray ics309Pdf(const Ics309Log &log)
             for (qsizetype i = qsizetype(page) * perPage;
                  i < log.lines.size() && i < qsizetype(page + 1) * perPage; ++i) {
                 const Ics309Line &l = log.lines[i];
-                const QString cells[] = { l.dateTime, l.from, l.to, l.message };
+                const QString cells[] = { l.dateTime, fromCell(l), toCell(l), l.message };
                 for (int c = 0; c < 4; ++c) {
                     const qreal w = columns[c + 1] - columns[c] - 4;
                     p.drawText(QRectF(columns[c] + 2, y, w, row), Qt::AlignLeft | Qt::AlignVCenter,
@@ -342,7 +391,8 @@ int runIcs309Command(const QStringList &args)
     const std::optional<NetReportData> net = loadNetFromFolder(folder, &error);
     if (!net)
         return fail(error);
-    const Ics309Log log = ics309Log(*net, incident);
+    const Ics309Log log = ics309Log(*net, incident, QLocale(), QTimeZone::systemTimeZone(),
+        tacticalLookupFor(net->netpath));
     return store::writeWholeFile(output, pdf ? ics309Pdf(log) : ics309Csv(log), &error)
         ? 0
         : fail(error);

@@ -7,7 +7,17 @@
 #include <QLocale>
 #include <QTimeZone>
 
+#include <functional>
+
 namespace rollcall::reports {
+
+// What a line of the log records, for the logs built on it.
+enum class Ics309Kind { Ncs, Start, CheckIn, Comment, End };
+
+// The tactical call of the post a station staffs at a time; empty when it
+// staffs none. The posts are kept by the incident part of the program, which
+// hands this in.
+using TacticalLookup = std::function<QString(const QString &call, const QDateTime &at)>;
 
 // One line of the ICS-309 communications log.
 struct Ics309Line
@@ -16,6 +26,10 @@ struct Ics309Line
     // alone for a net whose start line gives no date.
     QString dateTime;
     QString from, to, message;
+    QString fromTactical, toTactical; // the posts From and To staff then, if any
+    Ics309Kind kind = Ics309Kind::CheckIn;
+    QDateTime at; // dateTime as a time, for merging with other logs
+    bool hasTraffic = false; // a check-in that listed traffic
 };
 
 // The ICS-309 communications log of a net: incident name (the net's name unless
@@ -34,10 +48,18 @@ struct Ics309Log
 };
 
 Ics309Log ics309Log(const NetReportData &net, const QString &incidentName = QString(),
-    const QLocale &locale = QLocale(), const QTimeZone &localZone = QTimeZone::systemTimeZone());
+    const QLocale &locale = QLocale(), const QTimeZone &localZone = QTimeZone::systemTimeZone(),
+    const TacticalLookup &tactical = {});
+
+// Where the log finds the tactical calls of a net folder's posts. Set once
+// at start by the part of the program that keeps posts; unset, the log has none.
+void setTacticalSource(std::function<TacticalLookup(const QString &netFolder)> source);
+TacticalLookup tacticalLookupFor(const QString &netFolder);
 
 // The log as CSV: the form's header fields, then "Date/Time","From","To",
-// "Message" rows; fields in double quotes (a quote doubled), CR LF, UTF-8. A
+// "Message","Tactical" rows (Tactical last, "CALL POST" for each station of
+// the line that staffs a post, "; " between them, so readers of the first
+// four columns go on as before); fields in double quotes (a quote doubled), CR LF, UTF-8. A
 // cell a spreadsheet would run as a formula starts with an apostrophe.
 QByteArray ics309Csv(const Ics309Log &log);
 

@@ -137,7 +137,8 @@ void ics309Export()
     writeNetFile(title, QStringLiteral("PDF (*.pdf)|*.pdf|CSV (*.csv)|*.csv"),
         QStringLiteral(".pdf"), netFileName(QStringLiteral(" ICS-309.pdf")), kSummaryTitle,
         [&](const QString &file, const NetReportData &net) {
-            const Ics309Log log = ics309Log(net, incident);
+            const Ics309Log log = ics309Log(net, incident, QLocale(),
+                QTimeZone::systemTimeZone(), tacticalLookupFor(net.netpath));
             save(file,
                 file.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? ics309Csv(log)
                                                                           : ics309Pdf(log),

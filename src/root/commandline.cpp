@@ -3,6 +3,10 @@
 
 #include "app/version.h"
 #include "callsigns/callsignscommand.h"
+#include "incident/ics205.h"
+#include "incident/ics213.h"
+#include "incident/ics214.h"
+#include "incident/tacticalcalls.h"
 #include "psk/pskcommand.h"
 #include "radio/radiocommand.h"
 #include "remote/remotecommand.h"
@@ -33,7 +37,7 @@ struct Subcommand
     bool (*paintsFor)(const QStringList &args) = nullptr;
 };
 
-// stats paints only for a PDF: text, CSV and HTML need no fonts.
+// stats and ics213 paint only for a PDF: text, CSV and HTML need no fonts.
 bool statsPaints(const QStringList &args)
 {
     const qsizetype o = args.indexOf(QStringLiteral("-o")) >= 0
@@ -88,6 +92,18 @@ const Subcommand kSubcommands[] = {
         "ics309 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]\n"
         "      Writes the net's ICS-309 communications log as PDF or CSV.",
         &reports::runIcs309Command, true },
+    { "ics214",
+        "ics214 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]\n"
+        "      Writes the net's ICS-214 activity log as PDF or CSV.",
+        &incident::runIcs214Command, true },
+    { "ics205",
+        "ics205 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]\n"
+        "      Writes the net's ICS-205 radio communications plan as PDF or CSV.",
+        &incident::runIcs205Command, true },
+    { "ics213",
+        "ics213 FILE.213 -o FILE.pdf|FILE.txt\n"
+        "      Writes an ICS-213 general message (an flmsg .213 file) as PDF or plain text.",
+        &incident::runIcs213Command, false, &statsPaints },
     { "stats",
         "stats [NETSDIR] [--net PATTERN] [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
         "        [--stations | --month YYYY-MM | --trends | --lapsed WEEKS]\n"
@@ -285,6 +301,7 @@ int runSubcommand(const CommandLine &cl)
     QStringList args = cl.subcommandArgs;
     if (!cl.home.isEmpty() && cl.subcommand == QLatin1String("callsigns"))
         args = QStringList { QStringLiteral("--home"), cl.home } + args;
+    incident::provideTacticalCalls();
     for (const Subcommand &s : kSubcommands)
         if (cl.subcommand == QLatin1String(s.name))
             return s.run(args);

@@ -240,6 +240,8 @@ HttpReply WebService::handle(const HttpRequest &r, const QHostAddress &peer)
             found = m_suggest(text);
         return answer(json(suggestionsJson(found)));
     }
+    if (const auto page = m_pages.constFind(r.path); page != m_pages.cend())
+        return get ? answer((*page)(r)) : wrongMethod();
     return answer(textResponse(404, QStringLiteral("No such page")));
 }
 

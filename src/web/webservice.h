@@ -6,6 +6,7 @@
 #include "web/pingate.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <functional>
 
@@ -75,6 +76,10 @@ public:
     void setSuggest(Suggest suggest) { m_suggest = std::move(suggest); }
     // Longest callsign the net takes (the net window's field).
     void setMaxCallsignLength(int length) { m_maxCallsign = length; }
+    // A page kept in files of its own (the status board): GET and HEAD of path
+    // go to route; other methods are refused. The Host check comes first.
+    using Route = std::function<QByteArray(const HttpRequest &request)>;
+    void addPage(const QByteArray &path, Route route) { m_pages.insert(path, std::move(route)); }
     // Milliseconds of a steady clock, for the PIN wait (tests set their own).
     void setClock(std::function<qint64()> msecs) { m_msecs = std::move(msecs); }
 
@@ -106,6 +111,7 @@ private:
     QByteArray m_livePage, m_bigPage, m_loggerPage;
     QElapsedTimer m_steady;
     std::function<qint64()> m_msecs;
+    QHash<QByteArray, Route> m_pages;
     int m_maxCallsign = 20;
     qint64 m_eventsSent = 0;
 };

@@ -6,6 +6,7 @@
 #include "callsigns/mastercallsigndb.h"
 #include "netlog/netwindow.h"
 #include "reports/netreportsource.h"
+#include "web/boardpage.h"
 #include "web/webserverdialog.h"
 #include "web/websettings.h"
 
@@ -120,6 +121,7 @@ NetWebLink::NetWebLink(NetWindow *net, const WebSettings &settings) : QObject(ne
     m_service->server()->setProxies(proxies);
     m_service->setCheckIn([this](const QString &call) { return checkIn(call); });
     m_service->setSuggest([this](const QString &text) { return suggest(text); });
+    installBoard(m_service); // /board: the posts and channels, no PIN
     if (auto *field = net->findChild<QLineEdit *>(QStringLiteral("callsigna")))
         m_service->setMaxCallsignLength(qMin(field->maxLength(), 20));
     // The logger's suggestions search the master database's in-memory copy,

@@ -70,23 +70,23 @@ private Q_SLOTS:
                 "\"Operational Period From\",\"2026-12-05 19:00\"\r\n"
                 "\"Operational Period To\",\"2026-12-06 00:20\"\r\n"
                 "\"Radio Operator\",\"Q0NC 18:55, K1ABC 19:30, W1AW 00:05\"\r\n"
-                "\"Date/Time\",\"From\",\"To\",\"Message\"\r\n"
-                "\"2026-12-05 18:55:00\",\"Q0NC\",\"\",\"Net control: Q0NC\"\r\n"
-                "\"2026-12-05 19:00:00\",\"Q0NC\",\"\",\"Net started\"\r\n"
+                "\"Date/Time\",\"From\",\"To\",\"Message\",\"Tactical\"\r\n"
+                "\"2026-12-05 18:55:00\",\"Q0NC\",\"\",\"Net control: Q0NC\",\"\"\r\n"
+                "\"2026-12-05 19:00:00\",\"Q0NC\",\"\",\"Net started\",\"\"\r\n"
                 "\"2026-12-05 19:05:00\",\"W1AW\",\"Q0NC\",\"Check-in (emergency, routine "
-                "traffic); traffic: 2 for Boston\"\r\n"
-                "\"2026-12-05 19:10:00\",\"W1AW\",\"\",\"Comment: relay \"\"for\"\" net\"\r\n"
-                "\"2026-12-05 19:30:00\",\"K1ABC\",\"\",\"Net control: K1ABC\"\r\n"
-                "\"2026-12-05 19:40:10\",\"K2XY\",\"K1ABC\",\"Check-in\"\r\n"
-                "\"2026-12-05 19:41:00\",\"'=CMD|' /C CALC'!A0\",\"K1ABC\",\"Check-in\"\r\n"
-                "\"2026-12-05 20:15:00\",\"K1ABC\",\"\",\"Net ended\"\r\n"
-                "\"2026-12-05 23:30:00\",\"K1ABC\",\"\",\"Net started again\"\r\n"
-                "\"2026-12-05 23:45:00\",\"N3Z\",\"K1ABC\",\"Check-in\"\r\n"
-                "\"2026-12-06 00:05:00\",\"W1AW\",\"\",\"Net control: W1AW\"\r\n"
+                "traffic); traffic: 2 for Boston\",\"\"\r\n"
+                "\"2026-12-05 19:10:00\",\"W1AW\",\"\",\"Comment: relay \"\"for\"\" net\",\"\"\r\n"
+                "\"2026-12-05 19:30:00\",\"K1ABC\",\"\",\"Net control: K1ABC\",\"\"\r\n"
+                "\"2026-12-05 19:40:10\",\"K2XY\",\"K1ABC\",\"Check-in\",\"\"\r\n"
+                "\"2026-12-05 19:41:00\",\"'=CMD|' /C CALC'!A0\",\"K1ABC\",\"Check-in\",\"\"\r\n"
+                "\"2026-12-05 20:15:00\",\"K1ABC\",\"\",\"Net ended\",\"\"\r\n"
+                "\"2026-12-05 23:30:00\",\"K1ABC\",\"\",\"Net started again\",\"\"\r\n"
+                "\"2026-12-05 23:45:00\",\"N3Z\",\"K1ABC\",\"Check-in\",\"\"\r\n"
+                "\"2026-12-06 00:05:00\",\"W1AW\",\"\",\"Net control: W1AW\",\"\"\r\n"
                 "\"2026-12-06 00:10:00\",\"W1AW\",\"W1AW\",\"Check-in; traffic: 2 for "
-                "Boston\"\r\n"
-                "\"2026-12-06 00:12:00\",\"W1AW\",\"\",\"Comment: second\"\r\n"
-                "\"2026-12-06 00:20:00\",\"W1AW\",\"\",\"Net ended\"\r\n"));
+                "Boston\",\"\"\r\n"
+                "\"2026-12-06 00:12:00\",\"W1AW\",\"\",\"Comment: second\",\"\"\r\n"
+                "\"2026-12-06 00:20:00\",\"W1AW\",\"\",\"Net ended\",\"\"\r\n"));
         // The incident name the operator gives replaces the net's name.
         QVERIFY(ics309Csv(ics309Log(net, QStringLiteral("Flood 2026")))
                     .contains("\"Incident Name\",\"Flood 2026\"\r\n"));
@@ -102,11 +102,27 @@ private Q_SLOTS:
         net.heldTraffic.clear();
         const QByteArray utc = ics309Csv(ics309Log(net, QString(), us, QTimeZone(-5 * 3600)));
         QCOMPARE(utc.mid(utc.indexOf("\"Date/Time")),
-            QByteArray("\"Date/Time (UTC)\",\"From\",\"To\",\"Message\"\r\n"
-                       "\"2026-12-05 23:58:00\",\"Q0NC\",\"\",\"Net control: Q0NC\"\r\n"
-                       "\"2026-12-06 00:00:00\",\"Q0NC\",\"\",\"Net started\"\r\n"
-                       "\"2026-12-06 00:05:00\",\"K2XY\",\"Q0NC\",\"Check-in\"\r\n"
-                       "\"2026-12-06 00:07:00\",\"K2XY\",\"\",\"Comment: =1+2\"\r\n"));
+            QByteArray("\"Date/Time (UTC)\",\"From\",\"To\",\"Message\",\"Tactical\"\r\n"
+                       "\"2026-12-05 23:58:00\",\"Q0NC\",\"\",\"Net control: Q0NC\",\"\"\r\n"
+                       "\"2026-12-06 00:00:00\",\"Q0NC\",\"\",\"Net started\",\"\"\r\n"
+                       "\"2026-12-06 00:05:00\",\"K2XY\",\"Q0NC\",\"Check-in\",\"\"\r\n"
+                       "\"2026-12-06 00:07:00\",\"K2XY\",\"\",\"Comment: =1+2\",\"\"\r\n"));
+
+        // A station on shift at a post has the post's tactical call in the last
+        // column, for the lines at times it staffs the post.
+        const TacticalLookup posts = [](const QString &call, const QDateTime &at) {
+            if (call == u"K2XY"_s)
+                return at >= QDateTime(QDate(2026, 12, 6), QTime(0, 6), QTimeZone::utc())
+                    ? u"Aid 3"_s
+                    : QString();
+            return call == u"Q0NC"_s ? u"Net"_s : QString();
+        };
+        const QByteArray tactical
+            = ics309Csv(ics309Log(net, QString(), us, QTimeZone(-5 * 3600), posts));
+        QVERIFY(tactical.contains(
+            "\"2026-12-06 00:05:00\",\"K2XY\",\"Q0NC\",\"Check-in\",\"Q0NC Net\"\r\n"));
+        QVERIFY(tactical.contains(
+            "\"2026-12-06 00:07:00\",\"K2XY\",\"\",\"Comment: =1+2\",\"K2XY Aid 3\"\r\n"));
     }
 
     // Sixty check-ins fill two pages of the form; pdftotext reads the header
@@ -124,9 +140,13 @@ private Q_SLOTS:
                 QTime(19, 1).addSecs(i * 30).toString(QStringLiteral("HH:mm:ss")));
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("log.pdf"));
+        // The first station staffs a post: its tactical call stands beside its call.
+        const TacticalLookup posts = [](const QString &call, const QDateTime &) {
+            return call == u"K0AB"_s ? u"Aid 3"_s : QString();
+        };
         QVERIFY(test::writeFileBytes(pdf,
-            ics309Pdf(
-                ics309Log(net, QString(), QLocale(QLocale::English, QLocale::UnitedStates)))));
+            ics309Pdf(ics309Log(net, QString(), QLocale(QLocale::English, QLocale::UnitedStates),
+                QTimeZone::systemTimeZone(), posts))));
         QProcess p;
         p.start(
             QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") });
@@ -141,6 +161,7 @@ private Q_SLOTS:
         QVERIFY(pages[0].contains(QLatin1String("Date/Time")));
         QVERIFY(pages[0].contains(QLatin1String("2026-12-05 19:00:00")));
         QVERIFY(pages[0].contains(QLatin1String("Net started")));
+        QVERIFY(pages[0].contains(QLatin1String("K0AB (Aid 3)")));
         QVERIFY(pages[0].contains(QLatin1String("Page 1 of 2")));
         QVERIFY(pages[1].contains(QLatin1String("K59AB")));
         QVERIFY(pages[1].contains(QLatin1String("Page 2 of 2")));

@@ -1,0 +1,214 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "incident/ics205.h"
+
+#include "incident/formpdf.h"
+#include "reports/ics309.h"
+#include "reports/netreportsource.h"
+#include "store/recordfile.h"
+#include "store/textrules.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace rollcall::incident {
+
+namespace {
+constexpr const char *kHeader = "Rollcall channels 1";
+constexpr int kFieldCount = 8;
+constexpr qsizetype kLongestFile = 1024 * 1024;
+
+QString cleanField(const QString &text)
+{
+    QString t = text;
+    for (QChar &c : t)
+        if (c == u'\t' || c == u'\r' || c == u'\n')
+            c = u' ';
+    t = store::dropControlCharacters(t).trimmed();
+    t.truncate(kLongestChannelField);
+    return t;
+}
+} // namespace
+
+QStringList Channel::fields() const
+{
+    return { function, name, assignment, rxFrequency, txFrequency, mode, tone, remarks };
+}
+
+Channel Channel::fromFields(const QStringList &f)
+{
+    Channel c;
+    QString *const targets[] = { &c.function, &c.name, &c.assignment, &c.rxFrequency,
+        &c.txFrequency, &c.mode, &c.tone, &c.remarks };
+    for (int i = 0; i < kFieldCount && i < f.size(); ++i)
+        *targets[i] = f[i];
+    return c;
+}
+
+QStringList channelHeadings()
+{
+    return { QStringLiteral("Function"), QStringLiteral("Channel Name"),
+        QStringLiteral("Assignment"), QStringLiteral("RX Freq"), QStringLiteral("TX Freq"),
+        QStringLiteral("Mode"), QStringLiteral("Tone/NAC"), QStringLiteral("Remarks") };
+}
+
+Channel cleanChannel(const Channel &c)
+{
+    QStringList f = c.fields();
+    for (QString &x : f)
+        x = cleanField(x);
+    return Channel::fromFields(f);
+}
+
+QByteArray writeChannels(const QList<Channel> &channels)
+{
+    QByteArray out = QByteArray(kHeader) + '\n';
+    for (const Channel &c : channels.mid(0, kMostChannels))
+        out += cleanChannel(c).fields().join(u'\t').toUtf8() + '\n';
+    return out;
+}
+
+QList<Channel> readChannels(const QByteArray &text, int *skipped)
+{
+    QList<Channel> channels;
+    int bad = 0;
+    const QList<QByteArray> lines = text.split('\n');
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        QByteArray line = lines[n];
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if ((n == 0 && line == kHeader) || line.trimmed().isEmpty())
+            continue;
+        const QStringList f = QString::fromUtf8(line).split(u'\t');
+        if (f.size() != kFieldCount || channels.size() >= kMostChannels
+            || line.size() > kFieldCount * kLongestChannelField * 4) {
+            ++bad;
+            continue;
+        }
+        const Channel c = cleanChannel(Channel::fromFields(f));
+        if (c.fields().join(QString()).isEmpty()) {
+            ++bad;
+            continue;
+        }
+        channels << c;
+    }
+    if (skipped)
+        *skipped = bad;
+    return channels;
+}
+
+bool loadChannels(const QString &netFolder, QList<Channel> *channels, QString *error)
+{
+    channels->clear();
+    const QString path = QDir(netFolder).filePath(QLatin1String(kChannelsFileName));
+    if (!QFileInfo::exists(path))
+        return true;
+    const auto fail = [&](const QString &why) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be read (%2).").arg(path, why);
+        return false;
+    };
+    if (!store::isRegularFile(path))
+        return fail(QStringLiteral("not a file"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(file.errorString());
+    if (file.size() > kLongestFile)
+        return fail(QStringLiteral("larger than a communications plan can be"));
+    int skipped = 0;
+    *channels = readChannels(file.readAll(), &skipped);
+    if (skipped > 0)
+        return fail(QStringLiteral("%1 damaged line(s) left out").arg(skipped));
+    return true;
+}
+
+bool saveChannels(const QString &netFolder, const QList<Channel> &channels, QString *error)
+{
+    const QString path = QDir(netFolder).filePath(QLatin1String(kChannelsFileName));
+    if (channels.isEmpty() && !QFileInfo::exists(path))
+        return true;
+    if (channels.size() > kMostChannels) {
+        if (error)
+            *error = QStringLiteral("A plan holds at most %1 channels.").arg(kMostChannels);
+        return false;
+    }
+    return store::writeWholeFile(path, writeChannels(channels), error);
+}
+
+QByteArray ics205Csv(const Ics205Plan &plan)
+{
+    QList<QStringList> rows;
+    rows << QStringList { QStringLiteral("INCIDENT RADIO COMMUNICATIONS PLAN (ICS 205)") };
+    rows << QStringList { QStringLiteral("Incident Name"), plan.incidentName };
+    rows << QStringList { QStringLiteral("Date/Time Prepared"), plan.prepared };
+    rows << QStringList { QStringLiteral("Operational Period From"), plan.periodFrom };
+    rows << QStringList { QStringLiteral("Operational Period To"), plan.periodTo };
+    rows << QStringList { QStringLiteral("Prepared by"), plan.preparedBy };
+    rows << channelHeadings();
+    for (const Channel &c : plan.channels)
+        rows << c.fields();
+    return csvRows(rows);
+}
+
+QByteArray ics205Pdf(const Ics205Plan &plan)
+{
+    FormPages form;
+    form.documentTitle = QStringLiteral("ICS 205 ") + plan.incidentName;
+    form.formTitle = QStringLiteral("INCIDENT RADIO COMMUNICATIONS PLAN (ICS 205)");
+    form.header = { QStringLiteral("1. Incident Name: ") + plan.incidentName,
+        QStringLiteral("2. Date/Time Prepared: ") + plan.prepared,
+        QStringLiteral("3. Operational Period: Date/Time From: %1  To: %2")
+            .arg(plan.periodFrom, plan.periodTo) };
+    FormTable table { QStringLiteral("4. Basic Radio Channel Use:"), channelHeadings(),
+        { 7, 8, 8, 6, 6, 4, 5, 10 }, {} };
+    for (const Channel &c : plan.channels)
+        table.rows << c.fields();
+    form.tables = { table };
+    form.footer
+        = { QStringLiteral("6. Prepared by (Communications Unit Leader): ") + plan.preparedBy };
+    return formPdf(form);
+}
+
+int runIcs205Command(const QStringList &args)
+{
+    const QString command = QStringLiteral("ics205");
+    QString folder, output, incident;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if ((a == QLatin1String("-o") || a == QLatin1String("--incident")) && i + 1 < args.size())
+            (a == QLatin1String("-o") ? output : incident) = args[++i];
+        else if (a.startsWith(u'-'))
+            return commandFailure(
+                command, QStringLiteral("unknown option or missing value: %1").arg(a), 2);
+        else if (folder.isEmpty())
+            folder = a;
+        else
+            return commandFailure(command, QStringLiteral("one net folder only (%1?)").arg(a), 2);
+    }
+    const bool pdf = output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+    if (folder.isEmpty() || (!pdf && !output.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)))
+        return commandFailure(command,
+            QStringLiteral(
+                "usage: rollcall ics205 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]"),
+            2);
+    if (pdf && !canPaint())
+        return commandFailure(command, QStringLiteral("a PDF needs the program's GUI application"));
+    QString error;
+    const std::optional<reports::NetReportData> net = reports::loadNetFromFolder(folder, &error);
+    if (!net)
+        return commandFailure(command, error);
+    Ics205Plan plan;
+    if (!loadChannels(net->netpath, &plan.channels, &error))
+        commandFailure(command, error, 0);
+    const reports::Ics309Log log = reports::ics309Log(*net, incident);
+    plan.incidentName = log.incidentName;
+    plan.periodFrom = log.periodFrom;
+    plan.periodTo = log.periodTo;
+    plan.preparedBy = net->ncscall;
+    plan.prepared = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    return store::writeWholeFile(output, pdf ? ics205Pdf(plan) : ics205Csv(plan), &error)
+        ? 0
+        : commandFailure(command, error);
+}
+
+} // namespace rollcall::incident
