@@ -60,7 +60,8 @@ LoggerEntry loggerEntryFrom(const QHash<QString, QString> &form, int maxCallsign
         if (c.isSpace())
             continue;
         if (c.unicode() > 127 || !QByteArrayView(kOptionLetters).contains(char(c.unicode())))
-            return fail(QStringLiteral("Options are the letters %1").arg(QLatin1String(kOptionLetters)));
+            return fail(
+                QStringLiteral("Options are the letters %1").arg(QLatin1String(kOptionLetters)));
         if (!e.options.contains(c))
             e.options += c;
     }

@@ -57,8 +57,8 @@ QString LoggerDeskWidget::rowNote(int row) const
 {
     if (!m_net || m_service->loggedBy().isEmpty())
         return {};
-    const auto *rows = qobject_cast<const store::KeyedRowsModel *>(
-        m_net->grid()->gridModel()->source());
+    const auto *rows
+        = qobject_cast<const store::KeyedRowsModel *>(m_net->grid()->gridModel()->source());
     if (!rows)
         return {};
     const QString by = m_service->loggedBy().value(rows->keyAt(row));
@@ -103,8 +103,9 @@ void LoggerDeskWidget::update()
 QString LoggerDeskWidget::loggersText() const
 {
     const QStringList loggers = m_service->loggersPresent();
-    return loggers.isEmpty() ? QString()
-                             : QStringLiteral("Logging: %1").arg(loggers.join(QStringLiteral(", ")));
+    return loggers.isEmpty()
+        ? QString()
+        : QStringLiteral("Logging: %1").arg(loggers.join(QStringLiteral(", ")));
 }
 
 QString LoggerDeskWidget::wrongPinsText() const
@@ -128,9 +129,9 @@ void LoggerDeskWidget::sendMessage()
 {
     if (!m_net)
         return;
-    const QString text = session().prompts->input(
-        QStringLiteral("A one-line message to the loggers' pages:"),
-        QStringLiteral("Message to the loggers"));
+    const QString text
+        = session().prompts->input(QStringLiteral("A one-line message to the loggers' pages:"),
+            QStringLiteral("Message to the loggers"));
     const QDateTime now = session().clock->now();
     const QString time = m_net->logsUtc() ? now.toUTC().toString(QStringLiteral("HH:mm"))
                                           : now.toLocalTime().toString(QStringLiteral("HH:mm"));

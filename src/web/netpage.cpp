@@ -5,10 +5,10 @@
 #include "web/loggerdesk.h"
 
 #include <QHash>
-#include <algorithm>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 
 namespace rollcall::web {
 

@@ -7,9 +7,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTime>
 #include <QLoggingCategory>
 #include <QNetworkInterface>
+#include <QTime>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -211,14 +211,13 @@ HttpReply WebService::deskState(const HttpRequest &r)
     m_gate.touch(token, m_msecs());
     if (loggersPresent() != before)
         Q_EMIT deskChanged();
-    const int after = QUrlQuery(QString::fromUtf8(r.query))
-                          .queryItemValue(QStringLiteral("after"))
-                          .toInt();
+    const int after
+        = QUrlQuery(QString::fromUtf8(r.query)).queryItemValue(QStringLiteral("after")).toInt();
     QJsonArray messages;
     for (const MessageLine::Message &m : m_messages.after(after))
-        messages.append(QJsonObject { { QStringLiteral("id"), m.id },
-            { QStringLiteral("from"), m.from }, { QStringLiteral("text"), m.text },
-            { QStringLiteral("time"), m.time } });
+        messages.append(
+            QJsonObject { { QStringLiteral("id"), m.id }, { QStringLiteral("from"), m.from },
+                { QStringLiteral("text"), m.text }, { QStringLiteral("time"), m.time } });
     const QJsonObject state { { QStringLiteral("you"), m_gate.sessionName(token) },
         { QStringLiteral("loggers"), QJsonArray::fromStringList(loggersPresent()) },
         { QStringLiteral("messages"), messages } };
@@ -240,10 +239,10 @@ HttpReply WebService::loggerSays(const HttpRequest &r, const QHostAddress &)
     if (!m_gate.hasSession(token))
         return answer(403, QStringLiteral("The logger's PIN is needed"));
     m_gate.touch(token, m_msecs());
-    const QString time = m_timeOfDay ? m_timeOfDay()
-                                     : QTime::currentTime().toString(QStringLiteral("HH:mm"));
-    if (!m_messages.add(m_gate.sessionName(token),
-            decodeForm(r.body).value(QStringLiteral("text")), time))
+    const QString time
+        = m_timeOfDay ? m_timeOfDay() : QTime::currentTime().toString(QStringLiteral("HH:mm"));
+    if (!m_messages.add(
+            m_gate.sessionName(token), decodeForm(r.body).value(QStringLiteral("text")), time))
         return answer(422, QStringLiteral("An empty message is not sent"));
     Q_EMIT deskChanged();
     return answer(200, QStringLiteral("Sent"));

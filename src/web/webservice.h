@@ -61,8 +61,9 @@ inline constexpr qint64 kLoggerPresentMs = 20 * 1000;
 // is of an earlier opening of the net, 403 wrong PIN, 429 a wrong PIN after too
 // many, 409 the net takes no check-ins, or (with the header Rollcall-Confirm)
 // the station is logged already and the row is sent again with again=1 to log
-// it twice, 422 a field that cannot be taken, each with a one-line reason. Before any route the Host must be this machine's (HostCheck); a
-// POST from a page of another site (Origin or Referer) is refused.
+// it twice, 422 a field that cannot be taken, each with a one-line reason. Before any route the
+// Host must be this machine's (HostCheck); a POST from a page of another site (Origin or Referer)
+// is refused.
 class WebService : public QObject
 {
     Q_OBJECT

@@ -31,9 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const LoggerEntry e = loggerEntryFrom(decodeForm(r.body), 20, &problem);
         if (problem.isEmpty()
                 ? (e.callsign.isEmpty() || e.callsign.size() > 20 || e.name.size() > kMaxEntryName
-                      || e.location.size() > kMaxEntryLocation || e.state.size() > kMaxEntryState
-                      || e.options.size() > 9 || e.count.size() > kMaxEntryCount
-                      || e.name.contains(u'\n') || e.destination.contains(u'\r'))
+                    || e.location.size() > kMaxEntryLocation || e.state.size() > kMaxEntryState
+                    || e.options.size() > 9 || e.count.size() > kMaxEntryCount
+                    || e.name.contains(u'\n') || e.destination.contains(u'\r'))
                 : (!e.callsign.isEmpty() || problem.contains(u'\n')))
             std::abort();
         (void)cookieValue(r.header("cookie"), "rollcall_logger");

@@ -59,7 +59,8 @@ struct Served
         service.setSuggest([](const QString &text) {
             QList<Suggestion> list;
             for (int i = 0; i < 30; ++i)
-                list.append({ text + QString::number(i), QStringLiteral("Name %1").arg(i), {}, {} });
+                list.append(
+                    { text + QString::number(i), QStringLiteral("Name %1").arg(i), {}, {} });
             return list;
         });
         QVERIFY(service.listen(QHostAddress::LocalHost, 0));
@@ -478,8 +479,7 @@ private Q_SLOTS:
         QByteArray jar;
         {
             Served earlier;
-            const WebClient::Response r
-                = earlier.client.ask(pinRequest("pin=482916&name=Ann"));
+            const WebClient::Response r = earlier.client.ask(pinRequest("pin=482916&name=Ann"));
             QCOMPARE(r.status, 303);
             const QByteArray cookie = r.header("set-cookie");
             jar = "Cookie: " + cookie.left(cookie.indexOf(';')) + "\r\n";

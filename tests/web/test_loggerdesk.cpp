@@ -48,39 +48,43 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("fields");
         QTest::addColumn<QString>("problem"); // start of it; empty: taken
-        QTest::addColumn<QString>("shown"); // callsign|name|location|state|options|prec|count|dest|edited|again
+        QTest::addColumn<QString>(
+            "shown"); // callsign|name|location|state|options|prec|count|dest|edited|again
         QTest::newRow("whole row")
             << "callsign= q1aw &name=Hiram&location=Newington&state=ct&options=rpm&prec=&count=2"
                "&dest=boston&edited=1"
             << QString() << "Q1AW|Hiram|Newington|CT|RPM||2|BOSTON|1|0";
         QTest::newRow("callsign only") << "callsign=Q2AW" << QString() << "Q2AW||||||||0|0";
-        QTest::newRow("letters repeated once") << "callsign=Q2AW&options=r r m R&again=1"
-                                               << QString() << "Q2AW||||RM||||0|1";
+        QTest::newRow("letters repeated once")
+            << "callsign=Q2AW&options=r r m R&again=1" << QString() << "Q2AW||||RM||||0|1";
         QTest::newRow("blanks and breaks made one line")
             << "callsign=Q2AW&name=  Ann\r\n\tMarie  " << QString() << "Q2AW|Ann Marie|||||||0|0";
         QTest::newRow("control characters dropped")
             << QStringLiteral("callsign=Q2AW&name=A\u0007n\u009bn") << QString()
             << "Q2AW|Ann|||||||0|0";
-        QTest::newRow("no callsign") << "name=Ann" << "Not a callsign" << QString();
-        QTest::newRow("markup callsign") << "callsign=<b>" << "Not a callsign" << QString();
-        QTest::newRow("name at its length") << "callsign=Q2AW&name=" + QString(25, u'x')
-                                            << QString() << "Q2AW|" + QString(25, u'x') + "|||||||0|0";
+        QTest::newRow("no callsign") << "name=Ann"
+                                     << "Not a callsign" << QString();
+        QTest::newRow("markup callsign") << "callsign=<b>"
+                                         << "Not a callsign" << QString();
+        QTest::newRow("name at its length")
+            << "callsign=Q2AW&name=" + QString(25, u'x') << QString()
+            << "Q2AW|" + QString(25, u'x') + "|||||||0|0";
         QTest::newRow("name too long") << "callsign=Q2AW&name=" + QString(26, u'x')
                                        << "The name is longer than 25" << QString();
         QTest::newRow("location too long") << "callsign=Q2AW&location=" + QString(51, u'x')
                                            << "The location is longer than 50" << QString();
-        QTest::newRow("unknown option") << "callsign=Q2AW&options=RX" << "Options are the letters"
-                                        << QString();
-        QTest::newRow("option outside ascii")
-            << QStringLiteral("callsign=Q2AW&options=R\u0130") << "Options are the letters" << QString();
+        QTest::newRow("unknown option") << "callsign=Q2AW&options=RX"
+                                        << "Options are the letters" << QString();
+        QTest::newRow("option outside ascii") << QStringLiteral("callsign=Q2AW&options=R\u0130")
+                                              << "Options are the letters" << QString();
         QTest::newRow("precedence not a letter of them") << "callsign=Q2AW&prec=X"
                                                          << "A precedence is" << QString();
-        QTest::newRow("count not a number") << "callsign=Q2AW&count=2a" << "The traffic count"
-                                            << QString();
-        QTest::newRow("count too long") << "callsign=Q2AW&count=12345" << "The traffic count"
-                                        << QString();
-        QTest::newRow("count negative") << "callsign=Q2AW&count=-1" << "The traffic count"
-                                        << QString();
+        QTest::newRow("count not a number") << "callsign=Q2AW&count=2a"
+                                            << "The traffic count" << QString();
+        QTest::newRow("count too long") << "callsign=Q2AW&count=12345"
+                                        << "The traffic count" << QString();
+        QTest::newRow("count negative") << "callsign=Q2AW&count=-1"
+                                        << "The traffic count" << QString();
     }
     void readsTheLoggersRow()
     {
@@ -95,10 +99,10 @@ private Q_SLOTS:
             return;
         }
         QVERIFY2(why.isEmpty(), qPrintable(why));
-        QCOMPARE(QStringList({ e.callsign, e.name, e.location, e.state, e.options, e.precedence,
-                                 e.count, e.destination, e.nameEdited ? "1" : "0",
-                                 e.again ? "1" : "0" })
-                     .join(u'|'),
+        QCOMPARE(
+            QStringList({ e.callsign, e.name, e.location, e.state, e.options, e.precedence, e.count,
+                            e.destination, e.nameEdited ? "1" : "0", e.again ? "1" : "0" })
+                .join(u'|'),
             shown);
     }
 
@@ -136,7 +140,8 @@ private Q_SLOTS:
     {
         const QHash<qint64, QString> by { { 4, QStringLiteral("Ann") } };
         QCOMPARE(alreadyLoggedText(QStringLiteral("Q1AW"), {}, by), QString());
-        QCOMPARE(alreadyLoggedText(QStringLiteral("Q1AW"), { { 4, QStringLiteral("19:05:12") } }, by),
+        QCOMPARE(
+            alreadyLoggedText(QStringLiteral("Q1AW"), { { 4, QStringLiteral("19:05:12") } }, by),
             QStringLiteral("Q1AW is already logged at 19:05 by Ann"));
         // The latest of several, by record number, not by the order given.
         QCOMPARE(alreadyLoggedText(QStringLiteral("Q1AW"),
@@ -144,7 +149,8 @@ private Q_SLOTS:
             QStringLiteral("Q1AW is already logged at 21:30 by the net control station (2 times "
                            "tonight)"));
         // A time in another form is said as stored; none, not at all.
-        QCOMPARE(alreadyLoggedText(QStringLiteral("Q1AW"), { { 4, QStringLiteral(" 7:05 PM ") } }, by),
+        QCOMPARE(
+            alreadyLoggedText(QStringLiteral("Q1AW"), { { 4, QStringLiteral(" 7:05 PM ") } }, by),
             QStringLiteral("Q1AW is already logged at 7:05 PM by Ann"));
         QCOMPARE(alreadyLoggedText(QStringLiteral("Q1AW"), { { 4, QString() } }, by),
             QStringLiteral("Q1AW is already logged by Ann"));
@@ -153,9 +159,11 @@ private Q_SLOTS:
     void keepsTheLatestMessages()
     {
         MessageLine line;
-        QVERIFY(!line.add(QStringLiteral("NCS"), QStringLiteral(" \r\n\t "), QStringLiteral("19:00")));
+        QVERIFY(
+            !line.add(QStringLiteral("NCS"), QStringLiteral(" \r\n\t "), QStringLiteral("19:00")));
         QCOMPARE(line.lastId(), 0);
-        QVERIFY(line.add(QStringLiteral("NCS"), QStringLiteral("QSY\r\nup 5"), QStringLiteral("19:01")));
+        QVERIFY(line.add(
+            QStringLiteral("NCS"), QStringLiteral("QSY\r\nup 5"), QStringLiteral("19:01")));
         QCOMPARE(line.all().first().text, QStringLiteral("QSY up 5"));
         QCOMPARE(messageText(line.all().first()), QStringLiteral("19:01 NCS: QSY up 5"));
         QVERIFY(line.add(QStringLiteral("Ann"), QString(300, u'x'), QStringLiteral("19:02")));
@@ -177,7 +185,8 @@ private Q_SLOTS:
         QCOMPARE(loggerName(QStringLiteral("  Ann\tMarie \r\n")), QStringLiteral("Ann Marie"));
         QCOMPARE(loggerName(QStringLiteral("\u0001\u0002 ")), QString());
         QCOMPARE(loggerName(QString(40, u'y')).size(), kMaxLoggerName);
-        QCOMPARE(loggerName(QStringLiteral("<b>Bo</b>")), QStringLiteral("<b>Bo</b>")); // escaped where shown
+        QCOMPARE(loggerName(QStringLiteral("<b>Bo</b>")),
+            QStringLiteral("<b>Bo</b>")); // escaped where shown
     }
 
     void sessionsCarryNamesAndPresence()
@@ -192,9 +201,11 @@ private Q_SLOTS:
         gate.touch(bob, 1000);
         gate.touch(ann2, 1050);
         gate.touch(ann, 900);
-        QCOMPARE(gate.present(1000, 100), QStringList({ QStringLiteral("Ann"), QStringLiteral("Bob") }));
+        QCOMPARE(
+            gate.present(1000, 100), QStringList({ QStringLiteral("Ann"), QStringLiteral("Bob") }));
         // In the order the sessions opened: Ann's first one is gone by now.
-        QCOMPARE(gate.present(1100, 100), QStringList({ QStringLiteral("Bob"), QStringLiteral("Ann") }));
+        QCOMPARE(
+            gate.present(1100, 100), QStringList({ QStringLiteral("Bob"), QStringLiteral("Ann") }));
         QCOMPARE(gate.present(1101, 100), QStringList({ QStringLiteral("Ann") }));
         QCOMPARE(gate.present(1151, 100), QStringList());
         gate.touch("forged", 2000);
@@ -232,17 +243,28 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("vhf") << "146.520" << "146.520 MHz";
-        QTest::newRow("hf in mhz") << " 3.940 " << "3.940 MHz";
-        QTest::newRow("hf in khz") << "7245" << "7245 kHz";
-        QTest::newRow("khz with a fraction") << "3940.5" << "3940.5 kHz";
-        QTest::newRow("just under 1000") << "999.9" << "999.9 MHz";
-        QTest::newRow("unit given") << "146.520 MHz" << "146.520 MHz";
-        QTest::newRow("with a tone") << "146.520 PL 100" << "146.520 PL 100";
-        QTest::newRow("words") << "the repeater" << "the repeater";
-        QTest::newRow("zero") << "0" << "0";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("comma decimal") << "146,52" << "146,52";
+        QTest::newRow("vhf") << "146.520"
+                             << "146.520 MHz";
+        QTest::newRow("hf in mhz") << " 3.940 "
+                                   << "3.940 MHz";
+        QTest::newRow("hf in khz") << "7245"
+                                   << "7245 kHz";
+        QTest::newRow("khz with a fraction") << "3940.5"
+                                             << "3940.5 kHz";
+        QTest::newRow("just under 1000") << "999.9"
+                                         << "999.9 MHz";
+        QTest::newRow("unit given") << "146.520 MHz"
+                                    << "146.520 MHz";
+        QTest::newRow("with a tone") << "146.520 PL 100"
+                                     << "146.520 PL 100";
+        QTest::newRow("words") << "the repeater"
+                               << "the repeater";
+        QTest::newRow("zero") << "0"
+                              << "0";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("comma decimal") << "146,52"
+                                       << "146,52";
     }
     void givesTheFrequencyItsUnit()
     {
@@ -292,7 +314,8 @@ private Q_SLOTS:
 
         QCOMPARE(client.ask(post("/log", "callsign=Q1AW", ann)).status, 200);
         // With the PIN and no session, a name may come as "logger".
-        QCOMPARE(client.ask(post("/log", "callsign=Q2AW&pin=482916370255&logger=Script")).status, 200);
+        QCOMPARE(
+            client.ask(post("/log", "callsign=Q2AW&pin=482916370255&logger=Script")).status, 200);
         QCOMPARE(by, QStringList({ QStringLiteral("Ann"), QStringLiteral("Script") }));
         r = client.ask(post("/log", "callsign=q1aw", ann));
         QCOMPARE(r.status, 409);
@@ -308,7 +331,8 @@ private Q_SLOTS:
         QCOMPARE(client.ask(post("/log/say", "text=Q5XX+has+traffic", ann)).status, 200);
         QCOMPARE(client.ask(post("/log/say", "text=+", ann)).status, 422);
         QCOMPARE(client.ask(post("/log/say", "text=hi")).status, 403);
-        QCOMPARE(client.ask(post("/log/say", "text=hi", ann + "Origin: http://evil.example\r\n")).status,
+        QCOMPARE(
+            client.ask(post("/log/say", "text=hi", ann + "Origin: http://evil.example\r\n")).status,
             403);
         QVERIFY(service.say(QStringLiteral("Thanks Ann"), QStringLiteral("19:08")));
         r = client.ask("GET /log/desk?after=0 HTTP/1.1\r\nHost: localhost\r\n" + ann + "\r\n");
@@ -318,7 +342,8 @@ private Q_SLOTS:
         QCOMPARE(desk.value("loggers").toArray().size(), 1);
         const QJsonArray messages = desk.value("messages").toArray();
         QCOMPARE(messages.size(), 2);
-        QCOMPARE(messages[0].toObject().value("text").toString(), QStringLiteral("Q5XX has traffic"));
+        QCOMPARE(
+            messages[0].toObject().value("text").toString(), QStringLiteral("Q5XX has traffic"));
         QCOMPARE(messages[0].toObject().value("from").toString(), QStringLiteral("Ann"));
         QCOMPARE(messages[0].toObject().value("time").toString(), QStringLiteral("19:07"));
         QCOMPARE(messages[1].toObject().value("from").toString(), QStringLiteral("NCS"));

@@ -90,10 +90,10 @@ struct ServedNet
         const QByteArray form = "pin=4321-8765-0912&name=" + name;
         WebClient c = client;
         c.from = QString::fromLatin1(from);
-        const WebClient::Response opened = c.ask(
-            "POST /log/pin HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-            "Content-Length: "
-            + QByteArray::number(form.size()) + "\r\n\r\n" + form);
+        const WebClient::Response opened
+            = c.ask("POST /log/pin HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+                    "Content-Length: "
+                + QByteArray::number(form.size()) + "\r\n\r\n" + form);
         if (opened.status != 303)
             return {};
         const QByteArray cookie = opened.header("set-cookie");
@@ -305,8 +305,8 @@ private Q_SLOTS:
         QCOMPARE(rows()[0].state, QStringLiteral("CT"));
         QVERIFY(rows()[0].traffic && rows()[0].mobile && !rows()[0].priority);
         QSqlQuery q(n.net->netLog()->trafficDatabase().connection());
-        QVERIFY(q.exec(QStringLiteral(
-            "SELECT \"traffic#\", goingto, priority, callsignfrom FROM query1")));
+        QVERIFY(q.exec(
+            QStringLiteral("SELECT \"traffic#\", goingto, priority, callsignfrom FROM query1")));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("2"));
         QCOMPARE(q.value(1).toString(), QStringLiteral("BOSTON"));
@@ -337,7 +337,8 @@ private Q_SLOTS:
         QCOMPARE(rows().size(), 5);
         r = post("/log", "callsign=q7ncs", ann);
         QCOMPARE(r.status, 409);
-        QVERIFY2(r.body.contains("by the net control station (2 times tonight)"), r.body.constData());
+        QVERIFY2(
+            r.body.contains("by the net control station (2 times tonight)"), r.body.constData());
 
         // The grid: rows of a logger carry the name; its columns stay.
         GridModel *grid = n.net->grid()->gridModel();
@@ -365,7 +366,8 @@ private Q_SLOTS:
         WebClient guesser = n.client;
         guesser.from = QStringLiteral("127.0.0.9");
         for (int i = 0; i < 6; ++i)
-            guesser.ask(logRequest(QStringLiteral("Q1ZZZ"), "1111-2222-333" + QByteArray::number(i)));
+            guesser.ask(
+                logRequest(QStringLiteral("Q1ZZZ"), "1111-2222-333" + QByteArray::number(i)));
         auto *wrong = n.net->findChild<QLabel *>(QStringLiteral("lblWrongPins"));
         QVERIFY(wrong);
         QCOMPARE(wrong->text(), QStringLiteral("Wrong PINs: 6 (1 locked out)"));
@@ -383,11 +385,13 @@ private Q_SLOTS:
         const QJsonArray messages = state.value("messages").toArray();
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages[0].toObject().value("from").toString(), QStringLiteral("NCS"));
-        QCOMPARE(messages[0].toObject().value("text").toString(), QStringLiteral("QSY to 146.55 now"));
+        QCOMPARE(
+            messages[0].toObject().value("text").toString(), QStringLiteral("QSY to 146.55 now"));
         QCOMPARE(post("/log/say", "text=Got+it%0D%0Athanks", bob).status, 200);
         auto *line = n.net->findChild<QLabel *>(QStringLiteral("lblDeskMessage"));
         QVERIFY(line);
-        QVERIFY2(line->text().endsWith(QStringLiteral("Bob K: Got it thanks")), qPrintable(line->text()));
+        QVERIFY2(line->text().endsWith(QStringLiteral("Bob K: Got it thanks")),
+            qPrintable(line->text()));
         r = n.client.ask("GET /log/desk?after=1 HTTP/1.1\r\n" + ann + "\r\n");
         QCOMPARE(QJsonDocument::fromJson(r.body).object().value("messages").toArray().size(), 1);
         QCOMPARE(n.client.ask("GET /log/desk HTTP/1.1\r\n\r\n").status, 403);

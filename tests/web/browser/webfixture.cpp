@@ -121,9 +121,10 @@ int main(int argc, char **argv)
                         shown << label->text();
                 QStringList notes;
                 for (int row = 0; row < net->grid()->gridModel()->rowCount(); ++row)
-                    notes << net->grid()->gridModel()->index(row, 0).data(Qt::ToolTipRole).toString();
-                out << "desk " << shown.join(QStringLiteral(" | ")) << " | "
-                    << notes.join(u',') << Qt::endl;
+                    notes
+                        << net->grid()->gridModel()->index(row, 0).data(Qt::ToolTipRole).toString();
+                out << "desk " << shown.join(QStringLiteral(" | ")) << " | " << notes.join(u',')
+                    << Qt::endl;
             } else if (line == QLatin1String("close")) {
                 net->EndNet(); // a running net is ended before it can be closed
                 net->CloseNet();
