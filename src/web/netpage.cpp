@@ -457,7 +457,7 @@ async function desk(){
  const d=await r.json();
  $("desk").textContent="You log as "+d.you+". Loggers: "+d.loggers.join(", ");
  const list=$("messages");
- for(const m of d.messages){lastMessage=m.id;
+ for(const m of d.messages){if(m.id<=lastMessage)continue;lastMessage=m.id;
   const li=document.createElement("li");if(m.from==="NCS")li.className="ncs";
   li.textContent=m.time+" "+m.from+": "+m.text;list.prepend(li);}
  while(list.children.length>5)list.lastChild.remove();

@@ -226,7 +226,7 @@ def run(args, websocket_module, chromium):
 
         page.evaluate(f"document.querySelector('input[name=pin]').value = {json.dumps(PIN)};"
                       "document.querySelector('form').submit(); true")
-        check(page.wait_for("document.body.textContent.includes('Give your name')", 5)
+        check(page.wait_for("!!document.body && document.body.textContent.includes('Give your name')", 5)
               is not None, "the PIN alone opens nothing: the logger gives a name")
         page.evaluate("document.querySelector('input[name=name]').value = 'Ann';"
                       f"document.querySelector('input[name=pin]').value = {json.dumps(PIN)};"
@@ -312,6 +312,9 @@ def run(args, websocket_module, chromium):
               f"the net window's status bar shows the logger and the message ({desk.strip()})")
         check(desk.count("Logged by Ann") == 3,
               "the net window marks the three rows Ann logged")
+        check(page.wait_for("document.getElementById('messages').textContent"
+                            ".includes('Ann: Q6NEW has traffic for you')", 6) is not None,
+              "the logger's own message is on the page too")
         page.screenshot(os.path.join(args.screenshots, "web-logger.png"))
 
         # A large net (JSON over 64 KB): after the whole net, changes only,

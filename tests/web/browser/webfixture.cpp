@@ -16,6 +16,7 @@
 #include "netlog/netlogstore.h"
 #include "netlog/netwindow.h"
 #include "store/netfiles.h"
+#include "web/loggerdeskwidget.h"
 #include "web/websettings.h"
 #include "web/webwindows.h"
 #include "windowfixture.h"
@@ -111,7 +112,9 @@ int main(int argc, char **argv)
                 }
                 out << "bulk " << n << Qt::endl;
             } else if (line.startsWith(QLatin1String("say "))) {
-                link->service()->say(line.mid(4), QStringLiteral("19:30"));
+                // As the operator sends one: Msg in the status bar, the text typed.
+                f.prompts.answer(line.mid(4));
+                net->findChild<web::LoggerDeskWidget *>()->sendMessage();
                 out << "said" << Qt::endl;
             } else if (line == QLatin1String("desk")) {
                 // What the net window shows of the logger desk, one line.
