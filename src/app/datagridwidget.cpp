@@ -6,6 +6,7 @@
 #include "store/recordsource.h"
 
 #include <QApplication>
+#include <QColor>
 #include <QEvent>
 #include <QFile>
 #include <QHeaderView>
@@ -103,10 +104,28 @@ int GridModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_columns.size());
 }
 
+void GridModel::setRowNote(std::function<QString(int row)> note)
+{
+    m_rowNote = std::move(note);
+    notesChanged();
+}
+
+void GridModel::notesChanged()
+{
+    if (rowCount() > 0 && columnCount() > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+            { Qt::ToolTipRole, Qt::BackgroundRole });
+}
+
 QVariant GridModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || !m_source)
         return {};
+    if (m_rowNote && (role == Qt::ToolTipRole || role == Qt::BackgroundRole)) {
+        const QString note = m_rowNote(index.row());
+        if (!note.isEmpty())
+            return role == Qt::ToolTipRole ? QVariant(note) : QVariant(QColor(0xe6, 0xf0, 0xff));
+    }
     const GridColumn &column = m_columns[index.column()];
     const int sourceColumn = m_sourceColumns.value(index.column(), -1);
     if (sourceColumn < 0) {

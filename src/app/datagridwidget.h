@@ -68,6 +68,12 @@ public:
     void setAllowUpdates(bool allow) { m_allowUpdates = allow; }
     bool allowUpdates() const { return m_allowUpdates; }
     void setUnboundValue(std::function<QVariant(int row, int column)> value);
+    // A note on a whole row (who entered it, say): the tooltip of its cells,
+    // and the row tinted; an empty note leaves the row as it is. The columns
+    // stay as they are.
+    void setRowNote(std::function<QString(int row)> note);
+    // Redraws the notes (after what they say changed).
+    void notesChanged();
 
     int sourceColumn(int column) const { return m_sourceColumns.value(column, -1); }
     QString text(int row, int column) const; // what the cell shows, flags as "X" or ""
@@ -90,6 +96,7 @@ private:
     QList<int> m_sourceColumns;
     bool m_allowUpdates = true;
     std::function<QVariant(int, int)> m_unbound;
+    std::function<QString(int)> m_rowNote;
 };
 
 // A data grid: caption line, columns with clickable headers and footers, cell

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 
 namespace rollcall {
 
@@ -83,6 +84,7 @@ struct KeepClear
 {
     QPointer<QWidget> window;
     std::function<QRect()> area;
+    PlacementRank rank = PlacementRank::NetEntry;
 };
 
 QList<KeepClear> &keepClearList()
@@ -155,9 +157,9 @@ void keepAbove(QWidget *tool, QWidget *owner)
     tool->raise();
 }
 
-void setKeepClear(QWidget *window, std::function<QRect()> area)
+void setKeepClear(QWidget *window, std::function<QRect()> area, PlacementRank rank)
 {
-    keepClearList().append({ window, std::move(area) });
+    keepClearList().append({ window, std::move(area), rank });
 }
 
 QList<QRect> keepClearAreas(const QWidget *except)
@@ -167,13 +169,43 @@ QList<QRect> keepClearAreas(const QWidget *except)
 
 QList<QRect> keepClearAreas(const QList<const QWidget *> &except)
 {
+    return keepClearAreas(PlacementRank::Psk, except);
+}
+
+QList<QRect> keepClearAreas(PlacementRank placing, const QList<const QWidget *> &except)
+{
     QList<QRect> areas;
     QList<KeepClear> &list = keepClearList();
     list.removeIf([](const KeepClear &k) { return k.window.isNull(); });
     for (const KeepClear &k : std::as_const(list))
-        if (!except.contains(k.window.data()) && k.window->isVisible() && !k.window->isMinimized())
+        if (k.rank < placing && !except.contains(k.window.data()) && k.window->isVisible()
+            && !k.window->isMinimized())
             areas << k.area();
     return areas;
+}
+
+void placeByPlan(QWidget *window, PlacementRank rank, const QWidget *netWindow, QSize size,
+    QSize minimum, const QList<QRect> &alsoClear)
+{
+    if (!window || !netWindow || !window->isVisible() || !netWindow->isVisible())
+        return;
+    const QRect net = frameRect(netWindow);
+    int entryBottom = net.top();
+    int statusTop = net.bottom() + 1;
+    for (const KeepClear &k : std::as_const(keepClearList())) {
+        if (k.window != netWindow)
+            continue;
+        if (k.rank == PlacementRank::NetEntry)
+            entryBottom = std::max(entryBottom, k.area().bottom());
+        else if (k.rank == PlacementRank::NetStatus)
+            statusTop = std::min(statusTop, k.area().top());
+    }
+    const QSize frame = frameRect(window).size() - window->size();
+    const QRect placed = placeBesideNet(net, size + frame, minimum + frame,
+        availableArea(netWindow), keepClearAreas(rank, { window }) + alsoClear, entryBottom + 1,
+        statusTop - 1, rank == PlacementRank::TrafficHeld);
+    if (placed != frameRect(window))
+        setFrameRect(window, placed);
 }
 
 } // namespace rollcall

@@ -34,10 +34,36 @@ void letButtonsNarrow(QWidget *window);
 // window manager stacks a transient window above the one it belongs to.
 void keepAbove(QWidget *tool, QWidget *owner);
 
-// Parts of windows that no other window of the program may cover while they
-// are showing (the net window's entry rows and buttons, the launcher, the
-// windows of a PSK31 net).
-void setKeepClear(QWidget *window, std::function<QRect()> area);
+// The placement plan: the windows that open beside the net window, in the
+// order in which they keep clear of one another. Each keeps clear of every
+// showing window of an earlier rank, and may cover those of a later one:
+//   1. the net window's entry rows and buttons (and the launcher);
+//   2. the windows of a PSK31 net (console, members, Net Control, script panel);
+//   3. the net window's status bar (its web PIN and the loggers);
+//   4. Traffic Held (with the traffic panel);
+//   5. the regulars list (Regulars Not Yet Heard);
+//   6. the status board.
+// A window of ranks 4 to 6 goes right of the net window when the screen has
+// room, else on the net window at the right edge of the screen, between the
+// entry rows and the status bar, over the grid's last columns (Traffic Held
+// at the bottom, the regulars list and the board at the top), wholly on the
+// screen, in front of the net window (keepAbove).
+enum class PlacementRank { NetEntry, Psk, NetStatus, TrafficHeld, Regulars, Board };
+
+// Parts of windows that later ones of the plan may not cover while they are
+// showing.
+void setKeepClear(
+    QWidget *window, std::function<QRect()> area, PlacementRank rank = PlacementRank::NetEntry);
+// Areas of the first rank (the entry rows, the launcher), for the PSK31 windows.
 QList<QRect> keepClearAreas(const QWidget *except = nullptr);
 QList<QRect> keepClearAreas(const QList<const QWidget *> &except);
+// Areas of the ranks before `placing`, for a window of that rank.
+QList<QRect> keepClearAreas(PlacementRank placing, const QList<const QWidget *> &except);
+
+// Places a companion of the net window of `rank` by the plan (see
+// placeBesideNet), between the net window's own areas of the first and third
+// rank; size and minimum are the window's own, without its frame. alsoClear:
+// more to keep clear (a window of the same rank).
+void placeByPlan(QWidget *window, PlacementRank rank, const QWidget *netWindow, QSize size,
+    QSize minimum, const QList<QRect> &alsoClear = {});
 } // namespace rollcall

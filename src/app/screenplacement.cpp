@@ -15,13 +15,13 @@ QRect fitInside(const QRect &frame, const QRect &area)
     return r;
 }
 
-namespace {
 bool clearOf(const QRect &r, const QList<QRect> &keepClear)
 {
     return std::none_of(
         keepClear.cbegin(), keepClear.cend(), [&](const QRect &k) { return k.intersects(r); });
 }
 
+namespace {
 // The largest rectangle from `at` (at most `size`) inside area and clear of
 // keepClear, cutting it short of each rectangle in the way; empty when none.
 QRect roomAt(QPoint at, QSize size, const QRect &area, const QList<QRect> &keepClear)
@@ -94,6 +94,62 @@ QRect placeClear(
     return fitInside(
         QRect(QPoint(area.right() - size.width() + 1, area.bottom() - size.height() + 1), size),
         area);
+}
+
+QRect placeBesideNet(const QRect &net, QSize wanted, QSize minimum, const QRect &area,
+    const QList<QRect> &keepClear, int top, int bottom, bool low)
+{
+    const QRect beside(QPoint(net.right() + 1, net.top()), wanted);
+    if (area.contains(beside) && clearOf(beside, keepClear))
+        return beside;
+    QRect band(QPoint(area.left(), std::max(top, area.top())),
+        QPoint(area.right(), std::min(bottom, area.bottom())));
+    // A band too low for the window's least height: the area below the entry rows.
+    if (band.height() < minimum.height())
+        band.setBottom(area.bottom());
+    if (band.height() < minimum.height())
+        band = area;
+    QRect wantedHere(QPoint(), wanted.boundedTo(band.size()));
+    if (low)
+        wantedHere.moveBottomRight(band.bottomRight());
+    else
+        wantedHere.moveTopRight(band.topRight());
+    if (clearOf(wantedHere, keepClear))
+        return wantedHere;
+    // Still at the right edge: the clear stretches of that column, from the
+    // band's top or from below each thing in the way, down to the next one;
+    // the lowest (or highest) that holds the window at its least height.
+    const int left = band.right() - wantedHere.width() + 1;
+    QList<int> tops { band.top() };
+    for (const QRect &k : keepClear)
+        if (k.bottom() + 1 > band.top() && k.bottom() + 1 <= band.bottom())
+            tops << k.bottom() + 1;
+    QRect best;
+    for (const int t : std::as_const(tops)) {
+        QRect stretch = QRect(left, t, wantedHere.width(), band.bottom() - t + 1);
+        bool blocked = false;
+        for (const QRect &k : keepClear)
+            if (k.intersects(stretch)) {
+                if (k.top() <= t) {
+                    blocked = true;
+                    break;
+                }
+                stretch.setBottom(k.top() - 1);
+            }
+        if (blocked || stretch.height() < minimum.height())
+            continue;
+        QRect r(
+            QPoint(), QSize(wantedHere.width(), std::min(wantedHere.height(), stretch.height())));
+        if (low)
+            r.moveBottomLeft(stretch.bottomLeft());
+        else
+            r.moveTopLeft(stretch.topLeft());
+        if (best.isNull() || (low ? r.bottom() > best.bottom() : r.top() < best.top()))
+            best = r;
+    }
+    if (!best.isNull())
+        return best;
+    return fitInside(placeClear(wantedHere, band, keepClear, minimum), area);
 }
 
 } // namespace rollcall

@@ -11,6 +11,9 @@ namespace rollcall {
 // The frame moved, and shrunk where it is larger, so that it lies wholly inside area.
 QRect fitInside(const QRect &frame, const QRect &area);
 
+// The rectangle covers none of keepClear.
+bool clearOf(const QRect &r, const QList<QRect> &keepClear);
+
 // A place for a small window: `wanted` (fitted inside area) when it covers none
 // of keepClear; else the first place beside one of them (to its right, below it
 // at the right or at the left edge of the area, to its left) that lies inside
@@ -19,5 +22,16 @@ QRect fitInside(const QRect &frame, const QRect &area);
 // bottom-right corner.
 QRect placeClear(
     const QRect &wanted, const QRect &area, const QList<QRect> &keepClear, QSize minimum = {});
+
+// Where a companion of the net window goes by the placement plan (see
+// placementwidget.h): right of the net window's frame `net` when it lies there
+// wholly on `area` and clear of keepClear; else at the area's right edge inside
+// the band from `top` to `bottom` (below the net window's entry rows, above its
+// status bar): at the band's bottom when `low`, else at its top, over the
+// grid's last columns rather than its first; where that covers something to
+// keep clear, the clearest place in the band, shrunk to no less than
+// `minimum`. Always wholly inside the area.
+QRect placeBesideNet(const QRect &net, QSize wanted, QSize minimum, const QRect &area,
+    const QList<QRect> &keepClear, int top, int bottom, bool low);
 
 } // namespace rollcall

@@ -128,21 +128,9 @@ void BoardWindow::place()
 
 void BoardWindow::placeBesideNet(QWidget *window, QSize minimum)
 {
-    const QWidget *netWindow = windows().loaded(QStringLiteral("rollcall"));
-    if (!netWindow || !netWindow->isVisible())
-        return;
-    const QList<QRect> clear = keepClearAreas(window);
-    const QRect area = availableArea(netWindow);
-    const QSize frame = frameRect(window).size() - window->size();
-    const QRect net = frameRect(netWindow);
-    QRect wanted(QPoint(net.right() + 1, net.top()), window->size() + frame);
-    QRect placed = placeClear(wanted, area, clear + QList<QRect> { net });
-    if (!area.contains(placed) || net.intersects(placed)) {
-        wanted.moveBottomRight(area.bottomRight());
-        placed = placeClear(wanted, area, clear, minimum + frame);
-    }
-    if (placed != frameRect(window))
-        setFrameRect(window, placed);
+    // By the placement plan: last, clear of all the others.
+    placeByPlan(window, PlacementRank::Board, windows().loaded(QStringLiteral("rollcall")),
+        window->size(), minimum);
 }
 
 } // namespace rollcall

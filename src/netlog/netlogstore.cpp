@@ -116,4 +116,31 @@ QList<store::LoggedCheckIn> NetLogStore::checkIns(QString *error) const
     return rows;
 }
 
+QList<store::LoggedCheckIn> NetLogStore::checkInsOf(const QString &callsign) const
+{
+    QList<store::LoggedCheckIn> rows;
+    QSqlQuery q(m_net->connection());
+    q.prepare(QStringLiteral("SELECT recno, CALLSIGN, LOGTIME FROM \"net\" "
+                             "WHERE upper(trim(CALLSIGN)) = ? ORDER BY recno"));
+    q.addBindValue(callsign.trimmed().toUpper());
+    if (!q.exec())
+        return rows;
+    while (q.next()) {
+        store::LoggedCheckIn c;
+        c.recno = q.value(0).toLongLong();
+        c.callsign = q.value(1).toString();
+        c.logtime = q.value(2).toString();
+        rows << c;
+    }
+    return rows;
+}
+
+qint64 NetLogStore::lastRecno() const
+{
+    QSqlQuery q(m_net->connection());
+    if (!q.exec(QStringLiteral("SELECT max(recno) FROM \"net\"")) || !q.next())
+        return 0;
+    return q.value(0).toLongLong();
+}
+
 } // namespace rollcall::netlog

@@ -35,6 +35,12 @@ public:
     int checkInCount() const;
     // Every check-in, first logged first (the net window's grid reads its rows by key).
     QList<store::LoggedCheckIn> checkIns(QString *error = nullptr) const;
+    // The check-ins of one station (callsign compared trimmed, case ignored),
+    // with their record number and log time only; read through the callsign
+    // alone, not the whole log.
+    QList<store::LoggedCheckIn> checkInsOf(const QString &callsign) const;
+    // The record number of the check-in stored last; 0 when there is none.
+    qint64 lastRecno() const;
 
     QString lastError() const { return m_error; }
 

@@ -128,6 +128,10 @@ void NetWindow::buildWindow()
     // window registry keeps it on the screen (shrunk on a small one).
     setFrameRect(this, QRect(availableArea(this).topLeft(), frameRect(this).size()));
     setKeepClear(this, [this] { return entryArea(); });
+    // The status bar's web PIN and loggers stay in view of the companions.
+    setKeepClear(
+        this, [this] { return QRect(statusBar()->mapToGlobal(QPoint()), statusBar()->size()); },
+        PlacementRank::NetStatus);
 }
 
 namespace {

@@ -67,6 +67,12 @@ public:
     // box, so the caller can tell it once (a check-in kept as heard leaves it empty).
     bool checkInAsTyped(
         const QString &callsign, netlog::HeardFrom from, QString *failure = nullptr);
+    // The same with a whole row (a second operator's, from the logger page):
+    // name, location, state, options and traffic as given, the name-edited
+    // flag as the row carries it. A net that takes no check-ins keeps the
+    // callsign as heard.
+    bool checkInAsTyped(
+        const netlog::CheckInEntry &entry, netlog::HeardFrom from, QString *failure = nullptr);
     // A check-out heard over PSK31: a station still waiting to be logged is
     // logged In/Out.
     void checkOutHeard(const QString &callsign);

@@ -26,14 +26,20 @@ void NetWindow::showHeard()
 
 bool NetWindow::checkInAsTyped(const QString &callsign, netlog::HeardFrom from, QString *failure)
 {
+    netlog::CheckInEntry e;
+    e.callsign = callsign;
+    return checkInAsTyped(e, from, failure);
+}
+
+bool NetWindow::checkInAsTyped(
+    const netlog::CheckInEntry &entry, netlog::HeardFrom from, QString *failure)
+{
     if (!m_buttons.add->isEnabled()) {
-        if (m_heard.add(callsign, from, session().clock->now()))
+        if (m_heard.add(entry.callsign, from, session().clock->now()))
             showHeard();
         return false;
     }
-    netlog::CheckInEntry e;
-    e.callsign = callsign;
-    return addAsTyped(e, session().clock->now(), failure);
+    return addAsTyped(entry, session().clock->now(), failure);
 }
 
 void NetWindow::checkOutHeard(const QString &callsign)

@@ -30,6 +30,7 @@ TrafficHeldWindow::TrafficHeldWindow(QWidget *parent) : QWidget(parent, Qt::Tool
 {
     setObjectName(QStringLiteral("curtraffic"));
     setWindowTitle(QStringLiteral("Traffic Held"));
+    setKeepClear(this, [this] { return frameRect(this); }, PlacementRank::TrafficHeld);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     m_grid = new DataGrid(this);
@@ -98,25 +99,13 @@ void placeNetCompanions(QWidget *netWindow)
     if (!held || !held->isVisible())
         return;
     keepAbove(held, netWindow);
-    QList<QRect> clear = keepClearAreas(held);
+    // By the plan: clear of the entry rows, the PSK31 windows and the status
+    // bar; beside the net window, or at the bottom right above its status bar.
+    QList<QRect> panelFrame;
     if (panel && panel->isVisible())
-        clear << frameRect(panel);
-    const QRect area = availableArea(netWindow);
-    const QSize frame = frameRect(held).size() - held->size();
-    QRect wanted(QPoint(), TrafficHeldWindow::kSize + frame);
-    // Beside the net window when the screen has room; else at the bottom
-    // right, over the grid's last columns rather than its first check-ins.
-    const QRect net = frameRect(netWindow);
-    wanted.moveTopLeft(QPoint(net.right() + 1, net.top()));
-    QRect placed = placeClear(wanted, area, clear + QList<QRect> { net });
-    if (!area.contains(placed) || net.intersects(placed)
-        || std::any_of(
-            clear.cbegin(), clear.cend(), [&](const QRect &k) { return k.intersects(placed); })) {
-        wanted.moveBottomRight(area.bottomRight());
-        placed = placeClear(wanted, area, clear, TrafficHeldWindow::kMinimumSize + frame);
-    }
-    if (placed != frameRect(held))
-        setFrameRect(held, placed);
+        panelFrame << frameRect(panel);
+    placeByPlan(held, PlacementRank::TrafficHeld, netWindow, TrafficHeldWindow::kSize,
+        TrafficHeldWindow::kMinimumSize, panelFrame);
 }
 
 } // namespace rollcall

@@ -14,12 +14,6 @@ QRect under(const QRect &above, QSize size, int gap = 0)
     return QRect(QPoint(above.left(), above.bottom() + 1 + gap), size);
 }
 
-bool clearOf(const QRect &r, const QList<QRect> &keepClear)
-{
-    return std::none_of(
-        keepClear.cbegin(), keepClear.cend(), [&](const QRect &k) { return k.intersects(r); });
-}
-
 // The windows with the console's top left at `at`, each shrunk (not below its
 // minimum) so that the whole arrangement ends inside the area.
 PskWindowFrames buildAt(

@@ -27,6 +27,7 @@ RegularsWindow::RegularsWindow(QWidget *parent) : QWidget(parent, Qt::Tool)
 {
     setObjectName(QStringLiteral("regulars"));
     setWindowTitle(QStringLiteral("Regulars Not Yet Heard"));
+    setKeepClear(this, [this] { return frameRect(this); }, PlacementRank::Regulars);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     m_table = new QTableWidget(0, 3, this);
@@ -204,31 +205,11 @@ void RegularsWindow::pick(int row)
 
 void RegularsWindow::place()
 {
-    if (!m_net || !isVisible())
-        return;
-    QList<QRect> clear = keepClearAreas(this);
-    for (const char *name : { "curtraffic", "trafficlist" })
-        if (QWidget *w = windows().loaded(QLatin1String(name)); w && w->isVisible())
-            clear << frameRect(w);
-    const QRect area = availableArea(m_net);
-    const QSize frame = frameRect(this).size() - size();
-    const QRect net = frameRect(m_net);
-    // Beside the net window when the screen has room (Traffic Held takes the
-    // top of that side, this goes below it); else over the grid's last
-    // columns at the bottom right, where neither the entry rows nor the newest
-    // check-ins at the grid's left are covered.
-    QRect wanted(QPoint(net.right() + 1, net.top()), kSize + frame);
-    QRect placed = placeClear(wanted, area, clear + QList<QRect> { net });
-    const auto covers = [&](const QRect &r) {
-        return std::any_of(
-            clear.cbegin(), clear.cend(), [&](const QRect &k) { return k.intersects(r); });
-    };
-    if (!area.contains(placed) || net.intersects(placed) || covers(placed)) {
-        wanted.moveTopRight(QPoint(area.right(), m_net->entryArea().bottom() + 1));
-        placed = placeClear(wanted, area, clear, kMinimumSize + frame);
-    }
-    if (placed != frameRect(this))
-        setFrameRect(this, placed);
+    // By the placement plan: clear of the entry rows, the PSK31 windows, the
+    // status bar and Traffic Held; beside the net window, or at the top right
+    // below the entry rows, over the grid's last columns.
+    if (m_net && isVisible())
+        placeByPlan(this, PlacementRank::Regulars, m_net, kSize, kMinimumSize);
 }
 
 void RegularsWindow::showEvent(QShowEvent *event)

@@ -45,6 +45,8 @@ void toggleWindow(const QString &name, bool unloadWhenVisible)
 TrafficPanelWindow::TrafficPanelWindow(QWidget *parent) : QWidget(parent, Qt::Tool)
 {
     setObjectName(QStringLiteral("trafficlist"));
+    // With Traffic Held in the placement plan: what comes after keeps clear of it.
+    setKeepClear(this, [this] { return frameRect(this); }, PlacementRank::TrafficHeld);
     setWindowTitle(QStringLiteral("Traffic"));
 
     auto button = [this](const char *name, const char *caption, const char *tip) {

@@ -35,6 +35,7 @@ struct WebNet
     QString name, frequency, ncs;
     QString started, ended; // the times of start.net's first start and last end, as written
     QString state; // "not started", "running", "ended", "locked"; "closed" when the window closes
+    bool utc = false; // the log times are UTC, else the station's local time
     QList<WebCheckIn> checkIns; // those with a callsign, first logged first
     QList<WebTraffic> traffic;
     bool operator==(const WebNet &) const = default;
@@ -59,17 +60,21 @@ QByteArray netChangeJson(const WebNet &before, const WebNet &after);
 // A suggestion of the logger page: a station of the master database.
 struct Suggestion
 {
-    QString callsign, name;
+    QString callsign, name, location, state;
 };
 inline constexpr int kMaxSuggestions = 20;
 QByteArray suggestionsJson(const QList<Suggestion> &suggestions);
 
 // The live page: the net as it is now, kept up to date by the event stream at
-// /events (and reconnecting by itself). big: large type for a wall display.
+// /events (and reconnecting by itself). big: large type for a wall display,
+// the newest check-in first (a phone shows them so too).
 QByteArray livePage(const WebNet &net, bool big);
-// The logger's PIN form; message (a wrong PIN, a wait) is shown above it.
-QByteArray pinPage(const QString &message);
-// The logger page: a callsign box with suggestions, the last check-ins below.
+// The logger's PIN form with a field for the logger's name (name, when
+// given, in it); message (a wrong PIN, a wait) is shown above it.
+QByteArray pinPage(const QString &message, const QString &name = {});
+// The logger page: a whole row (callsign with suggestions, name, location,
+// state, options, the first traffic line), the message line with the net
+// control station, the check-ins below.
 QByteArray loggerPage(const WebNet &net);
 
 } // namespace rollcall::web

@@ -91,10 +91,30 @@ PinGate::Verdict PinGate::check(const QHostAddress &from, const QString &given, 
     }
     ++it->wrong;
     it->last = now;
-    return it->wrong > kMaxWrongPins ? Verdict::LockedOut : Verdict::Wrong;
+    const bool lockedOut = it->wrong > kMaxWrongPins;
+    countWrong(from, lockedOut);
+    return lockedOut ? Verdict::LockedOut : Verdict::Wrong;
 }
 
-QByteArray PinGate::openSession()
+void PinGate::countWrong(const QHostAddress &from, bool lockedOut)
+{
+    ++m_tally.wrong;
+    if (lockedOut)
+        ++m_tally.lockedOut;
+    WrongTally::From entry { from };
+    for (qsizetype i = 0; i < m_tally.addresses.size(); ++i)
+        if (m_tally.addresses[i].address == from) {
+            entry = m_tally.addresses.takeAt(i);
+            break;
+        }
+    ++entry.wrong;
+    entry.lockedOut = lockedOut;
+    m_tally.addresses.prepend(entry);
+    if (m_tally.addresses.size() > kShownAddresses)
+        m_tally.addresses.removeLast();
+}
+
+QByteArray PinGate::openSession(const QString &name)
 {
     quint32 words[4];
     QRandomGenerator::system()->fillRange(words);
@@ -102,18 +122,46 @@ QByteArray PinGate::openSession()
         = QByteArray(reinterpret_cast<const char *>(words), sizeof words).toHex();
     if (m_sessions.size() >= kMaxSessions)
         m_sessions.removeFirst();
-    m_sessions << token;
+    m_sessions.append({ token, name });
     return token;
+}
+
+int PinGate::sessionIndex(const QByteArray &token) const
+{
+    if (token.isEmpty())
+        return -1;
+    // Every session is compared, so the time taken tells nothing of which matched.
+    int found = -1;
+    for (int i = 0; i < int(m_sessions.size()); ++i)
+        if (sameSecret(m_sessions[i].token, token))
+            found = i;
+    return found;
 }
 
 bool PinGate::hasSession(const QByteArray &token) const
 {
-    if (token.isEmpty())
-        return false;
-    bool found = false;
-    for (const QByteArray &s : m_sessions)
-        found |= sameSecret(s, token);
-    return found;
+    return sessionIndex(token) >= 0;
+}
+
+QString PinGate::sessionName(const QByteArray &token) const
+{
+    const int i = sessionIndex(token);
+    return i < 0 ? QString() : m_sessions[i].name;
+}
+
+void PinGate::touch(const QByteArray &token, qint64 now)
+{
+    if (const int i = sessionIndex(token); i >= 0)
+        m_sessions[i].seen = now;
+}
+
+QStringList PinGate::present(qint64 now, qint64 withinMs) const
+{
+    QStringList names;
+    for (const Session &s : m_sessions)
+        if (s.seen >= 0 && now - s.seen <= withinMs && !s.name.isEmpty() && !names.contains(s.name))
+            names << s.name;
+    return names;
 }
 
 } // namespace rollcall::web

@@ -6,6 +6,7 @@
 #include <QHostAddress>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 namespace rollcall::web {
 
@@ -57,9 +58,36 @@ public:
     // Addresses whose wrong tries are remembered now.
     int trackedAddresses() const { return int(m_tries.size()); }
 
-    // A session for the holder of the PIN: a random token for a cookie.
-    QByteArray openSession();
+    // What the net control station is shown of the wrong PINs since the net
+    // opened: how many, how many of them were refused for an address's
+    // lockout, and the addresses they came from, the latest first (at most
+    // kShownAddresses of them).
+    struct WrongTally
+    {
+        struct From
+        {
+            QHostAddress address;
+            int wrong = 0;
+            bool lockedOut = false; // its last wrong try was refused for the lockout
+        };
+        qint64 wrong = 0;
+        qint64 lockedOut = 0;
+        QList<From> addresses;
+    };
+    static constexpr int kShownAddresses = 16;
+    const WrongTally &wrongTally() const { return m_tally; }
+
+    // A session for the holder of the PIN: a random token for a cookie. name:
+    // who logs with it (as the logger gave it).
+    QByteArray openSession(const QString &name = {});
     bool hasSession(const QByteArray &token) const;
+    // The name a session was opened with; empty without such a session.
+    QString sessionName(const QByteArray &token) const;
+    // A page of the session asked for something at `now` (steady milliseconds).
+    void touch(const QByteArray &token, qint64 now);
+    // The names of the sessions that asked for something in the last withinMs,
+    // each once, in the order their sessions opened.
+    QStringList present(qint64 now, qint64 withinMs) const;
 
 private:
     struct Tries
@@ -67,10 +95,19 @@ private:
         int wrong = 0;
         qint64 last = 0;
     };
+    struct Session
+    {
+        QByteArray token;
+        QString name;
+        qint64 seen = -1; // never asked
+    };
+    int sessionIndex(const QByteArray &token) const;
+    void countWrong(const QHostAddress &from, bool lockedOut);
 
     QString m_pin;
     QHash<QHostAddress, Tries> m_tries;
-    QList<QByteArray> m_sessions; // oldest first
+    QList<Session> m_sessions; // oldest first
+    WrongTally m_tally;
 };
 
 } // namespace rollcall::web

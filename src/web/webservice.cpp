@@ -4,8 +4,12 @@
 #include "store/textrules.h"
 
 #include <QHostInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLoggingCategory>
 #include <QNetworkInterface>
+#include <QTime>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -166,9 +170,82 @@ void WebService::setNet(const WebNet &net, const QByteArray &json)
             : m_event);
 }
 
+QByteArray WebService::sessionToken(const HttpRequest &request) const
+{
+    return cookieValue(request.header("cookie"), kCookie);
+}
+
 bool WebService::hasSession(const HttpRequest &request) const
 {
-    return m_gate.hasSession(cookieValue(request.header("cookie"), kCookie));
+    return m_gate.hasSession(sessionToken(request));
+}
+
+void WebService::markLoggedBy(qint64 recno, const QString &logger)
+{
+    if (!logger.isEmpty())
+        m_loggedBy.insert(recno, logger);
+}
+
+bool WebService::say(const QString &text, const QString &time)
+{
+    if (!m_messages.add(QStringLiteral("NCS"), text, time))
+        return false;
+    Q_EMIT deskChanged();
+    return true;
+}
+
+QStringList WebService::loggersPresent() const
+{
+    return m_gate.present(m_msecs(), kLoggerPresentMs);
+}
+
+HttpReply WebService::deskState(const HttpRequest &r)
+{
+    if (hasStaleSession(r))
+        return { textResponse(401, kReopened), false };
+    const QByteArray token = sessionToken(r);
+    if (!m_gate.hasSession(token))
+        return { textResponse(403, QStringLiteral("The logger's PIN is needed")), false };
+    // A page that looks in again after a while is a logger come back.
+    const QStringList before = loggersPresent();
+    m_gate.touch(token, m_msecs());
+    if (loggersPresent() != before)
+        Q_EMIT deskChanged();
+    const int after
+        = QUrlQuery(QString::fromUtf8(r.query)).queryItemValue(QStringLiteral("after")).toInt();
+    QJsonArray messages;
+    for (const MessageLine::Message &m : m_messages.after(after))
+        messages.append(
+            QJsonObject { { QStringLiteral("id"), m.id }, { QStringLiteral("from"), m.from },
+                { QStringLiteral("text"), m.text }, { QStringLiteral("time"), m.time } });
+    const QJsonObject state { { QStringLiteral("you"), m_gate.sessionName(token) },
+        { QStringLiteral("loggers"), QJsonArray::fromStringList(loggersPresent()) },
+        { QStringLiteral("messages"), messages } };
+    return { json(QJsonDocument(state).toJson(QJsonDocument::Compact)), false };
+}
+
+HttpReply WebService::loggerSays(const HttpRequest &r, const QHostAddress &)
+{
+    auto answer = [](int status, const QString &reason) {
+        return HttpReply { textResponse(status, reason), false };
+    };
+    if (!isForm(r))
+        return answer(415, QStringLiteral("Send the fields as application/x-www-form-urlencoded"));
+    if (fromOtherSite(r))
+        return answer(403, QStringLiteral("Not a form of this page"));
+    if (hasStaleSession(r))
+        return answer(401, kReopened);
+    const QByteArray token = sessionToken(r);
+    if (!m_gate.hasSession(token))
+        return answer(403, QStringLiteral("The logger's PIN is needed"));
+    m_gate.touch(token, m_msecs());
+    const QString time
+        = m_timeOfDay ? m_timeOfDay() : QTime::currentTime().toString(QStringLiteral("HH:mm"));
+    if (!m_messages.add(
+            m_gate.sessionName(token), decodeForm(r.body).value(QStringLiteral("text")), time))
+        return answer(422, QStringLiteral("An empty message is not sent"));
+    Q_EMIT deskChanged();
+    return answer(200, QStringLiteral("Sent"));
 }
 
 bool WebService::hasStaleSession(const HttpRequest &request) const
@@ -220,10 +297,15 @@ HttpReply WebService::handle(const HttpRequest &r, const QHostAddress &peer)
         }
         if (m_loggerPage.isEmpty())
             m_loggerPage = html(200, loggerPage(m_net));
+        m_gate.touch(sessionToken(r), m_msecs());
         return answer(m_loggerPage);
     }
     if (r.path == "/log/pin")
         return post ? openSession(r, peer) : wrongMethod();
+    if (r.path == "/log/desk")
+        return get ? deskState(r) : wrongMethod();
+    if (r.path == "/log/say")
+        return post ? loggerSays(r, peer) : wrongMethod();
     if (r.path == "/log/suggest") {
         if (!get)
             return wrongMethod();
@@ -249,20 +331,34 @@ HttpReply WebService::openSession(const HttpRequest &r, const QHostAddress &peer
 {
     if (!isForm(r) || fromOtherSite(r))
         return { textResponse(403, QStringLiteral("Not a form of this page")), false };
-    const QString pin = decodeForm(r.body).value(QStringLiteral("pin"));
+    const QHash<QString, QString> form = decodeForm(r.body);
+    const QString pin = form.value(QStringLiteral("pin"));
+    const QString name = loggerName(form.value(QStringLiteral("name")));
     switch (m_gate.check(peer, pin, m_msecs())) {
     case PinGate::Verdict::LockedOut:
+        Q_EMIT deskChanged();
         return { html(429,
                      pinPage(QStringLiteral("Too many wrong PINs from this address: wait a "
-                                            "minute."))),
+                                            "minute."),
+                         name)),
             false };
     case PinGate::Verdict::Wrong:
-        return { html(403, pinPage(QStringLiteral("Wrong PIN."))), false };
+        Q_EMIT deskChanged();
+        return { html(403, pinPage(QStringLiteral("Wrong PIN."), name)), false };
     case PinGate::Verdict::Accepted:
         break;
     }
+    // The net control station sees whose rows are whose: no name, no session.
+    if (name.isEmpty())
+        return { html(422,
+                     pinPage(QStringLiteral("Give your name with the PIN: the net control "
+                                            "station sees it beside the rows you log."))),
+            false };
+    const QByteArray token = m_gate.openSession(name);
+    m_gate.touch(token, m_msecs());
+    Q_EMIT deskChanged();
     const QByteArray cookie
-        = QByteArray(kCookie) + '=' + m_gate.openSession() + "; Path=/; HttpOnly; SameSite=Strict";
+        = QByteArray(kCookie) + '=' + token + "; Path=/; HttpOnly; SameSite=Strict";
     return { httpResponse(303, "text/plain; charset=utf-8", "Logger opened\n",
                  { { "Location", "/log" }, { "Set-Cookie", cookie } }),
         false };
@@ -284,28 +380,39 @@ HttpReply WebService::logCheckIn(const HttpRequest &r, const QHostAddress &peer)
         return { httpResponse(401, "text/plain; charset=utf-8", kReopened.toUtf8() + '\n',
                      { { "Set-Cookie", clearedCookie() } }),
             false };
-    if (!hasSession(r)) {
+    const QByteArray token = sessionToken(r);
+    QString logger;
+    if (m_gate.hasSession(token)) {
+        logger = m_gate.sessionName(token);
+        m_gate.touch(token, m_msecs());
+    } else {
         switch (m_gate.check(peer, form.value(QStringLiteral("pin")), m_msecs())) {
         case PinGate::Verdict::LockedOut:
+            Q_EMIT deskChanged();
             return answer(
                 429, QStringLiteral("Wrong PIN, and too many from this address: wait a minute"));
         case PinGate::Verdict::Wrong:
+            Q_EMIT deskChanged();
             return answer(403, QStringLiteral("Wrong PIN"));
         case PinGate::Verdict::Accepted:
             break;
         }
+        logger = loggerName(form.value(QStringLiteral("logger")));
     }
-    const QString callsign = form.value(QStringLiteral("callsign")).trimmed().toUpper();
-    if (!store::isCallFromOutside(callsign, m_maxCallsign))
-        return answer(422,
-            QStringLiteral("Not a callsign: letters, digits, / - . and inner blanks, at most %1")
-                .arg(m_maxCallsign));
+    QString problem;
+    const LoggerEntry entry = loggerEntryFrom(form, m_maxCallsign, &problem);
+    if (!problem.isEmpty())
+        return answer(422, problem);
     if (!m_checkIn)
         return answer(409, QStringLiteral("No net is open"));
-    const CheckInOutcome outcome = m_checkIn(callsign);
+    const CheckInOutcome outcome = m_checkIn(entry, logger);
     switch (outcome.kind) {
+    case CheckInOutcome::AlreadyLogged:
+        return { httpResponse(409, "text/plain; charset=utf-8", outcome.reason.toUtf8() + '\n',
+                     { { "Rollcall-Confirm", "again" } }),
+            false };
     case CheckInOutcome::Taken:
-        return answer(200, QStringLiteral("Logged %1").arg(callsign));
+        return answer(200, QStringLiteral("Logged %1").arg(entry.callsign));
     case CheckInOutcome::Held:
         return answer(202, outcome.reason);
     case CheckInOutcome::NotTaking:

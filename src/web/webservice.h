@@ -2,6 +2,7 @@
 #pragma once
 
 #include "web/httpserver.h"
+#include "web/loggerdesk.h"
 #include "web/netpage.h"
 #include "web/pingate.h"
 
@@ -36,10 +37,14 @@ private:
 // What became of a check-in from the logger page.
 struct CheckInOutcome
 {
-    enum Kind { Taken, Held, NotTaking, Failed };
+    enum Kind { Taken, Held, NotTaking, Failed, AlreadyLogged };
     Kind kind = Taken;
     QString reason; // one line, for the logger
 };
+
+// How long a logger page counts as open after its last request (it looks for
+// messages every few seconds).
+inline constexpr qint64 kLoggerPresentMs = 20 * 1000;
 
 // The station's web pages over an HttpServer:
 //   GET  /            the live net page (/?big: large type)
@@ -47,19 +52,25 @@ struct CheckInOutcome
 //   GET  /events      the event stream: an event "net" with the JSON at once; on every change
 //                     "net" again, or "change" (netChangeJson) past kWholeNetEventBytes
 //   GET  /log         the logger page, or the PIN form without a session
-//   POST /log/pin     field pin: opens a session (a cookie) and goes to /log
-//   GET  /log/suggest?q=TEXT   up to 20 stations {callsign, name}, with a session only
-//   POST /log         fields callsign and pin (or a session): logs a check-in
+//   POST /log/pin     fields pin and name (the logger's): opens a session (a cookie), goes to /log
+//   GET  /log/suggest?q=TEXT   up to 20 stations {callsign, name, location, state}, with a
+//                     session only
+//   POST /log         a row (see LoggerEntry) and pin (or a session): logs a check-in
+//   GET  /log/desk?after=N   with a session: {"you", "loggers", "messages" after number N}
+//   POST /log/say     field text, with a session: a message to the net control station
 // POST /log answers 200 taken, 202 held until the net starts, 401 the session
 // is of an earlier opening of the net, 403 wrong PIN, 429 a wrong PIN after too
-// many, 409 the net takes no check-ins, 422 no callsign, each with a one-line
-// reason. Before any route the Host must be this machine's (HostCheck); a
-// POST from a page of another site (Origin or Referer) is refused.
+// many, 409 the net takes no check-ins, or (with the header Rollcall-Confirm)
+// the station is logged already and the row is sent again with again=1 to log
+// it twice, 422 a field that cannot be taken, each with a one-line reason. Before any route the
+// Host must be this machine's (HostCheck); a POST from a page of another site (Origin or Referer)
+// is refused.
 class WebService : public QObject
 {
     Q_OBJECT
 public:
-    using CheckIn = std::function<CheckInOutcome(const QString &callsign)>;
+    // logger: the name of the session, or empty for a request that gave the PIN itself.
+    using CheckIn = std::function<CheckInOutcome(const LoggerEntry &entry, const QString &logger)>;
     using Suggest = std::function<QList<Suggestion>(const QString &text)>;
 
     WebService(const QString &pin, QObject *parent = nullptr);
@@ -91,7 +102,25 @@ public:
 
     HttpReply handle(const HttpRequest &request, const QHostAddress &peer);
 
+    // The logger desk, for the net window: whose rows are whose, the message
+    // line, the loggers whose pages are open.
+    void markLoggedBy(qint64 recno, const QString &logger);
+    const QHash<qint64, QString> &loggedBy() const { return m_loggedBy; }
+    const MessageLine &messages() const { return m_messages; }
+    // A message from the net control station to the loggers; time "19:05".
+    bool say(const QString &text, const QString &time);
+    QStringList loggersPresent() const;
+    // Sets the clock of the message times ("19:05" in the net's time).
+    void setTimeOfDay(std::function<QString()> time) { m_timeOfDay = std::move(time); }
+
+Q_SIGNALS:
+    // A logger came or went, a message or a wrong PIN arrived.
+    void deskChanged();
+
 private:
+    HttpReply deskState(const HttpRequest &request);
+    HttpReply loggerSays(const HttpRequest &request, const QHostAddress &peer);
+    QByteArray sessionToken(const HttpRequest &request) const;
     HttpReply logCheckIn(const HttpRequest &request, const QHostAddress &peer);
     HttpReply openSession(const HttpRequest &request, const QHostAddress &peer);
     bool hasSession(const HttpRequest &request) const;
@@ -113,6 +142,9 @@ private:
     std::function<qint64()> m_msecs;
     QHash<QByteArray, Route> m_pages;
     int m_maxCallsign = 20;
+    QHash<qint64, QString> m_loggedBy;
+    MessageLine m_messages;
+    std::function<QString()> m_timeOfDay;
     qint64 m_eventsSent = 0;
 };
 

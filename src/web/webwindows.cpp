@@ -4,9 +4,11 @@
 #include "app/session.h"
 #include "app/windowregistry.h"
 #include "callsigns/mastercallsigndb.h"
+#include "netlog/netlogstore.h"
 #include "netlog/netwindow.h"
 #include "reports/netreportsource.h"
 #include "web/boardpage.h"
+#include "web/loggerdeskwidget.h"
 #include "web/webserverdialog.h"
 #include "web/websettings.h"
 
@@ -119,7 +121,13 @@ NetWebLink::NetWebLink(NetWindow *net, const WebSettings &settings) : QObject(ne
         if (const QHostAddress a(p.trimmed()); !a.isNull())
             proxies << a;
     m_service->server()->setProxies(proxies);
-    m_service->setCheckIn([this](const QString &call) { return checkIn(call); });
+    m_service->setCheckIn(
+        [this](const LoggerEntry &entry, const QString &logger) { return checkIn(entry, logger); });
+    m_service->setTimeOfDay([this] {
+        const QDateTime now = session().clock->now();
+        return (m_net && m_net->logsUtc() ? now.toUTC() : now.toLocalTime())
+            .toString(QStringLiteral("HH:mm"));
+    });
     m_service->setSuggest([this](const QString &text) { return suggest(text); });
     installBoard(m_service); // /board: the posts and channels, no PIN
     if (auto *field = net->findChild<QLineEdit *>(QStringLiteral("callsigna")))
@@ -141,6 +149,7 @@ NetWebLink::NetWebLink(NetWindow *net, const WebSettings &settings) : QObject(ne
                   .arg(pageAddress())
             : m_bindError);
     net->statusBar()->addPermanentWidget(m_status);
+    new LoggerDeskWidget(net, m_service, this);
     if (!m_bindError.isEmpty())
         net->statusBar()->showMessage(
             QStringLiteral("The web server is off: %1.").arg(m_bindError));
@@ -321,8 +330,9 @@ void NetWebLink::read(const WebNet &net, const QByteArray &json, qint64 ms, bool
         refresh();
 }
 
-CheckInOutcome NetWebLink::checkIn(const QString &callsign)
+CheckInOutcome NetWebLink::checkIn(const LoggerEntry &entry, const QString &logger)
 {
+    const QString &callsign = entry.callsign;
     if (!m_net)
         return { CheckInOutcome::NotTaking, QStringLiteral("No net is open") };
     // Before the start it is kept as heard, as a UDP check-in is, and offered
@@ -330,7 +340,7 @@ CheckInOutcome NetWebLink::checkIn(const QString &callsign)
     // nothing: the logger is told and may send it again.
     switch (m_net->netState()) {
     case netlog::NetState::Opened:
-        m_net->checkInAsTyped(callsign, netlog::HeardFrom::Remote);
+        m_net->checkInAsTyped(checkInEntryOf(entry), netlog::HeardFrom::Remote);
         return { CheckInOutcome::Held,
             QStringLiteral("%1 is held until the net starts: the net control station logs the "
                            "held check-ins then")
@@ -342,9 +352,22 @@ CheckInOutcome NetWebLink::checkIn(const QString &callsign)
     case netlog::NetState::Started:
         break;
     }
+    // A station logged tonight already is logged again only when the logger
+    // says so: two desks hear the same station.
+    if (!entry.again) {
+        QList<EarlierCheckIn> earlier;
+        for (const store::LoggedCheckIn &c : m_net->netLog()->checkInsOf(callsign))
+            earlier.append({ c.recno, c.logtime });
+        const QString already = alreadyLoggedText(callsign, earlier, m_service->loggedBy());
+        if (!already.isEmpty())
+            return { CheckInOutcome::AlreadyLogged, already };
+    }
     QString failure;
-    if (m_net->checkInAsTyped(callsign, netlog::HeardFrom::Remote, &failure))
+    if (m_net->checkInAsTyped(checkInEntryOf(entry), netlog::HeardFrom::Remote, &failure)) {
+        m_service->markLoggedBy(m_net->netLog()->lastRecno(), logger);
+        Q_EMIT m_service->deskChanged();
         return { CheckInOutcome::Taken, {} };
+    }
     if (failure.isEmpty())
         return { CheckInOutcome::NotTaking, QStringLiteral("The net takes no check-ins now") };
     return { CheckInOutcome::Failed,
@@ -356,12 +379,22 @@ QList<Suggestion> NetWebLink::suggest(const QString &text)
     QList<Suggestion> found;
     if (!m_master)
         return found;
-    for (const QString &call : m_master->lookupContaining(text, kMaxSuggestions)) {
-        QString name;
+    // The station typed whole comes first, so that leaving the callsign can
+    // fill its row however many others contain it.
+    QStringList calls = m_master->lookupContaining(text, kMaxSuggestions);
+    if (m_master->lookupExact(text)) {
+        calls.removeAll(text);
+        calls.prepend(text);
+    }
+    for (const QString &call : calls.mid(0, kMaxSuggestions)) {
+        Suggestion s { call, {}, {}, {} };
         if (m_master->lookupExact(call))
-            if (const auto record = m_master->current())
-                name = record->fname.trimmed();
-        found.append({ call, name });
+            if (const auto record = m_master->current()) {
+                s.name = record->fname.trimmed();
+                s.location = record->location.trimmed();
+                s.state = record->state.trimmed();
+            }
+        found.append(s);
     }
     return found;
 }

@@ -60,7 +60,7 @@ protected:
 private:
     // The last event to the pages (state "closed"), and the port let go.
     void stopServing();
-    CheckInOutcome checkIn(const QString &callsign);
+    CheckInOutcome checkIn(const LoggerEntry &entry, const QString &logger);
     QList<Suggestion> suggest(const QString &text);
     void read(const WebNet &net, const QByteArray &json, qint64 ms, bool ok);
     void poll();

@@ -326,6 +326,60 @@ private Q_SLOTS:
         QFETCH(QSize, minimum);
         QTEST(rollcall::placeClear(wanted, area, keepClear, minimum), "placed");
     }
+
+    // The plan's place for a companion of the net window, at the screens the
+    // operators have: Traffic Held (580x220 and a frame of 2x26) and the
+    // regulars list (300x260) over a net window that fills 1024x768, its
+    // entry rows down to y 299 and its status bar from y 744.
+    void placeBesideNet_data()
+    {
+        QTest::addColumn<QRect>("net");
+        QTest::addColumn<QSize>("wanted");
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QList<QRect>>("keepClear");
+        QTest::addColumn<bool>("low");
+        QTest::addColumn<QRect>("placed");
+        const QRect xga(0, 0, 1024, 768);
+        const QRect fullNet(0, 0, 1024, 768);
+        const QRect entry(0, 0, 1024, 300), status(0, 744, 1024, 24);
+        const QSize held(582, 246), regulars(302, 286);
+        QTest::newRow("traffic held at 1024x768: above the status bar, whole on the screen")
+            << fullNet << held << xga << QList<QRect> { entry, status } << true
+            << QRect(442, 498, 582, 246);
+        QTest::newRow("the regulars at 1024x768: top right, below the entry rows")
+            << fullNet << regulars << xga << QList<QRect> { entry, status } << false
+            << QRect(722, 300, 302, 286);
+        QTest::newRow("the regulars clear of traffic held below them")
+            << fullNet << regulars << xga
+            << QList<QRect> { entry, status, QRect(442, 498, 582, 246) } << false
+            << QRect(722, 300, 302, 198);
+        QTest::newRow("a wide screen: right of the net window")
+            << QRect(0, 0, 1062, 746) << held << QRect(0, 0, 1920, 1080)
+            << QList<QRect> { QRect(0, 0, 1062, 300), QRect(0, 722, 1062, 24) } << true
+            << QRect(1062, 0, 582, 246);
+        QTest::newRow("beside, but a PSK31 window is there: below it at the right edge")
+            << QRect(0, 0, 1062, 746) << held << QRect(0, 0, 1920, 1080)
+            << QList<QRect> { QRect(0, 0, 1062, 300), QRect(0, 722, 1062, 24),
+                   QRect(1062, 0, 858, 400) }
+            << true << QRect(1338, 498, 582, 246);
+        QTest::newRow("a short screen: shrunk to the band, still whole")
+            << QRect(0, 0, 800, 600) << held << QRect(0, 0, 800, 600)
+            << QList<QRect> { QRect(0, 0, 800, 400), QRect(0, 576, 800, 24) } << true
+            << QRect(218, 400, 582, 176);
+    }
+    void placeBesideNet()
+    {
+        QFETCH(QRect, net);
+        QFETCH(QSize, wanted);
+        QFETCH(QRect, area);
+        QFETCH(QList<QRect>, keepClear);
+        QFETCH(bool, low);
+        QFETCH(QRect, placed);
+        const QRect got = rollcall::placeBesideNet(
+            net, wanted, QSize(182, 136), area, keepClear, 300, 743, low);
+        QVERIFY(area.contains(got));
+        QCOMPARE(got, placed);
+    }
 };
 
 class CommandLineTest : public QObject

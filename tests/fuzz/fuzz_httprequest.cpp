@@ -3,9 +3,11 @@
 // Whatever they are, a request read whole fits in the limit, its path starts
 // with '/', its body is as long as announced, and more bytes after it change
 // nothing; the form decoder and the event framing never fail, and an event
-// holds no blank line but the one that ends it.
+// holds no blank line but the one that ends it. A logger's row read from the
+// form is refused with a reason, or holds only what the net window's fields hold.
 #include "fuzzsupport.h"
 #include "web/httpmessage.h"
+#include "web/loggerdesk.h"
 
 #include <cstdlib>
 
@@ -25,7 +27,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (parseRequest(bytes + "GET / HTTP/1.1\r\n\r\n", &again) != ParseState::Complete
             || again.path != r.path || again.body != r.body)
             std::abort();
-        (void)decodeForm(r.body);
+        QString problem;
+        const LoggerEntry e = loggerEntryFrom(decodeForm(r.body), 20, &problem);
+        if (problem.isEmpty()
+                ? (e.callsign.isEmpty() || e.callsign.size() > 20 || e.name.size() > kMaxEntryName
+                    || e.location.size() > kMaxEntryLocation || e.state.size() > kMaxEntryState
+                    || e.options.size() > 9 || e.count.size() > kMaxEntryCount
+                    || e.name.contains(u'\n') || e.destination.contains(u'\r'))
+                : (!e.callsign.isEmpty() || problem.contains(u'\n')))
+            std::abort();
         (void)cookieValue(r.header("cookie"), "rollcall_logger");
     } else if (state == ParseState::Incomplete && bytes.size() >= kMaxRequestBytes) {
         std::abort(); // a full buffer is answered, never waited on

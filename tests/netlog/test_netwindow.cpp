@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/datagridwidget.h"
+#include "app/placementwidget.h"
 #include "app/launcherwindow.h"
 #include "app/newnet.h"
 #include "app/session.h"
@@ -42,6 +43,8 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSqlQuery>
+#include <QStatusBar>
+#include <QTableView>
 #include <QTest>
 #include <QTimeZone>
 #include <QWindow>
@@ -242,6 +245,19 @@ private Q_SLOTS:
                 !small->frameGeometry().intersects(w->entryArea()), small->objectName().toLatin1());
         }
         QVERIFY(!panel->frameGeometry().intersects(held->frameGeometry()));
+        // By the placement plan Traffic Held leaves the status bar (the web PIN,
+        // the loggers) in view too, and covers the grid's last columns, not its first.
+        const QRect bar(w->statusBar()->mapToGlobal(QPoint()), w->statusBar()->size());
+        QTRY_VERIFY2(!frameRect(held).intersects(bar),
+            qPrintable(QStringLiteral("held %1,%2 %3x%4, status bar from y %5")
+                           .arg(frameRect(held).x())
+                           .arg(frameRect(held).y())
+                           .arg(frameRect(held).width())
+                           .arg(frameRect(held).height())
+                           .arg(bar.top())));
+        const QRect firstColumns(w->grid()->view()->viewport()->mapToGlobal(QPoint()),
+            QSize(w->grid()->view()->columnViewportPosition(2), 1));
+        QVERIFY(frameRect(held).left() > firstColumns.right());
         QVERIFY(w->entryArea().bottom()
             >= w->findChild<QPushButton *>("cmdCloseNet")->mapToGlobal(QPoint(0, 0)).y());
     }

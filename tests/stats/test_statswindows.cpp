@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/session.h"
 #include "app/windowregistry.h"
+#include "app/datagridwidget.h"
 #include "app/placementwidget.h"
 #include "netlog/netwindow.h"
 #include "stats/regulars.h"
@@ -28,7 +29,9 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSemaphore>
+#include <QStatusBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QTableWidget>
 #include <QTest>
@@ -129,6 +132,13 @@ private Q_SLOTS:
         list->place();
         QVERIFY(!frameRect(list).intersects(net->entryArea()));
         QVERIFY(!frameRect(list).intersects(frameRect(held)));
+        // By the placement plan: clear of the status bar, and not over the
+        // grid's first columns (its callsigns and names).
+        const QRect bar(net->statusBar()->mapToGlobal(QPoint()), net->statusBar()->size());
+        QVERIFY(!frameRect(list).intersects(bar));
+        QVERIFY(frameRect(list).left()
+            > net->grid()->view()->viewport()->mapToGlobal(QPoint()).x()
+                + net->grid()->view()->columnViewportPosition(2));
         test::WindowFixture::snapshot(list, u"regulars"_s);
 
         // Put away from the menu: not shown with the next net either.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The web server attached to a real net window (offscreen): check-ins from the
 // logger go through the window as typed ones do, and the pages follow the net.
+#include "app/datagridwidget.h"
 #include "app/newnet.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
@@ -9,12 +10,16 @@
 #include "netlog/netwindow.h"
 #include "root/commandline.h"
 #include "testmain.h"
+#include "web/loggerdeskwidget.h"
 #include "web/websettings.h"
 #include "web/webwindows.h"
 #include "webclient.h"
 #include "windowfixture.h"
 
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSqlQuery>
@@ -78,6 +83,21 @@ struct ServedNet
         for (const store::LoggedCheckIn &c : net->netLog()->checkIns())
             calls << c.callsign + u'/' + c.name;
         return calls;
+    }
+    // Opens a logger session under a name; the cookie header that carries it.
+    QByteArray openSession(const QByteArray &name, const QByteArray &from = {})
+    {
+        const QByteArray form = "pin=4321-8765-0912&name=" + name;
+        WebClient c = client;
+        c.from = QString::fromLatin1(from);
+        const WebClient::Response opened
+            = c.ask("POST /log/pin HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+                    "Content-Length: "
+                + QByteArray::number(form.size()) + "\r\n\r\n" + form);
+        if (opened.status != 303)
+            return {};
+        const QByteArray cookie = opened.header("set-cookie");
+        return "Cookie: " + cookie.left(cookie.indexOf(';')) + "\r\n";
     }
     QLineEdit *field(const char *name) const
     {
@@ -252,23 +272,146 @@ private Q_SLOTS:
         QSqlDatabase::removeDatabase(QStringLiteral("lockingWriter"));
     }
 
+    // A second operator at another desk: whole rows under a name, the master
+    // database filling a row unless the logger typed the name, a station
+    // logged already sent on only when confirmed, the rows marked in the grid,
+    // the loggers, the wrong PINs and the message line in the status bar.
+    void aLoggerEntersWholeRowsUnderAName()
+    {
+        ServedNet n;
+        QVERIFY(n.link);
+        n.net->StartNet();
+        const QByteArray ann = n.openSession("Ann");
+        const QByteArray bob = n.openSession("Bob+K");
+        QVERIFY(!ann.isEmpty() && !bob.isEmpty());
+        auto post = [&](const QByteArray &path, const QByteArray &form, const QByteArray &jar) {
+            return n.client.ask("POST " + path
+                + " HTTP/1.1\r\nHost: localhost\r\nContent-Type: "
+                  "application/x-www-form-urlencoded\r\nContent-Length: "
+                + QByteArray::number(form.size()) + "\r\n" + jar + "\r\n" + form);
+        };
+        auto rows = [&] { return n.net->netLog()->checkIns(); };
+
+        // The name typed by the logger stays (the flag); the rest as given.
+        WebClient::Response r = post("/log",
+            "callsign=q1aw&name=Hi&location=Hartford&state=ct&options=rm&count=2&dest=boston"
+            "&edited=1",
+            ann);
+        QCOMPARE(r.status, 200);
+        QCOMPARE(rows().size(), 1);
+        QCOMPARE(rows()[0].callsign, QStringLiteral("Q1AW"));
+        QCOMPARE(rows()[0].name, QStringLiteral("Hi"));
+        QCOMPARE(rows()[0].location, QStringLiteral("Hartford"));
+        QCOMPARE(rows()[0].state, QStringLiteral("CT"));
+        QVERIFY(rows()[0].traffic && rows()[0].mobile && !rows()[0].priority);
+        QSqlQuery q(n.net->netLog()->trafficDatabase().connection());
+        QVERIFY(q.exec(
+            QStringLiteral("SELECT \"traffic#\", goingto, priority, callsignfrom FROM query1")));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("2"));
+        QCOMPARE(q.value(1).toString(), QStringLiteral("BOSTON"));
+        QCOMPARE(q.value(2).toString(), QStringLiteral("Routine"));
+        QCOMPARE(q.value(3).toString(), QStringLiteral("Q1AW"));
+        // Without the flag a known station's row comes from the master database,
+        // as Add Record in the net window does.
+        QCOMPARE(post("/log", "callsign=Q1XYZ&name=Typed&location=Nowhere", bob).status, 200);
+        QCOMPARE(rows()[1].name, QStringLiteral("<b>Bold</b>"));
+        QCOMPARE(rows()[1].location, QString());
+
+        // Logged already: told when and by whom, sent on only when confirmed.
+        r = post("/log", "callsign=Q1AW&name=Again", bob);
+        QCOMPARE(r.status, 409);
+        QCOMPARE(r.header("rollcall-confirm"), QByteArray("again"));
+        const QString at = rows()[0].logtime.left(5);
+        QCOMPARE(QString::fromUtf8(r.body).trimmed(),
+            QStringLiteral("Q1AW is already logged at %1 by Ann").arg(at));
+        QCOMPARE(rows().size(), 2);
+        QCOMPARE(post("/log", "callsign=Q1AW&again=1", bob).status, 200);
+        QCOMPARE(rows().size(), 3);
+        // Typed in the net window: logged by the net control station. Add
+        // Record itself logs a station twice without a word.
+        n.field("callsigna")->setText(QStringLiteral("Q7NCS"));
+        n.net->AddRecord();
+        n.field("callsigna")->setText(QStringLiteral("Q7NCS"));
+        n.net->AddRecord();
+        QCOMPARE(rows().size(), 5);
+        r = post("/log", "callsign=q7ncs", ann);
+        QCOMPARE(r.status, 409);
+        QVERIFY2(
+            r.body.contains("by the net control station (2 times tonight)"), r.body.constData());
+
+        // The grid: rows of a logger carry the name; its columns stay.
+        GridModel *grid = n.net->grid()->gridModel();
+        QCOMPARE(grid->columnCount(), 18);
+        QVERIFY(spinUntil([&] { return grid->rowCount() == 5; }, 2000));
+        const QStringList notes = [&] {
+            QStringList list;
+            for (int row = 0; row < grid->rowCount(); ++row)
+                list << grid->index(row, 0).data(Qt::ToolTipRole).toString();
+            return list;
+        }();
+        QCOMPARE(notes,
+            QStringList({ QStringLiteral("Logged by Ann at the logger page"),
+                QStringLiteral("Logged by Bob K at the logger page"),
+                QStringLiteral("Logged by Bob K at the logger page"), QString(), QString() }));
+        QVERIFY(grid->index(0, 1).data(Qt::BackgroundRole).isValid());
+        QVERIFY(!grid->index(3, 1).data(Qt::BackgroundRole).isValid());
+
+        // The status bar: who logs, and the wrong PINs with their addresses.
+        auto *desk = n.net->findChild<web::LoggerDeskWidget *>();
+        QVERIFY(desk);
+        auto *loggers = n.net->findChild<QLabel *>(QStringLiteral("lblLoggers"));
+        QVERIFY(loggers);
+        QCOMPARE(loggers->text(), QStringLiteral("Logging: Ann, Bob K"));
+        WebClient guesser = n.client;
+        guesser.from = QStringLiteral("127.0.0.9");
+        for (int i = 0; i < 6; ++i)
+            guesser.ask(
+                logRequest(QStringLiteral("Q1ZZZ"), "1111-2222-333" + QByteArray::number(i)));
+        auto *wrong = n.net->findChild<QLabel *>(QStringLiteral("lblWrongPins"));
+        QVERIFY(wrong);
+        QCOMPARE(wrong->text(), QStringLiteral("Wrong PINs: 6 (1 locked out)"));
+        QVERIFY2(wrong->toolTip().contains(QStringLiteral("127.0.0.9: 6 wrong, locked out")),
+            qPrintable(wrong->toolTip()));
+        QVERIFY(!wrong->isHidden());
+
+        // The message line, both ways.
+        n.f.prompts.answer(QStringLiteral("QSY to 146.55 now"));
+        desk->sendMessage();
+        r = n.client.ask("GET /log/desk?after=0 HTTP/1.1\r\n" + ann + "\r\n");
+        QCOMPARE(r.status, 200);
+        const QJsonObject state = QJsonDocument::fromJson(r.body).object();
+        QCOMPARE(state.value("you").toString(), QStringLiteral("Ann"));
+        const QJsonArray messages = state.value("messages").toArray();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].toObject().value("from").toString(), QStringLiteral("NCS"));
+        QCOMPARE(
+            messages[0].toObject().value("text").toString(), QStringLiteral("QSY to 146.55 now"));
+        QCOMPARE(post("/log/say", "text=Got+it%0D%0Athanks", bob).status, 200);
+        auto *line = n.net->findChild<QLabel *>(QStringLiteral("lblDeskMessage"));
+        QVERIFY(line);
+        QVERIFY2(line->text().endsWith(QStringLiteral("Bob K: Got it thanks")),
+            qPrintable(line->text()));
+        r = n.client.ask("GET /log/desk?after=1 HTTP/1.1\r\n" + ann + "\r\n");
+        QCOMPARE(QJsonDocument::fromJson(r.body).object().value("messages").toArray().size(), 1);
+        QCOMPARE(n.client.ask("GET /log/desk HTTP/1.1\r\n\r\n").status, 403);
+    }
+
     void suggestionsNeedThePin()
     {
         ServedNet n;
         QVERIFY(n.link);
         QCOMPARE(n.client.ask("GET /log/suggest?q=Q1 HTTP/1.1\r\n\r\n").status, 403);
-        const WebClient::Response opened = n.client.ask(
-            "POST /log/pin HTTP/1.1\r\nContent-Type: "
-            "application/x-www-form-urlencoded\r\nContent-Length: 18\r\n\r\npin=4321-8765-0912");
-        QCOMPARE(opened.status, 303);
-        const QByteArray cookie = opened.header("set-cookie");
-        const QByteArray jar = "Cookie: " + cookie.left(cookie.indexOf(';')) + "\r\n";
-        const WebClient::Response r
-            = n.client.ask("GET /log/suggest?q=q1 HTTP/1.1\r\n" + jar + "\r\n");
+        const QByteArray jar = n.openSession("Ann");
+        WebClient::Response r = n.client.ask("GET /log/suggest?q=q1 HTTP/1.1\r\n" + jar + "\r\n");
         QCOMPARE(r.status, 200);
         QCOMPARE(r.body,
-            QByteArray("[{\"callsign\":\"Q1AW\",\"name\":\"Hiram\"},"
-                       "{\"callsign\":\"Q1XYZ\",\"name\":\"<b>Bold</b>\"}]"));
+            QByteArray("[{\"callsign\":\"Q1AW\",\"location\":\"Newington\",\"name\":\"Hiram\","
+                       "\"state\":\"CT\"},{\"callsign\":\"Q1XYZ\",\"location\":\"\",\"name\":"
+                       "\"<b>Bold</b>\",\"state\":\"\"}]"));
+        // The station typed whole comes first, whatever else contains it.
+        r = n.client.ask("GET /log/suggest?q=q1xyz HTTP/1.1\r\n" + jar + "\r\n");
+        QVERIFY2(r.body.startsWith("[{\"callsign\":\"Q1XYZ\""), r.body.constData());
     }
 
     void settingsAndTheCommandLine()

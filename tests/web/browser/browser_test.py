@@ -157,6 +157,12 @@ def run(args, websocket_module, chromium):
               "the live page lists the two check-ins")
         check(page.evaluate("document.getElementById('net-name').textContent")
               == "Tuesday Evening Net", "the net's name is shown")
+        check(page.evaluate("document.getElementById('net-frequency').textContent")
+              == "146.520 MHz", "the frequency carries its unit")
+        check(page.evaluate("document.getElementById('logged-head').textContent")
+              == "Logged (local)" and
+              page.evaluate("document.getElementById('net-times').textContent") == "local",
+              "log times say they are local")
         check(page.evaluate("document.querySelectorAll('#checkins img, #checkins b').length") == 0
               and page.evaluate(rows_contain("<img src=x onerror=alert(1)>")),
               "a hostile name is shown as text, not markup")
@@ -177,16 +183,32 @@ def run(args, websocket_module, chromium):
               "a check-in over UDP appears")
         page.screenshot(os.path.join(args.screenshots, "web-live-1024.png"))
 
-        # A wall display: large type.
+        # A wall display: large type, the newest check-in on top.
+        first_call = "document.querySelector('#checkins tr td').textContent"
         page.navigate(base + "/?big")
         check(page.evaluate("document.body.classList.contains('big')"), "/?big sets large type")
+        check(page.wait_for(f"{first_call} === 'Q3UDP'", 3) is not None,
+              "the wall display shows the newest check-in first")
+        fixture.stdin.write("type Q2BIG\n")
+        fixture.stdin.flush()
+        check(page.wait_for(f"{first_call} === 'Q2BIG'", 3) is not None,
+              "a new check-in comes in on top of the wall display")
         page.screenshot(os.path.join(args.screenshots, "web-live-big.png"))
 
-        # Phone size: one column.
+        # Phone size: a row is one or two lines, the newest on top.
         page.size(390, 844, True)
         page.navigate(base + "/")
-        check(page.evaluate("getComputedStyle(document.querySelector('#checkins td')).display")
-              == "block", "under 600 px the check-ins are one column")
+        rows = "document.querySelectorAll('#checkins tr')"
+        check(page.wait_for(f"{rows}.length === 5", 3) is not None, "the phone lists them all")
+        top = page.evaluate(f"[...{rows}].map(r => [r.getBoundingClientRect().top, "
+                            "r.querySelector('td').textContent]).sort((a, b) => a[0] - b[0])"
+                            "[0][1]")
+        check(top == "Q2BIG", f"on a phone the newest check-in is on top ({top})")
+        line = page.evaluate("parseFloat(getComputedStyle(document.querySelector('#checkins td'))"
+                             ".fontSize)")
+        heights = page.evaluate(f"[...{rows}].map(r => r.getBoundingClientRect().height)")
+        check(max(heights) <= 2 * 1.4 * line + 8,
+              f"a phone row is one or two lines ({max(heights):.0f} px at {line:.0f} px type)")
         page.screenshot(os.path.join(args.screenshots, "web-live-phone.png"))
 
         # The logger: without the PIN nothing is taken.
@@ -204,6 +226,11 @@ def run(args, websocket_module, chromium):
 
         page.evaluate(f"document.querySelector('input[name=pin]').value = {json.dumps(PIN)};"
                       "document.querySelector('form').submit(); true")
+        check(page.wait_for("!!document.body && document.body.textContent.includes('Give your name')", 5)
+              is not None, "the PIN alone opens nothing: the logger gives a name")
+        page.evaluate("document.querySelector('input[name=name]').value = 'Ann';"
+                      f"document.querySelector('input[name=pin]').value = {json.dumps(PIN)};"
+                      "document.querySelector('form').submit(); true")
         check(page.wait_for("!!document.getElementById('callsign')", 5) is not None,
               "the PIN opens the logger page")
         page.evaluate("document.getElementById('callsign').focus(); true")
@@ -218,13 +245,76 @@ def run(args, websocket_module, chromium):
         check(page.wait_for("document.querySelectorAll('#calls option').length > 0", 3)
               is not None, "suggestions come from the master database")
         page.type_text("g")
-        check(page.wait_for("document.getElementById('name').textContent === 'Lois'", 3)
-              is not None, "the name is filled in")
+        page.evaluate("document.getElementById('name').focus(); true")
+        check(page.wait_for("document.getElementById('name').value === 'Lois' && "
+                            "document.getElementById('location').value === 'Springfield' && "
+                            "document.getElementById('state').value === 'IL'", 3)
+              is not None, "leaving the callsign fills name, location and state")
+        page.evaluate("document.getElementById('options').focus(); true")
+        page.type_text("rm")
+        check(page.evaluate("document.getElementById('prec').value") == "R",
+              "the options set the traffic line's precedence")
+        page.evaluate("document.getElementById('count').focus(); true")
+        page.type_text("2")
+        page.evaluate("document.getElementById('dest').focus(); true")
+        page.type_text("boston")
+        page.screenshot(os.path.join(args.screenshots, "web-logger-row.png"))
         page.press_enter()
         check(page.wait_for("document.getElementById('answer').textContent === 'Logged Q4LOG'", 3)
-              is not None, "Enter logs the check-in (200)")
-        check(page.wait_for(rows_contain("Q4LOG"), 2) is not None,
-              "the logger sees the check-in appear")
+              is not None, "Enter logs the whole row (200)")
+        check(page.wait_for(rows_contain("Q4LOG") + " && " + rows_contain("Springfield"), 2)
+              is not None, "the logger sees the check-in appear")
+
+        # A name the logger types is kept over the master database's.
+        page.evaluate("document.getElementById('callsign').focus(); true")
+        page.type_text("q6new")
+        page.evaluate("document.getElementById('name').focus(); true")
+        page.wait_for("document.getElementById('name').value === 'Nora'", 3)
+        page.evaluate("document.getElementById('name').select(); true")
+        page.type_text("Nell")
+        page.press_enter()
+        check(page.wait_for(rows_contain("Nell") + " && !" + rows_contain("Nora"), 3) is not None,
+              "a name the logger typed is logged as typed")
+
+        # A station logged already: asked, logged twice only when confirmed.
+        page.evaluate("document.getElementById('callsign').focus(); true")
+        page.type_text("q4log")
+        page.press_enter()
+        check(page.wait_for("document.getElementById('answer').textContent"
+                            ".startsWith('Q4LOG is already logged at ') && "
+                            "document.getElementById('answer').textContent.includes(' by Ann') && "
+                            "!document.getElementById('again').hidden", 3) is not None,
+              "a station logged already is answered with when and by whom")
+        count_q4 = ("[...document.querySelectorAll('#checkins tr td:first-child')]"
+                    ".filter(td => td.textContent === 'Q4LOG').length")
+        check(page.evaluate(count_q4) == 1, "and not logged again yet")
+        page.screenshot(os.path.join(args.screenshots, "web-logger-again.png"))
+        page.evaluate("document.getElementById('again').click(); true")
+        check(page.wait_for(f"{count_q4} === 2", 3) is not None, "Log again logs it twice")
+
+        # The message line both ways, and the rows marked in the net window.
+        fixture.stdin.write("say QSY to 146.55 in five minutes\n")
+        fixture.stdin.flush()
+        check(page.wait_for("document.getElementById('messages').textContent"
+                            ".includes('NCS: QSY to 146.55 in five minutes')", 6) is not None,
+              "the net control station's message reaches the logger page")
+        page.evaluate("document.getElementById('say').focus(); true")
+        page.type_text("Q6NEW has traffic for you")
+        page.press_enter()
+        check(page.wait_for("document.getElementById('say').value === ''", 3) is not None,
+              "the logger's message is sent")
+        fixture.stdin.write("desk\n")
+        fixture.stdin.flush()
+        desk = ""
+        while not desk.startswith("desk"):
+            desk = fixture.stdout.readline()
+        check("Logging: Ann" in desk and "Ann: Q6NEW has traffic for you" in desk,
+              f"the net window's status bar shows the logger and the message ({desk.strip()})")
+        check(desk.count("Logged by Ann") == 3,
+              "the net window marks the three rows Ann logged")
+        check(page.wait_for("document.getElementById('messages').textContent"
+                            ".includes('Ann: Q6NEW has traffic for you')", 6) is not None,
+              "the logger's own message is on the page too")
         page.screenshot(os.path.join(args.screenshots, "web-logger.png"))
 
         # A large net (JSON over 64 KB): after the whole net, changes only,
@@ -234,7 +324,7 @@ def run(args, websocket_module, chromium):
         while not fixture.stdout.readline().startswith("bulk"):
             pass
         count = "document.querySelectorAll('#checkins tr').length"
-        check(page.wait_for(f"{count} === 605", 10) is not None, "the page shows the large net")
+        check(page.wait_for(f"{count} === 608", 10) is not None, "the page shows the large net")
         page.evaluate("window.changes = 0; source.addEventListener('change', "
                       "() => window.changes++); true")
         fixture.stdin.write("type Q8CHG\n")
@@ -243,7 +333,7 @@ def run(args, websocket_module, chromium):
         check(took is not None and took < 1.0,
               f"a check-in in a large net appears in {took:.3f} s" if took else
               "a check-in in a large net appears")
-        check(page.evaluate("window.changes") >= 1 and page.evaluate(f"{count}") == 606
+        check(page.evaluate("window.changes") >= 1 and page.evaluate(f"{count}") == 609
               and page.evaluate("document.querySelector('#checkins tr:last-child td')"
                                 ".textContent") == "Q8CHG",
               "it came as a change event, applied at the end of the list")

@@ -3,8 +3,11 @@
 // opens a started net with one check-in, serves it on the given web port,
 // listens for remote check-ins on the given UDP port, prints "ready", and
 // then reads commands from standard input: "type CALL" types a check-in in
-// the net window; "quit" ends it.
+// the net window; "bulk N" adds N rows; "say TEXT" sends the loggers a
+// message; "desk" prints the loggers, the last message and the grid's row
+// notes; "close" ends and closes the net; "quit" ends it.
 // Usage: web_browser_fixture WEB_PORT UDP_PORT PIN
+#include "app/datagridwidget.h"
 #include "app/newnet.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
@@ -13,11 +16,13 @@
 #include "netlog/netlogstore.h"
 #include "netlog/netwindow.h"
 #include "store/netfiles.h"
+#include "web/loggerdeskwidget.h"
 #include "web/websettings.h"
 #include "web/webwindows.h"
 #include "windowfixture.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSocketNotifier>
 #include <QTextStream>
@@ -46,13 +51,15 @@ int main(int argc, char **argv)
             QStringLiteral("Newington"), QStringLiteral("CT"), QString() });
         master->appendRecord({ QStringLiteral("Q4LOG"), QStringLiteral("Lois"),
             QStringLiteral("Springfield"), QStringLiteral("IL"), QString() });
+        master->appendRecord({ QStringLiteral("Q6NEW"), QStringLiteral("Nora"),
+            QStringLiteral("Salem"), QStringLiteral("OR"), QString() });
         master->appendRecord(
             { QStringLiteral("Q5EVL"), QStringLiteral("<img src=x onerror=alert(1)>"),
                 QStringLiteral("\"Quoted\" & <b>bold</b>"), QStringLiteral("NY"), QString() });
     }
     // A net as the operator sets one up: its NCS and frequency.
     store::writeFirstNcs(session().netpath, QStringLiteral("Q9NCS"), QStringLiteral("18:00:00"));
-    store::writeFrequency(session().netpath, QStringLiteral("146.520 MHz"));
+    store::writeFrequency(session().netpath, QStringLiteral("146.520")); // the page adds MHz
     session().remotePort = QString::fromLocal8Bit(argv[2]).toInt();
     web::setWebOverrides({ QString::fromLocal8Bit(argv[1]).toInt(), QStringLiteral("127.0.0.1"),
         QString::fromLocal8Bit(argv[3]) });
@@ -104,6 +111,23 @@ int main(int argc, char **argv)
                     net->netLog()->addCheckIn(row);
                 }
                 out << "bulk " << n << Qt::endl;
+            } else if (line.startsWith(QLatin1String("say "))) {
+                // As the operator sends one: Msg in the status bar, the text typed.
+                f.prompts.answer(line.mid(4));
+                net->findChild<web::LoggerDeskWidget *>()->sendMessage();
+                out << "said" << Qt::endl;
+            } else if (line == QLatin1String("desk")) {
+                // What the net window shows of the logger desk, one line.
+                QStringList shown;
+                for (const char *name : { "lblLoggers", "lblDeskMessage" })
+                    if (auto *label = net->findChild<QLabel *>(QLatin1String(name)))
+                        shown << label->text();
+                QStringList notes;
+                for (int row = 0; row < net->grid()->gridModel()->rowCount(); ++row)
+                    notes
+                        << net->grid()->gridModel()->index(row, 0).data(Qt::ToolTipRole).toString();
+                out << "desk " << shown.join(QStringLiteral(" | ")) << " | " << notes.join(u',')
+                    << Qt::endl;
             } else if (line == QLatin1String("close")) {
                 net->EndNet(); // a running net is ended before it can be closed
                 net->CloseNet();
