@@ -17,7 +17,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QTextBlock>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -290,6 +292,40 @@ private Q_SLOTS:
         d.desk->terminal()->applySettings();
         d.desk->terminal()->applyRadioSettings(radio::loadRadioSettings());
         QCOMPARE(d.modem()->keyer()->name(), QStringLiteral("rts:/dev/ttyUSB7"));
+    }
+
+    // The sound output goes while typed text waits to go out: the operator is
+    // told the transmission was cut, and what was not sent is marked.
+    void cutTransmissionMarksTheUnsentText()
+    {
+        Desk d;
+        auto *typing = child<QPlainTextEdit>(d.desk, "Text1");
+        QSignalSpy problems(d.desk->terminal(), &PskTerminal::problem);
+        d.link.ncsAudio->setRoom(0); // nothing goes out yet
+        d.desk->terminal()->transmit();
+        QTest::keyClicks(typing, QStringLiteral("qrz de q1aw"));
+        QCOMPARE(typing->toPlainText(), QStringLiteral("qrz de q1aw"));
+        Q_EMIT d.link.ncsAudio->outputFailed(QStringLiteral("The sound output \"cable\" went away."));
+        QVERIFY(!d.modem()->isTransmitting());
+        QVERIFY(std::any_of(problems.begin(), problems.end(), [](const QList<QVariant> &p) {
+            return p.first().toString().startsWith(
+                QLatin1String("The transmission was cut: the sound output \"cable\" went away."));
+        }));
+        // Every typed character is marked, and only those.
+        int marked = 0;
+        for (QTextBlock b = typing->document()->begin(); b.isValid(); b = b.next())
+            for (auto it = b.begin(); !it.atEnd(); ++it)
+                if (it.fragment().charFormat().hasProperty(QTextFormat::BackgroundBrush))
+                    marked += it.fragment().length();
+        QCOMPARE(marked, 11);
+        // What is typed next is plain.
+        QTest::keyClicks(typing, QStringLiteral("k"));
+        const QTextBlock last = typing->document()->lastBlock();
+        auto it = last.begin();
+        QTextFragment tail;
+        for (; !it.atEnd(); ++it)
+            tail = it.fragment();
+        QVERIFY(!tail.charFormat().hasProperty(QTextFormat::BackgroundBrush));
     }
 
     // The whole dialog, its Close button included, fits a 1024x768 screen
