@@ -225,7 +225,7 @@ PskOptionsDialog::PskOptionsDialog(PskTerminal *terminal, QWidget *parent)
     radioForm->addRow(tr("Transmit level:"), level_);
     radioForm->addRow(tr("Sound input:"), input_);
     radioForm->addRow(tr("Sound output:"), output_);
-    testCat_ = new QPushButton(tr("Test &CAT"), radioBox);
+    testCat_ = new QPushButton(tr("Test C&AT"), radioBox); // Alt+C is Close
     testCat_->setObjectName(QStringLiteral("testCat"));
     testCat_->setToolTip(tr("Reads the dial and mode of the rig entered above."));
     testCat_->setAutoDefault(false);
