@@ -5,8 +5,10 @@
 #include "modem/demodulator.h"
 #include "modem/dsp.h"
 #include "modem/modulator.h"
+#include "app/home.h"
 #include "psk/nettags.h"
 #include "psk/pskmodem.h"
+#include "psk/psksettings.h"
 #include "radio/radiosettings.h"
 #include "radio/rig.h"
 #include "radio/rigthread.h"
@@ -43,15 +45,20 @@ const char *const kUsage
       "       checkin CALL, checkout CALL, traffic BODY\n"
       "       --all: every signal from 500 to 2500 Hz, each line FREQ<TAB>TEXT (FREQ the\n"
       "       carrier in whole Hz), with --events also FREQ<TAB>checkin CALL and the like\n"
+      "       encode and decode use BPSK31 unless --mode says otherwise\n"
       "       rollcall psk send [--device NAME] [--mode MODE] [--freq HZ] [--rig RIG] [--ptt PTT]"
-      " [--timeout SECONDS] [--stats] TEXT|-\n"
+      " [--timeout SECONDS] [--stats] [--home DIR] TEXT|-\n"
       "       rollcall psk listen [--device NAME] [--mode MODE] [--freq HZ] [--afc HZ]"
-      " [--squelch 0..99] [--events] [--seconds N]\n"
+      " [--squelch 0..99] [--events] [--seconds N] [--home DIR]\n"
+      "       send and listen use the mode of the PSK31 settings (the terminal's, in the home\n"
+      "       folder's pskdesk.ini: bpsk31 or qpsk63; qpsk63 when there is none) unless --mode\n"
+      "       says otherwise\n"
       "       NAME: a sound device's id or description (rollcall audio devices);\n"
       "       RIG: none, hamlib:MODEL:DEVICE[:SPEED] or rigctld:HOST:PORT;\n"
       "       PTT: none, cat, rts:DEVICE, dtr:DEVICE or rtsdtr:DEVICE (cat when --rig is"
       " given)\n"
-      "       --stats: at the end, the seconds sent and the underruns of the sound output\n";
+      "       --stats: at the end, the mode, the seconds sent and the underruns of the sound"
+      " output\n";
 
 int usage(const QString &problem = {})
 {
@@ -77,6 +84,14 @@ std::optional<qint32> modeCode(const QString &name)
     return std::nullopt;
 }
 
+QString modeName(qint32 code)
+{
+    return code == 0 ? QStringLiteral("bpsk31")
+        : code == 1  ? QStringLiteral("qpsk31")
+        : code == 8  ? QStringLiteral("bpsk63")
+                     : QStringLiteral("qpsk63");
+}
+
 std::optional<modem::ModeParams> parseMode(const QString &name)
 {
     const QString n = name.toLower();
@@ -99,6 +114,8 @@ struct Options
 {
     modem::ModeParams mode = modem::bpsk31();
     qint32 modeCode = 0; // the terminal's code of the mode
+    bool modeGiven = false;
+    QString home;
     QString device;
     QString rig;
     QString ptt;
@@ -179,12 +196,16 @@ std::optional<Options> parse(const QStringList &args, QString &problem)
             }
             o.mode = *m;
             o.modeCode = *modeCode(*v);
+            o.modeGiven = true;
         } else if (a == QLatin1String("--device") || a == QLatin1String("--rig")
-            || a == QLatin1String("--ptt")) {
+            || a == QLatin1String("--ptt") || a == QLatin1String("--home")) {
             const auto v = value();
             if (!v)
                 return std::nullopt;
-            (a == QLatin1String("--device") ? o.device : a == QLatin1String("--rig") ? o.rig : o.ptt)
+            (a == QLatin1String("--device") ? o.device
+                    : a == QLatin1String("--rig")  ? o.rig
+                    : a == QLatin1String("--ptt")  ? o.ptt
+                                                   : o.home)
                 = *v;
         } else if (const NumberOption *option = numberOption(a)) {
             const auto n = number(option->low, option->high);
@@ -533,6 +554,21 @@ int decode(const Options &o)
     return 0;
 }
 
+// send and listen talk to the terminal's stations: without --mode they use the
+// mode of its settings (files have none, so encode and decode keep BPSK31).
+void useTheTerminalsMode(Options &o)
+{
+    if (o.modeGiven)
+        return;
+    PskSettings settings; // QPSK63 without a settings file, as the terminal
+    loadPskSettings(settings,
+        resolveHome(o.home, QCoreApplication::applicationDirPath())
+            + QStringLiteral("/pskdesk.ini"));
+    const QString name = settings.mode == 0 ? QStringLiteral("bpsk31") : QStringLiteral("qpsk63");
+    o.mode = *parseMode(name);
+    o.modeCode = *modeCode(name);
+}
+
 int failed(const QString &message)
 {
     QTextStream(stderr) << "rollcall psk: " << message << "\n";
@@ -615,8 +651,9 @@ int send(const Options &o)
     if (!radio::settleTransmitterReleases() || troubled)
         rc = rc != 0 ? rc : 1;
     if (o.stats)
-        QTextStream(stderr) << "seconds " << clock.elapsed() / 1000.0 << "\nunderruns "
-                            << rawAudio->underruns() << "\n";
+        QTextStream(stderr) << "mode " << modeName(o.modeCode) << "\nseconds "
+                            << clock.elapsed() / 1000.0 << "\nunderruns " << rawAudio->underruns()
+                            << "\n";
     return rc;
 }
 
@@ -693,14 +730,17 @@ int runPskCommand(const QStringList &args)
     const auto options = parse(args, problem);
     if (!options)
         return usage(problem);
+    if (args.first() == QLatin1String("send") || args.first() == QLatin1String("listen")) {
+        Options o = *options;
+        useTheTerminalsMode(o);
+        return args.first() == QLatin1String("send") ? send(o) : listen(o);
+    }
+    if (!options->home.isEmpty())
+        return usage(QStringLiteral("--home is for send and listen"));
     if (args.first() == QLatin1String("encode"))
         return encode(*options);
     if (args.first() == QLatin1String("decode"))
         return decode(*options);
-    if (args.first() == QLatin1String("send"))
-        return send(*options);
-    if (args.first() == QLatin1String("listen"))
-        return listen(*options);
     return usage(QStringLiteral("unknown command \"%1\"").arg(args.first()));
 }
 

@@ -51,6 +51,9 @@ QWidget *loadedWindow(const char *name)
 }
 
 // The windows that open with the terminal and stay in front with it.
+// Typed text a cut transmission did not send.
+const QColor kUnsentBackground(255, 205, 205);
+
 constexpr const char *kCompanions[] = { "Netcheckin", "net_member", "netcommands" };
 
 // The typing box: text pasted or dropped into it is shown and typed, key by
@@ -124,6 +127,9 @@ PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
         received_->setPalette(p);
     });
     connect(terminal_, &PskTerminal::problem, this, &PskDeskWindow::showProblem);
+    connect(terminal_, &PskTerminal::typedTextCut, this, &PskDeskWindow::markUnsent);
+    // A recording stopped by a full disk unticks its menu item.
+    connect(terminal_, &PskTerminal::problem, this, &PskDeskWindow::showRecordings);
     const auto showDial = [this](qint64 hz) { dial_->setText(hz > 0 ? dialText(hz) : QString()); };
     connect(terminal_, &PskTerminal::dialFrequencyChanged, this, showDial);
     showDial(terminal_->dialFrequency()); // read before the terminal opened
@@ -764,6 +770,19 @@ void PskDeskWindow::closeEvent(QCloseEvent *event)
 void PskDeskWindow::showProblem(const QString &message)
 {
     statusBar()->showMessage(message, 15000);
+}
+
+void PskDeskWindow::markUnsent(int characters)
+{
+    // Line breaks in the box are the Enters typed: one character each, as sent.
+    QTextCursor c(typing_->document());
+    c.movePosition(QTextCursor::End);
+    c.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, characters);
+    QTextCharFormat unsent;
+    unsent.setBackground(kUnsentBackground);
+    unsent.setToolTip(tr("Not sent: the transmission was cut."));
+    c.mergeCharFormat(unsent);
+    typing_->setCurrentCharFormat(QTextCharFormat()); // what is typed next is plain
 }
 
 radio::FileAudioIo *PskDeskWindow::audioFiles() const

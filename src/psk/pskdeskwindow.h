@@ -83,6 +83,8 @@ private:
     void closeAll(); // Quit and Close
     void saveSettingsThrottled();
     void showProblem(const QString &message);
+    // Marks the last characters of the typing box as not sent.
+    void markUnsent(int characters);
     void chooseRecording();
     void chooseRecordFile();
     // The recordings, when the modem is on audio files.

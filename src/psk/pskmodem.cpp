@@ -126,7 +126,8 @@ PskModem::~PskModem()
     blockSignals(true);
     if (!keyer_ || transmitting_)
         key(false);
-    ptt_->close();
+    ptt_->close(); // released above: the COM keyer going does not lower it again
+    comKeyer_.reset();
 }
 
 void PskModem::releaseAllTransmitters()
@@ -170,7 +171,6 @@ void PskModem::setPtt(std::unique_ptr<radio::Ptt> ptt)
     if (transmitting_ || !keyer_)
         key(false);
     keyer_ = std::move(ptt);
-    pttFailureReported_ = false;
     awaitingKey_ = false;
     if (keyer_)
         connect(keyer_.get(), &radio::Ptt::keyed, this, &PskModem::keyAnswered);
@@ -183,6 +183,11 @@ void PskModem::setPtt(std::unique_ptr<radio::Ptt> ptt)
     }
     if (transmitting_ && !key(true))
         AbortTransmit();
+}
+
+radio::Ptt *PskModem::keyer() const
+{
+    return keyer_ ? keyer_.get() : comKeyer_.get();
 }
 
 void PskModem::useAudio(std::unique_ptr<radio::AudioIo> audio)
@@ -200,8 +205,15 @@ void PskModem::useAudio(std::unique_ptr<radio::AudioIo> audio)
             report(m);
             return;
         }
+        // Typed characters that had not gone out yet are told to the typing box.
+        const int typedUnsent = int(std::min(typedWaiting_, modulator_->pending()));
         AbortTransmit();
-        report(m + u' ' + tr("The transmission was stopped and PTT released."));
+        QString why = m;
+        if (!why.isEmpty())
+            why[0] = why[0].toLower();
+        report(tr("The transmission was cut: %1 PTT was released.").arg(why), false);
+        if (typedUnsent > 0)
+            Q_EMIT typedTextCut(typedUnsent);
     });
     rxResampler_ = std::make_unique<modem::Resampler>(audio_->inputRate(), modem::kModemRate);
     txResampler_ = std::make_unique<modem::Resampler>(modem::kModemRate, audio_->outputRate());
@@ -328,6 +340,7 @@ void PskModem::AbortTransmit()
 
 void PskModem::finishTransmit()
 {
+    echoHold_ = qint64(audio_->inputRate()) * kEchoHoldMs / 1000;
     transmitLimit_.stop();
     audio_->stopOutput();
     key(false);
@@ -455,26 +468,48 @@ void PskModem::SetPtt(qint32 port, qint32 line)
     setPttDevice(comPortDevice(port), line);
 }
 
+namespace {
+// The modem's own line, lent to the keyer of the COM port choice: tests hand
+// the modem a line of their own.
+class LentLine : public radio::PttLine
+{
+public:
+    explicit LentLine(radio::PttLine *line) : line_(line) { }
+    bool open(const QString &device, QString *error) override
+    {
+        return line_->open(device, error);
+    }
+    void close() override { line_->close(); }
+    bool isOpen() const override { return line_->isOpen(); }
+    bool setLines(bool rts, bool dtr, QString *error) override
+    {
+        return line_->setLines(rts, dtr, error);
+    }
+
+private:
+    radio::PttLine *line_;
+};
+} // namespace
+
 void PskModem::setPttDevice(const QString &device, qint32 line)
 {
-    key(false);
-    ptt_->close();
-    pttDevice_.clear();
-    pttLineChoice_ = PttNone;
-    pttFailureReported_ = false;
-    if (device.isEmpty() || line < 1 || line > 3)
+    if (!keyer_)
+        keyedOn_ = false;
+    comKeyer_.reset(); // lowers and closes its line
+    const auto form = radio::PttForm::fromPttControl(line, device);
+    if (device.isEmpty() || !form)
         return; // VOX: the radio keys itself on the audio
+    auto serial = std::make_unique<radio::SerialPtt>(*form, std::make_unique<LentLine>(ptt_.get()));
     QString error;
-    if (!ptt_->open(device, &error)) {
+    if (!serial->open(&error)) {
         report(tr("The PTT port %1 cannot be opened (%2); transmitting without PTT (VOX).")
                    .arg(device, error),
             false);
         return;
     }
-    pttDevice_ = device;
-    pttLineChoice_ = line;
-    if (transmitting_)
-        key(true);
+    comKeyer_ = std::move(serial);
+    if (transmitting_ && !keyer_ && !key(true))
+        AbortTransmit();
 }
 
 void PskModem::keyAnswered(bool on, bool ok, const QString &error)
@@ -487,41 +522,36 @@ void PskModem::keyAnswered(bool on, bool ok, const QString &error)
     }
     AbortTransmit();
     report(tr("PTT (%1) could not be keyed: %2. The transmission was stopped.")
-               .arg(keyer_ ? keyer_->name() : QString(), error),
+               .arg(keyer() ? keyer()->name() : QString(), error),
         false);
 }
 
 bool PskModem::key(bool on)
 {
-    if (keyer_) {
-        QString error;
-        // A keyer that asks the rig answers later: nothing is sent until the
-        // rig says it keyed, and a release never waits.
-        awaitingKey_ = on && keyer_->answersLater();
-        if (keyer_->key(on, &error))
-            return true;
-        awaitingKey_ = false;
-        report(on ? tr("PTT (%1) could not be keyed: %2. The transmission was stopped.")
-                        .arg(keyer_->name(), error)
-                  : tr("PTT (%1) could not be released: %2. Check the radio is not "
-                       "transmitting.")
-                        .arg(keyer_->name(), error),
-            false);
-        return false;
-    }
-    if (pttLineChoice_ == PttNone || !ptt_->isOpen())
+    // The radio settings' PTT when there is one, else the COM port choice,
+    // else none (the radio's VOX).
+    radio::Ptt *k = keyer();
+    if (!k)
         return true;
-    const bool rts = on && (pttLineChoice_ == PttRtsAndDtr || pttLineChoice_ == PttRts);
-    const bool dtr = on && (pttLineChoice_ == PttRtsAndDtr || pttLineChoice_ == PttDtr);
     QString error;
-    if (!ptt_->setLines(rts, dtr, &error) && !pttFailureReported_) {
-        pttFailureReported_ = true;
-        report(
-            tr("The PTT port %1 does not accept the RTS/DTR change (%2).").arg(pttDevice_, error),
-            false);
-        return false;
+    // A keyer that asks the rig answers later: nothing is sent until the
+    // rig says it keyed, and a release never waits.
+    awaitingKey_ = on && k->answersLater();
+    if (k->key(on, &error)) {
+        keyedOn_ = on;
+        return true;
     }
-    return true;
+    awaitingKey_ = false;
+    // A release that fails where nothing was keyed leaves no transmitter on.
+    if (!on && !std::exchange(keyedOn_, false))
+        return false;
+    report(on ? tr("PTT (%1) could not be keyed: %2. The transmission was stopped.")
+                    .arg(k->name(), error)
+              : tr("PTT (%1) could not be released: %2. Check the radio is not "
+                   "transmitting.")
+                    .arg(k->name(), error),
+        false);
+    return false;
 }
 
 void PskModem::ClickFrequency(qint32 hz)
@@ -563,9 +593,57 @@ void PskModem::processAudio()
     readInput();
     if (transmitting_) {
         fillOutput();
-        if (!modulator_->active() && txBuffer_.empty() && audio_->outputIdle())
-            finishTransmit();
+        watchOutput();
     }
+}
+
+void PskModem::watchOutput()
+{
+    if (awaitingKey_) {
+        outputWait_.invalidate();
+        return; // the rig's answer has a bound of its own
+    }
+    const bool allWritten = !modulator_->active() && txBuffer_.empty();
+    if (allWritten && audio_->outputIdle()) {
+        outputWait_.invalidate();
+        finishTransmit();
+        return;
+    }
+    // Waiting for the end to be played, or for room while signal is waiting.
+    const bool waiting = allWritten || outputTookNothing_;
+    if (!waiting || drainWait_ != allWritten) {
+        outputWait_.invalidate();
+        drainWait_ = allWritten;
+        if (!waiting)
+            return;
+    }
+    if (!outputWait_.isValid()) {
+        outputWait_.start();
+        outputWaitTicks_ = 0;
+        if (allWritten)
+            audio_->finishOutput();
+        return;
+    }
+    ++outputWaitTicks_;
+    const int bound = allWritten ? kDrainBoundMs : kStallBoundMs;
+    if (outputWait_.elapsed() < bound || outputWaitTicks_ < bound / tick_.interval())
+        return;
+    outputWait_.invalidate();
+    const QString name = audio_->outputName();
+    AbortTransmit();
+    if (allWritten)
+        report(tr("The sound output \"%1\" did not say it had played the end of the "
+                  "transmission within %2 seconds; PTT was released, and the end of the "
+                  "signal may have been cut.")
+                   .arg(name)
+                   .arg(kDrainBoundMs / 1000),
+            false);
+    else
+        report(tr("The transmission was cut: the sound output \"%1\" took no signal for %2 "
+                  "seconds. PTT was released.")
+                   .arg(name)
+                   .arg(kStallBoundMs / 1000),
+            false);
 }
 
 void PskModem::readInput()
@@ -577,17 +655,23 @@ void PskModem::readInput()
     if (rxResampler_->inRate() != audio_->inputRate())
         rxResampler_ = std::make_unique<modem::Resampler>(audio_->inputRate(), modem::kModemRate);
     while (true) {
-        const qint64 n = audio_->readInput(scratch_.data(), kChunk);
+        qint64 n = audio_->readInput(scratch_.data(), kChunk);
         if (n <= 0)
             break;
+        const qint64 got = n;
         // The meter falls back slowly and jumps to a new peak.
         float peak = inputPeak_ * 0.9f;
         for (qint64 i = 0; i < n; ++i)
             if (std::isfinite(scratch_[std::size_t(i)]))
                 peak = std::max(peak, std::abs(scratch_[std::size_t(i)]));
         inputPeak_ = std::min(peak, 1.0f);
-        // Our own transmission is not decoded.
-        if (!transmitting_) {
+        // Our own transmission is not decoded, nor its echo that arrives
+        // after it through the receiver's and the sound card's delay.
+        const qint64 held = std::min(n, echoHold_);
+        echoHold_ -= held;
+        if (!transmitting_ && held < n) {
+            std::copy(scratch_.begin() + held, scratch_.begin() + n, scratch_.begin());
+            n -= held;
             modem::zeroNonFinite(scratch_.data(), std::size_t(n));
             resampled.clear();
             rxResampler_->process(scratch_.data(), std::size_t(n), resampled);
@@ -595,16 +679,21 @@ void PskModem::readInput()
             if (onReceivedAudio)
                 onReceivedAudio(resampled.data(), resampled.size());
         }
-        if (n < kChunk)
+        if (got < kChunk)
             break;
     }
+    // No device, or one gone: the meter shows nothing, not the last peak.
+    if (!audio_->inputActive())
+        inputPeak_ = 0;
 }
 
 void PskModem::fillOutput()
 {
+    outputTookNothing_ = false;
     if (awaitingKey_)
         return; // no audio into a radio that may still be receiving
     qint64 room = audio_->outputRoom();
+    outputTookNothing_ = room <= 0;
     std::vector<float> block(256);
     while (room > 0) {
         if (txBuffer_.empty()) {

@@ -7,6 +7,7 @@
 #include "radio/rig.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPair>
@@ -81,7 +82,8 @@ public:
     QString StationCallsign() const { return callsign_; }
     void setStationCallsign(const QString &callsign) { callsign_ = callsign; }
     // port 0 none, 1..4 COM1..COM4 (mapped to devices in the settings);
-    // line 0 none, 1 RTS and DTR, 2 RTS, 3 DTR.
+    // line 0 none, 1 RTS and DTR, 2 RTS, 3 DTR. A PTT of the radio settings
+    // (setPtt) wins over this choice while it is set.
     void SetPtt(qint32 port, qint32 line);
     void SetFrequencyLimits(qint32 low, qint32 high);
     // Start-up settings whose effect belongs to the modem control alone are
@@ -104,9 +106,19 @@ public:
     // COM port choice; nullptr returns to that choice.
     void setPtt(std::unique_ptr<radio::Ptt> ptt);
     radio::Ptt *ptt() const { return keyer_.get(); }
+    // What keys now: the settings' PTT, else the COM port choice; nullptr for VOX.
+    radio::Ptt *keyer() const;
     // The longest a transmission may last: then PTT is dropped and the operator
     // told. 0 never times out.
     static constexpr int kDefaultTransmitTimeoutSeconds = 300;
+    // How long the sound output may hold the end of a transmission without
+    // saying it was played, and how long it may take nothing while there is
+    // signal to send, before the transmission is ended anyway.
+    static constexpr int kDrainBoundMs = 5000;
+    static constexpr int kStallBoundMs = 10000;
+    // Received audio thrown away after a transmission: its echo in a receiver
+    // that hears the transmitter, late by the sound cards' buffers.
+    static constexpr int kEchoHoldMs = 1000;
     void setTransmitTimeout(int seconds);
     int transmitTimeout() const { return transmitTimeoutSeconds_; }
     // Every modem of the program drops its transmission and PTT (a signal
@@ -148,6 +160,9 @@ Q_SIGNALS:
     void ImdMeasured(qint32 value);
     // A problem worded for the operator; each distinct one is reported once.
     void problemReported(const QString &message);
+    // A transmission was cut (its sound output went away) with the last
+    // `characters` typed still unsent.
+    void typedTextCut(int characters);
 
 private:
     void useAudio(std::unique_ptr<radio::AudioIo> audio);
@@ -157,6 +172,7 @@ private:
     void transmitTimedOut();
     void finishTransmit();
     void fillOutput();
+    void watchOutput();
     void readInput();
     qint64 millisecondsFor(std::size_t symbols) const;
 
@@ -170,8 +186,20 @@ private:
     std::vector<float> scratch_;
     QTimer tick_;
     QTimer transmitLimit_;
+    // The sound output is watched for a stall while it is fed and for an end
+    // it never reports once everything was written: either ends the
+    // transmission after a bound, counted in time and in audio ticks (a
+    // machine that did not run us for a while is no stalled output).
+    QElapsedTimer outputWait_;
+    int outputWaitTicks_ = 0;
+    bool drainWait_ = false;
+    bool outputTookNothing_ = false; // the last tick found no room
     int transmitTimeoutSeconds_ = kDefaultTransmitTimeoutSeconds;
+    // The radio settings' PTT; when set it wins over the COM port choice.
     std::unique_ptr<radio::Ptt> keyer_;
+    // The COM port choice of the PSK31 settings (SetPtt), on ptt_.
+    std::unique_ptr<radio::Ptt> comKeyer_;
+    bool keyedOn_ = false; // the last key asked was on, and taken
 
     qint32 pskMode_ = 0;
     qint32 txFrequency_ = 1500;
@@ -181,6 +209,7 @@ private:
     qint16 txLevel_ = 1000;
     int transmitScale_ = 100;
     float inputPeak_ = 0;
+    qint64 echoHold_ = 0; // input frames still to throw away
     QString callsign_;
     qint32 lowLimit_ = 200;
     qint32 highLimit_ = 3500;
@@ -188,9 +217,6 @@ private:
     std::size_t typedWaiting_ = 0; // typed characters at the end of the buffer
     bool transmitting_ = false;
     bool tuning_ = false;
-    qint32 pttLineChoice_ = PttNone;
-    QString pttDevice_;
-    bool pttFailureReported_ = false;
     bool awaitingKey_ = false; // keyed through the rig, not confirmed yet
     QString lastError_;
     QSet<QString> reported_;

@@ -5,6 +5,7 @@
 #include "psk/pskdeskwindow.h"
 #include "psk/pskmodem.h"
 #include "psk/psksettings.h"
+#include "radio/radiocheck.h"
 #include "radio/radiosettings.h"
 #include "radio/rig.h"
 #include "psk/pskterminal.h"
@@ -122,8 +123,12 @@ PskOptionsDialog::PskOptionsDialog(PskTerminal *terminal, QWidget *parent)
         portGroup->addButton(ports_[std::size_t(i)], i);
         connect(ports_[std::size_t(i)], &QRadioButton::toggled, this, [this, i](bool on) {
             device_->setEnabled(i > 0);
-            if (on && i > 0)
+            // One PTT choice: a COM port, or the PTT entry below.
+            if (on && i > 0) {
                 device_->setEditText(PskModem::comPortDevice(i));
+                if (ptt_ && !filling_)
+                    ptt_->setText(QStringLiteral("none"));
+            }
         });
     }
 
@@ -171,6 +176,14 @@ PskOptionsDialog::PskOptionsDialog(PskTerminal *terminal, QWidget *parent)
         if (model <= 0)
             return;
         const auto now = radio::RigForm::parse(rig_->text());
+        // A rigctld, or an entry that is not a rig form, is the operator's:
+        // the model list fills in a hamlib rig only.
+        if (!now || (now->kind != radio::RigForm::Hamlib && !now->isNone())) {
+            radioResult_->setText(tr("The model list fills in a hamlib rig; the rig entry "
+                                     "\"%1\" was kept.")
+                                      .arg(rig_->text()));
+            return;
+        }
         radio::RigForm form;
         form.kind = radio::RigForm::Hamlib;
         form.model = model;
@@ -181,8 +194,15 @@ PskOptionsDialog::PskOptionsDialog(PskTerminal *terminal, QWidget *parent)
     ptt_ = new QLineEdit(radioBox);
     ptt_->setObjectName(QStringLiteral("ptt"));
     ptt_->setPlaceholderText(QStringLiteral("none, cat, rts:DEVICE, dtr:DEVICE, rtsdtr:DEVICE"));
-    ptt_->setToolTip(tr("none keeps the PTT PORT and PTT CONTROL choice above (or the radio's "
-                        "VOX); cat keys through the rig; rts:, dtr: or rtsdtr: a serial line."));
+    ptt_->setToolTip(tr("none keeps the PTT PORT and PTT CONTROL choice (or the radio's "
+                        "VOX); cat keys through the rig; rts:, dtr: or rtsdtr: a serial line. "
+                        "Choosing a COM port sets none here; anything but none here sets the "
+                        "PTT PORT to None."));
+    connect(ptt_, &QLineEdit::textEdited, this, [this](const QString &text) {
+        const auto form = radio::PttForm::parse(text);
+        if (form && form->kind != radio::PttForm::None)
+            ports_[0]->setChecked(true);
+    });
     timeout_ = new QSpinBox(radioBox);
     timeout_->setObjectName(QStringLiteral("transmitTimeout"));
     timeout_->setRange(0, radio::RadioSettings::kLongestTimeoutSeconds);
@@ -205,6 +225,36 @@ PskOptionsDialog::PskOptionsDialog(PskTerminal *terminal, QWidget *parent)
     radioForm->addRow(tr("Transmit level:"), level_);
     radioForm->addRow(tr("Sound input:"), input_);
     radioForm->addRow(tr("Sound output:"), output_);
+    testCat_ = new QPushButton(tr("Test C&AT"), radioBox); // Alt+C is Close
+    testCat_->setObjectName(QStringLiteral("testCat"));
+    testCat_->setToolTip(tr("Reads the dial and mode of the rig entered above."));
+    testCat_->setAutoDefault(false);
+    testPtt_ = new QPushButton(tr("Test &PTT"), radioBox);
+    testPtt_->setObjectName(QStringLiteral("testPtt"));
+    testPtt_->setToolTip(tr("Keys the transmitter for a second with the PTT entered above, "
+                            "reads it back where the rig can tell, and releases it."));
+    testPtt_->setAutoDefault(false);
+    auto *tests = new QHBoxLayout;
+    tests->addWidget(testCat_);
+    tests->addWidget(testPtt_);
+    tests->addStretch(1);
+    radioForm->addRow(tests);
+    radioResult_ = new QLabel(radioBox);
+    radioResult_->setObjectName(QStringLiteral("radioResult"));
+    radioResult_->setWordWrap(true);
+    radioResult_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    radioForm->addRow(radioResult_);
+    check_ = new radio::RadioCheck(this);
+    connect(check_, &radio::RadioCheck::progress, radioResult_, &QLabel::setText);
+    connect(check_, &radio::RadioCheck::finished, this, [this](bool, const QString &result) {
+        radioResult_->setText(result);
+        testCat_->setEnabled(true);
+        testPtt_->setEnabled(true);
+    });
+    connect(testCat_, &QPushButton::clicked, this, [this] { testRadio(false); });
+    connect(testPtt_, &QPushButton::clicked, this, [this] { testRadio(true); });
+    connect(rig_, &QLineEdit::editingFinished, this, &PskOptionsDialog::checkRadioEntry);
+    connect(ptt_, &QLineEdit::editingFinished, this, &PskOptionsDialog::checkRadioEntry);
 
     // Lists of models and devices hold long names: the boxes do not grow to them.
     for (QComboBox *box : { rigModel_, input_, output_ }) {
@@ -263,13 +313,26 @@ void PskOptionsDialog::fill()
     lines_[0]->setChecked(true);
     if (s.pttControl >= 1 && s.pttControl <= 3)
         lines_[std::size_t(s.pttControl)]->setChecked(true);
+    filling_ = true;
     ports_[0]->setChecked(true);
     device_->setEnabled(false);
-    if (s.pttPort >= 1 && s.pttPort <= 4)
+    // A PTT of the radio settings other than none wins over the COM port.
+    if (s.pttPort >= 1 && s.pttPort <= 4
+        && radio::loadRadioSettings().ptt.kind == radio::PttForm::None)
         ports_[std::size_t(s.pttPort)]->setChecked(true);
+    filling_ = false;
     dock_->setChecked(s.dockNetWindow == 1);
 
     const radio::RadioSettings radio = radio::loadRadioSettings();
+    toldRig_.clear();
+    toldPtt_.clear();
+    QStringList last;
+    if (const QString cat = radio::RadioCheck::lastCatResult(); !cat.isEmpty())
+        last << tr("Last CAT test %1").arg(cat);
+    if (const QString ptt = radio::RadioCheck::lastPttResult(); !ptt.isEmpty())
+        last << tr("Last PTT test %1").arg(ptt);
+    if (!check_->busy())
+        radioResult_->setText(last.join(u'\n'));
     rig_->setText(radio.rig.toString());
     rigModel_->setCurrentIndex(
         radio.rig.kind == radio::RigForm::Hamlib ? std::max(0, rigModel_->findData(radio.rig.model)) : 0);
@@ -291,6 +354,65 @@ void PskOptionsDialog::fill()
     fillDevices(output_, PskModem::outputDevices(), radio.outputDevice);
 }
 
+QString PskOptionsDialog::radioEntryProblem(QLineEdit **field) const
+{
+    QString problem;
+    const auto rig = radio::RigForm::parse(rig_->text(), &problem);
+    if (!rig) {
+        *field = rig_;
+        return problem;
+    }
+    const auto ptt = radio::PttForm::parse(ptt_->text(), &problem);
+    *field = ptt_;
+    if (!ptt)
+        return problem;
+    if (ptt->kind == radio::PttForm::Cat && rig->isNone())
+        return tr("PTT by CAT needs a rig.");
+    return {};
+}
+
+void PskOptionsDialog::tellEntryProblem(QLineEdit *field, const QString &problem)
+{
+    radioResult_->setText(problem);
+    QString &told = field == rig_ ? toldRig_ : toldPtt_;
+    const QString entry = rig_->text() + u'\n' + ptt_->text();
+    if (told == entry)
+        return;
+    told = entry;
+    session().prompts->exclamation(QStringLiteral("Preferences"), problem);
+}
+
+void PskOptionsDialog::checkRadioEntry()
+{
+    QLineEdit *wrong = nullptr;
+    const QString problem = radioEntryProblem(&wrong);
+    if (problem.isEmpty()) {
+        toldRig_.clear();
+        toldPtt_.clear();
+        return;
+    }
+    // Told for the field being left only: a PTT of cat waits for its rig.
+    if (wrong == sender())
+        tellEntryProblem(wrong, problem);
+}
+
+void PskOptionsDialog::testRadio(bool ptt)
+{
+    QLineEdit *wrong = nullptr;
+    if (const QString problem = radioEntryProblem(&wrong); !problem.isEmpty()
+        && (ptt || wrong == rig_)) {
+        tellEntryProblem(wrong, problem);
+        return;
+    }
+    testCat_->setEnabled(false);
+    testPtt_->setEnabled(false);
+    const auto rig = radio::RigForm::parse(rig_->text());
+    if (ptt)
+        check_->testPtt(*rig, *radio::PttForm::parse(ptt_->text()));
+    else
+        check_->testCat(*rig);
+}
+
 bool PskOptionsDialog::closeDialog()
 {
     bool whole = false;
@@ -302,15 +424,14 @@ bool PskOptionsDialog::closeDialog()
         afc_->setFocus();
         return false;
     }
-    QString problem;
-    const auto rig = radio::RigForm::parse(rig_->text(), &problem);
-    const auto ptt = rig ? radio::PttForm::parse(ptt_->text(), &problem) : std::nullopt;
-    if (!rig || !ptt || (ptt->kind == radio::PttForm::Cat && rig->isNone())) {
-        session().prompts->exclamation(QStringLiteral("Preferences"),
-            problem.isEmpty() ? tr("PTT by CAT needs a rig.") : problem);
-        (rig ? ptt_ : rig_)->setFocus();
+    QLineEdit *wrong = nullptr;
+    if (const QString problem = radioEntryProblem(&wrong); !problem.isEmpty()) {
+        tellEntryProblem(wrong, problem);
+        wrong->setFocus();
         return false;
     }
+    const auto rig = radio::RigForm::parse(rig_->text());
+    const auto ptt = radio::PttForm::parse(ptt_->text());
     PskSettings &s = pskSettings();
     PskTerminal *t = terminal();
     radio::RadioSettings radio = radio::loadRadioSettings();
@@ -334,6 +455,9 @@ bool PskOptionsDialog::closeDialog()
     for (int i = 0; i < 4; ++i)
         if (lines_[std::size_t(i)]->isChecked())
             line = i;
+    // One PTT choice: the PTT entry, when it is not none, stands for it.
+    if (ptt->kind != radio::PttForm::None)
+        port = 0;
     s.dockNetWindow = dock_->isChecked() ? 1 : 0;
     if (port > 0 && !device_->currentText().trimmed().isEmpty()) {
         QSettings store(radio::programSettingsPath(), QSettings::IniFormat);

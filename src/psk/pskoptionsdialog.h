@@ -7,9 +7,15 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 class QSpinBox;
+
+namespace rollcall::radio {
+class RadioCheck;
+}
 
 namespace rollcall::psk {
 
@@ -33,6 +39,14 @@ protected:
 
 private:
     PskTerminal *terminal() const;
+    // The problem of the rig or PTT entry (empty when both are right), and
+    // the field it is in.
+    QString radioEntryProblem(QLineEdit **field) const;
+    // Tells the problem of an entry in a message once: the same entry,
+    // left again or closed on again, is told in the dialog's result line only.
+    void tellEntryProblem(QLineEdit *field, const QString &problem);
+    void checkRadioEntry();
+    void testRadio(bool ptt);
 
     PskTerminal *terminal_;
     std::array<QLineEdit *, 7> texts_ {}; // Text1..Text7
@@ -53,6 +67,13 @@ private:
     QSpinBox *level_ = nullptr;
     QComboBox *input_ = nullptr;
     QComboBox *output_ = nullptr;
+    QPushButton *testCat_ = nullptr;
+    QPushButton *testPtt_ = nullptr;
+    QLabel *radioResult_ = nullptr;
+    radio::RadioCheck *check_ = nullptr;
+    QString toldRig_; // the rig entry whose problem was told
+    QString toldPtt_;
+    bool filling_ = false; // fill() sets the controls: no choice is made
 };
 
 } // namespace rollcall::psk

@@ -68,6 +68,7 @@ PskTerminal::PskTerminal(
         Q_EMIT statusChanged();
     });
     connect(modem_.get(), &PskModem::problemReported, this, &PskTerminal::problem);
+    connect(modem_.get(), &PskModem::typedTextCut, this, &PskTerminal::typedTextCut);
     connect(radio::stationRig(), &radio::StationRig::dialFrequencyChanged, this,
         &PskTerminal::dialFrequencyChanged);
     connect(radio::stationRig(), &radio::StationRig::problemReported, this, &PskTerminal::problem);
@@ -96,8 +97,11 @@ void PskTerminal::applyRadioSettings(const radio::RadioSettings &radio)
     radio::stationRig()->use(radio.rig);
     if (!radio::stationRig()->problem().isEmpty())
         Q_EMIT problem(radio::stationRig()->problem());
-    if (radio.ptt.kind == radio::PttForm::None)
+    if (radio.ptt.kind == radio::PttForm::None) {
+        if (modem_->ptt())
+            modem_->setPtt(nullptr); // back to the COM port choice
         return;
+    }
     QString error;
     auto ptt = radio::makePtt(radio.ptt, radio::stationRig()->rig(), &error);
     if (ptt)

@@ -79,6 +79,8 @@ Q_SIGNALS:
     void statusChanged();
     void modeChanged(qint32 mode);
     void problem(const QString &message);
+    // The last `characters` typed were not sent: the transmission was cut.
+    void typedTextCut(int characters);
     // The rig's dial, read about once a second; 0 when the rig stopped answering.
     void dialFrequencyChanged(qint64 hz);
 

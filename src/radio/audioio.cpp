@@ -182,6 +182,8 @@ struct QtAudioIo::Private
     bool ranDry = false;
     bool wroteAny = false;
     int underruns = 0;
+    // Silence still to write behind the end of a transmission (bytes).
+    qsizetype padding = 0;
 };
 
 namespace {
@@ -251,11 +253,18 @@ QtAudioIo::QtAudioIo(
 
 void QtAudioIo::devicesChanged()
 {
+    lookAtInput();
+    // Told after the input: a cable that goes takes its monitor with it, and
+    // the cut transmission is what the operator must read last.
     if (!d->outDevice.isNull() && d->sink && !listed(QMediaDevices::audioOutputs(), d->outDevice)) {
         stopOutput();
         d->pacer.start(); // the rest of the transmission runs out on the clock
         Q_EMIT outputFailed(tr("The sound output \"%1\" went away.").arg(outputName_));
     }
+}
+
+void QtAudioIo::lookAtInput()
+{
     if (d->inDevice.isNull())
         return;
     const bool present = listed(QMediaDevices::audioInputs(), d->inDevice);
@@ -384,6 +393,11 @@ void QtAudioIo::stopInput()
         source->stop();
 }
 
+bool QtAudioIo::inputActive() const
+{
+    return d->inIo != nullptr;
+}
+
 qint64 QtAudioIo::readInput(float *frames, qint64 maxFrames)
 {
     lookAtDevices();
@@ -412,6 +426,7 @@ void QtAudioIo::startOutput()
     d->sink = std::make_unique<QAudioSink>(d->outDevice, d->outFormat);
     d->ranDry = false;
     d->wroteAny = false;
+    d->padding = 0;
     // A short buffer keeps TransmitPending close to what is on the air.
     d->sink->setBufferSize(d->outFormat.bytesForDuration(250000));
     d->outIo = d->sink->start();
@@ -483,10 +498,30 @@ void QtAudioIo::writeOutput(const float *frames, qint64 count)
     d->outIo->write(buf);
 }
 
+void QtAudioIo::finishOutput()
+{
+    // After an underrun PulseAudio plays again only once its buffer has
+    // filled: an end shorter than that would wait for good. A buffer of
+    // silence behind it fills it.
+    if (d->outIo)
+        d->padding = d->sink->bufferSize();
+}
+
 bool QtAudioIo::outputIdle()
 {
     if (!d->outIo)
         return d->pacer.idle(outputRate());
+    if (d->padding > 0) {
+        const int bpf = std::max(1, d->outFormat.bytesPerFrame());
+        const qsizetype n = std::min<qsizetype>(d->padding, d->sink->bytesFree()) / bpf * bpf;
+        if (n > 0) {
+            // Zero is silence in every sample format but unsigned 8-bit.
+            const char zero = d->outFormat.sampleFormat() == QAudioFormat::UInt8 ? char(128) : 0;
+            d->outIo->write(QByteArray(n, zero));
+            d->padding -= n;
+        }
+        return false;
+    }
     return d->sink->bytesFree() >= d->sink->bufferSize() || d->sink->state() == QAudio::IdleState;
 }
 

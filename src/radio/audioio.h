@@ -35,6 +35,8 @@ public:
 
     virtual void startInput() = 0;
     virtual void stopInput() = 0;
+    // Input is open and delivering (a device missing or gone is not).
+    virtual bool inputActive() const { return hasInput(); }
     // Frames that arrived since the last call (at most maxFrames).
     virtual qint64 readInput(float *frames, qint64 maxFrames) = 0;
 
@@ -46,6 +48,10 @@ public:
     virtual void writeOutput(const float *frames, qint64 count) = 0;
     // Everything written has been played.
     virtual bool outputIdle() = 0;
+    // Everything of this transmission has been written: what the output still
+    // holds must play out even if it is less than the output waits for
+    // before it plays.
+    virtual void finishOutput() { }
     // Times the output ran dry in the middle of what was sent (0 when the
     // backend cannot tell).
     virtual int underruns() const { return 0; }
@@ -112,15 +118,18 @@ public:
     int outputRate() const override { return outputRate_; }
     void startInput() override { inputRunning_ = true; }
     void stopInput() override { inputRunning_ = false; }
+    bool inputActive() const override { return inputRunning_; }
     qint64 readInput(float *frames, qint64 maxFrames) override;
     void startOutput() override { outputRunning_ = true; }
     void stopOutput() override { outputRunning_ = false; }
     qint64 outputRoom() override { return outputRunning_ ? room_ : 0; }
     void writeOutput(const float *frames, qint64 count) override;
-    bool outputIdle() override { return true; }
+    bool outputIdle() override { return idle_; }
 
     void feed(const std::vector<float> &frames);
     void setRoom(qint64 frames) { room_ = frames; }
+    // False imitates a device that never says it has played what it holds.
+    void setIdle(bool idle) { idle_ = idle; }
     const std::vector<float> &written() const { return written_; }
     void clearWritten() { written_.clear(); }
     bool outputRunning() const { return outputRunning_; }
@@ -131,6 +140,7 @@ private:
     bool inputRunning_ = false;
     bool outputRunning_ = false;
     qint64 room_ = 16000;
+    bool idle_ = true;
     std::deque<float> input_;
     std::vector<float> written_;
 };
@@ -163,12 +173,14 @@ public:
     QString outputName() const override { return outputName_; }
     void startInput() override;
     void stopInput() override;
+    bool inputActive() const override;
     qint64 readInput(float *frames, qint64 maxFrames) override;
     void startOutput() override;
     void stopOutput() override;
     qint64 outputRoom() override;
     void writeOutput(const float *frames, qint64 count) override;
     bool outputIdle() override;
+    void finishOutput() override;
     int underruns() const override;
 
     // Reports the problems found while opening (after signals are connected).
@@ -176,6 +188,7 @@ public:
 
 private:
     void devicesChanged();
+    void lookAtInput();
     void lookAtDevices();
     void sinkStateChanged();
 

@@ -27,17 +27,22 @@ public:
 
     // False (with errorString) when a named file could not be opened.
     bool isValid() const { return error_.isEmpty(); }
-    // Plays file from its start (empty: no input). False when it cannot be
-    // read; nothing is played then.
+    // Plays file from its start (empty: no input), read a block at a time as
+    // it plays. False when it cannot be read; nothing is played then.
     bool play(const QString &file);
     // Writes the transmitted audio to file from now on (empty: the file being
-    // written is closed). False when it cannot be written; nothing is written then.
+    // written is closed). False when it cannot be written; nothing is written
+    // then. A write that fails (a full disk) ends the recording, keeping what
+    // was written, and is reported once through problem().
     bool record(const QString &file);
     QString errorString() const { return error_; }
     // Plays the recording this many times faster than real time (tests).
     void setSpeed(double factor) { speed_ = factor; }
     // The whole recording has been delivered.
-    bool inputFinished() const { return position_ >= recording_.size(); }
+    bool inputFinished() const { return !input_; }
+    // Sample rates a recording may have (its header sizes the resampler).
+    static constexpr int kLowestRate = 8000;
+    static constexpr int kHighestRate = 384000;
 
     bool hasInput() const override { return !inputFile_.isEmpty(); }
     bool hasOutput() const override { return !outputFile_.isEmpty(); }
@@ -47,6 +52,7 @@ public:
     QString outputName() const override { return outputFile_; }
     void startInput() override;
     void stopInput() override;
+    bool inputActive() const override { return hasInput() && inputClock_.isValid(); }
     qint64 readInput(float *frames, qint64 maxFrames) override;
     void startOutput() override { pacer_.start(); }
     void stopOutput() override { pacer_.stop(); }
@@ -59,8 +65,12 @@ private:
     QString outputFile_;
     QString error_;
     int inputRate_ = 8000;
-    std::vector<float> recording_;
-    std::size_t position_ = 0;
+    void closeInput();
+    void closeOutput();
+
+    void *input_ = nullptr; // SNDFILE, until the recording has ended
+    int inputChannels_ = 1;
+    std::vector<float> block_;
     QElapsedTimer inputClock_;
     qint64 delivered_ = 0;
     double speed_ = 1.0;

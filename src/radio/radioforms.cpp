@@ -181,4 +181,18 @@ QString PttForm::toString() const
     return QStringLiteral("none");
 }
 
+std::optional<PttForm> PttForm::fromPttControl(int line, const QString &device)
+{
+    switch (line) {
+    case 1:
+        return PttForm { RtsDtr, device };
+    case 2:
+        return PttForm { Rts, device };
+    case 3:
+        return PttForm { Dtr, device };
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace rollcall::radio

@@ -42,6 +42,9 @@ struct PttForm
     QString device;
 
     static std::optional<PttForm> parse(const QString &text, QString *problem = nullptr);
+    // The PTT CONTROL line of the PSK31 settings on `device`: 1 RTS and DTR,
+    // 2 RTS, 3 DTR; nothing for 0 (none) or anything else.
+    static std::optional<PttForm> fromPttControl(int line, const QString &device);
     QString toString() const;
     bool usesSerialLine() const { return kind == Rts || kind == Dtr || kind == RtsDtr; }
     bool operator==(const PttForm &) const = default;

@@ -269,6 +269,9 @@ void RigThread::expire(quint64 id)
     }
     RigAnswer a;
     a.error = tr("%1 is not answering (nothing within %2 s)").arg(name_).arg(kBoundMs / 1000);
+    // A key that went unanswered may have reached the rig.
+    if (pending_.value(id).op == SetPtt && pending_.value(id).value != 0)
+        mayBeKeyed_ = true;
     finish(id, a);
 }
 
@@ -281,7 +284,11 @@ void RigThread::finish(quint64 id, const RigAnswer &a)
     pending_.erase(it);
     if (p.timer)
         p.timer->deleteLater();
-    if (p.op == SetPtt && p.value == 0 && !a.ok) {
+    if (p.op == SetPtt && p.value != 0 && a.ok)
+        mayBeKeyed_ = true;
+    if (p.op == SetPtt && p.value == 0 && a.ok)
+        mayBeKeyed_ = false;
+    if (p.op == SetPtt && p.value == 0 && !a.ok && mayBeKeyed_) {
         ++releasesUnconfirmed;
         Q_EMIT releaseUnconfirmed(
             tr("PTT release not confirmed (%1). Check the radio is not transmitting.").arg(a.error));

@@ -70,9 +70,13 @@ public:
     // PTT releases that failed or went unanswered, in the whole program run.
     static int unconfirmedReleases();
 
+    // Whether a release failing now would leave the transmitter on.
+    bool mayBeKeyed() const { return mayBeKeyed_; }
+
 Q_SIGNALS:
-    // A PTT release failed or was not answered: the transmitter may still be
-    // on. Worded for the operator.
+    // A PTT release failed or was not answered after this program keyed the
+    // rig (or tried to, unanswered): the transmitter may still be on. Worded
+    // for the operator.
     void releaseUnconfirmed(const QString &message);
 
 private:
@@ -98,6 +102,10 @@ private:
     std::shared_ptr<Worker> worker_;
     QHash<quint64, Pending> pending_;
     quint64 nextId_ = 1;
+    // This program may have keyed the rig: a key was answered, or went
+    // unanswered (it may have reached the rig). A release that fails while
+    // nothing was keyed is no transmitter left on.
+    bool mayBeKeyed_ = false;
 };
 
 } // namespace rollcall::radio

@@ -78,6 +78,8 @@ struct Station
         audio = a.get();
         modem = std::make_unique<PskModem>(std::move(a), std::make_unique<FakePtt>(&ptt));
     }
+    // The modem releases its line as it goes: before the log does.
+    ~Station() { modem.reset(); }
 
     QByteArray receive(const std::vector<float> &samples)
     {
@@ -292,6 +294,135 @@ private Q_SLOTS:
         QVERIFY(!st.modem->isTransmitting());
         QCOMPARE(problems.count(), 1);
         QVERIFY(st.ptt.empty() || st.ptt.back() == std::make_pair(false, false));
+    }
+
+    // A sound output that never says it played the end of a transmission, or
+    // stops taking signal while nobody waits on the buffer (a shell's send),
+    // does not hold the transmitter on: the transmission ends after a bound,
+    // PTT is released and the operator told what may be lost.
+    void outputThatNeverFinishesEndsTheTransmission_data()
+    {
+        QTest::addColumn<bool>("takesNothing");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("never says it played the end") << false << "may have been cut";
+        QTest::newRow("takes nothing") << true << "The transmission was cut";
+    }
+    void outputThatNeverFinishesEndsTheTransmission()
+    {
+        QFETCH(bool, takesNothing);
+        QFETCH(QString, told);
+        Station st, rx;
+        st.modem->setPttDevice(QStringLiteral("/dev/fake"), PskModem::PttRts);
+        QSignalSpy problems(st.modem.get(), &PskModem::problemReported);
+        QSignalSpy states(st.modem.get(), &PskModem::TransmitStateChanged);
+        st.audio->setIdle(false);
+        st.modem->QueueText(QStringLiteral("hold"));
+        st.modem->StartTransmit(0);
+        if (takesNothing)
+            st.audio->setRoom(0);
+        st.modem->EndTransmit();
+        QTRY_VERIFY_WITH_TIMEOUT(!st.modem->isTransmitting(), 120000);
+        QCOMPARE(problems.count(), 1);
+        QVERIFY2(problems.at(0).at(0).toString().contains(told),
+            qPrintable(problems.at(0).at(0).toString()));
+        QCOMPARE(states.count(), 2);
+        QCOMPARE(st.ptt.back(), std::make_pair(false, false));
+        if (!takesNothing) // everything went to the device
+            QCOMPARE(rx.receive(st.audio->written()), QByteArray("hold"));
+        else
+            QVERIFY(st.audio->written().empty());
+    }
+
+    // The sound output goes in the middle of a transmission: it is cut, said
+    // as such, and the typed characters not sent are told.
+    void outputGoneCutsTheTransmission()
+    {
+        Station st;
+        QSignalSpy problems(st.modem.get(), &PskModem::problemReported);
+        QSignalSpy cut(st.modem.get(), &PskModem::typedTextCut);
+        st.audio->setRoom(160);
+        st.modem->StartTransmit(0);
+        for (const char c : QByteArray("abcdef"))
+            st.modem->QueueChar(c);
+        for (int i = 0; i < 80; ++i) // the preamble and a character or two
+            st.modem->processAudio();
+        QVERIFY(st.modem->isTransmitting());
+        const int waiting = st.modem->TransmitPending();
+        QVERIFY(waiting > 0 && waiting < 6);
+        Q_EMIT st.audio->outputFailed(QStringLiteral("The sound output \"cable\" went away."));
+        QVERIFY(!st.modem->isTransmitting());
+        QCOMPARE(problems.count(), 1);
+        QCOMPARE(problems.at(0).at(0).toString(),
+            QStringLiteral("The transmission was cut: the sound output \"cable\" went away. PTT "
+                           "was released."));
+        QCOMPARE(cut.count(), 1);
+        QCOMPARE(cut.at(0).at(0).toInt(), waiting);
+    }
+
+    // A receiver that hears the transmitter does not decode the station's own
+    // signal, neither while it goes out nor its echo, late by the sound
+    // cards' buffers, once it has ended; what is heard after that is decoded.
+    void ownSignalIsNotDecoded()
+    {
+        Station st, other;
+        QByteArray got;
+        connect(st.modem.get(), &PskModem::CharReceived, this, [&](qint32 c) { got.append(char(c)); });
+        st.audio->setRoom(160); // 20 ms a tick
+        st.modem->QueueText(QStringLiteral("my own words"));
+        st.modem->StartTransmit(0);
+        st.modem->EndTransmit();
+        // The receiver hears what went out 600 ms later.
+        const std::size_t late = 4800;
+        std::size_t heard = 0;
+        for (int i = 0; i < 5000 && st.modem->isTransmitting(); ++i) {
+            const std::vector<float> &out = st.audio->written();
+            if (out.size() > heard + late) {
+                st.audio->feed(std::vector<float>(out.begin() + long(heard), out.end() - long(late)));
+                heard = out.size() - late;
+            }
+            st.modem->processAudio();
+        }
+        QVERIFY(!st.modem->isTransmitting());
+        const std::vector<float> &out = st.audio->written();
+        st.audio->feed(std::vector<float>(out.begin() + long(heard), out.end()));
+        st.modem->processAudio();
+        QCOMPARE(got, QByteArray());
+        // Another station, after the echo: heard.
+        QVERIFY(send(*other.modem, QStringLiteral("reply")));
+        QCOMPARE(st.receive(other.audio->written()), QByteArray("reply"));
+    }
+
+    // The level meter shows nothing while no input is open.
+    void meterEmptyWithoutInput()
+    {
+        Station st;
+        std::vector<float> loud(800, 0.9f);
+        st.audio->feed(loud);
+        st.modem->processAudio();
+        QVERIFY(st.modem->inputPeak() > 0.8f);
+        st.audio->stopInput(); // the device went
+        st.modem->processAudio();
+        QCOMPARE(st.modem->inputPeak(), 0.0f);
+    }
+
+    // One keying path: the radio settings' PTT, while set, keys instead of
+    // the COM port choice; taken away, the COM port choice keys again. Both
+    // map the line choice to RTS and DTR the same way.
+    void radioPttWinsOverTheComPort()
+    {
+        Station st;
+        st.modem->setPttDevice(QStringLiteral("/dev/fake"), PskModem::PttRts);
+        LineLog other;
+        st.modem->setPtt(std::make_unique<radio::SerialPtt>(
+            *radio::PttForm::parse(QStringLiteral("dtr:/dev/other")), std::make_unique<FakePtt>(&other)));
+        st.ptt.clear();
+        QVERIFY(send(*st.modem, QStringLiteral("k")));
+        QCOMPARE(other, (LineLog { { false, true }, { false, false } }));
+        QVERIFY(std::none_of(st.ptt.begin(), st.ptt.end(), [](auto l) { return l.first || l.second; }));
+        st.modem->setPtt(nullptr);
+        st.ptt.clear();
+        QVERIFY(send(*st.modem, QStringLiteral("k")));
+        QCOMPARE(st.ptt, (LineLog { { true, false }, { false, false } }));
     }
 
     void pttLinesFollowTheChoice_data()

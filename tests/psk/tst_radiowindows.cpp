@@ -3,8 +3,12 @@
 // the input level in the console, the transmit level.
 #include "testmain.h"
 
+#include "psk/pskmodem.h"
 #include "psk/pskoptionsdialog.h"
 #include "psk/psksettings.h"
+#include "psk/pskterminal.h"
+#include "hostilerig.h"
+#include "radio/radiocheck.h"
 #include "radio/radiosettings.h"
 #include "radio/stationrig.h"
 #include "pskwindowfixture.h"
@@ -13,7 +17,11 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QTextBlock>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -28,6 +36,7 @@ using namespace rollcall::psk;
 using rollcall::test::child;
 using rollcall::test::Desk;
 using rollcall::test::DummyRigctld;
+using rollcall::test::HostileRig;
 
 namespace {
 float peakOf(const std::vector<float> &samples)
@@ -124,6 +133,199 @@ private Q_SLOTS:
         child<QSpinBox>(dialog, "transmitTimeout")->setValue(300);
         child<QSpinBox>(dialog, "transmitLevel")->setValue(80);
         test::WindowFixture::snapshot(dialog, QStringLiteral("psk-preferences"));
+    }
+
+    // The model list fills in a hamlib rig only: a rig of another form typed
+    // by the operator is kept.
+    void modelLookupKeepsARigOfAnotherForm_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("rigctld") << "rigctld:127.0.0.1:4711" << "rigctld:127.0.0.1:4711";
+        QTest::newRow("not a form") << "rigctl:localhost" << "rigctl:localhost";
+        QTest::newRow("none") << "none" << "hamlib:1:/dev/ttyUSB0";
+        QTest::newRow("empty") << "" << "hamlib:1:/dev/ttyUSB0";
+        QTest::newRow("another model") << "hamlib:3019:/dev/ttyS1:9600" << "hamlib:1:/dev/ttyS1:9600";
+    }
+    void modelLookupKeepsARigOfAnotherForm()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        Desk d;
+        auto *dialog = windows().window<PskOptionsDialog>(QStringLiteral("pskOptions"));
+        dialog->fill();
+        child<QLineEdit>(dialog, "rig")->setText(before);
+        auto *models = child<QComboBox>(dialog, "rigModel");
+        const int dummy = models->findData(1);
+        models->setCurrentIndex(dummy);
+        Q_EMIT models->activated(dummy);
+        QCOMPARE(child<QLineEdit>(dialog, "rig")->text(), after);
+    }
+
+    // An entry that is wrong is told in a message once: leaving the field
+    // again or pressing Close again shows it in the dialog only.
+    void wrongEntryToldOnce()
+    {
+        Desk d;
+        auto *dialog = windows().window<PskOptionsDialog>(QStringLiteral("pskOptions"));
+        dialog->fill();
+        auto *ptt = child<QLineEdit>(dialog, "ptt");
+        auto *rig = child<QLineEdit>(dialog, "rig");
+        auto *result = child<QLabel>(dialog, "radioResult");
+        const int before = int(d.f.prompts.messages().size());
+        ptt->setText(QStringLiteral("catt"));
+        Q_EMIT ptt->editingFinished();
+        QCOMPARE(int(d.f.prompts.messages().size()), before + 1);
+        Q_EMIT ptt->editingFinished();
+        Q_EMIT rig->editingFinished();
+        QVERIFY(!dialog->closeDialog());
+        QVERIFY(!dialog->closeDialog());
+        QCOMPARE(int(d.f.prompts.messages().size()), before + 1);
+        QVERIFY(result->text().contains(QLatin1String("catt")));
+        // Another wrong entry is told once too; a PTT of cat waits for its rig
+        // while the rig field is not the one left.
+        ptt->setText(QStringLiteral("cat"));
+        Q_EMIT ptt->editingFinished();
+        QCOMPARE(int(d.f.prompts.messages().size()), before + 2);
+        QVERIFY(result->text().contains(QLatin1String("needs a rig")));
+        rig->setText(QStringLiteral("rigctld:127.0.0.1:4532"));
+        Q_EMIT rig->editingFinished();
+        ptt->setText(QStringLiteral("catt"));
+        QVERIFY(!dialog->closeDialog()); // the same mistake, made again: told again
+        QCOMPARE(int(d.f.prompts.messages().size()), before + 3);
+        QVERIFY(radio::loadRadioSettings().ptt.kind == radio::PttForm::None);
+    }
+
+    // Test CAT reads the dial, Test PTT keys for a second and reads it back:
+    // through the rig's thread, the dialog answering meanwhile.
+    void testButtonsOnTheDummyRig()
+    {
+        if (!DummyRigctld::available())
+            QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
+        DummyRigctld rigctld;
+        QVERIFY(rigctld.start());
+        rigctld.rigctl({ QStringLiteral("F"), QStringLiteral("14070000") });
+        Desk d;
+        auto *dialog = windows().window<PskOptionsDialog>(QStringLiteral("pskOptions"));
+        dialog->fill();
+        child<QLineEdit>(dialog, "rig")->setText(rigctld.rig());
+        child<QLineEdit>(dialog, "ptt")->setText(QStringLiteral("cat"));
+        auto *result = child<QLabel>(dialog, "radioResult");
+        auto *cat = child<QPushButton>(dialog, "testCat");
+        auto *ptt = child<QPushButton>(dialog, "testPtt");
+        cat->click();
+        QVERIFY(!cat->isEnabled()); // asked, not answered yet
+        QTRY_VERIFY_WITH_TIMEOUT(cat->isEnabled(), 10000);
+        QVERIFY2(result->text().contains(QLatin1String("14.070000 MHz")), qPrintable(result->text()));
+        ptt->click();
+        QTRY_VERIFY_WITH_TIMEOUT(ptt->isEnabled(), 10000);
+        QCOMPARE(rigctld.ptt(), std::optional(false));
+        QVERIFY2(result->text().contains(QLatin1String("said it was transmitting"))
+                && result->text().contains(QLatin1String("said it was receiving")),
+            qPrintable(result->text()));
+        QVERIFY(radio::RadioCheck::lastPttResult().contains(QLatin1String("released")));
+        // Nothing was saved by testing.
+        QVERIFY(radio::loadRadioSettings().rig.isNone());
+    }
+
+    // A rig that never answers: the test ends with the reason after the
+    // rig's bound, the window's events running all along.
+    void testCatOnAHungRig()
+    {
+        HostileRig peer(HostileRig::Silent);
+        QVERIFY(peer.start());
+        Desk d;
+        auto *dialog = windows().window<PskOptionsDialog>(QStringLiteral("pskOptions"));
+        dialog->fill();
+        child<QLineEdit>(dialog, "rig")->setText(peer.rig());
+        auto *result = child<QLabel>(dialog, "radioResult");
+        auto *cat = child<QPushButton>(dialog, "testCat");
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        tick.start(10);
+        cat->click();
+        QVERIFY(result->text().contains(QLatin1String("Asking")));
+        QTRY_VERIFY_WITH_TIMEOUT(cat->isEnabled(), 30000);
+        QVERIFY(ticks > 0);
+        QVERIFY2(result->text().contains(QLatin1String("does not answer")), qPrintable(result->text()));
+    }
+
+    // One PTT choice: a COM port writes the record's port and line and a
+    // radio PTT of none; cat or a named device writes the radio PTT and port
+    // 0; a record that holds both shows (and keys by) the radio PTT.
+    void onePttChoice()
+    {
+        Desk d;
+        auto *dialog = windows().window<PskOptionsDialog>(QStringLiteral("pskOptions"));
+        dialog->fill();
+        auto *ptt = child<QLineEdit>(dialog, "ptt");
+        auto *com2 = child<QRadioButton>(dialog, "Option4");
+        auto *none = child<QRadioButton>(dialog, "Option11");
+        child<QLineEdit>(dialog, "rig")->setText(QStringLiteral("rigctld:127.0.0.1:4532"));
+        ptt->setText(QStringLiteral("cat"));
+        com2->setChecked(true); // the COM port is the choice now
+        QCOMPARE(ptt->text(), QStringLiteral("none"));
+        child<QRadioButton>(dialog, "Option9")->setChecked(true); // RTS
+        QVERIFY(dialog->closeDialog());
+        QCOMPARE(pskSettings().pttPort, qint16(2));
+        QCOMPARE(pskSettings().pttControl, qint16(2));
+        QCOMPARE(radio::loadRadioSettings().ptt.kind, radio::PttForm::None);
+
+        dialog->fill();
+        QVERIFY(com2->isChecked());
+        ptt->setText(QStringLiteral("rts:/dev/ttyUSB7"));
+        Q_EMIT ptt->textEdited(ptt->text()); // typed: the COM port goes
+        QVERIFY(none->isChecked());
+        QVERIFY(dialog->closeDialog());
+        QCOMPARE(pskSettings().pttPort, qint16(0));
+        QCOMPARE(radio::loadRadioSettings().ptt.toString(), QStringLiteral("rts:/dev/ttyUSB7"));
+        QCOMPARE(d.modem()->keyer()->name(), QStringLiteral("rts:/dev/ttyUSB7"));
+
+        // Written by an older version or by hand: both. The radio PTT wins.
+        pskSettings().pttPort = 3;
+        pskSettings().pttControl = 3;
+        QVERIFY(savePskSettings(pskSettings()));
+        dialog->fill();
+        QVERIFY(none->isChecked());
+        QCOMPARE(ptt->text(), QStringLiteral("rts:/dev/ttyUSB7"));
+        d.desk->terminal()->applySettings();
+        d.desk->terminal()->applyRadioSettings(radio::loadRadioSettings());
+        QCOMPARE(d.modem()->keyer()->name(), QStringLiteral("rts:/dev/ttyUSB7"));
+    }
+
+    // The sound output goes while typed text waits to go out: the operator is
+    // told the transmission was cut, and what was not sent is marked.
+    void cutTransmissionMarksTheUnsentText()
+    {
+        Desk d;
+        auto *typing = child<QPlainTextEdit>(d.desk, "Text1");
+        QSignalSpy problems(d.desk->terminal(), &PskTerminal::problem);
+        d.link.ncsAudio->setRoom(0); // nothing goes out yet
+        d.desk->terminal()->transmit();
+        QTest::keyClicks(typing, QStringLiteral("qrz de q1aw"));
+        QCOMPARE(typing->toPlainText(), QStringLiteral("qrz de q1aw"));
+        Q_EMIT d.link.ncsAudio->outputFailed(QStringLiteral("The sound output \"cable\" went away."));
+        QVERIFY(!d.modem()->isTransmitting());
+        QVERIFY(std::any_of(problems.begin(), problems.end(), [](const QList<QVariant> &p) {
+            return p.first().toString().startsWith(
+                QLatin1String("The transmission was cut: the sound output \"cable\" went away."));
+        }));
+        // Every typed character is marked, and only those.
+        int marked = 0;
+        for (QTextBlock b = typing->document()->begin(); b.isValid(); b = b.next())
+            for (auto it = b.begin(); !it.atEnd(); ++it)
+                if (it.fragment().charFormat().hasProperty(QTextFormat::BackgroundBrush))
+                    marked += it.fragment().length();
+        QCOMPARE(marked, 11);
+        // What is typed next is plain.
+        QTest::keyClicks(typing, QStringLiteral("k"));
+        const QTextBlock last = typing->document()->lastBlock();
+        auto it = last.begin();
+        QTextFragment tail;
+        for (; !it.atEnd(); ++it)
+            tail = it.fragment();
+        QVERIFY(!tail.charFormat().hasProperty(QTextFormat::BackgroundBrush));
     }
 
     // The whole dialog, its Close button included, fits a 1024x768 screen

@@ -152,13 +152,13 @@ private Q_SLOTS:
         QVERIFY(rigctld.start());
         QProcess listen;
         rollcall(listen,
-            { QStringLiteral("psk"), QStringLiteral("listen"), QStringLiteral("--device"),
+            { QStringLiteral("psk"), QStringLiteral("listen"), QStringLiteral("--mode"), QStringLiteral("bpsk31"), QStringLiteral("--device"),
                 QStringLiteral("cable_in"), QStringLiteral("--events"), QStringLiteral("--seconds"),
                 QStringLiteral("60") });
         QVERIFY(listen.waitForStarted());
         QProcess send;
         rollcall(send,
-            { QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--device"),
+            { QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--mode"), QStringLiteral("bpsk31"), QStringLiteral("--device"),
                 QStringLiteral("cable"), QStringLiteral("--rig"), rigctld.rig(),
                 QString(300, u'e') });
         QVERIFY(send.waitForStarted());
@@ -186,7 +186,7 @@ private Q_SLOTS:
         QTest::qWait(1500);
         QCOMPARE(listen.state(), QProcess::Running);
         QByteArray text = kCheckIn;
-        QCOMPARE(runRollcall({ QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--device"),
+        QCOMPARE(runRollcall({ QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--mode"), QStringLiteral("bpsk31"), QStringLiteral("--device"),
                                  QStringLiteral("cable"), QStringLiteral("-") },
                      nullptr, &text),
             0);

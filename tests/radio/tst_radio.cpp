@@ -11,6 +11,7 @@
 #include "radiofixtures.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -291,14 +292,41 @@ private Q_SLOTS:
         PskModem modem(std::move(audio));
         modem.setPtt(std::make_unique<radio::CatPtt>(&rig));
         QSignalSpy problems(&modem, &PskModem::problemReported);
+        QSignalSpy releases(&rig, &radio::RigThread::releaseUnconfirmed);
         modem.QueueText(QStringLiteral("CQ CQ"));
         modem.StartTransmit(0);
         QVERIFY(modem.isTransmitting()); // until the rig answers
         modem.processAudio();
         QTRY_VERIFY_WITH_TIMEOUT(!modem.isTransmitting(), 10000);
         QVERIFY(memory->written().empty());
+        // The release that follows fails too, but nothing was keyed: the
+        // operator hears of the key only, not of a transmitter left on.
+        QTRY_COMPARE_WITH_TIMEOUT(rig.pendingReleases(), 0, 10000);
         QCOMPARE(problems.size(), 1);
         QVERIFY(problems.first().first().toString().contains(QLatin1String("could not be keyed")));
+        QCOMPARE(releases.size(), 0);
+        QVERIFY(!rig.mayBeKeyed());
+    }
+
+    // Once the rig has keyed, a release it does not confirm is told loudly.
+    void releaseAfterAKeyIsToldWhenUnconfirmed()
+    {
+        if (!DummyRigctld::available())
+            QSKIP("rigctld/rigctl (Debian libhamlib-utils) are not installed");
+        DummyRigctld rigctld;
+        QVERIFY(rigctld.start());
+        radio::RigThread rig(*radio::RigForm::parse(rigctld.rig()));
+        QSignalSpy releases(&rig, &radio::RigThread::releaseUnconfirmed);
+        const radio::RigAnswer opened = rig.callAndWait(radio::RigThread::Open);
+        QVERIFY2(opened.ok, qPrintable(opened.error));
+        QVERIFY(!rig.mayBeKeyed());
+        const radio::RigAnswer keyed = rig.callAndWait(radio::RigThread::SetPtt, 1);
+        QVERIFY2(keyed.ok, qPrintable(keyed.error));
+        QVERIFY(rig.mayBeKeyed());
+        rigctld.stop();
+        QVERIFY(!rig.callAndWait(radio::RigThread::SetPtt, 0).ok);
+        QCOMPARE(releases.size(), 1);
+        QVERIFY(releases.first().first().toString().contains(QLatin1String("not transmitting")));
     }
 
     // The station rig on a rig that misbehaves: the window thread goes on,
@@ -403,7 +431,7 @@ private Q_SLOTS:
         QVERIFY(rigctld.start());
         QProcess send;
         send.start(QStringLiteral(ROLLCALL_BINARY),
-            { QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--rig"), rigctld.rig(),
+            { QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--mode"), QStringLiteral("bpsk31"), QStringLiteral("--rig"), rigctld.rig(),
                 textLasting(30) });
         QVERIFY(send.waitForStarted());
         QTRY_COMPARE_WITH_TIMEOUT(rigctld.ptt(), std::optional(true), 10000);
@@ -436,7 +464,7 @@ private Q_SLOTS:
         QVERIFY(peer.start());
         QProcess send;
         send.start(QStringLiteral(ROLLCALL_BINARY),
-            { QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--rig"), peer.rig(),
+            { QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--mode"), QStringLiteral("bpsk31"), QStringLiteral("--rig"), peer.rig(),
                 textLasting(60) });
         QVERIFY(send.waitForStarted());
         QTRY_COMPARE_WITH_TIMEOUT(rigctld.ptt(), std::optional(true), 15000);
@@ -458,14 +486,14 @@ private Q_SLOTS:
         HostileRig peer(HostileRig::Trickle);
         QVERIFY(peer.start());
         const Run r = runRollcall(
-            { QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--rig"), peer.rig(), QStringLiteral("hi") },
+            { QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--mode"), QStringLiteral("bpsk31"), QStringLiteral("--rig"), peer.rig(), QStringLiteral("hi") },
             60000);
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(QLatin1String("not answering")), qPrintable(r.err));
 
         QProcess send;
         send.start(QStringLiteral(ROLLCALL_BINARY),
-            { QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--rig"), peer.rig(),
+            { QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--mode"), QStringLiteral("bpsk31"), QStringLiteral("--rig"), peer.rig(),
                 QStringLiteral("hi") });
         QVERIFY(send.waitForStarted());
         QTRY_COMPARE_WITH_TIMEOUT(peer.triggered(), 2, 15000);
@@ -520,7 +548,7 @@ private Q_SLOTS:
         QVERIFY(rigctld.start());
         QElapsedTimer clock;
         clock.start();
-        const Run r = runRollcall({ QStringLiteral("psk"), QStringLiteral("send"),
+        const Run r = runRollcall({ QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--mode"), QStringLiteral("bpsk31"),
             QStringLiteral("--rig"), rigctld.rig(), QStringLiteral("--timeout"), QStringLiteral("1"),
             textLasting(30) });
         QCOMPARE(r.code, 1);
@@ -553,7 +581,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, args);
         QFETCH(int, code);
-        const Run r = runRollcall(QStringList { QStringLiteral("psk"), QStringLiteral("send") } + args);
+        const Run r = runRollcall(QStringList { QStringLiteral("psk"), QStringLiteral("send"), QStringLiteral("--mode"), QStringLiteral("bpsk31") } + args);
         QCOMPARE(r.code, code);
         QVERIFY(r.out.isEmpty());
         if (code == 1)
@@ -563,6 +591,47 @@ private Q_SLOTS:
             const QString device = args[ptt + 1].section(u':', 1);
             QVERIFY2(r.err.contains(QLatin1String("PTT line ") + device), qPrintable(r.err));
         }
+    }
+
+    // A radio check from the shell is heard by the terminal: send and listen
+    // take the mode of the PSK31 settings unless told; encode keeps BPSK31.
+    void sendTakesTheTerminalsMode_data()
+    {
+        QTest::addColumn<int>("stored"); // -1: no settings file
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("no settings") << -1 << QStringList {} << "qpsk63";
+        QTest::newRow("BPSK31 stored") << 0 << QStringList {} << "bpsk31";
+        QTest::newRow("QPSK63 stored") << 9 << QStringList {} << "qpsk63";
+        QTest::newRow("told") << 0 << QStringList { "--mode", "bpsk63" } << "bpsk63";
+    }
+    void sendTakesTheTerminalsMode()
+    {
+        QFETCH(int, stored);
+        QFETCH(QStringList, args);
+        QFETCH(QString, mode);
+        QTemporaryDir home;
+        if (stored >= 0) {
+            QFile ini(home.filePath(QStringLiteral("pskdesk.ini")));
+            QVERIFY(ini.open(QIODevice::WriteOnly));
+            QByteArray record(1760, ' ');
+            record[0] = char(stored);
+            record[1] = 0;
+            ini.write(record);
+        }
+        const Run r = runRollcall(QStringList { QStringLiteral("psk"), QStringLiteral("send"),
+                                      QStringLiteral("--home"), home.path(),
+                                      QStringLiteral("--stats"), QStringLiteral("e") }
+            + args);
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.err.contains(QStringLiteral("mode %1\n").arg(mode)), qPrintable(r.err));
+        const Run help = runRollcall({ QStringLiteral("psk"), QStringLiteral("--help") });
+        QVERIFY(help.out.contains(QLatin1String("mode of the PSK31 settings")));
+        QCOMPARE(runRollcall({ QStringLiteral("psk"), QStringLiteral("encode"),
+                                 QStringLiteral("--home"), home.path(), QStringLiteral("-o"),
+                                 home.filePath(QStringLiteral("x.wav")), QStringLiteral("e") })
+                     .code,
+            2);
     }
 
     void listenRefusals_data()
@@ -580,7 +649,7 @@ private Q_SLOTS:
         QFETCH(QStringList, args);
         QFETCH(int, code);
         const Run r
-            = runRollcall(QStringList { QStringLiteral("psk"), QStringLiteral("listen") } + args);
+            = runRollcall(QStringList { QStringLiteral("psk"), QStringLiteral("listen"), QStringLiteral("--mode"), QStringLiteral("bpsk31") } + args);
         QCOMPARE(r.code, code);
         QVERIFY(r.out.isEmpty());
     }
