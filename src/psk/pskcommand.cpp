@@ -383,7 +383,12 @@ int decode(const Options &o)
     // Bursts of the mode identifier are told as events, never shown as text.
     modem::rsid::Watch watch;
     QStringList rsidLines;
-    watch.onForget = [&] { demod.reset(); };
+    // What the receiver read of the burst goes, and so does where its AFC
+    // followed the burst's tones.
+    watch.onForget = [&] {
+        demod.reset();
+        demod.setFrequency(demod.anchorFrequency());
+    };
     watch.onDetect = [&](const modem::rsid::Detector::Hit &hit) {
         rsidLines << rsidLine(hit.number, hit.carrier);
     };

@@ -74,7 +74,12 @@ PskModem::PskModem(std::unique_ptr<radio::AudioIo> audio, std::unique_ptr<radio:
     // Characters pass the RSID watch, which keeps a burst's out of the text.
     demodulator_->onChar = [this](std::uint8_t c) { rsid_->character(c); };
     rsid_->onChar = [this](std::uint8_t c) { Q_EMIT CharReceived(c); };
-    rsid_->onForget = [this] { demodulator_->reset(); };
+    // What the receiver read of a burst goes, and so does where its AFC
+    // followed the burst's tones.
+    rsid_->onForget = [this] {
+        demodulator_->reset();
+        demodulator_->setFrequency(demodulator_->anchorFrequency());
+    };
     rsid_->onDetect = [this](const modem::rsid::Detector::Hit &hit) {
         Q_EMIT RsidReceived(hit.number, hit.carrier);
     };

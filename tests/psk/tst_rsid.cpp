@@ -37,10 +37,14 @@ Heard listen(const ModeParams &mode, double hz, const std::vector<float> &signal
     demod.setMode(mode);
     demod.setFrequency(hz);
     demod.setSquelch(squelch, 0);
+    demod.setAfcLimit(100);
     rsid::Watch watch;
     demod.onChar = [&](std::uint8_t c) { watch.character(c); };
     watch.onChar = [&](std::uint8_t c) { heard.text += char(c); };
-    watch.onForget = [&] { demod.reset(); };
+    watch.onForget = [&] {
+        demod.reset();
+        demod.setFrequency(demod.anchorFrequency());
+    };
     watch.onDetect = [&](const rsid::Detector::Hit &hit) { heard.hits.push_back(hit); };
     // In blocks of the sound card's size.
     for (std::size_t at = 0; at < signal.size(); at += 1000)

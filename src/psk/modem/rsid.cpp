@@ -501,7 +501,7 @@ void TextScreen::flush()
 
 Watch::Watch(int rate)
     : detector_(rate),
-      screen_(std::uint64_t(4 * kSymbolSeconds * rate), std::uint64_t(0.8 * rate))
+      screen_(std::uint64_t(4 * kSymbolSeconds * rate), std::uint64_t(1.0 * rate))
 {
     detector_.onDetect = [this](const Detector::Hit &hit) {
         // Only a burst over the receiver's frequency reached its text.
