@@ -22,6 +22,7 @@ class FileAudioIo;
 namespace rollcall::psk {
 
 struct PskWindowSizes;
+class PskRsid;
 class PskTerminal;
 class WaterfallWidget;
 
@@ -34,6 +35,7 @@ public:
     ~PskDeskWindow() override;
 
     PskTerminal *terminal() const { return terminal_; }
+    PskRsid *rsid() const { return rsid_; }
     WaterfallWidget *waterfall() const { return waterfall_; }
 
     // Button actions (public for the other windows and tests).
@@ -89,6 +91,7 @@ private:
     void arrangeNetCompanions();
 
     PskTerminal *terminal_ = nullptr;
+    PskRsid *rsid_ = nullptr;
     QObject *netWindowWatch_ = nullptr; // raises the terminal over the net window
     WaterfallWidget *waterfall_ = nullptr;
     QPlainTextEdit *received_ = nullptr; // txtrxdata

@@ -287,10 +287,11 @@ void PskModem::StartTransmit(qint32 mode)
         const auto params = modeForCode(mode);
         if (!params)
             qCWarning(lcPsk) << "unknown transmit mode" << mode << "- using" << pskMode_;
-        modulator_->setMode(params ? *params : *modeForCode(pskMode_));
+        const modem::ModeParams sending = params ? *params : *modeForCode(pskMode_);
+        modulator_->setMode(sending);
         modulator_->setFrequency(txFrequency_);
         // A new transmission (not more text in one going out) is announced.
-        const int number = modem::rsid::numberFor(modulator_->mode());
+        const int number = modem::rsid::numberFor(sending);
         if (txId_ && !transmitting_ && number > 0) {
             idBurst_ = modem::rsid::burst(number, txFrequency_, modem::kModemRate, idAmplitude());
             idSent_ = 0;
