@@ -301,6 +301,8 @@ void PskModem::StartTransmit(qint32 mode)
     }
     audio_->startOutput();
     if (!transmitting_) {
+        // What was read before the transmission shows before it.
+        rsid_->flush();
         transmitting_ = true;
         if (transmitTimeoutSeconds_ > 0)
             transmitLimit_.start(transmitTimeoutSeconds_ * 1000);
