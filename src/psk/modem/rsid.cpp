@@ -259,7 +259,7 @@ void Detector::setSearchBand(double low, double high)
     const int maxBin = fftSize_ / 2 - toneOffset_.back() - 2;
     lowBin_ = std::clamp(int(std::floor(lowest / binHz_)), 1, maxBin);
     highBin_ = std::clamp(int(std::ceil(highest / binHz_)), lowBin_, maxBin);
-    frames.clear();
+    history_.clear();
     pending_.reset();
 }
 
@@ -278,7 +278,7 @@ void Detector::reset()
     sinceFrame_ = 0;
     position_ = 0;
     frames_ = 0;
-    frames.clear();
+    history_.clear();
     pending_.reset();
     quietUntilFrame_ = 0;
     suspected_ = false;
@@ -328,12 +328,12 @@ void Detector::frame()
         // Silence reads as no tone at all.
         f.tone[std::size_t(b)] = bestPower > 0 ? std::uint8_t(best) : std::uint8_t(0xff);
     }
-    frames.push_back(std::move(f));
+    history_.push_back(std::move(f));
     ++frames_;
-    if (frames.size() > framesNeeded())
-        frames.pop_front();
+    if (history_.size() > framesNeeded())
+        history_.pop_front();
     scanSuspects();
-    if (frames.size() == framesNeeded())
+    if (history_.size() == framesNeeded())
         scanCandidates();
     if (pending_ && frames_ > pendingFrame_ + std::uint64_t(framesPerSymbol_)) {
         const Hit hit = *pending_;
@@ -348,7 +348,7 @@ double Detector::toneScore(std::size_t firstFrame, int f0, const Codeword &word)
 {
     double sum = 0;
     for (int s = 0; s < kSymbols; ++s) {
-        const Frame &f = frames[firstFrame + std::size_t(s * framesPerSymbol_)];
+        const Frame &f = history_[firstFrame + std::size_t(s * framesPerSymbol_)];
         const int bin = toneBin(f0, word[std::size_t(s)]);
         if (bin >= 0 && std::size_t(bin) < f.power.size())
             sum += f.power[std::size_t(bin)];
@@ -361,7 +361,7 @@ void Detector::scanCandidates()
     std::array<std::uint8_t, kSymbols> read {};
     for (int b = lowBin_; b <= highBin_; ++b) {
         for (int s = 0; s < kSymbols; ++s)
-            read[std::size_t(s)] = frames[std::size_t(s * framesPerSymbol_)].tone[std::size_t(b)];
+            read[std::size_t(s)] = history_[std::size_t(s * framesPerSymbol_)].tone[std::size_t(b)];
         // Each triple read right names the word; the one with the fewest
         // symbols read wrong is taken.
         int found = -1;
@@ -402,7 +402,7 @@ void Detector::scanCandidates()
         hit.number = numbers_[std::size_t(found)];
         hit.errors = errors;
         hit.carrier = (b + shift) * binHz_ + kCarrierTone * kToneSpacing;
-        hit.end = frames.back().position;
+        hit.end = history_.back().position;
         const std::uint64_t length = burstSamples(rate_);
         hit.start = hit.end > length ? hit.end - length : 0;
         pending_ = hit;
@@ -418,7 +418,7 @@ void Detector::scanSuspects()
         return;
     const int lo = std::max(lowBin_, watchLow_);
     const int hi = std::min(highBin_, watchHigh_);
-    const std::size_t count = frames.size();
+    const std::size_t count = history_.size();
     // A start at least three symbols back whose symbols so far fit the
     // beginning of a known code word, one of them read wrong at most.
     for (int b = lo; b <= hi && !suspected_; ++b) {
@@ -429,7 +429,7 @@ void Detector::scanSuspects()
                     break;
                 const std::size_t first = count - 1 - span;
                 const auto sym = [&](int s) {
-                    return frames[first + std::size_t(s * framesPerSymbol_)].tone[std::size_t(b)];
+                    return history_[first + std::size_t(s * framesPerSymbol_)].tone[std::size_t(b)];
                 };
                 if ((sym(0) | sym(1) | sym(2)) > 15)
                     continue;

@@ -120,7 +120,7 @@ private:
         std::vector<std::uint8_t> tone; // strongest tone per candidate lowest tone
         std::uint64_t position = 0; // sample position of the window's end
     };
-    std::deque<Frame> frames;
+    std::deque<Frame> history_;
     std::size_t framesNeeded() const { return std::size_t((kSymbols - 1) * framesPerSymbol_ + 1); }
 
     // Known code words by the three symbols at positions 3i..3i+2: any one of
