@@ -6,6 +6,7 @@
 #include "modem/dsp.h"
 #include "modem/modulator.h"
 #include "app/home.h"
+#include "modem/rsid.h"
 #include "psk/nettags.h"
 #include "psk/pskmodem.h"
 #include "psk/psksettings.h"
@@ -38,16 +39,19 @@ namespace {
 
 const char *const kUsage
     = "usage: rollcall psk encode [--mode bpsk31|qpsk31|bpsk63|qpsk63] [--freq HZ] [--rate HZ]"
-      " -o OUT.wav|OUT.flac TEXT|-\n"
+      " [--txid] -o OUT.wav|OUT.flac TEXT|-\n"
       "       rollcall psk decode [--mode bpsk31|qpsk31|bpsk63|qpsk63] [--freq HZ] [--afc HZ]"
       " [--squelch 0..99] [--events] [--all] IN.wav|IN.flac\n"
       "       --events: after the text, one line per action of the terminal's receive side:\n"
-      "       checkin CALL, checkout CALL, traffic BODY\n"
+      "       checkin CALL, checkout CALL, traffic BODY, and rsid MODE HZ for a mode\n"
+      "       identifier (RSID) heard: the mode it announces (fldigi's name) and its carrier\n"
+      "       in Hz\n"
       "       --all: every signal from 500 to 2500 Hz, each line FREQ<TAB>TEXT (FREQ the\n"
       "       carrier in whole Hz), with --events also FREQ<TAB>checkin CALL and the like\n"
       "       encode and decode use BPSK31 unless --mode says otherwise\n"
+      "       --txid: the transmission starts with the RSID burst naming its mode\n"
       "       rollcall psk send [--device NAME] [--mode MODE] [--freq HZ] [--rig RIG] [--ptt PTT]"
-      " [--timeout SECONDS] [--stats] [--home DIR] TEXT|-\n"
+      " [--timeout SECONDS] [--stats] [--txid] [--home DIR] TEXT|-\n"
       "       rollcall psk listen [--device NAME] [--mode MODE] [--freq HZ] [--afc HZ]"
       " [--squelch 0..99] [--events] [--seconds N] [--home DIR]\n"
       "       send and listen use the mode of the PSK31 settings (the terminal's, in the home\n"
@@ -128,6 +132,7 @@ struct Options
     int squelch = 50;
     bool events = false;
     bool all = false; // every signal of the passband
+    bool txid = false;
     QString output;
     QStringList rest;
 };
@@ -216,6 +221,8 @@ std::optional<Options> parse(const QStringList &args, QString &problem)
             o.events = true;
         } else if (a == QLatin1String("--all")) {
             o.all = true;
+        } else if (a == QLatin1String("--txid")) {
+            o.txid = true;
         } else if (a == QLatin1String("--stats")) {
             o.stats = true;
         } else if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
@@ -231,6 +238,15 @@ std::optional<Options> parse(const QStringList &args, QString &problem)
         }
     }
     return o;
+}
+
+// The event line of a mode identifier heard.
+QString rsidLine(int number, double carrier)
+{
+    const char *name = modem::rsid::modeName(number);
+    return QStringLiteral("rsid %1 %2")
+        .arg(name ? QString::fromLatin1(name) : QStringLiteral("RSID-%1").arg(number))
+        .arg(qRound(carrier));
 }
 
 // TEXT as the bytes sent on air, or standard input's for "-".
@@ -277,6 +293,10 @@ int encode(const Options &o)
     mod.queue(std::string_view(text.constData(), std::size_t(text.size())));
     mod.start();
     mod.finish();
+    std::vector<float> id;
+    if (o.txid && modem::rsid::numberFor(o.mode) > 0)
+        id = modem::rsid::burst(modem::rsid::numberFor(o.mode), o.freq, modem::kModemRate, 0.8);
+    std::size_t idSent = 0;
     const bool flac = o.output.endsWith(QLatin1String(".flac"), Qt::CaseInsensitive);
     SF_INFO info {};
     info.samplerate = o.rate;
@@ -307,8 +327,15 @@ int encode(const Options &o)
     modem::Resampler resampler(modem::kModemRate, o.rate);
     QString problem;
     for (bool last = false; !last && problem.isEmpty();) {
-        const std::size_t got = mod.generate(block.data(), block.size());
-        last = got < block.size();
+        std::size_t got = 0;
+        if (idSent < id.size()) { // the mode identifier first
+            got = std::min(block.size(), id.size() - idSent);
+            std::copy_n(id.begin() + std::ptrdiff_t(idSent), got, block.begin());
+            idSent += got;
+        } else {
+            got = mod.generate(block.data(), block.size());
+            last = got < block.size();
+        }
         signal.clear();
         resampler.process(block.data(), got, signal);
         if (last)
@@ -488,7 +515,20 @@ int decode(const Options &o)
     std::size_t lastChar = 0;
     const std::size_t repeatWait
         = std::size_t(ReceiveSide::kRepeatWaitMs) * modem::kModemRate / 1000;
-    demod.onChar = [&](std::uint8_t c) {
+    // Bursts of the mode identifier are told as events, never shown as text.
+    modem::rsid::Watch watch;
+    QStringList rsidLines;
+    // What the receiver read of the burst goes, and so does where its AFC
+    // followed the burst's tones.
+    watch.onForget = [&] {
+        demod.reset();
+        demod.setFrequency(demod.anchorFrequency());
+    };
+    watch.onDetect = [&](const modem::rsid::Detector::Hit &hit) {
+        rsidLines << rsidLine(hit.number, hit.carrier);
+    };
+    demod.onChar = [&](std::uint8_t c) { watch.character(c); };
+    watch.onChar = [&](std::uint8_t c) {
         out.append(char(c));
         endsLine = c == '\n';
         if (!o.events)
@@ -502,7 +542,8 @@ int decode(const Options &o)
         if (all)
             all->process(samples.data(), samples.size(), decoded);
         else
-            demod.process(samples.data(), samples.size());
+            watch.process(samples.data(), samples.size(), demod.frequency(),
+                [&](const float *part, std::size_t count) { demod.process(part, count); });
         decoded += samples.size();
     };
 
@@ -537,12 +578,13 @@ int decode(const Options &o)
     if (all) {
         all->finish();
     } else {
+        watch.flush();
         side.flush();
         stdoutFile.write(out);
         if (o.events) {
             if (!endsLine)
                 stdoutFile.write("\n");
-            for (const QString &action : actions)
+            for (const QString &action : actions + rsidLines)
                 stdoutFile.write(action.toUtf8() + '\n');
         }
     }
@@ -632,6 +674,7 @@ int send(const Options &o)
     modem.setTransmitTimeout(o.timeout >= 0 ? o.timeout : stored.transmitTimeoutSeconds);
     modem.setTxLevel(qint16(stored.transmitLevel * 10));
     modem.setTxFrequency(qint32(o.freq));
+    modem.setTxId(o.txid);
     // Queued: the reason a transmission was cut short is told after it ends.
     QObject::connect(&modem, &PskModem::TransmitStateChanged, [&](qint32 state) {
         if (state == 0)
@@ -707,6 +750,14 @@ int listen(const Options &o)
         side.feed(code);
         if (side.holding())
             repeatWait.start();
+    });
+    QObject::connect(&modem, &PskModem::RsidReceived, [&](int number, double carrier) {
+        if (!o.events)
+            return;
+        if (!endsLine)
+            out.write("\n");
+        out.write(rsidLine(number, carrier).toUtf8() + '\n');
+        endsLine = true;
     });
     if (o.seconds > 0)
         QTimer::singleShot(qint64(o.seconds) * 1000, [] { QCoreApplication::exit(0); });

@@ -12,6 +12,7 @@
 #include "psk/passbandwidget.h"
 #include "psk/pskmodem.h"
 #include "psk/pskplacement.h"
+#include "psk/pskrsid.h"
 #include "psk/psksettings.h"
 #include "psk/pskterminal.h"
 #include "psk/pskwindows.h"
@@ -45,6 +46,21 @@
 namespace rollcall::psk {
 
 namespace {
+
+// RxID and TxID as checked items of the menu.
+void addRsidChecks(QMenu *menu, PskRsid *rsid)
+{
+    QAction *rx = menu->addAction(QStringLiteral("Rx&ID: Tune to an RSID Heard"));
+    rx->setObjectName(QStringLiteral("mnuRxId"));
+    rx->setCheckable(true);
+    rx->setChecked(rsid->rxId());
+    QObject::connect(rx, &QAction::toggled, rsid, &PskRsid::setRxId);
+    QAction *tx = menu->addAction(QStringLiteral("T&xID: Send RSID Before Each Transmission"));
+    tx->setObjectName(QStringLiteral("mnuTxId"));
+    tx->setCheckable(true);
+    tx->setChecked(rsid->txId());
+    QObject::connect(tx, &QAction::toggled, rsid, &PskRsid::setTxId);
+}
 QWidget *loadedWindow(const char *name)
 {
     return windows().loaded(QLatin1String(name));
@@ -110,6 +126,9 @@ PskDeskWindow::PskDeskWindow(QWidget *parent) : QMainWindow(parent)
     QString problem;
     auto audio = makeTerminalAudio(&problem);
     terminal_ = new PskTerminal(std::move(audio), makeTerminalPtt(), nullptr, this);
+    rsid_ = new PskRsid(terminal_, this);
+    connect(rsid_, &PskRsid::announced, this,
+        [this](const QString &message) { statusBar()->showMessage(message, 15000); });
     buildWindow();
     PassbandReader *passband = buildPassband();
     buildMenus();
@@ -367,6 +386,8 @@ void PskDeskWindow::buildMenus()
     options->addAction(browser);
     connect(options, &QMenu::aboutToShow, this, &PskDeskWindow::showRecordings);
     showRecordings();
+    options->addSeparator();
+    addRsidChecks(options, rsid_);
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("&Help"), this, [this] {
         if (!openUserGuide())

@@ -24,6 +24,7 @@ namespace rollcall::psk {
 
 class PassbandReader;
 struct PskWindowSizes;
+class PskRsid;
 class PskTerminal;
 class WaterfallWidget;
 
@@ -36,6 +37,7 @@ public:
     ~PskDeskWindow() override;
 
     PskTerminal *terminal() const { return terminal_; }
+    PskRsid *rsid() const { return rsid_; }
     WaterfallWidget *waterfall() const { return waterfall_; }
 
     // Button actions (public for the other windows and tests).
@@ -97,6 +99,7 @@ private:
     void arrangeNetCompanions();
 
     PskTerminal *terminal_ = nullptr;
+    PskRsid *rsid_ = nullptr;
     QObject *netWindowWatch_ = nullptr; // raises the terminal over the net window
     WaterfallWidget *waterfall_ = nullptr;
     QPlainTextEdit *received_ = nullptr; // txtrxdata

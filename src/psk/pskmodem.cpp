@@ -2,6 +2,7 @@
 #include "psk/pskmodem.h"
 
 #include "modem/demodulator.h"
+#include "modem/rsid.h"
 #include "modem/dsp.h"
 #include "modem/modulator.h"
 #include "radio/radiosettings.h"
@@ -64,12 +65,24 @@ PskModem::PskModem(std::unique_ptr<radio::AudioIo> audio, std::unique_ptr<radio:
     : QObject(parent),
       ptt_(ptt ? std::move(ptt) : std::make_unique<radio::SerialPttLine>()),
       modulator_(std::make_unique<modem::Modulator>()),
-      demodulator_(std::make_unique<modem::Demodulator>())
+      demodulator_(std::make_unique<modem::Demodulator>()),
+      rsid_(std::make_unique<modem::rsid::Watch>())
 {
     demodulator_->setFrequencyLimits(lowLimit_, highLimit_);
     demodulator_->setFrequency(1500);
     demodulator_->setSquelch(squelchThreshold_, squelchSpeed_);
-    demodulator_->onChar = [this](std::uint8_t c) { Q_EMIT CharReceived(c); };
+    // Characters pass the RSID watch, which keeps a burst's out of the text.
+    demodulator_->onChar = [this](std::uint8_t c) { rsid_->character(c); };
+    rsid_->onChar = [this](std::uint8_t c) { Q_EMIT CharReceived(c); };
+    // What the receiver read of a burst goes, and so does where its AFC
+    // followed the burst's tones.
+    rsid_->onForget = [this] {
+        demodulator_->reset();
+        demodulator_->setFrequency(demodulator_->anchorFrequency());
+    };
+    rsid_->onDetect = [this](const modem::rsid::Detector::Hit &hit) {
+        Q_EMIT RsidReceived(hit.number, hit.carrier);
+    };
     demodulator_->onImd = [this](double db) { Q_EMIT ImdMeasured(qint32(std::lround(db))); };
     demodulator_->onFrequency = [this](double hz) {
         const qint32 rounded = qint32(std::lround(hz));
@@ -286,13 +299,22 @@ void PskModem::StartTransmit(qint32 mode)
         const auto params = PskModem::modeForCode(mode);
         if (!params)
             qCWarning(lcPsk) << "unknown transmit mode" << mode << "- using" << pskMode_;
-        modulator_->setMode(params ? *params : *PskModem::modeForCode(pskMode_));
+        const modem::ModeParams sending = params ? *params : *modeForCode(pskMode_);
+        modulator_->setMode(sending);
         modulator_->setFrequency(txFrequency_);
+        // A new transmission (not more text in one going out) is announced.
+        const int number = modem::rsid::numberFor(sending);
+        if (txId_ && !transmitting_ && number > 0) {
+            idBurst_ = modem::rsid::burst(number, txFrequency_, modem::kModemRate, idAmplitude());
+            idSent_ = 0;
+        }
         modulator_->start();
         tuning_ = false;
     }
     audio_->startOutput();
     if (!transmitting_) {
+        // What was read before the transmission shows before it.
+        rsid_->flush();
         transmitting_ = true;
         if (transmitTimeoutSeconds_ > 0)
             transmitLimit_.start(transmitTimeoutSeconds_ * 1000);
@@ -330,6 +352,7 @@ void PskModem::EndTransmit()
 void PskModem::AbortTransmit()
 {
     modulator_->abort();
+    idBurst_.clear();
     typedWaiting_ = 0;
     txBuffer_.clear();
     txResampler_->reset();
@@ -346,6 +369,7 @@ void PskModem::finishTransmit()
     key(false);
     transmitting_ = false;
     tuning_ = false;
+    idBurst_.clear();
     txBuffer_.clear();
     txResampler_->reset();
     Q_EMIT TransmitStateChanged(0);
@@ -429,6 +453,23 @@ void PskModem::setTxLevel(qint16 level)
     // 1000 is full drive; leave headroom for the resampler's overshoot.
     modulator_->setAmplitude(
         0.8 * std::clamp<int>(level, 0, 1000) / 1000.0 * std::clamp(transmitScale_, 0, 100) / 100.0);
+}
+
+double PskModem::idAmplitude() const
+{
+    return 0.8 * std::clamp<int>(txLevel_, 0, 1000) / 1000.0 * std::clamp(transmitScale_, 0, 100)
+        / 100.0;
+}
+
+qint32 PskModem::modeCodeForRsid(int number)
+{
+    const auto mode = modem::rsid::modeFor(number);
+    if (!mode)
+        return -1;
+    for (qint32 code : { 0, 1, 8, 9 })
+        if (const auto p = modeForCode(code); p && p->baud == mode->baud && p->modulation == mode->modulation && !p->reversed)
+            return code;
+    return -1;
 }
 
 void PskModem::setTransmitScale(int percent)
@@ -675,7 +716,10 @@ void PskModem::readInput()
             modem::zeroNonFinite(scratch_.data(), std::size_t(n));
             resampled.clear();
             rxResampler_->process(scratch_.data(), std::size_t(n), resampled);
-            demodulator_->process(resampled.data(), resampled.size());
+            rsid_->process(resampled.data(), resampled.size(), demodulator_->frequency(),
+                [this](const float *samples, std::size_t count) {
+                    demodulator_->process(samples, count);
+                });
             if (onReceivedAudio)
                 onReceivedAudio(resampled.data(), resampled.size());
         }
@@ -696,6 +740,13 @@ void PskModem::fillOutput()
     outputTookNothing_ = room <= 0;
     std::vector<float> block(256);
     while (room > 0) {
+        if (txBuffer_.empty() && idSent_ < idBurst_.size()) {
+            // The mode identifier goes ahead of the modulator's signal.
+            const std::size_t got = std::min(block.size(), idBurst_.size() - idSent_);
+            txResampler_->process(idBurst_.data() + idSent_, got, txBuffer_);
+            idSent_ += got;
+            continue;
+        }
         if (txBuffer_.empty()) {
             if (!modulator_->active())
                 break;

@@ -23,6 +23,9 @@
 
 namespace rollcall::modem {
 class Demodulator;
+namespace rsid {
+class Watch;
+}
 class Modulator;
 class Resampler;
 } // namespace rollcall::modem
@@ -132,6 +135,15 @@ public:
     // One audio tick now (tests drive the modem without waiting for the timer).
     void processAudio();
 
+    // The mode identifier (RSID): with TxID on, each PSK transmission starts
+    // with the burst naming its mode (BPSK31, QPSK31, BPSK63, QPSK63). Bursts
+    // heard are announced by RsidReceived whatever the setting; they are
+    // never shown as text.
+    void setTxId(bool on) { txId_ = on; }
+    bool txId() const { return txId_; }
+    // The modem's code for an RSID number, -1 for a mode it does not have.
+    static qint32 modeCodeForRsid(int number);
+
     // Device names: the chosen ones are kept in the settings.
     static QStringList inputDevices();
     static QStringList outputDevices();
@@ -163,6 +175,9 @@ Q_SIGNALS:
     // A transmission was cut (its sound output went away) with the last
     // `characters` typed still unsent.
     void typedTextCut(int characters);
+    // An RSID burst was heard: the number of the mode it announces and the
+    // mode's carrier in Hz.
+    void RsidReceived(int number, double carrier);
 
 private:
     void useAudio(std::unique_ptr<radio::AudioIo> audio);
@@ -175,11 +190,16 @@ private:
     void watchOutput();
     void readInput();
     qint64 millisecondsFor(std::size_t symbols) const;
+    double idAmplitude() const;
 
     std::unique_ptr<radio::AudioIo> audio_;
     std::unique_ptr<radio::PttLine> ptt_;
     std::unique_ptr<modem::Modulator> modulator_;
     std::unique_ptr<modem::Demodulator> demodulator_;
+    std::unique_ptr<modem::rsid::Watch> rsid_;
+    std::vector<float> idBurst_; // the TxID burst still to go out
+    std::size_t idSent_ = 0;
+    bool txId_ = false;
     std::unique_ptr<modem::Resampler> rxResampler_;
     std::unique_ptr<modem::Resampler> txResampler_;
     std::vector<float> txBuffer_;

@@ -112,7 +112,16 @@ void PskTerminal::applyRadioSettings(const radio::RadioSettings &radio)
 
 QString PskTerminal::modeName(qint32 mode)
 {
-    return mode == 0 ? QStringLiteral("BPSK31") : QStringLiteral("QPSK63");
+    switch (mode) {
+    case 0:
+        return QStringLiteral("BPSK31");
+    case 1:
+        return QStringLiteral("QPSK31");
+    case 8:
+        return QStringLiteral("BPSK63");
+    default:
+        return QStringLiteral("QPSK63");
+    }
 }
 
 void PskTerminal::startUp()
@@ -253,6 +262,15 @@ void PskTerminal::abort()
 {
     ++abortCount_;
     modem_->AbortTransmit();
+}
+
+void PskTerminal::tuneTo(qint32 mode, qint32 hz)
+{
+    if (PskSettings::validMode(mode))
+        pskSettings().mode = qint16(mode);
+    modem_->setPskMode(mode);
+    modem_->ClickFrequency(hz);
+    Q_EMIT modeChanged(mode);
 }
 
 qint32 PskTerminal::toggleMode()

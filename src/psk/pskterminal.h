@@ -62,6 +62,9 @@ public:
     qint16 toggleAudioLevel(); // Audio: 400, 1000, 400 ...
     void abort();
     qint32 toggleMode(); // 9 -> 0, anything else -> 9
+    // Receives `mode` on `hz` (an RSID heard with RxID on); sends there too,
+    // in that mode when it is one of the terminal's (BPSK31, QPSK63).
+    void tuneTo(qint32 mode, qint32 hz);
 
     qint32 transmitState() const { return transmitState_; }
     qint16 audioLevel() const { return audioLevel_; }

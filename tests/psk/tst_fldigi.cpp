@@ -102,6 +102,12 @@ public:
                                   "<AUDIOIO>2</AUDIOIO>\n"
                                   "<PULSESERVER>%1</PULSESERVER>\n"
                                   "<KMLSERVER_ENABLED>0</KMLSERVER_ENABLED>\n"
+                                  // RSID: sent in every mode (BPSK31 is left
+                                  // out by default), heard over the whole
+                                  // passband, no dialog when it is turned on.
+                                  "<RSIDTXMODESEXCLUDE>,</RSIDTXMODESEXCLUDE>\n"
+                                  "<RSIDWIDESEARCH>1</RSIDWIDESEARCH>\n"
+                                  "<DISABLE_RSID_WARNING_DIALOG_BOX>1</DISABLE_RSID_WARNING_DIALOG_BOX>\n"
                                   "</FLDIGI_DEFS>\n")
                        .arg(pulse.value(QStringLiteral("PULSE_SERVER")))
                        .toUtf8());
@@ -149,7 +155,10 @@ public:
         QByteArray body = "<?xml version=\"1.0\"?><methodCall><methodName>" + method.toUtf8()
             + "</methodName><params>";
         for (const QVariant &p : params) {
-            if (p.typeId() == QMetaType::Int)
+            if (p.typeId() == QMetaType::Bool)
+                body += "<param><value><boolean>" + QByteArray(p.toBool() ? "1" : "0")
+                    + "</boolean></value></param>";
+            else if (p.typeId() == QMetaType::Int)
                 body += "<param><value><int>" + QByteArray::number(p.toInt())
                     + "</int></value></param>";
             else
@@ -316,6 +325,110 @@ private Q_SLOTS:
         }
         QVERIFY2(whole(heard), heard.constData());
         QVERIFY2(!heard.contains("unconfirmed"), heard.constData());
+    }
+
+    // fldigi's TxID burst ahead of its transmission: we read the mode and
+    // carrier it announces (listening in another mode elsewhere), and
+    // listening where it sends, the burst is not shown as text.
+    void rsidFromFldigi_data()
+    {
+        QTest::addColumn<QString>("fldigiMode");
+        QTest::addColumn<int>("carrier");
+        QTest::addColumn<QString>("listenMode");
+        QTest::newRow("QPSK63 at 1250") << u"QPSK63"_s << 1250 << u"qpsk63"_s;
+        QTest::newRow("BPSK31 at 1830") << u"BPSK31"_s << 1830 << u"bpsk31"_s;
+    }
+    void rsidFromFldigi()
+    {
+        QFETCH(QString, fldigiMode);
+        QFETCH(int, carrier);
+        QFETCH(QString, listenMode);
+        Fldigi &f = *fldigi_;
+        QVERIFY(f.call(QStringLiteral("modem.set_by_name"), { fldigiMode }));
+        QVERIFY(f.call(QStringLiteral("modem.set_carrier"), { carrier }));
+        QVERIFY(f.call(QStringLiteral("main.rx"), {}));
+        QVERIFY(f.call(QStringLiteral("main.set_txid"), { true }));
+        const auto announced = [&](const QByteArray &heard) {
+            for (const QByteArray &line : heard.split('\n'))
+                if (line.startsWith(QByteArray("rsid " + fldigiMode.toLatin1() + ' '))
+                    && std::abs(line.mid(line.lastIndexOf(' ') + 1).toInt() - carrier) <= 3)
+                    return true;
+            return false;
+        };
+        QByteArray heard;
+        for (int attempt = 0; attempt < 3 && !(announced(heard) && heard.contains("de Q1FLD"));
+             ++attempt) {
+            QProcess listen;
+            rollcall(listen,
+                { u"psk"_s, u"listen"_s, u"--device"_s, u"cable_in"_s, u"--mode"_s, listenMode,
+                    u"--freq"_s, QString::number(carrier), u"--events"_s, u"--seconds"_s,
+                    u"40"_s });
+            QVERIFY(listen.waitForStarted(10000));
+            QTest::qWait(1500); // recording
+            QVERIFY(f.call(QStringLiteral("text.clear_tx"), {}));
+            QVERIFY(f.call(QStringLiteral("text.add_tx"), { u"de Q1FLD de Q1FLD ^r"_s }));
+            QVERIFY(f.call(QStringLiteral("main.tx"), {}));
+            heard.clear();
+            QElapsedTimer clock;
+            clock.start();
+            while (clock.elapsed() < 25000
+                && !(announced(heard += listen.readAllStandardOutput()) && heard.contains("de Q1FLD")))
+                QTest::qWait(200);
+            listen.terminate();
+            if (!listen.waitForFinished(5000)) {
+                listen.kill();
+                listen.waitForFinished(3000);
+            }
+            QTRY_COMPARE_WITH_TIMEOUT(
+                f.call(QStringLiteral("main.get_trx_state"), {}), std::optional(u"RX"_s), 20000);
+        }
+        QVERIFY(f.call(QStringLiteral("main.set_txid"), { false }));
+        QVERIFY2(announced(heard), heard.constData());
+        // Nothing of the burst before its event line: the text starts after it.
+        QVERIFY2(heard.startsWith("rsid "), heard.constData());
+        QVERIFY2(heard.contains("de Q1FLD"), heard.constData());
+    }
+
+    // Our TxID burst: fldigi, with RxID on and in another mode, changes to
+    // the mode we announce. (fldigi 4.1.23 puts its carrier near 1500 Hz on
+    // every RSID it hears, its own bursts included, so the carrier is not
+    // compared.)
+    void rsidToFldigi_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("fldigiMode");
+        QTest::addColumn<QString>("before");
+        QTest::newRow("QPSK63") << u"qpsk63"_s << u"QPSK63"_s << u"BPSK31"_s;
+        QTest::newRow("BPSK31") << u"bpsk31"_s << u"BPSK31"_s << u"QPSK31"_s;
+    }
+    void rsidToFldigi()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, fldigiMode);
+        QFETCH(QString, before);
+        Fldigi &f = *fldigi_;
+        bool changed = false;
+        for (int attempt = 0; attempt < 3 && !changed; ++attempt) {
+            QVERIFY(f.call(QStringLiteral("modem.set_by_name"), { before }));
+            QVERIFY(f.call(QStringLiteral("modem.set_carrier"), { 1000 }));
+            QVERIFY(f.call(QStringLiteral("main.rx"), {}));
+            QVERIFY(f.call(QStringLiteral("main.set_rsid"), { true }));
+            QCOMPARE(f.call(QStringLiteral("modem.get_name"), {}), std::optional(before));
+            QProcess send;
+            rollcall(send,
+                { u"psk"_s, u"send"_s, u"--device"_s, u"cable"_s, u"--mode"_s, mode, u"--freq"_s,
+                    u"1700"_s, u"--txid"_s, u"de Q1RC"_s });
+            QVERIFY(send.waitForStarted(10000));
+            QVERIFY2(send.waitForFinished(60000), "psk send did not end");
+            QCOMPARE(send.exitCode(), 0);
+            QElapsedTimer clock;
+            clock.start();
+            while (clock.elapsed() < 5000
+                && !(changed = f.call(QStringLiteral("modem.get_name"), {}) == fldigiMode))
+                QTest::qWait(250);
+        }
+        QVERIFY(f.call(QStringLiteral("main.set_rsid"), { false }));
+        QVERIFY2(changed, qPrintable(f.call(QStringLiteral("modem.get_name"), {}).value_or(u"?"_s)));
     }
 };
 

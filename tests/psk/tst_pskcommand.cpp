@@ -137,6 +137,46 @@ private Q_SLOTS:
         QCOMPARE(decoded, frame);
     }
 
+    // A transmission announced by its mode identifier: the decoder tells the
+    // burst as an event line (mode and carrier) and shows none of it as text.
+    void txidEncodedAndDecoded_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("qpsk31") << "qpsk31" << "QPSK31";
+        QTest::newRow("bpsk63") << "bpsk63" << "BPSK63";
+    }
+    void txidEncodedAndDecoded()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("id.wav"));
+        const QByteArray text("QNI Q1XYZ de Q1ABC");
+        QCOMPARE(runCaptured(QStringLiteral("encode --mode %1 --freq 1320 --txid -o @ -").arg(mode),
+                     path, nullptr, text),
+            0);
+        SF_INFO info {};
+        const std::vector<float> samples = readMono(path, info);
+        // The burst (1.39 s) comes first: the PSK signal alone is shorter by it.
+        const QString plainPath = dir.filePath(QStringLiteral("plain.wav"));
+        QCOMPARE(runCaptured(QStringLiteral("encode --mode %1 --freq 1320 -o @ -").arg(mode),
+                     plainPath, nullptr, text),
+            0);
+        SF_INFO plainInfo {};
+        readMono(plainPath, plainInfo);
+        QCOMPARE(info.frames - plainInfo.frames, sf_count_t(11146));
+        QByteArray out;
+        QCOMPARE(runCaptured(
+                     QStringLiteral("decode --mode %1 --freq 1320 --squelch 0 --events @").arg(mode),
+                     path, &out),
+            0);
+        QCOMPARE(out, text + "\nrsid " + name.toLatin1() + " 1320\n");
+        // Without --events the text alone.
+        QCOMPARE(runCaptured(QStringLiteral("decode --mode %1 --freq 1320 @").arg(mode), path, &out), 0);
+        QCOMPARE(out, text);
+    }
+
     void decodeEvents()
     {
         QTemporaryDir dir;

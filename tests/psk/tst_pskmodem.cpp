@@ -4,6 +4,7 @@
 #include "modemsignal.h"
 #include "radio/audioio.h"
 #include "psk/pskmodem.h"
+#include "modem/rsid.h"
 #include "psk/spectrum.h"
 
 #include <QSignalSpy>
@@ -128,6 +129,54 @@ private Q_SLOTS:
         QCOMPARE(rx.receive(tx.audio->written()), all);
         QVERIFY(!moved.isEmpty());
         QVERIFY(std::abs(rx.modem->RxFrequency() - 1210) <= 1);
+    }
+
+    // TxID: a transmission starts with the burst naming its mode, on the
+    // transmit frequency; a station on the other end hears the burst (once,
+    // not as text) and then the whole text. Without TxID no burst goes out.
+    void txIdAheadOfTheTransmission_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("number");
+        QTest::newRow("BPSK31") << 0 << 1;
+        QTest::newRow("QPSK31") << 1 << 110;
+        QTest::newRow("BPSK63") << 8 << 2;
+        QTest::newRow("QPSK63") << 9 << 3;
+    }
+    void txIdAheadOfTheTransmission()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, number);
+        Station tx, rx;
+        tx.modem->setTxFrequency(1234);
+        tx.modem->setTxId(true);
+        QVERIFY(send(*tx.modem, QStringLiteral("QNI Q1XYZ"), mode));
+        const std::vector<float> &sent = tx.audio->written();
+        // The burst leads, at full level within its first symbol.
+        const std::vector<float> burst = modem::rsid::burst(number, 1234, 8000, 0.8);
+        QVERIFY(sent.size() > burst.size());
+        for (std::size_t i = 0; i < burst.size(); i += 97)
+            QVERIFY2(std::abs(sent[i] - burst[i]) < 0.02f, qPrintable(QString::number(i)));
+        std::vector<std::pair<int, double>> heard;
+        QObject::connect(rx.modem.get(), &PskModem::RsidReceived,
+            [&](int n, double hz) { heard.emplace_back(n, hz); });
+        rx.modem->setPskMode(mode);
+        rx.modem->setRxFrequency(1234);
+        rx.modem->setSquelchThreshold(0);
+        QCOMPARE(rx.receive(sent), QByteArray("QNI Q1XYZ"));
+        QCOMPARE(heard.size(), std::size_t(1));
+        QCOMPARE(heard[0].first, number);
+        QVERIFY(std::abs(heard[0].second - 1234) < 2.5);
+        QCOMPARE(PskModem::modeCodeForRsid(number), mode);
+
+        // A second transmission without TxID: the signal starts with the
+        // preamble's reversals at once, no burst.
+        tx.audio->clearWritten();
+        tx.modem->setTxId(false);
+        QVERIFY(send(*tx.modem, QStringLiteral("k"), mode));
+        heard.clear();
+        QCOMPARE(rx.receive(tx.audio->written()), QByteArray("k"));
+        QVERIFY(heard.empty());
     }
 
     void transmitPendingFollowsTheBuffer()

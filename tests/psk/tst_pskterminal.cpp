@@ -10,9 +10,12 @@
 #include "psk/pskmodem.h"
 #include "psk/psksettings.h"
 #include "psk/pskterminal.h"
+#include "psk/pskrsid.h"
+#include "radio/radiosettings.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
@@ -63,6 +66,68 @@ private Q_SLOTS:
         pskSettings().myCallsign = QStringLiteral("N0CALL");
         pskSettings().myTactical = QStringLiteral("NCS1");
         pskSettings().callNetScript = QStringLiteral("QST net");
+    }
+
+    // RSID in the terminal: RxID and TxID kept in rollcall.conf (not in
+    // pskdesk.ini); a burst heard is announced, and with RxID on a mode of
+    // ours is tuned to (mode and frequency, receive and transmit); another
+    // mode is only named.
+    void rsidHeardAndSettingsKept()
+    {
+        QFile::remove(radio::programSettingsPath());
+        {
+            Terminal t;
+            PskRsid rsid(t.terminal.get());
+            QVERIFY(!rsid.rxId() && !rsid.txId());
+            rsid.setRxId(true);
+            rsid.setTxId(true);
+            QVERIFY(t.terminal->modem()->txId());
+        }
+        QSettings stored(radio::programSettingsPath(), QSettings::IniFormat);
+        QCOMPARE(stored.value(QStringLiteral("Rsid/rxId")).toBool(), true);
+        QCOMPARE(stored.value(QStringLiteral("Rsid/txId")).toBool(), true);
+
+        Terminal t;
+        t.terminal->modem()->setPskMode(9);
+        t.terminal->modem()->setRxFrequency(1500);
+        PskRsid rsid(t.terminal.get());
+        QVERIFY(rsid.rxId() && rsid.txId() && t.terminal->modem()->txId());
+        QStringList said;
+        QList<qint32> modes;
+        connect(&rsid, &PskRsid::announced, this, [&](const QString &m) { said << m; });
+        connect(t.terminal.get(), &PskTerminal::modeChanged, this, [&](qint32 m) { modes << m; });
+
+        // As the modem reports it.
+        Q_EMIT t.terminal->modem()->RsidReceived(1, 1187.6);
+        QCOMPARE(said.value(0), QStringLiteral("RSID: BPSK31 at 1188 Hz - tuned to it"));
+        QCOMPARE(t.terminal->modem()->PskMode(), 0);
+        QCOMPARE(pskSettings().mode, qint16(0)); // replies go out in it
+        QCOMPARE(t.terminal->modem()->RxFrequency(), 1188);
+        QCOMPARE(t.terminal->modem()->TxFrequency(), 1188);
+        QCOMPARE(modes, QList<qint32>({ 0 }));
+
+        // QPSK31: received in it; the terminal's own transmit mode stays.
+        rsid.heard(110, 1700.2);
+        QCOMPARE(t.terminal->modem()->PskMode(), 1);
+        QCOMPARE(pskSettings().mode, qint16(0));
+        QCOMPARE(PskTerminal::modeName(1), QStringLiteral("QPSK31"));
+        QCOMPARE(t.terminal->modem()->RxFrequency(), 1700);
+
+        // A mode we do not have: named, nothing changes.
+        rsid.heard(57, 900);
+        QCOMPARE(said.value(2), QStringLiteral("RSID: MFSK16 at 900 Hz - a mode this terminal does not have"));
+        QCOMPARE(t.terminal->modem()->PskMode(), 1);
+        QCOMPARE(t.terminal->modem()->RxFrequency(), 1700);
+        rsid.heard(4000, 900);
+        QVERIFY(said.value(3).contains(QStringLiteral("unknown mode (RSID 4000)")));
+
+        // RxID off: told, not tuned.
+        rsid.setRxId(false);
+        rsid.heard(3, 1300);
+        QCOMPARE(said.value(4), QStringLiteral("RSID: QPSK63 at 1300 Hz"));
+        QCOMPARE(t.terminal->modem()->PskMode(), 1);
+        QCOMPARE(t.terminal->modem()->RxFrequency(), 1700);
+        QFile::remove(radio::programSettingsPath());
     }
 
     // The frames as they leave the modem, decoded from its audio.

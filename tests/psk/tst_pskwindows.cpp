@@ -19,6 +19,8 @@
 #include "psk/passbandwidget.h"
 #include "psk/passtrafficwindow.h"
 #include "psk/pskdeskwindow.h"
+#include "radio/radiosettings.h"
+#include "psk/pskrsid.h"
 #include "psk/pskmodem.h"
 #include "psk/pskoptionsdialog.h"
 #include "psk/pskplacement.h"
@@ -42,6 +44,8 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStringListModel>
+#include <QSettings>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -420,6 +424,27 @@ private Q_SLOTS:
         QString why;
         QVERIFY(!enterCallInNetWindow(u"Q1ABC"_s, &why));
         QVERIFY(why.contains(u"Open a net"_s));
+    // RxID and TxID are ticked in the console's Options menu and kept in the
+    // program's settings file; a burst heard is told in the status bar.
+    void rsidChecks()
+    {
+        Desk d;
+        auto *rx = d.desk->findChild<QAction *>(u"mnuRxId"_s);
+        auto *tx = d.desk->findChild<QAction *>(u"mnuTxId"_s);
+        QVERIFY(rx && tx && rx->isCheckable() && tx->isCheckable());
+        QVERIFY(!rx->isChecked() && !tx->isChecked());
+        rx->trigger();
+        tx->trigger();
+        QVERIFY(d.desk->rsid()->rxId());
+        QVERIFY(d.desk->terminal()->modem()->txId());
+        QSettings stored(radio::programSettingsPath(), QSettings::IniFormat);
+        QCOMPARE(stored.value(u"Rsid/rxId"_s).toBool(), true);
+        QCOMPARE(stored.value(u"Rsid/txId"_s).toBool(), true);
+        Q_EMIT d.desk->terminal()->modem()->RsidReceived(3, 1611.8);
+        QCOMPARE(d.desk->statusBar()->currentMessage(), u"RSID: QPSK63 at 1612 Hz - tuned to it"_s);
+        QCOMPARE(d.desk->terminal()->modem()->RxFrequency(), 1612);
+        tx->trigger();
+        QVERIFY(!d.desk->terminal()->modem()->txId());
     }
 
     void scriptPanel()
