@@ -119,7 +119,9 @@ Ics309Log ics309Log(const NetReportData &net, const QString &incidentName, const
     };
     QList<Event> events;
     auto add = [&](const QDateTime &at, Rank rank, const QString &from, const QString &text) {
-        Ics309Line line { QString(), from, QString(), text };
+        Ics309Line line;
+        line.from = from;
+        line.message = text;
         line.kind = Ics309Kind(rank);
         events.append({ at, rank, line });
         return &events.last().line;

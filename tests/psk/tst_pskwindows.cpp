@@ -424,6 +424,8 @@ private Q_SLOTS:
         QString why;
         QVERIFY(!enterCallInNetWindow(u"Q1ABC"_s, &why));
         QVERIFY(why.contains(u"Open a net"_s));
+    }
+
     // RxID and TxID are ticked in the console's Options menu and kept in the
     // program's settings file; a burst heard is told in the status bar.
     void rsidChecks()
