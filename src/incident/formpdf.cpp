@@ -210,6 +210,33 @@ int commandFailure(const QString &command, const QString &message, int code)
     return code;
 }
 
+std::optional<int> readFormCommandArgs(
+    const QString &command, const QStringList &args, FormCommandArgs *read)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if ((a == QLatin1String("-o") || a == QLatin1String("--incident")) && i + 1 < args.size())
+            (a == QLatin1String("-o") ? read->output : read->incident) = args[++i];
+        else if (a.startsWith(u'-'))
+            return commandFailure(
+                command, QStringLiteral("unknown option or missing value: %1").arg(a), 2);
+        else if (read->folder.isEmpty())
+            read->folder = a;
+        else
+            return commandFailure(command, QStringLiteral("one net folder only (%1?)").arg(a), 2);
+    }
+    read->pdf = read->output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+    if (read->folder.isEmpty()
+        || (!read->pdf && !read->output.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)))
+        return commandFailure(command,
+            QStringLiteral("usage: rollcall %1 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]")
+                .arg(command),
+            2);
+    if (read->pdf && !canPaint())
+        return commandFailure(command, QStringLiteral("a PDF needs the program's GUI application"));
+    return std::nullopt;
+}
+
 bool canPaint()
 {
     return qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr;

@@ -10,6 +10,8 @@
 // header boxes, then tables that run on over as many pages as they need,
 // each row as tall as its longest cell wrapped, "Page N of M" at the foot.
 // Painted on US Letter by the same writer as the other printed reports.
+#include <optional>
+
 namespace rollcall::incident {
 
 struct FormTable
@@ -40,5 +42,15 @@ QByteArray csvRows(const QList<QStringList> &rows);
 // returned), and whether a PDF can be painted in this process.
 int commandFailure(const QString &command, const QString &message, int code = 1);
 bool canPaint();
+
+// The arguments of a net's form: NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME].
+struct FormCommandArgs
+{
+    QString folder, output, incident;
+    bool pdf = false;
+};
+// Read for `command`; the exit code when they are refused (said on standard error).
+std::optional<int> readFormCommandArgs(
+    const QString &command, const QStringList &args, FormCommandArgs *read);
 
 } // namespace rollcall::incident

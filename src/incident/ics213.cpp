@@ -2,6 +2,7 @@
 #include "incident/ics213.h"
 
 #include "incident/formpdf.h"
+#include "incident/incidentfile.h"
 #include "store/recordfile.h"
 #include "store/textrules.h"
 
@@ -151,21 +152,16 @@ bool read213(const QByteArray &bytes, GeneralMessage *m, QString *error)
 
 bool load213(const QString &path, GeneralMessage *m, QString *error)
 {
-    const auto fail = [&](const QString &why) {
+    const std::optional<QByteArray> bytes
+        = readIncidentFile(path, kLongest213File, QStringLiteral("an ICS-213 file"), error);
+    if (!bytes)
+        return false;
+    QString why;
+    if (!read213(*bytes, m, &why)) {
         if (error)
             *error = QStringLiteral("%1 cannot be read (%2).").arg(path, why);
         return false;
-    };
-    if (!store::isRegularFile(path))
-        return fail(QStringLiteral("not a file"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(file.errorString());
-    if (file.size() > kLongest213File)
-        return fail(QStringLiteral("larger than an ICS-213 file can be"));
-    QString why;
-    if (!read213(file.read(kLongest213File + 1), m, &why))
-        return fail(why);
+    }
     return true;
 }
 

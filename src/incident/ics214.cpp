@@ -3,6 +3,7 @@
 
 #include "incident/formpdf.h"
 #include "reports/ics309.h"
+#include "incident/incidentfile.h"
 #include "store/recordfile.h"
 #include "store/textrules.h"
 
@@ -75,22 +76,17 @@ bool loadActivity(const QString &netFolder, QList<ActivityEntry> *entries, QStri
     const QString path = QDir(netFolder).filePath(QLatin1String(kActivityFileName));
     if (!QFileInfo::exists(path))
         return true;
-    const auto fail = [&](const QString &why) {
-        if (error)
-            *error = QStringLiteral("%1 cannot be read (%2).").arg(path, why);
+    const std::optional<QByteArray> bytes
+        = readIncidentFile(path, kLongestFile, QStringLiteral("an activity journal"), error);
+    if (!bytes)
         return false;
-    };
-    if (!store::isRegularFile(path))
-        return fail(QStringLiteral("not a file"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(file.errorString());
-    if (file.size() > kLongestFile)
-        return fail(QStringLiteral("larger than an activity journal can be"));
     int skipped = 0;
-    *entries = readActivity(file.readAll(), &skipped);
-    if (skipped > 0)
-        return fail(QStringLiteral("%1 damaged line(s) left out").arg(skipped));
+    *entries = readActivity(*bytes, &skipped);
+    if (skipped > 0) {
+        if (error)
+            *error = damagedLinesError(path, skipped);
+        return false;
+    }
     return true;
 }
 
@@ -275,27 +271,11 @@ QByteArray ics214Pdf(const Ics214Log &log)
 int runIcs214Command(const QStringList &args)
 {
     const QString command = QStringLiteral("ics214");
-    QString folder, output, incident;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        if ((a == QLatin1String("-o") || a == QLatin1String("--incident")) && i + 1 < args.size())
-            (a == QLatin1String("-o") ? output : incident) = args[++i];
-        else if (a.startsWith(u'-'))
-            return commandFailure(
-                command, QStringLiteral("unknown option or missing value: %1").arg(a), 2);
-        else if (folder.isEmpty())
-            folder = a;
-        else
-            return commandFailure(command, QStringLiteral("one net folder only (%1?)").arg(a), 2);
-    }
-    const bool pdf = output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
-    if (folder.isEmpty() || (!pdf && !output.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)))
-        return commandFailure(command,
-            QStringLiteral(
-                "usage: rollcall ics214 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]"),
-            2);
-    if (pdf && !canPaint())
-        return commandFailure(command, QStringLiteral("a PDF needs the program's GUI application"));
+    FormCommandArgs a;
+    if (const auto refused = readFormCommandArgs(command, args, &a))
+        return *refused;
+    const QString &folder = a.folder, &output = a.output, &incident = a.incident;
+    const bool pdf = a.pdf;
     QString error;
     const std::optional<reports::NetReportData> net = reports::loadNetFromFolder(folder, &error);
     if (!net)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "incident/posts.h"
 
+#include "incident/incidentfile.h"
 #include "store/recordfile.h"
 
 #include <QDir>
@@ -299,23 +300,18 @@ bool loadPosts(const QString &netFolder, PostList *posts, QString *error)
     const QString path = QDir(netFolder).filePath(QLatin1String(kPostsFileName));
     if (!QFileInfo::exists(path))
         return true;
-    const auto fail = [&](const QString &why) {
-        if (error)
-            *error = QStringLiteral("%1 cannot be read (%2).").arg(path, why);
+    const std::optional<QByteArray> bytes
+        = readIncidentFile(path, kLongestFile, QStringLiteral("a posts file"), error);
+    if (!bytes)
         return false;
-    };
-    if (!store::isRegularFile(path))
-        return fail(QStringLiteral("not a file"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(file.errorString());
-    if (file.size() > kLongestFile)
-        return fail(QStringLiteral("larger than a posts file can be"));
     int skipped = 0;
-    for (const Post &p : readPosts(file.readAll(), &skipped))
+    for (const Post &p : readPosts(*bytes, &skipped))
         posts->add(p);
-    if (skipped > 0)
-        return fail(QStringLiteral("%1 damaged line(s) left out").arg(skipped));
+    if (skipped > 0) {
+        if (error)
+            *error = damagedLinesError(path, skipped);
+        return false;
+    }
     return true;
 }
 
