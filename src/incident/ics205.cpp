@@ -100,22 +100,8 @@ QList<Channel> readChannels(const QByteArray &text, int *skipped)
 
 bool loadChannels(const QString &netFolder, QList<Channel> *channels, QString *error)
 {
-    channels->clear();
-    const QString path = QDir(netFolder).filePath(QLatin1String(kChannelsFileName));
-    if (!QFileInfo::exists(path))
-        return true;
-    const std::optional<QByteArray> bytes
-        = readIncidentFile(path, kLongestFile, QStringLiteral("a communications plan"), error);
-    if (!bytes)
-        return false;
-    int skipped = 0;
-    *channels = readChannels(*bytes, &skipped);
-    if (skipped > 0) {
-        if (error)
-            *error = damagedLinesError(path, skipped);
-        return false;
-    }
-    return true;
+    return loadNetFile(netFolder, kChannelsFileName, kLongestFile,
+        QStringLiteral("a communications plan"), readChannels, channels, error);
 }
 
 bool saveChannels(const QString &netFolder, const QList<Channel> &channels, QString *error)

@@ -72,22 +72,8 @@ QList<ActivityEntry> readActivity(const QByteArray &text, int *skipped)
 
 bool loadActivity(const QString &netFolder, QList<ActivityEntry> *entries, QString *error)
 {
-    entries->clear();
-    const QString path = QDir(netFolder).filePath(QLatin1String(kActivityFileName));
-    if (!QFileInfo::exists(path))
-        return true;
-    const std::optional<QByteArray> bytes
-        = readIncidentFile(path, kLongestFile, QStringLiteral("an activity journal"), error);
-    if (!bytes)
-        return false;
-    int skipped = 0;
-    *entries = readActivity(*bytes, &skipped);
-    if (skipped > 0) {
-        if (error)
-            *error = damagedLinesError(path, skipped);
-        return false;
-    }
-    return true;
+    return loadNetFile(netFolder, kActivityFileName, kLongestFile,
+        QStringLiteral("an activity journal"), readActivity, entries, error);
 }
 
 bool appendActivity(const QString &netFolder, const ActivityEntry &entry, QString *error)

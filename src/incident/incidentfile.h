@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
+#include <QFileInfo>
 #include <QString>
 
 #include <optional>
@@ -17,5 +19,28 @@ std::optional<QByteArray> readIncidentFile(
 
 // The message of a file read with damaged lines left out.
 QString damagedLinesError(const QString &path, int skipped);
+
+// A file of the net folder, read whole and handed to `parse(bytes, &skipped)`,
+// which gives what it read and counts the lines it left out. A missing file
+// reads as none; a damaged line fails the load (with what could be read kept).
+template<class T, class Parse>
+bool loadNetFile(const QString &netFolder, const char *fileName, qsizetype longest,
+    const QString &what, Parse parse, T *read, QString *error)
+{
+    *read = T();
+    const QString path = QDir(netFolder).filePath(QLatin1String(fileName));
+    if (!QFileInfo::exists(path))
+        return true;
+    const std::optional<QByteArray> bytes = readIncidentFile(path, longest, what, error);
+    if (!bytes)
+        return false;
+    int skipped = 0;
+    *read = parse(*bytes, &skipped);
+    if (skipped == 0)
+        return true;
+    if (error)
+        *error = damagedLinesError(path, skipped);
+    return false;
+}
 
 } // namespace rollcall::incident

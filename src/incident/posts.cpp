@@ -296,23 +296,14 @@ QList<Post> readPosts(const QByteArray &text, int *skipped)
 
 bool loadPosts(const QString &netFolder, PostList *posts, QString *error)
 {
-    *posts = PostList();
-    const QString path = QDir(netFolder).filePath(QLatin1String(kPostsFileName));
-    if (!QFileInfo::exists(path))
-        return true;
-    const std::optional<QByteArray> bytes
-        = readIncidentFile(path, kLongestFile, QStringLiteral("a posts file"), error);
-    if (!bytes)
-        return false;
-    int skipped = 0;
-    for (const Post &p : readPosts(*bytes, &skipped))
-        posts->add(p);
-    if (skipped > 0) {
-        if (error)
-            *error = damagedLinesError(path, skipped);
-        return false;
-    }
-    return true;
+    const auto parse = [](const QByteArray &bytes, int *skipped) {
+        PostList read;
+        for (const Post &p : readPosts(bytes, skipped))
+            read.add(p);
+        return read;
+    };
+    return loadNetFile(
+        netFolder, kPostsFileName, kLongestFile, QStringLiteral("a posts file"), parse, posts, error);
 }
 
 bool savePosts(const QString &netFolder, const PostList &posts, QString *error)
