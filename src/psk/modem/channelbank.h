@@ -66,7 +66,7 @@ private:
     ModeParams mode_;
     double low_ = 500;
     double high_ = 2500;
-    int squelch_ = 40;
+    int squelch_ = 50; // as the terminal starts
     std::uint64_t fadeSamples_;
     std::vector<std::unique_ptr<Channel>> channels_;
     int nextId_ = 1;
