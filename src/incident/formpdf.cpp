@@ -2,6 +2,8 @@
 #include "incident/formpdf.h"
 
 #include "reports/letterpdf.h"
+#include "reports/netreportsource.h"
+#include "store/recordfile.h"
 #include "store/textrules.h"
 
 #include <QCoreApplication>
@@ -210,31 +212,36 @@ int commandFailure(const QString &command, const QString &message, int code)
     return code;
 }
 
-std::optional<int> readFormCommandArgs(
-    const QString &command, const QStringList &args, FormCommandArgs *read)
+int runNetFormCommand(const QString &command, const QStringList &args, const FormMaker &make)
 {
+    QString folder, output, incident;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if ((a == QLatin1String("-o") || a == QLatin1String("--incident")) && i + 1 < args.size())
-            (a == QLatin1String("-o") ? read->output : read->incident) = args[++i];
+            (a == QLatin1String("-o") ? output : incident) = args[++i];
         else if (a.startsWith(u'-'))
             return commandFailure(
                 command, QStringLiteral("unknown option or missing value: %1").arg(a), 2);
-        else if (read->folder.isEmpty())
-            read->folder = a;
+        else if (folder.isEmpty())
+            folder = a;
         else
             return commandFailure(command, QStringLiteral("one net folder only (%1?)").arg(a), 2);
     }
-    read->pdf = read->output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
-    if (read->folder.isEmpty()
-        || (!read->pdf && !read->output.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)))
+    const bool pdf = output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+    if (folder.isEmpty() || (!pdf && !output.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)))
         return commandFailure(command,
             QStringLiteral("usage: rollcall %1 NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME]")
                 .arg(command),
             2);
-    if (read->pdf && !canPaint())
+    if (pdf && !canPaint())
         return commandFailure(command, QStringLiteral("a PDF needs the program's GUI application"));
-    return std::nullopt;
+    QString error;
+    const std::optional<reports::NetReportData> net = reports::loadNetFromFolder(folder, &error);
+    if (!net)
+        return commandFailure(command, error);
+    return store::writeWholeFile(output, make(*net, incident, pdf), &error)
+        ? 0
+        : commandFailure(command, error);
 }
 
 bool canPaint()

@@ -10,7 +10,12 @@
 // header boxes, then tables that run on over as many pages as they need,
 // each row as tall as its longest cell wrapped, "Page N of M" at the foot.
 // Painted on US Letter by the same writer as the other printed reports.
+#include <functional>
 #include <optional>
+
+namespace rollcall::reports {
+struct NetReportData;
+}
 
 namespace rollcall::incident {
 
@@ -43,14 +48,11 @@ QByteArray csvRows(const QList<QStringList> &rows);
 int commandFailure(const QString &command, const QString &message, int code = 1);
 bool canPaint();
 
-// The arguments of a net's form: NETFOLDER -o FILE.pdf|FILE.csv [--incident NAME].
-struct FormCommandArgs
-{
-    QString folder, output, incident;
-    bool pdf = false;
-};
-// Read for `command`; the exit code when they are refused (said on standard error).
-std::optional<int> readFormCommandArgs(
-    const QString &command, const QStringList &args, FormCommandArgs *read);
+// A net's form as a subcommand: NETFOLDER -o FILE.pdf|FILE.csv [--incident
+// NAME]. The arguments and the net folder are read, `make` gives the form's
+// bytes (PDF or CSV), and they are written whole. The exit code.
+using FormMaker = std::function<QByteArray(
+    const reports::NetReportData &net, const QString &incident, bool pdf)>;
+int runNetFormCommand(const QString &command, const QStringList &args, const FormMaker &make);
 
 } // namespace rollcall::incident

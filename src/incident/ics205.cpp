@@ -154,27 +154,21 @@ QByteArray ics205Pdf(const Ics205Plan &plan)
 int runIcs205Command(const QStringList &args)
 {
     const QString command = QStringLiteral("ics205");
-    FormCommandArgs a;
-    if (const auto refused = readFormCommandArgs(command, args, &a))
-        return *refused;
-    const QString &folder = a.folder, &output = a.output, &incident = a.incident;
-    const bool pdf = a.pdf;
-    QString error;
-    const std::optional<reports::NetReportData> net = reports::loadNetFromFolder(folder, &error);
-    if (!net)
-        return commandFailure(command, error);
-    Ics205Plan plan;
-    if (!loadChannels(net->netpath, &plan.channels, &error))
-        commandFailure(command, error, 0);
-    const reports::Ics309Log log = reports::ics309Log(*net, incident);
-    plan.incidentName = log.incidentName;
-    plan.periodFrom = log.periodFrom;
-    plan.periodTo = log.periodTo;
-    plan.preparedBy = net->ncscall;
-    plan.prepared = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-    return store::writeWholeFile(output, pdf ? ics205Pdf(plan) : ics205Csv(plan), &error)
-        ? 0
-        : commandFailure(command, error);
+    return runNetFormCommand(command, args,
+        [&command](const reports::NetReportData &net, const QString &incident, bool pdf) {
+            Ics205Plan plan;
+            QString error;
+            if (!loadChannels(net.netpath, &plan.channels, &error))
+                commandFailure(command, error, 0);
+            const reports::Ics309Log log = reports::ics309Log(net, incident);
+            plan.incidentName = log.incidentName;
+            plan.periodFrom = log.periodFrom;
+            plan.periodTo = log.periodTo;
+            plan.preparedBy = net.ncscall;
+            plan.prepared
+                = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+            return pdf ? ics205Pdf(plan) : ics205Csv(plan);
+        });
 }
 
 } // namespace rollcall::incident

@@ -257,26 +257,19 @@ QByteArray ics214Pdf(const Ics214Log &log)
 int runIcs214Command(const QStringList &args)
 {
     const QString command = QStringLiteral("ics214");
-    FormCommandArgs a;
-    if (const auto refused = readFormCommandArgs(command, args, &a))
-        return *refused;
-    const QString &folder = a.folder, &output = a.output, &incident = a.incident;
-    const bool pdf = a.pdf;
-    QString error;
-    const std::optional<reports::NetReportData> net = reports::loadNetFromFolder(folder, &error);
-    if (!net)
-        return commandFailure(command, error);
-    PostList posts;
-    QList<ActivityEntry> journal;
-    // A damaged posts file or journal still gives what could be read; say so.
-    if (!loadPosts(net->netpath, &posts, &error))
-        commandFailure(command, error, 0);
-    if (!loadActivity(net->netpath, &journal, &error))
-        commandFailure(command, error, 0);
-    const Ics214Log log = ics214Log(*net, posts.posts(), journal, incident);
-    return store::writeWholeFile(output, pdf ? ics214Pdf(log) : ics214Csv(log), &error)
-        ? 0
-        : commandFailure(command, error);
+    return runNetFormCommand(command, args,
+        [&command](const reports::NetReportData &net, const QString &incident, bool pdf) {
+            PostList posts;
+            QList<ActivityEntry> journal;
+            QString error;
+            // A damaged posts file or journal still gives what could be read; say so.
+            if (!loadPosts(net.netpath, &posts, &error))
+                commandFailure(command, error, 0);
+            if (!loadActivity(net.netpath, &journal, &error))
+                commandFailure(command, error, 0);
+            const Ics214Log log = ics214Log(net, posts.posts(), journal, incident);
+            return pdf ? ics214Pdf(log) : ics214Csv(log);
+        });
 }
 
 } // namespace rollcall::incident
