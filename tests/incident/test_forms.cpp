@@ -10,6 +10,7 @@
 #include "temphome.h"
 #include "testfiles.h"
 #include "testmain.h"
+#include "helperprocess.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -418,25 +419,8 @@ private Q_SLOTS:
             || QStandardPaths::findExecutable(u"Xvfb"_s).isEmpty())
             QSKIP("flmsg or Xvfb (Debian flmsg, xvfb) is not installed");
         QTemporaryDir dir;
-        int display = 0;
-        QProcess xvfb;
-        for (int n = 150; n < 200 && !display; ++n) {
-            if (QFile::exists(u"/tmp/.X%1-lock"_s.arg(n))
-                || QFile::exists(u"/tmp/.X11-unix/X%1"_s.arg(n)))
-                continue;
-            xvfb.start(u"Xvfb"_s, { u":%1"_s.arg(n), u"-nolisten"_s, u"tcp"_s });
-            if (!xvfb.waitForStarted(5000))
-                break;
-            if (QTest::qWaitFor(
-                    [&] {
-                        return QFile::exists(u"/tmp/.X11-unix/X%1"_s.arg(n))
-                            || xvfb.state() != QProcess::Running;
-                    },
-                    10000)
-                && xvfb.state() == QProcess::Running)
-                display = n;
-        }
-        if (!display)
+        test::OwnXvfb xvfb;
+        if (!xvfb.start(150))
             QSKIP("no Xvfb display could be started");
         // flmsg's own settings file, as it writes one: no first-run question.
         const QString home = dir.filePath(u"flmsg"_s) + u'/';
@@ -450,7 +434,7 @@ private Q_SLOTS:
         QVERIFY(test::writeFileBytes(file, write213(m)));
         QProcess flmsg;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"DISPLAY"_s, u":%1"_s.arg(display));
+        env.insert(u"DISPLAY"_s, xvfb.display());
         env.insert(u"HOME"_s, dir.path());
         flmsg.setProcessEnvironment(env);
         flmsg.start(u"flmsg"_s, { u"--flmsg-dir"_s, home, u"--p"_s, file });
@@ -458,9 +442,7 @@ private Q_SLOTS:
         if (!ended)
             flmsg.kill();
         flmsg.waitForFinished(5000);
-        xvfb.terminate();
-        if (!xvfb.waitForFinished(5000))
-            xvfb.kill();
+        xvfb.stop();
         QVERIFY2(ended, "flmsg --p did not end");
         const QString html = QString::fromUtf8(test::fileBytes(home + u"ICS/ours.html"_s));
         QVERIFY2(!html.isEmpty(), "flmsg wrote no print of the file");

@@ -36,47 +36,6 @@ QString checkInFrame(const QString &call)
     return y + y + QStringLiteral("de ") + call;
 }
 
-// A display of its own: the first free number from 140 on.
-class OwnXvfb
-{
-public:
-    bool start()
-    {
-        for (int n = 140; n < 200; ++n) {
-            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))
-                || QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
-                continue;
-            process_.start(QStringLiteral("Xvfb"),
-                { QStringLiteral(":%1").arg(n), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                    QStringLiteral("-screen"), QStringLiteral("0"),
-                    QStringLiteral("1024x768x24") });
-            if (!process_.waitForStarted(5000))
-                return false;
-            QElapsedTimer clock;
-            clock.start();
-            while (clock.elapsed() < 10000 && process_.state() == QProcess::Running) {
-                if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n))) {
-                    display_ = QStringLiteral(":%1").arg(n);
-                    return true;
-                }
-                QTest::qWait(100);
-            }
-            stop(); // another server took the number meanwhile
-        }
-        return false;
-    }
-    void stop()
-    {
-        rollcall::test::endProcess(process_);
-    }
-    ~OwnXvfb() { stop(); }
-    QString display() const { return display_; }
-
-private:
-    QProcess process_;
-    QString display_;
-};
-
 // fldigi with a configuration folder of its own (no first-run wizard, sound
 // through the given PulseAudio) and XML-RPC on a free loopback port.
 class Fldigi
@@ -207,7 +166,7 @@ public:
 
 private:
     QTemporaryDir dir_;
-    OwnXvfb xvfb_;
+    rollcall::test::OwnXvfb xvfb_;
     QProcess process_;
     QNetworkAccessManager net_;
     int port_ = 0;
@@ -315,11 +274,7 @@ private Q_SLOTS:
             clock.start();
             while (clock.elapsed() < 40000 && !whole(heard += listen.readAllStandardOutput()))
                 QTest::qWait(200);
-            listen.terminate();
-            if (!listen.waitForFinished(5000)) {
-                listen.kill();
-                listen.waitForFinished(3000);
-            }
+            rollcall::test::endProcess(listen);
             QTRY_COMPARE_WITH_TIMEOUT(
                 f.call(QStringLiteral("main.get_trx_state"), {}), std::optional(u"RX"_s), 20000);
         }
@@ -374,11 +329,7 @@ private Q_SLOTS:
             while (clock.elapsed() < 25000
                 && !(announced(heard += listen.readAllStandardOutput()) && heard.contains("de Q1FLD")))
                 QTest::qWait(200);
-            listen.terminate();
-            if (!listen.waitForFinished(5000)) {
-                listen.kill();
-                listen.waitForFinished(3000);
-            }
+            rollcall::test::endProcess(listen);
             QTRY_COMPARE_WITH_TIMEOUT(
                 f.call(QStringLiteral("main.get_trx_state"), {}), std::optional(u"RX"_s), 20000);
         }

@@ -11,22 +11,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "helperprocess.h"
+
 #include <optional>
 
 namespace rollcall::test {
 
 // A loopback port nobody listens on now.
-// Asks a helper program to end, and kills it when it does not within 3 s.
-inline void endProcess(QProcess &process)
-{
-    if (process.state() != QProcess::NotRunning) {
-        process.terminate();
-        if (!process.waitForFinished(3000)) {
-            process.kill();
-            process.waitForFinished(3000);
-        }
-    }
-}
 
 inline int freeLoopbackPort()
 {
