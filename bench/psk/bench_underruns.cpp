@@ -3,9 +3,13 @@
 // null sink of a private PulseAudio) while the net window is open and busy: a
 // check-in typed and logged every few seconds, the clock and the dial ticking,
 // the waterfall drawing what the terminal hears on the cable's other end.
-// Prints the seconds sent, the underruns of the sound output, the check-ins
+// Prints the seconds sent, the underruns of the sound output, the characters
+// read wrong from the cable (its monitor recorded and decoded), the check-ins
 // logged meanwhile and the longest pause of the event loop.
-// Usage: bench_underruns [SECONDS] [TYPING_INTERVAL_MS]   (defaults 600, 3000)
+// With --busy the machine is loaded as a busy station's is: this project's
+// test suite runs in a loop beside the transmission (`ctest -j2` in the build
+// folder, with its own sound servers, X servers and browser).
+// Usage: bench_underruns [--busy] [SECONDS] [TYPING_INTERVAL_MS]   (defaults 600, 3000)
 #include "app/windowregistry.h"
 #include "netlog/netlogstore.h"
 #include "netlog/netwindow.h"
@@ -15,24 +19,34 @@
 #include "psk/psksettings.h"
 #include "psk/pskterminal.h"
 #include "radio/radiosettings.h"
+#include "modemsignal.h"
 #include "pskwindowfixture.h"
 #include "radiofixtures.h"
+
+#include "modem/modes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <csignal>
+
+#include <sys/types.h>
 
 using namespace rollcall;
 
 namespace {
 
 QTextStream out(stdout);
+
+constexpr qint32 kBpsk31 = 0;
 
 QString loadAverage()
 {
@@ -41,6 +55,36 @@ QString loadAverage()
                                        : QStringLiteral("?");
 }
 
+// The test suite of this build in a loop, in a process group of its own so
+// that all it started ends with it.
+class BusyMachine
+{
+public:
+    bool start()
+    {
+        loop_.setWorkingDirectory(QStringLiteral(ROLLCALL_BUILD_DIR));
+        loop_.setStandardOutputFile(QProcess::nullDevice());
+        loop_.setStandardErrorFile(QProcess::nullDevice());
+        loop_.setChildProcessModifier([] { ::setsid(); });
+        loop_.start(QStringLiteral("/bin/sh"),
+            { QStringLiteral("-c"), QStringLiteral("while :; do ctest -j2 --timeout 900; done") });
+        return loop_.waitForStarted(5000);
+    }
+    ~BusyMachine()
+    {
+        if (loop_.state() == QProcess::NotRunning)
+            return;
+        ::kill(-pid_t(loop_.processId()), SIGTERM);
+        if (!loop_.waitForFinished(10000)) {
+            ::kill(-pid_t(loop_.processId()), SIGKILL);
+            loop_.waitForFinished(5000);
+        }
+    }
+
+private:
+    QProcess loop_;
+};
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -48,11 +92,13 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    QStringList args = app.arguments();
+    const bool busy = args.removeAll(QStringLiteral("--busy")) > 0;
     const int seconds = args.size() > 1 ? args[1].toInt() : 600;
     const int typingMs = args.size() > 2 ? args[2].toInt() : 3000;
     if (seconds <= 0 || seconds > radio::RadioSettings::kLongestTimeoutSeconds - 60 || typingMs <= 0) {
-        QTextStream(stderr) << "usage: bench_underruns [SECONDS up to 3540] [TYPING_INTERVAL_MS]\n";
+        QTextStream(stderr)
+            << "usage: bench_underruns [--busy] [SECONDS up to 3540] [TYPING_INTERVAL_MS]\n";
         return 2;
     }
     if (!test::PrivatePulseAudio::available()) {
@@ -86,11 +132,40 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    // The cable's other end, recorded to be read back.
+    QTemporaryDir recordings;
+    const QString recording = recordings.filePath(QStringLiteral("cable.wav"));
+    QProcess recorder;
+    recorder.setProcessEnvironment(pulse.environment());
+    recorder.start(QStringLiteral("parec"),
+        { QStringLiteral("--device=cable.monitor"), QStringLiteral("--rate=8000"),
+            QStringLiteral("--channels=1"), QStringLiteral("--format=s16le"),
+            QStringLiteral("--file-format=wav"), recording });
+    if (!recorder.waitForStarted(5000)) {
+        QTextStream(stderr) << "bench_underruns: parec did not start\n";
+        return 1;
+    }
+
+    BusyMachine load;
+    if (busy) {
+        if (!load.start()) {
+            QTextStream(stderr) << "bench_underruns: the test loop did not start\n";
+            return 1;
+        }
+        QTest::qWait(60000); // the suite well under way before the measure
+    }
+
     out << "conditions: " << QThread::idealThreadCount() << " cores, load average "
         << loadAverage() << ", platform " << QGuiApplication::platformName() << ", "
-        << seconds << " s of BPSK31 into a PulseAudio null sink, a check-in typed every "
-        << typingMs << " ms\n";
+        << seconds << " s of BPSK31 into a PulseAudio null sink, a check-in typed every " << typingMs << " ms"
+        << (busy ? ", the test suite (ctest -j2) in a loop beside it" : ", no other load")
+        << "\n";
     out.flush();
+
+    // What went out, to compare with what the cable carried.
+    std::string sentText;
+    QObject::connect(terminal->modem(), &psk::PskModem::CharSent,
+        [&](qint32 c) { sentText.push_back(char(c)); });
 
     // The operator at work in the net window meanwhile.
     int typed = 0;
@@ -127,15 +202,42 @@ int main(int argc, char **argv)
     QElapsedTimer clock;
     clock.start();
     QTimer::singleShot(seconds * 1000, terminal, &psk::PskTerminal::abort);
-    terminal->sendPskText(text, 0);
+    terminal->sendPskText(text, kBpsk31);
     const double sent = clock.elapsed() / 1000.0;
     typing.stop();
     ticker.stop();
 
+    QTest::qWait(1000); // the end of the signal reaches the recording
+    const QString loadAtEnd = loadAverage();
+    recorder.terminate();
+    recorder.waitForFinished(5000);
+    if (qEnvironmentVariableIsSet("BENCH_KEEP_RECORDING"))
+        QFile::copy(recording, qEnvironmentVariable("BENCH_KEEP_RECORDING"));
+    const auto params = *psk::PskModem::modeForCode(kBpsk31);
+    const std::vector<float> carried = test::readSoundFile(recording.toStdString());
+    test::DecodeOptions decoding;
+    decoding.frequency = terminal->modem()->TxFrequency();
+    const std::string heard = test::demodulate(params, carried, decoding);
+    // What was read, against what went out (both trimmed of idle blanks).
+    const auto trimmed = [](std::string t) {
+        const auto first = t.find_first_not_of(" \r\n");
+        const auto last = t.find_last_not_of(" \r\n");
+        return first == std::string::npos ? std::string() : t.substr(first, last - first + 1);
+    };
+    // The transmission is cut at the time in the middle of a character: that
+    // one is not counted.
+    const std::string sentWhole = trimmed(sentText);
+    const std::size_t errors = std::min(test::editDistance(sentWhole, trimmed(heard)),
+        test::editDistance(sentWhole.substr(0, sentWhole.empty() ? 0 : sentWhole.size() - 1),
+            trimmed(heard)));
+
     out << "seconds_sent " << sent << "\n";
     out << "underruns " << audio->underruns() << "\n";
+    out << "seconds_recorded " << carried.size() / 8000.0 << "\n";
+    out << "characters_sent " << sentText.size() << "\n";
+    out << "characters_read_wrong " << errors << "\n";
     out << "checkins_logged " << net->netLog()->checkInCount() << " of " << typed << " typed\n";
     out << "longest_event_loop_pause_ms " << longestPauseMs << "\n";
-    out << "load_average_after " << loadAverage() << "\n";
+    out << "load_average_at_end " << loadAtEnd << "\n";
     return 0;
 }

@@ -16,6 +16,7 @@
 #include <QSettings>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 #include <set>
@@ -91,7 +92,9 @@ PskModem::PskModem(std::unique_ptr<radio::AudioIo> audio, std::unique_ptr<radio:
             Q_EMIT FrequencyChanged(rounded);
         }
     };
-    modulator_->onCharSent = [this](std::uint8_t c) { Q_EMIT CharSent(c); };
+    // Called as the output takes the signal (under txMutex_, perhaps on the
+    // output's thread): told on the next tick.
+    modulator_->onCharSent = [this](std::uint8_t c) { sentChars_.push_back(c); };
     modulator_->setFrequency(txFrequency_);
     setTxLevel(txLevel_);
 
@@ -133,6 +136,9 @@ PskModem::PskModem(std::unique_ptr<radio::AudioIo> audio, std::unique_ptr<radio:
 PskModem::~PskModem()
 {
     liveModems().erase(this);
+    // The output's thread stops taking signal before the modulator goes.
+    audio_->stopOutput();
+    audio_->setOutputSource({});
     // Whoever listened may be going too: a failure now is not reported. A
     // keyer is asked only when it keyed (a rig that went away costs its
     // time-out).
@@ -211,7 +217,12 @@ void PskModem::useAudio(std::unique_ptr<radio::AudioIo> audio)
     if (old) {
         old->disconnect(this);
         old->stopInput();
+        old->stopOutput();
+        old->setOutputSource({});
     }
+    audio_->setOutputSource(
+        [this](float *frames, qint64 maxFrames) { return pullOutput(frames, maxFrames); });
+    lastTaken_ = audio_->framesTaken();
     connect(audio_.get(), &radio::AudioIo::problem, this, [this](const QString &m) { report(m); });
     connect(audio_.get(), &radio::AudioIo::outputFailed, this, [this](const QString &m) {
         if (!transmitting_) {
@@ -219,7 +230,10 @@ void PskModem::useAudio(std::unique_ptr<radio::AudioIo> audio)
             return;
         }
         // Typed characters that had not gone out yet are told to the typing box.
-        const int typedUnsent = int(std::min(typedWaiting_, modulator_->pending()));
+        const int typedUnsent = [this] {
+            const std::lock_guard lock(txMutex_);
+            return int(std::min(typedWaiting_, modulator_->pending()));
+        }();
         AbortTransmit();
         QString why = m;
         if (!why.isEmpty())
@@ -271,6 +285,7 @@ QByteArray PskModem::toModemBytes(const QString &text)
 void PskModem::QueueText(const QString &text)
 {
     const QByteArray bytes = toModemBytes(text);
+    const std::lock_guard lock(txMutex_);
     typedWaiting_ = 0;
     modulator_->queue(std::string_view(bytes.constData(), std::size_t(bytes.size())));
 }
@@ -280,6 +295,7 @@ void PskModem::QueueChar(qint32 code, bool flag)
     Q_UNUSED(flag);
     if (code < 0)
         return;
+    const std::lock_guard lock(txMutex_);
     typedWaiting_ = std::min(typedWaiting_, modulator_->queued());
     if (code == 8 && typedWaiting_ > 0 && modulator_->unqueueLast()) {
         --typedWaiting_;
@@ -291,6 +307,7 @@ void PskModem::QueueChar(qint32 code, bool flag)
 
 void PskModem::StartTransmit(qint32 mode)
 {
+    std::unique_lock lock(txMutex_);
     if (mode == kTuneMode) {
         modulator_->setFrequency(txFrequency_);
         modulator_->startTune();
@@ -311,7 +328,7 @@ void PskModem::StartTransmit(qint32 mode)
         modulator_->start();
         tuning_ = false;
     }
-    audio_->startOutput();
+    lock.unlock();
     if (!transmitting_) {
         // What was read before the transmission shows before it.
         rsid_->flush();
@@ -321,14 +338,22 @@ void PskModem::StartTransmit(qint32 mode)
         Q_EMIT TransmitStateChanged(1);
     }
     // A transmitter that cannot be keyed sends nothing: no audio into a
-    // radio that is receiving, and the operator is told.
-    if (!key(true) && keyer_)
+    // radio that is receiving, and the operator is told. The output starts
+    // once the keyer said whether it answers later, so nothing is played
+    // into a radio that has not keyed yet.
+    if (!key(true) && keyer_) {
         AbortTransmit();
+        return;
+    }
+    audio_->startOutput();
 }
 
 bool PskModem::isEnding() const
 {
-    return transmitting_ && !tuning_ && (modulator_->finishing() || !modulator_->active());
+    if (!transmitting_ || tuning_)
+        return false;
+    const std::lock_guard lock(txMutex_);
+    return modulator_->finishing() || !modulator_->active();
 }
 
 qint32 PskModem::TransmitPending() const
@@ -336,6 +361,7 @@ qint32 PskModem::TransmitPending() const
     // Tuning does not send the buffer, so nothing waits on it to drain.
     if (tuning_)
         return 0;
+    const std::lock_guard lock(txMutex_);
     return qint32(modulator_->pending());
 }
 
@@ -346,16 +372,20 @@ void PskModem::EndTransmit()
     // Tune ends with the station callsign in Morse; PSK sends what is left
     // in the buffer and the postamble. Either way the audio tick returns to
     // receive when the modulator falls silent.
+    const std::lock_guard lock(txMutex_);
     modulator_->finish(callsign_.toLatin1().toStdString());
 }
 
 void PskModem::AbortTransmit()
 {
-    modulator_->abort();
-    idBurst_.clear();
-    typedWaiting_ = 0;
-    txBuffer_.clear();
-    txResampler_->reset();
+    {
+        const std::lock_guard lock(txMutex_);
+        modulator_->abort();
+        idBurst_.clear();
+        typedWaiting_ = 0;
+        txBuffer_.clear();
+        txResampler_->reset();
+    }
     tuning_ = false;
     if (transmitting_)
         finishTransmit();
@@ -369,9 +399,14 @@ void PskModem::finishTransmit()
     key(false);
     transmitting_ = false;
     tuning_ = false;
-    idBurst_.clear();
-    txBuffer_.clear();
-    txResampler_->reset();
+    {
+        const std::lock_guard lock(txMutex_);
+        idBurst_.clear();
+        txBuffer_.clear();
+        txResampler_->reset();
+    }
+    // What went out before the end is told before it.
+    announceSentChars();
     Q_EMIT TransmitStateChanged(0);
 }
 
@@ -414,6 +449,7 @@ qint32 PskModem::TxFrequency() const
 void PskModem::setTxFrequency(qint32 hz)
 {
     txFrequency_ = std::clamp(hz, lowLimit_, highLimit_);
+    const std::lock_guard lock(txMutex_);
     modulator_->setFrequency(txFrequency_);
 }
 
@@ -451,6 +487,7 @@ void PskModem::setTxLevel(qint16 level)
 {
     txLevel_ = level;
     // 1000 is full drive; leave headroom for the resampler's overshoot.
+    const std::lock_guard lock(txMutex_);
     modulator_->setAmplitude(
         0.8 * std::clamp<int>(level, 0, 1000) / 1000.0 * std::clamp(transmitScale_, 0, 100) / 100.0);
 }
@@ -633,9 +670,21 @@ void PskModem::processAudio()
 {
     readInput();
     if (transmitting_) {
-        fillOutput();
+        audio_->pumpOutput();
+        announceSentChars();
         watchOutput();
     }
+}
+
+void PskModem::announceSentChars()
+{
+    std::vector<std::uint8_t> sent;
+    {
+        const std::lock_guard lock(txMutex_);
+        sent.swap(sentChars_);
+    }
+    for (std::uint8_t c : sent)
+        Q_EMIT CharSent(c);
 }
 
 void PskModem::watchOutput()
@@ -644,14 +693,20 @@ void PskModem::watchOutput()
         outputWait_.invalidate();
         return; // the rig's answer has a bound of its own
     }
-    const bool allWritten = !modulator_->active() && txBuffer_.empty();
+    const bool allWritten = [this] {
+        const std::lock_guard lock(txMutex_);
+        return !modulator_->active() && txBuffer_.empty() && idSent_ >= idBurst_.size();
+    }();
+    // The output took nothing since the last tick.
+    const qint64 taken = audio_->framesTaken();
+    const bool tookNothing = taken == std::exchange(lastTaken_, taken);
     if (allWritten && audio_->outputIdle()) {
         outputWait_.invalidate();
         finishTransmit();
         return;
     }
     // Waiting for the end to be played, or for room while signal is waiting.
-    const bool waiting = allWritten || outputTookNothing_;
+    const bool waiting = allWritten || tookNothing;
     if (!waiting || drainWait_ != allWritten) {
         outputWait_.invalidate();
         drainWait_ = allWritten;
@@ -731,15 +786,14 @@ void PskModem::readInput()
         inputPeak_ = 0;
 }
 
-void PskModem::fillOutput()
+qint64 PskModem::pullOutput(float *frames, qint64 maxFrames)
 {
-    outputTookNothing_ = false;
     if (awaitingKey_)
-        return; // no audio into a radio that may still be receiving
-    qint64 room = audio_->outputRoom();
-    outputTookNothing_ = room <= 0;
-    std::vector<float> block(256);
-    while (room > 0) {
+        return 0; // no audio into a radio that may still be receiving
+    const std::lock_guard lock(txMutex_);
+    std::array<float, 256> block;
+    qint64 filled = 0;
+    while (filled < maxFrames) {
         if (txBuffer_.empty() && idSent_ < idBurst_.size()) {
             // The mode identifier goes ahead of the modulator's signal.
             const std::size_t got = std::min(block.size(), idBurst_.size() - idSent_);
@@ -755,15 +809,17 @@ void PskModem::fillOutput()
             if (txBuffer_.empty())
                 continue;
         }
-        const qint64 n = std::min<qint64>(room, qint64(txBuffer_.size()));
-        audio_->writeOutput(txBuffer_.data(), n);
+        const qint64 n = std::min<qint64>(maxFrames - filled, qint64(txBuffer_.size()));
+        std::copy_n(txBuffer_.begin(), n, frames + filled);
         txBuffer_.erase(txBuffer_.begin(), txBuffer_.begin() + n);
-        room -= n;
+        filled += n;
     }
+    return filled;
 }
 
 qint64 PskModem::millisecondsFor(std::size_t symbols) const
 {
+    const std::lock_guard lock(txMutex_);
     return qint64(double(symbols) * 1000.0 / modulator_->mode().baud);
 }
 
@@ -777,13 +833,18 @@ bool PskModem::WaitTransmitDrained()
     }
     // A transmission cannot take longer than its text needs plus a margin;
     // and a character must leave the buffer now and then.
+    const auto pendingSymbols = [this] {
+        const std::lock_guard lock(txMutex_);
+        return modulator_->pendingSymbols();
+    };
+    const std::size_t preamble = [this] {
+        const std::lock_guard lock(txMutex_);
+        return std::size_t(modulator_->preambleSymbols());
+    }();
     QElapsedTimer clock;
     clock.start();
-    qint64 deadline
-        = millisecondsFor(modulator_->pendingSymbols() + std::size_t(modulator_->preambleSymbols()))
-            * 3 / 2
-        + 5000;
-    std::size_t lastSymbols = modulator_->pendingSymbols();
+    qint64 deadline = millisecondsFor(pendingSymbols() + preamble) * 3 / 2 + 5000;
+    std::size_t lastSymbols = pendingSymbols();
     qint32 lastPending = TransmitPending();
     qint64 lastProgress = 0;
     bool stalled = false;
@@ -797,7 +858,7 @@ bool PskModem::WaitTransmitDrained()
             loop.quit();
             return;
         }
-        const std::size_t symbols = modulator_->pendingSymbols();
+        const std::size_t symbols = pendingSymbols();
         if (symbols > lastSymbols) // more text queued behind: more time
             deadline += millisecondsFor(symbols - lastSymbols) * 3 / 2;
         lastSymbols = symbols;

@@ -16,8 +16,10 @@
 #include <QTimer>
 #include <QVariantList>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -186,7 +188,10 @@ private:
     void keyAnswered(bool on, bool ok, const QString &error);
     void transmitTimedOut();
     void finishTransmit();
-    void fillOutput();
+    // What the sound output plays next, on whatever thread feeds it.
+    qint64 pullOutput(float *frames, qint64 maxFrames);
+    // Tells of the characters the output took since the last tick.
+    void announceSentChars();
     void watchOutput();
     void readInput();
     qint64 millisecondsFor(std::size_t symbols) const;
@@ -194,6 +199,10 @@ private:
 
     std::unique_ptr<radio::AudioIo> audio_;
     std::unique_ptr<radio::PttLine> ptt_;
+    // The transmit side below is shared with the sound output's thread,
+    // under txMutex_: the modulator, the burst, the resampled signal, the
+    // typed count and the characters sent.
+    mutable std::mutex txMutex_;
     std::unique_ptr<modem::Modulator> modulator_;
     std::unique_ptr<modem::Demodulator> demodulator_;
     std::unique_ptr<modem::rsid::Watch> rsid_;
@@ -203,6 +212,7 @@ private:
     std::unique_ptr<modem::Resampler> rxResampler_;
     std::unique_ptr<modem::Resampler> txResampler_;
     std::vector<float> txBuffer_;
+    std::vector<std::uint8_t> sentChars_;
     std::vector<float> scratch_;
     QTimer tick_;
     QTimer transmitLimit_;
@@ -213,7 +223,7 @@ private:
     QElapsedTimer outputWait_;
     int outputWaitTicks_ = 0;
     bool drainWait_ = false;
-    bool outputTookNothing_ = false; // the last tick found no room
+    qint64 lastTaken_ = 0; // frames the output had taken at the last tick
     int transmitTimeoutSeconds_ = kDefaultTransmitTimeoutSeconds;
     // The radio settings' PTT; when set it wins over the COM port choice.
     std::unique_ptr<radio::Ptt> keyer_;
@@ -237,7 +247,7 @@ private:
     std::size_t typedWaiting_ = 0; // typed characters at the end of the buffer
     bool transmitting_ = false;
     bool tuning_ = false;
-    bool awaitingKey_ = false; // keyed through the rig, not confirmed yet
+    std::atomic<bool> awaitingKey_ { false }; // keyed through the rig, not confirmed yet
     QString lastError_;
     QSet<QString> reported_;
     QList<QPair<int, QVariantList>> controlValues_;

@@ -9,7 +9,12 @@
 #include <QLoggingCategory>
 #include <QMediaDevices>
 
+#include <QDeadlineTimer>
+#include <QThread>
+#include <QTimer>
+
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -18,6 +23,28 @@ Q_DECLARE_LOGGING_CATEGORY(lcRadioAudio)
 Q_LOGGING_CATEGORY(lcRadioAudio, "rollcall.radio.audio", QtCriticalMsg)
 
 namespace rollcall::radio {
+
+void AudioIo::pumpOutput()
+{
+    std::array<float, 1024> block;
+    qint64 room = outputRoom();
+    while (room > 0) {
+        const qint64 n = pull(block.data(), std::min<qint64>(room, qint64(block.size())));
+        if (n <= 0)
+            break;
+        writeOutput(block.data(), n);
+        room -= n;
+    }
+}
+
+qint64 AudioIo::pull(float *frames, qint64 maxFrames)
+{
+    if (!source_ || maxFrames <= 0)
+        return 0;
+    const qint64 n = std::clamp<qint64>(source_(frames, maxFrames), 0, maxFrames);
+    framesTaken_ += n;
+    return n;
+}
 
 void RealtimePacer::start()
 {
@@ -158,6 +185,168 @@ QAudioDevice findDevice(const QList<QAudioDevice> &devices, const QAudioDevice &
 
 } // namespace
 
+// The sound card's output, fed on a thread of its own: every few
+// milliseconds it pulls what the modem has waiting and writes it to the
+// device. The window thread only starts, stops and asks; what it is busy
+// with never starves the transmitter.
+class OutputFeeder
+{
+public:
+    // What the window thread may read while the feeder plays.
+    struct Shared
+    {
+        std::atomic<bool> idle { true };
+        std::atomic<bool> finishRequested { false };
+        std::atomic<int> underruns { 0 };
+    };
+
+    using Pull = std::function<qint64(float *, qint64)>;
+    using Failed = std::function<void()>;
+
+    OutputFeeder(QAudioDevice device, QAudioFormat format, Shared &shared, Pull pull, Failed failed)
+        : device_(std::move(device)), format_(std::move(format)), shared_(shared),
+          pull_(std::move(pull)), failed_(std::move(failed))
+    {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(kPumpMs);
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { pump(); });
+    }
+
+    QTimer &timer() { return timer_; }
+
+    // On the feeder's thread from here on.
+    bool start()
+    {
+        if (sink_)
+            return true;
+        sink_ = std::make_unique<QAudioSink>(device_, format_);
+        ranDry_ = false;
+        wroteAny_ = false;
+        padding_ = 0;
+        shared_.idle = false;
+        shared_.finishRequested = false;
+        // A short buffer keeps TransmitPending close to what is on the air.
+        sink_->setBufferSize(format_.bytesForDuration(kBufferUs));
+        io_ = sink_->start();
+        if (!io_) {
+            sink_.reset();
+            shared_.idle = true;
+            return false;
+        }
+        QObject::connect(sink_.get(), &QAudioSink::stateChanged, &timer_, [this] { stateChanged(); });
+        pump();
+        timer_.start();
+        return true;
+    }
+
+    void stop()
+    {
+        timer_.stop();
+        io_ = nullptr;
+        const std::unique_ptr<QAudioSink> sink = std::move(sink_);
+        if (sink) {
+            sink->disconnect(&timer_);
+            sink->reset();
+            sink->stop();
+        }
+        shared_.idle = true;
+    }
+
+private:
+    static constexpr int kPumpMs = 10;
+    static constexpr int kBufferUs = 250000;
+
+    void pump()
+    {
+        if (!io_)
+            return;
+        const int bpf = format_.bytesPerFrame();
+        if (bpf <= 0)
+            return;
+        const qsizetype size = sink_->bufferSize();
+        const qsizetype free = sink_->bytesFree();
+        // Nothing left to play since the last pump: the output ran dry.
+        if (wroteAny_ && free >= size)
+            ranDry_ = true;
+        if (shared_.finishRequested.exchange(false))
+            padding_ = size;
+        qint64 room = free / bpf;
+        bool exhausted = room > 0;
+        while (room > 0) {
+            frames_.resize(std::size_t(std::min<qint64>(room, 1024)));
+            const qint64 n = pull_(frames_.data(), qint64(frames_.size()));
+            if (n <= 0)
+                break;
+            exhausted = false;
+            if (std::exchange(ranDry_, false))
+                ++shared_.underruns;
+            wroteAny_ = true;
+            write(n);
+            room -= n;
+        }
+        if (exhausted && padding_ > 0) {
+            // After an underrun PulseAudio plays again only once its buffer
+            // has filled: an end shorter than that would wait for good. A
+            // buffer of silence behind it fills it.
+            const qsizetype n = std::min<qsizetype>(padding_, sink_->bytesFree()) / bpf * bpf;
+            if (n > 0) {
+                // Zero is silence in every sample format but unsigned 8-bit.
+                const char zero = format_.sampleFormat() == QAudioFormat::UInt8 ? char(128) : 0;
+                io_->write(QByteArray(n, zero));
+                padding_ -= n;
+            }
+        }
+        shared_.idle = exhausted && padding_ == 0
+            && (sink_->bytesFree() >= size || sink_->state() == QAudio::IdleState);
+    }
+
+    void write(qint64 count)
+    {
+        const int bpf = format_.bytesPerFrame();
+        const int bps = format_.bytesPerSample();
+        const int channels = format_.channelCount();
+        bytes_.resize(qsizetype(count * bpf));
+        bytes_.fill(0);
+        for (qint64 i = 0; i < count; ++i) {
+            for (int c = 0; c < channels; ++c)
+                putSample(bytes_.data() + i * bpf + c * bps, format_.sampleFormat(),
+                    frames_[std::size_t(i)]);
+        }
+        io_->write(bytes_);
+    }
+
+    void stateChanged()
+    {
+        if (!sink_)
+            return;
+        qCDebug(lcRadioAudio) << "sink state" << sink_->state() << "error" << sink_->error();
+        if (sink_->state() == QAudio::IdleState)
+            ranDry_ = true;
+        if (sink_->state() == QAudio::StoppedState && sink_->error() != QAudio::NoError
+            && sink_->error() != QAudio::UnderrunError) {
+            stop();
+            failed_();
+        }
+    }
+
+    QAudioDevice device_;
+    QAudioFormat format_;
+    Shared &shared_;
+    Pull pull_;
+    Failed failed_;
+    QTimer timer_;
+    std::unique_ptr<QAudioSink> sink_;
+    QIODevice *io_ = nullptr;
+    std::vector<float> frames_;
+    QByteArray bytes_;
+    // The sink ran dry; when more is written after that, it was an underrun
+    // (at the end of a transmission it is not).
+    bool ranDry_ = false;
+    bool wroteAny_ = false;
+    // Silence still to write behind the end of a transmission (bytes).
+    qsizetype padding_ = 0;
+};
+
 struct QtAudioIo::Private
 {
     QAudioDevice inDevice;
@@ -165,9 +354,7 @@ struct QtAudioIo::Private
     QAudioFormat inFormat;
     QAudioFormat outFormat;
     std::unique_ptr<QAudioSource> source;
-    std::unique_ptr<QAudioSink> sink;
     QIODevice *inIo = nullptr;
-    QIODevice *outIo = nullptr;
     RealtimePacer pacer; // stands in when there is no output device
     QStringList problems;
     QByteArray bytes;
@@ -177,13 +364,11 @@ struct QtAudioIo::Private
     QElapsedTimer lastLook;
     bool inputWanted = false;
     bool inputGone = false;
-    // The sink ran dry; when more is written after that, it was an underrun
-    // (at the end of a transmission it is not).
-    bool ranDry = false;
-    bool wroteAny = false;
-    int underruns = 0;
-    // Silence still to write behind the end of a transmission (bytes).
-    qsizetype padding = 0;
+    // The output's own thread and what plays on it.
+    QThread *soundThread = nullptr;
+    std::unique_ptr<OutputFeeder> feeder;
+    OutputFeeder::Shared shared;
+    bool feeding = false; // the feeder plays a transmission
 };
 
 namespace {
@@ -243,6 +428,17 @@ QtAudioIo::QtAudioIo(
     } else {
         d->outFormat = chooseFormat(d->outDevice);
         outputName_ = d->outDevice.description();
+        d->feeder = std::make_unique<OutputFeeder>(
+            d->outDevice, d->outFormat, d->shared,
+            [this](float *frames, qint64 n) { return pull(frames, n); },
+            [this] {
+                // Told on the window thread, where the modem listens.
+                QMetaObject::invokeMethod(this, [this] { outputStopped(); }, Qt::QueuedConnection);
+            });
+        d->soundThread = new QThread(this);
+        d->soundThread->setObjectName(QStringLiteral("rollcall sound output"));
+        d->feeder->timer().moveToThread(d->soundThread);
+        d->soundThread->start();
     }
     // PulseAudio moves a stream whose device is gone to a null device without
     // an error: the device list tells.
@@ -256,7 +452,7 @@ void QtAudioIo::devicesChanged()
     lookAtInput();
     // Told after the input: a cable that goes takes its monitor with it, and
     // the cut transmission is what the operator must read last.
-    if (!d->outDevice.isNull() && d->sink && !listed(QMediaDevices::audioOutputs(), d->outDevice)) {
+    if (!d->outDevice.isNull() && d->feeding && !listed(QMediaDevices::audioOutputs(), d->outDevice)) {
         stopOutput();
         d->pacer.start(); // the rest of the transmission runs out on the clock
         Q_EMIT outputFailed(tr("The sound output \"%1\" went away.").arg(outputName_));
@@ -284,17 +480,19 @@ void QtAudioIo::lookAtInput()
     }
 }
 
-void QtAudioIo::sinkStateChanged()
+void QtAudioIo::outputStopped()
 {
-    qCDebug(lcRadioAudio) << "sink state" << d->sink->state() << "error" << d->sink->error();
-    if (d->sink && d->sink->state() == QAudio::IdleState)
-        d->ranDry = true;
-    if (d->sink && d->sink->state() == QAudio::StoppedState && d->sink->error() != QAudio::NoError
-        && d->sink->error() != QAudio::UnderrunError) {
-        stopOutput();
-        d->pacer.start();
-        Q_EMIT outputFailed(tr("The sound output \"%1\" failed.").arg(outputName_));
-    }
+    if (!d->feeding)
+        return;
+    stopOutput();
+    d->pacer.start();
+    Q_EMIT outputFailed(tr("The sound output \"%1\" failed.").arg(outputName_));
+}
+
+void QtAudioIo::onFeeder(const std::function<void()> &work)
+{
+    // The feeder's thread runs only short pumps: waiting for it is brief.
+    QMetaObject::invokeMethod(&d->feeder->timer(), work, Qt::BlockingQueuedConnection);
 }
 
 bool QtAudioIo::hasDevice(bool input, const QString &name)
@@ -320,6 +518,17 @@ QtAudioIo::~QtAudioIo()
 {
     stopInput();
     stopOutput();
+    if (d->soundThread) {
+        d->soundThread->quit();
+        if (d->soundThread->wait(QDeadlineTimer(2000))) {
+            d->feeder.reset();
+        } else {
+            // A sound server that hangs the thread: the program must still
+            // end, so the thread and what it holds are left behind.
+            d->soundThread->setParent(nullptr);
+            (void)d->feeder.release();
+        }
+    }
 }
 
 void QtAudioIo::reportProblems()
@@ -421,35 +630,33 @@ void QtAudioIo::startOutput()
         d->pacer.start();
         return;
     }
-    if (d->sink)
+    if (d->feeding)
         return;
-    d->sink = std::make_unique<QAudioSink>(d->outDevice, d->outFormat);
-    d->ranDry = false;
-    d->wroteAny = false;
-    d->padding = 0;
-    // A short buffer keeps TransmitPending close to what is on the air.
-    d->sink->setBufferSize(d->outFormat.bytesForDuration(250000));
-    d->outIo = d->sink->start();
-    connect(d->sink.get(), &QAudioSink::stateChanged, this, &QtAudioIo::sinkStateChanged);
-    if (!d->outIo) {
+    bool started = false;
+    onFeeder([&] { started = d->feeder->start(); });
+    if (!started) {
         const QString msg = tr("The sound output \"%1\" could not be started.").arg(outputName_);
         qCWarning(lcRadioAudio).noquote() << msg;
         Q_EMIT problem(msg);
-        d->sink.reset();
         d->pacer.start();
+        return;
     }
+    d->feeding = true;
 }
 
 void QtAudioIo::stopOutput()
 {
     d->pacer.stop();
-    d->outIo = nullptr;
-    const std::unique_ptr<QAudioSink> sink = std::move(d->sink);
-    if (sink) {
-        sink->disconnect(this);
-        sink->reset();
-        sink->stop();
-    }
+    if (std::exchange(d->feeding, false))
+        onFeeder([&] { d->feeder->stop(); });
+}
+
+void QtAudioIo::pumpOutput()
+{
+    // A sound card is fed by its own thread; the clock stands in for one
+    // that is missing or went away.
+    if (!d->feeding)
+        AudioIo::pumpOutput();
 }
 
 void QtAudioIo::lookAtDevices()
@@ -463,66 +670,28 @@ void QtAudioIo::lookAtDevices()
 qint64 QtAudioIo::outputRoom()
 {
     lookAtDevices();
-    if (!d->outIo)
-        return d->pacer.room(outputRate());
-    const int bpf = d->outFormat.bytesPerFrame();
-    const qsizetype free = d->sink->bytesFree();
-    // Nothing left to play since the last tick: the output ran dry.
-    if (d->wroteAny && free >= d->sink->bufferSize())
-        d->ranDry = true;
-    return bpf > 0 ? free / bpf : 0;
+    return d->feeding ? 0 : d->pacer.room(outputRate());
 }
 
 int QtAudioIo::underruns() const
 {
-    return d->underruns;
+    return d->shared.underruns.load();
 }
 
-void QtAudioIo::writeOutput(const float *frames, qint64 count)
+void QtAudioIo::writeOutput(const float *, qint64 count)
 {
-    if (count > 0 && std::exchange(d->ranDry, false))
-        ++d->underruns;
-    d->wroteAny = d->wroteAny || count > 0;
-    if (!d->outIo) {
-        d->pacer.consumed(count);
-        return;
-    }
-    const int bpf = d->outFormat.bytesPerFrame();
-    const int bps = d->outFormat.bytesPerSample();
-    const int channels = d->outFormat.channelCount();
-    QByteArray buf(int(count * bpf), 0);
-    for (qint64 i = 0; i < count; ++i) {
-        for (int c = 0; c < channels; ++c)
-            putSample(buf.data() + i * bpf + c * bps, d->outFormat.sampleFormat(), frames[i]);
-    }
-    d->outIo->write(buf);
+    d->pacer.consumed(count);
 }
 
 void QtAudioIo::finishOutput()
 {
-    // After an underrun PulseAudio plays again only once its buffer has
-    // filled: an end shorter than that would wait for good. A buffer of
-    // silence behind it fills it.
-    if (d->outIo)
-        d->padding = d->sink->bufferSize();
+    if (d->feeding)
+        d->shared.finishRequested = true;
 }
 
 bool QtAudioIo::outputIdle()
 {
-    if (!d->outIo)
-        return d->pacer.idle(outputRate());
-    if (d->padding > 0) {
-        const int bpf = std::max(1, d->outFormat.bytesPerFrame());
-        const qsizetype n = std::min<qsizetype>(d->padding, d->sink->bytesFree()) / bpf * bpf;
-        if (n > 0) {
-            // Zero is silence in every sample format but unsigned 8-bit.
-            const char zero = d->outFormat.sampleFormat() == QAudioFormat::UInt8 ? char(128) : 0;
-            d->outIo->write(QByteArray(n, zero));
-            d->padding -= n;
-        }
-        return false;
-    }
-    return d->sink->bytesFree() >= d->sink->bufferSize() || d->sink->state() == QAudio::IdleState;
+    return d->feeding ? d->shared.idle.load() : d->pacer.idle(outputRate());
 }
 
 } // namespace rollcall::radio

@@ -6,7 +6,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -19,12 +21,26 @@ QT_END_NAMESPACE
 namespace rollcall::radio {
 
 // The sound card as the modem sees it: mono float frames in and out at the
-// device's own rates, polled by the modem's audio tick.
+// device's own rates. Input is polled by the modem's audio tick; output is
+// pulled from the modem's source, by that tick or, for a sound card, by a
+// thread of the output's own, so a busy window thread never starves it.
 class AudioIo : public QObject
 {
     Q_OBJECT
 public:
     using QObject::QObject;
+
+    // Where the output takes what it plays: fills at most maxFrames frames
+    // and returns how many it filled, 0 when nothing is waiting. It may be
+    // called on another thread than the one that owns the modem.
+    using OutputSource = std::function<qint64(float *frames, qint64 maxFrames)>;
+    // Set while the output is stopped.
+    void setOutputSource(OutputSource source) { source_ = std::move(source); }
+    // Feeds the output from the source as far as it has room now. An output
+    // with a feeding thread of its own does nothing here.
+    virtual void pumpOutput();
+    // Frames taken from the source so far (any thread may ask).
+    qint64 framesTaken() const { return framesTaken_.load(); }
 
     virtual bool hasInput() const = 0;
     virtual bool hasOutput() const = 0;
@@ -40,13 +56,16 @@ public:
     // Frames that arrived since the last call (at most maxFrames).
     virtual qint64 readInput(float *frames, qint64 maxFrames) = 0;
 
+    // Starts playing what the source gives; once this returns the source may
+    // be called at any time until stopOutput returns.
     virtual void startOutput() = 0;
-    // Stops playing and drops whatever was queued.
+    // Stops playing and drops whatever was queued; the source is no longer
+    // called once this returns.
     virtual void stopOutput() = 0;
-    // Frames that can be written now without blocking.
+    // Frames that can be written now without blocking (what pumpOutput fills).
     virtual qint64 outputRoom() = 0;
     virtual void writeOutput(const float *frames, qint64 count) = 0;
-    // Everything written has been played.
+    // Everything the source gave has been played, and it has nothing more.
     virtual bool outputIdle() = 0;
     // Everything of this transmission has been written: what the output still
     // holds must play out even if it is less than the output waits for
@@ -62,6 +81,14 @@ Q_SIGNALS:
     // The output stopped working (an error, or its device went away): what
     // is being sent is lost, and the transmission must end.
     void outputFailed(const QString &message);
+
+protected:
+    // One pull from the source, counted.
+    qint64 pull(float *frames, qint64 maxFrames);
+
+private:
+    OutputSource source_;
+    std::atomic<qint64> framesTaken_ { 0 };
 };
 
 // Output paced by the wall clock, for when there is no output device: a
@@ -182,6 +209,7 @@ public:
     bool outputIdle() override;
     void finishOutput() override;
     int underruns() const override;
+    void pumpOutput() override;
 
     // Reports the problems found while opening (after signals are connected).
     void reportProblems();
@@ -190,7 +218,10 @@ private:
     void devicesChanged();
     void lookAtInput();
     void lookAtDevices();
-    void sinkStateChanged();
+    // The feeder found the output failed.
+    void outputStopped();
+    // Runs work on the output's thread and waits for it.
+    void onFeeder(const std::function<void()> &work);
 
     struct Private;
     std::unique_ptr<Private> d;

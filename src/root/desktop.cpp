@@ -82,10 +82,14 @@ void beginStartup()
 }
 
 namespace {
-// The PTT releases asked while the windows closed are answered before the
-// program ends, within the rig's bound; one not confirmed fails the run.
+// Windows still open (a signal ended the program) go while the application
+// is still there: what they hold (the sound card's streams, the rig) is let
+// go with the event loop's machinery in place, not after it. The PTT
+// releases asked meanwhile are answered before the program ends, within the
+// rig's bound; one not confirmed fails the run.
 int ended(int rc)
 {
+    windows().reset();
     return radio::settleTransmitterReleases() || rc != 0 ? rc : 1;
 }
 } // namespace

@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 using namespace rollcall;
 using namespace rollcall::psk;
@@ -146,6 +147,53 @@ private Q_SLOTS:
         QCOMPARE(net->netLog()->checkInCount(), 1);
         noise.kill();
         noise.waitForFinished();
+    }
+
+    // The sound output is fed by a thread of its own: a window thread that
+    // does not run for a second and a half (a busy machine, a long repaint)
+    // does not starve the transmitter; what was typed goes out whole and in
+    // order, and a modem taken down in the middle of a transmission stops its
+    // output first.
+    void outputPlaysWhileTheWindowThreadIsBusy()
+    {
+        // Listening on the cable as a station does: the sound server then
+        // plays at the stream's own latency from the start.
+        PskModem modem(std::make_unique<radio::QtAudioIo>(
+                           QStringLiteral("cable_in"), QStringLiteral("cable")),
+            std::make_unique<test::NoPtt>());
+        radio::AudioIo *audio = modem.audio();
+        QVERIFY(audio->hasOutput());
+        QByteArray sent;
+        connect(&modem, &PskModem::CharSent, this, [&](qint32 c) { sent.append(char(c)); });
+        QList<qint32> states;
+        connect(&modem, &PskModem::TransmitStateChanged, this, [&](qint32 s) { states << s; });
+        const QByteArray text("cq cq de q1aw the quick brown fox jumps over the lazy dog "
+                              "0123456789 pse k");
+        modem.QueueText(QString::fromLatin1(text));
+        modem.StartTransmit(0);
+        modem.EndTransmit();
+        // A sound server's sink that was idle starts reading the stream only
+        // after its own latency: the output first plays as it goes on.
+        QTRY_VERIFY_WITH_TIMEOUT(audio->framesTaken() > 0, 20000);
+        const qint64 firstFill = audio->framesTaken();
+        QTRY_VERIFY_WITH_TIMEOUT(audio->framesTaken() > firstFill, 20000);
+
+        const qint64 before = audio->framesTaken();
+        QThread::msleep(1500); // the window thread does nothing meanwhile
+        QVERIFY2(audio->framesTaken() > before, "the output took nothing while the window "
+                                                "thread was busy");
+
+        QTRY_COMPARE_WITH_TIMEOUT(states, (QList<qint32> { 1, 0 }), 60000);
+        QCOMPARE(sent, text);
+
+        // Down in the middle of the next one.
+        auto second = std::make_unique<PskModem>(
+            std::make_unique<radio::QtAudioIo>(QStringLiteral("cable_in"), QStringLiteral("cable")),
+            std::make_unique<test::NoPtt>());
+        second->QueueText(QStringLiteral("a long text that will not be sent to its end"));
+        second->StartTransmit(0);
+        QTRY_VERIFY_WITH_TIMEOUT(second->audio()->framesTaken() > 0, 20000);
+        second.reset();
     }
 };
 
