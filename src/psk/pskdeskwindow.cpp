@@ -190,7 +190,7 @@ void PskDeskWindow::buildWindow()
             status->addWidget(new QLabel(caption, central));
         auto *value = new QLabel(central);
         value->setObjectName(QLatin1String(name));
-        value->setMinimumWidth(40);
+        value->setMinimumWidth(36);
         value->setFrameShape(QFrame::Panel);
         value->setFrameShadow(QFrame::Sunken);
         status->addWidget(value);
@@ -201,24 +201,38 @@ void PskDeskWindow::buildWindow()
     rx_ = label("Label11", QStringLiteral("RX:"));
     tx_ = label("Label13", QStringLiteral("TX:"));
     buffer_ = label("Label14", QStringLiteral("Buffer:"));
-    buffer_->setMinimumWidth(90);
+    buffer_->setMinimumWidth(70);
     mode_ = label("Label1", QString());
     mode_->setText(QStringLiteral("QPSK63"));
     mode_->setMinimumWidth(mode_->sizeHint().width()); // the longer of the two names
     mode_->setToolTip(tr("Double-click to switch between BPSK31 and QPSK63."));
     mode_->installEventFilter(this);
-    dial_ = label("dialFrequency", tr("Dial:"));
+    // The rig's dial and the receive level stand at the right of the menu bar,
+    // which has room for them: the status line above the waterfall stays as
+    // short as the console must be to leave the Net Control window beside it
+    // on a 1024-wide screen.
+    auto *corner = new QWidget(this);
+    auto *station = new QHBoxLayout(corner);
+    station->setContentsMargins(0, 0, 6, 0);
+    station->addWidget(new QLabel(tr("Dial:"), corner));
+    dial_ = new QLabel(corner);
+    dial_->setObjectName(QStringLiteral("dialFrequency"));
+    dial_->setFrameShape(QFrame::Panel);
+    dial_->setFrameShadow(QFrame::Sunken);
     dial_->setMinimumWidth(90);
     dial_->setToolTip(tr("The rig's dial frequency (MHz), read about once a second."));
-    status->addWidget(new QLabel(tr("Input:"), central));
-    inputLevel_ = new QProgressBar(central);
+    station->addWidget(dial_);
+    station->addWidget(new QLabel(tr("Input:"), corner));
+    inputLevel_ = new QProgressBar(corner);
     inputLevel_->setObjectName(QStringLiteral("inputLevel"));
     inputLevel_->setRange(0, 60);
     inputLevel_->setTextVisible(false);
-    inputLevel_->setMaximumWidth(90);
+    inputLevel_->setFixedWidth(90);
+    inputLevel_->setMaximumHeight(dial_->sizeHint().height());
     inputLevel_->setToolTip(tr("The receive audio's level, -60 to 0 dB of full scale: set the "
                                "radio's audio so that signals stay well below the top."));
-    status->addWidget(inputLevel_);
+    station->addWidget(inputLevel_);
+    menuBar()->setCornerWidget(corner, Qt::TopRightCorner);
     auto *meter = new QTimer(this);
     meter->setInterval(200);
     connect(meter, &QTimer::timeout, this, [this] {
@@ -482,8 +496,13 @@ void PskDeskWindow::arrangeWindows()
     QWidget *commands = loadedWindow("netcommands");
     const PskSettings &s = pskSettings();
     const QList<const QWidget *> own { this, net, member, commands };
+    // The net window's grid is covered only where the screen has no room
+    // beside the net window.
+    QList<QRect> netWindow;
+    if (const QWidget *log = loadedWindow("rollcall"); log && log->isVisible())
+        netWindow << frameRect(log);
     PskWindowFrames f = arrangePskWindows(windowSizes(false), availableArea(this),
-        keepClearAreas(own), QPoint(s.pskLeft, s.pskTop), netControlPlace());
+        keepClearAreas(own), QPoint(s.pskLeft, s.pskTop), netControlPlace(), netWindow);
     // A member station with no net open: on a small screen they go over the
     // launcher rather than over one another.
     if (!f.clear)

@@ -68,22 +68,38 @@ PskWindowFrames followConsole(const QRect &console, const PskWindowSizes &sizes,
 }
 
 PskWindowFrames arrangePskWindows(const PskWindowSizes &sizes, const QRect &area,
-    const QList<QRect> &keepClear, std::optional<QPoint> saved, std::optional<QPoint> netControlAt)
+    const QList<QRect> &keepClear, std::optional<QPoint> saved, std::optional<QPoint> netControlAt,
+    const QList<QRect> &preferClear)
 {
-    QList<QPoint> places;
-    if (saved)
-        places << *saved;
-    for (const QRect &k : keepClear)
-        places << QPoint(k.right() + 1, k.top()) << QPoint(area.left(), k.bottom() + 1);
-    places << area.topLeft();
-    for (const QPoint &at : std::as_const(places)) {
-        const PskWindowFrames f = buildAt(at, sizes, area, netControlAt);
+    const auto fitsClearOf = [&](const PskWindowFrames &f, const QList<QRect> &clear) {
         const QList<QRect> frames = all(f);
-        const bool fits = std::all_of(frames.cbegin(), frames.cend(),
-            [&](const QRect &r) { return area.contains(r) && clearOf(r, keepClear); });
-        if (fits)
+        return std::all_of(frames.cbegin(), frames.cend(),
+            [&](const QRect &r) { return area.contains(r) && clearOf(r, clear); });
+    };
+    const auto placesBeside = [&](const QList<QRect> &rects) {
+        QList<QPoint> places;
+        for (const QRect &k : rects)
+            places << QPoint(k.right() + 1, k.top()) << QPoint(area.left(), k.bottom() + 1);
+        return places;
+    };
+    // Where the operator left them, then where they cover nothing of the
+    // windows they would rather leave whole, then the first place clear of
+    // what must stay clear.
+    if (saved) {
+        if (const PskWindowFrames f = buildAt(*saved, sizes, area, netControlAt);
+            fitsClearOf(f, keepClear))
             return f;
     }
+    const QList<QRect> both = keepClear + preferClear;
+    if (!preferClear.isEmpty()) {
+        for (const QPoint &at : placesBeside(both))
+            if (const PskWindowFrames f = buildAt(at, sizes, area, netControlAt); fitsClearOf(f, both))
+                return f;
+    }
+    const QList<QPoint> places = placesBeside(keepClear) << area.topLeft();
+    for (const QPoint &at : places)
+        if (const PskWindowFrames f = buildAt(at, sizes, area, netControlAt); fitsClearOf(f, keepClear))
+            return f;
     // Too small a screen: below what must stay clear, as far as the area allows.
     int top = area.top();
     for (const QRect &k : keepClear)

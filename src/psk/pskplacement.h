@@ -49,11 +49,13 @@ PskWindowFrames followConsole(const QRect &console, const PskWindowSizes &sizes,
 // all of them lie on `area` and none covers keepClear (the net window's entry
 // rows, the launcher), the console and the Net Control window shrunk towards
 // their minimum when that makes them fit: `saved` (where the operator left
-// it), right of each keep-clear rectangle, below each at the area's left
-// edge, the area's top left corner. With no such place (not `clear`), below
-// the keep-clear rectangles, on the area.
+// it); right of or below (at the area's left edge) each keep-clear or
+// preferClear rectangle, covering neither (on a large screen: beside the
+// whole net window, not over its grid); right of each keep-clear rectangle,
+// below each at the area's left edge; the area's top left corner. With no
+// such place (not `clear`), below the keep-clear rectangles, on the area.
 PskWindowFrames arrangePskWindows(const PskWindowSizes &sizes, const QRect &area,
     const QList<QRect> &keepClear, std::optional<QPoint> saved = std::nullopt,
-    std::optional<QPoint> netControlAt = std::nullopt);
+    std::optional<QPoint> netControlAt = std::nullopt, const QList<QRect> &preferClear = {});
 
 } // namespace rollcall::psk

@@ -37,6 +37,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
@@ -547,25 +549,33 @@ private Q_SLOTS:
         QTest::addColumn<QPoint>("saved"); // where the console was left
         QTest::addColumn<QPoint>("console"); // where it opens
         QTest::addColumn<bool>("room"); // for all of them, clear of one another
+        QTest::addColumn<QRect>("net"); // the whole net window, its grid included
         const QPoint none(0, 0);
         QTest::newRow("1024x768") << QRect(0, 0, 1024, 768) << QRect(0, 0, 1024, 233) << none
-                                  << QPoint(0, 233) << true;
+                                  << QPoint(0, 233) << true << QRect();
         QTest::newRow("1024x768, entry rows a little taller")
-            << QRect(0, 0, 1024, 768) << QRect(0, 4, 1024, 250) << none << QPoint(0, 254) << true;
+            << QRect(0, 0, 1024, 768) << QRect(0, 4, 1024, 250) << none << QPoint(0, 254) << true << QRect();
         QTest::newRow("1280x800") << QRect(0, 0, 1280, 800) << QRect(0, 0, 1062, 233) << none
-                                  << QPoint(0, 233) << true;
+                                  << QPoint(0, 233) << true << QRect();
         QTest::newRow("1366x768 under a panel")
-            << QRect(0, 28, 1366, 740) << QRect(0, 28, 1062, 233) << none << QPoint(0, 261) << true;
+            << QRect(0, 28, 1366, 740) << QRect(0, 28, 1062, 233) << none << QPoint(0, 261) << true << QRect();
         QTest::newRow("1920x1080")
-            << QRect(0, 0, 1920, 1080) << QRect(0, 20, 1062, 233) << none << QPoint(0, 253) << true;
+            << QRect(0, 0, 1920, 1080) << QRect(0, 20, 1062, 233) << none << QPoint(1062, 20) << true << QRect();
+        // Beside the whole net window where the screen has room, not over its grid.
+        QTest::newRow("1920x1080 beside the net window")
+            << QRect(0, 0, 1920, 1080) << QRect(0, 20, 1062, 233) << none << QPoint(1062, 20)
+            << true << QRect(0, 20, 1062, 745);
+        QTest::newRow("1024x768 over the grid: no room beside")
+            << QRect(0, 0, 1024, 768) << QRect(0, 0, 1024, 233) << none << QPoint(0, 233) << true
+            << QRect(0, 0, 1024, 745);
         QTest::newRow("1920x1080, left where the operator put it")
             << QRect(0, 0, 1920, 1080) << QRect(0, 20, 1062, 233) << QPoint(1000, 500)
-            << QPoint(1000, 500) << true;
+            << QPoint(1000, 500) << true << QRect();
         QTest::newRow("1024x768, left over the entry rows")
             << QRect(0, 0, 1024, 768) << QRect(0, 0, 1024, 233) << QPoint(100, 100)
-            << QPoint(0, 233) << true;
+            << QPoint(0, 233) << true << QRect();
         QTest::newRow("800x600: on the screen at least")
-            << QRect(0, 0, 800, 600) << QRect(0, 0, 800, 233) << none << QPoint(0, 184) << false;
+            << QRect(0, 0, 800, 600) << QRect(0, 0, 800, 233) << none << QPoint(0, 184) << false << QRect();
     }
     void windowsOfANetOnTheScreen()
     {
@@ -573,17 +583,19 @@ private Q_SLOTS:
         QFETCH(QRect, entry);
         QFETCH(QPoint, saved);
         QFETCH(bool, room);
+        QFETCH(QRect, net);
         // Frame sizes as openbox frames the windows at 1024x768.
         PskWindowSizes sizes;
         sizes.console = { 762, 495 };
-        sizes.consoleMinimum = { 557, 416 };
+        sizes.consoleMinimum = { 540, 416 };
         sizes.member = { 498, 69 };
         sizes.memberMinimum = { 379, 69 };
         sizes.netControl = { 302, 285 };
         sizes.netControlMinimum = { 202, 175 };
         sizes.commands = { 302, 125 };
         sizes.reserve = 135;
-        const PskWindowFrames f = arrangePskWindows(sizes, area, { entry }, saved);
+        const PskWindowFrames f = arrangePskWindows(sizes, area, { entry }, saved, std::nullopt,
+            net.isNull() ? QList<QRect>() : QList<QRect> { net });
         QTEST(f.console.topLeft(), "console");
         QCOMPARE(f.clear, room);
         if (room) {
@@ -593,6 +605,9 @@ private Q_SLOTS:
             QCOMPARE(f.commands.topLeft(), f.netControl.bottomLeft() + QPoint(0, 1 + kDockGap));
         }
         // Then the traffic panel and Traffic Held find room, as the net window places them.
+        if (!net.isNull() && f.console.left() >= net.right())
+            for (const QRect &w : { f.console, f.member, f.netControl, f.commands })
+                QVERIFY(!w.intersects(net)); // beside it, the whole net window stays clear
         QList<QRect> clear { entry, f.console, f.member, f.netControl, f.commands };
         const QRect panel = placeClear(QRect(795, 227, 92, 121), area, clear);
         clear << panel;
@@ -605,6 +620,22 @@ private Q_SLOTS:
                 QVERIFY2(!clear[i].intersects(clear[j]),
                     qPrintable(QStringLiteral("%1 %2").arg(i).arg(j)));
         }
+    }
+
+    // The console's own least width leaves the Net Control window (at the
+    // width it opens with) beside it on a 1024-wide screen, and its controls
+    // stay on it: the dial and the input meter are in the menu bar's corner.
+    void consoleFitsBesideNetControl()
+    {
+        Desk d;
+        QWidget *net = windows().window(QStringLiteral("Netcheckin"));
+        QVERIFY(net);
+        const int frames = 2 * 2; // a border each side of both windows
+        QVERIFY2(d.desk->minimumSizeHint().width() + kDockGap + net->width() + frames <= 1024,
+            qPrintable(QStringLiteral("%1 + %2").arg(d.desk->minimumSizeHint().width()).arg(net->width())));
+        QCOMPARE(d.desk->menuBar()->cornerWidget()->findChild<QLabel *>(QStringLiteral("dialFrequency")),
+            child<QLabel>(d.desk, "dialFrequency"));
+        QVERIFY(d.desk->menuBar()->cornerWidget()->findChild<QProgressBar *>(QStringLiteral("inputLevel")));
     }
 
     void receivedTextAndWaterfall()
