@@ -80,6 +80,7 @@ private:
     std::size_t sinceAnalysis_ = 0;
     std::vector<double> power_; // smoothed, per bin
     std::vector<std::complex<double>> work_;
+    std::vector<char> above_; // per bin: stood above the detection level last time
     int analyses_ = 0;
     // Audio held to start a new channel a little before its signal was seen,
     // so the start of the transmission (its idle reversals, its first
