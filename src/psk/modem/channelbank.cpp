@@ -16,8 +16,9 @@ constexpr double kReplaySeconds = 1.5;
 // the gaps between the signals and the band's edges are noise.
 constexpr double kNoiseShare = 0.05;
 // How far above the band's noise a signal must stand to get a channel (power
-// ratio, about 5 dB above the lowest readings; those lie below the noise's mean).
-constexpr double kDetectRatio = 3.0;
+// ratio, 6 dB above the lowest readings, which lie below the noise's mean;
+// white noise alone then opens none).
+constexpr double kDetectRatio = 4.0;
 // Weight of the newest spectrum in the smoothed one: a signal rises slowly
 // out of the noise and falls away quickly when it ends.
 constexpr double kRising = 0.3;
