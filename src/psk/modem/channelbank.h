@@ -15,8 +15,9 @@ namespace rollcall::modem {
 // Every PSK signal of a band of the passband at once: the spectrum is
 // watched for signals, each signal found gets a demodulator of its own (with
 // AFC and squelch) on its own channel, and a channel whose signal has gone
-// is closed after a while. Two signals are read apart when they stand at
-// least minimumSpacing() apart.
+// is closed after a while (one that reads nothing soon after it opened, at
+// once). A channel follows its signal as it drifts. Two signals are read
+// apart when they stand at least minimumSpacing() apart.
 class ChannelBank
 {
 public:
