@@ -53,7 +53,9 @@ const char *const kUsage
       "       rollcall psk send [--device NAME] [--mode MODE] [--freq HZ] [--rig RIG] [--ptt PTT]"
       " [--timeout SECONDS] [--stats] [--txid] [--home DIR] TEXT|-\n"
       "       rollcall psk listen [--device NAME] [--mode MODE] [--freq HZ] [--afc HZ]"
-      " [--squelch 0..99] [--events] [--seconds N] [--home DIR]\n"
+      " [--squelch 0..99] [--events] [--all] [--seconds N] [--home DIR]\n"
+      "       listen --all: every signal from 500 to 2500 Hz as it is heard, in the lines\n"
+      "       of decode --all\n"
       "       send and listen use the mode of the PSK31 settings (the terminal's, in the home\n"
       "       folder's pskdesk.ini: bpsk31 or qpsk63; qpsk63 when there is none) unless --mode\n"
       "       says otherwise\n"
@@ -364,8 +366,10 @@ int encode(const Options &o)
 }
 
 // Every signal of the passband: one line per channel and piece of text
-// (ended by a line break, by the channel closing or by the recording's end),
-// FREQ<TAB>TEXT; with events, each channel's receive side's lines the same way.
+// (ended by a line break, by a pause in the channel's characters, by the
+// channel closing or by the end), FREQ<TAB>TEXT; with events, each channel's
+// receive side's lines the same way. Time is counted in samples, so a
+// recording and the sound card read alike.
 class AllChannels
 {
 public:
@@ -376,10 +380,21 @@ public:
         bank_.onChar = [this](int id, double hz, std::uint8_t c) { character(id, hz, c); };
         bank_.onClosed = [this](int id, double) { end(id); };
     }
+    // `decoded`: the samples before these since the start.
     void process(const float *samples, std::size_t n, std::size_t decoded)
     {
         decoded_ = decoded;
         bank_.process(samples, n);
+        decoded_ = decoded + n;
+        // A channel gone quiet: its check-in waiting for a repeat is acted
+        // on, and its text so far is shown, as the terminal does.
+        for (auto &[id, ch] : channels_) {
+            if (decoded_ - ch.lastChar <= repeatWait())
+                continue;
+            if (ch.side && ch.side->holding())
+                ch.side->flush();
+            writePiece(ch);
+        }
     }
     void finish()
     {
@@ -417,9 +432,9 @@ private:
         if (ch.side) {
             if (decoded_ - ch.lastChar > repeatWait())
                 ch.side->flush();
-            ch.lastChar = decoded_;
             ch.side->feed(c);
         }
+        ch.lastChar = decoded_;
         if (c == '\r' || c == '\n') {
             writePiece(ch);
             return;
@@ -727,6 +742,21 @@ int listen(const Options &o)
     QFile out;
     if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered))
         return 1;
+    if (o.all) {
+        // Every signal of the passband, as decode --all reads a recording.
+        AllChannels all(o, out);
+        std::size_t heard = 0;
+        modem.onReceivedAudio = [&all, &heard](const float *samples, std::size_t n) {
+            all.process(samples, n, heard);
+            heard += n;
+        };
+        if (o.seconds > 0)
+            QTimer::singleShot(qint64(o.seconds) * 1000, [] { QCoreApplication::exit(0); });
+        const int rc = QCoreApplication::exec();
+        modem.onReceivedAudio = nullptr;
+        all.finish();
+        return rc;
+    }
     NetLists lists;
     ReceiveSide side(&lists);
     bool endsLine = true;

@@ -12,8 +12,8 @@
 
 namespace rollcall::test {
 
-std::vector<float> modulateText(
-    const modem::ModeParams &mode, const std::string &text, double frequency, double amplitude)
+std::vector<float> modulateText(const modem::ModeParams &mode, const std::string &text,
+    double frequency, double amplitude, double driftHzPerSecond)
 {
     modem::Modulator mod;
     mod.setMode(mode);
@@ -22,11 +22,14 @@ std::vector<float> modulateText(
     mod.queue(text);
     mod.start();
     mod.finish();
+    // A drifting carrier moves every 10 ms (the modulator keeps its phase).
+    const std::size_t block = driftHzPerSecond == 0 ? 4096 : 80;
     std::vector<float> out;
-    for (std::size_t got = 4096; got == 4096;) {
-        out.resize(out.size() + 4096);
-        got = mod.generate(out.data() + out.size() - 4096, 4096);
-        out.resize(out.size() - 4096 + got);
+    for (std::size_t got = block; got == block;) {
+        mod.setFrequency(frequency + driftHzPerSecond * double(out.size()) / modem::kModemRate);
+        out.resize(out.size() + block);
+        got = mod.generate(out.data() + out.size() - block, block);
+        out.resize(out.size() - block + got);
     }
     return out;
 }

@@ -8,9 +8,10 @@
 
 namespace rollcall::test {
 
-// The whole transmission of text at the modem rate.
+// The whole transmission of text at the modem rate; with a drift, the carrier
+// moves that many Hz a second from `frequency` (a transmitter warming up).
 std::vector<float> modulateText(const modem::ModeParams &mode, const std::string &text,
-    double frequency, double amplitude = 0.5);
+    double frequency, double amplitude = 0.5, double driftHzPerSecond = 0);
 
 // Adds white Gaussian noise for the given SNR in a 3 kHz bandwidth, relative to
 // the signal's own mean power.

@@ -382,6 +382,34 @@ private Q_SLOTS:
         QCOMPARE(settle(0), 1500.0);
     }
 
+    // A carrier drifting 2 Hz a second: with drift tracking the receiver
+    // learns the rate and reads the whole transmission, ending on the
+    // carrier; moving the anchor keeps the AFC's range around it; neither
+    // retunes the receiver by itself.
+    void driftTrackingFollowsASteadyDrift()
+    {
+        std::string text = "   ";
+        for (int i = 0; i < 6; ++i)
+            text += "drifting along, line " + std::to_string(i) + " ";
+        auto signal = test::modulateText(bpsk31(), text, 1500, 0.5, 2.0);
+        test::addNoise(signal, 10, 17);
+        const double end = 1500 + 2.0 * double(signal.size()) / kModemRate;
+        Demodulator demod;
+        demod.setFrequency(1500);
+        demod.setAfcLimit(100);
+        demod.setDriftTracking(true);
+        demod.setAnchor(1530);
+        QCOMPARE(demod.frequency(), 1500.0);
+        QCOMPARE(demod.anchorFrequency(), 1530.0);
+        std::string read;
+        demod.onChar = [&read](std::uint8_t c) { read += char(c); };
+        demod.process(signal.data(), signal.size());
+        const std::size_t from = read.find("drifting");
+        QVERIFY2(from != std::string::npos, read.c_str());
+        QVERIFY2(test::editDistance(text.substr(3), read.substr(from)) <= 2, read.c_str());
+        QVERIFY2(std::abs(demod.frequency() - end) < 3, QByteArray::number(demod.frequency()));
+    }
+
     void squelchStaysClosedOnNoise_data()
     {
         QTest::addColumn<ModeParams>("mode");

@@ -240,6 +240,43 @@ private Q_SLOTS:
         QVERIFY2(carrier(line("de Q1AB")) == carrier(line("\tcheckin Q1AB")), out.constData());
     }
 
+    // A station that stops mid-line and goes on after a pause: what it sent
+    // before the pause is printed when the pause has lasted 3 seconds (before
+    // a line another station sends meanwhile), both pieces at its carrier.
+    void decodeEveryChannelPiecesEndAtPauses()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("pause.wav"));
+        const auto mode = rollcall::modem::bpsk31();
+        std::vector<float> s = rollcall::test::modulateText(mode, "   hello from Q1AB", 1300, 0.3);
+        const std::size_t pause = s.size();
+        const std::vector<float> other
+            = rollcall::test::modulateText(mode, "   Q2CD here\r\n", 1800, 0.3);
+        const std::vector<float> more
+            = rollcall::test::modulateText(mode, "   more from Q1AB\r\n", 1300, 0.3);
+        // The other station starts 4 s into the pause; the first goes on after it.
+        const std::size_t otherAt = pause + 4 * rollcall::modem::kModemRate;
+        s.resize(otherAt + other.size() + rollcall::modem::kModemRate, 0.0f);
+        for (std::size_t i = 0; i < other.size(); ++i)
+            s[otherAt + i] += other[i];
+        s.insert(s.end(), more.begin(), more.end());
+        rollcall::test::addNoise(s, 15, 3);
+        QVERIFY(rollcall::test::writeSoundFile(path.toStdString(), s));
+        QByteArray out;
+        QCOMPARE(runCaptured(QStringLiteral("decode --all --mode bpsk31 @"), path, &out), 0);
+        const QList<QByteArray> lines = out.trimmed().split('\n');
+        QVERIFY2(lines.size() == 3, out.constData());
+        const auto text = [](const QByteArray &line) { return line.mid(line.indexOf('\t') + 1).trimmed(); };
+        const auto carrier = [](const QByteArray &line) { return line.left(line.indexOf('\t')).toInt(); };
+        // (A noise character may come before a transmission's first.)
+        QVERIFY2(text(lines[0]).endsWith("hello from Q1AB"), out.constData());
+        QVERIFY2(text(lines[1]).endsWith("Q2CD here"), out.constData());
+        QVERIFY2(text(lines[2]).endsWith("more from Q1AB"), out.constData());
+        QVERIFY2(std::abs(carrier(lines[0]) - 1300) <= 5 && std::abs(carrier(lines[2]) - 1300) <= 5
+                && std::abs(carrier(lines[1]) - 1800) <= 5,
+            out.constData());
+    }
+
     void encodedSignalSitsAtTheChosenFrequency()
     {
         // Idle reversals only: two lines a symbol rate apart, centred on the

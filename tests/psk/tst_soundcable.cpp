@@ -3,6 +3,7 @@
 // with a null sink as a virtual audio cable.
 #include "testmain.h"
 
+#include "modem/dsp.h"
 #include "modem/modes.h"
 #include "modemsignal.h"
 #include "radiofixtures.h"
@@ -12,6 +13,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+
+#include <cmath>
 
 using rollcall::test::DummyRigctld;
 using rollcall::test::PrivatePulseAudio;
@@ -139,6 +142,64 @@ private Q_SLOTS:
         QVERIFY(listen.waitForFinished(5000));
         noise.kill();
         noise.waitForFinished();
+    }
+
+    // listen --all hears every station on the cable at once: two calling
+    // at different carriers each come out on lines of their own carrier, the
+    // check-in frame's call as a check-in line at its carrier, and the one
+    // that only typed its call logs nothing.
+    void everySignalOverTheCable()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("paplay")).isEmpty())
+            QSKIP("paplay (Debian pulseaudio-utils) is not installed");
+        const auto mode = rollcall::modem::bpsk31();
+        std::vector<float> both(std::size_t(rollcall::modem::kModemRate), 0.0f);
+        const auto a = rollcall::test::modulateText(mode, "   " + kCheckIn.toStdString() + "de Q1AW\r\n", 900, 0.3);
+        const auto b = rollcall::test::modulateText(mode, "   qni Q2ZZ here\r\n", 1400, 0.3);
+        for (const auto &[signal, at] : { std::pair(&a, 1.0), std::pair(&b, 2.5) }) {
+            const std::size_t start = std::size_t(at * rollcall::modem::kModemRate);
+            both.resize(std::max(both.size(), start + signal->size() + rollcall::modem::kModemRate), 0.0f);
+            for (std::size_t i = 0; i < signal->size(); ++i)
+                both[start + i] += (*signal)[i];
+        }
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("both.wav"));
+        QVERIFY(rollcall::test::writeSoundFile(file.toStdString(), both));
+
+        QProcess listen;
+        rollcall(listen,
+            { QStringLiteral("psk"), QStringLiteral("listen"), QStringLiteral("--device"),
+                QStringLiteral("cable_in"), QStringLiteral("--mode"), QStringLiteral("bpsk31"),
+                QStringLiteral("--all"), QStringLiteral("--events"), QStringLiteral("--seconds"),
+                QStringLiteral("60") });
+        QVERIFY(listen.waitForStarted());
+        QTest::qWait(1500); // the listener is recording
+        QProcess play;
+        play.setProcessEnvironment(pulse_->environment());
+        play.start(QStringLiteral("paplay"), { QStringLiteral("--device=cable"), file });
+        QVERIFY(play.waitForStarted());
+        QByteArray heard;
+        QTRY_VERIFY_WITH_TIMEOUT((heard += listen.readAllStandardOutput()).contains("qni Q2ZZ here")
+                && heard.contains("\tcheckin Q1AW\n"),
+            40000);
+        QVERIFY(play.waitForFinished(20000));
+        listen.terminate();
+        QVERIFY(listen.waitForFinished(5000));
+        heard += listen.readAllStandardOutput();
+        // Every line is a carrier, a tab and what was read there.
+        const auto carrier = [&heard](const QByteArray &text) {
+            for (const QByteArray &line : heard.split('\n'))
+                if (line.contains(text))
+                    return line.left(line.indexOf('\t')).toInt();
+            return -1;
+        };
+        for (const QByteArray &line : heard.split('\n'))
+            QVERIFY2(line.isEmpty() || QRegularExpression(QStringLiteral("^\\d+\\t.")).match(QString::fromLatin1(line)).hasMatch(),
+                line.constData());
+        QVERIFY2(std::abs(carrier("\tcheckin Q1AW") - 900) <= 5, heard.constData());
+        QVERIFY2(std::abs(carrier("de Q1AW") - 900) <= 5, heard.constData());
+        QVERIFY2(std::abs(carrier("qni Q2ZZ here") - 1400) <= 5, heard.constData());
+        QCOMPARE(heard.count("\tcheckin "), 1);
     }
 
     // The cable goes away in the middle of a transmission: PTT drops, the

@@ -15,8 +15,9 @@ namespace rollcall::modem {
 // Every PSK signal of a band of the passband at once: the spectrum is
 // watched for signals, each signal found gets a demodulator of its own (with
 // AFC and squelch) on its own channel, and a channel whose signal has gone
-// is closed after a while. Two signals are read apart when they stand at
-// least minimumSpacing() apart.
+// is closed after a while (one that reads nothing soon after it opened, at
+// once). A channel follows its signal as it drifts. Two signals are read
+// apart when they stand at least minimumSpacing() apart.
 class ChannelBank
 {
 public:
@@ -80,6 +81,7 @@ private:
     std::size_t sinceAnalysis_ = 0;
     std::vector<double> power_; // smoothed, per bin
     std::vector<std::complex<double>> work_;
+    std::vector<char> above_; // per bin: stood above the detection level last time
     int analyses_ = 0;
     // Audio held to start a new channel a little before its signal was seen,
     // so the start of the transmission (its idle reversals, its first

@@ -7,6 +7,12 @@
 namespace rollcall::modem {
 
 namespace {
+// How fast the drift rate is learnt from the AFC's error, against the square
+// of the AFC's own gain (slower where the loop is slower, as for QPSK).
+constexpr double kDriftGain = 1.25;
+} // namespace
+
+namespace {
 constexpr std::size_t kAcqSize = 512;
 constexpr std::size_t kHistorySize = 256; // 16 symbols at 16 samples a symbol
 constexpr std::size_t kSearchSymbols = 128;
@@ -131,6 +137,7 @@ void Demodulator::reset()
     level_ = 0;
     lock_ = 0;
     afcAcc_ = { 0, 0 };
+    drift_ = 0;
     squelchOpen_ = false;
     viterbi_.reset();
     reencoder_.reset();
@@ -167,10 +174,17 @@ void Demodulator::setFrequency(double hz)
     retune(frequency_);
     lock_ = 0;
     afcAcc_ = { 0, 0 };
+    drift_ = 0;
     acqCount_ = 0;
     strobeCount_ = 0;
     trellisAt_ = 0;
     forgetPreamble();
+}
+
+void Demodulator::setDriftTracking(bool on)
+{
+    trackDrift_ = on;
+    drift_ = 0;
 }
 
 void Demodulator::setFrequencyLimits(double low, double high)
@@ -389,6 +403,13 @@ void Demodulator::symbol(cfloat y)
         // gain would make it swing, so it stays slow even in wide mode.
         const double gain = mode_.isQpsk() ? 0.01 : afcLimit_ >= 3000 ? 0.1 : 0.02;
         double f = frequency_ + gain * hz;
+        if (trackDrift_) {
+            // The error left over is the drift the loop lags behind: its
+            // sum is the rate (at most 5 Hz a second), added every symbol.
+            const double most = 5.0 / mode_.baud;
+            drift_ = std::clamp(drift_ + kDriftGain * gain * gain * hz, -most, most);
+            f += drift_;
+        }
         if (afcLimit_ < 3000)
             f = std::clamp(f, anchor_ - afcLimit_, anchor_ + afcLimit_);
         f = clampFrequency(f);

@@ -35,6 +35,12 @@ public:
     void setAfcLimit(int hz) { afcLimit_ = hz; }
     int afcLimit() const { return afcLimit_; }
     void setFrequencyLimits(double low, double high);
+    // Moves the middle of the AFC's range without retuning or forgetting
+    // anything (a channel that follows its signal as it drifts).
+    void setAnchor(double hz) { anchor_ = clampFrequency(hz); }
+    // Follows a carrier that moves steadily (a transmitter warming up, a
+    // few Hz a second) without lagging behind it: the AFC learns the rate.
+    void setDriftTracking(bool on);
     // threshold 0..99 (0 = always open); speed 0 fast, 1 slow, 10..200 user.
     void setSquelch(int threshold, int speed);
 
@@ -124,6 +130,8 @@ private:
     double level_ = 0;
     double lock_ = 0;
     std::complex<double> afcAcc_ { 0, 0 };
+    bool trackDrift_ = false;
+    double drift_ = 0; // Hz a symbol, learnt while tracking drift
     bool squelchOpen_ = false;
     ViterbiDecoder viterbi_;
     ConvolutionalEncoder reencoder_;
