@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -30,6 +31,15 @@ ChannelsWindow::ChannelsWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     m_table->setHorizontalHeaderLabels(incident::channelHeadings());
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->verticalHeader()->hide();
+    m_instructions = new QPlainTextEdit(this);
+    m_instructions->setObjectName(QStringLiteral("instructions"));
+    m_instructions->setTabChangesFocus(true);
+    m_instructions->setPlaceholderText(
+        QStringLiteral("Special instructions: relays, check-in order, what to do if the "
+                       "repeater fails"));
+    m_instructions->setFixedHeight(m_instructions->fontMetrics().lineSpacing() * 4 + 12);
+    auto *instructionsLabel = new QLabel(QStringLiteral("Special &instructions:"), this);
+    instructionsLabel->setBuddy(m_instructions);
     m_problem = new QLabel(this);
     m_problem->setObjectName(QStringLiteral("problem"));
     m_problem->setStyleSheet(QStringLiteral("color: #b00000"));
@@ -55,6 +65,8 @@ ChannelsWindow::ChannelsWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_table, 1);
+    layout->addWidget(instructionsLabel);
+    layout->addWidget(m_instructions);
     layout->addLayout(buttons);
     layout->addWidget(m_problem);
     resize(900, 320);
@@ -70,12 +82,13 @@ void ChannelsWindow::showEvent(QShowEvent *event)
 
 void ChannelsWindow::fill()
 {
-    QList<Channel> list;
+    incident::ChannelPlan plan;
     QString error;
     m_problem->setText(
-        incident::loadChannels(session().netpath, &list, &error) ? QString() : error);
+        incident::loadChannelPlan(session().netpath, &plan, &error) ? QString() : error);
+    m_instructions->setPlainText(plan.instructions);
     m_table->setRowCount(0);
-    for (const Channel &c : list) {
+    for (const Channel &c : plan.channels) {
         const int row = m_table->rowCount();
         m_table->insertRow(row);
         const QStringList f = c.fields();
@@ -98,6 +111,11 @@ QList<Channel> ChannelsWindow::channels() const
     return list;
 }
 
+QString ChannelsWindow::instructions() const
+{
+    return incident::cleanInstructions(m_instructions->toPlainText());
+}
+
 void ChannelsWindow::addChannel()
 {
     if (m_table->rowCount() >= incident::kMostChannels)
@@ -117,7 +135,7 @@ void ChannelsWindow::removeChannel()
 bool ChannelsWindow::save()
 {
     QString error;
-    if (!incident::saveChannels(session().netpath, channels(), &error)) {
+    if (!incident::saveChannelPlan(session().netpath, { channels(), instructions() }, &error)) {
         m_problem->setText(error);
         return false;
     }
@@ -140,6 +158,7 @@ void ChannelsWindow::saveForm()
         return;
     incident::Ics205Plan plan;
     plan.channels = channels();
+    plan.instructions = instructions();
     QString error;
     if (const auto net = reports::loadNetReportData(netpath, &error, reports::NetParts::Counts)) {
         const reports::Ics309Log log = reports::ics309Log(*net);
