@@ -187,8 +187,9 @@ def check_board(page, fixture, base, screenshots):
     page.screenshot(os.path.join(screenshots, "board-page-phone.png"))
     page.size(1024, 768, False)
     page.navigate(base + "/log")
-    check(page.wait_for("!!document.getElementById('callsign')", 5) is not None,
-          "back on the logger page, still signed in")
+    check(page.wait_for("!!document.getElementById('callsign') && "
+                        "document.getElementById('live').textContent === 'live'", 5) is not None,
+          "back on the logger page, still signed in, its event stream open")
 
 
 def run(args, websocket_module, chromium):
