@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -37,7 +38,7 @@ ChannelsWindow::ChannelsWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     m_instructions->setPlaceholderText(
         QStringLiteral("Special instructions: relays, check-in order, what to do if the "
                        "repeater fails"));
-    m_instructions->setFixedHeight(m_instructions->fontMetrics().lineSpacing() * 4 + 12);
+    m_instructions->setMinimumHeight(m_instructions->fontMetrics().lineSpacing() + 12);
     auto *instructionsLabel = new QLabel(QStringLiteral("Special &instructions:"), this);
     instructionsLabel->setBuddy(m_instructions);
     m_problem = new QLabel(this);
@@ -63,13 +64,24 @@ ChannelsWindow::ChannelsWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     buttons->addWidget(saveButton);
     buttons->addStretch(1);
 
+    // The channels above the instructions; the operator moves the line between
+    // them when the window is placed short beside the net window.
+    auto *lower = new QWidget(this);
+    auto *lowerLayout = new QVBoxLayout(lower);
+    lowerLayout->setContentsMargins(0, 0, 0, 0);
+    lowerLayout->addWidget(instructionsLabel);
+    lowerLayout->addWidget(m_instructions, 1);
+    auto *split = new QSplitter(Qt::Vertical, this);
+    split->setChildrenCollapsible(false);
+    split->addWidget(m_table);
+    split->addWidget(lower);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_table, 1);
-    layout->addWidget(instructionsLabel);
-    layout->addWidget(m_instructions);
+    layout->addWidget(split, 1);
     layout->addLayout(buttons);
     layout->addWidget(m_problem);
-    resize(900, 320);
+    resize(900, 400);
 }
 
 void ChannelsWindow::showEvent(QShowEvent *event)
@@ -122,7 +134,11 @@ void ChannelsWindow::addChannel()
         return;
     const int row = m_table->rowCount();
     m_table->insertRow(row);
+    // Cells to type into: a new row has none, and nothing edits a missing one.
+    for (int col = 0; col < m_table->columnCount(); ++col)
+        m_table->setItem(row, col, new QTableWidgetItem);
     m_table->setCurrentCell(row, 0);
+    m_table->setFocus();
     m_table->editItem(m_table->item(row, 0));
 }
 

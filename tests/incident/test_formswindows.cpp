@@ -101,6 +101,18 @@ private Q_SLOTS:
         auto *channels = qobject_cast<ChannelsWindow *>(windows().loaded(u"channels"_s));
         QVERIFY(channels && channels->isVisible());
         auto *table = child<QTableWidget>(channels, "channellist");
+        // Add Channel opens the new row's first cell for typing.
+        QApplication::setActiveWindow(channels);
+        QVERIFY(QTest::qWaitForWindowActive(channels));
+        QTest::mouseClick(child<QPushButton>(channels, "AddChannel"), Qt::LeftButton);
+        QWidget *cell = QApplication::focusWidget();
+        QVERIFY(cell && cell->parentWidget() == table->viewport());
+        QTest::keyClicks(cell, u"Logistics"_s);
+        QTest::keyClick(cell, Qt::Key_Tab); // on to the next cell, this one kept
+        QCOMPARE(channels->channels().size(), 1);
+        QCOMPARE(channels->channels()[0].function, u"Logistics"_s);
+        channels->removeChannel();
+        QCOMPARE(table->rowCount(), 0);
         for (const QStringList &row :
             { QStringList { u"Command"_s, u"ARES 1"_s, u"NCS"_s, u"146.940"_s }, QStringList {},
                 QStringList { u"Tactical"_s, u"Simplex"_s } }) {
