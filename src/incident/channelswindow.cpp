@@ -38,7 +38,7 @@ ChannelsWindow::ChannelsWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     m_instructions->setPlaceholderText(
         QStringLiteral("Special instructions: relays, check-in order, what to do if the "
                        "repeater fails"));
-    m_instructions->setMinimumHeight(m_instructions->fontMetrics().lineSpacing() + 12);
+    m_instructions->setMinimumHeight(m_instructions->fontMetrics().lineSpacing() * 2 + 12);
     auto *instructionsLabel = new QLabel(QStringLiteral("Special &instructions:"), this);
     instructionsLabel->setBuddy(m_instructions);
     m_problem = new QLabel(this);
@@ -75,7 +75,7 @@ ChannelsWindow::ChannelsWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     split->setChildrenCollapsible(false);
     split->addWidget(m_table);
     split->addWidget(lower);
-    split->setStretchFactor(0, 3);
+    split->setStretchFactor(0, 2);
     split->setStretchFactor(1, 1);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(split, 1);
