@@ -170,7 +170,6 @@ def check_board(page, fixture, base, screenshots):
           "each row says its status, operator and minutes")
     page.evaluate("window.boards = 0; source.addEventListener('board', () => window.boards++); "
                   "true")
-    page.screenshot(os.path.join(screenshots, "board-page-wall.png"))
     fixture.stdin.write("type FINISH\n")
     fixture.stdin.flush()
     took = page.wait_for(f"{order} === 'Shelter 2,Start,Finish'", 30)
@@ -181,6 +180,12 @@ def check_board(page, fixture, base, screenshots):
           and page.evaluate(f"{rows}[2].className") == "ok"
           and "(0 min ago)" in page.evaluate(f"{rows}[2].textContent"),
           "it came as a board event: Finish is heard now, at the bottom")
+    fixture_says(fixture, "plan Relay via Aid 3 if the repeater fails", "planned")
+    check(page.wait_for("document.querySelectorAll('#channels tbody tr').length === 1 && "
+                        "document.getElementById('instructions').textContent === "
+                        "'Relay via Aid 3 if the repeater fails'", 30) is not None,
+          "a plan saved shows its channel and special instructions")
+    page.screenshot(os.path.join(screenshots, "board-page-wall.png"))
     page.size(390, 844, True)
     page.navigate(base + "/board")
     check(page.wait_for(f"{rows}.length === 3", 5) is not None, "the phone shows the posts")

@@ -6,7 +6,8 @@
 // the net window; "bulk N" adds N rows; "say TEXT" sends the loggers a
 // message; "desk" prints the loggers, the last message and the grid's row
 // notes; "post TACTICAL|OPERATOR|MINUTES" adds a post last heard MINUTES ago
-// by the fixture's clock, staffed by OPERATOR unless empty; "close" ends and
+// by the fixture's clock, staffed by OPERATOR unless empty; "plan TEXT" saves
+// a radio plan of one channel with TEXT as its instructions; "close" ends and
 // closes the net; "quit" ends it.
 // Usage: web_browser_fixture WEB_PORT UDP_PORT PIN
 #include "app/datagridwidget.h"
@@ -14,6 +15,7 @@
 #include "app/session.h"
 #include "app/windowregistry.h"
 #include "callsigns/mastercallsigndb.h"
+#include "incident/ics205.h"
 #include "incident/netposts.h"
 #include "netlog/checkin.h"
 #include "netlog/netlogstore.h"
@@ -150,6 +152,16 @@ int main(int argc, char **argv)
                     &error);
                 out << (added ? "posted " : "no post ") << post.tactical << ' ' << error
                     << Qt::endl;
+            } else if (line.startsWith(QLatin1String("plan "))) {
+                const incident::Channel command { QStringLiteral("Command"),
+                    QStringLiteral("ARES 1"), QStringLiteral("NCS"), QStringLiteral("146.940"),
+                    QStringLiteral("146.340"), QStringLiteral("A"), QStringLiteral("100.0"),
+                    QString() };
+                QString error;
+                const bool saved = incident::saveChannelPlan(
+                    session().netpath, { { command }, line.mid(5) }, &error);
+                Q_EMIT incident::NetPosts::instance().planChanged();
+                out << (saved ? "planned " : "no plan ") << error << Qt::endl;
             } else if (line == QLatin1String("close")) {
                 net->EndNet(); // a running net is ended before it can be closed
                 net->CloseNet();
