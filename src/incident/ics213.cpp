@@ -316,7 +316,7 @@ QList<StoredMessage> listMessages(const QString &netFolder, int *unreadable)
     for (const QString &name : names) {
         StoredMessage s;
         s.path = dir.filePath(name);
-        if (load213(s.path, &s.message, nullptr, &s.bytes))
+        if (load213(s.path, &s.message))
             list << s;
         else
             ++bad;

@@ -61,7 +61,6 @@ struct StoredMessage
 {
     QString path;
     GeneralMessage message;
-    QByteArray bytes; // the file as read
 };
 // The net's messages in file-name order; files that cannot be read are
 // counted in *unreadable and left alone.

@@ -151,7 +151,10 @@ void MessageWindow::choose(int row)
     if (row < 0 || row >= m_stored.size())
         return;
     m_path = m_stored[row].path;
-    m_source = m_stored[row].bytes;
+    // The file as it is now, to be written again with only what changes.
+    GeneralMessage read;
+    if (!incident::load213(m_path, &read, nullptr, &m_source))
+        m_source.clear();
     setMessage(m_stored[row].message);
 }
 
