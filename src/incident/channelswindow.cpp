@@ -12,7 +12,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -30,6 +32,15 @@ ChannelsWindow::ChannelsWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     m_table->setHorizontalHeaderLabels(incident::channelHeadings());
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->verticalHeader()->hide();
+    m_instructions = new QPlainTextEdit(this);
+    m_instructions->setObjectName(QStringLiteral("instructions"));
+    m_instructions->setTabChangesFocus(true);
+    m_instructions->setPlaceholderText(
+        QStringLiteral("Special instructions: relays, check-in order, what to do if the "
+                       "repeater fails"));
+    m_instructions->setMinimumHeight(m_instructions->fontMetrics().lineSpacing() * 2 + 12);
+    auto *instructionsLabel = new QLabel(QStringLiteral("Special &instructions:"), this);
+    instructionsLabel->setBuddy(m_instructions);
     m_problem = new QLabel(this);
     m_problem->setObjectName(QStringLiteral("problem"));
     m_problem->setStyleSheet(QStringLiteral("color: #b00000"));
@@ -53,11 +64,24 @@ ChannelsWindow::ChannelsWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     buttons->addWidget(saveButton);
     buttons->addStretch(1);
 
+    // The channels above the instructions; the operator moves the line between
+    // them when the window is placed short beside the net window.
+    auto *lower = new QWidget(this);
+    auto *lowerLayout = new QVBoxLayout(lower);
+    lowerLayout->setContentsMargins(0, 0, 0, 0);
+    lowerLayout->addWidget(instructionsLabel);
+    lowerLayout->addWidget(m_instructions, 1);
+    auto *split = new QSplitter(Qt::Vertical, this);
+    split->setChildrenCollapsible(false);
+    split->addWidget(m_table);
+    split->addWidget(lower);
+    split->setStretchFactor(0, 2);
+    split->setStretchFactor(1, 1);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_table, 1);
+    layout->addWidget(split, 1);
     layout->addLayout(buttons);
     layout->addWidget(m_problem);
-    resize(900, 320);
+    resize(900, 400);
 }
 
 void ChannelsWindow::showEvent(QShowEvent *event)
@@ -70,12 +94,13 @@ void ChannelsWindow::showEvent(QShowEvent *event)
 
 void ChannelsWindow::fill()
 {
-    QList<Channel> list;
+    incident::ChannelPlan plan;
     QString error;
     m_problem->setText(
-        incident::loadChannels(session().netpath, &list, &error) ? QString() : error);
+        incident::loadChannelPlan(session().netpath, &plan, &error) ? QString() : error);
+    m_instructions->setPlainText(plan.instructions);
     m_table->setRowCount(0);
-    for (const Channel &c : list) {
+    for (const Channel &c : plan.channels) {
         const int row = m_table->rowCount();
         m_table->insertRow(row);
         const QStringList f = c.fields();
@@ -98,13 +123,22 @@ QList<Channel> ChannelsWindow::channels() const
     return list;
 }
 
+QString ChannelsWindow::instructions() const
+{
+    return incident::cleanInstructions(m_instructions->toPlainText());
+}
+
 void ChannelsWindow::addChannel()
 {
     if (m_table->rowCount() >= incident::kMostChannels)
         return;
     const int row = m_table->rowCount();
     m_table->insertRow(row);
+    // Cells to type into: a new row has none, and nothing edits a missing one.
+    for (int col = 0; col < m_table->columnCount(); ++col)
+        m_table->setItem(row, col, new QTableWidgetItem);
     m_table->setCurrentCell(row, 0);
+    m_table->setFocus();
     m_table->editItem(m_table->item(row, 0));
 }
 
@@ -117,7 +151,7 @@ void ChannelsWindow::removeChannel()
 bool ChannelsWindow::save()
 {
     QString error;
-    if (!incident::saveChannels(session().netpath, channels(), &error)) {
+    if (!incident::saveChannelPlan(session().netpath, { channels(), instructions() }, &error)) {
         m_problem->setText(error);
         return false;
     }
@@ -140,6 +174,7 @@ void ChannelsWindow::saveForm()
         return;
     incident::Ics205Plan plan;
     plan.channels = channels();
+    plan.instructions = instructions();
     QString error;
     if (const auto net = reports::loadNetReportData(netpath, &error, reports::NetParts::Counts)) {
         const reports::Ics309Log log = reports::ics309Log(*net);

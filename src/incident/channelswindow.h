@@ -6,12 +6,14 @@
 #include <QWidget>
 
 class QLabel;
+class QPlainTextEdit;
 class QTableWidget;
 
 namespace rollcall {
 
 // Radio Channels (`channels`): the net's ICS-205 plan, a row a channel,
-// edited in place; Save writes the plan file, Save PDF/CSV writes the form.
+// edited in place, and its special instructions below; Save writes the plan
+// file, Save Form writes the form as PDF or CSV.
 class ChannelsWindow : public QWidget
 {
     Q_OBJECT
@@ -19,6 +21,7 @@ public:
     explicit ChannelsWindow(QWidget *parent = nullptr);
 
     QList<incident::Channel> channels() const; // as the table holds them
+    QString instructions() const; // as the box holds them
     void addChannel(); // "&Add Channel"
     void removeChannel(); // "&Remove"
     bool save(); // "&Save"
@@ -31,6 +34,7 @@ private:
     void fill();
 
     QTableWidget *m_table;
+    QPlainTextEdit *m_instructions;
     QLabel *m_problem;
 };
 

@@ -2,9 +2,9 @@
 #include "incident/ics205.h"
 
 #include "incident/formpdf.h"
+#include "incident/incidentfile.h"
 #include "reports/ics309.h"
 #include "reports/netreportsource.h"
-#include "incident/incidentfile.h"
 #include "store/recordfile.h"
 #include "store/textrules.h"
 
@@ -61,17 +61,40 @@ Channel cleanChannel(const Channel &c)
     return Channel::fromFields(f);
 }
 
-QByteArray writeChannels(const QList<Channel> &channels)
+QString cleanInstructions(const QString &text)
+{
+    QString t = text;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    t.replace(u'\t', u' ');
+    QStringList lines;
+    for (const QString &line : t.split(u'\n').mid(0, kMostInstructionLines)) {
+        QString l = store::dropControlCharacters(line);
+        l.truncate(kLongestInstructionLine);
+        while (!l.isEmpty() && l.back().isSpace())
+            l.chop(1);
+        lines << l;
+    }
+    while (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines.join(u'\n');
+}
+
+QByteArray writeChannelPlan(const ChannelPlan &plan)
 {
     QByteArray out = QByteArray(kHeader) + '\n';
-    for (const Channel &c : channels.mid(0, kMostChannels))
+    for (const Channel &c : plan.channels.mid(0, kMostChannels))
         out += cleanChannel(c).fields().join(u'\t').toUtf8() + '\n';
+    const QString instructions = cleanInstructions(plan.instructions);
+    if (!instructions.isEmpty())
+        for (const QString &line : instructions.split(u'\n'))
+            out += "instructions\t" + line.toUtf8() + '\n';
     return out;
 }
 
-QList<Channel> readChannels(const QByteArray &text, int *skipped)
+ChannelPlan readChannelPlan(const QByteArray &text, int *skipped)
 {
-    QList<Channel> channels;
+    ChannelPlan plan;
+    QStringList instructions;
     int bad = 0;
     const QList<QByteArray> lines = text.split('\n');
     for (qsizetype n = 0; n < lines.size(); ++n) {
@@ -81,7 +104,16 @@ QList<Channel> readChannels(const QByteArray &text, int *skipped)
         if ((n == 0 && line == kHeader) || line.trimmed().isEmpty())
             continue;
         const QStringList f = QString::fromUtf8(line).split(u'\t');
-        if (f.size() != kFieldCount || channels.size() >= kMostChannels
+        if (f.size() == 2 && f[0] == QLatin1String("instructions")) {
+            if (instructions.size() < kMostInstructionLines
+                && line.size() <= kLongestInstructionLine * 4 + 13) {
+                instructions << f[1];
+                continue;
+            }
+            ++bad;
+            continue;
+        }
+        if (f.size() != kFieldCount || plan.channels.size() >= kMostChannels
             || line.size() > kFieldCount * kLongestChannelField * 4) {
             ++bad;
             continue;
@@ -91,30 +123,53 @@ QList<Channel> readChannels(const QByteArray &text, int *skipped)
             ++bad;
             continue;
         }
-        channels << c;
+        plan.channels << c;
     }
+    plan.instructions = cleanInstructions(instructions.join(u'\n'));
     if (skipped)
         *skipped = bad;
-    return channels;
+    return plan;
+}
+
+QList<Channel> readChannels(const QByteArray &text, int *skipped)
+{
+    return readChannelPlan(text, skipped).channels;
+}
+
+bool loadChannelPlan(const QString &netFolder, ChannelPlan *plan, QString *error)
+{
+    return loadNetFile(netFolder, kChannelsFileName, kLongestFile,
+        QStringLiteral("a communications plan"), readChannelPlan, plan, error);
 }
 
 bool loadChannels(const QString &netFolder, QList<Channel> *channels, QString *error)
 {
-    return loadNetFile(netFolder, kChannelsFileName, kLongestFile,
-        QStringLiteral("a communications plan"), readChannels, channels, error);
+    ChannelPlan plan;
+    const bool ok = loadChannelPlan(netFolder, &plan, error);
+    *channels = plan.channels;
+    return ok;
 }
 
-bool saveChannels(const QString &netFolder, const QList<Channel> &channels, QString *error)
+bool saveChannelPlan(const QString &netFolder, const ChannelPlan &plan, QString *error)
 {
     const QString path = QDir(netFolder).filePath(QLatin1String(kChannelsFileName));
-    if (channels.isEmpty() && !QFileInfo::exists(path))
+    if (plan.channels.isEmpty() && cleanInstructions(plan.instructions).isEmpty()
+        && !QFileInfo::exists(path))
         return true;
-    if (channels.size() > kMostChannels) {
+    if (plan.channels.size() > kMostChannels) {
         if (error)
             *error = QStringLiteral("A plan holds at most %1 channels.").arg(kMostChannels);
         return false;
     }
-    return store::writeWholeFile(path, writeChannels(channels), error);
+    return store::writeWholeFile(path, writeChannelPlan(plan), error);
+}
+
+bool saveChannels(const QString &netFolder, const QList<Channel> &channels, QString *error)
+{
+    ChannelPlan plan;
+    loadChannelPlan(netFolder, &plan); // what can be read of a damaged one
+    plan.channels = channels;
+    return saveChannelPlan(netFolder, plan, error);
 }
 
 QByteArray ics205Csv(const Ics205Plan &plan)
@@ -129,6 +184,8 @@ QByteArray ics205Csv(const Ics205Plan &plan)
     rows << channelHeadings();
     for (const Channel &c : plan.channels)
         rows << c.fields();
+    rows << QStringList { QStringLiteral("Special Instructions"),
+        cleanInstructions(plan.instructions) };
     return csvRows(rows);
 }
 
@@ -145,7 +202,9 @@ QByteArray ics205Pdf(const Ics205Plan &plan)
         { 7, 8, 8, 6, 6, 4, 5, 10 }, {} };
     for (const Channel &c : plan.channels)
         table.rows << c.fields();
-    form.tables = { table };
+    const FormTable instructions { QStringLiteral("5. Special Instructions:"), { QString() }, { 1 },
+        { { cleanInstructions(plan.instructions) } } };
+    form.tables = { table, instructions };
     form.footer
         = { QStringLiteral("6. Prepared by (Communications Unit Leader): ") + plan.preparedBy };
     return formPdf(form);
@@ -157,9 +216,12 @@ int runIcs205Command(const QStringList &args)
     return runNetFormCommand(command, args,
         [&command](const reports::NetReportData &net, const QString &incident, bool pdf) {
             Ics205Plan plan;
+            ChannelPlan kept;
             QString error;
-            if (!loadChannels(net.netpath, &plan.channels, &error))
+            if (!loadChannelPlan(net.netpath, &kept, &error))
                 commandFailure(command, error, 0);
+            plan.channels = kept.channels;
+            plan.instructions = kept.instructions;
             const reports::Ics309Log log = reports::ics309Log(net, incident);
             plan.incidentName = log.incidentName;
             plan.periodFrom = log.periodFrom;

@@ -31,9 +31,22 @@ struct Channel
 inline constexpr int kMostChannels = 200;
 inline constexpr qsizetype kLongestChannelField = 120;
 
+// The plan's special instructions (box 5 of the form): lines of text.
+inline constexpr int kMostInstructionLines = 40;
+inline constexpr qsizetype kLongestInstructionLine = 200;
+
+// The channels and the special instructions.
+struct ChannelPlan
+{
+    QList<Channel> channels;
+    QString instructions; // lines separated by line breaks
+    bool operator==(const ChannelPlan &) const = default;
+};
+
 // The plan file of a net folder: a header line, then one channel a line, its
-// eight fields separated by tabs, UTF-8. Written whole, through a
-// save-and-rename; removed from the net's view (never written) while empty.
+// eight fields separated by tabs, then one "instructions<TAB>TEXT" line a
+// line of the special instructions, UTF-8. Written whole, through a
+// save-and-rename; never made for an empty plan.
 inline constexpr const char *kChannelsFileName = "ics205.txt";
 
 // The column headings of the form, in fields() order.
@@ -41,9 +54,16 @@ QStringList channelHeadings();
 // A channel's fields made fit for the file: tabs and line breaks become
 // blanks, control characters go, each cut to kLongestChannelField.
 Channel cleanChannel(const Channel &c);
-QByteArray writeChannels(const QList<Channel> &channels);
+// The instructions made fit for the file: tabs become blanks, control
+// characters go, trailing blanks and empty last lines go, bounded as above.
+QString cleanInstructions(const QString &text);
+QByteArray writeChannelPlan(const ChannelPlan &plan);
+ChannelPlan readChannelPlan(const QByteArray &text, int *skipped = nullptr);
 QList<Channel> readChannels(const QByteArray &text, int *skipped = nullptr);
+bool loadChannelPlan(const QString &netFolder, ChannelPlan *plan, QString *error = nullptr);
 bool loadChannels(const QString &netFolder, QList<Channel> *channels, QString *error = nullptr);
+bool saveChannelPlan(const QString &netFolder, const ChannelPlan &plan, QString *error = nullptr);
+// Saves the channels, keeping the special instructions the file holds.
 bool saveChannels(
     const QString &netFolder, const QList<Channel> &channels, QString *error = nullptr);
 
@@ -54,6 +74,7 @@ struct Ics205Plan
     QString periodFrom, periodTo;
     QString preparedBy;
     QList<Channel> channels;
+    QString instructions;
 };
 
 QByteArray ics205Csv(const Ics205Plan &plan);

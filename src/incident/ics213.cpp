@@ -79,21 +79,24 @@ GeneralMessage cleanMessage(const GeneralMessage &m)
     return c;
 }
 
-QByteArray write213(const GeneralMessage &message)
+namespace {
+// One ":tag:LENGTH value" of a form file, where it lies in the file: from
+// its colon to the end of the line breaks after its value.
+struct FileField
 {
-    const GeneralMessage m = cleanMessage(message);
-    QByteArray out = QByteArray(kFlmsgHeader) + '\n' + kFormHeader + '\n';
-    for (const Tag &t : kTags) {
-        const QByteArray value = (m.*t.field).toUtf8();
-        if (value.isEmpty())
-            continue;
-        out += ':' + QByteArray(t.tag) + ':' + QByteArray::number(value.size()) + ' ' + value
-            + '\n';
-    }
-    return out;
-}
+    QByteArray tag, value;
+    qsizetype begin = 0, end = 0;
+};
 
-bool read213(const QByteArray &bytes, GeneralMessage *m, QString *error)
+struct FileFields
+{
+    qsizetype formBegin = 0; // the first field after the <ics213> line
+    QList<FileField> fields;
+};
+
+// The fields of a .213 file, in file order; false with the reason when it is
+// not one (or is damaged).
+bool scan213(const QByteArray &bytes, FileFields *scanned, QString *error)
 {
     const auto fail = [&](const QString &why) {
         if (error)
@@ -107,7 +110,7 @@ bool read213(const QByteArray &bytes, GeneralMessage *m, QString *error)
     const qsizetype form = bytes.indexOf(kFormHeader);
     if (form < 0)
         return fail(QStringLiteral("not an ICS-213 form (no <ics213> line)"));
-    GeneralMessage read;
+    FileFields read;
     qsizetype pos = form + qsizetype(qstrlen(kFormHeader));
     const qsizetype end = bytes.size();
     auto skipBreaks = [&] {
@@ -115,6 +118,7 @@ bool read213(const QByteArray &bytes, GeneralMessage *m, QString *error)
             ++pos;
     };
     skipBreaks();
+    read.formBegin = pos;
     while (pos < end) {
         // ":tag:LENGTH " then LENGTH bytes.
         if (bytes[pos] != ':')
@@ -122,7 +126,9 @@ bool read213(const QByteArray &bytes, GeneralMessage *m, QString *error)
         const qsizetype tagEnd = bytes.indexOf(':', pos + 1);
         if (tagEnd < 0 || tagEnd - pos > 16)
             return fail(QStringLiteral("damaged at byte %1 (a field's tag)").arg(pos));
-        const QByteArray tag = bytes.mid(pos + 1, tagEnd - pos - 1);
+        FileField f;
+        f.begin = pos;
+        f.tag = bytes.mid(pos + 1, tagEnd - pos - 1);
         qsizetype p = tagEnd + 1;
         qint64 length = 0;
         int digits = 0;
@@ -134,23 +140,106 @@ bool read213(const QByteArray &bytes, GeneralMessage *m, QString *error)
         if (digits == 0 || p >= end || bytes[p] != ' ')
             return fail(QStringLiteral("damaged at byte %1 (field %2 has no length)")
                             .arg(pos)
-                            .arg(QString::fromLatin1(tag.toHex())));
+                            .arg(QString::fromLatin1(f.tag.toHex())));
         ++p;
         if (length > end - p)
             return fail(QStringLiteral("field %1 runs past the end of the file")
-                            .arg(QString::fromUtf8(tag).left(16)));
-        const QByteArray value = bytes.mid(p, length);
-        for (const Tag &t : kTags)
-            if (tag == t.tag)
-                read.*t.field = QString::fromUtf8(value);
+                            .arg(QString::fromUtf8(f.tag).left(16)));
+        f.value = bytes.mid(p, length);
         pos = p + length;
         skipBreaks();
+        f.end = pos;
+        read.fields << f;
     }
+    *scanned = read;
+    return true;
+}
+
+const Tag *knownTag(const QByteArray &tag)
+{
+    for (const Tag &t : kTags)
+        if (tag == t.tag)
+            return &t;
+    return nullptr;
+}
+
+QByteArray fieldBytes(const Tag &t, const QByteArray &value)
+{
+    return ':' + QByteArray(t.tag) + ':' + QByteArray::number(value.size()) + ' ' + value + '\n';
+}
+} // namespace
+
+QByteArray write213(const GeneralMessage &message, const QByteArray &original)
+{
+    const GeneralMessage m = cleanMessage(message);
+    FileFields file;
+    if (original.isEmpty() || !scan213(original, &file, nullptr)) {
+        QByteArray out = QByteArray(kFlmsgHeader) + '\n' + kFormHeader + '\n';
+        for (const Tag &t : kTags)
+            if (const QByteArray value = (m.*t.field).toUtf8(); !value.isEmpty())
+                out += fieldBytes(t, value);
+        return out;
+    }
+    // The file as it was, field by field: what the form shows is written
+    // anew only where it changed; lines and fields it does not show (flmsg's
+    // header lines, tags of other versions) stay as they were.
+    QByteArray out = original.left(file.formBegin);
+    const qsizetype tagCount = qsizetype(std::size(kTags));
+    QList<bool> done(tagCount, false);
+    QList<bool> inFile(tagCount, false);
+    for (const FileField &f : file.fields)
+        if (const Tag *t = knownTag(f.tag))
+            inFile[t - kTags] = true;
+    const auto append = [&](const QByteArray &bytes) {
+        if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r'))
+            out += '\n';
+        out += bytes;
+    };
+    // Fields the file lacks go where flmsg would put them: before the first
+    // field of the file that flmsg writes after them.
+    const auto addMissingBefore = [&](qsizetype index) {
+        for (qsizetype i = 0; i < index; ++i)
+            if (!inFile[i] && !done[i]) {
+                done[i] = true;
+                if (const QByteArray v = (m.*kTags[i].field).toUtf8(); !v.isEmpty())
+                    append(fieldBytes(kTags[i], v));
+            }
+    };
+    for (const FileField &f : file.fields) {
+        const Tag *t = knownTag(f.tag);
+        if (!t) {
+            out += original.mid(f.begin, f.end - f.begin);
+            continue;
+        }
+        const qsizetype i = t - kTags;
+        addMissingBefore(i);
+        if (done[i])
+            continue; // a tag the file repeats is written once
+        done[i] = true;
+        const QString value = m.*t->field;
+        if (cleanText(QString::fromUtf8(f.value), t->multiline) == value)
+            out += original.mid(f.begin, f.end - f.begin);
+        else if (!value.isEmpty())
+            append(fieldBytes(*t, value.toUtf8()));
+    }
+    addMissingBefore(tagCount);
+    return out;
+}
+
+bool read213(const QByteArray &bytes, GeneralMessage *m, QString *error)
+{
+    FileFields file;
+    if (!scan213(bytes, &file, error))
+        return false;
+    GeneralMessage read;
+    for (const FileField &f : file.fields)
+        if (const Tag *t = knownTag(f.tag))
+            read.*t->field = QString::fromUtf8(f.value);
     *m = cleanMessage(read);
     return true;
 }
 
-bool load213(const QString &path, GeneralMessage *m, QString *error)
+bool load213(const QString &path, GeneralMessage *m, QString *error, QByteArray *read)
 {
     const std::optional<QByteArray> bytes
         = readIncidentFile(path, kLongest213File, QStringLiteral("an ICS-213 file"), error);
@@ -162,6 +251,8 @@ bool load213(const QString &path, GeneralMessage *m, QString *error)
             *error = QStringLiteral("%1 cannot be read (%2).").arg(path, why);
         return false;
     }
+    if (read)
+        *read = *bytes;
     return true;
 }
 
@@ -235,7 +326,8 @@ QList<StoredMessage> listMessages(const QString &netFolder, int *unreadable)
     return list;
 }
 
-bool saveMessage(const QString &netFolder, const GeneralMessage &m, QString *path, QString *error)
+bool saveMessage(const QString &netFolder, const GeneralMessage &m, QString *path, QString *error,
+    const QByteArray &original)
 {
     const QDir net(netFolder);
     const QString folder = net.filePath(QLatin1String(kMessagesFolderName));
@@ -262,7 +354,7 @@ bool saveMessage(const QString &netFolder, const GeneralMessage &m, QString *pat
         }
         target = dir.filePath(QStringLiteral("%1.213").arg(next, 4, 10, QLatin1Char('0')));
     }
-    if (!store::writeWholeFile(target, write213(m), error))
+    if (!store::writeWholeFile(target, write213(m, original), error))
         return false;
     if (path)
         *path = target;

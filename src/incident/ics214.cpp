@@ -2,8 +2,8 @@
 #include "incident/ics214.h"
 
 #include "incident/formpdf.h"
-#include "reports/ics309.h"
 #include "incident/incidentfile.h"
+#include "reports/ics309.h"
 #include "store/recordfile.h"
 #include "store/textrules.h"
 
@@ -30,9 +30,11 @@ QString oneLine(const QString &text, qsizetype longest)
 }
 } // namespace
 
-QByteArray writeActivity(const QList<ActivityEntry> &entries)
+QByteArray writeActivity(const QList<ActivityEntry> &entries, const QString &agency)
 {
     QByteArray out = QByteArray(kHeader) + '\n';
+    if (const QString a = oneLine(agency, kLongestAgency); !a.isEmpty())
+        out += "agency\t" + a.toUtf8() + '\n';
     for (const ActivityEntry &e : entries)
         out += e.at.toUTC().toString(Qt::ISODate).toUtf8() + '\t'
             + oneLine(e.who, kLongestWho).toUtf8() + '\t'
@@ -40,9 +42,9 @@ QByteArray writeActivity(const QList<ActivityEntry> &entries)
     return out;
 }
 
-QList<ActivityEntry> readActivity(const QByteArray &text, int *skipped)
+ActivityJournal readJournal(const QByteArray &text, int *skipped)
 {
-    QList<ActivityEntry> entries;
+    ActivityJournal journal;
     int bad = 0;
     const QList<QByteArray> lines = text.split('\n');
     for (qsizetype n = 0; n < lines.size(); ++n) {
@@ -52,6 +54,10 @@ QList<ActivityEntry> readActivity(const QByteArray &text, int *skipped)
         if ((n == 0 && line == kHeader) || line.trimmed().isEmpty())
             continue;
         const QList<QByteArray> f = line.split('\t');
+        if (f.size() == 2 && f[0] == "agency" && f[1].size() <= kLongestAgency * 4) {
+            journal.agency = oneLine(QString::fromUtf8(f[1]), kLongestAgency);
+            continue;
+        }
         if (f.size() == 3 && f[1].size() <= kLongestWho * 4
             && f[2].size() <= kLongestActivityText * 4) {
             ActivityEntry e;
@@ -59,7 +65,7 @@ QList<ActivityEntry> readActivity(const QByteArray &text, int *skipped)
             e.who = oneLine(QString::fromUtf8(f[1]), kLongestWho);
             e.text = oneLine(QString::fromUtf8(f[2]), kLongestActivityText);
             if (e.at.isValid() && !e.text.isEmpty()) {
-                entries << e;
+                journal.entries << e;
                 continue;
             }
         }
@@ -67,20 +73,47 @@ QList<ActivityEntry> readActivity(const QByteArray &text, int *skipped)
     }
     if (skipped)
         *skipped = bad;
-    return entries;
+    return journal;
+}
+
+QList<ActivityEntry> readActivity(const QByteArray &text, int *skipped)
+{
+    return readJournal(text, skipped).entries;
+}
+
+bool loadJournal(const QString &netFolder, ActivityJournal *journal, QString *error)
+{
+    return loadNetFile(netFolder, kActivityFileName, kLongestFile,
+        QStringLiteral("an activity journal"), readJournal, journal, error);
 }
 
 bool loadActivity(const QString &netFolder, QList<ActivityEntry> *entries, QString *error)
 {
-    return loadNetFile(netFolder, kActivityFileName, kLongestFile,
-        QStringLiteral("an activity journal"), readActivity, entries, error);
+    ActivityJournal journal;
+    const bool ok = loadJournal(netFolder, &journal, error);
+    *entries = journal.entries;
+    return ok;
 }
+
+namespace {
+bool writeJournal(const QString &netFolder, const ActivityJournal &journal, QString *error)
+{
+    const QByteArray bytes = writeActivity(journal.entries, journal.agency);
+    if (bytes.size() > kLongestFile) {
+        if (error)
+            *error = QStringLiteral("The activity journal is full.");
+        return false;
+    }
+    return store::writeWholeFile(
+        QDir(netFolder).filePath(QLatin1String(kActivityFileName)), bytes, error);
+}
+} // namespace
 
 bool appendActivity(const QString &netFolder, const ActivityEntry &entry, QString *error)
 {
-    QList<ActivityEntry> entries;
+    ActivityJournal journal;
     // A damaged journal keeps what could be read; the new entry is not lost for it.
-    loadActivity(netFolder, &entries, nullptr);
+    loadJournal(netFolder, &journal, nullptr);
     ActivityEntry e = entry;
     e.text = oneLine(e.text, kLongestActivityText);
     e.who = oneLine(e.who, kLongestWho);
@@ -89,15 +122,19 @@ bool appendActivity(const QString &netFolder, const ActivityEntry &entry, QStrin
             *error = QStringLiteral("An entry needs its text and time.");
         return false;
     }
-    entries << e;
-    const QByteArray bytes = writeActivity(entries);
-    if (bytes.size() > kLongestFile) {
-        if (error)
-            *error = QStringLiteral("The activity journal is full.");
-        return false;
-    }
-    return store::writeWholeFile(
-        QDir(netFolder).filePath(QLatin1String(kActivityFileName)), bytes, error);
+    journal.entries << e;
+    return writeJournal(netFolder, journal, error);
+}
+
+bool setActivityAgency(const QString &netFolder, const QString &agency, QString *error)
+{
+    ActivityJournal journal;
+    loadJournal(netFolder, &journal, nullptr);
+    const QString a = oneLine(agency, kLongestAgency);
+    if (a == journal.agency)
+        return true; // nothing to write (and no journal made for nothing)
+    journal.agency = a;
+    return writeJournal(netFolder, journal, error);
 }
 
 QStringList postChanges(const QList<Post> &before, const QList<Post> &after)
@@ -109,6 +146,21 @@ QStringList postChanges(const QList<Post> &before, const QList<Post> &after)
                 changes << (a.open ? QStringLiteral("Post %1 opened again").arg(a.tactical)
                                    : QStringLiteral("Post %1 closed").arg(a.tactical));
     return changes;
+}
+
+QString trafficPassedText(const QString &from, const QString &count, const QString &precedence,
+    const QString &destination, const QString &passedTo, bool passed)
+{
+    const auto part = [](const QString &before, const QString &text) {
+        const QString t = text.simplified();
+        return t.isEmpty() ? QString() : before + t;
+    };
+    const QString traffic = QStringLiteral("Traffic") + part(QStringLiteral(" "), count)
+        + part(QStringLiteral(" "), precedence) + part(QStringLiteral(" from "), from)
+        + part(QStringLiteral(" for "), destination);
+    if (!passed)
+        return traffic + QStringLiteral(" no longer marked passed");
+    return traffic + QStringLiteral(" passed") + part(QStringLiteral(" to "), passedTo);
 }
 
 Ics214Log ics214Log(const reports::NetReportData &net, const QList<Post> &posts,
@@ -260,14 +312,15 @@ int runIcs214Command(const QStringList &args)
     return runNetFormCommand(command, args,
         [&command](const reports::NetReportData &net, const QString &incident, bool pdf) {
             PostList posts;
-            QList<ActivityEntry> journal;
+            ActivityJournal journal;
             QString error;
             // A damaged posts file or journal still gives what could be read; say so.
             if (!loadPosts(net.netpath, &posts, &error))
                 commandFailure(command, error, 0);
-            if (!loadActivity(net.netpath, &journal, &error))
+            if (!loadJournal(net.netpath, &journal, &error))
                 commandFailure(command, error, 0);
-            const Ics214Log log = ics214Log(net, posts.posts(), journal, incident);
+            Ics214Log log = ics214Log(net, posts.posts(), journal.entries, incident);
+            log.agency = journal.agency;
             return pdf ? ics214Pdf(log) : ics214Csv(log);
         });
 }

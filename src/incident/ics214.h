@@ -24,27 +24,47 @@ struct ActivityEntry
     bool operator==(const ActivityEntry &) const = default;
 };
 
-// The journal file of a net folder: a header line, then one entry a line,
-// "ISO-UTC-TIME<TAB>WHO<TAB>TEXT", UTF-8. Written whole, through a
-// save-and-rename, and only once there is an entry.
+// The journal of a net: the home agency (and unit) the ICS-214 names in its
+// header, and the entries.
+struct ActivityJournal
+{
+    QString agency;
+    QList<ActivityEntry> entries;
+};
+
+// The journal file of a net folder: a header line, then "agency<TAB>TEXT"
+// when one was given, then one entry a line, "ISO-UTC-TIME<TAB>WHO<TAB>TEXT",
+// UTF-8. Written whole, through a save-and-rename, and only once there is an
+// entry or an agency.
 inline constexpr const char *kActivityFileName = "activity.txt";
 inline constexpr qsizetype kLongestActivityText = 1000;
+inline constexpr qsizetype kLongestAgency = 120;
 
-QByteArray writeActivity(const QList<ActivityEntry> &entries);
-// The entries of a file's text; lines that cannot be read are skipped and
+QByteArray writeActivity(const QList<ActivityEntry> &entries, const QString &agency = QString());
+// The journal in a file's text; lines that cannot be read are skipped and
 // counted in *skipped.
+ActivityJournal readJournal(const QByteArray &text, int *skipped = nullptr);
 QList<ActivityEntry> readActivity(const QByteArray &text, int *skipped = nullptr);
 // None when the folder has no journal; false, with the reason, when it has one
 // that cannot be read (what could be read is still given).
+bool loadJournal(const QString &netFolder, ActivityJournal *journal, QString *error = nullptr);
 bool loadActivity(
     const QString &netFolder, QList<ActivityEntry> *entries, QString *error = nullptr);
 // Adds one entry (the text cut to kLongestActivityText, line breaks made
 // blanks) and writes the journal whole.
 bool appendActivity(const QString &netFolder, const ActivityEntry &entry, QString *error = nullptr);
+// Keeps the home agency (one line, cut to kLongestAgency; empty for none)
+// with the journal's entries.
+bool setActivityAgency(const QString &netFolder, const QString &agency, QString *error = nullptr);
 
 // What changed between two states of the posts, as journal text: posts
 // closed and opened again (the posts file keeps no time for either).
 QStringList postChanges(const QList<Post> &before, const QList<Post> &after);
+
+// The journal's line for held traffic marked passed in Traffic Held (or the
+// mark taken back): the net's traffic list keeps no time for either.
+QString trafficPassedText(const QString &from, const QString &count, const QString &precedence,
+    const QString &destination, const QString &passedTo, bool passed);
 
 // A comment a station's comment history marks for the activity log starts
 // with this ("*Road closed at mile 12").

@@ -12,6 +12,7 @@
 #include "incident/postswindow.h"
 #include "incident/tacticalcalls.h"
 #include "netlog/netwindow.h"
+#include "netlog/trafficheldwindow.h"
 #include "store/netfiles.h"
 #include "store/recordfile.h"
 
@@ -32,26 +33,49 @@ void saveActivityLog()
         = prompts.input(QStringLiteral("Incident name:"), title, store::netname(netpath));
     if (incidentName.trimmed().isEmpty())
         return;
+    // The form's home agency (and unit), kept with the journal for the next
+    // time and for the ics214 command; left empty, it stays as it was.
+    incident::ActivityJournal journal;
+    incident::loadJournal(netpath, &journal); // what can be read of a damaged one
+    const QString agency
+        = prompts.input(QStringLiteral("Home agency (and unit):"), title, journal.agency);
+    QString error;
+    if (!agency.isEmpty() && !incident::setActivityAgency(netpath, agency.trimmed(), &error)) {
+        prompts.exclamation(title, error);
+        return;
+    }
+    incident::loadJournal(netpath, &journal);
     const QString file = prompts.saveFile(
         { title, QStringLiteral("PDF (*.pdf)|*.pdf|CSV (*.csv)|*.csv"), QStringLiteral(".pdf"),
             netpath, netpath + store::netname(netpath) + QStringLiteral(" ICS-214.pdf") });
     if (file.isEmpty())
         return;
-    QString error;
     const auto net = reports::loadNetReportData(netpath, &error);
     if (!net) {
         prompts.exclamation(title, error);
         return;
     }
-    QList<incident::ActivityEntry> journal;
-    incident::loadActivity(netpath, &journal); // what can be read of a damaged one
-    const incident::Ics214Log log
-        = incident::ics214Log(*net, incident::NetPosts::instance().list().posts(), journal,
+    incident::Ics214Log log
+        = incident::ics214Log(*net, incident::NetPosts::instance().list().posts(), journal.entries,
             incidentName, session().clock->now());
+    log.agency = journal.agency;
     const bool csv = file.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
     if (!store::writeWholeFile(
             file, csv ? incident::ics214Csv(log) : incident::ics214Pdf(log), &error))
         prompts.exclamation(title, error);
+}
+
+// A line for the activity journal, at the clock's time, under the NCS then on.
+void logActivity(const QString &text)
+{
+    const QString netpath = session().netpath;
+    if (netpath.isEmpty())
+        return;
+    const store::NcsHistory ncs = store::readNcsHistory(netpath);
+    QString why;
+    if (!incident::appendActivity(netpath,
+            { session().clock->now(), ncs.current ? ncs.current->ncscall : QString(), text }, &why))
+        Q_EMIT incident::NetPosts::instance().writeFailed(why);
 }
 
 QAction *addItem(QMenu *menu, const QString &text, const QString &name, const QKeySequence &key,
@@ -107,6 +131,22 @@ void registerIncidentWindows()
     r.registerWindow(QStringLiteral("logentry"), [] { return new LogEntryWindow; });
     r.registerWindow(QStringLiteral("channels"), [] { return new ChannelsWindow; });
     r.registerWindow(QStringLiteral("ics213"), [] { return new MessageWindow; });
+    // Traffic marked passed goes to the activity journal with its time, once
+    // however often the windows are registered.
+    static bool watchingTraffic = false;
+    if (!watchingTraffic) {
+        watchingTraffic = true;
+        QObject::connect(&r, &WindowRegistry::windowLoaded, [](const QString &name) {
+            auto *held = qobject_cast<TrafficHeldWindow *>(windows().loaded(name));
+            if (name == QLatin1String("curtraffic") && held)
+                QObject::connect(held, &TrafficHeldWindow::passedMarked,
+                    [](const QString &from, const QString &count, const QString &precedence,
+                        const QString &destination, const QString &passedTo, bool passed) {
+                        logActivity(incident::trafficPassedText(
+                            from, count, precedence, destination, passedTo, passed));
+                    });
+        });
+    }
     NetWindow::setNetOpenedHook(QStringLiteral("posts"), [](NetWindow *net) {
         QString error;
         if (!incident::NetPosts::instance().open(session().netpath, &error))

@@ -151,6 +151,10 @@ void MessageWindow::choose(int row)
     if (row < 0 || row >= m_stored.size())
         return;
     m_path = m_stored[row].path;
+    // The file as it is now, to be written again with only what changes.
+    GeneralMessage read;
+    if (!incident::load213(m_path, &read, nullptr, &m_source))
+        m_source.clear();
     setMessage(m_stored[row].message);
 }
 
@@ -199,6 +203,7 @@ void MessageWindow::setMessage(const GeneralMessage &m)
 void MessageWindow::newMessage()
 {
     m_path.clear();
+    m_source.clear();
     GeneralMessage m;
     const QDateTime now = session().clock->now().toLocalTime();
     m.date = now.toString(QStringLiteral("yyyy-MM-dd"));
@@ -215,11 +220,13 @@ bool MessageWindow::save()
     if (session().netpath.isEmpty())
         return false;
     QString path = m_path, error;
-    if (!incident::saveMessage(session().netpath, message(), &path, &error)) {
+    const GeneralMessage m = message();
+    if (!incident::saveMessage(session().netpath, m, &path, &error, m_source)) {
         m_status->setText(error);
         return false;
     }
     m_path = path;
+    m_source = incident::write213(m, m_source);
     m_status->setText(QStringLiteral("Saved as %1.").arg(path));
     fill();
     return true;
@@ -233,11 +240,14 @@ void MessageWindow::openFile()
         return;
     GeneralMessage m;
     QString error;
-    if (!incident::load213(file, &m, &error)) {
+    QByteArray bytes;
+    if (!incident::load213(file, &m, &error, &bytes)) {
         session().prompts->exclamation(windowTitle(), error);
         return;
     }
+    // Added to the net as the file it is, with the fields this form does not show.
     m_path.clear();
+    m_source = bytes;
     setMessage(m);
     save();
 }
@@ -252,8 +262,9 @@ void MessageWindow::saveForm()
         return;
     const QByteArray bytes = file.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive)
         ? incident::messageText(m).toUtf8()
-        : file.endsWith(QLatin1String(".213"), Qt::CaseInsensitive) ? incident::write213(m)
-                                                                    : incident::messagePdf(m);
+        : file.endsWith(QLatin1String(".213"), Qt::CaseInsensitive)
+        ? incident::write213(m, m_source)
+        : incident::messagePdf(m);
     QString error;
     if (!store::writeWholeFile(file, bytes, &error))
         session().prompts->exclamation(windowTitle(), error);

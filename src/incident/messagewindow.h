@@ -50,6 +50,7 @@ private:
     QPlainTextEdit *m_message, *m_reply;
     QLabel *m_status;
     QString m_path; // the net's file shown; empty for a new message
+    QByteArray m_source; // the file the message shown was read from, written again on save
     QList<incident::StoredMessage> m_stored;
 };
 

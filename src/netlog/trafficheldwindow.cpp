@@ -4,8 +4,8 @@
 #include "app/datagridwidget.h"
 #include "app/placementwidget.h"
 #include "app/screenplacement.h"
-#include "app/windowregistry.h"
 #include "app/session.h"
+#include "app/windowregistry.h"
 #include "store/database.h"
 #include "store/netfiles.h"
 #include "store/recordsource.h"
@@ -30,7 +30,8 @@ TrafficHeldWindow::TrafficHeldWindow(QWidget *parent) : QWidget(parent, Qt::Tool
 {
     setObjectName(QStringLiteral("curtraffic"));
     setWindowTitle(QStringLiteral("Traffic Held"));
-    setKeepClear(this, [this] { return frameRect(this); }, PlacementRank::TrafficHeld);
+    setKeepClear(
+        this, [this] { return frameRect(this); }, PlacementRank::TrafficHeld);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     m_grid = new DataGrid(this);
@@ -61,7 +62,13 @@ TrafficHeldWindow::TrafficHeldWindow(QWidget *parent) : QWidget(parent, Qt::Tool
         GridColumn(QStringLiteral("Passed To"), QStringLiteral("passedto")),
         GridColumn(QStringLiteral("Passed"), QStringLiteral("passed")).asFlag(),
     });
-    connect(m_grid, &DataGrid::afterColumnEdit, this, [this](int column) {
+    connect(m_grid->gridModel(), &GridModel::afterColumnEdit, this, [this](int column, int row) {
+        if (column == kPassedColumn) {
+            const GridModel *rows = m_grid->gridModel();
+            Q_EMIT passedMarked(rows->text(row, 0), rows->text(row, 1), rows->text(row, 2),
+                rows->text(row, kDestinationColumn), rows->text(row, 4),
+                !rows->text(row, kPassedColumn).isEmpty());
+        }
         if (column == kDestinationColumn || column == kPassedColumn)
             QTimer::singleShot(0, this, &TrafficHeldWindow::refresh);
     });

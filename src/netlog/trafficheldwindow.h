@@ -31,6 +31,12 @@ public Q_SLOTS:
     // Re-reads the list (after the net window stored traffic).
     void refresh();
 
+Q_SIGNALS:
+    // The operator ticked (or cleared) a row's Passed box: the row as shown,
+    // the precedence by its name.
+    void passedMarked(const QString &from, const QString &count, const QString &precedence,
+        const QString &destination, const QString &passedTo, bool passed);
+
 private:
     std::unique_ptr<store::Database> m_db;
     store::RecordSourceModel *m_model = nullptr;

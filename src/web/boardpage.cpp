@@ -47,10 +47,11 @@ public:
         const QString folder = incident::NetPosts::instance().netFolder();
         if (folder != folder_) {
             folder_ = folder;
-            incident::loadChannels(folder, &channels_); // what can be read of a damaged plan
+            incident::loadChannelPlan(folder, &plan_); // what can be read of a damaged plan
         }
         return boardJson(folder.isEmpty() ? QString() : store::netname(folder),
-            incident::NetPosts::instance().list().posts(), channels_, session().clock->now());
+            incident::NetPosts::instance().list().posts(), plan_.channels, session().clock->now(),
+            plan_.instructions);
     }
 
 private:
@@ -58,12 +59,12 @@ private:
 
     WebService *service_;
     QString folder_;
-    QList<incident::Channel> channels_;
+    incident::ChannelPlan plan_;
 };
 } // namespace
 
 QByteArray boardJson(const QString &netName, const QList<incident::Post> &posts,
-    const QList<incident::Channel> &channels, const QDateTime &now)
+    const QList<incident::Channel> &channels, const QDateTime &now, const QString &instructions)
 {
     QJsonArray rows;
     for (int i : incident::boardOrder(posts, now)) {
@@ -92,7 +93,8 @@ QByteArray boardJson(const QString &netName, const QList<incident::Post> &posts,
     return QJsonDocument(
         QJsonObject { { QStringLiteral("net"), netName },
             { QStringLiteral("now"), now.toLocalTime().toString(QStringLiteral("HH:mm")) },
-            { QStringLiteral("posts"), rows }, { QStringLiteral("channels"), plan } })
+            { QStringLiteral("posts"), rows }, { QStringLiteral("channels"), plan },
+            { QStringLiteral("instructions"), instructions } })
         .toJson(QJsonDocument::Compact);
 }
 
@@ -113,6 +115,7 @@ th{color:#aaa;font-weight:normal;font-size:.8em}
 tr.overdue td{background:#8a5a00}tr.silent td{background:#8b0000}
 .flag{font-weight:bold;color:#ffd24d}
 #channels{font-size:.75em}#status{color:#aaa;font-size:.8em}
+#instructions{font-size:.75em;margin:.4em .6em;white-space:pre-line}
 @media (max-width:640px){
  #posts thead{display:none}
  #posts tr{display:block;border-bottom:2px solid #444;padding:.2em 0}
@@ -125,6 +128,7 @@ tr.overdue td{background:#8a5a00}tr.silent td{background:#8b0000}
 <table id="posts"><thead><tr><th>Post</th><th>Operator</th><th>Location</th><th>Last heard</th><th>Status</th></tr></thead><tbody></tbody></table>
 <h2 id="plantitle" hidden>Radio channels (ICS 205)</h2>
 <table id="channels" hidden><thead><tr><th>Function</th><th>Channel</th><th>Assignment</th><th>RX</th><th>TX</th><th>Mode</th><th>Tone</th><th>Remarks</th></tr></thead><tbody></tbody></table>
+<p id="instructions" hidden></p>
 <p id="status"></p>
 <script>
 "use strict";
@@ -146,7 +150,9 @@ function show(b){
  for(const c of b.channels){const tr=document.createElement("tr");
   for(const k of ["function","name","assignment","rx","tx","mode","tone","remarks"])cell(tr,c[k]);
   plan.appendChild(tr);}
- document.getElementById("channels").hidden=document.getElementById("plantitle").hidden=!b.channels.length;
+ const notes=document.getElementById("instructions");notes.textContent=b.instructions||"";
+ document.getElementById("channels").hidden=!b.channels.length;
+ document.getElementById("plantitle").hidden=!b.channels.length&&!b.instructions;notes.hidden=!b.instructions;
 }
 let pending=false;
 async function load(){

@@ -20,9 +20,11 @@ class WebService;
 // The open posts in the board's order (longest silent first) with their
 // operator, location, last heard (local "HH:mm", empty if never) and
 // minutes silent, their state ("ok", "overdue", "silent") and whether a
-// shift has begun with nobody on; and the channel plan.
+// shift has begun with nobody on; and the channel plan with its special
+// instructions.
 QByteArray boardJson(const QString &netName, const QList<incident::Post> &posts,
-    const QList<incident::Channel> &channels, const QDateTime &now);
+    const QList<incident::Channel> &channels, const QDateTime &now,
+    const QString &instructions = QString());
 
 QByteArray boardPage();
 

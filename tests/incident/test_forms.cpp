@@ -3,6 +3,7 @@
 // ICS-214, the ICS-205 channel plan, the ICS-213 message and its flmsg file;
 // as bytes, as printed pages read back, and as the program run from a shell.
 
+#include "helperprocess.h"
 #include "incident/ics205.h"
 #include "incident/ics213.h"
 #include "incident/ics214.h"
@@ -10,7 +11,6 @@
 #include "temphome.h"
 #include "testfiles.h"
 #include "testmain.h"
-#include "helperprocess.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -156,6 +156,39 @@ private Q_SLOTS:
         QCOMPARE(some.size(), 1);
         QCOMPARE(some[0].text, u"kept"_s);
 
+        // The home agency: kept on its own line after the header, the entries
+        // untouched; a journal from before agencies reads as it did.
+        const QByteArray entriesOnly
+            = test::fileBytes(dir.filePath(QLatin1String(kActivityFileName)));
+        QVERIFY(setActivityAgency(dir.path(), u" Washtenaw ARES\tUnit 2 "_s));
+        QByteArray withAgency = entriesOnly;
+        withAgency.insert(20, "agency\tWashtenaw ARES Unit 2\n");
+        QCOMPARE(test::fileBytes(dir.filePath(QLatin1String(kActivityFileName))), withAgency);
+        QVERIFY(appendActivity(dir.path(), { t0.addSecs(120), QString(), u"third"_s }));
+        ActivityJournal journal;
+        QVERIFY(loadJournal(dir.path(), &journal));
+        QCOMPARE(journal.agency, u"Washtenaw ARES Unit 2"_s);
+        QCOMPARE(journal.entries.size(), 3);
+        QCOMPARE(readJournal(entriesOnly, &skipped).entries.size(), 2);
+        QCOMPARE(skipped, 0);
+        QVERIFY(setActivityAgency(dir.path(), QString()));
+        QVERIFY(
+            !test::fileBytes(dir.filePath(QLatin1String(kActivityFileName))).contains("agency"));
+        QCOMPARE(readJournal("agency\ttoo\tmany\nagency\tA\n", &skipped).agency, u"A"_s);
+        QCOMPARE(skipped, 1);
+        QTemporaryDir empty;
+        QVERIFY(setActivityAgency(empty.path(), QString()));
+        QVERIFY(!QFile::exists(empty.filePath(QLatin1String(kActivityFileName))));
+
+        // Held traffic marked passed, and the mark taken back.
+        QCOMPARE(
+            trafficPassedText(u"N2AID"_s, u"2"_s, u"Priority"_s, u"BOSTON"_s, u"K1XYZ"_s, true),
+            u"Traffic 2 Priority from N2AID for BOSTON passed to K1XYZ"_s);
+        QCOMPARE(trafficPassedText(u"N2AID"_s, QString(), QString(), u" "_s, QString(), true),
+            u"Traffic from N2AID passed"_s);
+        QCOMPARE(trafficPassedText(u"N2AID"_s, u"1"_s, QString(), u"Red Cross"_s, u"W1AW"_s, false),
+            u"Traffic 1 from N2AID for Red Cross no longer marked passed"_s);
+
         QList<Post> before = marathonPosts();
         QList<Post> after = before;
         after[0].open = false;
@@ -171,9 +204,10 @@ private Q_SLOTS:
     {
         const QList<ActivityEntry> journal
             = { { t0.addSecs(30 * 60), u"K1NCS"_s, u"=Shelter 2 opened"_s } };
-        const Ics214Log log
+        Ics214Log log
             = ics214Log(marathonNet(), marathonPosts(), journal, QString(), t0.addSecs(5 * 3600),
                 QLocale(QLocale::English, QLocale::UnitedStates), QTimeZone::utc());
+        log.agency = u"Washtenaw ARES"_s;
         QCOMPARE(QString::fromUtf8(incident::ics214Csv(log)),
             u"\"ACTIVITY LOG (ICS 214)\"\r\n"
             "\"Incident Name\",\"Marathon\"\r\n"
@@ -181,7 +215,7 @@ private Q_SLOTS:
             "\"Operational Period To\",\"2026-12-08 18:00 UTC\"\r\n"
             "\"Name\",\"W1AW\"\r\n"
             "\"ICS Position\",\"Net Control Station\"\r\n"
-            "\"Home Agency (and Unit)\",\"\"\r\n"
+            "\"Home Agency (and Unit)\",\"Washtenaw ARES\"\r\n"
             "\"Resources Assigned\",\"Name\",\"ICS Position\",\"Home Agency (and Unit)\"\r\n"
             "\"\",\"K1NCS\",\"Net Control\",\"\"\r\n"
             "\"\",\"W1AW\",\"Net Control\",\"\"\r\n"
@@ -211,8 +245,10 @@ private Q_SLOTS:
             journal.append({ t0.addSecs(60 * (i + 1)), QString(),
                 u"Entry %1 "_s.arg(i, 2, 10, QLatin1Char('0'))
                     + (i == 7 ? QString(300, u'w') : QString()) });
-        const QByteArray pdf = incident::ics214Pdf(ics214Log(
-            marathonNet(), marathonPosts(), journal, u"Marathon 2026"_s, t0.addSecs(5 * 3600)));
+        Ics214Log log = ics214Log(
+            marathonNet(), marathonPosts(), journal, u"Marathon 2026"_s, t0.addSecs(5 * 3600));
+        log.agency = u"Washtenaw ARES, Unit 2"_s;
+        const QByteArray pdf = incident::ics214Pdf(log);
         const QStringList pages = pdfPages(pdf);
         if (pages.isEmpty())
             QSKIP("pdftotext (poppler-utils) is needed");
@@ -221,6 +257,7 @@ private Q_SLOTS:
             QVERIFY(pages[i].contains(u"ACTIVITY LOG (ICS 214)"_s));
             QVERIFY(pages[i].contains(u"1. Incident Name: Marathon 2026"_s));
             QVERIFY(pages[i].contains(u"8. Prepared by: Name: W1AW"_s));
+            QVERIFY(pages[i].contains(u"5. Home Agency (and Unit): Washtenaw ARES, Unit 2"_s));
             QVERIFY(pages[i].contains(u"Page %1 of %2"_s.arg(i + 1).arg(pages.size())));
         }
         QVERIFY(pages[0].contains(u"6. Resources Assigned"_s));
@@ -262,6 +299,38 @@ private Q_SLOTS:
                 .size(),
             1);
         QCOMPARE(skipped, 1); // the line of blanks is passed over as blank
+
+        // The special instructions: a line of the file each, after the
+        // channels; saving the channels alone keeps them; a plan file from
+        // before them reads as it did.
+        const QByteArray channelsOnly
+            = test::fileBytes(dir.filePath(QLatin1String(kChannelsFileName)));
+        ChannelPlan plan { { command },
+            u"Relay via Aid 3\tif the repeater fails  \r\n\n"
+            "  Check in by tactical call\x07\n\n"_s };
+        QVERIFY(saveChannelPlan(dir.path(), plan));
+        QCOMPARE(test::fileBytes(dir.filePath(QLatin1String(kChannelsFileName))),
+            QByteArray(
+                "Rollcall channels 1\nCommand\tARES 1\tNCS, all posts\t146.940\t146.340\tA\t"
+                "100.0\tW1XYZ repeater\ninstructions\tRelay via Aid 3 if the repeater fails\n"
+                "instructions\t\ninstructions\t  Check in by tactical call\n"));
+        QVERIFY(saveChannels(dir.path(), { command, command }));
+        ChannelPlan readPlan;
+        QVERIFY(loadChannelPlan(dir.path(), &readPlan));
+        QCOMPARE(readPlan.channels.size(), 2);
+        QCOMPARE(readPlan.instructions,
+            u"Relay via Aid 3 if the repeater fails\n\n  Check in by tactical call"_s);
+        QCOMPARE(readChannelPlan(channelsOnly, &skipped).channels.size(), 2);
+        QCOMPARE(skipped, 0);
+        QByteArray many = "Rollcall channels 1\n";
+        for (int i = 0; i < kMostInstructionLines + 2; ++i)
+            many += "instructions\tline " + QByteArray::number(i) + '\n';
+        many += "instructions\t" + QByteArray(kLongestInstructionLine * 5, 'x') + '\n';
+        const ChannelPlan bounded = readChannelPlan(many, &skipped);
+        QCOMPARE(skipped, 3);
+        QCOMPARE(bounded.instructions.count(u'\n'), kMostInstructionLines - 1);
+        QCOMPARE(cleanInstructions(QString(kLongestInstructionLine + 9, u'y')).size(),
+            kLongestInstructionLine);
     }
 
     // The ICS-205 as CSV bytes, and as a PDF with every channel's columns.
@@ -276,6 +345,7 @@ private Q_SLOTS:
                               u"100.0"_s, u"+cross band"_s },
             { u"Tactical"_s, u"Simplex 2"_s, u"Aid posts"_s, u"147.555"_s, u"147.555"_s, u"A"_s,
                 QString(), QString() } };
+        plan.instructions = u"Relay via Aid 3 if the repeater fails\nCheck in by tactical call"_s;
         QCOMPARE(ics205Csv(plan),
             QByteArray("\"INCIDENT RADIO COMMUNICATIONS PLAN (ICS 205)\"\r\n"
                        "\"Incident Name\",\"Marathon\"\r\n"
@@ -288,7 +358,9 @@ private Q_SLOTS:
                        "\"Command\",\"ARES 1\",\"NCS\",\"146.940\",\"146.340\",\"A\",\"100.0\","
                        "\"'+cross band\"\r\n"
                        "\"Tactical\",\"Simplex 2\",\"Aid posts\",\"147.555\",\"147.555\",\"A\","
-                       "\"\",\"\"\r\n"));
+                       "\"\",\"\"\r\n"
+                       "\"Special Instructions\",\"Relay via Aid 3 if the repeater fails\n"
+                       "Check in by tactical call\"\r\n"));
         const QByteArray pdf = ics205Pdf(plan);
         const QStringList pages = pdfPages(pdf);
         if (pages.isEmpty())
@@ -298,6 +370,10 @@ private Q_SLOTS:
         QVERIFY(pages[0].contains(u"1. Incident Name: Marathon"_s));
         QVERIFY(pages[0].contains(u"146.940"_s));
         QVERIFY(pages[0].contains(u"Simplex 2"_s));
+        QVERIFY(pages[0].contains(u"5. Special Instructions:"_s));
+        QVERIFY(pages[0].contains(u"Relay via Aid 3 if the repeater fails"_s));
+        QVERIFY(pages[0].indexOf(u"Check in by tactical call"_s)
+            > pages[0].indexOf(u"5. Special Instructions:"_s));
         QVERIFY(pages[0].contains(u"Prepared by (Communications Unit Leader): K1NCS"_s));
         QCOMPARE(renderedPages(pdf), 1);
     }
@@ -326,6 +402,53 @@ private Q_SLOTS:
         QVERIFY(read213("<flmsg>4.0.20\r\n<ics213>\r\n:to:2 Al\r\n:sb:2 Hi\r\n", &read));
         QCOMPARE(read.to, u"Al"_s);
         QCOMPARE(read.subject, u"Hi"_s);
+    }
+
+    // A file flmsg wrote with a callsign set carries header lines (who wrote
+    // and edited it) the form does not show: saved again unchanged it comes
+    // back byte for byte; a changed field is the only change; a field emptied
+    // goes, one the file lacked goes where flmsg puts it; a tag of another
+    // version and CR LF line ends stay as they were.
+    void flmsgFieldsKeptOnResave()
+    {
+        const QByteArray flmsg = test::fileBytes(
+            QStringLiteral(ROLLCALL_SOURCE_DIR "/tests/incident/data/flmsg-header.213"));
+        QVERIFY(flmsg.contains(":hdr_fm:21 \nW1FLM 20260812193105\n:hdr_ed:21 \n"));
+        GeneralMessage m;
+        QVERIFY(read213(flmsg, &m));
+        QCOMPARE(m.subject, u"Need water, 20 cases now"_s);
+        QCOMPARE(write213(m, flmsg), flmsg);
+
+        GeneralMessage changed = m;
+        changed.subject = u"Need water, 30 cases"_s;
+        changed.repliedPosition.clear();
+        QByteArray expected = flmsg;
+        expected.replace(":sb:24 Need water, 20 cases now\n", ":sb:20 Need water, 30 cases\n");
+        expected.replace(":p4:3 LSC\n", "");
+        QCOMPARE(write213(changed, flmsg), expected);
+
+        const QByteArray foreign("<flmsg>4.1.0\r\n:hdr_fm:5 W1XYZ\r\n<ics213>\r\n"
+                                 ":to:2 Al\r\n:zz:3 a\nb\r\n:mg:4 a\r\nb\r\n:rp:2 ok");
+        QVERIFY(read213(foreign, &m));
+        QCOMPARE(m.message, u"a\nb"_s);
+        QCOMPARE(write213(m, foreign), foreign);
+        m.incident = u"Storm"_s;
+        m.subject = u"Hi"_s;
+        m.time = u"0900"_s;
+        m.toPosition = u"Ops"_s;
+        m.from = u"Bo"_s;
+        QCOMPARE(write213(m, foreign),
+            QByteArray("<flmsg>4.1.0\r\n:hdr_fm:5 W1XYZ\r\n<ics213>\r\n:inc:5 Storm\n"
+                       ":to:2 Al\r\n:zz:3 a\nb\r\n:p1:3 Ops\n:fm:2 Bo\n:t1:4 0900\n:sb:2 Hi\n"
+                       ":mg:4 a\r\nb\r\n:rp:2 ok"));
+        m.reply = u"yes"_s;
+        m.repliedBy = u"Cy"_s; // flmsg writes it before the message: after "Hi"
+        GeneralMessage again;
+        QVERIFY(read213(write213(m, foreign), &again));
+        QCOMPARE(again, m);
+        QVERIFY(write213(m, foreign).endsWith(":mg:4 a\r\nb\r\n:rp:3 yes\n"));
+        // Bytes that are no .213 are no original: the message is written afresh.
+        QCOMPARE(write213(sampleMessage(), "garbage"), write213(sampleMessage()));
     }
 
     // A hostile or damaged .213 is refused with a reason, never read past its
@@ -411,8 +534,9 @@ private Q_SLOTS:
         QVERIFY(third.endsWith(u"/ics213/0004.213"_s));
     }
 
-    // flmsg itself opens a file we wrote: its print of the file (--p, under
-    // an Xvfb of our own) shows our fields.
+    // flmsg itself opens a file we wrote, and one of its own we saved again
+    // with a field changed: its print of each (--p, under an Xvfb of our
+    // own) shows our fields.
     void flmsgReadsOurFile()
     {
         if (QStandardPaths::findExecutable(u"flmsg"_s).isEmpty()
@@ -430,25 +554,39 @@ private Q_SLOTS:
             "[.]\n\nversion:4.0.20\nUI_expert:1\nUI_default:1\n"));
         GeneralMessage m = sampleMessage();
         m.subject = u"Ours to flmsg"_s;
-        const QString file = dir.filePath(u"ours.213"_s);
-        QVERIFY(test::writeFileBytes(file, write213(m)));
-        QProcess flmsg;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"DISPLAY"_s, xvfb.display());
-        env.insert(u"HOME"_s, dir.path());
-        flmsg.setProcessEnvironment(env);
-        flmsg.start(u"flmsg"_s, { u"--flmsg-dir"_s, home, u"--p"_s, file });
-        const bool ended = flmsg.waitForFinished(60000);
-        if (!ended)
-            flmsg.kill();
-        flmsg.waitForFinished(5000);
+        QVERIFY(test::writeFileBytes(dir.filePath(u"ours.213"_s), write213(m)));
+        const QByteArray theirs = test::fileBytes(
+            QStringLiteral(ROLLCALL_SOURCE_DIR "/tests/incident/data/flmsg-header.213"));
+        QVERIFY(read213(theirs, &m));
+        m.subject = u"Resaved by us"_s;
+        m.reply = u"Thirty cases\nby noon"_s;
+        QVERIFY(test::writeFileBytes(dir.filePath(u"resaved.213"_s), write213(m, theirs)));
+        const std::pair<QString, QStringList> files[] = {
+            { u"ours"_s,
+                { u"Ours to flmsg"_s, u"Logistics Chief"_s, u"Aid 3 lead"_s,
+                    u"Twenty cases on the way"_s, u"Line one of the message"_s } },
+            { u"resaved"_s,
+                { u"Resaved by us"_s, u"Logistics Chief"_s, u"Thirty cases"_s, u"by noon"_s,
+                    u"Line one of the message"_s } },
+        };
+        for (const auto &[name, shown] : files) {
+            QProcess flmsg;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(u"DISPLAY"_s, xvfb.display());
+            env.insert(u"HOME"_s, dir.path());
+            flmsg.setProcessEnvironment(env);
+            flmsg.start(
+                u"flmsg"_s, { u"--flmsg-dir"_s, home, u"--p"_s, dir.filePath(name + u".213"_s) });
+            const bool ended = flmsg.waitForFinished(60000);
+            test::endProcess(flmsg);
+            QVERIFY2(ended, "flmsg --p did not end");
+            const QString html
+                = QString::fromUtf8(test::fileBytes(home + u"ICS/"_s + name + u".html"_s));
+            QVERIFY2(!html.isEmpty(), qPrintable(u"flmsg wrote no print of "_s + name));
+            for (const QString &s : shown)
+                QVERIFY2(html.contains(s), qPrintable(name + u": "_s + s));
+        }
         xvfb.stop();
-        QVERIFY2(ended, "flmsg --p did not end");
-        const QString html = QString::fromUtf8(test::fileBytes(home + u"ICS/ours.html"_s));
-        QVERIFY2(!html.isEmpty(), "flmsg wrote no print of the file");
-        for (const QString &s : { u"Ours to flmsg"_s, u"Logistics Chief"_s, u"Aid 3 lead"_s,
-                 u"Twenty cases on the way"_s, u"Line one of the message"_s })
-            QVERIFY2(html.contains(s), qPrintable(s));
     }
 
     // The forms from a shell, with no display: a net folder with posts, a
@@ -469,9 +607,11 @@ private Q_SLOTS:
         QVERIFY(posts.add(aid));
         QVERIFY(savePosts(netpath, posts));
         QVERIFY(appendActivity(netpath, { t0, u"K1NCS"_s, u"Water low at Aid 3"_s }));
-        QVERIFY(saveChannels(netpath,
-            { { u"Command"_s, u"ARES 1"_s, u"NCS"_s, u"146.940"_s, u"146.340"_s, u"A"_s, u"100.0"_s,
-                QString() } }));
+        QVERIFY(setActivityAgency(netpath, u"Washtenaw ARES"_s));
+        QVERIFY(saveChannelPlan(netpath,
+            { { { u"Command"_s, u"ARES 1"_s, u"NCS"_s, u"146.940"_s, u"146.340"_s, u"A"_s,
+                  u"100.0"_s, QString() } },
+                u"Relay via Aid 3"_s }));
         QTemporaryDir out;
         const QString message = out.filePath(u"m.213"_s);
         QVERIFY(test::writeFileBytes(message, write213(sampleMessage())));
@@ -518,6 +658,16 @@ private Q_SLOTS:
                 QVERIFY2(QString::fromUtf8(bytes).contains(c.expect), qPrintable(c.file));
         }
         QVERIFY(test::fileBytes(out.filePath(u"a.csv"_s)).contains("\"Incident Name\",\"Run\""));
+        QVERIFY(test::fileBytes(out.filePath(u"a.csv"_s))
+                    .contains("\"Home Agency (and Unit)\",\"Washtenaw ARES\""));
+        QVERIFY(test::fileBytes(out.filePath(u"c.csv"_s))
+                    .contains("\"Special Instructions\",\"Relay via Aid 3\""));
+        for (const auto &[file, text] :
+            { std::pair(u"a.pdf"_s, u"Home Agency (and Unit): Washtenaw ARES"_s),
+                std::pair(u"c.pdf"_s, u"Relay via Aid 3"_s) }) {
+            const QStringList pages = pdfPages(test::fileBytes(out.filePath(file)));
+            QVERIFY2(pages.isEmpty() || pages[0].contains(text), qPrintable(file));
+        }
         // Refusals: a file that is no .213, and an output of no known kind.
         QVERIFY(test::writeFileBytes(out.filePath(u"bad.213"_s), "<html>"));
         QCOMPARE(run({ u"ics213"_s, out.filePath(u"bad.213"_s), u"-o"_s, out.filePath(u"x.txt"_s) })

@@ -53,9 +53,10 @@ private Q_SLOTS:
         closed.open = false;
         const incident::Channel command { u"Command"_s, u"ARES 1"_s, u"NCS"_s, u"146.940"_s,
             u"146.340"_s, u"A"_s, u"100.0"_s, u"\"quoted\""_s };
-        const QJsonObject board = QJsonDocument::fromJson(
-            web::boardJson(u"Marathon"_s, { fine, closed, late, quiet }, { command }, t0))
-                                      .object();
+        const QJsonObject board
+            = QJsonDocument::fromJson(web::boardJson(u"Marathon"_s, { fine, closed, late, quiet },
+                                          { command }, t0, u"Relay via <i>Aid 3</i>\nby post"_s))
+                  .object();
         QCOMPARE(board[u"net"_s].toString(), u"Marathon"_s);
         const QJsonArray rows = board[u"posts"_s].toArray();
         QCOMPARE(rows.size(), 3);
@@ -76,6 +77,7 @@ private Q_SLOTS:
         QCOMPARE(plan.size(), 1);
         QCOMPARE(plan[0][u"rx"_s].toString(), u"146.940"_s);
         QCOMPARE(plan[0][u"remarks"_s].toString(), u"\"quoted\""_s);
+        QCOMPARE(board[u"instructions"_s].toString(), u"Relay via <i>Aid 3</i>\nby post"_s);
         // The page puts every text in through textContent, never as markup.
         QVERIFY(!web::boardPage().contains("innerHTML"));
     }
@@ -123,10 +125,13 @@ private Q_SLOTS:
             client.ask("GET /board.json HTTP/1.1\r\n\r\n").body.contains("\"tactical\":\"Aid 3\""));
 
         // The plan is read again once it is saved.
-        QVERIFY(incident::saveChannels(
-            net.path(), { { u"Tactical"_s, u"Simplex"_s, {}, u"147.555"_s, {}, {}, {}, {} } }));
+        QVERIFY(incident::saveChannelPlan(net.path(),
+            { { { u"Tactical"_s, u"Simplex"_s, {}, u"147.555"_s, {}, {}, {}, {} } },
+                u"Check in by post"_s }));
         Q_EMIT posts.planChanged();
-        QVERIFY(client.ask("GET /board.json HTTP/1.1\r\n\r\n").body.contains("\"rx\":\"147.555\""));
+        const QByteArray json = client.ask("GET /board.json HTTP/1.1\r\n\r\n").body;
+        QVERIFY(json.contains("\"rx\":\"147.555\""));
+        QVERIFY(json.contains("\"instructions\":\"Check in by post\""));
         posts.open(QString());
     }
 };

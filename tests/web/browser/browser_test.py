@@ -6,7 +6,9 @@ DevTools protocol, against a served net window (web_browser_fixture).
 Checks: the live page lists the check-ins, escaped; a check-in typed in the net
 window and one arriving over UDP appear within 1 s without a reload; the
 logger page refuses a check-in without the PIN, and with it logs one that the
-logger then sees. Saves screenshots at 1024x768 and at phone size.
+logger then sees; the status board shows its posts in order and colour and
+follows a check-in under a post's call. Saves screenshots at 1024x768 and at
+phone size.
 
 Exit 77 (skipped) when Chromium or python3-websocket is missing."""
 import argparse
@@ -132,6 +134,67 @@ def page_target(port):
 
 def rows_contain(call):
     return f"document.getElementById('checkins').textContent.includes({json.dumps(call)})"
+
+
+def fixture_says(fixture, command, answer):
+    fixture.stdin.write(command + "\n")
+    fixture.stdin.flush()
+    line = ""
+    while not line.startswith(answer) and not line.startswith("no "):
+        line = fixture.stdout.readline()
+        if not line:
+            raise Fail(f"the fixture ended at: {command}")
+    check(line.startswith(answer), f"the fixture {line.strip()}")
+
+
+def check_board(page, fixture, base, screenshots):
+    """/board: the posts longest silent first, overdue amber and silent red; a
+    check-in under a post's tactical call reaches it through the event stream."""
+    fixture_says(fixture, "post Finish|Q2FIN|45", "posted")  # past 30 minutes: overdue
+    fixture_says(fixture, "post Shelter 2||75", "posted")  # past twice 30: silent
+    fixture_says(fixture, "post Start|Q2STA|5", "posted")
+    page.size(1024, 768, False)
+    page.navigate(base + "/board")
+    rows = "[...document.querySelectorAll('#posts tbody tr')]"
+    order = f"{rows}.map(r => r.querySelector('td').textContent).join(',')"
+    check(page.wait_for(f"{order} === 'Shelter 2,Finish,Start'", 5) is not None,
+          f"the board lists the posts longest silent first ({page.evaluate(order)})")
+    colours = page.evaluate(f"{rows}.map(r => r.className + ' ' + "
+                            "getComputedStyle(r.querySelector('td')).backgroundColor)")
+    check(colours == ["silent rgb(139, 0, 0)", "overdue rgb(138, 90, 0)",
+                      "ok rgba(0, 0, 0, 0)"],
+          f"silent is red, overdue amber, heard plain ({colours})")
+    texts = page.evaluate(f"{rows}.map(r => r.textContent)")
+    check("SILENT" in texts[0] and "(none)" in texts[0] and "75 min ago" in texts[0]
+          and "OVERDUE" in texts[1] and "Q2FIN" in texts[1],
+          "each row says its status, operator and minutes")
+    page.evaluate("window.boards = 0; source.addEventListener('board', () => window.boards++); "
+                  "true")
+    fixture.stdin.write("type FINISH\n")
+    fixture.stdin.flush()
+    took = page.wait_for(f"{order} === 'Shelter 2,Start,Finish'", 30)
+    check(took is not None,
+          f"a check-in under Finish reaches the board in {took:.3f} s" if took else
+          "a check-in under Finish reaches the board")
+    check(page.evaluate("window.boards") >= 1
+          and page.evaluate(f"{rows}[2].className") == "ok"
+          and "(0 min ago)" in page.evaluate(f"{rows}[2].textContent"),
+          "it came as a board event: Finish is heard now, at the bottom")
+    fixture_says(fixture, "plan Relay via Aid 3 if the repeater fails", "planned")
+    check(page.wait_for("document.querySelectorAll('#channels tbody tr').length === 1 && "
+                        "document.getElementById('instructions').textContent === "
+                        "'Relay via Aid 3 if the repeater fails'", 30) is not None,
+          "a plan saved shows its channel and special instructions")
+    page.screenshot(os.path.join(screenshots, "board-page-wall.png"))
+    page.size(390, 844, True)
+    page.navigate(base + "/board")
+    check(page.wait_for(f"{rows}.length === 3", 5) is not None, "the phone shows the posts")
+    page.screenshot(os.path.join(screenshots, "board-page-phone.png"))
+    page.size(1024, 768, False)
+    page.navigate(base + "/log")
+    check(page.wait_for("!!document.getElementById('callsign') && "
+                        "document.getElementById('live').textContent === 'live'", 5) is not None,
+          "back on the logger page, still signed in, its event stream open")
 
 
 def run(args, websocket_module, chromium):
@@ -337,6 +400,8 @@ def run(args, websocket_module, chromium):
               and page.evaluate("document.querySelector('#checkins tr:last-child td')"
                                 ".textContent") == "Q8CHG",
               "it came as a change event, applied at the end of the list")
+
+        check_board(page, fixture, base, args.screenshots)
 
         # The net window closes: the page says so, and a press of Log is answered.
         fixture.stdin.write("close\n")

@@ -5,13 +5,18 @@
 // then reads commands from standard input: "type CALL" types a check-in in
 // the net window; "bulk N" adds N rows; "say TEXT" sends the loggers a
 // message; "desk" prints the loggers, the last message and the grid's row
-// notes; "close" ends and closes the net; "quit" ends it.
+// notes; "post TACTICAL|OPERATOR|MINUTES" adds a post last heard MINUTES ago
+// by the fixture's clock, staffed by OPERATOR unless empty; "plan TEXT" saves
+// a radio plan of one channel with TEXT as its instructions; "close" ends and
+// closes the net; "quit" ends it.
 // Usage: web_browser_fixture WEB_PORT UDP_PORT PIN
 #include "app/datagridwidget.h"
 #include "app/newnet.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
 #include "callsigns/mastercallsigndb.h"
+#include "incident/ics205.h"
+#include "incident/netposts.h"
 #include "netlog/checkin.h"
 #include "netlog/netlogstore.h"
 #include "netlog/netwindow.h"
@@ -128,6 +133,35 @@ int main(int argc, char **argv)
                         << net->grid()->gridModel()->index(row, 0).data(Qt::ToolTipRole).toString();
                 out << "desk " << shown.join(QStringLiteral(" | ")) << " | " << notes.join(u',')
                     << Qt::endl;
+            } else if (line.startsWith(QLatin1String("post "))) {
+                const QStringList p = line.mid(5).split(u'|');
+                const QDateTime now = session().clock->now();
+                incident::Post post;
+                post.tactical = p.value(0);
+                post.location = QStringLiteral("Mile ") + p.value(2);
+                post.opened = now.addSecs(-3 * 3600);
+                post.lastHeard = now.addSecs(-60 * p.value(2).toInt());
+                QString error;
+                const bool added = incident::NetPosts::instance().change(
+                    [&](incident::PostList &list, QString *why) {
+                        return list.add(post, why)
+                            && (p.value(1).isEmpty()
+                                || list.signOn(
+                                    list.find(post.tactical), p.value(1), now.addSecs(-3600), why));
+                    },
+                    &error);
+                out << (added ? "posted " : "no post ") << post.tactical << ' ' << error
+                    << Qt::endl;
+            } else if (line.startsWith(QLatin1String("plan "))) {
+                const incident::Channel command { QStringLiteral("Command"),
+                    QStringLiteral("ARES 1"), QStringLiteral("NCS"), QStringLiteral("146.940"),
+                    QStringLiteral("146.340"), QStringLiteral("A"), QStringLiteral("100.0"),
+                    QString() };
+                QString error;
+                const bool saved = incident::saveChannelPlan(
+                    session().netpath, { { command }, line.mid(5) }, &error);
+                Q_EMIT incident::NetPosts::instance().planChanged();
+                out << (saved ? "planned " : "no plan ") << error << Qt::endl;
             } else if (line == QLatin1String("close")) {
                 net->EndNet(); // a running net is ended before it can be closed
                 net->CloseNet();
