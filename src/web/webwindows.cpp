@@ -9,6 +9,7 @@
 #include "reports/netreportsource.h"
 #include "web/boardpage.h"
 #include "web/loggerdeskwidget.h"
+#include "web/loggermarks.h"
 #include "web/webserverdialog.h"
 #include "web/websettings.h"
 
@@ -40,8 +41,19 @@ void registerWebWindows()
             return;
         }
         const web::WebSettings settings = web::effectiveWebSettings();
-        if (settings.enabled)
+        if (settings.enabled) {
             new web::NetWebLink(net, settings);
+            return;
+        }
+        // Served or not, the rows keep showing whose they were.
+        web::LoggerMarks marks;
+        QString error;
+        web::loadLoggerMarks(session().netpath, &marks, &error);
+        if (!marks.isEmpty())
+            web::showLoggerMarks(net, [marks](qint64 recno) { return marks.value(recno); });
+        if (!error.isEmpty())
+            net->statusBar()->showMessage(
+                QStringLiteral("The marks of the logger rows: %1").arg(error));
     });
 }
 
@@ -149,15 +161,25 @@ NetWebLink::NetWebLink(NetWindow *net, const WebSettings &settings) : QObject(ne
                   .arg(pageAddress())
             : m_bindError);
     net->statusBar()->addPermanentWidget(m_status);
+    // Which rows came from which logger, as the net's folder keeps it. A file
+    // that cannot be read is told about and written anew at the next mark.
+    LoggerMarks marks;
+    QString marksError;
+    loadLoggerMarks(session().netpath, &marks, &marksError);
+    m_service->setLoggedBy(marks);
+    connect(net, &NetWindow::heardCheckInLogged, this, &NetWebLink::markRow);
     new LoggerDeskWidget(net, m_service, this);
+    QStringList told;
     if (!m_bindError.isEmpty())
-        net->statusBar()->showMessage(
-            QStringLiteral("The web server is off: %1.").arg(m_bindError));
+        told << QStringLiteral("The web server is off: %1.").arg(m_bindError);
     else if (!pinTrouble.isEmpty())
-        net->statusBar()->showMessage(
-            QStringLiteral("The web server's PIN from the settings is not used (%1): a new one "
-                           "is shown here.")
-                .arg(pinTrouble));
+        told << QStringLiteral("The web server's PIN from the settings is not used (%1): a new "
+                               "one is shown here.")
+                    .arg(pinTrouble);
+    if (!marksError.isEmpty())
+        told << QStringLiteral("The marks of the logger rows: %1").arg(marksError);
+    if (!told.isEmpty())
+        net->statusBar()->showMessage(told.join(u' '));
     // Once per opening, for an operator who started the program from a shell
     // or a script: where the pages are and the PIN they need.
     if (m_bindError.isEmpty())
@@ -340,7 +362,7 @@ CheckInOutcome NetWebLink::checkIn(const LoggerEntry &entry, const QString &logg
     // nothing: the logger is told and may send it again.
     switch (m_net->netState()) {
     case netlog::NetState::Opened:
-        m_net->checkInAsTyped(checkInEntryOf(entry), netlog::HeardFrom::Remote);
+        m_net->checkInAsTyped(checkInEntryOf(entry), netlog::HeardFrom::Web, nullptr, logger);
         return { CheckInOutcome::Held,
             QStringLiteral("%1 is held until the net starts: the net control station logs the "
                            "held check-ins then")
@@ -363,15 +385,26 @@ CheckInOutcome NetWebLink::checkIn(const LoggerEntry &entry, const QString &logg
             return { CheckInOutcome::AlreadyLogged, already };
     }
     QString failure;
-    if (m_net->checkInAsTyped(checkInEntryOf(entry), netlog::HeardFrom::Remote, &failure)) {
-        m_service->markLoggedBy(m_net->netLog()->lastRecno(), logger);
-        Q_EMIT m_service->deskChanged();
+    if (m_net->checkInAsTyped(checkInEntryOf(entry), netlog::HeardFrom::Web, &failure)) {
+        if (m_net)
+            markRow(m_net->netLog()->lastRecno(), logger);
         return { CheckInOutcome::Taken, {} };
     }
     if (failure.isEmpty())
         return { CheckInOutcome::NotTaking, QStringLiteral("The net takes no check-ins now") };
     return { CheckInOutcome::Failed,
         QStringLiteral("The check-in could not be stored: %1").arg(failure.simplified()) };
+}
+
+void NetWebLink::markRow(qint64 recno, const QString &logger)
+{
+    if (!m_service->markLoggedBy(recno, logger))
+        return;
+    QString error;
+    if (!saveLoggerMarks(session().netpath, m_service->loggedBy(), &error) && m_net)
+        m_net->statusBar()->showMessage(
+            QStringLiteral("The marks of the logger rows are not kept: %1").arg(error));
+    Q_EMIT m_service->deskChanged();
 }
 
 QList<Suggestion> NetWebLink::suggest(const QString &text)

@@ -61,6 +61,9 @@ private:
     // The last event to the pages (state "closed"), and the port let go.
     void stopServing();
     CheckInOutcome checkIn(const LoggerEntry &entry, const QString &logger);
+    // Record recno came from this logger: marked in the grid and kept in the
+    // net's folder (web/loggermarks.h).
+    void markRow(qint64 recno, const QString &logger);
     QList<Suggestion> suggest(const QString &text);
     void read(const WebNet &net, const QByteArray &json, qint64 ms, bool ok);
     void poll();
