@@ -53,11 +53,20 @@ void registerWebWindows()
             web::showLoggerMarks(net, [marks](qint64 recno) { return marks.value(recno); });
         if (!error.isEmpty())
             net->statusBar()->showMessage(
-                QStringLiteral("The marks of the logger rows: %1").arg(error));
+                web::loggerMarksTrouble(QStringLiteral("are not all shown"), error));
     });
 }
 
 namespace web {
+
+QString loggerMarksTrouble(const QString &what, const QString &error)
+{
+    // The status bar is narrow: the file is named without its folder, the net's.
+    QString why = error;
+    why.replace(QDir(session().netpath).filePath(QLatin1String(kLoggerMarksFileName)),
+        QLatin1String(kLoggerMarksFileName));
+    return QStringLiteral("The marks of the logger rows %1: %2").arg(what, why);
+}
 
 namespace {
 // After a check-in the net is read at once, unless it was read less than this
@@ -90,9 +99,11 @@ bool snapshotNetFolder(const QString &netpath, const QString &into, QString *cop
     for (const QFileInfo &f : from.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name)) {
         const QString name = f.fileName();
         // Journals are never read by the page; the TNC Terminal's log grows all
-        // evening and is none of the page's business either.
+        // evening and is none of the page's business either, nor are the
+        // marks of the logger rows (the net window keeps them).
         if (name.endsWith(QLatin1String("-journal")) || name.endsWith(QLatin1String("-wal"))
-            || name.endsWith(QLatin1String("-shm")) || name == QLatin1String("packet.log"))
+            || name.endsWith(QLatin1String("-shm")) || name == QLatin1String("packet.log")
+            || name == QLatin1String(kLoggerMarksFileName))
             continue;
         const QString target = QDir(to).filePath(name);
         const bool database = name.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive);
@@ -177,7 +188,7 @@ NetWebLink::NetWebLink(NetWindow *net, const WebSettings &settings) : QObject(ne
                                "one is shown here.")
                     .arg(pinTrouble);
     if (!marksError.isEmpty())
-        told << QStringLiteral("The marks of the logger rows: %1").arg(marksError);
+        told << loggerMarksTrouble(QStringLiteral("are not all shown"), marksError);
     if (!told.isEmpty())
         net->statusBar()->showMessage(told.join(u' '));
     // Once per opening, for an operator who started the program from a shell
@@ -402,8 +413,7 @@ void NetWebLink::markRow(qint64 recno, const QString &logger)
         return;
     QString error;
     if (!saveLoggerMarks(session().netpath, m_service->loggedBy(), &error) && m_net)
-        m_net->statusBar()->showMessage(
-            QStringLiteral("The marks of the logger rows are not kept: %1").arg(error));
+        m_net->statusBar()->showMessage(loggerMarksTrouble(QStringLiteral("are not kept"), error));
     Q_EMIT m_service->deskChanged();
 }
 

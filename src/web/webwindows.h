@@ -26,6 +26,10 @@ void registerWebWindows();
 
 namespace web {
 
+// What the status bar says when the file of logger marks cannot be read or
+// written: "The marks of the logger rows WHAT: loggers.txt cannot be read (...)".
+QString loggerMarksTrouble(const QString &what, const QString &error);
+
 // Serves one open net: a child of its net window, gone with it. Check-ins
 // from the logger page go through the net window as typed ones do; the pages
 // follow the net's files (read again within a second of a change, at once

@@ -18,12 +18,14 @@
 #include "webclient.h"
 #include "windowfixture.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QSqlQuery>
 #include <QStatusBar>
@@ -552,6 +554,24 @@ private Q_SLOTS:
         QCOMPARE(s.hosts, QStringList { QStringLiteral("proxy.example.org") });
         web::setWebOverrides({ 0, {}, {} });
         QCOMPARE(web::WebSettings {}.address(), QHostAddress(QHostAddress::Any));
+    }
+
+    // File > Preferences > Web Server: the settings box opens over the modal
+    // Preferences and takes the keyboard and mouse, rather than behind them.
+    void theSettingsOpenOverPreferences()
+    {
+        test::WindowFixture f;
+        QWidget *launcher = windows().window(QStringLiteral("Form1"));
+        launcher->show();
+        showDialogOver(launcher, QStringLiteral("prefs"));
+        QWidget *prefs = windows().loaded(QStringLiteral("prefs"));
+        QVERIFY(prefs && QApplication::activeModalWidget() == prefs);
+        auto *button = prefs->findChild<QPushButton *>(QStringLiteral("cmdWebServer"));
+        QVERIFY(button);
+        button->click();
+        QWidget *dialog = windows().loaded(QStringLiteral("webserver"));
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(QApplication::activeModalWidget(), dialog);
     }
 
     void aPortInUseLeavesTheNetRunning()
