@@ -396,7 +396,7 @@ CheckInOutcome NetWebLink::checkIn(const LoggerEntry &entry, const QString &logg
             return { CheckInOutcome::AlreadyLogged, already };
     }
     QString failure;
-    if (m_net->checkInAsTyped(checkInEntryOf(entry), netlog::HeardFrom::Web, &failure)) {
+    if (m_net->checkInAsTyped(checkInEntryOf(entry), netlog::HeardFrom::Web, &failure, logger)) {
         if (m_net)
             markRow(m_net->netLog()->lastRecno(), logger);
         return { CheckInOutcome::Taken, {} };
