@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/newnet.h"
 
+#include "app/programsettings.h"
 #include "app/session.h"
 
 #include <QDir>
@@ -102,14 +103,17 @@ QString lastNet()
 {
     QString net = session().netpath;
     if (net.isEmpty())
-        net = QSettings().value(QLatin1String(kLastNetKey)).toString();
+        net = QSettings(programSettingsFile(), QSettings::IniFormat)
+                  .value(QLatin1String(kLastNetKey))
+                  .toString();
     return !net.isEmpty() && QFileInfo(net).isDir() ? net : QString();
 }
 
 void rememberLastNet(const QString &netpath)
 {
     if (!netpath.isEmpty())
-        QSettings().setValue(QLatin1String(kLastNetKey), netpath);
+        QSettings(programSettingsFile(), QSettings::IniFormat)
+            .setValue(QLatin1String(kLastNetKey), netpath);
 }
 
 QString folderOfLastNet(const QString &fallback)

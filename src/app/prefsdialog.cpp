@@ -96,7 +96,10 @@ PrefsDialog::PrefsDialog(QWidget *parent) : QDialog(parent)
         web->setObjectName(QStringLiteral("cmdWebServer"));
         web->setToolTip(QStringLiteral("Serve the open net's live page and logger page on the "
                                        "station's network"));
-        connect(web, &QPushButton::clicked, this, [] { showWindow(QStringLiteral("webserver")); });
+        // Over this modal box, and modal itself: a window of its own would be
+        // shut out (and hidden behind the net window) until this one closes.
+        connect(web, &QPushButton::clicked, this,
+            [this] { showDialogOver(this, QStringLiteral("webserver")); });
         buttons->addWidget(web);
     }
     buttons->addStretch();

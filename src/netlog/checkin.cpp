@@ -194,7 +194,27 @@ bool HeardCheckIns::add(const QString &callsign, HeardFrom from, const QDateTime
         ++notKept_;
         return false;
     }
-    heard_.append({ call, from, at, false });
+    heard_.append({ call, from, at, false, std::nullopt, QString() });
+    return true;
+}
+
+bool HeardCheckIns::addRow(
+    const CheckInEntry &row, HeardFrom from, const QDateTime &at, const QString &sentBy)
+{
+    const QString call = heardKey(row.callsign);
+    if (call.isEmpty())
+        return false;
+    auto waiting = std::find_if(heard_.begin(), heard_.end(),
+        [&call](const HeardCheckIn &h) { return h.callsign == call; });
+    if (waiting == heard_.end()) {
+        if (!add(call, from, at))
+            return false;
+        waiting = heard_.end() - 1;
+    }
+    waiting->from = from;
+    waiting->row = row;
+    waiting->row->callsign = call;
+    waiting->sentBy = sentBy;
     return true;
 }
 
@@ -229,10 +249,10 @@ int HeardCheckIns::count(std::optional<HeardFrom> from) const
 
 CheckInEntry HeardCheckIns::entryFor(const HeardCheckIn &heard)
 {
-    CheckInEntry e;
+    CheckInEntry e = heard.row.value_or(CheckInEntry {});
     e.callsign = heard.callsign;
-    if (heard.checkedOut)
-        e.options = QStringLiteral("O");
+    if (heard.checkedOut && !e.options.contains(u'O'))
+        e.options += u'O';
     return e;
 }
 
@@ -248,6 +268,8 @@ QString HeardCheckIns::statusText() const
         from << QStringLiteral("PSK31 %1").arg(n);
     if (const int n = count(HeardFrom::Remote))
         from << QStringLiteral("remote %1").arg(n);
+    if (const int n = count(HeardFrom::Web))
+        from << QStringLiteral("web %1").arg(n);
     if (notKept_ > 0)
         from << QStringLiteral("%1 more not kept").arg(notKept_);
     return QStringLiteral("%1 check-in%2 heard, not logged (%3)")

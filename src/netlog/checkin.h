@@ -126,13 +126,19 @@ CheckInRow checkInRowFrom(const CheckInEntry &entry, const QString &logtime);
 // before Start Net, after End Net, or locked. Nothing is stored then, as for
 // a typed entry; they wait here, one per callsign in the order first heard,
 // until the operator logs them once the net runs, each with its own time.
-enum class HeardFrom { Psk31, Remote };
+enum class HeardFrom { Psk31, Remote, Web };
 struct HeardCheckIn
 {
     QString callsign; // as the entry field holds it: trimmed, upper case
     HeardFrom from = HeardFrom::Psk31;
     QDateTime heardAt;
     bool checkedOut = false; // a check-out was heard after it: logged In/Out
+    // The whole row when one came with it (a second operator's from the
+    // logger page); else the callsign alone was heard.
+    std::optional<CheckInEntry> row;
+    // Who sent it (a logger's name), so the row can be marked theirs; empty
+    // when nobody in particular.
+    QString sentBy;
 };
 
 class HeardCheckIns
@@ -144,6 +150,11 @@ public:
     // False when the callsign already waits (its first hearing stands), or
     // kMaxKept wait already (counted in notKept()).
     bool add(const QString &callsign, HeardFrom from, const QDateTime &at);
+    // A whole row, kept to be logged as it was typed. For a station that waits
+    // already its first hearing's time stands, but the latest row sent is the
+    // one logged (a logger who corrects a row sends it again); true then too.
+    bool addRow(
+        const CheckInEntry &row, HeardFrom from, const QDateTime &at, const QString &sentBy = {});
     // A check-out heard for a waiting station.
     void checkOut(const QString &callsign);
     // A check-in of this callsign was stored (typed by hand, say): it no
@@ -156,11 +167,12 @@ public:
     int count(std::optional<HeardFrom> from = std::nullopt) const;
     int notKept() const { return notKept_; }
 
-    // The entry that logs a waiting check-in as if typed: its callsign, and
-    // the In/Out option when it checked out before it could be logged.
+    // The entry that logs a waiting check-in as if typed: its row as sent (or
+    // its callsign alone), and the In/Out option when it checked out before
+    // it could be logged.
     static CheckInEntry entryFor(const HeardCheckIn &heard);
-    // "3 check-ins heard, not logged (PSK31 2, remote 1)", and how many more
-    // were not kept; empty when none.
+    // "3 check-ins heard, not logged (PSK31 1, remote 1, web 1)", and how
+    // many more were not kept; empty when none.
     QString statusText() const;
 
 private:

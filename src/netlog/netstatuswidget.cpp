@@ -48,12 +48,17 @@ void NetStatusWidget::showHeard(const HeardCheckIns &heard, bool utc, bool offer
     m_count->setVisible(!count.isEmpty());
     m_log->setVisible(offer && !count.isEmpty() && !heard.isEmpty());
     QStringList lines;
-    for (const HeardCheckIn &h : heard.all().mid(0, 40))
+    for (const HeardCheckIn &h : heard.all().mid(0, 40)) {
+        QString from = h.from == HeardFrom::Psk31 ? QStringLiteral("PSK31")
+            : h.from == HeardFrom::Web            ? QStringLiteral("web")
+                                                  : QStringLiteral("remote");
+        if (!h.sentBy.isEmpty())
+            from += QStringLiteral(" (%1)").arg(h.sentBy);
         lines << QStringLiteral("%1  %2  %3%4")
                      .arg(h.callsign.toHtmlEscaped(), logTimeText(h.heardAt, utc),
-                         h.from == HeardFrom::Psk31 ? QStringLiteral("PSK31")
-                                                    : QStringLiteral("remote"),
+                         from.toHtmlEscaped(),
                          h.checkedOut ? QStringLiteral(", checked out") : QString());
+    }
     if (heard.count() > lines.size())
         lines << QStringLiteral("...");
     m_count->setToolTip(lines.isEmpty()

@@ -70,9 +70,10 @@ public:
     // The same with a whole row (a second operator's, from the logger page):
     // name, location, state, options and traffic as given, the name-edited
     // flag as the row carries it. A net that takes no check-ins keeps the
-    // callsign as heard.
-    bool checkInAsTyped(
-        const netlog::CheckInEntry &entry, netlog::HeardFrom from, QString *failure = nullptr);
+    // whole row as heard, with who sent it (sentBy, a logger's name), and
+    // logs it as given once the operator logs the heard check-ins.
+    bool checkInAsTyped(const netlog::CheckInEntry &entry, netlog::HeardFrom from,
+        QString *failure = nullptr, const QString &sentBy = {});
     // A check-out heard over PSK31: a station still waiting to be logged is
     // logged In/Out.
     void checkOutHeard(const QString &callsign);
@@ -86,6 +87,9 @@ public:
 Q_SIGNALS:
     // A check-in row was stored for this callsign (typed, remote, PSK31).
     void checkInLogged(const QString &callsign);
+    // A heard check-in that someone sent (sentBy, see checkInAsTyped) was
+    // logged as record recno.
+    void heardCheckInLogged(qint64 recno, const QString &sentBy);
 
 public Q_SLOTS:
     // Stores the entry row as a check-in (the one way check-ins are added).

@@ -7,6 +7,7 @@
 #include "app/session.h"
 #include "callsigns/mastercallsigndb.h"
 #include "netlog/entryrowwidgets.h"
+#include "netlog/netlogstore.h"
 #include "netlog/netstatuswidget.h"
 #include "netlog/netwindowmenus.h"
 
@@ -26,16 +27,21 @@ void NetWindow::showHeard()
 
 bool NetWindow::checkInAsTyped(const QString &callsign, netlog::HeardFrom from, QString *failure)
 {
+    if (!m_buttons.add->isEnabled()) {
+        if (m_heard.add(callsign, from, session().clock->now()))
+            showHeard();
+        return false;
+    }
     netlog::CheckInEntry e;
     e.callsign = callsign;
-    return checkInAsTyped(e, from, failure);
+    return addAsTyped(e, session().clock->now(), failure);
 }
 
-bool NetWindow::checkInAsTyped(
-    const netlog::CheckInEntry &entry, netlog::HeardFrom from, QString *failure)
+bool NetWindow::checkInAsTyped(const netlog::CheckInEntry &entry, netlog::HeardFrom from,
+    QString *failure, const QString &sentBy)
 {
     if (!m_buttons.add->isEnabled()) {
-        if (m_heard.add(entry.callsign, from, session().clock->now()))
+        if (m_heard.addRow(entry, from, session().clock->now(), sentBy))
             showHeard();
         return false;
     }
@@ -82,6 +88,11 @@ void NetWindow::logHeardCheckIns()
         // A failure has been reported; the rest keep waiting.
         if (!addAsTyped(netlog::HeardCheckIns::entryFor(h), h.heardAt) || !self)
             break;
+        if (!h.sentBy.isEmpty() && m_store) {
+            Q_EMIT heardCheckInLogged(m_store->lastRecno(), h.sentBy);
+            if (!self)
+                return;
+        }
     }
     if (self)
         showHeard();

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "radio/radiosettings.h"
 
+#include "app/programsettings.h"
+
 #include <QSettings>
-#include <QStandardPaths>
 
 #include <algorithm>
 
@@ -10,8 +11,7 @@ namespace rollcall::radio {
 
 QString programSettingsPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/rollcall.conf");
+    return programSettingsFile();
 }
 
 RadioSettings loadRadioSettings()

@@ -44,25 +44,23 @@ LoggerDeskWidget::LoggerDeskWidget(NetWindow *net, WebService *service, QObject 
     connect(m_send, &QPushButton::clicked, this, &LoggerDeskWidget::sendMessage);
     connect(service, &WebService::deskChanged, this, &LoggerDeskWidget::update);
 
-    // The grid's rows from a logger: a note with the name. Rows are told by
-    // their record number, so sorting or editing the grid keeps the marks.
-    net->grid()->gridModel()->setRowNote([this](int row) { return rowNote(row); });
+    showLoggerMarks(net, [this](qint64 recno) { return m_service->loggedBy().value(recno); });
     m_look = new QTimer(this);
     connect(m_look, &QTimer::timeout, this, &LoggerDeskWidget::update);
     m_look->start(kLookMs);
     update();
 }
 
-QString LoggerDeskWidget::rowNote(int row) const
+void showLoggerMarks(NetWindow *net, std::function<QString(qint64 recno)> loggerOf)
 {
-    if (!m_net || m_service->loggedBy().isEmpty())
-        return {};
-    const auto *rows
-        = qobject_cast<const store::KeyedRowsModel *>(m_net->grid()->gridModel()->source());
-    if (!rows)
-        return {};
-    const QString by = m_service->loggedBy().value(rows->keyAt(row));
-    return by.isEmpty() ? QString() : QStringLiteral("Logged by %1 at the logger page").arg(by);
+    GridModel *grid = net->grid()->gridModel();
+    grid->setRowNote([grid, loggerOf = std::move(loggerOf)](int row) {
+        const auto *rows = qobject_cast<const store::KeyedRowsModel *>(grid->source());
+        if (!rows)
+            return QString();
+        const QString by = loggerOf(rows->keyAt(row));
+        return by.isEmpty() ? QString() : QStringLiteral("Logged by %1 at the logger page").arg(by);
+    });
 }
 
 void LoggerDeskWidget::update()

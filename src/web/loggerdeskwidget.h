@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <functional>
 
 class QLabel;
 class QPushButton;
@@ -19,6 +20,12 @@ class WebService;
 // and a tint; the grid's columns and the log stay as they are), the loggers
 // whose pages are open, the wrong PINs with their addresses, and the message
 // line with a button to send one.
+// Tints the net window's grid rows a logger entered and names the logger in
+// their tooltip; loggerOf gives the name for a record number (empty: the net
+// control station's row). Rows are told by record number, so sorting or
+// editing the grid keeps the marks.
+void showLoggerMarks(NetWindow *net, std::function<QString(qint64 recno)> loggerOf);
+
 class LoggerDeskWidget : public QObject
 {
     Q_OBJECT
@@ -36,8 +43,6 @@ public:
     QString messageText() const;
 
 private:
-    QString rowNote(int row) const;
-
     QPointer<NetWindow> m_net;
     WebService *m_service;
     QLabel *m_loggers = nullptr;

@@ -180,10 +180,12 @@ bool WebService::hasSession(const HttpRequest &request) const
     return m_gate.hasSession(sessionToken(request));
 }
 
-void WebService::markLoggedBy(qint64 recno, const QString &logger)
+bool WebService::markLoggedBy(qint64 recno, const QString &logger)
 {
-    if (!logger.isEmpty())
-        m_loggedBy.insert(recno, logger);
+    if (logger.isEmpty())
+        return false;
+    m_loggedBy.insert(recno, logger);
+    return true;
 }
 
 bool WebService::say(const QString &text, const QString &time)

@@ -104,7 +104,10 @@ public:
 
     // The logger desk, for the net window: whose rows are whose, the message
     // line, the loggers whose pages are open.
-    void markLoggedBy(qint64 recno, const QString &logger);
+    // False (nothing marked) for an empty name.
+    bool markLoggedBy(qint64 recno, const QString &logger);
+    // The marks kept with the net, as it opens.
+    void setLoggedBy(const QHash<qint64, QString> &marks) { m_loggedBy = marks; }
     const QHash<qint64, QString> &loggedBy() const { return m_loggedBy; }
     const MessageLine &messages() const { return m_messages; }
     // A message from the net control station to the loggers; time "19:05".

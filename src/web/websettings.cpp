@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "web/websettings.h"
 
+#include "radio/radiosettings.h"
+
 #include <QSettings>
 
 namespace rollcall::web {
@@ -20,7 +22,7 @@ QHostAddress WebSettings::address() const
 
 WebSettings loadWebSettings()
 {
-    QSettings store;
+    QSettings store(radio::programSettingsPath(), QSettings::IniFormat);
     WebSettings s;
     s.enabled = store.value(QStringLiteral("web/enabled"), false).toBool();
     const int port = store.value(QStringLiteral("web/port"), kDefaultWebPort).toInt();
@@ -37,7 +39,7 @@ WebSettings loadWebSettings()
 
 void saveWebSettings(const WebSettings &settings)
 {
-    QSettings store;
+    QSettings store(radio::programSettingsPath(), QSettings::IniFormat);
     store.setValue(QStringLiteral("web/enabled"), settings.enabled);
     store.setValue(QStringLiteral("web/port"), settings.port);
     store.setValue(QStringLiteral("web/bind"), settings.bind);

@@ -9,6 +9,7 @@
 #include "reports/netreportsource.h"
 #include "web/boardpage.h"
 #include "web/loggerdeskwidget.h"
+#include "web/loggermarks.h"
 #include "web/webserverdialog.h"
 #include "web/websettings.h"
 
@@ -40,12 +41,32 @@ void registerWebWindows()
             return;
         }
         const web::WebSettings settings = web::effectiveWebSettings();
-        if (settings.enabled)
+        if (settings.enabled) {
             new web::NetWebLink(net, settings);
+            return;
+        }
+        // Served or not, the rows keep showing whose they were.
+        web::LoggerMarks marks;
+        QString error;
+        web::loadLoggerMarks(session().netpath, &marks, &error);
+        if (!marks.isEmpty())
+            web::showLoggerMarks(net, [marks](qint64 recno) { return marks.value(recno); });
+        if (!error.isEmpty())
+            net->statusBar()->showMessage(
+                web::loggerMarksTrouble(QStringLiteral("are not all shown"), error));
     });
 }
 
 namespace web {
+
+QString loggerMarksTrouble(const QString &what, const QString &error)
+{
+    // The status bar is narrow: the file is named without its folder, the net's.
+    QString why = error;
+    why.replace(QDir(session().netpath).filePath(QLatin1String(kLoggerMarksFileName)),
+        QLatin1String(kLoggerMarksFileName));
+    return QStringLiteral("The marks of the logger rows %1: %2").arg(what, why);
+}
 
 namespace {
 // After a check-in the net is read at once, unless it was read less than this
@@ -78,9 +99,11 @@ bool snapshotNetFolder(const QString &netpath, const QString &into, QString *cop
     for (const QFileInfo &f : from.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name)) {
         const QString name = f.fileName();
         // Journals are never read by the page; the TNC Terminal's log grows all
-        // evening and is none of the page's business either.
+        // evening and is none of the page's business either, nor are the
+        // marks of the logger rows (the net window keeps them).
         if (name.endsWith(QLatin1String("-journal")) || name.endsWith(QLatin1String("-wal"))
-            || name.endsWith(QLatin1String("-shm")) || name == QLatin1String("packet.log"))
+            || name.endsWith(QLatin1String("-shm")) || name == QLatin1String("packet.log")
+            || name == QLatin1String(kLoggerMarksFileName))
             continue;
         const QString target = QDir(to).filePath(name);
         const bool database = name.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive);
@@ -149,15 +172,25 @@ NetWebLink::NetWebLink(NetWindow *net, const WebSettings &settings) : QObject(ne
                   .arg(pageAddress())
             : m_bindError);
     net->statusBar()->addPermanentWidget(m_status);
+    // Which rows came from which logger, as the net's folder keeps it. A file
+    // that cannot be read is told about and written anew at the next mark.
+    LoggerMarks marks;
+    QString marksError;
+    loadLoggerMarks(session().netpath, &marks, &marksError);
+    m_service->setLoggedBy(marks);
+    connect(net, &NetWindow::heardCheckInLogged, this, &NetWebLink::markRow);
     new LoggerDeskWidget(net, m_service, this);
+    QStringList told;
     if (!m_bindError.isEmpty())
-        net->statusBar()->showMessage(
-            QStringLiteral("The web server is off: %1.").arg(m_bindError));
+        told << QStringLiteral("The web server is off: %1.").arg(m_bindError);
     else if (!pinTrouble.isEmpty())
-        net->statusBar()->showMessage(
-            QStringLiteral("The web server's PIN from the settings is not used (%1): a new one "
-                           "is shown here.")
-                .arg(pinTrouble));
+        told << QStringLiteral("The web server's PIN from the settings is not used (%1): a new "
+                               "one is shown here.")
+                    .arg(pinTrouble);
+    if (!marksError.isEmpty())
+        told << loggerMarksTrouble(QStringLiteral("are not all shown"), marksError);
+    if (!told.isEmpty())
+        net->statusBar()->showMessage(told.join(u' '));
     // Once per opening, for an operator who started the program from a shell
     // or a script: where the pages are and the PIN they need.
     if (m_bindError.isEmpty())
@@ -340,7 +373,7 @@ CheckInOutcome NetWebLink::checkIn(const LoggerEntry &entry, const QString &logg
     // nothing: the logger is told and may send it again.
     switch (m_net->netState()) {
     case netlog::NetState::Opened:
-        m_net->checkInAsTyped(checkInEntryOf(entry), netlog::HeardFrom::Remote);
+        m_net->checkInAsTyped(checkInEntryOf(entry), netlog::HeardFrom::Web, nullptr, logger);
         return { CheckInOutcome::Held,
             QStringLiteral("%1 is held until the net starts: the net control station logs the "
                            "held check-ins then")
@@ -363,15 +396,25 @@ CheckInOutcome NetWebLink::checkIn(const LoggerEntry &entry, const QString &logg
             return { CheckInOutcome::AlreadyLogged, already };
     }
     QString failure;
-    if (m_net->checkInAsTyped(checkInEntryOf(entry), netlog::HeardFrom::Remote, &failure)) {
-        m_service->markLoggedBy(m_net->netLog()->lastRecno(), logger);
-        Q_EMIT m_service->deskChanged();
+    if (m_net->checkInAsTyped(checkInEntryOf(entry), netlog::HeardFrom::Web, &failure, logger)) {
+        if (m_net)
+            markRow(m_net->netLog()->lastRecno(), logger);
         return { CheckInOutcome::Taken, {} };
     }
     if (failure.isEmpty())
         return { CheckInOutcome::NotTaking, QStringLiteral("The net takes no check-ins now") };
     return { CheckInOutcome::Failed,
         QStringLiteral("The check-in could not be stored: %1").arg(failure.simplified()) };
+}
+
+void NetWebLink::markRow(qint64 recno, const QString &logger)
+{
+    if (!m_service->markLoggedBy(recno, logger))
+        return;
+    QString error;
+    if (!saveLoggerMarks(session().netpath, m_service->loggedBy(), &error) && m_net)
+        m_net->statusBar()->showMessage(loggerMarksTrouble(QStringLiteral("are not kept"), error));
+    Q_EMIT m_service->deskChanged();
 }
 
 QList<Suggestion> NetWebLink::suggest(const QString &text)

@@ -26,6 +26,10 @@ void registerWebWindows();
 
 namespace web {
 
+// What the status bar says when the file of logger marks cannot be read or
+// written: "The marks of the logger rows WHAT: loggers.txt cannot be read (...)".
+QString loggerMarksTrouble(const QString &what, const QString &error);
+
 // Serves one open net: a child of its net window, gone with it. Check-ins
 // from the logger page go through the net window as typed ones do; the pages
 // follow the net's files (read again within a second of a change, at once
@@ -61,6 +65,9 @@ private:
     // The last event to the pages (state "closed"), and the port let go.
     void stopServing();
     CheckInOutcome checkIn(const LoggerEntry &entry, const QString &logger);
+    // Record recno came from this logger: marked in the grid and kept in the
+    // net's folder (web/loggermarks.h).
+    void markRow(qint64 recno, const QString &logger);
     QList<Suggestion> suggest(const QString &text);
     void read(const WebNet &net, const QByteArray &json, qint64 ms, bool ok);
     void poll();

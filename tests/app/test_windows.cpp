@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "root/desktop.h"
 #include "app/introwindow.h"
 #include "app/launcherwindow.h"
 #include "app/netlock.h"
 #include "app/newnet.h"
 #include "app/newnetwindow.h"
 #include "app/prefsdialog.h"
+#include "app/programsettings.h"
 #include "app/qtprompts.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
+#include "root/desktop.h"
 #include "store/processlock.h"
 #include "store/programfiles.h"
 #include "testmain.h"
@@ -24,6 +25,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <tuple>
@@ -156,8 +158,8 @@ private Q_SLOTS:
     // "(*.wav;*.flac)" taken as it is would list no file at all.
     void fileDialogFiltersSplitTheirPatterns()
     {
-        QCOMPARE(QtPrompts::qtFilter(
-                     u"Sound files (*.wav;*.flac)|*.wav;*.flac|All Files (*.*)|*.*"_s),
+        QCOMPARE(
+            QtPrompts::qtFilter(u"Sound files (*.wav;*.flac)|*.wav;*.flac|All Files (*.*)|*.*"_s),
             u"Sound files (*.wav *.flac);;All Files (*.*)"_s);
         QCOMPARE(QtPrompts::qtFilter(u"Access Database (*.mdb)|*.mdb|All files|*"_s),
             u"Access Database (*.mdb);;All files (*)"_s);
@@ -287,6 +289,10 @@ private Q_SLOTS:
 
         // The next New Net, in this run or the next, starts on that net's folder.
         rememberLastNet(session().netpath);
+        QCOMPARE(QSettings(programSettingsFile(), QSettings::IniFormat)
+                     .value(u"Nets/lastNet"_s)
+                     .toString(),
+            session().netpath); // the program's settings file, as the README says
         QCOMPARE(windows().window<NewNetWindow>(u"Form5"_s)->highlightedFolder(), folder);
         windows().unload(u"Form5"_s);
         session().netpath.clear(); // a new run

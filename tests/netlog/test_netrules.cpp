@@ -77,9 +77,28 @@ private Q_SLOTS:
         QCOMPARE(heard.statusText(),
             QStringLiteral(
                 "500 check-ins heard, not logged (PSK31 499, remote 1, 3 more not kept)"));
+        CheckInEntry row;
+        row.callsign = QStringLiteral("Q9ROW");
+        QVERIFY(!heard.addRow(row, HeardFrom::Web, kEvening)); // full: counted
+        QCOMPARE(heard.notKept(), 4);
         for (const HeardCheckIn &h : QList<HeardCheckIn>(heard.all()))
             heard.remove(h.callsign);
-        QCOMPARE(heard.statusText(), QStringLiteral("3 more check-ins heard were not kept"));
+        QCOMPARE(heard.statusText(), QStringLiteral("4 more check-ins heard were not kept"));
+
+        // A row keeps what was typed; a blank callsign is none.
+        row.callsign = QStringLiteral(" q9row ");
+        row.options = QStringLiteral("RO");
+        row.name = QStringLiteral("Ray");
+        QVERIFY(!heard.addRow(CheckInEntry {}, HeardFrom::Web, kEvening));
+        QVERIFY(heard.addRow(row, HeardFrom::Web, kEvening, QStringLiteral("Ann")));
+        heard.checkOut(QStringLiteral("Q9ROW"));
+        const CheckInEntry logged = HeardCheckIns::entryFor(heard.all().first());
+        QCOMPARE(logged.callsign, QStringLiteral("Q9ROW"));
+        QCOMPARE(logged.name, QStringLiteral("Ray"));
+        QCOMPARE(logged.options, QStringLiteral("RO")); // In/Out once
+        QCOMPARE(heard.all().first().sentBy, QStringLiteral("Ann"));
+        QCOMPARE(heard.statusText(),
+            QStringLiteral("1 check-in heard, not logged (web 1, 4 more not kept)"));
     }
 
     void stamps()

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/datagridwidget.h"
-#include "app/placementwidget.h"
 #include "app/launcherwindow.h"
 #include "app/newnet.h"
+#include "app/placementwidget.h"
 #include "app/session.h"
 #include "app/windowregistry.h"
 #include "callsigns/mastercallsigndb.h"
@@ -42,6 +42,7 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QStatusBar>
 #include <QTableView>
@@ -611,6 +612,69 @@ private Q_SLOTS:
         child<QAction>(w, "mnuLogHeard")->trigger();
         QCOMPARE(rows().size(), 5);
         QVERIFY(!heard->isVisible() && !child<QAction>(w, "mnuLogHeard")->isEnabled());
+    }
+
+    // A whole row sent while the net takes none (a second operator's) waits
+    // with who sent it and is logged as sent (the typed name and place kept,
+    // options, the traffic line, In/Out when a check-out was heard); a later
+    // row for the same station replaces it, a callsign heard over the air does
+    // not. The sender is told each record's number.
+    void heldRowsAreLoggedAsSent()
+    {
+        using netlog::HeardFrom;
+        store::writeTimeFormat(m_net, true);
+        m_f->clock.set(QDateTime(QDate(2026, 12, 5), QTime(19, 0, 0), QTimeZone::utc()));
+        addStations({ { "Q1AW", "Hiram", "Newington", "CT", "" } });
+        NetWindow *w = openNetWindow(true);
+        netlog::CheckInEntry typed;
+        typed.callsign = u"q9new"_s;
+        typed.name = u"Nina"_s;
+        typed.location = u"Troy"_s;
+        typed.state = u"NY"_s;
+        typed.options = u"M"_s;
+        typed.traffic[0] = { u"R"_s, u"2"_s, u"BOSTON"_s };
+        QVERIFY(!w->checkInAsTyped(typed, HeardFrom::Web, nullptr, u"Ann"_s));
+        netlog::CheckInEntry known;
+        known.callsign = u"Q1AW"_s;
+        known.name = u"Hi"_s;
+        known.location = u"Elsewhere"_s;
+        QVERIFY(!w->checkInAsTyped(known, HeardFrom::Web, nullptr, u"Bob"_s));
+        known.nameEdited = true; // Bob corrects his row: this one is logged
+        m_f->clock.advance(30);
+        QVERIFY(!w->checkInAsTyped(known, HeardFrom::Web, nullptr, u"Bob"_s));
+        QVERIFY(!w->checkInAsTyped(u"Q9NEW"_s, HeardFrom::Psk31)); // the row stays
+        w->checkOutHeard(u"Q9NEW"_s);
+        QCOMPARE(child<QLabel>(w, "lblHeard")->text(), u"2 check-ins heard, not logged (web 2)"_s);
+        QVERIFY2(child<QLabel>(w, "lblHeard")->toolTip().contains(u"Q1AW  19:00:00  web (Bob)"_s),
+            qPrintable(child<QLabel>(w, "lblHeard")->toolTip()));
+
+        button(w, "cmdStartNet")->click();
+        QSignalSpy sent(w, &NetWindow::heardCheckInLogged);
+        w->logHeardCheckIns();
+        QSqlQuery q(w->netLog()->netDatabase().connection());
+        QVERIFY(q.exec(u"SELECT recno, callsign, name, location, state, mobile, traffic, inout, "
+                       "logtime FROM net ORDER BY recno"_s));
+        QStringList rows;
+        QList<qint64> recnos;
+        while (q.next()) {
+            recnos << q.value(0).toLongLong();
+            QStringList fields;
+            for (int i = 1; i < 9; ++i)
+                fields << q.value(i).toString();
+            rows << fields.join(u'|');
+        }
+        QCOMPARE(rows,
+            (QStringList {
+                u"Q9NEW|Nina|Troy|NY|1|1|1|19:00:00"_s, u"Q1AW|Hi|Elsewhere||0|0|0|19:00:00"_s }));
+        QCOMPARE(sent.size(), 2);
+        QCOMPARE(sent[0], (QVariantList { recnos[0], u"Ann"_s }));
+        QCOMPARE(sent[1], (QVariantList { recnos[1], u"Bob"_s }));
+        QSqlQuery t(w->netLog()->trafficDatabase().connection());
+        QVERIFY(t.exec(u"SELECT \"traffic#\", goingto, priority, callsignfrom FROM query1"_s));
+        QVERIFY(t.next());
+        QCOMPARE((QStringList { t.value(0).toString(), t.value(1).toString(), t.value(2).toString(),
+                     t.value(3).toString() }),
+            (QStringList { u"2"_s, u"BOSTON"_s, u"Routine"_s, u"Q9NEW"_s }));
     }
 
     // A helper program that is missing is reported in full from the net window too.

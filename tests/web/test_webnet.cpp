@@ -8,7 +8,9 @@
 #include "callsigns/mastercallsigndb.h"
 #include "netlog/netlogstore.h"
 #include "netlog/netwindow.h"
+#include "radio/radiosettings.h"
 #include "root/commandline.h"
+#include "testfiles.h"
 #include "testmain.h"
 #include "web/loggerdeskwidget.h"
 #include "web/websettings.h"
@@ -16,12 +18,15 @@
 #include "webclient.h"
 #include "windowfixture.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
 #include <QSqlQuery>
 #include <QStatusBar>
 #include <QTcpServer>
@@ -397,6 +402,102 @@ private Q_SLOTS:
         QCOMPARE(n.client.ask("GET /log/desk HTTP/1.1\r\n\r\n").status, 403);
     }
 
+    // A row a logger sends before Start Net waits whole, under the logger's
+    // name, and goes in as typed when the net control station logs the held
+    // check-ins. The marks of the logger rows are kept in the net's folder
+    // and are there again when the net opens again; a damaged file of them is
+    // told about, and the net opens all the same.
+    void loggerRowsHeldAndMarksKept()
+    {
+        ServedNet n;
+        QVERIFY(n.link);
+        const QByteArray ann = n.openSession("Ann");
+        auto post = [&](const QByteArray &form) {
+            return n.client.ask("POST /log HTTP/1.1\r\nHost: localhost\r\nContent-Type: "
+                                "application/x-www-form-urlencoded\r\nContent-Length: "
+                + QByteArray::number(form.size()) + "\r\n" + ann + "\r\n" + form);
+        };
+        const QString marksFile = session().netpath + QStringLiteral("loggers.txt");
+        QCOMPARE(post("callsign=q1aw&name=Hi&location=Troy&state=ny&options=m&count=1"
+                      "&dest=albany&edited=1")
+                     .status,
+            202);
+        QVERIFY(!QFile::exists(marksFile));
+        n.net->StartNet();
+        n.net->logHeardCheckIns();
+        QList<store::LoggedCheckIn> rows = n.net->netLog()->checkIns();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE((QStringList { rows[0].callsign, rows[0].name, rows[0].location, rows[0].state }),
+            (QStringList { "Q1AW", "Hi", "Troy", "NY" }));
+        QVERIFY(rows[0].mobile);
+        QSqlQuery q(n.net->netLog()->trafficDatabase().connection());
+        QVERIFY(q.exec(QStringLiteral("SELECT \"traffic#\", goingto FROM query1")));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString() + u' ' + q.value(1).toString(), QStringLiteral("1 ALBANY"));
+
+        // After the start straight in, and marked too; the NCS's own row is not.
+        QCOMPARE(post("callsign=Q2BB").status, 200);
+        n.field("callsigna")->setText(QStringLiteral("Q7NCS"));
+        n.net->AddRecord();
+        rows = n.net->netLog()->checkIns();
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(test::fileBytes(marksFile),
+            QStringLiteral("Rollcall logger rows 1\n%1\tAnn\n%2\tAnn\n")
+                .arg(rows[0].recno)
+                .arg(rows[1].recno)
+                .toUtf8());
+        auto notes = [](NetWindow *net) {
+            GridModel *grid = net->grid()->gridModel();
+            QStringList list;
+            for (int row = 0; row < grid->rowCount(); ++row)
+                list << grid->index(row, 0).data(Qt::ToolTipRole).toString();
+            return list;
+        };
+        const QString byAnn = QStringLiteral("Logged by Ann at the logger page");
+        QVERIFY(spinUntil([&] { return notes(n.net).size() == 3; }, 2000));
+        QCOMPARE(notes(n.net), (QStringList { byAnn, byAnn, QString() }));
+
+        // Closed and opened again: the marks are back.
+        auto reopen = [&](int port) {
+            web::setWebOverrides(
+                { port, QStringLiteral("127.0.0.1"), QStringLiteral("432187650912") });
+            auto *again = windows().window<NetWindow>(QStringLiteral("rollcall"));
+            again->show();
+            return again;
+        };
+        n.net->EndNet();
+        n.net->CloseNet();
+        QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("rollcall")));
+        NetWindow *again = reopen(freeTcpPort());
+        QVERIFY(again->netLog());
+        QVERIFY(spinUntil([&] { return notes(again).size() == 3; }, 2000));
+        QCOMPARE(notes(again), (QStringList { byAnn, byAnn, QString() }));
+
+        // A damaged line: the net opens, the other marks shown, the NCS told.
+        QVERIFY(test::writeFileBytes(marksFile,
+            QStringLiteral("Rollcall logger rows 1\n%1\tAnn\n%2\tAnn\x01\n")
+                .arg(rows[0].recno)
+                .arg(rows[1].recno)
+                .toUtf8()));
+        again->CloseNet();
+        QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("rollcall")));
+        again = reopen(freeTcpPort());
+        QVERIFY(again->netLog());
+        QVERIFY2(again->statusBar()->currentMessage().contains(
+                     QStringLiteral("loggers.txt cannot be read (1 damaged line(s) left out).")),
+            qPrintable(again->statusBar()->currentMessage()));
+        QVERIFY(spinUntil([&] { return notes(again).size() == 3; }, 2000));
+        QCOMPARE(notes(again), (QStringList { byAnn, QString(), QString() }));
+
+        // Not served this time: the rows still say whose they were.
+        again->CloseNet();
+        QTRY_VERIFY(!windows().isFormLoaded(QStringLiteral("rollcall")));
+        again = reopen(0);
+        QVERIFY(!again->findChild<web::NetWebLink *>());
+        QCOMPARE(notes(again), (QStringList { byAnn, QString(), QString() }));
+        QVERIFY(again->statusBar()->currentMessage().contains(QStringLiteral("damaged line")));
+    }
+
     void suggestionsNeedThePin()
     {
         ServedNet n;
@@ -431,6 +532,15 @@ private Q_SLOTS:
         QVERIFY(s.pin.isEmpty());
         QCOMPARE(s.hosts, QStringList { QStringLiteral("net.example.org") });
         QCOMPARE(s.proxies, QStringList({ QStringLiteral("127.0.0.1"), QStringLiteral("::1") }));
+        // Kept in the program's settings file, group web, as the other settings are.
+        {
+            QSettings file(radio::programSettingsPath(), QSettings::IniFormat);
+            QCOMPARE(file.value(QStringLiteral("web/port")).toInt(), 8090);
+            QCOMPARE(
+                file.value(QStringLiteral("web/bind")).toString(), QStringLiteral("127.0.0.1"));
+            file.setValue(QStringLiteral("web/port"), 8091);
+        }
+        QCOMPARE(web::loadWebSettings().port, 8091);
         web::setWebOverrides({ 0, {}, {} }); // --web-port 0 turns it off for the run
         QVERIFY(!web::effectiveWebSettings().enabled);
         web::saveWebSettings(web::WebSettings {});
@@ -444,6 +554,24 @@ private Q_SLOTS:
         QCOMPARE(s.hosts, QStringList { QStringLiteral("proxy.example.org") });
         web::setWebOverrides({ 0, {}, {} });
         QCOMPARE(web::WebSettings {}.address(), QHostAddress(QHostAddress::Any));
+    }
+
+    // File > Preferences > Web Server: the settings box opens over the modal
+    // Preferences and takes the keyboard and mouse, rather than behind them.
+    void theSettingsOpenOverPreferences()
+    {
+        test::WindowFixture f;
+        QWidget *launcher = windows().window(QStringLiteral("Form1"));
+        launcher->show();
+        showDialogOver(launcher, QStringLiteral("prefs"));
+        QWidget *prefs = windows().loaded(QStringLiteral("prefs"));
+        QVERIFY(prefs && QApplication::activeModalWidget() == prefs);
+        auto *button = prefs->findChild<QPushButton *>(QStringLiteral("cmdWebServer"));
+        QVERIFY(button);
+        button->click();
+        QWidget *dialog = windows().loaded(QStringLiteral("webserver"));
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(QApplication::activeModalWidget(), dialog);
     }
 
     void aPortInUseLeavesTheNetRunning()
