@@ -63,6 +63,11 @@ public:
     bool start()
     {
         loop_.setWorkingDirectory(QStringLiteral(ROLLCALL_BUILD_DIR));
+        // The suite's sound tests start sound servers of their own: never
+        // this bench's, whose cable they would play into and unplug.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("PULSE_SERVER"));
+        loop_.setProcessEnvironment(env);
         loop_.setStandardOutputFile(QProcess::nullDevice());
         loop_.setStandardErrorFile(QProcess::nullDevice());
         loop_.setChildProcessModifier([] { ::setsid(); });
