@@ -238,6 +238,7 @@ int main(int argc, char **argv)
 
     out << "seconds_sent " << sent << "\n";
     out << "underruns " << audio->underruns() << "\n";
+    out << "longest_feed_gap_ms " << audio->longestFeedGapMs() << "\n";
     out << "seconds_recorded " << carried.size() / 8000.0 << "\n";
     out << "characters_sent " << sentText.size() << "\n";
     out << "characters_read_wrong " << errors << "\n";

@@ -21,15 +21,17 @@ std::optional<QByteArray> readIncidentFile(
 QString damagedLinesError(const QString &path, int skipped);
 
 // A file of the net folder, read whole and handed to `parse(bytes, &skipped)`,
-// which gives what it read and counts the lines it left out. A missing file
-// reads as none; a damaged line fails the load (with what could be read kept).
+// which gives what it read and counts the lines it left out (-1: not such a
+// file at all). A missing file reads as none (a link to nothing is no missing
+// file: it is refused); a damaged line fails the load (with what could be
+// read kept).
 template<class T, class Parse>
 bool loadNetFile(const QString &netFolder, const char *fileName, qsizetype longest,
     const QString &what, Parse parse, T *read, QString *error)
 {
     *read = T();
     const QString path = QDir(netFolder).filePath(QLatin1String(fileName));
-    if (!QFileInfo::exists(path))
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
         return true;
     const std::optional<QByteArray> bytes = readIncidentFile(path, longest, what, error);
     if (!bytes)
@@ -39,7 +41,8 @@ bool loadNetFile(const QString &netFolder, const char *fileName, qsizetype longe
     if (skipped == 0)
         return true;
     if (error)
-        *error = damagedLinesError(path, skipped);
+        *error = skipped < 0 ? QStringLiteral("%1 cannot be read (not %2).").arg(path, what)
+                             : damagedLinesError(path, skipped);
     return false;
 }
 

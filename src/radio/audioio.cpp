@@ -198,6 +198,9 @@ public:
         std::atomic<bool> idle { true };
         std::atomic<bool> finishRequested { false };
         std::atomic<int> underruns { 0 };
+        // The longest time between two pumps of a transmission (ms): how
+        // long the feeding thread itself went without running.
+        std::atomic<int> longestGapMs { 0 };
     };
 
     using Pull = std::function<qint64(float *, qint64)>;
@@ -225,6 +228,7 @@ public:
         padding_ = 0;
         shared_.idle = false;
         shared_.finishRequested = false;
+        sincePump_.invalidate();
         // A short buffer keeps TransmitPending close to what is on the air.
         sink_->setBufferSize(format_.bytesForDuration(kBufferUs));
         io_ = sink_->start();
@@ -260,6 +264,13 @@ private:
     {
         if (!io_)
             return;
+        if (sincePump_.isValid()) {
+            const int gap = int(sincePump_.restart());
+            if (gap > shared_.longestGapMs)
+                shared_.longestGapMs = gap;
+        } else {
+            sincePump_.start();
+        }
         const int bpf = format_.bytesPerFrame();
         if (bpf <= 0)
             return;
@@ -337,6 +348,7 @@ private:
     QTimer timer_;
     std::unique_ptr<QAudioSink> sink_;
     QIODevice *io_ = nullptr;
+    QElapsedTimer sincePump_;
     std::vector<float> frames_;
     QByteArray bytes_;
     // The sink ran dry; when more is written after that, it was an underrun
@@ -676,6 +688,11 @@ qint64 QtAudioIo::outputRoom()
 int QtAudioIo::underruns() const
 {
     return d->shared.underruns.load();
+}
+
+int QtAudioIo::longestFeedGapMs() const
+{
+    return d->shared.longestGapMs.load();
 }
 
 void QtAudioIo::writeOutput(const float *, qint64 count)

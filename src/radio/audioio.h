@@ -210,6 +210,9 @@ public:
     void finishOutput() override;
     int underruns() const override;
     void pumpOutput() override;
+    // The longest the output's thread went without feeding it while it
+    // played (ms), over every transmission so far.
+    int longestFeedGapMs() const;
 
     // Reports the problems found while opening (after signals are connected).
     void reportProblems();

@@ -82,23 +82,8 @@ LoggerMarks readLoggerMarks(const QByteArray &text, int *skipped)
 
 bool loadLoggerMarks(const QString &netFolder, LoggerMarks *marks, QString *error)
 {
-    marks->clear();
-    const QString path = marksPath(netFolder);
-    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
-        return true;
-    const std::optional<QByteArray> bytes = incident::readIncidentFile(
-        path, kLongestLoggerMarksFile, QStringLiteral("a file of logger marks"), error);
-    if (!bytes)
-        return false;
-    int skipped = 0;
-    *marks = readLoggerMarks(*bytes, &skipped);
-    if (skipped == 0)
-        return true;
-    if (error)
-        *error = skipped < 0
-            ? QStringLiteral("%1 cannot be read (not a file of logger marks).").arg(path)
-            : incident::damagedLinesError(path, skipped);
-    return false;
+    return incident::loadNetFile(netFolder, kLoggerMarksFileName, kLongestLoggerMarksFile,
+        QStringLiteral("a file of logger marks"), readLoggerMarks, marks, error);
 }
 
 bool saveLoggerMarks(const QString &netFolder, const LoggerMarks &marks, QString *error)
