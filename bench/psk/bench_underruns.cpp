@@ -84,6 +84,11 @@ public:
             ::kill(-pid_t(loop_.processId()), SIGKILL);
             loop_.waitForFinished(5000);
         }
+        // ctest puts each test in a process group of its own: the tests of
+        // this build still running go too.
+        QProcess::execute(QStringLiteral("pkill"),
+            { QStringLiteral("-KILL"), QStringLiteral("-f"),
+                QStringLiteral(ROLLCALL_BUILD_DIR "/tests/") });
     }
 
 private:
