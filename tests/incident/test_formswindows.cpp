@@ -41,6 +41,18 @@ template<class T> T *child(QWidget *w, const char *name)
     return c;
 }
 
+// A new net of that name, open in the net window and started.
+NetWindow *startedNet(test::WindowFixture &f, const QString &name)
+{
+    session().netpath = createNetFolder(f.home.nets(), name, f.home.dbfiles()).netpath;
+    auto *net = windows().window<NetWindow>(u"rollcall"_s);
+    net->show();
+    if (!QTest::qWaitForWindowExposed(net))
+        return nullptr;
+    net->StartNet();
+    return net;
+}
+
 void typeInto(QWidget *w, const char *name, const QString &text)
 {
     auto *edit = child<QLineEdit>(w, name);
@@ -56,11 +68,8 @@ private Q_SLOTS:
     void formsOfARunningNet()
     {
         test::WindowFixture f;
-        session().netpath = createNetFolder(f.home.nets(), u"Marathon"_s, f.home.dbfiles()).netpath;
-        auto *net = windows().window<NetWindow>(u"rollcall"_s);
-        net->show();
-        QVERIFY(QTest::qWaitForWindowExposed(net));
-        net->StartNet();
+        NetWindow *net = startedNet(f, u"Marathon"_s);
+        QVERIFY(net);
 
         // Ctrl+L in the net window opens the Log Entry box; Enter logs the line
         // with the clock's time; the box empties for the next.
@@ -214,11 +223,8 @@ private Q_SLOTS:
     void trafficPassedInTheActivityLog()
     {
         test::WindowFixture f;
-        session().netpath = createNetFolder(f.home.nets(), u"Storm"_s, f.home.dbfiles()).netpath;
-        auto *net = windows().window<NetWindow>(u"rollcall"_s);
-        net->show();
-        QVERIFY(QTest::qWaitForWindowExposed(net));
-        net->StartNet();
+        NetWindow *net = startedNet(f, u"Storm"_s);
+        QVERIFY(net);
         auto *callsign = child<QLineEdit>(net, "callsigna");
         QTest::keyClicks(callsign, u"n2aid"_s);
         net->nameEntered();
