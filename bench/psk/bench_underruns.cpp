@@ -243,7 +243,11 @@ int main(int argc, char **argv)
 
     out << "seconds_sent " << sent << "\n";
     out << "underruns " << audio->underruns() << "\n";
-    out << "longest_feed_gap_ms " << audio->longestFeedGapMs() << "\n";
+    const radio::QtAudioIo::FeedTimes times = audio->feedTimes();
+    out << "longest_feed_gap_ms " << times.gapMs << "\n";
+    out << "longest_feed_ms " << times.feedMs << "\n";
+    out << "longest_pull_ms " << times.pullMs << "\n";
+    out << "longest_server_ms " << times.serverMs << "\n";
     out << "seconds_recorded " << carried.size() / 8000.0 << "\n";
     out << "characters_sent " << sentText.size() << "\n";
     out << "characters_read_wrong " << errors << "\n";

@@ -19,6 +19,11 @@
 #include <cstring>
 #include <utility>
 
+#include <unistd.h>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 Q_DECLARE_LOGGING_CATEGORY(lcRadioAudio)
 Q_LOGGING_CATEGORY(lcRadioAudio, "rollcall.radio.audio", QtCriticalMsg)
 
@@ -198,9 +203,13 @@ public:
         std::atomic<bool> idle { true };
         std::atomic<bool> finishRequested { false };
         std::atomic<int> underruns { 0 };
-        // The longest time between two pumps of a transmission (ms): how
-        // long the feeding thread itself went without running.
+        // The longest time between two pumps of a transmission (ms), and
+        // the longest spent in one pump, in pulling from the modem and in
+        // handing to the sound server: where a gap came from.
         std::atomic<int> longestGapMs { 0 };
+        std::atomic<int> longestPumpMs { 0 };
+        std::atomic<int> longestPullMs { 0 };
+        std::atomic<int> longestServerMs { 0 };
     };
 
     using Pull = std::function<qint64(float *, qint64)>;
@@ -274,6 +283,9 @@ private:
         const int bpf = format_.bytesPerFrame();
         if (bpf <= 0)
             return;
+        QElapsedTimer clock;
+        clock.start();
+        qint64 pulling = 0;
         const qsizetype size = sink_->bufferSize();
         const qsizetype free = sink_->bytesFree();
         // Nothing left to play since the last pump: the output ran dry.
@@ -285,7 +297,9 @@ private:
         bool exhausted = room > 0;
         while (room > 0) {
             frames_.resize(std::size_t(std::min<qint64>(room, 1024)));
+            const qint64 pullStart = clock.nsecsElapsed();
             const qint64 n = pull_(frames_.data(), qint64(frames_.size()));
+            pulling += clock.nsecsElapsed() - pullStart;
             if (n <= 0)
                 break;
             exhausted = false;
@@ -309,6 +323,15 @@ private:
         }
         shared_.idle = exhausted && padding_ == 0
             && (sink_->bytesFree() >= size || sink_->state() == QAudio::IdleState);
+        const auto longest = [](std::atomic<int> &record, qint64 ns) {
+            const int ms = int(ns / 1000000);
+            if (ms > record)
+                record = ms;
+        };
+        const qint64 spent = clock.nsecsElapsed();
+        longest(shared_.longestPumpMs, spent);
+        longest(shared_.longestPullMs, pulling);
+        longest(shared_.longestServerMs, spent - pulling);
     }
 
     void write(qint64 count)
@@ -690,9 +713,10 @@ int QtAudioIo::underruns() const
     return d->shared.underruns.load();
 }
 
-int QtAudioIo::longestFeedGapMs() const
+QtAudioIo::FeedTimes QtAudioIo::feedTimes() const
 {
-    return d->shared.longestGapMs.load();
+    return { d->shared.longestGapMs.load(), d->shared.longestPumpMs.load(),
+        d->shared.longestPullMs.load(), d->shared.longestServerMs.load() };
 }
 
 void QtAudioIo::writeOutput(const float *, qint64 count)
@@ -709,6 +733,16 @@ void QtAudioIo::finishOutput()
 bool QtAudioIo::outputIdle()
 {
     return d->feeding ? d->shared.idle.load() : d->pacer.idle(outputRate());
+}
+
+void endProcess(int code)
+{
+    std::fflush(nullptr);
+#if defined(__SANITIZE_ADDRESS__)
+    // The leak check a normal exit would have made.
+    __lsan_do_leak_check();
+#endif
+    ::_exit(code);
 }
 
 } // namespace rollcall::radio

@@ -210,9 +210,17 @@ public:
     void finishOutput() override;
     int underruns() const override;
     void pumpOutput() override;
-    // The longest the output's thread went without feeding it while it
-    // played (ms), over every transmission so far.
-    int longestFeedGapMs() const;
+    // Over every transmission so far (ms): the longest the output's thread
+    // went between two feeds while it played, the longest one feed took, and
+    // of a feed the longest spent pulling from the modem and with the server.
+    struct FeedTimes
+    {
+        int gapMs = 0;
+        int feedMs = 0;
+        int pullMs = 0;
+        int serverMs = 0;
+    };
+    FeedTimes feedTimes() const;
 
     // Reports the problems found while opening (after signals are connected).
     void reportProblems();
@@ -231,5 +239,13 @@ private:
     QString inputName_;
     QString outputName_;
 };
+
+// Ends the process once main has torn down everything of its own. Qt's
+// PulseAudio backend (Qt 6.4) leaves the sound server at exit without holding
+// its main loop's lock: a device event arriving just then (a stream that has
+// just closed changes its sink) aborts the process after the work is done.
+// Nothing of ours is left to tear down by then, so the library's exit-time
+// teardown is skipped: output is flushed and the process ends with the code.
+[[noreturn]] void endProcess(int code);
 
 } // namespace rollcall::radio

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/startup.h"
 #include "root/commandline.h"
+#include "radio/audioio.h"
 #include "root/desktop.h"
 
 #include <QApplication>
@@ -36,11 +37,19 @@ int main(int argc, char **argv)
             // offscreen platform has the same fonts and wants no display.
             if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
                 qputenv("QT_QPA_PLATFORM", "offscreen");
-            QGuiApplication app(argc, argv);
-            return runSubcommand(cl);
+            int code = 0;
+            {
+                QGuiApplication app(argc, argv);
+                code = runSubcommand(cl);
+            }
+            rollcall::radio::endProcess(code);
         }
-        QCoreApplication app(argc, argv);
-        return runSubcommand(cl);
+        int code = 0;
+        {
+            QCoreApplication app(argc, argv);
+            code = runSubcommand(cl);
+        }
+        rollcall::radio::endProcess(code);
     }
     if (!cl.open.isEmpty()) {
         QString error;
@@ -55,6 +64,10 @@ int main(int argc, char **argv)
                                "the subcommands run without one: see rollcall --help\n";
         return 1;
     }
-    QApplication app(argc, argv);
-    return runDesktop(cl);
+    int code = 0;
+    {
+        QApplication app(argc, argv);
+        code = runDesktop(cl);
+    }
+    rollcall::radio::endProcess(code);
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "testmain.h"
 
+#include "radio/audioio.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -29,7 +31,8 @@ int registerTestClass(const char *name, Factory factory)
 }
 } // namespace rollcall::test
 
-int main(int argc, char **argv)
+namespace {
+int runTests(int argc, char **argv)
 {
     // Settings and data a test writes without its own temporary home still
     // stay away from the user's real files.
@@ -54,4 +57,11 @@ int main(int argc, char **argv)
         failures += QTest::qExec(object.get(), argc, argv);
     }
     return failures == 0 ? 0 : 1;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Past the tests' own teardown (the sandbox is gone), as the program ends.
+    rollcall::radio::endProcess(runTests(argc, argv));
 }
