@@ -248,6 +248,7 @@ int main(int argc, char **argv)
     out << "longest_feed_ms " << times.feedMs << "\n";
     out << "longest_pull_ms " << times.pullMs << "\n";
     out << "longest_server_ms " << times.serverMs << "\n";
+    out << "output_thread_realtime " << (times.realtime ? "yes" : "no") << "\n";
     out << "seconds_recorded " << carried.size() / 8000.0 << "\n";
     out << "characters_sent " << sentText.size() << "\n";
     out << "characters_read_wrong " << errors << "\n";

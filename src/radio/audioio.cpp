@@ -19,6 +19,9 @@
 #include <cstring>
 #include <utility>
 
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -210,6 +213,8 @@ public:
         std::atomic<int> longestPumpMs { 0 };
         std::atomic<int> longestPullMs { 0 };
         std::atomic<int> longestServerMs { 0 };
+        // The feeding thread runs with real-time scheduling.
+        std::atomic<bool> realtime { false };
     };
 
     using Pull = std::function<qint64(float *, qint64)>;
@@ -231,6 +236,7 @@ public:
     {
         if (sink_)
             return true;
+        askForRealtime();
         sink_ = std::make_unique<QAudioSink>(device_, format_);
         ranDry_ = false;
         wroteAny_ = false;
@@ -268,6 +274,8 @@ public:
 private:
     static constexpr int kPumpMs = 10;
     static constexpr int kBufferUs = 250000;
+    // Below the sound server's own threads (PulseAudio asks for 5 and up).
+    static constexpr int kRealtimePriority = 4;
 
     void pump()
     {
@@ -334,6 +342,26 @@ private:
         longest(shared_.longestServerMs, spent - pulling);
     }
 
+    // Real-time scheduling when the system grants it (root, or a user with an
+    // rtprio limit, as audio users often have): a busy machine then cannot
+    // hold the feeder off past its buffer. Otherwise it runs as any thread.
+    void askForRealtime()
+    {
+        if (std::exchange(triedRealtime_, true))
+            return;
+        sched_param param {};
+        param.sched_priority = kRealtimePriority;
+        int rc = pthread_setschedparam(pthread_self(), SCHED_RR, &param);
+        rlimit limit {};
+        if (rc != 0 && getrlimit(RLIMIT_RTPRIO, &limit) == 0 && limit.rlim_cur > 0
+            && limit.rlim_cur < rlim_t(kRealtimePriority)) {
+            param.sched_priority = int(limit.rlim_cur);
+            rc = pthread_setschedparam(pthread_self(), SCHED_RR, &param);
+        }
+        shared_.realtime = rc == 0;
+        qCDebug(lcRadioAudio) << "sound output thread real-time:" << (rc == 0);
+    }
+
     void write(qint64 count)
     {
         const int bpf = format_.bytesPerFrame();
@@ -377,6 +405,7 @@ private:
     // The sink ran dry; when more is written after that, it was an underrun
     // (at the end of a transmission it is not).
     bool ranDry_ = false;
+    bool triedRealtime_ = false;
     bool wroteAny_ = false;
     // Silence still to write behind the end of a transmission (bytes).
     qsizetype padding_ = 0;
@@ -716,7 +745,8 @@ int QtAudioIo::underruns() const
 QtAudioIo::FeedTimes QtAudioIo::feedTimes() const
 {
     return { d->shared.longestGapMs.load(), d->shared.longestPumpMs.load(),
-        d->shared.longestPullMs.load(), d->shared.longestServerMs.load() };
+        d->shared.longestPullMs.load(), d->shared.longestServerMs.load(),
+        d->shared.realtime.load() };
 }
 
 void QtAudioIo::writeOutput(const float *, qint64 count)

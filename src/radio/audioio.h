@@ -219,6 +219,7 @@ public:
         int feedMs = 0;
         int pullMs = 0;
         int serverMs = 0;
+        bool realtime = false; // the thread got real-time scheduling
     };
     FeedTimes feedTimes() const;
 
