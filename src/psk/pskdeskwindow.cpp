@@ -22,7 +22,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDockWidget>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -34,6 +33,8 @@
 #include <QSettings>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextDocumentFragment>
@@ -245,16 +246,33 @@ void PskDeskWindow::buildWindow()
     column->addLayout(status);
 
     waterfall_ = new WaterfallWidget(central);
+    waterfall_->setMinimumHeight(kWaterfallMinimumHeight);
     waterfall_->setFrequencyRange(0, 3000);
     column->addWidget(waterfall_);
 
-    received_ = new QPlainTextEdit(central);
+    // The received text and, when opened, the passband browser share one
+    // place: the browser is a tab beside the text, not a pane of its own, so
+    // opening it never makes the console taller (on a small screen it has
+    // the Net Member window right under it). The tabs show only while the
+    // browser is open; their least height is the received text's alone, low
+    // enough that the console fits under the net window's entry rows on a
+    // 768-high screen, whether the tabs show or not.
+    tabs_ = new QTabWidget(central);
+    tabs_->setObjectName(QStringLiteral("receivedTabs"));
+    tabs_->setDocumentMode(true);
+    tabs_->setTabBarAutoHide(true);
+    tabs_->setTabsClosable(true);
+    tabs_->setMinimumHeight(kReceivedMinimumHeight);
+    auto *page = new QWidget(tabs_);
+    page->setObjectName(QStringLiteral("receivedPage"));
+    auto *pageColumn = new QVBoxLayout(page);
+    pageColumn->setContentsMargins(0, 0, 0, 0);
+    received_ = new QPlainTextEdit(page);
     received_->setObjectName(QStringLiteral("txtrxdata"));
     received_->setReadOnly(true);
-    // Low enough that it fits under the net window's entry rows on a 768-high screen.
-    received_->setMinimumHeight(100);
+    received_->setMinimumHeight(kReceivedMinimumHeight / 2); // room for the tabs
     received_->viewport()->installEventFilter(this);
-    frozen_ = new QPlainTextEdit(central);
+    frozen_ = new QPlainTextEdit(page);
     frozen_->setObjectName(QStringLiteral("Text3"));
     frozen_->setReadOnly(true);
     frozen_->hide();
@@ -265,8 +283,25 @@ void PskDeskWindow::buildWindow()
     unpause_->hide();
     unpause_->installEventFilter(this);
     column->addWidget(unpause_);
-    column->addWidget(received_, 3);
-    column->addWidget(frozen_, 3);
+    frozen_->setMinimumHeight(kReceivedMinimumHeight / 2);
+    pageColumn->addWidget(received_);
+    pageColumn->addWidget(frozen_);
+    tabs_->addTab(page, tr("Received Text"));
+    // The received text's tab stays.
+    for (const auto side : { QTabBar::LeftSide, QTabBar::RightSide })
+        tabs_->tabBar()->setTabButton(0, side, nullptr);
+    connect(tabs_, &QTabWidget::currentChanged, this, [this, page](int index) {
+        // While the browser shows, the waterfall lends it some of its least
+        // height: more lines of the list show on a small screen, and the
+        // console's own least height stays what it was.
+        const bool browsing = tabs_->widget(index) == passband_;
+        waterfall_->setMinimumHeight(kWaterfallMinimumHeight - (browsing ? kLentHeight : 0));
+        tabs_->setMinimumHeight(kReceivedMinimumHeight + (browsing ? kLentHeight : 0));
+        // Back at the text: its newest line in view, as it would have been.
+        if (tabs_->widget(index) == page && received_->isVisible())
+            received_->moveCursor(QTextCursor::End);
+    });
+    column->addWidget(tabs_, 3);
 
     auto *typing = new TypingBox(central);
     typing->typed = [this](const QString &text) { terminal_->typeText(text); };
@@ -349,16 +384,27 @@ PassbandReader *PskDeskWindow::buildPassband()
     connect(reader, &PassbandReader::checkedIn, this,
         [this](const QString &call) { logCheckIn(call); });
     connect(reader, &PassbandReader::checkedOut, this, &PskDeskWindow::checkOutHeard);
-    // The browser: a pane that folds away (Options > Passband Browser).
-    auto *pane = new PassbandWidget(reader, this);
-    connect(pane, &PassbandWidget::tuneTo, this,
+    // The browser: a tab beside the received text, opened and closed by
+    // Options > Passband Browser or the tab's close button.
+    passband_ = new PassbandWidget(reader, tabs_);
+    passband_->setMinimumHeight(kReceivedMinimumHeight / 2);
+    passband_->hide();
+    connect(passband_, &PassbandWidget::tuneTo, this,
         [this](int hz) { terminal_->modem()->ClickFrequency(hz); });
-    passbandDock_ = new QDockWidget(tr("Passband"), this);
-    passbandDock_->setObjectName(QStringLiteral("dockPassband"));
-    passbandDock_->setWidget(pane);
-    passbandDock_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
-    addDockWidget(Qt::BottomDockWidgetArea, passbandDock_);
-    passbandDock_->hide();
+    browser_ = new QAction(QStringLiteral("Passband &Browser"), this);
+    browser_->setObjectName(QStringLiteral("mnuPassband"));
+    browser_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    browser_->setCheckable(true);
+    connect(browser_, &QAction::toggled, this, [this](bool open) {
+        if (open)
+            tabs_->setCurrentIndex(tabs_->addTab(passband_, tr("Passband")));
+        else if (const int at = tabs_->indexOf(passband_); at >= 0)
+            tabs_->removeTab(at);
+    });
+    connect(tabs_, &QTabWidget::tabCloseRequested, this, [this](int index) {
+        if (tabs_->widget(index) == passband_)
+            browser_->setChecked(false);
+    });
     return reader;
 }
 
@@ -393,11 +439,7 @@ void PskDeskWindow::buildMenus()
         statusBar()->showMessage(tr("Receiving from and sending to the sound card."), 8000);
     });
     options->addSeparator();
-    QAction *browser = passbandDock_->toggleViewAction();
-    browser->setText(QStringLiteral("Passband &Browser"));
-    browser->setObjectName(QStringLiteral("mnuPassband"));
-    browser->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
-    options->addAction(browser);
+    options->addAction(browser_);
     connect(options, &QMenu::aboutToShow, this, &PskDeskWindow::showRecordings);
     showRecordings();
     options->addSeparator();

@@ -9,11 +9,11 @@
 #include <optional>
 
 class QAction;
-class QDockWidget;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QTabWidget;
 class QTimer;
 
 namespace rollcall::radio {
@@ -23,6 +23,7 @@ class FileAudioIo;
 namespace rollcall::psk {
 
 class PassbandReader;
+class PassbandWidget;
 struct PskWindowSizes;
 class PskRsid;
 class PskTerminal;
@@ -59,6 +60,12 @@ public:
     static constexpr QRgb kSentColour = 0xffb22222;
     // The size it opens with where the screen has room (smaller on a small one).
     static constexpr QSize kSize { 760, 470 };
+    // The least height of the received text (with the passband browser's tab
+    // when open).
+    static constexpr int kReceivedMinimumHeight = 100;
+    static constexpr int kWaterfallMinimumHeight = 100;
+    // What the waterfall lends the passband browser while it shows.
+    static constexpr int kLentHeight = 40;
     // The least the Net Control window is shrunk to, so its lists still show a few entries.
     static constexpr QSize kNetControlMinimum { 200, 150 };
 
@@ -121,7 +128,9 @@ private:
     bool started_ = false;
     QRect placed_; // its frame when the member window was last put under it
     QAction *play_ = nullptr; // mnuPlayRecording
-    QDockWidget *passbandDock_ = nullptr;
+    QTabWidget *tabs_ = nullptr; // the received text, and the passband browser when open
+    PassbandWidget *passband_ = nullptr;
+    QAction *browser_ = nullptr; // mnuPassband
     QAction *record_ = nullptr; // mnuRecordTransmit
 };
 
