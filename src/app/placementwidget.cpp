@@ -184,11 +184,8 @@ QList<QRect> keepClearAreas(PlacementRank placing, const QList<const QWidget *> 
     return areas;
 }
 
-void placeByPlan(QWidget *window, PlacementRank rank, const QWidget *netWindow, QSize size,
-    QSize minimum, const QList<QRect> &alsoClear)
+NetBand netWindowBand(const QWidget *netWindow)
 {
-    if (!window || !netWindow || !window->isVisible() || !netWindow->isVisible())
-        return;
     const QRect net = frameRect(netWindow);
     int entryBottom = net.top();
     int statusTop = net.bottom() + 1;
@@ -200,10 +197,19 @@ void placeByPlan(QWidget *window, PlacementRank rank, const QWidget *netWindow, 
         else if (k.rank == PlacementRank::NetStatus)
             statusTop = std::min(statusTop, k.area().top());
     }
+    return { entryBottom + 1, statusTop - 1 };
+}
+
+void placeByPlan(QWidget *window, PlacementRank rank, const QWidget *netWindow, QSize size,
+    QSize minimum, const QList<QRect> &alsoClear)
+{
+    if (!window || !netWindow || !window->isVisible() || !netWindow->isVisible())
+        return;
+    const NetBand band = netWindowBand(netWindow);
     const QSize frame = frameRect(window).size() - window->size();
-    const QRect placed = placeBesideNet(net, size + frame, minimum + frame,
-        availableArea(netWindow), keepClearAreas(rank, { window }) + alsoClear, entryBottom + 1,
-        statusTop - 1, rank == PlacementRank::TrafficHeld);
+    const QRect placed = placeBesideNet(frameRect(netWindow), size + frame, minimum + frame,
+        availableArea(netWindow), keepClearAreas(rank, { window }) + alsoClear, band.top,
+        band.bottom, rank == PlacementRank::TrafficHeld);
     if (placed != frameRect(window))
         setFrameRect(window, placed);
 }

@@ -60,6 +60,15 @@ QList<QRect> keepClearAreas(const QList<const QWidget *> &except);
 // Areas of the ranks before `placing`, for a window of that rank.
 QList<QRect> keepClearAreas(PlacementRank placing, const QList<const QWidget *> &except);
 
+// The net window's rows between its entry rows and its status bar, in screen
+// coordinates: where its companions go over it on a small screen.
+struct NetBand
+{
+    int top = 0;
+    int bottom = 0;
+};
+NetBand netWindowBand(const QWidget *netWindow);
+
 // Places a companion of the net window of `rank` by the plan (see
 // placeBesideNet), between the net window's own areas of the first and third
 // rank; size and minimum are the window's own, without its frame. alsoClear:

@@ -152,4 +152,16 @@ QRect placeBesideNet(const QRect &net, QSize wanted, QSize minimum, const QRect 
     return fitInside(placeClear(wantedHere, band, keepClear, minimum), area);
 }
 
+QRect placePanelBesideNet(const QRect &wanted, const QRect &net, const QRect &area,
+    const QList<QRect> &keepClear, int top, int bottom)
+{
+    if (!net.isNull()) {
+        const QRect byPlan
+            = placeBesideNet(net, wanted.size(), wanted.size(), area, keepClear, top, bottom, false);
+        if (area.contains(byPlan) && !byPlan.intersects(net) && clearOf(byPlan, keepClear))
+            return byPlan;
+    }
+    return placeClear(wanted, area, keepClear);
+}
+
 } // namespace rollcall

@@ -34,4 +34,12 @@ QRect placeClear(
 QRect placeBesideNet(const QRect &net, QSize wanted, QSize minimum, const QRect &area,
     const QList<QRect> &keepClear, int top, int bottom, bool low);
 
+// Where the traffic panel goes while the net window `net` shows: by the plan
+// (placeBesideNet, at the band's top, at its own size) where that covers
+// nothing of the whole net window, its grid included, nor of keepClear; else,
+// as without a net window (`net` null), placeClear(wanted, area, keepClear):
+// on a screen with no room beside the net window, that is over its grid.
+QRect placePanelBesideNet(const QRect &wanted, const QRect &net, const QRect &area,
+    const QList<QRect> &keepClear, int top, int bottom);
+
 } // namespace rollcall

@@ -113,6 +113,11 @@ void placeNetCompanions(QWidget *netWindow)
         panelFrame << frameRect(panel);
     placeByPlan(held, PlacementRank::TrafficHeld, netWindow, TrafficHeldWindow::kSize,
         TrafficHeldWindow::kMinimumSize, panelFrame);
+    // Where the screen leaves no room for both (1024x768 with the PSK31
+    // windows open), the small panel stays in front: covered, only its quit
+    // button would show.
+    if (panel && panel->isVisible() && held->geometry().intersects(panel->geometry()))
+        panel->raise();
 }
 
 } // namespace rollcall

@@ -672,6 +672,11 @@ void PskDeskWindow::appendReceived(const QString &text, bool sent)
 {
     QTextCursor end(received_->document());
     end.movePosition(QTextCursor::End);
+    // The other stations' text and this station's own each start on a line
+    // of their own (a frame's "de CALL" ends without a line break).
+    if (sent != lastShownSent_ && !end.atBlockStart())
+        end.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    lastShownSent_ = sent;
     // Received text has no colour of its own (the box's black or blue);
     // what this station sends has one.
     QTextCharFormat format;

@@ -110,6 +110,7 @@ private:
     QObject *netWindowWatch_ = nullptr; // raises the terminal over the net window
     WaterfallWidget *waterfall_ = nullptr;
     QPlainTextEdit *received_ = nullptr; // txtrxdata
+    bool lastShownSent_ = false; // what received_ ends with: this station's own text
     QPlainTextEdit *frozen_ = nullptr; // Text3
     QPlainTextEdit *typing_ = nullptr; // Text1
     QLabel *unpause_ = nullptr; // Label5

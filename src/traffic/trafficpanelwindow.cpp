@@ -175,11 +175,20 @@ void TrafficPanelWindow::showEvent(QShowEvent *event)
 void TrafficPanelWindow::place()
 {
     // Left 11920, top 3400 twips at 15 twips a pixel on a screen wide enough,
-    // but never over the net window's entry rows or the launcher, and on the screen.
+    // but never over the net window's entry rows, the PSK31 windows or the
+    // launcher, and on the screen. With a net open, by the plan beside the net
+    // window where the screen has room, not over its grid.
     QRect wanted = frameRect(this);
     if (session().screenwidth >= 1024)
         wanted.moveTopLeft(QPoint(795, 227));
-    const QRect placed = placeClear(wanted, availableArea(this), keepClearAreas(this));
+    QRect net;
+    NetBand band;
+    if (const QWidget *log = windows().loaded(QStringLiteral("rollcall")); log && log->isVisible()) {
+        net = frameRect(log);
+        band = netWindowBand(log);
+    }
+    const QRect placed = placePanelBesideNet(
+        wanted, net, availableArea(this), keepClearAreas(this), band.top, band.bottom);
     if (placed != frameRect(this))
         setFrameRect(this, placed);
 }

@@ -73,6 +73,11 @@ public:
                        .arg(pulse.value(QStringLiteral("PULSE_SERVER")))
                        .toUtf8());
         defs.close();
+        // The macros offered to members on fldigi, as the ones it starts with.
+        if (!QDir(dir_.path()).mkpath(QStringLiteral("macros"))
+            || !QFile::copy(QStringLiteral(ROLLCALL_SOURCE_DIR "/docs/fldigi/rollcall-member.mdf"),
+                dir_.filePath(QStringLiteral("macros/macros.mdf"))))
+            return QStringLiteral("the member macros could not be put in fldigi's macros folder");
         port_ = freeLoopbackPort();
         QProcessEnvironment env = pulse;
         env.insert(QStringLiteral("DISPLAY"), xvfb_.display());
@@ -338,6 +343,49 @@ private Q_SLOTS:
             QVERIFY2(at, heard.constData());
             QVERIFY2(std::abs(*at - carrier) <= 30, heard.constData());
         }
+    // The member macros: CHK IN (macro 1) sends the frames a member window
+    // sends, which we log; QNI (macro 0) is plain text naming the call.
+    void memberMacros_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("fldigiMode");
+        QTest::addColumn<int>("macro");
+        QTest::addColumn<QByteArray>("wanted");
+        QTest::newRow("CHK IN, BPSK31") << u"bpsk31"_s << u"BPSK31"_s << 1 << QByteArray("checkin Q1FLD\n");
+        QTest::newRow("CHK IN, QPSK63") << u"qpsk63"_s << u"QPSK63"_s << 1 << QByteArray("checkin Q1FLD\n");
+        QTest::newRow("QNI, BPSK31") << u"bpsk31"_s << u"BPSK31"_s << 0
+                                     << QByteArray("QNI Q1FLD Q1FLD de Q1FLD k");
+    }
+    void memberMacros()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, fldigiMode);
+        QFETCH(int, macro);
+        QFETCH(QByteArray, wanted);
+        Fldigi &f = *fldigi_;
+        QVERIFY(f.call(QStringLiteral("modem.set_by_name"), { fldigiMode }));
+        QVERIFY(f.call(QStringLiteral("modem.set_carrier"), { 1500 }));
+        QVERIFY(f.call(QStringLiteral("main.rx"), {}));
+        QByteArray heard;
+        for (int attempt = 0; attempt < 3 && !heard.contains(wanted); ++attempt) {
+            QProcess listen;
+            rollcall(listen,
+                { u"psk"_s, u"listen"_s, u"--device"_s, u"cable_in"_s, u"--mode"_s, mode,
+                    u"--freq"_s, u"1500"_s, u"--events"_s, u"--seconds"_s, u"40"_s });
+            QVERIFY(listen.waitForStarted(10000));
+            QTest::qWait(1500); // recording
+            QVERIFY(f.call(QStringLiteral("text.clear_tx"), {}));
+            QVERIFY(f.call(QStringLiteral("main.run_macro"), { macro }));
+            heard.clear();
+            QElapsedTimer clock;
+            clock.start();
+            while (clock.elapsed() < 30000 && !(heard += listen.readAllStandardOutput()).contains(wanted))
+                QTest::qWait(200);
+            rollcall::test::endProcess(listen);
+            QTRY_COMPARE_WITH_TIMEOUT(
+                f.call(QStringLiteral("main.get_trx_state"), {}), std::optional(u"RX"_s), 20000);
+        }
+        QVERIFY2(heard.contains(wanted), heard.constData());
         QVERIFY2(!heard.contains("unconfirmed"), heard.constData());
     }
 

@@ -184,6 +184,36 @@ private Q_SLOTS:
         QVERIFY(!shownAsSent(d.desk, int(shown.size())));
     }
 
+    // A member's frame ends with its "de CALL" and no line break: what this
+    // station sends next starts on a line of its own, and so does the answer.
+    void receivedAndSentOnLinesOfTheirOwn()
+    {
+        Desk d;
+        pskSettings().mode = 0;
+        const auto feed = [&d](const char *text) {
+            for (const char *c = text; *c; ++c)
+                d.desk->terminal()->receiveSide()->feed(*c);
+        };
+        feed("de Q1ABC");
+        QTest::mouseClick(d.button("Command2"), Qt::LeftButton); // TX
+        typeKeys(d.typing(), QStringLiteral("qsl\nQ1ABC"));
+        QTest::mouseClick(d.button("Command3"), Qt::LeftButton); // RX
+        QCOMPARE(d.onAir(0), QByteArray("qsl\rQ1ABC"));
+        feed("tu\n");
+        auto *received = child<QPlainTextEdit>(d.desk, "txtrxdata");
+        QCOMPARE(received->toPlainText(), QStringLiteral("de Q1ABC\nqsl\nQ1ABC\ntu\n"));
+        QVERIFY(!shownAsSent(d.desk, 7));
+        QVERIFY(shownAsSent(d.desk, 9));
+        QVERIFY(shownAsSent(d.desk, 17));
+        QVERIFY(!shownAsSent(d.desk, 19));
+        // After a line break nothing more is added.
+        QTest::mouseClick(d.button("Command2"), Qt::LeftButton);
+        typeKeys(d.typing(), QStringLiteral("k\n"));
+        QTest::mouseClick(d.button("Command3"), Qt::LeftButton);
+        d.onAir(0);
+        QCOMPARE(received->toPlainText(), QStringLiteral("de Q1ABC\nqsl\nQ1ABC\ntu\nk\n"));
+    }
+
     // With a net window open the terminal also watches every window, to stay
     // in front of the net window; each key typed still goes out once.
     void typedKeysGoOutOnceBesideTheNetWindow_data()

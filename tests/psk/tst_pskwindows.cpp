@@ -565,6 +565,13 @@ private Q_SLOTS:
         QTest::newRow("1920x1080 beside the net window")
             << QRect(0, 0, 1920, 1080) << QRect(0, 20, 1062, 233) << none << QPoint(1062, 20)
             << true << QRect(0, 20, 1062, 745);
+        // As openbox frames the net window at 1920x1080: the traffic panel
+        // finds no room beside the entry rows (the console is there) nor at the
+        // screen's right edge under them (Net Control): it goes under Net
+        // Commands, not over the grid's first column at the left edge.
+        QTest::newRow("1920x1080 as openbox frames the net window")
+            << QRect(0, 0, 1920, 1080) << QRect(2, 40, 1062, 229) << none << QPoint(1064, 40)
+            << true << QRect(2, 40, 1062, 745);
         QTest::newRow("1024x768 over the grid: no room beside")
             << QRect(0, 0, 1024, 768) << QRect(0, 0, 1024, 233) << none << QPoint(0, 233) << true
             << QRect(0, 0, 1024, 745);
@@ -604,16 +611,35 @@ private Q_SLOTS:
             QCOMPARE(f.netControl.topLeft(), f.console.topRight() + QPoint(1 + kDockGap, 0));
             QCOMPARE(f.commands.topLeft(), f.netControl.bottomLeft() + QPoint(0, 1 + kDockGap));
         }
-        // Then the traffic panel and Traffic Held find room, as the net window places them.
-        if (!net.isNull() && f.console.left() >= net.right())
+        // Then the traffic panel and Traffic Held find room, as the net window
+        // places them (its status bar 25 pixels tall).
+        const bool beside = !net.isNull() && f.console.left() >= net.right();
+        if (beside)
             for (const QRect &w : { f.console, f.member, f.netControl, f.commands })
                 QVERIFY(!w.intersects(net)); // beside it, the whole net window stays clear
         QList<QRect> clear { entry, f.console, f.member, f.netControl, f.commands };
-        const QRect panel = placeClear(QRect(795, 227, 92, 121), area, clear);
+        const QRect wanted(795, 227, 92, 121);
+        const int top = entry.bottom() + 1;
+        const int bottom = net.bottom() - 25;
+        const QRect panel = placePanelBesideNet(wanted, net, area, clear, top, bottom);
+        if (beside)
+            QVERIFY2(!panel.intersects(net), qPrintable(u"panel over the net window at %1,%2"_s
+                                                          .arg(panel.left()).arg(panel.top())));
+        else // a small screen: as without the plan, over the grid if need be
+            QCOMPARE(panel, placeClear(wanted, area, clear));
         clear << panel;
-        const QRect held = placeClear(QRect(area.bottomRight() - QPoint(581, 244), QSize(582, 245)),
-            area, clear, QSize(182, 135));
-        clear << held;
+        const QSize heldSize(582, 245), heldMinimum(182, 135);
+        const QRect held = net.isNull()
+            ? placeClear(QRect(area.bottomRight() - QPoint(581, 244), heldSize), area, clear,
+                heldMinimum)
+            : placeBesideNet(net, heldSize, heldMinimum, area, clear, top, bottom, true);
+        QVERIFY(area.contains(held));
+        // With no room beside the net window, Traffic Held goes under the
+        // PSK31 windows (raised again after it).
+        if (beside)
+            QVERIFY(!held.intersects(net));
+        if (net.isNull() || beside)
+            clear << held;
         for (qsizetype i = 0; i < clear.size(); ++i) {
             QVERIFY2(area.contains(clear[i]), qPrintable(QString::number(i)));
             for (qsizetype j = i + 1; j < clear.size() && room; ++j)

@@ -104,8 +104,8 @@ private Q_SLOTS:
             return m.hasMatch() ? m.captured(1).replace(QStringLiteral("<MYCALL>"), u"Q1FLD"_qs)
                                 : QStringLiteral("(no macro %1)").arg(label);
         };
-        QCOMPARE(sent(QStringLiteral("CHECK IN")), memberCheckInFrame(u"Q1FLD"_qs, u"Q1FLD"_qs));
-        QCOMPARE(sent(QStringLiteral("CHECK OUT")), memberCheckOutFrame(u"Q1FLD"_qs, u"Q1FLD"_qs));
+        QCOMPARE(sent(QStringLiteral("CHK IN")), memberCheckInFrame(u"Q1FLD"_qs, u"Q1FLD"_qs));
+        QCOMPARE(sent(QStringLiteral("CHK OUT")), memberCheckOutFrame(u"Q1FLD"_qs, u"Q1FLD"_qs));
         QCOMPARE(callsInText(sent(QStringLiteral("QNI"))),
             (QStringList { u"Q1FLD"_qs, u"Q1FLD"_qs, u"Q1FLD"_qs }));
     }
