@@ -343,6 +343,9 @@ private Q_SLOTS:
             QVERIFY2(at, heard.constData());
             QVERIFY2(std::abs(*at - carrier) <= 30, heard.constData());
         }
+        QVERIFY2(!heard.contains("unconfirmed"), heard.constData());
+    }
+
     // The member macros: CHK IN (macro 1) sends the frames a member window
     // sends, which we log; QNI (macro 0) is plain text naming the call.
     void memberMacros_data()
