@@ -244,7 +244,9 @@ public:
         shared_.idle = false;
         shared_.finishRequested = false;
         sincePump_.invalidate();
-        // A short buffer keeps TransmitPending close to what is on the air.
+        // A second buffered rides out a loaded machine's sound server (its
+        // main thread, which takes our stream in, can be held off that long);
+        // a stop or abort drops what is buffered at once.
         sink_->setBufferSize(format_.bytesForDuration(kBufferUs));
         io_ = sink_->start();
         if (!io_) {
@@ -273,7 +275,7 @@ public:
 
 private:
     static constexpr int kPumpMs = 10;
-    static constexpr int kBufferUs = 250000;
+    static constexpr int kBufferUs = 1000000;
     // Below the sound server's own threads (PulseAudio asks for 5 and up).
     static constexpr int kRealtimePriority = 4;
 
@@ -319,15 +321,16 @@ private:
         }
         if (exhausted && padding_ > 0) {
             // After an underrun PulseAudio plays again only once its buffer
-            // has filled: an end shorter than that would wait for good. A
-            // buffer of silence behind it fills it.
+            // has filled: an end shorter than that would wait for good. One
+            // fill of silence behind it fills it; the end goes out with no
+            // more silence after it than the room there was.
             const qsizetype n = std::min<qsizetype>(padding_, sink_->bytesFree()) / bpf * bpf;
             if (n > 0) {
                 // Zero is silence in every sample format but unsigned 8-bit.
                 const char zero = format_.sampleFormat() == QAudioFormat::UInt8 ? char(128) : 0;
                 io_->write(QByteArray(n, zero));
-                padding_ -= n;
             }
+            padding_ = 0;
         }
         shared_.idle = exhausted && padding_ == 0
             && (sink_->bytesFree() >= size || sink_->state() == QAudio::IdleState);
