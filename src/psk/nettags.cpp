@@ -551,21 +551,31 @@ qsizetype commonSuffix(const QString &a, const QString &b)
 
 // The characters of `call` that another reading read the same at the same
 // place: position by position when both are as long; otherwise (characters
-// lost or added somewhere) the common beginning and the common end.
-void markShared(const QString &call, const QString &reading, std::vector<bool> &shared)
+// lost or added somewhere) the common beginning and the common end, each
+// character of the reading counted once. A reading that shares fewer than all
+// but one of the call's characters is some other call (the "de" of a station
+// whose tactical call is not its callsign) and counts for nothing when
+// `whole` is asked for.
+void markShared(
+    const QString &call, const QString &reading, std::vector<bool> &shared, bool whole = false)
 {
+    std::vector<bool> mine(shared.size(), false);
     if (reading.size() == call.size()) {
         for (qsizetype i = 0; i < call.size(); ++i)
-            if (call.at(i) == reading.at(i))
-                shared[std::size_t(i)] = true;
-        return;
+            mine[std::size_t(i)] = call.at(i) == reading.at(i);
+    } else {
+        const qsizetype p = commonPrefix(call, reading);
+        const qsizetype s
+            = std::min({ commonSuffix(call, reading), call.size() - p, reading.size() - p });
+        for (qsizetype i = 0; i < p; ++i)
+            mine[std::size_t(i)] = true;
+        for (qsizetype i = call.size() - s; i < call.size(); ++i)
+            mine[std::size_t(i)] = true;
     }
-    const qsizetype p = commonPrefix(call, reading);
-    const qsizetype s = std::min(commonSuffix(call, reading), call.size() - p);
-    for (qsizetype i = 0; i < p; ++i)
-        shared[std::size_t(i)] = true;
-    for (qsizetype i = call.size() - s; i < call.size(); ++i)
-        shared[std::size_t(i)] = true;
+    if (whole && std::count(mine.begin(), mine.end(), true) + 1 < qsizetype(mine.size()))
+        return;
+    for (std::size_t i = 0; i < mine.size(); ++i)
+        shared[i] = shared[i] || mine[i];
 }
 
 // `call` is the longer reading with a run of characters left out: a reading
@@ -689,8 +699,9 @@ ReceiveSide::Reading ReceiveSide::readCopies(const QStringList &copies, const QS
             const qsizetype s = commonSuffix(call, repeatEnd);
             if (s == call.size() && repeatEnd.size() > call.size() + 2)
                 return false; // more than ENQ and y before it: the call lost some
-            for (qsizetype i = call.size() - s; i < call.size(); ++i)
-                shared[std::size_t(i)] = true;
+            if (s + 1 >= call.size())
+                for (qsizetype i = call.size() - s; i < call.size(); ++i)
+                    shared[std::size_t(i)] = true;
         }
         for (const QString &w : trailer) {
             // The trailer's call runs on past it ("de Q1ABC" for Q1AB, 1ABC
@@ -705,7 +716,7 @@ ReceiveSide::Reading ReceiveSide::readCopies(const QStringList &copies, const QS
             }
             if (shortOf(call, w) && !w.startsWith(call) && !w.endsWith(call))
                 return false;
-            markShared(call, w, shared);
+            markShared(call, w, shared, true);
         }
         return std::all_of(shared.begin(), shared.end(), [](bool b) { return b; });
     };
@@ -799,14 +810,14 @@ void ReceiveSide::feed(qint32 code)
     // the end of its line, the next frame, or kMaxAfter characters. A line
     // break among the first few characters is a damaged ENQ or ETB: the
     // frame's own text runs on without one. Copies that agree wait only
-    // until the text after them has passed "de" and a call as long as theirs.
+    // until the text after them holds "de" and a call as long as theirs.
     if (!pending_.isEmpty() || !spoiled_.isEmpty()) {
         const bool agreed = pending_.size() == 2 && pending_.at(0) == pending_.at(1);
         if (step.tag || tags_.afterEnq()
             || ((code == 13 || code == 10) && after_.trimmed().size() >= 3))
             settle();
         else if ((after_ += step.display).size() >= kMaxAfter
-            || (agreed && after_.size() > pending_.at(0).size() + 3))
+            || (agreed && after_.size() >= pending_.at(0).size() + 3))
             settle();
     }
     if (!step.tag)
