@@ -552,8 +552,8 @@ qsizetype commonSuffix(const QString &a, const QString &b)
 // The characters of `call` that another reading read the same at the same
 // place: position by position when both are as long; otherwise (characters
 // lost or added somewhere) the common beginning and the common end, each
-// character of the reading counted once. A reading that shares fewer than all
-// but one of the call's characters is some other call (the "de" of a station
+// character of the reading counted once. A reading that shares no more than
+// half of the call's characters is some other call (the "de" of a station
 // whose tactical call is not its callsign) and counts for nothing when
 // `whole` is asked for.
 void markShared(
@@ -572,7 +572,7 @@ void markShared(
         for (qsizetype i = call.size() - s; i < call.size(); ++i)
             mine[std::size_t(i)] = true;
     }
-    if (whole && std::count(mine.begin(), mine.end(), true) + 1 < qsizetype(mine.size()))
+    if (whole && 2 * std::count(mine.begin(), mine.end(), true) <= qsizetype(mine.size()))
         return;
     for (std::size_t i = 0; i < mine.size(); ++i)
         shared[i] = shared[i] || mine[i];
@@ -699,7 +699,7 @@ ReceiveSide::Reading ReceiveSide::readCopies(const QStringList &copies, const QS
             const qsizetype s = commonSuffix(call, repeatEnd);
             if (s == call.size() && repeatEnd.size() > call.size() + 2)
                 return false; // more than ENQ and y before it: the call lost some
-            if (s + 1 >= call.size())
+            if (2 * s > call.size())
                 for (qsizetype i = call.size() - s; i < call.size(); ++i)
                     shared[std::size_t(i)] = true;
         }

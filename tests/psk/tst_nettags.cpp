@@ -288,6 +288,9 @@ private Q_SLOTS:
         QTest::newRow("every reading damaged at a different place")
             << none << "^yQ1LWW|^yQ1UWr |de Q15WW " << none << none << QStringList { "Q1LWW" }
             << none << 1;
+        QTest::newRow("the repeat's y lost, the de damaged twice still reads the first")
+            << none << "^yQ5ZKV|^5ZKV|de Q}CKV" << QStringList { "Q5ZKV" }
+            << QStringList { "Q5ZKV" } << none << none << 0;
         QTest::newRow("a tactical call's copies differ, the de's callsign shares a digit")
             << none << "eaee^yQ9PNR|^yQ0PNR|de N0XYZ" << none << none
             << QStringList { "Q9PNR", "Q0PNR" } << none << 0;
