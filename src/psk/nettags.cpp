@@ -9,7 +9,9 @@
 #include <QLoggingCategory>
 #include <QStringListModel>
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 Q_LOGGING_CATEGORY(lcPskTags, "rollcall.psk.tags", QtCriticalMsg)
 
@@ -506,74 +508,256 @@ bool ReceiveSide::looksLikeCall(const QString &call)
     return true;
 }
 
-ReceiveSide::Reading ReceiveSide::readCopies(
-    const QStringList &copies, const QString &after, const KnownStation &known)
+namespace {
+// Both copies of a frame read as one when the ETB and ENQ between them were
+// lost (CALL y CALL), or damaged into one or two other characters
+// (CALL 8? y CALL): the call, or nothing.
+QString runTogether(const QString &body)
 {
-    if (copies.isEmpty())
+    for (qsizetype junk = 0; junk <= 2; ++junk) {
+        const qsizetype twice = body.size() - 1 - junk;
+        if (twice < 2 || twice % 2 != 0)
+            continue;
+        const qsizetype half = twice / 2;
+        const QString call = body.left(half);
+        if (body.at(half + junk) == u'y' && body.mid(half + junk + 1) == call
+            && ReceiveSide::looksLikeCall(call))
+            return call;
+    }
+    return {};
+}
+
+// A character that continues a callsign's letters and digits.
+bool callChar(QChar c)
+{
+    return (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+}
+
+qsizetype commonPrefix(const QString &a, const QString &b)
+{
+    qsizetype n = 0;
+    while (n < a.size() && n < b.size() && a.at(n) == b.at(n))
+        ++n;
+    return n;
+}
+
+qsizetype commonSuffix(const QString &a, const QString &b)
+{
+    qsizetype n = 0;
+    while (n < a.size() && n < b.size() && a.at(a.size() - 1 - n) == b.at(b.size() - 1 - n))
+        ++n;
+    return n;
+}
+
+// The characters of `call` that another reading read the same at the same
+// place: position by position when both are as long; otherwise (characters
+// lost or added somewhere) the common beginning and the common end, each
+// character of the reading counted once. A reading that shares no more than
+// half of the call's characters is some other call (the "de" of a station
+// whose tactical call is not its callsign) and counts for nothing when
+// `whole` is asked for.
+void markShared(
+    const QString &call, const QString &reading, std::vector<bool> &shared, bool whole = false)
+{
+    std::vector<bool> mine(shared.size(), false);
+    if (reading.size() == call.size()) {
+        for (qsizetype i = 0; i < call.size(); ++i)
+            mine[std::size_t(i)] = call.at(i) == reading.at(i);
+    } else {
+        const qsizetype p = commonPrefix(call, reading);
+        const qsizetype s
+            = std::min({ commonSuffix(call, reading), call.size() - p, reading.size() - p });
+        for (qsizetype i = 0; i < p; ++i)
+            mine[std::size_t(i)] = true;
+        for (qsizetype i = call.size() - s; i < call.size(); ++i)
+            mine[std::size_t(i)] = true;
+    }
+    if (whole && 2 * std::count(mine.begin(), mine.end(), true) <= qsizetype(mine.size()))
+        return;
+    for (std::size_t i = 0; i < mine.size(); ++i)
+        shared[i] = shared[i] || mine[i];
+}
+
+// `call` is the longer reading with a run of characters left out: a reading
+// that lost them.
+bool shortOf(const QString &call, const QString &longer)
+{
+    return longer.size() > call.size()
+        && commonPrefix(call, longer) + commonSuffix(call, longer) >= call.size();
+}
+
+// The trailer names a callsign of the same length one character off a call
+// that is no callsign: the copies, even two that agree, were damaged alike
+// (QGJGL for Q1JGL). Where both are callsigns the trailer is the likelier
+// reading to be damaged, and a tactical call is no callsign's neighbour.
+bool disputes(const QString &call, const QString &word)
+{
+    if (word.size() != call.size() || !ReceiveSide::looksLikeCall(word) || !callInWord(word)
+        || callInWord(call))
+        return false;
+    int differ = 0;
+    for (qsizetype i = 0; i < call.size(); ++i)
+        differ += call.at(i) != word.at(i) ? 1 : 0;
+    return differ == 1;
+}
+} // namespace
+
+ReceiveSide::Reading ReceiveSide::readCopies(const QStringList &copies, const QString &after,
+    const KnownStation &known, const QStringList &spoiled)
+{
+    // Every reading of the call: the copies (a body holding both counts as
+    // two), the repeat whose ENQ was lost, the bodies unusable as calls.
+    QStringList read;
+    QStringList others;
+    for (const QString &c : copies) {
+        const QString both = runTogether(c);
+        read << (both.isEmpty() ? QStringList { c } : QStringList { both, both });
+    }
+    for (const QString &c : spoiled) {
+        const QString both = runTogether(c);
+        if (both.isEmpty())
+            others << c;
+        else
+            read << both << both;
+    }
+    if (read.isEmpty())
         return {};
-    if (copies.size() == 1) {
-        // Both copies read as one when the ETB and ENQ between them were lost:
-        // CALL y CALL.
-        const QString &c = copies.first();
-        const qsizetype half = (c.size() - 1) / 2;
-        if (c.size() % 2 == 1 && half > 0 && c.at(half) == u'y' && c.left(half) == c.mid(half + 1)
-            && looksLikeCall(c.left(half)))
-            return { { c.left(half) }, {} };
-    } else if (copies.at(0) == copies.at(1)) {
-        return { copies.mid(0, 1), {} };
-    }
-    QStringList read = copies;
     QString rest = after;
-    if (read.size() == 1 && rest.startsWith(u'y')) {
-        // The repeat whose ENQ was lost: y, the call, ETB.
-        const qsizetype etb = rest.indexOf(QChar(kEtb));
-        if (etb > 1 && etb <= kMaxCall + 1) {
-            read << rest.mid(1, etb - 1);
-            rest = rest.mid(etb + 1);
-            if (read.at(0) == read.at(1))
-                return { read.mid(0, 1), {} };
-        }
+    // The repeat whose ENQ was lost: y, the call, ETB; or with ENQ and y
+    // damaged into one or two other characters, which may hide the call's
+    // first ones: only its end counts.
+    QString repeatEnd;
+    if (const qsizetype etb = rest.indexOf(QChar(kEtb)); etb > 1 && etb <= kMaxCall + 3) {
+        const QString repeat = rest.mid(1, etb - 1);
+        if (rest.startsWith(u'y') && etb <= kMaxCall + 1)
+            (acceptableCall(repeat) ? read : others) << repeat;
+        else
+            repeatEnd = rest.left(etb).simplified().section(u' ', -1);
+        rest = rest.mid(etb + 1);
     }
+    // The words of the text after the frame ("de CALL"), one more reading.
+    QStringList trailer;
+    QString word;
+    for (const QChar c : QString(rest + u' ')) {
+        if (c.unicode() > u' ' && c.category() != QChar::Other_Control) {
+            word += c;
+            continue;
+        }
+        if (!word.isEmpty() && word != QLatin1String("de"))
+            trailer << word;
+        word.clear();
+    }
+    // The trailer's call one character off `call`, if it names one.
+    const auto disputed = [&trailer](const QString &call) -> QString {
+        if (trailer.contains(call))
+            return {};
+        for (const QString &w : trailer)
+            if (disputes(call, w))
+                return w;
+        return {};
+    };
+
+    // Two copies that agree confirm their call, unless the trailer names a
+    // call one character off: both are listed for the operator.
+    for (qsizetype i = 0; i < read.size(); ++i) {
+        if (read.indexOf(read.at(i), i + 1) < 0)
+            continue;
+        if (const QString other = disputed(read.at(i)); !other.isEmpty())
+            return { {}, { read.at(i), other } };
+        return { { read.at(i) }, {} };
+    }
+
     QStringList candidates;
     for (const QString &c : read)
         if (looksLikeCall(c) && !candidates.contains(c))
             candidates << c;
     if (candidates.isEmpty())
         candidates = read;
-    // A candidate named as a whole word in the text after the frame. One that
-    // begins another candidate may be a reading cut short, like the text
-    // naming it: that names nothing.
-    const auto named = [&rest, &candidates](const QString &call) {
-        for (const QString &other : candidates)
-            if (other.size() > call.size() && other.startsWith(call))
+    candidates.removeDuplicates();
+
+    // A candidate is confirmed when each of its characters was read the same
+    // by another copy or by the trailer, and no reading shows it lost some:
+    // the longer copy it is part of, or a trailer whose call runs on past it
+    // (unless another copy as long ends the same there: what runs on is noise).
+    const auto confirmedOnAir = [&](const QString &call) {
+        std::vector<bool> shared(std::size_t(call.size()), false);
+        bool ownSeen = false;
+        bool sameStart = false; // another copy as long begins the same
+        bool sameEnd = false; // another copy as long ends the same
+        for (const QString &r : QStringList(read + others)) {
+            if (r == call && !std::exchange(ownSeen, true))
+                continue; // the candidate's own copy
+            if (shortOf(call, r))
                 return false;
-        for (qsizetype at = rest.indexOf(call); at >= 0; at = rest.indexOf(call, at + 1)) {
-            const qsizetype end = at + call.size();
-            if ((at == 0 || !looksLikeCall(rest.mid(at - 1, 1)))
-                && (end == rest.size() || !looksLikeCall(rest.mid(end, 1))))
-                return true;
+            markShared(call, r, shared);
+            if (r.size() == call.size()) {
+                sameStart = sameStart || r.front() == call.front();
+                sameEnd = sameEnd || r.back() == call.back();
+            }
         }
-        return false;
+        if (!repeatEnd.isEmpty()) {
+            const qsizetype s = commonSuffix(call, repeatEnd);
+            if (s == call.size() && repeatEnd.size() > call.size() + 2)
+                return false; // more than ENQ and y before it: the call lost some
+            if (2 * s > call.size())
+                for (qsizetype i = call.size() - s; i < call.size(); ++i)
+                    shared[std::size_t(i)] = true;
+        }
+        for (const QString &w : trailer) {
+            // The trailer's call runs on past it ("de Q1ABC" for Q1AB, 1ABC
+            // or 1AB), where noise beside the word ("yQ1ABC", "Q1ABCe")
+            // shows nothing lost; or it has characters the call lost inside.
+            for (qsizetype at = w.indexOf(call); at >= 0 && !call.isEmpty();
+                at = w.indexOf(call, at + 1)) {
+                const qsizetype end = at + call.size();
+                if ((at > 0 && callChar(w.at(at - 1)) && !sameStart)
+                    || (end < w.size() && callChar(w.at(end)) && !sameEnd))
+                    return false;
+            }
+            if (shortOf(call, w) && !w.startsWith(call) && !w.endsWith(call))
+                return false;
+            markShared(call, w, shared, true);
+        }
+        return std::all_of(shared.begin(), shared.end(), [](bool b) { return b; });
     };
     QStringList confirmed;
     for (const QString &c : candidates)
-        if (named(c))
+        if (confirmedOnAir(c))
             confirmed << c;
+    // No copy has a call's shape: the callsign the trailer names is logged
+    // when the copies read each of its characters.
+    if (confirmed.isEmpty() && !looksLikeCall(candidates.first())) {
+        for (qsizetype i = 0; i < trailer.size(); ++i) {
+            const QString w = trailer.at(i);
+            if (!looksLikeCall(w) || !callInWord(w) || confirmed.contains(w))
+                continue;
+            trailer.removeAt(i); // its own reading
+            if (confirmedOnAir(w))
+                confirmed << w;
+            trailer.insert(i, w);
+        }
+    }
     // The text on the air outweighs the records: a damaged copy may still be
     // some known station's call.
     if (confirmed.isEmpty() && known)
         for (const QString &c : candidates)
             if (known(c))
                 confirmed << c;
-    if (confirmed.size() == 1)
-        return { confirmed, {} };
+    if (confirmed.size() == 1) {
+        const QString other = disputed(confirmed.first());
+        if (other.isEmpty())
+            return { confirmed, {} };
+        if (!candidates.contains(other))
+            candidates << other;
+    }
     return { {}, candidates };
 }
 
 void ReceiveSide::settle()
 {
     const Reading reading
-        = readCopies(std::exchange(pending_, {}), std::exchange(after_, {}), known_);
+        = readCopies(std::exchange(pending_, {}), std::exchange(after_, {}), known_,
+            std::exchange(spoiled_, {}));
     for (const QString &call : reading.confirmed)
         if (lists_->receiveCheckIn(call))
             Q_EMIT checkedIn(call);
@@ -582,10 +766,17 @@ void ReceiveSide::settle()
             Q_EMIT unconfirmedHeard(call);
 }
 
+void ReceiveSide::release()
+{
+    if (held_)
+        (std::exchange(heldSpoiled_, false) ? spoiled_ : pending_)
+            << *std::exchange(held_, std::nullopt);
+}
+
 void ReceiveSide::flush()
 {
     if (held_) {
-        pending_ = { *std::exchange(held_, std::nullopt) };
+        release();
         // A repeat whose ETB never came: its text may name the call.
         after_ = tags_.openCheckIn();
     }
@@ -614,16 +805,19 @@ void ReceiveSide::feed(qint32 code)
     // still be it: ENQ, then y, then that frame's body. Then it waits for the
     // text after it (a repeat damaged into another tag letter is part of it).
     if (held_ && !step.tag && !tags_.afterEnq() && tags_.letter() != u'y' && code != 8)
-        pending_ = { *std::exchange(held_, std::nullopt) };
+        release();
     // Copies not confirmed by their repeat wait for the text after them up to
     // the end of its line, the next frame, or kMaxAfter characters. A line
     // break among the first few characters is a damaged ENQ or ETB: the
-    // frame's own text runs on without one.
-    if (!pending_.isEmpty()) {
+    // frame's own text runs on without one. Copies that agree wait only
+    // until the text after them holds "de" and a call as long as theirs.
+    if (!pending_.isEmpty() || !spoiled_.isEmpty()) {
+        const bool agreed = pending_.size() == 2 && pending_.at(0) == pending_.at(1);
         if (step.tag || tags_.afterEnq()
             || ((code == 13 || code == 10) && after_.trimmed().size() >= 3))
             settle();
-        else if ((after_ += step.display).size() >= kMaxAfter)
+        else if ((after_ += step.display).size() >= kMaxAfter
+            || (agreed && after_.size() >= pending_.at(0).size() + 3))
             settle();
     }
     if (!step.tag)
@@ -635,11 +829,20 @@ void ReceiveSide::feed(qint32 code)
         || (step.tag->letter != u'r' && !acceptableCall(payload))) {
         qCInfo(lcPskTags) << "ignored a" << QChar(step.tag->letter)
                           << "frame with an unusable body";
-        // A held copy whose repeat is unusable still waits for the "de CALL".
-        if (held_ && step.tag->letter == u'y')
-            pending_ = { *std::exchange(held_, std::nullopt) };
-        else
+        // An unusable copy is still a reading of the call, read with the
+        // other copy and the "de CALL": it waits for its repeat, or with the
+        // held copy for the text after them.
+        if (step.tag->letter == u'y' && payload.size() <= 2 * kMaxCall + 3) {
+            if (held_) {
+                release();
+                spoiled_ << payload;
+            } else {
+                held_ = payload;
+                heldSpoiled_ = true;
+            }
+        } else {
             flush();
+        }
         lists_->countIgnoredFrame();
         Q_EMIT frameIgnored(step.tag->letter);
         return;
@@ -653,17 +856,24 @@ void ReceiveSide::feed(qint32 code)
             // The first copy lost its ENQ and shows just before: two agree.
             if (beforeEnq_.endsWith(QString(u'y' + payload + QChar(kEtb)))) {
                 pending_ = { payload, payload };
-                settle();
                 break;
+            }
+            // Or it was damaged too: the two are read together.
+            if (beforeEnq_.endsWith(QChar(kEtb))) {
+                const qsizetype y = beforeEnq_.lastIndexOf(u'y');
+                const QString first = beforeEnq_.mid(y + 1).chopped(1);
+                if (y > 0 && beforeEnq_.at(y - 1) != QChar(kEnq) && acceptableCall(first)) {
+                    pending_ = { first, payload };
+                    break;
+                }
             }
             held_ = payload;
             break;
         }
-        pending_ = { *std::exchange(held_, std::nullopt), payload };
-        // Copies that agree need nothing more; others wait for the text after
-        // them, which may name the right one.
-        if (pending_.at(0) == pending_.at(1))
-            settle();
+        // The copies wait for the text after them: it may name the right one,
+        // or name a call one character off theirs.
+        release();
+        pending_ << payload;
         break;
     case u'o':
         flush();

@@ -210,7 +210,10 @@ public:
     // recording): a check-in still waiting for its repeat is acted on.
     void flush();
     // A check-in is waiting for its repeat.
-    bool holding() const { return held_.has_value() || !pending_.isEmpty(); }
+    bool holding() const
+    {
+        return held_.has_value() || !pending_.isEmpty() || !spoiled_.isEmpty();
+    }
     NetLists *lists() const { return lists_; }
 
     // A call fit to be logged: a callsign or tactical call as text from outside
@@ -227,20 +230,27 @@ public:
     void setReadsTextCalls(bool on) { readsTextCalls_ = on; }
 
     // What the copies of one check-in frame (one copy, or two read back to
-    // back) and the text after them give. Two copies that agree confirm their
-    // call. Otherwise the candidates are the copies, or only those that look
-    // like a call when some do; a candidate is confirmed when the text after
-    // the frame names it ("de CALL") or the station is known. Exactly one
-    // confirmed candidate is logged (the others are damaged readings of it);
-    // with none or several, every candidate is unconfirmed.
+    // back), the bodies read in its place but unusable as calls (`spoiled`),
+    // and the text after them give. Two copies that agree confirm their call.
+    // Otherwise the candidates are the copies, or only those that look like a
+    // call when some do; a candidate is confirmed when every one of its
+    // characters was read the same at the same place by another copy or by
+    // the text after the frame ("de CALL"), and no reading shows it with
+    // characters lost; or, with none confirmed so, when the station is known.
+    // When no copy looks like a call, the callsign the text after names is
+    // confirmed the same way by the copies. Exactly one confirmed call is
+    // logged (the others are damaged readings of it); with none or several,
+    // every candidate is unconfirmed. A callsign named after the frame one
+    // character off a confirmed call that is no callsign (copies damaged
+    // alike) leaves both unconfirmed.
     struct Reading
     {
         QStringList confirmed;
         QStringList unconfirmed;
         bool operator==(const Reading &) const = default;
     };
-    static Reading readCopies(
-        const QStringList &copies, const QString &after = {}, const KnownStation &known = {});
+    static Reading readCopies(const QStringList &copies, const QString &after = {},
+        const KnownStation &known = {}, const QStringList &spoiled = {});
 
 Q_SIGNALS:
     void textReceived(const QString &text);
@@ -259,6 +269,8 @@ Q_SIGNALS:
 private:
     // Lists and hands on what the copies waiting for their text give.
     void settle();
+    // The held copy stops waiting for its repeat and waits for the text after it.
+    void release();
 
     TagReceiver tags_;
     NetLists *lists_;
@@ -266,9 +278,11 @@ private:
     bool readsTextCalls_ = true;
     // A y frame's call waiting to be compared with the repeat that follows it.
     std::optional<QString> held_;
+    bool heldSpoiled_ = false; // the held copy is unusable as a call
     // Copies not confirmed by a repeat, and the text read after them so far,
     // which may name the right one.
     QStringList pending_;
+    QStringList spoiled_; // copies unusable as calls: readings all the same
     QString after_;
     // The last characters shown, and those as they stood at the last ENQ: a
     // copy whose ENQ was lost shows there as "y", the call and ETB.

@@ -237,6 +237,69 @@ private Q_SLOTS:
         QTest::newRow("a check-out right after a single check-in copy")
             << none << "^yQ1A|^oQ1A|" << QStringList { "**Q1A**" } << QStringList { "Q1A" } << none
             << none << 0;
+        // Frames the modem benchmark read at -12 dB (\x01 for a character
+        // no call holds). Each character of a call must be read twice, by
+        // the other copy or by the "de CALL", at the same place.
+        QTest::newRow("copies agree on no callsign, the de names one off: both unconfirmed")
+            << none << "e^yQGJGL|^yQGJGL|de Q1JGL el" << none << none
+            << QStringList { "QGJGL", "Q1JGL" } << none << 0;
+        QTest::newRow("copies agree on a callsign, the de one off is the damaged one")
+            << none << "^yQ1YDM|^yQ1YDM|de QGYDM" << QStringList { "Q1YDM" }
+            << QStringList { "Q1YDM" } << none << none << 0;
+        QTest::newRow("copies differ, each character read twice with the de cut short")
+            << none << "^yQ4AIF|^yQ4GIF|de Q4AI" << QStringList { "Q4AIF" }
+            << QStringList { "Q4AIF" } << none << none << 0;
+        QTest::newRow("copies differ, the de lost a character but reads the other's")
+            << none << "^yQ7LAM|^yQ7UAM|de QUAM" << QStringList { "Q7UAM" }
+            << QStringList { "Q7UAM" } << none << none << 0;
+        QTest::newRow("copies differ, the de one off the confirmed one")
+            << none << "^yoi6PCO|^yQ6PCO|de Q6PCU" << QStringList { "Q6PCO" }
+            << QStringList { "Q6PCO" } << none << none << 0;
+        QTest::newRow("a copy that lost characters, the other and the de read them")
+            << none << "^yQ4HSU|^yQ4U|de Q4HS" << QStringList { "Q4HSU" }
+            << QStringList { "Q4HSU" } << none << none << 0;
+        QTest::newRow("an unusable copy still reads the characters it shares")
+            << none << "^yE\x01" "CRG|^yQ7CRG|de Q7CR" << QStringList { "Q7CRG" }
+            << QStringList { "Q7CRG" } << none << none << 1;
+        QTest::newRow("ETB and ENQ between the copies damaged into two characters")
+            << none << "^yQ8YHM8\x01yQ8YHM|de Q8YHM" << QStringList { "Q8YHM" }
+            << QStringList { "Q8YHM" } << none << none << 1;
+        QTest::newRow("the repeat's ETB lost, the de runs on after a dash")
+            << none << "^yQ7IRY|^yQ7IRY-ede t 7IRYe" << QStringList { "Q7IRY" }
+            << QStringList { "Q7IRY" } << none << none << 0;
+        QTest::newRow("a copy that lost its first characters, the repeat's ENQ damaged")
+            << none << "^yKEH|LWQ9KEH|de Q9KEHoea" << none << none << QStringList { "KEH" }
+            << none << 0;
+        QTest::newRow("the repeat's ENQ damaged, its call read whole")
+            << none << " oe^yQ7GDC|LWQ7GDC|de Q7GDC" << QStringList { "Q7GDC" }
+            << QStringList { "Q7GDC" } << none << none << 0;
+        QTest::newRow("the first copy's ENQ lost, the repeat lost a character")
+            << none << " byQ5BWD|^y5BWD|de Q5BWD  " << QStringList { "Q5BWD" }
+            << QStringList { "Q5BWD" } << none << none << 0;
+        QTest::newRow("the first copy's ENQ lost and damaged: read with the repeat")
+            << none << " uw yQ8SZH|^yQ8SZat|de Q8S}H" << QStringList { "Q8SZH" }
+            << QStringList { "Q8SZH" } << none << none << 0;
+        QTest::newRow("no copy a call's shape: the de's callsign, each character read twice")
+            << none << " \x01^yQ3FenO|LW$3FRO|de Q3FRO" << QStringList { "Q3FRO" }
+            << QStringList { "Q3FRO" } << none << none << 0;
+        QTest::newRow("a lone copy, the repeat and the de damaged elsewhere")
+            << none << "^yQ6BML|^yQ6BMw\x01" "de Q6FM" << none << none << QStringList { "Q6BML" }
+            << none << 0;
+        QTest::newRow("every reading damaged at a different place")
+            << none << "^yQ1LWW|^yQ1UWr |de Q15WW " << none << none << QStringList { "Q1LWW" }
+            << none << 1;
+        QTest::newRow("the repeat's y lost, the de damaged twice still reads the first")
+            << none << "^yQ5ZKV|^5ZKV|de Q}CKV" << QStringList { "Q5ZKV" }
+            << QStringList { "Q5ZKV" } << none << none << 0;
+        QTest::newRow("a tactical call's copies differ, the de's callsign shares a digit")
+            << none << "eaee^yQ9PNR|^yQ0PNR|de N0XYZ" << none << none
+            << QStringList { "Q9PNR", "Q0PNR" } << none << 0;
+        QTest::newRow("a copy with characters read twice over")
+            << none << " l\x01yQ9EQ9EEQ|^yQ9EEQ|de N0XYZ" << none << none
+            << QStringList { "Q9EQ9EEQ", "Q9EEQ" } << none << 0;
+        QTest::newRow("a tactical call's copies agree, the de names the callsign")
+            << none << "^yNCS1|^yNCS1|de Q1ABC " << QStringList { "NCS1" }
+            << QStringList { "NCS1" } << none << none << 0;
         // A call from the air goes into the net log and the master database:
         // only letters, digits, / - . and inner blanks make one.
         QTest::newRow("a formula for a call: ignored, counted")
@@ -317,6 +380,14 @@ private Q_SLOTS:
         QTest::newRow("the repeat's ENQ lost, differs, de names it")
             << QStringList { "Q1FLX" } << "yQ1FLD|de Q1FLD" << none << QStringList { "Q1FLD" }
             << none;
+        QTest::newRow("one copy that lost its first character, de names it whole")
+            << QStringList { "5BWD" } << "de Q5BWD" << none << none << QStringList { "5BWD" };
+        QTest::newRow("one copy, de one character off")
+            << QStringList { "Q3GQJ" } << "de Q3GQ3" << none << none << QStringList { "Q3GQJ" };
+        QTest::newRow("one copy, de runs on past it")
+            << QStringList { "Q1PE" } << "de Q1PED" << none << none << QStringList { "Q1PE" };
+        QTest::newRow("one copy, noise right after the de")
+            << QStringList { "Q1PED" } << "de Q1PEDe" << none << QStringList { "Q1PED" } << none;
         QTest::newRow("a reading cut short names nothing") << QStringList { "Q1FEP",
             "Q1F" } << "de Q1F" << none << none << QStringList { "Q1FEP", "Q1F" };
         QTest::newRow("differ, neither a call's shape")
@@ -443,7 +514,12 @@ private Q_SLOTS:
         feed(side, QStringLiteral("yQ1A"));
         QVERIFY(side.holding());
         QCOMPARE(logged.count(), 0);
-        feed(side, QStringLiteral("BC|d"));
+        // Copies that agree wait for a "de CALL" as long as their call: it
+        // may name one a character off.
+        feed(side, QStringLiteral("BC|de Q1AB"));
+        QVERIFY(side.holding());
+        QCOMPARE(logged.count(), 0);
+        feed(side, QStringLiteral("C"));
         QVERIFY(!side.holding());
         QCOMPARE(logged.count(), 1);
         // A single copy waits for the end of the line after it ...
