@@ -188,6 +188,18 @@ class FldigiPeerTest : public QObject
     std::unique_ptr<PrivatePulseAudio> pulse_;
     std::unique_ptr<Fldigi> fldigi_;
 
+    // psk listen --events at 1500 Hz on the cable, recording once it returns.
+    bool startListening(QProcess &listen, const QString &mode, int seconds)
+    {
+        rollcall(listen,
+            { u"psk"_s, u"listen"_s, u"--device"_s, u"cable_in"_s, u"--mode"_s, mode, u"--freq"_s,
+                u"1500"_s, u"--events"_s, u"--seconds"_s, QString::number(seconds) });
+        if (!listen.waitForStarted(10000))
+            return false;
+        QTest::qWait(1500);
+        return true;
+    }
+
     void rollcall(QProcess &p, const QStringList &args)
     {
         p.setProcessEnvironment(pulse_->environment());
@@ -268,11 +280,7 @@ private Q_SLOTS:
         QByteArray heard;
         for (int attempt = 0; attempt < 3 && !whole(heard); ++attempt) {
             QProcess listen;
-            rollcall(listen,
-                { u"psk"_s, u"listen"_s, u"--device"_s, u"cable_in"_s, u"--mode"_s, mode,
-                    u"--freq"_s, u"1500"_s, u"--events"_s, u"--seconds"_s, u"60"_s });
-            QVERIFY(listen.waitForStarted(10000));
-            QTest::qWait(1500); // recording
+            QVERIFY(startListening(listen, mode, 60));
             QVERIFY(f.call(QStringLiteral("text.clear_tx"), {}));
             QVERIFY(f.call(QStringLiteral("text.add_tx"), { QString(theirs + u" ^r"_s) }));
             QVERIFY(f.call(QStringLiteral("main.tx"), {}));
@@ -372,11 +380,7 @@ private Q_SLOTS:
         QByteArray heard;
         for (int attempt = 0; attempt < 3 && !heard.contains(wanted); ++attempt) {
             QProcess listen;
-            rollcall(listen,
-                { u"psk"_s, u"listen"_s, u"--device"_s, u"cable_in"_s, u"--mode"_s, mode,
-                    u"--freq"_s, u"1500"_s, u"--events"_s, u"--seconds"_s, u"40"_s });
-            QVERIFY(listen.waitForStarted(10000));
-            QTest::qWait(1500); // recording
+            QVERIFY(startListening(listen, mode, 40));
             QVERIFY(f.call(QStringLiteral("text.clear_tx"), {}));
             QVERIFY(f.call(QStringLiteral("main.run_macro"), { macro }));
             heard.clear();
