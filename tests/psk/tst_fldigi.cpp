@@ -272,10 +272,11 @@ private Q_SLOTS:
 
         // fldigi's to ours: the same, returning to receive at its end (^r).
         const QString theirs = u"all stations welcome de Q1FLD\n"_s + checkInFrame(u"Q1FLD"_s);
-        // Whole: the text, the check-in, and the "de" that ends the transmission.
+        // Whole: the text, the check-in, and the "de" that ends the
+        // transmission (which confirms the call: the check-in follows it).
         const auto whole = [](const QByteArray &heard) {
             return heard.contains("all stations welcome de Q1FLD")
-                && heard.contains("checkin Q1FLD\nde Q1FLD");
+                && heard.contains("de Q1FLD\ncheckin Q1FLD");
         };
         QByteArray heard;
         for (int attempt = 0; attempt < 3 && !whole(heard); ++attempt) {
