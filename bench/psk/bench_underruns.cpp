@@ -8,8 +8,10 @@
 // logged meanwhile and the longest pause of the event loop.
 // With --busy the machine is loaded as a busy station's is: this project's
 // test suite runs in a loop beside the transmission (`ctest -j2` in the build
-// folder, with its own sound servers, X servers and browser).
-// Usage: bench_underruns [--busy] [SECONDS] [TYPING_INTERVAL_MS]   (defaults 600, 3000)
+// folder, with its own sound servers, X servers and browser); --jobs N runs
+// it N tests at a time instead of 2. The one-minute load average is sampled
+// every 10 s through the transmission, and its least, mean and most printed.
+// Usage: bench_underruns [--busy] [--jobs N] [SECONDS] [TYPING_INTERVAL_MS]   (defaults 600, 3000)
 #include "app/windowregistry.h"
 #include "netlog/netlogstore.h"
 #include "netlog/netwindow.h"
@@ -60,7 +62,7 @@ QString loadAverage()
 class BusyMachine
 {
 public:
-    bool start()
+    bool start(int jobs)
     {
         loop_.setWorkingDirectory(QStringLiteral(ROLLCALL_BUILD_DIR));
         // The suite's sound tests start sound servers of their own: never
@@ -72,7 +74,8 @@ public:
         loop_.setStandardErrorFile(QProcess::nullDevice());
         loop_.setChildProcessModifier([] { ::setsid(); });
         loop_.start(QStringLiteral("/bin/sh"),
-            { QStringLiteral("-c"), QStringLiteral("while :; do ctest -j2 --timeout 900; done") });
+            { QStringLiteral("-c"),
+                QStringLiteral("while :; do ctest -j%1 --timeout 900; done").arg(jobs) });
         return loop_.waitForStarted(5000);
     }
     ~BusyMachine()
@@ -104,11 +107,17 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QStringList args = app.arguments();
     const bool busy = args.removeAll(QStringLiteral("--busy")) > 0;
+    int jobs = 2;
+    if (const qsizetype at = args.indexOf(QStringLiteral("--jobs")); at > 0 && at + 1 < args.size()) {
+        jobs = args[at + 1].toInt();
+        args.remove(at, 2);
+    }
     const int seconds = args.size() > 1 ? args[1].toInt() : 600;
     const int typingMs = args.size() > 2 ? args[2].toInt() : 3000;
-    if (seconds <= 0 || seconds > radio::RadioSettings::kLongestTimeoutSeconds - 60 || typingMs <= 0) {
-        QTextStream(stderr)
-            << "usage: bench_underruns [--busy] [SECONDS up to 3540] [TYPING_INTERVAL_MS]\n";
+    if (seconds <= 0 || seconds > radio::RadioSettings::kLongestTimeoutSeconds - 60 || typingMs <= 0
+        || jobs < 1 || jobs > 16) {
+        QTextStream(stderr) << "usage: bench_underruns [--busy] [--jobs N up to 16] "
+                               "[SECONDS up to 3540] [TYPING_INTERVAL_MS]\n";
         return 2;
     }
     if (!test::PrivatePulseAudio::available()) {
@@ -158,7 +167,7 @@ int main(int argc, char **argv)
 
     BusyMachine load;
     if (busy) {
-        if (!load.start()) {
+        if (!load.start(jobs)) {
             QTextStream(stderr) << "bench_underruns: the test loop did not start\n";
             return 1;
         }
@@ -168,7 +177,8 @@ int main(int argc, char **argv)
     out << "conditions: " << QThread::idealThreadCount() << " cores, load average "
         << loadAverage() << ", platform " << QGuiApplication::platformName() << ", "
         << seconds << " s of BPSK31 into a PulseAudio null sink, a check-in typed every " << typingMs << " ms"
-        << (busy ? ", the test suite (ctest -j2) in a loop beside it" : ", no other load")
+        << (busy ? QStringLiteral(", the test suite (ctest -j%1) in a loop beside it").arg(jobs)
+                 : QStringLiteral(", no other load"))
         << "\n";
     out.flush();
 
@@ -203,6 +213,13 @@ int main(int argc, char **argv)
     });
     ticker.start(5);
 
+    // The machine's load through the transmission, not only at its ends.
+    std::vector<double> loads;
+    QTimer loadSampler;
+    QObject::connect(&loadSampler, &QTimer::timeout,
+        [&] { loads.push_back(loadAverage().section(u' ', 0, 0).toDouble()); });
+    loadSampler.start(10000);
+
     // More text than the time allows; the transmission is ended at the time.
     const QString sentence = QStringLiteral(
         "the net is open for check-ins, stations with traffic please call now. ");
@@ -216,6 +233,7 @@ int main(int argc, char **argv)
     const double sent = clock.elapsed() / 1000.0;
     typing.stop();
     ticker.stop();
+    loadSampler.stop();
 
     QTest::qWait(1000); // the end of the signal reaches the recording
     const QString loadAtEnd = loadAverage();
@@ -255,5 +273,14 @@ int main(int argc, char **argv)
     out << "checkins_logged " << net->netLog()->checkInCount() << " of " << typed << " typed\n";
     out << "longest_event_loop_pause_ms " << longestPauseMs << "\n";
     out << "load_average_at_end " << loadAtEnd << "\n";
+    if (!loads.empty()) {
+        double sum = 0;
+        for (double l : loads)
+            sum += l;
+        out << "load_average_1min_through " << *std::min_element(loads.begin(), loads.end())
+            << " least, " << sum / double(loads.size()) << " mean, "
+            << *std::max_element(loads.begin(), loads.end()) << " most (" << loads.size()
+            << " samples)\n";
+    }
     return 0;
 }
