@@ -157,7 +157,7 @@ void PskModem::releaseAllTransmitters()
         if (liveModems().count(m)) {
             if (m->transmitting_)
                 m->AbortTransmit();
-            else
+            else if (m->keyedOn_) // nothing to wait for from a rig never keyed
                 m->key(false);
         }
 }
@@ -637,12 +637,12 @@ void PskModem::ClickFrequency(qint32 hz)
     Q_EMIT FrequencyClicked(hz);
 }
 
-QStringList PskModem::inputDevices()
+QList<radio::QtAudioIo::Device> PskModem::inputDevices()
 {
     return radio::QtAudioIo::inputDevices();
 }
 
-QStringList PskModem::outputDevices()
+QList<radio::QtAudioIo::Device> PskModem::outputDevices()
 {
     return radio::QtAudioIo::outputDevices();
 }

@@ -146,9 +146,9 @@ public:
     // The modem's code for an RSID number, -1 for a mode it does not have.
     static qint32 modeCodeForRsid(int number);
 
-    // Device names: the chosen ones are kept in the settings.
-    static QStringList inputDevices();
-    static QStringList outputDevices();
+    // The sound devices there now; the chosen ones are kept in the settings.
+    static QList<radio::QtAudioIo::Device> inputDevices();
+    static QList<radio::QtAudioIo::Device> outputDevices();
     void setAudioDevices(const QString &input, const QString &output);
     // Another audio backend (a recording played as the receive audio, say);
     // a transmission in progress is aborted.

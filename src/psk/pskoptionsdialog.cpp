@@ -29,6 +29,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace rollcall::psk {
 
 namespace {
@@ -179,7 +181,7 @@ PskOptionsDialog::PskOptionsDialog(PskTerminal *terminal, QWidget *parent)
         // A rigctld, or an entry that is not a rig form, is the operator's:
         // the model list fills in a hamlib rig only.
         if (!now || (now->kind != radio::RigForm::Hamlib && !now->isNone())) {
-            radioResult_->setText(tr("The model list fills in a hamlib rig; the rig entry "
+            showRadioResult(tr("The model list fills in a hamlib rig; the rig entry "
                                      "\"%1\" was kept.")
                                       .arg(rig_->text()));
             return;
@@ -243,11 +245,13 @@ PskOptionsDialog::PskOptionsDialog(PskTerminal *terminal, QWidget *parent)
     radioResult_->setObjectName(QStringLiteral("radioResult"));
     radioResult_->setWordWrap(true);
     radioResult_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A result of two lines shows whole without moving what is below.
+    radioResult_->setMinimumHeight(2 * fontMetrics().lineSpacing());
     radioForm->addRow(radioResult_);
     check_ = new radio::RadioCheck(this);
-    connect(check_, &radio::RadioCheck::progress, radioResult_, &QLabel::setText);
+    connect(check_, &radio::RadioCheck::progress, this, &PskOptionsDialog::showRadioResult);
     connect(check_, &radio::RadioCheck::finished, this, [this](bool, const QString &result) {
-        radioResult_->setText(result);
+        showRadioResult(result);
         testCat_->setEnabled(true);
         testPtt_->setEnabled(true);
     });
@@ -332,7 +336,7 @@ void PskOptionsDialog::fill()
     if (const QString ptt = radio::RadioCheck::lastPttResult(); !ptt.isEmpty())
         last << tr("Last PTT test %1").arg(ptt);
     if (!check_->busy())
-        radioResult_->setText(last.join(u'\n'));
+        showRadioResult(last.join(u'\n'));
     rig_->setText(radio.rig.toString());
     rigModel_->setCurrentIndex(
         radio.rig.kind == radio::RigForm::Hamlib ? std::max(0, rigModel_->findData(radio.rig.model)) : 0);
@@ -340,15 +344,33 @@ void PskOptionsDialog::fill()
     timeout_->setValue(radio.transmitTimeoutSeconds);
     level_->setValue(radio.transmitLevel);
     // The system's default first; a chosen device that is not there now stays
-    // listed, so that saving keeps the choice.
-    const auto fillDevices = [](QComboBox *box, const QStringList &names, const QString &chosen) {
+    // listed, so that saving keeps the choice. A choice is kept by id, or by
+    // description as older settings have it; either finds its device here.
+    const auto fillDevices = [](QComboBox *box, const QList<radio::QtAudioIo::Device> &devices,
+                                 const QString &chosen) {
         box->clear();
         box->addItem(tr("System default"), QString());
-        for (const QString &n : names)
-            box->addItem(n, n);
-        if (!chosen.isEmpty() && box->findData(chosen) < 0)
+        for (const radio::QtAudioIo::Device &d : devices) {
+            const bool shared = std::count_if(devices.begin(), devices.end(),
+                                    [&](const auto &o) { return o.description == d.description; })
+                > 1;
+            box->addItem(shared ? QStringLiteral("%1 (%2)").arg(d.description, d.id) : d.description,
+                d.id);
+        }
+        int at = chosen.isEmpty() ? 0 : box->findData(chosen);
+        if (at < 0 && !chosen.isEmpty()) {
+            if (const auto named = std::find_if(devices.begin(), devices.end(),
+                    [&](const auto &d) { return d.description == chosen; });
+                named != devices.end()) {
+                at = box->findData(named->id);
+                box->setItemData(at, chosen);
+            }
+        }
+        if (at < 0) {
             box->addItem(tr("%1 (not there now)").arg(chosen), chosen);
-        box->setCurrentIndex(std::max(0, box->findData(chosen)));
+            at = box->count() - 1;
+        }
+        box->setCurrentIndex(at);
     };
     fillDevices(input_, PskModem::inputDevices(), radio.inputDevice);
     fillDevices(output_, PskModem::outputDevices(), radio.outputDevice);
@@ -371,9 +393,23 @@ QString PskOptionsDialog::radioEntryProblem(QLineEdit **field) const
     return {};
 }
 
+// A longer result lengthens the dialog, which does not grow by itself once
+// shown: the label wraps to the width it has.
+void PskOptionsDialog::showRadioResult(const QString &text)
+{
+    radioResult_->setText(text);
+    if (!isVisible())
+        return;
+    layout()->activate();
+    const int needed = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width())
+                                                     : layout()->totalSizeHint().height();
+    if (needed > height())
+        resize(width(), needed);
+}
+
 void PskOptionsDialog::tellEntryProblem(QLineEdit *field, const QString &problem)
 {
-    radioResult_->setText(problem);
+    showRadioResult(problem);
     QString &told = field == rig_ ? toldRig_ : toldPtt_;
     const QString entry = rig_->text() + u'\n' + ptt_->text();
     if (told == entry)

@@ -42,6 +42,8 @@ private:
     // The problem of the rig or PTT entry (empty when both are right), and
     // the field it is in.
     QString radioEntryProblem(QLineEdit **field) const;
+    // The result line of the tests and entries.
+    void showRadioResult(const QString &text);
     // Tells the problem of an entry in a message once: the same entry,
     // left again or closed on again, is told in the dialog's result line only.
     void tellEntryProblem(QLineEdit *field, const QString &problem);

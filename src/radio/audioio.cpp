@@ -607,20 +607,24 @@ void QtAudioIo::reportProblems()
     d->problems.clear();
 }
 
-QStringList QtAudioIo::inputDevices()
+namespace {
+QList<QtAudioIo::Device> listDevices(const QList<QAudioDevice> &devices)
 {
-    QStringList names;
-    for (const QAudioDevice &dev : QMediaDevices::audioInputs())
-        names << dev.description();
-    return names;
+    QList<QtAudioIo::Device> list;
+    for (const QAudioDevice &dev : devices)
+        list.push_back({ QString::fromUtf8(dev.id()), dev.description() });
+    return list;
+}
+} // namespace
+
+QList<QtAudioIo::Device> QtAudioIo::inputDevices()
+{
+    return listDevices(QMediaDevices::audioInputs());
 }
 
-QStringList QtAudioIo::outputDevices()
+QList<QtAudioIo::Device> QtAudioIo::outputDevices()
 {
-    QStringList names;
-    for (const QAudioDevice &dev : QMediaDevices::audioOutputs())
-        names << dev.description();
-    return names;
+    return listDevices(QMediaDevices::audioOutputs());
 }
 
 bool QtAudioIo::hasInput() const

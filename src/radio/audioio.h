@@ -185,8 +185,15 @@ public:
         Directions directions = Both);
     ~QtAudioIo() override;
 
-    static QStringList inputDevices();
-    static QStringList outputDevices();
+    // The devices there now: the id is what the settings keep (a description
+    // may be shared by two cards), the description what the operator reads.
+    struct Device
+    {
+        QString id;
+        QString description;
+    };
+    static QList<Device> inputDevices();
+    static QList<Device> outputDevices();
     // "in ID DESCRIPTION" / "out ID DESCRIPTION", one a device.
     static QStringList deviceLines();
     // A device of that id or description is there now.

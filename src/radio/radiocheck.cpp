@@ -105,6 +105,8 @@ void RadioCheck::testCat(const RigForm &form)
                 tr("%1 answers: %2 MHz, %3.")
                     .arg(name, QString::number(double(*a.hz) / 1e6, 'f', 6), *a.mode),
                 kCatKey);
+        else if (a.error.startsWith(name)) // the reason names the rig already
+            done(false, a.error + u'.', kCatKey);
         else
             done(false, tr("%1 does not answer: %2.").arg(name, a.error), kCatKey);
     });

@@ -20,8 +20,9 @@ namespace {
 
 int signalPipe[2] = { -1, -1 };
 int endingWith = 0;
-// Below the rig threads' own bound, so that the whole end stays within 2 s.
-constexpr int kSettleMs = 1900;
+// Below the rig threads' own bound, leaving the windows' teardown time
+// enough for the whole end to stay within 2 s.
+constexpr int kSettleMs = 1700;
 
 std::vector<std::function<void()>> &releases()
 {

@@ -18,18 +18,22 @@
 #include "psk/nettags.h"
 #include "psk/pskdeskwindow.h"
 #include "psk/pskmodem.h"
+#include "psk/pskoptionsdialog.h"
 #include "psk/psksettings.h"
 #include "psk/pskterminal.h"
 #include "radio/radiosettings.h"
 #include "pskwindowfixture.h"
 #include "radiofixtures.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+
+#include <algorithm>
 
 using namespace rollcall;
 using namespace rollcall::psk;
@@ -80,6 +84,47 @@ private Q_SLOTS:
         }
         windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"))->show();
         // ... and the whole program going down with it open.
+    }
+
+    // The Preferences show the cable's ends as there, whether the settings
+    // name them by id (as the dialog saves them) or by description (as older
+    // settings do); closing the dialog unchanged keeps them as they were
+    // written, and a card that is gone stays listed as gone.
+    void preferencesListTheDevicesThere()
+    {
+        const QList<radio::QtAudioIo::Device> outputs = PskModem::outputDevices();
+        const auto cable = std::find_if(outputs.begin(), outputs.end(),
+            [](const auto &d) { return d.id == QLatin1String("cable"); });
+        QVERIFY(cable != outputs.end());
+        test::WindowFixture f;
+        struct Row
+        {
+            QString input, output;
+        };
+        for (const Row &row : { Row { QStringLiteral("cable_in"), QStringLiteral("cable") },
+                 Row { QStringLiteral("cable_in"), cable->description },
+                 Row { QStringLiteral("cable_in"), QStringLiteral("USB Audio CODEC") } }) {
+            radio::RadioSettings radio;
+            radio.inputDevice = row.input;
+            radio.outputDevice = row.output;
+            radio::saveRadioSettings(radio);
+            auto *desk = windows().window<PskDeskWindow>(QStringLiteral("PSK_Desk"));
+            desk->show();
+            auto *dialog = windows().window<PskOptionsDialog>(QStringLiteral("pskOptions"));
+            dialog->fill();
+            const auto *input = child<QComboBox>(dialog, "inputDevice");
+            const auto *output = child<QComboBox>(dialog, "outputDevice");
+            QVERIFY2(!input->currentText().contains(QLatin1String("not there")),
+                qPrintable(input->currentText()));
+            if (row.output.startsWith(QLatin1String("USB")))
+                QCOMPARE(output->currentText(), QStringLiteral("USB Audio CODEC (not there now)"));
+            else
+                QCOMPARE(output->currentText(), cable->description);
+            QVERIFY(dialog->closeDialog());
+            QCOMPARE(radio::loadRadioSettings().inputDevice, row.input);
+            QCOMPARE(radio::loadRadioSettings().outputDevice, row.output);
+            windows().unload(QStringLiteral("PSK_Desk"));
+        }
     }
 
     // Noise 10 dB over the check-in (RC_NOISE_SEED picks another noise, for

@@ -276,6 +276,22 @@ private Q_SLOTS:
         }
     }
 
+    // At a signal every transmitter is released, but a modem that never
+    // keyed asks nothing of its rig: a hung one would hold the end up for
+    // nothing.
+    void endingAsksNothingOfARigNeverKeyed()
+    {
+        HostileRig peer(HostileRig::Silent);
+        QVERIFY(peer.start());
+        radio::RigThread rig(*radio::RigForm::parse(peer.rig()));
+        PskModem modem(std::make_unique<radio::NullAudioIo>());
+        modem.setPtt(std::make_unique<radio::CatPtt>(&rig));
+        QSignalSpy releases(&rig, &radio::RigThread::releaseUnconfirmed);
+        PskModem::releaseAllTransmitters();
+        QVERIFY(radio::RigThread::settleReleases(200));
+        QCOMPARE(releases.size(), 0);
+    }
+
     // The rig went away: keying fails, the transmission ends and reports it
     // once, and nothing was sent into a radio that never keyed.
     void unkeyableTransmitterSendsNothing()
