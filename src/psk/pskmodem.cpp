@@ -93,8 +93,13 @@ PskModem::PskModem(std::unique_ptr<radio::AudioIo> audio, std::unique_ptr<radio:
         }
     };
     // Called as the output takes the signal (under txMutex_, perhaps on the
-    // output's thread): told on the next tick.
-    modulator_->onCharSent = [this](std::uint8_t c) { sentChars_.push_back(c); };
+    // output's thread): told on a tick once the output has played it. What
+    // the output took before this pull, what this pull handed out and what
+    // waits resampled come before the character's signal.
+    modulator_->onCharSent = [this](std::uint8_t c) {
+        sentChars_.push_back(
+            { audio_->framesTaken() + pullFilled_ + qint64(txBuffer_.size()), c });
+    };
     modulator_->setFrequency(txFrequency_);
     setTxLevel(txLevel_);
 
@@ -229,10 +234,13 @@ void PskModem::useAudio(std::unique_ptr<radio::AudioIo> audio)
             report(m);
             return;
         }
-        // Typed characters that had not gone out yet are told to the typing box.
-        const int typedUnsent = [this] {
+        // Typed characters that had not gone out yet are told to the typing
+        // box: those waiting, and those the output had taken but not played.
+        announceSentChars();
+        const int unplayed = unplayedChars();
+        const int typedUnsent = [this, unplayed] {
             const std::lock_guard lock(txMutex_);
-            return int(std::min(typedWaiting_, modulator_->pending()));
+            return int(std::min(typedWaiting_, modulator_->pending() + std::size_t(unplayed)));
         }();
         AbortTransmit();
         QString why = m;
@@ -388,13 +396,16 @@ void PskModem::AbortTransmit()
     }
     tuning_ = false;
     if (transmitting_)
-        finishTransmit();
+        finishTransmit(false);
 }
 
-void PskModem::finishTransmit()
+void PskModem::finishTransmit(bool whole)
 {
     echoHold_ = qint64(audio_->inputRate()) * kEchoHoldMs / 1000;
     transmitLimit_.stop();
+    // What went out before the end is told before it; what the output
+    // still held when it was stopped never went out.
+    announceSentChars(whole);
     audio_->stopOutput();
     key(false);
     transmitting_ = false;
@@ -404,9 +415,8 @@ void PskModem::finishTransmit()
         idBurst_.clear();
         txBuffer_.clear();
         txResampler_->reset();
+        sentChars_.clear();
     }
-    // What went out before the end is told before it.
-    announceSentChars();
     Q_EMIT TransmitStateChanged(0);
 }
 
@@ -676,15 +686,27 @@ void PskModem::processAudio()
     }
 }
 
-void PskModem::announceSentChars()
+void PskModem::announceSentChars(bool all)
 {
     std::vector<std::uint8_t> sent;
     {
+        const qint64 played = audio_->framesTaken() - audio_->framesQueued();
         const std::lock_guard lock(txMutex_);
-        sent.swap(sentChars_);
+        const auto heard = all ? sentChars_.end()
+                               : std::find_if(sentChars_.begin(), sentChars_.end(),
+                                   [played](const SentChar &c) { return c.frame > played; });
+        for (auto it = sentChars_.begin(); it != heard; ++it)
+            sent.push_back(it->code);
+        sentChars_.erase(sentChars_.begin(), heard);
     }
     for (std::uint8_t c : sent)
         Q_EMIT CharSent(c);
+}
+
+int PskModem::unplayedChars() const
+{
+    const std::lock_guard lock(txMutex_);
+    return int(sentChars_.size());
 }
 
 void PskModem::watchOutput()
@@ -702,7 +724,7 @@ void PskModem::watchOutput()
     const bool tookNothing = taken == std::exchange(lastTaken_, taken);
     if (allWritten && audio_->outputIdle()) {
         outputWait_.invalidate();
-        finishTransmit();
+        finishTransmit(true);
         return;
     }
     // Waiting for the end to be played, or for room while signal is waiting.
@@ -794,6 +816,7 @@ qint64 PskModem::pullOutput(float *frames, qint64 maxFrames)
     std::array<float, 256> block;
     qint64 filled = 0;
     while (filled < maxFrames) {
+        pullFilled_ = filled;
         if (txBuffer_.empty() && idSent_ < idBurst_.size()) {
             // The mode identifier goes ahead of the modulator's signal.
             const std::size_t got = std::min(block.size(), idBurst_.size() - idSent_);

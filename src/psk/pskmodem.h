@@ -187,11 +187,14 @@ private:
     bool key(bool on);
     void keyAnswered(bool on, bool ok, const QString &error);
     void transmitTimedOut();
-    void finishTransmit();
+    // whole: everything was played out (else what was not is dropped).
+    void finishTransmit(bool whole);
+    // Tells the characters the output has played (all of them with all).
+    void announceSentChars(bool all = false);
+    // Characters started by the modulator that the output has not played.
+    int unplayedChars() const;
     // What the sound output plays next, on whatever thread feeds it.
     qint64 pullOutput(float *frames, qint64 maxFrames);
-    // Tells of the characters the output took since the last tick.
-    void announceSentChars();
     void watchOutput();
     void readInput();
     qint64 millisecondsFor(std::size_t symbols) const;
@@ -212,7 +215,15 @@ private:
     std::unique_ptr<modem::Resampler> rxResampler_;
     std::unique_ptr<modem::Resampler> txResampler_;
     std::vector<float> txBuffer_;
-    std::vector<std::uint8_t> sentChars_;
+    // Characters as the modulator started them, each with the output frame
+    // its signal starts at: told as sent once the output has played that far.
+    struct SentChar
+    {
+        qint64 frame;
+        std::uint8_t code;
+    };
+    std::vector<SentChar> sentChars_;
+    qint64 pullFilled_ = 0; // frames handed out so far by the pull under way
     std::vector<float> scratch_;
     QTimer tick_;
     QTimer transmitLimit_;

@@ -10,6 +10,8 @@
 #include <QMediaDevices>
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QThread>
 #include <QTimer>
 
@@ -215,6 +217,8 @@ public:
         std::atomic<int> longestServerMs { 0 };
         // The feeding thread runs with real-time scheduling.
         std::atomic<bool> realtime { false };
+        // Frames of signal written and not played yet, as of the last pump.
+        std::atomic<qint64> queuedFrames { 0 };
     };
 
     using Pull = std::function<qint64(float *, qint64)>;
@@ -241,6 +245,8 @@ public:
         ranDry_ = false;
         wroteAny_ = false;
         padding_ = 0;
+        paddingWritten_ = 0;
+        shared_.queuedFrames = 0;
         shared_.idle = false;
         shared_.finishRequested = false;
         sincePump_.invalidate();
@@ -255,6 +261,7 @@ public:
             return false;
         }
         QObject::connect(sink_.get(), &QAudioSink::stateChanged, &timer_, [this] { stateChanged(); });
+        raiseSoundLibraryThreads();
         pump();
         timer_.start();
         return true;
@@ -270,6 +277,7 @@ public:
             sink->reset();
             sink->stop();
         }
+        shared_.queuedFrames = 0;
         shared_.idle = true;
     }
 
@@ -305,6 +313,9 @@ private:
             padding_ = size;
         qint64 room = free / bpf;
         bool exhausted = room > 0;
+        // Counted as queued before it is taken, so that what is taken is
+        // never told as played before it is.
+        shared_.queuedFrames += room;
         while (room > 0) {
             frames_.resize(std::size_t(std::min<qint64>(room, 1024)));
             const qint64 pullStart = clock.nsecsElapsed();
@@ -328,10 +339,13 @@ private:
             if (n > 0) {
                 // Zero is silence in every sample format but unsigned 8-bit.
                 const char zero = format_.sampleFormat() == QAudioFormat::UInt8 ? char(128) : 0;
-                io_->write(QByteArray(n, zero));
+                paddingWritten_ += std::max<qint64>(0, io_->write(QByteArray(n, zero)));
             }
             padding_ = 0;
         }
+        // The server plays in order: the signal first, the silence behind it.
+        shared_.queuedFrames
+            = std::max<qint64>(0, size - sink_->bytesFree() - paddingWritten_) / bpf;
         shared_.idle = exhausted && padding_ == 0
             && (sink_->bytesFree() >= size || sink_->state() == QAudio::IdleState);
         const auto longest = [](std::atomic<int> &record, qint64 ns) {
@@ -363,6 +377,29 @@ private:
         }
         shared_.realtime = rc == 0;
         qCDebug(lcRadioAudio) << "sound output thread real-time:" << (rc == 0);
+    }
+
+    // What we write reaches the sound server through the sound library's
+    // own threads ("threaded-ml"), which run at normal priority: on a busy
+    // machine they held our signal off past the buffer though we fed it in
+    // time. They get the feeder's priority when it has one.
+    void raiseSoundLibraryThreads() const
+    {
+        if (!shared_.realtime)
+            return;
+        sched_param mine {};
+        int policy = 0;
+        if (pthread_getschedparam(pthread_self(), &policy, &mine) != 0)
+            return;
+        const QDir tasks(QStringLiteral("/proc/self/task"));
+        for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile comm(tasks.filePath(tid + QStringLiteral("/comm")));
+            if (!comm.open(QIODevice::ReadOnly) || comm.read(64).trimmed() != "threaded-ml")
+                continue;
+            const pid_t id = pid_t(tid.toInt());
+            if (id > 0 && sched_getscheduler(id) == SCHED_OTHER)
+                sched_setscheduler(id, policy, &mine);
+        }
     }
 
     void write(qint64 count)
@@ -412,6 +449,7 @@ private:
     bool wroteAny_ = false;
     // Silence still to write behind the end of a transmission (bytes).
     qsizetype padding_ = 0;
+    qint64 paddingWritten_ = 0; // bytes of that silence written
 };
 
 struct QtAudioIo::Private
@@ -747,6 +785,11 @@ qint64 QtAudioIo::outputRoom()
 int QtAudioIo::underruns() const
 {
     return d->shared.underruns.load();
+}
+
+qint64 QtAudioIo::framesQueued() const
+{
+    return d->shared.queuedFrames.load();
 }
 
 QtAudioIo::FeedTimes QtAudioIo::feedTimes() const

@@ -41,6 +41,8 @@ public:
     virtual void pumpOutput();
     // Frames taken from the source so far (any thread may ask).
     qint64 framesTaken() const { return framesTaken_.load(); }
+    // Of those, the frames the output holds and has not played yet.
+    virtual qint64 framesQueued() const { return 0; }
 
     virtual bool hasInput() const = 0;
     virtual bool hasOutput() const = 0;
@@ -157,6 +159,9 @@ public:
     void setRoom(qint64 frames) { room_ = frames; }
     // False imitates a device that never says it has played what it holds.
     void setIdle(bool idle) { idle_ = idle; }
+    // Imitates a device holding up to that many frames it has not played.
+    void setQueued(qint64 frames) { queued_ = frames; }
+    qint64 framesQueued() const override { return std::min(queued_, framesTaken()); }
     const std::vector<float> &written() const { return written_; }
     void clearWritten() { written_.clear(); }
     bool outputRunning() const { return outputRunning_; }
@@ -165,6 +170,7 @@ private:
     int inputRate_;
     int outputRate_;
     bool inputRunning_ = false;
+    qint64 queued_ = 0;
     bool outputRunning_ = false;
     qint64 room_ = 16000;
     bool idle_ = true;
@@ -216,6 +222,7 @@ public:
     bool outputIdle() override;
     void finishOutput() override;
     int underruns() const override;
+    qint64 framesQueued() const override;
     void pumpOutput() override;
     // Over every transmission so far (ms): the longest the output's thread
     // went between two feeds while it played, the longest one feed took, and

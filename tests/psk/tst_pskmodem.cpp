@@ -383,13 +383,25 @@ private Q_SLOTS:
     }
 
     // The sound output goes in the middle of a transmission: it is cut, said
-    // as such, and the typed characters not sent are told.
+    // as such, and the typed characters not sent are told: those waiting, and
+    // those the device held but had not played. Only what it played is shown
+    // as sent.
+    void outputGoneCutsTheTransmission_data()
+    {
+        QTest::addColumn<bool>("deviceHolding");
+        QTest::newRow("everything taken was played") << false;
+        QTest::newRow("the device holds what it took") << true;
+    }
     void outputGoneCutsTheTransmission()
     {
+        QFETCH(bool, deviceHolding);
         Station st;
         QSignalSpy problems(st.modem.get(), &PskModem::problemReported);
         QSignalSpy cut(st.modem.get(), &PskModem::typedTextCut);
+        QSignalSpy sent(st.modem.get(), &PskModem::CharSent);
         st.audio->setRoom(160);
+        if (deviceHolding)
+            st.audio->setQueued(8000 * 60);
         st.modem->StartTransmit(0);
         for (const char c : QByteArray("abcdef"))
             st.modem->QueueChar(c);
@@ -405,7 +417,33 @@ private Q_SLOTS:
             QStringLiteral("The transmission was cut: the sound output \"cable\" went away. PTT "
                            "was released."));
         QCOMPARE(cut.count(), 1);
-        QCOMPARE(cut.at(0).at(0).toInt(), waiting);
+        QCOMPARE(cut.at(0).at(0).toInt(), deviceHolding ? 6 : waiting);
+        QCOMPARE(sent.isEmpty(), deviceHolding);
+    }
+
+    // What the modulator started is shown as sent once the device has played
+    // it, not when it was handed over; at the end of the transmission
+    // everything has been.
+    void sentTextFollowsWhatWasPlayed()
+    {
+        Station st;
+        QSignalSpy sent(st.modem.get(), &PskModem::CharSent);
+        st.audio->setRoom(8000);
+        st.audio->setQueued(8000 * 60);
+        st.audio->setIdle(false);
+        st.modem->QueueText(QStringLiteral("hi"));
+        st.modem->StartTransmit(0);
+        st.modem->EndTransmit();
+        for (int i = 0; i < 20; ++i)
+            st.modem->processAudio();
+        QVERIFY(st.modem->isTransmitting());
+        QCOMPARE(int(sent.count()), 0); // handed over, none of it played
+        st.audio->setQueued(0);
+        st.modem->processAudio();
+        QCOMPARE(int(sent.count()), 2);
+        st.audio->setIdle(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!st.modem->isTransmitting(), 30000);
+        QCOMPARE(int(sent.count()), 2);
     }
 
     // A receiver that hears the transmitter does not decode the station's own
