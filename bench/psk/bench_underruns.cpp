@@ -9,9 +9,11 @@
 // With --busy the machine is loaded as a busy station's is: this project's
 // test suite runs in a loop beside the transmission (`ctest -j2` in the build
 // folder, with its own sound servers, X servers and browser); --jobs N runs
-// it N tests at a time instead of 2. The one-minute load average is sampled
+// it N tests at a time instead of 2; --hogs N adds N busy loops beside it, the
+// other work a station computer may be doing. The one-minute load average is sampled
 // every 10 s through the transmission, and its least, mean and most printed.
-// Usage: bench_underruns [--busy] [--jobs N] [SECONDS] [TYPING_INTERVAL_MS]   (defaults 600, 3000)
+// Usage: bench_underruns [--busy] [--jobs N] [--hogs N] [SECONDS] [TYPING_INTERVAL_MS]
+//        (defaults 600, 3000)
 #include "app/windowregistry.h"
 #include "netlog/netlogstore.h"
 #include "netlog/netwindow.h"
@@ -62,7 +64,7 @@ QString loadAverage()
 class BusyMachine
 {
 public:
-    bool start(int jobs)
+    bool start(int jobs, int hogs)
     {
         loop_.setWorkingDirectory(QStringLiteral(ROLLCALL_BUILD_DIR));
         // The suite's sound tests start sound servers of their own: never
@@ -75,7 +77,10 @@ public:
         loop_.setChildProcessModifier([] { ::setsid(); });
         loop_.start(QStringLiteral("/bin/sh"),
             { QStringLiteral("-c"),
-                QStringLiteral("while :; do ctest -j%1 --timeout 900; done").arg(jobs) });
+                QStringLiteral("for i in $(seq %2); do while :; do :; done & done; "
+                               "while :; do ctest -j%1 --timeout 900; done")
+                    .arg(jobs)
+                    .arg(hogs) });
         return loop_.waitForStarted(5000);
     }
     ~BusyMachine()
@@ -107,16 +112,21 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QStringList args = app.arguments();
     const bool busy = args.removeAll(QStringLiteral("--busy")) > 0;
-    int jobs = 2;
-    if (const qsizetype at = args.indexOf(QStringLiteral("--jobs")); at > 0 && at + 1 < args.size()) {
-        jobs = args[at + 1].toInt();
+    const auto number = [&args](const QString &option, int fallback) {
+        const qsizetype at = args.indexOf(option);
+        if (at <= 0 || at + 1 >= args.size())
+            return fallback;
+        const int n = args[at + 1].toInt();
         args.remove(at, 2);
-    }
+        return n;
+    };
+    const int jobs = number(QStringLiteral("--jobs"), 2);
+    const int hogs = number(QStringLiteral("--hogs"), 0);
     const int seconds = args.size() > 1 ? args[1].toInt() : 600;
     const int typingMs = args.size() > 2 ? args[2].toInt() : 3000;
     if (seconds <= 0 || seconds > radio::RadioSettings::kLongestTimeoutSeconds - 60 || typingMs <= 0
-        || jobs < 1 || jobs > 16) {
-        QTextStream(stderr) << "usage: bench_underruns [--busy] [--jobs N up to 16] "
+        || jobs < 1 || jobs > 16 || hogs < 0 || hogs > 16) {
+        QTextStream(stderr) << "usage: bench_underruns [--busy] [--jobs N up to 16] [--hogs N up to 16] "
                                "[SECONDS up to 3540] [TYPING_INTERVAL_MS]\n";
         return 2;
     }
@@ -167,7 +177,7 @@ int main(int argc, char **argv)
 
     BusyMachine load;
     if (busy) {
-        if (!load.start(jobs)) {
+        if (!load.start(jobs, hogs)) {
             QTextStream(stderr) << "bench_underruns: the test loop did not start\n";
             return 1;
         }
@@ -178,6 +188,7 @@ int main(int argc, char **argv)
         << loadAverage() << ", platform " << QGuiApplication::platformName() << ", "
         << seconds << " s of BPSK31 into a PulseAudio null sink, a check-in typed every " << typingMs << " ms"
         << (busy ? QStringLiteral(", the test suite (ctest -j%1) in a loop beside it").arg(jobs)
+                     + (hogs > 0 ? QStringLiteral(" with %1 busy loops").arg(hogs) : QString())
                  : QStringLiteral(", no other load"))
         << "\n";
     out.flush();
